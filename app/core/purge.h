@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+namespace tv {
+
+class Prompter;
+
+// The game's own purge period, [Core.System] PurgeCacheDays of UT2003.ini.
+// Returns the text for the days box: the stored value when it is a number
+// above 30, otherwise "360", which is then written back to the game's file.
+std::string checkPurgeSetting(const std::string& gameIni, Prompter* prompter = nullptr);
+
+// Writes the days text as typed.
+bool SetPurgeDays(const std::string& days, const std::string& gameIni,
+                  Prompter* prompter = nullptr);
+
+} // namespace tv

@@ -1,0 +1,83 @@
+#include "file_list_model.h"
+
+#include "platform/qt/qt_text.h"
+
+#include <QBrush>
+#include <QColor>
+
+#include "platform/text_util.h"
+
+#include <algorithm>
+
+namespace tv {
+
+FileListModel::FileListModel(std::vector<FileRow>& rows, QObject* parent)
+    : QAbstractTableModel(parent), m_rows(rows) {}
+
+int FileListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int FileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
+
+QVariant FileListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= static_cast<int>(m_rows.size())) return {};
+    const FileRow& r = m_rows[static_cast<size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+        if (index.column() == 0) return toDisplay(r.text);
+        if (index.column() == 1) return toDisplay(r.date);
+        return r.neverMove ? QStringLiteral("True") : QString();
+    case Qt::CheckStateRole:
+        if (index.column() == 0) return r.ticked ? Qt::Checked : Qt::Unchecked;
+        return {};
+    case Qt::ForegroundRole:
+        if (r.neverMove) return QBrush(QColor(255, 0, 0));
+        return {};
+    default: return {};
+    }
+}
+
+bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::CheckStateRole || index.column() != 0 || !index.isValid()) return false;
+    m_rows[static_cast<size_t>(index.row())].ticked =
+        value.value<Qt::CheckState>() == Qt::Checked;
+    emit dataChanged(index, index, {Qt::CheckStateRole});
+    emit tickedChanged();
+    return true;
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.column() == 0) f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    static const char* const titles[] = {"File Name  (color red = never move)", "Date",
+                                         "Never Move?"};
+    return section >= 0 && section < 3 ? QString::fromLatin1(titles[section]) : QVariant();
+}
+
+void FileListModel::sort(int column, Qt::SortOrder order) {
+    beginResetModel();
+    auto key = [column](const FileRow& a, const FileRow& b) {
+        if (column == 1) return a.modified < b.modified;
+        if (column == 2) return a.neverMove < b.neverMove;
+        return lessNoCase(a.text, b.text);
+    };
+    if (order == Qt::AscendingOrder)
+        std::stable_sort(m_rows.begin(), m_rows.end(), key);
+    else
+        std::stable_sort(m_rows.begin(), m_rows.end(),
+                         [&](const FileRow& a, const FileRow& b) { return key(b, a); });
+    endResetModel();
+}
+
+void FileListModel::reload() {
+    beginResetModel();
+    endResetModel();
+}
+
+} // namespace tv

@@ -1,0 +1,472 @@
+#include "main_window.h"
+
+#include "about_window.h"
+#include "busy_window.h"
+#include "file_list_model.h"
+#include "file_list_tab.h"
+#include "never_move_tab.h"
+#include "options_tab.h"
+#include "status_tab.h"
+#include "undo_list_model.h"
+#include "undo_tab.h"
+#include "widgets.h"
+#include "zip_tab.h"
+
+#include "app/core/undo_log.h"
+#include "platform/prompter.h"
+#include "platform/qt/qt_text.h"
+#include "platform/text_io.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace tv {
+
+namespace {
+
+const char* const kReminder =
+    "Remember to click the 'Commit Changes to List' button before clicking 'Run'";
+
+// Column widths are given in twips (1/1440 inch); 15 twips make a pixel at 96 dpi.
+int twips(int t) { return t / 15; }
+
+} // namespace
+
+MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry,
+                       Prompter& prompter, Shell& shell, QWidget* parent)
+    : QMainWindow(parent), m_session(programFolder, registry, prompter), m_prompter(prompter),
+      m_shell(shell) {
+    setObjectName("frmMain");
+    auto* central = new QWidget(this);
+    Tab1 = new QTabWidget(central);
+    Tab1->setObjectName("Tab1");
+    m_statusTab = new StatusTab;
+    m_fileListTab = new FileListTab;
+    m_optionsTab = new OptionsTab;
+    m_neverMoveTab = new NeverMoveTab;
+    m_undoTab = new UndoTab;
+    auto* userDefined = new QWidget;
+    (new QVBoxLayout(userDefined))
+        ->addWidget(new QLabel("Will be where users can define file types and where they go"));
+    m_zipTab = new ZipTab;
+    Tab1->addTab(m_statusTab, "Status");
+    Tab1->addTab(m_fileListTab, "File List");
+    Tab1->addTab(m_optionsTab, "Options");
+    Tab1->addTab(m_neverMoveTab, "Never Move");
+    Tab1->addTab(m_undoTab, "Undo");
+    Tab1->addTab(userDefined, "User Defined");
+    Tab1->addTab(m_zipTab, "ZIP");
+
+    lblUTName = makeLabel(central, "lblUTName");
+    cmdRun = makeButton(central, "cmdRun", "&Run");
+    cmdExit = makeButton(central, "cmdExit", "E&xit");
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(lblUTName);
+    bottom->addWidget(new QLabel("Thanks for using my program", central));
+    bottom->addStretch(1);
+    bottom->addWidget(cmdRun);
+    bottom->addWidget(cmdExit);
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(Tab1, 1);
+    layout->addLayout(bottom);
+    setCentralWidget(central);
+
+    statusBar()->setObjectName("StatusBar1");
+    m_statusPanel3 = makeLabel(this, "StatusBar1Panel3");
+    statusBar()->addWidget(m_statusPanel3, 1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(2500);
+
+    m_busy = new BusyWindow(QString::fromStdString(
+                                findInFolder(m_session.programFolder, "search.gif")),
+                            this);
+
+    m_fileModel = new FileListModel(m_session.rows, this);
+    m_fileListTab->ListView1->setModel(m_fileModel);
+    m_undoModel = new UndoListModel(this);
+    m_undoTab->lvUndo->setModel(m_undoModel);
+    for (QTreeView* view : {m_fileListTab->ListView1, m_undoTab->lvUndo}) {
+        view->header()->setSectionsClickable(true);
+        view->header()->setSortIndicatorShown(true);
+        view->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    }
+
+    buildMenus();
+    connectHandlers();
+
+    // Commands whose function is not part of this program yet stay visible
+    // but cannot be pressed.
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             cmdRun, m_undoTab->cmdUndo, m_undoTab->cmdEmptyDB, m_undoTab->cmdCompactDB,
+             m_optionsTab->cmdPurgeNow, m_optionsTab->cmdDelCacheTmp, m_optionsTab->cmdUpdate,
+             m_neverMoveTab->cmdNMAdd, m_neverMoveTab->cmdNMRemove, m_neverMoveTab->cmdNMSave,
+             m_zipTab->cmdOpenZIP, m_zipTab->cmdProcessLoadedZIP, m_zipTab->cmdShowZIPDesc,
+             m_zipTab->cmdEnlargePic})
+        w->setEnabled(false);
+    resize(900, 620);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildMenus() {
+    auto* file = menuBar()->addMenu("&File");
+    mnuFileRun = file->addAction("&Run");
+    mnuFileRun->setObjectName("mnuFileRun");
+    mnuFileRun->setEnabled(false);
+    auto* exit = file->addAction("E&xit");
+    exit->setObjectName("mnuFileExit");
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    auto* tools = menuBar()->addMenu("&Tools");
+    auto* updates = tools->addAction("Chec&k for updates");
+    updates->setObjectName("mnuToolsCheckForUpdates");
+    updates->setEnabled(false);
+    auto* editIni = tools->addAction("&Edit Tessvane INI");
+    editIni->setObjectName("mnuToolsEdit");
+    connect(editIni, &QAction::triggered, this, [this] { openInEditor("Tessvane.ini"); });
+    auto* editNm = tools->addAction("E&dit Never Move List");
+    editNm->setObjectName("mnuToolsEditNMList");
+    connect(editNm, &QAction::triggered, this, [this] { openInEditor("TessvaneDontMove.ini"); });
+    auto* setUt = tools->addAction("&Set the UT dir");
+    setUt->setObjectName("mnuToolsSetUT");
+    connect(setUt, &QAction::triggered, this, &MainWindow::setUtDir);
+    auto* view = tools->addAction("&View Log");
+    view->setObjectName("mnuToolsView");
+    connect(view, &QAction::triggered, this, [this] { openInEditor("Tessvane.log"); });
+
+    auto* help = menuBar()->addMenu("&Help");
+    auto* contents = help->addAction("&Contents");
+    contents->setObjectName("mnuHelpContents");
+    connect(contents, &QAction::triggered, this, [this] {
+        m_shell.openDocument(findInFolder(m_session.programFolder, "Tessvane Help.html"));
+    });
+    auto* about = help->addAction("&About");
+    about->setObjectName("mnuHelpAbout");
+    connect(about, &QAction::triggered, this, [this] {
+        if (!m_about) m_about = new AboutWindow(m_session.registry(), m_prompter, m_shell, this);
+        m_about->show();
+        m_about->raise();
+    });
+}
+
+void MainWindow::connectHandlers() {
+    auto* fl = m_fileListTab;
+    auto* op = m_optionsTab;
+    connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
+    connect(fl->cmdRescan, &QPushButton::clicked, this, &MainWindow::rescan);
+    connect(fl->cmdCheck, &QPushButton::clicked, this, [this] {
+        m_session.checkAll();
+        m_fileModel->reload();
+    });
+    connect(fl->cmdUncheck, &QPushButton::clicked, this, [this] {
+        m_session.uncheckAll();
+        m_fileModel->reload();
+    });
+    connect(fl->cmdDelFiles, &QPushButton::clicked, this,
+            [this] { m_prompter.message("Not implemented yet..."); });
+    connect(fl->cmdCacheDir, &QPushButton::clicked, this, &MainWindow::chooseCacheFolder);
+    connect(fl->ListView1->header(), &QHeaderView::sectionClicked, this,
+            &MainWindow::sortFileList);
+    connect(m_undoTab->lvUndo->header(), &QHeaderView::sectionClicked, this,
+            &MainWindow::sortUndoList);
+
+    connect(op->cmdCommitFileTypes, &QPushButton::clicked, this, &MainWindow::commitFileTypes);
+    connect(op->optSelectAll, &QRadioButton::clicked, this, &MainWindow::selectAllClicked);
+    connect(op->optSelectOnly, &QRadioButton::clicked, this, &MainWindow::selectOnlyClicked);
+    for (QCheckBox* box : op->typeBoxes())
+        connect(box, &QCheckBox::clicked, this, &MainWindow::typeBoxClicked);
+    connect(op->optMoveNorm, &QRadioButton::clicked, this, [this] { moveOptionClicked(0); });
+    connect(op->optMoveDir, &QRadioButton::clicked, this, [this] { moveOptionClicked(1); });
+    connect(op->optMoveDir2, &QRadioButton::clicked, this, [this] { moveOptionClicked(2); });
+    connect(op->cmdMoveDir, &QPushButton::clicked, this, [this] {
+        std::string folder = m_prompter.browseForFolder("Choose a folder:");
+        if (!folder.empty()) m_optionsTab->txtMoveDir->setText(toDisplay(folder));
+    });
+    connect(op->cmdMoveDir2, &QPushButton::clicked, this, [this] {
+        std::string folder = m_prompter.browseForFolder("Choose a folder:");
+        if (!folder.empty()) m_optionsTab->txtMoveDir2->setText(toDisplay(folder));
+    });
+    connect(op->cmdSetPurge, &QPushButton::clicked, this, &MainWindow::setPurge);
+    connect(Timer1, &QTimer::timeout, this, &MainWindow::reminderTick);
+}
+
+// ---- settings and controls --------------------------------------------------
+
+void MainWindow::settingsToControls() {
+    const Settings& s = m_session.settings;
+    auto* op = m_optionsTab;
+    op->optSelectAll->setChecked(s.selectAll);
+    op->optSelectOnly->setChecked(s.selectOnly);
+    op->chkMissingExt->setChecked(s.extAlert);
+    op->chkU->setChecked(s.U);
+    op->chkUAX->setChecked(s.UAX);
+    op->chkUMX->setChecked(s.UMX);
+    op->chkUT2->setChecked(s.UT2);
+    op->chkUTX->setChecked(s.UTX);
+    op->chkUSX->setChecked(s.USX);
+    op->chkUKX->setChecked(s.UKX);
+    m_zipTab->chkUnZIPNoPreview->setChecked(s.unzipNoPreview);
+    op->chkAutoUpdate->setChecked(s.autoUpdate);
+    op->chkCleanTMP->setChecked(false);
+    op->optMoveNorm->setChecked(s.moveNorm);
+    op->optMoveDir->setChecked(s.moveDir);
+    op->txtMoveDir->setText(toDisplay(s.moveDirText));
+    op->optMoveDir2->setChecked(s.moveDir2);
+    op->txtMoveDir2->setText(toDisplay(s.moveDir2Text));
+    m_fileListTab->lblCacheDir->setText(toDisplay(s.cacheDir));
+    op->chkBackupCache->setChecked(s.backupCache);
+    updateTypeBoxesEnabled();
+    updateDestinationControls();
+}
+
+void MainWindow::controlsToSettings() {
+    Settings& s = m_session.settings;
+    auto* op = m_optionsTab;
+    s.selectAll = op->optSelectAll->isChecked();
+    s.selectOnly = op->optSelectOnly->isChecked();
+    s.extAlert = op->chkMissingExt->isChecked();
+    s.U = op->chkU->isChecked();
+    s.UAX = op->chkUAX->isChecked();
+    s.UMX = op->chkUMX->isChecked();
+    s.UT2 = op->chkUT2->isChecked();
+    s.UTX = op->chkUTX->isChecked();
+    s.USX = op->chkUSX->isChecked();
+    s.UKX = op->chkUKX->isChecked();
+    s.unzipNoPreview = m_zipTab->chkUnZIPNoPreview->isChecked();
+    s.autoUpdate = op->chkAutoUpdate->isChecked();
+    s.moveNorm = op->optMoveNorm->isChecked();
+    s.moveDir = op->optMoveDir->isChecked();
+    s.moveDirText = fromPathText(op->txtMoveDir->text());
+    s.moveDir2 = op->optMoveDir2->isChecked();
+    s.moveDir2Text = fromPathText(op->txtMoveDir2->text());
+    s.cacheDir = fromPathText(m_fileListTab->lblCacheDir->text());
+    s.backupCache = op->chkBackupCache->isChecked();
+    m_session.purgeDaysText = fromText8(op->txtPurgeCacheDays->text());
+}
+
+void MainWindow::setStatusText(const std::string& text) {
+    m_session.statusText = text;
+    m_statusPanel3->setText(toDisplay(text));
+}
+
+void MainWindow::showScanResult() {
+    m_fileModel->reload();
+    m_fileListTab->lblCacheDir->setText(toDisplay(m_session.settings.cacheDir));
+    m_optionsTab->txtPurgeCacheDays->setText(toDisplay(m_session.purgeDaysText));
+    m_statusPanel3->setText(toDisplay(m_session.statusText));
+    QStringList entries;
+    for (const auto& e : m_session.neverMove.entries()) entries << toDisplay(e);
+    m_neverMoveTab->lstNM->clear();
+    m_neverMoveTab->lstNM->addItems(entries);
+    m_fileListTab->ListView1->header()->setSortIndicator(-1, Qt::AscendingOrder);
+}
+
+// ---- start-up and shut-down -----------------------------------------------------
+
+bool MainWindow::startUp() {
+    m_startupLoading = true;
+    if (!m_session.checkRequiredFiles()) return false;
+    m_session.readGameFolder();
+    m_session.ensureInstallPath();
+    m_session.loadSettings();
+    settingsToControls();
+    setWindowTitle("Tessvane");
+    auto* list = m_fileListTab->ListView1;
+    list->setColumnWidth(0, twips(5400));
+    list->setColumnWidth(1, twips(2200));
+    list->setColumnWidth(2, twips(1200));
+    m_undoTab->lvUndo->setColumnWidth(0, twips(2200));
+    m_undoTab->lvUndo->setColumnWidth(1, twips(4000));
+    m_undoTab->lvUndo->setColumnWidth(2, twips(4000));
+    m_busy->showBusy();
+    controlsToSettings();
+    m_session.ScanCache();
+    showScanResult();
+    lblUTName->setText(toDisplay(m_session.playerName()));
+    Tab1->setCurrentIndex(1);
+    m_optionsTab->lblRemind->clear();
+    cmdRun->setFocus();
+    m_startupLoading = false;
+    m_busy->unload();
+    m_neverMoveTab->label9->setText(
+        "NOTES: \n"
+        "- you can add files from the File List tab by right-clicking a filename\n"
+        "- the * wildcard is supported\n"
+        "  (Ex - UTPure* would mean UTPureR4 and UTPureR5 are on the Never Move List)\n"
+        "  (Currently the * function only supports text to the left of the * - \n"
+        "  ctf* is valid, but *.u is NOT valid)");
+    if (m_optionsTab->chkAutoUpdate->isChecked() || m_session.settings.firstRun == 1)
+        runUpdateCheck();
+    LoadUndoList();
+    return true;
+}
+
+void MainWindow::shutDown() {
+    if (m_shutDown) return;
+    m_shutDown = true;
+    Timer1->stop();
+    controlsToSettings();
+    m_session.saveSettings();
+    if (m_quitOnShutdown) QCoreApplication::quit();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    shutDown();
+    event->accept();
+}
+
+// ---- the File List ----------------------------------------------------------------
+
+void MainWindow::scanWithBusyWindow() {
+    m_busy->showBusy();
+    controlsToSettings();
+    m_session.rescan();
+    showScanResult();
+    m_busy->unload();
+}
+
+void MainWindow::commitFileTypes() {
+    ShowCommitReminder(false);
+    m_optionsTab->lblRemind->clear();
+    scanWithBusyWindow();
+}
+
+void MainWindow::rescan() {
+    m_busy->showBusy();
+    setStatusText("Re-scanning files...");
+    controlsToSettings();
+    m_session.rescan();
+    showScanResult();
+    cmdRun->setEnabled(m_runAvailable);
+    mnuFileRun->setEnabled(m_runAvailable);
+    m_busy->unload();
+}
+
+void MainWindow::chooseCacheFolder() {
+    std::string folder = m_prompter.browseForFolder("Choose a folder:");
+    if (folder.empty()) return;
+    m_fileListTab->lblCacheDir->setText(toDisplay(folder));
+    controlsToSettings();
+    m_session.chooseCacheFolder(folder);
+    showScanResult();
+}
+
+void MainWindow::setUtDir() {
+    controlsToSettings();
+    m_session.setUtDir();
+    m_fileListTab->lblCacheDir->setText(toDisplay(m_session.settings.cacheDir));
+}
+
+void MainWindow::sortFileList(int column) {
+    m_fileSortOrder =
+        m_fileSortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_fileModel->sort(column, m_fileSortOrder);
+    m_fileListTab->ListView1->header()->setSortIndicator(column, m_fileSortOrder);
+}
+
+void MainWindow::sortUndoList(int column) {
+    m_undoSortOrder =
+        m_undoSortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_undoModel->sort(column, m_undoSortOrder);
+    m_undoTab->lvUndo->header()->setSortIndicator(column, m_undoSortOrder);
+}
+
+// ---- options ------------------------------------------------------------------------
+
+void MainWindow::ShowCommitReminder(bool blink) {
+    m_optionsTab->lblRemind->setText(kReminder);
+    if (blink) Timer1->start();
+    else Timer1->stop();
+}
+
+void MainWindow::reminderTick() {
+    QLabel* remind = m_optionsTab->lblRemind;
+    remind->setText(remind->text().isEmpty() ? QString(kReminder) : QString());
+}
+
+void MainWindow::typeBoxClicked() {
+    if (!m_startupLoading) ShowCommitReminder(true);
+}
+
+void MainWindow::selectAllClicked() {
+    m_optionsTab->optSelectAll->setChecked(true);
+    m_optionsTab->optSelectOnly->setChecked(false);
+    m_optionsTab->lblRemind->clear();
+    commitFileTypes();
+    updateTypeBoxesEnabled();
+}
+
+void MainWindow::selectOnlyClicked() {
+    m_optionsTab->optSelectOnly->setChecked(true);
+    m_optionsTab->optSelectAll->setChecked(false);
+    updateTypeBoxesEnabled();
+}
+
+void MainWindow::updateTypeBoxesEnabled() {
+    bool on = !m_optionsTab->optSelectAll->isChecked();
+    for (QCheckBox* box : m_optionsTab->typeBoxes()) box->setEnabled(on);
+    m_optionsTab->cmdCommitFileTypes->setEnabled(on);
+}
+
+void MainWindow::moveOptionClicked(int which) {
+    QRadioButton* options[] = {m_optionsTab->optMoveNorm, m_optionsTab->optMoveDir,
+                               m_optionsTab->optMoveDir2};
+    for (int i = 0; i < 3; ++i) options[i]->setChecked(i == which);
+    updateDestinationControls();
+}
+
+void MainWindow::updateDestinationControls() {
+    auto* op = m_optionsTab;
+    // Only the chosen option's folder controls are shown; with none chosen
+    // (a stored state only) nothing is hidden.
+    bool dir = op->optMoveDir->isChecked(), dir2 = op->optMoveDir2->isChecked();
+    bool norm = op->optMoveNorm->isChecked();
+    bool showDir = dir || (!norm && !dir2);
+    bool showDir2 = dir2 || (!norm && !dir);
+    op->cmdMoveDir->setVisible(showDir);
+    op->txtMoveDir->setVisible(showDir);
+    op->cmdMoveDir2->setVisible(showDir2);
+    op->txtMoveDir2->setVisible(showDir2);
+}
+
+void MainWindow::setPurge() {
+    m_session.purgeDaysText = fromText8(m_optionsTab->txtPurgeCacheDays->text());
+    m_session.SetPurgeDays();
+}
+
+void MainWindow::openInEditor(const char* fileName) {
+    m_shell.openInEditor(findInFolder(m_session.programFolder, fileName));
+}
+
+// ---- later features -------------------------------------------------------------
+
+void MainWindow::runUpdateCheck() {
+    // The update check is not part of this program yet; start-up goes on.
+}
+
+void MainWindow::LoadUndoList() {
+    std::string db = undoDatabasePath(m_session.programFolder);
+    auto size = fileSize(db);
+    m_undoTab->lblDBSize->setText(size ? QString::number(*size) : QString());
+    std::vector<UndoRecord> records;
+    readUndoRecords(db, records);
+    m_undoModel->setRecords(std::move(records));
+}
+
+} // namespace tv

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "app/session/session.h"
+
+#include <QMainWindow>
+
+#include <memory>
+#include <string>
+
+class QAction;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+
+namespace tv {
+
+class AboutWindow;
+class BusyWindow;
+class FileListModel;
+class FileListTab;
+class NeverMoveTab;
+class OptionsTab;
+class Prompter;
+class RegistryStore;
+class Shell;
+class StatusTab;
+class UndoListModel;
+class UndoTab;
+class ZipTab;
+
+// The main window: seven tabs, the menus, "&Run" and "E&xit". Each handler
+// calls one operation of the session and shows its result.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(const std::string& programFolder, RegistryStore& registry, Prompter& prompter,
+               Shell& shell, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The load handler. false when a shipped file is missing: the program must
+    // end at once, having written nothing.
+    bool startUp();
+    // The unload handler: every setting is written back and the program ends.
+    void shutDown();
+    // Tests keep the application running after a shut-down.
+    void setQuitOnShutdown(bool quit) { m_quitOnShutdown = quit; }
+
+    Session& session() { return m_session; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void connectHandlers();
+    void settingsToControls();
+    void controlsToSettings();
+    void showScanResult();
+    void setStatusText(const std::string& text);
+    void ShowCommitReminder(bool blink);
+    void scanWithBusyWindow();
+    void updateDestinationControls();
+    void updateTypeBoxesEnabled();
+    void LoadUndoList();
+    void runUpdateCheck();
+
+    // handlers
+    void commitFileTypes();
+    void rescan();
+    void chooseCacheFolder();
+    void setUtDir();
+    void selectAllClicked();
+    void selectOnlyClicked();
+    void moveOptionClicked(int which);
+    void typeBoxClicked();
+    void reminderTick();
+    void sortFileList(int column);
+    void sortUndoList(int column);
+    void setPurge();
+    void openInEditor(const char* fileName);
+
+    Session m_session;
+    Prompter& m_prompter;
+    Shell& m_shell;
+
+    QTabWidget* Tab1;
+    StatusTab* m_statusTab;
+    FileListTab* m_fileListTab;
+    OptionsTab* m_optionsTab;
+    NeverMoveTab* m_neverMoveTab;
+    UndoTab* m_undoTab;
+    ZipTab* m_zipTab;
+    QPushButton* cmdRun;
+    QPushButton* cmdExit;
+    QLabel* lblUTName;
+    QLabel* m_statusPanel3;
+    QTimer* Timer1;
+    QAction* mnuFileRun;
+    BusyWindow* m_busy;
+    AboutWindow* m_about = nullptr;
+    FileListModel* m_fileModel;
+    UndoListModel* m_undoModel;
+
+    bool m_startupLoading = false;
+    bool m_shutDown = false;
+    bool m_quitOnShutdown = true;
+    bool m_runAvailable = false; // the run arrives with the cache run feature
+    Qt::SortOrder m_fileSortOrder = Qt::DescendingOrder;
+    Qt::SortOrder m_undoSortOrder = Qt::DescendingOrder;
+};
+
+} // namespace tv

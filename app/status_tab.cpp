@@ -1,0 +1,20 @@
+#include "status_tab.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+namespace tv {
+
+StatusTab::StatusTab(QWidget* parent) : QWidget(parent) {
+    List1 = new QListWidget(this);
+    List1->setObjectName("List1");
+    List1->setUniformItemSizes(true);
+    Label1 = new QLabel(this);
+    Label1->setObjectName("Label1");
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Label1);
+    layout->addWidget(List1);
+}
+
+} // namespace tv

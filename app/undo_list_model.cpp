@@ -1,0 +1,87 @@
+#include "undo_list_model.h"
+
+#include "platform/qt/qt_text.h"
+#include "platform/text_util.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace tv {
+
+void UndoListModel::setRecords(std::vector<UndoRecord> records) {
+    beginResetModel();
+    m_records = std::move(records);
+    m_ticked.assign(m_records.size(), 0);
+    endResetModel();
+}
+
+std::vector<UndoRecord> UndoListModel::tickedRecords() const {
+    std::vector<UndoRecord> out;
+    for (size_t i = 0; i < m_records.size(); ++i)
+        if (m_ticked[i]) out.push_back(m_records[i]);
+    return out;
+}
+
+void UndoListModel::setTicked(int row, bool ticked) {
+    setData(index(row, 0), ticked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+}
+
+int UndoListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_records.size());
+}
+
+int UndoListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
+
+static const std::string& cell(const UndoRecord& r, int column) {
+    return column == 0 ? r.MoveDate : column == 1 ? r.NewFName : r.OldFName;
+}
+
+QVariant UndoListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    auto row = static_cast<size_t>(index.row());
+    if (role == Qt::DisplayRole) return toDisplay(cell(m_records[row], index.column()));
+    if (role == Qt::CheckStateRole && index.column() == 0)
+        return m_ticked[row] ? Qt::Checked : Qt::Unchecked;
+    return {};
+}
+
+bool UndoListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::CheckStateRole || index.column() != 0 || !index.isValid()) return false;
+    m_ticked[static_cast<size_t>(index.row())] = value.value<Qt::CheckState>() == Qt::Checked;
+    emit dataChanged(index, index, {Qt::CheckStateRole});
+    return true;
+}
+
+Qt::ItemFlags UndoListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.column() == 0) f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+QVariant UndoListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    static const char* const titles[] = {"Date", "New Filename", "Old Filename"};
+    return section >= 0 && section < 3 ? QString::fromLatin1(titles[section]) : QVariant();
+}
+
+void UndoListModel::sort(int column, Qt::SortOrder order) {
+    beginResetModel();
+    std::vector<size_t> idx(m_records.size());
+    std::iota(idx.begin(), idx.end(), 0);
+    std::stable_sort(idx.begin(), idx.end(), [&](size_t a, size_t b) {
+        const auto& x = cell(m_records[a], column);
+        const auto& y = cell(m_records[b], column);
+        return order == Qt::AscendingOrder ? lessNoCase(x, y) : lessNoCase(y, x);
+    });
+    std::vector<UndoRecord> records;
+    std::vector<char> ticked;
+    for (size_t i : idx) {
+        records.push_back(std::move(m_records[i]));
+        ticked.push_back(m_ticked[i]);
+    }
+    m_records = std::move(records);
+    m_ticked = std::move(ticked);
+    endResetModel();
+}
+
+} // namespace tv

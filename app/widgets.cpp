@@ -1,0 +1,48 @@
+#include "widgets.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace tv {
+
+template <class W> static W* named(W* w, const char* name, const QString& tip) {
+    w->setObjectName(QString::fromLatin1(name));
+    if (!tip.isEmpty()) w->setToolTip(tip);
+    return w;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QString& tip) {
+    return named(new QPushButton(caption, parent), name, tip);
+}
+
+QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& caption,
+                     const QString& tip) {
+    return named(new QCheckBox(caption, parent), name, tip);
+}
+
+QRadioButton* makeOption(QWidget* parent, const char* name, const QString& caption,
+                         const QString& tip) {
+    auto* r = named(new QRadioButton(caption, parent), name, tip);
+    // Option buttons are grouped by hand, so a group may also have none selected.
+    r->setAutoExclusive(false);
+    return r;
+}
+
+QLineEdit* makeText(QWidget* parent, const char* name, const QString& tip) {
+    return named(new QLineEdit(parent), name, tip);
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
+    return named(new QLabel(text, parent), name, {});
+}
+
+QGroupBox* makeFrame(QWidget* parent, const QString& caption) {
+    return new QGroupBox(caption, parent);
+}
+
+} // namespace tv

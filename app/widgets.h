@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+namespace tv {
+
+// Controls with their object name, caption and tool tip, as tests find them.
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QString& tip = {});
+QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& caption,
+                     const QString& tip = {});
+QRadioButton* makeOption(QWidget* parent, const char* name, const QString& caption,
+                         const QString& tip = {});
+QLineEdit* makeText(QWidget* parent, const char* name, const QString& tip = {});
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text = {});
+QGroupBox* makeFrame(QWidget* parent, const QString& caption);
+
+} // namespace tv

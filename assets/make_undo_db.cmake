@@ -1,0 +1,6 @@
+if(NOT EXISTS "${OUT}")
+  execute_process(COMMAND "${TOOL}" "${OUT}" RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "could not create ${OUT}")
+  endif()
+endif()

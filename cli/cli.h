@@ -1,0 +1,17 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tv {
+
+// tessvane-cli: the same engine as the window, driven from a shell.
+// Returns the process's exit status.
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// Creates a sample game folder (with its cache), a registry file and a program
+// folder inside `dir`; returns the command that starts the window on it.
+bool createDemo(const std::string& dir, std::string& startCommand, std::string& error);
+
+} // namespace tv

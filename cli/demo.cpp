@@ -1,0 +1,127 @@
+#include "cli.h"
+
+#include "platform/cls_registry.h"
+#include "platform/program_folder.h"
+#include "platform/registry_store.h"
+#include "platform/text_io.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace tv {
+
+namespace {
+
+// A stable 32-character identifier for a demo package, like the game's own.
+std::string identifierFor(const std::string& name) {
+    uint64_t h1 = 1469598103934665603ULL, h2 = 1099511628211ULL;
+    for (unsigned char c : name) {
+        h1 = (h1 ^ c) * 1099511628211ULL;
+        h2 = (h2 + c) * 6364136223846793005ULL + 1442695040888963407ULL;
+    }
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%016llX%016llX", static_cast<unsigned long long>(h1),
+                  static_cast<unsigned long long>(h2));
+    return buf;
+}
+
+bool writeText(const std::string& path, const std::string& text, std::string& error) {
+    if (!writeFileAtomic(path, text, &error)) return false;
+    return true;
+}
+
+} // namespace
+
+bool createDemo(const std::string& dirArg, std::string& startCommand, std::string& error) {
+    std::error_code ec;
+    fs::path dir = fs::absolute(dirArg, ec);
+    fs::path game = dir / "UT2003";
+    fs::path program = dir / "program";
+    for (const char* sub : {"System", "Maps", "Textures", "Sounds", "Music", "StaticMeshes",
+                            "Animations", "Cache"}) {
+        fs::create_directories(game / sub, ec);
+        if (ec) {
+            error = "Cannot create " + (game / sub).string() + ": " + ec.message();
+            return false;
+        }
+    }
+    fs::create_directories(program, ec);
+    if (ec) {
+        error = "Cannot create " + program.string() + ": " + ec.message();
+        return false;
+    }
+
+    if (!writeText((game / "System" / "UT2003.ini").string(),
+                   "[URL]\r\nProtocol=unreal\r\nMap=Entry.ut2\r\n\r\n[Core.System]\r\n"
+                   "PurgeCacheDays=30\r\nCachePath=../Cache\r\nCacheExt=.uxx\r\n",
+                   error) ||
+        !writeText((game / "System" / "User.ini").string(),
+                   "[DefaultPlayer]\r\nName=DemoPlayer\r\nTeam=255\r\n", error))
+        return false;
+
+    // The shipped files the program checks for at start.
+    std::string shipped = executableFolder();
+    for (const char* name : {"Tessvane.ini", "search.gif", "tessvane.mdb"}) {
+        fs::copy_file(findInFolder(shipped, name), program / name,
+                      fs::copy_options::overwrite_existing, ec);
+        if (ec) {
+            error = "Cannot copy " + std::string(name) + " from " + shipped + ": " + ec.message();
+            return false;
+        }
+    }
+    if (!writeText((program / "TessvaneDontMove.ini").string(), "UTPure*\r\n", error)) return false;
+
+    struct Entry {
+        std::string name;
+        std::string suffix; // "", "-1" or another "-N"
+    };
+    const std::vector<Entry> entries = {
+        {"DM-Antalus.ut2", ""},   {"CTF-Face3.ut2", "-1"},   {"AlienTextures.utx", ""},
+        {"BonusPack.u", ""},      {"BonusPack.int", ""},     {"Ambience.uax", ""},
+        {"Theme.ogg", ""},        {"Trees.usx", ""},         {"Monsters.ukx", ""},
+        {"TankParts.utx", ""},    {"TankParts.utx", ""},     {"DM-Deck17", ""},
+        {"OldMusic.umx", ""},     {"UTPureR4.u", ""},        {"ONS-Torlan.ut2", "-7"},
+        {"Replay.dem", ""},
+    };
+    std::string cacheIni = "[Cache]\r\n";
+    int64_t when = 1041379200; // 1 January 2003
+    int n = 0;
+    for (const auto& e : entries) {
+        std::string id = identifierFor(e.name + std::to_string(n++));
+        std::string key = id + e.suffix;
+        cacheIni += key + "=" + e.name + "\r\n";
+        fs::path file = game / "Cache" / (key + ".uxx");
+        if (!writeText(file.string(), "Demo package " + e.name + "\r\n", error)) return false;
+        struct timespec times[2];
+        when += 86400 + 3600 * n;
+        times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(when);
+        times[0].tv_nsec = times[1].tv_nsec = 0;
+        ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+    }
+    if (!writeText((game / "Cache" / "Cache.ini").string(), cacheIni, error)) return false;
+
+    fs::path regFile = dir / "registry.reg";
+    RegistryStore store(regFile.string());
+    if (!store.setValue("HKEY_LOCAL_MACHINE\\Software\\Unreal Technology\\Installed Apps\\UT2003",
+                        "Folder", RegValue::text(game.string()), &error))
+        return false;
+
+    auto quoted = [](const std::string& s) {
+        std::string q = "'";
+        for (char c : s) {
+            if (c == '\'') q += "'\\''";
+            else q += c;
+        }
+        return q + "'";
+    };
+    startCommand = "TESSVANE_HOME=" + quoted(program.string()) +
+                   " TESSVANE_REGISTRY=" + quoted(regFile.string()) + " " +
+                   quoted((fs::path(shipped) / "tessvane").string());
+    return true;
+}
+
+} // namespace tv

@@ -1,0 +1,189 @@
+#include "cache_index.h"
+
+#include "app/core/never_move.h"
+#include "app/core/settings.h"
+#include "platform/dates.h"
+#include "platform/ini.h"
+#include "platform/text_io.h"
+#include "platform/text_util.h"
+
+#include <cctype>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace tv {
+
+const char* const kMissingExtensionText = "**ERROR** Missing file extension in cache.ini ---> ";
+const char* const kErrorMark = "**ERROR**";
+
+std::string CacheFolders::folderFor(FileType type) const {
+    switch (type) {
+    case FileType::Map: return maps;
+    case FileType::Texture: return textures;
+    case FileType::Music: return music;
+    case FileType::Sound: return sounds;
+    case FileType::StaticMesh: return staticMeshes;
+    case FileType::Animation: return animations;
+    case FileType::Localisation:
+    case FileType::Demo:
+    case FileType::Code: return system;
+    case FileType::Unknown: return {};
+    }
+    return {};
+}
+
+std::string folderSettingsPath(const std::string& programFolder) {
+    return findInFolder(programFolder, "Tessvane.ini");
+}
+
+CacheFolders workOutFolders(const std::string& programFolder, std::string& gameFolder,
+                            std::string& cacheDirLabel) {
+    CacheFolders f;
+    std::string ini = folderSettingsPath(programFolder);
+    auto dirs = [&](const char* key) { return INIGetSettingString("Dirs", key, ini, ""); };
+    gameFolder = withoutTrailingSeparator(gameFolder);
+    f.gameFolder = gameFolder;
+    if (cacheDirLabel.empty()) {
+        std::string cachePath = dirs("CachePath");
+        std::string_view rel = cachePath;
+        while (!rel.empty() && rel.front() == '/') rel.remove_prefix(1);
+        // A plain folder name is looked up without regard to case.
+        if (!rel.empty() && rel.find('/') == std::string_view::npos) {
+            if (auto found = lookupInFolder(gameFolder, rel)) cacheDirLabel = *found;
+        }
+        if (cacheDirLabel.empty()) cacheDirLabel = gameFolder + cachePath;
+    }
+    f.cacheFolder = cacheDirLabel;
+    f.cacheExt = dirs("CacheExt");
+    // Folder names are looked up without regard to case, as the game's own
+    // files may have come from a Windows installation.
+    auto sub = [&](const std::string& name) { return findInFolder(gameFolder, name); };
+    f.maps = sub(dirs("Maps"));
+    f.textures = sub(dirs("Textures"));
+    f.sounds = sub(dirs("Sounds"));
+    f.music = sub(dirs("Music"));
+    f.staticMeshes = sub(dirs("StaticMeshes"));
+    f.animations = sub(dirs("Animations"));
+    f.system = sub("System");
+    f.gameIni = findInFolder(f.system, "UT2003.ini");
+    f.userIni = findInFolder(f.system, "User.ini");
+    return f;
+}
+
+// "<32 characters>-<digits>=" as later versions of the game write it.
+static bool hasNumberedSuffix(std::string_view line, size_t& eq) {
+    if (line.size() < 35 || line[32] != '-') return false;
+    size_t i = 33;
+    while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i]))) ++i;
+    if (i == 33 || i >= line.size() || line[i] != '=') return false;
+    eq = i;
+    return true;
+}
+
+std::optional<CacheEntry> parseCacheLine(std::string_view line, std::string_view cacheExt) {
+    if (line.size() <= 10) return std::nullopt;
+    CacheEntry e;
+    std::string ext = "." + std::string(cacheExt);
+    std::string_view id = line.substr(0, 32);
+    size_t eq = 0;
+    if (line.find("-1=") != std::string_view::npos) {
+        e.key = std::string(line.substr(0, 34));
+        e.name = line.size() > 35 ? std::string(line.substr(35)) : std::string();
+        e.candidate1 = e.key + ext;
+    } else if (hasNumberedSuffix(line, eq)) {
+        e.key = std::string(line.substr(0, eq));
+        e.name = std::string(line.substr(eq + 1));
+        e.candidate1 = e.key + ext;
+    } else {
+        e.key = std::string(id);
+        e.name = line.size() > 33 ? std::string(line.substr(33)) : std::string();
+        e.candidate1 = std::string(id) + "-1" + ext;
+    }
+    e.candidate2 = std::string(id) + ext;
+    e.missingExtension = e.name.find('.') == std::string::npos;
+    return e;
+}
+
+bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& folders,
+                    std::vector<FileRow>& rows, std::vector<ScanTableEntry>& table) {
+    FolderIndex cache(folders.cacheFolder);
+    bool missing = false;
+    rows.reserve(rows.size() + lines.size());
+    table.reserve(table.size() + lines.size());
+    for (const auto& line : lines) {
+        auto e = parseCacheLine(line, folders.cacheExt);
+        if (!e) continue;
+        FileRow row;
+        if (e->missingExtension) {
+            row.text = kMissingExtensionText + e->name;
+            missing = true;
+        } else {
+            row.text = e->name;
+        }
+        table.push_back({e->candidate1, e->name});
+        auto file = cache.find(e->candidate1);
+        if (!file) file = cache.find(e->candidate2);
+        if (file) {
+            if (auto t = fileModified(joinPath(folders.cacheFolder, *file))) {
+                row.modified = *t;
+                row.date = generalDate(*t);
+            }
+        }
+        rows.push_back(std::move(row));
+    }
+    return missing;
+}
+
+void tickBySelection(std::vector<FileRow>& rows, const Settings& s) {
+    if (s.selectAll) {
+        for (auto& r : rows) r.ticked = true;
+        return;
+    }
+    const bool on[] = {s.U, s.UAX, s.UMX, s.UT2, s.UTX, s.USX, s.UKX};
+    for (size_t b = 0; b < std::size(kTypeBoxOrder); ++b) {
+        if (!on[b]) continue;
+        for (auto& r : rows)
+            if (typeBoxTicks(kTypeBoxOrder[b], r.text)) r.ticked = true;
+    }
+}
+
+void markNeverMove(std::vector<FileRow>& rows, const NeverMoveList& list, bool reset) {
+    for (auto& r : rows) {
+        if (list.matches(r.text)) {
+            r.neverMove = true;
+            r.ticked = false;
+        } else if (reset) {
+            r.neverMove = false;
+            r.ticked = true;
+        }
+    }
+}
+
+void uncheckDuplicates(std::vector<FileRow>& rows) {
+    std::unordered_map<std::string_view, int> seen;
+    seen.reserve(rows.size());
+    for (const auto& r : rows) ++seen[r.text];
+    std::unordered_set<std::string> duplicated; // upper-cased
+    for (const auto& [text, n] : seen)
+        if (n > 1) duplicated.insert(toUpper(text));
+    if (duplicated.empty()) return;
+    for (auto& r : rows)
+        if (r.ticked && duplicated.count(toUpper(r.text))) r.ticked = false;
+}
+
+void uncheckErrorEntries(std::vector<FileRow>& rows) {
+    for (auto& r : rows)
+        if (r.text.find(kErrorMark) != std::string::npos) r.ticked = false;
+}
+
+size_t countTicked(const std::vector<FileRow>& rows) {
+    size_t n = 0;
+    for (const auto& r : rows) n += r.ticked;
+    return n;
+}
+
+std::string foundText(size_t n) {
+    return "Found " + std::to_string(n) + (n > 1 ? " files to process" : " file to process");
+}
+
+} // namespace tv

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "file_types.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tv {
+
+class NeverMoveList;
+struct Settings;
+
+// Where the game keeps each kind of file, worked out by every scan and run.
+struct CacheFolders {
+    std::string gameFolder;
+    std::string cacheFolder;
+    std::string cacheExt;
+    std::string maps, textures, sounds, music, staticMeshes, animations;
+    std::string system;
+    std::string gameIni; // System/UT2003.ini
+    std::string userIni; // System/User.ini
+
+    // The game folder for a type (empty for unknown types).
+    std::string folderFor(FileType type) const;
+};
+
+// The program's folder layout, section "Dirs" of Tessvane.ini.
+std::string folderSettingsPath(const std::string& programFolder);
+
+// Works out the folders from the game folder (one trailing separator removed)
+// and the cache folder label: an empty label gets game folder + CachePath and
+// is written back.
+CacheFolders workOutFolders(const std::string& programFolder, std::string& gameFolder,
+                            std::string& cacheDirLabel);
+
+// One line of Cache.ini read as an entry.
+struct CacheEntry {
+    std::string key;        // the text before "=": identifier, with "-1" (or "-N") when present
+    std::string name;       // the recorded file name
+    std::string candidate1; // first cache-file name to try
+    std::string candidate2; // second cache-file name to try
+    bool missingExtension = false;
+};
+
+// Lines of 10 characters or fewer are no entries (nullopt).
+std::optional<CacheEntry> parseCacheLine(std::string_view line, std::string_view cacheExt);
+
+extern const char* const kMissingExtensionText;
+extern const char* const kErrorMark;
+
+// A row of the File List.
+struct FileRow {
+    std::string text;         // the name, or the missing-extension error text
+    std::string date;         // last change of the cache file, or empty
+    int64_t modified = -1;    // the same as a time, for sorting; -1 when no file
+    bool ticked = false;
+    bool neverMove = false;   // shown red with "True" in "Never Move?"
+};
+
+struct ScanTableEntry {
+    std::string candidate; // first cache-file candidate
+    std::string name;      // recorded name (without the error text)
+};
+
+// Reads the entries of Cache.ini into rows and the scan table; true when any
+// entry lacks an extension.
+bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& folders,
+                    std::vector<FileRow>& rows, std::vector<ScanTableEntry>& table);
+
+// The selection rules.
+void tickBySelection(std::vector<FileRow>& rows, const Settings& settings);
+// Applies the never-move list: matching rows are marked, unticked; with reset,
+// other rows are ticked and unmarked.
+void markNeverMove(std::vector<FileRow>& rows, const NeverMoveList& list, bool reset);
+// Every row whose text (ignoring case) equals a text that occurs twice exactly is unticked.
+void uncheckDuplicates(std::vector<FileRow>& rows);
+void uncheckErrorEntries(std::vector<FileRow>& rows);
+size_t countTicked(const std::vector<FileRow>& rows);
+// "Found n files to process", singular for 0 and 1.
+std::string foundText(size_t n);
+
+} // namespace tv

@@ -1,0 +1,74 @@
+#include "file_types.h"
+
+#include "platform/text_util.h"
+
+namespace tv {
+
+FileType fileTypeOf(std::string_view name) {
+    if (endsWithNoCase(name, "UT2")) return FileType::Map;
+    if (endsWithNoCase(name, "UTX")) return FileType::Texture;
+    if (endsWithNoCase(name, "OGG")) return FileType::Music;
+    if (endsWithNoCase(name, "UAX")) return FileType::Sound;
+    if (endsWithNoCase(name, "USX")) return FileType::StaticMesh;
+    if (endsWithNoCase(name, "UKX")) return FileType::Animation;
+    if (endsWithNoCase(name, "INT")) return FileType::Localisation;
+    if (endsWithNoCase(name, "DEM")) return FileType::Demo;
+    if (endsWithNoCase(name, "U")) return FileType::Code;
+    return FileType::Unknown;
+}
+
+const char* typeFolderKey(FileType type) {
+    switch (type) {
+    case FileType::Map: return "Maps";
+    case FileType::Texture: return "Textures";
+    case FileType::Music: return "Music";
+    case FileType::Sound: return "Sounds";
+    case FileType::StaticMesh: return "StaticMeshes";
+    case FileType::Animation: return "Animations";
+    default: return "";
+    }
+}
+
+const char* typeSubfolder(FileType type) {
+    switch (type) {
+    case FileType::Map: return "Maps";
+    case FileType::Texture: return "Textures";
+    case FileType::Music: return "Music";
+    case FileType::Sound: return "Sounds";
+    case FileType::StaticMesh: return "StaticMeshes";
+    case FileType::Animation: return "Animations";
+    case FileType::Localisation:
+    case FileType::Demo:
+    case FileType::Code: return "System";
+    case FileType::Unknown: return "";
+    }
+    return "";
+}
+
+const char* typeBoxSetting(TypeBox box) {
+    switch (box) {
+    case TypeBox::U: return "U";
+    case TypeBox::UAX: return "UAX";
+    case TypeBox::UMX: return "UMX";
+    case TypeBox::UT2: return "UT2";
+    case TypeBox::UTX: return "UTX";
+    case TypeBox::USX: return "USX";
+    case TypeBox::UKX: return "UKX";
+    }
+    return "";
+}
+
+bool typeBoxTicks(TypeBox box, std::string_view rowText) {
+    switch (box) {
+    case TypeBox::U: return endsWithNoCase(rowText, "U");
+    case TypeBox::UAX: return endsWithNoCase(rowText, "UAX");
+    case TypeBox::UMX: return endsWithNoCase(rowText, "OGG");
+    case TypeBox::UT2: return endsWithNoCase(rowText, "UT2");
+    case TypeBox::UTX: return endsWithNoCase(rowText, "UTX");
+    case TypeBox::USX: return endsWithNoCase(rowText, "USX");
+    case TypeBox::UKX: return endsWithNoCase(rowText, "UKX");
+    }
+    return false;
+}
+
+} // namespace tv

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "prompter.h"
+
+#include <ostream>
+
+namespace tv {
+
+// The command line's Prompter: messages go to standard error as
+// "<title>: <text>", questions are answered by a flag given up front, and
+// nothing can be browsed for.
+class ConsolePrompter : public Prompter {
+public:
+    ConsolePrompter(std::ostream& err, bool answerYes) : m_err(err), m_yes(answerYes) {}
+    void message(const std::string& text, const std::string& title, MessageIcon icon) override;
+    bool question(const std::string& text, const std::string& title, MessageIcon icon) override;
+    std::string browseForFolder(const std::string& title) override;
+    std::vector<std::string> chooseFiles(const std::string& title, const std::string& filter,
+                                         bool several) override;
+    void setAnswerYes(bool yes) { m_yes = yes; }
+
+private:
+    std::ostream& m_err;
+    bool m_yes;
+};
+
+} // namespace tv

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace tv {
+
+class Prompter;
+
+// Reads one value the way the Windows profile functions do: section and key
+// without regard to case, blanks around the value removed, one pair of
+// enclosing quotes removed, at most 255 characters. A missing file, section
+// or key gives the default.
+std::string INIGetSettingString(const std::string& section, const std::string& key,
+                                const std::string& file, const std::string& defaultValue);
+
+// Writes one value, creating the file, section or key as needed and keeping
+// every other line. true on success; on failure the file is unchanged and,
+// when a prompter is given, the user is told why.
+bool INIWriteSetting(const std::string& section, const std::string& key, const std::string& value,
+                     const std::string& file, Prompter* prompter = nullptr);
+
+} // namespace tv

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+namespace tv {
+
+// The folder of the running program, or $TESSVANE_HOME when it is set. The
+// log, the undo log and the never-move list live there.
+std::string programFolder();
+// The folder of the running executable itself, whatever TESSVANE_HOME says.
+std::string executableFolder();
+
+} // namespace tv

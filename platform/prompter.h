@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tv {
+
+enum class MessageIcon { None, Information, Exclamation, Critical, Question };
+
+// Every message box, question and folder or file chooser of the program goes
+// through this interface: windows get a Qt implementation, the command line
+// prints and answers from its flags, tests script the answers.
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    virtual void message(const std::string& text, const std::string& title = "Tessvane",
+                         MessageIcon icon = MessageIcon::None) = 0;
+    // Yes/No question; true for Yes.
+    virtual bool question(const std::string& text, const std::string& title = "Tessvane",
+                          MessageIcon icon = MessageIcon::Question) = 0;
+    // Full path of the chosen folder, or empty text when the user cancels.
+    virtual std::string browseForFolder(const std::string& title) = 0;
+    // Chosen files (empty when cancelled).
+    virtual std::vector<std::string> chooseFiles(const std::string& title,
+                                                 const std::string& filter, bool several) = 0;
+};
+
+// Opens documents and addresses with the desktop's default handlers.
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Opens a text file in the user's editor (the program does not wait).
+    virtual bool openInEditor(const std::string& path) = 0;
+    // Opens a document, web address or mail link with its default handler.
+    virtual bool openDocument(const std::string& pathOrUrl) = 0;
+};
+
+} // namespace tv

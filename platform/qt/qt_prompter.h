@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/prompter.h"
+
+class QWidget;
+
+namespace tv {
+
+// Message boxes and file choosers as Qt dialogs.
+class QtPrompter : public Prompter {
+public:
+    explicit QtPrompter(QWidget* parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget* parent) { m_parent = parent; }
+    void message(const std::string& text, const std::string& title, MessageIcon icon) override;
+    bool question(const std::string& text, const std::string& title, MessageIcon icon) override;
+    std::string browseForFolder(const std::string& title) override;
+    std::vector<std::string> chooseFiles(const std::string& title, const std::string& filter,
+                                         bool several) override;
+
+private:
+    QWidget* m_parent;
+};
+
+// The desktop's default handlers; the user's editor takes Notepad's place.
+class QtShell : public Shell {
+public:
+    bool openInEditor(const std::string& path) override;
+    bool openDocument(const std::string& pathOrUrl) override;
+};
+
+} // namespace tv

@@ -1,0 +1,53 @@
+#include "recording_prompter.h"
+
+namespace tv {
+
+void RecordingPrompter::message(const std::string& text, const std::string& title,
+                                MessageIcon icon) {
+    shown.push_back({"message", text, title, icon});
+}
+
+bool RecordingPrompter::question(const std::string& text, const std::string& title,
+                                 MessageIcon icon) {
+    shown.push_back({"question", text, title, icon});
+    if (answers.empty()) return false;
+    bool a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+std::string RecordingPrompter::browseForFolder(const std::string& title) {
+    shown.push_back({"folder", "", title, MessageIcon::None});
+    if (folders.empty()) return {};
+    std::string f = folders.front();
+    folders.pop_front();
+    return f;
+}
+
+std::vector<std::string> RecordingPrompter::chooseFiles(const std::string& title,
+                                                        const std::string& filter, bool) {
+    shown.push_back({"files", filter, title, MessageIcon::None});
+    if (files.empty()) return {};
+    auto f = files.front();
+    files.pop_front();
+    return f;
+}
+
+std::vector<std::string> RecordingPrompter::messageTexts() const {
+    std::vector<std::string> out;
+    for (const auto& s : shown)
+        if (s.kind == "message") out.push_back(s.text);
+    return out;
+}
+
+bool RecordingShell::openInEditor(const std::string& path) {
+    opened.push_back("editor:" + path);
+    return true;
+}
+
+bool RecordingShell::openDocument(const std::string& pathOrUrl) {
+    opened.push_back("open:" + pathOrUrl);
+    return true;
+}
+
+} // namespace tv

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "prompter.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace tv {
+
+// A scripted Prompter: records every text and answers from queues. An empty
+// answer queue answers No to questions and cancels choosers.
+class RecordingPrompter : public Prompter {
+public:
+    struct Shown {
+        std::string kind; // "message", "question", "folder", "files"
+        std::string text;
+        std::string title;
+        MessageIcon icon = MessageIcon::None;
+    };
+
+    void message(const std::string& text, const std::string& title, MessageIcon icon) override;
+    bool question(const std::string& text, const std::string& title, MessageIcon icon) override;
+    std::string browseForFolder(const std::string& title) override;
+    std::vector<std::string> chooseFiles(const std::string& title, const std::string& filter,
+                                         bool several) override;
+
+    std::vector<Shown> shown;
+    std::deque<bool> answers;
+    std::deque<std::string> folders;
+    std::deque<std::vector<std::string>> files;
+
+    std::vector<std::string> messageTexts() const;
+};
+
+class RecordingShell : public Shell {
+public:
+    bool openInEditor(const std::string& path) override;
+    bool openDocument(const std::string& pathOrUrl) override;
+    std::vector<std::string> opened; // "editor:<path>" or "open:<what>"
+};
+
+} // namespace tv

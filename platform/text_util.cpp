@@ -1,0 +1,73 @@
+#include "text_util.h"
+
+#include <algorithm>
+
+namespace tv {
+
+char upper8(char c) {
+    auto u = static_cast<unsigned char>(c);
+    if (u >= 'a' && u <= 'z') return static_cast<char>(u - 32);
+    // Latin-1 letters à..þ except the division sign
+    if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 32);
+    return c;
+}
+
+char lower8(char c) {
+    auto u = static_cast<unsigned char>(c);
+    if (u >= 'A' && u <= 'Z') return static_cast<char>(u + 32);
+    if (u >= 0xC0 && u <= 0xDE && u != 0xD7) return static_cast<char>(u + 32);
+    return c;
+}
+
+std::string toUpper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = upper8(c);
+    return out;
+}
+
+std::string toLower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = lower8(c);
+    return out;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (upper8(a[i]) != upper8(b[i])) return false;
+    return true;
+}
+
+bool lessNoCase(std::string_view a, std::string_view b) {
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        auto ca = static_cast<unsigned char>(upper8(a[i]));
+        auto cb = static_cast<unsigned char>(upper8(b[i]));
+        if (ca != cb) return ca < cb;
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+}
+
+bool endsWithNoCase(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && equalsNoCase(s.substr(s.size() - suffix.size()), suffix);
+}
+
+bool containsNoCase(std::string_view haystack, std::string_view needle) {
+    return toUpper(haystack).find(toUpper(needle)) != std::string::npos;
+}
+
+std::string trim(std::string_view s) {
+    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    size_t b = 0, e = s.size();
+    while (b < e && isBlank(s[b])) ++b;
+    while (e > b && isBlank(s[e - 1])) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string withoutTrailingSeparator(std::string_view path) {
+    if (!path.empty() && path.back() == '/') path.remove_suffix(1);
+    return std::string(path);
+}
+
+} // namespace tv

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Text helpers for the 8-bit texts the program reads from the game's files.
+// Letter case follows the Latin-1 code page, as the game's files are 8-bit text.
+namespace tv {
+
+char upper8(char c);
+char lower8(char c);
+std::string toUpper(std::string_view s);
+std::string toLower(std::string_view s);
+bool equalsNoCase(std::string_view a, std::string_view b);
+// Orders texts as a list sorts them: letter case ignored, then bytes.
+bool lessNoCase(std::string_view a, std::string_view b);
+bool endsWithNoCase(std::string_view s, std::string_view suffix);
+bool containsNoCase(std::string_view haystack, std::string_view needle);
+std::string trim(std::string_view s);
+// Removes one trailing path separator, if there is one.
+std::string withoutTrailingSeparator(std::string_view path);
+
+} // namespace tv

@@ -1,0 +1,20 @@
+#include "app/main_window.h"
+#include "platform/program_folder.h"
+#include "platform/qt/qt_prompter.h"
+#include "platform/registry_store.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Tessvane");
+    QApplication::setApplicationVersion(TESSVANE_VERSION);
+    tv::RegistryStore registry;
+    tv::QtPrompter prompter;
+    tv::QtShell shell;
+    tv::MainWindow window(tv::programFolder(), registry, prompter, shell);
+    prompter.setParent(&window);
+    if (!window.startUp()) return 0;
+    window.show();
+    return app.exec();
+}
