@@ -122,7 +122,11 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     resize(900, 620);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The views read the session's rows, which go before the base class
+    // destroys its children: take the views down first.
+    delete takeCentralWidget();
+}
 
 void MainWindow::buildMenus() {
     auto* file = menuBar()->addMenu("&File");

@@ -208,17 +208,22 @@ FolderIndex::FolderIndex(const std::string& folder) : m_folder(folder) {
     DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!d) return;
     while (dirent* e = ::readdir(d)) {
-        std::string n = e->d_name;
+        std::string_view n = e->d_name;
         if (n == "." || n == "..") continue;
-        m_folded.try_emplace(toUpper(n), n);
-        m_exact.emplace(n, n);
+        m_names.emplace_back(n);
     }
     ::closedir(d);
+    m_exact.reserve(m_names.size());
+    for (const auto& n : m_names) m_exact.insert(n);
 }
 
 std::optional<std::string> FolderIndex::find(std::string_view name) const {
-    if (auto it = m_exact.find(std::string(name)); it != m_exact.end()) return it->second;
-    if (auto it = m_folded.find(toUpper(name)); it != m_folded.end()) return it->second;
+    if (auto it = m_exact.find(name); it != m_exact.end()) return std::string(*it);
+    if (!m_foldedBuilt) {
+        m_foldedBuilt = true;
+        for (const auto& n : m_names) m_folded.try_emplace(toUpper(n), n);
+    }
+    if (auto it = m_folded.find(toUpper(name)); it != m_folded.end()) return std::string(it->second);
     return std::nullopt;
 }
 

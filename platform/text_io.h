@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // File access as the program needs it: 8-bit lines, CR LF on write, atomic
@@ -49,14 +50,19 @@ std::optional<std::string> lookupInFolder(std::string_view folder, std::string_v
 class FolderIndex {
 public:
     explicit FolderIndex(const std::string& folder);
+    FolderIndex(const FolderIndex&) = delete; // m_exact points into m_names
+    FolderIndex& operator=(const FolderIndex&) = delete;
     // The actual name of the entry matching `name` (exact first, then ignoring case).
     std::optional<std::string> find(std::string_view name) const;
     const std::string& folder() const { return m_folder; }
 
 private:
     std::string m_folder;
-    std::unordered_map<std::string, std::string> m_exact;   // name -> name
-    std::unordered_map<std::string, std::string> m_folded;  // upper-cased -> first name
+    std::vector<std::string> m_names; // in directory order
+    std::unordered_set<std::string_view> m_exact;
+    // Built on the first miss: most look-ups find their exact name.
+    mutable std::unordered_map<std::string, std::string_view> m_folded; // upper-cased -> first name
+    mutable bool m_foldedBuilt = false;
 };
 
 } // namespace tv

@@ -1,0 +1,85 @@
+// Scan of a cache of 100,000 entries with their files: the engine alone, and
+// (in the window build) the Re-Scan command of the main window, which also
+// fills the File List.
+#include "test_support.h"
+
+#include "app/session/session.h"
+#include "platform/recording_prompter.h"
+#include "platform/registry_store.h"
+
+#ifdef TESSVANE_BENCH_GUI
+#include "app/main_window.h"
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#endif
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int kEntries = 100000;
+
+tvtest::GameFixture& bigCache() {
+    static std::unique_ptr<tvtest::GameFixture> fx = [] {
+        auto f = std::make_unique<tvtest::GameFixture>();
+        static const char* const ext[] = {"ut2", "utx", "uax", "ogg", "usx", "ukx", "u", "int"};
+        std::vector<std::string> lines;
+        lines.reserve(kEntries);
+        for (int i = 0; i < kEntries; ++i)
+            lines.push_back(f->addEntry(i, "Package" + std::to_string(i) + "." + ext[i % 8]));
+        f->writeCacheIni(lines);
+        f->writeNeverMove({"Package1*", "Package99999.int"});
+        return f;
+    }();
+    return *fx;
+}
+
+void BM_ScanEngine(benchmark::State& state) {
+    auto& fx = bigCache();
+    tv::RegistryStore store(fx.registry);
+    tv::RecordingPrompter prompter;
+    tv::Session session(fx.program, store, prompter);
+    session.gameFolder = fx.game;
+    for (auto _ : state) {
+        session.rescan();
+        benchmark::DoNotOptimize(session.rows.data());
+    }
+    state.counters["rows"] = static_cast<double>(session.rows.size());
+}
+BENCHMARK(BM_ScanEngine)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+#ifdef TESSVANE_BENCH_GUI
+void BM_RescanAndFillFileList(benchmark::State& state) {
+    auto& fx = bigCache();
+    tv::RegistryStore store(fx.registry);
+    tv::RecordingPrompter prompter;
+    tv::RecordingShell shell;
+    tv::MainWindow window(fx.program, store, prompter, shell);
+    window.setQuitOnShutdown(false);
+    window.startUp();
+    window.show();
+    auto* rescan = window.findChild<QPushButton*>("cmdRescan");
+    for (auto _ : state) {
+        QTest::mouseClick(rescan, Qt::LeftButton);
+        QApplication::processEvents(); // let the list paint its first page
+    }
+    state.counters["rows"] = static_cast<double>(window.session().rows.size());
+}
+BENCHMARK(BM_RescanAndFillFileList)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+#endif
+
+} // namespace
+
+int main(int argc, char** argv) {
+#ifdef TESSVANE_BENCH_GUI
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+#endif
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what Tessvane needs on Debian 12, then configures and builds it in ./build.
+# Usage: ./setup.sh [extra CMake options, e.g. -DTESSVANE_GUI=OFF]
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-webengine-dev libgl-dev
+  libsqlite3-dev libzip-dev libcurl4-openssl-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libcpp-httplib-dev python3-pyftpdlib
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}"
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+cmake --build build

@@ -1,0 +1,295 @@
+#include "test_support.h"
+
+#include "app/main_window.h"
+#include "platform/recording_prompter.h"
+#include "platform/registry_store.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+using namespace tv;
+using tvtest::GameFixture;
+using tvtest::ident;
+
+namespace {
+
+const std::string kSettingsKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    GameFixture fx;
+    RegistryStore store{fx.registry};
+    RecordingPrompter prompter;
+    RecordingShell shell;
+    std::unique_ptr<MainWindow> window;
+
+    MainWindowTest() {
+        fx.writeCacheIni({fx.addEntry(1, "DM-One.ut2"), fx.addEntry(2, "Tex.utx"),
+                          fx.addEntry(3, "Song.ogg")});
+    }
+
+    MainWindow& open() {
+        window = std::make_unique<MainWindow>(fx.program, store, prompter, shell);
+        window->setQuitOnShutdown(false);
+        return *window;
+    }
+    bool start() {
+        open();
+        if (!window->startUp()) return false;
+        window->show();
+        return true;
+    }
+    void restart() {
+        window->close();
+        window.reset();
+        ASSERT_TRUE(start());
+    }
+    template <class T> T* child(const char* name) {
+        T* w = window->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QString statusText() { return child<QLabel>("StatusBar1Panel3")->text(); }
+    QStringList listColumn(int column) {
+        QStringList out;
+        auto* model = child<QTreeView>("ListView1")->model();
+        for (int r = 0; r < model->rowCount(); ++r) out << model->index(r, column).data().toString();
+        return out;
+    }
+    std::vector<bool> ticks() {
+        std::vector<bool> out;
+        auto* model = child<QTreeView>("ListView1")->model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            out.push_back(model->index(r, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked);
+        return out;
+    }
+    void clickHeader(const char* view, int section) {
+        QHeaderView* h = child<QTreeView>(view)->header();
+        QPoint at(h->sectionViewportPosition(section) + h->sectionSize(section) / 2,
+                  h->height() / 2);
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+    }
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, MissingShippedFileEndsTheProgramWithoutWriting) {
+    std::filesystem::remove(fx.program + "/search.gif");
+    std::string before = tvtest::readFile(fx.registry);
+    open();
+    EXPECT_FALSE(window->startUp());
+    EXPECT_EQ(prompter.messageTexts(),
+              (std::vector<std::string>{
+                  "A critical file (Search.gif) is missing...please re-install the program.",
+                  "Remember to copy the latest EXE over the one installed..."}));
+    EXPECT_EQ(tvtest::readFile(fx.registry), before);
+    EXPECT_EQ(tvtest::readFile(fx.game + "/System/UT2003.ini"), "[Core.System]\r\nPurgeCacheDays=90\r\n");
+}
+
+TEST_F(MainWindowTest, FirstStartShowsTheListWithDefaults) {
+    ASSERT_TRUE(start());
+    EXPECT_EQ(window->windowTitle(), "Tessvane");
+    auto* tabs = child<QTabWidget>("Tab1");
+    ASSERT_EQ(tabs->count(), 7);
+    QStringList titles;
+    for (int i = 0; i < 7; ++i) titles << tabs->tabText(i);
+    EXPECT_EQ(titles, (QStringList{"Status", "File List", "Options", "Never Move", "Undo",
+                                   "User Defined", "ZIP"}));
+    EXPECT_EQ(tabs->currentIndex(), 1);
+    EXPECT_TRUE(child<QRadioButton>("optSelectAll")->isChecked());
+    EXPECT_TRUE(child<QRadioButton>("optMoveNorm")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>("chkBackupCache")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>("chkUT2")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>("chkUT2")->isEnabled());
+    EXPECT_FALSE(child<QLineEdit>("txtMoveDir")->isHidden() == false);
+    EXPECT_EQ(listColumn(0), (QStringList{"DM-One.ut2", "Tex.utx", "Song.ogg"}));
+    EXPECT_EQ(ticks(), (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(statusText(), "Found 3 files to process");
+    EXPECT_EQ(child<QLabel>("lblUTName")->text(), "Tester");
+    EXPECT_EQ(child<QLabel>("lblCacheDir")->text().toStdString(), fx.cache);
+    EXPECT_EQ(child<QLineEdit>("txtPurgeCacheDays")->text(), "90");
+    EXPECT_TRUE(child<QLabel>("label9")->text().startsWith("NOTES: \n- you can add files"));
+    auto* header = child<QTreeView>("ListView1")->model();
+    EXPECT_EQ(header->headerData(0, Qt::Horizontal).toString(), "File Name  (color red = never move)");
+    EXPECT_EQ(header->headerData(2, Qt::Horizontal).toString(), "Never Move?");
+    EXPECT_TRUE(prompter.shown.empty());
+    // Commands that arrive later cannot be pressed.
+    EXPECT_FALSE(child<QPushButton>("cmdPurgeNow")->isEnabled());
+}
+
+TEST_F(MainWindowTest, SettingsSurviveARestart) {
+    ASSERT_TRUE(start());
+    QTest::mouseClick(child<QRadioButton>("optSelectOnly"), Qt::LeftButton);
+    QTest::mouseClick(child<QCheckBox>("chkUT2"), Qt::LeftButton);
+    QTest::mouseClick(child<QCheckBox>("chkMissingExt"), Qt::LeftButton);
+    QTest::mouseClick(child<QCheckBox>("chkBackupCache"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>("optMoveDir2"), Qt::LeftButton);
+    child<QLineEdit>("txtMoveDir2")->setText("/data/ut stuff");
+    QTest::mouseClick(child<QCheckBox>("chkCleanTMP"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("cmdCommitFileTypes"), Qt::LeftButton);
+    EXPECT_EQ(ticks(), (std::vector<bool>{true, false, false}));
+
+    restart();
+    EXPECT_TRUE(child<QRadioButton>("optSelectOnly")->isChecked());
+    EXPECT_FALSE(child<QRadioButton>("optSelectAll")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>("chkUT2")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>("chkUT2")->isEnabled());
+    EXPECT_TRUE(child<QCheckBox>("chkMissingExt")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>("chkBackupCache")->isChecked());
+    EXPECT_TRUE(child<QRadioButton>("optMoveDir2")->isChecked());
+    EXPECT_FALSE(child<QRadioButton>("optMoveNorm")->isChecked());
+    EXPECT_EQ(child<QLineEdit>("txtMoveDir2")->text(), "/data/ut stuff");
+    EXPECT_TRUE(child<QLineEdit>("txtMoveDir2")->isHidden() == false);
+    EXPECT_FALSE(child<QCheckBox>("chkCleanTMP")->isChecked());
+    EXPECT_EQ(ticks(), (std::vector<bool>{true, false, false}));
+    EXPECT_EQ(store.value(kSettingsKey, "FirstRun")->data, std::string("0\0", 2));
+    EXPECT_EQ(store.value(kSettingsKey, "AutoClean")->data, std::string("0\0", 2));
+    EXPECT_EQ(store.value(kSettingsKey, "CacheDir")->data, fx.cache + std::string(1, '\0'));
+}
+
+TEST_F(MainWindowTest, TypeBoxClickBlinksTheReminderUntilCommit) {
+    ASSERT_TRUE(start());
+    QTest::mouseClick(child<QRadioButton>("optSelectOnly"), Qt::LeftButton);
+    auto* remind = child<QLabel>("lblRemind");
+    auto* timer = child<QTimer>("Timer1");
+    EXPECT_TRUE(remind->text().isEmpty());
+    QTest::mouseClick(child<QCheckBox>("chkUMX"), Qt::LeftButton);
+    const QString reminder =
+        "Remember to click the 'Commit Changes to List' button before clicking 'Run'";
+    EXPECT_EQ(remind->text(), reminder);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 2500);
+    QMetaObject::invokeMethod(timer, "timeout");
+    EXPECT_TRUE(remind->text().isEmpty());
+    QMetaObject::invokeMethod(timer, "timeout");
+    EXPECT_EQ(remind->text(), reminder);
+    EXPECT_EQ(ticks(), (std::vector<bool>{true, true, true})); // nothing rescanned yet
+
+    QTest::mouseClick(child<QPushButton>("cmdCommitFileTypes"), Qt::LeftButton);
+    EXPECT_FALSE(timer->isActive());
+    EXPECT_TRUE(remind->text().isEmpty());
+    EXPECT_EQ(ticks(), (std::vector<bool>{false, false, true}));
+    EXPECT_EQ(statusText(), "Found 1 file to process");
+
+    QTest::mouseClick(child<QRadioButton>("optSelectAll"), Qt::LeftButton);
+    EXPECT_EQ(ticks(), (std::vector<bool>{true, true, true}));
+    EXPECT_FALSE(child<QCheckBox>("chkUMX")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("cmdCommitFileTypes")->isEnabled());
+}
+
+TEST_F(MainWindowTest, HeaderClicksSortAndToggleTheOrder) {
+    tvtest::setModified(fx.cache + "/" + ident(1) + ".uxx", 1300000000);
+    tvtest::setModified(fx.cache + "/" + ident(2) + ".uxx", 1100000000);
+    tvtest::setModified(fx.cache + "/" + ident(3) + ".uxx", 1200000000);
+    ASSERT_TRUE(start());
+    clickHeader("ListView1", 1);
+    EXPECT_EQ(listColumn(0), (QStringList{"Tex.utx", "Song.ogg", "DM-One.ut2"}));
+    clickHeader("ListView1", 1);
+    EXPECT_EQ(listColumn(0), (QStringList{"DM-One.ut2", "Song.ogg", "Tex.utx"}));
+    clickHeader("ListView1", 0);
+    EXPECT_EQ(listColumn(0), (QStringList{"DM-One.ut2", "Song.ogg", "Tex.utx"}));
+    clickHeader("ListView1", 0);
+    EXPECT_EQ(listColumn(0), (QStringList{"Tex.utx", "Song.ogg", "DM-One.ut2"}));
+}
+
+TEST_F(MainWindowTest, CheckAllUncheckAllAndDeleteDeletesNothing) {
+    ASSERT_TRUE(start());
+    QTest::mouseClick(child<QPushButton>("cmdUncheck"), Qt::LeftButton);
+    EXPECT_EQ(ticks(), (std::vector<bool>{false, false, false}));
+    EXPECT_EQ(statusText(), "Found 3 files to process"); // unchanged
+    QTest::mouseClick(child<QPushButton>("cmdCheck"), Qt::LeftButton);
+    EXPECT_EQ(ticks(), (std::vector<bool>{true, true, true}));
+    QTest::mouseClick(child<QPushButton>("cmdDelFiles"), Qt::LeftButton);
+    EXPECT_EQ(prompter.messageTexts(), std::vector<std::string>{"Not implemented yet..."});
+    EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
+    EXPECT_EQ(listColumn(0).size(), 3);
+}
+
+TEST_F(MainWindowTest, RescanAndAnotherCacheFolder) {
+    ASSERT_TRUE(start());
+    fx.writeCacheIni({fx.addEntry(1, "DM-One.ut2")});
+    QTest::mouseClick(child<QPushButton>("cmdRescan"), Qt::LeftButton);
+    EXPECT_EQ(listColumn(0), QStringList{"DM-One.ut2"});
+    EXPECT_EQ(statusText(), "Found 1 file to process");
+
+    tvtest::TempDir other;
+    tvtest::writeFile(other / "Cache.ini", "[Cache]\r\n" + ident(7) + "=A.utx\r\n" + ident(8) +
+                                               "=B.utx\r\n");
+    prompter.folders = {other.path()};
+    QTest::mouseClick(child<QPushButton>("cmdCacheDir"), Qt::LeftButton);
+    EXPECT_EQ(prompter.shown.back().title, "Choose a folder:");
+    EXPECT_EQ(listColumn(0), (QStringList{"A.utx", "B.utx"}));
+    EXPECT_EQ(child<QLabel>("lblCacheDir")->text().toStdString(), other.path());
+    QTest::mouseClick(child<QPushButton>("cmdCacheDir"), Qt::LeftButton); // cancelled
+    EXPECT_EQ(child<QLabel>("lblCacheDir")->text().toStdString(), other.path());
+}
+
+TEST_F(MainWindowTest, NeverMoveRowsAreRedAndShowTrue) {
+    fx.writeNeverMove({"tex*"});
+    ASSERT_TRUE(start());
+    EXPECT_EQ(ticks(), (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(listColumn(2), (QStringList{"", "True", ""}));
+    auto* model = child<QTreeView>("ListView1")->model();
+    EXPECT_EQ(model->index(1, 0).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
+    EXPECT_EQ(statusText(), "Found 2 files to process");
+}
+
+TEST_F(MainWindowTest, DestinationOptionsShowTheirFolderControls) {
+    ASSERT_TRUE(start());
+    QTest::mouseClick(child<QRadioButton>("optMoveDir"), Qt::LeftButton);
+    EXPECT_TRUE(child<QLineEdit>("txtMoveDir")->isHidden() == false);
+    EXPECT_TRUE(child<QPushButton>("cmdMoveDir")->isHidden() == false);
+    EXPECT_FALSE(child<QLineEdit>("txtMoveDir2")->isHidden() == false);
+    EXPECT_FALSE(child<QRadioButton>("optMoveNorm")->isChecked());
+    prompter.folders = {"/chosen/folder"};
+    QTest::mouseClick(child<QPushButton>("cmdMoveDir"), Qt::LeftButton);
+    EXPECT_EQ(child<QLineEdit>("txtMoveDir")->text(), "/chosen/folder");
+    QTest::mouseClick(child<QRadioButton>("optMoveNorm"), Qt::LeftButton);
+    EXPECT_FALSE(child<QLineEdit>("txtMoveDir")->isHidden() == false);
+    EXPECT_FALSE(child<QPushButton>("cmdMoveDir2")->isHidden() == false);
+}
+
+TEST_F(MainWindowTest, SetWritesThePurgeDaysAsTyped) {
+    ASSERT_TRUE(start());
+    auto* days = child<QLineEdit>("txtPurgeCacheDays");
+    days->setText("45");
+    QTest::mouseClick(child<QPushButton>("cmdSetPurge"), Qt::LeftButton);
+    EXPECT_EQ(tvtest::readFile(fx.game + "/System/UT2003.ini"), "[Core.System]\r\nPurgeCacheDays=45\r\n");
+    days->setText("");
+    QTest::mouseClick(child<QPushButton>("cmdSetPurge"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("cmdRescan"), Qt::LeftButton);
+    EXPECT_EQ(days->text(), "360");
+}
+
+TEST_F(MainWindowTest, MissingGameFolderIsAskedForAtStart) {
+    tvtest::TempDir empty;
+    RegistryStore fresh(empty / "registry.reg");
+    prompter.folders = {"", fx.game};
+    window = std::make_unique<MainWindow>(fx.program, fresh, prompter, shell);
+    window->setQuitOnShutdown(false);
+    ASSERT_TRUE(window->startUp());
+    EXPECT_EQ(prompter.messageTexts().size(), 2u);
+    EXPECT_EQ(window->session().gameFolder, fx.game);
+    EXPECT_EQ(listColumn(0).size(), 3);
+}
+
+TEST_F(MainWindowTest, EditorMenusOpenTheProgramFiles) {
+    ASSERT_TRUE(start());
+    window->findChild<QAction*>("mnuToolsEditNMList")->trigger();
+    window->findChild<QAction*>("mnuToolsView")->trigger();
+    EXPECT_EQ(shell.opened, (std::vector<std::string>{"editor:" + fx.program + "/TessvaneDontMove.ini",
+                                                      "editor:" + fx.program + "/Tessvane.log"}));
+}

@@ -1,0 +1,164 @@
+#include "test_support.h"
+
+#include "app/core/settings.h"
+#include "app/session/session.h"
+#include "platform/cls_registry.h"
+#include "platform/recording_prompter.h"
+#include "platform/registry_store.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace tv;
+using tvtest::GameFixture;
+
+namespace {
+const std::string kGameKey = "HKEY_LOCAL_MACHINE\\Software\\Unreal Technology\\Installed Apps\\UT2003";
+const std::string kSettingsKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
+} // namespace
+
+TEST(RequiredFiles, FirstMissingFileGivesTwoMessages) {
+    GameFixture fx;
+    std::filesystem::remove(fx.program + "/search.gif");
+    std::filesystem::remove(fx.program + "/tessvane.mdb");
+    RegistryStore store(fx.registry);
+    RecordingPrompter p;
+    Session s(fx.program, store, p);
+    EXPECT_FALSE(s.checkRequiredFiles());
+    EXPECT_EQ(p.messageTexts(),
+              (std::vector<std::string>{
+                  "A critical file (Search.gif) is missing...please re-install the program.",
+                  "Remember to copy the latest EXE over the one installed..."}));
+    EXPECT_EQ(p.shown[0].title, "Tessvane");
+}
+
+TEST(RequiredFiles, AllPresentInAnyLetterCase) {
+    GameFixture fx;
+    std::filesystem::rename(fx.program + "/tessvane.mdb", fx.program + "/Tessvane.MDB");
+    RegistryStore store(fx.registry);
+    RecordingPrompter p;
+    Session s(fx.program, store, p);
+    EXPECT_TRUE(s.checkRequiredFiles());
+    EXPECT_TRUE(p.shown.empty());
+}
+
+TEST(GameFolder, MissingValueMakesTheUserChooseUntilAFolderIsChosen) {
+    GameFixture fx;
+    tvtest::TempDir other;
+    RegistryStore store(other / "registry.reg");
+    RecordingPrompter p;
+    p.folders = {"", "", fx.game};
+    Session s(fx.program, store, p);
+    s.readGameFolder();
+    EXPECT_EQ(s.gameFolder, fx.game);
+    std::vector<std::string> kinds;
+    for (const auto& shown : p.shown) kinds.push_back(shown.kind + ":" + shown.text + shown.title);
+    EXPECT_EQ(kinds, (std::vector<std::string>{
+                         "message:Unreal Tournament not found.\n\nPlease click OK to select the main "
+                         "directory..\n(example - E:\\Games\\UT2003)Tessvane",
+                         "folder:Choose the root UT folder:", "message:You MUST select the root UT folder..Tessvane",
+                         "folder:Choose the root UT folder:", "message:You MUST select the root UT folder..Tessvane",
+                         "folder:Choose the root UT folder:"}));
+    EXPECT_EQ(store.value(kGameKey, "Folder")->data, fx.game + std::string(1, '\0'));
+}
+
+TEST(GameFolder, SetTheUtDirPointsTheCacheLabelAtItsCacheFolder) {
+    GameFixture fx;
+    RegistryStore store(fx.registry);
+    RecordingPrompter p;
+    Session s(fx.program, store, p);
+    s.readGameFolder();
+    p.folders = {"/games/UT2003"};
+    s.setUtDir();
+    EXPECT_EQ(s.gameFolder, "/games/UT2003");
+    EXPECT_EQ(s.settings.cacheDir, "/games/UT2003/Cache");
+    p.folders = {"/games/other/"};
+    s.setUtDir();
+    EXPECT_EQ(s.settings.cacheDir, "/games/other/Cache");
+    s.setUtDir(); // cancelled: nothing changes
+    EXPECT_EQ(s.gameFolder, "/games/other/");
+}
+
+TEST(Settings, FirstStartGivesDefaultsAndShutDownWritesEveryValue) {
+    GameFixture fx;
+    RegistryStore store(fx.registry);
+    RecordingPrompter p;
+    Session s(fx.program, store, p);
+    s.settings.selectAll = false; // loading must restore the default
+    s.loadSettings();
+    EXPECT_TRUE(s.settings.selectAll);
+    EXPECT_FALSE(s.settings.selectOnly);
+    EXPECT_TRUE(s.settings.moveNorm);
+    EXPECT_TRUE(s.settings.backupCache);
+    EXPECT_FALSE(s.settings.UT2);
+    EXPECT_EQ(s.settings.firstRun, 1);
+    EXPECT_FALSE(store.keyExists(kSettingsKey));
+
+    s.saveSettings();
+    const RegKey* key = store.load().findKey(kSettingsKey);
+    ASSERT_NE(key, nullptr);
+    std::vector<std::string> names;
+    for (const auto& [n, v] : key->values) names.push_back(n);
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "SelectAll", "SelectOnly", "ExtAlert", "U", "UAX", "UMX", "UT2", "UTX",
+                         "USX", "UKX", "UnZIPNoPreview", "AutoUpdate", "AutoClean", "MoveNorm",
+                         "MoveDir", "MoveDirText", "MoveDir2", "MoveDir2Text", "CacheDir",
+                         "BackupCache", "FirstRun"}));
+    EXPECT_EQ(store.value(kSettingsKey, "FirstRun")->data, std::string("0\0", 2));
+    EXPECT_EQ(store.value(kSettingsKey, "AutoClean")->data, std::string("0\0", 2));
+    EXPECT_EQ(store.value(kSettingsKey, "SelectAll")->data, std::string("True\0", 5));
+}
+
+TEST(Settings, StoredValuesAreLoadedAndBadOnesLeaveTheControl) {
+    GameFixture fx;
+    RegistryStore store(fx.registry);
+    clsRegistry reg(store);
+    useSettingsKey(reg);
+    reg.WriteEntry("SelectAll", "False");
+    reg.WriteEntry("SelectOnly", "True");
+    reg.WriteEntry("UT2", "1");
+    reg.WriteEntry("UMX", "7");         // not a check box state
+    reg.WriteEntry("MoveNorm", "maybe"); // not a boolean
+    reg.WriteEntry("MoveDir2", "True");
+    reg.WriteEntry("MoveDir2Text", "/data/ut");
+    reg.SetKeyValue(HKEY_LOCAL_MACHINE, reg.keyPath(), "BackupCache", "0", REG_SZ);
+    reg.WriteEntry("FirstRun", "0");
+    RecordingPrompter p;
+    Session s(fx.program, store, p);
+    s.settings.UMX = true;
+    s.loadSettings();
+    EXPECT_FALSE(s.settings.selectAll);
+    EXPECT_TRUE(s.settings.selectOnly);
+    EXPECT_TRUE(s.settings.UT2);
+    EXPECT_TRUE(s.settings.UMX);
+    EXPECT_FALSE(s.settings.moveNorm); // cleared by MoveDir2 being chosen
+    EXPECT_TRUE(s.settings.moveDir2);
+    EXPECT_EQ(s.settings.moveDir2Text, "/data/ut");
+    EXPECT_FALSE(s.settings.backupCache);
+    EXPECT_EQ(s.settings.firstRun, 0);
+}
+
+TEST(Settings, InstallPathIsWrittenOnlyWhenMissing) {
+    GameFixture fx;
+    RegistryStore store(fx.registry);
+    RecordingPrompter p;
+    Session s(fx.program, store, p);
+    s.ensureInstallPath();
+    EXPECT_EQ(store.value(kSettingsKey, "InstallPath")->data, fx.program + std::string(1, '\0'));
+    store.setValue(kSettingsKey, "InstallPath", RegValue::text("/elsewhere"));
+    s.ensureInstallPath();
+    EXPECT_EQ(store.value(kSettingsKey, "InstallPath")->data, std::string("/elsewhere\0", 11));
+}
+
+TEST(Settings, OptionAndCheckTextRules) {
+    EXPECT_EQ(optionFromText("TRUE"), true);
+    EXPECT_EQ(optionFromText("false"), false);
+    EXPECT_EQ(optionFromText("-1"), true);
+    EXPECT_EQ(optionFromText("0"), false);
+    EXPECT_EQ(optionFromText("yes"), std::nullopt);
+    EXPECT_EQ(checkFromText("1"), true);
+    EXPECT_EQ(checkFromText("0"), false);
+    EXPECT_EQ(checkFromText("True"), std::nullopt);
+    EXPECT_EQ(checkFromText("3"), std::nullopt);
+}
