@@ -19,3 +19,26 @@ std::vector<std::string> ConsolePrompter::chooseFiles(const std::string&, const 
 }
 
 } // namespace tv
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace tv {
+
+static bool xdgOpen(const std::string& what) {
+    pid_t pid;
+    const char* argv[] = {"xdg-open", what.c_str(), nullptr};
+    if (::posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+        return false;
+    // xdg-open hands over to the handler and returns at once.
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool ConsoleShell::openInEditor(const std::string& path) { return xdgOpen(path); }
+bool ConsoleShell::openDocument(const std::string& pathOrUrl) { return xdgOpen(pathOrUrl); }
+
+} // namespace tv

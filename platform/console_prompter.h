@@ -25,3 +25,15 @@ private:
 };
 
 } // namespace tv
+
+namespace tv {
+
+// The command line's Shell: hands files and addresses to xdg-open (the
+// desktop's default handler) without waiting for it.
+class ConsoleShell : public Shell {
+public:
+    bool openInEditor(const std::string& path) override;
+    bool openDocument(const std::string& pathOrUrl) override;
+};
+
+} // namespace tv
