@@ -84,6 +84,7 @@ bool createDemo(const std::string& dirArg, std::string& startCommand, std::strin
         {"BonusPack.u", ""},      {"BonusPack.int", ""},     {"Ambience.uax", ""},
         {"Theme.ogg", ""},        {"Trees.usx", ""},         {"Monsters.ukx", ""},
         {"TankParts.utx", ""},    {"TankParts.utx", ""},     {"DM-Deck17", ""},
+        {"ModSettings", ""},
         {"OldMusic.umx", ""},     {"UTPureR4.u", ""},        {"ONS-Torlan.ut2", "-7"},
         {"Replay.dem", ""},
     };

@@ -120,7 +120,7 @@ bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& f
         } else {
             row.text = e->name;
         }
-        table.push_back({e->candidate1, e->name});
+        table.push_back({e->candidate1, e->name, e->candidate2});
         auto file = cache.find(e->candidate1);
         if (!file) file = cache.find(e->candidate2);
         if (file) {

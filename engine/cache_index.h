@@ -61,8 +61,9 @@ struct FileRow {
 };
 
 struct ScanTableEntry {
-    std::string candidate; // first cache-file candidate
-    std::string name;      // recorded name (without the error text)
+    std::string candidate;  // first cache-file candidate
+    std::string name;       // recorded name (without the error text)
+    std::string candidate2; // second cache-file candidate
 };
 
 // Reads the entries of Cache.ini into rows and the scan table; true when any

@@ -57,6 +57,119 @@ bool readUndoRecords(const std::string& path, std::vector<UndoRecord>& out, std:
     return true;
 }
 
+UndoLog::~UndoLog() { close(); }
+
+void UndoLog::close() {
+    if (m_insert) sqlite3_finalize(m_insert);
+    m_insert = nullptr;
+    if (m_db) sqlite3_close(m_db);
+    m_db = nullptr;
+}
+
+bool UndoLog::open(const std::string& path) {
+    close();
+    m_error.clear();
+    if (!fileExists(path)) {
+        m_error = path + " does not exist";
+        return false;
+    }
+    if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        m_error = m_db ? sqlite3_errmsg(m_db) : "cannot open " + path;
+        close();
+        return false;
+    }
+    sqlite3_busy_timeout(m_db, 5000);
+    if (sqlite3_prepare_v2(m_db, "INSERT INTO Undo (MoveDate, OldFName, NewFName) VALUES (?, ?, ?)",
+                           -1, &m_insert, nullptr) != SQLITE_OK) {
+        m_error = std::string(sqlite3_errmsg(m_db)) + " (" + path + ")";
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool UndoLog::exec(const char* sql) {
+    if (!m_db) return false;
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        m_error = sqlite3_errmsg(m_db);
+        return false;
+    }
+    return true;
+}
+
+bool UndoLog::begin() { return exec("BEGIN"); }
+bool UndoLog::commit() { return exec("COMMIT"); }
+void UndoLog::rollback() { exec("ROLLBACK"); }
+
+static void bindText(sqlite3_stmt* st, int index, const std::string& value) {
+    sqlite3_bind_text(st, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+}
+
+bool UndoLog::insert(const UndoRecord& r) {
+    if (!m_insert) return false;
+    sqlite3_reset(m_insert);
+    bindText(m_insert, 1, r.MoveDate);
+    bindText(m_insert, 2, r.OldFName);
+    bindText(m_insert, 3, r.NewFName);
+    if (sqlite3_step(m_insert) != SQLITE_DONE) {
+        m_error = sqlite3_errmsg(m_db);
+        return false;
+    }
+    return true;
+}
+
+bool UndoLog::recordsFor(const std::string& newName, std::vector<UndoRecord>& out) {
+    out.clear();
+    if (!m_db) return false;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(m_db,
+                           "SELECT DISTINCT MoveDate, OldFName, NewFName FROM Undo WHERE NewFName = ?",
+                           -1, &st, nullptr) != SQLITE_OK) {
+        m_error = sqlite3_errmsg(m_db);
+        return false;
+    }
+    bindText(st, 1, newName);
+    auto text = [&](int col) {
+        auto p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+        return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(st, col))) : std::string();
+    };
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) out.push_back({text(0), text(1), text(2)});
+    sqlite3_finalize(st);
+    return rc == SQLITE_DONE;
+}
+
+bool UndoLog::removeFor(const std::string& newName) {
+    if (!m_db) return false;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(m_db, "DELETE FROM Undo WHERE NewFName = ?", -1, &st, nullptr) !=
+        SQLITE_OK) {
+        m_error = sqlite3_errmsg(m_db);
+        return false;
+    }
+    bindText(st, 1, newName);
+    bool ok = sqlite3_step(st) == SQLITE_DONE;
+    if (!ok) m_error = sqlite3_errmsg(m_db);
+    sqlite3_finalize(st);
+    return ok;
+}
+
+bool UndoLog::removeAll() { return exec("DELETE FROM Undo"); }
+
+bool compactUndoDatabase(const std::string& from, const std::string& to, std::string* error) {
+    Db db;
+    if (sqlite3_open_v2(from.c_str(), &db.handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        return fail(db.handle, error);
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db.handle, "VACUUM INTO ?", -1, &st, nullptr) != SQLITE_OK)
+        return fail(db.handle, error);
+    bindText(st, 1, to);
+    bool ok = sqlite3_step(st) == SQLITE_DONE;
+    if (!ok && error) *error = sqlite3_errmsg(db.handle);
+    sqlite3_finalize(st);
+    return ok;
+}
+
 std::string undoDatabasePath(const std::string& programFolder) {
     return findInFolder(programFolder, "tessvane.mdb");
 }

@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+struct sqlite3;
+struct sqlite3_stmt;
+
 namespace tv {
 
 struct UndoRecord {
@@ -18,6 +21,41 @@ bool createUndoDatabase(const std::string& path, std::string* error = nullptr);
 // cannot be opened or read.
 bool readUndoRecords(const std::string& path, std::vector<UndoRecord>& out,
                      std::string* error = nullptr);
+
+// An open undo log. Every command binds its values, so names with quotes are
+// stored like any other.
+class UndoLog {
+public:
+    UndoLog() = default;
+    ~UndoLog();
+    UndoLog(const UndoLog&) = delete;
+    UndoLog& operator=(const UndoLog&) = delete;
+
+    // Opens an existing log (it is never created here) and checks its table.
+    bool open(const std::string& path);
+    bool isOpen() const { return m_db != nullptr; }
+    void close();
+    const std::string& lastError() const { return m_error; }
+
+    bool begin();
+    bool commit();
+    void rollback();
+    bool insert(const UndoRecord& record);
+    // SELECT DISTINCT * ... WHERE NewFName = newName
+    bool recordsFor(const std::string& newName, std::vector<UndoRecord>& out);
+    bool removeFor(const std::string& newName);
+    bool removeAll();
+
+private:
+    bool exec(const char* sql);
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_insert = nullptr;
+    std::string m_error;
+};
+
+// Compacts `from` into a new file `to` (which must not exist).
+bool compactUndoDatabase(const std::string& from, const std::string& to,
+                         std::string* error = nullptr);
 
 // The undo log's file in the program folder.
 std::string undoDatabasePath(const std::string& programFolder);

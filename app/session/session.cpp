@@ -1,11 +1,21 @@
 #include "session.h"
 
+#include "cache_purge.h"
+
 #include "app/core/purge.h"
 #include "app/core/undo_log.h"
+#include "engine/backup.h"
+#include "engine/repair.h"
+#include "platform/cfile.h"
 #include "platform/cls_registry.h"
+#include "platform/file_ops.h"
 #include "platform/ini.h"
 #include "platform/prompter.h"
 #include "platform/text_io.h"
+#include "platform/text_util.h"
+
+#include <algorithm>
+#include <cstdio>
 
 namespace tv {
 
@@ -109,13 +119,12 @@ bool Session::ScanCache() {
     }
     bool missingExtension = readCacheIndex(*lines, folders, rows, scanTable);
     tickBySelection(rows, settings);
-    neverMove.load(neverMoveFilePath(programFolder));
+    LoadNeverMoveList();
     markNeverMove(rows, neverMove, false);
     uncheckDuplicates(rows);
     uncheckErrorEntries(rows);
     updateFoundText();
-    if (missingExtension && !repairDone && fixMissingExtensions)
-        fixMissingExtensions(folders.cacheFolder);
+    if (missingExtension && !repairDone) FixMissingExtensions(folders.cacheFolder);
     return true;
 }
 
@@ -132,7 +141,7 @@ void Session::uncheckAll() {
     for (auto& r : rows) r.ticked = false;
 }
 
-void Session::updateFoundText() { statusText = foundText(countTicked(rows)); }
+void Session::updateFoundText() { setStatusText(foundText(countTicked(rows))); }
 
 void Session::chooseCacheFolder(const std::string& folder) {
     if (folder.empty()) return;
@@ -141,5 +150,321 @@ void Session::chooseCacheFolder(const std::string& folder) {
 }
 
 void Session::SetPurgeDays() { tv::SetPurgeDays(purgeDaysText, folders.gameIni, &m_prompter); }
+
+// ---- reporting ----------------------------------------------------------------------
+
+void Session::addStatusLine(const std::string& line) {
+    statusList.push_back(line);
+    if (onStatusLine) onStatusLine(line);
+}
+
+void Session::setStatusText(const std::string& text) {
+    statusText = text;
+    if (onStatusText) onStatusText(text);
+}
+
+// ---- repair ---------------------------------------------------------------------------
+
+void Session::FixMissingExtensions(const std::string& cacheFolder) {
+    RepairResult r = tv::FixMissingExtensions(cacheFolder);
+    repairDone = true;
+    if (!r.written) {
+        // The index stays as it was; the rows keep their error text.
+        m_prompter.message("Cache.ini could not be repaired: " + r.error);
+        return;
+    }
+    if (settings.extAlert)
+        m_prompter.message(r.stillMissing ? "A file extension is still missing...only maps can be fixed."
+                                          : "Auto-corrected all missing map extensions...");
+    rows.clear();
+    ClearScanTable();
+    ScanCache();
+}
+
+// ---- the run --------------------------------------------------------------------------
+
+bool Session::checkRunDestination() {
+    if ((settings.moveDir && settings.moveDirText.size() < 2) ||
+        (settings.moveDir2 && settings.moveDir2Text.size() < 2)) {
+        m_prompter.message("You must select a minimum of a drive letter (example - D:)");
+        return false;
+    }
+    return true;
+}
+
+RunOptions Session::runOptions() const {
+    RunOptions o;
+    o.mode = settings.moveNorm  ? RunOptions::Mode::Norm
+             : settings.moveDir ? RunOptions::Mode::Dir
+                                : RunOptions::Mode::Dir2;
+    o.moveDir = settings.moveDirText;
+    o.moveDir2 = settings.moveDir2Text;
+    return o;
+}
+
+std::unordered_set<std::string> Session::selectedNames() const {
+    std::unordered_set<std::string> names;
+    for (const auto& r : rows)
+        if (r.ticked && !r.neverMove) names.insert(r.text);
+    return names;
+}
+
+std::string Session::undoDatabase() const { return undoDatabasePath(programFolder); }
+
+bool Session::runCommand(bool dryRun) {
+    if (running) return false; // one run at a time
+    running = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{running};
+    lastRun = RunResult{};
+    setStatusText("Processing files...");
+    auto dropSeparator = [](std::string& t) {
+        if (!t.empty() && t.back() == '/') t.pop_back();
+    };
+    dropSeparator(settings.moveDirText);
+    dropSeparator(settings.moveDir2Text);
+
+    UndoLog undo;
+    if (!dryRun && !undo.open(undoDatabase())) {
+        m_prompter.message("The undo log " + undoDatabase() +
+                           " cannot be opened, so the run was not started: " + undo.lastError());
+        return false;
+    }
+    if (!dryRun) {
+        std::string error;
+        bool ok = true;
+        if (settings.moveDir) ok = makeFolder(settings.moveDirText, &error);
+        else if (settings.moveDir2) ok = makeFolder(settings.moveDir2Text, &error);
+        if (ok && !settings.moveNorm && !settings.moveDir) {
+            for (const char* sub :
+                 {"Maps", "Music", "Sounds", "System", "Textures", "StaticMeshes", "Animations"}) {
+                if (!lookupInFolder(settings.moveDir2Text, sub) &&
+                    !makeFolder(joinPath(settings.moveDir2Text, sub), &error)) {
+                    ok = false;
+                    break;
+                }
+            }
+        }
+        if (!ok) {
+            m_prompter.message(error + "\n\nThe run was not started; no file was moved.");
+            return false;
+        }
+        if (settings.backupCache) {
+            setStatusText("Backing up all cache files first");
+            BackupCacheFiles(settings.cacheDir, [this](const std::string& l) { addStatusLine(l); });
+        }
+    }
+
+    folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
+    if (onCacheDirectoryLabel) onCacheDirectoryLabel("Cache Directory = " + folders.cacheFolder);
+    RunOptions options = runOptions();
+    options.dryRun = dryRun;
+    RunSink sink;
+    sink.statusLine = [this](const std::string& l) { addStatusLine(l); };
+    sink.yield = onYield;
+    lastRun = RunCache(folders, selectedNames(), scanTable, options, dryRun ? nullptr : &undo,
+                       programFolder, sink);
+    undo.close();
+    if (!lastRun.undoError.empty())
+        m_prompter.message("The undo log could not record the moves of this run (" +
+                           lastRun.undoError + "). They are listed in " +
+                           runLogPath(programFolder) + ".");
+    if (!lastRun.indexError.empty())
+        m_prompter.message("Cache.ini could not be rewritten: " + lastRun.indexError);
+    if (dryRun) return true;
+    setStatusText("Done processing files");
+    ClearScanTable();
+    setStatusText("Re-scanning files...");
+    rescan();
+    setStatusText("Done processing files");
+    return true;
+}
+
+// ---- the undo log ---------------------------------------------------------------------
+
+std::string Session::undoLogSize() const {
+    try {
+        CFile f;
+        f.Init(undoDatabase());
+        return std::to_string(f.Size());
+    } catch (const ComponentError&) {
+        return {};
+    }
+}
+
+static std::string fileNameOfPath(const std::string& path) {
+    size_t sep = path.rfind('/');
+    return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+// Appends one line to Cache.ini, starting the file with its header when it is
+// new and ending an unfinished last line first.
+static bool appendIndexLine(const std::string& cacheFolder, const std::string& line,
+                            std::string* error) {
+    std::string path = findInFolder(cacheFolder, "cache.ini");
+    std::string prefix;
+    if (auto existing = readFile(path)) {
+        if (!existing->empty() && existing->back() != '\n') prefix = "\r\n";
+    } else {
+        prefix = "[Cache]\r\n";
+    }
+    return appendLineCrLf(path, prefix + line, error);
+}
+
+bool Session::undoSelections(const std::vector<std::string>& newNames) {
+    std::string cache = settings.cacheDir;
+    UndoLog undo;
+    if (!undo.open(undoDatabase())) {
+        m_prompter.message("The undo log " + undoDatabase() + " cannot be opened: " +
+                           undo.lastError());
+        return false;
+    }
+    if (newNames.empty()) {
+        m_prompter.message("Please select files to undo before running.");
+        return false;
+    }
+    if (!m_prompter.question("Are you sure you want to undo the selected items?",
+                             "This is the **ONLY** Undo Warning"))
+        return false;
+    for (const auto& name : newNames) {
+        std::vector<UndoRecord> records;
+        if (!undo.recordsFor(name, records)) continue;
+        for (const auto& r : records) {
+            if (fileExists(r.NewFName)) {
+                std::string error;
+                if (!moveNoReplace(r.NewFName, r.OldFName, &error)) {
+                    addStatusLine("Not undone: " + error);
+                    continue; // the record stays
+                }
+                // The key is the cache file's own name without its extension.
+                std::string key = fileNameOfPath(r.OldFName);
+                if (size_t dot = key.rfind('.'); dot != std::string::npos) key.erase(dot);
+                if (!appendIndexLine(cache, key + "=" + fileNameOfPath(r.NewFName), &error))
+                    m_prompter.message("Cache.ini could not be written: " + error);
+            }
+            undo.removeFor(r.NewFName);
+        }
+    }
+    undo.close();
+    rescan();
+    return true;
+}
+
+bool Session::emptyUndoLog() {
+    if (!m_prompter.question("Are you sure you want to delete ALL Undo entries?",
+                             "Delete All Undo Entries", MessageIcon::Exclamation))
+        return false;
+    UndoLog undo;
+    if (!undo.open(undoDatabase()) || !undo.removeAll()) {
+        m_prompter.message("The undo log could not be emptied: " + undo.lastError());
+        return false;
+    }
+    undo.close();
+    compactUndoLog();
+    return true;
+}
+
+void Session::compactUndoLog() {
+    setStatusText("Compacting database...");
+    auto db = lookupInFolder(programFolder, "tessvane.mdb");
+    if (!db || !fileExists(*db)) {
+        m_prompter.message("Tessvane.mdb Is missing - can 't compact.");
+        return;
+    }
+    std::string bak = findInFolder(programFolder, "tessvanebak.mdb");
+    if (fileExists(bak)) removeFile(bak);
+    bak = joinPath(programFolder, "tessvanebak.mdb");
+    std::string error;
+    bool made = compactUndoDatabase(*db, bak, &error) && fileExists(bak);
+    // The compacted copy takes the old file's place in one step.
+    if (made && std::rename(bak.c_str(), db->c_str()) == 0) {
+        setStatusText("Database compacted");
+    } else {
+        if (fileExists(bak)) removeFile(bak);
+        setStatusText("<<< Database DID NOT compact >>>");
+    }
+}
+
+// ---- housekeeping ---------------------------------------------------------------------
+
+bool Session::purgeCache() {
+    if (!PurgeAllCacheFiles(programFolder, gameFolder, m_prompter,
+                            [this](const std::string& l) { addStatusLine(l); }))
+        return false;
+    setStatusText("Re-scanning files...");
+    rescan();
+    return true;
+}
+
+void Session::deleteTempFiles() { DeleteTempFiles(gameFolder, m_prompter); }
+
+// ---- the never-move list --------------------------------------------------------------
+
+void Session::LoadNeverMoveList() {
+    neverMove.load(neverMoveFilePath(programFolder));
+    neverMoveLines = neverMove.entries();
+    neverMoveChanged = false;
+}
+
+bool Session::neverMoveAdd(const std::string& text) {
+    if (text.size() < 3) {
+        m_prompter.message("Please type the Never Move text before pressing Add...");
+        return false;
+    }
+    neverMoveLines.push_back(text);
+    neverMoveChanged = true;
+    return true;
+}
+
+void Session::neverMoveRemove(const std::vector<int>& selected, int current) {
+    auto size = static_cast<int>(neverMoveLines.size());
+    if (selected.size() == 1) {
+        if (current >= 0 && current < size) neverMoveLines.erase(neverMoveLines.begin() + current);
+    } else {
+        std::vector<int> sorted(selected);
+        std::sort(sorted.rbegin(), sorted.rend());
+        for (int i : sorted)
+            if (i >= 0 && i < static_cast<int>(neverMoveLines.size()))
+                neverMoveLines.erase(neverMoveLines.begin() + i);
+    }
+    neverMoveChanged = true;
+}
+
+bool Session::neverMoveSave() {
+    std::string error;
+    if (!writeLinesAtomic(neverMoveFilePath(programFolder), neverMoveLines, &error)) {
+        // The edits stay in the list, so nothing typed is lost.
+        m_prompter.message("The never-move list could not be saved: " + error);
+        return false;
+    }
+    LoadNeverMoveList();
+    markNeverMove(rows, neverMove, true);
+    for (auto& r : rows)
+        if (r.text.find(kMissingExtensionText) != std::string::npos) r.ticked = false;
+    updateFoundText();
+    return true;
+}
+
+bool Session::addRowToNeverMove(size_t row) {
+    if (row >= rows.size() || rows[row].neverMove) return false;
+    const std::string name = rows[row].text;
+    if (!m_prompter.question("Add " + toUpper(name) + " to the never move list?", "Add File"))
+        return false;
+    std::string file = neverMoveFilePath(programFolder);
+    std::vector<std::string> lines = readLines(file).value_or(std::vector<std::string>{});
+    if (std::find(lines.begin(), lines.end(), name) == lines.end()) {
+        lines.push_back(name);
+        std::string error;
+        if (!writeLinesAtomic(file, lines, &error)) {
+            m_prompter.message("The never-move list could not be saved: " + error);
+            return false;
+        }
+    }
+    LoadNeverMoveList();
+    markNeverMove(rows, neverMove, false);
+    return true;
+}
 
 } // namespace tv

@@ -2,9 +2,12 @@
 
 #include "app/core/never_move.h"
 #include "app/core/settings.h"
+#include "app/core/undo_log.h"
 #include "engine/cache_index.h"
+#include "engine/cache_run.h"
 
 #include <functional>
+#include <unordered_set>
 #include <string>
 #include <vector>
 
@@ -54,12 +57,64 @@ public:
     // A cache folder chosen with "...": the label takes it and the list is rebuilt.
     void chooseCacheFolder(const std::string& folder);
 
-    // ---- purge setting ----------------------------------------------------
-    void SetPurgeDays();
+    // Repairs map entries without an extension (once per program start) and
+    // scans again.
+    void FixMissingExtensions(const std::string& cacheFolder);
 
-    // Called with the cache folder when a scan found entries without an
-    // extension and no repair has run yet.
-    std::function<void(const std::string&)> fixMissingExtensions;
+    // ---- the run ----------------------------------------------------------------
+    // The destination check of the run command; false (with its message) when
+    // a folder option names less than a drive letter.
+    bool checkRunDestination();
+    // The run: folders prepared, the cache backed up when asked, the ticked
+    // rows moved, then the list scanned again. false when it stopped before
+    // touching a file (the reason was shown).
+    bool runCommand(bool dryRun = false);
+    // The names a run moves: the texts of the ticked rows that are not on the
+    // never-move list.
+    std::unordered_set<std::string> selectedNames() const;
+    RunOptions runOptions() const;
+    bool running = false;
+    RunResult lastRun;
+
+    // ---- the undo log -----------------------------------------------------------
+    std::string undoDatabase() const;
+    // "&Undo Selections" for the records with these new paths; false when
+    // nothing was undone (no selection, No, or no undo log).
+    bool undoSelections(const std::vector<std::string>& newNames);
+    bool emptyUndoLog();
+    void compactUndoLog();
+    // The undo log's size in bytes as CFile reports it (empty when missing).
+    std::string undoLogSize() const;
+
+    // ---- housekeeping -------------------------------------------------------------
+    void SetPurgeDays();
+    bool purgeCache();
+    void deleteTempFiles();
+
+    // ---- the never-move list ----------------------------------------------------
+    void LoadNeverMoveList();
+    // "Add": false (with its message) when the text is shorter than 3 characters.
+    bool neverMoveAdd(const std::string& text);
+    // "Remove Selected": with exactly one line selected the current line goes,
+    // otherwise every selected line.
+    void neverMoveRemove(const std::vector<int>& selected, int current);
+    // "Save Changes": writes the lines and applies them to the File List.
+    bool neverMoveSave();
+    // Right-click on a File List row: asks, appends the name to the file and
+    // marks the rows. false when nothing was added.
+    bool addRowToNeverMove(size_t row);
+    std::vector<std::string> neverMoveLines; // lstNM
+    bool neverMoveChanged = false;           // Label8 shown
+
+    // ---- reporting --------------------------------------------------------------
+    void addStatusLine(const std::string& line);
+    void setStatusText(const std::string& text);
+    // The window shows each Status line and status text as it comes, and
+    // keeps painting while a run goes through Cache.ini.
+    std::function<void(const std::string&)> onStatusLine;
+    std::function<void(const std::string&)> onStatusText;
+    std::function<void(const std::string&)> onCacheDirectoryLabel; // Label1
+    std::function<void()> onYield;
 
     // ---- state --------------------------------------------------------------
     const std::string programFolder;

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace tv {
+
+// Moves a file without ever replacing one: fails (EEXIST) when the
+// destination exists. Across file systems the file is copied, flushed and
+// only then removed from its old place, so it is never missing from both.
+// false with `error` set when the move was not made; the source is then
+// where it was.
+bool moveNoReplace(const std::string& from, const std::string& to, std::string* error = nullptr);
+
+// Copies a file, replacing the destination (written to a temporary file
+// first, so a failed copy leaves the old destination as it was).
+bool copyReplace(const std::string& from, const std::string& to, std::string* error = nullptr);
+
+// Creates one folder level; true when it exists afterwards.
+bool makeFolder(const std::string& path, std::string* error = nullptr);
+
+bool removeFile(const std::string& path, std::string* error = nullptr);
+
+} // namespace tv

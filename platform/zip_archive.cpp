@@ -1,0 +1,164 @@
+#include "zip_archive.h"
+
+#include "file_ops.h"
+#include "text_io.h"
+#include "text_util.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
+#include <zip.h>
+
+namespace tv {
+
+bool wildcardMatch(const std::string& mask, const std::string& name) {
+    if (mask == "*.*" || mask == "*") return true;
+    // Iterative matcher with one backtrack point for the last "*".
+    size_t m = 0, n = 0, starM = std::string::npos, starN = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && (mask[m] == '?' || upper8(mask[m]) == upper8(name[n]))) {
+            ++m;
+            ++n;
+        } else if (m < mask.size() && mask[m] == '*') {
+            starM = m++;
+            starN = n;
+        } else if (starM != std::string::npos) {
+            m = starM + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*') ++m;
+    return m == mask.size();
+}
+
+namespace {
+
+std::string zipErrorText(int code) {
+    zip_error_t e;
+    zip_error_init_with_code(&e, code);
+    std::string text = zip_error_strerror(&e);
+    zip_error_fini(&e);
+    return text;
+}
+
+std::string baseName(const std::string& member) {
+    size_t sep = member.find_last_of("/\\");
+    return sep == std::string::npos ? member : member.substr(sep + 1);
+}
+
+} // namespace
+
+bool ZipArchive::Compress() {
+    m_error.clear();
+    std::string folder = SourceFolder;
+    std::vector<std::string> files;
+    if (DIR* d = ::opendir(folder.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            std::string n = e->d_name;
+            if (n == "." || n == "..") continue;
+            if (!fileExists(joinPath(folder, n))) continue; // files only
+            if (!wildcardMatch(IncludeMask, n)) continue;
+            if (!ExcludeMask.empty() && wildcardMatch(ExcludeMask, n)) continue;
+            files.push_back(n);
+        }
+        ::closedir(d);
+    } else {
+        m_error = "Cannot read the folder " + folder;
+        return false;
+    }
+    std::sort(files.begin(), files.end());
+    int err = 0;
+    zip_t* z = zip_open(ArchiveName.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    if (!z) {
+        m_error = "Cannot create " + ArchiveName + ": " + zipErrorText(err);
+        return false;
+    }
+    for (const auto& n : files) {
+        zip_source_t* src = zip_source_file(z, joinPath(folder, n).c_str(), 0, -1);
+        if (!src || zip_file_add(z, n.c_str(), src, ZIP_FL_ENC_GUESS | ZIP_FL_OVERWRITE) < 0) {
+            if (src) zip_source_free(src);
+            m_error = "Cannot add " + n + ": " + zip_strerror(z);
+            zip_discard(z);
+            return false;
+        }
+    }
+    // libzip writes a temporary file and renames it into place here.
+    if (zip_close(z) != 0) {
+        m_error = "Cannot write " + ArchiveName + ": " + zip_strerror(z);
+        zip_discard(z);
+        return false;
+    }
+    if (files.empty() && !fileExists(ArchiveName)) {
+        // libzip writes nothing for an empty archive; an empty ZIP is 22 bytes.
+        static const char empty[22] = {'P', 'K', 5, 6};
+        if (!writeFileAtomic(ArchiveName, std::string(empty, sizeof empty), &m_error)) return false;
+    }
+    return true;
+}
+
+bool ZipArchive::ListContents() {
+    m_error.clear();
+    int err = 0;
+    zip_t* z = zip_open(ArchiveName.c_str(), ZIP_RDONLY, &err);
+    if (!z) {
+        m_error = "Cannot open " + ArchiveName + ": " + zipErrorText(err);
+        return false;
+    }
+    zip_int64_t count = zip_get_num_entries(z, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* name = zip_get_name(z, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS);
+        if (name && FileListed) FileListed(name);
+    }
+    zip_discard(z);
+    return true;
+}
+
+bool ZipArchive::Extract() {
+    m_error.clear();
+    int err = 0;
+    zip_t* z = zip_open(ArchiveName.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
+    if (!z) {
+        m_error = "Cannot open " + ArchiveName + ": " + zipErrorText(err);
+        return false;
+    }
+    bool ok = true;
+    zip_int64_t count = zip_get_num_entries(z, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        auto index = static_cast<zip_uint64_t>(i);
+        const char* raw = zip_get_name(z, index, ZIP_FL_ENC_GUESS);
+        if (!raw) continue;
+        std::string name = baseName(raw);
+        if (name.empty() || name == "." || name == "..") continue; // a folder entry
+        if (!wildcardMatch(IncludeMask, name)) continue;
+        if (lookupInFolder(ExtractFolder, name)) continue; // never replaces a file
+        std::string target = joinPath(ExtractFolder, name);
+        std::string tmp = joinPath(ExtractFolder, "." + name + ".tvpart");
+        zip_file_t* f = zip_fopen_index(z, index, 0);
+        int out = f ? ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644) : -1;
+        bool good = f && out >= 0;
+        char buf[1 << 16];
+        while (good) {
+            zip_int64_t n = zip_fread(f, buf, sizeof buf);
+            if (n < 0) good = false;
+            if (n <= 0) break;
+            if (::write(out, buf, static_cast<size_t>(n)) != n) good = false;
+        }
+        if (good && ::fsync(out) != 0) good = false;
+        if (out >= 0 && ::close(out) != 0) good = false;
+        if (f && zip_fclose(f) != 0) good = false;
+        if (good) good = moveNoReplace(tmp, target);
+        if (!good) {
+            ::unlink(tmp.c_str());
+            if (m_error.empty()) m_error = "Cannot extract " + std::string(raw) + " from " + ArchiveName;
+            ok = false;
+        }
+    }
+    zip_discard(z);
+    return ok;
+}
+
+} // namespace tv

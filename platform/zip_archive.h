@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace tv {
+
+// Wildcard match as the Windows file functions do it: "*" and "?", letter
+// case ignored, "*.*" matching every name.
+bool wildcardMatch(const std::string& mask, const std::string& name);
+
+// The ZIP archive component: packs a folder's files into an archive, lists an
+// archive's members and extracts them. Members are extracted under their
+// file name only, and a member whose file already exists is not extracted.
+// Nothing here ends the program: a failure leaves lastError() set.
+class ZipArchive {
+public:
+    std::string ArchiveName;
+    std::string ExtractFolder;
+    std::string SourceFolder; // with a trailing separator
+    std::string IncludeMask = "*.*";
+    std::string ExcludeMask;
+
+    // Packs every file of SourceFolder matching IncludeMask and not
+    // ExcludeMask into ArchiveName (created anew). true when the archive was written.
+    bool Compress();
+    // Writes each member matching IncludeMask into ExtractFolder.
+    bool Extract();
+    // Calls FileListed once per member, in archive order.
+    bool ListContents();
+    std::function<void(const std::string& memberName)> FileListed;
+
+    const std::string& lastError() const { return m_error; }
+
+private:
+    std::string m_error;
+};
+
+} // namespace tv
