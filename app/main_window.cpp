@@ -113,12 +113,23 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     // Commands whose function is not part of this program yet stay visible
     // but cannot be pressed.
     for (QWidget* w : std::initializer_list<QWidget*>{
-             cmdRun, m_undoTab->cmdUndo, m_undoTab->cmdEmptyDB, m_undoTab->cmdCompactDB,
-             m_optionsTab->cmdPurgeNow, m_optionsTab->cmdDelCacheTmp, m_optionsTab->cmdUpdate,
-             m_neverMoveTab->cmdNMAdd, m_neverMoveTab->cmdNMRemove, m_neverMoveTab->cmdNMSave,
-             m_zipTab->cmdOpenZIP, m_zipTab->cmdProcessLoadedZIP, m_zipTab->cmdShowZIPDesc,
-             m_zipTab->cmdEnlargePic})
+             m_optionsTab->cmdUpdate, m_zipTab->cmdOpenZIP, m_zipTab->cmdProcessLoadedZIP,
+             m_zipTab->cmdShowZIPDesc, m_zipTab->cmdEnlargePic})
         w->setEnabled(false);
+
+    m_session.onStatusLine = [this](const std::string& line) {
+        m_statusTab->List1->addItem(toDisplay(line));
+        m_statusTab->List1->scrollToBottom();
+    };
+    m_session.onStatusText = [this](const std::string& text) {
+        m_statusPanel3->setText(toDisplay(text));
+    };
+    m_session.onCacheDirectoryLabel = [this](const std::string& text) {
+        m_statusTab->Label1->setText(toDisplay(text));
+    };
+    // The window keeps painting during a run but takes no commands, so nothing
+    // changes the list under the run.
+    m_session.onYield = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
     resize(900, 620);
 }
 
@@ -132,7 +143,7 @@ void MainWindow::buildMenus() {
     auto* file = menuBar()->addMenu("&File");
     mnuFileRun = file->addAction("&Run");
     mnuFileRun->setObjectName("mnuFileRun");
-    mnuFileRun->setEnabled(false);
+    connect(mnuFileRun, &QAction::triggered, this, &MainWindow::runClicked);
     auto* exit = file->addAction("E&xit");
     exit->setObjectName("mnuFileExit");
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -173,6 +184,22 @@ void MainWindow::connectHandlers() {
     auto* fl = m_fileListTab;
     auto* op = m_optionsTab;
     connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdRun, &QPushButton::clicked, this, &MainWindow::runClicked);
+    connect(fl->ListView1, &QWidget::customContextMenuRequested, this,
+            &MainWindow::fileListContextMenu);
+    connect(m_undoTab->cmdUndo, &QPushButton::clicked, this, &MainWindow::undoClicked);
+    connect(m_undoTab->cmdEmptyDB, &QPushButton::clicked, this, &MainWindow::emptyUndoClicked);
+    connect(m_undoTab->cmdCompactDB, &QPushButton::clicked, this,
+            &MainWindow::compactUndoClicked);
+    connect(op->cmdPurgeNow, &QPushButton::clicked, this, &MainWindow::purgeClicked);
+    connect(op->cmdDelCacheTmp, &QPushButton::clicked, this,
+            [this] { m_session.deleteTempFiles(); });
+    connect(m_neverMoveTab->cmdNMAdd, &QPushButton::clicked, this,
+            &MainWindow::neverMoveAddClicked);
+    connect(m_neverMoveTab->cmdNMRemove, &QPushButton::clicked, this,
+            &MainWindow::neverMoveRemoveClicked);
+    connect(m_neverMoveTab->cmdNMSave, &QPushButton::clicked, this,
+            &MainWindow::neverMoveSaveClicked);
     connect(fl->cmdRescan, &QPushButton::clicked, this, &MainWindow::rescan);
     connect(fl->cmdCheck, &QPushButton::clicked, this, [this] {
         m_session.checkAll();
@@ -274,11 +301,16 @@ void MainWindow::showScanResult() {
     m_fileListTab->lblCacheDir->setText(toDisplay(m_session.settings.cacheDir));
     m_optionsTab->txtPurgeCacheDays->setText(toDisplay(m_session.purgeDaysText));
     m_statusPanel3->setText(toDisplay(m_session.statusText));
+    showNeverMoveLines();
+    m_fileListTab->ListView1->header()->setSortIndicator(-1, Qt::AscendingOrder);
+}
+
+void MainWindow::showNeverMoveLines() {
     QStringList entries;
-    for (const auto& e : m_session.neverMove.entries()) entries << toDisplay(e);
+    for (const auto& e : m_session.neverMoveLines) entries << toDisplay(e);
     m_neverMoveTab->lstNM->clear();
     m_neverMoveTab->lstNM->addItems(entries);
-    m_fileListTab->ListView1->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_neverMoveTab->Label8->setVisible(m_session.neverMoveChanged);
 }
 
 // ---- start-up and shut-down -----------------------------------------------------
@@ -357,8 +389,8 @@ void MainWindow::rescan() {
     controlsToSettings();
     m_session.rescan();
     showScanResult();
-    cmdRun->setEnabled(m_runAvailable);
-    mnuFileRun->setEnabled(m_runAvailable);
+    cmdRun->setEnabled(true);
+    mnuFileRun->setEnabled(true);
     m_busy->unload();
 }
 
@@ -458,6 +490,95 @@ void MainWindow::openInEditor(const char* fileName) {
     m_shell.openInEditor(findInFolder(m_session.programFolder, fileName));
 }
 
+// ---- the run ------------------------------------------------------------------------
+
+void MainWindow::runClicked() {
+    if (m_session.running) return;
+    controlsToSettings();
+    if (!m_session.checkRunDestination()) return;
+    Tab1->setCurrentIndex(0);
+    cmdRun->setEnabled(false);
+    mnuFileRun->setEnabled(false);
+    m_session.runCommand();
+    // The run drops a trailing separator from the folder boxes.
+    m_optionsTab->txtMoveDir->setText(toDisplay(m_session.settings.moveDirText));
+    m_optionsTab->txtMoveDir2->setText(toDisplay(m_session.settings.moveDir2Text));
+    showScanResult();
+    LoadUndoList();
+    cmdRun->setEnabled(true);
+    mnuFileRun->setEnabled(true);
+}
+
+// ---- the undo log -------------------------------------------------------------------
+
+void MainWindow::undoClicked() {
+    controlsToSettings();
+    std::vector<std::string> names;
+    for (const auto& r : m_undoModel->tickedRecords()) names.push_back(r.NewFName);
+    if (!m_session.undoSelections(names)) return;
+    showScanResult();
+    LoadUndoList();
+}
+
+void MainWindow::emptyUndoClicked() {
+    if (!m_session.emptyUndoLog()) return;
+    LoadUndoList();
+}
+
+void MainWindow::compactUndoClicked() {
+    m_session.compactUndoLog();
+    m_undoTab->lblDBSize->setText(QString::fromStdString(m_session.undoLogSize()));
+}
+
+// ---- housekeeping -------------------------------------------------------------------
+
+void MainWindow::purgeClicked() {
+    controlsToSettings();
+    m_busy->showBusy();
+    if (m_session.purgeCache()) showScanResult();
+    m_busy->unload();
+}
+
+// ---- the never-move list ------------------------------------------------------------
+
+void MainWindow::fileListContextMenu(const QPoint& pos) {
+    QTreeView* list = m_fileListTab->ListView1;
+    QModelIndex index = list->indexAt(pos);
+    if (!index.isValid()) return;
+    list->setCurrentIndex(index);
+    auto row = static_cast<size_t>(index.row());
+    if (m_session.rows[row].neverMove) return;
+    controlsToSettings();
+    if (!m_session.addRowToNeverMove(row)) return;
+    m_busy->showBusy();
+    m_fileModel->reload();
+    showNeverMoveLines();
+    m_busy->unload();
+}
+
+void MainWindow::neverMoveAddClicked() {
+    if (!m_session.neverMoveAdd(fromText8(m_neverMoveTab->txtNMAdd->text()))) return;
+    m_neverMoveTab->txtNMAdd->clear();
+    showNeverMoveLines();
+}
+
+void MainWindow::neverMoveRemoveClicked() {
+    QListWidget* list = m_neverMoveTab->lstNM;
+    std::vector<int> selected;
+    for (QListWidgetItem* item : list->selectedItems()) selected.push_back(list->row(item));
+    m_session.neverMoveRemove(selected, list->currentRow());
+    showNeverMoveLines();
+}
+
+void MainWindow::neverMoveSaveClicked() {
+    m_busy->showBusy();
+    if (m_session.neverMoveSave()) {
+        m_fileModel->reload();
+        showNeverMoveLines();
+    }
+    m_busy->unload();
+}
+
 // ---- later features -------------------------------------------------------------
 
 void MainWindow::runUpdateCheck() {
@@ -465,11 +586,9 @@ void MainWindow::runUpdateCheck() {
 }
 
 void MainWindow::LoadUndoList() {
-    std::string db = undoDatabasePath(m_session.programFolder);
-    auto size = fileSize(db);
-    m_undoTab->lblDBSize->setText(size ? QString::number(*size) : QString());
+    m_undoTab->lblDBSize->setText(QString::fromStdString(m_session.undoLogSize()));
     std::vector<UndoRecord> records;
-    readUndoRecords(db, records);
+    readUndoRecords(m_session.undoDatabase(), records);
     m_undoModel->setRecords(std::move(records));
 }
 

@@ -79,6 +79,16 @@ private:
     void sortUndoList(int column);
     void setPurge();
     void openInEditor(const char* fileName);
+    void runClicked();
+    void undoClicked();
+    void emptyUndoClicked();
+    void compactUndoClicked();
+    void purgeClicked();
+    void fileListContextMenu(const QPoint& pos);
+    void neverMoveAddClicked();
+    void neverMoveRemoveClicked();
+    void neverMoveSaveClicked();
+    void showNeverMoveLines();
 
     Session m_session;
     Prompter& m_prompter;
@@ -105,7 +115,6 @@ private:
     bool m_startupLoading = false;
     bool m_shutDown = false;
     bool m_quitOnShutdown = true;
-    bool m_runAvailable = false; // the run arrives with the cache run feature
     Qt::SortOrder m_fileSortOrder = Qt::DescendingOrder;
     Qt::SortOrder m_undoSortOrder = Qt::DescendingOrder;
 };

@@ -127,7 +127,8 @@ TEST_F(MainWindowTest, FirstStartShowsTheListWithDefaults) {
     EXPECT_EQ(header->headerData(2, Qt::Horizontal).toString(), "Never Move?");
     EXPECT_TRUE(prompter.shown.empty());
     // Commands that arrive later cannot be pressed.
-    EXPECT_FALSE(child<QPushButton>("cmdPurgeNow")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("cmdUpdate")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>("cmdRun")->isEnabled());
 }
 
 TEST_F(MainWindowTest, SettingsSurviveARestart) {
