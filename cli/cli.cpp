@@ -7,6 +7,7 @@
 #include "platform/registry_store.h"
 #include "platform/text_util.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace tv {
@@ -14,24 +15,36 @@ namespace tv {
 namespace {
 
 const char* const kUsage =
-    "usage: tessvane-cli [--game DIR] [--cache DIR] scan [--select all | --types LIST]\n"
-    "       tessvane-cli demo DIR\n"
+    "usage: tessvane-cli [--game DIR] [--cache DIR] COMMAND ...\n"
     "\n"
-    "  scan       lists the cache as the File List shows it: ticked (1/0), name,\n"
-    "             date and never-move mark, then the status text\n"
-    "  demo DIR   creates a sample game folder in DIR and prints how to start the\n"
-    "             window on it\n"
+    "  scan [--select all | --types LIST]\n"
+    "      lists the cache as the File List shows it: ticked (1/0), name, date and\n"
+    "      never-move mark, then the status text\n"
+    "  run [--select all | --types LIST] [--only NAME]... [--to DIR | --to-structured DIR]\n"
+    "      [--backup | --no-backup] [--dry-run]\n"
+    "      moves the ticked files (or exactly the rows named by --only) as \"&Run\" does;\n"
+    "      --to: all into one folder, --to-structured: into another folder with the\n"
+    "      game's structure; --dry-run prints the moves and touches nothing\n"
+    "  undo --list | undo [--yes] (--all | NEWPATH...)\n"
+    "      lists the undo log, or moves files back into the cache\n"
+    "  purge [--yes]          deletes every cache file (asks; --yes answers Yes)\n"
+    "  clean-tmp              deletes the *.tmp files of the game folder\n"
+    "  set-purge DAYS         sets the game's own purge period\n"
+    "  compact                compacts the undo log\n"
+    "  empty-undo [--yes]     deletes every undo record\n"
+    "  never-move list | add TEXT | remove TEXT\n"
+    "  demo DIR               creates a sample game folder in DIR and prints how to\n"
+    "                         start the window on it\n"
     "\n"
     "  --game DIR       use DIR as the game folder (the stored one is not changed)\n"
     "  --cache DIR      use DIR as the cache folder, as the \"...\" button does\n"
     "  --select all     tick every file for this call\n"
-    "  --types LIST     tick only these types for this call: UT2,UTX,UMX,UAX,USX,UKX,U\n";
+    "  --types LIST     tick only these types for this call: UT2,UTX,UMX,UAX,USX,UKX,U\n"
+    "Questions are answered No unless --yes is given; messages go to standard error.\n";
 
 struct Options {
     std::string game;
     std::string cache;
-    std::optional<bool> selectAll;
-    std::vector<std::string> types;
 };
 
 bool applyTypes(const std::string& list, Settings& s, std::ostream& err) {
@@ -85,34 +98,189 @@ bool startSession(Session& session, const Options& opt, std::ostream& err, int& 
     return true;
 }
 
-int cmdScan(const Options& opt, const std::vector<std::string>& rest, std::ostream& out,
-            std::ostream& err) {
-    Options o = opt;
-    std::string types;
-    for (size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] == "--select" && i + 1 < rest.size() && rest[i + 1] == "all") {
-            o.selectAll = true;
+// The arguments a command did not take, for the error message.
+int unexpected(const std::string& arg, std::ostream& err) {
+    err << "tessvane-cli: unexpected argument '" << arg << "'\n" << kUsage;
+    return 2;
+}
+
+struct Command {
+    Options opt;
+    std::vector<std::string> rest;
+    std::ostream& out;
+    std::ostream& err;
+    RegistryStore store;
+    ConsolePrompter prompter;
+    Session session;
+    int status = 0;
+
+    Command(const Options& o, std::vector<std::string> r, std::ostream& os, std::ostream& es)
+        : opt(o), rest(std::move(r)), out(os), err(es), prompter(es, false),
+          session(programFolder(), store, prompter) {
+        session.onStatusLine = [this](const std::string& l) { out << l << '\n'; };
+    }
+    bool start() { return startSession(session, opt, err, status); }
+    // The folders a scan works out, without scanning.
+    void workOutFolders() {
+        session.folders = tv::workOutFolders(session.programFolder, session.gameFolder,
+                                             session.settings.cacheDir);
+    }
+    bool takeFlag(const char* flag) {
+        auto it = std::find(rest.begin(), rest.end(), flag);
+        if (it == rest.end()) return false;
+        rest.erase(it);
+        return true;
+    }
+};
+
+// --select all / --types LIST for this call only.
+bool takeSelection(Command& c) {
+    std::vector<std::string> left;
+    for (size_t i = 0; i < c.rest.size(); ++i) {
+        if (c.rest[i] == "--select" && i + 1 < c.rest.size() && c.rest[i + 1] == "all") {
+            c.session.settings.setSelectOption(true, true);
             ++i;
-        } else if (rest[i] == "--types" && i + 1 < rest.size()) {
-            types = rest[++i];
+        } else if (c.rest[i] == "--types" && i + 1 < c.rest.size()) {
+            if (!applyTypes(c.rest[++i], c.session.settings, c.err)) {
+                c.status = 2;
+                return false;
+            }
         } else {
-            err << "tessvane-cli: unexpected argument '" << rest[i] << "'\n" << kUsage;
-            return 2;
+            left.push_back(c.rest[i]);
         }
     }
-    RegistryStore store;
-    ConsolePrompter prompter(err, false);
-    Session session(programFolder(), store, prompter);
-    int status = 0;
-    if (!startSession(session, o, err, status)) return status;
-    if (o.selectAll) session.settings.setSelectOption(true, true);
-    if (!types.empty() && !applyTypes(types, session.settings, err)) return 2;
-    bool found = session.rescan();
-    for (const auto& r : session.rows)
-        out << (r.ticked ? '1' : '0') << '\t' << r.text << '\t' << r.date << '\t'
-            << (r.neverMove ? "True" : "") << '\n';
-    out << session.statusText << '\n';
+    c.rest = left;
+    return true;
+}
+
+int cmdScan(Command& c) {
+    if (!c.start()) return c.status;
+    if (!takeSelection(c)) return c.status;
+    if (!c.rest.empty()) return unexpected(c.rest[0], c.err);
+    bool found = c.session.rescan();
+    for (const auto& r : c.session.rows)
+        c.out << (r.ticked ? '1' : '0') << '\t' << r.text << '\t' << r.date << '\t'
+              << (r.neverMove ? "True" : "") << '\n';
+    c.out << c.session.statusText << '\n';
     return found ? 0 : 1;
+}
+
+int cmdRun(Command& c) {
+    if (!c.start()) return c.status;
+    if (!takeSelection(c)) return c.status;
+    Settings& s = c.session.settings;
+    std::vector<std::string> only;
+    bool dryRun = false;
+    for (size_t i = 0; i < c.rest.size(); ++i) {
+        const std::string& a = c.rest[i];
+        bool hasValue = i + 1 < c.rest.size();
+        if (a == "--only" && hasValue) only.push_back(c.rest[++i]);
+        else if (a == "--to" && hasValue) {
+            s.setMoveOption(Settings::MoveMode::Dir, true);
+            s.moveDirText = c.rest[++i];
+        } else if (a == "--to-structured" && hasValue) {
+            s.setMoveOption(Settings::MoveMode::Dir2, true);
+            s.moveDir2Text = c.rest[++i];
+        } else if (a == "--backup") s.backupCache = true;
+        else if (a == "--no-backup") s.backupCache = false;
+        else if (a == "--dry-run") dryRun = true;
+        else return unexpected(a, c.err);
+    }
+    if (!c.session.rescan()) return 1;
+    if (!only.empty()) {
+        for (auto& r : c.session.rows)
+            r.ticked = std::find(only.begin(), only.end(), r.text) != only.end();
+    }
+    if (!c.session.checkRunDestination()) return 1;
+    bool ran = c.session.runCommand(dryRun);
+    if (!dryRun) c.out << c.session.statusText << '\n';
+    if (!ran) return 1;
+    return c.session.lastRun.cacheIniFound ? 0 : 1;
+}
+
+int cmdUndo(Command& c) {
+    if (!c.start()) return c.status;
+    if (c.takeFlag("--list")) {
+        if (!c.rest.empty()) return unexpected(c.rest[0], c.err);
+        std::vector<UndoRecord> records;
+        std::string error;
+        if (!readUndoRecords(c.session.undoDatabase(), records, &error)) {
+            c.err << "Tessvane: the undo log cannot be read: " << error << '\n';
+            return 1;
+        }
+        for (const auto& r : records)
+            c.out << r.MoveDate << '\t' << r.NewFName << '\t' << r.OldFName << '\n';
+        return 0;
+    }
+    c.prompter.setAnswerYes(c.takeFlag("--yes"));
+    std::vector<std::string> names;
+    if (c.takeFlag("--all")) {
+        std::vector<UndoRecord> records;
+        readUndoRecords(c.session.undoDatabase(), records);
+        for (const auto& r : records) names.push_back(r.NewFName);
+    }
+    for (const auto& a : c.rest) {
+        if (a.rfind("--", 0) == 0) return unexpected(a, c.err);
+        names.push_back(a);
+    }
+    c.workOutFolders();
+    return c.session.undoSelections(names) ? 0 : 1;
+}
+
+int cmdPurge(Command& c) {
+    if (!c.start()) return c.status;
+    c.prompter.setAnswerYes(c.takeFlag("--yes"));
+    if (!c.rest.empty()) return unexpected(c.rest[0], c.err);
+    c.workOutFolders();
+    bool purged = c.session.purgeCache();
+    return purged ? 0 : 1;
+}
+
+int cmdSimple(Command& c, const std::string& name) {
+    if (!c.start()) return c.status;
+    if (name == "set-purge") {
+        if (c.rest.size() != 1) return unexpected(c.rest.empty() ? "" : c.rest[1], c.err);
+        c.workOutFolders();
+        c.session.purgeDaysText = c.rest[0];
+        c.session.SetPurgeDays();
+        return 0;
+    }
+    if (name == "empty-undo") c.prompter.setAnswerYes(c.takeFlag("--yes"));
+    if (!c.rest.empty()) return unexpected(c.rest[0], c.err);
+    c.workOutFolders();
+    if (name == "clean-tmp") c.session.deleteTempFiles();
+    else if (name == "compact") c.session.compactUndoLog();
+    else if (name == "empty-undo" && !c.session.emptyUndoLog()) return 1;
+    if (name != "clean-tmp") c.out << c.session.statusText << '\n';
+    return 0;
+}
+
+int cmdNeverMove(Command& c) {
+    if (!c.start()) return c.status;
+    c.session.LoadNeverMoveList();
+    auto& lines = c.session.neverMoveLines;
+    if (c.rest.size() == 1 && c.rest[0] == "list") {
+        for (const auto& l : lines) c.out << l << '\n';
+        return 0;
+    }
+    if (c.rest.size() != 2 || (c.rest[0] != "add" && c.rest[0] != "remove")) {
+        c.err << kUsage;
+        return 2;
+    }
+    if (c.rest[0] == "add") {
+        if (!c.session.neverMoveAdd(c.rest[1])) return 1;
+    } else {
+        std::vector<int> matching;
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i] == c.rest[1]) matching.push_back(static_cast<int>(i));
+        if (matching.empty()) {
+            c.err << "Tessvane: " << c.rest[1] << " is not on the never move list\n";
+            return 1;
+        }
+        if (matching.size() == 1) c.session.neverMoveRemove(matching, matching[0]);
+        else c.session.neverMoveRemove(matching, -1);
+    }
+    return c.session.neverMoveSave() ? 0 : 1;
 }
 
 } // namespace
@@ -129,10 +297,9 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         (i >= args.size() ? err : out) << kUsage;
         return i >= args.size() ? 2 : 0;
     }
-    std::string command = args[i];
+    std::string name = args[i];
     std::vector<std::string> rest(args.begin() + static_cast<long>(i) + 1, args.end());
-    if (command == "scan") return cmdScan(opt, rest, out, err);
-    if (command == "demo") {
+    if (name == "demo") {
         if (rest.size() != 1) {
             err << kUsage;
             return 2;
@@ -146,7 +313,15 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             << "Start the window on it with:\n  " << start << '\n';
         return 0;
     }
-    err << "tessvane-cli: unknown command '" << command << "'\n" << kUsage;
+    Command c(opt, rest, out, err);
+    if (name == "scan") return cmdScan(c);
+    if (name == "run") return cmdRun(c);
+    if (name == "undo") return cmdUndo(c);
+    if (name == "purge") return cmdPurge(c);
+    if (name == "clean-tmp" || name == "set-purge" || name == "compact" || name == "empty-undo")
+        return cmdSimple(c, name);
+    if (name == "never-move") return cmdNeverMove(c);
+    err << "tessvane-cli: unknown command '" << name << "'\n" << kUsage;
     return 2;
 }
 
