@@ -109,3 +109,14 @@ void GameFixture::useEnvironment() const {
 }
 
 } // namespace tvtest
+
+#include "run_support.h"
+#include "platform/text_io.h"
+
+namespace tvtest {
+
+std::vector<std::string> SessionFixture::logLines() const {
+    return tv::readLines(fx.program + "/Tessvane.log").value_or(std::vector<std::string>{});
+}
+
+} // namespace tvtest

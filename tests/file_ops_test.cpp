@@ -1,0 +1,174 @@
+#include "test_support.h"
+
+#include "platform/cfile.h"
+#include "platform/file_ops.h"
+#include "platform/zip_archive.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+#include <zip.h>
+
+using namespace tv;
+using tvtest::TempDir;
+
+TEST(Move, NeverReplacesAnExistingFile) {
+    TempDir t;
+    tvtest::writeFile(t / "a", "new");
+    tvtest::writeFile(t / "b", "old");
+    std::string error;
+    EXPECT_FALSE(moveNoReplace(t / "a", t / "b", &error));
+    EXPECT_NE(error.find("exists"), std::string::npos);
+    EXPECT_EQ(tvtest::readFile(t / "a"), "new");
+    EXPECT_EQ(tvtest::readFile(t / "b"), "old");
+    EXPECT_TRUE(moveNoReplace(t / "a", t / "c"));
+    EXPECT_FALSE(tvtest::exists(t / "a"));
+    EXPECT_EQ(tvtest::readFile(t / "c"), "new");
+    EXPECT_FALSE(moveNoReplace(t / "c", t / "missing-folder/c"));
+    EXPECT_EQ(tvtest::readFile(t / "c"), "new");
+}
+
+TEST(CFileClass, ChecksInOrderAndRaisesNumberedErrors) {
+    TempDir t;
+    CFile f;
+    auto number = [](auto&& call) {
+        try {
+            call();
+        } catch (const ComponentError& e) {
+            return e.number();
+        }
+        return 0u;
+    };
+    EXPECT_EQ(number([&] { (void)f.Size(); }), 0x8004440Du);
+    EXPECT_EQ(number([&] { f.Init(""); }), 0x8004440Eu);
+    f.Init(t / "missing.ut2");
+    EXPECT_EQ(number([&] { f.Copy(""); }), 0x8004440Eu); // the argument before the file
+    EXPECT_EQ(number([&] { f.Copy(t / "x"); }), 0x8004440Fu);
+    EXPECT_EQ(number([&] { (void)f.Size(); }), 0x8004440Fu);
+    try {
+        f.Delete();
+    } catch (const ComponentError& e) {
+        EXPECT_STREQ(e.what(), "File not found");
+        EXPECT_EQ(e.source(), programName() + ".CFile");
+    }
+}
+
+TEST(CFileClass, NamePartsContentsCopyAndCompare) {
+    TempDir t;
+    CFile f;
+    f.Init("/maps/DM-Room.ut2");
+    EXPECT_EQ(f.FileExt(), "ut2");
+    EXPECT_EQ(f.FileName(), "DM-Room.ut2");
+    EXPECT_EQ(f.FilePath(), "/maps");
+    f.Init("/maps/README");
+    EXPECT_EQ(f.FileExt(), "");
+
+    f.Init(t / "a.txt");
+    f.Contents("abc");
+    EXPECT_EQ(f.Contents(), "\r\nabc");
+    EXPECT_EQ(f.Size(), 5);
+    tvtest::writeFile(t / "b.txt", "something else entirely");
+    f.Copy(t / "b.txt");
+    EXPECT_EQ(tvtest::readFile(t / "b.txt"), "abc\r\n");
+    EXPECT_TRUE(f.IdenticalWith(t / "b.txt"));
+    tvtest::writeFile(t / "c.txt", "abd\r\n");
+    EXPECT_FALSE(f.IdenticalWith(t / "c.txt"));
+    tvtest::writeFile(t / "d.txt", "abc\r\nx");
+    EXPECT_FALSE(f.IdenticalWith(t / "d.txt"));
+    // Larger than one compare block, differing in the last byte.
+    std::string big(40000, 'z');
+    tvtest::writeFile(t / "e", big);
+    big.back() = 'y';
+    tvtest::writeFile(t / "f", big);
+    CFile e;
+    e.Init(t / "e");
+    EXPECT_FALSE(e.IdenticalWith(t / "f"));
+    e.Move(t / "g");
+    EXPECT_EQ(e.PathFileName(), t / "e");
+    EXPECT_TRUE(tvtest::exists(t / "g"));
+}
+
+TEST(Wildcards, MatchLikeTheWindowsFileFunctions) {
+    EXPECT_TRUE(wildcardMatch("*.*", "Cache.ini"));
+    EXPECT_TRUE(wildcardMatch("*.*", "noextension"));
+    EXPECT_TRUE(wildcardMatch("*.zip", "TESSVANEBAK.ZIP"));
+    EXPECT_FALSE(wildcardMatch("*.zip", "a.zipx"));
+    EXPECT_TRUE(wildcardMatch("*.ut2", "DM-Deck17.UT2"));
+    EXPECT_TRUE(wildcardMatch("DM-?ck*", "DM-Ack17.ut2"));
+}
+
+namespace {
+
+void makeZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& members) {
+    int err = 0;
+    zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    ASSERT_NE(z, nullptr);
+    for (const auto& [name, data] : members) {
+        if (name.back() == '/') {
+            zip_dir_add(z, name.c_str(), 0);
+            continue;
+        }
+        zip_source_t* src = zip_source_buffer(z, data.data(), data.size(), 0);
+        zip_file_add(z, name.c_str(), src, 0);
+    }
+    ASSERT_EQ(zip_close(z), 0);
+}
+
+} // namespace
+
+TEST(Zip, CompressLeavesOutExcludedFilesAndFolders) {
+    TempDir t;
+    tvtest::writeFile(t / "src/Cache.ini", "[Cache]\r\n");
+    tvtest::writeFile(t / "src/A.uxx", "aaa");
+    tvtest::writeFile(t / "src/old.ZIP", "zzz");
+    tvtest::writeFile(t / "src/sub/inner.uxx", "iii");
+    ZipArchive z;
+    z.IncludeMask = "*.*";
+    z.ExcludeMask = "*.zip";
+    z.SourceFolder = t / "src/";
+    z.ArchiveName = t / "src/backup.zip";
+    ASSERT_TRUE(z.Compress()) << z.lastError();
+    std::vector<std::string> names;
+    ZipArchive list;
+    list.ArchiveName = z.ArchiveName;
+    list.FileListed = [&](const std::string& n) { names.push_back(n); };
+    ASSERT_TRUE(list.ListContents());
+    EXPECT_EQ(names, (std::vector<std::string>{"A.uxx", "Cache.ini"}));
+}
+
+TEST(Zip, ExtractUsesFileNamesOnlyAndNeverReplaces) {
+    TempDir t;
+    makeZip(t / "map.zip", {{"Maps/DM-New.ut2", "map"},
+                            {"../../evil.ut2", "evil"},
+                            {"Textures/", ""},
+                            {"readme.txt", "new text"},
+                            {"Keep.ut2", "new keep"}});
+    std::filesystem::create_directories(t / "out");
+    tvtest::writeFile(t / "out/keep.UT2", "old keep");
+    ZipArchive z;
+    z.ArchiveName = t / "map.zip";
+    z.ExtractFolder = t / "out";
+    z.IncludeMask = "*.ut2";
+    ASSERT_TRUE(z.Extract()) << z.lastError();
+    EXPECT_EQ(tvtest::readFile(t / "out/DM-New.ut2"), "map");
+    EXPECT_EQ(tvtest::readFile(t / "out/evil.ut2"), "evil");
+    EXPECT_FALSE(tvtest::exists(t / "evil.ut2"));
+    EXPECT_FALSE(tvtest::exists(t / "out/readme.txt"));
+    EXPECT_FALSE(tvtest::exists(t / "out/Keep.ut2"));
+    EXPECT_EQ(tvtest::readFile(t / "out/keep.UT2"), "old keep");
+}
+
+TEST(Zip, CorruptArchiveIsAnErrorNotACrash) {
+    TempDir t;
+    tvtest::writeFile(t / "bad.zip", "PK\x03\x04 this is not really a zip archive");
+    ZipArchive z;
+    z.ArchiveName = t / "bad.zip";
+    z.ExtractFolder = t.path();
+    int listed = 0;
+    z.FileListed = [&](const std::string&) { ++listed; };
+    EXPECT_FALSE(z.ListContents());
+    EXPECT_FALSE(z.Extract());
+    EXPECT_FALSE(z.lastError().empty());
+    EXPECT_EQ(listed, 0);
+}

@@ -1,0 +1,151 @@
+#include "run_support.h"
+
+#include "app/session/cache_purge.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace tv;
+using tvtest::ident;
+using tvtest::SessionFixture;
+
+TEST(Repair, AddsTheMapExtensionOncePerProgramStart) {
+    SessionFixture s;
+    s.session.settings.extAlert = true;
+    s.fx.addCacheFile(ident(1) + ".uxx");
+    s.fx.writeCacheIni({ident(1) + "=DM-Deck17", ident(2) + "=xx-ctf-Face", ident(3) + "=SomeMod",
+                        "[CACHE]"});
+    s.session.ScanCache();
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"),
+              "[Cache]\r\n" + ident(1) + "=DM-Deck17.UT2\r\n" + ident(2) + "=xx-ctf-Face.UT2\r\n" +
+                  ident(3) + "=SomeMod\r\n[CACHE]\r\n");
+    EXPECT_EQ(s.prompter.messageTexts(),
+              std::vector<std::string>{"A file extension is still missing...only maps can be fixed."});
+    EXPECT_EQ(s.rows(), (std::vector<std::string>{
+                            "+DM-Deck17.UT2", "+xx-ctf-Face.UT2",
+                            "-**ERROR** Missing file extension in cache.ini ---> SomeMod"}));
+    // A later download without extension waits for the next start.
+    s.fx.writeCacheIni({ident(4) + "=AS-Later"});
+    s.session.rescan();
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), "[Cache]\r\n" + ident(4) + "=AS-Later\r\n");
+    EXPECT_EQ(s.prompter.messageTexts().size(), 1u);
+}
+
+TEST(Repair, SilentWithAlertsOffAndReportsFullRepair) {
+    SessionFixture s;
+    s.fx.writeCacheIni({ident(1) + "=BR-Bridge"});
+    s.session.ScanCache();
+    EXPECT_TRUE(s.prompter.shown.empty());
+    EXPECT_EQ(s.rows(), std::vector<std::string>{"+BR-Bridge.UT2"});
+    SessionFixture t;
+    t.session.settings.extAlert = true;
+    t.fx.writeCacheIni({ident(1) + "=dom-Core"});
+    t.session.ScanCache();
+    EXPECT_EQ(t.prompter.messageTexts(),
+              std::vector<std::string>{"Auto-corrected all missing map extensions..."});
+}
+
+TEST(Purge, AsksThenDeletesEveryCacheFileUnderEitherName) {
+    SessionFixture s;
+    s.fx.addCacheFile(ident(2) + "-1.uxx");
+    s.fx.addCacheFile("unrelated.txt");
+    s.fx.writeCacheIni({s.fx.addEntry(1, "A.utx"), ident(2) + "-1=B.utx"});
+    std::string index = tvtest::readFile(s.fx.cache + "/Cache.ini");
+    s.session.ScanCache();
+
+    EXPECT_FALSE(s.session.purgeCache()); // answered No
+    EXPECT_EQ(s.prompter.messageTexts().back(), "Purge cancelled.");
+    EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));
+
+    s.prompter.answers = {true};
+    ASSERT_TRUE(s.session.purgeCache());
+    EXPECT_FALSE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));
+    EXPECT_FALSE(tvtest::exists(s.fx.cache + "/" + ident(2) + "-1.uxx"));
+    EXPECT_TRUE(tvtest::exists(s.fx.cache + "/unrelated.txt"));
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), "[Cache]\r\n");
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/cachebak.ini"), index);
+    EXPECT_EQ(s.session.statusList,
+              (std::vector<std::string>{"All cache files have been deleted",
+                                        s.fx.cache + "/CACHE.INI was renamed to CACHEBAK.INI",
+                                        "A new CACHE.INI was created in " + s.fx.cache}));
+    EXPECT_TRUE(s.session.rows.empty());
+
+    EXPECT_FALSE(s.session.purgeCache());
+    EXPECT_EQ(s.prompter.messageTexts().back(), "Cache already empty...");
+}
+
+TEST(TempFiles, SizeWording) {
+    EXPECT_EQ(sizeText(0), "0 bytes");
+    EXPECT_EQ(sizeText(999), "999 bytes");
+    EXPECT_EQ(sizeText(1999), "1K");
+    EXPECT_EQ(sizeText(999999), "999K");
+    EXPECT_EQ(sizeText(12500000), "12MEG");
+    EXPECT_EQ(sizeText(1234567890), "1234567890");
+}
+
+TEST(TempFiles, DeletesTmpFilesOfTheGameFolderOnly) {
+    SessionFixture s;
+    tvtest::writeFile(s.fx.game + "/a.tmp", std::string(1500, 'x'));
+    tvtest::writeFile(s.fx.game + "/B.TMP", std::string(600, 'x'));
+    tvtest::writeFile(s.fx.cache + "/c.tmp", "cache");
+    std::filesystem::permissions(s.fx.game + "/B.TMP", std::filesystem::perms::owner_read);
+    s.session.deleteTempFiles();
+    EXPECT_EQ(s.prompter.messageTexts(),
+              std::vector<std::string>{"Deleted 2K of temporary cache files."});
+    EXPECT_FALSE(tvtest::exists(s.fx.game + "/a.tmp"));
+    EXPECT_FALSE(tvtest::exists(s.fx.game + "/B.TMP"));
+    EXPECT_TRUE(tvtest::exists(s.fx.cache + "/c.tmp"));
+    s.session.deleteTempFiles();
+    EXPECT_EQ(s.prompter.shown.back().text, "No TMP files found..");
+    EXPECT_EQ(s.prompter.shown.back().title, "TMP File Deletion");
+}
+
+TEST(NeverMoveEditing, AddRemoveSaveApplyToTheList) {
+    SessionFixture s;
+    s.fx.writeNeverMove({"CTF*", "Other.u"});
+    s.fx.writeCacheIni({s.fx.addEntry(1, "CTF-Face.ut2"), s.fx.addEntry(2, "DM-A.ut2"),
+                        ident(3) + "=NoExt"});
+    s.session.ScanCache();
+    EXPECT_EQ(s.rows(), (std::vector<std::string>{
+                            "-CTF-Face.ut2", "+DM-A.ut2",
+                            "-**ERROR** Missing file extension in cache.ini ---> NoExt"}));
+    EXPECT_FALSE(s.session.neverMoveAdd("DM"));
+    EXPECT_EQ(s.prompter.messageTexts().back(),
+              "Please type the Never Move text before pressing Add...");
+    EXPECT_TRUE(s.session.neverMoveAdd("DM-"));
+    EXPECT_TRUE(s.session.neverMoveChanged);
+    s.session.neverMoveRemove({0}, 0);
+    EXPECT_EQ(s.session.neverMoveLines, (std::vector<std::string>{"Other.u", "DM-"}));
+    // Not saved yet: the file is unchanged.
+    EXPECT_EQ(tvtest::readFile(s.fx.program + "/TessvaneDontMove.ini"), "CTF*\r\nOther.u\r\n");
+    s.session.neverMoveAdd("DM-A.ut2");
+    ASSERT_TRUE(s.session.neverMoveSave());
+    EXPECT_FALSE(s.session.neverMoveChanged);
+    EXPECT_EQ(tvtest::readFile(s.fx.program + "/TessvaneDontMove.ini"),
+              "Other.u\r\nDM-\r\nDM-A.ut2\r\n");
+    EXPECT_EQ(s.rows(), (std::vector<std::string>{
+                            "+CTF-Face.ut2", "-DM-A.ut2",
+                            "-**ERROR** Missing file extension in cache.ini ---> NoExt"}));
+    EXPECT_FALSE(s.session.rows[0].neverMove);
+    EXPECT_EQ(s.session.statusText, "Found 1 file to process");
+    s.session.neverMoveRemove({0, 2}, 2);
+    EXPECT_EQ(s.session.neverMoveLines, std::vector<std::string>{"DM-"});
+}
+
+TEST(NeverMoveEditing, RowAddAsksAndAppendsOnce) {
+    SessionFixture s;
+    s.fx.writeNeverMove({"First.u"});
+    s.fx.writeCacheIni({s.fx.addEntry(1, "Mod.u"), s.fx.addEntry(2, "First.u")});
+    s.session.ScanCache();
+    EXPECT_FALSE(s.session.addRowToNeverMove(0)); // No
+    EXPECT_EQ(s.prompter.shown.back().text, "Add MOD.U to the never move list?");
+    EXPECT_EQ(s.prompter.shown.back().title, "Add File");
+    EXPECT_FALSE(s.session.addRowToNeverMove(1)); // already marked: nothing asked
+    EXPECT_EQ(s.prompter.shown.size(), 1u);
+    s.prompter.answers = {true};
+    ASSERT_TRUE(s.session.addRowToNeverMove(0));
+    EXPECT_EQ(tvtest::readFile(s.fx.program + "/TessvaneDontMove.ini"), "First.u\r\nMod.u\r\n");
+    EXPECT_TRUE(s.session.rows[0].neverMove);
+    EXPECT_FALSE(s.session.rows[0].ticked);
+}

@@ -1,0 +1,314 @@
+#include "run_support.h"
+
+#include "platform/dates.h"
+#include "platform/zip_archive.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sqlite3.h>
+
+using namespace tv;
+using tvtest::ident;
+using tvtest::SessionFixture;
+
+namespace {
+
+std::string crlf(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& l : lines) out += l + "\r\n";
+    return out;
+}
+
+} // namespace
+
+TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
+    SessionFixture s;
+    auto& fx = s.fx;
+    std::string mapLine = fx.addEntry(1, "DM-One.ut2");
+    std::string dashLine = ident(2) + "-1=Tex.utx";
+    fx.addCacheFile(ident(2) + "-1.uxx", "texture bytes");
+    std::string songLine = fx.addEntry(3, "Song.umx");
+    std::string keptLine = fx.addEntry(4, "Kept.uax");
+    fx.writeCacheIni({mapLine, "", dashLine, songLine, keptLine});
+    std::string original = tvtest::readFile(fx.cache + "/Cache.ini");
+    ASSERT_TRUE(s.session.ScanCache());
+    s.session.rows[3].ticked = false; // Kept.uax stays
+    ASSERT_TRUE(s.session.runCommand());
+
+    EXPECT_EQ(tvtest::readFile(fx.game + "/Maps/DM-One.ut2"), "package DM-One.ut2");
+    EXPECT_EQ(tvtest::readFile(fx.game + "/Textures/Tex.utx"), "texture bytes");
+    EXPECT_FALSE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
+    EXPECT_EQ(tvtest::readFile(fx.cache + "/cachebak.ini"), original);
+    EXPECT_EQ(tvtest::readFile(fx.cache + "/Cache.ini"), crlf({"[Cache]", "", songLine, keptLine}));
+
+    const std::string c = fx.cache;
+    EXPECT_EQ(s.logLines(),
+              (std::vector<std::string>{
+                  "{{ Using " + c + " as the CACHE directory }}",
+                  "",
+                  "**OLD** " + ident(1) + ".uxx  ---->  **NEW** " + fx.game + "/Maps/DM-One.ut2",
+                  "**OLD** " + ident(2) + "-1.uxx  ---->  **NEW** " + fx.game + "/Textures/Tex.utx",
+                  "Song.umx  does NOT have a known file extension and cannot be moved",
+                  ident(3) + ".uxx {Song.umx} was not moved.",
+                  ident(4) + ".uxx {Kept.uax} was not moved.",
+                  c + "/CACHE.INI was renamed to CACHEBAK.INI",
+                  "A new CACHE.INI was created in " + c,
+                  "",
+                  "NOTE - files not being moved is due to either the file",
+                  "       not being selected or they already exist.",
+                  ""}));
+    std::vector<std::string> status = s.session.statusList;
+    ASSERT_GE(status.size(), 10u);
+    EXPECT_EQ(status[2], "Song.umx does NOT have a known file extension and cannot be moved");
+    EXPECT_EQ(status[5], fx.program + "/Tessvane.log was created.");
+    EXPECT_EQ(status[status.size() - 2], std::string(102, '~'));
+    EXPECT_EQ(status[status.size() - 4],
+              "** NOTE ** - files not being moved is due to either the file not being selected or "
+              "they already exist.");
+
+    auto records = s.undoRecords();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].OldFName, c + "/" + ident(1) + ".uxx");
+    EXPECT_EQ(records[0].NewFName, fx.game + "/Maps/DM-One.ut2");
+    EXPECT_EQ(records[0].MoveDate, shortDate(now()));
+    EXPECT_EQ(records[1].OldFName, c + "/" + ident(2) + "-1.uxx");
+    // After the run the list shows what is left.
+    EXPECT_EQ(s.rows(), (std::vector<std::string>{"+Song.umx", "+Kept.uax"}));
+    EXPECT_EQ(s.session.statusText, "Done processing files");
+}
+
+TEST(CacheRun, NothingTickedStillRewritesTheIndex) {
+    SessionFixture s;
+    std::string a = s.fx.addEntry(1, "A.utx");
+    s.fx.writeCacheIni({a, "", "[cache]"});
+    s.session.ScanCache();
+    s.session.uncheckAll();
+    s.session.runCommand();
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), crlf({"[Cache]", a, "", "[cache]"}));
+    EXPECT_TRUE(s.undoRecords().empty());
+}
+
+TEST(CacheRun, SelectsByTheWholeNameNotAPartOfIt) {
+    SessionFixture s;
+    s.fx.writeNeverMove({"Keep*"});
+    s.fx.writeCacheIni({s.fx.addEntry(1, "Foo.u"), s.fx.addEntry(2, "Foo.utx"),
+                        s.fx.addEntry(3, "KeepMe.utx")});
+    s.session.ScanCache();
+    s.session.rows[1].ticked = false;
+    s.session.rows[2].ticked = true; // a never-move row ticked by hand
+    s.session.runCommand();
+    EXPECT_TRUE(tvtest::exists(s.fx.game + "/System/Foo.u"));
+    EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/Foo.utx"));
+    EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/KeepMe.utx"));
+    EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(3) + ".uxx"));
+}
+
+TEST(CacheRun, ExistingDestinationIsNeverReplacedAndTheLineStays) {
+    SessionFixture s;
+    std::string line = s.fx.addEntry(1, "DM-Taken.ut2");
+    s.fx.writeCacheIni({line});
+    tvtest::writeFile(s.fx.game + "/Maps/DM-Taken.ut2", "the player's own map");
+    s.session.ScanCache();
+    s.session.runCommand();
+    EXPECT_EQ(tvtest::readFile(s.fx.game + "/Maps/DM-Taken.ut2"), "the player's own map");
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(1) + ".uxx"), "package DM-Taken.ut2");
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), crlf({"[Cache]", line}));
+    EXPECT_TRUE(s.undoRecords().empty());
+    auto log = s.logLines();
+    EXPECT_EQ(log[2], ident(1) + ".uxx {DM-Taken.ut2} was not moved.");
+    for (const auto& l : log) EXPECT_EQ(l.find("**OLD**"), std::string::npos);
+    EXPECT_EQ(s.session.lastRun.refused.size(), 1u);
+}
+
+TEST(CacheRun, RefusedDashOneFileIsReportedUnderItsOwnName) {
+    SessionFixture s;
+    s.fx.addCacheFile(ident(1) + ".uxx");
+    s.fx.writeCacheIni({ident(1) + "=Busy.utx"});
+    tvtest::writeFile(s.fx.game + "/Textures/Busy.utx", "there");
+    s.session.ScanCache();
+    s.session.runCommand();
+    EXPECT_EQ(s.logLines()[2], ident(1) + ".uxx {Busy.utx} was not moved.");
+}
+
+TEST(CacheRun, DestinationModes) {
+    for (auto mode : {Settings::MoveMode::Dir, Settings::MoveMode::Dir2}) {
+        SessionFixture s;
+        tvtest::TempDir target;
+        std::string folder = target / "Stuff";
+        s.fx.writeCacheIni({s.fx.addEntry(1, "Bar.ut2"), s.fx.addEntry(2, "Words.int")});
+        s.session.ScanCache();
+        s.session.settings.setMoveOption(mode, true);
+        (mode == Settings::MoveMode::Dir ? s.session.settings.moveDirText
+                                         : s.session.settings.moveDir2Text) = folder + "/";
+        ASSERT_TRUE(s.session.checkRunDestination());
+        ASSERT_TRUE(s.session.runCommand());
+        if (mode == Settings::MoveMode::Dir) {
+            EXPECT_EQ(s.session.settings.moveDirText, folder);
+            EXPECT_TRUE(tvtest::exists(folder + "/Bar.ut2"));
+            EXPECT_TRUE(tvtest::exists(folder + "/Words.int"));
+        } else {
+            EXPECT_TRUE(tvtest::exists(folder + "/Maps/Bar.ut2"));
+            EXPECT_TRUE(tvtest::exists(folder + "/System/Words.int"));
+            EXPECT_TRUE(std::filesystem::is_directory(folder + "/Animations"));
+        }
+    }
+}
+
+TEST(CacheRun, DriveLetterCheckStopsBeforeAnything) {
+    SessionFixture s;
+    s.session.settings.setMoveOption(Settings::MoveMode::Dir, true);
+    s.session.settings.moveDirText = "D";
+    EXPECT_FALSE(s.session.checkRunDestination());
+    EXPECT_EQ(s.prompter.messageTexts(),
+              std::vector<std::string>{"You must select a minimum of a drive letter (example - D:)"});
+}
+
+TEST(CacheRun, FolderThatCannotBeCreatedStopsTheRunBeforeAnyMove) {
+    SessionFixture s;
+    std::string line = s.fx.addEntry(1, "Bar.ut2");
+    s.fx.writeCacheIni({line});
+    s.session.ScanCache();
+    s.session.settings.setMoveOption(Settings::MoveMode::Dir, true);
+    s.session.settings.moveDirText = s.fx.dir / "no/such/parent";
+    EXPECT_FALSE(s.session.runCommand());
+    ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
+    EXPECT_NE(s.prompter.messageTexts()[0].find("no file was moved"), std::string::npos);
+    EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));
+    EXPECT_FALSE(tvtest::exists(s.fx.cache + "/cachebak.ini"));
+}
+
+TEST(CacheRun, UnreadableUndoLogStopsTheRunBeforeAnyMove) {
+    SessionFixture s;
+    s.fx.writeCacheIni({s.fx.addEntry(1, "Bar.ut2")});
+    tvtest::writeFile(s.fx.program + "/tessvane.mdb", "this is not a database file at all, not one bit");
+    s.session.ScanCache();
+    EXPECT_FALSE(s.session.runCommand());
+    ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
+    EXPECT_NE(s.prompter.messageTexts()[0].find("cannot be opened"), std::string::npos);
+    EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));
+    EXPECT_FALSE(tvtest::exists(s.fx.game + "/Maps/Bar.ut2"));
+}
+
+TEST(CacheRun, BackupKeepsTwoGenerationsAndLeavesOutZips) {
+    SessionFixture s;
+    s.session.settings.backupCache = true;
+    tvtest::writeFile(s.fx.cache + "/other.zip", "zip");
+    s.fx.writeCacheIni({s.fx.addEntry(1, "A.utx")});
+    const std::string zip = s.fx.cache + "/tessvanebak.zip";
+    const std::string old = s.fx.cache + "/tessvanebak-old.zip";
+    s.session.ScanCache();
+    s.session.uncheckAll();
+    s.session.runCommand();
+    EXPECT_TRUE(tvtest::exists(zip));
+    EXPECT_FALSE(tvtest::exists(old));
+    EXPECT_EQ(s.session.statusList[0], "All original cache files were backed up to " + zip);
+    std::string first = tvtest::readFile(zip);
+    s.session.uncheckAll();
+    s.session.runCommand();
+    EXPECT_EQ(tvtest::readFile(old), first);
+    std::string second = tvtest::readFile(zip);
+    s.session.uncheckAll();
+    s.session.runCommand();
+    EXPECT_EQ(tvtest::readFile(old), second);
+
+    std::vector<std::string> members;
+    ZipArchive z;
+    z.ArchiveName = zip;
+    z.FileListed = [&](const std::string& n) { members.push_back(n); };
+    z.ListContents();
+    EXPECT_EQ(members, (std::vector<std::string>{ident(1) + ".uxx", "Cache.ini", "cachebak.ini"}));
+}
+
+TEST(Undo, RoundTripRestoresTheFileAndItsIndexLine) {
+    SessionFixture s;
+    // A folder with "-1" in its name and a "-7" file must not confuse the key.
+    s.fx.addCacheFile(ident(2) + "-7.uxx", "seven");
+    s.fx.writeCacheIni({s.fx.addEntry(1, "O'Brien's Map.ut2"), ident(2) + "-7=Seven.utx"});
+    s.session.ScanCache();
+    s.session.runCommand();
+    auto records = s.undoRecords();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].NewFName, s.fx.game + "/Maps/O'Brien's Map.ut2");
+
+    s.prompter.answers = {true};
+    ASSERT_TRUE(s.session.undoSelections({records[0].NewFName, records[1].NewFName}));
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(1) + ".uxx"), "package O'Brien's Map.ut2");
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(2) + "-7.uxx"), "seven");
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"),
+              crlf({"[Cache]", ident(1) + "=O'Brien's Map.ut2", ident(2) + "-7=Seven.utx"}));
+    EXPECT_TRUE(s.undoRecords().empty());
+    EXPECT_EQ(s.rows(), (std::vector<std::string>{"+O'Brien's Map.ut2", "+Seven.utx"}));
+}
+
+TEST(Undo, KeyComesFromTheFileNameNotFromFolders) {
+    SessionFixture s;
+    std::string cache = s.fx.dir / "UT2003-1/Cache";
+    std::filesystem::create_directories(cache);
+    tvtest::writeFile(s.fx.game + "/Maps/Back.ut2", "b");
+    UndoLog log;
+    ASSERT_TRUE(log.open(s.fx.program + "/tessvane.mdb"));
+    log.insert({"d", cache + "/" + ident(5) + ".uxx", s.fx.game + "/Maps/Back.ut2"});
+    log.close();
+    s.session.settings.cacheDir = cache;
+    s.prompter.answers = {true};
+    s.session.undoSelections({s.fx.game + "/Maps/Back.ut2"});
+    EXPECT_EQ(tvtest::readFile(cache + "/cache.ini"), crlf({"[Cache]", ident(5) + "=Back.ut2"}));
+}
+
+TEST(Undo, NothingSelectedOrNoLeavesEverythingAlone) {
+    SessionFixture s;
+    s.fx.writeCacheIni({s.fx.addEntry(1, "A.utx")});
+    s.session.ScanCache();
+    s.session.runCommand();
+    std::string index = tvtest::readFile(s.fx.cache + "/Cache.ini");
+    EXPECT_FALSE(s.session.undoSelections({}));
+    EXPECT_EQ(s.prompter.messageTexts().back(), "Please select files to undo before running.");
+    EXPECT_FALSE(s.session.undoSelections({s.fx.game + "/Textures/A.utx"})); // answered No
+    EXPECT_EQ(s.prompter.shown.back().title, "This is the **ONLY** Undo Warning");
+    EXPECT_TRUE(tvtest::exists(s.fx.game + "/Textures/A.utx"));
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), index);
+    EXPECT_EQ(s.undoRecords().size(), 1u);
+}
+
+TEST(Undo, FileBackInTheCacheKeepsItsRecordAndMissingFileDropsIt) {
+    SessionFixture s;
+    s.fx.writeCacheIni({s.fx.addEntry(1, "A.utx"), s.fx.addEntry(2, "B.utx")});
+    s.session.ScanCache();
+    s.session.runCommand();
+    s.fx.addCacheFile(ident(1) + ".uxx", "downloaded again");
+    std::filesystem::remove(s.fx.game + "/Textures/B.utx");
+    s.prompter.answers = {true};
+    s.session.undoSelections({s.fx.game + "/Textures/A.utx", s.fx.game + "/Textures/B.utx"});
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(1) + ".uxx"), "downloaded again");
+    EXPECT_TRUE(tvtest::exists(s.fx.game + "/Textures/A.utx"));
+    auto records = s.undoRecords();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].NewFName, s.fx.game + "/Textures/A.utx");
+}
+
+TEST(UndoLogFile, EmptyAndCompact) {
+    SessionFixture s;
+    {
+        UndoLog log;
+        ASSERT_TRUE(log.open(s.fx.program + "/tessvane.mdb"));
+        log.begin();
+        for (int i = 0; i < 2000; ++i)
+            log.insert({"d", std::string(200, 'o') + std::to_string(i), std::string(200, 'n')});
+        log.commit();
+    }
+    auto before = std::stoll(s.session.undoLogSize());
+    tvtest::writeFile(s.fx.program + "/TessvaneBak.mdb", "left over");
+    s.prompter.answers = {true};
+    ASSERT_TRUE(s.session.emptyUndoLog());
+    EXPECT_EQ(s.prompter.shown[0].title, "Delete All Undo Entries");
+    EXPECT_TRUE(s.undoRecords().empty());
+    EXPECT_LT(std::stoll(s.session.undoLogSize()), before);
+    EXPECT_EQ(s.session.statusText, "Database compacted");
+    EXPECT_FALSE(tvtest::exists(s.fx.program + "/TessvaneBak.mdb"));
+    EXPECT_FALSE(tvtest::exists(s.fx.program + "/tessvanebak.mdb"));
+
+    std::filesystem::remove(s.fx.program + "/tessvane.mdb");
+    s.session.compactUndoLog();
+    EXPECT_EQ(s.prompter.messageTexts().back(), "Tessvane.mdb Is missing - can 't compact.");
+}
