@@ -4,7 +4,10 @@
 #include "platform/recording_prompter.h"
 #include "platform/registry_store.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QListWidget>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -293,4 +296,84 @@ TEST_F(MainWindowTest, EditorMenusOpenTheProgramFiles) {
     window->findChild<QAction*>("mnuToolsView")->trigger();
     EXPECT_EQ(shell.opened, (std::vector<std::string>{"editor:" + fx.program + "/TessvaneDontMove.ini",
                                                       "editor:" + fx.program + "/Tessvane.log"}));
+}
+
+TEST_F(MainWindowTest, RightClickAddsARowToTheNeverMoveList) {
+    ASSERT_TRUE(start());
+    auto* list = child<QTreeView>("ListView1");
+    QRect second = list->visualRect(list->model()->index(1, 0));
+    prompter.answers = {true};
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, second.center(),
+                           list->viewport()->mapToGlobal(second.center()));
+    QApplication::sendEvent(list->viewport(), &menu);
+    ASSERT_FALSE(prompter.shown.empty());
+    EXPECT_EQ(prompter.shown.back().text, "Add TEX.UTX to the never move list?");
+    EXPECT_EQ(tvtest::readFile(fx.program + "/TessvaneDontMove.ini"), "Tex.utx\r\n");
+    EXPECT_EQ(listColumn(2), (QStringList{"", "True", ""}));
+    EXPECT_EQ(ticks(), (std::vector<bool>{true, false, true}));
+    auto* lstNM = child<QListWidget>("lstNM");
+    ASSERT_EQ(lstNM->count(), 1);
+    EXPECT_EQ(lstNM->item(0)->text(), "Tex.utx");
+    // A row already on the list asks nothing.
+    size_t asked = prompter.shown.size();
+    QApplication::sendEvent(list->viewport(), &menu);
+    EXPECT_EQ(prompter.shown.size(), asked);
+}
+
+TEST_F(MainWindowTest, NeverMoveTabEditsAndSaves) {
+    fx.writeNeverMove({"DM-*", "Song.ogg"});
+    ASSERT_TRUE(start());
+    EXPECT_EQ(ticks(), (std::vector<bool>{false, true, false}));
+    auto* lstNM = child<QListWidget>("lstNM");
+    auto* label8 = child<QLabel>("Label8");
+    EXPECT_TRUE(label8->isHidden());
+    lstNM->setCurrentRow(0);
+    QTest::mouseClick(child<QPushButton>("cmdNMRemove"), Qt::LeftButton);
+    EXPECT_FALSE(label8->isHidden());
+    auto* add = child<QLineEdit>("txtNMAdd");
+    add->setText("Te");
+    QTest::mouseClick(child<QPushButton>("cmdNMAdd"), Qt::LeftButton);
+    EXPECT_EQ(prompter.messageTexts().back(), "Please type the Never Move text before pressing Add...");
+    add->setText("Tex*");
+    QTest::mouseClick(child<QPushButton>("cmdNMAdd"), Qt::LeftButton);
+    EXPECT_TRUE(add->text().isEmpty());
+    ASSERT_EQ(lstNM->count(), 2);
+    EXPECT_EQ(tvtest::readFile(fx.program + "/TessvaneDontMove.ini"), "DM-*\r\nSong.ogg\r\n");
+    QTest::mouseClick(child<QPushButton>("cmdNMSave"), Qt::LeftButton);
+    EXPECT_EQ(tvtest::readFile(fx.program + "/TessvaneDontMove.ini"), "Song.ogg\r\nTex*\r\n");
+    EXPECT_TRUE(label8->isHidden());
+    EXPECT_EQ(ticks(), (std::vector<bool>{true, false, false}));
+    EXPECT_EQ(listColumn(2), (QStringList{"", "True", "True"}));
+    EXPECT_EQ(statusText(), "Found 1 file to process");
+}
+
+TEST_F(MainWindowTest, RunMovesTheFilesAndUndoTakesThemBack) {
+    ASSERT_TRUE(start());
+    QTest::mouseClick(child<QCheckBox>("chkBackupCache"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("cmdRun"), Qt::LeftButton);
+    EXPECT_EQ(child<QTabWidget>("Tab1")->currentIndex(), 0);
+    EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-One.ut2"));
+    EXPECT_TRUE(tvtest::exists(fx.game + "/Music/Song.ogg"));
+    auto* status = child<QListWidget>("List1");
+    EXPECT_EQ(status->item(0)->text().toStdString(),
+              "**OLD** " + ident(1) + ".uxx  ---->  **NEW** " + fx.game + "/Maps/DM-One.ut2");
+    EXPECT_EQ(child<QLabel>("Label1")->text().toStdString(), "Cache Directory = " + fx.cache);
+    EXPECT_EQ(statusText(), "Done processing files");
+    EXPECT_TRUE(child<QPushButton>("cmdRun")->isEnabled());
+    EXPECT_TRUE(listColumn(0).isEmpty());
+
+    auto* undoList = child<QTreeView>("lvUndo");
+    ASSERT_EQ(undoList->model()->rowCount(), 3);
+    EXPECT_FALSE(child<QLabel>("lblDBSize")->text().isEmpty());
+    undoList->model()->setData(undoList->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    prompter.answers = {true};
+    QTest::mouseClick(child<QPushButton>("cmdUndo"), Qt::LeftButton);
+    EXPECT_EQ(undoList->model()->rowCount(), 2);
+    EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
+    EXPECT_EQ(listColumn(0), QStringList{"DM-One.ut2"});
+
+    prompter.answers = {true};
+    QTest::mouseClick(child<QPushButton>("cmdEmptyDB"), Qt::LeftButton);
+    EXPECT_EQ(undoList->model()->rowCount(), 0);
+    EXPECT_EQ(statusText(), "Database compacted");
 }
