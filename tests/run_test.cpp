@@ -312,3 +312,16 @@ TEST(UndoLogFile, EmptyAndCompact) {
     s.session.compactUndoLog();
     EXPECT_EQ(s.prompter.messageTexts().back(), "Tessvane.mdb Is missing - can 't compact.");
 }
+
+TEST(CacheRun, UnwritableDestinationKeepsTheFileAndItsLine) {
+    SessionFixture s;
+    std::string line = s.fx.addEntry(1, "Ambience.uax");
+    s.fx.writeCacheIni({line});
+    std::filesystem::remove_all(s.fx.game + "/Sounds"); // nowhere to put it
+    s.session.ScanCache();
+    ASSERT_TRUE(s.session.runCommand());
+    EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), crlf({"[Cache]", line}));
+    EXPECT_TRUE(s.undoRecords().empty());
+    EXPECT_EQ(s.rows(), std::vector<std::string>{"+Ambience.uax"});
+}
