@@ -30,19 +30,10 @@ const char* typeFolderKey(FileType type) {
 }
 
 const char* typeSubfolder(FileType type) {
-    switch (type) {
-    case FileType::Map: return "Maps";
-    case FileType::Texture: return "Textures";
-    case FileType::Music: return "Music";
-    case FileType::Sound: return "Sounds";
-    case FileType::StaticMesh: return "StaticMeshes";
-    case FileType::Animation: return "Animations";
-    case FileType::Localisation:
-    case FileType::Demo:
-    case FileType::Code: return "System";
-    case FileType::Unknown: return "";
-    }
-    return "";
+    // The game's own folder names, and System for code, localisation and demos.
+    if (type == FileType::Unknown) return "";
+    const char* key = typeFolderKey(type);
+    return *key ? key : "System";
 }
 
 const char* typeBoxSetting(TypeBox box) {

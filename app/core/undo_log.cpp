@@ -15,6 +15,15 @@ struct Db {
     }
 };
 
+// The three columns of the current row as a record.
+UndoRecord recordAt(sqlite3_stmt* st) {
+    auto text = [&](int col) {
+        auto p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+        return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(st, col))) : std::string();
+    };
+    return {text(0), text(1), text(2)};
+}
+
 bool fail(sqlite3* db, std::string* error) {
     if (error) *error = db ? sqlite3_errmsg(db) : "cannot open the undo log";
     return false;
@@ -46,12 +55,8 @@ bool readUndoRecords(const std::string& path, std::vector<UndoRecord>& out, std:
     if (sqlite3_prepare_v2(db.handle, "SELECT MoveDate, OldFName, NewFName FROM Undo", -1, &st,
                            nullptr) != SQLITE_OK)
         return fail(db.handle, error);
-    auto text = [&](int col) {
-        auto p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-        return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(st, col))) : std::string();
-    };
     int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) out.push_back({text(0), text(1), text(2)});
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) out.push_back(recordAt(st));
     sqlite3_finalize(st);
     if (rc != SQLITE_DONE) return fail(db.handle, error);
     return true;
@@ -129,12 +134,8 @@ bool UndoLog::recordsFor(const std::string& newName, std::vector<UndoRecord>& ou
         return false;
     }
     bindText(st, 1, newName);
-    auto text = [&](int col) {
-        auto p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-        return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(st, col))) : std::string();
-    };
     int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) out.push_back({text(0), text(1), text(2)});
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) out.push_back(recordAt(st));
     sqlite3_finalize(st);
     return rc == SQLITE_DONE;
 }
