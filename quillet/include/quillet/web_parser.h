@@ -1,0 +1,130 @@
+#pragma once
+
+// Quillet's WebParser turns a web page into an object: it loads the page in a
+// hidden browser (Qt WebEngine) and answers questions about it.
+//
+// A client program needs a running QApplication (create it before the first
+// WebParser, on the thread that uses it). Loading waits for the page while
+// the application's events keep running.
+
+#include <quillet/types.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace quillet {
+
+class WebParser {
+public:
+    WebParser();
+    ~WebParser();
+    WebParser(const WebParser&) = delete;
+    WebParser& operator=(const WebParser&) = delete;
+
+    // ---- loading ----------------------------------------------------------------------
+    // "Loads a Web page into the parser. Returns True if successful."
+    bool OpenSite(const std::string& URL, short TimeoutSeconds = 60, bool LoadPictures = false);
+    // "Loads a search page into the parser, using the specified keywords.
+    // Returns True if successful." Every "***" in SpecialURL becomes the
+    // encoded keywords.
+    bool OpenSearch(const std::string& SpecialURL, const std::string& Keywords,
+                    bool OpenInBrowserWindow = false, short TimeoutSeconds = 60,
+                    bool LoadPictures = false);
+
+    // ---- the current page --------------------------------------------------------------
+    // "Returns a particular paragraph of text from the current page."
+    std::string GetParagraph(short ParagraphNumber = 1, int MinimumLength = 95);
+    // "Returns a chunk of text appearing before the specified word(s) on the current page."
+    std::string GetParagraphBefore(const std::string& BeforeWord, short WordInstance = 1,
+                                   short ParagraphNumber = 1, int MinimumLength = 95);
+    // "Returns a chunk of text appearing after the specified word(s) on the current page."
+    std::string GetParagraphAfter(const std::string& AfterWord, short WordInstance = 1,
+                                  short ParagraphNumber = 1, int MinimumLength = 95);
+    // "Returns a string appearing between two keywords on the current page."
+    std::string GetTextBetweenText(const std::string& OpenTag, const std::string& CloseTag,
+                                   bool IncludeTags = false, short Instance = 1,
+                                   bool UseHTML = false);
+    // "Returns the HTML behind the current page."
+    std::string PageHTML();
+    // "Returns all text on the current page."
+    std::string PageText();
+    // "Retrieves the title of the current page."
+    std::string PageTitle();
+    // "Returns the URL of the current page."
+    std::string PageURL();
+    // "Displays details of when the page was last updated. Returns a String."
+    std::string PageLastUpdated();
+    // "Returns the domain of the current page."
+    std::string Domain();
+    // "Returns the core domain of the current page."
+    std::string DomainCore();
+
+    // ---- rules ---------------------------------------------------------------------------
+    // "Adds a rule to the WebParser system."
+    void RulesAdd(RuleType Rule, const std::string& Domain = "all",
+                  std::optional<std::string> Extra1 = std::nullopt,
+                  std::optional<std::string> Extra2 = std::nullopt);
+    // "Clears all rules from memory."
+    void RulesClear();
+    // "Allows the temporary skipping of any setup rules. Boolean property."
+    void RulesSkip(bool skip);
+    bool RulesSkip() const;
+
+    // ---- text functions ------------------------------------------------------------------
+    // "Returns a string with the specified piece of text removed from it."
+    std::string GE_RemoveText(const std::string& Text, const std::string& TextToRemove);
+    // "Removes the text between two tags."
+    std::string GE_RemoveTextBetween(const std::string& Text, const std::string& OpenTag,
+                                     const std::string& CloseTag, bool SnipTags = true,
+                                     std::string* RemovedText = nullptr);
+    // "Returns the passed chunk of text before a specified word."
+    std::string GE_GetTextBeforeWord(const std::string& Text, const std::string& Word,
+                                     bool IncludeWord = false);
+    // "Returns the passed chunk of text after a specified word."
+    std::string GE_GetTextAfterWord(const std::string& Text, const std::string& Word,
+                                    bool IncludeWord = false);
+    // Removes a day's date, written in any of 47 forms; nothing for an unknown type.
+    std::optional<std::string> GE_RemoveDates(const std::string& Text,
+                                              int TypeToRemove = PastWeek,
+                                              short WithinCharacters = 0);
+    // "Performs a full 'trim' on the passed piece of text, removing all
+    // invisible 'white spaces', such as line feeds and other characters."
+    std::string GE_FullTrim(const std::string& TrimText);
+    // "Strips redundant data from the beginning of a piece of text."
+    std::string GE_CutIntro(const std::string& Text, short WithinCharacters = 15);
+    std::string GE_Replace(const std::string& Text, const std::string& FindWhat,
+                           const std::string& ReplaceWith);
+    // "Returns a boolean value depending on whether the two passed strings are
+    // similar in subject matter."
+    bool GE_SimilarSubjects(const std::string& Words1, const std::string& Words2);
+    // "Returns the 'category' that a certain string of text fits into."
+    std::string GE_GetCategory(const std::string& Title, const std::string& CategoryList);
+    // "Removes all lines in the passed text, reducing the text to one long string of text."
+    std::string GE_RemoveLines(const std::string& Text, const std::string& WithString = " ");
+    // "Removes all excess spaces both in and around the passed string."
+    std::string GE_RemoveExcessSpaces(const std::string& Text);
+    // "Cuts a string down to a certain number of sentences."
+    std::string GE_CutToSentences(const std::string& Text, short CutToSentence = 1);
+    // "Converts a passed piece of text into a particular case."
+    std::string GE_ConvertCase(const std::string& Text, int ConvertType = NewsHeadline);
+
+    // ---- the browser window --------------------------------------------------------------
+    // "Hides the Web browser window, if open."
+    void BrowserHide();
+    // "Displays the Web browser window."
+    void BrowserShow(const std::string& Title = "> Quillet Browser", bool Maximised = false);
+    // "Returns a True if the current Web browser page is ready for manipulation."
+    bool BrowserReady();
+
+    // "Returns the current progress of the OpenSite, OpenSearch or FormSubmit functions."
+    std::function<void(short ProgressValue, short ProgressMax, const std::string& ProgressPercentage)>
+        ProgressChange;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace quillet

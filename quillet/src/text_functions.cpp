@@ -1,0 +1,456 @@
+#include "text_functions.h"
+
+#include <QLocale>
+#include <QStringList>
+
+namespace quillet::text {
+
+const QString kStandardTrimSet = QString(QChar(0)) + QChar(8) + QChar(9) + QChar(10) + QChar(13) +
+                                 QChar(32);
+
+QString fullTrim(const QString& text, const QString& characters) {
+    qsizetype b = 0, e = text.size();
+    while (b < e && characters.contains(text[b])) ++b;
+    while (e > b && characters.contains(text[e - 1])) --e;
+    return text.mid(b, e - b);
+}
+
+QString trimSpaces(const QString& text) { return fullTrim(text, QStringLiteral(" ")); }
+
+bool containsText(const QString& text, const QString& part) {
+    return text.contains(part, Qt::CaseInsensitive);
+}
+
+QString urlEncode(const QString& text) {
+    QString out;
+    out.reserve(text.size() * 3);
+    for (QChar c : text) {
+        ushort u = c.unicode();
+        bool plain = (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') ||
+                     u == '*' || u == '+' || u == '-' || u == '.' || u == '/' || u == '@' ||
+                     u == '_';
+        if (plain) {
+            out += c;
+            continue;
+        }
+        // The character's 8-bit code, or its UTF-8 bytes beyond Latin-1.
+        QByteArray bytes = u <= 0xFF ? QByteArray(1, static_cast<char>(u)) : QString(c).toUtf8();
+        for (char b : bytes)
+            out += '%' + QString::number(static_cast<unsigned char>(b), 16).toUpper();
+    }
+    return out;
+}
+
+// ---- dates ---------------------------------------------------------------------------
+
+QString ordinalSuffix(int n) {
+    if (n < 1) return {};
+    int d = n <= 20 ? n : n % 10;
+    if (n > 20 && d == 0) return QStringLiteral("th");
+    if (d == 1) return QStringLiteral("st");
+    if (d == 2) return QStringLiteral("nd");
+    if (d == 3) return QStringLiteral("rd");
+    return QStringLiteral("th");
+}
+
+static QString dateSeparator() {
+    QString shortFormat = QLocale::system().dateFormat(QLocale::ShortFormat);
+    for (QChar c : shortFormat)
+        if (c == '/' || c == '.' || c == '-') return QString(c);
+    return QStringLiteral("/");
+}
+
+QString formatDate(const QDate& date, const QString& pattern) {
+    QLocale locale = QLocale::system();
+    if (pattern == QLatin1String("Long Date")) return locale.toString(date, QLocale::LongFormat);
+    if (pattern == QLatin1String("Short Date")) return locale.toString(date, QLocale::ShortFormat);
+    QString out;
+    qsizetype i = 0;
+    auto run = [&](QChar c) {
+        qsizetype n = 0;
+        while (i + n < pattern.size() && pattern[i + n] == c) ++n;
+        return n;
+    };
+    while (i < pattern.size()) {
+        QChar c = pattern[i];
+        if (c == 'd') {
+            qsizetype n = std::min<qsizetype>(run(c), 4);
+            if (n == 1) out += QString::number(date.day());
+            else if (n == 2) out += QStringLiteral("%1").arg(date.day(), 2, 10, QChar('0'));
+            else if (n == 3) out += locale.dayName(date.dayOfWeek(), QLocale::ShortFormat);
+            else out += locale.dayName(date.dayOfWeek(), QLocale::LongFormat);
+            i += n;
+        } else if (c == 'm') {
+            qsizetype n = std::min<qsizetype>(run(c), 4);
+            if (n == 1) out += QString::number(date.month());
+            else if (n == 2) out += QStringLiteral("%1").arg(date.month(), 2, 10, QChar('0'));
+            else if (n == 3) out += locale.monthName(date.month(), QLocale::ShortFormat);
+            else out += locale.monthName(date.month(), QLocale::LongFormat);
+            i += n;
+        } else if (c == 'y') {
+            qsizetype n = run(c);
+            if (n >= 3) out += QString::number(date.year());
+            else out += QStringLiteral("%1").arg(date.year() % 100, 2, 10, QChar('0'));
+            i += n;
+        } else if (c == '/') {
+            out += dateSeparator();
+            ++i;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return out;
+}
+
+QStringList dateSearchTexts(const QDate& date) {
+    const QString o = ordinalSuffix(date.day());
+    auto f = [&](const char* p) { return formatDate(date, QString::fromLatin1(p)); };
+    return {
+        f("dddd, mmmm d") + o + ", " + f("yyyy"),
+        f("dddd, mmmm d") + o + " " + f("yyyy"),
+        f("dddd mmmm d") + o + " " + f("yyyy"),
+        f("dddd, mmmm d, yyyy"),
+        f("dddd mmmm d, yyyy"),
+        f("dddd d") + o + " " + f("yyyy"),
+        f("dddd d mmmm yyyy"),
+        f("dddd dd mmmm yyyy"),
+        f("Long Date"),
+        f("mmmm dd, yyyy"),
+        f("mmmm d, yyyy"),
+        f("mmmm dd yyyy"),
+        f("mmmm d yyyy"),
+        f("mmmm d") + o + " " + f("yyyy"),
+        f("mmmm d") + o + ", " + f("yyyy"),
+        f("dd mmmm yyyy"),
+        f("d mmmm yyyy"),
+        f("d") + o + ", " + f(" mmmm yyyy"),
+        f("d") + o + ", " + f(" mmmm, yyyy"),
+        f("Short Date"),
+        f("d/m/yy"),
+        f("d/m/yyyy"),
+        f("m/d/yy"),
+        f("m/d/yyyy"),
+        f("d/mm/yy"),
+        f("d/mm/yyyy"),
+        f("mm/d/yy"),
+        f("mm/d/yyyy"),
+        f("dd/mm/yy"),
+        f("dd/mm/yyyy"),
+        f("mm/dd/yy"),
+        f("mm/dd/yyyy"),
+        f("d mmm yyyy"),
+        f("dd mmm yyyy"),
+        f("dd") + ordinalSuffix(f("dd").toInt()) + f(" mmm yyyy"),
+        f("mmm d") + o + f(" yyyy"),
+        f("mmm d") + o + f(", yyyy"),
+        f("mmmm d yyyy"),
+        f("ddd mmm d"),
+        f("d") + o + f(" mmmm"),
+        f("mmmm d") + o,
+        f("mmmm d"),
+        f("d mmmm"),
+        f("mmm d") + o,
+        f("d") + o + f(" mmm"),
+        f("mmmm yyyy"),
+        f("mmm. d"),
+    };
+}
+
+QString removeDate(const QString& text, const QDate& date, int within) {
+    qsizetype n = within;
+    if (n <= 0 || n > text.size()) n = text.size();
+    QString head = text.left(n);
+    const QString tail = text.mid(n);
+    for (const QString& search : dateSearchTexts(date))
+        if (!search.isEmpty()) head.remove(search, Qt::CaseInsensitive);
+    QString joined = head + tail;
+    joined.replace(QStringLiteral(" ."), QStringLiteral("."));
+    joined.replace(QStringLiteral("  "), QStringLiteral(" "));
+    return joined;
+}
+
+std::optional<QString> removeDates(const QString& text, int type, int within, const QDate& today) {
+    switch (type) {
+    case 1: return removeDate(text, today, within);
+    case 2: return removeDate(text, today.addDays(1), within);
+    case 3: {
+        QString t = text;
+        for (int back = 0; back <= 6; ++back) t = removeDate(t, today.addDays(-back), within);
+        return t;
+    }
+    default: return std::nullopt;
+    }
+}
+
+// ---- words -----------------------------------------------------------------------------
+
+static const QString kComparisonStopList = QStringLiteral(
+    "says from that take lets will goes want some with this your come with take what come came "
+    "went in for the to at on a say of and was said by an as or be is it really now we have just "
+    "for you means can our you're where been has which its it's its' you've can't were we're "
+    "than when could not whether should have haven't does doesn't which get those there they "
+    "they're even while whilst through done such too after before may made some but are go their "
+    "them going")
+                                         .toUpper();
+
+static QChar soundDigit(QChar c) {
+    switch (c.toUpper().unicode()) {
+    case 'B': case 'F': case 'P': case 'V': return '1';
+    case 'C': case 'G': case 'J': case 'K': case 'Q': case 'S': case 'X': case 'Z': return '2';
+    case 'D': case 'T': return '3';
+    case 'L': return '4';
+    case 'M': case 'N': return '5';
+    case 'R': return '6';
+    default: return QChar();
+    }
+}
+
+QString soundCode(const QString& word) {
+    QString code;
+    if (!word.isEmpty()) {
+        code += word[0].toUpper();
+        QChar before = soundDigit(word[0]);
+        for (qsizetype i = 1; i < word.size(); ++i) {
+            QChar d = soundDigit(word[i]);
+            if (!d.isNull() && d != before) code += d;
+            before = d;
+        }
+    }
+    code = code.left(4);
+    while (code.size() < 4) code += '0';
+    return code;
+}
+
+WordMatch compareWords(const QString& a, const QString& b) {
+    WordMatch m;
+    if (a.isEmpty() || b.isEmpty()) return m;
+    QStringList wordsA = a.split(' '), wordsB = b.split(' ');
+    QStringList codesB;
+    for (QString& w : wordsB) {
+        w = trimSpaces(w);
+        codesB << soundCode(w);
+    }
+    for (QString wa : wordsA) {
+        wa = trimSpaces(wa);
+        if (kComparisonStopList.contains(wa.toUpper())) continue;
+        QString codeA = soundCode(wa);
+        for (qsizetype j = 0; j < wordsB.size(); ++j) {
+            if (codesB[j] == codeA) {
+                m.found = true;
+                m.wordA = wa;
+                m.wordB = wordsB[j];
+                return m;
+            }
+        }
+    }
+    return m;
+}
+
+bool similarSubjects(const QString& words1, const QString& words2) {
+    return compareWords(words1, words2).found;
+}
+
+QString getCategory(const QString& title, const QString& categoryList) {
+    WordMatch m = compareWords(categoryList, title);
+    return m.found ? m.wordA : QString();
+}
+
+QString properCase(const QString& text) {
+    QString out = text.toLower();
+    bool startOfWord = true;
+    for (QChar& c : out) {
+        if (c.isSpace() || c.isNull()) {
+            startOfWord = true;
+        } else {
+            if (startOfWord) c = c.toUpper();
+            startOfWord = false;
+        }
+    }
+    return out;
+}
+
+static bool isAsciiLetter(QChar c) {
+    ushort u = c.unicode();
+    return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z');
+}
+
+static const char* const kHeadlineStopList[] = {
+    "in", "from", "that", "with", "says", "for", "the", "to", "at", "on", "a", "with", "say", "of",
+    "and", "was", "said", "from", "by", "an", "your", "as", "this", "will", "or", "be", "Quillet",
+    "is", "it", "I"};
+
+static QString newsHeadline(const QString& text) {
+    bool anyLower = false;
+    for (QChar c : text)
+        if (c.unicode() >= 'a' && c.unicode() <= 'z') anyLower = true;
+    QString out;
+    if (!trimSpaces(text).isEmpty() && !anyLower) {
+        out = properCase(text);
+    } else {
+        QStringList words = text.split(' ');
+        for (QString& w : words) {
+            int capitals = 0;
+            for (QChar c : w)
+                if (c.unicode() >= 'A' && c.unicode() <= 'Z') ++capitals;
+            if (capitals < 2) w = properCase(w);
+        }
+        out = words.join(' ');
+    }
+    for (const char* s : kHeadlineStopList) {
+        QString word = QString::fromLatin1(s);
+        out.replace(' ' + word + ' ', ' ' + word + ' ', Qt::CaseInsensitive);
+    }
+    for (QChar mark : {QChar('('), QChar('\''), QChar('"')}) {
+        for (qsizetype i = 0; i + 1 < out.size(); ++i) {
+            if (out[i] != mark || !isAsciiLetter(out[i + 1])) continue;
+            if (i == 0 || !isAsciiLetter(out[i - 1])) out[i + 1] = out[i + 1].toUpper();
+        }
+    }
+    return out;
+}
+
+QString convertCase(const QString& text, int type) {
+    switch (type) {
+    case 1: return properCase(text);
+    case 2: return text.toUpper();
+    case 3: return text.toLower();
+    case 4: return newsHeadline(text);
+    default: return {};
+    }
+}
+
+// ---- text ---------------------------------------------------------------------------------
+
+QString removeText(const QString& text, const QString& toRemove) {
+    if (toRemove.isEmpty()) return text;
+    QString t = text;
+    return t.remove(toRemove, Qt::CaseInsensitive);
+}
+
+QString replaceText(const QString& text, const QString& findWhat, const QString& replaceWith) {
+    if (findWhat.isEmpty()) return text;
+    QString t = text;
+    return t.replace(findWhat, replaceWith, Qt::CaseInsensitive);
+}
+
+QString removeTextBetween(const QString& text, const QString& openTag, const QString& closeTag,
+                          bool snipTags, QString* removedText) {
+    if (openTag.isEmpty() || closeTag.isEmpty()) return text;
+    qsizetype o = text.indexOf(openTag, 0, Qt::CaseInsensitive);
+    qsizetype c = text.indexOf(closeTag, 0, Qt::CaseInsensitive);
+    if (o < 0 || c < 0 || o > c) return text;
+    if (snipTags) {
+        if (removedText) *removedText = trimSpaces(text.mid(o, c + closeTag.size() - o));
+        return trimSpaces(text.left(o)) + text.mid(c + closeTag.size());
+    }
+    if (removedText) *removedText = trimSpaces(text.mid(o + openTag.size(), c - o - openTag.size()));
+    return trimSpaces(text.left(o + openTag.size())) + text.mid(c);
+}
+
+QString textBeforeWord(const QString& text, const QString& word, bool includeWord) {
+    if (text.isEmpty() || word.isEmpty()) return text;
+    qsizetype p = text.indexOf(word, 0, Qt::CaseInsensitive);
+    if (p < 0) return text;
+    return trimSpaces(text.left(p) + (includeWord ? text.mid(p, word.size()) : QString()));
+}
+
+QString textAfterWord(const QString& text, const QString& word, bool includeWord) {
+    if (text.isEmpty() || word.isEmpty()) return text;
+    qsizetype p = text.indexOf(word, 0, Qt::CaseInsensitive);
+    if (p < 0) return text;
+    return trimSpaces((includeWord ? text.mid(p, word.size()) : QString()) +
+                      text.mid(p + word.size()));
+}
+
+QString cutIntro(const QString& text, int withinCharacters) {
+    QString t = text;
+    for (;;) {
+        if (withinCharacters <= 0) return t;
+        QString look = t.left(withinCharacters);
+        qsizetype p = -1;
+        for (qsizetype i = 0; i < look.size(); ++i) {
+            if (look[i] == QChar(0x2014) || look[i] == '-') {
+                p = i;
+                break;
+            }
+        }
+        if (p < 0) return t;
+        t = fullTrim(t.mid(p + 1));
+    }
+}
+
+QString removeLines(const QString& text, const QString& withString) {
+    const QString crlf = QStringLiteral("\r\n");
+    const QString with = withString == crlf ? QStringLiteral(" ") : withString;
+    const QString t = fullTrim(text);
+    // One pass left to right: each line break becomes `with`, unless what is
+    // already written ends with it.
+    QString out;
+    out.reserve(t.size());
+    qsizetype i = 0;
+    while (i < t.size()) {
+        qsizetype p = t.indexOf(crlf, i);
+        if (p < 0) {
+            out += QStringView(t).mid(i);
+            break;
+        }
+        out += QStringView(t).mid(i, p - i);
+        if (with.isEmpty() || !out.endsWith(with)) out += with;
+        i = p + 2;
+    }
+    if (!with.isEmpty())
+        while (out.endsWith(with)) out.chop(with.size());
+    return out;
+}
+
+QString removeExcessSpaces(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        if (c == ' ' && out.endsWith(' ')) continue;
+        out += c;
+    }
+    return fullTrim(out);
+}
+
+QString cutToSentences(const QString& text, int sentences) {
+    QStringList pieces = text.split(QStringLiteral(". "));
+    QString out;
+    for (int i = 0; i < sentences && i < pieces.size(); ++i) {
+        if (trimSpaces(pieces[i]).isEmpty()) continue;
+        out += pieces[i];
+        if (!out.endsWith('.')) out += QStringLiteral(". ");
+    }
+    return trimSpaces(out);
+}
+
+// InStr: 1-based position of `needle` in `haystack` from 1-based `start`,
+// letter case ignored; 0 when absent. An empty needle is found at `start`.
+static qsizetype inStr(qsizetype start, const QString& haystack, const QString& needle) {
+    if (start < 1) start = 1;
+    if (needle.isEmpty()) return start <= haystack.size() + 1 ? start : 0;
+    if (start > haystack.size()) return 0;
+    qsizetype p = haystack.indexOf(needle, start - 1, Qt::CaseInsensitive);
+    return p < 0 ? 0 : p + 1;
+}
+
+QString textBetween(const QString& source, const QString& openTag, const QString& closeTag,
+                    bool includeTags, int instance) {
+    qsizetype open = 0;
+    for (int pass = 1; pass <= instance; ++pass) open = inStr(open + 1, source, openTag);
+    if (open == 0) return {};
+    qsizetype close = inStr(open + trimSpaces(openTag).size(), source, closeTag);
+    if (close == 0 || open >= close) return {};
+    QString piece;
+    if (!includeTags) {
+        qsizetype from = open + openTag.size();
+        if (close < from) return {}; // the markers overlap
+        piece = source.mid(from - 1, close - from);
+    } else {
+        piece = source.mid(open - 1, close + closeTag.size() - open);
+    }
+    return fullTrim(trimSpaces(piece));
+}
+
+} // namespace quillet::text

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+#include <optional>
+
+// Quillet's text functions on Qt strings. WebParser's GE_ members forward here;
+// tests call them directly, with a fixed "today" where dates matter.
+namespace quillet::text {
+
+// The six characters a full trim removes: codes 0, 8, 9, 10, 13 and 32.
+extern const QString kStandardTrimSet;
+
+QString fullTrim(const QString& text, const QString& characters = kStandardTrimSet);
+// Removes spaces (only spaces) from both ends.
+QString trimSpaces(const QString& text);
+bool containsText(const QString& text, const QString& part);
+QString urlEncode(const QString& text);
+
+// ---- dates ------------------------------------------------------------------------
+QString ordinalSuffix(int day);
+// A date written with the date formatting language (d, dd, ddd, dddd, m, mm,
+// mmm, mmmm, yy, yyyy, "/" the locale's date separator, "Long Date",
+// "Short Date"), names and forms from the system locale.
+QString formatDate(const QDate& date, const QString& pattern);
+// The 47 search texts for one date, in their order.
+QStringList dateSearchTexts(const QDate& date);
+QString removeDate(const QString& text, const QDate& date, int within);
+// 1 today, 2 tomorrow, 3 the past week; anything else gives nothing.
+std::optional<QString> removeDates(const QString& text, int type, int within, const QDate& today);
+
+// ---- words --------------------------------------------------------------------------
+QString soundCode(const QString& word);
+struct WordMatch {
+    bool found = false;
+    QString wordA, wordB;
+};
+WordMatch compareWords(const QString& a, const QString& b);
+bool similarSubjects(const QString& words1, const QString& words2);
+QString getCategory(const QString& title, const QString& categoryList);
+// 1 proper, 2 upper, 3 lower, 4 news headline; anything else gives "".
+QString convertCase(const QString& text, int type);
+QString properCase(const QString& text);
+
+// ---- text --------------------------------------------------------------------------
+QString removeText(const QString& text, const QString& toRemove);
+QString replaceText(const QString& text, const QString& findWhat, const QString& replaceWith);
+QString removeTextBetween(const QString& text, const QString& openTag, const QString& closeTag,
+                          bool snipTags, QString* removedText);
+QString textBeforeWord(const QString& text, const QString& word, bool includeWord);
+QString textAfterWord(const QString& text, const QString& word, bool includeWord);
+QString cutIntro(const QString& text, int withinCharacters);
+QString removeLines(const QString& text, const QString& withString);
+QString removeExcessSpaces(const QString& text);
+QString cutToSentences(const QString& text, int sentences);
+// The text between two markers, as GetTextBetweenText finds it in `source`.
+QString textBetween(const QString& source, const QString& openTag, const QString& closeTag,
+                    bool includeTags, int instance);
+
+} // namespace quillet::text
