@@ -1,7 +1,10 @@
 #include "text_functions.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QStringList>
+
+#include <vector>
 
 namespace quillet::text {
 
@@ -157,16 +160,76 @@ QStringList dateSearchTexts(const QDate& date) {
     };
 }
 
+// Letter case folded one UTF-16 unit at a time, so positions stay the same.
+static QString foldCase(const QString& text) {
+    QString out(text.size(), Qt::Uninitialized);
+    QChar* o = out.data();
+    for (QChar c : text) *o++ = c.toCaseFolded();
+    return out;
+}
+
+// Removes every search text of `date` from `head`, letter case ignored, left
+// to right. `folded` is `head` with its letter case folded; it is searched,
+// and both lose the same ranges.
+static void removeDateFrom(QString& head, QString& folded, const QDate& date) {
+    // Many search texts share their first characters (a weekday, a month, the
+    // day): when those are nowhere in the text, none of them needs a search.
+    QHash<QString, bool> prefixPresent;
+    for (const QString& search : dateSearchTexts(date)) {
+        if (search.isEmpty()) continue;
+        const QString needle = foldCase(search);
+        const QString prefix = needle.left(3);
+        auto known = prefixPresent.constFind(prefix);
+        bool present = known != prefixPresent.constEnd()
+                           ? *known
+                           : *prefixPresent.insert(prefix, folded.contains(prefix));
+        if (!present) continue;
+        qsizetype at = folded.indexOf(needle);
+        if (at < 0) continue;
+        QString keptHead, keptFolded;
+        keptHead.reserve(head.size());
+        keptFolded.reserve(head.size());
+        std::vector<qsizetype> joins; // where removed pieces were, in the kept text
+        qsizetype from = 0;
+        while (at >= 0) {
+            keptHead += QStringView(head).mid(from, at - from);
+            keptFolded += QStringView(folded).mid(from, at - from);
+            joins.push_back(keptFolded.size());
+            from = at + needle.size();
+            at = folded.indexOf(needle, from);
+        }
+        keptHead += QStringView(head).mid(from);
+        keptFolded += QStringView(folded).mid(from);
+        head = std::move(keptHead);
+        folded = std::move(keptFolded);
+        // A prefix that was nowhere may now stand across a join.
+        for (auto it = prefixPresent.begin(); it != prefixPresent.end(); ++it) {
+            if (*it) continue;
+            qsizetype reach = it.key().size() - 1;
+            for (qsizetype j : joins) {
+                qsizetype start = std::max<qsizetype>(0, j - reach);
+                if (QStringView(folded).mid(start, j + reach - start).contains(it.key())) {
+                    *it = true;
+                    break;
+                }
+            }
+        }
+    }
+}
+
+static void closeUp(QString& text) {
+    text.replace(QStringLiteral(" ."), QStringLiteral("."));
+    text.replace(QStringLiteral("  "), QStringLiteral(" "));
+}
+
 QString removeDate(const QString& text, const QDate& date, int within) {
     qsizetype n = within;
     if (n <= 0 || n > text.size()) n = text.size();
     QString head = text.left(n);
-    const QString tail = text.mid(n);
-    for (const QString& search : dateSearchTexts(date))
-        if (!search.isEmpty()) head.remove(search, Qt::CaseInsensitive);
-    QString joined = head + tail;
-    joined.replace(QStringLiteral(" ."), QStringLiteral("."));
-    joined.replace(QStringLiteral("  "), QStringLiteral(" "));
+    QString folded = foldCase(head);
+    removeDateFrom(head, folded, date);
+    QString joined = head + text.mid(n);
+    closeUp(joined);
     return joined;
 }
 
@@ -176,7 +239,18 @@ std::optional<QString> removeDates(const QString& text, int type, int within, co
     case 2: return removeDate(text, today.addDays(1), within);
     case 3: {
         QString t = text;
-        for (int back = 0; back <= 6; ++back) t = removeDate(t, today.addDays(-back), within);
+        if (within > 0) {
+            for (int back = 0; back <= 6; ++back) t = removeDate(t, today.addDays(-back), within);
+            return t;
+        }
+        // The whole text each time: fold it once and keep both copies in step
+        // (spaces and full stops fold to themselves).
+        QString folded = foldCase(t);
+        for (int back = 0; back <= 6; ++back) {
+            removeDateFrom(t, folded, today.addDays(-back));
+            closeUp(t);
+            closeUp(folded);
+        }
         return t;
     }
     default: return std::nullopt;
@@ -225,23 +299,27 @@ QString soundCode(const QString& word) {
 WordMatch compareWords(const QString& a, const QString& b) {
     WordMatch m;
     if (a.isEmpty() || b.isEmpty()) return m;
-    QStringList wordsA = a.split(' '), wordsB = b.split(' ');
-    QStringList codesB;
-    for (QString& w : wordsB) {
-        w = trimSpaces(w);
-        codesB << soundCode(w);
+    // The first word of B for each sound code.
+    QHash<QString, QString> firstByCode;
+    const QStringList wordsB = b.split(' ');
+    for (qsizetype j = wordsB.size() - 1; j >= 0; --j) {
+        QString w = trimSpaces(wordsB[j]);
+        firstByCode.insert(soundCode(w), w);
     }
-    for (QString wa : wordsA) {
-        wa = trimSpaces(wa);
-        if (kComparisonStopList.contains(wa.toUpper())) continue;
-        QString codeA = soundCode(wa);
-        for (qsizetype j = 0; j < wordsB.size(); ++j) {
-            if (codesB[j] == codeA) {
-                m.found = true;
-                m.wordA = wa;
-                m.wordB = wordsB[j];
-                return m;
-            }
+    QHash<QString, bool> stop; // upper-cased word -> inside the stop list
+    for (const QString& raw : a.split(' ')) {
+        QString wa = trimSpaces(raw);
+        QString upper = wa.toUpper();
+        auto known = stop.constFind(upper);
+        bool isStop = known != stop.constEnd() ? *known
+                                               : *stop.insert(upper, kComparisonStopList.contains(upper));
+        if (isStop) continue;
+        auto hit = firstByCode.constFind(soundCode(wa));
+        if (hit != firstByCode.constEnd()) {
+            m.found = true;
+            m.wordA = wa;
+            m.wordB = *hit;
+            return m;
         }
     }
     return m;
@@ -284,23 +362,37 @@ static QString newsHeadline(const QString& text) {
     bool anyLower = false;
     for (QChar c : text)
         if (c.unicode() >= 'a' && c.unicode() <= 'z') anyLower = true;
-    QString out;
+    QStringList words;
     if (!trimSpaces(text).isEmpty() && !anyLower) {
-        out = properCase(text);
+        words = properCase(text).split(' ');
     } else {
-        QStringList words = text.split(' ');
+        words = text.split(' ');
         for (QString& w : words) {
             int capitals = 0;
             for (QChar c : w)
                 if (c.unicode() >= 'A' && c.unicode() <= 'Z') ++capitals;
             if (capitals < 2) w = properCase(w);
         }
-        out = words.join(' ');
     }
-    for (const char* s : kHeadlineStopList) {
-        QString word = QString::fromLatin1(s);
-        out.replace(' ' + word + ' ', ' ' + word + ' ', Qt::CaseInsensitive);
+    // Each stop word between two spaces takes the list's spelling. As with a
+    // left-to-right replacement of " word ", of two such words in a row the
+    // second shares the first one's space and stays as it is.
+    static const QHash<QString, QString> stopWords = [] {
+        QHash<QString, QString> h;
+        for (const char* s : kHeadlineStopList) h.insert(QString::fromLatin1(s).toUpper(), QString::fromLatin1(s));
+        return h;
+    }();
+    qsizetype lastTaken = -2;
+    QString lastWord;
+    for (qsizetype i = 1; i + 1 < words.size(); ++i) {
+        auto hit = stopWords.constFind(words[i].toUpper());
+        if (hit == stopWords.constEnd()) continue;
+        if (lastTaken == i - 1 && lastWord == *hit) continue;
+        words[i] = *hit;
+        lastTaken = i;
+        lastWord = *hit;
     }
+    QString out = words.join(' ');
     for (QChar mark : {QChar('('), QChar('\''), QChar('"')}) {
         for (qsizetype i = 0; i + 1 < out.size(); ++i) {
             if (out[i] != mark || !isAsciiLetter(out[i + 1])) continue;
