@@ -168,66 +168,151 @@ static QString foldCase(const QString& text) {
     return out;
 }
 
+// The same as 8-bit text, which searches faster; false when a character does
+// not fit in 8 bits.
+static bool foldCase8(const QString& text, QByteArray& out) {
+    out.resize(text.size());
+    char* o = out.data();
+    for (QChar c : text) {
+        char16_t f = c.toCaseFolded().unicode();
+        if (f > 0xFF) return false;
+        *o++ = static_cast<char>(f);
+    }
+    return true;
+}
+
+static QString foldNeedle(const QString& s, const QString*) { return foldCase(s); }
+static QByteArray foldNeedle(const QString& s, const QByteArray*) {
+    QByteArray out;
+    foldCase8(s, out); // the caller made sure every needle fits
+    return out;
+}
+
+static uint32_t unitAt(const QString& s, qsizetype i) { return s[i].unicode(); }
+static uint32_t unitAt(const QByteArray& s, qsizetype i) { return static_cast<uchar>(s[i]); }
+
+// Which three-character sequences occur in a text (a bit per hashed
+// sequence: a collision only costs a needless search).
+class Trigrams {
+public:
+    template <class Folded> void add(const Folded& t, qsizetype from, qsizetype to) {
+        from = std::max<qsizetype>(0, from);
+        to = std::min<qsizetype>(t.size(), to);
+        for (qsizetype i = from; i + 2 < to; ++i)
+            set(key(unitAt(t, i), unitAt(t, i + 1), unitAt(t, i + 2)));
+    }
+    void clear() { std::fill(m_bits.begin(), m_bits.end(), 0); }
+    template <class Folded> bool mayContain(const Folded& p) const {
+        if (p.size() < 3) return true;
+        return test(key(unitAt(p, 0), unitAt(p, 1), unitAt(p, 2)));
+    }
+
+private:
+    static uint32_t key(uint32_t a, uint32_t b, uint32_t c) {
+        return (a ^ (b << 8) ^ (c << 16) ^ (b >> 8) ^ (c >> 4)) & 0xFFFFFF;
+    }
+    void set(uint32_t k) { m_bits[k >> 6] |= uint64_t(1) << (k & 63); }
+    bool test(uint32_t k) const { return (m_bits[k >> 6] >> (k & 63)) & 1; }
+    std::vector<uint64_t> m_bits = std::vector<uint64_t>(1 << 18);
+};
+
 // Removes every search text of `date` from `head`, letter case ignored, left
-// to right. `folded` is `head` with its letter case folded; it is searched,
-// and both lose the same ranges.
-static void removeDateFrom(QString& head, QString& folded, const QDate& date) {
-    // Many search texts share their first characters (a weekday, a month, the
-    // day): when those are nowhere in the text, none of them needs a search.
-    QHash<QString, bool> prefixPresent;
-    for (const QString& search : dateSearchTexts(date)) {
+// to right. `folded` is `head` with its letter case folded (as QString, or as
+// 8-bit QByteArray); it is searched, and both lose the same ranges.
+template <class Folded>
+static void removeDateFrom(QString& head, Folded& folded, const QStringList& searches,
+                           Trigrams& present) {
+    for (const QString& search : searches) {
         if (search.isEmpty()) continue;
-        const QString needle = foldCase(search);
-        const QString prefix = needle.left(3);
-        auto known = prefixPresent.constFind(prefix);
-        bool present = known != prefixPresent.constEnd()
-                           ? *known
-                           : *prefixPresent.insert(prefix, folded.contains(prefix));
-        if (!present) continue;
+        const Folded needle = foldNeedle(search, static_cast<const Folded*>(nullptr));
+        // Most search texts begin with letters that are nowhere in the text.
+        if (!present.mayContain(needle)) continue;
         qsizetype at = folded.indexOf(needle);
         if (at < 0) continue;
-        QString keptHead, keptFolded;
+        QString keptHead;
+        Folded keptFolded;
         keptHead.reserve(head.size());
-        keptFolded.reserve(head.size());
-        std::vector<qsizetype> joins; // where removed pieces were, in the kept text
+        keptFolded.reserve(folded.size());
         qsizetype from = 0;
         while (at >= 0) {
             keptHead += QStringView(head).mid(from, at - from);
-            keptFolded += QStringView(folded).mid(from, at - from);
-            joins.push_back(keptFolded.size());
+            keptFolded += folded.mid(from, at - from);
             from = at + needle.size();
             at = folded.indexOf(needle, from);
         }
         keptHead += QStringView(head).mid(from);
-        keptFolded += QStringView(folded).mid(from);
+        keptFolded += folded.mid(from);
         head = std::move(keptHead);
         folded = std::move(keptFolded);
-        // A prefix that was nowhere may now stand across a join.
-        for (auto it = prefixPresent.begin(); it != prefixPresent.end(); ++it) {
-            if (*it) continue;
-            qsizetype reach = it.key().size() - 1;
-            for (qsizetype j : joins) {
-                qsizetype start = std::max<qsizetype>(0, j - reach);
-                if (QStringView(folded).mid(start, j + reach - start).contains(it.key())) {
-                    *it = true;
-                    break;
-                }
-            }
+        // Joined pieces may form sequences that were nowhere before, and the
+        // removed ones may have taken the last of others with them.
+        present.clear();
+        present.add(folded, 0, folded.size());
+    }
+}
+
+// " ." becomes "." and then two spaces become one, each in one pass from the
+// left, as a plain replacement does.
+template <class Text> static void closeUpPass(Text& t, char first, char second, bool dropFirst) {
+    qsizetype w = 0;
+    const qsizetype n = t.size();
+    auto* d = t.data();
+    for (qsizetype r = 0; r < n;) {
+        if (r + 1 < n && unitAt(t, r) == uint32_t(first) && unitAt(t, r + 1) == uint32_t(second)) {
+            d[w++] = dropFirst ? d[r + 1] : d[r];
+            r += 2;
+        } else {
+            d[w++] = d[r++];
+        }
+    }
+    t.truncate(w);
+}
+
+template <class Text> static void closeUp(Text& t) {
+    closeUpPass(t, ' ', '.', true);
+    closeUpPass(t, ' ', ' ', true);
+}
+
+static bool fitsIn8Bits(const QStringList& searches) {
+    QByteArray scratch;
+    for (const QString& s : searches)
+        if (!foldCase8(s, scratch)) return false;
+    return true;
+}
+
+// The dates one after another on the whole head, folded once: spaces and
+// full stops fold to themselves, so closing up keeps both copies in step.
+template <class Folded>
+static void removeDatesFrom(QString& head, Folded& folded, const std::vector<QStringList>& dates,
+                            bool closeUpEach) {
+    Trigrams present;
+    present.add(folded, 0, folded.size());
+    for (const QStringList& searches : dates) {
+        removeDateFrom(head, folded, searches, present);
+        if (closeUpEach) {
+            closeUp(head);
+            closeUp(folded);
         }
     }
 }
 
-static void closeUp(QString& text) {
-    text.replace(QStringLiteral(" ."), QStringLiteral("."));
-    text.replace(QStringLiteral("  "), QStringLiteral(" "));
+static void removeDatesFrom(QString& head, const std::vector<QStringList>& dates, bool closeUpEach) {
+    bool narrow = true;
+    for (const QStringList& d : dates) narrow = narrow && fitsIn8Bits(d);
+    QByteArray folded8;
+    if (narrow && foldCase8(head, folded8)) {
+        removeDatesFrom(head, folded8, dates, closeUpEach);
+    } else {
+        QString folded = foldCase(head);
+        removeDatesFrom(head, folded, dates, closeUpEach);
+    }
 }
 
 QString removeDate(const QString& text, const QDate& date, int within) {
     qsizetype n = within;
     if (n <= 0 || n > text.size()) n = text.size();
     QString head = text.left(n);
-    QString folded = foldCase(head);
-    removeDateFrom(head, folded, date);
+    removeDatesFrom(head, {dateSearchTexts(date)}, false);
     QString joined = head + text.mid(n);
     closeUp(joined);
     return joined;
@@ -243,14 +328,10 @@ std::optional<QString> removeDates(const QString& text, int type, int within, co
             for (int back = 0; back <= 6; ++back) t = removeDate(t, today.addDays(-back), within);
             return t;
         }
-        // The whole text each time: fold it once and keep both copies in step
-        // (spaces and full stops fold to themselves).
-        QString folded = foldCase(t);
-        for (int back = 0; back <= 6; ++back) {
-            removeDateFrom(t, folded, today.addDays(-back));
-            closeUp(t);
-            closeUp(folded);
-        }
+        // The whole text each time: folded once for all seven days.
+        std::vector<QStringList> days;
+        for (int back = 0; back <= 6; ++back) days.push_back(dateSearchTexts(today.addDays(-back)));
+        removeDatesFrom(t, days, true);
         return t;
     }
     default: return std::nullopt;
@@ -280,47 +361,57 @@ static QChar soundDigit(QChar c) {
     }
 }
 
-QString soundCode(const QString& word) {
-    QString code;
+// The sound code in a word: the first character upper-cased and three digits.
+static uint64_t packedSoundCode(QStringView word) {
+    char16_t code[4] = {u'0', u'0', u'0', u'0'};
+    int n = 0;
     if (!word.isEmpty()) {
-        code += word[0].toUpper();
+        code[n++] = word[0].toUpper().unicode();
         QChar before = soundDigit(word[0]);
-        for (qsizetype i = 1; i < word.size(); ++i) {
+        for (qsizetype i = 1; i < word.size() && n < 4; ++i) {
             QChar d = soundDigit(word[i]);
-            if (!d.isNull() && d != before) code += d;
+            if (!d.isNull() && d != before) code[n++] = d.unicode();
             before = d;
         }
     }
-    code = code.left(4);
-    while (code.size() < 4) code += '0';
-    return code;
+    return uint64_t(code[0]) | uint64_t(code[1]) << 16 | uint64_t(code[2]) << 32 |
+           uint64_t(code[3]) << 48;
+}
+
+QString soundCode(const QString& word) {
+    uint64_t c = packedSoundCode(word);
+    QString out;
+    for (int i = 0; i < 4; ++i) out += QChar(char16_t((c >> (16 * i)) & 0xFFFF));
+    return out;
+}
+
+static QStringView trimSpacesView(QStringView v) {
+    while (!v.isEmpty() && v.front() == ' ') v = v.mid(1);
+    while (!v.isEmpty() && v.back() == ' ') v.chop(1);
+    return v;
 }
 
 WordMatch compareWords(const QString& a, const QString& b) {
     WordMatch m;
     if (a.isEmpty() || b.isEmpty()) return m;
     // The first word of B for each sound code.
-    QHash<QString, QString> firstByCode;
+    QHash<uint64_t, QString> firstByCode;
     const QStringList wordsB = b.split(' ');
     for (qsizetype j = wordsB.size() - 1; j >= 0; --j) {
         QString w = trimSpaces(wordsB[j]);
-        firstByCode.insert(soundCode(w), w);
+        firstByCode.insert(packedSoundCode(w), w);
     }
-    QHash<QString, bool> stop; // upper-cased word -> inside the stop list
-    for (const QString& raw : a.split(' ')) {
-        QString wa = trimSpaces(raw);
-        QString upper = wa.toUpper();
-        auto known = stop.constFind(upper);
-        bool isStop = known != stop.constEnd() ? *known
-                                               : *stop.insert(upper, kComparisonStopList.contains(upper));
-        if (isStop) continue;
-        auto hit = firstByCode.constFind(soundCode(wa));
-        if (hit != firstByCode.constEnd()) {
-            m.found = true;
-            m.wordA = wa;
-            m.wordB = *hit;
-            return m;
-        }
+    // A word of A counts unless it stands in the stop list; that test is
+    // made only for words that sound like one of B.
+    for (QStringView raw : QStringView(a).split(u' ')) {
+        QStringView wa = trimSpacesView(raw);
+        auto hit = firstByCode.constFind(packedSoundCode(wa));
+        if (hit == firstByCode.constEnd()) continue;
+        if (kComparisonStopList.contains(wa.toString().toUpper())) continue;
+        m.found = true;
+        m.wordA = wa.toString();
+        m.wordB = *hit;
+        return m;
     }
     return m;
 }
@@ -358,41 +449,77 @@ static const char* const kHeadlineStopList[] = {
     "and", "was", "said", "from", "by", "an", "your", "as", "this", "will", "or", "be", "Quillet",
     "is", "it", "I"};
 
+// Proper case on one stretch of a text, in place.
+static void properCaseRange(QString& t, qsizetype from, qsizetype to) {
+    bool startOfWord = true;
+    for (qsizetype i = from; i < to; ++i) {
+        QChar c = t[i];
+        if (c.isSpace() || c.isNull()) {
+            startOfWord = true;
+            continue;
+        }
+        char16_t u = c.unicode();
+        if (u < 128) { // the common case, without the Unicode tables
+            if (startOfWord && u >= 'a' && u <= 'z') t[i] = QChar(char16_t(u - 32));
+            else if (!startOfWord && u >= 'A' && u <= 'Z') t[i] = QChar(char16_t(u + 32));
+        } else {
+            t[i] = startOfWord ? c.toUpper() : c.toLower();
+        }
+        startOfWord = false;
+    }
+}
+
 static QString newsHeadline(const QString& text) {
     bool anyLower = false;
     for (QChar c : text)
         if (c.unicode() >= 'a' && c.unicode() <= 'z') anyLower = true;
-    QStringList words;
-    if (!trimSpaces(text).isEmpty() && !anyLower) {
-        words = properCase(text).split(' ');
+    const bool allCapitals = !trimSpaces(text).isEmpty() && !anyLower;
+    QString out = text;
+    // The words between single spaces, as [start, end) ranges.
+    std::vector<std::pair<qsizetype, qsizetype>> words;
+    for (qsizetype start = 0;;) {
+        qsizetype sp = out.indexOf(' ', start);
+        words.emplace_back(start, sp < 0 ? out.size() : sp);
+        if (sp < 0) break;
+        start = sp + 1;
+    }
+    if (allCapitals) {
+        properCaseRange(out, 0, out.size());
     } else {
-        words = text.split(' ');
-        for (QString& w : words) {
+        for (auto [b, e] : words) {
             int capitals = 0;
-            for (QChar c : w)
-                if (c.unicode() >= 'A' && c.unicode() <= 'Z') ++capitals;
-            if (capitals < 2) w = properCase(w);
+            for (qsizetype i = b; i < e && capitals < 2; ++i)
+                if (out[i].unicode() >= 'A' && out[i].unicode() <= 'Z') ++capitals;
+            if (capitals < 2) properCaseRange(out, b, e);
         }
     }
     // Each stop word between two spaces takes the list's spelling. As with a
     // left-to-right replacement of " word ", of two such words in a row the
     // second shares the first one's space and stays as it is.
-    static const QHash<QString, QString> stopWords = [] {
-        QHash<QString, QString> h;
-        for (const char* s : kHeadlineStopList) h.insert(QString::fromLatin1(s).toUpper(), QString::fromLatin1(s));
-        return h;
-    }();
     qsizetype lastTaken = -2;
-    QString lastWord;
-    for (qsizetype i = 1; i + 1 < words.size(); ++i) {
-        auto hit = stopWords.constFind(words[i].toUpper());
-        if (hit == stopWords.constEnd()) continue;
-        if (lastTaken == i - 1 && lastWord == *hit) continue;
-        words[i] = *hit;
-        lastTaken = i;
-        lastWord = *hit;
+    const char* lastWord = nullptr;
+    for (size_t i = 1; i + 1 < words.size(); ++i) {
+        auto [b, e] = words[i];
+        QStringView w = QStringView(out).mid(b, e - b);
+        if (w.isEmpty() || w.size() > 7) continue;
+        // Stop words begin with one of these letters.
+        char16_t first = w[0].toLower().unicode();
+        if (!(first == 'i' || first == 'f' || first == 't' || first == 'w' || first == 's' ||
+              first == 'a' || first == 'o' || first == 'b' || first == 'y' || first == 'q'))
+            continue;
+        const char* stop = nullptr;
+        for (const char* s : kHeadlineStopList) {
+            if (w.compare(QLatin1String(s), Qt::CaseInsensitive) == 0) {
+                stop = s;
+                break;
+            }
+        }
+        if (!stop) continue;
+        if (lastTaken == static_cast<qsizetype>(i) - 1 && lastWord == stop) continue;
+        for (qsizetype k = 0; k < w.size(); ++k) out[b + k] = QLatin1Char(stop[k]);
+        lastTaken = static_cast<qsizetype>(i);
+        lastWord = stop;
     }
-    QString out = words.join(' ');
     for (QChar mark : {QChar('('), QChar('\''), QChar('"')}) {
         for (qsizetype i = 0; i + 1 < out.size(); ++i) {
             if (out[i] != mark || !isAsciiLetter(out[i + 1])) continue;
