@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+struct Result {
+    int status;
+    std::string out;
+};
+
+Result quillet(const std::string& args) {
+    std::string cmd = std::string("QT_QPA_PLATFORM=offscreen ") + QUILLET_PROGRAM + " " + args +
+                      " 2>/dev/null";
+    Result r;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+} // namespace
+
+TEST(QuilletProgram, TextFunctionsWithoutAPage) {
+    Result r = quillet("- GE_ConvertCase 'news of the day'");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "News of the Day\n");
+    EXPECT_EQ(quillet("- GE_SimilarSubjects color colour").out, "True\n");
+    EXPECT_EQ(quillet("- GE_RemoveTextBetween 'a (b) c' '(' ')'").out, "a c\t(b)\n");
+    EXPECT_EQ(quillet("- GE_CutToSentences 'One. Two. Three.' 2").out, "One. Two.\n");
+    EXPECT_EQ(quillet("- GE_ConvertCase x notanumber").status, 2);
+    EXPECT_EQ(quillet("- NoSuchMember").status, 2);
+}
+
+TEST(QuilletProgram, LocalPageWithARule) {
+    std::string file = (std::filesystem::temp_directory_path() / "quillet-cli-page.html").string();
+    std::ofstream(file) << "<html><head><title>Local Title</title></head><body><p>Version [ 2.0 ] "
+                           "here</p></body></html>";
+    EXPECT_EQ(quillet(file + " PageTitle").out, "Local Title\n");
+    EXPECT_EQ(quillet(file + " GetTextBetweenText '[' ']' True").out, "[ 2.0 ]\n");
+    EXPECT_EQ(quillet("--rule all,7,Version,Release " + file + " GetParagraph 1 3").out,
+              "Release [ 2.0 ] here\n");
+    std::filesystem::remove(file);
+    EXPECT_EQ(quillet(file + " PageTitle").status, 1);
+}
