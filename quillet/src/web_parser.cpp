@@ -97,7 +97,7 @@ struct WebParser::Impl {
     // A fresh page for the next load, so a page that failed or is still
     // winding down cannot report into it. The current document's page is kept.
     void newBrowserPage() {
-        if (browser && browser != current) browser->deleteLater();
+        BrowserPage* old = (browser && browser != current) ? browser.data() : nullptr;
         auto* page = new BrowserPage(profile);
         page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
         page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
@@ -111,6 +111,7 @@ struct WebParser::Impl {
         });
         browser = page;
         window->Browser->setPage(page);
+        delete old; // only after the view has let go of it
     }
 
     // ---- progress ---------------------------------------------------------------------
@@ -245,7 +246,7 @@ struct WebParser::Impl {
     bool open(const QString& address, short timeoutSeconds) {
         if (!NetConnection().IsConnected() && !fileExistsPattern(address)) return false;
         if (!LoadPage(address, QString::number(timeoutSeconds), 1)) return false;
-        if (current && current != browser) current->deleteLater();
+        if (current && current != browser) delete current.data();
         current = browser;
         currentLoadedAt = browserLoadStarted;
         return true;
