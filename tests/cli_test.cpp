@@ -12,29 +12,17 @@ using tvtest::ident;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out;
+using tvtest::shellQuote;
+
+struct Result : tvtest::CommandResult {
     std::string err;
 };
 
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 Result run(const GameFixture& fx, const std::string& args) {
     std::string errFile = fx.dir / "stderr.txt";
-    std::string cmd = "TESSVANE_HOME=" + quote(fx.program) + " TESSVANE_REGISTRY=" +
-                      quote(fx.registry) + " " + TESSVANE_CLI + " " + args + " 2>" + quote(errFile);
-    Result r;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    Result r{tvtest::runCommand("TESSVANE_HOME=" + shellQuote(fx.program) +
+                                  " TESSVANE_REGISTRY=" + shellQuote(fx.registry) + " " +
+                                  TESSVANE_CLI + " " + args + " 2>" + shellQuote(errFile)), {}};
     r.err = tvtest::readFile(errFile);
     return r;
 }
@@ -78,7 +66,7 @@ TEST(CliScan, GameAndCacheOptionsOverrideWithoutWriting) {
     tvtest::TempDir other;
     tvtest::writeFile(other / "Cache.ini", "[Cache]\r\n" + ident(5) + "=Other.ut2\r\n");
     std::string before = tvtest::readFile(fx.registry);
-    Result r = run(fx, "--game /nowhere --cache " + quote(other.path()) + " scan");
+    Result r = run(fx, "--game /nowhere --cache " + shellQuote(other.path()) + " scan");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, 12), "1\tOther.ut2\t");
     EXPECT_EQ(tvtest::readFile(fx.registry), before);
@@ -95,17 +83,14 @@ TEST(CliScan, MissingCacheIniExitsWithOneAndSaysSo) {
 TEST(CliDemo, CreatesAGameThatScans) {
     GameFixture fx; // only for its folder and the command's environment
     std::string demo = fx.dir / "demo";
-    Result made = run(fx, "demo " + quote(demo));
+    Result made = run(fx, "demo " + shellQuote(demo));
     ASSERT_EQ(made.status, 0) << made.err;
     EXPECT_NE(made.out.find("TESSVANE_HOME="), std::string::npos);
-    std::string cmd = "TESSVANE_HOME=" + quote(demo + "/program") + " TESSVANE_REGISTRY=" +
-                      quote(demo + "/registry.reg") + " " + TESSVANE_CLI + " scan 2>/dev/null";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    ASSERT_EQ(::pclose(p), 0);
+    tvtest::CommandResult scan = tvtest::runCommand("TESSVANE_HOME=" + shellQuote(demo + "/program") +
+                                     " TESSVANE_REGISTRY=" + shellQuote(demo + "/registry.reg") +
+                                     " " + TESSVANE_CLI + " scan 2>/dev/null");
+    ASSERT_EQ(scan.status, 0);
+    const std::string& out = scan.out;
     EXPECT_NE(out.find("0\tTankParts.utx"), std::string::npos);
     // The map without extension is repaired at the first scan; the other stays an error.
     EXPECT_NE(out.find("1\tDM-Deck17.UT2\t"), std::string::npos);

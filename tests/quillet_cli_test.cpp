@@ -1,3 +1,5 @@
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,28 +10,15 @@
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out;
-};
-
-Result quillet(const std::string& args) {
-    std::string cmd = std::string("QT_QPA_PLATFORM=offscreen ") + QUILLET_PROGRAM + " " + args +
-                      " 2>/dev/null";
-    Result r;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+tvtest::CommandResult quillet(const std::string& args) {
+    return tvtest::runCommand(std::string("QT_QPA_PLATFORM=offscreen ") + QUILLET_PROGRAM + " " +
+                              args + " 2>/dev/null");
 }
 
 } // namespace
 
 TEST(QuilletProgram, TextFunctionsWithoutAPage) {
-    Result r = quillet("- GE_ConvertCase 'news of the day'");
+    tvtest::CommandResult r = quillet("- GE_ConvertCase 'news of the day'");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "News of the Day\n");
     EXPECT_EQ(quillet("- GE_SimilarSubjects color colour").out, "True\n");

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
@@ -51,6 +52,24 @@ void setModified(const std::string& path, int64_t t) {
     times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(t);
     times[0].tv_nsec = times[1].tv_nsec = 0;
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+CommandResult runCommand(const std::string& command) {
+    CommandResult r;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+std::string shellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
 }
 
 std::string ident(int n) {

@@ -25,6 +25,15 @@ std::string readFile(const std::string& path);
 bool exists(const std::string& path);
 void setModified(const std::string& path, int64_t secondsSinceEpoch);
 
+// Runs a shell command; its exit status and standard output.
+struct CommandResult {
+    int status = -1;
+    std::string out;
+};
+CommandResult runCommand(const std::string& command);
+// Quotes a text for the shell.
+std::string shellQuote(const std::string& s);
+
 // A 32-character cache identifier made from a number.
 std::string ident(int n);
 
