@@ -164,6 +164,14 @@ TEST(CacheRun, DriveLetterCheckStopsBeforeAnything) {
               std::vector<std::string>{"You must select a minimum of a drive letter (example - D:)"});
 }
 
+TEST(CacheRun, NoDestinationOptionChosenNeedsTheStructuredFolder) {
+    SessionFixture s;
+    s.session.settings.moveNorm = s.session.settings.moveDir = s.session.settings.moveDir2 = false;
+    EXPECT_FALSE(s.session.checkRunDestination());
+    s.session.settings.moveDir2Text = s.fx.dir / "Elsewhere";
+    EXPECT_TRUE(s.session.checkRunDestination());
+}
+
 TEST(CacheRun, FolderThatCannotBeCreatedStopsTheRunBeforeAnyMove) {
     SessionFixture s;
     std::string line = s.fx.addEntry(1, "Bar.ut2");

@@ -184,8 +184,12 @@ void Session::FixMissingExtensions(const std::string& cacheFolder) {
 // ---- the run --------------------------------------------------------------------------
 
 bool Session::checkRunDestination() {
-    if ((settings.moveDir && settings.moveDirText.size() < 2) ||
-        (settings.moveDir2 && settings.moveDir2Text.size() < 2)) {
+    // With no option chosen (a stored state) the run uses the structured
+    // folder, so that folder is checked too: an empty one would send the
+    // files into whatever the current folder is.
+    RunOptions::Mode mode = runOptions().mode;
+    if ((mode == RunOptions::Mode::Dir && settings.moveDirText.size() < 2) ||
+        (mode == RunOptions::Mode::Dir2 && settings.moveDir2Text.size() < 2)) {
         m_prompter.message("You must select a minimum of a drive letter (example - D:)");
         return false;
     }
@@ -235,9 +239,10 @@ bool Session::runCommand(bool dryRun) {
     if (!dryRun) {
         std::string error;
         bool ok = true;
-        if (settings.moveDir) ok = makeFolder(settings.moveDirText, &error);
-        else if (settings.moveDir2) ok = makeFolder(settings.moveDir2Text, &error);
-        if (ok && !settings.moveNorm && !settings.moveDir) {
+        RunOptions::Mode mode = runOptions().mode;
+        if (mode == RunOptions::Mode::Dir) ok = makeFolder(settings.moveDirText, &error);
+        else if (mode == RunOptions::Mode::Dir2) ok = makeFolder(settings.moveDir2Text, &error);
+        if (ok && mode == RunOptions::Mode::Dir2) {
             for (const char* sub :
                  {"Maps", "Music", "Sounds", "System", "Textures", "StaticMeshes", "Animations"}) {
                 if (!lookupInFolder(settings.moveDir2Text, sub) &&
