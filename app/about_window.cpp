@@ -20,8 +20,7 @@ const char* const kMaker = "mailto:tessvane@example.org";
 const char* const kWebsite = "https://tessvane.example.org/";
 } // namespace
 
-AboutWindow::AboutWindow(RegistryStore& registry, Prompter& prompter, Shell& shell,
-                         QWidget* parent)
+AboutWindow::AboutWindow(RegistryStore& registry, Prompter& prompter, Shell& shell, QWidget* parent)
     : QDialog(parent), m_registry(registry), m_prompter(prompter), m_shell(shell) {
     setObjectName("frmAbout");
     setModal(false);
@@ -32,16 +31,17 @@ AboutWindow::AboutWindow(RegistryStore& registry, Prompter& prompter, Shell& she
     big.setBold(true);
     lblTitle->setFont(big);
     QStringList v = QCoreApplication::applicationVersion().split('.');
-    while (v.size() < 3) v << "0";
+    while (v.size() < 3)
+        v << "0";
     auto* lblVersion =
         makeLabel(this, "lblVersion", "Build Version " + v[0] + "." + v[1] + "." + v[2]);
-    auto* lblDescription = makeLabel(
-        this, "lblDescription",
-        "This utility will clean out your Cache folder and Cache.INI file."
-        " All files will be moved to their specific directories"
-        " or where you specify.\n\n"
-        " A LOG file is created in the directory this application resides.\n\n"
-        " Please see the main Help file for full documentation and all capabilities.");
+    auto* lblDescription =
+        makeLabel(this, "lblDescription",
+                  "This utility will clean out your Cache folder and Cache.INI file."
+                  " All files will be moved to their specific directories"
+                  " or where you specify.\n\n"
+                  " A LOG file is created in the directory this application resides.\n\n"
+                  " Please see the main Help file for full documentation and all capabilities.");
     lblDescription->setWordWrap(true);
     auto* lblEmail = makeLabel(this, "lblEmail", "<a href=\"mail\">tessvane@example.org</a>");
     auto* lblWebsite = makeLabel(this, "lblWebsite", "<a href=\"web\">tessvane.example.org</a>");

@@ -13,7 +13,7 @@ class BusyWindow : public QDialog {
     Q_OBJECT
 public:
     BusyWindow(const QString& animationFile, QWidget* parent = nullptr);
-    void showBusy();   // shows it and lets it paint once
+    void showBusy(); // shows it and lets it paint once
     void unload();
 
 protected:

@@ -12,13 +12,16 @@
 namespace tv {
 
 FileListModel::FileListModel(std::vector<FileRow>& rows, QObject* parent)
-    : QAbstractTableModel(parent), m_rows(rows) {}
+    : QAbstractTableModel(parent), m_rows(rows) {
+}
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
-int FileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
+int FileListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 3;
+}
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= static_cast<int>(m_rows.size())) return {};
@@ -34,14 +37,14 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
         if (r.neverMove) return QBrush(QColor(255, 0, 0));
         return {};
-    default: return {};
+    default:
+        return {};
     }
 }
 
 bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::CheckStateRole || index.column() != 0 || !index.isValid()) return false;
-    m_rows[static_cast<size_t>(index.row())].ticked =
-        value.value<Qt::CheckState>() == Qt::Checked;
+    m_rows[static_cast<size_t>(index.row())].ticked = value.value<Qt::CheckState>() == Qt::Checked;
     emit dataChanged(index, index, {Qt::CheckStateRole});
     emit tickedChanged();
     return true;

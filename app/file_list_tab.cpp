@@ -11,8 +11,8 @@
 namespace tv {
 
 FileListTab::FileListTab(QWidget* parent) : QWidget(parent) {
-    cmdCacheDir = makeButton(this, "cmdCacheDir", "...",
-                             "Click here to select an alternative directory");
+    cmdCacheDir =
+        makeButton(this, "cmdCacheDir", "...", "Click here to select an alternative directory");
     cmdRescan = makeButton(this, "cmdRescan", "R&e-Scan");
     cmdUncheck = makeButton(this, "cmdUncheck", "&Un-Check All");
     cmdCheck = makeButton(this, "cmdCheck", "&Check All");

@@ -42,7 +42,9 @@ const char* const kReminder =
     "Remember to click the 'Commit Changes to List' button before clicking 'Run'";
 
 // Column widths are given in twips (1/1440 inch); 15 twips make a pixel at 96 dpi.
-int twips(int t) { return t / 15; }
+int twips(int t) {
+    return t / 15;
+}
 
 } // namespace
 
@@ -93,9 +95,8 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(2500);
 
-    m_busy = new BusyWindow(QString::fromStdString(
-                                findInFolder(m_session.programFolder, "search.gif")),
-                            this);
+    m_busy = new BusyWindow(
+        QString::fromStdString(findInFolder(m_session.programFolder, "search.gif")), this);
 
     m_fileModel = new FileListModel(m_session.rows, this);
     m_fileListTab->ListView1->setModel(m_fileModel);
@@ -189,8 +190,7 @@ void MainWindow::connectHandlers() {
             &MainWindow::fileListContextMenu);
     connect(m_undoTab->cmdUndo, &QPushButton::clicked, this, &MainWindow::undoClicked);
     connect(m_undoTab->cmdEmptyDB, &QPushButton::clicked, this, &MainWindow::emptyUndoClicked);
-    connect(m_undoTab->cmdCompactDB, &QPushButton::clicked, this,
-            &MainWindow::compactUndoClicked);
+    connect(m_undoTab->cmdCompactDB, &QPushButton::clicked, this, &MainWindow::compactUndoClicked);
     connect(op->cmdPurgeNow, &QPushButton::clicked, this, &MainWindow::purgeClicked);
     connect(op->cmdDelCacheTmp, &QPushButton::clicked, this,
             [this] { m_session.deleteTempFiles(); });
@@ -212,8 +212,7 @@ void MainWindow::connectHandlers() {
     connect(fl->cmdDelFiles, &QPushButton::clicked, this,
             [this] { m_prompter.message("Not implemented yet..."); });
     connect(fl->cmdCacheDir, &QPushButton::clicked, this, &MainWindow::chooseCacheFolder);
-    connect(fl->ListView1->header(), &QHeaderView::sectionClicked, this,
-            &MainWindow::sortFileList);
+    connect(fl->ListView1->header(), &QHeaderView::sectionClicked, this, &MainWindow::sortFileList);
     connect(m_undoTab->lvUndo->header(), &QHeaderView::sectionClicked, this,
             &MainWindow::sortUndoList);
 
@@ -307,7 +306,8 @@ void MainWindow::showScanResult() {
 
 void MainWindow::showNeverMoveLines() {
     QStringList entries;
-    for (const auto& e : m_session.neverMoveLines) entries << toDisplay(e);
+    for (const auto& e : m_session.neverMoveLines)
+        entries << toDisplay(e);
     m_neverMoveTab->lstNM->clear();
     m_neverMoveTab->lstNM->addItems(entries);
     m_neverMoveTab->Label8->setVisible(m_session.neverMoveChanged);
@@ -427,8 +427,10 @@ void MainWindow::sortUndoList(int column) {
 
 void MainWindow::ShowCommitReminder(bool blink) {
     m_optionsTab->lblRemind->setText(kReminder);
-    if (blink) Timer1->start();
-    else Timer1->stop();
+    if (blink)
+        Timer1->start();
+    else
+        Timer1->stop();
 }
 
 void MainWindow::reminderTick() {
@@ -456,14 +458,16 @@ void MainWindow::selectOnlyClicked() {
 
 void MainWindow::updateTypeBoxesEnabled() {
     bool on = !m_optionsTab->optSelectAll->isChecked();
-    for (QCheckBox* box : m_optionsTab->typeBoxes()) box->setEnabled(on);
+    for (QCheckBox* box : m_optionsTab->typeBoxes())
+        box->setEnabled(on);
     m_optionsTab->cmdCommitFileTypes->setEnabled(on);
 }
 
 void MainWindow::moveOptionClicked(int which) {
     QRadioButton* options[] = {m_optionsTab->optMoveNorm, m_optionsTab->optMoveDir,
                                m_optionsTab->optMoveDir2};
-    for (int i = 0; i < 3; ++i) options[i]->setChecked(i == which);
+    for (int i = 0; i < 3; ++i)
+        options[i]->setChecked(i == which);
     updateDestinationControls();
 }
 
@@ -514,7 +518,8 @@ void MainWindow::runClicked() {
 void MainWindow::undoClicked() {
     controlsToSettings();
     std::vector<std::string> names;
-    for (const auto& r : m_undoModel->tickedRecords()) names.push_back(r.NewFName);
+    for (const auto& r : m_undoModel->tickedRecords())
+        names.push_back(r.NewFName);
     if (!m_session.undoSelections(names)) return;
     showScanResult();
     LoadUndoList();
@@ -565,7 +570,8 @@ void MainWindow::neverMoveAddClicked() {
 void MainWindow::neverMoveRemoveClicked() {
     QListWidget* list = m_neverMoveTab->lstNM;
     std::vector<int> selected;
-    for (QListWidgetItem* item : list->selectedItems()) selected.push_back(list->row(item));
+    for (QListWidgetItem* item : list->selectedItems())
+        selected.push_back(list->row(item));
     m_session.neverMoveRemove(selected, list->currentRow());
     showNeverMoveLines();
 }

@@ -16,9 +16,9 @@ namespace tv {
 
 OptionsTab::OptionsTab(QWidget* parent) : QWidget(parent) {
     auto* backups = makeFrame(this, "Backups");
-    chkBackupCache = makeCheck(backups, "chkBackupCache",
-                               "Backup entire cache directory before running",
-                               "Creates a ZIP file in the cache directory of all cache files");
+    chkBackupCache =
+        makeCheck(backups, "chkBackupCache", "Backup entire cache directory before running",
+                  "Creates a ZIP file in the cache directory of all cache files");
     (new QVBoxLayout(backups))->addWidget(chkBackupCache);
 
     auto* errors = makeFrame(this, "Error Messages");
@@ -26,10 +26,10 @@ OptionsTab::OptionsTab(QWidget* parent) : QWidget(parent) {
     (new QVBoxLayout(errors))->addWidget(chkMissingExt);
 
     auto* selection = makeFrame(this, "File Selection");
-    optSelectAll = makeOption(selection, "optSelectAll", "S&elect all files automatically",
-                              "Default");
-    optSelectOnly = makeOption(selection, "optSelectOnly", "Se&lect only these file types :",
-                               "Pick the file types to move");
+    optSelectAll =
+        makeOption(selection, "optSelectAll", "S&elect all files automatically", "Default");
+    optSelectOnly = makeOption(selection, "optSelectOnly",
+                               "Se&lect only these file types :", "Pick the file types to move");
     chkUAX = makeCheck(selection, "chkUAX", "Sound files");
     chkUMX = makeCheck(selection, "chkUMX", "Music files");
     chkUT2 = makeCheck(selection, "chkUT2", "Map files");
@@ -42,12 +42,14 @@ OptionsTab::OptionsTab(QWidget* parent) : QWidget(parent) {
     sel->addWidget(optSelectAll, 0, 0, 1, 3);
     sel->addWidget(optSelectOnly, 1, 0, 1, 3);
     QCheckBox* boxes[] = {chkUAX, chkUMX, chkUT2, chkUTX, chkU, chkUKX, chkUSX};
-    for (int i = 0; i < 7; ++i) sel->addWidget(boxes[i], 2 + i / 3, i % 3);
+    for (int i = 0; i < 7; ++i)
+        sel->addWidget(boxes[i], 2 + i / 3, i % 3);
     sel->addWidget(cmdCommitFileTypes, 5, 0, 1, 3);
 
     auto* processing = makeFrame(this, "File Processing");
-    optMoveNorm = makeOption(processing, "optMoveNorm", "&Move all files to proper directories",
-                             "Move all files to your UT dir and places them in their relative dirs");
+    optMoveNorm =
+        makeOption(processing, "optMoveNorm", "&Move all files to proper directories",
+                   "Move all files to your UT dir and places them in their relative dirs");
     optMoveDir = makeOption(processing, "optMoveDir", "M&ove all files to one directory :",
                             "Moves all files to one dir with no subdirs created");
     txtMoveDir = makeText(processing, "txtMoveDir");
@@ -67,8 +69,9 @@ OptionsTab::OptionsTab(QWidget* parent) : QWidget(parent) {
     proc->addWidget(cmdMoveDir2, 4, 1);
 
     auto* misc = makeFrame(this, "Misc");
-    txtPurgeCacheDays = makeText(misc, "txtPurgeCacheDays",
-                                 "Change this to set the number of days until the cache is cleaned.");
+    txtPurgeCacheDays =
+        makeText(misc, "txtPurgeCacheDays",
+                 "Change this to set the number of days until the cache is cleaned.");
     txtPurgeCacheDays->setMaximumWidth(60);
     cmdSetPurge = makeButton(misc, "cmdSetPurge", "Set");
     cmdPurgeNow = makeButton(misc, "cmdPurgeNow", "Purge Cache Files");

@@ -30,7 +30,9 @@ int UndoListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_records.size());
 }
 
-int UndoListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
+int UndoListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 3;
+}
 
 static const std::string& cell(const UndoRecord& r, int column) {
     return column == 0 ? r.MoveDate : column == 1 ? r.NewFName : r.OldFName;

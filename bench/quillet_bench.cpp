@@ -19,7 +19,8 @@ namespace {
 
 std::string pagePath() {
     static std::string path = [] {
-        std::string p = (std::filesystem::temp_directory_path() / "quillet-bench-page.html").string();
+        std::string p =
+            (std::filesystem::temp_directory_path() / "quillet-bench-page.html").string();
         std::ofstream out(p);
         out << "<html><head><title>Big</title></head><body>";
         size_t written = 0;
@@ -51,25 +52,30 @@ quillet::WebParser& parser() {
 
 void BM_SmallPageTitle(benchmark::State& state) {
     quillet::WebParser w;
-    std::string small = (std::filesystem::temp_directory_path() / "quillet-bench-small.html").string();
+    std::string small =
+        (std::filesystem::temp_directory_path() / "quillet-bench-small.html").string();
     std::ofstream(small) << "<html><head><title>Small</title></head><body>x</body></html>";
     w.OpenSite(small, 30);
-    for (auto _ : state) benchmark::DoNotOptimize(w.PageTitle());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(w.PageTitle());
 }
 BENCHMARK(BM_SmallPageTitle)->Unit(benchmark::kMillisecond)->Iterations(100);
 
 void BM_PageText(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(parser().PageText());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(parser().PageText());
 }
 BENCHMARK(BM_PageText)->Unit(benchmark::kMillisecond)->Iterations(100);
 
 void BM_GetTextBetweenText(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(parser().GetTextBetweenText("[", "]"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(parser().GetTextBetweenText("[", "]"));
 }
 BENCHMARK(BM_GetTextBetweenText)->Unit(benchmark::kMillisecond)->Iterations(100);
 
 void BM_GetParagraph(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(parser().GetParagraph(3000));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(parser().GetParagraph(3000));
 }
 BENCHMARK(BM_GetParagraph)->Unit(benchmark::kMillisecond)->Iterations(100);
 
@@ -89,7 +95,8 @@ BENCHMARK(BM_RemoveDatesPastWeek1MB)->Unit(benchmark::kMillisecond)->Iterations(
 void BM_RemoveDatesEveryLine1MB(benchmark::State& state) {
     QString line = "Results of Monday, January 1st, 2001 for the league, as reported.\r\n";
     QString t;
-    while (t.size() < 1000000) t += line;
+    while (t.size() < 1000000)
+        t += line;
     for (auto _ : state)
         benchmark::DoNotOptimize(quillet::text::removeDates(t, 3, 0, QDate(2001, 1, 1)));
 }
@@ -98,22 +105,39 @@ BENCHMARK(BM_RemoveDatesEveryLine1MB)->Unit(benchmark::kMillisecond)->Iterations
 // One benchmark per text function on the same 1 MB text.
 template <class F> void textBench(benchmark::State& state, F f) {
     QString t = bigText();
-    for (auto _ : state) benchmark::DoNotOptimize(f(t));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(f(t));
 }
-BENCHMARK_CAPTURE(textBench, RemoveLines, [](const QString& t) { return quillet::text::removeLines(t, " "); })
-    ->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK_CAPTURE(textBench, RemoveExcessSpaces, [](const QString& t) { return quillet::text::removeExcessSpaces(t); })
-    ->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK_CAPTURE(textBench, NewsHeadline, [](const QString& t) { return quillet::text::convertCase(t, 4); })
-    ->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK_CAPTURE(textBench, Replace, [](const QString& t) { return quillet::text::replaceText(t, "fox", "cat"); })
-    ->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK_CAPTURE(textBench, CutToSentences, [](const QString& t) { return quillet::text::cutToSentences(t, 3); })
-    ->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK_CAPTURE(textBench, RemoveTextBetween, [](const QString& t) { return quillet::text::removeTextBetween(t, "[", "]", true, nullptr); })
-    ->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK_CAPTURE(textBench, SimilarSubjects, [](const QString& t) { return quillet::text::similarSubjects(t, "zebra"); })
-    ->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK_CAPTURE(textBench, RemoveLines,
+                  [](const QString& t) { return quillet::text::removeLines(t, " "); })
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(textBench, RemoveExcessSpaces,
+                  [](const QString& t) { return quillet::text::removeExcessSpaces(t); })
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(textBench, NewsHeadline,
+                  [](const QString& t) { return quillet::text::convertCase(t, 4); })
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(textBench, Replace,
+                  [](const QString& t) { return quillet::text::replaceText(t, "fox", "cat"); })
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(textBench, CutToSentences,
+                  [](const QString& t) { return quillet::text::cutToSentences(t, 3); })
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(textBench, RemoveTextBetween,
+                  [](const QString& t) {
+                      return quillet::text::removeTextBetween(t, "[", "]", true, nullptr);
+                  })
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(textBench, SimilarSubjects,
+                  [](const QString& t) { return quillet::text::similarSubjects(t, "zebra"); })
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
 
 } // namespace
 

@@ -12,7 +12,9 @@ namespace {
 
 constexpr int kEntries = 10000;
 
-std::string name(int i) { return "Package" + std::to_string(i) + ".utx"; }
+std::string name(int i) {
+    return "Package" + std::to_string(i) + ".utx";
+}
 
 // Fresh cache files and Cache.ini; the Textures folder emptied.
 void refill(const tvtest::GameFixture& fx) {
@@ -20,7 +22,8 @@ void refill(const tvtest::GameFixture& fx) {
     std::filesystem::create_directories(fx.game + "/Textures");
     std::vector<std::string> lines;
     lines.reserve(kEntries);
-    for (int i = 0; i < kEntries; ++i) lines.push_back(fx.addEntry(i, name(i)));
+    for (int i = 0; i < kEntries; ++i)
+        lines.push_back(fx.addEntry(i, name(i)));
     fx.writeCacheIni(lines);
 }
 

@@ -53,16 +53,22 @@ bool applyTypes(const std::string& list, Settings& s, std::ostream& err) {
     size_t start = 0;
     while (start <= list.size()) {
         size_t comma = list.find(',', start);
-        std::string t = toUpper(trim(list.substr(start, comma == std::string::npos
-                                                            ? std::string::npos
-                                                            : comma - start)));
-        if (t == "U") s.U = true;
-        else if (t == "UAX") s.UAX = true;
-        else if (t == "UMX") s.UMX = true;
-        else if (t == "UT2") s.UT2 = true;
-        else if (t == "UTX") s.UTX = true;
-        else if (t == "USX") s.USX = true;
-        else if (t == "UKX") s.UKX = true;
+        std::string t = toUpper(trim(
+            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
+        if (t == "U")
+            s.U = true;
+        else if (t == "UAX")
+            s.UAX = true;
+        else if (t == "UMX")
+            s.UMX = true;
+        else if (t == "UT2")
+            s.UT2 = true;
+        else if (t == "UTX")
+            s.UTX = true;
+        else if (t == "USX")
+            s.USX = true;
+        else if (t == "UKX")
+            s.UKX = true;
         else if (!t.empty()) {
             err << "tessvane-cli: unknown file type '" << t
                 << "' (use UT2, UTX, UMX, UAX, USX, UKX or U)\n";
@@ -174,17 +180,22 @@ int cmdRun(Command& c) {
     for (size_t i = 0; i < c.rest.size(); ++i) {
         const std::string& a = c.rest[i];
         bool hasValue = i + 1 < c.rest.size();
-        if (a == "--only" && hasValue) only.push_back(c.rest[++i]);
+        if (a == "--only" && hasValue)
+            only.push_back(c.rest[++i]);
         else if (a == "--to" && hasValue) {
             s.setMoveOption(Settings::MoveMode::Dir, true);
             s.moveDirText = c.rest[++i];
         } else if (a == "--to-structured" && hasValue) {
             s.setMoveOption(Settings::MoveMode::Dir2, true);
             s.moveDir2Text = c.rest[++i];
-        } else if (a == "--backup") s.backupCache = true;
-        else if (a == "--no-backup") s.backupCache = false;
-        else if (a == "--dry-run") dryRun = true;
-        else return unexpected(a, c.err);
+        } else if (a == "--backup")
+            s.backupCache = true;
+        else if (a == "--no-backup")
+            s.backupCache = false;
+        else if (a == "--dry-run")
+            dryRun = true;
+        else
+            return unexpected(a, c.err);
     }
     if (!c.session.rescan()) return 1;
     if (!only.empty()) {
@@ -217,7 +228,8 @@ int cmdUndo(Command& c) {
     if (c.takeFlag("--all")) {
         std::vector<UndoRecord> records;
         readUndoRecords(c.session.undoDatabase(), records);
-        for (const auto& r : records) names.push_back(r.NewFName);
+        for (const auto& r : records)
+            names.push_back(r.NewFName);
     }
     for (const auto& a : c.rest) {
         if (a.rfind("--", 0) == 0) return unexpected(a, c.err);
@@ -248,9 +260,12 @@ int cmdSimple(Command& c, const std::string& name) {
     if (name == "empty-undo") c.prompter.setAnswerYes(c.takeFlag("--yes"));
     if (!c.rest.empty()) return unexpected(c.rest[0], c.err);
     c.workOutFolders();
-    if (name == "clean-tmp") c.session.deleteTempFiles();
-    else if (name == "compact") c.session.compactUndoLog();
-    else if (name == "empty-undo" && !c.session.emptyUndoLog()) return 1;
+    if (name == "clean-tmp")
+        c.session.deleteTempFiles();
+    else if (name == "compact")
+        c.session.compactUndoLog();
+    else if (name == "empty-undo" && !c.session.emptyUndoLog())
+        return 1;
     if (name != "clean-tmp") c.out << c.session.statusText << '\n';
     return 0;
 }
@@ -260,7 +275,8 @@ int cmdNeverMove(Command& c) {
     c.session.LoadNeverMoveList();
     auto& lines = c.session.neverMoveLines;
     if (c.rest.size() == 1 && c.rest[0] == "list") {
-        for (const auto& l : lines) c.out << l << '\n';
+        for (const auto& l : lines)
+            c.out << l << '\n';
         return 0;
     }
     if (c.rest.size() != 2 || (c.rest[0] != "add" && c.rest[0] != "remove")) {
@@ -277,8 +293,10 @@ int cmdNeverMove(Command& c) {
             c.err << "Tessvane: " << c.rest[1] << " is not on the never move list\n";
             return 1;
         }
-        if (matching.size() == 1) c.session.neverMoveRemove(matching, matching[0]);
-        else c.session.neverMoveRemove(matching, -1);
+        if (matching.size() == 1)
+            c.session.neverMoveRemove(matching, matching[0]);
+        else
+            c.session.neverMoveRemove(matching, -1);
     }
     return c.session.neverMoveSave() ? 0 : 1;
 }
@@ -289,9 +307,12 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     Options opt;
     size_t i = 0;
     for (; i < args.size(); ++i) {
-        if (args[i] == "--game" && i + 1 < args.size()) opt.game = args[++i];
-        else if (args[i] == "--cache" && i + 1 < args.size()) opt.cache = args[++i];
-        else break;
+        if (args[i] == "--game" && i + 1 < args.size())
+            opt.game = args[++i];
+        else if (args[i] == "--cache" && i + 1 < args.size())
+            opt.cache = args[++i];
+        else
+            break;
     }
     if (i >= args.size() || args[i] == "--help" || args[i] == "-h") {
         (i >= args.size() ? err : out) << kUsage;

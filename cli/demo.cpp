@@ -6,8 +6,8 @@
 #include "platform/text_io.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -41,8 +41,8 @@ bool createDemo(const std::string& dirArg, std::string& startCommand, std::strin
     fs::path dir = fs::absolute(dirArg, ec);
     fs::path game = dir / "UT2003";
     fs::path program = dir / "program";
-    for (const char* sub : {"System", "Maps", "Textures", "Sounds", "Music", "StaticMeshes",
-                            "Animations", "Cache"}) {
+    for (const char* sub :
+         {"System", "Maps", "Textures", "Sounds", "Music", "StaticMeshes", "Animations", "Cache"}) {
         fs::create_directories(game / sub, ec);
         if (ec) {
             error = "Cannot create " + (game / sub).string() + ": " + ec.message();
@@ -80,13 +80,12 @@ bool createDemo(const std::string& dirArg, std::string& startCommand, std::strin
         std::string suffix; // "", "-1" or another "-N"
     };
     const std::vector<Entry> entries = {
-        {"DM-Antalus.ut2", ""},   {"CTF-Face3.ut2", "-1"},   {"AlienTextures.utx", ""},
-        {"BonusPack.u", ""},      {"BonusPack.int", ""},     {"Ambience.uax", ""},
-        {"Theme.ogg", ""},        {"Trees.usx", ""},         {"Monsters.ukx", ""},
-        {"TankParts.utx", ""},    {"TankParts.utx", ""},     {"DM-Deck17", ""},
-        {"ModSettings", ""},
-        {"OldMusic.umx", ""},     {"UTPureR4.u", ""},        {"ONS-Torlan.ut2", "-7"},
-        {"Replay.dem", ""},
+        {"DM-Antalus.ut2", ""},   {"CTF-Face3.ut2", "-1"}, {"AlienTextures.utx", ""},
+        {"BonusPack.u", ""},      {"BonusPack.int", ""},   {"Ambience.uax", ""},
+        {"Theme.ogg", ""},        {"Trees.usx", ""},       {"Monsters.ukx", ""},
+        {"TankParts.utx", ""},    {"TankParts.utx", ""},   {"DM-Deck17", ""},
+        {"ModSettings", ""},      {"OldMusic.umx", ""},    {"UTPureR4.u", ""},
+        {"ONS-Torlan.ut2", "-7"}, {"Replay.dem", ""},
     };
     std::string cacheIni = "[Cache]\r\n";
     int64_t when = 1041379200; // 1 January 2003
@@ -114,8 +113,10 @@ bool createDemo(const std::string& dirArg, std::string& startCommand, std::strin
     auto quoted = [](const std::string& s) {
         std::string q = "'";
         for (char c : s) {
-            if (c == '\'') q += "'\\''";
-            else q += c;
+            if (c == '\'')
+                q += "'\\''";
+            else
+                q += c;
         }
         return q + "'";
     };

@@ -22,7 +22,8 @@ bool BackupCacheFiles(const std::string& cache,
     }
     // The current archive becomes the older one; if it cannot, it must not be
     // overwritten by the new one either.
-    if (fileExists(current) && !moveNoReplace(current, joinPath(cache, "tessvanebak-old.zip"), &error)) {
+    if (fileExists(current) &&
+        !moveNoReplace(current, joinPath(cache, "tessvanebak-old.zip"), &error)) {
         status("The cache was not backed up: " + error);
         return false;
     }

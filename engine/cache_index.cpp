@@ -18,16 +18,24 @@ const char* const kErrorMark = "**ERROR**";
 
 std::string CacheFolders::folderFor(FileType type) const {
     switch (type) {
-    case FileType::Map: return maps;
-    case FileType::Texture: return textures;
-    case FileType::Music: return music;
-    case FileType::Sound: return sounds;
-    case FileType::StaticMesh: return staticMeshes;
-    case FileType::Animation: return animations;
+    case FileType::Map:
+        return maps;
+    case FileType::Texture:
+        return textures;
+    case FileType::Music:
+        return music;
+    case FileType::Sound:
+        return sounds;
+    case FileType::StaticMesh:
+        return staticMeshes;
+    case FileType::Animation:
+        return animations;
     case FileType::Localisation:
     case FileType::Demo:
-    case FileType::Code: return system;
-    case FileType::Unknown: return {};
+    case FileType::Code:
+        return system;
+    case FileType::Unknown:
+        return {};
     }
     return {};
 }
@@ -46,7 +54,8 @@ CacheFolders workOutFolders(const std::string& programFolder, std::string& gameF
     if (cacheDirLabel.empty()) {
         std::string cachePath = dirs("CachePath");
         std::string_view rel = cachePath;
-        while (!rel.empty() && rel.front() == '/') rel.remove_prefix(1);
+        while (!rel.empty() && rel.front() == '/')
+            rel.remove_prefix(1);
         // A plain folder name is looked up without regard to case.
         if (!rel.empty() && rel.find('/') == std::string_view::npos) {
             if (auto found = lookupInFolder(gameFolder, rel)) cacheDirLabel = *found;
@@ -74,7 +83,8 @@ CacheFolders workOutFolders(const std::string& programFolder, std::string& gameF
 static bool hasNumberedSuffix(std::string_view line, size_t& eq) {
     if (line.size() < 35 || line[32] != '-') return false;
     size_t i = 33;
-    while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i]))) ++i;
+    while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])))
+        ++i;
     if (i == 33 || i >= line.size() || line[i] != '=') return false;
     eq = i;
     return true;
@@ -136,7 +146,8 @@ bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& f
 
 void tickBySelection(std::vector<FileRow>& rows, const Settings& s) {
     if (s.selectAll) {
-        for (auto& r : rows) r.ticked = true;
+        for (auto& r : rows)
+            r.ticked = true;
         return;
     }
     const bool on[] = {s.U, s.UAX, s.UMX, s.UT2, s.UTX, s.USX, s.UKX};
@@ -162,7 +173,8 @@ void markNeverMove(std::vector<FileRow>& rows, const NeverMoveList& list, bool r
 void uncheckDuplicates(std::vector<FileRow>& rows) {
     std::unordered_map<std::string_view, int> seen;
     seen.reserve(rows.size());
-    for (const auto& r : rows) ++seen[r.text];
+    for (const auto& r : rows)
+        ++seen[r.text];
     std::unordered_set<std::string> duplicated; // upper-cased
     for (const auto& [text, n] : seen)
         if (n > 1) duplicated.insert(toUpper(text));
@@ -178,7 +190,8 @@ void uncheckErrorEntries(std::vector<FileRow>& rows) {
 
 size_t countTicked(const std::vector<FileRow>& rows) {
     size_t n = 0;
-    for (const auto& r : rows) n += r.ticked;
+    for (const auto& r : rows)
+        n += r.ticked;
     return n;
 }
 

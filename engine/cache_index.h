@@ -53,11 +53,11 @@ extern const char* const kErrorMark;
 
 // A row of the File List.
 struct FileRow {
-    std::string text;         // the name, or the missing-extension error text
-    std::string date;         // last change of the cache file, or empty
-    int64_t modified = -1;    // the same as a time, for sorting; -1 when no file
+    std::string text;      // the name, or the missing-extension error text
+    std::string date;      // last change of the cache file, or empty
+    int64_t modified = -1; // the same as a time, for sorting; -1 when no file
     bool ticked = false;
-    bool neverMove = false;   // shown red with "True" in "Never Move?"
+    bool neverMove = false; // shown red with "True" in "Never Move?"
 };
 
 struct ScanTableEntry {

@@ -44,8 +44,10 @@ std::string destinationFor(FileType type, const std::string& name, const CacheFo
                            const RunOptions& options) {
     if (type == FileType::Unknown) return {};
     switch (options.mode) {
-    case RunOptions::Mode::Norm: return joinPath(folders.folderFor(type), name);
-    case RunOptions::Mode::Dir: return joinPath(options.moveDir, name);
+    case RunOptions::Mode::Norm:
+        return joinPath(folders.folderFor(type), name);
+    case RunOptions::Mode::Dir:
+        return joinPath(options.moveDir, name);
     case RunOptions::Mode::Dir2:
         return joinPath(joinPath(options.moveDir2, typeSubfolder(type)), name);
     }
@@ -104,7 +106,8 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
                 status(moveLine(*file, destination));
                 log.line(moveLine(*file, destination));
                 ++result.moved;
-                if (undoOpen && !undo->insert({today, from, destination}) && result.undoError.empty())
+                if (undoOpen && !undo->insert({today, from, destination}) &&
+                    result.undoError.empty())
                     result.undoError = undo->lastError();
             } else {
                 // The file stays in the cache, so its line stays in the index.

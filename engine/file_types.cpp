@@ -19,13 +19,20 @@ FileType fileTypeOf(std::string_view name) {
 
 const char* typeFolderKey(FileType type) {
     switch (type) {
-    case FileType::Map: return "Maps";
-    case FileType::Texture: return "Textures";
-    case FileType::Music: return "Music";
-    case FileType::Sound: return "Sounds";
-    case FileType::StaticMesh: return "StaticMeshes";
-    case FileType::Animation: return "Animations";
-    default: return "";
+    case FileType::Map:
+        return "Maps";
+    case FileType::Texture:
+        return "Textures";
+    case FileType::Music:
+        return "Music";
+    case FileType::Sound:
+        return "Sounds";
+    case FileType::StaticMesh:
+        return "StaticMeshes";
+    case FileType::Animation:
+        return "Animations";
+    default:
+        return "";
     }
 }
 
@@ -38,26 +45,40 @@ const char* typeSubfolder(FileType type) {
 
 const char* typeBoxSetting(TypeBox box) {
     switch (box) {
-    case TypeBox::U: return "U";
-    case TypeBox::UAX: return "UAX";
-    case TypeBox::UMX: return "UMX";
-    case TypeBox::UT2: return "UT2";
-    case TypeBox::UTX: return "UTX";
-    case TypeBox::USX: return "USX";
-    case TypeBox::UKX: return "UKX";
+    case TypeBox::U:
+        return "U";
+    case TypeBox::UAX:
+        return "UAX";
+    case TypeBox::UMX:
+        return "UMX";
+    case TypeBox::UT2:
+        return "UT2";
+    case TypeBox::UTX:
+        return "UTX";
+    case TypeBox::USX:
+        return "USX";
+    case TypeBox::UKX:
+        return "UKX";
     }
     return "";
 }
 
 bool typeBoxTicks(TypeBox box, std::string_view rowText) {
     switch (box) {
-    case TypeBox::U: return endsWithNoCase(rowText, "U");
-    case TypeBox::UAX: return endsWithNoCase(rowText, "UAX");
-    case TypeBox::UMX: return endsWithNoCase(rowText, "OGG");
-    case TypeBox::UT2: return endsWithNoCase(rowText, "UT2");
-    case TypeBox::UTX: return endsWithNoCase(rowText, "UTX");
-    case TypeBox::USX: return endsWithNoCase(rowText, "USX");
-    case TypeBox::UKX: return endsWithNoCase(rowText, "UKX");
+    case TypeBox::U:
+        return endsWithNoCase(rowText, "U");
+    case TypeBox::UAX:
+        return endsWithNoCase(rowText, "UAX");
+    case TypeBox::UMX:
+        return endsWithNoCase(rowText, "OGG");
+    case TypeBox::UT2:
+        return endsWithNoCase(rowText, "UT2");
+    case TypeBox::UTX:
+        return endsWithNoCase(rowText, "UTX");
+    case TypeBox::USX:
+        return endsWithNoCase(rowText, "USX");
+    case TypeBox::UKX:
+        return endsWithNoCase(rowText, "UKX");
     }
     return false;
 }

@@ -6,7 +6,18 @@
 namespace tv {
 
 // The kind of a cached package, decided by the end of its recorded name.
-enum class FileType { Map, Texture, Music, Sound, StaticMesh, Animation, Localisation, Demo, Code, Unknown };
+enum class FileType {
+    Map,
+    Texture,
+    Music,
+    Sound,
+    StaticMesh,
+    Animation,
+    Localisation,
+    Demo,
+    Code,
+    Unknown
+};
 
 // "UT2", "UTX", "OGG", "UAX", "USX", "UKX", "INT", "DEM" on the last three
 // characters (any case), then a last character "U"; anything else is unknown

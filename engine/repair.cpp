@@ -19,9 +19,12 @@ RepairResult FixMissingExtensions(const std::string& cacheFolder) {
         std::string upper = toUpper(line);
         if (upper == "[CACHE]") continue;
         bool map = false;
-        for (const char* p : prefixes) map = map || upper.find(p) != std::string::npos;
-        if (map) line += ".UT2";
-        else r.stillMissing = true;
+        for (const char* p : prefixes)
+            map = map || upper.find(p) != std::string::npos;
+        if (map)
+            line += ".UT2";
+        else
+            r.stillMissing = true;
     }
     r.written = writeLinesAtomic(*cacheIni, *lines, &r.error);
     return r;

@@ -24,12 +24,23 @@ void CFile::raise(uint32_t number) const {
         text = "Object not properly initialized. Set the PathFileName property to a non-empty "
                "value first";
         break;
-    case ErrInvalidFileName: text = "Invalid file name"; break;
-    case ErrFileNotFound: text = "File not found"; break;
-    case ErrCopyFailed: text = "File copy failed"; break;
-    case ErrMoveFailed: text = "File move failed"; break;
-    case ErrDeleteFailed: text = "File delete failed"; break;
-    default: break;
+    case ErrInvalidFileName:
+        text = "Invalid file name";
+        break;
+    case ErrFileNotFound:
+        text = "File not found";
+        break;
+    case ErrCopyFailed:
+        text = "File copy failed";
+        break;
+    case ErrMoveFailed:
+        text = "File move failed";
+        break;
+    case ErrDeleteFailed:
+        text = "File delete failed";
+        break;
+    default:
+        break;
     }
     throw ComponentError(number, text, programName() + ".CFile");
 }
@@ -51,7 +62,9 @@ void CFile::Init(const std::string& path) {
     m_path = path;
 }
 
-void CFile::PathFileName(const std::string& path) { Init(path); }
+void CFile::PathFileName(const std::string& path) {
+    Init(path);
+}
 
 int32_t CFile::Attributes() const {
     requireInit();
@@ -60,8 +73,10 @@ int32_t CFile::Attributes() const {
     int32_t a = 0;
     if (!(st.st_mode & S_IWUSR)) a |= AttrReadOnly;
     if (FileName().rfind('.', 0) == 0) a |= AttrHidden;
-    if (S_ISDIR(st.st_mode)) a |= AttrDirectory;
-    else a |= AttrArchive;
+    if (S_ISDIR(st.st_mode))
+        a |= AttrDirectory;
+    else
+        a |= AttrArchive;
     return a;
 }
 
@@ -71,7 +86,8 @@ std::string CFile::Contents() const {
     auto lines = readLines(m_path);
     if (!lines) raise(ErrComponentFailure);
     std::string out;
-    for (const auto& l : *lines) out += "\r\n" + l;
+    for (const auto& l : *lines)
+        out += "\r\n" + l;
     return out;
 }
 

@@ -14,7 +14,8 @@ std::string variantToText(const RegVariant& v) {
 }
 
 clsRegistry::clsRegistry(RegistryStore& store, Prompter* prompter)
-    : m_store(store), m_prompter(prompter) {}
+    : m_store(store), m_prompter(prompter) {
+}
 
 std::string clsRegistry::keyPath() const {
     std::string path = m_mainBranch + "\\" + m_regBase + "\\" + m_program + "\\" + m_section;
@@ -64,7 +65,8 @@ RegVariant clsRegistry::GetKeyValue(uint32_t root, const std::string& path,
         }
         if (value->type == REG_DWORD && value->data.size() == 4) {
             uint32_t n = 0;
-            for (int b = 3; b >= 0; --b) n = (n << 8) | static_cast<unsigned char>(value->data[b]);
+            for (int b = 3; b >= 0; --b)
+                n = (n << 8) | static_cast<unsigned char>(value->data[b]);
             return n;
         }
         return {};

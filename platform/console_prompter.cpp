@@ -11,7 +11,9 @@ bool ConsolePrompter::question(const std::string& text, const std::string& title
     return m_yes;
 }
 
-std::string ConsolePrompter::browseForFolder(const std::string&) { return {}; }
+std::string ConsolePrompter::browseForFolder(const std::string&) {
+    return {};
+}
 
 std::vector<std::string> ConsolePrompter::chooseFiles(const std::string&, const std::string&,
                                                       bool) {
@@ -38,7 +40,11 @@ static bool xdgOpen(const std::string& what) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-bool ConsoleShell::openInEditor(const std::string& path) { return xdgOpen(path); }
-bool ConsoleShell::openDocument(const std::string& pathOrUrl) { return xdgOpen(pathOrUrl); }
+bool ConsoleShell::openInEditor(const std::string& path) {
+    return xdgOpen(path);
+}
+bool ConsoleShell::openDocument(const std::string& pathOrUrl) {
+    return xdgOpen(pathOrUrl);
+}
 
 } // namespace tv

@@ -13,8 +13,14 @@ static std::string format(int64_t t, const char* fmt) {
     return std::string(buf, n);
 }
 
-std::string shortDate(int64_t t) { return format(t, "%x"); }
-std::string generalDate(int64_t t) { return format(t, "%x %X"); }
-int64_t now() { return static_cast<int64_t>(std::time(nullptr)); }
+std::string shortDate(int64_t t) {
+    return format(t, "%x");
+}
+std::string generalDate(int64_t t) {
+    return format(t, "%x %X");
+}
+int64_t now() {
+    return static_cast<int64_t>(std::time(nullptr));
+}
 
 } // namespace tv

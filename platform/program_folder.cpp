@@ -15,7 +15,8 @@ std::string executableFolder() {
 std::string programFolder() {
     if (const char* home = std::getenv("TESSVANE_HOME"); home && *home) {
         std::string h = home;
-        while (h.size() > 1 && h.back() == '/') h.pop_back();
+        while (h.size() > 1 && h.back() == '/')
+            h.pop_back();
         return h;
     }
     return executableFolder();

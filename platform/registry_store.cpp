@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -18,7 +18,8 @@ RegValue RegValue::dword(uint32_t v) {
     RegValue r;
     r.type = REG_DWORD;
     r.data.resize(4);
-    for (int i = 0; i < 4; ++i) r.data[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        r.data[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
     return r;
 }
 
@@ -40,12 +41,18 @@ std::string normaliseKeyPath(std::string_view path) {
 
 std::string rootKeyName(uint32_t rootKey) {
     switch (rootKey) {
-    case 0x80000000u: return "HKEY_CLASSES_ROOT";
-    case 0x80000001u: return "HKEY_CURRENT_USER";
-    case 0x80000002u: return "HKEY_LOCAL_MACHINE";
-    case 0x80000003u: return "HKEY_USERS";
-    case 0x80000005u: return "HKEY_CURRENT_CONFIG";
-    default: return {};
+    case 0x80000000u:
+        return "HKEY_CLASSES_ROOT";
+    case 0x80000001u:
+        return "HKEY_CURRENT_USER";
+    case 0x80000002u:
+        return "HKEY_LOCAL_MACHINE";
+    case 0x80000003u:
+        return "HKEY_USERS";
+    case 0x80000005u:
+        return "HKEY_CURRENT_CONFIG";
+    default:
+        return {};
     }
 }
 
@@ -70,10 +77,14 @@ bool readQuoted(std::string_view text, size_t& pos, std::string& out) {
         if (c == '"') return true;
         if (c == '\\' && pos < text.size()) {
             char n = text[pos++];
-            if (n == '\\' || n == '"') out.push_back(n);
-            else if (n == 'n') out.push_back('\n');
-            else if (n == 'r') out.push_back('\r');
-            else if (n == '0') out.push_back('\0');
+            if (n == '\\' || n == '"')
+                out.push_back(n);
+            else if (n == 'n')
+                out.push_back('\n');
+            else if (n == 'r')
+                out.push_back('\r');
+            else if (n == '0')
+                out.push_back('\0');
             else {
                 out.push_back('\\');
                 out.push_back(n);
@@ -203,8 +214,10 @@ bool RegistryData::parse(std::string_view text, std::string* error) {
         lines.push_back(l);
     }
     size_t i = 0;
-    while (i < lines.size() && trim(lines[i]).empty()) ++i;
-    if (i == lines.size() || trim(lines[i]) != "REGEDIT4") return fail("the file does not begin with REGEDIT4");
+    while (i < lines.size() && trim(lines[i]).empty())
+        ++i;
+    if (i == lines.size() || trim(lines[i]) != "REGEDIT4")
+        return fail("the file does not begin with REGEDIT4");
     ++i;
     RegKey* current = nullptr;
     for (; i < lines.size(); ++i) {
@@ -234,7 +247,8 @@ bool RegistryData::parse(std::string_view text, std::string* error) {
         } else if (!readQuoted(line, pos, name)) {
             return fail("line " + std::to_string(i + 1) + ": bad value name");
         }
-        while (pos < line.size() && line[pos] == ' ') ++pos;
+        while (pos < line.size() && line[pos] == ' ')
+            ++pos;
         if (pos >= line.size() || line[pos] != '=')
             return fail("line " + std::to_string(i + 1) + ": missing '='");
         std::string data = trim(std::string_view(line).substr(pos + 1));
@@ -263,7 +277,8 @@ std::string RegistryData::serialize() const {
                 out += lhs + quote(std::string_view(v.data).substr(0, v.data.size() - 1)) + "\r\n";
             } else if (v.type == REG_DWORD && v.data.size() == 4) {
                 uint32_t n = 0;
-                for (int b = 3; b >= 0; --b) n = (n << 8) | static_cast<unsigned char>(v.data[b]);
+                for (int b = 3; b >= 0; --b)
+                    n = (n << 8) | static_cast<unsigned char>(v.data[b]);
                 char buf[16];
                 std::snprintf(buf, sizeof buf, "dword:%08x", n);
                 out += lhs + buf + "\r\n";
@@ -325,14 +340,19 @@ void RegistryData::setValue(std::string_view path, std::string_view name, RegVal
 std::string RegistryStore::defaultPath() {
     if (const char* p = std::getenv("TESSVANE_REGISTRY"); p && *p) return p;
     std::string base;
-    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x) base = x;
-    else if (const char* h = std::getenv("HOME"); h && *h) base = joinPath(h, ".config");
-    else base = ".config";
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x)
+        base = x;
+    else if (const char* h = std::getenv("HOME"); h && *h)
+        base = joinPath(h, ".config");
+    else
+        base = ".config";
     return joinPath(joinPath(base, "tessvane"), "registry.reg");
 }
 
-RegistryStore::RegistryStore() : m_path(defaultPath()) {}
-RegistryStore::RegistryStore(std::string filePath) : m_path(std::move(filePath)) {}
+RegistryStore::RegistryStore() : m_path(defaultPath()) {
+}
+RegistryStore::RegistryStore(std::string filePath) : m_path(std::move(filePath)) {
+}
 
 RegistryData RegistryStore::load(ReadState* state) const {
     RegistryData data;
@@ -382,12 +402,12 @@ bool RegistryStore::change(Change&& apply, std::string* error, std::string* noti
         std::string bad = m_path + ".bad";
         if (::rename(m_path.c_str(), bad.c_str()) != 0) {
             if (error)
-                *error = "The settings file " + m_path + " cannot be read and could not be kept as " +
-                         bad + ": " + std::strerror(errno);
+                *error = "The settings file " + m_path +
+                         " cannot be read and could not be kept as " + bad + ": " +
+                         std::strerror(errno);
             ok = false;
         } else if (notice) {
-            *notice = "The settings file " + m_path +
-                      " could not be read. It was kept as " + bad +
+            *notice = "The settings file " + m_path + " could not be read. It was kept as " + bad +
                       " and the settings start again from their defaults.";
         }
     }
@@ -400,8 +420,8 @@ bool RegistryStore::change(Change&& apply, std::string* error, std::string* noti
     return ok;
 }
 
-bool RegistryStore::setValue(std::string_view keyPath, std::string_view name,
-                             const RegValue& value, std::string* error, std::string* notice) {
+bool RegistryStore::setValue(std::string_view keyPath, std::string_view name, const RegValue& value,
+                             std::string* error, std::string* notice) {
     return change([&](RegistryData& d) { d.setValue(keyPath, name, value); }, error, notice);
 }
 

@@ -88,8 +88,7 @@ public:
                    std::string* notice = nullptr);
 
 private:
-    template <class Change>
-    bool change(Change&& apply, std::string* error, std::string* notice);
+    template <class Change> bool change(Change&& apply, std::string* error, std::string* notice);
     std::string m_path;
 };
 

@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,7 +20,8 @@ namespace tv {
 std::string joinPath(std::string_view folder, std::string_view name) {
     std::string out(folder);
     if (!out.empty() && out.back() != '/') out += '/';
-    while (!name.empty() && name.front() == '/') name.remove_prefix(1);
+    while (!name.empty() && name.front() == '/')
+        name.remove_prefix(1);
     out += name;
     return out;
 }
@@ -154,7 +155,8 @@ bool writeLinesAtomic(const std::string& path, const std::vector<std::string>& l
                       std::string* error) {
     std::string content;
     size_t total = 0;
-    for (const auto& l : lines) total += l.size() + 2;
+    for (const auto& l : lines)
+        total += l.size() + 2;
     content.reserve(total);
     for (const auto& l : lines) {
         content += l;
@@ -214,16 +216,19 @@ FolderIndex::FolderIndex(const std::string& folder) : m_folder(folder) {
     }
     ::closedir(d);
     m_exact.reserve(m_names.size());
-    for (const auto& n : m_names) m_exact.insert(n);
+    for (const auto& n : m_names)
+        m_exact.insert(n);
 }
 
 std::optional<std::string> FolderIndex::find(std::string_view name) const {
     if (auto it = m_exact.find(name); it != m_exact.end()) return std::string(*it);
     if (!m_foldedBuilt) {
         m_foldedBuilt = true;
-        for (const auto& n : m_names) m_folded.try_emplace(toUpper(n), n);
+        for (const auto& n : m_names)
+            m_folded.try_emplace(toUpper(n), n);
     }
-    if (auto it = m_folded.find(toUpper(name)); it != m_folded.end()) return std::string(it->second);
+    if (auto it = m_folded.find(toUpper(name)); it != m_folded.end())
+        return std::string(it->second);
     return std::nullopt;
 }
 

@@ -21,13 +21,15 @@ char lower8(char c) {
 
 std::string toUpper(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = upper8(c);
+    for (char& c : out)
+        c = upper8(c);
     return out;
 }
 
 std::string toLower(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = lower8(c);
+    for (char& c : out)
+        c = lower8(c);
     return out;
 }
 
@@ -60,8 +62,10 @@ bool containsNoCase(std::string_view haystack, std::string_view needle) {
 std::string trim(std::string_view s) {
     auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     size_t b = 0, e = s.size();
-    while (b < e && isBlank(s[b])) ++b;
-    while (e > b && isBlank(s[e - 1])) --e;
+    while (b < e && isBlank(s[b]))
+        ++b;
+    while (e > b && isBlank(s[e - 1]))
+        --e;
     return std::string(s.substr(b, e - b));
 }
 

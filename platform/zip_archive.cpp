@@ -31,7 +31,8 @@ bool wildcardMatch(const std::string& mask, const std::string& name) {
             return false;
         }
     }
-    while (m < mask.size() && mask[m] == '*') ++m;
+    while (m < mask.size() && mask[m] == '*')
+        ++m;
     return m == mask.size();
 }
 
@@ -153,7 +154,8 @@ bool ZipArchive::Extract() {
         if (good) good = moveNoReplace(tmp, target);
         if (!good) {
             ::unlink(tmp.c_str());
-            if (m_error.empty()) m_error = "Cannot extract " + std::string(raw) + " from " + ArchiveName;
+            if (m_error.empty())
+                m_error = "Cannot extract " + std::string(raw) + " from " + ArchiveName;
             ok = false;
         }
     }

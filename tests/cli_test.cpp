@@ -21,8 +21,9 @@ struct Result : tvtest::CommandResult {
 Result run(const GameFixture& fx, const std::string& args) {
     std::string errFile = fx.dir / "stderr.txt";
     Result r{tvtest::runCommand("TESSVANE_HOME=" + shellQuote(fx.program) +
-                                  " TESSVANE_REGISTRY=" + shellQuote(fx.registry) + " " +
-                                  TESSVANE_CLI + " " + args + " 2>" + shellQuote(errFile)), {}};
+                                " TESSVANE_REGISTRY=" + shellQuote(fx.registry) + " " +
+                                TESSVANE_CLI + " " + args + " 2>" + shellQuote(errFile)),
+             {}};
     r.err = tvtest::readFile(errFile);
     return r;
 }
@@ -32,7 +33,8 @@ Result run(const GameFixture& fx, const std::string& args) {
 TEST(CliScan, PrintsRowsThenStatus) {
     GameFixture fx;
     fx.writeNeverMove({"Keep*"});
-    fx.writeCacheIni({fx.addEntry(1, "A.utx"), fx.addEntry(2, "KeepMe.u"), fx.addEntry(3, "Song.ogg")});
+    fx.writeCacheIni(
+        {fx.addEntry(1, "A.utx"), fx.addEntry(2, "KeepMe.u"), fx.addEntry(3, "Song.ogg")});
     tvtest::setModified(fx.cache + "/" + ident(1) + ".uxx", 1000000000);
     Result r = run(fx, "scan");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -47,7 +49,8 @@ TEST(CliScan, PrintsRowsThenStatus) {
 
 TEST(CliScan, TypesAndSelectOverrideTheStoredSelectionForOneCall) {
     GameFixture fx;
-    fx.writeCacheIni({fx.addEntry(1, "A.utx"), fx.addEntry(2, "Song.ogg"), fx.addEntry(3, "M.ut2")});
+    fx.writeCacheIni(
+        {fx.addEntry(1, "A.utx"), fx.addEntry(2, "Song.ogg"), fx.addEntry(3, "M.ut2")});
     Result r = run(fx, "scan --types umx,ut2");
     ASSERT_EQ(r.status, 0) << r.err;
     auto lines = tv::splitLines(r.out);
@@ -86,9 +89,10 @@ TEST(CliDemo, CreatesAGameThatScans) {
     Result made = run(fx, "demo " + shellQuote(demo));
     ASSERT_EQ(made.status, 0) << made.err;
     EXPECT_NE(made.out.find("TESSVANE_HOME="), std::string::npos);
-    tvtest::CommandResult scan = tvtest::runCommand("TESSVANE_HOME=" + shellQuote(demo + "/program") +
-                                     " TESSVANE_REGISTRY=" + shellQuote(demo + "/registry.reg") +
-                                     " " + TESSVANE_CLI + " scan 2>/dev/null");
+    tvtest::CommandResult scan =
+        tvtest::runCommand("TESSVANE_HOME=" + shellQuote(demo + "/program") +
+                           " TESSVANE_REGISTRY=" + shellQuote(demo + "/registry.reg") + " " +
+                           TESSVANE_CLI + " scan 2>/dev/null");
     ASSERT_EQ(scan.status, 0);
     const std::string& out = scan.out;
     EXPECT_NE(out.find("0\tTankParts.utx"), std::string::npos);

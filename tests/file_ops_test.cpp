@@ -100,7 +100,8 @@ TEST(Wildcards, MatchLikeTheWindowsFileFunctions) {
 
 namespace {
 
-void makeZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& members) {
+void makeZip(const std::string& path,
+             const std::vector<std::pair<std::string, std::string>>& members) {
     int err = 0;
     zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
     ASSERT_NE(z, nullptr);

@@ -14,21 +14,23 @@ TEST(Repair, AddsTheMapExtensionOncePerProgramStart) {
     SessionFixture s;
     s.session.settings.extAlert = true;
     s.fx.addCacheFile(ident(1) + ".uxx");
-    s.fx.writeCacheIni({ident(1) + "=DM-Deck17", ident(2) + "=xx-ctf-Face", ident(3) + "=SomeMod",
-                        "[CACHE]"});
+    s.fx.writeCacheIni(
+        {ident(1) + "=DM-Deck17", ident(2) + "=xx-ctf-Face", ident(3) + "=SomeMod", "[CACHE]"});
     s.session.ScanCache();
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"),
               "[Cache]\r\n" + ident(1) + "=DM-Deck17.UT2\r\n" + ident(2) + "=xx-ctf-Face.UT2\r\n" +
                   ident(3) + "=SomeMod\r\n[CACHE]\r\n");
-    EXPECT_EQ(s.prompter.messageTexts(),
-              std::vector<std::string>{"A file extension is still missing...only maps can be fixed."});
+    EXPECT_EQ(
+        s.prompter.messageTexts(),
+        std::vector<std::string>{"A file extension is still missing...only maps can be fixed."});
     EXPECT_EQ(s.rows(), (std::vector<std::string>{
                             "+DM-Deck17.UT2", "+xx-ctf-Face.UT2",
                             "-**ERROR** Missing file extension in cache.ini ---> SomeMod"}));
     // A later download without extension waits for the next start.
     s.fx.writeCacheIni({ident(4) + "=AS-Later"});
     s.session.rescan();
-    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), "[Cache]\r\n" + ident(4) + "=AS-Later\r\n");
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"),
+              "[Cache]\r\n" + ident(4) + "=AS-Later\r\n");
     EXPECT_EQ(s.prompter.messageTexts().size(), 1u);
 }
 
@@ -104,8 +106,8 @@ TEST(TempFiles, DeletesTmpFilesOfTheGameFolderOnly) {
 TEST(NeverMoveEditing, AddRemoveSaveApplyToTheList) {
     SessionFixture s;
     s.fx.writeNeverMove({"CTF*", "Other.u"});
-    s.fx.writeCacheIni({s.fx.addEntry(1, "CTF-Face.ut2"), s.fx.addEntry(2, "DM-A.ut2"),
-                        ident(3) + "=NoExt"});
+    s.fx.writeCacheIni(
+        {s.fx.addEntry(1, "CTF-Face.ut2"), s.fx.addEntry(2, "DM-A.ut2"), ident(3) + "=NoExt"});
     s.session.ScanCache();
     EXPECT_EQ(s.rows(), (std::vector<std::string>{
                             "-CTF-Face.ut2", "+DM-A.ut2",

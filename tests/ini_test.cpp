@@ -33,12 +33,14 @@ TEST(IniRead, LongValuesAreCutTo255Characters) {
 TEST(IniWrite, ReplacesOnlyTheKeyAndKeepsEveryOtherLine) {
     TempDir t;
     std::string f = t / "UT2003.ini";
-    tvtest::writeFile(f, "; comment\r\n[URL]\r\nPurgeCacheDays=1\r\n\r\n[Core.System]\r\n"
-                         "Paths=../System/*.u\r\nPURGECACHEDAYS=30\r\nCacheExt=.uxx\r\n\r\n[Last]\r\nX=1\r\n");
+    tvtest::writeFile(
+        f, "; comment\r\n[URL]\r\nPurgeCacheDays=1\r\n\r\n[Core.System]\r\n"
+           "Paths=../System/*.u\r\nPURGECACHEDAYS=30\r\nCacheExt=.uxx\r\n\r\n[Last]\r\nX=1\r\n");
     ASSERT_TRUE(INIWriteSetting("core.system", "PurgeCacheDays", "360", f));
-    EXPECT_EQ(tvtest::readFile(f),
-              "; comment\r\n[URL]\r\nPurgeCacheDays=1\r\n\r\n[Core.System]\r\n"
-              "Paths=../System/*.u\r\nPurgeCacheDays=360\r\nCacheExt=.uxx\r\n\r\n[Last]\r\nX=1\r\n");
+    EXPECT_EQ(
+        tvtest::readFile(f),
+        "; comment\r\n[URL]\r\nPurgeCacheDays=1\r\n\r\n[Core.System]\r\n"
+        "Paths=../System/*.u\r\nPurgeCacheDays=360\r\nCacheExt=.uxx\r\n\r\n[Last]\r\nX=1\r\n");
 }
 
 TEST(IniWrite, AddsKeyToSectionOrSectionToFileOrCreatesTheFile) {
@@ -46,7 +48,8 @@ TEST(IniWrite, AddsKeyToSectionOrSectionToFileOrCreatesTheFile) {
     std::string f = t / "a.ini";
     tvtest::writeFile(f, "[Core.System]\nA=1\n\n[Other]\nB=2\n");
     ASSERT_TRUE(INIWriteSetting("Core.System", "PurgeCacheDays", "360", f));
-    EXPECT_EQ(tvtest::readFile(f), "[Core.System]\r\nA=1\r\nPurgeCacheDays=360\r\n\r\n[Other]\r\nB=2\r\n");
+    EXPECT_EQ(tvtest::readFile(f),
+              "[Core.System]\r\nA=1\r\nPurgeCacheDays=360\r\n\r\n[Other]\r\nB=2\r\n");
     ASSERT_TRUE(INIWriteSetting("New", "K", "v", f));
     EXPECT_EQ(INIGetSettingString("New", "K", f, ""), "v");
     std::string fresh = t / "fresh.ini";

@@ -7,10 +7,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
-#include <QListWidget>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -40,8 +40,8 @@ protected:
     std::unique_ptr<MainWindow> window;
 
     MainWindowTest() {
-        fx.writeCacheIni({fx.addEntry(1, "DM-One.ut2"), fx.addEntry(2, "Tex.utx"),
-                          fx.addEntry(3, "Song.ogg")});
+        fx.writeCacheIni(
+            {fx.addEntry(1, "DM-One.ut2"), fx.addEntry(2, "Tex.utx"), fx.addEntry(3, "Song.ogg")});
     }
 
     MainWindow& open() {
@@ -69,7 +69,8 @@ protected:
     QStringList listColumn(int column) {
         QStringList out;
         auto* model = child<QTreeView>("ListView1")->model();
-        for (int r = 0; r < model->rowCount(); ++r) out << model->index(r, column).data().toString();
+        for (int r = 0; r < model->rowCount(); ++r)
+            out << model->index(r, column).data().toString();
         return out;
     }
     std::vector<bool> ticks() {
@@ -99,7 +100,8 @@ TEST_F(MainWindowTest, MissingShippedFileEndsTheProgramWithoutWriting) {
                   "A critical file (Search.gif) is missing...please re-install the program.",
                   "Remember to copy the latest EXE over the one installed..."}));
     EXPECT_EQ(tvtest::readFile(fx.registry), before);
-    EXPECT_EQ(tvtest::readFile(fx.game + "/System/UT2003.ini"), "[Core.System]\r\nPurgeCacheDays=90\r\n");
+    EXPECT_EQ(tvtest::readFile(fx.game + "/System/UT2003.ini"),
+              "[Core.System]\r\nPurgeCacheDays=90\r\n");
 }
 
 TEST_F(MainWindowTest, FirstStartShowsTheListWithDefaults) {
@@ -108,7 +110,8 @@ TEST_F(MainWindowTest, FirstStartShowsTheListWithDefaults) {
     auto* tabs = child<QTabWidget>("Tab1");
     ASSERT_EQ(tabs->count(), 7);
     QStringList titles;
-    for (int i = 0; i < 7; ++i) titles << tabs->tabText(i);
+    for (int i = 0; i < 7; ++i)
+        titles << tabs->tabText(i);
     EXPECT_EQ(titles, (QStringList{"Status", "File List", "Options", "Never Move", "Undo",
                                    "User Defined", "ZIP"}));
     EXPECT_EQ(tabs->currentIndex(), 1);
@@ -126,7 +129,8 @@ TEST_F(MainWindowTest, FirstStartShowsTheListWithDefaults) {
     EXPECT_EQ(child<QLineEdit>("txtPurgeCacheDays")->text(), "90");
     EXPECT_TRUE(child<QLabel>("label9")->text().startsWith("NOTES: \n- you can add files"));
     auto* header = child<QTreeView>("ListView1")->model();
-    EXPECT_EQ(header->headerData(0, Qt::Horizontal).toString(), "File Name  (color red = never move)");
+    EXPECT_EQ(header->headerData(0, Qt::Horizontal).toString(),
+              "File Name  (color red = never move)");
     EXPECT_EQ(header->headerData(2, Qt::Horizontal).toString(), "Never Move?");
     EXPECT_TRUE(prompter.shown.empty());
     // Commands that arrive later cannot be pressed.
@@ -230,8 +234,8 @@ TEST_F(MainWindowTest, RescanAndAnotherCacheFolder) {
     EXPECT_EQ(statusText(), "Found 1 file to process");
 
     tvtest::TempDir other;
-    tvtest::writeFile(other / "Cache.ini", "[Cache]\r\n" + ident(7) + "=A.utx\r\n" + ident(8) +
-                                               "=B.utx\r\n");
+    tvtest::writeFile(other / "Cache.ini",
+                      "[Cache]\r\n" + ident(7) + "=A.utx\r\n" + ident(8) + "=B.utx\r\n");
     prompter.folders = {other.path()};
     QTest::mouseClick(child<QPushButton>("cmdCacheDir"), Qt::LeftButton);
     EXPECT_EQ(prompter.shown.back().title, "Choose a folder:");
@@ -247,7 +251,8 @@ TEST_F(MainWindowTest, NeverMoveRowsAreRedAndShowTrue) {
     EXPECT_EQ(ticks(), (std::vector<bool>{true, false, true}));
     EXPECT_EQ(listColumn(2), (QStringList{"", "True", ""}));
     auto* model = child<QTreeView>("ListView1")->model();
-    EXPECT_EQ(model->index(1, 0).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
+    EXPECT_EQ(model->index(1, 0).data(Qt::ForegroundRole).value<QBrush>().color(),
+              QColor(255, 0, 0));
     EXPECT_EQ(statusText(), "Found 2 files to process");
 }
 
@@ -271,7 +276,8 @@ TEST_F(MainWindowTest, SetWritesThePurgeDaysAsTyped) {
     auto* days = child<QLineEdit>("txtPurgeCacheDays");
     days->setText("45");
     QTest::mouseClick(child<QPushButton>("cmdSetPurge"), Qt::LeftButton);
-    EXPECT_EQ(tvtest::readFile(fx.game + "/System/UT2003.ini"), "[Core.System]\r\nPurgeCacheDays=45\r\n");
+    EXPECT_EQ(tvtest::readFile(fx.game + "/System/UT2003.ini"),
+              "[Core.System]\r\nPurgeCacheDays=45\r\n");
     days->setText("");
     QTest::mouseClick(child<QPushButton>("cmdSetPurge"), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>("cmdRescan"), Qt::LeftButton);
@@ -294,8 +300,9 @@ TEST_F(MainWindowTest, EditorMenusOpenTheProgramFiles) {
     ASSERT_TRUE(start());
     window->findChild<QAction*>("mnuToolsEditNMList")->trigger();
     window->findChild<QAction*>("mnuToolsView")->trigger();
-    EXPECT_EQ(shell.opened, (std::vector<std::string>{"editor:" + fx.program + "/TessvaneDontMove.ini",
-                                                      "editor:" + fx.program + "/Tessvane.log"}));
+    EXPECT_EQ(shell.opened,
+              (std::vector<std::string>{"editor:" + fx.program + "/TessvaneDontMove.ini",
+                                        "editor:" + fx.program + "/Tessvane.log"}));
 }
 
 TEST_F(MainWindowTest, RightClickAddsARowToTheNeverMoveList) {
@@ -333,7 +340,8 @@ TEST_F(MainWindowTest, NeverMoveTabEditsAndSaves) {
     auto* add = child<QLineEdit>("txtNMAdd");
     add->setText("Te");
     QTest::mouseClick(child<QPushButton>("cmdNMAdd"), Qt::LeftButton);
-    EXPECT_EQ(prompter.messageTexts().back(), "Please type the Never Move text before pressing Add...");
+    EXPECT_EQ(prompter.messageTexts().back(),
+              "Please type the Never Move text before pressing Add...");
     add->setText("Tex*");
     QTest::mouseClick(child<QPushButton>("cmdNMAdd"), Qt::LeftButton);
     EXPECT_TRUE(add->text().isEmpty());

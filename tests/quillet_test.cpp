@@ -24,7 +24,8 @@ const char* const kPage =
     "<p>Version [ 1.3 ] is out.</p>"
     "<p>First long paragraph: the quick brown fox jumps over the lazy dog again and again until it "
     "is tired. Advertisement</p>"
-    "<p>Second long paragraph: the quick brown fox jumps over the lazy dog again and again until it "
+    "<p>Second long paragraph: the quick brown fox jumps over the lazy dog again and again until "
+    "it "
     "sleeps.</p>"
     "<p>Marker word here</p>"
     "<p>Third long paragraph: the quick brown fox jumps over the lazy dog again and again until "
@@ -101,7 +102,8 @@ TEST_F(WebParserTest, LoadsAPageAndReadsItsProperties) {
     EXPECT_EQ(text.rfind("Heading\r\n", 0), 0u);
     EXPECT_NE(text.find("Version [ 1.3 ] is out."), std::string::npos);
     std::string html = parser.PageHTML();
-    EXPECT_EQ(html.rfind("<HTML>\r\n<HEAD>\r\n<title>Quillet Test</title>\r\n</HEAD>\r\n<body>", 0), 0u);
+    EXPECT_EQ(html.rfind("<HTML>\r\n<HEAD>\r\n<title>Quillet Test</title>\r\n</HEAD>\r\n<body>", 0),
+              0u);
     EXPECT_EQ(html.substr(html.size() - 9), "\r\n</HTML>");
     EXPECT_EQ(parser.PageLastUpdated(), "No Date Available");
 }
@@ -156,7 +158,8 @@ TEST_F(WebParserTest, FailedAddressAndOfflineMachine) {
     NetConnection::SetConnectionState(false);
     EXPECT_FALSE(NetConnection().IsConnected());
     EXPECT_FALSE(parser.OpenSite(server.url("/page"), 10));
-    std::string file = (std::filesystem::temp_directory_path() / "quillet-local-page.html").string();
+    std::string file =
+        (std::filesystem::temp_directory_path() / "quillet-local-page.html").string();
     std::ofstream(file) << "<html><head><title>Local</title></head><body>local text</body></html>";
     EXPECT_TRUE(parser.OpenSite(file, 10));
     EXPECT_EQ(parser.PageTitle(), "Local");

@@ -5,18 +5,23 @@
 using namespace quillet::text;
 
 // Readable failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 const QDate kMonday(2001, 1, 1); // a Monday
-QString S(const char* s) { return QString::fromUtf8(s); }
+QString S(const char* s) {
+    return QString::fromUtf8(s);
+}
 } // namespace
 
 TEST(QuilletDates, OrdinalSuffixes) {
     QStringList got;
-    for (int n : {0, 1, 2, 3, 4, 11, 12, 13, 20, 21, 22, 23, 24, 30, 31}) got << ordinalSuffix(n);
-    EXPECT_EQ(got, (QStringList{"", "st", "nd", "rd", "th", "th", "th", "th", "th", "st", "nd", "rd",
-                                "th", "th", "st"}));
+    for (int n : {0, 1, 2, 3, 4, 11, 12, 13, 20, 21, 22, 23, 24, 30, 31})
+        got << ordinalSuffix(n);
+    EXPECT_EQ(got, (QStringList{"", "st", "nd", "rd", "th", "th", "th", "th", "th", "st", "nd",
+                                "rd", "th", "th", "st"}));
 }
 
 TEST(QuilletDates, SearchTextsInTheirOrder) {
@@ -96,7 +101,8 @@ TEST(QuilletText, RemoveTextBetween) {
 
 TEST(QuilletText, WordsLinesSpacesSentences) {
     EXPECT_EQ(textBeforeWord("Great news Posted by Bob", "posted by", false), "Great news");
-    EXPECT_EQ(textBeforeWord("Great news Posted by Bob", "posted by", true), "Great news Posted by");
+    EXPECT_EQ(textBeforeWord("Great news Posted by Bob", "posted by", true),
+              "Great news Posted by");
     EXPECT_EQ(textAfterWord("Great news Posted by Bob", "POSTED BY", false), "Bob");
     EXPECT_EQ(textAfterWord("abc", "zzz", false), "abc");
     EXPECT_EQ(cutIntro("LONDON - Markets rose", 15), "Markets rose");

@@ -32,7 +32,8 @@ TEST(RegistryFormat, RoundTripsEveryValueKind) {
     std::string text = d.serialize();
 
     EXPECT_EQ(text.rfind("REGEDIT4\r\n", 0), 0u);
-    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane]\r\n"), std::string::npos);
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane]\r\n"),
+              std::string::npos);
     EXPECT_NE(text.find("\"Text\"=\"C:\\\\Games \\\"UT\\\"\"\r\n"), std::string::npos);
     EXPECT_NE(text.find("\"Number\"=dword:0000001e\r\n"), std::string::npos);
     EXPECT_NE(text.find("\"Bin\"=hex:0a,0b,00,ff\r\n"), std::string::npos);
@@ -50,8 +51,10 @@ TEST(RegistryFormat, RoundTripsEveryValueKind) {
 
 TEST(RegistryFormat, KeysAndNamesIgnoreCaseAndKeepTheirCase) {
     RegistryData d;
-    d.setValue("HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane", "CacheDir", RegValue::text("a"));
-    d.setValue("hkey_local_machine\\SOFTWARE\\zarnowick\\TESSVANE", "cachedir", RegValue::text("b"));
+    d.setValue("HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane", "CacheDir",
+               RegValue::text("a"));
+    d.setValue("hkey_local_machine\\SOFTWARE\\zarnowick\\TESSVANE", "cachedir",
+               RegValue::text("b"));
     ASSERT_NE(d.findKey(kSettings), nullptr);
     ASSERT_EQ(d.findKey(kSettings)->values.size(), 1u);
     EXPECT_EQ(d.findKey(kSettings)->values[0].first, "CacheDir");

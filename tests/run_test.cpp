@@ -16,7 +16,8 @@ namespace {
 
 std::string crlf(const std::vector<std::string>& lines) {
     std::string out;
-    for (const auto& l : lines) out += l + "\r\n";
+    for (const auto& l : lines)
+        out += l + "\r\n";
     return out;
 }
 
@@ -43,21 +44,18 @@ TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
     EXPECT_EQ(tvtest::readFile(fx.cache + "/Cache.ini"), crlf({"[Cache]", "", songLine, keptLine}));
 
     const std::string c = fx.cache;
-    EXPECT_EQ(s.logLines(),
-              (std::vector<std::string>{
-                  "{{ Using " + c + " as the CACHE directory }}",
-                  "",
-                  "**OLD** " + ident(1) + ".uxx  ---->  **NEW** " + fx.game + "/Maps/DM-One.ut2",
-                  "**OLD** " + ident(2) + "-1.uxx  ---->  **NEW** " + fx.game + "/Textures/Tex.utx",
-                  "Song.umx  does NOT have a known file extension and cannot be moved",
-                  ident(3) + ".uxx {Song.umx} was not moved.",
-                  ident(4) + ".uxx {Kept.uax} was not moved.",
-                  c + "/CACHE.INI was renamed to CACHEBAK.INI",
-                  "A new CACHE.INI was created in " + c,
-                  "",
-                  "NOTE - files not being moved is due to either the file",
-                  "       not being selected or they already exist.",
-                  ""}));
+    EXPECT_EQ(
+        s.logLines(),
+        (std::vector<std::string>{
+            "{{ Using " + c + " as the CACHE directory }}", "",
+            "**OLD** " + ident(1) + ".uxx  ---->  **NEW** " + fx.game + "/Maps/DM-One.ut2",
+            "**OLD** " + ident(2) + "-1.uxx  ---->  **NEW** " + fx.game + "/Textures/Tex.utx",
+            "Song.umx  does NOT have a known file extension and cannot be moved",
+            ident(3) + ".uxx {Song.umx} was not moved.",
+            ident(4) + ".uxx {Kept.uax} was not moved.",
+            c + "/CACHE.INI was renamed to CACHEBAK.INI", "A new CACHE.INI was created in " + c, "",
+            "NOTE - files not being moved is due to either the file",
+            "       not being selected or they already exist.", ""}));
     std::vector<std::string> status = s.session.statusList;
     ASSERT_GE(status.size(), 10u);
     EXPECT_EQ(status[2], "Song.umx does NOT have a known file extension and cannot be moved");
@@ -92,8 +90,8 @@ TEST(CacheRun, NothingTickedStillRewritesTheIndex) {
 TEST(CacheRun, SelectsByTheWholeNameNotAPartOfIt) {
     SessionFixture s;
     s.fx.writeNeverMove({"Keep*"});
-    s.fx.writeCacheIni({s.fx.addEntry(1, "Foo.u"), s.fx.addEntry(2, "Foo.utx"),
-                        s.fx.addEntry(3, "KeepMe.utx")});
+    s.fx.writeCacheIni(
+        {s.fx.addEntry(1, "Foo.u"), s.fx.addEntry(2, "Foo.utx"), s.fx.addEntry(3, "KeepMe.utx")});
     s.session.ScanCache();
     s.session.rows[1].ticked = false;
     s.session.rows[2].ticked = true; // a never-move row ticked by hand
@@ -117,7 +115,8 @@ TEST(CacheRun, ExistingDestinationIsNeverReplacedAndTheLineStays) {
     EXPECT_TRUE(s.undoRecords().empty());
     auto log = s.logLines();
     EXPECT_EQ(log[2], ident(1) + ".uxx {DM-Taken.ut2} was not moved.");
-    for (const auto& l : log) EXPECT_EQ(l.find("**OLD**"), std::string::npos);
+    for (const auto& l : log)
+        EXPECT_EQ(l.find("**OLD**"), std::string::npos);
     EXPECT_EQ(s.session.lastRun.refused.size(), 1u);
 }
 
@@ -160,8 +159,9 @@ TEST(CacheRun, DriveLetterCheckStopsBeforeAnything) {
     s.session.settings.setMoveOption(Settings::MoveMode::Dir, true);
     s.session.settings.moveDirText = "D";
     EXPECT_FALSE(s.session.checkRunDestination());
-    EXPECT_EQ(s.prompter.messageTexts(),
-              std::vector<std::string>{"You must select a minimum of a drive letter (example - D:)"});
+    EXPECT_EQ(
+        s.prompter.messageTexts(),
+        std::vector<std::string>{"You must select a minimum of a drive letter (example - D:)"});
 }
 
 TEST(CacheRun, NoDestinationOptionChosenNeedsTheStructuredFolder) {
@@ -189,7 +189,8 @@ TEST(CacheRun, FolderThatCannotBeCreatedStopsTheRunBeforeAnyMove) {
 TEST(CacheRun, UnreadableUndoLogStopsTheRunBeforeAnyMove) {
     SessionFixture s;
     s.fx.writeCacheIni({s.fx.addEntry(1, "Bar.ut2")});
-    tvtest::writeFile(s.fx.program + "/tessvane.mdb", "this is not a database file at all, not one bit");
+    tvtest::writeFile(s.fx.program + "/tessvane.mdb",
+                      "this is not a database file at all, not one bit");
     s.session.ScanCache();
     EXPECT_FALSE(s.session.runCommand());
     ASSERT_EQ(s.prompter.messageTexts().size(), 1u);

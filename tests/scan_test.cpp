@@ -25,12 +25,14 @@ struct Scan {
     // Texts of the rows, with "+" in front of ticked ones.
     std::vector<std::string> rows() {
         std::vector<std::string> out;
-        for (const auto& r : session.rows) out.push_back((r.ticked ? "+" : "-") + r.text);
+        for (const auto& r : session.rows)
+            out.push_back((r.ticked ? "+" : "-") + r.text);
         return out;
     }
     void selectOnly(std::initializer_list<bool Settings::*> boxes) {
         session.settings.setSelectOption(false, true);
-        for (auto b : boxes) session.settings.*b = true;
+        for (auto b : boxes)
+            session.settings.*b = true;
     }
 };
 
@@ -115,7 +117,8 @@ TEST(Scan, MissingCacheIniIsReportedAndListStaysEmpty) {
 
 TEST(Scan, CacheIniNameIgnoresLetterCase) {
     Scan s;
-    tvtest::writeFile(s.fx.cache + "/CACHE.INI", "[Cache]\r\n" + s.fx.addEntry(1, "A.utx") + "\r\n");
+    tvtest::writeFile(s.fx.cache + "/CACHE.INI",
+                      "[Cache]\r\n" + s.fx.addEntry(1, "A.utx") + "\r\n");
     ASSERT_TRUE(s.session.ScanCache());
     EXPECT_EQ(s.rows(), std::vector<std::string>{"+A.utx"});
 }
@@ -124,8 +127,9 @@ TEST(Scan, MissingExtensionRowIsUntickedEvenUnderSelectAll) {
     Scan s;
     s.fx.writeCacheIni({ident(1) + "=SomeMod", s.fx.addEntry(2, "A.utx")});
     s.session.ScanCache();
-    EXPECT_EQ(s.rows(), (std::vector<std::string>{
-                            "-**ERROR** Missing file extension in cache.ini ---> SomeMod", "+A.utx"}));
+    EXPECT_EQ(s.rows(),
+              (std::vector<std::string>{
+                  "-**ERROR** Missing file extension in cache.ini ---> SomeMod", "+A.utx"}));
     EXPECT_TRUE(s.session.repairDone);
 }
 
@@ -250,7 +254,8 @@ TEST(NeverMoveMatch, PrefixAndWholeNameRules) {
     for (const char* name : {"ctf-face.UNR", "CTF-Face2.unr", "ctf.u", "DM-ctf.ut2", "AS-x.u",
                              "UTPureR5", "UTPur", "", "x"}) {
         bool expected = false;
-        for (const auto& e : entries) expected = expected || neverMoveMatches(name, e);
+        for (const auto& e : entries)
+            expected = expected || neverMoveMatches(name, e);
         EXPECT_EQ(list.matches(name), expected) << name;
     }
     list.setEntries({"*.u"});

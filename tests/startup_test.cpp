@@ -14,7 +14,8 @@ using namespace tv;
 using tvtest::GameFixture;
 
 namespace {
-const std::string kGameKey = "HKEY_LOCAL_MACHINE\\Software\\Unreal Technology\\Installed Apps\\UT2003";
+const std::string kGameKey =
+    "HKEY_LOCAL_MACHINE\\Software\\Unreal Technology\\Installed Apps\\UT2003";
 const std::string kSettingsKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
 } // namespace
 
@@ -53,13 +54,17 @@ TEST(GameFolder, MissingValueMakesTheUserChooseUntilAFolderIsChosen) {
     s.readGameFolder();
     EXPECT_EQ(s.gameFolder, fx.game);
     std::vector<std::string> kinds;
-    for (const auto& shown : p.shown) kinds.push_back(shown.kind + ":" + shown.text + shown.title);
-    EXPECT_EQ(kinds, (std::vector<std::string>{
-                         "message:Unreal Tournament not found.\n\nPlease click OK to select the main "
-                         "directory..\n(example - E:\\Games\\UT2003)Tessvane",
-                         "folder:Choose the root UT folder:", "message:You MUST select the root UT folder..Tessvane",
-                         "folder:Choose the root UT folder:", "message:You MUST select the root UT folder..Tessvane",
-                         "folder:Choose the root UT folder:"}));
+    for (const auto& shown : p.shown)
+        kinds.push_back(shown.kind + ":" + shown.text + shown.title);
+    EXPECT_EQ(kinds,
+              (std::vector<std::string>{
+                  "message:Unreal Tournament not found.\n\nPlease click OK to select the main "
+                  "directory..\n(example - E:\\Games\\UT2003)Tessvane",
+                  "folder:Choose the root UT folder:",
+                  "message:You MUST select the root UT folder..Tessvane",
+                  "folder:Choose the root UT folder:",
+                  "message:You MUST select the root UT folder..Tessvane",
+                  "folder:Choose the root UT folder:"}));
     EXPECT_EQ(store.value(kGameKey, "Folder")->data, fx.game + std::string(1, '\0'));
 }
 
@@ -99,12 +104,29 @@ TEST(Settings, FirstStartGivesDefaultsAndShutDownWritesEveryValue) {
     const RegKey* key = store.load().findKey(kSettingsKey);
     ASSERT_NE(key, nullptr);
     std::vector<std::string> names;
-    for (const auto& [n, v] : key->values) names.push_back(n);
-    EXPECT_EQ(names, (std::vector<std::string>{
-                         "SelectAll", "SelectOnly", "ExtAlert", "U", "UAX", "UMX", "UT2", "UTX",
-                         "USX", "UKX", "UnZIPNoPreview", "AutoUpdate", "AutoClean", "MoveNorm",
-                         "MoveDir", "MoveDirText", "MoveDir2", "MoveDir2Text", "CacheDir",
-                         "BackupCache", "FirstRun"}));
+    for (const auto& [n, v] : key->values)
+        names.push_back(n);
+    EXPECT_EQ(names, (std::vector<std::string>{"SelectAll",
+                                               "SelectOnly",
+                                               "ExtAlert",
+                                               "U",
+                                               "UAX",
+                                               "UMX",
+                                               "UT2",
+                                               "UTX",
+                                               "USX",
+                                               "UKX",
+                                               "UnZIPNoPreview",
+                                               "AutoUpdate",
+                                               "AutoClean",
+                                               "MoveNorm",
+                                               "MoveDir",
+                                               "MoveDirText",
+                                               "MoveDir2",
+                                               "MoveDir2Text",
+                                               "CacheDir",
+                                               "BackupCache",
+                                               "FirstRun"}));
     EXPECT_EQ(store.value(kSettingsKey, "FirstRun")->data, std::string("0\0", 2));
     EXPECT_EQ(store.value(kSettingsKey, "AutoClean")->data, std::string("0\0", 2));
     EXPECT_EQ(store.value(kSettingsKey, "SelectAll")->data, std::string("True\0", 5));
@@ -118,7 +140,7 @@ TEST(Settings, StoredValuesAreLoadedAndBadOnesLeaveTheControl) {
     reg.WriteEntry("SelectAll", "False");
     reg.WriteEntry("SelectOnly", "True");
     reg.WriteEntry("UT2", "1");
-    reg.WriteEntry("UMX", "7");         // not a check box state
+    reg.WriteEntry("UMX", "7");          // not a check box state
     reg.WriteEntry("MoveNorm", "maybe"); // not a boolean
     reg.WriteEntry("MoveDir2", "True");
     reg.WriteEntry("MoveDir2Text", "/data/ut");

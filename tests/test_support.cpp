@@ -45,7 +45,9 @@ std::string readFile(const std::string& path) {
     return ss.str();
 }
 
-bool exists(const std::string& path) { return fs::exists(path); }
+bool exists(const std::string& path) {
+    return fs::exists(path);
+}
 
 void setModified(const std::string& path, int64_t t) {
     struct timespec times[2];
@@ -60,7 +62,8 @@ CommandResult runCommand(const std::string& command) {
     if (!p) return r;
     char buf[4096];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
     int st = ::pclose(p);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
@@ -68,7 +71,8 @@ CommandResult runCommand(const std::string& command) {
 
 std::string shellQuote(const std::string& s) {
     std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
@@ -83,8 +87,8 @@ GameFixture::GameFixture() {
     game = dir / "UT2003";
     cache = game + "/Cache";
     registry = dir / "registry.reg";
-    for (const char* sub : {"System", "Maps", "Textures", "Sounds", "Music", "StaticMeshes",
-                            "Animations", "Cache"})
+    for (const char* sub :
+         {"System", "Maps", "Textures", "Sounds", "Music", "StaticMeshes", "Animations", "Cache"})
         fs::create_directories(game + "/" + sub);
     fs::create_directories(program);
     writeFile(program + "/Tessvane.ini",
@@ -103,7 +107,8 @@ GameFixture::GameFixture() {
 
 void GameFixture::writeCacheIni(const std::vector<std::string>& lines) const {
     std::string text = "[Cache]\r\n";
-    for (const auto& l : lines) text += l + "\r\n";
+    for (const auto& l : lines)
+        text += l + "\r\n";
     writeFile(cache + "/Cache.ini", text);
 }
 
@@ -118,7 +123,8 @@ std::string GameFixture::addEntry(int n, const std::string& name) const {
 
 void GameFixture::writeNeverMove(const std::vector<std::string>& entries) const {
     std::string text;
-    for (const auto& e : entries) text += e + "\r\n";
+    for (const auto& e : entries)
+        text += e + "\r\n";
     writeFile(program + "/TessvaneDontMove.ini", text);
 }
 
@@ -129,8 +135,8 @@ void GameFixture::useEnvironment() const {
 
 } // namespace tvtest
 
-#include "run_support.h"
 #include "platform/text_io.h"
+#include "run_support.h"
 
 namespace tvtest {
 

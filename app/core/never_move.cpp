@@ -29,8 +29,10 @@ void NeverMoveList::compile() {
     m_prefix.clear();
     for (const auto& e : m_entries) {
         size_t star = e.find('*');
-        if (star == std::string::npos) m_whole.insert(toUpper(e));
-        else m_prefix[star].insert(toUpper(std::string_view(e).substr(0, star)));
+        if (star == std::string::npos)
+            m_whole.insert(toUpper(e));
+        else
+            m_prefix[star].insert(toUpper(std::string_view(e).substr(0, star)));
     }
 }
 

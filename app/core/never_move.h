@@ -26,7 +26,7 @@ public:
 private:
     void compile();
     std::vector<std::string> m_entries;
-    std::unordered_set<std::string> m_whole;                             // upper-cased
+    std::unordered_set<std::string> m_whole;                              // upper-cased
     std::unordered_map<size_t, std::unordered_set<std::string>> m_prefix; // length -> prefixes
 };
 

@@ -53,8 +53,12 @@ std::optional<bool> checkFromText(const std::string& text) {
     return std::nullopt; // not a state a check box can take
 }
 
-std::string optionText(bool value) { return value ? "True" : "False"; }
-std::string checkText(bool value) { return value ? "1" : "0"; }
+std::string optionText(bool value) {
+    return value ? "True" : "False";
+}
+std::string checkText(bool value) {
+    return value ? "1" : "0";
+}
 
 void loadSettings(clsRegistry& reg, Settings& s) {
     auto option = [&](const char* name, const char* def, auto&& apply) {

@@ -19,7 +19,8 @@ struct Db {
 UndoRecord recordAt(sqlite3_stmt* st) {
     auto text = [&](int col) {
         auto p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-        return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(st, col))) : std::string();
+        return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(st, col)))
+                 : std::string();
     };
     return {text(0), text(1), text(2)};
 }
@@ -36,7 +37,8 @@ bool createUndoDatabase(const std::string& path, std::string* error) {
     if (sqlite3_open_v2(path.c_str(), &db.handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr) != SQLITE_OK)
         return fail(db.handle, error);
-    const char* sql = "CREATE TABLE IF NOT EXISTS Undo (MoveDate TEXT, OldFName TEXT, NewFName TEXT)";
+    const char* sql =
+        "CREATE TABLE IF NOT EXISTS Undo (MoveDate TEXT, OldFName TEXT, NewFName TEXT)";
     if (sqlite3_exec(db.handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
         return fail(db.handle, error);
     return true;
@@ -56,13 +58,16 @@ bool readUndoRecords(const std::string& path, std::vector<UndoRecord>& out, std:
                            nullptr) != SQLITE_OK)
         return fail(db.handle, error);
     int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) out.push_back(recordAt(st));
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        out.push_back(recordAt(st));
     sqlite3_finalize(st);
     if (rc != SQLITE_DONE) return fail(db.handle, error);
     return true;
 }
 
-UndoLog::~UndoLog() { close(); }
+UndoLog::~UndoLog() {
+    close();
+}
 
 void UndoLog::close() {
     if (m_insert) sqlite3_finalize(m_insert);
@@ -102,9 +107,15 @@ bool UndoLog::exec(const char* sql) {
     return true;
 }
 
-bool UndoLog::begin() { return exec("BEGIN"); }
-bool UndoLog::commit() { return exec("COMMIT"); }
-void UndoLog::rollback() { exec("ROLLBACK"); }
+bool UndoLog::begin() {
+    return exec("BEGIN");
+}
+bool UndoLog::commit() {
+    return exec("COMMIT");
+}
+void UndoLog::rollback() {
+    exec("ROLLBACK");
+}
 
 static void bindText(sqlite3_stmt* st, int index, const std::string& value) {
     sqlite3_bind_text(st, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
@@ -127,15 +138,16 @@ bool UndoLog::recordsFor(const std::string& newName, std::vector<UndoRecord>& ou
     out.clear();
     if (!m_db) return false;
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(m_db,
-                           "SELECT DISTINCT MoveDate, OldFName, NewFName FROM Undo WHERE NewFName = ?",
-                           -1, &st, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(
+            m_db, "SELECT DISTINCT MoveDate, OldFName, NewFName FROM Undo WHERE NewFName = ?", -1,
+            &st, nullptr) != SQLITE_OK) {
         m_error = sqlite3_errmsg(m_db);
         return false;
     }
     bindText(st, 1, newName);
     int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) out.push_back(recordAt(st));
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        out.push_back(recordAt(st));
     sqlite3_finalize(st);
     return rc == SQLITE_DONE;
 }
@@ -155,7 +167,9 @@ bool UndoLog::removeFor(const std::string& newName) {
     return ok;
 }
 
-bool UndoLog::removeAll() { return exec("DELETE FROM Undo"); }
+bool UndoLog::removeAll() {
+    return exec("DELETE FROM Undo");
+}
 
 bool compactUndoDatabase(const std::string& from, const std::string& to, std::string* error) {
     Db db;

@@ -75,7 +75,8 @@ void DeleteTempFiles(const std::string& gameFolder, Prompter& prompter) {
     if (DIR* d = ::opendir(gameFolder.c_str())) {
         while (dirent* e = ::readdir(d)) {
             std::string n = e->d_name;
-            if (endsWithNoCase(n, ".tmp") && fileExists(joinPath(gameFolder, n))) found.push_back(n);
+            if (endsWithNoCase(n, ".tmp") && fileExists(joinPath(gameFolder, n)))
+                found.push_back(n);
         }
         ::closedir(d);
     }

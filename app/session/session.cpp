@@ -20,7 +20,8 @@
 namespace tv {
 
 Session::Session(std::string folder, RegistryStore& registry, Prompter& prompter)
-    : programFolder(std::move(folder)), m_registry(registry), m_prompter(prompter) {}
+    : programFolder(std::move(folder)), m_registry(registry), m_prompter(prompter) {
+}
 
 bool Session::checkRequiredFiles() {
     static const char* const required[][2] = {
@@ -134,14 +135,18 @@ bool Session::rescan() {
 }
 
 void Session::checkAll() {
-    for (auto& r : rows) r.ticked = true;
+    for (auto& r : rows)
+        r.ticked = true;
 }
 
 void Session::uncheckAll() {
-    for (auto& r : rows) r.ticked = false;
+    for (auto& r : rows)
+        r.ticked = false;
 }
 
-void Session::updateFoundText() { setStatusText(foundText(countTicked(rows))); }
+void Session::updateFoundText() {
+    setStatusText(foundText(countTicked(rows)));
+}
 
 void Session::chooseCacheFolder(const std::string& folder) {
     if (folder.empty()) return;
@@ -149,7 +154,9 @@ void Session::chooseCacheFolder(const std::string& folder) {
     rescan();
 }
 
-void Session::SetPurgeDays() { tv::SetPurgeDays(purgeDaysText, folders.gameIni, &m_prompter); }
+void Session::SetPurgeDays() {
+    tv::SetPurgeDays(purgeDaysText, folders.gameIni, &m_prompter);
+}
 
 // ---- reporting ----------------------------------------------------------------------
 
@@ -174,8 +181,9 @@ void Session::FixMissingExtensions(const std::string& cacheFolder) {
         return;
     }
     if (settings.extAlert)
-        m_prompter.message(r.stillMissing ? "A file extension is still missing...only maps can be fixed."
-                                          : "Auto-corrected all missing map extensions...");
+        m_prompter.message(r.stillMissing
+                               ? "A file extension is still missing...only maps can be fixed."
+                               : "Auto-corrected all missing map extensions...");
     rows.clear();
     ClearScanTable();
     ScanCache();
@@ -213,7 +221,9 @@ std::unordered_set<std::string> Session::selectedNames() const {
     return names;
 }
 
-std::string Session::undoDatabase() const { return undoDatabasePath(programFolder); }
+std::string Session::undoDatabase() const {
+    return undoDatabasePath(programFolder);
+}
 
 bool Session::runCommand(bool dryRun) {
     if (running) return false; // one run at a time
@@ -240,8 +250,10 @@ bool Session::runCommand(bool dryRun) {
         std::string error;
         bool ok = true;
         RunOptions::Mode mode = runOptions().mode;
-        if (mode == RunOptions::Mode::Dir) ok = makeFolder(settings.moveDirText, &error);
-        else if (mode == RunOptions::Mode::Dir2) ok = makeFolder(settings.moveDir2Text, &error);
+        if (mode == RunOptions::Mode::Dir)
+            ok = makeFolder(settings.moveDirText, &error);
+        else if (mode == RunOptions::Mode::Dir2)
+            ok = makeFolder(settings.moveDir2Text, &error);
         if (ok && mode == RunOptions::Mode::Dir2) {
             for (const char* sub :
                  {"Maps", "Music", "Sounds", "System", "Textures", "StaticMeshes", "Animations"}) {
@@ -322,8 +334,8 @@ bool Session::undoSelections(const std::vector<std::string>& newNames) {
     std::string cache = settings.cacheDir;
     UndoLog undo;
     if (!undo.open(undoDatabase())) {
-        m_prompter.message("The undo log " + undoDatabase() + " cannot be opened: " +
-                           undo.lastError());
+        m_prompter.message("The undo log " + undoDatabase() +
+                           " cannot be opened: " + undo.lastError());
         return false;
     }
     if (newNames.empty()) {
@@ -403,7 +415,9 @@ bool Session::purgeCache() {
     return true;
 }
 
-void Session::deleteTempFiles() { DeleteTempFiles(gameFolder, m_prompter); }
+void Session::deleteTempFiles() {
+    DeleteTempFiles(gameFolder, m_prompter);
+}
 
 // ---- the never-move list --------------------------------------------------------------
 

@@ -7,8 +7,8 @@
 #include "engine/cache_run.h"
 
 #include <functional>
-#include <unordered_set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace tv {

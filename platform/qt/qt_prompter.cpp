@@ -11,11 +11,16 @@ namespace tv {
 
 static QMessageBox::Icon qtIcon(MessageIcon icon) {
     switch (icon) {
-    case MessageIcon::Information: return QMessageBox::Information;
-    case MessageIcon::Exclamation: return QMessageBox::Warning;
-    case MessageIcon::Critical: return QMessageBox::Critical;
-    case MessageIcon::Question: return QMessageBox::Question;
-    case MessageIcon::None: break;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageIcon::Critical:
+        return QMessageBox::Critical;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -42,11 +47,13 @@ std::vector<std::string> QtPrompter::chooseFiles(const std::string& title,
     QStringList parts = toDisplay(filter).split('|');
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2)
-        filters << parts[i].section('(', 0, 0).trimmed() + " (" + parts[i + 1].replace(';', ' ') + ")";
+        filters << parts[i].section('(', 0, 0).trimmed() + " (" + parts[i + 1].replace(';', ' ') +
+                       ")";
     QString joined = filters.join(";;");
     std::vector<std::string> out;
     if (several) {
-        for (const QString& f : QFileDialog::getOpenFileNames(m_parent, toDisplay(title), {}, joined))
+        for (const QString& f :
+             QFileDialog::getOpenFileNames(m_parent, toDisplay(title), {}, joined))
             out.push_back(fromPathText(f));
     } else {
         QString f = QFileDialog::getOpenFileName(m_parent, toDisplay(title), {}, joined);

@@ -12,7 +12,9 @@ QString toDisplay(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-std::string fromPathText(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string fromPathText(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 std::string fromText8(const QString& text) {
     for (QChar c : text)

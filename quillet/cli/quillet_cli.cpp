@@ -41,7 +41,8 @@ struct Args {
     bool flag(bool dflt) {
         if (!more()) return dflt;
         std::string t = v[at++];
-        for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (char& c : t)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (t == "true" || t == "1" || t == "-1" || t == "yes") return true;
         if (t == "false" || t == "0" || t == "no") return false;
         bad = true;
@@ -49,7 +50,9 @@ struct Args {
     }
 };
 
-std::string yesNo(bool b) { return b ? "True" : "False"; }
+std::string yesNo(bool b) {
+    return b ? "True" : "False";
+}
 
 struct Member {
     const char* usage;
@@ -57,45 +60,53 @@ struct Member {
     std::function<std::string(WebParser&, Args&)> call;
 };
 
-short sh(long n) { return static_cast<short>(n); }
+short sh(long n) {
+    return static_cast<short>(n);
+}
 
 const std::map<std::string, Member>& members() {
     static const std::map<std::string, Member> table = {
-        {"OpenSite", {"URL [TimeoutSeconds=60]", false,
-                      [](WebParser& w, Args& a) {
-                          std::string url = a.text();
-                          return yesNo(w.OpenSite(url, sh(a.number(60))));
-                      }}},
-        {"OpenSearch", {"SpecialURL Keywords [OpenInBrowserWindow=False] [TimeoutSeconds=60]", false,
-                        [](WebParser& w, Args& a) {
-                            std::string url = a.text(), words = a.text();
-                            bool browser = a.flag(false);
-                            return yesNo(w.OpenSearch(url, words, browser, sh(a.number(60))));
-                        }}},
-        {"GetParagraph", {"[ParagraphNumber=1] [MinimumLength=95]", true,
-                          [](WebParser& w, Args& a) {
-                              short n = sh(a.number(1));
-                              return w.GetParagraph(n, static_cast<int>(a.number(95)));
-                          }}},
-        {"GetParagraphBefore", {"BeforeWord [WordInstance=1] [ParagraphNumber=1] [MinimumLength=95]", true,
-                                [](WebParser& w, Args& a) {
-                                    std::string word = a.text();
-                                    short i = sh(a.number(1)), n = sh(a.number(1));
-                                    return w.GetParagraphBefore(word, i, n, static_cast<int>(a.number(95)));
-                                }}},
-        {"GetParagraphAfter", {"AfterWord [WordInstance=1] [ParagraphNumber=1] [MinimumLength=95]", true,
-                               [](WebParser& w, Args& a) {
-                                   std::string word = a.text();
-                                   short i = sh(a.number(1)), n = sh(a.number(1));
-                                   return w.GetParagraphAfter(word, i, n, static_cast<int>(a.number(95)));
-                               }}},
-        {"GetTextBetweenText", {"OpenTag CloseTag [IncludeTags=False] [Instance=1] [UseHTML=False]", true,
-                                [](WebParser& w, Args& a) {
-                                    std::string o = a.text(), c = a.text();
-                                    bool inc = a.flag(false);
-                                    short inst = sh(a.number(1));
-                                    return w.GetTextBetweenText(o, c, inc, inst, a.flag(false));
-                                }}},
+        {"OpenSite",
+         {"URL [TimeoutSeconds=60]", false,
+          [](WebParser& w, Args& a) {
+              std::string url = a.text();
+              return yesNo(w.OpenSite(url, sh(a.number(60))));
+          }}},
+        {"OpenSearch",
+         {"SpecialURL Keywords [OpenInBrowserWindow=False] [TimeoutSeconds=60]", false,
+          [](WebParser& w, Args& a) {
+              std::string url = a.text(), words = a.text();
+              bool browser = a.flag(false);
+              return yesNo(w.OpenSearch(url, words, browser, sh(a.number(60))));
+          }}},
+        {"GetParagraph",
+         {"[ParagraphNumber=1] [MinimumLength=95]", true,
+          [](WebParser& w, Args& a) {
+              short n = sh(a.number(1));
+              return w.GetParagraph(n, static_cast<int>(a.number(95)));
+          }}},
+        {"GetParagraphBefore",
+         {"BeforeWord [WordInstance=1] [ParagraphNumber=1] [MinimumLength=95]", true,
+          [](WebParser& w, Args& a) {
+              std::string word = a.text();
+              short i = sh(a.number(1)), n = sh(a.number(1));
+              return w.GetParagraphBefore(word, i, n, static_cast<int>(a.number(95)));
+          }}},
+        {"GetParagraphAfter",
+         {"AfterWord [WordInstance=1] [ParagraphNumber=1] [MinimumLength=95]", true,
+          [](WebParser& w, Args& a) {
+              std::string word = a.text();
+              short i = sh(a.number(1)), n = sh(a.number(1));
+              return w.GetParagraphAfter(word, i, n, static_cast<int>(a.number(95)));
+          }}},
+        {"GetTextBetweenText",
+         {"OpenTag CloseTag [IncludeTags=False] [Instance=1] [UseHTML=False]", true,
+          [](WebParser& w, Args& a) {
+              std::string o = a.text(), c = a.text();
+              bool inc = a.flag(false);
+              short inst = sh(a.number(1));
+              return w.GetTextBetweenText(o, c, inc, inst, a.flag(false));
+          }}},
         {"PageHTML", {"", true, [](WebParser& w, Args&) { return w.PageHTML(); }}},
         {"PageText", {"", true, [](WebParser& w, Args&) { return w.PageText(); }}},
         {"PageTitle", {"", true, [](WebParser& w, Args&) { return w.PageTitle(); }}},
@@ -104,78 +115,94 @@ const std::map<std::string, Member>& members() {
         {"Domain", {"", true, [](WebParser& w, Args&) { return w.Domain(); }}},
         {"DomainCore", {"", true, [](WebParser& w, Args&) { return w.DomainCore(); }}},
         {"BrowserReady", {"", true, [](WebParser& w, Args&) { return yesNo(w.BrowserReady()); }}},
-        {"GE_RemoveText", {"Text TextToRemove", false,
-                           [](WebParser& w, Args& a) {
-                               std::string t = a.text();
-                               return w.GE_RemoveText(t, a.text());
-                           }}},
-        {"GE_RemoveTextBetween", {"Text OpenTag CloseTag [SnipTags=True]  (prints result<TAB>RemovedText)", false,
-                                  [](WebParser& w, Args& a) {
-                                      std::string t = a.text(), o = a.text(), c = a.text();
-                                      std::string removed;
-                                      std::string r = w.GE_RemoveTextBetween(t, o, c, a.flag(true), &removed);
-                                      return r + "\t" + removed;
-                                  }}},
-        {"GE_GetTextBeforeWord", {"Text Word [IncludeWord=False]", false,
-                                  [](WebParser& w, Args& a) {
-                                      std::string t = a.text(), word = a.text();
-                                      return w.GE_GetTextBeforeWord(t, word, a.flag(false));
-                                  }}},
-        {"GE_GetTextAfterWord", {"Text Word [IncludeWord=False]", false,
-                                 [](WebParser& w, Args& a) {
-                                     std::string t = a.text(), word = a.text();
-                                     return w.GE_GetTextAfterWord(t, word, a.flag(false));
-                                 }}},
-        {"GE_RemoveDates", {"Text [TypeToRemove=3] [WithinCharacters=0]", false,
-                            [](WebParser& w, Args& a) {
-                                std::string t = a.text();
-                                int type = static_cast<int>(a.number(3));
-                                return w.GE_RemoveDates(t, type, sh(a.number(0))).value_or("");
-                            }}},
-        {"GE_FullTrim", {"TrimText", false, [](WebParser& w, Args& a) { return w.GE_FullTrim(a.text()); }}},
-        {"GE_CutIntro", {"Text [WithinCharacters=15]", false,
-                         [](WebParser& w, Args& a) {
-                             std::string t = a.text();
-                             return w.GE_CutIntro(t, sh(a.number(15)));
-                         }}},
-        {"GE_Replace", {"Text FindWhat ReplaceWith", false,
-                        [](WebParser& w, Args& a) {
-                            std::string t = a.text(), f = a.text();
-                            return w.GE_Replace(t, f, a.text());
-                        }}},
-        {"GE_SimilarSubjects", {"Words1 Words2", false,
-                                [](WebParser& w, Args& a) {
-                                    std::string one = a.text();
-                                    return yesNo(w.GE_SimilarSubjects(one, a.text()));
-                                }}},
-        {"GE_GetCategory", {"Title CategoryList", false,
-                            [](WebParser& w, Args& a) {
-                                std::string t = a.text();
-                                return w.GE_GetCategory(t, a.text());
-                            }}},
-        {"GE_RemoveLines", {"Text [WithString=\" \"]", false,
-                            [](WebParser& w, Args& a) {
-                                std::string t = a.text();
-                                return w.GE_RemoveLines(t, a.optText().value_or(" "));
-                            }}},
-        {"GE_RemoveExcessSpaces", {"Text", false,
-                                   [](WebParser& w, Args& a) { return w.GE_RemoveExcessSpaces(a.text()); }}},
-        {"GE_CutToSentences", {"Text [CutToSentence=1]", false,
-                               [](WebParser& w, Args& a) {
-                                   std::string t = a.text();
-                                   return w.GE_CutToSentences(t, sh(a.number(1)));
-                               }}},
-        {"GE_ConvertCase", {"Text [ConvertType=4]", false,
-                            [](WebParser& w, Args& a) {
-                                std::string t = a.text();
-                                return w.GE_ConvertCase(t, static_cast<int>(a.number(4)));
-                            }}},
-        {"IsConnected", {"  (NetConnection)", false,
-                         [](WebParser&, Args&) { return yesNo(NetConnection().IsConnected()); }}},
-        {"DialInternet", {"[Automatic=True]  (NetConnection)", false,
-                          [](WebParser&, Args& a) { return yesNo(NetConnection().DialInternet(a.flag(true))); }}},
-        {"HangupInternet", {"  (NetConnection)", false,
-                            [](WebParser&, Args&) { return yesNo(NetConnection().HangupInternet()); }}},
+        {"GE_RemoveText",
+         {"Text TextToRemove", false,
+          [](WebParser& w, Args& a) {
+              std::string t = a.text();
+              return w.GE_RemoveText(t, a.text());
+          }}},
+        {"GE_RemoveTextBetween",
+         {"Text OpenTag CloseTag [SnipTags=True]  (prints result<TAB>RemovedText)", false,
+          [](WebParser& w, Args& a) {
+              std::string t = a.text(), o = a.text(), c = a.text();
+              std::string removed;
+              std::string r = w.GE_RemoveTextBetween(t, o, c, a.flag(true), &removed);
+              return r + "\t" + removed;
+          }}},
+        {"GE_GetTextBeforeWord",
+         {"Text Word [IncludeWord=False]", false,
+          [](WebParser& w, Args& a) {
+              std::string t = a.text(), word = a.text();
+              return w.GE_GetTextBeforeWord(t, word, a.flag(false));
+          }}},
+        {"GE_GetTextAfterWord",
+         {"Text Word [IncludeWord=False]", false,
+          [](WebParser& w, Args& a) {
+              std::string t = a.text(), word = a.text();
+              return w.GE_GetTextAfterWord(t, word, a.flag(false));
+          }}},
+        {"GE_RemoveDates",
+         {"Text [TypeToRemove=3] [WithinCharacters=0]", false,
+          [](WebParser& w, Args& a) {
+              std::string t = a.text();
+              int type = static_cast<int>(a.number(3));
+              return w.GE_RemoveDates(t, type, sh(a.number(0))).value_or("");
+          }}},
+        {"GE_FullTrim",
+         {"TrimText", false, [](WebParser& w, Args& a) { return w.GE_FullTrim(a.text()); }}},
+        {"GE_CutIntro",
+         {"Text [WithinCharacters=15]", false,
+          [](WebParser& w, Args& a) {
+              std::string t = a.text();
+              return w.GE_CutIntro(t, sh(a.number(15)));
+          }}},
+        {"GE_Replace",
+         {"Text FindWhat ReplaceWith", false,
+          [](WebParser& w, Args& a) {
+              std::string t = a.text(), f = a.text();
+              return w.GE_Replace(t, f, a.text());
+          }}},
+        {"GE_SimilarSubjects",
+         {"Words1 Words2", false,
+          [](WebParser& w, Args& a) {
+              std::string one = a.text();
+              return yesNo(w.GE_SimilarSubjects(one, a.text()));
+          }}},
+        {"GE_GetCategory",
+         {"Title CategoryList", false,
+          [](WebParser& w, Args& a) {
+              std::string t = a.text();
+              return w.GE_GetCategory(t, a.text());
+          }}},
+        {"GE_RemoveLines",
+         {"Text [WithString=\" \"]", false,
+          [](WebParser& w, Args& a) {
+              std::string t = a.text();
+              return w.GE_RemoveLines(t, a.optText().value_or(" "));
+          }}},
+        {"GE_RemoveExcessSpaces",
+         {"Text", false, [](WebParser& w, Args& a) { return w.GE_RemoveExcessSpaces(a.text()); }}},
+        {"GE_CutToSentences",
+         {"Text [CutToSentence=1]", false,
+          [](WebParser& w, Args& a) {
+              std::string t = a.text();
+              return w.GE_CutToSentences(t, sh(a.number(1)));
+          }}},
+        {"GE_ConvertCase",
+         {"Text [ConvertType=4]", false,
+          [](WebParser& w, Args& a) {
+              std::string t = a.text();
+              return w.GE_ConvertCase(t, static_cast<int>(a.number(4)));
+          }}},
+        {"IsConnected",
+         {"  (NetConnection)", false,
+          [](WebParser&, Args&) { return yesNo(NetConnection().IsConnected()); }}},
+        {"DialInternet",
+         {"[Automatic=True]  (NetConnection)", false,
+          [](WebParser&, Args& a) { return yesNo(NetConnection().DialInternet(a.flag(true))); }}},
+        {"HangupInternet",
+         {"  (NetConnection)", false,
+          [](WebParser&, Args&) { return yesNo(NetConnection().HangupInternet()); }}},
     };
     return table;
 }
@@ -188,7 +215,8 @@ std::string usage() {
          "and prints the result (booleans as True or False). Exit status 1 when the load fails.\n"
          "Rule types: 1 InvalidText, 2 RemoveText, 3 RemoveDate, 4 RemoveTextBetween,\n"
          "5 CutAtString, 6 ChangeToHeadlineCase, 7 ReplaceText.\n\nMembers:\n";
-    for (const auto& [name, m] : members()) u << "  " << name << ' ' << m.usage << '\n';
+    for (const auto& [name, m] : members())
+        u << "  " << name << ' ' << m.usage << '\n';
     return u.str();
 }
 

@@ -27,8 +27,8 @@ std::set<std::string> defaultRouteInterfaces() {
             std::istringstream fields(line);
             if (v6) {
                 std::string dest, destLen, src, srcLen, next, metric, ref, use, flags, iface;
-                fields >> dest >> destLen >> src >> srcLen >> next >> metric >> ref >> use >> flags >>
-                    iface;
+                fields >> dest >> destLen >> src >> srcLen >> next >> metric >> ref >> use >>
+                    flags >> iface;
                 if (dest == std::string(32, '0') && destLen == "00" && iface != "lo")
                     out.insert(iface);
             } else {
@@ -63,9 +63,13 @@ bool NetConnection::IsConnected() const {
     return o >= 0 ? o == 1 : machineConnected();
 }
 
-bool NetConnection::DialInternet(bool) { return IsConnected(); }
+bool NetConnection::DialInternet(bool) {
+    return IsConnected();
+}
 
-bool NetConnection::HangupInternet() { return true; }
+bool NetConnection::HangupInternet() {
+    return true;
+}
 
 void NetConnection::SetConnectionState(std::optional<bool> connected) {
     g_override = connected ? (*connected ? 1 : 0) : -1;

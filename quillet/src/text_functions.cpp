@@ -8,17 +8,21 @@
 
 namespace quillet::text {
 
-const QString kStandardTrimSet = QString(QChar(0)) + QChar(8) + QChar(9) + QChar(10) + QChar(13) +
-                                 QChar(32);
+const QString kStandardTrimSet =
+    QString(QChar(0)) + QChar(8) + QChar(9) + QChar(10) + QChar(13) + QChar(32);
 
 QString fullTrim(const QString& text, const QString& characters) {
     qsizetype b = 0, e = text.size();
-    while (b < e && characters.contains(text[b])) ++b;
-    while (e > b && characters.contains(text[e - 1])) --e;
+    while (b < e && characters.contains(text[b]))
+        ++b;
+    while (e > b && characters.contains(text[e - 1]))
+        --e;
     return text.mid(b, e - b);
 }
 
-QString trimSpaces(const QString& text) { return fullTrim(text, QStringLiteral(" ")); }
+QString trimSpaces(const QString& text) {
+    return fullTrim(text, QStringLiteral(" "));
+}
 
 bool containsText(const QString& text, const QString& part) {
     return text.contains(part, Qt::CaseInsensitive);
@@ -71,29 +75,40 @@ QString formatDate(const QDate& date, const QString& pattern) {
     qsizetype i = 0;
     auto run = [&](QChar c) {
         qsizetype n = 0;
-        while (i + n < pattern.size() && pattern[i + n] == c) ++n;
+        while (i + n < pattern.size() && pattern[i + n] == c)
+            ++n;
         return n;
     };
     while (i < pattern.size()) {
         QChar c = pattern[i];
         if (c == 'd') {
             qsizetype n = std::min<qsizetype>(run(c), 4);
-            if (n == 1) out += QString::number(date.day());
-            else if (n == 2) out += QStringLiteral("%1").arg(date.day(), 2, 10, QChar('0'));
-            else if (n == 3) out += locale.dayName(date.dayOfWeek(), QLocale::ShortFormat);
-            else out += locale.dayName(date.dayOfWeek(), QLocale::LongFormat);
+            if (n == 1)
+                out += QString::number(date.day());
+            else if (n == 2)
+                out += QStringLiteral("%1").arg(date.day(), 2, 10, QChar('0'));
+            else if (n == 3)
+                out += locale.dayName(date.dayOfWeek(), QLocale::ShortFormat);
+            else
+                out += locale.dayName(date.dayOfWeek(), QLocale::LongFormat);
             i += n;
         } else if (c == 'm') {
             qsizetype n = std::min<qsizetype>(run(c), 4);
-            if (n == 1) out += QString::number(date.month());
-            else if (n == 2) out += QStringLiteral("%1").arg(date.month(), 2, 10, QChar('0'));
-            else if (n == 3) out += locale.monthName(date.month(), QLocale::ShortFormat);
-            else out += locale.monthName(date.month(), QLocale::LongFormat);
+            if (n == 1)
+                out += QString::number(date.month());
+            else if (n == 2)
+                out += QStringLiteral("%1").arg(date.month(), 2, 10, QChar('0'));
+            else if (n == 3)
+                out += locale.monthName(date.month(), QLocale::ShortFormat);
+            else
+                out += locale.monthName(date.month(), QLocale::LongFormat);
             i += n;
         } else if (c == 'y') {
             qsizetype n = run(c);
-            if (n >= 3) out += QString::number(date.year());
-            else out += QStringLiteral("%1").arg(date.year() % 100, 2, 10, QChar('0'));
+            if (n >= 3)
+                out += QString::number(date.year());
+            else
+                out += QStringLiteral("%1").arg(date.year() % 100, 2, 10, QChar('0'));
             i += n;
         } else if (c == '/') {
             out += dateSeparator();
@@ -164,7 +179,8 @@ QStringList dateSearchTexts(const QDate& date) {
 static QString foldCase(const QString& text) {
     QString out(text.size(), Qt::Uninitialized);
     QChar* o = out.data();
-    for (QChar c : text) *o++ = c.toCaseFolded();
+    for (QChar c : text)
+        *o++ = c.toCaseFolded();
     return out;
 }
 
@@ -181,15 +197,21 @@ static bool foldCase8(const QString& text, QByteArray& out) {
     return true;
 }
 
-static QString foldNeedle(const QString& s, const QString*) { return foldCase(s); }
+static QString foldNeedle(const QString& s, const QString*) {
+    return foldCase(s);
+}
 static QByteArray foldNeedle(const QString& s, const QByteArray*) {
     QByteArray out;
     foldCase8(s, out); // the caller made sure every needle fits
     return out;
 }
 
-static uint32_t unitAt(const QString& s, qsizetype i) { return s[i].unicode(); }
-static uint32_t unitAt(const QByteArray& s, qsizetype i) { return static_cast<uchar>(s[i]); }
+static uint32_t unitAt(const QString& s, qsizetype i) {
+    return s[i].unicode();
+}
+static uint32_t unitAt(const QByteArray& s, qsizetype i) {
+    return static_cast<uchar>(s[i]);
+}
 
 // Which three-character sequences occur in a text (a bit per hashed
 // sequence: a collision only costs a needless search).
@@ -296,9 +318,11 @@ static void removeDatesFrom(QString& head, Folded& folded, const std::vector<QSt
     }
 }
 
-static void removeDatesFrom(QString& head, const std::vector<QStringList>& dates, bool closeUpEach) {
+static void removeDatesFrom(QString& head, const std::vector<QStringList>& dates,
+                            bool closeUpEach) {
     bool narrow = true;
-    for (const QStringList& d : dates) narrow = narrow && fitsIn8Bits(d);
+    for (const QStringList& d : dates)
+        narrow = narrow && fitsIn8Bits(d);
     QByteArray folded8;
     if (narrow && foldCase8(head, folded8)) {
         removeDatesFrom(head, folded8, dates, closeUpEach);
@@ -320,44 +344,71 @@ QString removeDate(const QString& text, const QDate& date, int within) {
 
 std::optional<QString> removeDates(const QString& text, int type, int within, const QDate& today) {
     switch (type) {
-    case 1: return removeDate(text, today, within);
-    case 2: return removeDate(text, today.addDays(1), within);
+    case 1:
+        return removeDate(text, today, within);
+    case 2:
+        return removeDate(text, today.addDays(1), within);
     case 3: {
         QString t = text;
         if (within > 0) {
-            for (int back = 0; back <= 6; ++back) t = removeDate(t, today.addDays(-back), within);
+            for (int back = 0; back <= 6; ++back)
+                t = removeDate(t, today.addDays(-back), within);
             return t;
         }
         // The whole text each time: folded once for all seven days.
         std::vector<QStringList> days;
-        for (int back = 0; back <= 6; ++back) days.push_back(dateSearchTexts(today.addDays(-back)));
+        for (int back = 0; back <= 6; ++back)
+            days.push_back(dateSearchTexts(today.addDays(-back)));
         removeDatesFrom(t, days, true);
         return t;
     }
-    default: return std::nullopt;
+    default:
+        return std::nullopt;
     }
 }
 
 // ---- words -----------------------------------------------------------------------------
 
-static const QString kComparisonStopList = QStringLiteral(
-    "says from that take lets will goes want some with this your come with take what come came "
-    "went in for the to at on a say of and was said by an as or be is it really now we have just "
-    "for you means can our you're where been has which its it's its' you've can't were we're "
-    "than when could not whether should have haven't does doesn't which get those there they "
-    "they're even while whilst through done such too after before may made some but are go their "
-    "them going")
-                                         .toUpper();
+static const QString kComparisonStopList =
+    QStringLiteral(
+        "says from that take lets will goes want some with this your come with take what come came "
+        "went in for the to at on a say of and was said by an as or be is it really now we have "
+        "just "
+        "for you means can our you're where been has which its it's its' you've can't were we're "
+        "than when could not whether should have haven't does doesn't which get those there they "
+        "they're even while whilst through done such too after before may made some but are go "
+        "their "
+        "them going")
+        .toUpper();
 
 static QChar soundDigit(QChar c) {
     switch (c.toUpper().unicode()) {
-    case 'B': case 'F': case 'P': case 'V': return '1';
-    case 'C': case 'G': case 'J': case 'K': case 'Q': case 'S': case 'X': case 'Z': return '2';
-    case 'D': case 'T': return '3';
-    case 'L': return '4';
-    case 'M': case 'N': return '5';
-    case 'R': return '6';
-    default: return QChar();
+    case 'B':
+    case 'F':
+    case 'P':
+    case 'V':
+        return '1';
+    case 'C':
+    case 'G':
+    case 'J':
+    case 'K':
+    case 'Q':
+    case 'S':
+    case 'X':
+    case 'Z':
+        return '2';
+    case 'D':
+    case 'T':
+        return '3';
+    case 'L':
+        return '4';
+    case 'M':
+    case 'N':
+        return '5';
+    case 'R':
+        return '6';
+    default:
+        return QChar();
     }
 }
 
@@ -381,13 +432,16 @@ static uint64_t packedSoundCode(QStringView word) {
 QString soundCode(const QString& word) {
     uint64_t c = packedSoundCode(word);
     QString out;
-    for (int i = 0; i < 4; ++i) out += QChar(char16_t((c >> (16 * i)) & 0xFFFF));
+    for (int i = 0; i < 4; ++i)
+        out += QChar(char16_t((c >> (16 * i)) & 0xFFFF));
     return out;
 }
 
 static QStringView trimSpacesView(QStringView v) {
-    while (!v.isEmpty() && v.front() == ' ') v = v.mid(1);
-    while (!v.isEmpty() && v.back() == ' ') v.chop(1);
+    while (!v.isEmpty() && v.front() == ' ')
+        v = v.mid(1);
+    while (!v.isEmpty() && v.back() == ' ')
+        v.chop(1);
     return v;
 }
 
@@ -445,9 +499,9 @@ static bool isAsciiLetter(QChar c) {
 }
 
 static const char* const kHeadlineStopList[] = {
-    "in", "from", "that", "with", "says", "for", "the", "to", "at", "on", "a", "with", "say", "of",
-    "and", "was", "said", "from", "by", "an", "your", "as", "this", "will", "or", "be", "Quillet",
-    "is", "it", "I"};
+    "in",   "from", "that", "with", "says", "for", "the",     "to",   "at", "on",
+    "a",    "with", "say",  "of",   "and",  "was", "said",    "from", "by", "an",
+    "your", "as",   "this", "will", "or",   "be",  "Quillet", "is",   "it", "I"};
 
 // Proper case on one stretch of a text, in place.
 static void properCaseRange(QString& t, qsizetype from, qsizetype to) {
@@ -460,8 +514,10 @@ static void properCaseRange(QString& t, qsizetype from, qsizetype to) {
         }
         char16_t u = c.unicode();
         if (u < 128) { // the common case, without the Unicode tables
-            if (startOfWord && u >= 'a' && u <= 'z') t[i] = QChar(char16_t(u - 32));
-            else if (!startOfWord && u >= 'A' && u <= 'Z') t[i] = QChar(char16_t(u + 32));
+            if (startOfWord && u >= 'a' && u <= 'z')
+                t[i] = QChar(char16_t(u - 32));
+            else if (!startOfWord && u >= 'A' && u <= 'Z')
+                t[i] = QChar(char16_t(u + 32));
         } else {
             t[i] = startOfWord ? c.toUpper() : c.toLower();
         }
@@ -516,7 +572,8 @@ static QString newsHeadline(const QString& text) {
         }
         if (!stop) continue;
         if (lastTaken == static_cast<qsizetype>(i) - 1 && lastWord == stop) continue;
-        for (qsizetype k = 0; k < w.size(); ++k) out[b + k] = QLatin1Char(stop[k]);
+        for (qsizetype k = 0; k < w.size(); ++k)
+            out[b + k] = QLatin1Char(stop[k]);
         lastTaken = static_cast<qsizetype>(i);
         lastWord = stop;
     }
@@ -531,11 +588,16 @@ static QString newsHeadline(const QString& text) {
 
 QString convertCase(const QString& text, int type) {
     switch (type) {
-    case 1: return properCase(text);
-    case 2: return text.toUpper();
-    case 3: return text.toLower();
-    case 4: return newsHeadline(text);
-    default: return {};
+    case 1:
+        return properCase(text);
+    case 2:
+        return text.toUpper();
+    case 3:
+        return text.toLower();
+    case 4:
+        return newsHeadline(text);
+    default:
+        return {};
     }
 }
 
@@ -563,7 +625,8 @@ QString removeTextBetween(const QString& text, const QString& openTag, const QSt
         if (removedText) *removedText = trimSpaces(text.mid(o, c + closeTag.size() - o));
         return trimSpaces(text.left(o)) + text.mid(c + closeTag.size());
     }
-    if (removedText) *removedText = trimSpaces(text.mid(o + openTag.size(), c - o - openTag.size()));
+    if (removedText)
+        *removedText = trimSpaces(text.mid(o + openTag.size(), c - o - openTag.size()));
     return trimSpaces(text.left(o + openTag.size())) + text.mid(c);
 }
 
@@ -619,7 +682,8 @@ QString removeLines(const QString& text, const QString& withString) {
         i = p + 2;
     }
     if (!with.isEmpty())
-        while (out.endsWith(with)) out.chop(with.size());
+        while (out.endsWith(with))
+            out.chop(with.size());
     return out;
 }
 
@@ -657,7 +721,8 @@ static qsizetype inStr(qsizetype start, const QString& haystack, const QString& 
 QString textBetween(const QString& source, const QString& openTag, const QString& closeTag,
                     bool includeTags, int instance) {
     qsizetype open = 0;
-    for (int pass = 1; pass <= instance; ++pass) open = inStr(open + 1, source, openTag);
+    for (int pass = 1; pass <= instance; ++pass)
+        open = inStr(open + 1, source, openTag);
     if (open == 0) return {};
     qsizetype close = inStr(open + trimSpaces(openTag).size(), source, closeTag);
     if (close == 0 || open >= close) return {};

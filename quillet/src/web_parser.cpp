@@ -32,8 +32,12 @@ const QUrl kIdlePage(QStringLiteral("about:blank"));
 // How long one document read may take before the page counts as hung.
 constexpr int kScriptTimeoutMs = 10000;
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-std::string s(const QString& q) { return q.toStdString(); }
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+std::string s(const QString& q) {
+    return q.toStdString();
+}
 
 // True when a directory search with `path` as its pattern finds a name.
 bool fileExistsPattern(const QString& path) {
@@ -56,7 +60,9 @@ struct Rule {
 struct DocumentRead {
     bool usable = false;
     QVariantMap values;
-    QString value(const char* key) const { return values.value(QString::fromLatin1(key)).toString(); }
+    QString value(const char* key) const {
+        return values.value(QString::fromLatin1(key)).toString();
+    }
 };
 
 } // namespace
@@ -144,12 +150,11 @@ struct WebParser::Impl {
             QEventLoop* loop = nullptr;
         };
         auto state = std::make_shared<State>();
-        page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                            [state](const QVariant& v) {
-                                state->value = v;
-                                state->done = true;
-                                if (state->loop) state->loop->quit();
-                            });
+        page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [state](const QVariant& v) {
+            state->value = v;
+            state->done = true;
+            if (state->loop) state->loop->quit();
+        });
         if (!state->done) {
             QEventLoop loop;
             state->loop = &loop;
@@ -165,7 +170,8 @@ struct WebParser::Impl {
     // of the document `d`.
     static DocumentRead read(QWebEnginePage* page,
                              std::initializer_list<std::pair<const char*, const char*>> fields) {
-        QString script = QStringLiteral("(function(){try{var d=document;var r={t:d.title,u:d.URL};");
+        QString script =
+            QStringLiteral("(function(){try{var d=document;var r={t:d.title,u:d.URL};");
         for (const auto& [key, expr] : fields)
             script += QStringLiteral("try{r['%1']=(%2);}catch(e){r['%1']='';}")
                           .arg(QLatin1String(key), QLatin1String(expr));
@@ -217,8 +223,9 @@ struct WebParser::Impl {
 
     bool LoadPage(const QString& address, const QString& timeout, int attempts) {
         if (attempts < 1) attempts = 1;
-        QUrl url = fileExistsPattern(address) ? QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath())
-                                              : QUrl::fromUserInput(address);
+        QUrl url = fileExistsPattern(address)
+                       ? QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath())
+                       : QUrl::fromUserInput(address);
         for (int attempt = 0; attempt < attempts; ++attempt) {
             qint64 deadline = QDateTime::currentMSecsSinceEpoch() +
                               static_cast<qint64>(timeout.toDouble() / attempts * 1000.0);
@@ -276,16 +283,20 @@ struct WebParser::Impl {
                 text = removeDates(text, PastWeek, 0, QDate::currentDate()).value_or(text);
                 break;
             case RemoveTextBetween:
-                if (r.extra1 && r.extra2) text = removeTextBetween(text, *r.extra1, *r.extra2, true, nullptr);
+                if (r.extra1 && r.extra2)
+                    text = removeTextBetween(text, *r.extra1, *r.extra2, true, nullptr);
                 break;
             case CutAtString:
                 if (r.extra1) text = textBeforeWord(text, *r.extra1, false);
                 break;
-            case ChangeToHeadlineCase: text = convertCase(text, NewsHeadline); break;
+            case ChangeToHeadlineCase:
+                text = convertCase(text, NewsHeadline);
+                break;
             case ReplaceText:
                 if (r.extra1) text = replaceText(text, *r.extra1, r.extra2.value_or(QString()));
                 break;
-            default: break;
+            default:
+                break;
             }
         }
         return text;
@@ -309,7 +320,8 @@ struct WebParser::Impl {
         QString h = fullTrim(r.value("html"));
         QString x = r.value("head");
         QString out = QStringLiteral("<HTML>\r\n");
-        if (!x.isEmpty()) out += QStringLiteral("<HEAD>\r\n") + x + QStringLiteral("\r\n</HEAD>\r\n");
+        if (!x.isEmpty())
+            out += QStringLiteral("<HEAD>\r\n") + x + QStringLiteral("\r\n</HEAD>\r\n");
         return out + h + QStringLiteral("\r\n</HTML>");
     }
 
@@ -340,7 +352,9 @@ struct WebParser::Impl {
     }
 };
 
-WebParser::WebParser() : d(std::make_unique<Impl>()) { d->q = this; }
+WebParser::WebParser() : d(std::make_unique<Impl>()) {
+    d->q = this;
+}
 WebParser::~WebParser() = default;
 
 bool WebParser::OpenSite(const std::string& URL, short TimeoutSeconds, bool) {
@@ -385,9 +399,10 @@ std::string WebParser::GetParagraphAfter(const std::string& AfterWord, short Wor
 
 std::string WebParser::GetTextBetweenText(const std::string& OpenTag, const std::string& CloseTag,
                                           bool IncludeTags, short Instance, bool UseHTML) {
-    DocumentRead r = UseHTML ? d->readCurrent({{"html", "d.body.outerHTML"},
-                                               {"head", "d.getElementsByTagName('HEAD')[0].innerHTML"}})
-                             : d->readCurrent({{"text", "d.body.outerText"}});
+    DocumentRead r = UseHTML
+                         ? d->readCurrent({{"html", "d.body.outerHTML"},
+                                           {"head", "d.getElementsByTagName('HEAD')[0].innerHTML"}})
+                         : d->readCurrent({{"text", "d.body.outerText"}});
     if (!r.usable) return {};
     QString source = UseHTML ? Impl::pageHtml(r) : Impl::pageText(r);
     return s(textBetween(source, q(OpenTag), q(CloseTag), IncludeTags, Instance));
@@ -441,7 +456,8 @@ std::string WebParser::PageLastUpdated() {
     int month = parts.size() >= 3 ? parts[0].toInt() - 1 : -1;
     if (month >= 0 && month <= 11) {
         static const char* const months = "JanFebMarAprMayJunJulAugSepOctNovDec";
-        QString text = QString::fromLatin1(months + month * 3, 3) + ' ' + parts[1] + ", " + parts[2];
+        QString text =
+            QString::fromLatin1(months + month * 3, 3) + ' ' + parts[1] + ", " + parts[2];
         QDate date = QDate::fromString(text, QStringLiteral("MMM d, yyyy"));
         if (!date.isValid()) date = QDate::fromString(text, QStringLiteral("MMM dd, yyyy"));
         if (date.isValid()) converted = QLocale::system().toString(date, QLocale::LongFormat);
@@ -452,15 +468,23 @@ std::string WebParser::PageLastUpdated() {
 
 void WebParser::RulesAdd(RuleType Rule, const std::string& Domain,
                          std::optional<std::string> Extra1, std::optional<std::string> Extra2) {
-    struct Rule r{q(Domain), Rule, std::nullopt, std::nullopt};
+    struct Rule r {
+        q(Domain), Rule, std::nullopt, std::nullopt
+    };
     if (Extra1) r.extra1 = q(*Extra1);
     if (Extra2) r.extra2 = q(*Extra2);
     d->rules.push_back(std::move(r));
 }
 
-void WebParser::RulesClear() { d->rules.clear(); }
-void WebParser::RulesSkip(bool skip) { d->rulesSkip = skip; }
-bool WebParser::RulesSkip() const { return d->rulesSkip; }
+void WebParser::RulesClear() {
+    d->rules.clear();
+}
+void WebParser::RulesSkip(bool skip) {
+    d->rulesSkip = skip;
+}
+bool WebParser::RulesSkip() const {
+    return d->rulesSkip;
+}
 
 std::string WebParser::GE_RemoveText(const std::string& Text, const std::string& TextToRemove) {
     return s(removeText(q(Text), q(TextToRemove)));
@@ -493,7 +517,9 @@ std::optional<std::string> WebParser::GE_RemoveDates(const std::string& Text, in
     return s(*r);
 }
 
-std::string WebParser::GE_FullTrim(const std::string& TrimText) { return s(fullTrim(q(TrimText))); }
+std::string WebParser::GE_FullTrim(const std::string& TrimText) {
+    return s(fullTrim(q(TrimText)));
+}
 
 std::string WebParser::GE_CutIntro(const std::string& Text, short WithinCharacters) {
     return s(cutIntro(q(Text), WithinCharacters));

@@ -86,8 +86,7 @@ public:
     std::string GE_GetTextAfterWord(const std::string& Text, const std::string& Word,
                                     bool IncludeWord = false);
     // Removes a day's date, written in any of 47 forms; nothing for an unknown type.
-    std::optional<std::string> GE_RemoveDates(const std::string& Text,
-                                              int TypeToRemove = PastWeek,
+    std::optional<std::string> GE_RemoveDates(const std::string& Text, int TypeToRemove = PastWeek,
                                               short WithinCharacters = 0);
     // "Performs a full 'trim' on the passed piece of text, removing all
     // invisible 'white spaces', such as line feeds and other characters."
@@ -119,7 +118,8 @@ public:
     bool BrowserReady();
 
     // "Returns the current progress of the OpenSite, OpenSearch or FormSubmit functions."
-    std::function<void(short ProgressValue, short ProgressMax, const std::string& ProgressPercentage)>
+    std::function<void(short ProgressValue, short ProgressMax,
+                       const std::string& ProgressPercentage)>
         ProgressChange;
 
 private:
