@@ -79,6 +79,12 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
     bool undoOpen = real && undo && undo->isOpen() && undo->begin();
     if (real && undo && !undoOpen) result.undoError = undo->lastError();
     FolderIndex cacheFiles(cache);
+    // The folder as it was read; a file that an earlier line of this run
+    // moved away is no longer there.
+    auto stillThere = [&](const std::string& name) {
+        auto f = cacheFiles.find(name);
+        return f && fileExists(joinPath(cache, *f));
+    };
     std::vector<std::string> kept;
     kept.reserve(lines->size());
     for (const auto& line : *lines) {
@@ -94,9 +100,9 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
             status(entry->name + " does NOT have a known file extension and cannot be moved");
             log.line(entry->name + "  does NOT have a known file extension and cannot be moved");
             kept.push_back(line);
-        } else if (auto file = cacheFiles.find(entry->candidate1)
-                                   ? cacheFiles.find(entry->candidate1)
-                                   : cacheFiles.find(entry->candidate2)) {
+        } else if (auto file = stillThere(entry->candidate1) ? cacheFiles.find(entry->candidate1)
+                                                             : cacheFiles.find(entry->candidate2);
+                   file && fileExists(joinPath(cache, *file))) {
             std::string destination = destinationFor(type, entry->name, folders, options);
             std::string from = joinPath(cache, *file);
             std::string error;

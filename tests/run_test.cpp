@@ -130,6 +130,28 @@ TEST(CacheRun, RefusedDashOneFileIsReportedUnderItsOwnName) {
     EXPECT_EQ(s.logLines()[2], ident(1) + ".uxx {Busy.utx} was not moved.");
 }
 
+TEST(CacheRun, ALineRepeatedAfterItsFileMovedIsNotFound) {
+    SessionFixture s;
+    std::string line = s.fx.addEntry(1, "Twice.utx");
+    s.fx.writeCacheIni({line, line});
+    s.session.ScanCache();
+    s.session.rows[0].ticked = true; // both rows are duplicates: tick one by hand
+    s.session.runCommand();
+    EXPECT_TRUE(tvtest::exists(s.fx.game + "/Textures/Twice.utx"));
+    EXPECT_EQ(s.logLines()[3], ident(1) + "-1.uxx NOT FOUND in the Cache Directory");
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), "[Cache]\r\n");
+    EXPECT_EQ(s.undoRecords().size(), 1u);
+}
+
+TEST(CacheRun, MissingCacheIniDoesNothingAndSaysNothingMore) {
+    SessionFixture s;
+    s.session.ScanCache(); // says it once
+    ASSERT_TRUE(s.session.runCommand());
+    EXPECT_EQ(s.prompter.messageTexts().size(), 1u);
+    EXPECT_FALSE(tvtest::exists(s.fx.program + "/Tessvane.log"));
+    EXPECT_EQ(s.session.statusText, "Done processing files");
+}
+
 TEST(CacheRun, DestinationModes) {
     for (auto mode : {Settings::MoveMode::Dir, Settings::MoveMode::Dir2}) {
         SessionFixture s;

@@ -291,6 +291,11 @@ bool Session::runCommand(bool dryRun) {
     if (!lastRun.indexError.empty())
         m_prompter.message("Cache.ini could not be rewritten: " + lastRun.indexError);
     if (dryRun) return true;
+    if (!lastRun.cacheIniFound) {
+        // Nothing was done; the scan has already said that Cache.ini is missing.
+        setStatusText("Done processing files");
+        return true;
+    }
     setStatusText("Done processing files");
     ClearScanTable();
     setStatusText("Re-scanning files...");
