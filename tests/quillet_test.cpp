@@ -2,6 +2,7 @@
 #include <quillet/web_parser.h>
 
 #include <QApplication>
+#include <QWidget>
 #include <QLoggingCategory>
 
 #include <httplib.h>
@@ -204,6 +205,24 @@ TEST_F(WebParserTest, SearchFillsTheEncodedKeywords) {
     ASSERT_TRUE(parser.OpenSearch(server.url("/search?q=***"), "a b&c", false, 20));
     EXPECT_EQ(server.lastQuery(), "/search?q=a%20b%26c");
     EXPECT_EQ(parser.PageTitle(), "Results");
+}
+
+TEST_F(WebParserTest, BrowserWindowShowsOnlyWhenAsked) {
+    auto browserWindow = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "frmBrowser") return w;
+        return static_cast<QWidget*>(nullptr);
+    };
+    QWidget* window = browserWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(window->isVisible());
+    ASSERT_TRUE(parser.OpenSite(server.url("/page"), 20));
+    EXPECT_FALSE(window->isVisible());
+    parser.BrowserShow();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle().toStdString(), "> Quillet Browser");
+    parser.BrowserHide();
+    EXPECT_FALSE(window->isVisible());
 }
 
 int main(int argc, char** argv) {
