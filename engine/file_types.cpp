@@ -43,44 +43,10 @@ const char* typeSubfolder(FileType type) {
     return *key ? key : "System";
 }
 
-const char* typeBoxSetting(TypeBox box) {
-    switch (box) {
-    case TypeBox::U:
-        return "U";
-    case TypeBox::UAX:
-        return "UAX";
-    case TypeBox::UMX:
-        return "UMX";
-    case TypeBox::UT2:
-        return "UT2";
-    case TypeBox::UTX:
-        return "UTX";
-    case TypeBox::USX:
-        return "USX";
-    case TypeBox::UKX:
-        return "UKX";
-    }
-    return "";
-}
-
 bool typeBoxTicks(TypeBox box, std::string_view rowText) {
-    switch (box) {
-    case TypeBox::U:
-        return endsWithNoCase(rowText, "U");
-    case TypeBox::UAX:
-        return endsWithNoCase(rowText, "UAX");
-    case TypeBox::UMX:
-        return endsWithNoCase(rowText, "OGG");
-    case TypeBox::UT2:
-        return endsWithNoCase(rowText, "UT2");
-    case TypeBox::UTX:
-        return endsWithNoCase(rowText, "UTX");
-    case TypeBox::USX:
-        return endsWithNoCase(rowText, "USX");
-    case TypeBox::UKX:
-        return endsWithNoCase(rowText, "UKX");
-    }
-    return false;
+    // In the order of TypeBox; the music box ticks ogg files.
+    static const char* const suffix[] = {"U", "UAX", "OGG", "UT2", "UTX", "USX", "UKX"};
+    return endsWithNoCase(rowText, suffix[static_cast<int>(box)]);
 }
 
 } // namespace tv

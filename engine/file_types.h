@@ -35,8 +35,6 @@ const char* typeSubfolder(FileType type);
 enum class TypeBox { U, UAX, UMX, UT2, UTX, USX, UKX };
 constexpr TypeBox kTypeBoxOrder[] = {TypeBox::U,   TypeBox::UAX, TypeBox::UMX, TypeBox::UT2,
                                      TypeBox::UTX, TypeBox::USX, TypeBox::UKX};
-// The setting name of a box ("U", "UAX", ... ; "UMX" is the music box).
-const char* typeBoxSetting(TypeBox box);
 // Whether a box ticks a row with this text.
 bool typeBoxTicks(TypeBox box, std::string_view rowText);
 
