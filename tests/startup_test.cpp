@@ -101,7 +101,8 @@ TEST(Settings, FirstStartGivesDefaultsAndShutDownWritesEveryValue) {
     EXPECT_FALSE(store.keyExists(kSettingsKey));
 
     s.saveSettings();
-    const RegKey* key = store.load().findKey(kSettingsKey);
+    RegistryData data = store.load();
+    const RegKey* key = data.findKey(kSettingsKey);
     ASSERT_NE(key, nullptr);
     std::vector<std::string> names;
     for (const auto& [n, v] : key->values)
