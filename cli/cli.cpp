@@ -318,7 +318,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         (i >= args.size() ? err : out) << kUsage;
         return i >= args.size() ? 2 : 0;
     }
-    std::string name = args[i];
+    const std::string& name = args[i];
     std::vector<std::string> rest(args.begin() + static_cast<long>(i) + 1, args.end());
     if (name == "demo") {
         if (rest.size() != 1) {
