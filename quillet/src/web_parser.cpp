@@ -456,8 +456,8 @@ std::string WebParser::PageLastUpdated() {
     int month = parts.size() >= 3 ? parts[0].toInt() - 1 : -1;
     if (month >= 0 && month <= 11) {
         static const char* const months = "JanFebMarAprMayJunJulAugSepOctNovDec";
-        QString text =
-            QString::fromLatin1(months + static_cast<ptrdiff_t>(month) * 3, 3) + ' ' + parts[1] + ", " + parts[2];
+        QString text = QString::fromLatin1(months + static_cast<ptrdiff_t>(month) * 3, 3) + ' ' +
+                       parts[1] + ", " + parts[2];
         QDate date = QDate::fromString(text, QStringLiteral("MMM d, yyyy"));
         if (!date.isValid()) date = QDate::fromString(text, QStringLiteral("MMM dd, yyyy"));
         if (date.isValid()) converted = QLocale::system().toString(date, QLocale::LongFormat);
