@@ -12,7 +12,7 @@
 #include "widgets.h"
 #include "zip_tab.h"
 
-#include "app/core/undo_log.h"
+#include "store/undo_log.h"
 #include "platform/prompter.h"
 #include "platform/qt/qt_text.h"
 #include "platform/text_io.h"
@@ -372,7 +372,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::scanWithBusyWindow() {
     m_busy->showBusy();
     controlsToSettings();
-    m_session.rescan();
+    m_session.ScanCache();
     showScanResult();
     m_busy->unload();
 }
@@ -387,7 +387,7 @@ void MainWindow::rescan() {
     m_busy->showBusy();
     setStatusText("Re-scanning files...");
     controlsToSettings();
-    m_session.rescan();
+    m_session.ScanCache();
     showScanResult();
     cmdRun->setEnabled(true);
     mnuFileRun->setEnabled(true);

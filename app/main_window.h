@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/session/session.h"
+#include "session/session.h"
 
 #include <QMainWindow>
 

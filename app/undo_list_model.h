@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/undo_log.h"
+#include "store/undo_log.h"
 
 #include <QAbstractTableModel>
 

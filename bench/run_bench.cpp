@@ -34,7 +34,7 @@ void BM_RunOf10000(benchmark::State& state) {
         refill(s.fx);
         tv::createUndoDatabase(s.fx.program + "/empty.mdb");
         std::filesystem::rename(s.fx.program + "/empty.mdb", s.fx.program + "/tessvane.mdb");
-        s.session.rescan();
+        s.session.ScanCache();
         state.ResumeTiming();
         s.session.runCommand();
     }

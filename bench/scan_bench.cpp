@@ -3,7 +3,7 @@
 // fills the File List.
 #include "test_support.h"
 
-#include "app/session/session.h"
+#include "session/session.h"
 #include "platform/recording_prompter.h"
 #include "platform/registry_store.h"
 
@@ -44,7 +44,7 @@ void BM_ScanEngine(benchmark::State& state) {
     tv::Session session(fx.program, store, prompter);
     session.gameFolder = fx.game;
     for (auto _ : state) {
-        session.rescan();
+        session.ScanCache();
         benchmark::DoNotOptimize(session.rows.data());
     }
     state.counters["rows"] = static_cast<double>(session.rows.size());

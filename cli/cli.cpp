@@ -1,6 +1,6 @@
 #include "cli.h"
 
-#include "app/session/session.h"
+#include "session/session.h"
 #include "platform/cls_registry.h"
 #include "platform/console_prompter.h"
 #include "platform/program_folder.h"
@@ -163,7 +163,7 @@ int cmdScan(Command& c) {
     if (!c.start()) return c.status;
     if (!takeSelection(c)) return c.status;
     if (!c.rest.empty()) return unexpected(c.rest[0], c.err);
-    bool found = c.session.rescan();
+    bool found = c.session.ScanCache();
     for (const auto& r : c.session.rows)
         c.out << (r.ticked ? '1' : '0') << '\t' << r.text << '\t' << r.date << '\t'
               << (r.neverMove ? "True" : "") << '\n';
@@ -197,7 +197,7 @@ int cmdRun(Command& c) {
         else
             return unexpected(a, c.err);
     }
-    if (!c.session.rescan()) return 1;
+    if (!c.session.ScanCache()) return 1;
     if (!only.empty()) {
         for (auto& r : c.session.rows)
             r.ticked = std::find(only.begin(), only.end(), r.text) != only.end();

@@ -1,7 +1,7 @@
 #include "cache_index.h"
 
-#include "app/core/never_move.h"
-#include "app/core/settings.h"
+#include "store/never_move.h"
+#include "store/settings.h"
 #include "platform/dates.h"
 #include "platform/ini.h"
 #include "platform/text_io.h"
@@ -15,6 +15,7 @@ namespace tv {
 
 const char* const kMissingExtensionText = "**ERROR** Missing file extension in cache.ini ---> ";
 const char* const kErrorMark = "**ERROR**";
+const char* const kUnsafeNameText = "**ERROR** Not a plain file name in cache.ini ---> ";
 
 std::string CacheFolders::folderFor(FileType type) const {
     switch (type) {
@@ -124,7 +125,9 @@ bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& f
         auto e = parseCacheLine(line, folders.cacheExt);
         if (!e) continue;
         FileRow row;
-        if (e->missingExtension) {
+        if (!isPlainFileName(e->name)) {
+            row.text = kUnsafeNameText + e->name;
+        } else if (e->missingExtension) {
             row.text = kMissingExtensionText + e->name;
             missing = true;
         } else {

@@ -50,6 +50,9 @@ std::optional<CacheEntry> parseCacheLine(std::string_view line, std::string_view
 
 extern const char* const kMissingExtensionText;
 extern const char* const kErrorMark;
+// A recorded name that is no plain file name (empty, ".", "..", or holding a
+// separator or NUL) is never moved: the File List shows this text before it.
+extern const char* const kUnsafeNameText;
 
 // A row of the File List.
 struct FileRow {

@@ -1,33 +1,95 @@
 #include "cache_run.h"
 
-#include "app/core/undo_log.h"
-#include "platform/dates.h"
+#include "platform/crash_point.h"
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
+#include "store/undo_log.h"
 
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <unistd.h>
 
 namespace tv {
 
 namespace {
 
-// The run log, written line by line as the run goes.
+// Records committed ahead of their moves: small enough that a failed batch
+// costs little, large enough that the commits cost little.
+constexpr size_t kBatchMoves = 256;
+
+// The run log, replaced at the start of the run and written line by line:
+// each line is in the file (not in a buffer) before the run goes on.
 class RunLog {
 public:
-    explicit RunLog(const std::string& path, bool enabled) {
-        if (enabled) m_file = std::fopen(path.c_str(), "wb");
+    RunLog(const std::string& path, bool enabled) : m_path(path) {
+        if (enabled) m_fd = createReplacing(path, &m_error);
     }
     ~RunLog() {
-        if (m_file) std::fclose(m_file);
+        if (m_fd >= 0) ::close(m_fd);
     }
+    RunLog(const RunLog&) = delete;
+    RunLog& operator=(const RunLog&) = delete;
+
+    bool created() const { return m_fd >= 0; }
+    const std::string& error() const { return m_error; }
     void line(const std::string& text) {
-        if (!m_file) return;
-        std::fwrite(text.data(), 1, text.size(), m_file);
-        std::fwrite("\r\n", 1, 2, m_file);
+        if (m_fd < 0) return;
+        std::string data = text + "\r\n";
+        std::string_view rest = data;
+        while (!rest.empty()) {
+            ssize_t n = ::write(m_fd, rest.data(), rest.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                if (m_error.empty()) m_error = "Cannot write " + m_path + ": " + std::strerror(errno);
+                return;
+            }
+            rest.remove_prefix(static_cast<size_t>(n));
+        }
+    }
+    // Flushes the log to the disk; false when a line could not be written.
+    bool finish() {
+        if (m_fd >= 0 && ::fsync(m_fd) != 0 && m_error.empty())
+            m_error = "Cannot write " + m_path + ": " + std::strerror(errno);
+        return m_error.empty();
     }
 
 private:
-    FILE* m_file = nullptr;
+    std::string m_path;
+    int m_fd = -1;
+    std::string m_error;
+};
+
+// What the run does with one line of Cache.ini, worked out before any file
+// is touched.
+struct LinePlan {
+    enum class Kind { Keep, Drop, Unsafe, Unknown, NotFound, Existing, Move };
+    Kind kind = Kind::Keep;
+    std::string name;
+    std::string cacheFile;   // the file in the cache folder (Move, Existing)
+    std::string destination; // Move, Existing
+    int64_t rowid = 0;       // the committed undo record (Move)
+};
+
+// The destination folders' names, read once and kept up to date as files
+// arrive, so that a name already there under another letter case is found.
+class DestinationIndex {
+public:
+    bool taken(const std::string& destination) {
+        return index(folderOf(destination)).find(fileNameOf(destination)).has_value();
+    }
+    void add(const std::string& destination) {
+        index(folderOf(destination)).insert(fileNameOf(destination));
+    }
+
+private:
+    FolderIndex& index(const std::string& folder) {
+        auto& slot = m_folders[folder];
+        if (!slot) slot = std::make_unique<FolderIndex>(folder);
+        return *slot;
+    }
+    std::map<std::string, std::unique_ptr<FolderIndex>> m_folders;
 };
 
 } // namespace
@@ -40,18 +102,29 @@ std::string moveLine(const std::string& cacheFile, const std::string& destinatio
     return "**OLD** " + cacheFile + "  ---->  **NEW** " + destination;
 }
 
-std::string destinationFor(FileType type, const std::string& name, const CacheFolders& folders,
-                           const RunOptions& options) {
+std::string destinationFolderFor(FileType type, const CacheFolders& folders,
+                                 const RunOptions& options) {
     if (type == FileType::Unknown) return {};
     switch (options.mode) {
     case RunOptions::Mode::Norm:
-        return joinPath(folders.folderFor(type), name);
+        return folders.folderFor(type);
     case RunOptions::Mode::Dir:
-        return joinPath(options.moveDir, name);
+        return options.moveDir;
     case RunOptions::Mode::Dir2:
-        return joinPath(joinPath(options.moveDir2, typeSubfolder(type)), name);
+        // The subfolder may exist under another letter case.
+        return findInFolder(options.moveDir2, typeSubfolder(type));
     }
     return {};
+}
+
+std::string destinationFor(FileType type, const std::string& name, const CacheFolders& folders,
+                           const RunOptions& options) {
+    std::string folder = destinationFolderFor(type, folders, options);
+    if (folder.empty()) return {};
+    auto destination = joinPlain(folder, name);
+    // Directly inside its folder, whatever the name holds.
+    if (!destination || folderOf(*destination) != folderOf(joinPath(folder, "x"))) return {};
+    return *destination;
 }
 
 RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::string>& selection,
@@ -68,69 +141,205 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
     }
     result.cacheIniFound = true;
     const bool real = !options.dryRun;
+    if (real && (!undo || !undo->inTransaction())) {
+        result.undoError = "the undo log is not open for writing";
+        return result;
+    }
     auto status = [&](const std::string& s) {
         if (sink.statusLine) sink.statusLine(s);
     };
+    auto yield = [&] {
+        if (sink.yield) sink.yield();
+    };
+
+    // What a killed run may have left: half-copied files in the destination
+    // folders and temporary files of rewritten ones.
+    if (real) {
+        removeLeftovers(cache);
+        removeLeftovers(programFolder);
+        std::unordered_set<std::string> seen;
+        for (FileType t : {FileType::Map, FileType::Texture, FileType::Music, FileType::Sound,
+                           FileType::StaticMesh, FileType::Animation, FileType::Code}) {
+            std::string folder = destinationFolderFor(t, folders, options);
+            if (seen.insert(folder).second) removeLeftovers(folder);
+        }
+    }
+
+    // Every line's outcome, decided before anything is touched.
+    std::vector<LinePlan> plan(lines->size());
+    {
+        FolderIndex cacheFiles(cache);
+        std::unordered_set<std::string> taken; // cache files an earlier line moves
+        DestinationIndex destinations;
+        for (size_t i = 0; i < lines->size(); ++i) {
+            const std::string& line = (*lines)[i];
+            LinePlan& p = plan[i];
+            auto entry = parseCacheLine(line, folders.cacheExt);
+            if (entry && !isPlainFileName(entry->name)) {
+                p.kind = LinePlan::Kind::Unsafe;
+                p.name = entry->name;
+                continue;
+            }
+            if (!entry || !selection.count(entry->name)) {
+                p.kind = line.find("[Cache]") == std::string::npos ? LinePlan::Kind::Keep
+                                                                   : LinePlan::Kind::Drop;
+                continue;
+            }
+            p.name = entry->name;
+            FileType type = fileTypeOf(entry->name);
+            if (type == FileType::Unknown) {
+                p.kind = LinePlan::Kind::Unknown;
+                continue;
+            }
+            std::optional<std::string> file;
+            for (const auto* c : {&entry->candidate1, &entry->candidate2}) {
+                file = cacheFiles.find(*c);
+                if (file && !taken.count(*file) && fileExists(joinPath(cache, *file))) break;
+                file.reset();
+            }
+            if (!file) {
+                p.kind = LinePlan::Kind::NotFound;
+                p.cacheFile = entry->candidate1;
+                continue;
+            }
+            p.cacheFile = *file;
+            p.destination = destinationFor(type, entry->name, folders, options);
+            if (p.destination.empty()) {
+                p.kind = LinePlan::Kind::Unsafe;
+            } else if (destinations.taken(p.destination)) {
+                p.kind = LinePlan::Kind::Existing;
+            } else {
+                p.kind = LinePlan::Kind::Move;
+                taken.insert(*file);
+                destinations.add(p.destination);
+            }
+        }
+    }
+
     RunLog log(runLogPath(programFolder), real);
+    if (real && !log.created()) result.failures.push_back(log.error());
     log.line("{{ Using " + cache + " as the CACHE directory }}");
     log.line("");
+    crashPoint("run log started");
 
-    const std::string today = shortDate(now());
-    bool undoOpen = real && undo && undo->isOpen() && undo->begin();
-    if (real && undo && !undoOpen) result.undoError = undo->lastError();
-    FolderIndex cacheFiles(cache);
-    // The folder as it was read; a file that an earlier line of this run
-    // moved away is no longer there.
-    auto stillThere = [&](const std::string& name) {
-        auto f = cacheFiles.find(name);
-        return f && fileExists(joinPath(cache, *f));
-    };
     std::vector<std::string> kept;
     kept.reserve(lines->size());
-    for (const auto& line : *lines) {
-        auto entry = parseCacheLine(line, folders.cacheExt);
-        bool selected = entry && selection.count(entry->name) > 0;
-        if (!selected) {
-            if (line.find("[Cache]") == std::string::npos) kept.push_back(line);
-            if (sink.yield) sink.yield();
-            continue;
+    std::vector<int64_t> notMade; // records whose move did not happen
+    bool stopped = false;         // the undo log failed: no further move
+    size_t next = 0;
+    while (next < plan.size()) {
+        // The batch: lines up to the one that holds its last move.
+        size_t end = next;
+        size_t moves = 0;
+        while (end < plan.size() && moves < kBatchMoves) {
+            if (plan[end].kind == LinePlan::Kind::Move) ++moves;
+            ++end;
         }
-        FileType type = fileTypeOf(entry->name);
-        if (type == FileType::Unknown) {
-            status(entry->name + " does NOT have a known file extension and cannot be moved");
-            log.line(entry->name + "  does NOT have a known file extension and cannot be moved");
-            kept.push_back(line);
-        } else if (auto file = stillThere(entry->candidate1) ? cacheFiles.find(entry->candidate1)
-                                                             : cacheFiles.find(entry->candidate2);
-                   file && fileExists(joinPath(cache, *file))) {
-            std::string destination = destinationFor(type, entry->name, folders, options);
-            std::string from = joinPath(cache, *file);
-            std::string error;
-            if (!real) {
-                status(moveLine(*file, destination));
-            } else if (moveNoReplace(from, destination, &error)) {
-                status(moveLine(*file, destination));
-                log.line(moveLine(*file, destination));
-                ++result.moved;
-                if (undoOpen && !undo->insert({today, from, destination}) &&
-                    result.undoError.empty())
-                    result.undoError = undo->lastError();
-            } else {
-                // The file stays in the cache, so its line stays in the index.
-                result.refused.push_back(error);
-                kept.push_back(line);
+        if (real && !stopped && (moves > 0 || !notMade.empty())) {
+            // One transaction: forget the moves that were not made, record the
+            // ones about to be made.
+            bool ok = undo->inTransaction() || undo->beginWrite();
+            for (int64_t id : notMade)
+                ok = ok && undo->removeRow(id);
+            for (size_t i = next; ok && i < end; ++i) {
+                LinePlan& p = plan[i];
+                if (p.kind != LinePlan::Kind::Move) continue;
+                p.rowid =
+                    undo->insert({options.moveDate, joinPath(cache, p.cacheFile), p.destination});
+                ok = p.rowid != 0;
             }
-        } else {
-            status(entry->candidate1 + " NOT FOUND in the Cache Directory");
-            log.line(entry->candidate1 + " NOT FOUND in the Cache Directory");
+            ok = ok && undo->commit();
+            crashPoint("undo records committed");
+            if (ok) {
+                notMade.clear();
+            } else {
+                result.undoError = undo->lastError();
+                if (undo->inTransaction()) undo->rollback();
+                stopped = true;
+            }
         }
-        if (sink.yield) sink.yield();
+        for (size_t i = next; i < end; ++i) {
+            LinePlan& p = plan[i];
+            const std::string& line = (*lines)[i];
+            switch (p.kind) {
+            case LinePlan::Kind::Keep:
+                kept.push_back(line);
+                break;
+            case LinePlan::Kind::Drop:
+                break;
+            case LinePlan::Kind::Unsafe:
+                status(p.name + " is not a plain file name and cannot be moved");
+                log.line(p.name + "  is not a plain file name and cannot be moved");
+                kept.push_back(line);
+                break;
+            case LinePlan::Kind::Unknown:
+                status(p.name + " does NOT have a known file extension and cannot be moved");
+                log.line(p.name + "  does NOT have a known file extension and cannot be moved");
+                kept.push_back(line);
+                break;
+            case LinePlan::Kind::NotFound:
+                status(p.cacheFile + " NOT FOUND in the Cache Directory");
+                log.line(p.cacheFile + " NOT FOUND in the Cache Directory");
+                break;
+            case LinePlan::Kind::Existing:
+                // The player's file stays; the package stays in the cache.
+                result.existing.push_back(p.destination);
+                kept.push_back(line);
+                break;
+            case LinePlan::Kind::Move: {
+                if (!real) {
+                    status(moveLine(p.cacheFile, p.destination));
+                    break;
+                }
+                if (stopped) {
+                    kept.push_back(line);
+                    break;
+                }
+                std::string error;
+                int code = 0;
+                if (moveNoReplace(joinPath(cache, p.cacheFile), p.destination, &error, &code)) {
+                    crashPoint("file moved");
+                    status(moveLine(p.cacheFile, p.destination));
+                    log.line(moveLine(p.cacheFile, p.destination));
+                    crashPoint("move logged");
+                    ++result.moved;
+                    break;
+                }
+                // The file stays in the cache, so its line stays in the index.
+                notMade.push_back(p.rowid);
+                kept.push_back(line);
+                if (code == EEXIST) {
+                    result.existing.push_back(p.destination);
+                } else {
+                    std::string text = "**ERROR** " + error + " (" + p.name + " stays in the cache)";
+                    status(text);
+                    log.line(text);
+                    result.failures.push_back(error);
+                }
+                break;
+            }
+            }
+            yield();
+        }
+        next = end;
     }
-    if (undoOpen && !undo->commit()) {
-        result.undoError = undo->lastError();
-        undo->rollback();
+    if (real && !stopped && !notMade.empty()) {
+        bool ok = undo->inTransaction() || undo->beginWrite();
+        for (int64_t id : notMade)
+            ok = ok && undo->removeRow(id);
+        if (!(ok && undo->commit())) {
+            // Harmless: the undo drops a record whose file is still in the cache.
+            if (undo->inTransaction()) undo->rollback();
+        }
     }
+    if (real && undo && undo->inTransaction()) undo->commit();
     if (!real) return result;
+    if (!result.undoError.empty()) {
+        std::string text = "**ERROR** The undo log cannot be written (" + result.undoError +
+                           "); the files not yet moved stay in the cache";
+        status(text);
+        log.line(text);
+    }
 
     // What is still in the cache folder, under either of its names.
     FolderIndex after(cache);
@@ -142,29 +351,45 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
         log.line(text);
         status(text);
     }
-    status(runLogPath(programFolder) + " was created.");
-    status(cache + "/CACHE.INI was renamed to CACHEBAK.INI");
-    log.line(cache + "/CACHE.INI was renamed to CACHEBAK.INI");
-    log.line("A new CACHE.INI was created in " + cache);
+
+    // The old index is kept as cachebak.ini and the new one replaces
+    // Cache.ini in one step, so the cache always has an index.
+    crashPoint("before the new index");
+    std::string bakError;
+    auto old = readFile(*cacheIni);
+    bool bakWritten = old && writeFileAtomic(findInFolder(cache, "cachebak.ini"), *old, &bakError);
+    if (!old) bakError = "Cannot read " + *cacheIni;
+    crashPoint("cachebak.ini written");
+    std::vector<std::string> fresh;
+    fresh.reserve(kept.size() + 1);
+    fresh.push_back("[Cache]");
+    fresh.insert(fresh.end(), kept.begin(), kept.end());
+    result.indexWritten = writeLinesAtomic(*cacheIni, fresh, &result.indexError);
+    crashPoint("new index written");
+
+    if (log.created()) status(runLogPath(programFolder) + " was created.");
+    if (bakWritten) {
+        status(cache + "/CACHE.INI was renamed to CACHEBAK.INI");
+        log.line(cache + "/CACHE.INI was renamed to CACHEBAK.INI");
+    } else {
+        status("**ERROR** CACHEBAK.INI could not be written: " + bakError);
+        log.line("**ERROR** CACHEBAK.INI could not be written: " + bakError);
+    }
+    if (result.indexWritten) {
+        log.line("A new CACHE.INI was created in " + cache);
+    } else {
+        log.line("**ERROR** A new CACHE.INI could not be written: " + result.indexError);
+    }
     log.line("");
     log.line("NOTE - files not being moved is due to either the file");
     log.line("       not being selected or they already exist.");
     log.line("");
+    if (!log.finish() && log.created()) result.failures.push_back(log.error());
 
-    {
-        // The old index is kept as cachebak.ini and the new one replaces
-        // Cache.ini in one step, so the cache always has an index.
-        auto old = readFile(*cacheIni);
-        std::string error;
-        if (!old || !writeFileAtomic(findInFolder(cache, "cachebak.ini"), *old, &error))
-            status("CACHEBAK.INI could not be written: " + error);
-        std::vector<std::string> fresh;
-        fresh.reserve(kept.size() + 1);
-        fresh.push_back("[Cache]");
-        fresh.insert(fresh.end(), kept.begin(), kept.end());
-        if (!writeLinesAtomic(*cacheIni, fresh, &error)) result.indexError = error;
-    }
-    status("A new CACHE.INI was created in " + cache);
+    if (result.indexWritten)
+        status("A new CACHE.INI was created in " + cache);
+    else
+        status("**ERROR** A new CACHE.INI could not be written: " + result.indexError);
     status("");
     status("** NOTE ** - files not being moved is due to either the file not being selected or "
            "they already exist.");

@@ -24,28 +24,48 @@ struct RunOptions {
     std::string moveDir;  // one folder, no subfolders
     std::string moveDir2; // another folder with the game's structure
     bool dryRun = false;  // report the moves, touch nothing
+    std::string moveDate; // the day recorded with each move
 };
 
 struct RunResult {
     bool cacheIniFound = false;
     int moved = 0;
-    std::vector<std::string> refused; // moves the file system refused, with the reason
-    std::string undoError;            // the undo log could not take the moves
-    std::string indexError;           // Cache.ini could not be rewritten
+    std::vector<std::string> existing; // kept: a file of that name is at the destination
+    std::vector<std::string> failures; // moves, log lines that could not be made, with the reason
+    std::string undoError;             // the undo log could not take the moves
+    std::string indexError;            // Cache.ini could not be rewritten
+    bool indexWritten = false;         // a new Cache.ini is in place
+    // Something the user asked for was not done (a destination that exists
+    // already is the normal outcome, not a failure).
+    bool failed() const { return !failures.empty() || !undoError.empty() || !indexError.empty(); }
 };
+
 
 // "**OLD** <cache file>  ---->  **NEW** <destination>"
 std::string moveLine(const std::string& cacheFile, const std::string& destination);
 
-// The destination of a file of this type and name, or empty for unknown types.
+// The destination of a file of this type and name: always directly inside
+// the type's destination folder. Empty for unknown types and for names that
+// are no plain file names.
 std::string destinationFor(FileType type, const std::string& name, const CacheFolders& folders,
                            const RunOptions& options);
 
+// The folder a file of this type goes to (empty for unknown types).
+std::string destinationFolderFor(FileType type, const CacheFolders& folders,
+                                 const RunOptions& options);
+
 // Moves the cache files of the Cache.ini lines whose recorded name is in
-// `selection` to their destinations, records each move that was made in the
-// undo log (in one transaction), writes the run log, keeps the old index as
-// cachebak.ini and writes the new Cache.ini with every line that stayed.
-// A move that the file system refuses keeps its line.
+// `selection` to their destinations, writes the run log, keeps the old index
+// as cachebak.ini and writes the new Cache.ini with every line that stayed.
+// A move that the file system refuses, or whose destination exists under
+// any letter case, keeps its line.
+//
+// No file is ever at its destination without its undo record: the records of
+// the next batch of moves are committed before the moves are made, and the
+// records of moves that were then not made are deleted in the next
+// transaction (the undo drops a record whose file is still in the cache).
+// `undo` must be open and in a write transaction (beginWrite) unless this is
+// a dry run; the caller holds the operation lock.
 RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::string>& selection,
                    const std::vector<ScanTableEntry>& scanTable, const RunOptions& options,
                    UndoLog* undo, const std::string& programFolder, const RunSink& sink);

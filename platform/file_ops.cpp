@@ -1,5 +1,6 @@
 #include "file_ops.h"
 
+#include "crash_point.h"
 #include "text_io.h"
 
 #include <cerrno>
@@ -23,9 +24,38 @@ void setError(std::string* error, const std::string& what, int err) {
     if (error) *error = what + ": " + std::strerror(err);
 }
 
-// Copies the bytes of `from` into a new file `to` (which must not exist) and
-// flushes it. The partial file is removed on failure.
-bool copyToNew(const std::string& from, const std::string& to, int flags, std::string* error) {
+// Copies the bytes of the open file `in` to `out` and flushes them.
+bool copyBytes(int in, int out, int& err) {
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            err = errno;
+            return false;
+        }
+        if (n == 0) break;
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = ::write(out, buf + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) {
+                err = errno;
+                return false;
+            }
+            done += w;
+        }
+    }
+    if (::fsync(out) != 0) {
+        err = errno;
+        return false;
+    }
+    return true;
+}
+
+// Copies `from` into a new temporary file in `folder`; its path goes to
+// `tmp`. Nothing is left behind on failure.
+bool copyToTemporary(const std::string& from, const std::string& folder, std::string& tmp,
+                     std::string* error) {
     int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         setError(error, "Cannot read " + from, errno);
@@ -33,91 +63,85 @@ bool copyToNew(const std::string& from, const std::string& to, int flags, std::s
     }
     struct stat st {};
     ::fstat(in, &st);
-    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, st.st_mode & 0777);
+    int out = createTemporaryIn(folder, "tvpart", tmp);
     if (out < 0) {
-        setError(error, "Cannot create " + to, errno);
+        setError(error, "Cannot create a file in " + folder, errno);
         ::close(in);
         return false;
     }
-    char buf[1 << 16];
-    bool ok = true;
+    ::fchmod(out, st.st_mode & 0777);
     int err = 0;
-    for (;;) {
-        ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ok = false;
-            err = errno;
-            break;
-        }
-        if (n == 0) break;
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = ::write(out, buf + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0) {
-                ok = false;
-                err = errno;
-                break;
-            }
-            done += w;
-        }
-        if (!ok) break;
-    }
-    if (ok && ::fsync(out) != 0) {
-        ok = false;
-        err = errno;
-    }
+    bool ok = copyBytes(in, out, err);
+    crashPoint("copy written");
     if (::close(out) != 0 && ok) {
         ok = false;
         err = errno;
     }
     ::close(in);
     if (!ok) {
-        ::unlink(to.c_str());
-        setError(error, "Cannot copy " + from + " to " + to, err);
+        ::unlink(tmp.c_str());
+        setError(error, "Cannot copy " + from + " to " + folder, err);
     }
     return ok;
 }
 
-} // namespace
-
-bool moveNoReplace(const std::string& from, const std::string& to, std::string* error) {
+int renameNoReplace(const std::string& from, const std::string& to) {
     if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) ==
         0)
-        return true;
+        return 0;
     int err = errno;
-    if (err == EINVAL || err == ENOSYS) {
-        // The file system cannot rename without replacing: a hard link fails
-        // on an existing destination just the same.
-        if (::link(from.c_str(), to.c_str()) == 0) {
-            if (::unlink(from.c_str()) != 0) {
-                int e = errno;
-                ::unlink(to.c_str());
-                setError(error, "Cannot move " + from, e);
-                return false;
-            }
-            return true;
-        }
-        err = errno;
+    if (err != EINVAL && err != ENOSYS) return err;
+    // The file system cannot rename without replacing: a hard link fails on
+    // an existing destination just the same.
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    if (::unlink(from.c_str()) != 0) {
+        int e = errno;
+        ::unlink(to.c_str());
+        return e;
     }
+    return 0;
+}
+
+} // namespace
+
+bool moveNoReplace(const std::string& from, const std::string& to, std::string* error,
+                   int* errorCode) {
+    if (errorCode) *errorCode = 0;
+    int err = renameNoReplace(from, to);
+    if (err == 0) return true;
     if (err == EXDEV) {
-        if (!copyToNew(from, to, O_EXCL, error)) return false;
+        std::string tmp;
+        if (!copyToTemporary(from, folderOf(to), tmp, error)) {
+            if (errorCode) *errorCode = EIO;
+            return false;
+        }
+        // The whole copy takes the real name in one step, and only if the
+        // name is still free.
+        err = renameNoReplace(tmp, to);
+        if (err != 0) {
+            ::unlink(tmp.c_str());
+            setError(error, "Cannot move " + from + " to " + to, err);
+            if (errorCode) *errorCode = err;
+            return false;
+        }
+        crashPoint("copy in place");
         if (::unlink(from.c_str()) != 0) {
             int e = errno;
             ::unlink(to.c_str());
             setError(error, "Cannot remove " + from + " after copying it", e);
+            if (errorCode) *errorCode = e;
             return false;
         }
         return true;
     }
     setError(error, "Cannot move " + from + " to " + to, err);
+    if (errorCode) *errorCode = err;
     return false;
 }
 
 bool copyReplace(const std::string& from, const std::string& to, std::string* error) {
-    std::string tmp = to + ".tvcopy";
-    ::unlink(tmp.c_str());
-    if (!copyToNew(from, tmp, O_EXCL, error)) return false;
+    std::string tmp;
+    if (!copyToTemporary(from, folderOf(to), tmp, error)) return false;
     if (::rename(tmp.c_str(), to.c_str()) != 0) {
         int e = errno;
         ::unlink(tmp.c_str());

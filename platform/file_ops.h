@@ -5,11 +5,14 @@
 namespace tv {
 
 // Moves a file without ever replacing one: fails (EEXIST) when the
-// destination exists. Across file systems the file is copied, flushed and
-// only then removed from its old place, so it is never missing from both.
-// false with `error` set when the move was not made; the source is then
-// where it was.
-bool moveNoReplace(const std::string& from, const std::string& to, std::string* error = nullptr);
+// destination exists. Across file systems the file is copied into a
+// temporary name in the destination folder, flushed, linked into place
+// without replacing and only then removed from its old place: it is never
+// missing from both, and no half-copied file carries the destination's name.
+// false with `error` set (and `errorCode` the errno) when the move was not
+// made; the source is then where it was.
+bool moveNoReplace(const std::string& from, const std::string& to, std::string* error = nullptr,
+                   int* errorCode = nullptr);
 
 // Copies a file, replacing the destination (written to a temporary file
 // first, so a failed copy leaves the old destination as it was).

@@ -1,5 +1,6 @@
 #include "text_io.h"
 
+#include "crash_point.h"
 #include "text_util.h"
 
 #include <cerrno>
@@ -7,7 +8,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +24,37 @@ std::string joinPath(std::string_view folder, std::string_view name) {
         name.remove_prefix(1);
     out += name;
     return out;
+}
+
+bool isPlainFileName(std::string_view name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    return name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
+std::optional<std::string> joinPlain(std::string_view folder, std::string_view name) {
+    if (!isPlainFileName(name)) return std::nullopt;
+    return joinPath(folder, name);
+}
+
+std::string fileNameOf(std::string_view path) {
+    size_t sep = path.rfind('/');
+    return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+}
+
+std::string folderOf(std::string_view path) {
+    size_t sep = path.rfind('/');
+    if (sep == std::string_view::npos) return ".";
+    return sep == 0 ? std::string("/") : std::string(path.substr(0, sep));
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool isSymlink(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 bool fileExists(const std::string& path) {
@@ -104,24 +135,91 @@ static void setError(std::string* error, const std::string& what, int err) {
     if (error) *error = what + ": " + std::strerror(err);
 }
 
+namespace {
+
+// Temporary files carry this mark, so that a later run can tell its own
+// leftovers from anything else in the folder.
+constexpr std::string_view kTempMark = ".tvtmp-";
+constexpr size_t kTempRandom = 6; // mkstemp's XXXXXX
+
+void syncFolder(const std::string& folder) {
+    int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+} // namespace
+
+int createTemporaryIn(const std::string& folder, std::string_view stem, std::string& tmpPath) {
+    std::string name;
+    name.reserve(stem.size() + kTempMark.size() + kTempRandom + 1);
+    name += '.';
+    name += stem;
+    name += kTempMark;
+    name.append(kTempRandom, 'X');
+    tmpPath = joinPath(folder.empty() ? std::string(".") : folder, name);
+    return ::mkostemp(tmpPath.data(), O_CLOEXEC);
+}
+
+int removeLeftovers(const std::string& folder) {
+    int removed = 0;
+    DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!d) return 0;
+    std::vector<std::string> found;
+    while (dirent* e = ::readdir(d)) {
+        std::string_view n = e->d_name;
+        if (n.size() < 1 + kTempMark.size() + kTempRandom || n.front() != '.') continue;
+        if (n.substr(n.size() - kTempRandom - kTempMark.size(), kTempMark.size()) != kTempMark)
+            continue;
+        found.emplace_back(n);
+    }
+    ::closedir(d);
+    for (const auto& n : found) {
+        std::string path = joinPath(folder, n);
+        if (isRegularFile(path) && ::unlink(path.c_str()) == 0) ++removed;
+    }
+    return removed;
+}
+
+int createReplacing(const std::string& path, std::string* error) {
+    std::string folder = folderOf(path);
+    std::string tmp;
+    int fd = createTemporaryIn(folder, fileNameOf(path), tmp);
+    if (fd < 0) {
+        setError(error, "Cannot write " + path, errno);
+        return -1;
+    }
+    ::fchmod(fd, 0644);
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        int err = errno;
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        setError(error, "Cannot replace " + path, err);
+        return -1;
+    }
+    return fd;
+}
+
 bool writeFileAtomic(const std::string& path, std::string_view content, std::string* error) {
-    fs::path target(path);
-    std::string folder = target.parent_path().string();
-    if (folder.empty()) folder = ".";
-    static std::mt19937_64 rng{std::random_device{}()};
-    std::string tmp = joinPath(folder, "." + target.filename().string() + ".tmp" +
-                                           std::to_string(rng() % 1000000000ULL));
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    std::string folder = folderOf(path);
+    std::string tmp;
+    int fd = createTemporaryIn(folder, fileNameOf(path), tmp);
     if (fd < 0) {
         setError(error, "Cannot write " + path, errno);
         return false;
     }
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) {
+    // The permissions of a regular file that is replaced; a link's target is
+    // none of our business.
+    if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
         ::fchmod(fd, old.st_mode & 07777);
         if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
             // Only root may hand a file to another owner; the permissions still hold.
         }
+    } else {
+        ::fchmod(fd, 0644);
     }
     if (!writeAll(fd, content) || ::fsync(fd) != 0) {
         int err = errno;
@@ -136,6 +234,7 @@ bool writeFileAtomic(const std::string& path, std::string_view content, std::str
         setError(error, "Cannot write " + path, err);
         return false;
     }
+    crashPoint("temporary file written");
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
@@ -143,11 +242,7 @@ bool writeFileAtomic(const std::string& path, std::string_view content, std::str
         return false;
     }
     // Make the rename itself durable.
-    int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
+    syncFolder(folder);
     return true;
 }
 
@@ -165,15 +260,28 @@ bool writeLinesAtomic(const std::string& path, const std::vector<std::string>& l
     return writeFileAtomic(path, content, error);
 }
 
-bool appendLineCrLf(const std::string& path, std::string_view line, std::string* error) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+bool appendLinesCrLf(const std::string& path, const std::vector<std::string>& lines,
+                     std::string* error) {
+    std::string data;
+    for (const auto& l : lines) {
+        data += l;
+        data += "\r\n";
+    }
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0 && errno == ELOOP) {
+        // A link: its text and the new lines become a file of our own.
+        auto old = readFile(path);
+        if (!old) {
+            setError(error, "Cannot read " + path, errno);
+            return false;
+        }
+        return writeFileAtomic(path, *old + data, error);
+    }
     if (fd < 0) {
         setError(error, "Cannot open " + path, errno);
         return false;
     }
-    std::string data(line);
-    data += "\r\n";
-    bool ok = writeAll(fd, data);
+    bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
     int err = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -181,6 +289,10 @@ bool appendLineCrLf(const std::string& path, std::string_view line, std::string*
     }
     if (!ok) setError(error, "Cannot write " + path, err);
     return ok;
+}
+
+bool appendLineCrLf(const std::string& path, std::string_view line, std::string* error) {
+    return appendLinesCrLf(path, {std::string(line)}, error);
 }
 
 std::optional<std::string> lookupInFolder(std::string_view folder, std::string_view name) {
@@ -218,6 +330,13 @@ FolderIndex::FolderIndex(const std::string& folder) : m_folder(folder) {
     m_exact.reserve(m_names.size());
     for (const auto& n : m_names)
         m_exact.insert(n);
+}
+
+void FolderIndex::insert(std::string_view name) {
+    if (m_exact.count(name)) return;
+    m_names.emplace_back(name);
+    m_exact.insert(m_names.back());
+    if (m_foldedBuilt) m_folded.try_emplace(toUpper(name), m_names.back());
 }
 
 std::optional<std::string> FolderIndex::find(std::string_view name) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,7 +16,20 @@ namespace tv {
 // Joins a folder and a name with one separator.
 std::string joinPath(std::string_view folder, std::string_view name);
 
+// A name that stays in the folder it is joined to: not empty, not "." or
+// "..", and without "/", "\\" or NUL. Names read from the game's files, the
+// undo log or an archive are checked with it before they become paths.
+bool isPlainFileName(std::string_view name);
+// folder/name when `name` is a plain file name, else nullopt.
+std::optional<std::string> joinPlain(std::string_view folder, std::string_view name);
+// The last component of a path.
+std::string fileNameOf(std::string_view path);
+// The path without its last component (and the separator before it).
+std::string folderOf(std::string_view path);
+
 bool fileExists(const std::string& path);   // a regular file (or a link to one)
+bool isRegularFile(const std::string& path); // a regular file itself, not a link
+bool isSymlink(const std::string& path);
 bool folderExists(const std::string& path); // a directory
 std::optional<int64_t> fileSize(const std::string& path);
 // Last-modified time in seconds since the epoch.
@@ -30,14 +44,33 @@ std::optional<std::vector<std::string>> readLines(const std::string& path);
 
 // Writes content to a temporary file in the same folder, flushes it and renames
 // it over `path`. The new file keeps the permissions (and, where allowed, the
-// owner) of the file it replaces. On failure the old file is untouched and
-// `error` (when given) says why.
+// owner) of the file it replaces; a symbolic link at `path` is replaced, never
+// written through. On failure the old file is untouched and `error` (when
+// given) says why. A temporary file left by a killed program is removed by
+// removeLeftovers().
 bool writeFileAtomic(const std::string& path, std::string_view content,
                      std::string* error = nullptr);
 // Each line followed by CR LF, written atomically.
 bool writeLinesAtomic(const std::string& path, const std::vector<std::string>& lines,
                       std::string* error = nullptr);
+// Appends each line followed by CR LF, flushed to the disk before it returns.
+// A symbolic link at `path` is replaced by a file with its text and the new
+// lines, never written through.
+bool appendLinesCrLf(const std::string& path, const std::vector<std::string>& lines,
+                     std::string* error = nullptr);
 bool appendLineCrLf(const std::string& path, std::string_view line, std::string* error = nullptr);
+
+// A new file for writing that replaces `path` at once: made under a temporary
+// name, flushed, then renamed into place, so a link or hard link named `path`
+// is never written through. The descriptor is open for writing (-1 on failure).
+int createReplacing(const std::string& path, std::string* error = nullptr);
+
+// A temporary file in `folder` that removeLeftovers() recognises; its path
+// goes to `tmpPath`. -1 on failure with errno set.
+int createTemporaryIn(const std::string& folder, std::string_view stem, std::string& tmpPath);
+// Removes the temporary files that a killed program may have left in `folder`
+// (regular files only); the number removed.
+int removeLeftovers(const std::string& folder);
 
 // Finds `name` in `folder`: an exact match first, else the first entry whose
 // name equals it ignoring letter case. Returns the full path of the match, or
@@ -54,11 +87,13 @@ public:
     FolderIndex& operator=(const FolderIndex&) = delete;
     // The actual name of the entry matching `name` (exact first, then ignoring case).
     std::optional<std::string> find(std::string_view name) const;
+    // A name that came into the folder after the snapshot.
+    void insert(std::string_view name);
     const std::string& folder() const { return m_folder; }
 
 private:
     std::string m_folder;
-    std::vector<std::string> m_names; // in directory order
+    std::deque<std::string> m_names; // in directory order; a deque keeps views valid
     std::unordered_set<std::string_view> m_exact;
     // Built on the first miss: most look-ups find their exact name.
     mutable std::unordered_map<std::string, std::string_view> m_folded; // upper-cased -> first name

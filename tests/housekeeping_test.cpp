@@ -1,6 +1,6 @@
 #include "run_support.h"
 
-#include "app/session/cache_purge.h"
+#include "session/cache_purge.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ TEST(Repair, AddsTheMapExtensionOncePerProgramStart) {
                             "-**ERROR** Missing file extension in cache.ini ---> SomeMod"}));
     // A later download without extension waits for the next start.
     s.fx.writeCacheIni({ident(4) + "=AS-Later"});
-    s.session.rescan();
+    s.session.ScanCache();
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"),
               "[Cache]\r\n" + ident(4) + "=AS-Later\r\n");
     EXPECT_EQ(s.prompter.messageTexts().size(), 1u);

@@ -2,8 +2,8 @@
 
 #include "test_support.h"
 
-#include "app/core/undo_log.h"
-#include "app/session/session.h"
+#include "store/undo_log.h"
+#include "session/session.h"
 #include "platform/recording_prompter.h"
 #include "platform/registry_store.h"
 

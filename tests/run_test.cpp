@@ -117,7 +117,8 @@ TEST(CacheRun, ExistingDestinationIsNeverReplacedAndTheLineStays) {
     EXPECT_EQ(log[2], ident(1) + ".uxx {DM-Taken.ut2} was not moved.");
     for (const auto& l : log)
         EXPECT_EQ(l.find("**OLD**"), std::string::npos);
-    EXPECT_EQ(s.session.lastRun.refused.size(), 1u);
+    EXPECT_EQ(s.session.lastRun.existing.size(), 1u);
+    EXPECT_FALSE(s.session.lastFailed);
 }
 
 TEST(CacheRun, RefusedDashOneFileIsReportedUnderItsOwnName) {

@@ -1,7 +1,7 @@
 #include "test_support.h"
 
-#include "app/core/never_move.h"
-#include "app/session/session.h"
+#include "store/never_move.h"
+#include "session/session.h"
 #include "engine/cache_index.h"
 #include "platform/ini.h"
 #include "platform/recording_prompter.h"
@@ -100,7 +100,7 @@ TEST(Scan, StatusTextSingularForOnePluralForTwo) {
     s.session.ScanCache();
     EXPECT_EQ(s.session.statusText, "Found 1 file to process");
     s.fx.writeCacheIni({s.fx.addEntry(1, "A.utx"), s.fx.addEntry(2, "B.utx")});
-    s.session.rescan();
+    s.session.ScanCache();
     EXPECT_EQ(s.session.statusText, "Found 2 files to process");
 }
 
@@ -176,7 +176,7 @@ TEST(Scan, SelectOnlyTicksByTheChosenBoxes) {
     EXPECT_EQ(s.rows(), (std::vector<std::string>{"+Song.ogg", "-Song.umx", "-Words.int",
                                                   "-Replay.dem", "-Map.ut2", "-Mod.u"}));
     s.selectOnly({&Settings::UMX, &Settings::UT2, &Settings::U});
-    s.session.rescan();
+    s.session.ScanCache();
     EXPECT_EQ(s.rows(), (std::vector<std::string>{"+Song.ogg", "-Song.umx", "-Words.int",
                                                   "-Replay.dem", "+Map.ut2", "+Mod.u"}));
 }
@@ -200,7 +200,7 @@ TEST(Scan, PurgeSettingOf30OrLessBecomes360) {
     std::string ini = s.fx.game + "/System/UT2003.ini";
     auto purgeAfterScan = [&](const std::string& stored) {
         tvtest::writeFile(ini, "[Core.System]\r\nPurgeCacheDays=" + stored + "\r\n");
-        s.session.rescan();
+        s.session.ScanCache();
         return std::make_pair(s.session.purgeDaysText,
                               INIGetSettingString("Core.System", "PurgeCacheDays", ini, ""));
     };
@@ -209,7 +209,7 @@ TEST(Scan, PurgeSettingOf30OrLessBecomes360) {
     EXPECT_EQ(purgeAfterScan("abc"), std::make_pair(std::string("360"), std::string("360")));
     EXPECT_EQ(purgeAfterScan(""), std::make_pair(std::string("360"), std::string("360")));
     tvtest::writeFile(ini, "[Other]\r\nX=1\r\n");
-    s.session.rescan();
+    s.session.ScanCache();
     EXPECT_EQ(INIGetSettingString("Core.System", "PurgeCacheDays", ini, ""), "360");
     EXPECT_EQ(INIGetSettingString("Other", "X", ini, ""), "1");
 }

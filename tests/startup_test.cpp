@@ -1,7 +1,7 @@
 #include "test_support.h"
 
-#include "app/core/settings.h"
-#include "app/session/session.h"
+#include "store/settings.h"
+#include "session/session.h"
 #include "platform/cls_registry.h"
 #include "platform/recording_prompter.h"
 #include "platform/registry_store.h"

@@ -1,6 +1,6 @@
 #include "test_support.h"
 
-#include "app/core/undo_log.h"
+#include "store/undo_log.h"
 #include "platform/registry_store.h"
 
 #include <cstdio>

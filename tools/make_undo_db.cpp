@@ -1,5 +1,5 @@
 // Build helper: creates the empty undo log that ships with the program.
-#include "app/core/undo_log.h"
+#include "store/undo_log.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -8,6 +8,10 @@ namespace tv {
 
 namespace {
 
+// Long enough to outlast another program's commit, short enough that a run
+// blocked by a writer that does not finish says so at once.
+constexpr int kBusyTimeoutMs = 1000;
+
 struct Db {
     sqlite3* handle = nullptr;
     ~Db() {
@@ -22,7 +26,7 @@ UndoRecord recordAt(sqlite3_stmt* st) {
         return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(st, col)))
                  : std::string();
     };
-    return {text(0), text(1), text(2)};
+    return {text(0), text(1), text(2), 0};
 }
 
 bool fail(sqlite3* db, std::string* error) {
@@ -51,8 +55,9 @@ bool readUndoRecords(const std::string& path, std::vector<UndoRecord>& out, std:
         return false;
     }
     Db db;
-    if (sqlite3_open_v2(path.c_str(), &db.handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(path.c_str(), &db.handle, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
         return fail(db.handle, error);
+    sqlite3_busy_timeout(db.handle, kBusyTimeoutMs);
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db.handle, "SELECT MoveDate, OldFName, NewFName FROM Undo", -1, &st,
                            nullptr) != SQLITE_OK)
@@ -72,6 +77,8 @@ UndoLog::~UndoLog() {
 void UndoLog::close() {
     if (m_insert) sqlite3_finalize(m_insert);
     m_insert = nullptr;
+    if (m_removeRow) sqlite3_finalize(m_removeRow);
+    m_removeRow = nullptr;
     if (m_db) sqlite3_close(m_db);
     m_db = nullptr;
 }
@@ -88,9 +95,11 @@ bool UndoLog::open(const std::string& path) {
         close();
         return false;
     }
-    sqlite3_busy_timeout(m_db, 5000);
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
     if (sqlite3_prepare_v2(m_db, "INSERT INTO Undo (MoveDate, OldFName, NewFName) VALUES (?, ?, ?)",
-                           -1, &m_insert, nullptr) != SQLITE_OK) {
+                           -1, &m_insert, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(m_db, "DELETE FROM Undo WHERE rowid = ?", -1, &m_removeRow, nullptr) !=
+            SQLITE_OK) {
         m_error = std::string(sqlite3_errmsg(m_db)) + " (" + path + ")";
         close();
         return false;
@@ -110,8 +119,38 @@ bool UndoLog::exec(const char* sql) {
 bool UndoLog::begin() {
     return exec("BEGIN");
 }
+
+void UndoLog::setWriteError() {
+    int code = sqlite3_errcode(m_db) & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        m_error = "is in use by another program";
+    else
+        m_error = std::string("cannot be written: ") + sqlite3_errmsg(m_db);
+}
+
+bool UndoLog::beginWrite() {
+    if (!m_db) return false;
+    if (sqlite3_db_readonly(m_db, "main") == 1) {
+        m_error = "cannot be written: the file is read-only";
+        return false;
+    }
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        setWriteError();
+        return false;
+    }
+    return true;
+}
+
+bool UndoLog::inTransaction() const {
+    return m_db && sqlite3_get_autocommit(m_db) == 0;
+}
 bool UndoLog::commit() {
-    return exec("COMMIT");
+    if (!m_db) return false;
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        setWriteError();
+        return false;
+    }
+    return true;
 }
 void UndoLog::rollback() {
     exec("ROLLBACK");
@@ -121,17 +160,47 @@ static void bindText(sqlite3_stmt* st, int index, const std::string& value) {
     sqlite3_bind_text(st, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
 }
 
-bool UndoLog::insert(const UndoRecord& r) {
-    if (!m_insert) return false;
+int64_t UndoLog::insert(const UndoRecord& r) {
+    if (!m_insert) return 0;
     sqlite3_reset(m_insert);
     bindText(m_insert, 1, r.MoveDate);
     bindText(m_insert, 2, r.OldFName);
     bindText(m_insert, 3, r.NewFName);
     if (sqlite3_step(m_insert) != SQLITE_DONE) {
-        m_error = sqlite3_errmsg(m_db);
+        setWriteError();
+        return 0;
+    }
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+bool UndoLog::removeRow(int64_t rowid) {
+    if (!m_removeRow) return false;
+    sqlite3_reset(m_removeRow);
+    sqlite3_bind_int64(m_removeRow, 1, rowid);
+    if (sqlite3_step(m_removeRow) != SQLITE_DONE) {
+        setWriteError();
         return false;
     }
     return true;
+}
+
+bool UndoLog::allRecords(std::vector<UndoRecord>& out) {
+    out.clear();
+    if (!m_db) return false;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(m_db, "SELECT MoveDate, OldFName, NewFName, rowid FROM Undo", -1, &st,
+                           nullptr) != SQLITE_OK) {
+        m_error = sqlite3_errmsg(m_db);
+        return false;
+    }
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        out.push_back(recordAt(st));
+        out.back().rowid = sqlite3_column_int64(st, 3);
+    }
+    if (rc != SQLITE_DONE) m_error = sqlite3_errmsg(m_db);
+    sqlite3_finalize(st);
+    return rc == SQLITE_DONE;
 }
 
 bool UndoLog::recordsFor(const std::string& newName, std::vector<UndoRecord>& out) {
@@ -173,7 +242,7 @@ bool UndoLog::removeAll() {
 
 bool compactUndoDatabase(const std::string& from, const std::string& to, std::string* error) {
     Db db;
-    if (sqlite3_open_v2(from.c_str(), &db.handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(from.c_str(), &db.handle, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
         return fail(db.handle, error);
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db.handle, "VACUUM INTO ?", -1, &st, nullptr) != SQLITE_OK)

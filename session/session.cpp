@@ -2,20 +2,23 @@
 
 #include "cache_purge.h"
 
-#include "app/core/purge.h"
-#include "app/core/undo_log.h"
+#include "store/purge.h"
+#include "store/undo_log.h"
 #include "engine/backup.h"
 #include "engine/repair.h"
+#include "engine/undo_moves.h"
 #include "platform/cfile.h"
 #include "platform/cls_registry.h"
 #include "platform/file_ops.h"
 #include "platform/ini.h"
+#include "platform/operation_lock.h"
 #include "platform/prompter.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace tv {
 
@@ -102,6 +105,7 @@ std::string Session::playerName() const {
 }
 
 bool Session::ScanCache() {
+    rows.clear();
     ClearScanTable();
     folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
     purgeDaysText = checkPurgeSetting(folders.gameIni, &m_prompter);
@@ -129,11 +133,6 @@ bool Session::ScanCache() {
     return true;
 }
 
-bool Session::rescan() {
-    rows.clear();
-    return ScanCache();
-}
-
 void Session::checkAll() {
     for (auto& r : rows)
         r.ticked = true;
@@ -151,7 +150,7 @@ void Session::updateFoundText() {
 void Session::chooseCacheFolder(const std::string& folder) {
     if (folder.empty()) return;
     settings.cacheDir = folder;
-    rescan();
+    ScanCache();
 }
 
 void Session::SetPurgeDays() {
@@ -173,6 +172,9 @@ void Session::setStatusText(const std::string& text) {
 // ---- repair ---------------------------------------------------------------------------
 
 void Session::FixMissingExtensions(const std::string& cacheFolder) {
+    // Another Tessvane at work on the game: the next scan repairs.
+    OperationLock lock(programFolder, std::chrono::milliseconds(0));
+    if (!lock.held()) return;
     RepairResult r = tv::FixMissingExtensions(cacheFolder);
     repairDone = true;
     if (!r.written) {
@@ -225,6 +227,27 @@ std::string Session::undoDatabase() const {
     return undoDatabasePath(programFolder);
 }
 
+bool Session::refuse(const std::string& message) {
+    lastFailed = true;
+    m_prompter.message(message);
+    return false;
+}
+
+void Session::markFailure(const std::string& line) {
+    lastFailed = true;
+    if (!line.empty()) addStatusLine(line);
+}
+
+bool Session::openUndoForWriting(UndoLog& undo, const std::string& nothingDone) {
+    if (!undo.open(undoDatabase()))
+        return refuse("The undo log " + undoDatabase() + " cannot be opened: " + undo.lastError() +
+                      "\n\n" + nothingDone);
+    if (!undo.beginWrite())
+        return refuse("The undo log " + undoDatabase() + " " + undo.lastError() + ".\n\n" +
+                      nothingDone);
+    return true;
+}
+
 bool Session::runCommand(bool dryRun) {
     if (running) return false; // one run at a time
     running = true;
@@ -233,6 +256,12 @@ bool Session::runCommand(bool dryRun) {
         ~Done() { flag = false; }
     } done{running};
     lastRun = RunResult{};
+    lastFailed = false;
+    std::optional<OperationLock> lock;
+    if (!dryRun) {
+        lock.emplace(programFolder);
+        if (!lock->held()) return refuse(lock->error());
+    }
     setStatusText("Processing files...");
     auto dropSeparator = [](std::string& t) {
         if (!t.empty() && t.back() == '/') t.pop_back();
@@ -241,12 +270,9 @@ bool Session::runCommand(bool dryRun) {
     dropSeparator(settings.moveDir2Text);
 
     UndoLog undo;
-    if (!dryRun && !undo.open(undoDatabase())) {
-        m_prompter.message("The undo log " + undoDatabase() +
-                           " cannot be opened, so the run was not started: " + undo.lastError());
-        return false;
-    }
     if (!dryRun) {
+        // The undo log is locked for writing before anything is touched.
+        if (!openUndoForWriting(undo, "The run was not started; no file was moved.")) return false;
         std::string error;
         bool ok = true;
         RunOptions::Mode mode = runOptions().mode;
@@ -264,13 +290,12 @@ bool Session::runCommand(bool dryRun) {
                 }
             }
         }
-        if (!ok) {
-            m_prompter.message(error + "\n\nThe run was not started; no file was moved.");
-            return false;
-        }
+        if (!ok) return refuse(error + "\n\nThe run was not started; no file was moved.");
         if (settings.backupCache) {
             setStatusText("Backing up all cache files first");
-            BackupCacheFiles(settings.cacheDir, [this](const std::string& l) { addStatusLine(l); });
+            if (!BackupCacheFiles(settings.cacheDir,
+                                  [this](const std::string& l) { addStatusLine(l); }))
+                lastFailed = true;
         }
     }
 
@@ -278,29 +303,33 @@ bool Session::runCommand(bool dryRun) {
     if (onCacheDirectoryLabel) onCacheDirectoryLabel("Cache Directory = " + folders.cacheFolder);
     RunOptions options = runOptions();
     options.dryRun = dryRun;
+    options.moveDate = shortDate(clock());
     RunSink sink;
     sink.statusLine = [this](const std::string& l) { addStatusLine(l); };
     sink.yield = onYield;
     lastRun = RunCache(folders, selectedNames(), scanTable, options, dryRun ? nullptr : &undo,
                        programFolder, sink);
     undo.close();
+    if (lastRun.failed()) lastFailed = true;
     if (!lastRun.undoError.empty())
-        m_prompter.message("The undo log could not record the moves of this run (" +
-                           lastRun.undoError + "). They are listed in " +
-                           runLogPath(programFolder) + ".");
+        m_prompter.message("The undo log " + undoDatabase() + " " + lastRun.undoError +
+                           ".\n\nNo file was moved without its undo record; the files not moved "
+                           "stay in the cache.");
     if (!lastRun.indexError.empty())
         m_prompter.message("Cache.ini could not be rewritten: " + lastRun.indexError);
     if (dryRun) return true;
+    const char* doneText = lastFailed ? "Done processing files, with errors (see the Status tab)"
+                                      : "Done processing files";
     if (!lastRun.cacheIniFound) {
         // Nothing was done; the scan has already said that Cache.ini is missing.
-        setStatusText("Done processing files");
+        setStatusText(doneText);
         return true;
     }
-    setStatusText("Done processing files");
+    setStatusText(doneText);
     ClearScanTable();
     setStatusText("Re-scanning files...");
-    rescan();
-    setStatusText("Done processing files");
+    ScanCache();
+    setStatusText(doneText);
     return true;
 }
 
@@ -316,33 +345,10 @@ std::string Session::undoLogSize() const {
     }
 }
 
-static std::string fileNameOfPath(const std::string& path) {
-    size_t sep = path.rfind('/');
-    return sep == std::string::npos ? path : path.substr(sep + 1);
-}
-
-// Appends one line to Cache.ini, starting the file with its header when it is
-// new and ending an unfinished last line first.
-static bool appendIndexLine(const std::string& cacheFolder, const std::string& line,
-                            std::string* error) {
-    std::string path = findInFolder(cacheFolder, "cache.ini");
-    std::string prefix;
-    if (auto existing = readFile(path)) {
-        if (!existing->empty() && existing->back() != '\n') prefix = "\r\n";
-    } else {
-        prefix = "[Cache]\r\n";
-    }
-    return appendLineCrLf(path, prefix + line, error);
-}
-
 bool Session::undoSelections(const std::vector<std::string>& newNames) {
-    std::string cache = settings.cacheDir;
-    UndoLog undo;
-    if (!undo.open(undoDatabase())) {
-        m_prompter.message("The undo log " + undoDatabase() +
-                           " cannot be opened: " + undo.lastError());
-        return false;
-    }
+    lastFailed = false;
+    if (!fileExists(undoDatabase()))
+        return refuse("The undo log " + undoDatabase() + " cannot be opened: it does not exist");
     if (newNames.empty()) {
         m_prompter.message("Please select files to undo before running.");
         return false;
@@ -350,45 +356,50 @@ bool Session::undoSelections(const std::vector<std::string>& newNames) {
     if (!m_prompter.question("Are you sure you want to undo the selected items?",
                              "This is the **ONLY** Undo Warning"))
         return false;
-    for (const auto& name : newNames) {
-        std::vector<UndoRecord> records;
-        if (!undo.recordsFor(name, records)) continue;
-        for (const auto& r : records) {
-            if (fileExists(r.NewFName)) {
-                std::string error;
-                if (!moveNoReplace(r.NewFName, r.OldFName, &error)) {
-                    addStatusLine("Not undone: " + error);
-                    continue; // the record stays
-                }
-                // The key is the cache file's own name without its extension.
-                std::string key = fileNameOfPath(r.OldFName);
-                if (size_t dot = key.rfind('.'); dot != std::string::npos) key.erase(dot);
-                if (!appendIndexLine(cache, key + "=" + fileNameOfPath(r.NewFName), &error))
-                    m_prompter.message("Cache.ini could not be written: " + error);
-            }
-            undo.removeFor(r.NewFName);
-        }
-    }
+    OperationLock lock(programFolder);
+    if (!lock.held()) return refuse(lock.error());
+    UndoLog undo;
+    if (!undo.open(undoDatabase()))
+        return refuse("The undo log " + undoDatabase() + " cannot be opened: " + undo.lastError());
+    if (!undo.beginWrite())
+        return refuse("The undo log " + undoDatabase() + " " + undo.lastError() +
+                      ".\n\nNothing was undone.");
+    folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
+    UndoResult r = UndoMoves(undo, newNames, settings.cacheDir, folders.cacheExt,
+                             [this](const std::string& l) { addStatusLine(l); });
     undo.close();
-    rescan();
+    if (r.failed()) lastFailed = true;
+    if (!r.undoError.empty() && r.undone == 0 && r.failures.empty())
+        return refuse("The undo log " + undoDatabase() + " " + r.undoError +
+                      ".\n\nNothing was undone.");
+    if (!r.undoError.empty())
+        markFailure("**ERROR** The undo log " + undoDatabase() + " " + r.undoError);
+    ScanCache();
     return true;
 }
 
 bool Session::emptyUndoLog() {
+    lastFailed = false;
     if (!m_prompter.question("Are you sure you want to delete ALL Undo entries?",
                              "Delete All Undo Entries", MessageIcon::Exclamation))
         return false;
+    OperationLock lock(programFolder);
+    if (!lock.held()) return refuse(lock.error());
     UndoLog undo;
-    if (!undo.open(undoDatabase()) || !undo.removeAll()) {
-        m_prompter.message("The undo log could not be emptied: " + undo.lastError());
-        return false;
-    }
+    if (!openUndoForWriting(undo, "No record was deleted.")) return false;
+    if (!undo.removeAll() || !undo.commit())
+        return refuse("The undo log could not be emptied: " + undo.lastError());
     undo.close();
     compactUndoLog();
     return true;
 }
 
 void Session::compactUndoLog() {
+    OperationLock lock(programFolder);
+    if (!lock.held()) {
+        refuse(lock.error());
+        return;
+    }
     setStatusText("Compacting database...");
     auto db = lookupInFolder(programFolder, "tessvane.mdb");
     if (!db || !fileExists(*db)) {
@@ -412,11 +423,15 @@ void Session::compactUndoLog() {
 // ---- housekeeping ---------------------------------------------------------------------
 
 bool Session::purgeCache() {
-    if (!PurgeAllCacheFiles(programFolder, gameFolder, m_prompter,
-                            [this](const std::string& l) { addStatusLine(l); }))
-        return false;
+    lastFailed = false;
+    OperationLock lock(programFolder);
+    if (!lock.held()) return refuse(lock.error());
+    PurgeResult r = PurgeAllCacheFiles(programFolder, gameFolder, m_prompter,
+                                       [this](const std::string& l) { addStatusLine(l); });
+    if (r.failed) lastFailed = true;
+    if (!r.purged) return false;
     setStatusText("Re-scanning files...");
-    rescan();
+    ScanCache();
     return true;
 }
 
@@ -457,11 +472,13 @@ void Session::neverMoveRemove(const std::vector<int>& selected, int current) {
 }
 
 bool Session::neverMoveSave() {
+    lastFailed = false;
+    OperationLock lock(programFolder);
+    if (!lock.held()) return refuse(lock.error());
     std::string error;
     if (!writeLinesAtomic(neverMoveFilePath(programFolder), neverMoveLines, &error)) {
         // The edits stay in the list, so nothing typed is lost.
-        m_prompter.message("The never-move list could not be saved: " + error);
-        return false;
+        return refuse("The never-move list could not be saved: " + error);
     }
     LoadNeverMoveList();
     markNeverMove(rows, neverMove, true);
@@ -476,15 +493,16 @@ bool Session::addRowToNeverMove(size_t row) {
     const std::string name = rows[row].text;
     if (!m_prompter.question("Add " + toUpper(name) + " to the never move list?", "Add File"))
         return false;
+    lastFailed = false;
+    OperationLock lock(programFolder);
+    if (!lock.held()) return refuse(lock.error());
     std::string file = neverMoveFilePath(programFolder);
     std::vector<std::string> lines = readLines(file).value_or(std::vector<std::string>{});
     if (std::find(lines.begin(), lines.end(), name) == lines.end()) {
         lines.push_back(name);
         std::string error;
-        if (!writeLinesAtomic(file, lines, &error)) {
-            m_prompter.message("The never-move list could not be saved: " + error);
-            return false;
-        }
+        if (!writeLinesAtomic(file, lines, &error))
+            return refuse("The never-move list could not be saved: " + error);
     }
     LoadNeverMoveList();
     markNeverMove(rows, neverMove, false);

@@ -12,15 +12,21 @@ class Prompter;
 // of digits, leading digits kept and the rest dropped.
 std::string sizeText(uint64_t bytes);
 
+struct PurgeResult {
+    bool purged = false; // the cache was purged (the list must be scanned again)
+    bool failed = false; // a file could not be deleted, or the index rewritten
+};
+
 // Deletes every cache file of the configured cache folder (game folder +
 // CachePath) after a confirmation, keeps the old index as cachebak.ini and
-// starts a new Cache.ini. true when the cache was purged (the list must be
-// scanned again).
-bool PurgeAllCacheFiles(const std::string& programFolder, const std::string& gameFolder,
+// starts a new Cache.ini. A cache folder that cannot be written stops it
+// before anything is deleted.
+PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const std::string& gameFolder,
                         Prompter& prompter,
                         const std::function<void(const std::string&)>& statusLine);
 
-// Deletes the *.tmp files of the game folder and reports their size.
+// Deletes the *.tmp files of the game folder and reports their size. A
+// symbolic link is removed itself; its target is never touched or counted.
 void DeleteTempFiles(const std::string& gameFolder, Prompter& prompter);
 
 } // namespace tv

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "app/core/never_move.h"
-#include "app/core/settings.h"
-#include "app/core/undo_log.h"
+#include "store/never_move.h"
+#include "store/settings.h"
+#include "store/undo_log.h"
 #include "engine/cache_index.h"
 #include "engine/cache_run.h"
+#include "platform/dates.h"
 
 #include <functional>
 #include <string>
@@ -44,12 +45,10 @@ public:
     void setUtDir();
 
     // ---- the File List --------------------------------------------------
-    // Rebuilds the rows from Cache.ini and applies the selection rules; false
-    // when Cache.ini is missing.
+    // Rebuilds the rows from Cache.ini (the old ones are cleared first) and
+    // applies the selection rules; false when Cache.ini is missing.
     bool ScanCache();
     void ClearScanTable() { scanTable.clear(); }
-    // Commit, Re-Scan: clear the rows and scan again.
-    bool rescan();
     void checkAll();
     void uncheckAll();
     // Status text after the rows changed by hand: "Found n file(s) to process".
@@ -75,6 +74,11 @@ public:
     RunOptions runOptions() const;
     bool running = false;
     RunResult lastRun;
+    // The last run, undo, purge or never-move save could not do all it was
+    // asked (a move, copy, deletion, undo or Cache.ini rewrite failed, the
+    // undo log could not be written, or another Tessvane was working). A
+    // file kept because its destination exists is no failure.
+    bool lastFailed = false;
 
     // ---- the undo log -----------------------------------------------------------
     std::string undoDatabase() const;
@@ -116,6 +120,9 @@ public:
     std::function<void(const std::string&)> onCacheDirectoryLabel; // Label1
     std::function<void()> onYield;
 
+    // "Today" for the undo records; tests set a fixed day.
+    std::function<int64_t()> clock = now;
+
     // ---- state --------------------------------------------------------------
     const std::string programFolder;
     std::string gameFolder;
@@ -135,6 +142,13 @@ public:
     RegistryStore& registry() { return m_registry; }
 
 private:
+    // Reports what stopped an operation before it touched anything.
+    bool refuse(const std::string& message);
+    // The undo log open and locked for writing; false (with the message
+    // shown) when it cannot be.
+    bool openUndoForWriting(UndoLog& undo, const std::string& nothingDone);
+    void markFailure(const std::string& line);
+
     RegistryStore& m_registry;
     Prompter& m_prompter;
 };

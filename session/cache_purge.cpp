@@ -1,13 +1,17 @@
 #include "cache_purge.h"
 
 #include "engine/cache_index.h"
+#include "platform/crash_point.h"
 #include "platform/file_ops.h"
 #include "platform/ini.h"
 #include "platform/prompter.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 
+#include <cerrno>
+#include <cstring>
 #include <dirent.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -22,52 +26,81 @@ std::string sizeText(uint64_t bytes) {
     return digits;
 }
 
-bool PurgeAllCacheFiles(const std::string& programFolder, const std::string& gameFolderIn,
-                        Prompter& prompter,
-                        const std::function<void(const std::string&)>& statusLine) {
+PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const std::string& gameFolderIn,
+                               Prompter& prompter,
+                               const std::function<void(const std::string&)>& statusLine) {
+    PurgeResult result;
     // Always the configured cache folder, whatever folder the list shows.
     std::string gameFolder = gameFolderIn;
     std::string label;
     CacheFolders folders = workOutFolders(programFolder, gameFolder, label);
     const std::string& cache = folders.cacheFolder;
     auto cacheIni = lookupInFolder(cache, "cache.ini");
-    if (!cacheIni || !fileExists(*cacheIni)) return false;
+    if (!cacheIni || !fileExists(*cacheIni)) return result;
     auto lines = readLines(*cacheIni);
     if (!lines) {
         prompter.message("Cache.INI could not be read: " + *cacheIni);
-        return false;
+        result.failed = true;
+        return result;
     }
     std::vector<CacheEntry> entries;
     for (const auto& line : *lines)
         if (auto e = parseCacheLine(line, folders.cacheExt)) entries.push_back(*e);
     if (entries.empty()) {
         prompter.message("Cache already empty...");
-        return false;
+        return result;
     }
     if (!prompter.question("Are you sure you want to DELETE all cache files?")) {
         prompter.message("Purge cancelled.");
-        return false;
+        return result;
     }
+    // The new index must be writable before a single file goes.
+    std::string probe;
+    int fd = createTemporaryIn(cache, "cache.ini", probe);
+    if (fd < 0) {
+        prompter.message("The cache folder " + cache + " cannot be written: " +
+                         std::strerror(errno) + "\n\nNo file was deleted.");
+        result.failed = true;
+        return result;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    removeLeftovers(cache);
+
     FolderIndex files(cache);
     for (const auto& e : entries) {
-        // Either name may hold the file ("-1" files included).
-        for (const auto* candidate : {&e.candidate1, &e.candidate2})
-            if (auto f = files.find(*candidate)) removeFile(joinPath(cache, *f));
+        // Either name may hold the file ("-1" files included). The names come
+        // from the folder's own listing, so none leads out of it.
+        for (const auto* candidate : {&e.candidate1, &e.candidate2}) {
+            auto f = files.find(*candidate);
+            std::string error;
+            if (f && !removeFile(joinPath(cache, *f), &error) && errno != ENOENT) {
+                statusLine("**ERROR** " + error);
+                result.failed = true;
+            }
+        }
     }
+    crashPoint("cache files deleted");
     // The old index becomes cachebak.ini and a new one replaces it in one
     // step: the cache is never without an index.
     std::string error;
     auto old = readFile(*cacheIni);
-    if (!old || !writeFileAtomic(findInFolder(cache, "cachebak.ini"), *old, &error))
-        prompter.message("CACHEBAK.INI could not be written: " + error);
+    if (!old || !writeFileAtomic(findInFolder(cache, "cachebak.ini"), *old, &error)) {
+        statusLine("**ERROR** CACHEBAK.INI could not be written: " + error);
+        result.failed = true;
+    }
     if (!writeFileAtomic(*cacheIni, "[Cache]\r\n", &error)) {
+        statusLine("**ERROR** A new CACHE.INI could not be written: " + error);
         prompter.message("A new CACHE.INI could not be written: " + error);
-        return true;
+        result.failed = true;
+        result.purged = true;
+        return result;
     }
     statusLine("All cache files have been deleted");
     statusLine(cache + "/CACHE.INI was renamed to CACHEBAK.INI");
     statusLine("A new CACHE.INI was created in " + cache);
-    return true;
+    result.purged = true;
+    return result;
 }
 
 void DeleteTempFiles(const std::string& gameFolder, Prompter& prompter) {
@@ -75,7 +108,8 @@ void DeleteTempFiles(const std::string& gameFolder, Prompter& prompter) {
     if (DIR* d = ::opendir(gameFolder.c_str())) {
         while (dirent* e = ::readdir(d)) {
             std::string n = e->d_name;
-            if (endsWithNoCase(n, ".tmp") && fileExists(joinPath(gameFolder, n)))
+            std::string path = joinPath(gameFolder, n);
+            if (endsWithNoCase(n, ".tmp") && (isRegularFile(path) || isSymlink(path)))
                 found.push_back(n);
         }
         ::closedir(d);
@@ -83,8 +117,11 @@ void DeleteTempFiles(const std::string& gameFolder, Prompter& prompter) {
     uint64_t total = 0;
     for (const auto& n : found) {
         std::string path = joinPath(gameFolder, n);
-        ::chmod(path.c_str(), 0644); // read-only files go too
-        total += static_cast<uint64_t>(fileSize(path).value_or(0));
+        // The entry's own size: for a link, the link and not what it points to.
+        // Deleting needs no write permission on the file itself, so read-only
+        // files go without changing their mode.
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0) total += static_cast<uint64_t>(st.st_size);
         std::string error;
         if (!removeFile(path, &error)) {
             prompter.message(error);

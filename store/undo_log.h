@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,13 +13,15 @@ struct UndoRecord {
     std::string MoveDate;
     std::string OldFName;
     std::string NewFName;
+    int64_t rowid = 0; // the row in the table, when read from it
 };
 
 // Creates an undo log with its empty table Undo (MoveDate, OldFName, NewFName).
 bool createUndoDatabase(const std::string& path, std::string* error = nullptr);
 
 // Every record in the order the database returns them; false when the log
-// cannot be opened or read.
+// cannot be opened or read. The log is opened for writing where the file
+// allows it, so a journal left by a killed program is rolled back first.
 bool readUndoRecords(const std::string& path, std::vector<UndoRecord>& out,
                      std::string* error = nullptr);
 
@@ -38,9 +41,19 @@ public:
     const std::string& lastError() const { return m_error; }
 
     bool begin();
+    // Takes the write lock at once (BEGIN IMMEDIATE), waiting only briefly for
+    // another writer. false with lastError() set to the end of a sentence that
+    // begins "The undo log <path> ": "is in use by another program" or
+    // "cannot be written: <reason>".
+    bool beginWrite();
+    bool inTransaction() const;
     bool commit();
     void rollback();
-    bool insert(const UndoRecord& record);
+    // The new row's id, or 0 when it could not be inserted.
+    int64_t insert(const UndoRecord& record);
+    bool removeRow(int64_t rowid);
+    // Every record with its row id, in table order.
+    bool allRecords(std::vector<UndoRecord>& out);
     // SELECT DISTINCT * ... WHERE NewFName = newName
     bool recordsFor(const std::string& newName, std::vector<UndoRecord>& out);
     bool removeFor(const std::string& newName);
@@ -48,8 +61,10 @@ public:
 
 private:
     bool exec(const char* sql);
+    void setWriteError();
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_insert = nullptr;
+    sqlite3_stmt* m_removeRow = nullptr;
     std::string m_error;
 };
 

@@ -1,0 +1,217 @@
+#include "undo_moves.h"
+
+#include "platform/crash_point.h"
+#include "platform/file_ops.h"
+#include "platform/text_io.h"
+#include "platform/text_util.h"
+#include "store/undo_log.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <sys/stat.h>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace tv {
+
+namespace {
+
+// One ticked new path and what the undo does with its records.
+struct GroupPlan {
+    std::vector<size_t> records;        // every record with this new path
+    const UndoRecord* move = nullptr;   // the record whose move is taken back
+    std::string index;                  // the Cache.ini that gets the line
+    std::string line;                   // identifier=name
+};
+
+bool pathExists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Why the file cannot go back to `oldPath`, or empty when it can.
+std::string refusalFor(const std::string& oldPath, const std::string& cacheFolder,
+                       const std::string& cacheExt) {
+    std::string folder = folderOf(oldPath);
+    if (!isCacheFileName(fileNameOf(oldPath), cacheExt))
+        return oldPath + " is not the name of a cache file";
+    if (folder != withoutTrailingSeparator(cacheFolder)) {
+        auto index = lookupInFolder(folder, "cache.ini");
+        if (!index || !fileExists(*index)) return folder + " is not a cache folder";
+    }
+    if (pathExists(oldPath)) return oldPath + " exists already";
+    return {};
+}
+
+// Appends the lines to one Cache.ini, giving a new file its header and
+// ending an unfinished last line first.
+bool appendIndexLines(const std::string& path, std::vector<std::string> lines,
+                      std::string* error) {
+    if (auto existing = readFile(path)) {
+        if (!existing->empty() && existing->back() != '\n') lines.front().insert(0, "\r\n");
+    } else if (!pathExists(path)) {
+        lines.insert(lines.begin(), "[Cache]");
+    }
+    return appendLinesCrLf(path, lines, error);
+}
+
+// Takes lines appended for files that did not go back out of Cache.ini again
+// (the last occurrence of each).
+bool removeIndexLines(const std::string& path, const std::vector<std::string>& stale,
+                      std::string* error) {
+    auto lines = readLines(path);
+    if (!lines) {
+        if (error) *error = "Cannot read " + path;
+        return false;
+    }
+    for (const auto& s : stale) {
+        auto it = std::find(lines->rbegin(), lines->rend(), s);
+        if (it != lines->rend()) lines->erase(std::next(it).base());
+    }
+    return writeLinesAtomic(path, *lines, error);
+}
+
+} // namespace
+
+bool isCacheFileName(const std::string& name, const std::string& cacheExt) {
+    if (name.size() < 34) return false;
+    for (size_t i = 0; i < 32; ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+    size_t i = 32;
+    if (name[i] == '-') {
+        size_t digits = ++i;
+        while (i < name.size() && std::isdigit(static_cast<unsigned char>(name[i])))
+            ++i;
+        if (i == digits) return false;
+    }
+    return i < name.size() && name[i] == '.' && !cacheExt.empty() &&
+           equalsNoCase(std::string_view(name).substr(i + 1), cacheExt);
+}
+
+UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
+                     const std::string& cacheFolder, const std::string& cacheExt,
+                     const std::function<void(const std::string&)>& statusLine) {
+    UndoResult result;
+    auto refuse = [&](const std::string& text) {
+        result.failures.push_back(text);
+        if (statusLine) statusLine("Not undone: " + text);
+    };
+    std::vector<UndoRecord> all;
+    if (!undo.allRecords(all)) {
+        result.undoError = undo.lastError();
+        return result;
+    }
+    std::unordered_map<std::string, std::vector<size_t>> byNewName;
+    for (size_t i = 0; i < all.size(); ++i)
+        byNewName[all[i].NewFName].push_back(i);
+
+    // What to do with each ticked path, worked out before anything is touched.
+    std::vector<GroupPlan> plans;
+    std::unordered_set<std::string> seen;
+    std::unordered_set<std::string> targets; // old paths an earlier group takes
+    for (const auto& name : newNames) {
+        if (!seen.insert(name).second) continue;
+        auto found = byNewName.find(name);
+        if (found == byNewName.end()) continue;
+        GroupPlan plan;
+        plan.records = found->second;
+        if (!pathExists(name)) {
+            // Gone, or never moved by a run that was killed: nothing to take back.
+            ++result.dropped;
+            plans.push_back(std::move(plan));
+            continue;
+        }
+        if (!isRegularFile(name) || !isPlainFileName(fileNameOf(name))) {
+            refuse(name + " is not a regular file"); // its records stay
+            continue;
+        }
+        std::string reason;
+        for (size_t i : plan.records) {
+            const UndoRecord& r = all[i];
+            std::string why = refusalFor(r.OldFName, cacheFolder, cacheExt);
+            if (why.empty() && targets.count(r.OldFName)) why = r.OldFName + " exists already";
+            if (!why.empty()) {
+                reason = why;
+                continue;
+            }
+            plan.move = &r;
+            std::string key = fileNameOf(r.OldFName);
+            key.erase(key.rfind('.'));
+            plan.line = key + "=" + fileNameOf(name);
+            plan.index = findInFolder(folderOf(r.OldFName), "cache.ini");
+            break;
+        }
+        if (!plan.move) {
+            refuse(reason); // its records stay
+            continue;
+        }
+        targets.insert(plan.move->OldFName);
+        plans.push_back(std::move(plan));
+    }
+
+    // The records go first, inside the transaction: a log that cannot be
+    // written stops the undo before any file is touched. Nothing is final
+    // until the commit at the end.
+    for (const auto& plan : plans) {
+        for (size_t i : plan.records) {
+            if (undo.removeRow(all[i].rowid)) continue;
+            result.undoError = undo.lastError();
+            undo.rollback();
+            return result;
+        }
+    }
+    auto keepRecords = [&](const GroupPlan& plan) {
+        for (size_t i : plan.records)
+            if (!undo.insert(all[i]) && result.undoError.empty()) result.undoError = undo.lastError();
+    };
+
+    // Then the lines, one append to each Cache.ini.
+    std::map<std::string, std::vector<GroupPlan*>> byIndex;
+    for (auto& plan : plans)
+        if (plan.move) byIndex[plan.index].push_back(&plan);
+    for (auto& [index, group] : byIndex) {
+        std::vector<std::string> lines;
+        for (const auto* plan : group)
+            lines.push_back(plan->line);
+        std::string error;
+        if (appendIndexLines(index, lines, &error)) continue;
+        for (auto* plan : group) {
+            refuse(plan->move->NewFName + ": " + error);
+            keepRecords(*plan);
+            plan->move = nullptr;
+        }
+    }
+    crashPoint("index lines appended");
+
+    // Then the files.
+    std::map<std::string, std::vector<std::string>> stale;
+    for (auto& plan : plans) {
+        if (!plan.move) continue;
+        std::string error;
+        if (moveNoReplace(plan.move->NewFName, plan.move->OldFName, &error)) {
+            ++result.undone;
+            crashPoint("file moved back");
+            continue;
+        }
+        refuse(error);
+        keepRecords(plan);
+        stale[plan.index].push_back(plan.line);
+    }
+
+    // Last, the records are gone for good.
+    if (!undo.commit()) {
+        // The files are back and their lines are in Cache.ini; the records
+        // left behind name files that are gone, and the next undo drops them.
+        result.undoError = undo.lastError();
+        undo.rollback();
+    }
+    crashPoint("undo records deleted");
+    for (const auto& [index, lines] : stale) {
+        std::string error;
+        if (!removeIndexLines(index, lines, &error)) refuse(error);
+    }
+    return result;
+}
+
+} // namespace tv

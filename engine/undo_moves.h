@@ -1,0 +1,40 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tv {
+
+class UndoLog;
+
+struct UndoResult {
+    int undone = 0;                    // files moved back into the cache
+    int dropped = 0;                   // records whose file was gone
+    std::vector<std::string> failures; // records left in place, with the reason
+    std::string undoError;             // the undo log could not be written
+    bool failed() const { return !failures.empty() || !undoError.empty(); }
+};
+
+// Whether `name` is a cache file's name: a 32-character identifier, an
+// optional "-N", a dot and the cache extension (any letter case).
+bool isCacheFileName(const std::string& name, const std::string& cacheExt);
+
+// Moves the files of the records with these new paths back into the cache.
+// A record is followed only when its old path is a cache file's name directly
+// in a folder that holds a Cache.ini (or in `cacheFolder`) and its new path
+// is a regular file; any other record is left in place and reported.
+//
+// The order keeps every package findable whenever the program is killed: the
+// Cache.ini lines are appended and flushed first, then the files are moved
+// back, then the records are deleted in one transaction (a record whose file
+// is back in the cache is dropped by the next undo). A line whose file then
+// could not be moved back is taken out of Cache.ini again.
+//
+// `undo` must be open and in a write transaction (beginWrite); the caller
+// holds the operation lock. `statusLine` receives the lines for the Status list.
+UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
+                     const std::string& cacheFolder, const std::string& cacheExt,
+                     const std::function<void(const std::string&)>& statusLine);
+
+} // namespace tv

@@ -1,0 +1,36 @@
+#include "crash_point.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace tv {
+
+namespace {
+
+struct CrashPlan {
+    long after = 0; // 0: never
+    bool trace = false;
+    long reached = 0;
+    CrashPlan() {
+        if (const char* n = std::getenv("TESSVANE_CRASH_AFTER")) after = std::strtol(n, nullptr, 10);
+        if (const char* t = std::getenv("TESSVANE_CRASH_TRACE")) trace = *t && *t != '0';
+    }
+};
+
+CrashPlan& plan() {
+    static CrashPlan p;
+    return p;
+}
+
+} // namespace
+
+void crashPoint(const char* step) {
+    CrashPlan& p = plan();
+    if (p.after <= 0 && !p.trace) return;
+    ++p.reached;
+    if (p.trace) std::fprintf(stderr, "step %ld: %s\n", p.reached, step);
+    if (p.reached == p.after) ::_exit(kCrashExitStatus);
+}
+
+} // namespace tv
