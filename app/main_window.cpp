@@ -119,7 +119,10 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
         w->setEnabled(false);
 
     m_session.onStatusLine = [this](const std::string& line) {
-        m_statusTab->List1->addItem(toDisplay(line));
+        auto* item = new QListWidgetItem(toDisplay(line));
+        // Failures stand out from the move lines around them.
+        if (isFailureLine(line)) item->setForeground(Qt::red);
+        m_statusTab->List1->addItem(item);
         m_statusTab->List1->scrollToBottom();
     };
     m_session.onStatusText = [this](const std::string& text) {

@@ -40,7 +40,14 @@ const char* const kUsage =
     "  --cache DIR      use DIR as the cache folder, as the \"...\" button does\n"
     "  --select all     tick every file for this call\n"
     "  --types LIST     tick only these types for this call: UT2,UTX,UMX,UAX,USX,UKX,U\n"
-    "Questions are answered No unless --yes is given; messages go to standard error.\n";
+    "Questions are answered No unless --yes is given; messages go to standard error.\n"
+    "Exit status: 0 done; 1 nothing done (Cache.ini missing, a question answered No,\n"
+    "nothing selected); 2 wrong arguments; 3 something failed: a move, copy, deletion,\n"
+    "undo or Cache.ini rewrite, the undo log could not be written, or another Tessvane\n"
+    "was working on the game.\n";
+
+// Something the user asked for failed (see the usage text).
+constexpr int kFailed = 3;
 
 struct Options {
     std::string game;
@@ -205,6 +212,7 @@ int cmdRun(Command& c) {
     if (!c.session.checkRunDestination()) return 1;
     bool ran = c.session.runCommand(dryRun);
     if (!dryRun) c.out << c.session.statusText << '\n';
+    if (c.session.lastFailed) return kFailed;
     if (!ran) return 1;
     return c.session.lastRun.cacheIniFound ? 0 : 1;
 }
@@ -236,7 +244,9 @@ int cmdUndo(Command& c) {
         names.push_back(a);
     }
     c.workOutFolders();
-    return c.session.undoSelections(names) ? 0 : 1;
+    bool undone = c.session.undoSelections(names);
+    if (c.session.lastFailed) return kFailed;
+    return undone ? 0 : 1;
 }
 
 int cmdPurge(Command& c) {
@@ -245,6 +255,7 @@ int cmdPurge(Command& c) {
     if (!c.rest.empty()) return unexpected(c.rest[0], c.err);
     c.workOutFolders();
     bool purged = c.session.purgeCache();
+    if (c.session.lastFailed) return kFailed;
     return purged ? 0 : 1;
 }
 
@@ -265,9 +276,9 @@ int cmdSimple(Command& c, const std::string& name) {
     else if (name == "compact")
         c.session.compactUndoLog();
     else if (name == "empty-undo" && !c.session.emptyUndoLog())
-        return 1;
+        return c.session.lastFailed ? kFailed : 1;
     if (name != "clean-tmp") c.out << c.session.statusText << '\n';
-    return 0;
+    return c.session.lastFailed ? kFailed : 0;
 }
 
 int cmdNeverMove(Command& c) {
@@ -298,7 +309,8 @@ int cmdNeverMove(Command& c) {
         else
             c.session.neverMoveRemove(matching, -1);
     }
-    return c.session.neverMoveSave() ? 0 : 1;
+    if (c.session.neverMoveSave()) return 0;
+    return c.session.lastFailed ? kFailed : 1;
 }
 
 } // namespace

@@ -103,7 +103,7 @@ PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const std::stri
     return result;
 }
 
-void DeleteTempFiles(const std::string& gameFolder, Prompter& prompter) {
+bool DeleteTempFiles(const std::string& gameFolder, Prompter& prompter) {
     std::vector<std::string> found;
     if (DIR* d = ::opendir(gameFolder.c_str())) {
         while (dirent* e = ::readdir(d)) {
@@ -125,14 +125,15 @@ void DeleteTempFiles(const std::string& gameFolder, Prompter& prompter) {
         std::string error;
         if (!removeFile(path, &error)) {
             prompter.message(error);
-            return;
+            return false;
         }
     }
     if (found.empty()) {
         prompter.message("No TMP files found..", "TMP File Deletion", MessageIcon::Information);
-        return;
+        return true;
     }
     prompter.message("Deleted " + sizeText(total) + " of temporary cache files.");
+    return true;
 }
 
 } // namespace tv

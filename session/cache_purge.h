@@ -27,6 +27,7 @@ PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const std::stri
 
 // Deletes the *.tmp files of the game folder and reports their size. A
 // symbolic link is removed itself; its target is never touched or counted.
-void DeleteTempFiles(const std::string& gameFolder, Prompter& prompter);
+// false when a file could not be deleted.
+bool DeleteTempFiles(const std::string& gameFolder, Prompter& prompter);
 
 } // namespace tv

@@ -22,6 +22,10 @@
 
 namespace tv {
 
+bool isFailureLine(const std::string& line) {
+    return line.rfind("**ERROR**", 0) == 0 || line.rfind("Not undone: ", 0) == 0;
+}
+
 Session::Session(std::string folder, RegistryStore& registry, Prompter& prompter)
     : programFolder(std::move(folder)), m_registry(registry), m_prompter(prompter) {
 }
@@ -395,6 +399,7 @@ bool Session::emptyUndoLog() {
 }
 
 void Session::compactUndoLog() {
+    lastFailed = false;
     OperationLock lock(programFolder);
     if (!lock.held()) {
         refuse(lock.error());
@@ -416,6 +421,7 @@ void Session::compactUndoLog() {
         setStatusText("Database compacted");
     } else {
         if (fileExists(bak)) removeFile(bak);
+        lastFailed = true;
         setStatusText("<<< Database DID NOT compact >>>");
     }
 }
@@ -436,7 +442,7 @@ bool Session::purgeCache() {
 }
 
 void Session::deleteTempFiles() {
-    DeleteTempFiles(gameFolder, m_prompter);
+    lastFailed = !DeleteTempFiles(gameFolder, m_prompter);
 }
 
 // ---- the never-move list --------------------------------------------------------------

@@ -17,6 +17,9 @@ namespace tv {
 class Prompter;
 class RegistryStore;
 
+// A Status line that reports a failure ("**ERROR** ...", "Not undone: ...").
+bool isFailureLine(const std::string& line);
+
 // Everything the main window knows, without the widgets: the game folder, the
 // settings held in the controls, the File List rows and the scan table, the
 // never-move list, the Status lines. The window and the command line both
