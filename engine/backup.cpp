@@ -2,14 +2,36 @@
 
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
+#include "platform/text_util.h"
 #include "platform/zip_archive.h"
 
 #include <cstdio>
+#include <dirent.h>
+#include <string_view>
+#include <vector>
 
 namespace tv {
 
+int removeBackupLeftovers(const std::string& cache) {
+    static constexpr std::string_view kArchive = "tessvanebak.zip.";
+    std::vector<std::string> found;
+    if (DIR* d = ::opendir(cache.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            std::string_view n = e->d_name;
+            if (n.size() == kArchive.size() + 6 && equalsNoCase(n.substr(0, kArchive.size()), kArchive))
+                found.emplace_back(n);
+        }
+        ::closedir(d);
+    }
+    int removed = 0;
+    for (const auto& n : found)
+        if (isRegularFile(joinPath(cache, n)) && removeFile(joinPath(cache, n))) ++removed;
+    return removed;
+}
+
 bool BackupCacheFiles(const std::string& cache,
                       const std::function<void(const std::string&)>& statusLine) {
+    removeBackupLeftovers(cache);
     auto status = [&](const std::string& s) {
         if (statusLine) statusLine(s);
     };

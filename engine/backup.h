@@ -12,4 +12,8 @@ namespace tv {
 bool BackupCacheFiles(const std::string& cacheFolder,
                       const std::function<void(const std::string&)>& statusLine);
 
+// Removes what a backup killed while writing left in the cache folder: the
+// archive writer's temporary file (tessvanebak.zip + "." + six characters).
+int removeBackupLeftovers(const std::string& cacheFolder);
+
 } // namespace tv

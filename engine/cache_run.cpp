@@ -1,5 +1,7 @@
 #include "cache_run.h"
 
+#include "backup.h"
+
 #include "platform/crash_point.h"
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
@@ -64,7 +66,9 @@ private:
 // What the run does with one line of Cache.ini, worked out before any file
 // is touched.
 struct LinePlan {
-    enum class Kind { Keep, Drop, Unsafe, Unknown, NotFound, Existing, Move };
+    // Finish: a killed run copied the file to its destination (and recorded
+    // it) but did not remove it from the cache.
+    enum class Kind { Keep, Drop, Unsafe, Unknown, NotFound, Existing, Move, Finish };
     Kind kind = Kind::Keep;
     std::string name;
     std::string cacheFile;   // the file in the cache folder (Move, Existing)
@@ -156,6 +160,7 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
     // folders and temporary files of rewritten ones.
     if (real) {
         removeLeftovers(cache);
+        removeBackupLeftovers(cache);
         removeLeftovers(programFolder);
         std::unordered_set<std::string> seen;
         for (FileType t : {FileType::Map, FileType::Texture, FileType::Music, FileType::Sound,
@@ -168,6 +173,13 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
     // Every line's outcome, decided before anything is touched.
     std::vector<LinePlan> plan(lines->size());
     {
+        std::unordered_set<std::string> recorded; // old + "\n" + new of every record
+        if (real) {
+            std::vector<UndoRecord> records;
+            undo->allRecords(records);
+            for (const auto& r : records)
+                recorded.insert(r.OldFName + '\n' + r.NewFName);
+        }
         FolderIndex cacheFiles(cache);
         std::unordered_set<std::string> taken; // cache files an earlier line moves
         DestinationIndex destinations;
@@ -207,7 +219,12 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
             if (p.destination.empty()) {
                 p.kind = LinePlan::Kind::Unsafe;
             } else if (destinations.taken(p.destination)) {
-                p.kind = LinePlan::Kind::Existing;
+                std::string from = joinPath(cache, *file);
+                p.kind = recorded.count(from + '\n' + p.destination) &&
+                                 sameContent(from, p.destination)
+                             ? LinePlan::Kind::Finish
+                             : LinePlan::Kind::Existing;
+                if (p.kind == LinePlan::Kind::Finish) taken.insert(*file);
             } else {
                 p.kind = LinePlan::Kind::Move;
                 taken.insert(*file);
@@ -286,6 +303,18 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
                 result.existing.push_back(p.destination);
                 kept.push_back(line);
                 break;
+            case LinePlan::Kind::Finish: {
+                std::string error;
+                if (real && !removeFile(joinPath(cache, p.cacheFile), &error)) {
+                    result.failures.push_back(error);
+                    kept.push_back(line);
+                    break;
+                }
+                status(moveLine(p.cacheFile, p.destination));
+                log.line(moveLine(p.cacheFile, p.destination));
+                ++result.moved;
+                break;
+            }
             case LinePlan::Kind::Move: {
                 if (!real) {
                     status(moveLine(p.cacheFile, p.destination));

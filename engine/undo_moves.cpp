@@ -21,6 +21,7 @@ namespace {
 struct GroupPlan {
     std::vector<size_t> records;        // every record with this new path
     const UndoRecord* move = nullptr;   // the record whose move is taken back
+    bool finish = false;                // a killed undo copied the file back already
     std::string index;                  // the Cache.ini that gets the line
     std::string line;                   // identifier=name
 };
@@ -31,8 +32,8 @@ bool pathExists(const std::string& path) {
 }
 
 // Why the file cannot go back to `oldPath`, or empty when it can.
-std::string refusalFor(const std::string& oldPath, const std::string& cacheFolder,
-                       const std::string& cacheExt) {
+std::string refusalFor(const std::string& oldPath, const std::string& newPath,
+                       const std::string& cacheFolder, const std::string& cacheExt) {
     std::string folder = folderOf(oldPath);
     if (!isCacheFileName(fileNameOf(oldPath), cacheExt))
         return oldPath + " is not the name of a cache file";
@@ -40,15 +41,20 @@ std::string refusalFor(const std::string& oldPath, const std::string& cacheFolde
         auto index = lookupInFolder(folder, "cache.ini");
         if (!index || !fileExists(*index)) return folder + " is not a cache folder";
     }
-    if (pathExists(oldPath)) return oldPath + " exists already";
+    if (pathExists(oldPath) && !sameContent(oldPath, newPath)) return oldPath + " exists already";
     return {};
 }
 
 // Appends the lines to one Cache.ini, giving a new file its header and
-// ending an unfinished last line first.
+// ending an unfinished last line first. A line the file holds already (left
+// by an undo that was killed before its move) is not written twice.
 bool appendIndexLines(const std::string& path, std::vector<std::string> lines,
                       std::string* error) {
     if (auto existing = readFile(path)) {
+        auto present = splitLines(*existing);
+        std::unordered_set<std::string> have(present.begin(), present.end());
+        std::erase_if(lines, [&](const std::string& l) { return have.count(l) > 0; });
+        if (lines.empty()) return true;
         if (!existing->empty() && existing->back() != '\n') lines.front().insert(0, "\r\n");
     } else if (!pathExists(path)) {
         lines.insert(lines.begin(), "[Cache]");
@@ -129,13 +135,15 @@ UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
         std::string reason;
         for (size_t i : plan.records) {
             const UndoRecord& r = all[i];
-            std::string why = refusalFor(r.OldFName, cacheFolder, cacheExt);
+            std::string why = refusalFor(r.OldFName, name, cacheFolder, cacheExt);
             if (why.empty() && targets.count(r.OldFName)) why = r.OldFName + " exists already";
             if (!why.empty()) {
                 reason = why;
                 continue;
             }
             plan.move = &r;
+            // Both copies whole: only the one outside the cache is left to go.
+            plan.finish = pathExists(r.OldFName);
             std::string key = fileNameOf(r.OldFName);
             key.erase(key.rfind('.'));
             plan.line = key + "=" + fileNameOf(name);
@@ -189,7 +197,8 @@ UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
     for (auto& plan : plans) {
         if (!plan.move) continue;
         std::string error;
-        if (moveNoReplace(plan.move->NewFName, plan.move->OldFName, &error)) {
+        if (plan.finish ? removeFile(plan.move->NewFName, &error)
+                        : moveNoReplace(plan.move->NewFName, plan.move->OldFName, &error)) {
             ++result.undone;
             crashPoint("file moved back");
             continue;

@@ -158,6 +158,15 @@ bool makeFolder(const std::string& path, std::string* error) {
     return false;
 }
 
+bool sameContent(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    if (!S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) return false;
+    auto x = readFile(a);
+    auto y = readFile(b);
+    return x && y && *x == *y;
+}
+
 bool removeFile(const std::string& path, std::string* error) {
     if (::unlink(path.c_str()) == 0) return true;
     setError(error, "Cannot delete " + path, errno);

@@ -23,4 +23,7 @@ bool makeFolder(const std::string& path, std::string* error = nullptr);
 
 bool removeFile(const std::string& path, std::string* error = nullptr);
 
+// Two regular files with the same bytes.
+bool sameContent(const std::string& a, const std::string& b);
+
 } // namespace tv

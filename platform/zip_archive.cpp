@@ -1,6 +1,7 @@
 #include "zip_archive.h"
 
 #include "file_ops.h"
+#include "crash_point.h"
 #include "text_io.h"
 #include "text_util.h"
 
@@ -87,7 +88,19 @@ bool ZipArchive::Compress() {
             return false;
         }
     }
-    // libzip writes a temporary file and renames it into place here.
+    // libzip writes a temporary file (the archive's name + ".XXXXXX") and
+    // renames it into place here; a program killed meanwhile leaves it.
+    zip_register_progress_callback_with_state(
+        z, 0.0,
+        [](zip_t*, double progress, void* state) {
+            auto* marked = static_cast<bool*>(state);
+            if (progress > 0 && !*marked) {
+                *marked = true;
+                crashPoint("archive partly written");
+            }
+        },
+        nullptr, &m_progressMarked);
+    m_progressMarked = false;
     if (zip_close(z) != 0) {
         m_error = "Cannot write " + ArchiveName + ": " + zip_strerror(z);
         zip_discard(z);

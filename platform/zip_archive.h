@@ -34,6 +34,7 @@ public:
 
 private:
     std::string m_error;
+    bool m_progressMarked = false;
 };
 
 } // namespace tv

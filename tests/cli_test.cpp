@@ -14,18 +14,10 @@ namespace {
 
 using tvtest::shellQuote;
 
-struct Result : tvtest::CommandResult {
-    std::string err;
-};
+using Result = tvtest::CliResult;
 
 Result run(const GameFixture& fx, const std::string& args) {
-    std::string errFile = fx.dir / "stderr.txt";
-    Result r{tvtest::runCommand("TESSVANE_HOME=" + shellQuote(fx.program) +
-                                " TESSVANE_REGISTRY=" + shellQuote(fx.registry) + " " +
-                                TESSVANE_CLI + " " + args + " 2>" + shellQuote(errFile)),
-             {}};
-    r.err = tvtest::readFile(errFile);
-    return r;
+    return tvtest::runCli(fx, args);
 }
 
 } // namespace

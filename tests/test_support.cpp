@@ -8,9 +8,13 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -74,6 +78,46 @@ std::string shellQuote(const std::string& s) {
     for (char c : s)
         q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
+}
+
+CliResult runCli(const GameFixture& fx, const std::string& args, const std::string& env,
+                 const std::string& prefix) {
+    std::string errFile = fx.dir / "stderr.txt";
+    CommandResult r = runCommand(prefix + " TESSVANE_HOME=" + shellQuote(fx.program) +
+                                 " TESSVANE_REGISTRY=" + shellQuote(fx.registry) + " " + env +
+                                 " " + TESSVANE_CLI + " " + args + " 2>" + shellQuote(errFile));
+    return {r.status, r.out, readFile(errFile)};
+}
+
+namespace {
+
+bool setImmutable(const std::string& path, bool on) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+ReadOnly::ReadOnly(std::string path) : m_path(std::move(path)) {
+    if (::geteuid() != 0) {
+        if (::chmod(m_path.c_str(), fs::is_directory(m_path) ? 0555 : 0444) == 0)
+            m_how = How::Mode;
+    } else if (setImmutable(m_path, true)) {
+        m_how = How::Immutable;
+    }
+}
+
+ReadOnly::~ReadOnly() {
+    if (m_how == How::Immutable) setImmutable(m_path, false);
+    if (m_how == How::Mode) ::chmod(m_path.c_str(), fs::is_directory(m_path) ? 0755 : 0644);
 }
 
 std::string ident(int n) {
@@ -142,6 +186,58 @@ namespace tvtest {
 
 std::vector<std::string> SessionFixture::logLines() const {
     return tv::readLines(fx.program + "/Tessvane.log").value_or(std::vector<std::string>{});
+}
+
+} // namespace tvtest
+
+namespace tvtest {
+
+void addPackages(const GameFixture& fx, const std::vector<Package>& packages) {
+    std::vector<std::string> lines;
+    for (const auto& p : packages)
+        lines.push_back(fx.addEntry(p.id, p.name));
+    fx.writeCacheIni(lines);
+}
+
+std::vector<std::string> misplacedPackages(const GameFixture& fx,
+                                           const std::vector<Package>& packages) {
+    std::vector<std::string> problems;
+    auto index = tv::readLines(fx.cache + "/Cache.ini");
+    if (!index) return {"Cache.ini is missing"};
+    std::set<std::string> lines(index->begin(), index->end());
+    std::vector<tv::UndoRecord> records;
+    std::string error;
+    if (!tv::readUndoRecords(fx.program + "/tessvane.mdb", records, &error))
+        return {"the undo log cannot be read: " + error};
+    std::set<std::pair<std::string, std::string>> recorded;
+    for (const auto& r : records)
+        recorded.insert({r.OldFName, r.NewFName});
+    for (const auto& p : packages) {
+        const std::string content = "package " + p.name;
+        const std::string cacheFile = fx.cache + "/" + ident(p.id) + ".uxx";
+        bool inCache = exists(cacheFile);
+        bool atDestination = exists(p.destination);
+        if (inCache && readFile(cacheFile) != content) problems.push_back(p.name + ": cache file changed");
+        if (inCache && !lines.count(ident(p.id) + "=" + p.name))
+            problems.push_back(p.name + ": in the cache without its Cache.ini line");
+        if (atDestination && readFile(p.destination) != content)
+            problems.push_back(p.name + ": not whole at its destination");
+        if (atDestination && !recorded.count({cacheFile, p.destination}))
+            problems.push_back(p.name + ": at its destination without an undo record");
+        if (!inCache && !atDestination) problems.push_back(p.name + ": lost");
+    }
+    return problems;
+}
+
+std::vector<std::string> leftoverFiles(const std::string& root) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (name.find(".tvtmp-") != std::string::npos) found.push_back(it->path().string());
+    }
+    return found;
 }
 
 } // namespace tvtest

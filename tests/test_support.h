@@ -34,6 +34,35 @@ CommandResult runCommand(const std::string& command);
 // Quotes a text for the shell.
 std::string shellQuote(const std::string& s);
 
+// tessvane-cli on a fixture: exit status, standard output and standard error.
+struct GameFixture;
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+// `env` is put before the command (e.g. "TESSVANE_CRASH_AFTER=3"), `prefix`
+// before that (e.g. "ulimit -f 4;").
+CliResult runCli(const GameFixture& fx, const std::string& args, const std::string& env = "",
+                 const std::string& prefix = "");
+
+// Makes a file or folder unwritable for this process, also as root (the
+// immutable attribute), and gives the permission back when it goes. skipped()
+// is true when neither works here.
+class ReadOnly {
+public:
+    explicit ReadOnly(std::string path);
+    ~ReadOnly();
+    ReadOnly(const ReadOnly&) = delete;
+    ReadOnly& operator=(const ReadOnly&) = delete;
+    bool skipped() const { return m_how == How::None; }
+
+private:
+    enum class How { None, Mode, Immutable };
+    std::string m_path;
+    How m_how = How::None;
+};
+
 // A 32-character cache identifier made from a number.
 std::string ident(int n);
 
@@ -56,5 +85,23 @@ struct GameFixture {
     // Points TESSVANE_HOME and TESSVANE_REGISTRY at this fixture.
     void useEnvironment() const;
 };
+
+// A package of a fixture's cache: its cache file is ident(id).uxx holding
+// "package " + name, and a run puts it at `destination`.
+struct Package {
+    int id;
+    std::string name;
+    std::string destination;
+};
+// Adds the packages' files and writes Cache.ini with their lines.
+void addPackages(const GameFixture& fx, const std::vector<Package>& packages);
+// What is wrong with where the packages are: each must be in the cache with
+// its Cache.ini line, or at its destination, whole, with its undo record
+// (both at once after a copy that was killed before the cache file went).
+// Empty when all is well.
+std::vector<std::string> misplacedPackages(const GameFixture& fx,
+                                           const std::vector<Package>& packages);
+// Files below `root` that a killed program left under a temporary name.
+std::vector<std::string> leftoverFiles(const std::string& root);
 
 } // namespace tvtest
