@@ -1,6 +1,7 @@
-// A run of 10,000 ticked entries with their files, next to the bare renames
-// of the same files: the run's own work (index, log, undo records in one
-// transaction) should cost at most a few times the renames themselves.
+// A run of 10,000 ticked entries with their files, and the undo of all its
+// moves, next to the bare renames of the same files: the run's and the
+// undo's own work (index, log, undo records) should cost at most a few times
+// the renames themselves.
 #include "run_support.h"
 
 #include <benchmark/benchmark.h>
@@ -41,6 +42,27 @@ void BM_RunOf10000(benchmark::State& state) {
     state.counters["moved"] = s.session.lastRun.moved;
 }
 BENCHMARK(BM_RunOf10000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_UndoOf10000(benchmark::State& state) {
+    tvtest::SessionFixture s;
+    s.prompter.answers.clear();
+    std::vector<std::string> moved;
+    for (int i = 0; i < kEntries; ++i)
+        moved.push_back(s.fx.game + "/Textures/" + name(i));
+    for (auto _ : state) {
+        state.PauseTiming();
+        refill(s.fx);
+        tv::createUndoDatabase(s.fx.program + "/empty.mdb");
+        std::filesystem::rename(s.fx.program + "/empty.mdb", s.fx.program + "/tessvane.mdb");
+        s.session.ScanCache();
+        s.session.runCommand();
+        s.prompter.answers = {true};
+        state.ResumeTiming();
+        s.session.undoSelections(moved);
+    }
+    state.counters["records left"] = static_cast<double>(s.undoRecords().size());
+}
+BENCHMARK(BM_UndoOf10000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_BareRenamesOf10000(benchmark::State& state) {
     tvtest::GameFixture fx;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <optional>
 #include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -31,16 +32,33 @@ bool pathExists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+// The Cache.ini of each folder a record names, looked up once per folder.
+class IndexFinder {
+public:
+    // The folder's Cache.ini (found without regard to case), or nullopt.
+    const std::optional<std::string>& find(const std::string& folder) {
+        auto it = m_found.find(folder);
+        if (it == m_found.end()) {
+            auto index = lookupInFolder(folder, "cache.ini");
+            if (index && !fileExists(*index)) index.reset();
+            it = m_found.emplace(folder, std::move(index)).first;
+        }
+        return it->second;
+    }
+
+private:
+    std::unordered_map<std::string, std::optional<std::string>> m_found;
+};
+
 // Why the file cannot go back to `oldPath`, or empty when it can.
 std::string refusalFor(const std::string& oldPath, const std::string& newPath,
-                       const std::string& cacheFolder, const std::string& cacheExt) {
+                       const std::string& cacheFolder, const std::string& cacheExt,
+                       IndexFinder& indexes) {
     std::string folder = folderOf(oldPath);
     if (!isCacheFileName(fileNameOf(oldPath), cacheExt))
         return oldPath + " is not the name of a cache file";
-    if (folder != withoutTrailingSeparator(cacheFolder)) {
-        auto index = lookupInFolder(folder, "cache.ini");
-        if (!index || !fileExists(*index)) return folder + " is not a cache folder";
-    }
+    if (folder != withoutTrailingSeparator(cacheFolder) && !indexes.find(folder))
+        return folder + " is not a cache folder";
     if (pathExists(oldPath) && !sameContent(oldPath, newPath)) return oldPath + " exists already";
     return {};
 }
@@ -116,6 +134,7 @@ UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
     std::vector<GroupPlan> plans;
     std::unordered_set<std::string> seen;
     std::unordered_set<std::string> targets; // old paths an earlier group takes
+    IndexFinder indexes;
     for (const auto& name : newNames) {
         if (!seen.insert(name).second) continue;
         auto found = byNewName.find(name);
@@ -135,7 +154,7 @@ UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
         std::string reason;
         for (size_t i : plan.records) {
             const UndoRecord& r = all[i];
-            std::string why = refusalFor(r.OldFName, name, cacheFolder, cacheExt);
+            std::string why = refusalFor(r.OldFName, name, cacheFolder, cacheExt, indexes);
             if (why.empty() && targets.count(r.OldFName)) why = r.OldFName + " exists already";
             if (!why.empty()) {
                 reason = why;
@@ -147,7 +166,8 @@ UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
             std::string key = fileNameOf(r.OldFName);
             key.erase(key.rfind('.'));
             plan.line = key + "=" + fileNameOf(name);
-            plan.index = findInFolder(folderOf(r.OldFName), "cache.ini");
+            const std::string folder = folderOf(r.OldFName);
+            plan.index = indexes.find(folder).value_or(joinPath(folder, "cache.ini"));
             break;
         }
         if (!plan.move) {

@@ -235,7 +235,9 @@ std::vector<std::string> leftoverFiles(const std::string& root) {
     for (auto it = fs::recursive_directory_iterator(root, ec);
          it != fs::recursive_directory_iterator(); it.increment(ec)) {
         std::string name = it->path().filename().string();
-        if (name.find(".tvtmp-") != std::string::npos) found.push_back(it->path().string());
+        bool halfArchive = name.rfind("tessvanebak.zip.", 0) == 0;
+        if (name.find(".tvtmp-") != std::string::npos || halfArchive)
+            found.push_back(it->path().string());
     }
     return found;
 }
