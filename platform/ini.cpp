@@ -35,8 +35,13 @@ std::string INIGetSettingString(const std::string& section, const std::string& k
                                 const std::string& file, const std::string& defaultValue) {
     auto lines = readLines(file);
     if (!lines) return defaultValue.substr(0, 255);
+    return iniValue(*lines, section, key, defaultValue);
+}
+
+std::string iniValue(const std::vector<std::string>& lines, const std::string& section,
+                     const std::string& key, const std::string& defaultValue) {
     bool inSection = false;
-    for (const auto& line : *lines) {
+    for (const auto& line : lines) {
         if (auto s = sectionName(line)) {
             inSection = equalsNoCase(*s, section);
             continue;
@@ -64,6 +69,18 @@ bool INIWriteSetting(const std::string& section, const std::string& key, const s
         }
         lines = std::move(*read);
     }
+    setIniValue(lines, section, key, value);
+    std::string error;
+    if (!writeLinesAtomic(file, lines, &error)) {
+        if (prompter)
+            prompter->message("Error: " + std::to_string(errno) + ". " + error, "INIWriteSetting");
+        return false;
+    }
+    return true;
+}
+
+void setIniValue(std::vector<std::string>& lines, const std::string& section,
+                 const std::string& key, const std::string& value) {
     std::string newLine = key + "=" + value;
     int sectionStart = -1;
     int lastInSection = -1; // last non-blank line of the section
@@ -93,13 +110,6 @@ bool INIWriteSetting(const std::string& section, const std::string& key, const s
             lines.push_back(newLine);
         }
     }
-    std::string error;
-    if (!writeLinesAtomic(file, lines, &error)) {
-        if (prompter)
-            prompter->message("Error: " + std::to_string(errno) + ". " + error, "INIWriteSetting");
-        return false;
-    }
-    return true;
 }
 
 } // namespace tv

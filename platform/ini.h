@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tv {
 
@@ -18,5 +19,11 @@ std::string INIGetSettingString(const std::string& section, const std::string& k
 // when a prompter is given, the user is told why.
 bool INIWriteSetting(const std::string& section, const std::string& key, const std::string& value,
                      const std::string& file, Prompter* prompter = nullptr);
+
+// The same two on the lines of a file already read.
+std::string iniValue(const std::vector<std::string>& lines, const std::string& section,
+                     const std::string& key, const std::string& defaultValue);
+void setIniValue(std::vector<std::string>& lines, const std::string& section,
+                 const std::string& key, const std::string& value);
 
 } // namespace tv

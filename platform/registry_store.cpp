@@ -32,9 +32,15 @@ RegValue RegValue::text(std::string_view s) {
 }
 
 std::string normaliseKeyPath(std::string_view path) {
-    std::string p(path);
-    for (char& c : p)
+    // A key has no empty components: runs of separators count as one, and
+    // none leads or trails.
+    std::string p;
+    p.reserve(path.size());
+    for (char c : path) {
         if (c == '/') c = '\\';
+        if (c == '\\' && (p.empty() || p.back() == '\\')) continue;
+        p += c;
+    }
     if (!p.empty() && p.back() == '\\') p.pop_back();
     return p;
 }

@@ -54,8 +54,8 @@ private:
     std::vector<RegKey> m_keys;
 };
 
-// Normalises a key path: backslashes between components, one trailing
-// backslash removed.
+// Normalises a key path: one backslash between components (a slash counts
+// as one), none before the first or after the last.
 std::string normaliseKeyPath(std::string_view path);
 // HKEY_LOCAL_MACHINE and the other predefined roots by their handle value.
 std::string rootKeyName(uint32_t rootKey);

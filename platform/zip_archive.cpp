@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 #include <zip.h>
@@ -45,6 +46,14 @@ std::string zipErrorText(int code) {
     std::string text = zip_error_strerror(&e);
     zip_error_fini(&e);
     return text;
+}
+
+void listMembers(zip_t* z, const std::function<void(const std::string&)>& memberListed) {
+    zip_int64_t count = zip_get_num_entries(z, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* name = zip_get_name(z, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS);
+        if (name && memberListed) memberListed(name);
+    }
 }
 
 std::string baseName(const std::string& member) {
@@ -122,11 +131,26 @@ bool ZipArchive::ListContents() {
         m_error = "Cannot open " + ArchiveName + ": " + zipErrorText(err);
         return false;
     }
-    zip_int64_t count = zip_get_num_entries(z, 0);
-    for (zip_int64_t i = 0; i < count; ++i) {
-        const char* name = zip_get_name(z, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS);
-        if (name && FileListed) FileListed(name);
+    listMembers(z, FileListed);
+    zip_discard(z);
+    return true;
+}
+
+bool listArchiveBytes(std::string_view bytes,
+                      const std::function<void(const std::string&)>& memberListed,
+                      std::string* error) {
+    zip_error_t ze;
+    zip_error_init(&ze);
+    zip_source_t* src = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &ze);
+    zip_t* z = src ? zip_open_from_source(src, ZIP_RDONLY, &ze) : nullptr;
+    if (!z) {
+        if (error) *error = zip_error_strerror(&ze);
+        if (src) zip_source_free(src);
+        zip_error_fini(&ze);
+        return false;
     }
+    zip_error_fini(&ze);
+    listMembers(z, memberListed);
     zip_discard(z);
     return true;
 }
@@ -150,9 +174,11 @@ bool ZipArchive::Extract() {
         if (!wildcardMatch(IncludeMask, name)) continue;
         if (lookupInFolder(ExtractFolder, name)) continue; // never replaces a file
         std::string target = joinPath(ExtractFolder, name);
-        std::string tmp = joinPath(ExtractFolder, "." + name + ".tvpart");
+        std::string tmp;
         zip_file_t* f = zip_fopen_index(z, index, 0);
-        int out = f ? ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644) : -1;
+        // A fresh temporary file: nothing already there is written through.
+        int out = f ? createTemporaryIn(ExtractFolder, "tvpart", tmp) : -1;
+        if (out >= 0) ::fchmod(out, 0644);
         bool good = f && out >= 0;
         char buf[1 << 16];
         while (good) {
@@ -166,7 +192,7 @@ bool ZipArchive::Extract() {
         if (f && zip_fclose(f) != 0) good = false;
         if (good) good = moveNoReplace(tmp, target);
         if (!good) {
-            ::unlink(tmp.c_str());
+            if (!tmp.empty()) ::unlink(tmp.c_str());
             if (m_error.empty())
                 m_error = "Cannot extract " + std::string(raw) + " from " + ArchiveName;
             ok = false;

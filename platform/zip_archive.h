@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace tv {
 
@@ -36,5 +37,11 @@ private:
     std::string m_error;
     bool m_progressMarked = false;
 };
+
+// Calls memberListed once per member of the archive held in `bytes`; false
+// (with `error` set) when they are no archive libzip can read.
+bool listArchiveBytes(std::string_view bytes,
+                      const std::function<void(const std::string&)>& memberListed,
+                      std::string* error = nullptr);
 
 } // namespace tv

@@ -385,3 +385,17 @@ TEST_F(MainWindowTest, RunMovesTheFilesAndUndoTakesThemBack) {
     EXPECT_EQ(undoList->model()->rowCount(), 0);
     EXPECT_EQ(statusText(), "Database compacted");
 }
+
+TEST_F(MainWindowTest, AMoveThatFailsIsRedOnTheStatusListAndInTheStatusBar) {
+    ASSERT_TRUE(start());
+    tvtest::ReadOnly readOnly(fx.game + "/Maps");
+    if (readOnly.skipped()) GTEST_SKIP() << "no way to make a folder read-only here";
+    QTest::mouseClick(child<QPushButton>("cmdRun"), Qt::LeftButton);
+    EXPECT_EQ(statusText(), "Done processing files, with errors (see the Status tab)");
+    auto* status = child<QListWidget>("List1");
+    auto failures = status->findItems("**ERROR** Cannot move", Qt::MatchStartsWith);
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_EQ(failures[0]->foreground().color(), QColor(Qt::red));
+    EXPECT_EQ(status->item(0)->foreground().color(), status->palette().text().color());
+    EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
+}
