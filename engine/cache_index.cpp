@@ -94,7 +94,8 @@ static bool hasNumberedSuffix(std::string_view line, size_t& eq) {
 std::optional<CacheEntry> parseCacheLine(std::string_view line, std::string_view cacheExt) {
     if (line.size() <= 10) return std::nullopt;
     CacheEntry e;
-    std::string ext = "." + std::string(cacheExt);
+    std::string ext(1, '.');
+    ext += cacheExt;
     std::string_view id = line.substr(0, 32);
     size_t eq = 0;
     if (line.find("-1=") != std::string_view::npos) {

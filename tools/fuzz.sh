@@ -12,6 +12,16 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_cache_index fuzz_regedit fuzz_ini fuzz_zip_listing)
 
+# clang and its libFuzzer runtime (Debian packages).
+for p in clang libclang-rt-14-dev; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    $SUDO apt-get update -q && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q clang libclang-rt-14-dev
+    break
+  fi
+done
+
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTESSVANE_FUZZ=ON -DTESSVANE_GUI=OFF -DTESSVANE_BENCH=OFF >/dev/null
 cmake --build build-fuzz --target "${targets[@]}"
