@@ -35,6 +35,7 @@ TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
     std::string original = tvtest::readFile(fx.cache + "/Cache.ini");
     ASSERT_TRUE(s.session.ScanCache());
     s.session.rows[3].ticked = false; // Kept.uax stays
+    s.session.clock = [] { return int64_t{1'000'000'000}; };
     ASSERT_TRUE(s.session.runCommand());
 
     EXPECT_EQ(tvtest::readFile(fx.game + "/Maps/DM-One.ut2"), "package DM-One.ut2");
@@ -69,7 +70,7 @@ TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].OldFName, c + "/" + ident(1) + ".uxx");
     EXPECT_EQ(records[0].NewFName, fx.game + "/Maps/DM-One.ut2");
-    EXPECT_EQ(records[0].MoveDate, shortDate(now()));
+    EXPECT_EQ(records[0].MoveDate, shortDate(1'000'000'000));
     EXPECT_EQ(records[1].OldFName, c + "/" + ident(2) + "-1.uxx");
     // After the run the list shows what is left.
     EXPECT_EQ(s.rows(), (std::vector<std::string>{"+Song.umx", "+Kept.uax"}));

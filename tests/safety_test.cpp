@@ -309,6 +309,18 @@ TEST(Failures, AnIndexThatCannotBeRewrittenIsNotAnnouncedAsWritten) {
     EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
 }
 
+TEST(Failures, APurgeThatCannotRewriteTheIndexDeletesNothing) {
+    tvtest::GameFixture fx;
+    fx.writeCacheIni({fx.addEntry(1, "T.utx")});
+    tvtest::ReadOnly readOnly(fx.cache);
+    if (readOnly.skipped()) GTEST_SKIP() << "no way to make a folder read-only here";
+    tvtest::CliResult r = tvtest::runCli(fx, "purge --yes");
+    EXPECT_EQ(r.status, 3) << r.out << r.err;
+    EXPECT_NE(r.err.find("The cache folder " + fx.cache + " cannot be written"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
+}
+
 TEST(Failures, AnUndoThatCannotMoveBackExitsWithThreeAndKeepsItsRecord) {
     tvtest::GameFixture fx;
     fx.writeCacheIni({fx.addEntry(1, "T.utx")});
