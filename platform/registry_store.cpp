@@ -191,6 +191,20 @@ bool printableText(std::string_view s) {
 std::string quote(std::string_view s) {
     std::string out = "\"";
     for (char c : s) {
+        // Line ends and NULs would end or cut the line; the reader takes them
+        // back from these escapes.
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
+        if (c == '\r') {
+            out += "\\r";
+            continue;
+        }
+        if (c == '\0') {
+            out += "\\0";
+            continue;
+        }
         if (c == '\\' || c == '"') out.push_back('\\');
         out.push_back(c);
     }
