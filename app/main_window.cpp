@@ -12,10 +12,10 @@
 #include "widgets.h"
 #include "zip_tab.h"
 
-#include "store/undo_log.h"
 #include "platform/prompter.h"
 #include "platform/qt/qt_text.h"
 #include "platform/text_io.h"
+#include "store/undo_log.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -3,9 +3,9 @@
 // fills the File List.
 #include "test_support.h"
 
-#include "session/session.h"
 #include "platform/recording_prompter.h"
 #include "platform/registry_store.h"
+#include "session/session.h"
 
 #ifdef TESSVANE_BENCH_GUI
 #include "app/main_window.h"

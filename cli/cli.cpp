@@ -1,11 +1,11 @@
 #include "cli.h"
 
-#include "session/session.h"
 #include "platform/cls_registry.h"
 #include "platform/console_prompter.h"
 #include "platform/program_folder.h"
 #include "platform/registry_store.h"
 #include "platform/text_util.h"
+#include "session/session.h"
 
 #include <algorithm>
 #include <optional>

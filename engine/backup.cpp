@@ -18,7 +18,8 @@ int removeBackupLeftovers(const std::string& cache) {
     if (DIR* d = ::opendir(cache.c_str())) {
         while (dirent* e = ::readdir(d)) {
             std::string_view n = e->d_name;
-            if (n.size() == kArchive.size() + 6 && equalsNoCase(n.substr(0, kArchive.size()), kArchive))
+            if (n.size() == kArchive.size() + 6 &&
+                equalsNoCase(n.substr(0, kArchive.size()), kArchive))
                 found.emplace_back(n);
         }
         ::closedir(d);

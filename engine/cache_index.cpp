@@ -1,11 +1,11 @@
 #include "cache_index.h"
 
-#include "store/never_move.h"
-#include "store/settings.h"
 #include "platform/dates.h"
 #include "platform/ini.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
+#include "store/never_move.h"
+#include "store/settings.h"
 
 #include <cctype>
 #include <unordered_map>

@@ -44,7 +44,8 @@ public:
             ssize_t n = ::write(m_fd, rest.data(), rest.size());
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
-                if (m_error.empty()) m_error = "Cannot write " + m_path + ": " + std::strerror(errno);
+                if (m_error.empty())
+                    m_error = "Cannot write " + m_path + ": " + std::strerror(errno);
                 return;
             }
             rest.remove_prefix(static_cast<size_t>(n));
@@ -220,10 +221,10 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
                 p.kind = LinePlan::Kind::Unsafe;
             } else if (destinations.taken(p.destination)) {
                 std::string from = joinPath(cache, *file);
-                p.kind = recorded.count(from + '\n' + p.destination) &&
-                                 sameContent(from, p.destination)
-                             ? LinePlan::Kind::Finish
-                             : LinePlan::Kind::Existing;
+                p.kind =
+                    recorded.count(from + '\n' + p.destination) && sameContent(from, p.destination)
+                        ? LinePlan::Kind::Finish
+                        : LinePlan::Kind::Existing;
                 if (p.kind == LinePlan::Kind::Finish) taken.insert(*file);
             } else {
                 p.kind = LinePlan::Kind::Move;
@@ -340,7 +341,8 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
                 if (code == EEXIST) {
                     result.existing.push_back(p.destination);
                 } else {
-                    std::string text = "**ERROR** " + error + " (" + p.name + " stays in the cache)";
+                    std::string text =
+                        "**ERROR** " + error + " (" + p.name + " stays in the cache)";
                     status(text);
                     log.line(text);
                     result.failures.push_back(error);

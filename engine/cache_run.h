@@ -40,7 +40,6 @@ struct RunResult {
     bool failed() const { return !failures.empty() || !undoError.empty() || !indexError.empty(); }
 };
 
-
 // "**OLD** <cache file>  ---->  **NEW** <destination>"
 std::string moveLine(const std::string& cacheFile, const std::string& destination);
 

@@ -20,11 +20,11 @@ namespace {
 
 // One ticked new path and what the undo does with its records.
 struct GroupPlan {
-    std::vector<size_t> records;        // every record with this new path
-    const UndoRecord* move = nullptr;   // the record whose move is taken back
-    bool finish = false;                // a killed undo copied the file back already
-    std::string index;                  // the Cache.ini that gets the line
-    std::string line;                   // identifier=name
+    std::vector<size_t> records;      // every record with this new path
+    const UndoRecord* move = nullptr; // the record whose move is taken back
+    bool finish = false;              // a killed undo copied the file back already
+    std::string index;                // the Cache.ini that gets the line
+    std::string line;                 // identifier=name
 };
 
 bool pathExists(const std::string& path) {
@@ -66,8 +66,7 @@ std::string refusalFor(const std::string& oldPath, const std::string& newPath,
 // Appends the lines to one Cache.ini, giving a new file its header and
 // ending an unfinished last line first. A line the file holds already (left
 // by an undo that was killed before its move) is not written twice.
-bool appendIndexLines(const std::string& path, std::vector<std::string> lines,
-                      std::string* error) {
+bool appendIndexLines(const std::string& path, std::vector<std::string> lines, std::string* error) {
     if (auto existing = readFile(path)) {
         auto present = splitLines(*existing);
         std::unordered_set<std::string> have(present.begin(), present.end());
@@ -191,7 +190,8 @@ UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
     }
     auto keepRecords = [&](const GroupPlan& plan) {
         for (size_t i : plan.records)
-            if (!undo.insert(all[i]) && result.undoError.empty()) result.undoError = undo.lastError();
+            if (!undo.insert(all[i]) && result.undoError.empty())
+                result.undoError = undo.lastError();
     };
 
     // Then the lines, one append to each Cache.ini.

@@ -13,7 +13,8 @@ struct CrashPlan {
     bool trace = false;
     long reached = 0;
     CrashPlan() {
-        if (const char* n = std::getenv("TESSVANE_CRASH_AFTER")) after = std::strtol(n, nullptr, 10);
+        if (const char* n = std::getenv("TESSVANE_CRASH_AFTER"))
+            after = std::strtol(n, nullptr, 10);
         if (const char* t = std::getenv("TESSVANE_CRASH_TRACE")) trace = *t && *t != '0';
     }
 };

@@ -27,7 +27,7 @@ std::string fileNameOf(std::string_view path);
 // The path without its last component (and the separator before it).
 std::string folderOf(std::string_view path);
 
-bool fileExists(const std::string& path);   // a regular file (or a link to one)
+bool fileExists(const std::string& path);    // a regular file (or a link to one)
 bool isRegularFile(const std::string& path); // a regular file itself, not a link
 bool isSymlink(const std::string& path);
 bool folderExists(const std::string& path); // a directory

@@ -1,7 +1,7 @@
 #include "zip_archive.h"
 
-#include "file_ops.h"
 #include "crash_point.h"
+#include "file_ops.h"
 #include "text_io.h"
 #include "text_util.h"
 

@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
-#include <unistd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tv {

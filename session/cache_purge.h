@@ -22,8 +22,8 @@ struct PurgeResult {
 // starts a new Cache.ini. A cache folder that cannot be written stops it
 // before anything is deleted.
 PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const std::string& gameFolder,
-                        Prompter& prompter,
-                        const std::function<void(const std::string&)>& statusLine);
+                               Prompter& prompter,
+                               const std::function<void(const std::string&)>& statusLine);
 
 // Deletes the *.tmp files of the game folder and reports their size. A
 // symbolic link is removed itself; its target is never touched or counted.

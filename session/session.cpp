@@ -2,8 +2,6 @@
 
 #include "cache_purge.h"
 
-#include "store/purge.h"
-#include "store/undo_log.h"
 #include "engine/backup.h"
 #include "engine/repair.h"
 #include "engine/undo_moves.h"
@@ -15,6 +13,8 @@
 #include "platform/prompter.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
+#include "store/purge.h"
+#include "store/undo_log.h"
 
 #include <algorithm>
 #include <cstdio>

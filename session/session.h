@@ -1,11 +1,11 @@
 #pragma once
 
-#include "store/never_move.h"
-#include "store/settings.h"
-#include "store/undo_log.h"
 #include "engine/cache_index.h"
 #include "engine/cache_run.h"
 #include "platform/dates.h"
+#include "store/never_move.h"
+#include "store/settings.h"
+#include "store/undo_log.h"
 
 #include <functional>
 #include <string>

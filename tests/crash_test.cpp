@@ -99,7 +99,8 @@ TEST(CrashSafety, ARunKilledAtAnyStepLosesNothing) {
 }
 
 TEST(CrashSafety, AMoveToAnotherFileSystemKilledHalfWayLeavesNoBrokenPackage) {
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     GameFixture probe;
     if (::stat("/dev/shm", &b) != 0 || ::stat(probe.dir.path().c_str(), &a) != 0 ||
         a.st_dev == b.st_dev)
@@ -149,8 +150,8 @@ TEST(CrashSafety, KilledRunsAndUndosOfThousandsOfFilesLoseNothing) {
         tvtest::addPackages(fx, packages);
         for (const char* args : {"run", "undo --yes --all"}) {
             std::string shell = "TESSVANE_HOME=" + tvtest::shellQuote(fx.program) +
-                                " TESSVANE_REGISTRY=" + tvtest::shellQuote(fx.registry) +
-                                " exec " + TESSVANE_CLI + " " + args + " >/dev/null 2>&1";
+                                " TESSVANE_REGISTRY=" + tvtest::shellQuote(fx.registry) + " exec " +
+                                TESSVANE_CLI + " " + args + " >/dev/null 2>&1";
             pid_t pid = ::fork();
             ASSERT_GE(pid, 0);
             if (pid == 0) {

@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
         for (const auto& e : fs::directory_iterator(argv[i], ec)) {
             if (!e.is_regular_file()) continue;
             std::ifstream in(e.path(), std::ios::binary);
-            std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            std::string bytes((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
             LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
             ++inputs;
         }

@@ -2,8 +2,8 @@
 #include <quillet/web_parser.h>
 
 #include <QApplication>
-#include <QWidget>
 #include <QLoggingCategory>
+#include <QWidget>
 
 #include <httplib.h>
 

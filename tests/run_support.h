@@ -2,10 +2,10 @@
 
 #include "test_support.h"
 
-#include "store/undo_log.h"
-#include "session/session.h"
 #include "platform/recording_prompter.h"
 #include "platform/registry_store.h"
+#include "session/session.h"
+#include "store/undo_log.h"
 
 #include <string>
 #include <vector>

@@ -55,10 +55,15 @@ std::string undoLogPath(const SessionFixture& s) {
 } // namespace
 
 TEST(Confinement, NamesThatAreNoPlainFileNamesAreNeverMovedInAnyMode) {
-    const std::vector<std::string> hostile = {
-        "../../escaped.u", "..", ".", "", "sub/inner.utx", "back\\slash.utx",
-        std::string("nul\0hidden.utx", 14)};
-    for (auto mode : {Settings::MoveMode::Norm, Settings::MoveMode::Dir, Settings::MoveMode::Dir2}) {
+    const std::vector<std::string> hostile = {"../../escaped.u",
+                                              "..",
+                                              ".",
+                                              "",
+                                              "sub/inner.utx",
+                                              "back\\slash.utx",
+                                              std::string("nul\0hidden.utx", 14)};
+    for (auto mode :
+         {Settings::MoveMode::Norm, Settings::MoveMode::Dir, Settings::MoveMode::Dir2}) {
         SCOPED_TRACE(static_cast<int>(mode));
         SessionFixture s;
         std::vector<std::string> lines;
@@ -80,14 +85,16 @@ TEST(Confinement, NamesThatAreNoPlainFileNamesAreNeverMovedInAnyMode) {
 
         EXPECT_EQ(s.undoRecords().size(), 1u);
         for (size_t i = 0; i < hostile.size(); ++i)
-            EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(10 + static_cast<int>(i)) + ".uxx"));
+            EXPECT_TRUE(
+                tvtest::exists(s.fx.cache + "/" + ident(10 + static_cast<int>(i)) + ".uxx"));
         for (const char* part : {"escaped", "inner", "slash", "hidden"})
             EXPECT_TRUE(filesContaining(s.fx.dir.path(), part).empty()) << part;
         lines.pop_back();
         lines.insert(lines.begin(), "[Cache]");
         EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), crlf(lines));
-        EXPECT_EQ(countContaining(s.session.statusList, "is not a plain file name and cannot be moved"),
-                  hostile.size());
+        EXPECT_EQ(
+            countContaining(s.session.statusList, "is not a plain file name and cannot be moved"),
+            hostile.size());
         EXPECT_EQ(countContaining(s.logLines(), " is not a plain file name"), hostile.size());
         EXPECT_FALSE(s.session.lastFailed);
     }
@@ -110,8 +117,8 @@ TEST(Confinement, UndoFollowsOnlyRecordsThatNameCacheFiles) {
     {
         UndoLog log;
         ASSERT_TRUE(log.open(undoLogPath(s)));
-        log.insert({"d", outside / "notes.txt", maps + "A.ut2"});             // no cache file
-        log.insert({"d", outside / (ident(2) + ".uxx"), maps + "B.ut2"});     // no Cache.ini there
+        log.insert({"d", outside / "notes.txt", maps + "A.ut2"});         // no cache file
+        log.insert({"d", outside / (ident(2) + ".uxx"), maps + "B.ut2"}); // no Cache.ini there
         log.insert({"d", s.fx.cache + "/" + ident(3) + ".uxx", maps + "C.ut2"}); // a link
         log.insert({"d", s.fx.cache + "/../" + ident(4) + ".uxx", maps + "D.ut2"});
         log.insert({"d", s.fx.cache + "/" + ident(5) + ".uxx", maps + "E.ut2"}); // a real move
@@ -373,9 +380,9 @@ TEST(OneAtATime, ARunAndAnUndoStartedTogetherLoseNothing) {
         std::string cli = std::string("TESSVANE_HOME=") + tvtest::shellQuote(fx.program) +
                           " TESSVANE_REGISTRY=" + tvtest::shellQuote(fx.registry) + " " +
                           TESSVANE_CLI;
-        tvtest::CommandResult both = tvtest::runCommand(
-            "(" + cli + " undo --yes --all >/dev/null 2>&1 & " + cli +
-            " run --select all >/dev/null 2>&1 & wait) ; echo done");
+        tvtest::CommandResult both =
+            tvtest::runCommand("(" + cli + " undo --yes --all >/dev/null 2>&1 & " + cli +
+                               " run --select all >/dev/null 2>&1 & wait) ; echo done");
         ASSERT_EQ(both.out, "done\n");
         EXPECT_EQ(tvtest::misplacedPackages(fx, packages), std::vector<std::string>{});
     }

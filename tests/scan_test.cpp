@@ -1,11 +1,11 @@
 #include "test_support.h"
 
-#include "store/never_move.h"
-#include "session/session.h"
 #include "engine/cache_index.h"
 #include "platform/ini.h"
 #include "platform/recording_prompter.h"
 #include "platform/registry_store.h"
+#include "session/session.h"
+#include "store/never_move.h"
 
 #include <gtest/gtest.h>
 

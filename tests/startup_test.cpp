@@ -1,10 +1,10 @@
 #include "test_support.h"
 
-#include "store/settings.h"
-#include "session/session.h"
 #include "platform/cls_registry.h"
 #include "platform/recording_prompter.h"
 #include "platform/registry_store.h"
+#include "session/session.h"
+#include "store/settings.h"
 
 #include <gtest/gtest.h>
 

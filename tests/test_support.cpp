@@ -1,21 +1,21 @@
 #include "test_support.h"
 
-#include "store/undo_log.h"
 #include "platform/registry_store.h"
+#include "store/undo_log.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <linux/fs.h>
 #include <set>
 #include <sstream>
 #include <stdexcept>
-#include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -84,8 +84,8 @@ CliResult runCli(const GameFixture& fx, const std::string& args, const std::stri
                  const std::string& prefix) {
     std::string errFile = fx.dir / "stderr.txt";
     CommandResult r = runCommand(prefix + " TESSVANE_HOME=" + shellQuote(fx.program) +
-                                 " TESSVANE_REGISTRY=" + shellQuote(fx.registry) + " " + env +
-                                 " " + TESSVANE_CLI + " " + args + " 2>" + shellQuote(errFile));
+                                 " TESSVANE_REGISTRY=" + shellQuote(fx.registry) + " " + env + " " +
+                                 TESSVANE_CLI + " " + args + " 2>" + shellQuote(errFile));
     return {r.status, r.out, readFile(errFile)};
 }
 
@@ -108,8 +108,7 @@ bool setImmutable(const std::string& path, bool on) {
 
 ReadOnly::ReadOnly(std::string path) : m_path(std::move(path)) {
     if (::geteuid() != 0) {
-        if (::chmod(m_path.c_str(), fs::is_directory(m_path) ? 0555 : 0444) == 0)
-            m_how = How::Mode;
+        if (::chmod(m_path.c_str(), fs::is_directory(m_path) ? 0555 : 0444) == 0) m_how = How::Mode;
     } else if (setImmutable(m_path, true)) {
         m_how = How::Immutable;
     }
@@ -217,7 +216,8 @@ std::vector<std::string> misplacedPackages(const GameFixture& fx,
         const std::string cacheFile = fx.cache + "/" + ident(p.id) + ".uxx";
         bool inCache = exists(cacheFile);
         bool atDestination = exists(p.destination);
-        if (inCache && readFile(cacheFile) != content) problems.push_back(p.name + ": cache file changed");
+        if (inCache && readFile(cacheFile) != content)
+            problems.push_back(p.name + ": cache file changed");
         if (inCache && !lines.count(ident(p.id) + "=" + p.name))
             problems.push_back(p.name + ": in the cache without its Cache.ini line");
         if (atDestination && readFile(p.destination) != content)
