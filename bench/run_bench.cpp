@@ -13,8 +13,19 @@ namespace {
 
 constexpr int kEntries = 10000;
 
+void refill(const tvtest::GameFixture& fx);
+
 std::string name(int i) {
     return "Package" + std::to_string(i) + ".utx";
+}
+
+// Fresh cache files and Cache.ini, the Textures folder emptied and an empty
+// undo log; the session scanned, ready to run.
+void refill(tvtest::SessionFixture& s) {
+    refill(s.fx);
+    tv::createUndoDatabase(s.fx.program + "/empty.mdb");
+    std::filesystem::rename(s.fx.program + "/empty.mdb", s.fx.program + "/tessvane.mdb");
+    s.session.ScanCache();
 }
 
 // Fresh cache files and Cache.ini; the Textures folder emptied.
@@ -32,10 +43,7 @@ void BM_RunOf10000(benchmark::State& state) {
     tvtest::SessionFixture s;
     for (auto _ : state) {
         state.PauseTiming();
-        refill(s.fx);
-        tv::createUndoDatabase(s.fx.program + "/empty.mdb");
-        std::filesystem::rename(s.fx.program + "/empty.mdb", s.fx.program + "/tessvane.mdb");
-        s.session.ScanCache();
+        refill(s);
         state.ResumeTiming();
         s.session.runCommand();
     }
@@ -51,10 +59,7 @@ void BM_UndoOf10000(benchmark::State& state) {
         moved.push_back(s.fx.game + "/Textures/" + name(i));
     for (auto _ : state) {
         state.PauseTiming();
-        refill(s.fx);
-        tv::createUndoDatabase(s.fx.program + "/empty.mdb");
-        std::filesystem::rename(s.fx.program + "/empty.mdb", s.fx.program + "/tessvane.mdb");
-        s.session.ScanCache();
+        refill(s);
         s.session.runCommand();
         s.prompter.answers = {true};
         state.ResumeTiming();

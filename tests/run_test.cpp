@@ -9,19 +9,9 @@
 #include <sqlite3.h>
 
 using namespace tv;
+using tvtest::crlf;
 using tvtest::ident;
 using tvtest::SessionFixture;
-
-namespace {
-
-std::string crlf(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const auto& l : lines)
-        out += l + "\r\n";
-    return out;
-}
-
-} // namespace
 
 TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
     SessionFixture s;

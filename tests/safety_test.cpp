@@ -18,19 +18,13 @@
 
 namespace fs = std::filesystem;
 using namespace tv;
+using tvtest::crlf;
 using tvtest::ident;
 using tvtest::Package;
 using tvtest::SessionFixture;
 using tvtest::TempDir;
 
 namespace {
-
-std::string crlf(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const auto& l : lines)
-        out += l + "\r\n";
-    return out;
-}
 
 // Regular files below `root` whose name contains `part`.
 std::vector<std::string> filesContaining(const std::string& root, const std::string& part) {

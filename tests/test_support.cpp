@@ -119,6 +119,13 @@ ReadOnly::~ReadOnly() {
     if (m_how == How::Mode) ::chmod(m_path.c_str(), fs::is_directory(m_path) ? 0755 : 0644);
 }
 
+std::string crlf(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& l : lines)
+        out += l + "\r\n";
+    return out;
+}
+
 std::string ident(int n) {
     char buf[40];
     std::snprintf(buf, sizeof buf, "%032X", n);

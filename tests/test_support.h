@@ -63,6 +63,9 @@ private:
     How m_how = How::None;
 };
 
+// The lines, each followed by CR LF, as the program writes text files.
+std::string crlf(const std::vector<std::string>& lines);
+
 // A 32-character cache identifier made from a number.
 std::string ident(int n);
 
