@@ -1,6 +1,7 @@
 #include "cache_run.h"
 
 #include "backup.h"
+#include "run_log.h"
 
 #include "platform/crash_point.h"
 #include "platform/file_ops.h"
@@ -20,49 +21,6 @@ namespace {
 // Records committed ahead of their moves: small enough that a failed batch
 // costs little, large enough that the commits cost little.
 constexpr size_t kBatchMoves = 256;
-
-// The run log, replaced at the start of the run and written line by line:
-// each line is in the file (not in a buffer) before the run goes on.
-class RunLog {
-public:
-    RunLog(const std::string& path, bool enabled) : m_path(path) {
-        if (enabled) m_fd = createReplacing(path, &m_error);
-    }
-    ~RunLog() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    RunLog(const RunLog&) = delete;
-    RunLog& operator=(const RunLog&) = delete;
-
-    bool created() const { return m_fd >= 0; }
-    const std::string& error() const { return m_error; }
-    void line(const std::string& text) {
-        if (m_fd < 0) return;
-        std::string data = text + "\r\n";
-        std::string_view rest = data;
-        while (!rest.empty()) {
-            ssize_t n = ::write(m_fd, rest.data(), rest.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                if (m_error.empty())
-                    m_error = "Cannot write " + m_path + ": " + std::strerror(errno);
-                return;
-            }
-            rest.remove_prefix(static_cast<size_t>(n));
-        }
-    }
-    // Flushes the log to the disk; false when a line could not be written.
-    bool finish() {
-        if (m_fd >= 0 && ::fsync(m_fd) != 0 && m_error.empty())
-            m_error = "Cannot write " + m_path + ": " + std::strerror(errno);
-        return m_error.empty();
-    }
-
-private:
-    std::string m_path;
-    int m_fd = -1;
-    std::string m_error;
-};
 
 // What the run does with one line of Cache.ini, worked out before any file
 // is touched.
@@ -98,10 +56,6 @@ private:
 };
 
 } // namespace
-
-std::string runLogPath(const std::string& programFolder) {
-    return findInFolder(programFolder, "Tessvane.log");
-}
 
 std::string moveLine(const std::string& cacheFile, const std::string& destination) {
     return "**OLD** " + cacheFile + "  ---->  **NEW** " + destination;

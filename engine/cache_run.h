@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cache_index.h"
+#include "run_log.h"
 
 #include <functional>
 #include <string>
@@ -68,8 +69,5 @@ std::string destinationFolderFor(FileType type, const CacheFolders& folders,
 RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::string>& selection,
                    const std::vector<ScanTableEntry>& scanTable, const RunOptions& options,
                    UndoLog* undo, const std::string& programFolder, const RunSink& sink);
-
-// The run log, Tessvane.log in the program folder.
-std::string runLogPath(const std::string& programFolder);
 
 } // namespace tv

@@ -15,9 +15,12 @@ std::string ConsolePrompter::browseForFolder(const std::string&) {
     return {};
 }
 
-std::vector<std::string> ConsolePrompter::chooseFiles(const std::string&, const std::string&,
-                                                      bool) {
-    return {};
+std::vector<std::string> ConsolePrompter::chooseFiles(const FileRequest&) {
+    return {}; // files are named on the command line instead
+}
+
+bool ConsolePrompter::isWindow(int64_t) const {
+    return false;
 }
 
 } // namespace tv

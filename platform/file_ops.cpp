@@ -139,6 +139,24 @@ bool moveNoReplace(const std::string& from, const std::string& to, std::string* 
     return false;
 }
 
+bool copyNoReplace(const std::string& from, const std::string& to, std::string* error,
+                   int* errorCode) {
+    if (errorCode) *errorCode = 0;
+    std::string tmp;
+    if (!copyToTemporary(from, folderOf(to), tmp, error)) {
+        if (errorCode) *errorCode = EIO;
+        return false;
+    }
+    int err = renameNoReplace(tmp, to);
+    if (err != 0) {
+        ::unlink(tmp.c_str());
+        setError(error, "Cannot copy " + from + " to " + to, err);
+        if (errorCode) *errorCode = err;
+        return false;
+    }
+    return true;
+}
+
 bool copyReplace(const std::string& from, const std::string& to, std::string* error) {
     std::string tmp;
     if (!copyToTemporary(from, folderOf(to), tmp, error)) return false;

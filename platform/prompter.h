@@ -1,11 +1,29 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace tv {
 
 enum class MessageIcon { None, Information, Exclamation, Critical, Question };
+
+// What a file dialog asks for.
+struct FileRequest {
+    struct Filter {
+        std::string description; // "ZIP Files (*.ZIP)"
+        std::string patterns;    // "*.ZIP", several separated by ";"; any letter case matches
+    };
+    std::string title;
+    std::vector<Filter> filters;
+    int defaultFilter = 1; // 1 for the first
+    bool save = false;     // a save dialog instead of an open dialog
+    bool several = false;  // more than one file may be chosen
+    bool mustExist = false;
+    std::string initialFolder;
+    std::string fileName;   // proposed name
+    std::string defaultExt; // added to a typed name without one
+};
 
 // Every message box, question and folder or file chooser of the program goes
 // through this interface: windows get a Qt implementation, the command line
@@ -20,9 +38,11 @@ public:
                           MessageIcon icon = MessageIcon::Question) = 0;
     // Full path of the chosen folder, or empty text when the user cancels.
     virtual std::string browseForFolder(const std::string& title) = 0;
-    // Chosen files (empty when cancelled).
-    virtual std::vector<std::string> chooseFiles(const std::string& title,
-                                                 const std::string& filter, bool several) = 0;
+    // Full paths of the chosen files (empty when cancelled); they may come
+    // from several folders.
+    virtual std::vector<std::string> chooseFiles(const FileRequest& request) = 0;
+    // Whether a window handle names one of the program's windows.
+    virtual bool isWindow(int64_t handle) const = 0;
 };
 
 // Opens documents and addresses with the desktop's default handlers.

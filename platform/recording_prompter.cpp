@@ -24,13 +24,20 @@ std::string RecordingPrompter::browseForFolder(const std::string& title) {
     return f;
 }
 
-std::vector<std::string> RecordingPrompter::chooseFiles(const std::string& title,
-                                                        const std::string& filter, bool) {
-    shown.push_back({"files", filter, title, MessageIcon::None});
+std::vector<std::string> RecordingPrompter::chooseFiles(const FileRequest& request) {
+    std::string filter;
+    for (const auto& f : request.filters)
+        filter += (filter.empty() ? "" : "|") + f.description + "|" + f.patterns;
+    shown.push_back({"files", filter, request.title, MessageIcon::None});
+    requests.push_back(request);
     if (files.empty()) return {};
     auto f = files.front();
     files.pop_front();
     return f;
+}
+
+bool RecordingPrompter::isWindow(int64_t handle) const {
+    return windows.count(handle) > 0;
 }
 
 std::vector<std::string> RecordingPrompter::messageTexts() const {

@@ -3,6 +3,7 @@
 #include "prompter.h"
 
 #include <deque>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,13 +23,15 @@ public:
     void message(const std::string& text, const std::string& title, MessageIcon icon) override;
     bool question(const std::string& text, const std::string& title, MessageIcon icon) override;
     std::string browseForFolder(const std::string& title) override;
-    std::vector<std::string> chooseFiles(const std::string& title, const std::string& filter,
-                                         bool several) override;
+    std::vector<std::string> chooseFiles(const FileRequest& request) override;
+    bool isWindow(int64_t handle) const override;
 
     std::vector<Shown> shown;
     std::deque<bool> answers;
     std::deque<std::string> folders;
     std::deque<std::vector<std::string>> files;
+    std::vector<FileRequest> requests; // every file request, in order
+    std::set<int64_t> windows;         // the handles isWindow accepts
 
     std::vector<std::string> messageTexts() const;
 };

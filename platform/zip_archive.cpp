@@ -56,12 +56,28 @@ void listMembers(zip_t* z, const std::function<void(const std::string&)>& member
     }
 }
 
-std::string baseName(const std::string& member) {
-    size_t sep = member.find_last_of("/\\");
-    return sep == std::string::npos ? member : member.substr(sep + 1);
-}
-
 } // namespace
+
+std::optional<std::string> memberFileName(std::string_view member) {
+    if (member.empty() || member.front() == '/' || member.front() == '\\') return std::nullopt;
+    if (member.size() >= 2 && member[1] == ':') return std::nullopt; // a drive: the root too
+    std::string_view last;
+    size_t start = 0;
+    bool first = true;
+    for (;;) {
+        size_t sep = member.find_first_of("/\\", start);
+        std::string_view part = member.substr(start, sep == std::string_view::npos ? sep : sep - start);
+        if (part == "..") return std::nullopt;
+        if (first && part == "__MACOSX") return std::nullopt;
+        first = false;
+        last = part;
+        if (sep == std::string_view::npos) break;
+        start = sep + 1;
+    }
+    if (last.empty() || last == "." || last.substr(0, 2) == "._") return std::nullopt;
+    if (last.find('\0') != std::string_view::npos) return std::nullopt;
+    return std::string(last);
+}
 
 bool ZipArchive::Compress() {
     m_error.clear();
@@ -169,8 +185,9 @@ bool ZipArchive::Extract() {
         auto index = static_cast<zip_uint64_t>(i);
         const char* raw = zip_get_name(z, index, ZIP_FL_ENC_GUESS);
         if (!raw) continue;
-        std::string name = baseName(raw);
-        if (name.empty() || name == "." || name == "..") continue; // a folder entry
+        auto member = memberFileName(raw);
+        if (!member) continue; // a folder entry, or a name that leads elsewhere
+        const std::string& name = *member;
         if (!wildcardMatch(IncludeMask, name)) continue;
         if (lookupInFolder(ExtractFolder, name)) continue; // never replaces a file
         std::string target = joinPath(ExtractFolder, name);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,7 +13,8 @@ bool wildcardMatch(const std::string& mask, const std::string& name);
 
 // The ZIP archive component: packs a folder's files into an archive, lists an
 // archive's members and extracts them. Members are extracted under their
-// file name only, and a member whose file already exists is not extracted.
+// file name only (memberFileName; others are passed over), and a member
+// whose file already exists is not extracted.
 // Nothing here ends the program: a failure leaves lastError() set.
 class ZipArchive {
 public:
@@ -37,6 +39,13 @@ private:
     std::string m_error;
     bool m_progressMarked = false;
 };
+
+// The file name a member is taken under: the part after the last "/" or
+// "\\". nullopt for members that are no files of the archive's own: folder
+// entries, names that are empty, "." or "..", paths that hold ".." or start
+// at the root, and the resource files Macs add (under "__MACOSX/", or names
+// beginning "._").
+std::optional<std::string> memberFileName(std::string_view member);
 
 // Calls memberListed once per member of the archive held in `bytes`; false
 // (with `error` set) when they are no archive libzip can read.

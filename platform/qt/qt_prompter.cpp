@@ -3,6 +3,7 @@
 #include "qt_text.h"
 
 #include <QDesktopServices>
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -41,25 +42,38 @@ std::string QtPrompter::browseForFolder(const std::string& title) {
     return dir.isEmpty() ? std::string() : fromPathText(dir);
 }
 
-std::vector<std::string> QtPrompter::chooseFiles(const std::string& title,
-                                                 const std::string& filter, bool several) {
-    // "Description (*.x)|*.x" pairs become Qt's "Description (*.x)" entries.
-    QStringList parts = toDisplay(filter).split('|');
+std::vector<std::string> QtPrompter::chooseFiles(const FileRequest& request) {
+    // Qt's own dialog: its filters ignore letter case, so "*.ZIP" shows map.zip too.
+    QFileDialog dialog(m_parent, toDisplay(request.title), toDisplay(request.initialFolder));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     QStringList filters;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        filters << parts[i].section('(', 0, 0).trimmed() + " (" + parts[i + 1].replace(';', ' ') +
-                       ")";
-    QString joined = filters.join(";;");
-    std::vector<std::string> out;
-    if (several) {
-        for (const QString& f :
-             QFileDialog::getOpenFileNames(m_parent, toDisplay(title), {}, joined))
-            out.push_back(fromPathText(f));
-    } else {
-        QString f = QFileDialog::getOpenFileName(m_parent, toDisplay(title), {}, joined);
-        if (!f.isEmpty()) out.push_back(fromPathText(f));
+    for (const auto& f : request.filters) {
+        QString description = toDisplay(f.description).section('(', 0, 0).trimmed();
+        filters << description + " (" + toDisplay(f.patterns).replace(';', ' ') + ")";
     }
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        int index = request.defaultFilter - 1;
+        if (index >= 0 && index < filters.size()) dialog.selectNameFilter(filters[index]);
+    }
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save       ? QFileDialog::AnyFile
+                       : request.several  ? QFileDialog::ExistingFiles
+                       : request.mustExist ? QFileDialog::ExistingFile
+                                           : QFileDialog::AnyFile);
+    if (!request.defaultExt.empty()) dialog.setDefaultSuffix(toDisplay(request.defaultExt));
+    if (!request.fileName.empty()) dialog.selectFile(toDisplay(request.fileName));
+    std::vector<std::string> out;
+    if (dialog.exec() != QDialog::Accepted) return out;
+    for (const QString& f : dialog.selectedFiles())
+        out.push_back(fromPathText(f));
     return out;
+}
+
+bool QtPrompter::isWindow(int64_t handle) const {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (handle != 0 && static_cast<int64_t>(w->internalWinId()) == handle) return true;
+    return false;
 }
 
 bool QtShell::openInEditor(const std::string& path) {

@@ -14,8 +14,8 @@ public:
     void message(const std::string& text, const std::string& title, MessageIcon icon) override;
     bool question(const std::string& text, const std::string& title, MessageIcon icon) override;
     std::string browseForFolder(const std::string& title) override;
-    std::vector<std::string> chooseFiles(const std::string& title, const std::string& filter,
-                                         bool several) override;
+    std::vector<std::string> chooseFiles(const FileRequest& request) override;
+    bool isWindow(int64_t handle) const override;
 
 private:
     QWidget* m_parent;

@@ -1,0 +1,45 @@
+#include "run_log.h"
+
+#include "platform/text_io.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+#include <unistd.h>
+
+namespace tv {
+
+RunLog::RunLog(const std::string& path, bool enabled) : m_path(path) {
+    if (enabled) m_fd = createReplacing(path, &m_error);
+}
+
+RunLog::~RunLog() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+void RunLog::line(const std::string& text) {
+    if (m_fd < 0) return;
+    std::string data = text + "\r\n";
+    std::string_view rest = data;
+    while (!rest.empty()) {
+        ssize_t n = ::write(m_fd, rest.data(), rest.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            if (m_error.empty()) m_error = "Cannot write " + m_path + ": " + std::strerror(errno);
+            return;
+        }
+        rest.remove_prefix(static_cast<size_t>(n));
+    }
+}
+
+bool RunLog::finish() {
+    if (m_fd >= 0 && ::fsync(m_fd) != 0 && m_error.empty())
+        m_error = "Cannot write " + m_path + ": " + std::strerror(errno);
+    return m_error.empty();
+}
+
+std::string runLogPath(const std::string& programFolder) {
+    return findInFolder(programFolder, "Tessvane.log");
+}
+
+} // namespace tv
