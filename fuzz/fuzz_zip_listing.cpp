@@ -1,15 +1,17 @@
-// A ZIP archive of any shape: listing its members never fails hard.
+// A ZIP archive of any shape: listing its members never fails hard, and the
+// name a member is taken under is always a plain file name.
 #include "platform/text_io.h"
 #include "platform/zip_archive.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    size_t plain = 0;
-    tv::listArchiveBytes(bytes, [&](const std::string& name) {
-        plain += tv::isPlainFileName(tv::fileNameOf(name));
+    tv::listArchiveBytes(bytes, [](const std::string& name) {
+        auto file = tv::memberFileName(name);
+        if (file && !tv::isPlainFileName(*file)) std::abort();
     });
-    return static_cast<int>(plain & 0);
+    return 0;
 }

@@ -153,11 +153,21 @@ TEST(Zip, ExtractUsesFileNamesOnlyAndNeverReplaces) {
     z.IncludeMask = "*.ut2";
     ASSERT_TRUE(z.Extract()) << z.lastError();
     EXPECT_EQ(tvtest::readFile(t / "out/DM-New.ut2"), "map");
-    EXPECT_EQ(tvtest::readFile(t / "out/evil.ut2"), "evil");
+    // A path that climbs out is no member of the archive's own.
+    EXPECT_FALSE(tvtest::exists(t / "out/evil.ut2"));
     EXPECT_FALSE(tvtest::exists(t / "evil.ut2"));
     EXPECT_FALSE(tvtest::exists(t / "out/readme.txt"));
     EXPECT_FALSE(tvtest::exists(t / "out/Keep.ut2"));
     EXPECT_EQ(tvtest::readFile(t / "out/keep.UT2"), "old keep");
+}
+
+TEST(Zip, MemberFileNames) {
+    EXPECT_EQ(memberFileName("Maps/DM-New.ut2"), "DM-New.ut2");
+    EXPECT_EQ(memberFileName("Maps\\DM-Back.ut2"), "DM-Back.ut2");
+    EXPECT_EQ(memberFileName("DM-Top.UT2"), "DM-Top.UT2");
+    for (const char* refused : {"../../x.ut2", "/etc/x.ut2", "\\x.ut2", "C:\\x.ut2", "a/../x.ut2",
+                                "Maps/", "..", ".", "__MACOSX/DM-New.ut2", "Maps/._DM-New.ut2", ""})
+        EXPECT_EQ(memberFileName(refused), std::nullopt) << refused;
 }
 
 TEST(Zip, CorruptArchiveIsAnErrorNotACrash) {
