@@ -30,6 +30,10 @@ const char* const kUsage =
     "  purge [--yes]          deletes every cache file (asks; --yes answers Yes)\n"
     "  clean-tmp              deletes the *.tmp files of the game folder\n"
     "  set-purge DAYS         sets the game's own purge period\n"
+    "  zip [--no-preview] [--to DIR | --to-structured DIR] ARCHIVE...\n"
+    "      installs map archives: one archive is previewed (map name and description)\n"
+    "      and installed as \"Process Loaded ZIP\" does; several, or --no-preview, put\n"
+    "      their maps straight into the Maps folder\n"
     "  compact                compacts the undo log\n"
     "  empty-undo [--yes]     deletes every undo record\n"
     "  never-move list | add TEXT | remove TEXT\n"
@@ -166,6 +170,25 @@ bool takeSelection(Command& c) {
     return true;
 }
 
+// --to DIR / --to-structured DIR for this call only; false for an argument
+// that is neither.
+bool takeDestination(Command& c, size_t& i) {
+    Settings& s = c.session.settings;
+    const std::string& a = c.rest[i];
+    if (i + 1 >= c.rest.size()) return false;
+    if (a == "--to") {
+        s.setMoveOption(Settings::MoveMode::Dir, true);
+        s.moveDirText = c.rest[++i];
+        return true;
+    }
+    if (a == "--to-structured") {
+        s.setMoveOption(Settings::MoveMode::Dir2, true);
+        s.moveDir2Text = c.rest[++i];
+        return true;
+    }
+    return false;
+}
+
 int cmdScan(Command& c) {
     if (!c.start()) return c.status;
     if (!takeSelection(c)) return c.status;
@@ -189,13 +212,9 @@ int cmdRun(Command& c) {
         bool hasValue = i + 1 < c.rest.size();
         if (a == "--only" && hasValue)
             only.push_back(c.rest[++i]);
-        else if (a == "--to" && hasValue) {
-            s.setMoveOption(Settings::MoveMode::Dir, true);
-            s.moveDirText = c.rest[++i];
-        } else if (a == "--to-structured" && hasValue) {
-            s.setMoveOption(Settings::MoveMode::Dir2, true);
-            s.moveDir2Text = c.rest[++i];
-        } else if (a == "--backup")
+        else if (takeDestination(c, i))
+            continue;
+        else if (a == "--backup")
             s.backupCache = true;
         else if (a == "--no-backup")
             s.backupCache = false;
@@ -215,6 +234,43 @@ int cmdRun(Command& c) {
     if (c.session.lastFailed) return kFailed;
     if (!ran) return 1;
     return c.session.lastRun.cacheIniFound ? 0 : 1;
+}
+
+int cmdZip(Command& c) {
+    if (!c.start()) return c.status;
+    std::vector<std::string> archives;
+    for (size_t i = 0; i < c.rest.size(); ++i) {
+        const std::string& a = c.rest[i];
+        if (a == "--no-preview")
+            c.session.settings.unzipNoPreview = true;
+        else if (takeDestination(c, i))
+            continue;
+        else if (a.rfind("--", 0) == 0)
+            return unexpected(a, c.err);
+        else
+            archives.push_back(a);
+    }
+    if (archives.empty()) {
+        c.err << kUsage;
+        return 2;
+    }
+    bool failed = false, refused = false;
+    const bool several = archives.size() > 1;
+    for (const auto& archive : archives) {
+        auto load = c.session.loadZipArchive(archive, several);
+        failed = failed || c.session.lastFailed;
+        refused = refused || load == MapArchiveInstaller::Load::Refused;
+        if (load != MapArchiveInstaller::Load::Previewed) continue;
+        const ArchivePreview& p = c.session.archives.preview();
+        c.out << "Map Name: " << p.mapName << '\n';
+        if (!p.description.empty()) c.out << "Description:\n" << p.description;
+        if (!c.session.checkRunDestination()) return 1;
+        c.session.processLoadedZip();
+        failed = failed || c.session.lastFailed;
+        c.out << c.session.statusText << '\n';
+    }
+    if (failed) return kFailed;
+    return refused ? 1 : 0;
 }
 
 int cmdUndo(Command& c) {
@@ -351,6 +407,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (name == "run") return cmdRun(c);
     if (name == "undo") return cmdUndo(c);
     if (name == "purge") return cmdPurge(c);
+    if (name == "zip") return cmdZip(c);
     if (name == "clean-tmp" || name == "set-purge" || name == "compact" || name == "empty-undo")
         return cmdSimple(c, name);
     if (name == "never-move") return cmdNeverMove(c);

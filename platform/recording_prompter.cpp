@@ -37,7 +37,7 @@ std::vector<std::string> RecordingPrompter::chooseFiles(const FileRequest& reque
 }
 
 bool RecordingPrompter::isWindow(int64_t handle) const {
-    return windows.count(handle) > 0;
+    return !windows || windows->count(handle) > 0;
 }
 
 std::vector<std::string> RecordingPrompter::messageTexts() const {

@@ -3,6 +3,7 @@
 #include "prompter.h"
 
 #include <deque>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,7 +32,8 @@ public:
     std::deque<std::string> folders;
     std::deque<std::vector<std::string>> files;
     std::vector<FileRequest> requests; // every file request, in order
-    std::set<int64_t> windows;         // the handles isWindow accepts
+    // The handles isWindow accepts; every handle when not set.
+    std::optional<std::set<int64_t>> windows;
 
     std::vector<std::string> messageTexts() const;
 };

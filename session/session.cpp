@@ -252,13 +252,39 @@ bool Session::openUndoForWriting(UndoLog& undo, const std::string& nothingDone) 
     return true;
 }
 
+bool Session::prepareDestinationFolders(const char* nothingDone) {
+    std::string error;
+    bool ok = true;
+    RunOptions::Mode mode = runOptions().mode;
+    if (mode == RunOptions::Mode::Dir)
+        ok = makeFolder(settings.moveDirText, &error);
+    else if (mode == RunOptions::Mode::Dir2)
+        ok = makeFolder(settings.moveDir2Text, &error);
+    if (ok && mode == RunOptions::Mode::Dir2) {
+        for (const char* sub :
+             {"Maps", "Music", "Sounds", "System", "Textures", "StaticMeshes", "Animations"}) {
+            if (!lookupInFolder(settings.moveDir2Text, sub) &&
+                !makeFolder(joinPath(settings.moveDir2Text, sub), &error)) {
+                ok = false;
+                break;
+            }
+        }
+    }
+    if (!ok) return refuse(error + "\n\n" + nothingDone);
+    return true;
+}
+
+void Session::dropTrailingSeparators() {
+    auto drop = [](std::string& t) {
+        if (!t.empty() && t.back() == '/') t.pop_back();
+    };
+    drop(settings.moveDirText);
+    drop(settings.moveDir2Text);
+}
+
 bool Session::runCommand(bool dryRun) {
     if (running) return false; // one run at a time
-    running = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{running};
+    Working working(running);
     lastRun = RunResult{};
     lastFailed = false;
     std::optional<OperationLock> lock;
@@ -267,34 +293,13 @@ bool Session::runCommand(bool dryRun) {
         if (!lock->held()) return refuse(lock->error());
     }
     setStatusText("Processing files...");
-    auto dropSeparator = [](std::string& t) {
-        if (!t.empty() && t.back() == '/') t.pop_back();
-    };
-    dropSeparator(settings.moveDirText);
-    dropSeparator(settings.moveDir2Text);
+    dropTrailingSeparators();
 
     UndoLog undo;
     if (!dryRun) {
         // The undo log is locked for writing before anything is touched.
         if (!openUndoForWriting(undo, "The run was not started; no file was moved.")) return false;
-        std::string error;
-        bool ok = true;
-        RunOptions::Mode mode = runOptions().mode;
-        if (mode == RunOptions::Mode::Dir)
-            ok = makeFolder(settings.moveDirText, &error);
-        else if (mode == RunOptions::Mode::Dir2)
-            ok = makeFolder(settings.moveDir2Text, &error);
-        if (ok && mode == RunOptions::Mode::Dir2) {
-            for (const char* sub :
-                 {"Maps", "Music", "Sounds", "System", "Textures", "StaticMeshes", "Animations"}) {
-                if (!lookupInFolder(settings.moveDir2Text, sub) &&
-                    !makeFolder(joinPath(settings.moveDir2Text, sub), &error)) {
-                    ok = false;
-                    break;
-                }
-            }
-        }
-        if (!ok) return refuse(error + "\n\nThe run was not started; no file was moved.");
+        if (!prepareDestinationFolders("The run was not started; no file was moved.")) return false;
         if (settings.backupCache) {
             setStatusText("Backing up all cache files first");
             if (!BackupCacheFiles(settings.cacheDir,

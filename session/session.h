@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archives/map_archive.h"
 #include "engine/cache_index.h"
 #include "engine/cache_run.h"
 #include "platform/dates.h"
@@ -75,13 +76,24 @@ public:
     // never-move list.
     std::unordered_set<std::string> selectedNames() const;
     RunOptions runOptions() const;
-    bool running = false;
+    bool running = false; // a run or an archive installation is under way
     RunResult lastRun;
     // The last run, undo, purge or never-move save could not do all it was
     // asked (a move, copy, deletion, undo or Cache.ini rewrite failed, the
     // undo log could not be written, or another Tessvane was working). A
     // file kept because its destination exists is no failure.
     bool lastFailed = false;
+
+    // ---- map archives -----------------------------------------------------------
+    // Loads one archive: previewed when it is the only one chosen and "U&nZIP
+    // without preview" is off, else its maps go straight into the Maps
+    // folder. Refused and unreadable archives were reported to the user.
+    MapArchiveInstaller::Load loadZipArchive(const std::string& path, bool several);
+    // "Process Loaded ZIP" once the destination check has passed: the folders
+    // prepared, the loaded archive's members copied, the log written. false
+    // when it stopped before copying anything (the reason was shown).
+    bool processLoadedZip();
+    MapArchiveInstaller archives;
 
     // ---- the undo log -----------------------------------------------------------
     std::string undoDatabase() const;
@@ -151,6 +163,22 @@ private:
     // shown) when it cannot be.
     bool openUndoForWriting(UndoLog& undo, const std::string& nothingDone);
     void markFailure(const std::string& line);
+    // The run's and the installer's destination folders: the chosen folder
+    // and, with the game's structure, its subfolders. false (with the message
+    // shown) when one cannot be created.
+    bool prepareDestinationFolders(const char* nothingDone);
+    // A trailing separator goes from both folder boxes.
+    void dropTrailingSeparators();
+    // Marks a run or an archive installation as under way for its lifetime.
+    struct Working {
+        explicit Working(bool& flag) : m_flag(flag) { m_flag = true; }
+        ~Working() { m_flag = false; }
+        Working(const Working&) = delete;
+        Working& operator=(const Working&) = delete;
+
+    private:
+        bool& m_flag;
+    };
 
     RegistryStore& m_registry;
     Prompter& m_prompter;

@@ -98,25 +98,7 @@ TEST(Wildcards, MatchLikeTheWindowsFileFunctions) {
     EXPECT_TRUE(wildcardMatch("DM-?ck*", "DM-Ack17.ut2"));
 }
 
-namespace {
-
-void makeZip(const std::string& path,
-             const std::vector<std::pair<std::string, std::string>>& members) {
-    int err = 0;
-    zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
-    ASSERT_NE(z, nullptr);
-    for (const auto& [name, data] : members) {
-        if (name.back() == '/') {
-            zip_dir_add(z, name.c_str(), 0);
-            continue;
-        }
-        zip_source_t* src = zip_source_buffer(z, data.data(), data.size(), 0);
-        zip_file_add(z, name.c_str(), src, 0);
-    }
-    ASSERT_EQ(zip_close(z), 0);
-}
-
-} // namespace
+using tvtest::makeZip;
 
 TEST(Zip, CompressLeavesOutExcludedFilesAndFolders) {
     TempDir t;

@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zip.h>
 
 namespace fs = std::filesystem;
 
@@ -117,6 +118,22 @@ ReadOnly::ReadOnly(std::string path) : m_path(std::move(path)) {
 ReadOnly::~ReadOnly() {
     if (m_how == How::Immutable) setImmutable(m_path, false);
     if (m_how == How::Mode) ::chmod(m_path.c_str(), fs::is_directory(m_path) ? 0755 : 0644);
+}
+
+void makeZip(const std::string& path,
+             const std::vector<std::pair<std::string, std::string>>& members) {
+    int err = 0;
+    zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    if (!z) throw std::runtime_error("cannot create " + path);
+    for (const auto& [name, data] : members) {
+        if (!name.empty() && name.back() == '/') {
+            zip_dir_add(z, name.c_str(), 0);
+            continue;
+        }
+        zip_source_t* src = zip_source_buffer(z, data.data(), data.size(), 0);
+        zip_file_add(z, name.c_str(), src, 0);
+    }
+    if (zip_close(z) != 0) throw std::runtime_error("cannot write " + path);
 }
 
 std::string crlf(const std::vector<std::string>& lines) {

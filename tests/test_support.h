@@ -63,6 +63,11 @@ private:
     How m_how = How::None;
 };
 
+// A ZIP archive with these members (name, bytes); a name ending in "/" is a
+// folder entry. Throws when it cannot be written.
+void makeZip(const std::string& path,
+             const std::vector<std::pair<std::string, std::string>>& members);
+
 // The lines, each followed by CR LF, as the program writes text files.
 std::string crlf(const std::vector<std::string>& lines);
 

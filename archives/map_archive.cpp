@@ -1,0 +1,254 @@
+#include "map_archive.h"
+
+#include "engine/run_log.h"
+#include "platform/file_ops.h"
+#include "platform/prompter.h"
+#include "platform/temp_folder.h"
+#include "platform/text_io.h"
+#include "platform/text_util.h"
+#include "platform/zip_archive.h"
+
+#include <cerrno>
+
+namespace tv {
+
+namespace {
+
+constexpr const char* kKindNames[] = {"JPG", "TXT", "UT2", "UNR", "UTX", "OGG",
+                                      "UAX", "USX", "UKX", "INT", "DEM"};
+
+// The kinds that are installed, in the order they are, with the kind of
+// package each is.
+constexpr std::pair<ArchiveKind, FileType> kInstalled[] = {
+    {ArchiveKind::UT2, FileType::Map},        {ArchiveKind::UTX, FileType::Texture},
+    {ArchiveKind::OGG, FileType::Music},      {ArchiveKind::UAX, FileType::Sound},
+    {ArchiveKind::USX, FileType::StaticMesh}, {ArchiveKind::UKX, FileType::Animation},
+    {ArchiveKind::INT, FileType::Localisation}, {ArchiveKind::DEM, FileType::Demo},
+};
+
+enum class Placed { Copied, Same, Kept, Failed };
+
+// Copies a member to its target unless a file of that name (in any letter
+// case) is there; `detail` gets the file that is there, or the reason of a
+// failure.
+Placed placeMember(const std::string& source, const std::string& target, std::string& detail) {
+    if (auto existing = lookupInFolder(folderOf(target), fileNameOf(target))) {
+        if (sameContent(source, *existing)) return Placed::Same;
+        detail = *existing;
+        return Placed::Kept;
+    }
+    std::string error;
+    int code = 0;
+    if (copyNoReplace(source, target, &error, &code)) return Placed::Copied;
+    if (code == EEXIST) {
+        if (sameContent(source, target)) return Placed::Same;
+        detail = target;
+        return Placed::Kept;
+    }
+    detail = error;
+    return Placed::Failed;
+}
+
+} // namespace
+
+std::optional<ArchiveKind> archiveKindOf(std::string_view memberName) {
+    if (memberName.size() < 3) return std::nullopt;
+    std::string kind = toUpper(memberName.substr(memberName.size() - 3));
+    for (size_t i = 0; i < std::size(kKindNames); ++i)
+        if (kind == kKindNames[i]) return static_cast<ArchiveKind>(i);
+    return std::nullopt;
+}
+
+void ArchiveSlots::OnFileListed(const std::string& member) {
+    auto name = memberFileName(member);
+    if (!name) return;
+    if (auto kind = archiveKindOf(*name)) m_slots[static_cast<size_t>(*kind)] = *name;
+}
+
+std::string readDelimitedFields(std::string_view text) {
+    std::string out;
+    size_t i = 0;
+    const size_t n = text.size();
+    auto atLineEnd = [&](size_t at) { return text[at] == '\r' || text[at] == '\n'; };
+    while (i < n) {
+        while (i < n && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+        std::string_view field;
+        if (i < n && text[i] == '"') {
+            size_t close = text.find('"', i + 1);
+            if (close == std::string_view::npos) close = n;
+            field = text.substr(i + 1, close - i - 1);
+            i = close < n ? close + 1 : n;
+            while (i < n && text[i] != ',' && !atLineEnd(i))
+                ++i;
+        } else {
+            size_t end = text.find_first_of(",\r\n", i);
+            if (end == std::string_view::npos) end = n;
+            field = text.substr(i, end - i);
+            while (!field.empty() && (field.back() == ' ' || field.back() == '\t'))
+                field.remove_suffix(1);
+            i = end;
+        }
+        if (i < n && text[i] == ',') {
+            ++i;
+        } else {
+            if (i < n && text[i] == '\r') ++i;
+            if (i < n && text[i] == '\n') ++i;
+        }
+        out += field;
+        out += "\r\n";
+    }
+    return out;
+}
+
+MapArchiveInstaller::MapArchiveInstaller() = default;
+MapArchiveInstaller::~MapArchiveInstaller() = default;
+
+std::string MapArchiveInstaller::extractFolder() const {
+    return m_temp ? m_temp->path() : std::string();
+}
+
+MapArchiveInstaller::LoadResult
+MapArchiveInstaller::LoadZipArchive(const std::string& archive, bool preview,
+                                    const std::string& mapsFolder, Prompter& prompter,
+                                    const ArchiveSink& sink) {
+    LoadResult result;
+    m_slots.ClearArchiveSlots();
+    m_preview = {};
+    m_members.clear();
+    m_archiveName = archive;
+    // A new private folder for every load; the previous one goes with all it held.
+    m_temp.reset();
+    m_temp = std::make_unique<TempFolder>("tessvane-zip");
+    if (!m_temp->valid()) {
+        prompter.message(m_temp->error());
+        m_temp.reset();
+        return result;
+    }
+
+    ZipArchive zip;
+    zip.ArchiveName = archive;
+    zip.ExtractFolder = m_temp->path();
+    zip.IncludeMask = "*";
+    zip.FileListed = [this](const std::string& member) {
+        m_slots.OnFileListed(member);
+        if (auto name = memberFileName(member)) m_members.push_back(*name);
+    };
+    if (!zip.ListContents() || !zip.Extract()) {
+        prompter.message("The archive " + archive + " cannot be read: " + zip.lastError());
+        m_slots.ClearArchiveSlots();
+        m_members.clear();
+        m_temp.reset();
+        return result;
+    }
+    if (!m_slots[ArchiveKind::UNR].empty()) {
+        prompter.message("This is a UT map, not UT2.  Files will not be extracted.");
+        m_slots.ClearArchiveSlots();
+        m_members.clear();
+        result.load = Load::Refused;
+        return result;
+    }
+    const std::string& folder = m_temp->path();
+    if (preview) {
+        const std::string& picture = m_slots[ArchiveKind::JPG];
+        std::string kind = picture.size() >= 3 ? toUpper(picture.substr(picture.size() - 3)) : "";
+        if (kind == "BMP" || kind == "GIF" || kind == "JPG")
+            m_preview.picture = findInFolder(folder, picture);
+        const std::string& text = m_slots[ArchiveKind::TXT];
+        m_preview.textFile = text;
+        if (!text.empty()) {
+            std::string path = findInFolder(folder, text);
+            // A description that cannot be read leaves the description empty.
+            if (auto content = readFile(path)) {
+                m_preview.description = readDelimitedFields(*content);
+                m_preview.textPath = path;
+            }
+        }
+        m_preview.mapName = m_slots[ArchiveKind::UT2];
+        result.load = Load::Previewed;
+        return result;
+    }
+
+    // Straight into the Maps folder: every map of the archive, nothing else.
+    auto status = [&](const std::string& s) {
+        if (sink.statusLine) sink.statusLine(s);
+    };
+    result.load = Load::Installed;
+    for (const auto& name : m_members) {
+        if (archiveKindOf(name) != ArchiveKind::UT2) continue;
+        std::string source = findInFolder(folder, name);
+        std::string target = joinPath(mapsFolder, name);
+        std::string detail;
+        switch (placeMember(source, target, detail)) {
+        case Placed::Copied:
+        case Placed::Same:
+            status(moveLine(name + " (" + archive + ")", target));
+            break;
+        case Placed::Kept:
+            status(detail + " exists already and was not replaced");
+            break;
+        case Placed::Failed:
+            status("**ERROR** " + name + " could not be installed: " + detail);
+            result.failures.push_back(detail);
+            break;
+        }
+    }
+    return result;
+}
+
+MapArchiveInstaller::ProcessResult
+MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOptions& options,
+                                       const std::string& programFolder,
+                                       const ArchiveSink& sink) {
+    ProcessResult result;
+    auto status = [&](const std::string& s) {
+        if (sink.statusLine) sink.statusLine(s);
+    };
+    RunLog log(runLogPath(programFolder));
+    if (!log.created()) result.logError = log.error();
+    log.line("Processing ZIP file " + m_archiveName);
+    log.line("");
+    for (const auto& [kind, type] : kInstalled) {
+        const std::string& name = m_slots[kind];
+        if (name.empty() || !m_temp) continue;
+        std::string source = findInFolder(m_temp->path(), name);
+        std::string target = destinationFor(type, name, folders, options);
+        if (target.empty()) continue; // no plain file name: never installed
+        std::string line = moveLine(source, target);
+        std::string detail;
+        switch (placeMember(source, target, detail)) {
+        case Placed::Copied:
+        case Placed::Same:
+            status(line);
+            log.line(line);
+            ++result.installed;
+            break;
+        case Placed::Kept:
+            status(detail + " exists already and was not replaced");
+            log.line(detail + " exists already and was not replaced");
+            ++result.kept;
+            break;
+        case Placed::Failed: {
+            std::string text = "**ERROR** " + name + " could not be installed: " + detail;
+            status(text);
+            log.line(text);
+            result.failures.push_back(detail);
+            break;
+        }
+        }
+    }
+    if (log.created()) status(runLogPath(programFolder) + " was created.");
+    log.line("");
+    log.line("NOTE - files not being extracted is due to them existing already.");
+    log.line("");
+    if (!log.finish() && result.logError.empty()) result.logError = log.error();
+    if (!result.logError.empty()) status("**ERROR** " + result.logError);
+    status("");
+    status("** NOTE - files not being extracted is due to them existing already.");
+    status("");
+    status(std::string(102, '~'));
+    status("");
+    return result;
+}
+
+} // namespace tv

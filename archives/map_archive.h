@@ -1,0 +1,111 @@
+#pragma once
+
+#include "engine/cache_run.h"
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tv {
+
+class Prompter;
+class TempFolder;
+
+// The kinds of archive member the installer knows, by the last three
+// characters of the name (any letter case).
+enum class ArchiveKind { JPG, TXT, UT2, UNR, UTX, OGG, UAX, USX, UKX, INT, DEM };
+std::optional<ArchiveKind> archiveKindOf(std::string_view memberName);
+
+// One member file name per kind; a later member of a kind replaces the
+// earlier one.
+class ArchiveSlots {
+public:
+    void ClearArchiveSlots() { m_slots = {}; }
+    // Stores the member's file name in the slot of its kind; members of no
+    // known kind, and members that are no files of the archive's own, are
+    // passed over.
+    void OnFileListed(const std::string& member);
+    const std::string& operator[](ArchiveKind kind) const {
+        return m_slots[static_cast<size_t>(kind)];
+    }
+
+private:
+    std::array<std::string, 11> m_slots;
+};
+
+// A description file read as delimited fields: a field ends at a comma or a
+// line end, a field in double quotes loses them and may hold commas, blanks
+// before a field are skipped. Each field followed by CR LF.
+std::string readDelimitedFields(std::string_view text);
+
+// What a previewed archive shows.
+struct ArchivePreview {
+    std::string mapName;     // the map member's name
+    std::string description; // the description, field by field
+    std::string picture;     // full path of the preview picture, or empty
+    std::string textFile;    // the description member's name
+    std::string textPath;    // its full path in the private folder, or empty
+};
+
+// Where each installed member reports.
+struct ArchiveSink {
+    std::function<void(const std::string&)> statusLine;
+};
+
+// Loads map archives and installs their members. Each load extracts the
+// archive whole into a private temporary folder of its own (the previous
+// load's folder goes), so nothing of one archive is ever previewed or
+// installed for another, and an archive that cannot be read whole installs
+// nothing. Nothing the player has is ever replaced: a target that holds the
+// same bytes counts as installed, one that holds others is kept and reported.
+class MapArchiveInstaller {
+public:
+    MapArchiveInstaller();
+    ~MapArchiveInstaller();
+    MapArchiveInstaller(const MapArchiveInstaller&) = delete;
+    MapArchiveInstaller& operator=(const MapArchiveInstaller&) = delete;
+
+    enum class Load { Previewed, Installed, Refused, Unreadable };
+    struct LoadResult {
+        Load load = Load::Unreadable;
+        std::vector<std::string> failures; // maps that could not be installed
+    };
+    // With `preview` the archive is shown and waits for ProcessZipArchive;
+    // without it its maps go straight into `mapsFolder`. An archive for the
+    // older game is refused with its message; one that cannot be read is
+    // named with the reason.
+    LoadResult LoadZipArchive(const std::string& archive, bool preview,
+                              const std::string& mapsFolder, Prompter& prompter,
+                              const ArchiveSink& sink);
+
+    struct ProcessResult {
+        int installed = 0;                 // copied, or there with the same bytes
+        int kept = 0;                      // a different file of that name is there
+        std::vector<std::string> failures; // members that could not be copied
+        std::string logError;              // Tessvane.log could not be written
+        bool failed() const { return !failures.empty() || !logError.empty(); }
+    };
+    // Copies the loaded archive's members to the folders the destination
+    // mode names, writes Tessvane.log and the Status lines.
+    ProcessResult ProcessZipArchive(const CacheFolders& folders, const RunOptions& options,
+                                    const std::string& programFolder, const ArchiveSink& sink);
+
+    const ArchiveSlots& archiveSlots() const { return m_slots; }
+    const ArchivePreview& preview() const { return m_preview; }
+    const std::string& ArchiveName() const { return m_archiveName; }
+    // The private folder of the current load (empty before the first).
+    std::string extractFolder() const;
+
+private:
+    ArchiveSlots m_slots;
+    ArchivePreview m_preview;
+    std::string m_archiveName;
+    std::unique_ptr<TempFolder> m_temp;
+    std::vector<std::string> m_members; // file names of the current load, in archive order
+};
+
+} // namespace tv

@@ -1,0 +1,53 @@
+// The session's side of the map archive installer: loading, the direct
+// install of maps and "Process Loaded ZIP".
+#include "session.h"
+
+#include "platform/operation_lock.h"
+
+namespace tv {
+
+MapArchiveInstaller::Load Session::loadZipArchive(const std::string& path, bool several) {
+    lastFailed = false;
+    const bool preview = !several && !settings.unzipNoPreview;
+    if (running) return MapArchiveInstaller::Load::Unreadable;
+    folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
+    ArchiveSink sink;
+    sink.statusLine = [this](const std::string& l) { addStatusLine(l); };
+    if (preview) {
+        auto load = archives.LoadZipArchive(path, true, folders.maps, m_prompter, sink).load;
+        lastFailed = load == MapArchiveInstaller::Load::Unreadable;
+        return load;
+    }
+    // The maps go straight into the game: one operation at a time.
+    Working working(running);
+    OperationLock lock(programFolder);
+    if (!lock.held()) {
+        refuse(lock.error());
+        return MapArchiveInstaller::Load::Unreadable;
+    }
+    auto result = archives.LoadZipArchive(path, false, folders.maps, m_prompter, sink);
+    if (result.load == MapArchiveInstaller::Load::Unreadable || !result.failures.empty())
+        lastFailed = true;
+    return result.load;
+}
+
+bool Session::processLoadedZip() {
+    if (running) return false;
+    Working working(running);
+    lastFailed = false;
+    OperationLock lock(programFolder);
+    if (!lock.held()) return refuse(lock.error());
+    setStatusText("Processing files...");
+    dropTrailingSeparators();
+    if (!prepareDestinationFolders("Nothing was installed.")) return false;
+    folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
+    ArchiveSink sink;
+    sink.statusLine = [this](const std::string& l) { addStatusLine(l); };
+    auto result = archives.ProcessZipArchive(folders, runOptions(), programFolder, sink);
+    if (result.failed()) lastFailed = true;
+    setStatusText(lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
+                             : "Done processing ZIP files");
+    return true;
+}
+
+} // namespace tv
