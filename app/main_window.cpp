@@ -64,7 +64,7 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     auto* userDefined = new QWidget;
     (new QVBoxLayout(userDefined))
         ->addWidget(new QLabel("Will be where users can define file types and where they go"));
-    m_zipTab = new ZipTab;
+    m_zipTab = new ZipTab(m_session, m_prompter, m_shell);
     Tab1->addTab(m_statusTab, "Status");
     Tab1->addTab(m_fileListTab, "File List");
     Tab1->addTab(m_optionsTab, "Options");
@@ -113,10 +113,11 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
 
     // Commands whose function is not part of this program yet stay visible
     // but cannot be pressed.
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             m_optionsTab->cmdUpdate, m_zipTab->cmdOpenZIP, m_zipTab->cmdProcessLoadedZIP,
-             m_zipTab->cmdShowZIPDesc, m_zipTab->cmdEnlargePic})
-        w->setEnabled(false);
+    m_optionsTab->cmdUpdate->setEnabled(false);
+
+    connect(m_zipTab, &ZipTab::settingsWanted, this, &MainWindow::controlsToSettings);
+    connect(m_zipTab, &ZipTab::statusPageWanted, this, [this] { Tab1->setCurrentIndex(0); });
+    connect(m_zipTab, &ZipTab::destinationsChanged, this, &MainWindow::showDestinationFolders);
 
     m_session.onStatusLine = [this](const std::string& line) {
         auto* item = new QListWidgetItem(toDisplay(line));
@@ -499,6 +500,12 @@ void MainWindow::openInEditor(const char* fileName) {
 
 // ---- the run ------------------------------------------------------------------------
 
+void MainWindow::showDestinationFolders() {
+    // A run or an installation drops a trailing separator from the folder boxes.
+    m_optionsTab->txtMoveDir->setText(toDisplay(m_session.settings.moveDirText));
+    m_optionsTab->txtMoveDir2->setText(toDisplay(m_session.settings.moveDir2Text));
+}
+
 void MainWindow::runClicked() {
     if (m_session.running) return;
     controlsToSettings();
@@ -507,9 +514,7 @@ void MainWindow::runClicked() {
     cmdRun->setEnabled(false);
     mnuFileRun->setEnabled(false);
     m_session.runCommand();
-    // The run drops a trailing separator from the folder boxes.
-    m_optionsTab->txtMoveDir->setText(toDisplay(m_session.settings.moveDirText));
-    m_optionsTab->txtMoveDir2->setText(toDisplay(m_session.settings.moveDir2Text));
+    showDestinationFolders();
     showScanResult();
     LoadUndoList();
     cmdRun->setEnabled(true);

@@ -80,6 +80,7 @@ private:
     void setPurge();
     void openInEditor(const char* fileName);
     void runClicked();
+    void showDestinationFolders();
     void undoClicked();
     void emptyUndoClicked();
     void compactUndoClicked();

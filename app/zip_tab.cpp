@@ -2,22 +2,66 @@
 
 #include "widgets.h"
 
+#include "platform/file_dialog.h"
+#include "platform/prompter.h"
+#include "platform/qt/qt_text.h"
+#include "session/session.h"
+
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace tv {
 
-ZipTab::ZipTab(QWidget* parent) : QWidget(parent) {
+namespace {
+
+// The local files of a drag, or nothing when it holds anything else.
+std::vector<std::string> localFiles(const QMimeData* data) {
+    std::vector<std::string> files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) return {};
+        files.push_back(fromPathText(url.toLocalFile()));
+    }
+    return files;
+}
+
+bool endsWithZip(const std::string& path) {
+    if (path.size() < 3) return false;
+    std::string end = path.substr(path.size() - 3);
+    for (char& c : end)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return end == "ZIP";
+}
+
+} // namespace
+
+PicDisplay::PicDisplay(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName("frmPicDisplay");
+    Picture1 = makeLabel(this, "Picture1");
+    Picture1->setAlignment(Qt::AlignCenter);
+    (new QVBoxLayout(this))->addWidget(Picture1);
+    resize(640, 480);
+}
+
+ZipTab::ZipTab(Session& session, Prompter& prompter, Shell& shell, QWidget* parent)
+    : QWidget(parent), m_session(session), m_prompter(prompter), m_shell(shell) {
     frmDrop = makeFrame(this, "Drop files here");
     frmDrop->setObjectName("frmDrop");
     frmDrop->setMinimumHeight(80);
+    frmDrop->setAcceptDrops(true);
+    frmDrop->installEventFilter(this);
 
     auto* options = makeFrame(this, "Options");
     chkUnZIPNoPreview = makeCheck(options, "chkUnZIPNoPreview", "U&nZIP without preview");
@@ -29,6 +73,9 @@ ZipTab::ZipTab(QWidget* parent) : QWidget(parent) {
     cmdProcessLoadedZIP = makeButton(this, "cmdProcessLoadedZIP", "Process Loaded ZIP");
     cmdShowZIPDesc = makeButton(this, "cmdShowZIPDesc", "Open Description in Notepad");
     cmdEnlargePic = makeButton(this, "cmdEnlargePic", "Enlarge Picture");
+    // Until the first preview there is nothing to install, read or enlarge.
+    for (QPushButton* b : {cmdProcessLoadedZIP, cmdShowZIPDesc, cmdEnlargePic})
+        b->setEnabled(false);
 
     auto* description = makeFrame(this, "Description");
     txtFileDesc = new QTextEdit(description);
@@ -61,6 +108,125 @@ ZipTab::ZipTab(QWidget* parent) : QWidget(parent) {
     grid->addWidget(description, 1, 1, 2, 1);
     grid->addWidget(preview, 0, 2, 3, 1);
     grid->addWidget(txtTextFile, 3, 0);
+
+    connect(cmdOpenZIP, &QPushButton::clicked, this, &ZipTab::openZipClicked);
+    connect(cmdProcessLoadedZIP, &QPushButton::clicked, this, &ZipTab::processClicked);
+    connect(cmdShowZIPDesc, &QPushButton::clicked, this, &ZipTab::showDescriptionClicked);
+    connect(cmdEnlargePic, &QPushButton::clicked, this, &ZipTab::enlargePictureClicked);
+}
+
+bool ZipTab::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != frmDrop) return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        // A copy, and only of a list of local files.
+        if (!localFiles(drag->mimeData()).empty()) {
+            drag->setDropAction(Qt::CopyAction);
+            drag->accept();
+        } else {
+            drag->ignore();
+        }
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        std::vector<std::string> files = localFiles(drop->mimeData());
+        if (files.empty()) {
+            drop->ignore();
+            return true;
+        }
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        loadArchives(files);
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+void ZipTab::loadArchives(const std::vector<std::string>& paths) {
+    const bool several = paths.size() > 1;
+    for (const auto& path : paths) {
+        if (endsWithZip(path))
+            load(path, several);
+        else
+            m_prompter.message("ZIP files only!", "Bad Filetype", MessageIcon::Critical);
+    }
+}
+
+void ZipTab::openZipClicked() {
+    CFileOpenSaveDialog dialog(m_prompter);
+    dialog.CenterDialog(true);
+    dialog.DialogTitle("Select one or more files");
+    dialog.Filter("ZIP Files (*.ZIP)|*.ZIP");
+    dialog.Flags(528900);
+    dialog.HWndOwner(static_cast<int64_t>(window()->winId()));
+    dialog.MaxFileSize(255);
+    if (!dialog.Show(0)) {
+        m_prompter.message("No files selected to process.", "Tessvane", MessageIcon::Information);
+        return;
+    }
+    if (dialog.FileCount() == 1) {
+        load(dialog.GetNextFileName(), false);
+        return;
+    }
+    for (int i = 1; i <= dialog.FileCount(); ++i)
+        load(dialog.GetNextFileName(i), true);
+}
+
+void ZipTab::clearPreview() {
+    lblMapName->clear();
+    txtFileDesc->clear();
+    txtTextFile->clear();
+    picFile->clear();
+}
+
+void ZipTab::load(const std::string& path, bool several) {
+    // Nothing of an earlier archive stays beside the new one.
+    clearPreview();
+    m_session.settings.unzipNoPreview = chkUnZIPNoPreview->isChecked();
+    auto loaded = m_session.loadZipArchive(path, several);
+    if (loaded != MapArchiveInstaller::Load::Previewed) return;
+    const ArchivePreview& p = m_session.archives.preview();
+    lblMapName->setText(toDisplay(p.mapName));
+    txtFileDesc->setPlainText(toDisplay(p.description));
+    txtTextFile->setText(toDisplay(p.textFile));
+    QPixmap picture;
+    if (!p.picture.empty() && picture.load(QString::fromStdString(p.picture))) {
+        picFile->setPixmap(
+            picture.scaled(picFile->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        cmdEnlargePic->setEnabled(true);
+    } else {
+        cmdEnlargePic->setEnabled(false);
+    }
+    cmdShowZIPDesc->setEnabled(true);
+    cmdProcessLoadedZIP->setEnabled(true);
+}
+
+void ZipTab::processClicked() {
+    emit settingsWanted();
+    if (!m_session.checkRunDestination()) return;
+    emit statusPageWanted();
+    m_session.processLoadedZip();
+    emit destinationsChanged();
+}
+
+void ZipTab::showDescriptionClicked() {
+    const std::string& path = m_session.archives.preview().textPath;
+    if (path.empty()) return; // the archive has no description
+    m_shell.openInEditor(path);
+}
+
+void ZipTab::enlargePictureClicked() {
+    const ArchivePreview& p = m_session.archives.preview();
+    if (!m_picDisplay) m_picDisplay = new PicDisplay(this);
+    m_picDisplay->Picture1->setPixmap(QPixmap(QString::fromStdString(p.picture)));
+    m_picDisplay->setWindowTitle("Picture preview of " + toDisplay(p.mapName));
+    m_picDisplay->show();
+    m_picDisplay->raise();
 }
 
 } // namespace tv

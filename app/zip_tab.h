@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+#include <string>
+#include <vector>
+
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -11,11 +14,25 @@ class QTextEdit;
 
 namespace tv {
 
-// "ZIP": map archives chosen or dropped, their preview, and their installation.
+class Prompter;
+class Session;
+class Shell;
+
+// The enlarged preview picture: one window, made on first use, not modal.
+class PicDisplay : public QWidget {
+    Q_OBJECT
+public:
+    explicit PicDisplay(QWidget* parent = nullptr);
+    QLabel* Picture1;
+};
+
+// "ZIP": map archives chosen or dropped, their preview, and their
+// installation. The tab owns this behaviour; the main window only places it
+// and answers its three requests below.
 class ZipTab : public QWidget {
     Q_OBJECT
 public:
-    explicit ZipTab(QWidget* parent = nullptr);
+    ZipTab(Session& session, Prompter& prompter, Shell& shell, QWidget* parent = nullptr);
     QGroupBox* frmDrop;
     QCheckBox* chkUnZIPNoPreview;
     QLineEdit* txtTextFile;
@@ -26,6 +43,34 @@ public:
     QTextEdit* txtFileDesc;
     QLabel* picFile;
     QLabel* lblMapName;
+
+    // Loads the archives as chosen or dropped together.
+    void loadArchives(const std::vector<std::string>& paths);
+    PicDisplay* picDisplay() const { return m_picDisplay; }
+
+signals:
+    // The settings shown in the window's other tabs are wanted now.
+    void settingsWanted();
+    // The work begins: the "Status" page to the front.
+    void statusPageWanted();
+    // The destination folder boxes may have changed (a trailing separator dropped).
+    void destinationsChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void openZipClicked();
+    void processClicked();
+    void showDescriptionClicked();
+    void enlargePictureClicked();
+    void load(const std::string& path, bool several);
+    void clearPreview();
+
+    Session& m_session;
+    Prompter& m_prompter;
+    Shell& m_shell;
+    PicDisplay* m_picDisplay = nullptr;
 };
 
 } // namespace tv

@@ -1,4 +1,4 @@
-#include "test_support.h"
+#include "main_window_fixture.h"
 
 #include "app/main_window.h"
 #include "platform/recording_prompter.h"
@@ -26,69 +26,9 @@
 using namespace tv;
 using tvtest::GameFixture;
 using tvtest::ident;
+using tvtest::MainWindowTest;
+using tvtest::kSettingsKey;
 
-namespace {
-
-const std::string kSettingsKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
-
-class MainWindowTest : public ::testing::Test {
-protected:
-    GameFixture fx;
-    RegistryStore store{fx.registry};
-    RecordingPrompter prompter;
-    RecordingShell shell;
-    std::unique_ptr<MainWindow> window;
-
-    MainWindowTest() {
-        fx.writeCacheIni(
-            {fx.addEntry(1, "DM-One.ut2"), fx.addEntry(2, "Tex.utx"), fx.addEntry(3, "Song.ogg")});
-    }
-
-    MainWindow& open() {
-        window = std::make_unique<MainWindow>(fx.program, store, prompter, shell);
-        window->setQuitOnShutdown(false);
-        return *window;
-    }
-    bool start() {
-        open();
-        if (!window->startUp()) return false;
-        window->show();
-        return true;
-    }
-    void restart() {
-        window->close();
-        window.reset();
-        ASSERT_TRUE(start());
-    }
-    template <class T> T* child(const char* name) {
-        T* w = window->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
-    QString statusText() { return child<QLabel>("StatusBar1Panel3")->text(); }
-    QStringList listColumn(int column) {
-        QStringList out;
-        auto* model = child<QTreeView>("ListView1")->model();
-        for (int r = 0; r < model->rowCount(); ++r)
-            out << model->index(r, column).data().toString();
-        return out;
-    }
-    std::vector<bool> ticks() {
-        std::vector<bool> out;
-        auto* model = child<QTreeView>("ListView1")->model();
-        for (int r = 0; r < model->rowCount(); ++r)
-            out.push_back(model->index(r, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked);
-        return out;
-    }
-    void clickHeader(const char* view, int section) {
-        QHeaderView* h = child<QTreeView>(view)->header();
-        QPoint at(h->sectionViewportPosition(section) + h->sectionSize(section) / 2,
-                  h->height() / 2);
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
-    }
-};
-
-} // namespace
 
 TEST_F(MainWindowTest, MissingShippedFileEndsTheProgramWithoutWriting) {
     std::filesystem::remove(fx.program + "/search.gif");

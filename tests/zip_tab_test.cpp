@@ -1,0 +1,173 @@
+// The "ZIP" tab driven as a player would: the file dialog, drops, the
+// preview, its buttons and the picture window.
+#include "main_window_fixture.h"
+
+#include "app/zip_tab.h"
+
+#include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGroupBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QUrl>
+
+#include <filesystem>
+
+using namespace tv;
+using tvtest::makeZip;
+using tvtest::MainWindowTest;
+
+namespace {
+
+class ZipTabTest : public MainWindowTest {
+protected:
+    std::string jpeg() {
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        std::string path = fx.dir / "shot.jpg";
+        EXPECT_TRUE(image.save(QString::fromStdString(path), "JPG"));
+        return tvtest::readFile(path);
+    }
+    std::string archive(const std::string& name, const std::string& description, bool picture) {
+        std::vector<std::pair<std::string, std::string>> members = {{name + ".ut2", "map"},
+                                                                    {"Tex.utx", "tex"}};
+        if (!description.empty()) members.push_back({"readme.txt", description});
+        if (picture) members.push_back({"shot.jpg", jpeg()});
+        std::string path = fx.dir / (name + ".zip");
+        makeZip(path, members);
+        return path;
+    }
+    // A drag of these local files (or of plain text) over the drop frame.
+    bool dragAccepted(const QList<QUrl>& urls) {
+        QMimeData data;
+        if (urls.isEmpty())
+            data.setText("not files");
+        else
+            data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(child<QGroupBox>("frmDrop"), &enter);
+        return enter.isAccepted() && enter.dropAction() == Qt::CopyAction;
+    }
+    // A drag that enters the frame and is dropped there.
+    void drop(const QList<QUrl>& urls) {
+        ASSERT_TRUE(dragAccepted(urls));
+        QMimeData data;
+        data.setUrls(urls);
+        QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(child<QGroupBox>("frmDrop"), &event);
+    }
+    static QUrl file(const std::string& path) { return QUrl::fromLocalFile(QString::fromStdString(path)); }
+};
+
+} // namespace
+
+TEST_F(ZipTabTest, OneChosenArchiveIsPreviewedAndInstalledByProcessLoadedZip) {
+    ASSERT_TRUE(start());
+    EXPECT_FALSE(child<QPushButton>("cmdProcessLoadedZIP")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("cmdShowZIPDesc")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("cmdEnlargePic")->isEnabled());
+    std::string path = archive("DM-Test", "Title: Test,By me", true);
+    prompter.files.push_back({path});
+    click("cmdOpenZIP");
+    const FileRequest& request = prompter.requests.at(0);
+    EXPECT_EQ(request.title, "Select one or more files");
+    EXPECT_TRUE(request.several);
+    EXPECT_TRUE(request.mustExist);
+    EXPECT_EQ(child<QLabel>("lblMapName")->text(), "DM-Test.ut2");
+    EXPECT_EQ(child<QTextEdit>("txtFileDesc")->toPlainText(), "Title: Test\nBy me\n");
+    EXPECT_EQ(child<QLineEdit>("txtTextFile")->text(), "readme.txt");
+    EXPECT_FALSE(child<QLabel>("picFile")->pixmap().isNull());
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Test.ut2"));
+
+    click("cmdShowZIPDesc");
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_EQ(shell.opened[0], "editor:" + window->session().archives.preview().textPath);
+
+    click("cmdEnlargePic");
+    PicDisplay* pictures = window->findChild<PicDisplay*>("frmPicDisplay");
+    ASSERT_NE(pictures, nullptr);
+    EXPECT_TRUE(pictures->isVisible());
+    EXPECT_FALSE(pictures->isModal());
+    EXPECT_EQ(pictures->windowTitle(), "Picture preview of DM-Test.ut2");
+    EXPECT_FALSE(pictures->Picture1->pixmap().isNull());
+
+    child<QTabWidget>("Tab1")->setCurrentIndex(6);
+    click("cmdProcessLoadedZIP");
+    EXPECT_EQ(child<QTabWidget>("Tab1")->currentIndex(), 0);
+    EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-Test.ut2"));
+    EXPECT_TRUE(tvtest::exists(fx.game + "/Textures/Tex.utx"));
+    EXPECT_EQ(statusText(), "Done processing ZIP files");
+    auto* status = child<QListWidget>("List1");
+    EXPECT_EQ(status->item(status->count() - 2)->text(), QString(102, '~'));
+
+    // A second archive without a description or picture: nothing of the first stays.
+    prompter.files.push_back({archive("DM-Bare", "", false)});
+    click("cmdOpenZIP");
+    EXPECT_EQ(child<QLabel>("lblMapName")->text(), "DM-Bare.ut2");
+    EXPECT_TRUE(child<QTextEdit>("txtFileDesc")->toPlainText().isEmpty());
+    EXPECT_TRUE(child<QLabel>("picFile")->pixmap().isNull());
+    EXPECT_FALSE(child<QPushButton>("cmdEnlargePic")->isEnabled());
+    click("cmdShowZIPDesc"); // no description: nothing opens
+    EXPECT_EQ(shell.opened.size(), 1u);
+    // The picture window is the same one when it is needed again.
+    prompter.files.push_back({path});
+    click("cmdOpenZIP");
+    click("cmdEnlargePic");
+    EXPECT_EQ(window->findChildren<PicDisplay*>().size(), 1);
+}
+
+TEST_F(ZipTabTest, SeveralChosenArchivesGoStraightIntoMaps) {
+    ASSERT_TRUE(start());
+    prompter.files.push_back({archive("DM-A", "a", true), archive("DM-B", "b", false)});
+    click("cmdOpenZIP");
+    EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-A.ut2"));
+    EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-B.ut2"));
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Textures/Tex.utx"));
+    EXPECT_TRUE(child<QLabel>("lblMapName")->text().isEmpty());
+    EXPECT_FALSE(child<QPushButton>("cmdProcessLoadedZIP")->isEnabled());
+
+    click("cmdOpenZIP"); // cancelled
+    ASSERT_FALSE(prompter.shown.empty());
+    EXPECT_EQ(prompter.shown.back().text, "No files selected to process.");
+    EXPECT_EQ(prompter.shown.back().icon, MessageIcon::Information);
+}
+
+TEST_F(ZipTabTest, DropsTakeLocalFilesOnlyAndRefuseWhatIsNoZip) {
+    ASSERT_TRUE(start());
+    std::string zip = archive("DM-Drop", "d", false);
+    std::string text = fx.dir / "notes.txt";
+    tvtest::writeFile(text, "notes");
+    EXPECT_TRUE(dragAccepted({file(zip)}));
+    EXPECT_FALSE(dragAccepted({}));
+    EXPECT_FALSE(dragAccepted({QUrl("https://example.org/map.zip")}));
+
+    // One file: previewed. Upper-case ZIP is a ZIP too.
+    std::string upper = fx.dir / "UPPER.ZIP";
+    std::filesystem::copy_file(zip, upper);
+    drop({file(upper)});
+    EXPECT_EQ(child<QLabel>("lblMapName")->text(), "DM-Drop.ut2");
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Drop.ut2"));
+
+    // Two files: the ZIP goes straight in, the text file is refused.
+    drop({file(zip), file(text)});
+    EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-Drop.ut2"));
+    ASSERT_FALSE(prompter.shown.empty());
+    EXPECT_EQ(prompter.shown.back().text, "ZIP files only!");
+    EXPECT_EQ(prompter.shown.back().title, "Bad Filetype");
+    EXPECT_EQ(prompter.shown.back().icon, MessageIcon::Critical);
+}
+
+TEST_F(ZipTabTest, TheCheckBoxInstallsOneArchiveWithoutPreview) {
+    ASSERT_TRUE(start());
+    QTest::mouseClick(child<QCheckBox>("chkUnZIPNoPreview"), Qt::LeftButton);
+    prompter.files.push_back({archive("DM-Quick", "q", false)});
+    click("cmdOpenZIP");
+    EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-Quick.ut2"));
+    EXPECT_TRUE(child<QLabel>("lblMapName")->text().isEmpty());
+}
