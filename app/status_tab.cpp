@@ -10,6 +10,7 @@ StatusTab::StatusTab(QWidget* parent) : QWidget(parent) {
     List1 = new QListWidget(this);
     List1->setObjectName("List1");
     List1->setUniformItemSizes(true);
+    List1->setTextElideMode(Qt::ElideNone); // long paths scroll instead of being cut
     Label1 = new QLabel(this);
     Label1->setObjectName("Label1");
     auto* layout = new QVBoxLayout(this);

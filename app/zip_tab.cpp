@@ -52,7 +52,6 @@ PicDisplay::PicDisplay(QWidget* parent) : QWidget(parent, Qt::Window) {
     Picture1 = makeLabel(this, "Picture1");
     Picture1->setAlignment(Qt::AlignCenter);
     (new QVBoxLayout(this))->addWidget(Picture1);
-    resize(640, 480);
 }
 
 ZipTab::ZipTab(Session& session, Prompter& prompter, Shell& shell, QWidget* parent)
@@ -62,6 +61,10 @@ ZipTab::ZipTab(Session& session, Prompter& prompter, Shell& shell, QWidget* pare
     frmDrop->setMinimumHeight(80);
     frmDrop->setAcceptDrops(true);
     frmDrop->installEventFilter(this);
+    auto* dropHint = new QLabel("Map archives (.zip)", frmDrop);
+    dropHint->setAlignment(Qt::AlignCenter);
+    dropHint->setEnabled(false); // greyed: a hint, not a control
+    (new QVBoxLayout(frmDrop))->addWidget(dropHint);
 
     auto* options = makeFrame(this, "Options");
     chkUnZIPNoPreview = makeCheck(options, "chkUnZIPNoPreview", "U&nZIP without preview");
@@ -108,6 +111,9 @@ ZipTab::ZipTab(Session& session, Prompter& prompter, Shell& shell, QWidget* pare
     grid->addWidget(description, 1, 1, 2, 1);
     grid->addWidget(preview, 0, 2, 3, 1);
     grid->addWidget(txtTextFile, 3, 0);
+    // The buttons keep their full captions; the description takes the room.
+    grid->setColumnStretch(1, 1);
+    preview->setMinimumWidth(220);
 
     connect(cmdOpenZIP, &QPushButton::clicked, this, &ZipTab::openZipClicked);
     connect(cmdProcessLoadedZIP, &QPushButton::clicked, this, &ZipTab::processClicked);
@@ -225,6 +231,7 @@ void ZipTab::enlargePictureClicked() {
     if (!m_picDisplay) m_picDisplay = new PicDisplay(this);
     m_picDisplay->Picture1->setPixmap(QPixmap(QString::fromStdString(p.picture)));
     m_picDisplay->setWindowTitle("Picture preview of " + toDisplay(p.mapName));
+    m_picDisplay->adjustSize(); // the picture's own size
     m_picDisplay->show();
     m_picDisplay->raise();
 }
