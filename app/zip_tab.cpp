@@ -214,7 +214,7 @@ void ZipTab::load(const std::string& path, bool several) {
 
 void ZipTab::processClicked() {
     emit settingsWanted();
-    if (!m_session.checkRunDestination()) return;
+    if (!m_session.checkArchiveDestination()) return;
     emit statusPageWanted();
     m_session.processLoadedZip();
     emit destinationsChanged();

@@ -20,9 +20,9 @@ constexpr const char* kKindNames[] = {"JPG", "TXT", "UT2", "UNR", "UTX", "OGG",
 // The kinds that are installed, in the order they are, with the kind of
 // package each is.
 constexpr std::pair<ArchiveKind, FileType> kInstalled[] = {
-    {ArchiveKind::UT2, FileType::Map},        {ArchiveKind::UTX, FileType::Texture},
-    {ArchiveKind::OGG, FileType::Music},      {ArchiveKind::UAX, FileType::Sound},
-    {ArchiveKind::USX, FileType::StaticMesh}, {ArchiveKind::UKX, FileType::Animation},
+    {ArchiveKind::UT2, FileType::Map},          {ArchiveKind::UTX, FileType::Texture},
+    {ArchiveKind::OGG, FileType::Music},        {ArchiveKind::UAX, FileType::Sound},
+    {ArchiveKind::USX, FileType::StaticMesh},   {ArchiveKind::UKX, FileType::Animation},
     {ArchiveKind::INT, FileType::Localisation}, {ArchiveKind::DEM, FileType::Demo},
 };
 
@@ -108,10 +108,11 @@ std::string MapArchiveInstaller::extractFolder() const {
     return m_temp ? m_temp->path() : std::string();
 }
 
-MapArchiveInstaller::LoadResult
-MapArchiveInstaller::LoadZipArchive(const std::string& archive, bool preview,
-                                    const std::string& mapsFolder, Prompter& prompter,
-                                    const ArchiveSink& sink) {
+MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::string& archive,
+                                                                    bool preview,
+                                                                    const std::string& mapsFolder,
+                                                                    Prompter& prompter,
+                                                                    const ArchiveSink& sink) {
     LoadResult result;
     m_slots.ClearArchiveSlots();
     m_preview = {};
@@ -198,8 +199,7 @@ MapArchiveInstaller::LoadZipArchive(const std::string& archive, bool preview,
 
 MapArchiveInstaller::ProcessResult
 MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOptions& options,
-                                       const std::string& programFolder,
-                                       const ArchiveSink& sink) {
+                                       const std::string& programFolder, const ArchiveSink& sink) {
     ProcessResult result;
     auto status = [&](const std::string& s) {
         if (sink.statusLine) sink.statusLine(s);

@@ -264,7 +264,7 @@ int cmdZip(Command& c) {
         const ArchivePreview& p = c.session.archives.preview();
         c.out << "Map Name: " << p.mapName << '\n';
         if (!p.description.empty()) c.out << "Description:\n" << p.description;
-        if (!c.session.checkRunDestination()) return 1;
+        if (!c.session.checkArchiveDestination()) return 1;
         c.session.processLoadedZip();
         failed = failed || c.session.lastFailed;
         c.out << c.session.statusText << '\n';

@@ -66,7 +66,8 @@ std::optional<std::string> memberFileName(std::string_view member) {
     bool first = true;
     for (;;) {
         size_t sep = member.find_first_of("/\\", start);
-        std::string_view part = member.substr(start, sep == std::string_view::npos ? sep : sep - start);
+        std::string_view part =
+            member.substr(start, sep == std::string_view::npos ? sep : sep - start);
         if (part == "..") return std::nullopt;
         if (first && part == "__MACOSX") return std::nullopt;
         first = false;

@@ -201,7 +201,14 @@ bool Session::checkRunDestination() {
     // With no option chosen (a stored state) the run uses the structured
     // folder, so that folder is checked too: an empty one would send the
     // files into whatever the current folder is.
-    RunOptions::Mode mode = runOptions().mode;
+    return checkDestination(runOptions().mode);
+}
+
+bool Session::checkArchiveDestination() {
+    return checkDestination(archiveOptions().mode);
+}
+
+bool Session::checkDestination(RunOptions::Mode mode) {
     if ((mode == RunOptions::Mode::Dir && settings.moveDirText.size() < 2) ||
         (mode == RunOptions::Mode::Dir2 && settings.moveDir2Text.size() < 2)) {
         m_prompter.message("You must select a minimum of a drive letter (example - D:)");
@@ -217,6 +224,14 @@ RunOptions Session::runOptions() const {
                                 : RunOptions::Mode::Dir2;
     o.moveDir = settings.moveDirText;
     o.moveDir2 = settings.moveDir2Text;
+    return o;
+}
+
+RunOptions Session::archiveOptions() const {
+    RunOptions o = runOptions();
+    // No option chosen: the game's own folders.
+    if (!settings.moveNorm && !settings.moveDir && !settings.moveDir2)
+        o.mode = RunOptions::Mode::Norm;
     return o;
 }
 
@@ -252,10 +267,9 @@ bool Session::openUndoForWriting(UndoLog& undo, const std::string& nothingDone) 
     return true;
 }
 
-bool Session::prepareDestinationFolders(const char* nothingDone) {
+bool Session::prepareDestinationFolders(RunOptions::Mode mode, const char* nothingDone) {
     std::string error;
     bool ok = true;
-    RunOptions::Mode mode = runOptions().mode;
     if (mode == RunOptions::Mode::Dir)
         ok = makeFolder(settings.moveDirText, &error);
     else if (mode == RunOptions::Mode::Dir2)
@@ -299,7 +313,9 @@ bool Session::runCommand(bool dryRun) {
     if (!dryRun) {
         // The undo log is locked for writing before anything is touched.
         if (!openUndoForWriting(undo, "The run was not started; no file was moved.")) return false;
-        if (!prepareDestinationFolders("The run was not started; no file was moved.")) return false;
+        if (!prepareDestinationFolders(runOptions().mode,
+                                       "The run was not started; no file was moved."))
+            return false;
         if (settings.backupCache) {
             setStatusText("Backing up all cache files first");
             if (!BackupCacheFiles(settings.cacheDir,

@@ -76,6 +76,10 @@ public:
     // never-move list.
     std::unordered_set<std::string> selectedNames() const;
     RunOptions runOptions() const;
+    // The same for "Process Loaded ZIP", which uses the game's folders when
+    // no option is chosen.
+    RunOptions archiveOptions() const;
+    bool checkArchiveDestination();
     bool running = false; // a run or an archive installation is under way
     RunResult lastRun;
     // The last run, undo, purge or never-move save could not do all it was
@@ -166,7 +170,8 @@ private:
     // The run's and the installer's destination folders: the chosen folder
     // and, with the game's structure, its subfolders. false (with the message
     // shown) when one cannot be created.
-    bool prepareDestinationFolders(const char* nothingDone);
+    bool prepareDestinationFolders(RunOptions::Mode mode, const char* nothingDone);
+    bool checkDestination(RunOptions::Mode mode);
     // A trailing separator goes from both folder boxes.
     void dropTrailingSeparators();
     // Marks a run or an archive installation as under way for its lifetime.

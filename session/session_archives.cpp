@@ -39,11 +39,12 @@ bool Session::processLoadedZip() {
     if (!lock.held()) return refuse(lock.error());
     setStatusText("Processing files...");
     dropTrailingSeparators();
-    if (!prepareDestinationFolders("Nothing was installed.")) return false;
+    const RunOptions options = archiveOptions();
+    if (!prepareDestinationFolders(options.mode, "Nothing was installed.")) return false;
     folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
     ArchiveSink sink;
     sink.statusLine = [this](const std::string& l) { addStatusLine(l); };
-    auto result = archives.ProcessZipArchive(folders, runOptions(), programFolder, sink);
+    auto result = archives.ProcessZipArchive(folders, options, programFolder, sink);
     if (result.failed()) lastFailed = true;
     setStatusText(lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
                              : "Done processing ZIP files");

@@ -22,16 +22,17 @@ using tvtest::TempDir;
 namespace {
 
 const std::vector<std::pair<std::string, std::string>> kFullMap = {
-    {"DM-Test/DM-Test.ut2", "map"},  {"Textures/TestTex.utx", "tex"}, {"Music/Song.ogg", "song"},
-    {"Sounds/Boom.uax", "boom"},     {"Mesh.usx", "mesh"},            {"Anim.ukx", "anim"},
-    {"System/Test.int", "words"},    {"Test.dem", "demo"},            {"readme.txt", "A map"},
-    {"shot.jpg", "not really a jpeg"}};
+    {"DM-Test/DM-Test.ut2", "map"}, {"Textures/TestTex.utx", "tex"},
+    {"Music/Song.ogg", "song"},     {"Sounds/Boom.uax", "boom"},
+    {"Mesh.usx", "mesh"},           {"Anim.ukx", "anim"},
+    {"System/Test.int", "words"},   {"Test.dem", "demo"},
+    {"readme.txt", "A map"},        {"shot.jpg", "not really a jpeg"}};
 
 // The installed kinds with the game folder each goes to.
 const std::vector<std::pair<std::string, std::string>> kTargets = {
-    {"DM-Test.ut2", "Maps"},       {"TestTex.utx", "Textures"}, {"Song.ogg", "Music"},
-    {"Boom.uax", "Sounds"},        {"Mesh.usx", "StaticMeshes"}, {"Anim.ukx", "Animations"},
-    {"Test.int", "System"},        {"Test.dem", "System"}};
+    {"DM-Test.ut2", "Maps"}, {"TestTex.utx", "Textures"},  {"Song.ogg", "Music"},
+    {"Boom.uax", "Sounds"},  {"Mesh.usx", "StaticMeshes"}, {"Anim.ukx", "Animations"},
+    {"Test.int", "System"},  {"Test.dem", "System"}};
 
 size_t filesNamed(const std::string& root, const std::string& name) {
     size_t n = 0;
@@ -43,7 +44,8 @@ size_t filesNamed(const std::string& root, const std::string& name) {
 } // namespace
 
 TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
-    for (auto mode : {Settings::MoveMode::Norm, Settings::MoveMode::Dir, Settings::MoveMode::Dir2}) {
+    for (auto mode :
+         {Settings::MoveMode::Norm, Settings::MoveMode::Dir, Settings::MoveMode::Dir2}) {
         SCOPED_TRACE(static_cast<int>(mode));
         SessionFixture s;
         std::string archive = s.fx.dir / "DM-Test.zip";
@@ -53,7 +55,7 @@ TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
         s.session.settings.moveDirText = other + "/";
         s.session.settings.moveDir2Text = other + "/";
         ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
-        ASSERT_TRUE(s.session.checkRunDestination());
+        ASSERT_TRUE(s.session.checkArchiveDestination());
         ASSERT_TRUE(s.session.processLoadedZip());
         EXPECT_EQ(s.session.settings.moveDirText, other);
 
@@ -71,8 +73,9 @@ TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
         EXPECT_EQ(filesNamed(s.fx.dir.path(), "shot.jpg"), 0u);
 
         std::vector<std::string> status = moves;
-        for (const char* l : {"", "** NOTE - files not being extracted is due to them existing already.",
-                              "", "~", ""})
+        for (const char* l :
+             {"", "** NOTE - files not being extracted is due to them existing already.", "", "~",
+              ""})
             status.push_back(std::string(l) == "~" ? std::string(102, '~') : l);
         status.insert(status.begin() + static_cast<long>(moves.size()),
                       s.fx.program + "/Tessvane.log was created.");
@@ -80,7 +83,8 @@ TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
 
         std::vector<std::string> log = {"Processing ZIP file " + archive, ""};
         log.insert(log.end(), moves.begin(), moves.end());
-        for (const char* l : {"", "NOTE - files not being extracted is due to them existing already.", ""})
+        for (const char* l :
+             {"", "NOTE - files not being extracted is due to them existing already.", ""})
             log.push_back(l);
         EXPECT_EQ(s.logLines(), log);
         EXPECT_EQ(s.session.statusText, "Done processing ZIP files");
@@ -91,15 +95,17 @@ TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
 TEST(MapArchive, APreviewShowsTheMapItsDescriptionAndPicture) {
     SessionFixture s;
     std::string archive = s.fx.dir / "DM-Test.zip";
-    makeZip(archive, {{"DM-Test.ut2", "map"},
-                      {"Docs/ReadMe.TXT", "Title: Test, \"A map, with commas\"\r\n  Author: Me\r\n"},
-                      {"Shot.JPG", "picture"}});
+    makeZip(archive,
+            {{"DM-Test.ut2", "map"},
+             {"Docs/ReadMe.TXT", "Title: Test, \"A map, with commas\"\r\n  Author: Me\r\n"},
+             {"Shot.JPG", "picture"}});
     ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
     const ArchivePreview& p = s.session.archives.preview();
     EXPECT_EQ(p.mapName, "DM-Test.ut2");
     EXPECT_EQ(p.description, "Title: Test\r\nA map, with commas\r\nAuthor: Me\r\n");
     EXPECT_EQ(p.textFile, "ReadMe.TXT");
-    EXPECT_EQ(tvtest::readFile(p.textPath), "Title: Test, \"A map, with commas\"\r\n  Author: Me\r\n");
+    EXPECT_EQ(tvtest::readFile(p.textPath),
+              "Title: Test, \"A map, with commas\"\r\n  Author: Me\r\n");
     EXPECT_EQ(tvtest::readFile(p.picture), "picture");
     // Nothing was installed by the preview.
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Maps/DM-Test.ut2"));
@@ -130,8 +136,9 @@ TEST(MapArchive, AnArchiveForTheOlderGameIsRefusedWithNothingCopied) {
         std::string archive = s.fx.dir / "old.zip";
         makeZip(archive, {{"DM-New.ut2", "map"}, {"CTF-Old.unr", "old map"}, {"T.utx", "t"}});
         EXPECT_EQ(s.session.loadZipArchive(archive, several), MapArchiveInstaller::Load::Refused);
-        EXPECT_EQ(s.prompter.messageTexts(),
-                  std::vector<std::string>{"This is a UT map, not UT2.  Files will not be extracted."});
+        EXPECT_EQ(
+            s.prompter.messageTexts(),
+            std::vector<std::string>{"This is a UT map, not UT2.  Files will not be extracted."});
         EXPECT_TRUE(s.session.archives.preview().mapName.empty());
         s.session.processLoadedZip(); // works on the cleared slots: heading and closing only
         EXPECT_EQ(filesNamed(s.fx.game, "DM-New.ut2"), 0u);
@@ -147,18 +154,21 @@ TEST(MapArchive, AnArchiveForTheOlderGameIsRefusedWithNothingCopied) {
 TEST(MapArchive, NothingThePlayerHasIsReplaced) {
     SessionFixture s;
     std::string archive = s.fx.dir / "DM-Test.zip";
-    makeZip(archive, {{"DM-Test.ut2", "map"}, {"TestTex.utx", "new texture"}, {"Song.ogg", "song"}});
-    tvtest::writeFile(s.fx.game + "/Maps/DM-Test.ut2", "map");            // the same bytes
-    tvtest::writeFile(s.fx.game + "/Textures/testtex.UTX", "the player's"); // other bytes, other case
+    makeZip(archive,
+            {{"DM-Test.ut2", "map"}, {"TestTex.utx", "new texture"}, {"Song.ogg", "song"}});
+    tvtest::writeFile(s.fx.game + "/Maps/DM-Test.ut2", "map"); // the same bytes
+    tvtest::writeFile(s.fx.game + "/Textures/testtex.UTX",
+                      "the player's"); // other bytes, other case
     ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
     ASSERT_TRUE(s.session.processLoadedZip());
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Textures/testtex.UTX"), "the player's");
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/TestTex.utx"));
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Music/Song.ogg"), "song");
     const std::string temp = s.session.archives.extractFolder();
-    const std::string kept = s.fx.game + "/Textures/testtex.UTX exists already and was not replaced";
-    EXPECT_EQ(s.session.statusList[0],
-              "**OLD** " + temp + "/DM-Test.ut2  ---->  **NEW** " + s.fx.game + "/Maps/DM-Test.ut2");
+    const std::string kept =
+        s.fx.game + "/Textures/testtex.UTX exists already and was not replaced";
+    EXPECT_EQ(s.session.statusList[0], "**OLD** " + temp + "/DM-Test.ut2  ---->  **NEW** " +
+                                           s.fx.game + "/Maps/DM-Test.ut2");
     EXPECT_EQ(s.session.statusList[1], kept);
     EXPECT_EQ(s.logLines()[3], kept);
     EXPECT_FALSE(s.session.lastFailed);
@@ -181,7 +191,8 @@ TEST(MapArchive, MembersThatLeadOutOfTheirFolderAreIgnored) {
                       {"Maps/._DM-Ok.ut2", "mac"},
                       {"Maps/DM-Ok.ut2", "map"}});
     for (bool several : {false, true}) {
-        ASSERT_NE(s.session.loadZipArchive(archive, several), MapArchiveInstaller::Load::Unreadable);
+        ASSERT_NE(s.session.loadZipArchive(archive, several),
+                  MapArchiveInstaller::Load::Unreadable);
         if (!several) {
             EXPECT_EQ(s.session.archives.archiveSlots()[ArchiveKind::UT2], "DM-Ok.ut2");
             s.session.processLoadedZip();
@@ -202,8 +213,9 @@ TEST(MapArchive, AnArchiveThatCannotBeReadIsNamedAndInstallsNothing) {
     for (bool several : {false, true}) {
         EXPECT_EQ(s.session.loadZipArchive(bad, several), MapArchiveInstaller::Load::Unreadable);
         ASSERT_FALSE(s.prompter.messageTexts().empty());
-        EXPECT_EQ(s.prompter.messageTexts().back().rfind("The archive " + bad + " cannot be read: ", 0),
-                  0u);
+        EXPECT_EQ(
+            s.prompter.messageTexts().back().rfind("The archive " + bad + " cannot be read: ", 0),
+            0u);
         EXPECT_TRUE(s.session.lastFailed);
     }
     std::string good = s.fx.dir / "good.zip";
@@ -214,7 +226,8 @@ TEST(MapArchive, AnArchiveThatCannotBeReadIsNamedAndInstallsNothing) {
 TEST(MapArchive, EachLoadHasAFolderOfItsOwn) {
     SessionFixture s;
     std::string first = s.fx.dir / "first.zip", second = s.fx.dir / "second.zip";
-    makeZip(first, {{"DM-One.ut2", "1"}, {"readme.txt", "first"}, {"shot.jpg", "p"}, {"A.utx", "a"}});
+    makeZip(first,
+            {{"DM-One.ut2", "1"}, {"readme.txt", "first"}, {"shot.jpg", "p"}, {"A.utx", "a"}});
     makeZip(second, {{"DM-Two.ut2", "2"}, {"readme.txt", "second"}});
     ASSERT_EQ(s.session.loadZipArchive(first, false), MapArchiveInstaller::Load::Previewed);
     std::string firstFolder = s.session.archives.extractFolder();
@@ -251,6 +264,18 @@ TEST(MapArchive, SeveralArchivesPutOnlyTheirMapsIntoMaps) {
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/DM-C.ut2"));
 }
 
+TEST(MapArchive, WithNoDestinationChosenTheGameFoldersAreUsed) {
+    SessionFixture s;
+    std::string archive = s.fx.dir / "DM-Test.zip";
+    makeZip(archive, {{"DM-Test.ut2", "map"}, {"T.utx", "t"}});
+    s.session.settings.moveNorm = s.session.settings.moveDir = s.session.settings.moveDir2 = false;
+    ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
+    ASSERT_TRUE(s.session.checkArchiveDestination());
+    ASSERT_TRUE(s.session.processLoadedZip());
+    EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/DM-Test.ut2"));
+    EXPECT_TRUE(tvtest::exists(s.fx.game + "/Textures/T.utx"));
+}
+
 TEST(MapArchive, AFolderThatCannotBeCreatedStopsTheInstallation) {
     SessionFixture s;
     std::string archive = s.fx.dir / "DM-Test.zip";
@@ -274,8 +299,8 @@ TEST(MapArchive, TheCommandLineInstallsAndSaysHowItWent) {
 
     tvtest::CliResult r = tvtest::runCli(fx, "zip " + tvtest::shellQuote(one));
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("Map Name: DM-Test.ut2\nDescription:\nTitle: Test\r\nBy me\r\n**OLD** ", 0),
-              0u)
+    EXPECT_EQ(
+        r.out.rfind("Map Name: DM-Test.ut2\nDescription:\nTitle: Test\r\nBy me\r\n**OLD** ", 0), 0u)
         << r.out;
     EXPECT_NE(r.out.find("Done processing ZIP files\n"), std::string::npos);
     EXPECT_TRUE(tvtest::exists(fx.game + "/Textures/T.utx"));

@@ -91,5 +91,4 @@ protected:
     }
 };
 
-
 } // namespace tvtest

@@ -26,9 +26,8 @@
 using namespace tv;
 using tvtest::GameFixture;
 using tvtest::ident;
-using tvtest::MainWindowTest;
 using tvtest::kSettingsKey;
-
+using tvtest::MainWindowTest;
 
 TEST_F(MainWindowTest, MissingShippedFileEndsTheProgramWithoutWriting) {
     std::filesystem::remove(fx.program + "/search.gif");

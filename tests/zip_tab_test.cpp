@@ -19,8 +19,8 @@
 #include <filesystem>
 
 using namespace tv;
-using tvtest::makeZip;
 using tvtest::MainWindowTest;
+using tvtest::makeZip;
 
 namespace {
 
@@ -62,7 +62,9 @@ protected:
         QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(child<QGroupBox>("frmDrop"), &event);
     }
-    static QUrl file(const std::string& path) { return QUrl::fromLocalFile(QString::fromStdString(path)); }
+    static QUrl file(const std::string& path) {
+        return QUrl::fromLocalFile(QString::fromStdString(path));
+    }
 };
 
 } // namespace

@@ -2,8 +2,8 @@
 
 #include "qt_text.h"
 
-#include <QDesktopServices>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -57,8 +57,8 @@ std::vector<std::string> QtPrompter::chooseFiles(const FileRequest& request) {
         if (index >= 0 && index < filters.size()) dialog.selectNameFilter(filters[index]);
     }
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.save       ? QFileDialog::AnyFile
-                       : request.several  ? QFileDialog::ExistingFiles
+    dialog.setFileMode(request.save        ? QFileDialog::AnyFile
+                       : request.several   ? QFileDialog::ExistingFiles
                        : request.mustExist ? QFileDialog::ExistingFile
                                            : QFileDialog::AnyFile);
     if (!request.defaultExt.empty()) dialog.setDefaultSuffix(toDisplay(request.defaultExt));
