@@ -256,7 +256,12 @@ bool RegistryData::parse(std::string_view text, std::string* error) {
                 current = nullptr;
                 continue;
             }
-            current = &createKey(path);
+            // A key that reads as nothing, or as a deletion once its leading
+            // separators go, could not be written back as it was read.
+            std::string key = normaliseKeyPath(path);
+            if (key.empty() || key[0] == '-')
+                return fail("line " + std::to_string(i + 1) + ": bad key");
+            current = &createKey(key);
             continue;
         }
         if (!current) return fail("line " + std::to_string(i + 1) + ": value outside a key");
