@@ -12,6 +12,8 @@
 #include "widgets.h"
 #include "zip_tab.h"
 
+#include "update/web_pages.h"
+
 #include "platform/prompter.h"
 #include "platform/qt/qt_text.h"
 #include "platform/text_io.h"
@@ -113,7 +115,8 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
 
     // Commands whose function is not part of this program yet stay visible
     // but cannot be pressed.
-    m_optionsTab->cmdUpdate->setEnabled(false);
+    m_updatePages = [] { return std::make_unique<WebParserPages>(); };
+    connect(m_optionsTab->cmdUpdate, &QPushButton::clicked, this, [this] { updateClicked(); });
 
     connect(m_zipTab, &ZipTab::settingsWanted, this, &MainWindow::controlsToSettings);
     connect(m_zipTab, &ZipTab::statusPageWanted, this, [this] { Tab1->setCurrentIndex(0); });
@@ -156,7 +159,7 @@ void MainWindow::buildMenus() {
     auto* tools = menuBar()->addMenu("&Tools");
     auto* updates = tools->addAction("Chec&k for updates");
     updates->setObjectName("mnuToolsCheckForUpdates");
-    updates->setEnabled(false);
+    connect(updates, &QAction::triggered, this, &MainWindow::openUpdates);
     auto* editIni = tools->addAction("&Edit Tessvane INI");
     editIni->setObjectName("mnuToolsEdit");
     connect(editIni, &QAction::triggered, this, [this] { openInEditor("Tessvane.ini"); });
@@ -596,7 +599,40 @@ void MainWindow::neverMoveSaveClicked() {
 // ---- later features -------------------------------------------------------------
 
 void MainWindow::runUpdateCheck() {
-    // The update check is not part of this program yet; start-up goes on.
+    // Once the window is on the screen: a check can take two page loads.
+    QTimer::singleShot(0, this, [this] { updateClicked(0); });
+}
+
+void MainWindow::updateClicked(int tab) {
+    if (m_updates && m_updates->checking()) {
+        m_updates->raise();
+        return;
+    }
+    Tab1->setCurrentIndex(tab);
+    const QString caption = windowTitle();
+    setWindowTitle("** Please wait - checking for updates.... **");
+    QPushButton* button = m_optionsTab->cmdUpdate;
+    button->setText("Please wait...");
+    setCursor(Qt::WaitCursor);
+    button->setEnabled(false);
+    setWindowTitle(caption);
+    openUpdates();
+}
+
+void MainWindow::openUpdates() {
+    if (!m_updates) {
+        m_updates = new UpdateWindow(m_prompter, m_shell, m_updatePages, this);
+        connect(m_updates, &UpdateWindow::closed, this, [this] {
+            m_optionsTab->cmdUpdate->setText("Check for Updates Now");
+            m_optionsTab->cmdUpdate->setEnabled(true);
+            unsetCursor();
+        });
+    } else if (m_updates->checking()) {
+        m_updates->raise();
+        return;
+    }
+    m_updates->show();
+    m_updates->check();
 }
 
 void MainWindow::LoadUndoList() {

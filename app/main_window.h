@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/session.h"
+#include "update_window.h"
 
 #include <QMainWindow>
 
@@ -47,6 +48,10 @@ public:
     void setQuitOnShutdown(bool quit) { m_quitOnShutdown = quit; }
 
     Session& session() { return m_session; }
+    // Where the update check reads its pages (tests give a fake); Quillet's
+    // browser otherwise.
+    void setUpdatePages(UpdateWindow::PagesFactory pages) { m_updatePages = std::move(pages); }
+    UpdateWindow* updateWindow() const { return m_updates; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -80,6 +85,10 @@ private:
     void setPurge();
     void openInEditor(const char* fileName);
     void runClicked();
+    // cmdUpdate: the button's changes, then the check in frmUpdates.
+    void updateClicked(int tab = 2);
+    // Opens frmUpdates and checks (a check under way is only raised).
+    void openUpdates();
     void showDestinationFolders();
     void undoClicked();
     void emptyUndoClicked();
@@ -110,6 +119,8 @@ private:
     QAction* mnuFileRun;
     BusyWindow* m_busy;
     AboutWindow* m_about = nullptr;
+    UpdateWindow* m_updates = nullptr;
+    UpdateWindow::PagesFactory m_updatePages;
     FileListModel* m_fileModel;
     UndoListModel* m_undoModel;
 

@@ -5,6 +5,9 @@
 #include "platform/program_folder.h"
 #include "platform/registry_store.h"
 #include "platform/text_util.h"
+#ifdef TESSVANE_HAVE_UPDATE
+#include "update/web_pages.h"
+#endif
 #include "session/session.h"
 
 #include <algorithm>
@@ -34,6 +37,8 @@ const char* const kUsage =
     "      installs map archives: one archive is previewed (map name and description)\n"
     "      and installed as \"Process Loaded ZIP\" does; several, or --no-preview, put\n"
     "      their maps straight into the Maps folder\n"
+    "  check-update           asks the maker's server for a newer version (exit status 10\n"
+    "                         when there is one, 1 when the check failed)\n"
     "  compact                compacts the undo log\n"
     "  empty-undo [--yes]     deletes every undo record\n"
     "  never-move list | add TEXT | remove TEXT\n"
@@ -401,6 +406,15 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         out << "A sample game folder was created in " << rest[0] << ".\n"
             << "Start the window on it with:\n  " << start << '\n';
         return 0;
+    }
+    if (name == "check-update") {
+        if (!rest.empty()) return unexpected(rest[0], err);
+#ifdef TESSVANE_HAVE_UPDATE
+        return checkUpdateCommand(out, err);
+#else
+        err << "tessvane-cli: this build has no update check (built without Quillet)\n";
+        return 1;
+#endif
     }
     Command c(opt, rest, out, err);
     if (name == "scan") return cmdScan(c);

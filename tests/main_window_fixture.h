@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fake_pages.h"
 #include "test_support.h"
 
 #include "app/main_window.h"
@@ -14,7 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+
+#include <quillet/net_connection.h>
 
 namespace tvtest {
 
@@ -34,8 +38,13 @@ protected:
     RecordingPrompter prompter;
     RecordingShell shell;
     std::unique_ptr<MainWindow> window;
+    // The update check's pages: none, unless a test says otherwise.
+    std::map<std::string, std::string> updatePages;
 
+    ~MainWindowTest() override { quillet::NetConnection::SetConnectionState(std::nullopt); }
     MainWindowTest() {
+        // The update check sees a machine on line (and, above, no server).
+        quillet::NetConnection::SetConnectionState(true);
         fx.writeCacheIni(
             {fx.addEntry(1, "DM-One.ut2"), fx.addEntry(2, "Tex.utx"), fx.addEntry(3, "Song.ogg")});
     }
@@ -43,6 +52,7 @@ protected:
     MainWindow& open() {
         window = std::make_unique<MainWindow>(fx.program, store, prompter, shell);
         window->setQuitOnShutdown(false);
+        window->setUpdatePages([this] { return std::make_unique<FakePages>(updatePages); });
         return *window;
     }
     bool start() {

@@ -72,9 +72,12 @@ TEST_F(MainWindowTest, FirstStartShowsTheListWithDefaults) {
               "File Name  (color red = never move)");
     EXPECT_EQ(header->headerData(2, Qt::Horizontal).toString(), "Never Move?");
     EXPECT_TRUE(prompter.shown.empty());
-    // Commands that arrive later cannot be pressed.
-    EXPECT_FALSE(child<QPushButton>("cmdUpdate")->isEnabled());
     EXPECT_TRUE(child<QPushButton>("cmdRun")->isEnabled());
+    // The first start checks for updates once the window is shown.
+    EXPECT_EQ(window->updateWindow(), nullptr);
+    QTRY_VERIFY(window->updateWindow() != nullptr);
+    EXPECT_EQ(window->updateWindow()->lblUpdates->text(),
+              "The update server could not be reached or gave no version.");
 }
 
 TEST_F(MainWindowTest, SettingsSurviveARestart) {

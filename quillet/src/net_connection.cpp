@@ -1,6 +1,7 @@
 #include <quillet/net_connection.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -12,8 +13,18 @@ namespace quillet {
 
 namespace {
 
-// -1: the machine's state; 0 or 1: the state a client set.
-std::atomic<int> g_override{-1};
+// QUILLET_CONNECTION_STATE=online|offline sets the state for the whole process.
+int overrideFromEnvironment() {
+    const char* state = std::getenv("QUILLET_CONNECTION_STATE");
+    if (!state) return -1;
+    std::string s(state);
+    if (s == "online") return 1;
+    if (s == "offline") return 0;
+    return -1;
+}
+
+// -1: the machine's state; 0 or 1: the state a client (or the environment) set.
+std::atomic<int> g_override{overrideFromEnvironment()};
 
 // Interfaces that carry a default route, from the kernel's routing table.
 std::set<std::string> defaultRouteInterfaces() {

@@ -21,6 +21,8 @@ public:
 
     // Makes every NetConnection (and every WebParser) report this state
     // instead of the machine's; nullopt goes back to the machine's state.
+    // The environment variable QUILLET_CONNECTION_STATE (online or offline)
+    // sets it for a whole process from its start.
     static void SetConnectionState(std::optional<bool> connected);
 };
 

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "update/update_check.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QPushButton;
+class QStatusBar;
+class QTextEdit;
+
+namespace tv {
+
+class Prompter;
+class Shell;
+
+// frmUpdates: asks the maker's server whether a newer Tessvane exists and
+// offers its download address. Not modal; it says when it is closed, and the
+// main window keeps the one instance for the next check.
+class UpdateWindow : public QWidget {
+    Q_OBJECT
+public:
+    using PagesFactory = std::function<std::unique_ptr<PageSource>()>;
+    UpdateWindow(Prompter& prompter, Shell& shell, PagesFactory pages, QWidget* parent = nullptr);
+
+    // The check, run as the window opens: off line, a message and the window
+    // closes; otherwise the result is shown and the window raised.
+    void check();
+    bool checking() const { return m_checking; }
+
+    QLabel* lblUpdateDesc;
+    QLabel* lblUpdates;
+    QTextEdit* rtxtUpdate;
+    QPushButton* cmdGetUpdate;
+    QPushButton* cmdExit;
+    QStatusBar* sb;
+    QLabel* sbPanel2;
+
+signals:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    Prompter& m_prompter;
+    Shell& m_shell;
+    PagesFactory m_pages;
+    bool m_checking = false;
+};
+
+} // namespace tv

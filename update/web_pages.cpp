@@ -1,0 +1,60 @@
+#include "web_pages.h"
+
+#include "internet_connection.h"
+
+#include <quillet/web_parser.h>
+
+#include <QApplication>
+#include <QLoggingCategory>
+
+#include <ostream>
+
+namespace tv {
+
+WebParserPages::WebParserPages() = default;
+WebParserPages::~WebParserPages() = default;
+
+bool WebParserPages::OpenSite(const std::string& address, short timeoutSeconds) {
+    if (!m_parser) m_parser = std::make_unique<quillet::WebParser>();
+    return m_parser->OpenSite(address, timeoutSeconds, false);
+}
+
+std::string WebParserPages::GetTextBetweenText(const std::string& start, const std::string& end) {
+    return m_parser ? m_parser->GetTextBetweenText(start, end, false, 1, false) : std::string();
+}
+
+int checkUpdateCommand(std::ostream& out, std::ostream& err) {
+    // The browser needs an application; a command line has none of its own.
+    std::unique_ptr<QApplication> app;
+    if (!QCoreApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+            qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false\n"
+                                                        "qt.webenginecontext.debug=false"));
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        static int argc = 1;
+        static char name[] = "tessvane-cli";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+    if (!CInternetConnection().Connected()) {
+        err << "Tessvane: Connect to the internet before checking for updates.\n";
+        return 1;
+    }
+    UpdateResult result;
+    {
+        WebParserPages pages;
+        result = checkForUpdate(pages, updateServer(), runningVersion());
+    }
+    if (result.state == UpdateResult::State::Failed) {
+        err << "Tessvane: " << result.sentence() << '\n';
+        return 1;
+    }
+    out << result.sentence() << '\n';
+    if (result.state == UpdateResult::State::NoUpdate) return 0;
+    out << result.description << '\n' << result.address << '\n';
+    return 10;
+}
+
+} // namespace tv
