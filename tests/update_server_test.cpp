@@ -1,0 +1,119 @@
+// The update check through Quillet's real browser and through tessvane-cli,
+// against a server on 127.0.0.1.
+#include "test_support.h"
+
+#include "update/update_check.h"
+#include "update/web_pages.h"
+
+#include <quillet/net_connection.h>
+
+#include <QApplication>
+#include <QLoggingCategory>
+
+#include <httplib.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <thread>
+
+using namespace tv;
+
+namespace {
+
+using Site = std::map<std::string, std::string>;
+
+// The maker's server, with the pages a test gives it.
+class UpdateServer {
+public:
+    explicit UpdateServer(std::map<std::string, std::string> pages) : m_pages(std::move(pages)) {
+        m_server.Get(".*", [this](const httplib::Request& req, httplib::Response& r) {
+            auto it = m_pages.find(req.path);
+            if (it == m_pages.end()) {
+                r.status = 404;
+                return;
+            }
+            r.set_content(it->second, "text/plain");
+        });
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    }
+    ~UpdateServer() {
+        m_server.stop();
+        m_thread.join();
+    }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+
+private:
+    std::map<std::string, std::string> m_pages;
+    httplib::Server m_server;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+const std::map<std::string, std::string> kSite = {
+    {"/vb/vercheck/ver.txt",
+     "Tessvane news\ntessvaneverstart  7.2\t TESSVANEVEREND\n"
+     "TessvaneVerInfoStart Big changes TessvaneVerInfoEnd\n"},
+    {"/vb/vercheck/download.txt", "TessvaneStart https://example.org/t-7.2.tar.gz TessvaneEnd\n"}};
+
+tvtest::CliResult checkUpdate(const std::string& env) {
+    tvtest::TempDir dir;
+    std::string errFile = dir / "err";
+    tvtest::CommandResult r = tvtest::runCommand(env + " " + TESSVANE_CLI + " check-update 2>" +
+                                                 tvtest::shellQuote(errFile));
+    return {r.status, r.out, tvtest::readFile(errFile)};
+}
+
+} // namespace
+
+TEST(UpdateServer, TheBrowserReadsTheVersionPagesInAnyLetterCase) {
+    UpdateServer server(kSite);
+    quillet::NetConnection::SetConnectionState(true);
+    WebParserPages pages;
+    UpdateResult r = checkForUpdate(pages, server.url(), "1.10");
+    EXPECT_EQ(r.state, UpdateResult::State::Update);
+    EXPECT_EQ(r.version, "7.2");
+    EXPECT_EQ(r.description, "Big changes");
+    EXPECT_EQ(r.address, "https://example.org/t-7.2.tar.gz");
+}
+
+TEST(UpdateServer, TheCommandLineSaysWhatItFoundByItsExitStatus) {
+    UpdateServer server(kSite);
+    const std::string online = "QUILLET_CONNECTION_STATE=online TESSVANE_UPDATE_URL=" +
+                               tvtest::shellQuote(server.url());
+    tvtest::CliResult found = checkUpdate(online);
+    EXPECT_EQ(found.status, 10) << found.err;
+    EXPECT_EQ(found.out, "Version 7.2 is available.  Click the link below:\nBig changes\n"
+                         "https://example.org/t-7.2.tar.gz\n");
+
+    UpdateServer same(Site{{"/vb/vercheck/ver.txt", "TessvaneVerStart 1.0 TessvaneVerEnd"}});
+    tvtest::CliResult none = checkUpdate("QUILLET_CONNECTION_STATE=online TESSVANE_UPDATE_URL=" +
+                                         tvtest::shellQuote(same.url()));
+    EXPECT_EQ(none.status, 0) << none.err;
+    EXPECT_EQ(none.out, "No updates are currently available.\n");
+
+    UpdateServer empty(Site{});
+    tvtest::CliResult failed = checkUpdate("QUILLET_CONNECTION_STATE=online TESSVANE_UPDATE_URL=" +
+                                           tvtest::shellQuote(empty.url()));
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.err.find("Tessvane: The update server could not be reached or gave no "
+                              "version.\n"),
+              std::string::npos)
+        << failed.err;
+
+    tvtest::CliResult offline = checkUpdate("QUILLET_CONNECTION_STATE=offline TESSVANE_UPDATE_URL=" +
+                                            tvtest::shellQuote(server.url()));
+    EXPECT_EQ(offline.status, 1);
+    EXPECT_EQ(offline.err, "Tessvane: Connect to the internet before checking for updates.\n");
+    EXPECT_EQ(offline.out, "");
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
