@@ -1,5 +1,6 @@
 #include "undo_list_model.h"
 
+#include "platform/dates.h"
 #include "platform/qt/qt_text.h"
 #include "platform/text_util.h"
 
@@ -70,10 +71,20 @@ void UndoListModel::sort(int column, Qt::SortOrder order) {
     beginResetModel();
     std::vector<size_t> idx(m_records.size());
     std::iota(idx.begin(), idx.end(), 0);
+    // Dates sort by the day they name (a text that names none comes last, by text).
+    std::vector<std::optional<int64_t>> days(m_records.size());
+    if (column == 0)
+        for (size_t i = 0; i < m_records.size(); ++i)
+            days[i] = parseShortDate(m_records[i].MoveDate);
+    auto less = [&](size_t a, size_t b) {
+        if (column == 0 && (days[a] || days[b]) && days[a] != days[b]) {
+            if (!days[a] || !days[b]) return days[a].has_value();
+            return *days[a] < *days[b];
+        }
+        return lessNoCase(cell(m_records[a], column), cell(m_records[b], column));
+    };
     std::stable_sort(idx.begin(), idx.end(), [&](size_t a, size_t b) {
-        const auto& x = cell(m_records[a], column);
-        const auto& y = cell(m_records[b], column);
-        return order == Qt::AscendingOrder ? lessNoCase(x, y) : lessNoCase(y, x);
+        return order == Qt::AscendingOrder ? less(a, b) : less(b, a);
     });
     std::vector<UndoRecord> records;
     std::vector<char> ticked;

@@ -1,6 +1,7 @@
 #include "dates.h"
 
 #include <ctime>
+#include <time.h>
 
 namespace tv {
 
@@ -19,6 +20,14 @@ std::string shortDate(int64_t t) {
 std::string generalDate(int64_t t) {
     return format(t, "%x %X");
 }
+std::optional<int64_t> parseShortDate(const std::string& text) {
+    std::tm tm{};
+    const char* end = ::strptime(text.c_str(), "%x", &tm);
+    if (!end || *end != '\0') return std::nullopt;
+    tm.tm_isdst = -1;
+    return static_cast<int64_t>(std::mktime(&tm));
+}
+
 int64_t now() {
     return static_cast<int64_t>(std::time(nullptr));
 }

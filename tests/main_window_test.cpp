@@ -1,5 +1,8 @@
 #include "main_window_fixture.h"
 
+#include "platform/dates.h"
+#include "store/undo_log.h"
+
 #include "app/main_window.h"
 #include "platform/recording_prompter.h"
 #include "platform/registry_store.h"
@@ -340,4 +343,25 @@ TEST_F(MainWindowTest, AMoveThatFailsIsRedOnTheStatusListAndInTheStatusBar) {
     EXPECT_EQ(failures[0]->foreground().color(), QColor(Qt::red));
     EXPECT_EQ(status->item(0)->foreground().color(), status->palette().text().color());
     EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
+}
+
+TEST_F(MainWindowTest, TheUndoListSortsDatesByTheDayTheyName) {
+    const int64_t day = 24 * 3600;
+    const int64_t jan15 = 1042588800 + day / 2; // 2003-01-15
+    std::vector<std::string> dates = {shortDate(jan15 + 17 * day), shortDate(jan15 - 15 * day),
+                                      shortDate(jan15)};
+    {
+        UndoLog log;
+        ASSERT_TRUE(log.open(fx.program + "/tessvane.mdb"));
+        for (size_t i = 0; i < dates.size(); ++i)
+            log.insert({dates[i], "/old/" + std::to_string(i), "/new/" + std::to_string(i)});
+    }
+    ASSERT_TRUE(start());
+    clickHeader("lvUndo", 0);
+    auto* model = child<QTreeView>("lvUndo")->model();
+    QStringList order;
+    for (int r = 0; r < model->rowCount(); ++r)
+        order << model->index(r, 1).data().toString();
+    // 2002-12-31, 2003-01-15, 2003-02-01, whatever the texts' order.
+    EXPECT_EQ(order, (QStringList{"/new/1", "/new/2", "/new/0"}));
 }

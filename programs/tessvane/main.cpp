@@ -6,6 +6,8 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    // The update check's browser shares the windows' graphics contexts.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tessvane");
     QApplication::setApplicationVersion(TESSVANE_VERSION);
@@ -14,7 +16,7 @@ int main(int argc, char** argv) {
     tv::QtShell shell;
     tv::MainWindow window(tv::programFolder(), registry, prompter, shell);
     prompter.setParent(&window);
-    if (!window.startUp()) return 0;
+    if (!window.startUp()) return 1; // a shipped file is missing (the user was told)
     window.show();
     return app.exec();
 }
