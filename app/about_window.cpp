@@ -2,14 +2,13 @@
 
 #include "widgets.h"
 
-#include "platform/cls_registry.h"
+#include "platform/program_folder.h"
 #include "platform/prompter.h"
 #include "platform/text_io.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -20,8 +19,10 @@ const char* const kMaker = "mailto:tessvane@example.org";
 const char* const kWebsite = "https://tessvane.example.org/";
 } // namespace
 
-AboutWindow::AboutWindow(RegistryStore& registry, Prompter& prompter, Shell& shell, QWidget* parent)
-    : QDialog(parent), m_registry(registry), m_prompter(prompter), m_shell(shell) {
+AboutWindow::AboutWindow(const std::string& programFolder, Prompter& prompter, Shell& shell,
+                         SoundPlayer& sound, QWidget* parent)
+    : QDialog(parent), m_programFolder(programFolder), m_prompter(prompter), m_shell(shell),
+      m_sound(sound) {
     setObjectName("frmAbout");
     setModal(false);
     setWindowTitle("About Tessvane");
@@ -51,6 +52,7 @@ AboutWindow::AboutWindow(RegistryStore& registry, Prompter& prompter, Shell& she
     auto* cmdOK = makeButton(this, "cmdOK", "OK");
     connect(cmdSysInfo, &QPushButton::clicked, this, &AboutWindow::StartSysInfo);
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::hide);
+    cmdOK->setDefault(true);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblTitle);
@@ -66,18 +68,15 @@ AboutWindow::AboutWindow(RegistryStore& registry, Prompter& prompter, Shell& she
 }
 
 void AboutWindow::StartSysInfo() {
-    clsRegistry reg(m_registry, &m_prompter);
-    auto path = variantToText(
-        reg.GetKeyValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH"));
-    if (!path.empty() && QProcess::startDetached(QString::fromStdString(path))) return;
-    auto folder = variantToText(reg.GetKeyValue(
-        HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO"));
-    if (!folder.empty()) {
-        auto tool = lookupInFolder(folder, "MSINFO32.EXE");
-        if (tool && fileExists(*tool) && QProcess::startDetached(QString::fromStdString(*tool)))
-            return;
+    for (const char* tool : {"hardinfo", "gnome-system-monitor", "ksysguard"}) {
+        if (auto path = findProgram(tool); path && m_shell.startProgram(*path)) return;
     }
     m_prompter.message("System Information Is Unavailable At This Time");
+}
+
+void AboutWindow::mousePressEvent(QMouseEvent* event) {
+    m_sound.play(findInFolder(m_programFolder, "e.wav"));
+    QDialog::mousePressEvent(event);
 }
 
 } // namespace tv

@@ -15,6 +15,7 @@
 #include "update/web_pages.h"
 
 #include "platform/prompter.h"
+#include "platform/qt/qt_prompter.h"
 #include "platform/qt/qt_text.h"
 #include "platform/text_io.h"
 #include "store/undo_log.h"
@@ -53,7 +54,7 @@ int twips(int t) {
 MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry,
                        Prompter& prompter, Shell& shell, QWidget* parent)
     : QMainWindow(parent), m_session(programFolder, registry, prompter), m_prompter(prompter),
-      m_shell(shell) {
+      m_shell(shell), m_ownSound(std::make_unique<QtSoundPlayer>()), m_sound(m_ownSound.get()) {
     setObjectName("frmMain");
     auto* central = new QWidget(this);
     Tab1 = new QTabWidget(central);
@@ -176,13 +177,13 @@ void MainWindow::buildMenus() {
     auto* help = menuBar()->addMenu("&Help");
     auto* contents = help->addAction("&Contents");
     contents->setObjectName("mnuHelpContents");
-    connect(contents, &QAction::triggered, this, [this] {
-        m_shell.openDocument(findInFolder(m_session.programFolder, "Tessvane Help.html"));
-    });
+    connect(contents, &QAction::triggered, this,
+            [this] { openProgramFile("Tessvane Help.html", false); });
     auto* about = help->addAction("&About");
     about->setObjectName("mnuHelpAbout");
     connect(about, &QAction::triggered, this, [this] {
-        if (!m_about) m_about = new AboutWindow(m_session.registry(), m_prompter, m_shell, this);
+        if (!m_about)
+            m_about = new AboutWindow(m_session.programFolder, m_prompter, m_shell, *m_sound, this);
         m_about->show();
         m_about->raise();
     });
@@ -498,7 +499,17 @@ void MainWindow::setPurge() {
 }
 
 void MainWindow::openInEditor(const char* fileName) {
-    m_shell.openInEditor(findInFolder(m_session.programFolder, fileName));
+    openProgramFile(fileName, true);
+}
+
+void MainWindow::openProgramFile(const char* fileName, bool inEditor) {
+    auto path = lookupInFolder(m_session.programFolder, fileName);
+    if (!path || !fileExists(*path)) {
+        m_prompter.message(joinPath(m_session.programFolder, fileName) + " does not exist.");
+        return;
+    }
+    if (!(inEditor ? m_shell.openInEditor(*path) : m_shell.openDocument(*path)))
+        m_prompter.message("There is no program on this desktop to open " + *path + ".");
 }
 
 // ---- the run ------------------------------------------------------------------------

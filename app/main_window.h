@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/prompter.h"
 #include "session/session.h"
 #include "update_window.h"
 
@@ -52,6 +53,8 @@ public:
     // browser otherwise.
     void setUpdatePages(UpdateWindow::PagesFactory pages) { m_updatePages = std::move(pages); }
     UpdateWindow* updateWindow() const { return m_updates; }
+    // Where the About window's sound goes (tests record it).
+    void setSoundPlayer(SoundPlayer* sound) { m_sound = sound; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -84,6 +87,9 @@ private:
     void sortUndoList(int column);
     void setPurge();
     void openInEditor(const char* fileName);
+    // A file of the program folder in the user's editor (or its default
+    // program); a missing file or no program to open it is said.
+    void openProgramFile(const char* fileName, bool inEditor);
     void runClicked();
     // cmdUpdate: the button's changes, then the check in frmUpdates.
     void updateClicked(int tab = 2);
@@ -120,6 +126,8 @@ private:
     BusyWindow* m_busy;
     AboutWindow* m_about = nullptr;
     UpdateWindow* m_updates = nullptr;
+    std::unique_ptr<SoundPlayer> m_ownSound;
+    SoundPlayer* m_sound;
     UpdateWindow::PagesFactory m_updatePages;
     FileListModel* m_fileModel;
     UndoListModel* m_undoModel;

@@ -50,4 +50,11 @@ bool ConsoleShell::openDocument(const std::string& pathOrUrl) {
     return xdgOpen(pathOrUrl);
 }
 
+bool ConsoleShell::startProgram(const std::string& program) {
+    pid_t pid;
+    const char* argv[] = {program.c_str(), nullptr};
+    return ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, const_cast<char**>(argv),
+                         environ) == 0;
+}
+
 } // namespace tv

@@ -34,6 +34,7 @@ class ConsoleShell : public Shell {
 public:
     bool openInEditor(const std::string& path) override;
     bool openDocument(const std::string& pathOrUrl) override;
+    bool startProgram(const std::string& program) override;
 };
 
 } // namespace tv

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
+#include <unistd.h>
 
 namespace tv {
 
@@ -20,6 +22,25 @@ std::string programFolder() {
         return h;
     }
     return executableFolder();
+}
+
+std::optional<std::string> findProgram(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    if (!path || name.empty() || name.find('/') != std::string::npos) return std::nullopt;
+    std::string_view rest = path;
+    while (true) {
+        size_t colon = rest.find(':');
+        std::string dir(rest.substr(0, colon));
+        if (!dir.empty()) {
+            std::string candidate = dir + "/" + name;
+            if (::access(candidate.c_str(), X_OK) == 0 &&
+                std::filesystem::is_regular_file(candidate))
+                return candidate;
+        }
+        if (colon == std::string_view::npos) break;
+        rest.remove_prefix(colon + 1);
+    }
+    return std::nullopt;
 }
 
 } // namespace tv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace tv {
@@ -9,5 +10,7 @@ namespace tv {
 std::string programFolder();
 // The folder of the running executable itself, whatever TESSVANE_HOME says.
 std::string executableFolder();
+// The full path of a program found on $PATH, or nullopt.
+std::optional<std::string> findProgram(const std::string& name);
 
 } // namespace tv

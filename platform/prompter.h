@@ -53,6 +53,16 @@ public:
     virtual bool openInEditor(const std::string& path) = 0;
     // Opens a document, web address or mail link with its default handler.
     virtual bool openDocument(const std::string& pathOrUrl) = 0;
+    // Starts a program (a full path) without waiting for it.
+    virtual bool startProgram(const std::string& program) = 0;
+};
+
+// Plays a sound file without waiting for it; a missing file or no sound
+// device is silent.
+class SoundPlayer {
+public:
+    virtual ~SoundPlayer() = default;
+    virtual void play(const std::string& wavFile) = 0;
 };
 
 } // namespace tv

@@ -49,11 +49,16 @@ std::vector<std::string> RecordingPrompter::messageTexts() const {
 
 bool RecordingShell::openInEditor(const std::string& path) {
     opened.push_back("editor:" + path);
-    return true;
+    return handlerExists;
 }
 
 bool RecordingShell::openDocument(const std::string& pathOrUrl) {
     opened.push_back("open:" + pathOrUrl);
+    return handlerExists;
+}
+
+bool RecordingShell::startProgram(const std::string& program) {
+    opened.push_back("start:" + program);
     return true;
 }
 

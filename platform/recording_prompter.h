@@ -42,7 +42,15 @@ class RecordingShell : public Shell {
 public:
     bool openInEditor(const std::string& path) override;
     bool openDocument(const std::string& pathOrUrl) override;
-    std::vector<std::string> opened; // "editor:<path>" or "open:<what>"
+    bool startProgram(const std::string& program) override;
+    std::vector<std::string> opened; // "editor:<path>", "open:<what>" or "start:<program>"
+    bool handlerExists = true;       // false: the desktop has nothing to open it with
+};
+
+class RecordingSoundPlayer : public SoundPlayer {
+public:
+    void play(const std::string& wavFile) override { played.push_back(wavFile); }
+    std::vector<std::string> played;
 };
 
 } // namespace tv

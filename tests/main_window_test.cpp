@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -241,13 +242,59 @@ TEST_F(MainWindowTest, MissingGameFolderIsAskedForAtStart) {
     EXPECT_EQ(listColumn(0).size(), 3);
 }
 
-TEST_F(MainWindowTest, EditorMenusOpenTheProgramFiles) {
+TEST_F(MainWindowTest, EditorMenusOpenTheProgramFilesOrSayWhyNot) {
     ASSERT_TRUE(start());
-    window->findChild<QAction*>("mnuToolsEditNMList")->trigger();
-    window->findChild<QAction*>("mnuToolsView")->trigger();
+    auto trigger = [&](const char* name) {
+        auto* action = window->findChild<QAction*>(name);
+        ASSERT_NE(action, nullptr) << name;
+        ASSERT_TRUE(action->isEnabled()) << name;
+        action->trigger();
+    };
+    tvtest::writeFile(fx.program + "/Tessvane.log", "log");
+    trigger("mnuToolsEditNMList");
+    trigger("mnuToolsView");
     EXPECT_EQ(shell.opened,
               (std::vector<std::string>{"editor:" + fx.program + "/TessvaneDontMove.ini",
                                         "editor:" + fx.program + "/Tessvane.log"}));
+    EXPECT_TRUE(prompter.shown.empty());
+
+    std::filesystem::remove(fx.program + "/Tessvane.log");
+    trigger("mnuToolsView");
+    EXPECT_EQ(prompter.messageTexts().back(), fx.program + "/Tessvane.log does not exist.");
+    trigger("mnuHelpContents"); // the fixture ships no help page
+    EXPECT_EQ(prompter.messageTexts().back(), fx.program + "/Tessvane Help.html does not exist.");
+    shell.handlerExists = false;
+    trigger("mnuToolsEdit");
+    EXPECT_EQ(prompter.messageTexts().back(),
+              "There is no program on this desktop to open " + fx.program + "/Tessvane.ini.");
+}
+
+TEST_F(MainWindowTest, TheAboutWindowPlaysItsSoundAndStartsTheSystemTool) {
+    RecordingSoundPlayer sound;
+    open();
+    window->setSoundPlayer(&sound);
+    ASSERT_TRUE(window->startUp());
+    window->show();
+    window->findChild<QAction*>("mnuHelpAbout")->trigger();
+    auto* about = window->findChild<QDialog*>("frmAbout");
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(child<QPushButton>("cmdOK")->isDefault());
+    QTest::mouseClick(about, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(sound.played, std::vector<std::string>{fx.program + "/e.wav"});
+
+    // A system tool on the PATH is started; none at all is said.
+    tvtest::TempDir bin;
+    std::string tool = bin / "gnome-system-monitor";
+    tvtest::writeFile(tool, "#!/bin/sh\n");
+    std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", bin.path().c_str(), 1);
+    click("cmdSysInfo");
+    EXPECT_EQ(shell.opened.back(), "start:" + tool);
+    ::setenv("PATH", "", 1);
+    click("cmdSysInfo");
+    ::setenv("PATH", oldPath.c_str(), 1);
+    EXPECT_EQ(prompter.messageTexts().back(), "System Information Is Unavailable At This Time");
 }
 
 TEST_F(MainWindowTest, RightClickAddsARowToTheNeverMoveList) {

@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProcess>
+#include <QSoundEffect>
 #include <QUrl>
 
 namespace tv {
@@ -84,6 +86,23 @@ bool QtShell::openDocument(const std::string& pathOrUrl) {
     QString s = QFile::decodeName(pathOrUrl.c_str());
     QUrl url = s.contains("://") || s.startsWith("mailto:") ? QUrl(s) : QUrl::fromLocalFile(s);
     return QDesktopServices::openUrl(url);
+}
+
+bool QtShell::startProgram(const std::string& program) {
+    return QProcess::startDetached(QFile::decodeName(program.c_str()), {});
+}
+
+QtSoundPlayer::QtSoundPlayer() = default;
+
+QtSoundPlayer::~QtSoundPlayer() {
+    delete m_effect;
+}
+
+void QtSoundPlayer::play(const std::string& wavFile) {
+    if (!QFile::exists(QFile::decodeName(wavFile.c_str()))) return;
+    if (!m_effect) m_effect = new QSoundEffect;
+    m_effect->setSource(QUrl::fromLocalFile(QFile::decodeName(wavFile.c_str())));
+    m_effect->play(); // returns at once; no device, no sound
 }
 
 } // namespace tv

@@ -2,6 +2,7 @@
 
 #include "platform/prompter.h"
 
+class QSoundEffect;
 class QWidget;
 
 namespace tv {
@@ -26,6 +27,18 @@ class QtShell : public Shell {
 public:
     bool openInEditor(const std::string& path) override;
     bool openDocument(const std::string& pathOrUrl) override;
+    bool startProgram(const std::string& program) override;
+};
+
+// Sounds through Qt Multimedia; one effect object reused for every play.
+class QtSoundPlayer : public SoundPlayer {
+public:
+    QtSoundPlayer();
+    ~QtSoundPlayer() override;
+    void play(const std::string& wavFile) override;
+
+private:
+    ::QSoundEffect* m_effect = nullptr;
 };
 
 } // namespace tv
