@@ -37,6 +37,12 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
         if (r.neverMove) return QBrush(QColor(255, 0, 0));
         return {};
+    case Qt::ToolTipRole:
+        if (index.column() == 0 && r.neverMove)
+            return toDisplay(r.text) + QStringLiteral(" is on the never-move list");
+        if (index.column() == 0) return toDisplay(r.text);
+        if (index.column() == 1) return toDisplay(r.date);
+        return {};
     default:
         return {};
     }
@@ -44,6 +50,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
 
 bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::CheckStateRole || index.column() != 0 || !index.isValid()) return false;
+    if (m_rows[static_cast<size_t>(index.row())].neverMove) return false;
     m_rows[static_cast<size_t>(index.row())].ticked = value.value<Qt::CheckState>() == Qt::Checked;
     emit dataChanged(index, index, {Qt::CheckStateRole});
     emit tickedChanged();
@@ -52,8 +59,10 @@ bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int
 
 Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (index.column() == 0) f |= Qt::ItemIsUserCheckable;
-    return f;
+    if (index.column() != 0 || !index.isValid()) return f;
+    // A never-move row is never moved, so it cannot be ticked either.
+    if (m_rows[static_cast<size_t>(index.row())].neverMove) return f;
+    return f | Qt::ItemIsUserCheckable;
 }
 
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -23,6 +23,8 @@ FileListTab::FileListTab(QWidget* parent) : QWidget(parent) {
     ListView1->setRootIsDecorated(false);
     ListView1->setUniformRowHeights(true);
     ListView1->setAllColumnsShowFocus(true);
+    // Long paths lose their middle, not their file name; the tool tip has it all.
+    ListView1->setTextElideMode(Qt::ElideMiddle);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
 

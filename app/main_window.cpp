@@ -305,6 +305,9 @@ void MainWindow::setStatusText(const std::string& text) {
 
 void MainWindow::showScanResult() {
     m_fileModel->reload();
+    if (!m_session.rows.empty())
+        for (int c = 0; c < 2; ++c)
+            m_fileListTab->ListView1->resizeColumnToContents(c);
     m_fileListTab->lblCacheDir->setText(toDisplay(m_session.settings.cacheDir));
     m_optionsTab->txtPurgeCacheDays->setText(toDisplay(m_session.purgeDaysText));
     m_statusPanel3->setText(toDisplay(m_session.statusText));
@@ -326,7 +329,7 @@ void MainWindow::showNeverMoveLines() {
 bool MainWindow::startUp() {
     m_startupLoading = true;
     if (!m_session.checkRequiredFiles()) return false;
-    m_session.readGameFolder();
+    if (!m_session.readGameFolder()) return false;
     m_session.ensureInstallPath();
     m_session.loadSettings();
     settingsToControls();
@@ -650,7 +653,12 @@ void MainWindow::LoadUndoList() {
     m_undoTab->lblDBSize->setText(QString::fromStdString(m_session.undoLogSize()));
     std::vector<UndoRecord> records;
     readUndoRecords(m_session.undoDatabase(), records);
+    const bool empty = records.empty();
     m_undoModel->setRecords(std::move(records));
+    // The paths decide the columns' widths once there are any.
+    if (!empty)
+        for (int c = 0; c < 3; ++c)
+            m_undoTab->lvUndo->resizeColumnToContents(c);
 }
 
 } // namespace tv

@@ -17,12 +17,18 @@ NeverMoveTab::NeverMoveTab(QWidget* parent) : QWidget(parent) {
     lstNM = new QListWidget(current);
     lstNM->setObjectName("lstNM");
     lstNM->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstNM->setTextElideMode(Qt::ElideNone);
+    lstNM->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     cmdNMRemove = makeButton(current, "cmdNMRemove", "Remove Selected");
     cmdNMSave = makeButton(current, "cmdNMSave", "Save Changes");
     Label8 = makeLabel(current, "Label8",
                        "Note - changes will NOT be saved until you click the \"Save Changes\" "
                        "button above");
     Label8->setWordWrap(true);
+    // Its room is kept, so the list does not move when it shows.
+    QSizePolicy keep = Label8->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    Label8->setSizePolicy(keep);
     Label8->setVisible(false);
     auto* c = new QVBoxLayout(current);
     c->addWidget(lstNM, 1);
@@ -34,7 +40,7 @@ NeverMoveTab::NeverMoveTab(QWidget* parent) : QWidget(parent) {
 
     auto* additions = makeFrame(this, "File and Pattern Additions");
     txtNMAdd = makeText(additions, "txtNMAdd");
-    txtNMAdd->setText("Type in the full filename (ex - CTF-Face.unr)");
+    txtNMAdd->setPlaceholderText("Type in the full filename (ex - CTF-Face.unr)");
     cmdNMAdd = makeButton(additions, "cmdNMAdd", "Add");
     auto* a = new QHBoxLayout(additions);
     a->addWidget(txtNMAdd, 1);

@@ -59,6 +59,12 @@ OptionsTab::OptionsTab(QWidget* parent) : QWidget(parent) {
                              "Moves files and creates proper dirs if needed");
     txtMoveDir2 = makeText(processing, "txtMoveDir2");
     cmdMoveDir2 = makeButton(processing, "cmdMoveDir2", "...", "Selects a directory");
+    // A hidden folder box keeps its room, so nothing below it moves.
+    for (QWidget* w : std::initializer_list<QWidget*>{txtMoveDir, cmdMoveDir, txtMoveDir2, cmdMoveDir2}) {
+        QSizePolicy keep = w->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(keep);
+    }
     auto* proc = new QGridLayout(processing);
     proc->addWidget(optMoveNorm, 0, 0, 1, 2);
     proc->addWidget(optMoveDir, 1, 0, 1, 2);

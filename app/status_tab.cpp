@@ -9,8 +9,9 @@ namespace tv {
 StatusTab::StatusTab(QWidget* parent) : QWidget(parent) {
     List1 = new QListWidget(this);
     List1->setObjectName("List1");
-    List1->setUniformItemSizes(true);
-    List1->setTextElideMode(Qt::ElideNone); // long paths scroll instead of being cut
+    // Whole lines: a long path scrolls sideways instead of being cut.
+    List1->setTextElideMode(Qt::ElideNone);
+    List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Label1 = new QLabel(this);
     Label1->setObjectName("Label1");
     auto* layout = new QVBoxLayout(this);

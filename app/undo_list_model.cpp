@@ -42,7 +42,8 @@ static const std::string& cell(const UndoRecord& r, int column) {
 QVariant UndoListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     auto row = static_cast<size_t>(index.row());
-    if (role == Qt::DisplayRole) return toDisplay(cell(m_records[row], index.column()));
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return toDisplay(cell(m_records[row], index.column()));
     if (role == Qt::CheckStateRole && index.column() == 0)
         return m_ticked[row] ? Qt::Checked : Qt::Unchecked;
     return {};

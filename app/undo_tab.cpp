@@ -19,6 +19,8 @@ UndoTab::UndoTab(QWidget* parent) : QWidget(parent) {
     lvUndo->setRootIsDecorated(false);
     lvUndo->setUniformRowHeights(true);
     lvUndo->setAllColumnsShowFocus(true);
+    // Long paths lose their middle, not their file name; the tool tip has it all.
+    lvUndo->setTextElideMode(Qt::ElideMiddle);
     lblDBSize = makeLabel(this, "lblDBSize");
 
     auto* buttons = new QHBoxLayout;

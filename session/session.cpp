@@ -48,37 +48,55 @@ bool Session::checkRequiredFiles() {
     return true;
 }
 
-void Session::readGameFolder() {
+bool Session::readGameFolder() {
     if (!gameFolderOverride.empty()) {
         gameFolder = gameFolderOverride;
-        return;
+        return true;
     }
     clsRegistry game(m_registry, &m_prompter);
     useGameKey(game);
     gameFolder = game.ReadEntry("Folder", "");
     if (gameFolder.empty()) {
         m_prompter.message("Unreal Tournament not found.\n\nPlease click OK to select the main "
-                           "directory..\n(example - E:\\Games\\UT2003)");
-        ChooseGameFolder(true);
+                           "directory..\n(Ex - /home/you/ut2003)");
+        if (!ChooseGameFolder(true)) return false;
         gameFolder = game.ReadEntry("Folder", "");
     }
+    return true;
 }
 
-void Session::ChooseGameFolder(bool mustChoose) {
+static bool looksLikeGameFolder(const std::string& folder) {
+    for (const char* sub : {"System", "Cache"})
+        if (auto found = lookupInFolder(folder, sub); found && folderExists(*found)) return true;
+    return false;
+}
+
+bool Session::ChooseGameFolder(bool mustChoose) {
     std::string chosen;
     for (;;) {
         chosen = m_prompter.browseForFolder("Choose the root UT folder:");
-        if (!chosen.empty()) break;
-        if (!mustChoose) return;
-        m_prompter.message("You MUST select the root UT folder..");
+        if (chosen.empty()) {
+            if (!mustChoose) return false;
+            // The user may also leave: nothing has been written yet.
+            if (!m_prompter.question("You MUST select the root UT folder..\n\n"
+                                     "Choose it now? (No ends Tessvane.)"))
+                return false;
+            continue;
+        }
+        if (looksLikeGameFolder(chosen) ||
+            m_prompter.question(
+                "This does not look like the Unreal Tournament 2003 folder. Use it anyway?"))
+            break;
+        if (!mustChoose) return false;
     }
     clsRegistry game(m_registry, &m_prompter);
     useGameKey(game);
     game.WriteEntry("Folder", chosen);
+    return true;
 }
 
 void Session::setUtDir() {
-    ChooseGameFolder(false);
+    if (!ChooseGameFolder(false)) return;
     clsRegistry game(m_registry, &m_prompter);
     useGameKey(game);
     gameFolder = game.ReadEntry("Folder", gameFolder);
@@ -116,6 +134,7 @@ bool Session::ScanCache() {
 
     auto cacheIni = lookupInFolder(folders.cacheFolder, "cache.ini");
     if (!cacheIni || !fileExists(*cacheIni)) {
+        setStatusText("Cache.INI is missing in " + folders.cacheFolder);
         m_prompter.message("Cache.INI is MISSING...can't proceed!", "Critical file missing!");
         return false;
     }
@@ -138,8 +157,9 @@ bool Session::ScanCache() {
 }
 
 void Session::checkAll() {
+    // Never-move rows stay unticked: the run would not move them anyway.
     for (auto& r : rows)
-        r.ticked = true;
+        r.ticked = !r.neverMove;
 }
 
 void Session::uncheckAll() {
@@ -211,7 +231,7 @@ bool Session::checkArchiveDestination() {
 bool Session::checkDestination(RunOptions::Mode mode) {
     if ((mode == RunOptions::Mode::Dir && settings.moveDirText.size() < 2) ||
         (mode == RunOptions::Mode::Dir2 && settings.moveDir2Text.size() < 2)) {
-        m_prompter.message("You must select a minimum of a drive letter (example - D:)");
+        m_prompter.message("You must select a destination folder");
         return false;
     }
     return true;

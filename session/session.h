@@ -33,11 +33,14 @@ public:
     // The four shipped files; the first missing one is reported with the
     // re-install reminder and false is returned (the program must end at once).
     bool checkRequiredFiles();
-    // GameFolder from the game's key; when it is missing the user must choose it.
-    void readGameFolder();
+    // GameFolder from the game's key; when it is missing the user must choose
+    // it. false when the user chose to leave instead (nothing was written).
+    bool readGameFolder();
     // The game folder chosen by hand, written to the game's key. With
-    // mustChoose the user is asked again until a folder is chosen.
-    void ChooseGameFolder(bool mustChoose);
+    // mustChoose the user is asked again until a folder is chosen or the user
+    // chooses to leave. A folder with neither System nor Cache is questioned
+    // first. true when a folder was stored.
+    bool ChooseGameFolder(bool mustChoose);
     // InstallPath = the program folder, when it is not stored yet.
     void ensureInstallPath();
     void loadSettings();

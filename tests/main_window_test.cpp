@@ -234,12 +234,25 @@ TEST_F(MainWindowTest, MissingGameFolderIsAskedForAtStart) {
     tvtest::TempDir empty;
     RegistryStore fresh(empty / "registry.reg");
     prompter.folders = {"", fx.game};
+    prompter.answers = {true}; // choose again
     window = std::make_unique<MainWindow>(fx.program, fresh, prompter, shell);
     window->setQuitOnShutdown(false);
     ASSERT_TRUE(window->startUp());
-    EXPECT_EQ(prompter.messageTexts().size(), 2u);
+    EXPECT_EQ(prompter.messageTexts().size(), 1u);
     EXPECT_EQ(window->session().gameFolder, fx.game);
     EXPECT_EQ(listColumn(0).size(), 3);
+}
+
+TEST_F(MainWindowTest, TheFirstStartCanBeLeftWithoutWritingAnything) {
+    tvtest::TempDir empty;
+    RegistryStore fresh(empty / "registry.reg");
+    prompter.folders = {""};
+    prompter.answers = {false}; // do not choose again
+    window = std::make_unique<MainWindow>(fx.program, fresh, prompter, shell);
+    window->setQuitOnShutdown(false);
+    EXPECT_FALSE(window->startUp());
+    window.reset();
+    EXPECT_FALSE(tvtest::exists(empty / "registry.reg"));
 }
 
 TEST_F(MainWindowTest, EditorMenusOpenTheProgramFilesOrSayWhyNot) {

@@ -175,7 +175,7 @@ TEST(CacheRun, DriveLetterCheckStopsBeforeAnything) {
     EXPECT_FALSE(s.session.checkRunDestination());
     EXPECT_EQ(
         s.prompter.messageTexts(),
-        std::vector<std::string>{"You must select a minimum of a drive letter (example - D:)"});
+        std::vector<std::string>{"You must select a destination folder"});
 }
 
 TEST(CacheRun, NoDestinationOptionChosenNeedsTheStructuredFolder) {

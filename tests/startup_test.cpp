@@ -44,28 +44,41 @@ TEST(RequiredFiles, AllPresentInAnyLetterCase) {
     EXPECT_TRUE(p.shown.empty());
 }
 
-TEST(GameFolder, MissingValueMakesTheUserChooseUntilAFolderIsChosen) {
+TEST(GameFolder, MissingValueMakesTheUserChooseUntilAFolderIsChosenOrLeave) {
     GameFixture fx;
     tvtest::TempDir other;
     RegistryStore store(other / "registry.reg");
     RecordingPrompter p;
-    p.folders = {"", "", fx.game};
+    p.folders = {"", "", other.path(), fx.game};
+    p.answers = {true, true, false}; // choose again, again; not that folder
     Session s(fx.program, store, p);
-    s.readGameFolder();
+    EXPECT_TRUE(s.readGameFolder());
     EXPECT_EQ(s.gameFolder, fx.game);
     std::vector<std::string> kinds;
     for (const auto& shown : p.shown)
         kinds.push_back(shown.kind + ":" + shown.text + shown.title);
+    const std::string again = "question:You MUST select the root UT folder..\n\n"
+                              "Choose it now? (No ends Tessvane.)Tessvane";
     EXPECT_EQ(kinds,
               (std::vector<std::string>{
                   "message:Unreal Tournament not found.\n\nPlease click OK to select the main "
-                  "directory..\n(example - E:\\Games\\UT2003)Tessvane",
-                  "folder:Choose the root UT folder:",
-                  "message:You MUST select the root UT folder..Tessvane",
-                  "folder:Choose the root UT folder:",
-                  "message:You MUST select the root UT folder..Tessvane",
+                  "directory..\n(Ex - /home/you/ut2003)Tessvane",
+                  "folder:Choose the root UT folder:", again, "folder:Choose the root UT folder:",
+                  again, "folder:Choose the root UT folder:",
+                  "question:This does not look like the Unreal Tournament 2003 folder. Use it "
+                  "anyway?Tessvane",
                   "folder:Choose the root UT folder:"}));
     EXPECT_EQ(store.value(kGameKey, "Folder")->data, fx.game + std::string(1, '\0'));
+
+    // Leaving writes nothing.
+    tvtest::TempDir third;
+    RegistryStore empty(third / "registry.reg");
+    RecordingPrompter leave;
+    leave.folders = {""};
+    leave.answers = {false};
+    Session gone(fx.program, empty, leave);
+    EXPECT_FALSE(gone.readGameFolder());
+    EXPECT_FALSE(tvtest::exists(third / "registry.reg"));
 }
 
 TEST(GameFolder, SetTheUtDirPointsTheCacheLabelAtItsCacheFolder) {
@@ -74,13 +87,16 @@ TEST(GameFolder, SetTheUtDirPointsTheCacheLabelAtItsCacheFolder) {
     RecordingPrompter p;
     Session s(fx.program, store, p);
     s.readGameFolder();
-    p.folders = {"/games/UT2003"};
+    p.folders = {fx.game};
     s.setUtDir();
-    EXPECT_EQ(s.gameFolder, "/games/UT2003");
-    EXPECT_EQ(s.settings.cacheDir, "/games/UT2003/Cache");
+    EXPECT_EQ(s.gameFolder, fx.game);
+    EXPECT_EQ(s.settings.cacheDir, fx.game + "/Cache");
     p.folders = {"/games/other/"};
+    p.answers = {true}; // no System or Cache there: used anyway
     s.setUtDir();
     EXPECT_EQ(s.settings.cacheDir, "/games/other/Cache");
+    p.folders = {"/games/third"}; // answered No: nothing changes
+    s.setUtDir();
     s.setUtDir(); // cancelled: nothing changes
     EXPECT_EQ(s.gameFolder, "/games/other/");
 }

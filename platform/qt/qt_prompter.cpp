@@ -36,6 +36,9 @@ void QtPrompter::message(const std::string& text, const std::string& title, Mess
 bool QtPrompter::question(const std::string& text, const std::string& title, MessageIcon icon) {
     QMessageBox box(qtIcon(icon), toDisplay(title), toDisplay(text),
                     QMessageBox::Yes | QMessageBox::No, m_parent);
+    // Every question of the program asks before changing something: Enter
+    // takes the safe answer.
+    box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -16,7 +16,9 @@ int main(int argc, char** argv) {
     tv::QtShell shell;
     tv::MainWindow window(tv::programFolder(), registry, prompter, shell);
     prompter.setParent(&window);
-    if (!window.startUp()) return 1; // a shipped file is missing (the user was told)
+    // A shipped file is missing, or the user left without choosing the game
+    // folder (either was said).
+    if (!window.startUp()) return 1;
     window.show();
     return app.exec();
 }

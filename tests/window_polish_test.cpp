@@ -1,0 +1,101 @@
+// What a user sees of the window: whole lines, whole paths, controls that
+// stay where they are, safe default answers.
+#include "main_window_fixture.h"
+
+#include "platform/qt/qt_prompter.h"
+#include "store/undo_log.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+
+using namespace tv;
+using tvtest::MainWindowTest;
+
+TEST_F(MainWindowTest, StatusLinesAreWholeAndScrollSideways) {
+    ASSERT_TRUE(start());
+    window->resize(640, 480);
+    auto* list = child<QListWidget>("List1");
+    const std::string longLine = "**OLD** x  ---->  **NEW** /" + std::string(400, 'p') + "/end.ut2";
+    window->session().addStatusLine(longLine);
+    QApplication::processEvents();
+    EXPECT_EQ(list->textElideMode(), Qt::ElideNone);
+    EXPECT_FALSE(list->uniformItemSizes());
+    EXPECT_GT(list->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(list->item(list->count() - 1)->text().toStdString(), longLine);
+    EXPECT_EQ(child<QListWidget>("lstNM")->textElideMode(), Qt::ElideNone);
+}
+
+TEST_F(MainWindowTest, ListsShowWholePathsInTheirToolTips) {
+    const std::string longPath = fx.game + "/Maps/" + std::string(120, 'm') + ".ut2";
+    {
+        UndoLog log;
+        ASSERT_TRUE(log.open(fx.program + "/tessvane.mdb"));
+        log.insert({"01/02/03", fx.cache + "/" + tvtest::ident(9) + ".uxx", longPath});
+    }
+    ASSERT_TRUE(start());
+    auto* undo = child<QTreeView>("lvUndo");
+    EXPECT_EQ(undo->textElideMode(), Qt::ElideMiddle);
+    EXPECT_EQ(undo->model()->index(0, 1).data(Qt::ToolTipRole).toString().toStdString(), longPath);
+    EXPECT_EQ(child<QTreeView>("ListView1")->textElideMode(), Qt::ElideMiddle);
+    EXPECT_EQ(child<QTreeView>("ListView1")->model()->index(0, 0).data(Qt::ToolTipRole).toString(),
+              "DM-One.ut2");
+}
+
+TEST_F(MainWindowTest, FolderOptionsKeepTheirRoomWhenTheyHideTheirBoxes) {
+    ASSERT_TRUE(start());
+    child<QTabWidget>("Tab1")->setCurrentIndex(2);
+    QApplication::processEvents();
+    auto* box2 = child<QLineEdit>("txtMoveDir2");
+    auto* option2 = child<QRadioButton>("optMoveDir2");
+    QTest::mouseClick(child<QRadioButton>("optMoveDir"), Qt::LeftButton);
+    QApplication::processEvents();
+    const QRect before = option2->geometry();
+    QTest::mouseClick(child<QRadioButton>("optMoveNorm"), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_TRUE(box2->isHidden());
+    EXPECT_EQ(option2->geometry(), before);
+}
+
+TEST_F(MainWindowTest, NeverMoveRowsCannotBeTicked) {
+    fx.writeNeverMove({"tex*"});
+    ASSERT_TRUE(start());
+    auto* model = child<QTreeView>("ListView1")->model();
+    EXPECT_FALSE(model->flags(model->index(1, 0)) & Qt::ItemIsUserCheckable);
+    EXPECT_TRUE(model->flags(model->index(0, 0)) & Qt::ItemIsUserCheckable);
+    EXPECT_FALSE(model->setData(model->index(1, 0), Qt::Checked, Qt::CheckStateRole));
+    EXPECT_EQ(model->index(1, 0).data(Qt::ToolTipRole).toString(),
+              "Tex.utx is on the never-move list");
+    click("cmdCheck");
+    EXPECT_EQ(ticks(), (std::vector<bool>{true, false, true}));
+}
+
+TEST_F(MainWindowTest, TheNeverMoveBoxHintIsNoText) {
+    ASSERT_TRUE(start());
+    auto* box = child<QLineEdit>("txtNMAdd");
+    EXPECT_TRUE(box->text().isEmpty());
+    EXPECT_EQ(box->placeholderText(), "Type in the full filename (ex - CTF-Face.unr)");
+    const int before = child<QListWidget>("lstNM")->count();
+    click("cmdNMAdd");
+    EXPECT_EQ(child<QListWidget>("lstNM")->count(), before);
+    EXPECT_EQ(prompter.messageTexts().back(),
+              "Please type the Never Move text before pressing Add...");
+}
+
+TEST(QtPrompterQuestions, TheSafeAnswerIsTheDefault) {
+    QtPrompter prompter;
+    bool defaultIsNo = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        defaultIsNo = box->defaultButton() == box->button(QMessageBox::No);
+        box->button(QMessageBox::No)->click();
+    });
+    Prompter& asked = prompter;
+    EXPECT_FALSE(asked.question("Are you sure you want to DELETE all cache files?"));
+    EXPECT_TRUE(defaultIsNo);
+}
