@@ -645,7 +645,6 @@ void MainWindow::openUpdates() {
         m_updates->raise();
         return;
     }
-    m_updates->show();
     m_updates->check();
 }
 

@@ -62,10 +62,12 @@ void UpdateWindow::check() {
     rtxtUpdate->setVisible(false);
     cmdGetUpdate->setVisible(false);
     if (!CInternetConnection().Connected()) {
+        // The window is not shown at all: there is nothing to show.
         m_prompter.message("Connect to the internet before checking for updates.");
         close();
         return;
     }
+    show();
     m_checking = true;
     sbPanel2->setText("Checking for updates...please wait.");
     UpdateResult result;

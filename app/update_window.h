@@ -26,8 +26,8 @@ public:
     using PagesFactory = std::function<std::unique_ptr<PageSource>()>;
     UpdateWindow(Prompter& prompter, Shell& shell, PagesFactory pages, QWidget* parent = nullptr);
 
-    // The check, run as the window opens: off line, a message and the window
-    // closes; otherwise the result is shown and the window raised.
+    // Shows the window and checks: off line, only a message (the window
+    // closes without showing); otherwise the result is shown and raised.
     void check();
     bool checking() const { return m_checking; }
 
