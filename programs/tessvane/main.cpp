@@ -4,10 +4,14 @@
 #include "platform/registry_store.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 
 int main(int argc, char** argv) {
-    // The update check's browser shares the windows' graphics contexts.
+    // The update check's browser shares the windows' graphics contexts; its
+    // start-up report is not for the user.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false\n"
+                                                    "qt.webenginecontext.debug=false"));
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tessvane");
     QApplication::setApplicationVersion(TESSVANE_VERSION);
