@@ -545,13 +545,14 @@ void MainWindow::undoClicked() {
     std::vector<std::string> names;
     for (const auto& r : m_undoModel->tickedRecords())
         names.push_back(r.NewFName);
+    if (!m_session.confirmUndo(names)) return;
     if (!m_session.undoSelections(names)) return;
     showScanResult();
     LoadUndoList();
 }
 
 void MainWindow::emptyUndoClicked() {
-    if (!m_session.emptyUndoLog()) return;
+    if (!m_session.confirmEmptyUndoLog() || !m_session.emptyUndoLog()) return;
     LoadUndoList();
 }
 
@@ -564,6 +565,7 @@ void MainWindow::compactUndoClicked() {
 
 void MainWindow::purgeClicked() {
     controlsToSettings();
+    if (!m_session.confirmPurge()) return;
     m_busy->showBusy();
     if (m_session.purgeCache()) showScanResult();
     m_busy->unload();
@@ -579,7 +581,7 @@ void MainWindow::fileListContextMenu(const QPoint& pos) {
     auto row = static_cast<size_t>(index.row());
     if (m_session.rows[row].neverMove) return;
     controlsToSettings();
-    if (!m_session.addRowToNeverMove(row)) return;
+    if (!m_session.confirmAddRowToNeverMove(row) || !m_session.addRowToNeverMove(row)) return;
     m_busy->showBusy();
     m_fileModel->reload();
     showNeverMoveLines();

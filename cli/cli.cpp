@@ -305,6 +305,7 @@ int cmdUndo(Command& c) {
         names.push_back(a);
     }
     c.workOutFolders();
+    if (!c.session.confirmUndo(names)) return c.session.lastFailed ? kFailed : 1;
     bool undone = c.session.undoSelections(names);
     if (c.session.lastFailed) return kFailed;
     return undone ? 0 : 1;
@@ -315,6 +316,7 @@ int cmdPurge(Command& c) {
     c.prompter.setAnswerYes(c.takeFlag("--yes"));
     if (!c.rest.empty()) return unexpected(c.rest[0], c.err);
     c.workOutFolders();
+    if (!c.session.confirmPurge()) return c.session.lastFailed ? kFailed : 1;
     bool purged = c.session.purgeCache();
     if (c.session.lastFailed) return kFailed;
     return purged ? 0 : 1;
@@ -336,7 +338,8 @@ int cmdSimple(Command& c, const std::string& name) {
         c.session.deleteTempFiles();
     else if (name == "compact")
         c.session.compactUndoLog();
-    else if (name == "empty-undo" && !c.session.emptyUndoLog())
+    else if (name == "empty-undo" &&
+             (!c.session.confirmEmptyUndoLog() || !c.session.emptyUndoLog()))
         return c.session.lastFailed ? kFailed : 1;
     if (name != "clean-tmp") c.out << c.session.statusText << '\n';
     return c.session.lastFailed ? kFailed : 0;

@@ -26,6 +26,24 @@ std::string sizeText(uint64_t bytes) {
     return digits;
 }
 
+int countPurgeEntries(const std::string& programFolder, const std::string& gameFolderIn,
+                      Prompter& prompter) {
+    std::string gameFolder = gameFolderIn;
+    std::string label;
+    CacheFolders folders = workOutFolders(programFolder, gameFolder, label);
+    auto cacheIni = lookupInFolder(folders.cacheFolder, "cache.ini");
+    if (!cacheIni || !fileExists(*cacheIni)) return -1;
+    auto lines = readLines(*cacheIni);
+    if (!lines) {
+        prompter.message("Cache.INI could not be read: " + *cacheIni);
+        return kPurgeIndexUnreadable;
+    }
+    int count = 0;
+    for (const auto& line : *lines)
+        count += parseCacheLine(line, folders.cacheExt).has_value();
+    return count;
+}
+
 PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const std::string& gameFolderIn,
                                Prompter& prompter,
                                const std::function<void(const std::string&)>& statusLine) {
@@ -46,14 +64,7 @@ PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const std::stri
     std::vector<CacheEntry> entries;
     for (const auto& line : *lines)
         if (auto e = parseCacheLine(line, folders.cacheExt)) entries.push_back(*e);
-    if (entries.empty()) {
-        prompter.message("Cache already empty...");
-        return result;
-    }
-    if (!prompter.question("Are you sure you want to DELETE all cache files?")) {
-        prompter.message("Purge cancelled.");
-        return result;
-    }
+    if (entries.empty()) return result;
     // The new index must be writable before a single file goes.
     std::string probe;
     int fd = createTemporaryIn(cache, "cache.ini", probe);

@@ -17,8 +17,14 @@ struct PurgeResult {
     bool failed = false; // a file could not be deleted, or the index rewritten
 };
 
+// The number of entries of the configured cache folder's Cache.ini; -1 when
+// there is none, kPurgeIndexUnreadable when it cannot be read (the user was told).
+constexpr int kPurgeIndexUnreadable = -2;
+int countPurgeEntries(const std::string& programFolder, const std::string& gameFolder,
+                      Prompter& prompter);
+
 // Deletes every cache file of the configured cache folder (game folder +
-// CachePath) after a confirmation, keeps the old index as cachebak.ini and
+// CachePath) (the caller has asked), keeps the old index as cachebak.ini and
 // starts a new Cache.ini. A cache folder that cannot be written stops it
 // before anything is deleted.
 PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const std::string& gameFolder,

@@ -390,7 +390,7 @@ std::string Session::undoLogSize() const {
     }
 }
 
-bool Session::undoSelections(const std::vector<std::string>& newNames) {
+bool Session::confirmUndo(const std::vector<std::string>& newNames) {
     lastFailed = false;
     if (!fileExists(undoDatabase()))
         return refuse("The undo log " + undoDatabase() + " cannot be opened: it does not exist");
@@ -398,9 +398,13 @@ bool Session::undoSelections(const std::vector<std::string>& newNames) {
         m_prompter.message("Please select files to undo before running.");
         return false;
     }
-    if (!m_prompter.question("Are you sure you want to undo the selected items?",
-                             "This is the **ONLY** Undo Warning"))
-        return false;
+    return m_prompter.question("Are you sure you want to undo the selected items?",
+                               "This is the **ONLY** Undo Warning");
+}
+
+bool Session::undoSelections(const std::vector<std::string>& newNames) {
+    lastFailed = false;
+    if (newNames.empty()) return false;
     OperationLock lock(programFolder);
     if (!lock.held()) return refuse(lock.error());
     UndoLog undo;
@@ -423,11 +427,13 @@ bool Session::undoSelections(const std::vector<std::string>& newNames) {
     return true;
 }
 
+bool Session::confirmEmptyUndoLog() {
+    return m_prompter.question("Are you sure you want to delete ALL Undo entries?",
+                               "Delete All Undo Entries", MessageIcon::Exclamation);
+}
+
 bool Session::emptyUndoLog() {
     lastFailed = false;
-    if (!m_prompter.question("Are you sure you want to delete ALL Undo entries?",
-                             "Delete All Undo Entries", MessageIcon::Exclamation))
-        return false;
     OperationLock lock(programFolder);
     if (!lock.held()) return refuse(lock.error());
     UndoLog undo;
@@ -468,6 +474,24 @@ void Session::compactUndoLog() {
 }
 
 // ---- housekeeping ---------------------------------------------------------------------
+
+bool Session::confirmPurge() {
+    lastFailed = false;
+    int entries = countPurgeEntries(programFolder, gameFolder, m_prompter);
+    if (entries < 0) {
+        lastFailed = entries == kPurgeIndexUnreadable;
+        return false;
+    }
+    if (entries == 0) {
+        m_prompter.message("Cache already empty...");
+        return false;
+    }
+    if (!m_prompter.question("Are you sure you want to DELETE all cache files?")) {
+        m_prompter.message("Purge cancelled.");
+        return false;
+    }
+    return true;
+}
 
 bool Session::purgeCache() {
     lastFailed = false;
@@ -535,11 +559,15 @@ bool Session::neverMoveSave() {
     return true;
 }
 
+bool Session::confirmAddRowToNeverMove(size_t row) {
+    if (row >= rows.size() || rows[row].neverMove) return false;
+    return m_prompter.question("Add " + toUpper(rows[row].text) + " to the never move list?",
+                               "Add File");
+}
+
 bool Session::addRowToNeverMove(size_t row) {
     if (row >= rows.size() || rows[row].neverMove) return false;
     const std::string name = rows[row].text;
-    if (!m_prompter.question("Add " + toUpper(name) + " to the never move list?", "Add File"))
-        return false;
     lastFailed = false;
     OperationLock lock(programFolder);
     if (!lock.held()) return refuse(lock.error());

@@ -104,9 +104,14 @@ public:
 
     // ---- the undo log -----------------------------------------------------------
     std::string undoDatabase() const;
-    // "&Undo Selections" for the records with these new paths; false when
-    // nothing was undone (no selection, No, or no undo log).
+    // The questions come first, from the window or the command line; the
+    // operations then never ask in the middle.
+    // "&Undo Selections": says when nothing is selected, then asks.
+    bool confirmUndo(const std::vector<std::string>& newNames);
+    // Moves the files of the records with these new paths back; false when
+    // nothing was undone (no selection, or the undo log could not be used).
     bool undoSelections(const std::vector<std::string>& newNames);
+    bool confirmEmptyUndoLog();
     bool emptyUndoLog();
     void compactUndoLog();
     // The undo log's size in bytes as CFile reports it (empty when missing).
@@ -114,6 +119,8 @@ public:
 
     // ---- housekeeping -------------------------------------------------------------
     void SetPurgeDays();
+    // Says when the cache is empty already, then asks (No says "Purge cancelled.").
+    bool confirmPurge();
     bool purgeCache();
     void deleteTempFiles();
 
@@ -126,8 +133,9 @@ public:
     void neverMoveRemove(const std::vector<int>& selected, int current);
     // "Save Changes": writes the lines and applies them to the File List.
     bool neverMoveSave();
-    // Right-click on a File List row: asks, appends the name to the file and
-    // marks the rows. false when nothing was added.
+    // Right-click on a File List row: the question, then appending the name
+    // to the file and marking the rows. false when nothing was added.
+    bool confirmAddRowToNeverMove(size_t row);
     bool addRowToNeverMove(size_t row);
     std::vector<std::string> neverMoveLines; // lstNM
     bool neverMoveChanged = false;           // Label8 shown

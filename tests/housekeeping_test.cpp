@@ -56,11 +56,12 @@ TEST(Purge, AsksThenDeletesEveryCacheFileUnderEitherName) {
     std::string index = tvtest::readFile(s.fx.cache + "/Cache.ini");
     s.session.ScanCache();
 
-    EXPECT_FALSE(s.session.purgeCache()); // answered No
+    EXPECT_FALSE(s.session.confirmPurge()); // answered No
     EXPECT_EQ(s.prompter.messageTexts().back(), "Purge cancelled.");
     EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));
 
     s.prompter.answers = {true};
+    ASSERT_TRUE(s.session.confirmPurge());
     ASSERT_TRUE(s.session.purgeCache());
     EXPECT_FALSE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));
     EXPECT_FALSE(tvtest::exists(s.fx.cache + "/" + ident(2) + "-1.uxx"));
@@ -73,7 +74,7 @@ TEST(Purge, AsksThenDeletesEveryCacheFileUnderEitherName) {
                                         "A new CACHE.INI was created in " + s.fx.cache}));
     EXPECT_TRUE(s.session.rows.empty());
 
-    EXPECT_FALSE(s.session.purgeCache());
+    EXPECT_FALSE(s.session.confirmPurge());
     EXPECT_EQ(s.prompter.messageTexts().back(), "Cache already empty...");
 }
 
@@ -140,12 +141,12 @@ TEST(NeverMoveEditing, RowAddAsksAndAppendsOnce) {
     s.fx.writeNeverMove({"First.u"});
     s.fx.writeCacheIni({s.fx.addEntry(1, "Mod.u"), s.fx.addEntry(2, "First.u")});
     s.session.ScanCache();
-    EXPECT_FALSE(s.session.addRowToNeverMove(0)); // No
+    EXPECT_FALSE(s.session.confirmAddRowToNeverMove(0)); // No
     EXPECT_EQ(s.prompter.shown.back().text, "Add MOD.U to the never move list?");
     EXPECT_EQ(s.prompter.shown.back().title, "Add File");
-    EXPECT_FALSE(s.session.addRowToNeverMove(1)); // already marked: nothing asked
+    EXPECT_FALSE(s.session.confirmAddRowToNeverMove(1)); // already marked: nothing asked
+    EXPECT_FALSE(s.session.addRowToNeverMove(1));
     EXPECT_EQ(s.prompter.shown.size(), 1u);
-    s.prompter.answers = {true};
     ASSERT_TRUE(s.session.addRowToNeverMove(0));
     EXPECT_EQ(tvtest::readFile(s.fx.program + "/TessvaneDontMove.ini"), "First.u\r\nMod.u\r\n");
     EXPECT_TRUE(s.session.rows[0].neverMove);

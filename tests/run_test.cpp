@@ -285,9 +285,9 @@ TEST(Undo, NothingSelectedOrNoLeavesEverythingAlone) {
     s.session.ScanCache();
     s.session.runCommand();
     std::string index = tvtest::readFile(s.fx.cache + "/Cache.ini");
-    EXPECT_FALSE(s.session.undoSelections({}));
+    EXPECT_FALSE(s.session.confirmUndo({}));
     EXPECT_EQ(s.prompter.messageTexts().back(), "Please select files to undo before running.");
-    EXPECT_FALSE(s.session.undoSelections({s.fx.game + "/Textures/A.utx"})); // answered No
+    EXPECT_FALSE(s.session.confirmUndo({s.fx.game + "/Textures/A.utx"})); // answered No
     EXPECT_EQ(s.prompter.shown.back().title, "This is the **ONLY** Undo Warning");
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Textures/A.utx"));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), index);
@@ -323,6 +323,7 @@ TEST(UndoLogFile, EmptyAndCompact) {
     auto before = std::stoll(s.session.undoLogSize());
     tvtest::writeFile(s.fx.program + "/TessvaneBak.mdb", "left over");
     s.prompter.answers = {true};
+    ASSERT_TRUE(s.session.confirmEmptyUndoLog());
     ASSERT_TRUE(s.session.emptyUndoLog());
     EXPECT_EQ(s.prompter.shown[0].title, "Delete All Undo Entries");
     EXPECT_TRUE(s.undoRecords().empty());
