@@ -102,6 +102,7 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
         QString::fromStdString(findInFolder(m_session.programFolder, "search.gif")), this);
 
     m_fileModel = new FileListModel(m_session.rows, this);
+    m_session.onRowsChanged = [this] { m_fileModel->reload(); };
     m_fileListTab->ListView1->setModel(m_fileModel);
     m_undoModel = new UndoListModel(this);
     m_undoTab->lvUndo->setModel(m_undoModel);
@@ -209,14 +210,8 @@ void MainWindow::connectHandlers() {
     connect(m_neverMoveTab->cmdNMSave, &QPushButton::clicked, this,
             &MainWindow::neverMoveSaveClicked);
     connect(fl->cmdRescan, &QPushButton::clicked, this, &MainWindow::rescan);
-    connect(fl->cmdCheck, &QPushButton::clicked, this, [this] {
-        m_session.checkAll();
-        m_fileModel->reload();
-    });
-    connect(fl->cmdUncheck, &QPushButton::clicked, this, [this] {
-        m_session.uncheckAll();
-        m_fileModel->reload();
-    });
+    connect(fl->cmdCheck, &QPushButton::clicked, this, [this] { m_session.checkAll(); });
+    connect(fl->cmdUncheck, &QPushButton::clicked, this, [this] { m_session.uncheckAll(); });
     connect(fl->cmdDelFiles, &QPushButton::clicked, this,
             [this] { m_prompter.message("Not implemented yet..."); });
     connect(fl->cmdCacheDir, &QPushButton::clicked, this, &MainWindow::chooseCacheFolder);
@@ -304,7 +299,6 @@ void MainWindow::setStatusText(const std::string& text) {
 }
 
 void MainWindow::showScanResult() {
-    m_fileModel->reload();
     if (!m_session.rows.empty())
         for (int c = 0; c < 2; ++c)
             m_fileListTab->ListView1->resizeColumnToContents(c);
@@ -582,10 +576,7 @@ void MainWindow::fileListContextMenu(const QPoint& pos) {
     if (m_session.rows[row].neverMove) return;
     controlsToSettings();
     if (!m_session.confirmAddRowToNeverMove(row) || !m_session.addRowToNeverMove(row)) return;
-    m_busy->showBusy();
-    m_fileModel->reload();
     showNeverMoveLines();
-    m_busy->unload();
 }
 
 void MainWindow::neverMoveAddClicked() {
@@ -605,10 +596,7 @@ void MainWindow::neverMoveRemoveClicked() {
 
 void MainWindow::neverMoveSaveClicked() {
     m_busy->showBusy();
-    if (m_session.neverMoveSave()) {
-        m_fileModel->reload();
-        showNeverMoveLines();
-    }
+    if (m_session.neverMoveSave()) showNeverMoveLines();
     m_busy->unload();
 }
 

@@ -127,6 +127,10 @@ std::string Session::playerName() const {
 }
 
 bool Session::ScanCache() {
+    struct Notify {
+        Session& s;
+        ~Notify() { s.rowsChanged(); }
+    } notify{*this};
     rows.clear();
     ClearScanTable();
     folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
@@ -160,11 +164,13 @@ void Session::checkAll() {
     // Never-move rows stay unticked: the run would not move them anyway.
     for (auto& r : rows)
         r.ticked = !r.neverMove;
+    rowsChanged();
 }
 
 void Session::uncheckAll() {
     for (auto& r : rows)
         r.ticked = false;
+    rowsChanged();
 }
 
 void Session::updateFoundText() {
@@ -556,6 +562,7 @@ bool Session::neverMoveSave() {
     for (auto& r : rows)
         if (r.text.find(kMissingExtensionText) != std::string::npos) r.ticked = false;
     updateFoundText();
+    rowsChanged();
     return true;
 }
 
@@ -581,6 +588,7 @@ bool Session::addRowToNeverMove(size_t row) {
     }
     LoadNeverMoveList();
     markNeverMove(rows, neverMove, false);
+    rowsChanged();
     return true;
 }
 

@@ -149,6 +149,10 @@ public:
     std::function<void(const std::string&)> onStatusText;
     std::function<void(const std::string&)> onCacheDirectoryLabel; // Label1
     std::function<void()> onYield;
+    // The File List's rows changed (a scan, a tick-all, the never-move marks):
+    // the window's model reloads itself here instead of every caller
+    // remembering to.
+    std::function<void()> onRowsChanged;
 
     // "Today" for the undo records; tests set a fixed day.
     std::function<int64_t()> clock = now;
@@ -178,6 +182,9 @@ private:
     // shown) when it cannot be.
     bool openUndoForWriting(UndoLog& undo, const std::string& nothingDone);
     void markFailure(const std::string& line);
+    void rowsChanged() {
+        if (onRowsChanged) onRowsChanged();
+    }
     // The run's and the installer's destination folders: the chosen folder
     // and, with the game's structure, its subfolders. false (with the message
     // shown) when one cannot be created.
