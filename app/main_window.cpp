@@ -103,6 +103,7 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
 
     m_fileModel = new FileListModel(m_session.rows, this);
     m_session.onRowsChanged = [this] { m_fileModel->reload(); };
+    m_session.onRunningChanged = [this] { updateActionState(); };
     m_fileListTab->ListView1->setModel(m_fileModel);
     m_undoModel = new UndoListModel(this);
     m_undoTab->lvUndo->setModel(m_undoModel);
@@ -194,7 +195,10 @@ void MainWindow::connectHandlers() {
     auto* fl = m_fileListTab;
     auto* op = m_optionsTab;
     connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
-    connect(cmdRun, &QPushButton::clicked, this, &MainWindow::runClicked);
+    // The button is the menu item's other face: one command, one enabled state.
+    connect(cmdRun, &QPushButton::clicked, mnuFileRun, &QAction::trigger);
+    connect(mnuFileRun, &QAction::changed, cmdRun,
+            [this] { cmdRun->setEnabled(mnuFileRun->isEnabled()); });
     connect(fl->ListView1, &QWidget::customContextMenuRequested, this,
             &MainWindow::fileListContextMenu);
     connect(m_undoTab->cmdUndo, &QPushButton::clicked, this, &MainWindow::undoClicked);
@@ -394,8 +398,7 @@ void MainWindow::rescan() {
     controlsToSettings();
     m_session.ScanCache();
     showScanResult();
-    cmdRun->setEnabled(true);
-    mnuFileRun->setEnabled(true);
+    updateActionState();
     m_busy->unload();
 }
 
@@ -517,19 +520,20 @@ void MainWindow::showDestinationFolders() {
     m_optionsTab->txtMoveDir2->setText(toDisplay(m_session.settings.moveDir2Text));
 }
 
+void MainWindow::updateActionState() {
+    // A run or an archive installation under way takes no second one.
+    mnuFileRun->setEnabled(!m_session.running);
+}
+
 void MainWindow::runClicked() {
     if (m_session.running) return;
     controlsToSettings();
     if (!m_session.checkRunDestination()) return;
     Tab1->setCurrentIndex(0);
-    cmdRun->setEnabled(false);
-    mnuFileRun->setEnabled(false);
     m_session.runCommand();
     showDestinationFolders();
     showScanResult();
     LoadUndoList();
-    cmdRun->setEnabled(true);
-    mnuFileRun->setEnabled(true);
 }
 
 // ---- the undo log -------------------------------------------------------------------

@@ -91,6 +91,8 @@ private:
     // program); a missing file or no program to open it is said.
     void openProgramFile(const char* fileName, bool inEditor);
     void runClicked();
+    // Every command's enabled state, from the session's state, in one place.
+    void updateActionState();
     // cmdUpdate: the button's changes, then the check in frmUpdates.
     void updateClicked(int tab = 2);
     // Opens frmUpdates and checks (a check under way is only raised).

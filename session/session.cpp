@@ -324,7 +324,7 @@ void Session::dropTrailingSeparators() {
 
 bool Session::runCommand(bool dryRun) {
     if (running) return false; // one run at a time
-    Working working(running);
+    Working working(*this);
     lastRun = RunResult{};
     lastFailed = false;
     std::optional<OperationLock> lock;

@@ -153,6 +153,8 @@ public:
     // the window's model reloads itself here instead of every caller
     // remembering to.
     std::function<void()> onRowsChanged;
+    // A run or an archive installation began or ended.
+    std::function<void()> onRunningChanged;
 
     // "Today" for the undo records; tests set a fixed day.
     std::function<int64_t()> clock = now;
@@ -194,13 +196,17 @@ private:
     void dropTrailingSeparators();
     // Marks a run or an archive installation as under way for its lifetime.
     struct Working {
-        explicit Working(bool& flag) : m_flag(flag) { m_flag = true; }
-        ~Working() { m_flag = false; }
+        explicit Working(Session& s) : m_session(s) { set(true); }
+        ~Working() { set(false); }
         Working(const Working&) = delete;
         Working& operator=(const Working&) = delete;
 
     private:
-        bool& m_flag;
+        void set(bool on) {
+            m_session.running = on;
+            if (m_session.onRunningChanged) m_session.onRunningChanged();
+        }
+        Session& m_session;
     };
 
     RegistryStore& m_registry;

@@ -19,7 +19,7 @@ MapArchiveInstaller::Load Session::loadZipArchive(const std::string& path, bool 
         return load;
     }
     // The maps go straight into the game: one operation at a time.
-    Working working(running);
+    Working working(*this);
     OperationLock lock(programFolder);
     if (!lock.held()) {
         refuse(lock.error());
@@ -33,7 +33,7 @@ MapArchiveInstaller::Load Session::loadZipArchive(const std::string& path, bool 
 
 bool Session::processLoadedZip() {
     if (running) return false;
-    Working working(running);
+    Working working(*this);
     lastFailed = false;
     OperationLock lock(programFolder);
     if (!lock.held()) return refuse(lock.error());

@@ -5,6 +5,7 @@
 #include "platform/qt/qt_prompter.h"
 #include "store/undo_log.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
@@ -98,4 +99,24 @@ TEST(QtPrompterQuestions, TheSafeAnswerIsTheDefault) {
     Prompter& asked = prompter;
     EXPECT_FALSE(asked.question("Are you sure you want to DELETE all cache files?"));
     EXPECT_TRUE(defaultIsNo);
+}
+
+TEST_F(MainWindowTest, TheRunButtonAndMenuItemAreOneCommand) {
+    ASSERT_TRUE(start());
+    auto* action = window->findChild<QAction*>("mnuFileRun");
+    auto* button = child<QPushButton>("cmdRun");
+    bool disabledWhileRunning = false;
+    auto previous = window->session().onRunningChanged;
+    window->session().onRunningChanged = [&] {
+        previous();
+        if (window->session().running)
+            disabledWhileRunning = !action->isEnabled() && !button->isEnabled();
+    };
+    click("cmdRun");
+    EXPECT_TRUE(disabledWhileRunning);
+    EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-One.ut2"));
+    EXPECT_TRUE(action->isEnabled());
+    EXPECT_TRUE(button->isEnabled());
+    action->setEnabled(false);
+    EXPECT_FALSE(button->isEnabled());
 }
