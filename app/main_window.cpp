@@ -41,8 +41,6 @@ namespace tv {
 
 namespace {
 
-const char* const kReminder =
-    "Remember to click the 'Commit Changes to List' button before clicking 'Run'";
 
 // Column widths are given in twips (1/1440 inch); 15 twips make a pixel at 96 dpi.
 int twips(int t) {
@@ -61,7 +59,7 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     Tab1->setObjectName("Tab1");
     m_statusTab = new StatusTab;
     m_fileListTab = new FileListTab;
-    m_optionsTab = new OptionsTab;
+    m_optionsTab = new OptionsTab(m_session, m_prompter);
     m_neverMoveTab = new NeverMoveTab;
     m_undoTab = new UndoTab;
     auto* userDefined = new QWidget;
@@ -94,9 +92,6 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     m_statusPanel3 = makeLabel(this, "StatusBar1Panel3");
     statusBar()->addWidget(m_statusPanel3, 1);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setInterval(2500);
 
     m_busy = new BusyWindow(
         QString::fromStdString(findInFolder(m_session.programFolder, "search.gif")), this);
@@ -119,7 +114,9 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     // Commands whose function is not part of this program yet stay visible
     // but cannot be pressed.
     m_updatePages = [] { return std::make_unique<WebParserPages>(); };
-    connect(m_optionsTab->cmdUpdate, &QPushButton::clicked, this, [this] { updateClicked(); });
+    connect(m_optionsTab, &OptionsTab::updateRequested, this, [this] { updateClicked(); });
+    connect(m_optionsTab, &OptionsTab::commitRequested, this, &MainWindow::commitFileTypes);
+    connect(m_optionsTab, &OptionsTab::purgeRequested, this, &MainWindow::purgeClicked);
 
     connect(m_zipTab, &ZipTab::settingsWanted, this, &MainWindow::controlsToSettings);
     connect(m_zipTab, &ZipTab::statusPageWanted, this, [this] { Tab1->setCurrentIndex(0); });
@@ -193,7 +190,6 @@ void MainWindow::buildMenus() {
 
 void MainWindow::connectHandlers() {
     auto* fl = m_fileListTab;
-    auto* op = m_optionsTab;
     connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
     // The button is the menu item's other face: one command, one enabled state.
     connect(cmdRun, &QPushButton::clicked, mnuFileRun, &QAction::trigger);
@@ -204,9 +200,6 @@ void MainWindow::connectHandlers() {
     connect(m_undoTab->cmdUndo, &QPushButton::clicked, this, &MainWindow::undoClicked);
     connect(m_undoTab->cmdEmptyDB, &QPushButton::clicked, this, &MainWindow::emptyUndoClicked);
     connect(m_undoTab->cmdCompactDB, &QPushButton::clicked, this, &MainWindow::compactUndoClicked);
-    connect(op->cmdPurgeNow, &QPushButton::clicked, this, &MainWindow::purgeClicked);
-    connect(op->cmdDelCacheTmp, &QPushButton::clicked, this,
-            [this] { m_session.deleteTempFiles(); });
     connect(m_neverMoveTab->cmdNMAdd, &QPushButton::clicked, this,
             &MainWindow::neverMoveAddClicked);
     connect(m_neverMoveTab->cmdNMRemove, &QPushButton::clicked, this,
@@ -223,78 +216,23 @@ void MainWindow::connectHandlers() {
     connect(m_undoTab->lvUndo->header(), &QHeaderView::sectionClicked, this,
             &MainWindow::sortUndoList);
 
-    connect(op->cmdCommitFileTypes, &QPushButton::clicked, this, &MainWindow::commitFileTypes);
-    connect(op->optSelectAll, &QRadioButton::clicked, this, &MainWindow::selectAllClicked);
-    connect(op->optSelectOnly, &QRadioButton::clicked, this, &MainWindow::selectOnlyClicked);
-    for (QCheckBox* box : op->typeBoxes())
-        connect(box, &QCheckBox::clicked, this, &MainWindow::typeBoxClicked);
-    connect(op->optMoveNorm, &QRadioButton::clicked, this, [this] { moveOptionClicked(0); });
-    connect(op->optMoveDir, &QRadioButton::clicked, this, [this] { moveOptionClicked(1); });
-    connect(op->optMoveDir2, &QRadioButton::clicked, this, [this] { moveOptionClicked(2); });
-    connect(op->cmdMoveDir, &QPushButton::clicked, this, [this] {
-        std::string folder = m_prompter.browseForFolder("Choose a folder:");
-        if (!folder.empty()) m_optionsTab->txtMoveDir->setText(toDisplay(folder));
-    });
-    connect(op->cmdMoveDir2, &QPushButton::clicked, this, [this] {
-        std::string folder = m_prompter.browseForFolder("Choose a folder:");
-        if (!folder.empty()) m_optionsTab->txtMoveDir2->setText(toDisplay(folder));
-    });
-    connect(op->cmdSetPurge, &QPushButton::clicked, this, &MainWindow::setPurge);
-    connect(Timer1, &QTimer::timeout, this, &MainWindow::reminderTick);
 }
 
 // ---- settings and controls --------------------------------------------------
 
 void MainWindow::settingsToControls() {
     const Settings& s = m_session.settings;
-    auto* op = m_optionsTab;
-    op->optSelectAll->setChecked(s.selectAll);
-    op->optSelectOnly->setChecked(s.selectOnly);
-    op->chkMissingExt->setChecked(s.extAlert);
-    op->chkU->setChecked(s.U);
-    op->chkUAX->setChecked(s.UAX);
-    op->chkUMX->setChecked(s.UMX);
-    op->chkUT2->setChecked(s.UT2);
-    op->chkUTX->setChecked(s.UTX);
-    op->chkUSX->setChecked(s.USX);
-    op->chkUKX->setChecked(s.UKX);
+    m_optionsTab->load(s);
     m_zipTab->chkUnZIPNoPreview->setChecked(s.unzipNoPreview);
-    op->chkAutoUpdate->setChecked(s.autoUpdate);
-    op->chkCleanTMP->setChecked(false);
-    op->optMoveNorm->setChecked(s.moveNorm);
-    op->optMoveDir->setChecked(s.moveDir);
-    op->txtMoveDir->setText(toDisplay(s.moveDirText));
-    op->optMoveDir2->setChecked(s.moveDir2);
-    op->txtMoveDir2->setText(toDisplay(s.moveDir2Text));
     m_fileListTab->lblCacheDir->setText(toDisplay(s.cacheDir));
-    op->chkBackupCache->setChecked(s.backupCache);
-    updateTypeBoxesEnabled();
-    updateDestinationControls();
 }
 
 void MainWindow::controlsToSettings() {
     Settings& s = m_session.settings;
-    auto* op = m_optionsTab;
-    s.selectAll = op->optSelectAll->isChecked();
-    s.selectOnly = op->optSelectOnly->isChecked();
-    s.extAlert = op->chkMissingExt->isChecked();
-    s.U = op->chkU->isChecked();
-    s.UAX = op->chkUAX->isChecked();
-    s.UMX = op->chkUMX->isChecked();
-    s.UT2 = op->chkUT2->isChecked();
-    s.UTX = op->chkUTX->isChecked();
-    s.USX = op->chkUSX->isChecked();
-    s.UKX = op->chkUKX->isChecked();
+    m_optionsTab->store(s);
     s.unzipNoPreview = m_zipTab->chkUnZIPNoPreview->isChecked();
-    s.autoUpdate = op->chkAutoUpdate->isChecked();
-    s.moveNorm = op->optMoveNorm->isChecked();
-    s.moveDir = op->optMoveDir->isChecked();
-    s.moveDirText = fromPathText(op->txtMoveDir->text());
-    s.moveDir2 = op->optMoveDir2->isChecked();
-    s.moveDir2Text = fromPathText(op->txtMoveDir2->text());
     s.cacheDir = fromPathText(m_fileListTab->lblCacheDir->text());
-    s.backupCache = op->chkBackupCache->isChecked();
-    m_session.purgeDaysText = fromText8(op->txtPurgeCacheDays->text());
+    m_session.purgeDaysText = m_optionsTab->purgeDays();
 }
 
 void MainWindow::setStatusText(const std::string& text) {
@@ -307,7 +245,7 @@ void MainWindow::showScanResult() {
         for (int c = 0; c < 2; ++c)
             m_fileListTab->ListView1->resizeColumnToContents(c);
     m_fileListTab->lblCacheDir->setText(toDisplay(m_session.settings.cacheDir));
-    m_optionsTab->txtPurgeCacheDays->setText(toDisplay(m_session.purgeDaysText));
+    m_optionsTab->showPurgeDays(m_session.purgeDaysText);
     m_statusPanel3->setText(toDisplay(m_session.statusText));
     showNeverMoveLines();
     m_fileListTab->ListView1->header()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -325,7 +263,6 @@ void MainWindow::showNeverMoveLines() {
 // ---- start-up and shut-down -----------------------------------------------------
 
 bool MainWindow::startUp() {
-    m_startupLoading = true;
     if (!m_session.checkRequiredFiles()) return false;
     if (!m_session.readGameFolder()) return false;
     m_session.ensureInstallPath();
@@ -345,9 +282,8 @@ bool MainWindow::startUp() {
     showScanResult();
     lblUTName->setText(toDisplay(m_session.playerName()));
     Tab1->setCurrentIndex(1);
-    m_optionsTab->lblRemind->clear();
+    m_optionsTab->clearReminder();
     cmdRun->setFocus();
-    m_startupLoading = false;
     m_busy->unload();
     m_neverMoveTab->label9->setText(
         "NOTES: \n"
@@ -356,7 +292,7 @@ bool MainWindow::startUp() {
         "  (Ex - UTPure* would mean UTPureR4 and UTPureR5 are on the Never Move List)\n"
         "  (Currently the * function only supports text to the left of the * - \n"
         "  ctf* is valid, but *.u is NOT valid)");
-    if (m_optionsTab->chkAutoUpdate->isChecked() || m_session.settings.firstRun == 1)
+    if (m_optionsTab->autoUpdate() || m_session.settings.firstRun == 1)
         runUpdateCheck();
     LoadUndoList();
     return true;
@@ -365,7 +301,7 @@ bool MainWindow::startUp() {
 void MainWindow::shutDown() {
     if (m_shutDown) return;
     m_shutDown = true;
-    Timer1->stop();
+    m_optionsTab->clearReminder();
     controlsToSettings();
     m_session.saveSettings();
     if (m_quitOnShutdown) QCoreApplication::quit();
@@ -387,8 +323,7 @@ void MainWindow::scanWithBusyWindow() {
 }
 
 void MainWindow::commitFileTypes() {
-    ShowCommitReminder(false);
-    m_optionsTab->lblRemind->clear();
+    m_optionsTab->clearReminder();
     scanWithBusyWindow();
 }
 
@@ -433,71 +368,6 @@ void MainWindow::sortUndoList(int column) {
 
 // ---- options ------------------------------------------------------------------------
 
-void MainWindow::ShowCommitReminder(bool blink) {
-    m_optionsTab->lblRemind->setText(kReminder);
-    if (blink)
-        Timer1->start();
-    else
-        Timer1->stop();
-}
-
-void MainWindow::reminderTick() {
-    QLabel* remind = m_optionsTab->lblRemind;
-    remind->setText(remind->text().isEmpty() ? QString(kReminder) : QString());
-}
-
-void MainWindow::typeBoxClicked() {
-    if (!m_startupLoading) ShowCommitReminder(true);
-}
-
-void MainWindow::selectAllClicked() {
-    m_optionsTab->optSelectAll->setChecked(true);
-    m_optionsTab->optSelectOnly->setChecked(false);
-    m_optionsTab->lblRemind->clear();
-    commitFileTypes();
-    updateTypeBoxesEnabled();
-}
-
-void MainWindow::selectOnlyClicked() {
-    m_optionsTab->optSelectOnly->setChecked(true);
-    m_optionsTab->optSelectAll->setChecked(false);
-    updateTypeBoxesEnabled();
-}
-
-void MainWindow::updateTypeBoxesEnabled() {
-    bool on = !m_optionsTab->optSelectAll->isChecked();
-    for (QCheckBox* box : m_optionsTab->typeBoxes())
-        box->setEnabled(on);
-    m_optionsTab->cmdCommitFileTypes->setEnabled(on);
-}
-
-void MainWindow::moveOptionClicked(int which) {
-    QRadioButton* options[] = {m_optionsTab->optMoveNorm, m_optionsTab->optMoveDir,
-                               m_optionsTab->optMoveDir2};
-    for (int i = 0; i < 3; ++i)
-        options[i]->setChecked(i == which);
-    updateDestinationControls();
-}
-
-void MainWindow::updateDestinationControls() {
-    auto* op = m_optionsTab;
-    // Only the chosen option's folder controls are shown; with none chosen
-    // (a stored state only) nothing is hidden.
-    bool dir = op->optMoveDir->isChecked(), dir2 = op->optMoveDir2->isChecked();
-    bool norm = op->optMoveNorm->isChecked();
-    bool showDir = dir || (!norm && !dir2);
-    bool showDir2 = dir2 || (!norm && !dir);
-    op->cmdMoveDir->setVisible(showDir);
-    op->txtMoveDir->setVisible(showDir);
-    op->cmdMoveDir2->setVisible(showDir2);
-    op->txtMoveDir2->setVisible(showDir2);
-}
-
-void MainWindow::setPurge() {
-    m_session.purgeDaysText = fromText8(m_optionsTab->txtPurgeCacheDays->text());
-    m_session.SetPurgeDays();
-}
-
 void MainWindow::openInEditor(const char* fileName) {
     openProgramFile(fileName, true);
 }
@@ -516,8 +386,7 @@ void MainWindow::openProgramFile(const char* fileName, bool inEditor) {
 
 void MainWindow::showDestinationFolders() {
     // A run or an installation drops a trailing separator from the folder boxes.
-    m_optionsTab->txtMoveDir->setText(toDisplay(m_session.settings.moveDirText));
-    m_optionsTab->txtMoveDir2->setText(toDisplay(m_session.settings.moveDir2Text));
+    m_optionsTab->showDestinationFolders(m_session.settings);
 }
 
 void MainWindow::updateActionState() {
@@ -619,7 +488,7 @@ void MainWindow::updateClicked(int tab) {
     Tab1->setCurrentIndex(tab);
     const QString caption = windowTitle();
     setWindowTitle("** Please wait - checking for updates.... **");
-    QPushButton* button = m_optionsTab->cmdUpdate;
+    QPushButton* button = m_optionsTab->updateButton();
     button->setText("Please wait...");
     setCursor(Qt::WaitCursor);
     button->setEnabled(false);
@@ -631,8 +500,8 @@ void MainWindow::openUpdates() {
     if (!m_updates) {
         m_updates = new UpdateWindow(m_prompter, m_shell, m_updatePages, this);
         connect(m_updates, &UpdateWindow::closed, this, [this] {
-            m_optionsTab->cmdUpdate->setText("Check for Updates Now");
-            m_optionsTab->cmdUpdate->setEnabled(true);
+            m_optionsTab->updateButton()->setText("Check for Updates Now");
+            m_optionsTab->updateButton()->setEnabled(true);
             unsetCursor();
         });
     } else if (m_updates->checking()) {

@@ -66,10 +66,7 @@ private:
     void controlsToSettings();
     void showScanResult();
     void setStatusText(const std::string& text);
-    void ShowCommitReminder(bool blink);
     void scanWithBusyWindow();
-    void updateDestinationControls();
-    void updateTypeBoxesEnabled();
     void LoadUndoList();
     void runUpdateCheck();
 
@@ -78,14 +75,8 @@ private:
     void rescan();
     void chooseCacheFolder();
     void setUtDir();
-    void selectAllClicked();
-    void selectOnlyClicked();
-    void moveOptionClicked(int which);
-    void typeBoxClicked();
-    void reminderTick();
     void sortFileList(int column);
     void sortUndoList(int column);
-    void setPurge();
     void openInEditor(const char* fileName);
     // A file of the program folder in the user's editor (or its default
     // program); a missing file or no program to open it is said.
@@ -123,7 +114,6 @@ private:
     QPushButton* cmdExit;
     QLabel* lblUTName;
     QLabel* m_statusPanel3;
-    QTimer* Timer1;
     QAction* mnuFileRun;
     BusyWindow* m_busy;
     AboutWindow* m_about = nullptr;
@@ -134,7 +124,6 @@ private:
     FileListModel* m_fileModel;
     UndoListModel* m_undoModel;
 
-    bool m_startupLoading = false;
     bool m_shutDown = false;
     bool m_quitOnShutdown = true;
     Qt::SortOrder m_fileSortOrder = Qt::DescendingOrder;

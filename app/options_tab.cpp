@@ -2,6 +2,10 @@
 
 #include "widgets.h"
 
+#include "platform/prompter.h"
+#include "platform/qt/qt_text.h"
+#include "session/session.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -10,11 +14,18 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tv {
 
-OptionsTab::OptionsTab(QWidget* parent) : QWidget(parent) {
+namespace {
+const char* const kReminder =
+    "Remember to click the 'Commit Changes to List' button before clicking 'Run'";
+} // namespace
+
+OptionsTab::OptionsTab(Session& session, Prompter& prompter, QWidget* parent)
+    : QWidget(parent), m_session(session), m_prompter(prompter) {
     auto* backups = makeFrame(this, "Backups");
     chkBackupCache =
         makeCheck(backups, "chkBackupCache", "Backup entire cache directory before running",
@@ -118,6 +129,151 @@ OptionsTab::OptionsTab(QWidget* parent) : QWidget(parent) {
     grid->addWidget(updates, 3, 1);
     grid->addWidget(lblRemind, 4, 0, 1, 2);
     grid->setRowStretch(5, 1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(2500);
+    connect(Timer1, &QTimer::timeout, this, [this] {
+        lblRemind->setText(lblRemind->text().isEmpty() ? QString(kReminder) : QString());
+    });
+
+    connect(cmdCommitFileTypes, &QPushButton::clicked, this, &OptionsTab::commitRequested);
+    connect(optSelectAll, &QRadioButton::clicked, this, &OptionsTab::selectAllClicked);
+    connect(optSelectOnly, &QRadioButton::clicked, this, &OptionsTab::selectOnlyClicked);
+    for (QCheckBox* box : typeBoxes())
+        connect(box, &QCheckBox::clicked, this, [this] { ShowCommitReminder(true); });
+    connect(optMoveNorm, &QRadioButton::clicked, this, [this] { moveOptionClicked(0); });
+    connect(optMoveDir, &QRadioButton::clicked, this, [this] { moveOptionClicked(1); });
+    connect(optMoveDir2, &QRadioButton::clicked, this, [this] { moveOptionClicked(2); });
+    connect(cmdMoveDir, &QPushButton::clicked, this, [this] { browse(txtMoveDir); });
+    connect(cmdMoveDir2, &QPushButton::clicked, this, [this] { browse(txtMoveDir2); });
+    connect(cmdSetPurge, &QPushButton::clicked, this, &OptionsTab::setPurgeClicked);
+    connect(cmdPurgeNow, &QPushButton::clicked, this, &OptionsTab::purgeRequested);
+    connect(cmdDelCacheTmp, &QPushButton::clicked, this, [this] { m_session.deleteTempFiles(); });
+    connect(cmdUpdate, &QPushButton::clicked, this, &OptionsTab::updateRequested);
+}
+
+void OptionsTab::load(const Settings& s) {
+    optSelectAll->setChecked(s.selectAll);
+    optSelectOnly->setChecked(s.selectOnly);
+    chkMissingExt->setChecked(s.extAlert);
+    chkU->setChecked(s.U);
+    chkUAX->setChecked(s.UAX);
+    chkUMX->setChecked(s.UMX);
+    chkUT2->setChecked(s.UT2);
+    chkUTX->setChecked(s.UTX);
+    chkUSX->setChecked(s.USX);
+    chkUKX->setChecked(s.UKX);
+    chkAutoUpdate->setChecked(s.autoUpdate);
+    chkCleanTMP->setChecked(false); // never stored
+    optMoveNorm->setChecked(s.moveNorm);
+    optMoveDir->setChecked(s.moveDir);
+    optMoveDir2->setChecked(s.moveDir2);
+    showDestinationFolders(s);
+    chkBackupCache->setChecked(s.backupCache);
+    updateTypeBoxesEnabled();
+    updateDestinationControls();
+}
+
+void OptionsTab::store(Settings& s) const {
+    s.selectAll = optSelectAll->isChecked();
+    s.selectOnly = optSelectOnly->isChecked();
+    s.extAlert = chkMissingExt->isChecked();
+    s.U = chkU->isChecked();
+    s.UAX = chkUAX->isChecked();
+    s.UMX = chkUMX->isChecked();
+    s.UT2 = chkUT2->isChecked();
+    s.UTX = chkUTX->isChecked();
+    s.USX = chkUSX->isChecked();
+    s.UKX = chkUKX->isChecked();
+    s.autoUpdate = chkAutoUpdate->isChecked();
+    s.moveNorm = optMoveNorm->isChecked();
+    s.moveDir = optMoveDir->isChecked();
+    s.moveDirText = fromPathText(txtMoveDir->text());
+    s.moveDir2 = optMoveDir2->isChecked();
+    s.moveDir2Text = fromPathText(txtMoveDir2->text());
+    s.backupCache = chkBackupCache->isChecked();
+}
+
+void OptionsTab::showPurgeDays(const std::string& days) {
+    txtPurgeCacheDays->setText(toDisplay(days));
+}
+
+std::string OptionsTab::purgeDays() const {
+    return fromText8(txtPurgeCacheDays->text());
+}
+
+void OptionsTab::showDestinationFolders(const Settings& s) {
+    txtMoveDir->setText(toDisplay(s.moveDirText));
+    txtMoveDir2->setText(toDisplay(s.moveDir2Text));
+}
+
+bool OptionsTab::autoUpdate() const {
+    return chkAutoUpdate->isChecked();
+}
+
+void OptionsTab::ShowCommitReminder(bool blink) {
+    lblRemind->setText(kReminder);
+    if (blink)
+        Timer1->start();
+    else
+        Timer1->stop();
+}
+
+void OptionsTab::clearReminder() {
+    Timer1->stop();
+    lblRemind->clear();
+}
+
+void OptionsTab::selectAllClicked() {
+    optSelectAll->setChecked(true);
+    optSelectOnly->setChecked(false);
+    lblRemind->clear();
+    updateTypeBoxesEnabled();
+    emit commitRequested();
+}
+
+void OptionsTab::selectOnlyClicked() {
+    optSelectOnly->setChecked(true);
+    optSelectAll->setChecked(false);
+    updateTypeBoxesEnabled();
+}
+
+void OptionsTab::updateTypeBoxesEnabled() {
+    bool on = !optSelectAll->isChecked();
+    for (QCheckBox* box : typeBoxes())
+        box->setEnabled(on);
+    cmdCommitFileTypes->setEnabled(on);
+}
+
+void OptionsTab::moveOptionClicked(int which) {
+    QRadioButton* options[] = {optMoveNorm, optMoveDir, optMoveDir2};
+    for (int i = 0; i < 3; ++i)
+        options[i]->setChecked(i == which);
+    updateDestinationControls();
+}
+
+void OptionsTab::updateDestinationControls() {
+    // Only the chosen option's folder controls are shown; with none chosen
+    // (a stored state only) nothing is hidden.
+    bool dir = optMoveDir->isChecked(), dir2 = optMoveDir2->isChecked();
+    bool norm = optMoveNorm->isChecked();
+    bool showDir = dir || (!norm && !dir2);
+    bool showDir2 = dir2 || (!norm && !dir);
+    cmdMoveDir->setVisible(showDir);
+    txtMoveDir->setVisible(showDir);
+    cmdMoveDir2->setVisible(showDir2);
+    txtMoveDir2->setVisible(showDir2);
+}
+
+void OptionsTab::browse(QLineEdit* box) {
+    std::string folder = m_prompter.browseForFolder("Choose a folder:");
+    if (!folder.empty()) box->setText(toDisplay(folder));
+}
+
+void OptionsTab::setPurgeClicked() {
+    m_session.purgeDaysText = purgeDays();
+    m_session.SetPurgeDays();
 }
 
 QList<QCheckBox*> OptionsTab::typeBoxes() const {

@@ -2,20 +2,59 @@
 
 #include <QWidget>
 
+#include <string>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 
 namespace tv {
 
+class Prompter;
+class Session;
+struct Settings;
+
 // "Options": backups, alerts, file selection, file processing, the purge and
-// temporary-file commands, updates.
+// temporary-file commands, updates. The tab shows and keeps the settings it
+// holds and answers its own controls; what involves the rest of the window
+// (a new scan, the purge, the update check) it asks for by signal.
 class OptionsTab : public QWidget {
     Q_OBJECT
 public:
-    explicit OptionsTab(QWidget* parent = nullptr);
+    OptionsTab(Session& session, Prompter& prompter, QWidget* parent = nullptr);
+
+    void load(const Settings& s);
+    void store(Settings& s) const;
+    void showPurgeDays(const std::string& days);
+    std::string purgeDays() const;
+    // The folder boxes as the settings have them now (a run drops a trailing separator).
+    void showDestinationFolders(const Settings& s);
+    // The reminder to press "&Commit Changes to List", blinking or gone.
+    void ShowCommitReminder(bool blink);
+    void clearReminder();
+    QPushButton* updateButton() const { return cmdUpdate; }
+    bool autoUpdate() const;
+
+signals:
+    void commitRequested(); // the file selection changed: scan again
+    void purgeRequested();
+    void updateRequested();
+
+private:
+    void selectAllClicked();
+    void selectOnlyClicked();
+    void updateTypeBoxesEnabled();
+    void moveOptionClicked(int which);
+    void updateDestinationControls();
+    void browse(QLineEdit* box);
+    void setPurgeClicked();
+
+    Session& m_session;
+    Prompter& m_prompter;
+    QTimer* Timer1;
 
     // Backups, Error Messages
     QCheckBox* chkBackupCache;
@@ -52,6 +91,8 @@ public:
     QPushButton* cmdUpdate;
 
     QLabel* lblRemind;
+
+
 
     // The seven file-type boxes in the order the scan applies them.
     QList<QCheckBox*> typeBoxes() const;
