@@ -42,10 +42,6 @@ namespace tv {
 namespace {
 
 
-// Column widths are given in twips (1/1440 inch); 15 twips make a pixel at 96 dpi.
-int twips(int t) {
-    return t / 15;
-}
 
 } // namespace
 
@@ -60,8 +56,8 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     m_statusTab = new StatusTab;
     m_fileListTab = new FileListTab;
     m_optionsTab = new OptionsTab(m_session, m_prompter);
-    m_neverMoveTab = new NeverMoveTab;
-    m_undoTab = new UndoTab;
+    m_neverMoveTab = new NeverMoveTab(m_session);
+    m_undoTab = new UndoTab(m_session);
     auto* userDefined = new QWidget;
     (new QVBoxLayout(userDefined))
         ->addWidget(new QLabel("Will be where users can define file types and where they go"));
@@ -100,9 +96,8 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     m_session.onRowsChanged = [this] { m_fileModel->reload(); };
     m_session.onRunningChanged = [this] { updateActionState(); };
     m_fileListTab->ListView1->setModel(m_fileModel);
-    m_undoModel = new UndoListModel(this);
-    m_undoTab->lvUndo->setModel(m_undoModel);
-    for (QTreeView* view : {m_fileListTab->ListView1, m_undoTab->lvUndo}) {
+    {
+        QTreeView* view = m_fileListTab->ListView1;
         view->header()->setSectionsClickable(true);
         view->header()->setSortIndicatorShown(true);
         view->header()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -197,15 +192,16 @@ void MainWindow::connectHandlers() {
             [this] { cmdRun->setEnabled(mnuFileRun->isEnabled()); });
     connect(fl->ListView1, &QWidget::customContextMenuRequested, this,
             &MainWindow::fileListContextMenu);
-    connect(m_undoTab->cmdUndo, &QPushButton::clicked, this, &MainWindow::undoClicked);
-    connect(m_undoTab->cmdEmptyDB, &QPushButton::clicked, this, &MainWindow::emptyUndoClicked);
-    connect(m_undoTab->cmdCompactDB, &QPushButton::clicked, this, &MainWindow::compactUndoClicked);
-    connect(m_neverMoveTab->cmdNMAdd, &QPushButton::clicked, this,
-            &MainWindow::neverMoveAddClicked);
-    connect(m_neverMoveTab->cmdNMRemove, &QPushButton::clicked, this,
-            &MainWindow::neverMoveRemoveClicked);
-    connect(m_neverMoveTab->cmdNMSave, &QPushButton::clicked, this,
-            &MainWindow::neverMoveSaveClicked);
+    connect(m_undoTab, &UndoTab::filesMovedBack, this, [this] {
+        controlsToSettings();
+        showScanResult();
+    });
+    connect(m_neverMoveTab, &NeverMoveTab::saving, this, [this](bool busy) {
+        if (busy)
+            m_busy->showBusy();
+        else
+            m_busy->unload();
+    });
     connect(fl->cmdRescan, &QPushButton::clicked, this, &MainWindow::rescan);
     connect(fl->cmdCheck, &QPushButton::clicked, this, [this] { m_session.checkAll(); });
     connect(fl->cmdUncheck, &QPushButton::clicked, this, [this] { m_session.uncheckAll(); });
@@ -213,8 +209,7 @@ void MainWindow::connectHandlers() {
             [this] { m_prompter.message("Not implemented yet..."); });
     connect(fl->cmdCacheDir, &QPushButton::clicked, this, &MainWindow::chooseCacheFolder);
     connect(fl->ListView1->header(), &QHeaderView::sectionClicked, this, &MainWindow::sortFileList);
-    connect(m_undoTab->lvUndo->header(), &QHeaderView::sectionClicked, this,
-            &MainWindow::sortUndoList);
+
 
 }
 
@@ -247,17 +242,8 @@ void MainWindow::showScanResult() {
     m_fileListTab->lblCacheDir->setText(toDisplay(m_session.settings.cacheDir));
     m_optionsTab->showPurgeDays(m_session.purgeDaysText);
     m_statusPanel3->setText(toDisplay(m_session.statusText));
-    showNeverMoveLines();
+    m_neverMoveTab->showLines();
     m_fileListTab->ListView1->header()->setSortIndicator(-1, Qt::AscendingOrder);
-}
-
-void MainWindow::showNeverMoveLines() {
-    QStringList entries;
-    for (const auto& e : m_session.neverMoveLines)
-        entries << toDisplay(e);
-    m_neverMoveTab->lstNM->clear();
-    m_neverMoveTab->lstNM->addItems(entries);
-    m_neverMoveTab->Label8->setVisible(m_session.neverMoveChanged);
 }
 
 // ---- start-up and shut-down -----------------------------------------------------
@@ -273,9 +259,6 @@ bool MainWindow::startUp() {
     list->setColumnWidth(0, twips(5400));
     list->setColumnWidth(1, twips(2200));
     list->setColumnWidth(2, twips(1200));
-    m_undoTab->lvUndo->setColumnWidth(0, twips(2200));
-    m_undoTab->lvUndo->setColumnWidth(1, twips(4000));
-    m_undoTab->lvUndo->setColumnWidth(2, twips(4000));
     m_busy->showBusy();
     controlsToSettings();
     m_session.ScanCache();
@@ -285,13 +268,6 @@ bool MainWindow::startUp() {
     m_optionsTab->clearReminder();
     cmdRun->setFocus();
     m_busy->unload();
-    m_neverMoveTab->label9->setText(
-        "NOTES: \n"
-        "- you can add files from the File List tab by right-clicking a filename\n"
-        "- the * wildcard is supported\n"
-        "  (Ex - UTPure* would mean UTPureR4 and UTPureR5 are on the Never Move List)\n"
-        "  (Currently the * function only supports text to the left of the * - \n"
-        "  ctf* is valid, but *.u is NOT valid)");
     if (m_optionsTab->autoUpdate() || m_session.settings.firstRun == 1)
         runUpdateCheck();
     LoadUndoList();
@@ -359,12 +335,6 @@ void MainWindow::sortFileList(int column) {
     m_fileListTab->ListView1->header()->setSortIndicator(column, m_fileSortOrder);
 }
 
-void MainWindow::sortUndoList(int column) {
-    m_undoSortOrder =
-        m_undoSortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    m_undoModel->sort(column, m_undoSortOrder);
-    m_undoTab->lvUndo->header()->setSortIndicator(column, m_undoSortOrder);
-}
 
 // ---- options ------------------------------------------------------------------------
 
@@ -405,29 +375,6 @@ void MainWindow::runClicked() {
     LoadUndoList();
 }
 
-// ---- the undo log -------------------------------------------------------------------
-
-void MainWindow::undoClicked() {
-    controlsToSettings();
-    std::vector<std::string> names;
-    for (const auto& r : m_undoModel->tickedRecords())
-        names.push_back(r.NewFName);
-    if (!m_session.confirmUndo(names)) return;
-    if (!m_session.undoSelections(names)) return;
-    showScanResult();
-    LoadUndoList();
-}
-
-void MainWindow::emptyUndoClicked() {
-    if (!m_session.confirmEmptyUndoLog() || !m_session.emptyUndoLog()) return;
-    LoadUndoList();
-}
-
-void MainWindow::compactUndoClicked() {
-    m_session.compactUndoLog();
-    m_undoTab->lblDBSize->setText(QString::fromStdString(m_session.undoLogSize()));
-}
-
 // ---- housekeeping -------------------------------------------------------------------
 
 void MainWindow::purgeClicked() {
@@ -449,28 +396,7 @@ void MainWindow::fileListContextMenu(const QPoint& pos) {
     if (m_session.rows[row].neverMove) return;
     controlsToSettings();
     if (!m_session.confirmAddRowToNeverMove(row) || !m_session.addRowToNeverMove(row)) return;
-    showNeverMoveLines();
-}
-
-void MainWindow::neverMoveAddClicked() {
-    if (!m_session.neverMoveAdd(fromText8(m_neverMoveTab->txtNMAdd->text()))) return;
-    m_neverMoveTab->txtNMAdd->clear();
-    showNeverMoveLines();
-}
-
-void MainWindow::neverMoveRemoveClicked() {
-    QListWidget* list = m_neverMoveTab->lstNM;
-    std::vector<int> selected;
-    for (QListWidgetItem* item : list->selectedItems())
-        selected.push_back(list->row(item));
-    m_session.neverMoveRemove(selected, list->currentRow());
-    showNeverMoveLines();
-}
-
-void MainWindow::neverMoveSaveClicked() {
-    m_busy->showBusy();
-    if (m_session.neverMoveSave()) showNeverMoveLines();
-    m_busy->unload();
+    m_neverMoveTab->showLines();
 }
 
 // ---- later features -------------------------------------------------------------
@@ -512,15 +438,7 @@ void MainWindow::openUpdates() {
 }
 
 void MainWindow::LoadUndoList() {
-    m_undoTab->lblDBSize->setText(QString::fromStdString(m_session.undoLogSize()));
-    std::vector<UndoRecord> records;
-    readUndoRecords(m_session.undoDatabase(), records);
-    const bool empty = records.empty();
-    m_undoModel->setRecords(std::move(records));
-    // The paths decide the columns' widths once there are any.
-    if (!empty)
-        for (int c = 0; c < 3; ++c)
-            m_undoTab->lvUndo->resizeColumnToContents(c);
+    m_undoTab->LoadUndoList();
 }
 
 } // namespace tv

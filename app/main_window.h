@@ -76,7 +76,6 @@ private:
     void chooseCacheFolder();
     void setUtDir();
     void sortFileList(int column);
-    void sortUndoList(int column);
     void openInEditor(const char* fileName);
     // A file of the program folder in the user's editor (or its default
     // program); a missing file or no program to open it is said.
@@ -89,15 +88,8 @@ private:
     // Opens frmUpdates and checks (a check under way is only raised).
     void openUpdates();
     void showDestinationFolders();
-    void undoClicked();
-    void emptyUndoClicked();
-    void compactUndoClicked();
     void purgeClicked();
     void fileListContextMenu(const QPoint& pos);
-    void neverMoveAddClicked();
-    void neverMoveRemoveClicked();
-    void neverMoveSaveClicked();
-    void showNeverMoveLines();
 
     Session m_session;
     Prompter& m_prompter;
@@ -122,12 +114,10 @@ private:
     SoundPlayer* m_sound;
     UpdateWindow::PagesFactory m_updatePages;
     FileListModel* m_fileModel;
-    UndoListModel* m_undoModel;
 
     bool m_shutDown = false;
     bool m_quitOnShutdown = true;
     Qt::SortOrder m_fileSortOrder = Qt::DescendingOrder;
-    Qt::SortOrder m_undoSortOrder = Qt::DescendingOrder;
 };
 
 } // namespace tv

@@ -2,6 +2,9 @@
 
 #include "widgets.h"
 
+#include "platform/qt/qt_text.h"
+#include "session/session.h"
+
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,7 +15,8 @@
 
 namespace tv {
 
-NeverMoveTab::NeverMoveTab(QWidget* parent) : QWidget(parent) {
+NeverMoveTab::NeverMoveTab(Session& session, QWidget* parent)
+    : QWidget(parent), m_session(session) {
     auto* current = makeFrame(this, "Current Files and Patterns");
     lstNM = new QListWidget(current);
     lstNM->setObjectName("lstNM");
@@ -46,7 +50,14 @@ NeverMoveTab::NeverMoveTab(QWidget* parent) : QWidget(parent) {
     a->addWidget(txtNMAdd, 1);
     a->addWidget(cmdNMAdd);
 
-    label9 = makeLabel(this, "label9");
+    label9 = makeLabel(this, "label9",
+                       "NOTES: \n"
+                       "- you can add files from the File List tab by right-clicking a filename\n"
+                       "- the * wildcard is supported\n"
+                       "  (Ex - UTPure* would mean UTPureR4 and UTPureR5 are on the Never Move "
+                       "List)\n"
+                       "  (Currently the * function only supports text to the left of the * - \n"
+                       "  ctf* is valid, but *.u is NOT valid)");
     label9->setWordWrap(true);
 
     auto* layout = new QHBoxLayout(this);
@@ -56,6 +67,39 @@ NeverMoveTab::NeverMoveTab(QWidget* parent) : QWidget(parent) {
     right->addWidget(label9);
     right->addStretch(1);
     layout->addLayout(right, 1);
+
+    connect(cmdNMAdd, &QPushButton::clicked, this, &NeverMoveTab::addClicked);
+    connect(cmdNMRemove, &QPushButton::clicked, this, &NeverMoveTab::removeClicked);
+    connect(cmdNMSave, &QPushButton::clicked, this, &NeverMoveTab::saveClicked);
+}
+
+void NeverMoveTab::showLines() {
+    QStringList entries;
+    for (const auto& e : m_session.neverMoveLines)
+        entries << toDisplay(e);
+    lstNM->clear();
+    lstNM->addItems(entries);
+    Label8->setVisible(m_session.neverMoveChanged);
+}
+
+void NeverMoveTab::addClicked() {
+    if (!m_session.neverMoveAdd(fromText8(txtNMAdd->text()))) return;
+    txtNMAdd->clear();
+    showLines();
+}
+
+void NeverMoveTab::removeClicked() {
+    std::vector<int> selected;
+    for (QListWidgetItem* item : lstNM->selectedItems())
+        selected.push_back(lstNM->row(item));
+    m_session.neverMoveRemove(selected, lstNM->currentRow());
+    showLines();
+}
+
+void NeverMoveTab::saveClicked() {
+    emit saving(true);
+    if (m_session.neverMoveSave()) showLines();
+    emit saving(false);
 }
 
 } // namespace tv

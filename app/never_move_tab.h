@@ -9,11 +9,27 @@ class QPushButton;
 
 namespace tv {
 
-// "Never Move": the entries of the never-move list and their editing.
+class Session;
+
+// "Never Move": the entries of the never-move list and their editing, held
+// by the session until "Save Changes".
 class NeverMoveTab : public QWidget {
     Q_OBJECT
 public:
-    explicit NeverMoveTab(QWidget* parent = nullptr);
+    explicit NeverMoveTab(Session& session, QWidget* parent = nullptr);
+    // The session's lines, and the "not saved yet" note when they changed.
+    void showLines();
+
+signals:
+    // The saved list changed the File List's marks; the work may take a moment.
+    void saving(bool busy);
+
+private:
+    void addClicked();
+    void removeClicked();
+    void saveClicked();
+
+    Session& m_session;
     QListWidget* lstNM;
     QPushButton* cmdNMRemove;
     QPushButton* cmdNMSave;

@@ -2,7 +2,12 @@
 
 #include "widgets.h"
 
+#include "undo_list_model.h"
+#include "session/session.h"
+#include "store/undo_log.h"
+
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
@@ -10,7 +15,7 @@
 
 namespace tv {
 
-UndoTab::UndoTab(QWidget* parent) : QWidget(parent) {
+UndoTab::UndoTab(Session& session, QWidget* parent) : QWidget(parent), m_session(session) {
     cmdUndo = makeButton(this, "cmdUndo", "&Undo Selections");
     cmdEmptyDB = makeButton(this, "cmdEmptyDB", "&Empty Database");
     cmdCompactDB = makeButton(this, "cmdCompactDB", "&Compact Database");
@@ -33,6 +38,58 @@ UndoTab::UndoTab(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lvUndo, 1);
     layout->addLayout(buttons);
+
+    m_model = new UndoListModel(this);
+    lvUndo->setModel(m_model);
+    lvUndo->header()->setSectionsClickable(true);
+    lvUndo->header()->setSortIndicatorShown(true);
+    lvUndo->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    lvUndo->setColumnWidth(0, twips(2200));
+    lvUndo->setColumnWidth(1, twips(4000));
+    lvUndo->setColumnWidth(2, twips(4000));
+
+    connect(cmdUndo, &QPushButton::clicked, this, &UndoTab::undoClicked);
+    connect(cmdEmptyDB, &QPushButton::clicked, this, &UndoTab::emptyClicked);
+    connect(cmdCompactDB, &QPushButton::clicked, this, &UndoTab::compactClicked);
+    connect(lvUndo->header(), &QHeaderView::sectionClicked, this, &UndoTab::sortClicked);
+}
+
+void UndoTab::LoadUndoList() {
+    lblDBSize->setText(QString::fromStdString(m_session.undoLogSize()));
+    std::vector<UndoRecord> records;
+    readUndoRecords(m_session.undoDatabase(), records);
+    const bool empty = records.empty();
+    m_model->setRecords(std::move(records));
+    // The paths decide the columns' widths once there are any.
+    if (!empty)
+        for (int c = 0; c < 3; ++c)
+            lvUndo->resizeColumnToContents(c);
+}
+
+void UndoTab::undoClicked() {
+    std::vector<std::string> names;
+    for (const auto& r : m_model->tickedRecords())
+        names.push_back(r.NewFName);
+    if (!m_session.confirmUndo(names)) return;
+    if (!m_session.undoSelections(names)) return;
+    emit filesMovedBack();
+    LoadUndoList();
+}
+
+void UndoTab::emptyClicked() {
+    if (!m_session.confirmEmptyUndoLog() || !m_session.emptyUndoLog()) return;
+    LoadUndoList();
+}
+
+void UndoTab::compactClicked() {
+    m_session.compactUndoLog();
+    lblDBSize->setText(QString::fromStdString(m_session.undoLogSize()));
+}
+
+void UndoTab::sortClicked(int column) {
+    m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_model->sort(column, m_sortOrder);
+    lvUndo->header()->setSortIndicator(column, m_sortOrder);
 }
 
 } // namespace tv

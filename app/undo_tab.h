@@ -8,11 +8,30 @@ class QTreeView;
 
 namespace tv {
 
+class Session;
+class UndoListModel;
+
 // "Undo": the recorded moves, and undo, empty and compact of the undo log.
 class UndoTab : public QWidget {
     Q_OBJECT
 public:
-    explicit UndoTab(QWidget* parent = nullptr);
+    explicit UndoTab(Session& session, QWidget* parent = nullptr);
+    // LoadUndoList: the records and the log's size afresh.
+    void LoadUndoList();
+
+signals:
+    // An undo moved files back: the File List changed.
+    void filesMovedBack();
+
+private:
+    void undoClicked();
+    void emptyClicked();
+    void compactClicked();
+    void sortClicked(int column);
+
+    Session& m_session;
+    UndoListModel* m_model;
+    Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
     QPushButton* cmdUndo;
     QPushButton* cmdEmptyDB;
     QPushButton* cmdCompactDB;

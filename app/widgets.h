@@ -22,5 +22,9 @@ QRadioButton* makeOption(QWidget* parent, const char* name, const QString& capti
 QLineEdit* makeText(QWidget* parent, const char* name, const QString& tip = {});
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text = {});
 QGroupBox* makeFrame(QWidget* parent, const QString& caption);
+// Column widths are given in twips (1/1440 inch); 15 twips make a pixel at 96 dpi.
+inline int twips(int t) {
+    return t / 15;
+}
 
 } // namespace tv
