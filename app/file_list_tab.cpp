@@ -2,7 +2,13 @@
 
 #include "widgets.h"
 
+#include "file_list_model.h"
+#include "platform/prompter.h"
+#include "platform/qt/qt_text.h"
+#include "session/session.h"
+
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
@@ -10,7 +16,8 @@
 
 namespace tv {
 
-FileListTab::FileListTab(QWidget* parent) : QWidget(parent) {
+FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
+    : QWidget(parent), m_session(session), m_prompter(prompter) {
     cmdCacheDir =
         makeButton(this, "cmdCacheDir", "...", "Click here to select an alternative directory");
     cmdRescan = makeButton(this, "cmdRescan", "R&e-Scan");
@@ -47,6 +54,68 @@ FileListTab::FileListTab(QWidget* parent) : QWidget(parent) {
     layout->addLayout(cacheRow);
     layout->addWidget(ListView1, 1);
     layout->addLayout(buttons);
+
+    m_model = new FileListModel(m_session.rows, this);
+    m_session.onRowsChanged = [this] { m_model->reload(); };
+    ListView1->setModel(m_model);
+    ListView1->header()->setSectionsClickable(true);
+    ListView1->header()->setSortIndicatorShown(true);
+    ListView1->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    ListView1->setColumnWidth(0, twips(5400));
+    ListView1->setColumnWidth(1, twips(2200));
+    ListView1->setColumnWidth(2, twips(1200));
+
+    connect(ListView1, &QWidget::customContextMenuRequested, this, &FileListTab::contextMenu);
+    connect(ListView1->header(), &QHeaderView::sectionClicked, this, &FileListTab::sortClicked);
+    connect(cmdRescan, &QPushButton::clicked, this, &FileListTab::rescanRequested);
+    connect(cmdCheck, &QPushButton::clicked, this, [this] { m_session.checkAll(); });
+    connect(cmdUncheck, &QPushButton::clicked, this, [this] { m_session.uncheckAll(); });
+    connect(cmdDelFiles, &QPushButton::clicked, this,
+            [this] { m_prompter.message("Not implemented yet..."); });
+    connect(cmdCacheDir, &QPushButton::clicked, this, &FileListTab::chooseCacheFolder);
+    connect(m_model, &FileListModel::tickedChanged, this, [this] { m_session.updateFoundText(); });
+}
+
+void FileListTab::showScan() {
+    if (!m_session.rows.empty())
+        for (int c = 0; c < 2; ++c)
+            ListView1->resizeColumnToContents(c);
+    showCacheFolder(m_session.settings.cacheDir);
+    ListView1->header()->setSortIndicator(-1, Qt::AscendingOrder);
+}
+
+void FileListTab::showCacheFolder(const std::string& folder) {
+    lblCacheDir->setText(toDisplay(folder));
+}
+
+std::string FileListTab::cacheFolderText() const {
+    return fromPathText(lblCacheDir->text());
+}
+
+void FileListTab::contextMenu(const QPoint& pos) {
+    QModelIndex index = ListView1->indexAt(pos);
+    if (!index.isValid()) return;
+    ListView1->setCurrentIndex(index);
+    auto row = static_cast<size_t>(index.row());
+    if (m_session.rows[row].neverMove) return;
+    emit settingsWanted();
+    if (!m_session.confirmAddRowToNeverMove(row) || !m_session.addRowToNeverMove(row)) return;
+    emit neverMoveChanged();
+}
+
+void FileListTab::chooseCacheFolder() {
+    std::string folder = m_prompter.browseForFolder("Choose a folder:");
+    if (folder.empty()) return;
+    showCacheFolder(folder);
+    emit settingsWanted();
+    m_session.chooseCacheFolder(folder);
+    emit cacheFolderChosen();
+}
+
+void FileListTab::sortClicked(int column) {
+    m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_model->sort(column, m_sortOrder);
+    ListView1->header()->setSortIndicator(column, m_sortOrder);
 }
 
 } // namespace tv

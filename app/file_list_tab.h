@@ -2,17 +2,50 @@
 
 #include <QWidget>
 
+#include <string>
+
 class QLabel;
+class QPoint;
 class QPushButton;
 class QTreeView;
 
 namespace tv {
 
-// "File List": the cached packages and the commands on them.
+class FileListModel;
+class Prompter;
+class Session;
+
+// "File List": the cached packages and the commands on them. The tab keeps
+// its model in step with the session's rows and answers its own controls; a
+// new scan (which shows the busy window) it asks the main window for.
 class FileListTab : public QWidget {
     Q_OBJECT
 public:
-    explicit FileListTab(QWidget* parent = nullptr);
+    FileListTab(Session& session, Prompter& prompter, QWidget* parent = nullptr);
+    // After a scan: the columns fit the rows, the sort mark goes, the label
+    // shows the cache folder.
+    void showScan();
+    void showCacheFolder(const std::string& folder);
+    std::string cacheFolderText() const;
+
+signals:
+    void rescanRequested();
+    // A cache folder was chosen with "..." and scanned.
+    void cacheFolderChosen();
+    // A row went onto the never-move list.
+    void neverMoveChanged();
+    // The settings shown elsewhere in the window are wanted now.
+    void settingsWanted();
+
+private:
+    void contextMenu(const QPoint& pos);
+    void chooseCacheFolder();
+    void sortClicked(int column);
+
+    Session& m_session;
+    Prompter& m_prompter;
+    FileListModel* m_model;
+    Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
     QPushButton* cmdCacheDir;
     QPushButton* cmdRescan;
     QPushButton* cmdUncheck;

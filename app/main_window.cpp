@@ -54,7 +54,7 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     Tab1 = new QTabWidget(central);
     Tab1->setObjectName("Tab1");
     m_statusTab = new StatusTab;
-    m_fileListTab = new FileListTab;
+    m_fileListTab = new FileListTab(m_session, m_prompter);
     m_optionsTab = new OptionsTab(m_session, m_prompter);
     m_neverMoveTab = new NeverMoveTab(m_session);
     m_undoTab = new UndoTab(m_session);
@@ -92,17 +92,8 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     m_busy = new BusyWindow(
         QString::fromStdString(findInFolder(m_session.programFolder, "search.gif")), this);
 
-    m_fileModel = new FileListModel(m_session.rows, this);
-    m_session.onRowsChanged = [this] { m_fileModel->reload(); };
-    m_session.onRunningChanged = [this] { updateActionState(); };
-    m_fileListTab->ListView1->setModel(m_fileModel);
-    {
-        QTreeView* view = m_fileListTab->ListView1;
-        view->header()->setSectionsClickable(true);
-        view->header()->setSortIndicatorShown(true);
-        view->header()->setSortIndicator(-1, Qt::AscendingOrder);
-    }
 
+    m_session.onRunningChanged = [this] { updateActionState(); };
     buildMenus();
     connectHandlers();
 
@@ -184,14 +175,15 @@ void MainWindow::buildMenus() {
 }
 
 void MainWindow::connectHandlers() {
-    auto* fl = m_fileListTab;
     connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
     // The button is the menu item's other face: one command, one enabled state.
     connect(cmdRun, &QPushButton::clicked, mnuFileRun, &QAction::trigger);
     connect(mnuFileRun, &QAction::changed, cmdRun,
             [this] { cmdRun->setEnabled(mnuFileRun->isEnabled()); });
-    connect(fl->ListView1, &QWidget::customContextMenuRequested, this,
-            &MainWindow::fileListContextMenu);
+    connect(m_fileListTab, &FileListTab::rescanRequested, this, &MainWindow::rescan);
+    connect(m_fileListTab, &FileListTab::settingsWanted, this, &MainWindow::controlsToSettings);
+    connect(m_fileListTab, &FileListTab::cacheFolderChosen, this, &MainWindow::showScanResult);
+    connect(m_fileListTab, &FileListTab::neverMoveChanged, m_neverMoveTab, &NeverMoveTab::showLines);
     connect(m_undoTab, &UndoTab::filesMovedBack, this, [this] {
         controlsToSettings();
         showScanResult();
@@ -202,13 +194,6 @@ void MainWindow::connectHandlers() {
         else
             m_busy->unload();
     });
-    connect(fl->cmdRescan, &QPushButton::clicked, this, &MainWindow::rescan);
-    connect(fl->cmdCheck, &QPushButton::clicked, this, [this] { m_session.checkAll(); });
-    connect(fl->cmdUncheck, &QPushButton::clicked, this, [this] { m_session.uncheckAll(); });
-    connect(fl->cmdDelFiles, &QPushButton::clicked, this,
-            [this] { m_prompter.message("Not implemented yet..."); });
-    connect(fl->cmdCacheDir, &QPushButton::clicked, this, &MainWindow::chooseCacheFolder);
-    connect(fl->ListView1->header(), &QHeaderView::sectionClicked, this, &MainWindow::sortFileList);
 
 
 }
@@ -219,14 +204,14 @@ void MainWindow::settingsToControls() {
     const Settings& s = m_session.settings;
     m_optionsTab->load(s);
     m_zipTab->chkUnZIPNoPreview->setChecked(s.unzipNoPreview);
-    m_fileListTab->lblCacheDir->setText(toDisplay(s.cacheDir));
+    m_fileListTab->showCacheFolder(s.cacheDir);
 }
 
 void MainWindow::controlsToSettings() {
     Settings& s = m_session.settings;
     m_optionsTab->store(s);
     s.unzipNoPreview = m_zipTab->chkUnZIPNoPreview->isChecked();
-    s.cacheDir = fromPathText(m_fileListTab->lblCacheDir->text());
+    s.cacheDir = m_fileListTab->cacheFolderText();
     m_session.purgeDaysText = m_optionsTab->purgeDays();
 }
 
@@ -236,14 +221,10 @@ void MainWindow::setStatusText(const std::string& text) {
 }
 
 void MainWindow::showScanResult() {
-    if (!m_session.rows.empty())
-        for (int c = 0; c < 2; ++c)
-            m_fileListTab->ListView1->resizeColumnToContents(c);
-    m_fileListTab->lblCacheDir->setText(toDisplay(m_session.settings.cacheDir));
+    m_fileListTab->showScan();
     m_optionsTab->showPurgeDays(m_session.purgeDaysText);
     m_statusPanel3->setText(toDisplay(m_session.statusText));
     m_neverMoveTab->showLines();
-    m_fileListTab->ListView1->header()->setSortIndicator(-1, Qt::AscendingOrder);
 }
 
 // ---- start-up and shut-down -----------------------------------------------------
@@ -255,10 +236,6 @@ bool MainWindow::startUp() {
     m_session.loadSettings();
     settingsToControls();
     setWindowTitle("Tessvane");
-    auto* list = m_fileListTab->ListView1;
-    list->setColumnWidth(0, twips(5400));
-    list->setColumnWidth(1, twips(2200));
-    list->setColumnWidth(2, twips(1200));
     m_busy->showBusy();
     controlsToSettings();
     m_session.ScanCache();
@@ -313,27 +290,12 @@ void MainWindow::rescan() {
     m_busy->unload();
 }
 
-void MainWindow::chooseCacheFolder() {
-    std::string folder = m_prompter.browseForFolder("Choose a folder:");
-    if (folder.empty()) return;
-    m_fileListTab->lblCacheDir->setText(toDisplay(folder));
-    controlsToSettings();
-    m_session.chooseCacheFolder(folder);
-    showScanResult();
-}
-
 void MainWindow::setUtDir() {
     controlsToSettings();
     m_session.setUtDir();
-    m_fileListTab->lblCacheDir->setText(toDisplay(m_session.settings.cacheDir));
+    m_fileListTab->showCacheFolder(m_session.settings.cacheDir);
 }
 
-void MainWindow::sortFileList(int column) {
-    m_fileSortOrder =
-        m_fileSortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    m_fileModel->sort(column, m_fileSortOrder);
-    m_fileListTab->ListView1->header()->setSortIndicator(column, m_fileSortOrder);
-}
 
 
 // ---- options ------------------------------------------------------------------------
@@ -383,20 +345,6 @@ void MainWindow::purgeClicked() {
     m_busy->showBusy();
     if (m_session.purgeCache()) showScanResult();
     m_busy->unload();
-}
-
-// ---- the never-move list ------------------------------------------------------------
-
-void MainWindow::fileListContextMenu(const QPoint& pos) {
-    QTreeView* list = m_fileListTab->ListView1;
-    QModelIndex index = list->indexAt(pos);
-    if (!index.isValid()) return;
-    list->setCurrentIndex(index);
-    auto row = static_cast<size_t>(index.row());
-    if (m_session.rows[row].neverMove) return;
-    controlsToSettings();
-    if (!m_session.confirmAddRowToNeverMove(row) || !m_session.addRowToNeverMove(row)) return;
-    m_neverMoveTab->showLines();
 }
 
 // ---- later features -------------------------------------------------------------

@@ -73,9 +73,7 @@ private:
     // handlers
     void commitFileTypes();
     void rescan();
-    void chooseCacheFolder();
     void setUtDir();
-    void sortFileList(int column);
     void openInEditor(const char* fileName);
     // A file of the program folder in the user's editor (or its default
     // program); a missing file or no program to open it is said.
@@ -89,7 +87,6 @@ private:
     void openUpdates();
     void showDestinationFolders();
     void purgeClicked();
-    void fileListContextMenu(const QPoint& pos);
 
     Session m_session;
     Prompter& m_prompter;
@@ -113,11 +110,9 @@ private:
     std::unique_ptr<SoundPlayer> m_ownSound;
     SoundPlayer* m_sound;
     UpdateWindow::PagesFactory m_updatePages;
-    FileListModel* m_fileModel;
 
     bool m_shutDown = false;
     bool m_quitOnShutdown = true;
-    Qt::SortOrder m_fileSortOrder = Qt::DescendingOrder;
 };
 
 } // namespace tv
