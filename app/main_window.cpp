@@ -203,14 +203,14 @@ void MainWindow::connectHandlers() {
 void MainWindow::settingsToControls() {
     const Settings& s = m_session.settings;
     m_optionsTab->load(s);
-    m_zipTab->chkUnZIPNoPreview->setChecked(s.unzipNoPreview);
+    m_zipTab->load(s);
     m_fileListTab->showCacheFolder(s.cacheDir);
 }
 
 void MainWindow::controlsToSettings() {
     Settings& s = m_session.settings;
     m_optionsTab->store(s);
-    s.unzipNoPreview = m_zipTab->chkUnZIPNoPreview->isChecked();
+    m_zipTab->store(s);
     s.cacheDir = m_fileListTab->cacheFolderText();
     m_session.purgeDaysText = m_optionsTab->purgeDays();
 }

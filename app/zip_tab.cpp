@@ -153,6 +153,14 @@ bool ZipTab::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
+void ZipTab::load(const Settings& s) {
+    chkUnZIPNoPreview->setChecked(s.unzipNoPreview);
+}
+
+void ZipTab::store(Settings& s) const {
+    s.unzipNoPreview = chkUnZIPNoPreview->isChecked();
+}
+
 void ZipTab::loadArchives(const std::vector<std::string>& paths) {
     const bool several = paths.size() > 1;
     for (const auto& path : paths) {

@@ -17,6 +17,7 @@ namespace tv {
 class Prompter;
 class Session;
 class Shell;
+struct Settings;
 
 // The enlarged preview picture: one window, made on first use, not modal.
 class PicDisplay : public QWidget {
@@ -33,16 +34,9 @@ class ZipTab : public QWidget {
     Q_OBJECT
 public:
     ZipTab(Session& session, Prompter& prompter, Shell& shell, QWidget* parent = nullptr);
-    QGroupBox* frmDrop;
-    QCheckBox* chkUnZIPNoPreview;
-    QLineEdit* txtTextFile;
-    QPushButton* cmdOpenZIP;
-    QPushButton* cmdProcessLoadedZIP;
-    QPushButton* cmdShowZIPDesc;
-    QPushButton* cmdEnlargePic;
-    QTextEdit* txtFileDesc;
-    QLabel* picFile;
-    QLabel* lblMapName;
+    // "U&nZIP without preview", kept with the settings.
+    void load(const Settings& s);
+    void store(Settings& s) const;
 
     // Loads the archives as chosen or dropped together.
     void loadArchives(const std::vector<std::string>& paths);
@@ -71,6 +65,16 @@ private:
     Prompter& m_prompter;
     Shell& m_shell;
     PicDisplay* m_picDisplay = nullptr;
+    QGroupBox* frmDrop;
+    QCheckBox* chkUnZIPNoPreview;
+    QLineEdit* txtTextFile;
+    QPushButton* cmdOpenZIP;
+    QPushButton* cmdProcessLoadedZIP;
+    QPushButton* cmdShowZIPDesc;
+    QPushButton* cmdEnlargePic;
+    QTextEdit* txtFileDesc;
+    QLabel* picFile;
+    QLabel* lblMapName;
 };
 
 } // namespace tv
