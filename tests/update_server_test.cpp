@@ -2,6 +2,8 @@
 // against a server on 127.0.0.1.
 #include "test_support.h"
 
+#include "platform/cfile.h"
+#include "update/internet_connection.h"
 #include "update/update_check.h"
 #include "update/web_pages.h"
 
@@ -107,6 +109,31 @@ TEST(UpdateServer, TheCommandLineSaysWhatItFoundByItsExitStatus) {
     EXPECT_EQ(offline.status, 1);
     EXPECT_EQ(offline.err, "Tessvane: Connect to the internet before checking for updates.\n");
     EXPECT_EQ(offline.out, "");
+}
+
+TEST(InternetConnection, WorkModeSwitchesTheStateBothLibrariesSee) {
+    CInternetConnection connection;
+    quillet::NetConnection::SetConnectionState(true);
+    EXPECT_TRUE(connection.Connected());
+    EXPECT_EQ(connection.ConnectionType(), 2);
+    EXPECT_FALSE(connection.RasInstalled());
+    connection.WorkMode(1);
+    EXPECT_EQ(connection.WorkMode(), 1);
+    EXPECT_FALSE(connection.Connected());
+    EXPECT_FALSE(quillet::NetConnection().IsConnected());
+    EXPECT_EQ(connection.ConnectionType(), 4);
+    EXPECT_EQ(connection.ConnectionName(), "");
+    connection.WorkMode(2);
+    EXPECT_EQ(connection.WorkMode(), 2);
+    try {
+        connection.WorkMode(3);
+        FAIL() << "no error raised";
+    } catch (const ComponentError& e) {
+        EXPECT_EQ(e.number(), 0x80044525u);
+        EXPECT_STREQ(e.what(), "Invalid work mode");
+        EXPECT_EQ(e.source(), programName() + ".CInternetConnection");
+    }
+    quillet::NetConnection::SetConnectionState(std::nullopt);
 }
 
 int main(int argc, char** argv) {
