@@ -39,11 +39,7 @@
 
 namespace tv {
 
-namespace {
-
-
-
-} // namespace
+namespace {} // namespace
 
 MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry,
                        Prompter& prompter, Shell& shell, QWidget* parent)
@@ -88,10 +84,8 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     m_statusPanel3 = makeLabel(this, "StatusBar1Panel3");
     statusBar()->addWidget(m_statusPanel3, 1);
 
-
     m_busy = new BusyWindow(
         QString::fromStdString(findInFolder(m_session.programFolder, "search.gif")), this);
-
 
     m_session.onRunningChanged = [this] { updateActionState(); };
     buildMenus();
@@ -183,7 +177,8 @@ void MainWindow::connectHandlers() {
     connect(m_fileListTab, &FileListTab::rescanRequested, this, &MainWindow::rescan);
     connect(m_fileListTab, &FileListTab::settingsWanted, this, &MainWindow::controlsToSettings);
     connect(m_fileListTab, &FileListTab::cacheFolderChosen, this, &MainWindow::showScanResult);
-    connect(m_fileListTab, &FileListTab::neverMoveChanged, m_neverMoveTab, &NeverMoveTab::showLines);
+    connect(m_fileListTab, &FileListTab::neverMoveChanged, m_neverMoveTab,
+            &NeverMoveTab::showLines);
     connect(m_undoTab, &UndoTab::filesMovedBack, this, [this] {
         controlsToSettings();
         showScanResult();
@@ -194,8 +189,6 @@ void MainWindow::connectHandlers() {
         else
             m_busy->unload();
     });
-
-
 }
 
 // ---- settings and controls --------------------------------------------------
@@ -245,8 +238,7 @@ bool MainWindow::startUp() {
     m_optionsTab->clearReminder();
     cmdRun->setFocus();
     m_busy->unload();
-    if (m_optionsTab->autoUpdate() || m_session.settings.firstRun == 1)
-        runUpdateCheck();
+    if (m_optionsTab->autoUpdate() || m_session.settings.firstRun == 1) runUpdateCheck();
     LoadUndoList();
     return true;
 }
@@ -295,8 +287,6 @@ void MainWindow::setUtDir() {
     m_session.setUtDir();
     m_fileListTab->showCacheFolder(m_session.settings.cacheDir);
 }
-
-
 
 // ---- options ------------------------------------------------------------------------
 

@@ -71,7 +71,8 @@ OptionsTab::OptionsTab(Session& session, Prompter& prompter, QWidget* parent)
     txtMoveDir2 = makeText(processing, "txtMoveDir2");
     cmdMoveDir2 = makeButton(processing, "cmdMoveDir2", "...", "Selects a directory");
     // A hidden folder box keeps its room, so nothing below it moves.
-    for (QWidget* w : std::initializer_list<QWidget*>{txtMoveDir, cmdMoveDir, txtMoveDir2, cmdMoveDir2}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{txtMoveDir, cmdMoveDir, txtMoveDir2, cmdMoveDir2}) {
         QSizePolicy keep = w->sizePolicy();
         keep.setRetainSizeWhenHidden(true);
         w->setSizePolicy(keep);

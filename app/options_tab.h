@@ -92,8 +92,6 @@ private:
 
     QLabel* lblRemind;
 
-
-
     // The seven file-type boxes in the order the scan applies them.
     QList<QCheckBox*> typeBoxes() const;
 };

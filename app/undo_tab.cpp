@@ -2,9 +2,9 @@
 
 #include "widgets.h"
 
-#include "undo_list_model.h"
 #include "session/session.h"
 #include "store/undo_log.h"
+#include "undo_list_model.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

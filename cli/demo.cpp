@@ -65,7 +65,8 @@ bool createDemo(const std::string& dirArg, std::string& startCommand, std::strin
 
     // The shipped files the program checks for at start.
     std::string shipped = executableFolder();
-    for (const char* name : {"Tessvane.ini", "search.gif", "tessvane.mdb", "Tessvane Help.html", "e.wav"}) {
+    for (const char* name :
+         {"Tessvane.ini", "search.gif", "tessvane.mdb", "Tessvane Help.html", "e.wav"}) {
         fs::copy_file(findInFolder(shipped, name), program / name,
                       fs::copy_options::overwrite_existing, ec);
         if (ec) {

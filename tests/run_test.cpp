@@ -173,9 +173,8 @@ TEST(CacheRun, DriveLetterCheckStopsBeforeAnything) {
     s.session.settings.setMoveOption(Settings::MoveMode::Dir, true);
     s.session.settings.moveDirText = "D";
     EXPECT_FALSE(s.session.checkRunDestination());
-    EXPECT_EQ(
-        s.prompter.messageTexts(),
-        std::vector<std::string>{"You must select a destination folder"});
+    EXPECT_EQ(s.prompter.messageTexts(),
+              std::vector<std::string>{"You must select a destination folder"});
 }
 
 TEST(CacheRun, NoDestinationOptionChosenNeedsTheStructuredFolder) {

@@ -63,8 +63,8 @@ TEST(GameFolder, MissingValueMakesTheUserChooseUntilAFolderIsChosenOrLeave) {
               (std::vector<std::string>{
                   "message:Unreal Tournament not found.\n\nPlease click OK to select the main "
                   "directory..\n(Ex - /home/you/ut2003)Tessvane",
+                  "folder:Choose the root UT folder:", again,
                   "folder:Choose the root UT folder:", again, "folder:Choose the root UT folder:",
-                  again, "folder:Choose the root UT folder:",
                   "question:This does not look like the Unreal Tournament 2003 folder. Use it "
                   "anyway?Tessvane",
                   "folder:Choose the root UT folder:"}));

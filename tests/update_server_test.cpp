@@ -54,9 +54,8 @@ private:
 };
 
 const std::map<std::string, std::string> kSite = {
-    {"/vb/vercheck/ver.txt",
-     "Tessvane news\ntessvaneverstart  7.2\t TESSVANEVEREND\n"
-     "TessvaneVerInfoStart Big changes TessvaneVerInfoEnd\n"},
+    {"/vb/vercheck/ver.txt", "Tessvane news\ntessvaneverstart  7.2\t TESSVANEVEREND\n"
+                             "TessvaneVerInfoStart Big changes TessvaneVerInfoEnd\n"},
     {"/vb/vercheck/download.txt", "TessvaneStart https://example.org/t-7.2.tar.gz TessvaneEnd\n"}};
 
 tvtest::CliResult checkUpdate(const std::string& env) {
@@ -82,8 +81,8 @@ TEST(UpdateServer, TheBrowserReadsTheVersionPagesInAnyLetterCase) {
 
 TEST(UpdateServer, TheCommandLineSaysWhatItFoundByItsExitStatus) {
     UpdateServer server(kSite);
-    const std::string online = "QUILLET_CONNECTION_STATE=online TESSVANE_UPDATE_URL=" +
-                               tvtest::shellQuote(server.url());
+    const std::string online =
+        "QUILLET_CONNECTION_STATE=online TESSVANE_UPDATE_URL=" + tvtest::shellQuote(server.url());
     tvtest::CliResult found = checkUpdate(online);
     EXPECT_EQ(found.status, 10) << found.err;
     EXPECT_EQ(found.out, "Version 7.2 is available.  Click the link below:\nBig changes\n"
@@ -104,8 +103,8 @@ TEST(UpdateServer, TheCommandLineSaysWhatItFoundByItsExitStatus) {
               std::string::npos)
         << failed.err;
 
-    tvtest::CliResult offline = checkUpdate("QUILLET_CONNECTION_STATE=offline TESSVANE_UPDATE_URL=" +
-                                            tvtest::shellQuote(server.url()));
+    tvtest::CliResult offline = checkUpdate(
+        "QUILLET_CONNECTION_STATE=offline TESSVANE_UPDATE_URL=" + tvtest::shellQuote(server.url()));
     EXPECT_EQ(offline.status, 1);
     EXPECT_EQ(offline.err, "Tessvane: Connect to the internet before checking for updates.\n");
     EXPECT_EQ(offline.out, "");

@@ -46,8 +46,9 @@ TEST(Versions, OnlyWebAddressesAreOffered) {
 }
 
 TEST(UpdateCheck, ANewerVersionComesWithItsDescriptionAndAddress) {
-    FakePages pages(Site{{kVersionPage, versionPage("1.10")},
-                     {kDownloadPage, "tessvanestart https://updates.test/t.tar.gz tessvaneend"}});
+    FakePages pages(
+        Site{{kVersionPage, versionPage("1.10")},
+             {kDownloadPage, "tessvanestart https://updates.test/t.tar.gz tessvaneend"}});
     UpdateResult r = checkForUpdate(pages, kServer, "1.9");
     EXPECT_EQ(r.state, UpdateResult::State::Update);
     EXPECT_EQ(r.version, "1.10");

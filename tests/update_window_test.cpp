@@ -50,7 +50,8 @@ TEST_F(UpdateWindowTest, ANewerVersionIsShownWithItsDownloadButton) {
     EXPECT_EQ(updateButton()->text(), "Please wait...");
 
     QTest::mouseClick(updates->cmdGetUpdate, Qt::LeftButton);
-    EXPECT_EQ(shell.opened, std::vector<std::string>{"open:https://example.org/tessvane-9.1.tar.gz"});
+    EXPECT_EQ(shell.opened,
+              std::vector<std::string>{"open:https://example.org/tessvane-9.1.tar.gz"});
     EXPECT_FALSE(updates->isVisible());
     EXPECT_TRUE(updateButton()->isEnabled());
     EXPECT_EQ(updateButton()->text(), "Check for Updates Now");

@@ -27,15 +27,16 @@ int checkUpdateCommand(std::ostream& out, std::ostream& err) {
     // The browser needs an application; a command line has none of its own.
     std::unique_ptr<QApplication> app;
     // Qt's and the browser's own notes are not the command's output.
-    QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType, const QMessageLogContext&, const QString&) {});
+    QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     struct Restore {
         QtMessageHandler handler;
         ~Restore() { qInstallMessageHandler(handler); }
     } restore{previous};
     if (!QCoreApplication::instance()) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-            qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false\n"
                                                         "qt.webenginecontext.debug=false"));
