@@ -57,13 +57,7 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
 
     m_model = new FileListModel(m_session.rows, this);
     m_session.onRowsChanged = [this] { m_model->reload(); };
-    ListView1->setModel(m_model);
-    ListView1->header()->setSectionsClickable(true);
-    ListView1->header()->setSortIndicatorShown(true);
-    ListView1->header()->setSortIndicator(-1, Qt::AscendingOrder);
-    ListView1->setColumnWidth(0, twips(5400));
-    ListView1->setColumnWidth(1, twips(2200));
-    ListView1->setColumnWidth(2, twips(1200));
+    makeSortableList(ListView1, m_model, {5400, 2200, 1200});
 
     connect(ListView1, &QWidget::customContextMenuRequested, this, &FileListTab::contextMenu);
     connect(ListView1->header(), &QHeaderView::sectionClicked, this, &FileListTab::sortClicked);

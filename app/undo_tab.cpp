@@ -40,13 +40,7 @@ UndoTab::UndoTab(Session& session, QWidget* parent) : QWidget(parent), m_session
     layout->addLayout(buttons);
 
     m_model = new UndoListModel(this);
-    lvUndo->setModel(m_model);
-    lvUndo->header()->setSectionsClickable(true);
-    lvUndo->header()->setSortIndicatorShown(true);
-    lvUndo->header()->setSortIndicator(-1, Qt::AscendingOrder);
-    lvUndo->setColumnWidth(0, twips(2200));
-    lvUndo->setColumnWidth(1, twips(4000));
-    lvUndo->setColumnWidth(2, twips(4000));
+    makeSortableList(lvUndo, m_model, {2200, 4000, 4000});
 
     connect(cmdUndo, &QPushButton::clicked, this, &UndoTab::undoClicked);
     connect(cmdEmptyDB, &QPushButton::clicked, this, &UndoTab::emptyClicked);

@@ -2,10 +2,12 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTreeView>
 
 namespace tv {
 
@@ -43,6 +45,17 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
 
 QGroupBox* makeFrame(QWidget* parent, const QString& caption) {
     return new QGroupBox(caption, parent);
+}
+
+void makeSortableList(QTreeView* view, QAbstractItemModel* model,
+                      std::initializer_list<int> widths) {
+    view->setModel(model);
+    view->header()->setSectionsClickable(true);
+    view->header()->setSortIndicatorShown(true);
+    view->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    int column = 0;
+    for (int w : widths)
+        view->setColumnWidth(column++, twips(w));
 }
 
 } // namespace tv

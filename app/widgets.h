@@ -2,12 +2,16 @@
 
 #include <QString>
 
+#include <initializer_list>
+
+class QAbstractItemModel;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QTreeView;
 class QWidget;
 
 namespace tv {
@@ -22,6 +26,10 @@ QRadioButton* makeOption(QWidget* parent, const char* name, const QString& capti
 QLineEdit* makeText(QWidget* parent, const char* name, const QString& tip = {});
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text = {});
 QGroupBox* makeFrame(QWidget* parent, const QString& caption);
+// A report list whose header sorts on click, with its columns' widths in twips.
+void makeSortableList(QTreeView* view, QAbstractItemModel* model,
+                      std::initializer_list<int> widths);
+
 // Column widths are given in twips (1/1440 inch); 15 twips make a pixel at 96 dpi.
 inline int twips(int t) {
     return t / 15;
