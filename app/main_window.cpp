@@ -2,12 +2,10 @@
 
 #include "about_window.h"
 #include "busy_window.h"
-#include "file_list_model.h"
 #include "file_list_tab.h"
 #include "never_move_tab.h"
 #include "options_tab.h"
 #include "status_tab.h"
-#include "undo_list_model.h"
 #include "undo_tab.h"
 #include "widgets.h"
 #include "zip_tab.h"

@@ -13,13 +13,11 @@ class QAction;
 class QLabel;
 class QPushButton;
 class QTabWidget;
-class QTimer;
 
 namespace tv {
 
 class AboutWindow;
 class BusyWindow;
-class FileListModel;
 class FileListTab;
 class NeverMoveTab;
 class OptionsTab;
@@ -27,12 +25,13 @@ class Prompter;
 class RegistryStore;
 class Shell;
 class StatusTab;
-class UndoListModel;
 class UndoTab;
 class ZipTab;
 
-// The main window: seven tabs, the menus, "&Run" and "E&xit". Each handler
-// calls one operation of the session and shows its result.
+// The main window: it places the seven tabs (each answers its own controls),
+// holds the menus, "&Run" and "E&xit", and wires the tabs' requests to what
+// involves more than one of them (a scan with the busy window, the update
+// check, the Status page).
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
