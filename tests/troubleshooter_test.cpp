@@ -1,0 +1,230 @@
+// The troubleshooter's report, its folder questions and settings, and the
+// environment class, without the window.
+#include "test_support.h"
+
+#include "platform/cfile.h"
+#include "platform/recording_prompter.h"
+#include "platform/registry_store.h"
+#include "troubleshooter/environment.h"
+#include "troubleshooter/troubleshooter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using namespace tv;
+using tvtest::crlf;
+using tvtest::GameFixture;
+
+namespace {
+
+const std::string kGameKey =
+    "HKEY_LOCAL_MACHINE\\Software\\Unreal Technology\\Installed Apps\\UT2003";
+const std::string kSettingsKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
+const std::string kDashes(56, '-');
+
+// A game with a cache that holds a folder and a dot file beside its files, a
+// Tessvane folder with a 600-line log, and the settings naming both.
+struct TroubleFixture {
+    GameFixture fx;
+    RegistryStore store{fx.registry};
+    RecordingPrompter prompter;
+    RecordingShell shell;
+    Troubleshooter t{store, prompter, shell};
+    TroubleFixture(bool withInstallPath = true) {
+        fx.writeCacheIni({fx.addEntry(2, "b.utx"), fx.addEntry(1, "A.ut2")});
+        fs::create_directories(fx.cache + "/Sub");
+        tvtest::writeFile(fx.cache + "/.hidden", "x");
+        std::string log;
+        for (int i = 1; i <= 600; ++i)
+            log += "line " + std::to_string(i) + "\r\n";
+        tvtest::writeFile(fx.program + "/tessvane.LOG", log);
+        store.setValue(kSettingsKey, "CacheDir", RegValue::text(fx.cache));
+        if (withInstallPath)
+            store.setValue(kSettingsKey, "InstallPath", RegValue::text(fx.program));
+        prompter.folders = {fx.dir / "NoCacheHere", fx.cache};
+        fs::create_directories(fx.dir / "NoCacheHere");
+    }
+    std::vector<std::string> expected(bool withLog) const {
+        std::vector<std::string> lines = {"Tessvane Troubleshooter Info",
+                                          std::string(36, '='),
+                                          "",
+                                          "<Windows Version>: Test OS",
+                                          kDashes,
+                                          "<UT Reg Dir>: " + fx.game,
+                                          kDashes,
+                                          "<Tessvane Reg Dir>: " + fx.cache,
+                                          kDashes,
+                                          "<Tessvane InstallPath>: " + (withLog ? fx.program : ""),
+                                          kDashes,
+                                          "<Cache.INI Contents>:    ",
+                                          "[Cache]",
+                                          tvtest::ident(2) + "=b.utx",
+                                          tvtest::ident(1) + "=A.ut2",
+                                          kDashes,
+                                          "<Cache Directory listing of " + fx.cache + ">:",
+                                          tvtest::ident(1) + ".uxx",
+                                          tvtest::ident(2) + ".uxx",
+                                          "Cache.ini",
+                                          kDashes};
+        if (withLog) {
+            lines.push_back("<Tessvane.LOG from " + fx.program + ">");
+            for (int i = 1; i <= 500; ++i)
+                lines.push_back("line " + std::to_string(i));
+            lines.push_back(kDashes);
+        }
+        lines.push_back("*** END OF INFO ***");
+        return lines;
+    }
+};
+
+} // namespace
+
+TEST(TroubleshooterReport, ByteForByteWithAndWithoutTessvanesFolder) {
+    for (bool withLog : {true, false}) {
+        TroubleFixture f(withLog);
+        ASSERT_TRUE(f.t.start());
+        // The folder without a Cache.ini was refused once; each list was filled once.
+        EXPECT_EQ(f.prompter.messageTexts(),
+                  std::vector<std::string>{"Cache.INI not found in " + (f.fx.dir / "NoCacheHere") +
+                                           " ...try again."});
+        EXPECT_FALSE(f.t.osName.empty());
+        f.t.osName = "Test OS";
+        std::string report = f.fx.dir / "CacheInfo.txt";
+        ASSERT_TRUE(f.t.SaveReport(report));
+        EXPECT_EQ(tvtest::readFile(report), crlf(f.expected(withLog)));
+    }
+}
+
+TEST(TroubleshooterReport, AnEmptyIndexAndTheSettingsAsTheyAreNow) {
+    TroubleFixture f;
+    tvtest::writeFile(f.fx.cache + "/Cache.ini", "");
+    ASSERT_TRUE(f.t.start());
+    f.store.setValue(kGameKey, "Folder", RegValue::text("/games/moved/"));
+    auto lines = f.t.reportLines();
+    auto contents = std::find(lines.begin(), lines.end(), "<Cache.INI Contents>:    ");
+    ASSERT_NE(contents, lines.end());
+    EXPECT_EQ(*(contents + 1), kDashes);
+    EXPECT_EQ(lines[5], "<UT Reg Dir>: /games/moved/");
+}
+
+TEST(TroubleshooterReport, AReportThatCannotBeWrittenIsSaid) {
+    TroubleFixture f;
+    ASSERT_TRUE(f.t.start());
+    EXPECT_FALSE(f.t.SaveReport(f.fx.dir / "no/such/folder/CacheInfo.txt"));
+    EXPECT_EQ(f.prompter.messageTexts().back().rfind("The report could not be saved: ", 0), 0u);
+    EXPECT_EQ(f.t.mailLink("/home/you/CacheInfo.txt"),
+              "mailto:tessvane@example.org?subject=Tessvane Troubleshooter&Body=*** NOTE - "
+              "remember to attach /home/you/CacheInfo.txt before sending ***");
+    f.t.MailReport("/r.txt");
+    EXPECT_EQ(f.shell.opened.back(), "open:" + f.t.mailLink("/r.txt"));
+}
+
+TEST(Troubleshooter, AMissingGameFolderIsAskedForAndStoredWithItsSeparatorOrLeft) {
+    TroubleFixture f;
+    tvtest::TempDir fresh;
+    RegistryStore store(fresh / "registry.reg");
+    RecordingPrompter prompter;
+    RecordingShell shell;
+    Troubleshooter t(store, prompter, shell);
+    prompter.folders = {"", f.fx.game, f.fx.cache};
+    prompter.answers = {true};
+    ASSERT_TRUE(t.start());
+    EXPECT_EQ(store.value(kGameKey, "Folder")->data, f.fx.game + "/" + std::string(1, '\0'));
+    EXPECT_EQ(t.utRegDir, f.fx.game + "/");
+
+    tvtest::TempDir other;
+    RegistryStore none(other / "registry.reg");
+    RecordingPrompter leave;
+    leave.folders = {""};
+    leave.answers = {false};
+    Troubleshooter gone(none, leave, shell);
+    EXPECT_FALSE(gone.start());
+    EXPECT_FALSE(tvtest::exists(other / "registry.reg"));
+}
+
+TEST(Troubleshooter, ResetClearsOnlyTheCacheFolderSettingAfterYes) {
+    TroubleFixture f;
+    ASSERT_TRUE(f.t.start());
+    EXPECT_FALSE(f.t.ResetProgramRegistry()); // No
+    EXPECT_EQ(f.prompter.shown.back().text, "Definately reset Tessvane's registry entry?");
+    EXPECT_EQ(f.store.value(kSettingsKey, "CacheDir")->data, f.fx.cache + std::string(1, '\0'));
+    f.prompter.answers = {true};
+    ASSERT_TRUE(f.t.ResetProgramRegistry());
+    EXPECT_EQ(f.t.cacheRegDir, "");
+    EXPECT_EQ(f.store.value(kSettingsKey, "CacheDir")->data, std::string(1, '\0'));
+    EXPECT_EQ(f.store.value(kSettingsKey, "InstallPath")->data,
+              f.fx.program + std::string(1, '\0'));
+}
+
+TEST(Troubleshooter, TheLogIsShownOrItsAbsenceSaid) {
+    TroubleFixture f;
+    ASSERT_TRUE(f.t.start());
+    f.t.viewLog();
+    EXPECT_EQ(f.shell.opened.back(), "editor:" + f.fx.program + "/tessvane.LOG");
+    f.t.installPath.clear();
+    f.t.viewLog();
+    EXPECT_NE(f.prompter.messageTexts().back().find("folder is not known"), std::string::npos);
+}
+
+TEST(Troubleshooter, TheCommandLineWritesTheReportOrSaysWhatIsMissing) {
+    TroubleFixture f;
+    std::string env = "TESSVANE_REGISTRY=" + tvtest::shellQuote(f.fx.registry) +
+                      " HOME=" + tvtest::shellQuote(f.fx.dir.path()) + " ";
+    std::string program = std::string(TESSVANE_BUILD_DIR) + "/tessvane-troubleshooter";
+    tvtest::CommandResult r = tvtest::runCommand(env + program + " --report");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, f.fx.dir / "CacheInfo.txt\n");
+    std::string text = tvtest::readFile(f.fx.dir / "CacheInfo.txt");
+    EXPECT_NE(text.find("<Cache Directory listing of " + f.fx.cache + ">:\r\n"), std::string::npos);
+    EXPECT_NE(text.find("<Tessvane.LOG from " + f.fx.program + ">\r\nline 1\r\n"),
+              std::string::npos);
+
+    r = tvtest::runCommand(env + program + " --clear --yes 2>/dev/null");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(f.store.value(kSettingsKey, "CacheDir")->data, std::string(1, '\0'));
+
+    tvtest::TempDir fresh;
+    r = tvtest::runCommand("TESSVANE_REGISTRY=" + tvtest::shellQuote(fresh / "r.reg") + " " +
+                           program + " --report " + tvtest::shellQuote(fresh / "x.txt") + " 2>&1");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("--game DIR"), std::string::npos);
+}
+
+TEST(Environment, MembersAndErrors) {
+    CEnvironment env;
+    tvtest::TempDir t;
+    env.osReleaseFile = t / "os-release";
+    env.fallbackOsReleaseFile = t / "none";
+    tvtest::writeFile(env.osReleaseFile,
+                      "NAME=X\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n");
+    EXPECT_EQ(env.OsName().rfind("Debian GNU/Linux 12 (bookworm) (Linux ", 0), 0u);
+    env.osReleaseFile = t / "missing";
+    EXPECT_EQ(env.OsName().rfind("Linux ", 0), 0u);
+
+    EXPECT_FALSE(env.ComputerName().empty());
+    EXPECT_FALSE(env.UserName().empty());
+    EXPECT_EQ(env.TempDirectory().back(), '/');
+    EXPECT_EQ(env.SystemDirectory(), "/usr/bin");
+    EXPECT_EQ(env.WindowsDirectory(), "/");
+    EXPECT_EQ(env.Path(), std::getenv("PATH"));
+    EXPECT_EQ(env.GetEnvironmentVariable("no references here"), "no references here");
+    env.SetEnvironmentVariable("TV_ENV_TEST", "value");
+    EXPECT_EQ(env.GetEnvironmentVariable("a%tv_env_test%b%TV_NOT_SET_AT_ALL%c"),
+              "avalueb%TV_NOT_SET_AT_ALL%c");
+    for (const char* bad : {"", "A=B"}) {
+        try {
+            env.SetEnvironmentVariable(bad, "x");
+            ADD_FAILURE() << "no error for '" << bad << "'";
+        } catch (const ComponentError& e) {
+            EXPECT_EQ(e.number(), CEnvironment::ErrSetVariable);
+            EXPECT_STREQ(e.what(), "Cannot set environment variable");
+            EXPECT_EQ(e.source(), programName() + ".CEnvironment");
+        }
+    }
+    EXPECT_EQ(env.VbAppRunMode(), 1);
+    EXPECT_EQ(env.VbAppRunMode("TESSVANE_TESTS"), 2);
+    EXPECT_EQ(env.VbAppRunMode("tessvane_tests"), 1); // the argument is compared as given
+}
