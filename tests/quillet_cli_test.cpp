@@ -29,7 +29,9 @@ TEST(QuilletProgram, TextFunctionsWithoutAPage) {
 }
 
 TEST(QuilletProgram, LocalPageWithARule) {
-    std::string file = (std::filesystem::temp_directory_path() / "quillet-cli-page.html").string();
+    // A folder of this test's own: runs at the same time must not share the page.
+    tvtest::TempDir dir;
+    std::string file = dir / "quillet-cli-page.html";
     std::ofstream(file) << "<html><head><title>Local Title</title></head><body><p>Version [ 2.0 ] "
                            "here</p></body></html>";
     EXPECT_EQ(quillet(file + " PageTitle").out, "Local Title\n");

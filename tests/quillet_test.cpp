@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <unistd.h>
 
 using namespace quillet;
 
@@ -159,8 +160,10 @@ TEST_F(WebParserTest, FailedAddressAndOfflineMachine) {
     NetConnection::SetConnectionState(false);
     EXPECT_FALSE(NetConnection().IsConnected());
     EXPECT_FALSE(parser.OpenSite(server.url("/page"), 10));
-    std::string file =
-        (std::filesystem::temp_directory_path() / "quillet-local-page.html").string();
+    // A name of this process's own: runs at the same time must not share the page.
+    std::string file = (std::filesystem::temp_directory_path() /
+                        ("quillet-local-page-" + std::to_string(::getpid()) + ".html"))
+                           .string();
     std::ofstream(file) << "<html><head><title>Local</title></head><body>local text</body></html>";
     EXPECT_TRUE(parser.OpenSite(file, 10));
     EXPECT_EQ(parser.PageTitle(), "Local");
