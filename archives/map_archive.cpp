@@ -28,6 +28,14 @@ constexpr std::pair<ArchiveKind, FileType> kInstalled[] = {
 
 enum class Placed { Copied, Same, Kept, Failed };
 
+std::string notInstalledLine(const std::string& name, const std::string& why) {
+    std::string line = "**ERROR** ";
+    line += name;
+    line += " could not be installed: ";
+    line += why;
+    return line;
+}
+
 // Copies a member to its target unless a file of that name (in any letter
 // case) is there; `detail` gets the file that is there, or the reason of a
 // failure.
@@ -183,13 +191,13 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
         switch (placeMember(source, target, detail)) {
         case Placed::Copied:
         case Placed::Same:
-            status(moveLine(name + " (" + archive + ")", target));
+            status(moveLine(std::string(name).append(" (").append(archive).append(")"), target));
             break;
         case Placed::Kept:
             status(detail + " exists already and was not replaced");
             break;
         case Placed::Failed:
-            status("**ERROR** " + name + " could not be installed: " + detail);
+            status(notInstalledLine(name, detail));
             result.failures.push_back(detail);
             break;
         }
@@ -229,7 +237,7 @@ MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOpt
             ++result.kept;
             break;
         case Placed::Failed: {
-            std::string text = "**ERROR** " + name + " could not be installed: " + detail;
+            std::string text = notInstalledLine(name, detail);
             status(text);
             log.line(text);
             result.failures.push_back(detail);
