@@ -50,7 +50,7 @@ UpdateWindow::UpdateWindow(Prompter& prompter, Shell& shell, PagesFactory pages,
 
     connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
     connect(cmdGetUpdate, &QPushButton::clicked, this, [this] {
-        m_shell.openDocument(fromPathText(cmdGetUpdate->text()));
+        m_shell.openDocument(m_address);
         close();
     });
 }
@@ -82,7 +82,9 @@ void UpdateWindow::check() {
         rtxtUpdate->setVisible(true);
         // Only a web address is offered; anything else stays unopened.
         if (!result.address.empty()) {
-            cmdGetUpdate->setText(toDisplay(result.address));
+            m_address = result.address;
+            // "&" in a caption marks a shortcut; the address shows as it is.
+            cmdGetUpdate->setText(toDisplay(result.address).replace('&', "&&"));
             cmdGetUpdate->setVisible(true);
         }
     }

@@ -50,6 +50,7 @@ private:
     Shell& m_shell;
     PagesFactory m_pages;
     bool m_checking = false;
+    std::string m_address; // the download address the button opens
 };
 
 } // namespace tv
