@@ -38,6 +38,7 @@ TEST(QuilletProgram, LocalPageWithARule) {
     EXPECT_EQ(quillet(file + " GetTextBetweenText '[' ']' True").out, "[ 2.0 ]\n");
     EXPECT_EQ(quillet("--rule all,7,Version,Release " + file + " GetParagraph 1 3").out,
               "Release [ 2.0 ] here\n");
+    EXPECT_EQ(quillet(file + " RunScript \"document.title = 'Scripted'\"").out, "Scripted\n");
     std::filesystem::remove(file);
     EXPECT_EQ(quillet(file + " PageTitle").status, 1);
 }

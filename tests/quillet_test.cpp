@@ -41,6 +41,18 @@ public:
         m_server.Get("/page", [](const httplib::Request&, httplib::Response& r) {
             r.set_content(kPage, "text/html");
         });
+        m_server.Get("/dialogs", [](const httplib::Request&, httplib::Response& r) {
+            r.set_content("<html><head><title>before</title><script>alert('hi');"
+                          "var ok = confirm('sure?'); var p = prompt('name?', 'x');"
+                          "document.title = 'after ' + ok + ' ' + p;</script></head>"
+                          "<body>x</body></html>",
+                          "text/html");
+        });
+        m_server.Get("/fn", [](const httplib::Request&, httplib::Response& r) {
+            r.set_content("<html><head><title>fn</title><script>function rename(t) {"
+                          "document.title = t; }</script></head><body>y</body></html>",
+                          "text/html");
+        });
         m_server.Get("/nohead", [](const httplib::Request&, httplib::Response& r) {
             r.set_content("<body><p>Bare</p></body>", "text/html");
         });
@@ -171,6 +183,29 @@ TEST_F(WebParserTest, FailedAddressAndOfflineMachine) {
     std::filesystem::remove(file);
     EXPECT_TRUE(NetConnection().HangupInternet());
     EXPECT_FALSE(NetConnection().DialInternet());
+}
+
+TEST_F(WebParserTest, APageThatAsksNeverHoldsTheCallerUp) {
+    WebParser parser;
+    ASSERT_TRUE(parser.OpenSite(server.url("/dialogs"), 10));
+    // The alert was dismissed, the confirmation and the prompt answered no.
+    EXPECT_EQ(parser.PageTitle(), "after false null");
+}
+
+TEST_F(WebParserTest, RunScriptReachesThePageAndTakesTextAsItIs) {
+    WebParser parser;
+    ASSERT_TRUE(parser.OpenSite(server.url("/fn"), 10));
+    parser.RunScript("rename('from the page')");
+    EXPECT_EQ(parser.PageTitle(), "from the page");
+    parser.RunScript("document.title = \"it's </script> \\\"q\\\"\"", "");
+    EXPECT_EQ(parser.PageTitle(), "it's </script> \"q\"");
+    parser.RunScript("document.title = 'not run'", "VBScript");
+    EXPECT_EQ(parser.PageTitle(), "it's </script> \"q\"");
+    // With the browser window hidden a dialog is still dismissed.
+    parser.RunScript("alert('x'); document.title = 'after the alert'", "JScript");
+    EXPECT_EQ(parser.PageTitle(), "after the alert");
+    parser.RunScript("this is not javascript (");
+    EXPECT_EQ(parser.PageTitle(), "after the alert");
 }
 
 TEST_F(WebParserTest, ProgressRisesToOneHundred) {

@@ -115,6 +115,13 @@ const std::map<std::string, Member>& members() {
         {"Domain", {"", true, [](WebParser& w, Args&) { return w.Domain(); }}},
         {"DomainCore", {"", true, [](WebParser& w, Args&) { return w.DomainCore(); }}},
         {"BrowserReady", {"", true, [](WebParser& w, Args&) { return yesNo(w.BrowserReady()); }}},
+        {"RunScript",
+         {"ScriptFunction [Language=JavaScript]  (prints the page's title afterwards)", true,
+          [](WebParser& w, Args& a) {
+              std::string script = a.text();
+              w.RunScript(script, a.optText().value_or("JavaScript"));
+              return w.PageTitle();
+          }}},
         {"GE_RemoveText",
          {"Text TextToRemove", false,
           [](WebParser& w, Args& a) {

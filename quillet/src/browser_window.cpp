@@ -10,6 +10,29 @@ bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
 }
 
+bool BrowserPage::dialogsShown() const {
+    return !Silent && m_window && m_window->isVisible();
+}
+
+void BrowserPage::javaScriptAlert(const QUrl& origin, const QString& message) {
+    if (dialogsShown()) QWebEnginePage::javaScriptAlert(origin, message);
+}
+
+bool BrowserPage::javaScriptConfirm(const QUrl& origin, const QString& message) {
+    return dialogsShown() && QWebEnginePage::javaScriptConfirm(origin, message);
+}
+
+bool BrowserPage::javaScriptPrompt(const QUrl& origin, const QString& message,
+                                   const QString& value, QString* result) {
+    return dialogsShown() && QWebEnginePage::javaScriptPrompt(origin, message, value, result);
+}
+
+QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
+                                     const QStringList& acceptedMimeTypes) {
+    if (!dialogsShown()) return {};
+    return QWebEnginePage::chooseFiles(mode, oldFiles, acceptedMimeTypes);
+}
+
 BrowserWindow::BrowserWindow() {
     setObjectName("frmBrowser");
     setWindowTitle(" > Browser");

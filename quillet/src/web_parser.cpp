@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QPointer>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTimer>
 #include <QUrl>
 #include <QVariantMap>
@@ -57,6 +59,14 @@ struct Rule {
 
 // What one read of the document gave: its title and address (the usability
 // test) and the fields asked for.
+// A text as a JavaScript string literal (JSON-encoded), so nothing in it can
+// end the literal or the script around it.
+QString jsonString(const std::string& text) {
+    QJsonArray holder{QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))};
+    QByteArray json = QJsonDocument(holder).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
 struct DocumentRead {
     bool usable = false;
     QVariantMap values;
@@ -104,7 +114,7 @@ struct WebParser::Impl {
     // winding down cannot report into it. The current document's page is kept.
     void newBrowserPage() {
         BrowserPage* old = (browser && browser != current) ? browser.data() : nullptr;
-        auto* page = new BrowserPage(profile);
+        auto* page = new BrowserPage(profile, window); // Silent until RunScript
         page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
         page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
         QObject::connect(page, &QWebEnginePage::loadProgress, page,
@@ -142,7 +152,9 @@ struct WebParser::Impl {
     }
 
     // ---- scripts ---------------------------------------------------------------------------
-    static std::optional<QVariant> runScript(QWebEnginePage* page, const QString& script) {
+    static std::optional<QVariant> runScript(
+        QWebEnginePage* page, const QString& script,
+        quint32 world = QWebEngineScript::ApplicationWorld) {
         if (!page) return std::nullopt;
         struct State {
             bool done = false;
@@ -150,7 +162,7 @@ struct WebParser::Impl {
             QEventLoop* loop = nullptr;
         };
         auto state = std::make_shared<State>();
-        page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [state](const QVariant& v) {
+        page->runJavaScript(script, world, [state](const QVariant& v) {
             state->value = v;
             state->done = true;
             if (state->loop) state->loop->quit();
@@ -552,6 +564,24 @@ std::string WebParser::GE_CutToSentences(const std::string& Text, short CutToSen
 
 std::string WebParser::GE_ConvertCase(const std::string& Text, int ConvertType) {
     return s(convertCase(q(Text), ConvertType));
+}
+
+void WebParser::RunScript(const std::string& ScriptFunction, const std::string& Language) {
+    std::string language = Language;
+    for (char& c : language)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!language.empty() && language != "javascript" && language != "jscript" &&
+        language != "ecmascript")
+        return; // a language the browser does not speak
+    BrowserPage* page = d->current ? d->current.data() : d->browser.data();
+    if (!page) return;
+    // The page's dialogs may show from now on (while the window is visible).
+    page->Silent = false;
+    // In the page's own world, so the script reaches the page's functions;
+    // errors stay in the page.
+    Impl::runScript(page, QStringLiteral("try { (0, eval)(%1); } catch (e) {}")
+                              .arg(jsonString(ScriptFunction)),
+                    QWebEngineScript::MainWorld);
 }
 
 void WebParser::BrowserHide() {

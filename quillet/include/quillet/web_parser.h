@@ -111,6 +111,11 @@ public:
 
     // ---- the browser window --------------------------------------------------------------
     // "Hides the Web browser window, if open."
+    // "Runs the specified script on the current page." In the page's own
+    // world, so it reaches the page's functions. JavaScript, JScript,
+    // ECMAScript or an empty language run; any other does nothing. From
+    // then on the page's dialogs show while the browser window is visible.
+    void RunScript(const std::string& ScriptFunction, const std::string& Language = "JavaScript");
     void BrowserHide();
     // "Displays the Web browser window."
     void BrowserShow(const std::string& Title = "> Quillet Browser", bool Maximised = false);
