@@ -5,7 +5,7 @@
 #include <QLoggingCategory>
 #include <QWidget>
 
-#include <httplib.h>
+#include "page_server.h"
 
 #include <gtest/gtest.h>
 
@@ -34,68 +34,21 @@ const char* const kPage =
     "morning comes.</p>"
     "</body></html>";
 
-// An HTTP server on 127.0.0.1 for the duration of one test.
-class PageServer {
-public:
-    PageServer() {
-        m_server.Get("/page", [](const httplib::Request&, httplib::Response& r) {
-            r.set_content(kPage, "text/html");
-        });
-        m_server.Get("/dialogs", [](const httplib::Request&, httplib::Response& r) {
-            r.set_content("<html><head><title>before</title><script>alert('hi');"
-                          "var ok = confirm('sure?'); var p = prompt('name?', 'x');"
-                          "document.title = 'after ' + ok + ' ' + p;</script></head>"
-                          "<body>x</body></html>",
-                          "text/html");
-        });
-        m_server.Get("/fn", [](const httplib::Request&, httplib::Response& r) {
-            r.set_content("<html><head><title>fn</title><script>function rename(t) {"
-                          "document.title = t; }</script></head><body>y</body></html>",
-                          "text/html");
-        });
-        m_server.Get("/nohead", [](const httplib::Request&, httplib::Response& r) {
-            r.set_content("<body><p>Bare</p></body>", "text/html");
-        });
-        m_server.Get("/dated", [](const httplib::Request&, httplib::Response& r) {
-            r.set_header("Last-Modified", "Tue, 15 Nov 1994 12:45:26 GMT");
-            r.set_content("<html><head><title>Dated</title></head><body>x</body></html>",
-                          "text/html");
-        });
-        m_server.Get("/slow", [this](const httplib::Request&, httplib::Response& r) {
-            for (int i = 0; i < 40 && !m_stopping; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            r.set_content("<html><head><title>Slow</title></head><body>late</body></html>",
-                          "text/html");
-        });
-        m_server.Get("/search", [this](const httplib::Request& req, httplib::Response& r) {
-            m_lastQuery = req.target;
-            r.set_content("<html><head><title>Results</title></head><body>found</body></html>",
-                          "text/html");
-        });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-    ~PageServer() {
-        m_stopping = true;
-        m_server.stop();
-        m_thread.join();
-    }
-    std::string url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(m_port) + path;
-    }
-    std::string lastQuery() const { return m_lastQuery; }
-
-private:
-    httplib::Server m_server;
-    int m_port = 0;
-    std::thread m_thread;
-    std::atomic<bool> m_stopping{false};
-    std::string m_lastQuery;
+const std::map<std::string, std::string> kPages = {
+    {"/page", kPage},
+    {"/dialogs", "<html><head><title>before</title><script>alert('hi');"
+                 "var ok = confirm('sure?'); var p = prompt('name?', 'x');"
+                 "document.title = 'after ' + ok + ' ' + p;</script></head>"
+                 "<body>x</body></html>"},
+    {"/fn", "<html><head><title>fn</title><script>function rename(t) {"
+            "document.title = t; }</script></head><body>y</body></html>"},
+    {"/nohead", "<body><p>Bare</p></body>"},
+    {"/search", "<html><head><title>Results</title></head><body>found</body></html>"},
 };
 
 class WebParserTest : public ::testing::Test {
 protected:
-    PageServer server;
+    PageServer server{kPages};
     WebParser parser;
     WebParserTest() { NetConnection::SetConnectionState(true); }
     ~WebParserTest() override { NetConnection::SetConnectionState(std::nullopt); }

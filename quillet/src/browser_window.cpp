@@ -5,8 +5,32 @@
 
 namespace quillet {
 
+BrowserPage::BrowserPage(QWebEngineProfile* profile, QWidget* window)
+    : QWebEnginePage(profile), m_window(window) {
+    connect(this, &QWebEnginePage::loadStarted, this, [this] {
+        LoadStarted = true;
+        LoadDone = false;
+        emit loadStateChanged();
+    });
+    connect(this, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        LoadDone = true;
+        LoadOk = ok;
+        emit loadStateChanged();
+    });
+}
+
+void BrowserPage::resetLoadState() {
+    NavigationStarted = false;
+    MainFrameNavigationStarted = false;
+    LoadStarted = false;
+    LoadDone = false;
+    LoadOk = false;
+}
+
 bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
     NavigationStarted = true;
+    if (isMainFrame) MainFrameNavigationStarted = true;
+    emit loadStateChanged();
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
 }
 
@@ -36,16 +60,28 @@ QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& 
 BrowserWindow::BrowserWindow() {
     setObjectName("frmBrowser");
     setWindowTitle(" > Browser");
-    Browser = new QWebEngineView(this);
-    Browser->setObjectName("Browser");
     resize(800, 600);
 }
 
-void BrowserWindow::resizeEvent(QResizeEvent* event) {
+QWebEngineView* BrowserWindow::createBrowser() {
+    if (!Browser) {
+        Browser = new QWebEngineView(this);
+        Browser->setObjectName("Browser");
+        placeBrowser();
+    }
+    return Browser;
+}
+
+void BrowserWindow::placeBrowser() {
+    if (!Browser) return;
     // 50 twips at 15 twips to the pixel.
     const int margin = 50 / 15;
     Browser->setGeometry(margin, margin, std::max(0, width() - 2 * margin),
                          std::max(0, height() - 2 * margin));
+}
+
+void BrowserWindow::resizeEvent(QResizeEvent* event) {
+    placeBrowser();
     QWidget::resizeEvent(event);
 }
 

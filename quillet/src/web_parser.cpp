@@ -2,6 +2,7 @@
 #include <quillet/web_parser.h>
 
 #include "browser_window.h"
+#include "web_parser_impl.h"
 #include "text_functions.h"
 
 #include <QCoreApplication>
@@ -33,12 +34,18 @@ namespace {
 const QUrl kIdlePage(QStringLiteral("about:blank"));
 // How long one document read may take before the page counts as hung.
 constexpr int kScriptTimeoutMs = 10000;
+// How often a load that is over is looked at until its document is complete.
+constexpr int kReadyPollMs = 20;
 
 QString q(const std::string& s) {
     return QString::fromStdString(s);
 }
 std::string s(const QString& q) {
     return q.toStdString();
+}
+
+qint64 nowMs() {
+    return QDateTime::currentMSecsSinceEpoch();
 }
 
 // True when a directory search with `path` as its pattern finds a name.
@@ -51,318 +58,325 @@ bool fileExistsPattern(const QString& path) {
     return found;
 }
 
-struct Rule {
-    QString domain;
-    int type;
-    std::optional<QString> extra1, extra2;
-};
+} // namespace
 
-// What one read of the document gave: its title and address (the usability
-// test) and the fields asked for.
-// A text as a JavaScript string literal (JSON-encoded), so nothing in it can
-// end the literal or the script around it.
-QString jsonString(const std::string& text) {
-    QJsonArray holder{QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))};
-    QByteArray json = QJsonDocument(holder).toJson(QJsonDocument::Compact);
+// A value as a JavaScript literal (JSON-encoded), so nothing in it can end
+// the literal or the script around it.
+QString jsonLiteral(const QJsonValue& value) {
+    QByteArray json = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(json.mid(1, json.size() - 2));
 }
 
-struct DocumentRead {
-    bool usable = false;
-    QVariantMap values;
-    QString value(const char* key) const {
-        return values.value(QString::fromLatin1(key)).toString();
-    }
-};
+WebParser::Impl::Impl() {
+    window = new BrowserWindow();
+}
 
+WebParser::Impl::~Impl() {
+    delete window;
+    delete browser.data();
+    if (current != browser) delete current.data();
+    delete profile;
+}
+
+void WebParser::Impl::ensureBrowser() {
+    if (profile) return;
+    // Chromium refuses its sandbox to root; everyone else keeps it.
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    profile = new QWebEngineProfile(); // off the record: nothing is kept on disk
+    profile->setHttpCacheType(QWebEngineProfile::NoCache);
+    window->createBrowser();
+    newBrowserPage();
+    browser->load(kIdlePage);
+}
+
+// A fresh page for the next load, so a page that failed or is still winding
+// down cannot report into it. The current document's page is kept.
+void WebParser::Impl::newBrowserPage() {
+    auto* page = new BrowserPage(profile, window); // Silent until RunScript
+    page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    QObject::connect(page, &QWebEnginePage::loadProgress, page, [this, page](int p) {
+        if (page == browser || page == current) onProgress(p, 100);
+    });
+    showPage(page);
+}
+
+// Makes `page` the one the browser shows; the one shown before goes unless it
+// holds the current document.
+void WebParser::Impl::showPage(BrowserPage* page) {
+    if (browser == page) return;
+    BrowserPage* old = (browser && browser != current) ? browser.data() : nullptr;
+    browser = page;
+    window->Browser->setPage(page);
+    delete old; // only after the view has let go of it
+}
+
+void WebParser::Impl::setCurrent(BrowserPage* page) {
+    if (current && current != page && current != browser) delete current.data();
+    current = page;
+    framePath.clear();
+}
+
+// ---- progress ---------------------------------------------------------------------------
+void WebParser::Impl::onProgress(int progress, int max) {
+    if (lastPercent.isEmpty()) lastPercent = QStringLiteral("0");
+    if (progress == -1 || (progress == 0 && lastPercent == QLatin1String("0"))) return;
+    if (progress == 0) {
+        lastPercent = QStringLiteral("0");
+        if (q->ProgressChange) q->ProgressChange(0, 100, "0%");
+        return;
+    }
+    if (max == 0) return;
+    double exact = static_cast<double>(progress) / max * 100.0;
+    int p = static_cast<int>(std::nearbyint(exact)); // halves to the even number
+    if (p > lastPercent.toInt() && p <= 100) {
+        lastPercent = QString::number(p);
+        if (q->ProgressChange) q->ProgressChange(static_cast<short>(p), 100, s(lastPercent + '%'));
+    }
+}
+
+// ---- scripts ------------------------------------------------------------------------------
+std::optional<QVariant> WebParser::Impl::runScript(QWebEnginePage* page, const QString& script,
+                                                   quint32 world) {
+    if (!page) return std::nullopt;
+    struct State {
+        bool done = false;
+        QVariant value;
+        QEventLoop* loop = nullptr;
+    };
+    auto state = std::make_shared<State>();
+    page->runJavaScript(script, world, [state](const QVariant& v) {
+        state->value = v;
+        state->done = true;
+        if (state->loop) state->loop->quit();
+    });
+    if (!state->done) {
+        QEventLoop loop;
+        state->loop = &loop;
+        QTimer::singleShot(kScriptTimeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        state->loop = nullptr;
+    }
+    if (!state->done) return std::nullopt;
+    return state->value;
+}
+
+std::optional<QVariant> WebParser::Impl::evaluate(QWebEnginePage* page, const QList<int>& path,
+                                                  const QString& body, const QJsonObject& args) {
+    if (!page) return std::nullopt;
+    QJsonArray steps;
+    for (int i : path)
+        steps.append(i);
+    // The document is reached, and tested, before the body runs; a frame of
+    // another origin throws on the way and so counts as unusable.
+    QString script =
+        QStringLiteral("(function(P,A){var w=window,d;try{for(var i=0;i<P.length;i++)"
+                       "w=w.frames[P[i]];d=w.document;var t=String(d.title),u=String(d.URL);"
+                       "if(/res:\\/\\//i.test(u))return null;}catch(e){return null;}"
+                       "try{return {v:(function(d,w,A){") +
+        body + QStringLiteral("\n})(d,w,A)};}catch(e){return {v:null};}})(") + jsonLiteral(steps) +
+        ',' + jsonLiteral(args) + ')';
+    auto v = runScript(page, script);
+    if (!v || v->typeId() != QMetaType::QVariantMap) return std::nullopt;
+    return v->toMap().value(QStringLiteral("v"));
+}
+
+DocumentRead WebParser::Impl::read(
+    QWebEnginePage* page, const QList<int>& path,
+    std::initializer_list<std::pair<const char*, const char*>> fields) {
+    QString body = QStringLiteral("var r={t:d.title,u:d.URL};");
+    for (const auto& [key, expr] : fields)
+        body += QStringLiteral("try{r['%1']=(%2);}catch(e){r['%1']='';}")
+                    .arg(QLatin1String(key), QLatin1String(expr));
+    body += QStringLiteral("return r;");
+    DocumentRead r;
+    auto v = evaluate(page, path, body);
+    if (!v) return r;
+    r.usable = true;
+    r.values = v->toMap();
+    return r;
+}
+
+// ---- loading ---------------------------------------------------------------------------------
+bool WebParser::Impl::waitFor(BrowserPage* page, const std::function<bool()>& done,
+                              qint64 deadlineMs, int pollMs) {
+    QPointer<BrowserPage> guard(page);
+    while (!done()) {
+        qint64 left = deadlineMs - nowMs();
+        if (left < 0) return false; // strictly later than the deadline
+        QEventLoop loop;
+        if (guard)
+            QObject::connect(guard, &BrowserPage::loadStateChanged, &loop, &QEventLoop::quit);
+        qint64 wait = left + 1;
+        if (pollMs > 0) wait = std::min<qint64>(wait, pollMs);
+        QTimer::singleShot(static_cast<int>(wait), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+void WebParser::Impl::goIdle() {
+    browser->triggerAction(QWebEnginePage::Stop);
+    browser->load(kIdlePage);
+}
+
+// Completion: the load went well, the document is complete and can be read,
+// and it is not one of the engine's own pages.
+bool WebParser::Impl::completed(BrowserPage* page, qint64 deadlineMs) {
+    auto complete = [page] {
+        auto v = evaluate(page, {}, QStringLiteral("return d.readyState;"));
+        return v && v->toString() == QLatin1String("complete");
+    };
+    bool ok = page->LoadOk && waitFor(page, complete, deadlineMs, kReadyPollMs);
+    page->triggerAction(QWebEnginePage::Stop);
+    if (ok && read(page, {}, {}).usable) {
+        QCoreApplication::processEvents();
+        return true;
+    }
+    showPage(page);
+    goIdle();
+    return false;
+}
+
+bool WebParser::Impl::LoadPage(const QString& address, const QString& timeout, int attempts) {
+    ensureBrowser();
+    if (attempts < 1) attempts = 1;
+    QUrl url = fileExistsPattern(address)
+                   ? QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath())
+                   : QUrl::fromUserInput(address);
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        qint64 deadline =
+            nowMs() + static_cast<qint64>(timeout.toDouble() / attempts * 1000.0);
+        newBrowserPage();
+        BrowserPage* page = browser;
+        page->Silent = true;
+        page->resetLoadState();
+        browserLoadStarted = QDateTime::currentDateTime();
+        page->load(url);
+        if (waitFor(page, [page] { return page->LoadDone; }, deadline))
+            return completed(page, deadline);
+        goIdle();
+    }
+    return false;
+}
+
+bool WebParser::Impl::open(const QString& address, short timeoutSeconds) {
+    if (!NetConnection().IsConnected() && !fileExistsPattern(address)) return false;
+    if (!LoadPage(address, QString::number(timeoutSeconds), 1)) return false;
+    setCurrent(browser);
+    currentLoadedAt = browserLoadStarted;
+    return true;
+}
+
+// ---- rules -------------------------------------------------------------------------------
+namespace {
+bool ruleApplies(const Rule& r, const QString& domain) {
+    return domain.contains(r.domain, Qt::CaseInsensitive) ||
+           trimSpaces(r.domain) == QLatin1String("all");
+}
 } // namespace
 
-struct WebParser::Impl {
-    WebParser* q = nullptr;
-    QWebEngineProfile* profile = nullptr;
-    BrowserWindow* window = nullptr;
-    QPointer<BrowserPage> browser; // the page the browser shows and navigates
-    QPointer<BrowserPage> current; // CurrentDocument
-    QDateTime currentLoadedAt;     // when the current document's load began
-    QDateTime browserLoadStarted;
-    std::vector<Rule> rules;
-    bool rulesSkip = false;
-    QString lastPercent;
-    bool loadDone = false;
-    bool loadOk = false;
-    QEventLoop* waiting = nullptr;
-
-    Impl() {
-        // Chromium refuses its sandbox to root; everyone else keeps it.
-        if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        profile = new QWebEngineProfile(); // off the record: nothing is kept on disk
-        profile->setHttpCacheType(QWebEngineProfile::NoCache);
-        window = new BrowserWindow();
-        newBrowserPage();
-        browser->load(kIdlePage);
-    }
-
-    ~Impl() {
-        delete window;
-        delete browser.data();
-        if (current != browser) delete current.data();
-        delete profile;
-    }
-
-    // A fresh page for the next load, so a page that failed or is still
-    // winding down cannot report into it. The current document's page is kept.
-    void newBrowserPage() {
-        BrowserPage* old = (browser && browser != current) ? browser.data() : nullptr;
-        auto* page = new BrowserPage(profile, window); // Silent until RunScript
-        page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
-        page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
-        QObject::connect(page, &QWebEnginePage::loadProgress, page,
-                         [this](int p) { onProgress(p, 100); });
-        QObject::connect(page, &QWebEnginePage::loadFinished, page, [this, page](bool ok) {
-            if (page != browser) return;
-            loadDone = true;
-            loadOk = ok;
-            if (waiting) waiting->quit();
-        });
-        browser = page;
-        window->Browser->setPage(page);
-        delete old; // only after the view has let go of it
-    }
-
-    // ---- progress ---------------------------------------------------------------------
-    void onProgress(int progress, int max) {
-        if (lastPercent.isEmpty()) lastPercent = QStringLiteral("0");
-        if (progress == -1 || (progress == 0 && lastPercent == QLatin1String("0"))) return;
-        if (progress == 0) {
-            lastPercent = QStringLiteral("0");
-            raise(0, 100, QStringLiteral("0%"));
-            return;
-        }
-        if (max == 0) return;
-        double exact = static_cast<double>(progress) / max * 100.0;
-        int p = static_cast<int>(std::nearbyint(exact)); // halves to the even number
-        if (p > lastPercent.toInt() && p <= 100) {
-            lastPercent = QString::number(p);
-            raise(static_cast<short>(p), 100, lastPercent + '%');
+// The text after every rule that applies to `domain`; `invalid` when an
+// InvalidText rule matched.
+QString WebParser::Impl::applyRules(QString text, const QString& domain, bool& invalid) const {
+    invalid = false;
+    if (rulesSkip || rules.empty()) return text;
+    for (const Rule& r : rules) {
+        if (!ruleApplies(r, domain)) continue;
+        switch (r.type) {
+        case InvalidText:
+            if (r.extra1 && text.contains(*r.extra1, Qt::CaseInsensitive)) {
+                invalid = true;
+                return text;
+            }
+            break;
+        case RemoveText:
+            if (r.extra1) text = removeText(text, *r.extra1);
+            break;
+        case RemoveDate:
+            text = removeDates(text, PastWeek, 0, QDate::currentDate()).value_or(text);
+            break;
+        case RemoveTextBetween:
+            if (r.extra1 && r.extra2)
+                text = removeTextBetween(text, *r.extra1, *r.extra2, true, nullptr);
+            break;
+        case CutAtString:
+            if (r.extra1) text = textBeforeWord(text, *r.extra1, false);
+            break;
+        case ChangeToHeadlineCase:
+            text = convertCase(text, NewsHeadline);
+            break;
+        case ReplaceText:
+            if (r.extra1) text = replaceText(text, *r.extra1, r.extra2.value_or(QString()));
+            break;
+        default:
+            break;
         }
     }
-    void raise(short value, short max, const QString& text) {
-        if (q->ProgressChange) q->ProgressChange(value, max, s(text));
-    }
+    return text;
+}
 
-    // ---- scripts ---------------------------------------------------------------------------
-    static std::optional<QVariant> runScript(
-        QWebEnginePage* page, const QString& script,
-        quint32 world = QWebEngineScript::ApplicationWorld) {
-        if (!page) return std::nullopt;
-        struct State {
-            bool done = false;
-            QVariant value;
-            QEventLoop* loop = nullptr;
-        };
-        auto state = std::make_shared<State>();
-        page->runJavaScript(script, world, [state](const QVariant& v) {
-            state->value = v;
-            state->done = true;
-            if (state->loop) state->loop->quit();
-        });
-        if (!state->done) {
-            QEventLoop loop;
-            state->loop = &loop;
-            QTimer::singleShot(kScriptTimeoutMs, &loop, &QEventLoop::quit);
-            loop.exec();
-            state->loop = nullptr;
-        }
-        if (!state->done) return std::nullopt;
-        return state->value;
-    }
-
-    // One round trip: the usability test and the fields, each an expression
-    // of the document `d`.
-    static DocumentRead read(QWebEnginePage* page,
-                             std::initializer_list<std::pair<const char*, const char*>> fields) {
-        QString script =
-            QStringLiteral("(function(){try{var d=document;var r={t:d.title,u:d.URL};");
-        for (const auto& [key, expr] : fields)
-            script += QStringLiteral("try{r['%1']=(%2);}catch(e){r['%1']='';}")
-                          .arg(QLatin1String(key), QLatin1String(expr));
-        script += QStringLiteral("return r;}catch(e){return null;}})()");
-        DocumentRead r;
-        auto v = runScript(page, script);
-        if (!v || v->typeId() != QMetaType::QVariantMap) return r;
-        r.values = v->toMap();
-        if (!r.values.contains(QStringLiteral("t")) || !r.values.contains(QStringLiteral("u")))
-            return r;
-        r.usable = !r.value("u").contains(QStringLiteral("res://"), Qt::CaseInsensitive);
-        return r;
-    }
-
-    DocumentRead readCurrent(std::initializer_list<std::pair<const char*, const char*>> fields) {
-        return read(current, fields);
-    }
-
-    // ---- loading ---------------------------------------------------------------------------
-    // Waits for the browser's page to complete; false when the deadline passed.
-    bool waitUntil(qint64 deadlineMs) {
-        while (!loadDone) {
-            qint64 left = deadlineMs - QDateTime::currentMSecsSinceEpoch();
-            if (left < 0) return false; // strictly later than the deadline
-            QEventLoop loop;
-            waiting = &loop;
-            QTimer::singleShot(static_cast<int>(left) + 1, &loop, &QEventLoop::quit);
-            loop.exec();
-            waiting = nullptr;
-        }
-        return true;
-    }
-
-    void goIdle() {
-        browser->triggerAction(QWebEnginePage::Stop);
-        browser->load(kIdlePage);
-    }
-
-    // Completion: the document can be read and is not one of the engine's own pages.
-    bool completed() {
-        browser->triggerAction(QWebEnginePage::Stop);
-        if (loadOk && read(browser, {}).usable) {
-            QCoreApplication::processEvents();
+bool WebParser::Impl::invalidByRules(const QString& text, const QString& domain) const {
+    if (rulesSkip) return false;
+    for (const Rule& r : rules)
+        if (r.type == InvalidText && r.extra1 && ruleApplies(r, domain) &&
+            text.contains(*r.extra1, Qt::CaseInsensitive))
             return true;
-        }
-        goIdle();
-        return false;
-    }
+    return false;
+}
 
-    bool LoadPage(const QString& address, const QString& timeout, int attempts) {
-        if (attempts < 1) attempts = 1;
-        QUrl url = fileExistsPattern(address)
-                       ? QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath())
-                       : QUrl::fromUserInput(address);
-        for (int attempt = 0; attempt < attempts; ++attempt) {
-            qint64 deadline = QDateTime::currentMSecsSinceEpoch() +
-                              static_cast<qint64>(timeout.toDouble() / attempts * 1000.0);
-            newBrowserPage();
-            loadDone = false;
-            loadOk = false;
-            browserLoadStarted = QDateTime::currentDateTime();
-            browser->load(url);
-            if (waitUntil(deadline)) return completed();
-            goIdle();
-        }
-        return false;
-    }
+// ---- the page's text -----------------------------------------------------------------
+QString WebParser::Impl::domainOf(const QString& domain) {
+    QString d = domain;
+    d.remove(QStringLiteral("http://"));
+    d.remove('/');
+    return d;
+}
 
-    bool LoadSuccess(const QString& timeout) {
-        qint64 deadline =
-            QDateTime::currentMSecsSinceEpoch() + static_cast<qint64>(timeout.toDouble() * 1000.0);
-        if (!waitUntil(deadline)) {
-            goIdle();
-            return false;
-        }
-        return completed();
-    }
+// The engine ends lines with LF; the text is handed out with CR LF.
+QString WebParser::Impl::pageText(const DocumentRead& r) {
+    QString t = r.value("text");
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace('\n', QStringLiteral("\r\n"));
+    return fullTrim(t);
+}
 
-    bool open(const QString& address, short timeoutSeconds) {
-        if (!NetConnection().IsConnected() && !fileExistsPattern(address)) return false;
-        if (!LoadPage(address, QString::number(timeoutSeconds), 1)) return false;
-        if (current && current != browser) delete current.data();
-        current = browser;
-        currentLoadedAt = browserLoadStarted;
-        return true;
-    }
+QString WebParser::Impl::pageHtml(const DocumentRead& r) {
+    QString h = fullTrim(r.value("html"));
+    QString x = r.value("head");
+    QString out = QStringLiteral("<HTML>\r\n");
+    if (!x.isEmpty())
+        out += QStringLiteral("<HEAD>\r\n") + x + QStringLiteral("\r\n</HEAD>\r\n");
+    return out + h + QStringLiteral("\r\n</HTML>");
+}
 
-    // ---- rules -------------------------------------------------------------------------------
-    // The text after every rule that applies to `domain`; `invalid` when an
-    // InvalidText rule matched.
-    QString applyRules(QString text, const QString& domain, bool& invalid) const {
-        invalid = false;
-        if (rulesSkip || rules.empty()) return text;
-        for (const Rule& r : rules) {
-            bool applies = domain.contains(r.domain, Qt::CaseInsensitive) ||
-                           trimSpaces(r.domain) == QLatin1String("all");
-            if (!applies) continue;
-            switch (r.type) {
-            case InvalidText:
-                if (r.extra1 && text.contains(*r.extra1, Qt::CaseInsensitive)) {
-                    invalid = true;
-                    return text;
-                }
-                break;
-            case RemoveText:
-                if (r.extra1) text = removeText(text, *r.extra1);
-                break;
-            case RemoveDate:
-                text = removeDates(text, PastWeek, 0, QDate::currentDate()).value_or(text);
-                break;
-            case RemoveTextBetween:
-                if (r.extra1 && r.extra2)
-                    text = removeTextBetween(text, *r.extra1, *r.extra2, true, nullptr);
-                break;
-            case CutAtString:
-                if (r.extra1) text = textBeforeWord(text, *r.extra1, false);
-                break;
-            case ChangeToHeadlineCase:
-                text = convertCase(text, NewsHeadline);
-                break;
-            case ReplaceText:
-                if (r.extra1) text = replaceText(text, *r.extra1, r.extra2.value_or(QString()));
-                break;
-            default:
-                break;
-            }
+// Paragraph walk before or after the piece holding a word.
+QString WebParser::Impl::paragraphNear(const QString& word, int instance, int number,
+                                       int minimum, int step) {
+    DocumentRead r = readCurrent({{"text", "d.body.outerText"}, {"domain", "d.domain"}});
+    if (!r.usable) return {};
+    QStringList pieces = pageText(r).split('\r');
+    QString domain = domainOf(r.value("domain"));
+    qsizetype at = -1;
+    int seen = 0;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (pieces[i].contains(word, Qt::CaseInsensitive) && ++seen == instance) {
+            at = i;
+            break;
         }
-        return text;
     }
-
-    // ---- the page's text -----------------------------------------------------------------
-    static QString domainOf(const DocumentRead& r) {
-        QString d = r.value("domain");
-        d.remove(QStringLiteral("http://"));
-        d.remove('/');
-        return d;
+    if (at < 0) return {};
+    QString last;
+    int counted = 0;
+    for (qsizetype i = at + step; i >= 0 && i < pieces.size(); i += step) {
+        if (pieces[i].size() < minimum) continue;
+        bool invalid = false;
+        last = applyRules(fullTrim(pieces[i]), domain, invalid);
+        if (!invalid && ++counted == number) return last;
     }
-    // The engine ends lines with LF; the text is handed out with CR LF.
-    static QString pageText(const DocumentRead& r) {
-        QString t = r.value("text");
-        t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        t.replace('\n', QStringLiteral("\r\n"));
-        return fullTrim(t);
-    }
-    static QString pageHtml(const DocumentRead& r) {
-        QString h = fullTrim(r.value("html"));
-        QString x = r.value("head");
-        QString out = QStringLiteral("<HTML>\r\n");
-        if (!x.isEmpty())
-            out += QStringLiteral("<HEAD>\r\n") + x + QStringLiteral("\r\n</HEAD>\r\n");
-        return out + h + QStringLiteral("\r\n</HTML>");
-    }
-
-    // Paragraph walk before or after the piece holding a word.
-    QString paragraphNear(const QString& word, int instance, int number, int minimum, int step) {
-        DocumentRead r = readCurrent({{"text", "d.body.outerText"}, {"domain", "d.domain"}});
-        if (!r.usable) return {};
-        QStringList pieces = pageText(r).split('\r');
-        QString domain = domainOf(r);
-        qsizetype at = -1;
-        int seen = 0;
-        for (qsizetype i = 0; i < pieces.size(); ++i) {
-            if (pieces[i].contains(word, Qt::CaseInsensitive) && ++seen == instance) {
-                at = i;
-                break;
-            }
-        }
-        if (at < 0) return {};
-        QString last;
-        int counted = 0;
-        for (qsizetype i = at + step; i >= 0 && i < pieces.size(); i += step) {
-            if (pieces[i].size() < minimum) continue;
-            bool invalid = false;
-            last = applyRules(fullTrim(pieces[i]), domain, invalid);
-            if (!invalid && ++counted == number) return last;
-        }
-        return last;
-    }
-};
+    return last;
+}
 
 WebParser::WebParser() : d(std::make_unique<Impl>()) {
     d->q = this;
@@ -388,7 +402,7 @@ bool WebParser::OpenSearch(const std::string& SpecialURL, const std::string& Key
 std::string WebParser::GetParagraph(short ParagraphNumber, int MinimumLength) {
     DocumentRead r = d->readCurrent({{"text", "d.body.outerText"}, {"domain", "d.domain"}});
     if (!r.usable) return {};
-    QString domain = Impl::domainOf(r);
+    QString domain = Impl::domainOf(r.value("domain"));
     int counted = 0;
     for (const QString& piece : Impl::pageText(r).split('\r')) {
         if (piece.size() <= MinimumLength) continue;
@@ -443,13 +457,13 @@ std::string WebParser::PageURL() {
 
 std::string WebParser::Domain() {
     DocumentRead r = d->readCurrent({{"domain", "d.domain"}});
-    return r.usable ? s(Impl::domainOf(r)) : std::string();
+    return r.usable ? s(Impl::domainOf(r.value("domain"))) : std::string();
 }
 
 std::string WebParser::DomainCore() {
     DocumentRead r = d->readCurrent({{"domain", "d.domain"}});
     if (!r.usable) return {};
-    return s(Impl::domainOf(r).remove(QStringLiteral("www.")));
+    return s(Impl::domainOf(r.value("domain")).remove(QStringLiteral("www.")));
 }
 
 std::string WebParser::PageLastUpdated() {
@@ -566,30 +580,13 @@ std::string WebParser::GE_ConvertCase(const std::string& Text, int ConvertType) 
     return s(convertCase(q(Text), ConvertType));
 }
 
-void WebParser::RunScript(const std::string& ScriptFunction, const std::string& Language) {
-    std::string language = Language;
-    for (char& c : language)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (!language.empty() && language != "javascript" && language != "jscript" &&
-        language != "ecmascript")
-        return; // a language the browser does not speak
-    BrowserPage* page = d->current ? d->current.data() : d->browser.data();
-    if (!page) return;
-    // The page's dialogs may show from now on (while the window is visible).
-    page->Silent = false;
-    // In the page's own world, so the script reaches the page's functions;
-    // errors stay in the page.
-    Impl::runScript(page, QStringLiteral("try { (0, eval)(%1); } catch (e) {}")
-                              .arg(jsonString(ScriptFunction)),
-                    QWebEngineScript::MainWorld);
-}
-
 void WebParser::BrowserHide() {
     if (d->window) d->window->hide();
 }
 
 void WebParser::BrowserShow(const std::string& Title, bool Maximised) {
     if (!d->window) return;
+    d->ensureBrowser();
     d->window->setWindowTitle(q(Title));
     d->window->setWindowState(Maximised ? Qt::WindowMaximized : Qt::WindowNoState);
     d->window->show();
@@ -598,7 +595,7 @@ void WebParser::BrowserShow(const std::string& Title, bool Maximised) {
 }
 
 bool WebParser::BrowserReady() {
-    return d->browser && d->loadDone && d->loadOk;
+    return d->browser && d->browser->LoadDone && d->browser->LoadOk;
 }
 
 } // namespace quillet

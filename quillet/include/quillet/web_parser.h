@@ -13,8 +13,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
+#include <vector>
 
 namespace quillet {
+
+// A form by its position on the page (counted from 1) or by its name (the
+// form's own name in upper case must equal it).
+using FormRef = std::variant<int, std::string>;
 
 class WebParser {
 public:
@@ -60,6 +66,64 @@ public:
     std::string Domain();
     // "Returns the core domain of the current page."
     std::string DomainCore();
+
+    // ---- links and pictures (counted from 1) --------------------------------------------
+    // "Retrieves all links from the current page, inserting into the passed
+    // Links data type array." Each byline passes through the rules; an
+    // address is only tested by the InvalidText rules, never rewritten.
+    void GrabLinks(std::vector<Links>& LinkArray);
+    // "Retrieves all pictures from the current page, inserting details on
+    // each into the passed array."
+    void GrabPictures(std::vector<Pictures>& PictureArray);
+    // "Returns the URL of an image with a particular text byline."
+    Pictures GetPictureByName(const std::string& PictureByline, short Instance = 1);
+    // "Returns details of a picture matching the specified dimensions. Of the
+    // Pictures data type."
+    Pictures GetPictureByDimensions(int PictureWidth, int PictureHeight, short Instance = 1);
+    // "Returns details of a picture that links to a particular place. Of the
+    // Pictures data type."
+    Pictures GetPictureByLink(const std::string& PictureLink, short Instance = 1);
+    // "Returns a Links data type containing details of the requested link."
+    Links GetLinkInText(const std::string& ParagraphTextClip, short Instance = 1);
+    // "Returns the URL of a page link with a particular byline."
+    std::string GetURLFromText(const std::string& LinkByline, short Instance = 1);
+
+    // ---- tables (counted from 1) ---------------------------------------------------------
+    // "Returns text from a specified cell."
+    std::string GetCellText(short TableNo, short RowNo, short CellNo);
+    // "Returns the number of rows in a specified table."
+    short GetRowCount(short TableNo);
+    // "Returns the number of cells in a particular table row."
+    short GetCellCount(short TableNo, short RowNo);
+    // "Returns the number of tables on a page."
+    short GetTableCount();
+    // "Returns a text dump of all cell information on the current page."
+    std::string GetCellDump();
+
+    // ---- forms ---------------------------------------------------------------------------
+    // "Returns a text dump of all form information from the current page."
+    std::string GetFormDump();
+    // "Allows you to set the value of a particular form field."
+    void FormFieldSet(const std::string& FieldName, const std::string& Value,
+                      const std::string& Selected = "#N/A#", const FormRef& Form = 1);
+    // "Returns the value of a form field."
+    std::string FormFieldGet(const std::string& FieldName, const std::string& Selected = "#N/A#",
+                             const FormRef& Form = 1);
+    // "Submits a form, waits for the results, then returns a boolean value
+    // dependant on its success."
+    bool FormSubmit(const FormRef& Form = 1, short TimeoutSeconds = 60);
+
+    // ---- frames --------------------------------------------------------------------------
+    // "Returns a boolean value depending on whether the current page uses frames."
+    bool FramesExist();
+    // "Returns the main page URL on a frame-enabled page."
+    std::string FramesMainPage();
+    // "Returns a list of frame names from the current page."
+    std::string GetFrameDump();
+    // "Directs the focus of the WebParser functions toward a particular frame."
+    void FrameFocus(const std::string& FrameName);
+    // "Resets the focus of the WebParser functions back to the main browser page."
+    void FrameRevert();
 
     // ---- rules ---------------------------------------------------------------------------
     // "Adds a rule to the WebParser system."
@@ -110,12 +174,12 @@ public:
     std::string GE_ConvertCase(const std::string& Text, int ConvertType = NewsHeadline);
 
     // ---- the browser window --------------------------------------------------------------
-    // "Hides the Web browser window, if open."
     // "Runs the specified script on the current page." In the page's own
     // world, so it reaches the page's functions. JavaScript, JScript,
     // ECMAScript or an empty language run; any other does nothing. From
     // then on the page's dialogs show while the browser window is visible.
     void RunScript(const std::string& ScriptFunction, const std::string& Language = "JavaScript");
+    // "Hides the Web browser window, if open."
     void BrowserHide();
     // "Displays the Web browser window."
     void BrowserShow(const std::string& Title = "> Quillet Browser", bool Maximised = false);
@@ -127,8 +191,10 @@ public:
                        const std::string& ProgressPercentage)>
         ProgressChange;
 
-private:
+    // The parser's inner state; opaque to clients.
     struct Impl;
+
+private:
     std::unique_ptr<Impl> d;
 };
 

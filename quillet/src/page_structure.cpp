@@ -1,0 +1,512 @@
+// WebParser's members that read the page's structure: links, pictures,
+// tables, forms and frames, and the one that runs the page's own scripts.
+// Each member is one script run in the page (its arguments passed as JSON
+// literals); what can be matched, trimmed or ruled on is done here.
+
+#include <quillet/net_connection.h>
+#include <quillet/web_parser.h>
+
+#include "text_functions.h"
+#include "web_parser_impl.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QSet>
+#include <QUrl>
+#include <QVariantList>
+
+namespace quillet {
+
+using namespace quillet::text;
+
+namespace {
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+std::string s(const QString& q) {
+    return q.toStdString();
+}
+QVariantList list(const std::optional<QVariant>& v) {
+    return v ? v->toList() : QVariantList();
+}
+QString upperTrimmed(const QString& text) {
+    return trimSpaces(text).toUpper();
+}
+
+// ---- scripts ----------------------------------------------------------------------------
+// Each is the body of a function of d (the current document), w (its window)
+// and A (the arguments).
+
+const QString kLinks = QStringLiteral(
+    "var L=d.links,o=[];for(var i=0;i<L.length;i++)"
+    "o.push([String(L[i].outerText),String(L[i].href)]);"
+    "return [String(d.domain),o];");
+
+const QString kPictures = QStringLiteral(
+    "var I=d.images,o=[];for(var i=0;i<I.length;i++){var m=I[i],p=m.parentElement;"
+    "o.push([String(m.src),String(m.alt),m.height|0,m.width|0,"
+    "p&&String(p.tagName).toUpperCase()==='A'?String(p.href):'']);}return o;");
+
+// The instance-th link whose parent's text holds the clip, in one pass that
+// stops there; each parent's text (costly on a big parent) is read once.
+const QString kLinkInText = QStringLiteral(
+    "var E=d.getElementsByTagName('A'),c=String(A.clip).toLowerCase(),n=A.n,seen=new Map();"
+    "for(var i=0;i<E.length;i++){var a=E[i],h=String(a.href||'');if(!h)continue;"
+    "var t=String(a.outerText);if(!t)continue;var p=a.parentElement;if(!p)continue;"
+    "var pt=seen.get(p);if(pt===undefined){pt=String(p.outerText).toLowerCase();seen.set(p,pt);}"
+    "if(pt.indexOf(c)>=0&&--n===0)return [t,h];}return null;");
+
+const QString kTables = QStringLiteral("var T=d.getElementsByTagName('TABLE');");
+
+const QString kCellDump = QStringLiteral(
+    "var o=[];for(var t=0;t<T.length;t++){var R=T[t].rows,rr=[];"
+    "for(var r=0;r<R.length;r++){var C=R[r].cells,cc=[];"
+    "for(var c=0;c<C.length;c++)cc.push(String(C[c].outerText));rr.push(cc);}o.push(rr);}"
+    "return o;");
+
+// The form and field helpers: a form by number or by upper-case name, a
+// field's members (one, or the whole group of that name), its type, and
+// reading and setting its value. The form's own properties are taken from
+// the prototype, so a field named "submit" or "elements" cannot hide them.
+const QString kForms = QStringLiteral(
+    "var FP=HTMLFormElement.prototype,"
+    "EL=Object.getOwnPropertyDescriptor(FP,'elements').get;"
+    "function form(f){var fs=d.forms;if(typeof f==='number')return fs[f-1];"
+    "for(var i=0;i<fs.length;i++)"
+    "if(String(fs[i].getAttribute('name')||'').toUpperCase()===f)return fs[i];"
+    "return undefined;}"
+    "function members(fm,n){var x=EL.call(fm).namedItem(n);if(!x)return null;"
+    "return x.tagName?[x]:Array.prototype.slice.call(x);}"
+    "var TEXTLIKE=['TEXT','SEARCH','EMAIL','URL','TEL','NUMBER'],"
+    "KNOWN=['RADIO','CHECKBOX','TEXTAREA','PASSWORD','SELECT-ONE','SELECT-MULTIPLE'];"
+    "function type(m){var t=String(m[0].type).toUpperCase();"
+    "if(TEXTLIKE.indexOf(t)>=0)return 'TEXT';return KNOWN.indexOf(t)>=0?t:'UNSUPPORTED';}"
+    "function same(a,b){return String(a).toUpperCase()===String(b).toUpperCase();}"
+    "function yes(b){return b?'True':'False';}"
+    "function bool(v){var s=String(v).trim().toUpperCase();if(s==='TRUE')return true;"
+    "if(s==='FALSE')return false;if(s!==''&&!isNaN(Number(s)))return Number(s)!==0;"
+    "return null;}"
+    "function fire(e){e.dispatchEvent(new Event('input',{bubbles:true}));"
+    "e.dispatchEvent(new Event('change',{bubbles:true}));}"
+    "function get(m,t,sel){var i,o;switch(t){"
+    "case 'RADIO':for(i=0;i<m.length;i++)if(m[i].checked)return String(i+1);"
+    "return String(m.length+1);"
+    "case 'CHECKBOX':if(sel==='#N/A#')return m.length===1?yes(m[0].checked):'';"
+    "for(i=0;i<m.length;i++)if(String(m[i].value)===sel)return yes(m[i].checked);return '';"
+    "case 'TEXT':case 'TEXTAREA':case 'PASSWORD':return String(m[0].value);"
+    "case 'SELECT-ONE':o=m[0].options;for(i=0;i<o.length;i++)"
+    "if(o[i].selected)return String(o[i].text);return '';"
+    "case 'SELECT-MULTIPLE':o=m[0].options;for(i=0;i<o.length;i++)"
+    "if(same(o[i].text,sel))return yes(o[i].selected);return '';}"
+    "return '';}"
+    "function set(m,t,v,sel){var i,o,b;switch(t){"
+    "case 'RADIO':if(/^\\s*\\d+\\s*$/.test(v)){i=parseInt(v,10);"
+    "if(i>=1&&i<=m.length){m[i-1].checked=true;fire(m[i-1]);}}return;"
+    "case 'CHECKBOX':b=bool(v);if(b===null)return;"
+    "if(sel==='#N/A#'){if(m.length===1){m[0].checked=b;fire(m[0]);}return;}"
+    "for(i=0;i<m.length;i++)if(String(m[i].value)===sel){m[i].checked=b;fire(m[i]);return;}"
+    "return;"
+    "case 'TEXT':case 'TEXTAREA':case 'PASSWORD':m[0].value=v;fire(m[0]);return;"
+    "case 'SELECT-ONE':o=m[0].options;for(i=0;i<o.length;i++)"
+    "if(same(o[i].text,v)){o[i].selected=true;fire(m[0]);return;}return;"
+    "case 'SELECT-MULTIPLE':b=bool(v);if(b===null)return;o=m[0].options;"
+    "for(i=0;i<o.length;i++)if(same(o[i].text,sel)){o[i].selected=b;fire(m[0]);return;}"
+    "return;}}");
+
+const QString kFieldGet = QStringLiteral(
+    "var fm=form(A.f);if(!fm)return '';var m=members(fm,A.n);if(!m)return '';"
+    "return get(m,type(m),A.s);");
+
+const QString kFieldSet = QStringLiteral(
+    "var fm=form(A.f);if(!fm)return false;var m=members(fm,A.n);if(!m)return false;"
+    "set(m,type(m),A.v,A.s);return true;");
+
+// Per field: form number, type, name, value; a group of check boxes is one
+// "{special array}" row and its name is not looked at again in that form.
+const QString kFormDump = QStringLiteral(
+    "var fs=d.forms,out=[];for(var f=0;f<fs.length;f++){var E=EL.call(fs[f]),groups={};"
+    "for(var i=0;i<E.length;i++){try{var n=String(E[i].name);"
+    "if(Object.prototype.hasOwnProperty.call(groups,n))continue;"
+    "var m=members(fs[f],n);if(!m)continue;var t=type(m),v;"
+    "if(m.length>1&&typeof m[0].checked==='boolean'&&(t==='CHECKBOX'||t==='SELECT-MULTIPLE'))"
+    "{v='{special array}';groups[n]=1;}"
+    "else{v=get(m,t,'#N/A#');if(v==='')v='{empty}';}out.push([f+1,t,n,v]);}catch(e){}}}"
+    "return out;");
+
+// Clicks the form's first submit control, or submits the form without one.
+// The document is marked (in this script world only, the page cannot see it)
+// so that its successor can be told from it.
+const QString kSubmit = QStringLiteral(
+    "var fm=form(A.f);if(!fm)return false;d.__quilletSubmitted=true;var E=EL.call(fm);"
+    "for(var i=0;i<E.length;i++)if(String(E[i].type).toUpperCase()==='SUBMIT'){"
+    "E[i].click();return true;}FP.submit.call(fm);return true;");
+
+const QString kSubmittedState =
+    QStringLiteral("return [d.__quilletSubmitted===true,String(d.readyState)];");
+
+// Per frame: its name and address, each null when the frame (of another
+// origin) refuses it; then this document's address and its FRAME elements.
+const QString kFrames = QStringLiteral(
+    "var o=[],F=w.frames;for(var i=0;i<F.length;i++){var n=null,l=null;"
+    "try{n=String(F[i].name);}catch(e){}try{l=String(F[i].location.href);}catch(e){}"
+    "o.push([n,l]);}"
+    "return [o,String(d.location.href),d.getElementsByTagName('FRAME').length];");
+
+// How long a submission has to start its navigation.
+constexpr int kSubmitPauseMs = 1000;
+constexpr int kSubmitPollMs = 50;
+
+QJsonValue formValue(const FormRef& form) {
+    if (const int* n = std::get_if<int>(&form)) return *n;
+    return q(std::get<std::string>(form));
+}
+
+Pictures pictureFrom(const QVariant& v) {
+    QVariantList f = v.toList();
+    Pictures p;
+    if (f.size() < 5) return p;
+    p.URL = s(f[0].toString());
+    p.Text = s(f[1].toString());
+    p.Height = f[2].toInt();
+    p.Width = f[3].toInt();
+    p.LinkTo = s(f[4].toString());
+    return p;
+}
+
+struct FrameInfo {
+    std::optional<QString> name, location;
+};
+struct FramesRead {
+    bool usable = false;
+    std::vector<FrameInfo> frames;
+    QString location;
+    int frameElements = 0;
+};
+
+FramesRead readFrames(WebParser::Impl& d) {
+    FramesRead r;
+    auto v = d.evaluateCurrent(kFrames);
+    QVariantList top = list(v);
+    if (top.size() < 3) return r;
+    r.usable = true;
+    for (const QVariant& f : top[0].toList()) {
+        QVariantList pair = f.toList();
+        FrameInfo info;
+        if (pair.size() == 2) {
+            if (!pair[0].isNull()) info.name = pair[0].toString();
+            if (!pair[1].isNull()) info.location = pair[1].toString();
+        }
+        r.frames.push_back(info);
+    }
+    r.location = top[1].toString();
+    r.frameElements = top[2].toInt();
+    return r;
+}
+
+} // namespace
+
+// ---- links and pictures -----------------------------------------------------------------
+void WebParser::GrabLinks(std::vector<Links>& LinkArray) {
+    LinkArray.clear();
+    QVariantList top = list(d->evaluateCurrent(kLinks));
+    if (top.size() < 2) return;
+    QString domain = Impl::domainOf(top[0].toString());
+    for (const QVariant& v : top[1].toList()) {
+        QVariantList pair = v.toList();
+        if (pair.size() < 2) continue;
+        bool invalid = false;
+        QString byline = d->applyRules(pair[0].toString(), domain, invalid);
+        if (invalid) continue;
+        QString url = pair[1].toString();
+        // An address is only tested: a case or date rule must not rewrite it.
+        if (d->invalidByRules(url, domain)) continue;
+        LinkArray.push_back({s(byline), s(url)});
+    }
+}
+
+void WebParser::GrabPictures(std::vector<Pictures>& PictureArray) {
+    PictureArray.clear();
+    for (const QVariant& v : list(d->evaluateCurrent(kPictures)))
+        PictureArray.push_back(pictureFrom(v));
+}
+
+Pictures WebParser::GetPictureByName(const std::string& PictureByline, short Instance) {
+    if (Instance < 1) return {};
+    QString wanted = upperTrimmed(q(PictureByline));
+    int seen = 0;
+    for (const QVariant& v : list(d->evaluateCurrent(kPictures))) {
+        QVariantList f = v.toList();
+        if (f.size() >= 5 && upperTrimmed(f[1].toString()) == wanted && ++seen == Instance)
+            return pictureFrom(v);
+    }
+    return {};
+}
+
+Pictures WebParser::GetPictureByDimensions(int PictureWidth, int PictureHeight, short Instance) {
+    if (Instance < 1) return {};
+    int seen = 0;
+    for (const QVariant& v : list(d->evaluateCurrent(kPictures))) {
+        Pictures p = pictureFrom(v);
+        if (p.Width == PictureWidth && p.Height == PictureHeight && ++seen == Instance) return p;
+    }
+    return {};
+}
+
+Pictures WebParser::GetPictureByLink(const std::string& PictureLink, short Instance) {
+    if (Instance < 1) return {};
+    std::vector<Pictures> pictures;
+    GrabPictures(pictures);
+    QString wanted = upperTrimmed(q(PictureLink));
+    int seen = 0;
+    for (const Pictures& p : pictures)
+        if (upperTrimmed(q(p.LinkTo)) == wanted && ++seen == Instance) return p;
+    return {};
+}
+
+Links WebParser::GetLinkInText(const std::string& ParagraphTextClip, short Instance) {
+    if (Instance < 1) return {};
+    QJsonObject args{{QStringLiteral("clip"), q(ParagraphTextClip)},
+                     {QStringLiteral("n"), Instance}};
+    QVariantList pair = list(d->evaluateCurrent(kLinkInText, args));
+    if (pair.size() < 2) return {};
+    return {s(pair[0].toString()), s(pair[1].toString())};
+}
+
+std::string WebParser::GetURLFromText(const std::string& LinkByline, short Instance) {
+    if (Instance < 1) return {};
+    QVariantList top = list(d->evaluateCurrent(kLinks));
+    if (top.size() < 2) return {};
+    QString wanted = upperTrimmed(q(LinkByline));
+    int seen = 0;
+    for (const QVariant& v : top[1].toList()) {
+        QVariantList pair = v.toList();
+        if (pair.size() >= 2 && upperTrimmed(pair[0].toString()) == wanted && ++seen == Instance)
+            return s(pair[1].toString());
+    }
+    return {};
+}
+
+// ---- tables -------------------------------------------------------------------------------
+std::string WebParser::GetCellText(short TableNo, short RowNo, short CellNo) {
+    if (TableNo < 1 || RowNo < 1 || CellNo < 1) return {};
+    QJsonObject args{{QStringLiteral("t"), TableNo},
+                     {QStringLiteral("r"), RowNo},
+                     {QStringLiteral("c"), CellNo}};
+    auto v = d->evaluateCurrent(kTables + QStringLiteral("return String(T[A.t-1].rows[A.r-1]"
+                                                         ".cells[A.c-1].outerText);"),
+                                args);
+    return v ? s(v->toString()) : std::string();
+}
+
+short WebParser::GetRowCount(short TableNo) {
+    if (TableNo < 1) return 0;
+    auto v = d->evaluateCurrent(kTables + QStringLiteral("return T[A.t-1].rows.length;"),
+                                {{QStringLiteral("t"), TableNo}});
+    return v ? static_cast<short>(v->toInt()) : short(0);
+}
+
+short WebParser::GetCellCount(short TableNo, short RowNo) {
+    if (TableNo < 1 || RowNo < 1) return 0;
+    auto v = d->evaluateCurrent(
+        kTables + QStringLiteral("return T[A.t-1].rows[A.r-1].cells.length;"),
+        {{QStringLiteral("t"), TableNo}, {QStringLiteral("r"), RowNo}});
+    return v ? static_cast<short>(v->toInt()) : short(0);
+}
+
+short WebParser::GetTableCount() {
+    auto v = d->evaluateCurrent(kTables + QStringLiteral("return T.length;"));
+    return v ? static_cast<short>(v->toInt()) : short(0);
+}
+
+std::string WebParser::GetCellDump() {
+    QString dump;
+    int t = 0;
+    for (const QVariant& table : list(d->evaluateCurrent(kTables + kCellDump))) {
+        ++t;
+        int r = 0;
+        for (const QVariant& row : table.toList()) {
+            ++r;
+            int c = 0;
+            for (const QVariant& cell : row.toList()) {
+                ++c;
+                QString text = cell.toString();
+                if (fullTrim(text).isEmpty()) continue;
+                dump += QStringLiteral("<Table %1, Row %2, Cell %3:> ").arg(t).arg(r).arg(c) +
+                        text + QStringLiteral("\r\n");
+            }
+        }
+    }
+    return s(dump);
+}
+
+// ---- forms --------------------------------------------------------------------------------
+std::string WebParser::GetFormDump() {
+    QString dump;
+    QSet<QString> lines; // compared without regard to case
+    for (const QVariant& v : list(d->evaluateCurrent(kForms + kFormDump))) {
+        QVariantList f = v.toList();
+        if (f.size() < 4 || f[1].toString() == QLatin1String("UNSUPPORTED")) continue;
+        QString line = QStringLiteral("<Form %1, Type '").arg(f[0].toInt()) +
+                       f[1].toString().toLower() + QStringLiteral("', Field '") +
+                       f[2].toString() + QStringLiteral("', Value '") + f[3].toString() +
+                       QStringLiteral("'>\r\n");
+        if (lines.contains(line.toCaseFolded())) continue;
+        lines.insert(line.toCaseFolded());
+        dump += line;
+    }
+    return s(dump);
+}
+
+void WebParser::FormFieldSet(const std::string& FieldName, const std::string& Value,
+                             const std::string& Selected, const FormRef& Form) {
+    d->evaluateCurrent(kForms + kFieldSet, {{QStringLiteral("f"), formValue(Form)},
+                                            {QStringLiteral("n"), q(FieldName)},
+                                            {QStringLiteral("v"), q(Value)},
+                                            {QStringLiteral("s"), q(Selected)}});
+}
+
+std::string WebParser::FormFieldGet(const std::string& FieldName, const std::string& Selected,
+                                    const FormRef& Form) {
+    auto v = d->evaluateCurrent(kForms + kFieldGet, {{QStringLiteral("f"), formValue(Form)},
+                                                     {QStringLiteral("n"), q(FieldName)},
+                                                     {QStringLiteral("s"), q(Selected)}});
+    return v ? s(v->toString()) : std::string();
+}
+
+bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
+    BrowserPage* page = d->current;
+    if (!page) return false;
+    page->Silent = true;
+    bool localPage = false;
+    if (auto url = d->evaluateCurrent(QStringLiteral("return String(d.URL);")))
+        localPage = QUrl(url->toString()).isLocalFile();
+    else
+        return false; // not usable
+    // A page read from the disk may be submitted off line; its form is ours.
+    if (!localPage && !NetConnection().IsConnected()) return false;
+    // The results arrive in the page that holds the current document, which
+    // is then the one the browser shows.
+    d->showPage(page);
+    const QList<int> path = d->framePath;
+    page->resetLoadState();
+    auto submitted = d->evaluateCurrent(kForms + kSubmit, {{QStringLiteral("f"), formValue(Form)}});
+    if (!submitted || !submitted->toBool()) return false;
+
+    // A pause for the navigation to begin; none means nothing was sent.
+    Impl::waitFor(page, [page] { return page->NavigationStarted; },
+                  QDateTime::currentMSecsSinceEpoch() + kSubmitPauseMs);
+    if (!page->NavigationStarted) return false;
+
+    const qint64 deadline =
+        QDateTime::currentMSecsSinceEpoch() + static_cast<qint64>(TimeoutSeconds) * 1000;
+    bool ok = false;
+    if (page->MainFrameNavigationStarted) {
+        // The top document is replaced: its load must start and finish.
+        ok = Impl::waitFor(page, [page] { return page->LoadDone; }, deadline) &&
+             d->completed(page, deadline);
+    } else {
+        // Only a frame navigates: wait for its new document to be complete.
+        auto frameDone = [page, &path] {
+            QVariantList st = list(Impl::evaluate(page, path, kSubmittedState));
+            return st.size() == 2 && !st[0].toBool() && st[1].toString() == "complete";
+        };
+        ok = Impl::waitFor(page, frameDone, deadline, kSubmitPollMs) &&
+             Impl::read(page, {}, {}).usable;
+    }
+    if (!ok) return false;
+    d->setCurrent(page);
+    d->currentLoadedAt = QDateTime::currentDateTime();
+    return true;
+}
+
+// ---- frames -------------------------------------------------------------------------------
+bool WebParser::FramesExist() {
+    auto v = d->evaluateCurrent(QStringLiteral("return w.frames.length;"));
+    return v && v->toInt() > 0;
+}
+
+std::string WebParser::GetFrameDump() {
+    FramesRead r = readFrames(*d);
+    QStringList lines;
+    for (size_t i = 0; i < r.frames.size(); ++i) {
+        const FrameInfo& f = r.frames[i];
+        QString line = QStringLiteral("Frame %1: ").arg(i + 1);
+        if (!f.name)
+            line += QStringLiteral("{site on different domain, access denied}");
+        else
+            line += f.name->isEmpty() ? QStringLiteral("{none}") : *f.name;
+        lines << line;
+    }
+    return s(lines.join(QStringLiteral("\r\n")));
+}
+
+void WebParser::FrameFocus(const std::string& FrameName) {
+    FramesRead r = readFrames(*d);
+    QString wanted = q(FrameName);
+    for (size_t i = 0; i < r.frames.size(); ++i) {
+        const FrameInfo& f = r.frames[i];
+        if (f.name && f.name->compare(wanted, Qt::CaseInsensitive) == 0) {
+            d->framePath.append(static_cast<int>(i));
+            return;
+        }
+    }
+}
+
+void WebParser::FrameRevert() {
+    // Back to the top whenever the page itself can be read, even when the
+    // frame that had the focus has gone away.
+    if (d->current && Impl::evaluate(d->current, {}, QStringLiteral("return 1;")))
+        d->framePath.clear();
+}
+
+std::string WebParser::FramesMainPage() {
+    FramesRead r = readFrames(*d);
+    if (!r.usable) return {};
+    if (r.frames.empty()) return PageURL();
+    const QString crossSite = r.location + QStringLiteral("?cross_site");
+    QString fileName = r.location.section('/', -1).toUpper();
+    QString result;
+    for (const FrameInfo& f : r.frames) {
+        if (!f.name) return s(crossSite);
+        if (f.name->toUpper().contains(QStringLiteral("MAIN")) ||
+            fileName.contains(QStringLiteral("HOME"))) {
+            if (!f.location) return s(crossSite);
+            result = *f.location;
+        }
+    }
+    if (result.isEmpty()) {
+        // The last frame: counted by FRAME elements, or, on a page whose
+        // frames are all inline, by the frames themselves.
+        int count = r.frameElements > 0 ? r.frameElements : static_cast<int>(r.frames.size());
+        if (count > static_cast<int>(r.frames.size())) return s(crossSite);
+        const FrameInfo& last = r.frames[static_cast<size_t>(count - 1)];
+        if (!last.location) return s(crossSite);
+        result = *last.location;
+    }
+    return s(result);
+}
+
+// ---- scripts --------------------------------------------------------------------------------
+void WebParser::RunScript(const std::string& ScriptFunction, const std::string& Language) {
+    QString language = q(Language).toLower();
+    if (!language.isEmpty() && language != QLatin1String("javascript") &&
+        language != QLatin1String("jscript") && language != QLatin1String("ecmascript"))
+        return; // a language the browser does not speak
+    BrowserPage* page = d->current ? d->current.data() : d->browser.data();
+    if (!page) return;
+    // The page's dialogs may show from now on (while the window is visible).
+    page->Silent = false;
+    QJsonArray steps;
+    for (int i : d->framePath)
+        steps.append(i);
+    // In the page's own world, so the script reaches the page's functions;
+    // errors stay in the page.
+    Impl::runScript(page,
+                    QStringLiteral("(function(P,S){try{var w=window;for(var i=0;i<P.length;i++)"
+                                   "w=w.frames[P[i]];(0,w.eval)(S);}catch(e){}})(") +
+                        jsonLiteral(steps) + ',' + jsonLiteral(q(ScriptFunction)) + ')',
+                    QWebEngineScript::MainWorld);
+}
+
+} // namespace quillet

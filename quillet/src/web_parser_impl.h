@@ -1,0 +1,116 @@
+#pragma once
+
+// WebParser's inner state, shared by the files that implement its members.
+
+#include <quillet/web_parser.h>
+
+#include "browser_window.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QList>
+#include <QPointer>
+#include <QVariant>
+#include <QVariantMap>
+#include <QWebEngineScript>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QWebEngineProfile;
+
+namespace quillet {
+
+QString jsonLiteral(const QJsonValue& value);
+
+struct Rule {
+    QString domain;
+    int type;
+    std::optional<QString> extra1, extra2;
+};
+
+// What one read of the document gave: the fields asked for, and whether the
+// document could be read at all (the usability test).
+struct DocumentRead {
+    bool usable = false;
+    QVariantMap values;
+    QString value(const char* key) const {
+        return values.value(QString::fromLatin1(key)).toString();
+    }
+};
+
+struct WebParser::Impl {
+    WebParser* q = nullptr;
+    BrowserWindow* window = nullptr;
+    QWebEngineProfile* profile = nullptr; // with the browser, on first need
+    QPointer<BrowserPage> browser;        // the page the browser shows and navigates
+    // The current document: the top document of `current`, or the frame that
+    // `framePath` leads to from it (frame indexes, each level counted from 0).
+    // The path is followed afresh by every script, so a frame that went away
+    // makes the document unusable rather than leaving a stale reference.
+    QPointer<BrowserPage> current;
+    QList<int> framePath;
+    QDateTime currentLoadedAt; // when the current document's load began
+    QDateTime browserLoadStarted;
+    std::vector<Rule> rules;
+    bool rulesSkip = false;
+    QString lastPercent;
+
+    Impl();
+    ~Impl();
+
+    void ensureBrowser();
+    void newBrowserPage();
+    void showPage(BrowserPage* page);
+
+    // ---- progress ---------------------------------------------------------------------
+    void onProgress(int progress, int max);
+
+    // ---- scripts ------------------------------------------------------------------------
+    static std::optional<QVariant> runScript(QWebEnginePage* page, const QString& script,
+                                             quint32 world = QWebEngineScript::ApplicationWorld);
+    // One round trip to a document: follows `path` from the page's top
+    // document, applies the usability test, then runs `body` as a function
+    // of d (the document), w (its window) and A (`args`, passed as a JSON
+    // literal, never spliced into the script). Nothing when the document is
+    // unusable or did not answer; a null value when `body` threw.
+    static std::optional<QVariant> evaluate(QWebEnginePage* page, const QList<int>& path,
+                                            const QString& body,
+                                            const QJsonObject& args = QJsonObject());
+    std::optional<QVariant> evaluateCurrent(const QString& body,
+                                            const QJsonObject& args = QJsonObject()) {
+        return evaluate(current, framePath, body, args);
+    }
+    // The usability test and the fields, each an expression of the document `d`.
+    static DocumentRead read(QWebEnginePage* page, const QList<int>& path,
+                             std::initializer_list<std::pair<const char*, const char*>> fields);
+    DocumentRead readCurrent(std::initializer_list<std::pair<const char*, const char*>> fields) {
+        return read(current, framePath, fields);
+    }
+
+    // ---- loading -----------------------------------------------------------------------------
+    // Lets events run until `done` holds or the clock is strictly past the
+    // deadline; looks again whenever the page's load state changes, and at
+    // least every `pollMs`.
+    static bool waitFor(BrowserPage* page, const std::function<bool()>& done, qint64 deadlineMs,
+                        int pollMs = 0);
+    void goIdle();
+    bool completed(BrowserPage* page, qint64 deadlineMs);
+    bool LoadPage(const QString& address, const QString& timeout, int attempts);
+    bool open(const QString& address, short timeoutSeconds);
+    void setCurrent(BrowserPage* page);
+
+    // ---- rules -------------------------------------------------------------------------------
+    QString applyRules(QString text, const QString& domain, bool& invalid) const;
+    // Only the InvalidText rules: for texts the rules must not rewrite.
+    bool invalidByRules(const QString& text, const QString& domain) const;
+
+    // ---- the page's text -----------------------------------------------------------------
+    static QString domainOf(const QString& domain);
+    static QString pageText(const DocumentRead& r);
+    static QString pageHtml(const DocumentRead& r);
+    QString paragraphNear(const QString& word, int instance, int number, int minimum, int step);
+};
+
+} // namespace quillet
