@@ -10,9 +10,14 @@
 
 namespace {
 
-tvtest::CommandResult quillet(const std::string& args) {
+tvtest::CommandResult quillet(const std::string& args, const std::string& errors = "/dev/null") {
     return tvtest::runCommand(std::string("QT_QPA_PLATFORM=offscreen ") + QUILLET_PROGRAM + " " +
-                              args + " 2>/dev/null");
+                              args + " 2>" + errors);
+}
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 } // namespace
@@ -38,7 +43,53 @@ TEST(QuilletProgram, LocalPageWithARule) {
     EXPECT_EQ(quillet(file + " GetTextBetweenText '[' ']' True").out, "[ 2.0 ]\n");
     EXPECT_EQ(quillet("--rule all,7,Version,Release " + file + " GetParagraph 1 3").out,
               "Release [ 2.0 ] here\n");
-    EXPECT_EQ(quillet(file + " RunScript \"document.title = 'Scripted'\"").out, "Scripted\n");
+    EXPECT_EQ(quillet("--rule all,ReplaceText,Version,Release " + file + " GetParagraph 1 3").out,
+              "Release [ 2.0 ] here\n");
+    EXPECT_EQ(quillet("--rule all,NoSuchRule " + file + " PageTitle").status, 2);
+    EXPECT_EQ(quillet(file + " RunScript \"document.title = 'Scripted'\"").out, "");
     std::filesystem::remove(file);
     EXPECT_EQ(quillet(file + " PageTitle").status, 1);
+}
+
+TEST(QuilletProgram, SeveralMembersOnOnePage) {
+    tvtest::TempDir dir;
+    std::string page = dir / "form.html";
+    std::ofstream(page)
+        << "<html><head><title>Form</title></head><body>"
+           "<p>See <a style='white-space:pre' href='other.html'>the\tother \\\npage</a></p>"
+           "<img src='x.png' alt='a picture' width='7' height='5'>"
+           "<form action='results.html'><input name='q'></form></body></html>";
+    std::ofstream(dir / "results.html")
+        << "<html><head><title>Results</title></head><body>found</body></html>";
+    std::string errors = dir / "errors.txt";
+    tvtest::CommandResult r =
+        quillet(page + " GrabLinks --then GrabPictures --then FormFieldSet q hello "
+                       "--then FormFieldGet q --then FormSubmit --then PageTitle --then PageURL",
+                errors);
+    EXPECT_EQ(r.status, 0);
+    std::string other = "file://" + (dir / "other.html");
+    std::string picture = "file://" + (dir / "x.png");
+    std::string results = "file://" + (dir / "results.html") + "?q=hello";
+    // A record is one line of tab-separated fields, with tabs and
+    // backslashes inside a field escaped; a member without a result prints nothing.
+    EXPECT_EQ(r.out, "the\\tother \\\\\\npage\t" + other + "\n" + picture +
+                         "\ta picture\t5\t7\t\n" + "hello\nTrue\nResults\n" + results + "\n");
+    // Nothing but the results: the browser engine's own notes stay out.
+    EXPECT_EQ(readAll(errors), "");
+
+    EXPECT_EQ(quillet(page + " PageTitle --then").status, 2);
+    EXPECT_EQ(quillet(page + " PageTitle --then NoSuchMember").status, 2);
+    EXPECT_EQ(quillet(page + " GetCellText 1 1").status, 2);
+}
+
+TEST(QuilletProgram, TextFunctionsNeverStartTheBrowser) {
+    tvtest::TempDir dir;
+    std::string errors = dir / "errors.txt";
+    // With --verbose everything the engine says would show; with no page
+    // loaded it has nothing to say because it never starts.
+    tvtest::CommandResult r = quillet("--verbose - GE_FullTrim ' a ' --then PageTitle", errors);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "a\n\n");
+    EXPECT_EQ(readAll(errors).find("Sandbox"), std::string::npos) << readAll(errors);
+    EXPECT_EQ(readAll(errors).find("WebEngineContext"), std::string::npos) << readAll(errors);
 }

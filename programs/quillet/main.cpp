@@ -1,20 +1,29 @@
+#include "quiet_stderr.h"
 #include "quillet_cli.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <iostream>
+#include <memory>
 
 int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // The browser engine's start-up notes are not the program's output.
+    std::unique_ptr<quillet::QuietStandardError> quiet;
+    if (std::find(args.begin(), args.end(), "--verbose") == args.end())
+        quiet = std::make_unique<quillet::QuietStandardError>();
+    std::ostream& err = quiet ? quiet->err() : std::cerr;
     // Without a display the browser still works, off screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The browser's start-up report is not the program's output.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false\n"
-                                                    "qt.webenginecontext.debug=false"));
+    if (quiet)
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false\n"
+                                                        "qt.webenginecontext.debug=false"));
+    // The engine shares its OpenGL contexts; Qt asks for this before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return quillet::runQuilletCli(args, std::cout, std::cerr);
+    return quillet::runQuilletCli(args, std::cout, err);
 }

@@ -38,6 +38,11 @@ struct Args {
         bad = true;
         return dflt;
     }
+    // A number that must be there.
+    long need() {
+        if (!more()) bad = true;
+        return number(0);
+    }
     bool flag(bool dflt) {
         if (!more()) return dflt;
         std::string t = v[at++];
@@ -54,82 +59,296 @@ std::string yesNo(bool b) {
     return b ? "True" : "False";
 }
 
+// What a member prints: nothing, or its text (a record or an array already
+// made into lines).
+using Printed = std::optional<std::string>;
+
 struct Member {
     const char* usage;
-    bool needsPage;
-    std::function<std::string(WebParser&, Args&)> call;
+    std::function<Printed(WebParser&, Args&)> call;
 };
+
+// A field of a record or an array: tabs, line breaks and backslashes
+// escaped, so each record stays one line of tab-separated fields.
+std::string field(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string record(std::initializer_list<std::string> fields) {
+    std::string line;
+    for (const std::string& f : fields) {
+        if (!line.empty() || &f != fields.begin()) line += '\t';
+        line += field(f);
+    }
+    return line;
+}
+
+std::string linkLine(const Links& l) {
+    return record({l.Byline, l.URL});
+}
+std::string pictureLine(const Pictures& p) {
+    return record({p.URL, p.Text, std::to_string(p.Height), std::to_string(p.Width), p.LinkTo});
+}
+
+// One line per element; an empty array prints nothing.
+template <typename T, typename F> Printed lines(const std::vector<T>& items, F line) {
+    if (items.empty()) return std::nullopt;
+    std::string out;
+    for (const T& item : items) {
+        if (!out.empty()) out += '\n';
+        out += line(item);
+    }
+    return out;
+}
 
 short sh(long n) {
     return static_cast<short>(n);
 }
 
+// A form by number, or else by name.
+FormRef formArg(Args& a) {
+    if (!a.more()) return 1;
+    std::string t = a.text();
+    try {
+        size_t used = 0;
+        int n = std::stoi(t, &used);
+        if (used == t.size()) return n;
+    } catch (...) {
+    }
+    return t;
+}
+
+const std::vector<std::string>& ruleNames() {
+    static const std::vector<std::string> names = {
+        "InvalidText", "RemoveText",           "RemoveDate", "RemoveTextBetween",
+        "CutAtString", "ChangeToHeadlineCase", "ReplaceText"};
+    return names;
+}
+
+// A rule type by number or by name (in any letter case); 0 when unknown.
+int ruleType(const std::string& t) {
+    for (size_t i = 0; i < ruleNames().size(); ++i) {
+        const std::string& name = ruleNames()[i];
+        if (t == std::to_string(i + 1) ||
+            (t.size() == name.size() &&
+             std::equal(t.begin(), t.end(), name.begin(), [](char x, char y) {
+                 return std::tolower(static_cast<unsigned char>(x)) ==
+                        std::tolower(static_cast<unsigned char>(y));
+             })))
+            return static_cast<int>(i + 1);
+    }
+    return 0;
+}
+
 const std::map<std::string, Member>& members() {
     static const std::map<std::string, Member> table = {
         {"OpenSite",
-         {"URL [TimeoutSeconds=60]", false,
+         {"URL [TimeoutSeconds=60]",
           [](WebParser& w, Args& a) {
               std::string url = a.text();
               return yesNo(w.OpenSite(url, sh(a.number(60))));
           }}},
         {"OpenSearch",
-         {"SpecialURL Keywords [OpenInBrowserWindow=False] [TimeoutSeconds=60]", false,
+         {"SpecialURL Keywords [OpenInBrowserWindow=False] [TimeoutSeconds=60]",
           [](WebParser& w, Args& a) {
               std::string url = a.text(), words = a.text();
               bool browser = a.flag(false);
               return yesNo(w.OpenSearch(url, words, browser, sh(a.number(60))));
           }}},
         {"GetParagraph",
-         {"[ParagraphNumber=1] [MinimumLength=95]", true,
+         {"[ParagraphNumber=1] [MinimumLength=95]",
           [](WebParser& w, Args& a) {
               short n = sh(a.number(1));
               return w.GetParagraph(n, static_cast<int>(a.number(95)));
           }}},
         {"GetParagraphBefore",
-         {"BeforeWord [WordInstance=1] [ParagraphNumber=1] [MinimumLength=95]", true,
+         {"BeforeWord [WordInstance=1] [ParagraphNumber=1] [MinimumLength=95]",
           [](WebParser& w, Args& a) {
               std::string word = a.text();
               short i = sh(a.number(1)), n = sh(a.number(1));
               return w.GetParagraphBefore(word, i, n, static_cast<int>(a.number(95)));
           }}},
         {"GetParagraphAfter",
-         {"AfterWord [WordInstance=1] [ParagraphNumber=1] [MinimumLength=95]", true,
+         {"AfterWord [WordInstance=1] [ParagraphNumber=1] [MinimumLength=95]",
           [](WebParser& w, Args& a) {
               std::string word = a.text();
               short i = sh(a.number(1)), n = sh(a.number(1));
               return w.GetParagraphAfter(word, i, n, static_cast<int>(a.number(95)));
           }}},
         {"GetTextBetweenText",
-         {"OpenTag CloseTag [IncludeTags=False] [Instance=1] [UseHTML=False]", true,
+         {"OpenTag CloseTag [IncludeTags=False] [Instance=1] [UseHTML=False]",
           [](WebParser& w, Args& a) {
               std::string o = a.text(), c = a.text();
               bool inc = a.flag(false);
               short inst = sh(a.number(1));
               return w.GetTextBetweenText(o, c, inc, inst, a.flag(false));
           }}},
-        {"PageHTML", {"", true, [](WebParser& w, Args&) { return w.PageHTML(); }}},
-        {"PageText", {"", true, [](WebParser& w, Args&) { return w.PageText(); }}},
-        {"PageTitle", {"", true, [](WebParser& w, Args&) { return w.PageTitle(); }}},
-        {"PageURL", {"", true, [](WebParser& w, Args&) { return w.PageURL(); }}},
-        {"PageLastUpdated", {"", true, [](WebParser& w, Args&) { return w.PageLastUpdated(); }}},
-        {"Domain", {"", true, [](WebParser& w, Args&) { return w.Domain(); }}},
-        {"DomainCore", {"", true, [](WebParser& w, Args&) { return w.DomainCore(); }}},
-        {"BrowserReady", {"", true, [](WebParser& w, Args&) { return yesNo(w.BrowserReady()); }}},
+        {"PageHTML", {"", [](WebParser& w, Args&) { return w.PageHTML(); }}},
+        {"PageText", {"", [](WebParser& w, Args&) { return w.PageText(); }}},
+        {"PageTitle", {"", [](WebParser& w, Args&) { return w.PageTitle(); }}},
+        {"PageURL", {"", [](WebParser& w, Args&) { return w.PageURL(); }}},
+        {"PageLastUpdated", {"", [](WebParser& w, Args&) { return w.PageLastUpdated(); }}},
+        {"Domain", {"", [](WebParser& w, Args&) { return w.Domain(); }}},
+        {"DomainCore", {"", [](WebParser& w, Args&) { return w.DomainCore(); }}},
+        {"BrowserReady", {"", [](WebParser& w, Args&) { return yesNo(w.BrowserReady()); }}},
         {"RunScript",
-         {"ScriptFunction [Language=JavaScript]  (prints the page's title afterwards)", true,
-          [](WebParser& w, Args& a) {
+         {"ScriptFunction [Language=JavaScript]",
+          [](WebParser& w, Args& a) -> Printed {
               std::string script = a.text();
               w.RunScript(script, a.optText().value_or("JavaScript"));
-              return w.PageTitle();
+              return std::nullopt;
+          }}},
+        {"BrowserShow",
+         {"[Title=\"> Quillet Browser\"] [Maximised=False]",
+          [](WebParser& w, Args& a) -> Printed {
+              std::string title = a.optText().value_or("> Quillet Browser");
+              w.BrowserShow(title, a.flag(false));
+              return std::nullopt;
+          }}},
+        {"BrowserHide", {"", [](WebParser& w, Args&) -> Printed {
+                             w.BrowserHide();
+                             return std::nullopt;
+                         }}},
+        {"GrabLinks",
+         {"  (one line per link: Byline<TAB>URL)",
+          [](WebParser& w, Args&) {
+              std::vector<Links> links;
+              w.GrabLinks(links);
+              return lines(links, linkLine);
+          }}},
+        {"GrabPictures",
+         {"  (one line per picture: URL<TAB>Text<TAB>Height<TAB>Width<TAB>LinkTo)",
+          [](WebParser& w, Args&) {
+              std::vector<Pictures> pictures;
+              w.GrabPictures(pictures);
+              return lines(pictures, pictureLine);
+          }}},
+        {"GetPictureByName",
+         {"PictureByline [Instance=1]",
+          [](WebParser& w, Args& a) -> Printed {
+              std::string byline = a.text();
+              return pictureLine(w.GetPictureByName(byline, sh(a.number(1))));
+          }}},
+        {"GetPictureByDimensions",
+         {"PictureWidth PictureHeight [Instance=1]",
+          [](WebParser& w, Args& a) -> Printed {
+              int width = static_cast<int>(a.need());
+              int height = static_cast<int>(a.need());
+              return pictureLine(w.GetPictureByDimensions(width, height, sh(a.number(1))));
+          }}},
+        {"GetPictureByLink",
+         {"PictureLink [Instance=1]",
+          [](WebParser& w, Args& a) -> Printed {
+              std::string link = a.text();
+              return pictureLine(w.GetPictureByLink(link, sh(a.number(1))));
+          }}},
+        {"GetLinkInText",
+         {"ParagraphTextClip [Instance=1]  (Byline<TAB>URL)",
+          [](WebParser& w, Args& a) -> Printed {
+              std::string clip = a.text();
+              return linkLine(w.GetLinkInText(clip, sh(a.number(1))));
+          }}},
+        {"GetURLFromText",
+         {"LinkByline [Instance=1]",
+          [](WebParser& w, Args& a) {
+              std::string byline = a.text();
+              return w.GetURLFromText(byline, sh(a.number(1)));
+          }}},
+        {"GetCellText",
+         {"TableNo RowNo CellNo",
+          [](WebParser& w, Args& a) {
+              short t = sh(a.need()), r = sh(a.need()), c = sh(a.need());
+              return w.GetCellText(t, r, c);
+          }}},
+        {"GetRowCount",
+         {"TableNo",
+          [](WebParser& w, Args& a) {
+              short t = sh(a.need());
+              return std::to_string(w.GetRowCount(t));
+          }}},
+        {"GetCellCount",
+         {"TableNo RowNo",
+          [](WebParser& w, Args& a) {
+              short t = sh(a.need()), r = sh(a.need());
+              return std::to_string(w.GetCellCount(t, r));
+          }}},
+        {"GetTableCount",
+         {"", [](WebParser& w, Args&) { return std::to_string(w.GetTableCount()); }}},
+        {"GetCellDump", {"", [](WebParser& w, Args&) { return w.GetCellDump(); }}},
+        {"GetFormDump", {"", [](WebParser& w, Args&) { return w.GetFormDump(); }}},
+        {"FormFieldSet",
+         {"FieldName Value [Selected=#N/A#] [Form=1]  (Form: a number or a name)",
+          [](WebParser& w, Args& a) -> Printed {
+              std::string name = a.text(), value = a.text();
+              std::string selected = a.optText().value_or("#N/A#");
+              w.FormFieldSet(name, value, selected, formArg(a));
+              return std::nullopt;
+          }}},
+        {"FormFieldGet",
+         {"FieldName [Selected=#N/A#] [Form=1]",
+          [](WebParser& w, Args& a) {
+              std::string name = a.text();
+              std::string selected = a.optText().value_or("#N/A#");
+              return w.FormFieldGet(name, selected, formArg(a));
+          }}},
+        {"FormSubmit",
+         {"[Form=1] [TimeoutSeconds=60]",
+          [](WebParser& w, Args& a) {
+              FormRef form = formArg(a);
+              return yesNo(w.FormSubmit(form, sh(a.number(60))));
+          }}},
+        {"FramesExist", {"", [](WebParser& w, Args&) { return yesNo(w.FramesExist()); }}},
+        {"FramesMainPage", {"", [](WebParser& w, Args&) { return w.FramesMainPage(); }}},
+        {"GetFrameDump", {"", [](WebParser& w, Args&) { return w.GetFrameDump(); }}},
+        {"FrameFocus",
+         {"FrameName",
+          [](WebParser& w, Args& a) -> Printed {
+              w.FrameFocus(a.text());
+              return std::nullopt;
+          }}},
+        {"FrameRevert", {"", [](WebParser& w, Args&) -> Printed {
+                             w.FrameRevert();
+                             return std::nullopt;
+                         }}},
+        {"RulesAdd",
+         {"Rule Domain [Extra1] [Extra2]  (Rule: a number or a name, as for --rule)",
+          [](WebParser& w, Args& a) -> Printed {
+              int type = ruleType(a.text());
+              std::string domain = a.text();
+              std::optional<std::string> e1 = a.optText(), e2 = a.optText();
+              if (type == 0) a.bad = true;
+              else w.RulesAdd(static_cast<RuleType>(type), domain, e1, e2);
+              return std::nullopt;
+          }}},
+        {"RulesClear", {"", [](WebParser& w, Args&) -> Printed {
+                            w.RulesClear();
+                            return std::nullopt;
+                        }}},
+        {"RulesSkip",
+         {"[Skip]  (prints the setting; with Skip, sets it first)",
+          [](WebParser& w, Args& a) {
+              if (a.more()) w.RulesSkip(a.flag(false));
+              return yesNo(w.RulesSkip());
           }}},
         {"GE_RemoveText",
-         {"Text TextToRemove", false,
+         {"Text TextToRemove",
           [](WebParser& w, Args& a) {
               std::string t = a.text();
               return w.GE_RemoveText(t, a.text());
           }}},
         {"GE_RemoveTextBetween",
-         {"Text OpenTag CloseTag [SnipTags=True]  (prints result<TAB>RemovedText)", false,
+         {"Text OpenTag CloseTag [SnipTags=True]  (prints result<TAB>RemovedText)",
           [](WebParser& w, Args& a) {
               std::string t = a.text(), o = a.text(), c = a.text();
               std::string removed;
@@ -137,78 +356,78 @@ const std::map<std::string, Member>& members() {
               return r + "\t" + removed;
           }}},
         {"GE_GetTextBeforeWord",
-         {"Text Word [IncludeWord=False]", false,
+         {"Text Word [IncludeWord=False]",
           [](WebParser& w, Args& a) {
               std::string t = a.text(), word = a.text();
               return w.GE_GetTextBeforeWord(t, word, a.flag(false));
           }}},
         {"GE_GetTextAfterWord",
-         {"Text Word [IncludeWord=False]", false,
+         {"Text Word [IncludeWord=False]",
           [](WebParser& w, Args& a) {
               std::string t = a.text(), word = a.text();
               return w.GE_GetTextAfterWord(t, word, a.flag(false));
           }}},
         {"GE_RemoveDates",
-         {"Text [TypeToRemove=3] [WithinCharacters=0]", false,
+         {"Text [TypeToRemove=3] [WithinCharacters=0]",
           [](WebParser& w, Args& a) {
               std::string t = a.text();
               int type = static_cast<int>(a.number(3));
               return w.GE_RemoveDates(t, type, sh(a.number(0))).value_or("");
           }}},
         {"GE_FullTrim",
-         {"TrimText", false, [](WebParser& w, Args& a) { return w.GE_FullTrim(a.text()); }}},
+         {"TrimText", [](WebParser& w, Args& a) { return w.GE_FullTrim(a.text()); }}},
         {"GE_CutIntro",
-         {"Text [WithinCharacters=15]", false,
+         {"Text [WithinCharacters=15]",
           [](WebParser& w, Args& a) {
               std::string t = a.text();
               return w.GE_CutIntro(t, sh(a.number(15)));
           }}},
         {"GE_Replace",
-         {"Text FindWhat ReplaceWith", false,
+         {"Text FindWhat ReplaceWith",
           [](WebParser& w, Args& a) {
               std::string t = a.text(), f = a.text();
               return w.GE_Replace(t, f, a.text());
           }}},
         {"GE_SimilarSubjects",
-         {"Words1 Words2", false,
+         {"Words1 Words2",
           [](WebParser& w, Args& a) {
               std::string one = a.text();
               return yesNo(w.GE_SimilarSubjects(one, a.text()));
           }}},
         {"GE_GetCategory",
-         {"Title CategoryList", false,
+         {"Title CategoryList",
           [](WebParser& w, Args& a) {
               std::string t = a.text();
               return w.GE_GetCategory(t, a.text());
           }}},
         {"GE_RemoveLines",
-         {"Text [WithString=\" \"]", false,
+         {"Text [WithString=\" \"]",
           [](WebParser& w, Args& a) {
               std::string t = a.text();
               return w.GE_RemoveLines(t, a.optText().value_or(" "));
           }}},
         {"GE_RemoveExcessSpaces",
-         {"Text", false, [](WebParser& w, Args& a) { return w.GE_RemoveExcessSpaces(a.text()); }}},
+         {"Text", [](WebParser& w, Args& a) { return w.GE_RemoveExcessSpaces(a.text()); }}},
         {"GE_CutToSentences",
-         {"Text [CutToSentence=1]", false,
+         {"Text [CutToSentence=1]",
           [](WebParser& w, Args& a) {
               std::string t = a.text();
               return w.GE_CutToSentences(t, sh(a.number(1)));
           }}},
         {"GE_ConvertCase",
-         {"Text [ConvertType=4]", false,
+         {"Text [ConvertType=4]",
           [](WebParser& w, Args& a) {
               std::string t = a.text();
               return w.GE_ConvertCase(t, static_cast<int>(a.number(4)));
           }}},
         {"IsConnected",
-         {"  (NetConnection)", false,
+         {"  (NetConnection)",
           [](WebParser&, Args&) { return yesNo(NetConnection().IsConnected()); }}},
         {"DialInternet",
-         {"[Automatic=True]  (NetConnection)", false,
+         {"[Automatic=True]  (NetConnection)",
           [](WebParser&, Args& a) { return yesNo(NetConnection().DialInternet(a.flag(true))); }}},
         {"HangupInternet",
-         {"  (NetConnection)", false,
+         {"  (NetConnection)",
           [](WebParser&, Args&) { return yesNo(NetConnection().HangupInternet()); }}},
     };
     return table;
@@ -216,12 +435,19 @@ const std::map<std::string, Member>& members() {
 
 std::string usage() {
     std::ostringstream u;
-    u << "usage: quillet [--timeout S] [--rule DOMAIN,TYPE[,EXTRA1[,EXTRA2]]]... (URL | -) MEMBER "
-         "[ARG...]\n"
-         "Loads URL (an address or a local file; \"-\" loads nothing), calls MEMBER of WebParser\n"
-         "and prints the result (booleans as True or False). Exit status 1 when the load fails.\n"
-         "Rule types: 1 InvalidText, 2 RemoveText, 3 RemoveDate, 4 RemoveTextBetween,\n"
-         "5 CutAtString, 6 ChangeToHeadlineCase, 7 ReplaceText.\n\nMembers:\n";
+    u << "usage: quillet [--timeout S] [--rule DOMAIN,TYPE[,EXTRA1[,EXTRA2]]]... [--verbose]\n"
+         "               (URL | -) MEMBER [ARG...] [--then MEMBER [ARG...]]...\n"
+         "Loads URL (an address or a local file; \"-\" loads nothing), calls each MEMBER of\n"
+         "WebParser in turn on that page and prints its result: texts as they are, booleans\n"
+         "as True or False, a record as one line of tab-separated fields, an array as one\n"
+         "line per element (a tab, CR, LF or backslash inside a field is written \\t, \\r,\n"
+         "\\n or \\\\). A member without a result prints nothing. --verbose also shows the\n"
+         "browser engine's own messages. Exit status: 0 done, 1 the page could not be\n"
+         "loaded, 2 a usage error.\n"
+         "Rule types (by number or name):";
+    for (size_t i = 0; i < ruleNames().size(); ++i)
+        u << (i % 4 == 0 ? "\n  " : ", ") << i + 1 << ' ' << ruleNames()[i];
+    u << "\n\nMembers:\n";
     for (const auto& [name, m] : members())
         u << "  " << name << ' ' << m.usage << '\n';
     return u.str();
@@ -242,6 +468,11 @@ std::vector<std::string> splitComma(const std::string& s) {
     return out;
 }
 
+struct Call {
+    std::string name;
+    std::vector<std::string> args;
+};
+
 } // namespace
 
 int runQuilletCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -253,12 +484,17 @@ int runQuilletCli(const std::vector<std::string>& args, std::ostream& out, std::
             out << usage();
             return 0;
         }
+        if (args[i] == "--verbose") continue; // the program's main acts on it
         if (args[i] == "--timeout" && i + 1 < args.size()) {
             timeout = static_cast<short>(std::atoi(args[++i].c_str()));
         } else if (args[i] == "--rule" && i + 1 < args.size()) {
             rules.push_back(splitComma(args[++i]));
             if (rules.back().size() < 2) {
                 err << "quillet: a rule needs DOMAIN,TYPE\n";
+                return 2;
+            }
+            if (ruleType(rules.back()[1]) == 0) {
+                err << "quillet: unknown rule type '" << rules.back()[1] << "'\n";
                 return 2;
             }
         } else {
@@ -269,35 +505,45 @@ int runQuilletCli(const std::vector<std::string>& args, std::ostream& out, std::
         err << usage();
         return 2;
     }
-    std::string url = args[i];
-    std::string name = args[i + 1];
-    auto it = members().find(name);
-    if (it == members().end()) {
-        err << "quillet: unknown member '" << name << "'\n" << usage();
-        return 2;
-    }
-    WebParser parser;
-    for (const auto& r : rules) {
-        int type = std::atoi(r[1].c_str());
-        if (type < 1 || type > 7) {
-            err << "quillet: unknown rule type '" << r[1] << "'\n";
-            return 2;
+    const std::string url = args[i];
+    // The members to call, each with its own arguments.
+    std::vector<Call> calls;
+    for (size_t k = i + 1; k < args.size(); ++k) {
+        if (args[k] == "--then" || calls.empty()) {
+            if (args[k] == "--then") ++k;
+            if (k >= args.size()) {
+                err << "quillet: --then needs a member\n";
+                return 2;
+            }
+            if (members().find(args[k]) == members().end()) {
+                err << "quillet: unknown member '" << args[k] << "'\n" << usage();
+                return 2;
+            }
+            calls.push_back({args[k], {}});
+        } else {
+            calls.back().args.push_back(args[k]);
         }
-        parser.RulesAdd(static_cast<RuleType>(type), r[0],
+    }
+    WebParser parser; // its browser starts only when a page is loaded
+    for (const auto& r : rules)
+        parser.RulesAdd(static_cast<RuleType>(ruleType(r[1])), r[0],
                         r.size() > 2 ? std::optional(r[2]) : std::nullopt,
                         r.size() > 3 ? std::optional(r[3]) : std::nullopt);
-    }
     if (url != "-" && !parser.OpenSite(url, timeout)) {
         err << "quillet: the page could not be loaded: " << url << '\n';
         return 1;
     }
-    Args a{args, i + 2};
-    std::string result = it->second.call(parser, a);
-    if (a.bad || a.more()) {
-        err << "quillet: " << name << ' ' << it->second.usage << '\n';
-        return 2;
+    for (const Call& call : calls) {
+        const Member& member = members().at(call.name);
+        Args a{call.args};
+        Printed result = member.call(parser, a);
+        if (a.bad || a.more()) {
+            err << "quillet: " << call.name << ' ' << member.usage << '\n';
+            return 2;
+        }
+        if (result) out << *result << '\n';
+        out.flush();
     }
-    out << result << '\n';
     return 0;
 }
 
