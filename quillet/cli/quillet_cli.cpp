@@ -505,7 +505,7 @@ int runQuilletCli(const std::vector<std::string>& args, std::ostream& out, std::
         err << usage();
         return 2;
     }
-    const std::string url = args[i];
+    const std::string& url = args[i];
     // The members to call, each with its own arguments.
     std::vector<Call> calls;
     for (size_t k = i + 1; k < args.size(); ++k) {
