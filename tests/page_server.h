@@ -17,7 +17,9 @@
 
 class PageServer {
 public:
-    explicit PageServer(std::map<std::string, std::string> pages) : m_pages(std::move(pages)) {
+    explicit PageServer(std::map<std::string, std::string> pages,
+                        std::string contentType = "text/html")
+        : m_pages(std::move(pages)), m_contentType(std::move(contentType)) {
         m_server.Get("/slow", [this](const httplib::Request&, httplib::Response& r) {
             for (int i = 0; i < 40 && !m_stopping; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -30,22 +32,26 @@ public:
                           "text/html");
         });
         m_server.Get(".*", [this](const httplib::Request& req, httplib::Response& r) {
+            auto it = m_pages.find(req.path);
+            if (it == m_pages.end()) {
+                r.status = 404; // the browser's own asks (a favicon) included
+                return;
+            }
             {
                 std::lock_guard lock(m_mutex);
                 m_lastQuery = req.target;
             }
-            auto it = m_pages.find(req.path);
-            if (it == m_pages.end()) {
-                r.status = 404;
-                return;
-            }
             std::string page = it->second;
             for (size_t at; (at = page.find("{PORT}")) != std::string::npos;)
                 page.replace(at, 6, std::to_string(m_port));
-            r.set_content(page, "text/html");
+            r.set_content(page, m_contentType);
         });
         m_port = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        // A stop that comes before the server listens would be missed and
+        // leave the thread listening for ever.
+        while (!m_server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ~PageServer() {
         m_stopping = true;
@@ -58,7 +64,7 @@ public:
     std::string url(const std::string& path, const std::string& host = "127.0.0.1") const {
         return "http://" + host + ":" + std::to_string(m_port) + path;
     }
-    // The path and query of the last page asked for.
+    // The path and query of the last of its pages asked for.
     std::string lastQuery() {
         std::lock_guard lock(m_mutex);
         return m_lastQuery;
@@ -66,6 +72,7 @@ public:
 
 private:
     const std::map<std::string, std::string> m_pages;
+    const std::string m_contentType;
     httplib::Server m_server;
     int m_port = 0;
     std::thread m_thread;

@@ -12,7 +12,7 @@
 #include <QApplication>
 #include <QLoggingCategory>
 
-#include <httplib.h>
+#include "page_server.h"
 
 #include <gtest/gtest.h>
 
@@ -25,32 +25,11 @@ namespace {
 
 using Site = std::map<std::string, std::string>;
 
-// The maker's server, with the pages a test gives it.
-class UpdateServer {
+// The maker's server, with the pages a test gives it (as plain text).
+class UpdateServer : public PageServer {
 public:
-    explicit UpdateServer(std::map<std::string, std::string> pages) : m_pages(std::move(pages)) {
-        m_server.Get(".*", [this](const httplib::Request& req, httplib::Response& r) {
-            auto it = m_pages.find(req.path);
-            if (it == m_pages.end()) {
-                r.status = 404;
-                return;
-            }
-            r.set_content(it->second, "text/plain");
-        });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-    ~UpdateServer() {
-        m_server.stop();
-        m_thread.join();
-    }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(m_port); }
-
-private:
-    std::map<std::string, std::string> m_pages;
-    httplib::Server m_server;
-    int m_port = 0;
-    std::thread m_thread;
+    explicit UpdateServer(Site pages) : PageServer(std::move(pages), "text/plain") {}
+    std::string url() const { return PageServer::url(""); }
 };
 
 const std::map<std::string, std::string> kSite = {
