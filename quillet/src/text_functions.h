@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QTime>
 #include <QString>
 
 #include <optional>
@@ -24,6 +25,9 @@ QString ordinalSuffix(int day);
 // mmm, mmmm, yy, yyyy, "/" the locale's date separator, "Long Date",
 // "Short Date"), names and forms from the system locale.
 QString formatDate(const QDate& date, const QString& pattern);
+// A time as "hh:mm ampm" (or "hh:mm:ss ampm"): the hour of twelve with two
+// digits, then the locale's AM or PM text.
+QString formatTime12(const QTime& time, bool withSeconds);
 // The 47 search texts for one date, in their order.
 QStringList dateSearchTexts(const QDate& date);
 QString removeDate(const QString& text, const QDate& date, int within);
