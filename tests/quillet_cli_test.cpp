@@ -1,3 +1,4 @@
+#include "ftp_server.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@ namespace {
 
 tvtest::CommandResult quillet(const std::string& args, const std::string& errors = "/dev/null") {
     return tvtest::runCommand(std::string("QT_QPA_PLATFORM=offscreen ") + QUILLET_PROGRAM + " " +
-                              args + " 2>" + errors);
+                              args + " </dev/null 2>" + errors);
 }
 
 std::string readAll(const std::string& path) {
@@ -92,4 +93,49 @@ TEST(QuilletProgram, TextFunctionsNeverStartTheBrowser) {
     EXPECT_EQ(r.out, "a\n\n");
     EXPECT_EQ(readAll(errors).find("Sandbox"), std::string::npos) << readAll(errors);
     EXPECT_EQ(readAll(errors).find("WebEngineContext"), std::string::npos) << readAll(errors);
+}
+
+TEST(QuilletProgram, FtpAndPublishing) {
+    if (FtpServer::python().empty())
+        GTEST_SKIP() << "no Python here has pyftpdlib (setup.sh installs python3-pyftpdlib)";
+    tvtest::TempDir served, dir;
+    FtpServer server(served.path(), "tess", "pw\"'$x");
+    ASSERT_TRUE(server.running());
+    std::ofstream(dir / "notes.txt") << "one\ntwo\n";
+    // The password from standard input, so it stays out of the process list.
+    std::string send = "printf '%s\\n' " + tvtest::shellQuote("pw\"'$x") + " | ";
+    tvtest::CommandResult r =
+        quillet(" --transfer-type ascii - SendFile " + server.host() + " tess - " +
+                tvtest::shellQuote(dir / "notes.txt") + " '/notes copy.txt'");
+    EXPECT_EQ(r.status, 1); // nothing on standard input: no password, the login fails
+    EXPECT_EQ(r.out, "False\n");
+    r = tvtest::runCommand(send + "QT_QPA_PLATFORM=offscreen " + QUILLET_PROGRAM +
+                           " --transfer-type ascii - SendFile " + server.host() + " tess - " +
+                           tvtest::shellQuote(dir / "notes.txt") + " '/notes copy.txt' 2>&1");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "True\n");
+    EXPECT_EQ(readAll(served / "notes copy.txt"), "one\ntwo\n");
+    r = quillet("- GetFile " + server.host() + " tess " + tvtest::shellQuote("pw\"'$x") +
+                " '/notes copy.txt' " + tvtest::shellQuote(dir / "back.txt") + " --then GetFile " +
+                server.host() + " tess wrong /x " + tvtest::shellQuote(dir / "x.txt"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "True\nFalse\n");
+    EXPECT_EQ(readAll(dir / "back.txt"), "one\ntwo\n");
+    EXPECT_EQ(quillet("--transfer-type text - GetFile h u p r l").status, 2);
+
+    std::ofstream(dir / "page.html") << "<h1>[title]</h1>\n";
+    std::ofstream(dir / "pages.tsv") << "[TITLE]\tNews\\tof the day\n";
+    std::ofstream(dir / "servers.tsv")
+        << server.host() << "\ttess\tpw\"'$x\t" << (dir / "missing.html") << "\t/a.html\n"
+        << server.host() << "\ttess\tpw\"'$x\t" << (dir / "page.html") << "\t/b.html\n";
+    r = quillet("- ProcessPages " + tvtest::shellQuote(dir / "pages.tsv") + " " +
+                tvtest::shellQuote(dir / "servers.tsv"));
+    EXPECT_EQ(r.status, 1); // one entry failed
+    EXPECT_EQ(r.out.rfind("Error: Local file doesn't exist or contains no data!\n"
+                          "Information: Sent " +
+                              (dir / "page.html") + " to " + server.host() + " on ",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_EQ(readAll(served / "b.html"), "<h1>News\tof the day</h1>\r\n");
 }

@@ -25,5 +25,5 @@ int main(int argc, char** argv) {
     // The engine shares its OpenGL contexts; Qt asks for this before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    return quillet::runQuilletCli(args, std::cout, err);
+    return quillet::runQuilletCli(args, std::cin, std::cout, err);
 }

@@ -1,5 +1,7 @@
 #include "quillet_cli.h"
 
+#include "cli_members.h"
+
 #include <quillet/net_connection.h>
 #include <quillet/web_parser.h>
 
@@ -10,111 +12,9 @@
 
 namespace quillet {
 
+using namespace quillet::cli;
+
 namespace {
-
-struct Args {
-    const std::vector<std::string>& v;
-    size_t at = 0;
-    bool bad = false;
-
-    bool more() const { return at < v.size(); }
-    std::string text() {
-        if (!more()) {
-            bad = true;
-            return {};
-        }
-        return v[at++];
-    }
-    std::optional<std::string> optText() { return more() ? std::optional(v[at++]) : std::nullopt; }
-    long number(long dflt) {
-        if (!more()) return dflt;
-        const std::string& t = v[at++];
-        try {
-            size_t used = 0;
-            long n = std::stol(t, &used);
-            if (used == t.size()) return n;
-        } catch (...) {
-        }
-        bad = true;
-        return dflt;
-    }
-    // A number that must be there.
-    long need() {
-        if (!more()) bad = true;
-        return number(0);
-    }
-    bool flag(bool dflt) {
-        if (!more()) return dflt;
-        std::string t = v[at++];
-        for (char& c : t)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (t == "true" || t == "1" || t == "-1" || t == "yes") return true;
-        if (t == "false" || t == "0" || t == "no") return false;
-        bad = true;
-        return dflt;
-    }
-};
-
-std::string yesNo(bool b) {
-    return b ? "True" : "False";
-}
-
-// What a member prints: nothing, or its text (a record or an array already
-// made into lines).
-using Printed = std::optional<std::string>;
-
-struct Member {
-    const char* usage;
-    std::function<Printed(WebParser&, Args&)> call;
-};
-
-// A field of a record or an array: tabs, line breaks and backslashes
-// escaped, so each record stays one line of tab-separated fields.
-std::string field(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
-std::string record(std::initializer_list<std::string> fields) {
-    std::string line;
-    for (const std::string& f : fields) {
-        if (!line.empty() || &f != fields.begin()) line += '\t';
-        line += field(f);
-    }
-    return line;
-}
-
-std::string linkLine(const Links& l) {
-    return record({l.Byline, l.URL});
-}
-std::string pictureLine(const Pictures& p) {
-    return record({p.URL, p.Text, std::to_string(p.Height), std::to_string(p.Width), p.LinkTo});
-}
-
-// One line per element; an empty array prints nothing.
-template <typename T, typename F> Printed lines(const std::vector<T>& items, F line) {
-    if (items.empty()) return std::nullopt;
-    std::string out;
-    for (const T& item : items) {
-        if (!out.empty()) out += '\n';
-        out += line(item);
-    }
-    return out;
-}
-
-short sh(long n) {
-    return static_cast<short>(n);
-}
 
 // A form by number, or else by name.
 FormRef formArg(Args& a) {
@@ -151,8 +51,8 @@ int ruleType(const std::string& t) {
     return 0;
 }
 
-const std::map<std::string, Member>& members() {
-    static const std::map<std::string, Member> table = {
+std::map<std::string, Member> pageMembers() {
+    return {
         {"OpenSite",
          {"URL [TimeoutSeconds=60]",
           [](WebParser& w, Args& a) {
@@ -430,20 +330,30 @@ const std::map<std::string, Member>& members() {
          {"  (NetConnection)",
           [](WebParser&, Args&) { return yesNo(NetConnection().HangupInternet()); }}},
     };
+}
+
+const std::map<std::string, Member>& members() {
+    static const std::map<std::string, Member> table = [] {
+        std::map<std::string, Member> t = pageMembers();
+        addFtpMembers(t);
+        return t;
+    }();
     return table;
 }
 
 std::string usage() {
     std::ostringstream u;
     u << "usage: quillet [--timeout S] [--rule DOMAIN,TYPE[,EXTRA1[,EXTRA2]]]... [--verbose]\n"
+         "               [--transfer-type ascii|binary|0|1|2]\n"
          "               (URL | -) MEMBER [ARG...] [--then MEMBER [ARG...]]...\n"
          "Loads URL (an address or a local file; \"-\" loads nothing), calls each MEMBER of\n"
          "WebParser in turn on that page and prints its result: texts as they are, booleans\n"
          "as True or False, a record as one line of tab-separated fields, an array as one\n"
          "line per element (a tab, CR, LF or backslash inside a field is written \\t, \\r,\n"
          "\\n or \\\\). A member without a result prints nothing. --verbose also shows the\n"
-         "browser engine's own messages. Exit status: 0 done, 1 the page could not be\n"
-         "loaded, 2 a usage error.\n"
+         "browser engine's own messages. The FTP members take HOST[:PORT]; a password of\n"
+         "\"-\" is read from standard input. Exit status: 0 done, 1 the page could not be\n"
+         "loaded or a transfer or publication failed, 2 a usage error.\n"
          "Rule types (by number or name):";
     for (size_t i = 0; i < ruleNames().size(); ++i)
         u << (i % 4 == 0 ? "\n  " : ", ") << i + 1 << ' ' << ruleNames()[i];
@@ -475,8 +385,10 @@ struct Call {
 
 } // namespace
 
-int runQuilletCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runQuilletCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                  std::ostream& err) {
     short timeout = 60;
+    int transferType = 0;
     std::vector<std::vector<std::string>> rules;
     size_t i = 0;
     for (; i < args.size(); ++i) {
@@ -485,7 +397,21 @@ int runQuilletCli(const std::vector<std::string>& args, std::ostream& out, std::
             return 0;
         }
         if (args[i] == "--verbose") continue; // the program's main acts on it
-        if (args[i] == "--timeout" && i + 1 < args.size()) {
+        if (args[i] == "--transfer-type" && i + 1 < args.size()) {
+            std::string t = args[++i];
+            for (char& c : t)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (t == "ascii" || t == "1")
+                transferType = ASCII;
+            else if (t == "binary" || t == "2")
+                transferType = Binary;
+            else if (t == "0")
+                transferType = 0;
+            else {
+                err << "quillet: --transfer-type is ascii, binary or 0, 1, 2\n";
+                return 2;
+            }
+        } else if (args[i] == "--timeout" && i + 1 < args.size()) {
             timeout = static_cast<short>(std::atoi(args[++i].c_str()));
         } else if (args[i] == "--rule" && i + 1 < args.size()) {
             rules.push_back(splitComma(args[++i]));
@@ -533,9 +459,13 @@ int runQuilletCli(const std::vector<std::string>& args, std::ostream& out, std::
         err << "quillet: the page could not be loaded: " << url << '\n';
         return 1;
     }
+    int status = 0;
     for (const Call& call : calls) {
         const Member& member = members().at(call.name);
         Args a{call.args};
+        a.transferType = transferType;
+        a.in = &in;
+        a.err = &err;
         Printed result = member.call(parser, a);
         if (a.bad || a.more()) {
             err << "quillet: " << call.name << ' ' << member.usage << '\n';
@@ -543,8 +473,9 @@ int runQuilletCli(const std::vector<std::string>& args, std::ostream& out, std::
         }
         if (result) out << *result << '\n';
         out.flush();
+        if (a.failed) status = 1;
     }
-    return 0;
+    return status;
 }
 
 } // namespace quillet

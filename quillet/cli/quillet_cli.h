@@ -1,5 +1,6 @@
 #pragma once
 
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@ namespace quillet {
 // The quillet program: loads a page (or none, with "-"), calls one member of
 // WebParser and prints its result. A QApplication must exist. Returns the
 // exit status.
-int runQuilletCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int runQuilletCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                  std::ostream& err);
 
 } // namespace quillet
