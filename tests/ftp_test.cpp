@@ -311,10 +311,10 @@ TEST_F(Publishing, FillsTagsOnceAndSendsEachEntry) {
     EXPECT_NE(a.find("<p>/pub/a.html from " + (local / "page.html") + " to " + server->host()),
               std::string::npos);
     EXPECT_NE(a.find("Caf\xc3\xa9\r\n"), std::string::npos); // UTF-8 kept
-    EXPECT_EQ(a.find("@"), a.find("@Time [body]"));          // no built-in tag left
+    EXPECT_EQ(a.find('@'), a.find("@Time [body]"));          // no built-in tag left
     std::string b = readAll(served / "pub/b.html");
     EXPECT_NE(b.find("<p>/pub/b.html from "), std::string::npos);
-    EXPECT_EQ(readAll(local / "page.html").find("\r"), std::string::npos); // template untouched
+    EXPECT_EQ(readAll(local / "page.html").find('\r'), std::string::npos); // template untouched
     EXPECT_TRUE(namesIn(temp.path()).empty());
 }
 
@@ -336,4 +336,16 @@ TEST_F(Publishing, AFailedSendSaysSoWithoutThePassword) {
     EXPECT_EQ(readAll(served / "pub/latin.html"), "caf\xe9 y\r\n"); // Latin-1 kept
     EXPECT_TRUE(namesIn(temp.path()).empty());
     EXPECT_EQ(server->openConnections(), 0);
+}
+
+TEST_F(Ftp, TheEnvironmentsProxiesAreNotUsed) {
+    // A proxy that is not there: with it the transfer could not work.
+    for (const char* name : {"ftp_proxy", "FTP_PROXY", "all_proxy", "ALL_PROXY"})
+        ::setenv(name, "http://127.0.0.1:1", 1);
+    QuickFTP ftp;
+    bool ok = ftp.GetFile(server->host(), user, password, "/readme.txt", local / "r");
+    for (const char* name : {"ftp_proxy", "FTP_PROXY", "all_proxy", "ALL_PROXY"})
+        ::unsetenv(name);
+    EXPECT_TRUE(ok) << ftp.LastErrorText();
+    EXPECT_EQ(readAll(local / "r"), "root readme\n");
 }
