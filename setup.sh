@@ -10,7 +10,7 @@ packages=(
   libsqlite3-dev libzip-dev libcurl4-openssl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev python3-pyftpdlib
-  python3-bs4 python3-lxml
+  python3-bs4 python3-lxml desktop-file-utils
 )
 
 missing=()

@@ -75,7 +75,7 @@ void AboutWindow::StartSysInfo() {
 }
 
 void AboutWindow::mousePressEvent(QMouseEvent* event) {
-    m_sound.play(findInFolder(m_programFolder, "e.wav"));
+    m_sound.play(findInFolder(shippedFolder(m_programFolder), "e.wav"));
     QDialog::mousePressEvent(event);
 }
 

@@ -12,6 +12,7 @@
 
 #include "update/web_pages.h"
 
+#include "platform/program_folder.h"
 #include "platform/prompter.h"
 #include "platform/qt/qt_prompter.h"
 #include "platform/qt/qt_text.h"
@@ -83,7 +84,8 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     statusBar()->addWidget(m_statusPanel3, 1);
 
     m_busy = new BusyWindow(
-        QString::fromStdString(findInFolder(m_session.programFolder, "search.gif")), this);
+        QString::fromStdString(findInFolder(shippedFolder(m_session.programFolder), "search.gif")),
+        this);
 
     m_session.onRunningChanged = [this] { updateActionState(); };
     buildMenus();
@@ -294,6 +296,7 @@ void MainWindow::openInEditor(const char* fileName) {
 
 void MainWindow::openProgramFile(const char* fileName, bool inEditor) {
     auto path = lookupInFolder(m_session.programFolder, fileName);
+    if (!path) path = lookupInFolder(shippedFolder(m_session.programFolder), fileName);
     if (!path || !fileExists(*path)) {
         m_prompter.message(joinPath(m_session.programFolder, fileName) + " does not exist.");
         return;

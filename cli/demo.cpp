@@ -64,7 +64,7 @@ bool createDemo(const std::string& dirArg, std::string& startCommand, std::strin
         return false;
 
     // The shipped files the program checks for at start.
-    std::string shipped = executableFolder();
+    std::string shipped = shippedFolder(executableFolder());
     for (const char* name :
          {"Tessvane.ini", "search.gif", "tessvane.mdb", "Tessvane Help.html", "e.wav"}) {
         fs::copy_file(findInFolder(shipped, name), program / name,
@@ -123,7 +123,7 @@ bool createDemo(const std::string& dirArg, std::string& startCommand, std::strin
     };
     startCommand = "TESSVANE_HOME=" + quoted(program.string()) +
                    " TESSVANE_REGISTRY=" + quoted(regFile.string()) + " " +
-                   quoted((fs::path(shipped) / "tessvane").string());
+                   quoted((fs::path(executableFolder()) / "tessvane").string());
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "cache_index.h"
 
+#include "platform/program_folder.h"
+
 #include "platform/dates.h"
 #include "platform/ini.h"
 #include "platform/text_io.h"
@@ -42,7 +44,7 @@ std::string CacheFolders::folderFor(FileType type) const {
 }
 
 std::string folderSettingsPath(const std::string& programFolder) {
-    return findInFolder(programFolder, "Tessvane.ini");
+    return findInFolder(shippedFolder(programFolder), "Tessvane.ini");
 }
 
 CacheFolders workOutFolders(const std::string& programFolder, std::string& gameFolder,

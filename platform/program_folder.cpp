@@ -1,9 +1,16 @@
 #include "program_folder.h"
 
+#include "platform/text_io.h"
+
 #include <cstdlib>
 #include <filesystem>
+#include <pwd.h>
 #include <string_view>
 #include <unistd.h>
+
+#ifndef TESSVANE_SHARE_FROM_BIN
+#define TESSVANE_SHARE_FROM_BIN "../share/tessvane"
+#endif
 
 namespace tv {
 
@@ -14,6 +21,38 @@ std::string executableFolder() {
     return exe.parent_path().string();
 }
 
+namespace {
+
+bool holdsShippedFiles(const std::string& folder) {
+    return lookupInFolder(folder, "Tessvane.ini").has_value();
+}
+
+std::string dataHome() {
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x == '/') return x;
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        const passwd* pw = ::getpwuid(::geteuid());
+        home = pw ? pw->pw_dir : "/tmp";
+    }
+    return std::string(home) + "/.local/share";
+}
+
+} // namespace
+
+std::string installedShareFolder() {
+    std::error_code ec;
+    auto share = std::filesystem::weakly_canonical(
+        std::filesystem::path(executableFolder()) / TESSVANE_SHARE_FROM_BIN, ec);
+    return ec ? std::string() : share.string();
+}
+
+std::string shippedFolder(const std::string& programFolder) {
+    if (holdsShippedFiles(programFolder)) return programFolder;
+    std::string share = installedShareFolder();
+    if (!share.empty() && holdsShippedFiles(share)) return share;
+    return programFolder;
+}
+
 std::string programFolder() {
     if (const char* home = std::getenv("TESSVANE_HOME"); home && *home) {
         std::string h = home;
@@ -21,7 +60,24 @@ std::string programFolder() {
             h.pop_back();
         return h;
     }
-    return executableFolder();
+    std::string exe = executableFolder();
+    if (holdsShippedFiles(exe)) return exe;
+    std::string share = installedShareFolder();
+    if (share.empty() || !holdsShippedFiles(share)) return exe; // neither: as it stands
+    // Installed: the files the program writes live in the user's data folder,
+    // seeded from the shipped ones (never over a file already there).
+    namespace fs = std::filesystem;
+    fs::path data = fs::path(dataHome()) / "tessvane";
+    std::error_code ec;
+    fs::create_directories(data, ec);
+    for (const char* name : {"TessvaneDontMove.ini", "tessvane.mdb"}) {
+        if (lookupInFolder(data.string(), name)) continue;
+        if (auto from = lookupInFolder(share, name)) {
+            fs::copy_file(*from, data / name, fs::copy_options::skip_existing, ec);
+            fs::permissions(data / name, fs::perms::owner_write, fs::perm_options::add, ec);
+        }
+    }
+    return data.string();
 }
 
 std::optional<std::string> findProgram(const std::string& name) {

@@ -420,6 +420,9 @@ bool RegistryStore::change(Change&& apply, std::string* error, std::string* noti
     }
     while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
     }
+    // A writer killed half-way left its temporary file; under the lock no
+    // other writer is at work, so it can go.
+    removeLeftoversOf(m_path);
     ReadState state;
     RegistryData data = load(&state);
     bool ok = true;

@@ -163,7 +163,8 @@ int createTemporaryIn(const std::string& folder, std::string_view stem, std::str
     return ::mkostemp(tmpPath.data(), O_CLOEXEC);
 }
 
-int removeLeftovers(const std::string& folder) {
+namespace {
+int removeLeftoversNamed(const std::string& folder, std::string_view stem) {
     int removed = 0;
     DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!d) return 0;
@@ -173,6 +174,8 @@ int removeLeftovers(const std::string& folder) {
         if (n.size() < 1 + kTempMark.size() + kTempRandom || n.front() != '.') continue;
         if (n.substr(n.size() - kTempRandom - kTempMark.size(), kTempMark.size()) != kTempMark)
             continue;
+        if (!stem.empty() && n.substr(1, n.size() - 1 - kTempMark.size() - kTempRandom) != stem)
+            continue;
         found.emplace_back(n);
     }
     ::closedir(d);
@@ -181,6 +184,15 @@ int removeLeftovers(const std::string& folder) {
         if (isRegularFile(path) && ::unlink(path.c_str()) == 0) ++removed;
     }
     return removed;
+}
+} // namespace
+
+int removeLeftovers(const std::string& folder) {
+    return removeLeftoversNamed(folder, {});
+}
+
+int removeLeftoversOf(const std::string& path) {
+    return removeLeftoversNamed(folderOf(path), fileNameOf(path));
 }
 
 int createReplacing(const std::string& path, std::string* error) {

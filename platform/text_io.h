@@ -71,6 +71,8 @@ int createTemporaryIn(const std::string& folder, std::string_view stem, std::str
 // Removes the temporary files that a killed program may have left in `folder`
 // (regular files only); the number removed.
 int removeLeftovers(const std::string& folder);
+// Only those a killed atomic write of `path` left beside it.
+int removeLeftoversOf(const std::string& path);
 
 // Finds `name` in `folder`: an exact match first, else the first entry whose
 // name equals it ignoring letter case. Returns the full path of the match, or

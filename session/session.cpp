@@ -10,6 +10,7 @@
 #include "platform/file_ops.h"
 #include "platform/ini.h"
 #include "platform/operation_lock.h"
+#include "platform/program_folder.h"
 #include "platform/prompter.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
@@ -37,8 +38,11 @@ bool Session::checkRequiredFiles() {
         {"search.gif", "Search.gif"},
         {"tessvane.mdb", "Tessvane.mdb"},
     };
+    const std::string shipped = shippedFolder(programFolder);
     for (const auto& r : required) {
+        // The read-only ones may come from an installed share folder.
         auto found = lookupInFolder(programFolder, r[0]);
+        if (!found) found = lookupInFolder(shipped, r[0]);
         if (found && fileExists(*found)) continue;
         m_prompter.message(std::string("A critical file (") + r[1] +
                            ") is missing...please re-install the program.");

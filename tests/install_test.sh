@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary DESTDIR and uses it as a user would:
+# the installed tessvane-cli with a fresh HOME and no TESSVANE_HOME scans,
+# runs and undoes on a made game folder, its files land in XDG_DATA_HOME and
+# nothing is written under the prefix; both menu entries validate; and a
+# client program built against the installed headers and CMake package (and
+# checked through pkg-config) loads a local page through libquillet.so.
+# Usage: install_test.sh BUILD-DIR
+set -euo pipefail
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+DESTDIR="$work/root" cmake --install "$build" --prefix /usr >/dev/null
+prefix="$work/root/usr"
+for f in bin/tessvane bin/tessvane-cli bin/tessvane-troubleshooter bin/quillet \
+         share/tessvane/Tessvane.ini share/tessvane/TessvaneDontMove.ini \
+         share/tessvane/tessvane.mdb share/tessvane/search.gif "share/tessvane/Tessvane Help.html" \
+         share/tessvane/e.wav share/applications/tessvane.desktop \
+         share/applications/tessvane-troubleshooter.desktop \
+         share/icons/hicolor/scalable/apps/tessvane.svg share/icons/hicolor/48x48/apps/tessvane.png \
+         share/man/man1/tessvane-cli.1 share/man/man1/quillet.1 include/quillet/web_parser.h \
+         include/quillet/quick_ftp.h include/quillet/page_manager.h; do
+  [ -e "$prefix/$f" ] || fail "$f was not installed"
+done
+ls "$prefix"/lib*/libquillet.so.1 >/dev/null 2>&1 || ls "$prefix"/lib/*/libquillet.so.1 >/dev/null ||
+  fail "libquillet.so.1 was not installed"
+desktop-file-validate "$prefix/share/applications/tessvane.desktop" \
+  "$prefix/share/applications/tessvane-troubleshooter.desktop" || fail "desktop entries"
+
+# A user of the installed programs.
+export HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config"
+unset TESSVANE_HOME TESSVANE_REGISTRY
+mkdir -p "$HOME"
+touch "$work/before"
+sleep 1
+cli="$prefix/bin/tessvane-cli"
+"$cli" demo "$work/demo" >/dev/null
+game="$work/demo/UT2003"
+"$cli" --game "$game" scan --select all >"$work/scan.txt" || fail "scan"
+grep -q "Found 14 files to process" "$work/scan.txt" || fail "scan output: $(cat "$work/scan.txt")"
+"$cli" --game "$game" run --select all --no-backup >/dev/null || fail "run"
+[ -f "$game/Maps/ONS-Torlan.ut2" ] || fail "the run moved nothing"
+"$cli" --game "$game" undo --yes --all >/dev/null 2>&1 || fail "undo"
+[ ! -e "$game/Maps/ONS-Torlan.ut2" ] || fail "the undo moved nothing back"
+for f in Tessvane.log tessvane.mdb TessvaneDontMove.ini; do
+  [ -f "$XDG_DATA_HOME/tessvane/$f" ] || fail "$f is not in XDG_DATA_HOME"
+done
+# The window, started as the menu starts it, runs until it is stopped and
+# records the data folder as InstallPath (the troubleshooter finds the log there).
+mkdir -p "$XDG_CONFIG_HOME/tessvane"
+printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Unreal Technology\\Installed Apps\\UT2003]\r\n"Folder"="%s"\r\n\r\n' \
+  "$game" >"$XDG_CONFIG_HOME/tessvane/registry.reg"
+status=0
+QT_QPA_PLATFORM=offscreen timeout 15 "$prefix/bin/tessvane" >/dev/null 2>&1 || status=$?
+[ "$status" = 124 ] || fail "the window ended by itself with status $status"
+grep -qa "\"InstallPath\"=\"$XDG_DATA_HOME/tessvane\"" "$XDG_CONFIG_HOME/tessvane/registry.reg" ||
+  fail "InstallPath is not the data folder: $(grep -ai installpath "$XDG_CONFIG_HOME/tessvane/registry.reg")"
+written=$(find "$work/root" -newer "$work/before" -print)
+[ -z "$written" ] || fail "written under the prefix: $written"
+
+# A client program of the installed library.
+mkdir -p "$work/client"
+cat >"$work/client/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.22)
+project(client CXX)
+set(CMAKE_CXX_STANDARD 20)
+find_package(Quillet 1 REQUIRED)
+find_package(Qt6 REQUIRED COMPONENTS Widgets)
+add_executable(client main.cpp)
+target_link_libraries(client PRIVATE Quillet::quillet Qt6::Widgets)
+CMAKE
+cat >"$work/client/main.cpp" <<'CPP'
+#include <quillet/web_parser.h>
+#include <QApplication>
+#include <iostream>
+int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    quillet::WebParser page;
+    if (!page.OpenSite(argv[1], 30)) return 1;
+    std::cout << page.PageTitle() << '\n';
+    return 0;
+}
+CPP
+echo '<html><head><title>Installed Quillet</title></head><body>x</body></html>' >"$work/page.html"
+cmake -S "$work/client" -B "$work/client/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+  >"$work/client.log" 2>&1 || fail "client configure: $(cat "$work/client.log")"
+cmake --build "$work/client/build" >>"$work/client.log" 2>&1 || fail "client build: $(cat "$work/client.log")"
+ldd "$work/client/build/client" | grep -q "$prefix" || fail "the client does not use the installed libquillet.so"
+title=$(QT_QPA_PLATFORM=offscreen "$work/client/build/client" "$work/page.html" 2>/dev/null) ||
+  fail "the client could not load the page"
+[ "$title" = "Installed Quillet" ] || fail "the client read '$title'"
+PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name quillet.pc)") pkg-config --exists quillet ||
+  fail "pkg-config does not know quillet"
+[ "$(PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name quillet.pc)") pkg-config --modversion quillet)" \
+  = "$(sed -n 's/^Version: //p' "$(find "$prefix" -name quillet.pc)")" ] || fail "pkg-config version"
+echo "installed and used: OK"
