@@ -44,6 +44,8 @@ const std::map<std::string, std::string> kPages = {
 <input type="text" name="q" value="second"><input type="submit"></form>
 </body></html>)"},
     {"/results", "<html><head><title>Results</title></head><body>found</body></html>"},
+    {"/slowform", "<html><head><title>Slow form</title></head><body>"
+                  "<form action='/slow'><input name='q'></form></body></html>"},
     {"/frames", R"(<html><head><title>Frames</title></head><frameset cols="20%,60%,20%">
 <frame name="menu" src="/menu"><frame name="mainframe" src="/main">
 <frame name="ads" src="http://localhost:{PORT}/menu"></frameset></html>)"},
@@ -236,6 +238,16 @@ TEST_F(PageStructure, SubmitThatGoesNowhereKeepsThePage) {
     NetConnection::SetConnectionState(false);
     EXPECT_FALSE(parser.FormSubmit("SEARCH", 20)); // off line
     EXPECT_EQ(parser.PageTitle(), "Form");
+}
+
+TEST_F(PageStructure, SubmitWhoseAnswerIsLateFailsInTime) {
+    open("/slowform");
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(parser.FormSubmit(1, 1));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+    // The browser is left idle; a new load works as ever.
+    open("/results");
+    EXPECT_EQ(parser.PageTitle(), "Results");
 }
 
 TEST_F(PageStructure, FramesOfBothOrigins) {

@@ -403,8 +403,11 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
     bool ok = false;
     if (page->MainFrameNavigationStarted) {
         // The top document is replaced: its load must start and finish.
-        ok = Impl::waitFor(page, [page] { return page->LoadDone; }, deadline) &&
-             d->completed(page, deadline);
+        if (!Impl::waitFor(page, [page] { return page->LoadDone; }, deadline)) {
+            d->goIdle(); // the answer did not come in time
+            return false;
+        }
+        ok = d->completed(page, deadline);
     } else {
         // Only a frame navigates: wait for its new document to be complete.
         auto frameDone = [page, &path] {
