@@ -88,7 +88,9 @@ std::optional<std::string> findProgram(const std::string& name) {
         size_t colon = rest.find(':');
         std::string dir(rest.substr(0, colon));
         if (!dir.empty()) {
-            std::string candidate = dir + "/" + name;
+            std::string candidate = dir;
+            candidate += '/';
+            candidate += name;
             if (::access(candidate.c_str(), X_OK) == 0 &&
                 std::filesystem::is_regular_file(candidate))
                 return candidate;
