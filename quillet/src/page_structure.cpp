@@ -18,15 +18,10 @@
 namespace quillet {
 
 using namespace quillet::text;
+using namespace quillet::convert;
 
 namespace {
 
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-std::string s(const QString& q) {
-    return q.toStdString();
-}
 QVariantList list(const std::optional<QVariant>& v) {
     return v ? v->toList() : QVariantList();
 }

@@ -28,6 +28,7 @@
 namespace quillet {
 
 using namespace quillet::text;
+using namespace quillet::convert;
 
 namespace {
 
@@ -37,12 +38,6 @@ constexpr int kScriptTimeoutMs = 10000;
 // How often a load that is over is looked at until its document is complete.
 constexpr int kReadyPollMs = 20;
 
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-std::string s(const QString& q) {
-    return q.toStdString();
-}
 
 qint64 nowMs() {
     return QDateTime::currentMSecsSinceEpoch();

@@ -24,6 +24,16 @@ namespace quillet {
 
 QString jsonLiteral(const QJsonValue& value);
 
+// The public interface speaks UTF-8 std::string, the inside Qt strings.
+namespace convert {
+inline QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+inline std::string s(const QString& q) {
+    return q.toStdString();
+}
+} // namespace convert
+
 struct Rule {
     QString domain;
     int type;
