@@ -164,15 +164,42 @@ void tickBySelection(std::vector<FileRow>& rows, const Settings& s) {
     }
 }
 
-void markNeverMove(std::vector<FileRow>& rows, const NeverMoveList& list, bool reset) {
+void markNeverMove(std::vector<FileRow>& rows, const NeverMoveList& list) {
     for (auto& r : rows) {
         if (list.matches(r.text)) {
             r.neverMove = true;
             r.ticked = false;
-        } else if (reset) {
-            r.neverMove = false;
-            r.ticked = true;
         }
+    }
+}
+
+void applySelectionRules(std::vector<FileRow>& rows, const NeverMoveList& list,
+                         const Settings& settings) {
+    tickBySelection(rows, settings);
+    markNeverMove(rows, list);
+    uncheckDuplicates(rows);
+    uncheckErrorEntries(rows);
+}
+
+void applyChangedNeverMoveList(std::vector<FileRow>& rows, const NeverMoveList& list,
+                               const Settings& settings) {
+    // The ticks a fresh scan would give, for the rows the list lets go.
+    std::vector<FileRow> scanned = rows;
+    for (auto& r : scanned) {
+        r.ticked = false;
+        r.neverMove = false;
+    }
+    applySelectionRules(scanned, list, settings);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        FileRow& r = rows[i];
+        if (scanned[i].neverMove) {
+            r.neverMove = true;
+            r.ticked = false;
+        } else if (r.neverMove) {
+            r.neverMove = false;
+            r.ticked = scanned[i].ticked;
+        }
+        // Every other row keeps the tick the user left.
     }
 }
 

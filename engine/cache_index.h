@@ -76,9 +76,17 @@ bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& f
 
 // The selection rules.
 void tickBySelection(std::vector<FileRow>& rows, const Settings& settings);
-// Applies the never-move list: matching rows are marked, unticked; with reset,
-// other rows are ticked and unmarked.
-void markNeverMove(std::vector<FileRow>& rows, const NeverMoveList& list, bool reset);
+// Applies the never-move list: matching rows are marked and unticked.
+void markNeverMove(std::vector<FileRow>& rows, const NeverMoveList& list);
+// Every rule of a scan on freshly read rows: the selection's ticks, the
+// never-move marks, duplicated names and error entries unticked.
+void applySelectionRules(std::vector<FileRow>& rows, const NeverMoveList& list,
+                         const Settings& settings);
+// A saved never-move list applied to rows the user may have ticked by hand:
+// rows it now matches are marked and unticked; rows it no longer matches get
+// the tick a scan would give them; every other row keeps its tick.
+void applyChangedNeverMoveList(std::vector<FileRow>& rows, const NeverMoveList& list,
+                               const Settings& settings);
 // Every row whose text (ignoring case) equals a text that occurs twice exactly is unticked.
 void uncheckDuplicates(std::vector<FileRow>& rows);
 void uncheckErrorEntries(std::vector<FileRow>& rows);

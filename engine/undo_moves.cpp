@@ -141,8 +141,10 @@ UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
         GroupPlan plan;
         plan.records = found->second;
         if (!pathExists(name)) {
-            // Gone, or never moved by a run that was killed: nothing to take back.
+            // Gone, or never moved by a run that was killed: nothing to take
+            // back, but the user hears that the record went without a file.
             ++result.dropped;
+            if (statusLine) statusLine(name + " is no longer there; its record was removed");
             plans.push_back(std::move(plan));
             continue;
         }

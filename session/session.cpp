@@ -138,7 +138,9 @@ bool Session::ScanCache() {
     rows.clear();
     ClearScanTable();
     folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
-    purgeDaysText = checkPurgeSetting(folders.gameIni, &m_prompter);
+    // A dry run leaves the game's configuration as it is.
+    purgeDaysText = dryRun ? purgeSettingText(folders.gameIni)
+                           : checkPurgeSetting(folders.gameIni, &m_prompter);
 
     auto cacheIni = lookupInFolder(folders.cacheFolder, "cache.ini");
     if (!cacheIni || !fileExists(*cacheIni)) {
@@ -154,13 +156,10 @@ bool Session::ScanCache() {
         return false;
     }
     bool missingExtension = readCacheIndex(*lines, folders, rows, scanTable);
-    tickBySelection(rows, settings);
     LoadNeverMoveList();
-    markNeverMove(rows, neverMove, false);
-    uncheckDuplicates(rows);
-    uncheckErrorEntries(rows);
+    applySelectionRules(rows, neverMove, settings);
     updateFoundText();
-    if (missingExtension && !repairDone) FixMissingExtensions(folders.cacheFolder);
+    if (missingExtension && !repairDone && !dryRun) FixMissingExtensions(folders.cacheFolder);
     return true;
 }
 
@@ -187,8 +186,13 @@ void Session::chooseCacheFolder(const std::string& folder) {
     ScanCache();
 }
 
-void Session::SetPurgeDays() {
-    tv::SetPurgeDays(purgeDaysText, folders.gameIni, &m_prompter);
+bool Session::SetPurgeDays() {
+    const std::string days = trim(purgeDaysText);
+    if (!purgeDaysValid(days)) {
+        m_prompter.message(purgePeriodRefusal(purgeDaysText));
+        return false;
+    }
+    return tv::SetPurgeDays(days, folders.gameIni, &m_prompter);
 }
 
 // ---- reporting ----------------------------------------------------------------------
@@ -242,6 +246,16 @@ bool Session::checkDestination(RunOptions::Mode mode) {
     if ((mode == RunOptions::Mode::Dir && settings.moveDirText.size() < 2) ||
         (mode == RunOptions::Mode::Dir2 && settings.moveDir2Text.size() < 2)) {
         m_prompter.message("You must select a destination folder");
+        return false;
+    }
+    // A relative folder would land wherever the program was started from,
+    // and its undo records would name a different place from elsewhere.
+    const std::string& folder = mode == RunOptions::Mode::Dir    ? settings.moveDirText
+                                : mode == RunOptions::Mode::Dir2 ? settings.moveDir2Text
+                                                                 : std::string();
+    if (mode != RunOptions::Mode::Norm && folder.front() != '/') {
+        m_prompter.message("\"" + folder + "\" is not a full path. A full path is needed (one "
+                           "that starts with /), for example /home/you/ut-files.");
         return false;
     }
     return true;
@@ -562,9 +576,7 @@ bool Session::neverMoveSave() {
         return refuse("The never-move list could not be saved: " + error);
     }
     LoadNeverMoveList();
-    markNeverMove(rows, neverMove, true);
-    for (auto& r : rows)
-        if (r.text.find(kMissingExtensionText) != std::string::npos) r.ticked = false;
+    applyChangedNeverMoveList(rows, neverMove, settings);
     updateFoundText();
     rowsChanged();
     return true;
@@ -591,7 +603,7 @@ bool Session::addRowToNeverMove(size_t row) {
             return refuse("The never-move list could not be saved: " + error);
     }
     LoadNeverMoveList();
-    markNeverMove(rows, neverMove, false);
+    markNeverMove(rows, neverMove);
     rowsChanged();
     return true;
 }

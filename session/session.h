@@ -118,7 +118,9 @@ public:
     std::string undoLogSize() const;
 
     // ---- housekeeping -------------------------------------------------------------
-    void SetPurgeDays();
+    // "Set": a whole number of days from 0 to 3650 is written into the game's
+    // configuration; anything else is refused with a message.
+    bool SetPurgeDays();
     // Says when the cache is empty already, then asks (No says "Purge cancelled.").
     bool confirmPurge();
     bool purgeCache();
@@ -173,6 +175,8 @@ public:
     std::vector<std::string> statusList; // the "Status" tab's lines
     // When set, this folder is the game folder and the game's key is not read.
     std::string gameFolderOverride;
+    // A dry run: scans only read (no repair, no purge period written).
+    bool dryRun = false;
 
     Prompter& prompter() { return m_prompter; }
     RegistryStore& registry() { return m_registry; }

@@ -5,18 +5,45 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 namespace tv {
 
-std::string checkPurgeSetting(const std::string& gameIni, Prompter* prompter) {
+namespace {
+
+// The stored value when the game keeps it (a number above 30), else nullopt.
+std::optional<std::string> keptPurgeSetting(const std::string& gameIni) {
     std::string value = INIGetSettingString("Core.System", "PurgeCacheDays", gameIni, "");
     std::string t = trim(value);
     char* end = nullptr;
     double days = t.empty() ? 0 : std::strtod(t.c_str(), &end);
     bool isNumber = !t.empty() && end == t.c_str() + t.size() && std::isfinite(days);
     if (isNumber && days > 30) return value;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string checkPurgeSetting(const std::string& gameIni, Prompter* prompter) {
+    if (auto kept = keptPurgeSetting(gameIni)) return *kept;
     SetPurgeDays("360", gameIni, prompter);
     return "360";
+}
+
+std::string purgeSettingText(const std::string& gameIni) {
+    return keptPurgeSetting(gameIni).value_or("360");
+}
+
+bool purgeDaysValid(const std::string& days) {
+    if (days.empty() || days.size() > 4) return false;
+    for (char c : days)
+        if (c < '0' || c > '9') return false;
+    return std::stoi(days) <= 3650;
+}
+
+std::string purgePeriodRefusal(const std::string& days) {
+    return "The purge period must be a whole number of days from 0 to 3650; \"" + days +
+           "\" was not written.";
 }
 
 bool SetPurgeDays(const std::string& days, const std::string& gameIni, Prompter* prompter) {

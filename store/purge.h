@@ -11,6 +11,15 @@ class Prompter;
 // above 30, otherwise "360", which is then written back to the game's file.
 std::string checkPurgeSetting(const std::string& gameIni, Prompter* prompter = nullptr);
 
+// The purge period as it stands, without writing anything: the stored value
+// when it is a number above 30, otherwise "360" (what a scan would write).
+std::string purgeSettingText(const std::string& gameIni);
+
+// A purge period the game is given: a whole number of days from 0 to 3650.
+bool purgeDaysValid(const std::string& days);
+// Why `days` is refused, as a sentence.
+std::string purgePeriodRefusal(const std::string& days);
+
 // Writes the days text as typed.
 bool SetPurgeDays(const std::string& days, const std::string& gameIni,
                   Prompter* prompter = nullptr);

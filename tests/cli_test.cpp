@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <map>
 #include <sys/wait.h>
 
 using tvtest::GameFixture;
@@ -18,6 +20,10 @@ using Result = tvtest::CliResult;
 
 Result run(const GameFixture& fx, const std::string& args) {
     return tvtest::runCli(fx, args);
+}
+
+std::string fileNameOfDir(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
 }
 
 } // namespace
@@ -95,4 +101,202 @@ TEST(CliDemo, CreatesAGameThatScans) {
     EXPECT_NE(out.find("\tTrue\n"), std::string::npos);
     EXPECT_NE(out.find("1\tCTF-Face3.ut2\t0"), std::string::npos); // the "-1" file has a date
     EXPECT_NE(out.find("Found "), std::string::npos);
+}
+
+namespace {
+
+// The game, the program folder and the settings, as bytes.
+struct WholeState {
+    std::map<std::string, std::string> game, program;
+    std::string registry;
+    explicit WholeState(const GameFixture& fx)
+        : game(tvtest::snapshotTree(fx.game)), program(tvtest::snapshotTree(fx.program)),
+          registry(tvtest::readFile(fx.registry)) {}
+    bool operator==(const WholeState&) const = default;
+};
+
+} // namespace
+
+TEST(CliDryRun, WritesNothingAnywhere) {
+    GameFixture fx;
+    // Everything a real run or a scan would write: a map to repair, a purge
+    // period to raise, a log to replace, a backup to make.
+    tvtest::writeFile(fx.game + "/System/UT2003.ini", "[Core.System]\r\nPurgeCacheDays=5\r\n");
+    tvtest::writeFile(fx.program + "/Tessvane.log", "the last run\r\n");
+    fx.addCacheFile(ident(3) + ".uxx");
+    fx.writeCacheIni({fx.addEntry(1, "DM-A.ut2"), fx.addEntry(2, "Tex.utx"), ident(3) + "=DM-NoExt"});
+    WholeState before(fx);
+    for (const char* args : {"run --dry-run --backup", "run --dry-run --to-structured elsewhere",
+                             "run --dry-run --select all --only Tex.utx"}) {
+        Result r = run(fx, args);
+        EXPECT_EQ(r.status, 0) << args << ": " << r.err;
+        EXPECT_EQ(WholeState(fx), before) << args;
+    }
+    Result r = run(fx, "run --dry-run");
+    EXPECT_NE(r.out.find("**OLD** " + ident(1) + ".uxx  ---->  **NEW** " + fx.game +
+                         "/Maps/DM-A.ut2"),
+              std::string::npos);
+    EXPECT_FALSE(tvtest::exists(fx.dir / "elsewhere"));
+    EXPECT_FALSE(tvtest::exists("elsewhere"));
+}
+
+TEST(CliArguments, ValuesThatLookLikeOptionsAndUnknownOptionsAreRefusedBeforeAnythingRuns) {
+    GameFixture fx;
+    fx.writeCacheIni({fx.addEntry(1, "DM-A.ut2")});
+    tvtest::TempDir cwd;
+    WholeState before(fx);
+    const std::pair<const char*, const char*> refused[] = {
+        {"run --to --backup", "--to needs a folder"},
+        {"run --to-structured", "--to-structured needs a folder"},
+        {"run --only --dry-run", "--only needs a name"},
+        {"run --types", "--types needs a list of types"},
+        {"--game --cache scan", "--game needs a folder"},
+        {"zip --to --no-preview a.zip", "--to needs a folder"},
+        {"run --bogus", "unknown option '--bogus'"},
+        {"scan extra", "unexpected argument 'extra'"},
+        {"purge --now", "unknown option '--now'"},
+        {"clean-tmp --yes", "unknown option '--yes'"},
+        {"undo --list --all", "undo --list takes nothing else"},
+        {"never-move add", "never-move takes list, add TEXT or remove TEXT"},
+        {"demo a b", "demo needs one folder"},
+        {"check-update now", "unexpected argument 'now'"},
+    };
+    for (const auto& [args, message] : refused) {
+        Result r = tvtest::runCli(fx, args, "", "cd " + shellQuote(cwd.path()) + " &&");
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.err.find(message), std::string::npos) << args << ": " << r.err;
+        EXPECT_EQ(WholeState(fx), before) << args;
+    }
+    EXPECT_TRUE(tvtest::snapshotTree(cwd.path()).empty()); // no folder named --backup
+}
+
+TEST(CliArguments, CommandHelpPrintsOnlyThatCommandsHelp) {
+    GameFixture fx;
+    tvtest::TempDir cwd;
+    WholeState before(fx);
+    for (const char* command : {"scan", "run", "undo", "purge", "clean-tmp", "set-purge", "zip",
+                                "check-update", "compact", "empty-undo", "never-move", "demo"}) {
+        Result r = tvtest::runCli(fx, std::string(command) + " --help", "",
+                                  "cd " + shellQuote(cwd.path()) + " &&");
+        EXPECT_EQ(r.status, 0) << command;
+        EXPECT_EQ(r.out.rfind(std::string("usage: tessvane-cli [--game DIR] [--cache DIR] ") +
+                                  command,
+                              0),
+                  0u)
+            << r.out;
+        EXPECT_EQ(r.out.find("Exit status"), std::string::npos) << command; // not the whole usage
+    }
+    EXPECT_EQ(tvtest::runCli(fx, "set-purge 40 -h").status, 0);
+    EXPECT_EQ(WholeState(fx), before);
+    EXPECT_TRUE(tvtest::snapshotTree(cwd.path()).empty()); // demo --help made no folder
+    Result all = run(fx, "--help");
+    EXPECT_EQ(all.status, 0);
+    EXPECT_NE(all.out.find("Exit status"), std::string::npos);
+}
+
+TEST(CliSetPurge, OnlyWholeDaysFromZeroToTenYearsAreWritten) {
+    GameFixture fx;
+    const std::string ini = fx.game + "/System/UT2003.ini";
+    for (const char* bad : {"abc", "-1", "3651", "12.5", "99999999999", "' 40'", "''"}) {
+        Result r = run(fx, std::string("set-purge ") + bad);
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_EQ(tvtest::readFile(ini), "[Core.System]\r\nPurgeCacheDays=90\r\n") << bad;
+    }
+    EXPECT_NE(run(fx, "set-purge abc").err.find("a whole number of days from 0 to 3650"),
+              std::string::npos);
+    for (const char* good : {"0", "3650", "45"}) {
+        Result r = run(fx, std::string("set-purge ") + good);
+        EXPECT_EQ(r.status, 0) << good << r.err;
+        EXPECT_EQ(tvtest::readFile(ini),
+                  "[Core.System]\r\nPurgeCacheDays=" + std::string(good) + "\r\n");
+    }
+}
+
+TEST(CliPaths, RelativeFoldersAreWholePathsAndUndoFromElsewhereWorks) {
+    GameFixture fx;
+    fx.writeCacheIni({fx.addEntry(1, "DM-A.ut2"), fx.addEntry(2, "Tex.utx")});
+    tvtest::TempDir cwd, other;
+    const std::string inCwd = "cd " + shellQuote(cwd.path()) + " &&";
+    Result r = tvtest::runCli(fx, "run --to relout/", "", inCwd);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(tvtest::exists(cwd / "relout/DM-A.ut2"));
+    std::vector<std::string> lines = tv::splitLines(run(fx, "undo --list").out);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const auto& l : lines)
+        EXPECT_NE(l.find("\t" + cwd.path() + "/relout/"), std::string::npos) << l;
+    // Undone from another folder, by a relative name there and by --all.
+    std::filesystem::create_directories(other / "relout");
+    Result one = tvtest::runCli(fx, "undo --yes ../../" + fileNameOfDir(cwd.path()) +
+                                        "/relout/DM-A.ut2", "",
+                                "cd " + shellQuote(other / "relout") + " &&");
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
+    Result rest = tvtest::runCli(fx, "undo --yes --all", "", "cd " + shellQuote(other.path()) + " &&");
+    EXPECT_EQ(rest.status, 0) << rest.err;
+    EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(2) + ".uxx"));
+    EXPECT_TRUE(run(fx, "undo --list").out.empty());
+
+    // The game and cache folders too.
+    Result scan = tvtest::runCli(fx, "--game ../" + fileNameOfDir(fx.game) + " --cache Cache scan",
+                                 "", "cd " + shellQuote(fx.game) + " &&");
+    EXPECT_EQ(scan.status, 0) << scan.err;
+    EXPECT_NE(scan.out.find("DM-A.ut2"), std::string::npos);
+}
+
+TEST(CliUndo, ARecordWhoseFileIsGoneIsRemovedAndReported) {
+    GameFixture fx;
+    fx.writeCacheIni({fx.addEntry(1, "DM-A.ut2")});
+    ASSERT_EQ(run(fx, "run").status, 0);
+    std::filesystem::remove(fx.game + "/Maps/DM-A.ut2");
+    Result r = run(fx, "undo --yes --all");
+    EXPECT_NE(r.out.find(fx.game + "/Maps/DM-A.ut2 is no longer there; its record was removed"),
+              std::string::npos)
+        << r.out;
+    EXPECT_TRUE(run(fx, "undo --list").out.empty());
+}
+
+TEST(CliCommands, EveryCommandRunsFromTheShell) {
+    GameFixture fx;
+    fx.writeCacheIni({fx.addEntry(1, "DM-A.ut2"), fx.addEntry(2, "Tex.utx"),
+                      fx.addEntry(3, "Song.ogg"), fx.addEntry(4, "Mesh.usx")});
+    tvtest::writeFile(fx.game + "/old.tmp", "x");
+    tvtest::TempDir out;
+
+    Result only = run(fx, "run --only Tex.utx");
+    EXPECT_EQ(only.status, 0) << only.err;
+    EXPECT_TRUE(tvtest::exists(fx.game + "/Textures/Tex.utx"));
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-A.ut2"));
+    Result structured = run(fx, "run --only Song.ogg --to-structured " + shellQuote(out / "s"));
+    EXPECT_EQ(structured.status, 0) << structured.err;
+    EXPECT_TRUE(tvtest::exists(out / "s/Music/Song.ogg"));
+    Result flat = run(fx, "run --only Mesh.usx --to " + shellQuote(out / "flat"));
+    EXPECT_EQ(flat.status, 0) << flat.err;
+    EXPECT_TRUE(tvtest::exists(out / "flat/Mesh.usx"));
+
+    EXPECT_EQ(run(fx, "never-move add DM-*").status, 0);
+    EXPECT_EQ(run(fx, "never-move list").out, "DM-*\n");
+    EXPECT_EQ(run(fx, "scan").out.substr(0, 11), "0\tDM-A.ut2\t");
+    EXPECT_EQ(run(fx, "never-move remove DM-*").status, 0);
+    EXPECT_EQ(run(fx, "never-move remove DM-*").status, 1);
+    EXPECT_TRUE(run(fx, "never-move list").out.empty());
+
+    EXPECT_EQ(run(fx, "undo --yes " + shellQuote(out / "flat/Mesh.usx")).status, 0);
+    EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(4) + ".uxx"));
+    EXPECT_EQ(run(fx, "compact").out, "Database compacted\n");
+    EXPECT_EQ(run(fx, "empty-undo").status, 1); // answered No
+    EXPECT_EQ(tv::splitLines(run(fx, "undo --list").out).size(), 2u);
+    EXPECT_EQ(run(fx, "empty-undo --yes").status, 0);
+    EXPECT_TRUE(run(fx, "undo --list").out.empty());
+
+    EXPECT_EQ(run(fx, "clean-tmp").status, 0);
+    EXPECT_FALSE(tvtest::exists(fx.game + "/old.tmp"));
+    EXPECT_EQ(run(fx, "purge").status, 1); // answered No
+    EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
+    EXPECT_EQ(run(fx, "purge --yes").status, 0);
+    EXPECT_FALSE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
+
+    tvtest::makeZip(out / "map.zip", {{"DM-Zipped.ut2", "map"}});
+    Result zip = run(fx, "zip --no-preview " + shellQuote(out / "map.zip"));
+    EXPECT_EQ(zip.status, 0) << zip.err;
+    EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-Zipped.ut2"));
 }

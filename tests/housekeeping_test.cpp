@@ -136,6 +136,38 @@ TEST(NeverMoveEditing, AddRemoveSaveApplyToTheList) {
     EXPECT_EQ(s.session.neverMoveLines, std::vector<std::string>{"DM-"});
 }
 
+TEST(NeverMoveEditing, SaveKeepsTheTicksTheUserLeft) {
+    SessionFixture s;
+    s.session.settings.setSelectOption(false, true);
+    s.session.settings.U = s.session.settings.UAX = s.session.settings.UMX = false;
+    s.session.settings.UTX = s.session.settings.USX = s.session.settings.UKX = false;
+    s.session.settings.UT2 = true; // only maps are ticked by the selection
+    s.fx.writeNeverMove({"Twin*", "Lone.ut2", "Tex.utx", "Hand*"});
+    s.fx.writeCacheIni({s.fx.addEntry(1, "Twin.ut2"), s.fx.addEntry(2, "Twin.ut2"),
+                        s.fx.addEntry(3, "Lone.ut2"), s.fx.addEntry(4, "Tex.utx"),
+                        s.fx.addEntry(5, "Hand.ut2"), s.fx.addEntry(6, "Other.ut2"),
+                        s.fx.addEntry(7, "Free.utx")});
+    s.session.ScanCache();
+    EXPECT_EQ(s.rows(), (std::vector<std::string>{"-Twin.ut2", "-Twin.ut2", "-Lone.ut2",
+                                                  "-Tex.utx", "-Hand.ut2", "+Other.ut2",
+                                                  "-Free.utx"}));
+    // By hand: the other map unticked, a texture the selection leaves ticked.
+    s.session.rows[5].ticked = false;
+    s.session.rows[6].ticked = true;
+    // The list lets go of every entry but Hand*, and newly names Free.utx.
+    s.session.neverMoveLines = {"Hand*", "Free.utx"};
+    ASSERT_TRUE(s.session.neverMoveSave());
+    // Released rows get a scan's tick: the duplicated name none, the excluded
+    // type none, the lone map its tick. The hand-made choices stay.
+    EXPECT_EQ(s.rows(), (std::vector<std::string>{"-Twin.ut2", "-Twin.ut2", "+Lone.ut2",
+                                                  "-Tex.utx", "-Hand.ut2", "-Other.ut2",
+                                                  "-Free.utx"}));
+    EXPECT_FALSE(s.session.rows[0].neverMove);
+    EXPECT_TRUE(s.session.rows[4].neverMove);
+    EXPECT_TRUE(s.session.rows[6].neverMove);
+    EXPECT_EQ(s.session.statusText, "Found 1 file to process");
+}
+
 TEST(NeverMoveEditing, RowAddAsksAndAppendsOnce) {
     SessionFixture s;
     s.fx.writeNeverMove({"First.u"});

@@ -224,10 +224,21 @@ TEST_F(MainWindowTest, SetWritesThePurgeDaysAsTyped) {
     QTest::mouseClick(child<QPushButton>("cmdSetPurge"), Qt::LeftButton);
     EXPECT_EQ(tvtest::readFile(fx.game + "/System/UT2003.ini"),
               "[Core.System]\r\nPurgeCacheDays=45\r\n");
-    days->setText("");
+    // Anything but a whole number of days from 0 to 3650 is refused.
+    for (const char* bad : {"", "abc", "3651", "-2", "4.5"}) {
+        prompter.shown.clear();
+        days->setText(bad);
+        QTest::mouseClick(child<QPushButton>("cmdSetPurge"), Qt::LeftButton);
+        EXPECT_EQ(tvtest::readFile(fx.game + "/System/UT2003.ini"),
+                  "[Core.System]\r\nPurgeCacheDays=45\r\n")
+            << bad;
+        ASSERT_EQ(prompter.messageTexts().size(), 1u) << bad;
+        EXPECT_NE(prompter.messageTexts()[0].find("from 0 to 3650"), std::string::npos);
+    }
+    days->setText("20");
     QTest::mouseClick(child<QPushButton>("cmdSetPurge"), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>("cmdRescan"), Qt::LeftButton);
-    EXPECT_EQ(days->text(), "360");
+    EXPECT_EQ(days->text(), "360"); // the scan raises 30 days or less
 }
 
 TEST_F(MainWindowTest, MissingGameFolderIsAskedForAtStart) {

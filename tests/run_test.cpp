@@ -177,6 +177,21 @@ TEST(CacheRun, DriveLetterCheckStopsBeforeAnything) {
               std::vector<std::string>{"You must select a destination folder"});
 }
 
+TEST(CacheRun, ARelativeDestinationFolderIsRefusedInBothModes) {
+    SessionFixture s;
+    for (auto mode : {Settings::MoveMode::Dir, Settings::MoveMode::Dir2}) {
+        s.prompter.shown.clear();
+        s.session.settings.setMoveOption(mode, true);
+        s.session.settings.moveDirText = s.session.settings.moveDir2Text = "relout";
+        EXPECT_FALSE(s.session.checkRunDestination());
+        EXPECT_FALSE(s.session.checkArchiveDestination());
+        ASSERT_FALSE(s.prompter.messageTexts().empty());
+        EXPECT_NE(s.prompter.messageTexts()[0].find("A full path is needed"), std::string::npos);
+        s.session.settings.moveDirText = s.session.settings.moveDir2Text = s.fx.dir / "relout";
+        EXPECT_TRUE(s.session.checkRunDestination());
+    }
+}
+
 TEST(CacheRun, NoDestinationOptionChosenNeedsTheStructuredFolder) {
     SessionFixture s;
     s.session.settings.moveNorm = s.session.settings.moveDir = s.session.settings.moveDir2 = false;

@@ -253,6 +253,24 @@ std::vector<std::string> misplacedPackages(const GameFixture& fx,
     return problems;
 }
 
+std::map<std::string, std::string> snapshotTree(const std::string& root) {
+    std::map<std::string, std::string> out;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        std::string rel = fs::relative(it->path(), root, ec).string();
+        auto st = it->symlink_status(ec);
+        std::string mode = std::to_string(static_cast<unsigned>(st.permissions()));
+        if (fs::is_symlink(st))
+            out[rel] = "link " + fs::read_symlink(it->path(), ec).string();
+        else if (fs::is_directory(st))
+            out[rel] = "folder " + mode;
+        else
+            out[rel] = "file " + mode + " " + readFile(it->path().string());
+    }
+    return out;
+}
+
 std::vector<std::string> leftoverFiles(const std::string& root) {
     std::vector<std::string> found;
     std::error_code ec;

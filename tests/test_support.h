@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,11 @@ void addPackages(const GameFixture& fx, const std::vector<Package>& packages);
 // Empty when all is well.
 std::vector<std::string> misplacedPackages(const GameFixture& fx,
                                            const std::vector<Package>& packages);
+// Every entry below `root` (its path relative to `root`) with what it holds:
+// a file's bytes and permission bits, a folder's mark, a link's target. Two
+// snapshots are equal when nothing below `root` was written, added or removed.
+std::map<std::string, std::string> snapshotTree(const std::string& root);
+
 // Files below `root` that a killed program left under a temporary name.
 std::vector<std::string> leftoverFiles(const std::string& root);
 
