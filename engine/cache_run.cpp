@@ -197,6 +197,7 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
     std::vector<std::string> kept;
     kept.reserve(lines->size());
     std::vector<int64_t> notMade; // records whose move did not happen
+    std::unordered_set<std::string> rememberedFolders;
     bool stopped = false;         // the undo log failed: no further move
     size_t next = 0;
     while (next < plan.size()) {
@@ -216,6 +217,13 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
             for (size_t i = next; ok && i < end; ++i) {
                 LinePlan& p = plan[i];
                 if (p.kind != LinePlan::Kind::Move) continue;
+                // The undo takes files back only from folders a run moved into.
+                const std::string folder = folderOf(p.destination);
+                if (!rememberedFolders.count(folder)) {
+                    ok = undo->rememberFolder(folder);
+                    if (ok) rememberedFolders.insert(folder);
+                }
+                if (!ok) break;
                 p.rowid =
                     undo->insert({options.moveDate, joinPath(cache, p.cacheFile), p.destination});
                 ok = p.rowid != 0;

@@ -1,5 +1,7 @@
 #include "undo_moves.h"
 
+#include "file_types.h"
+
 #include "platform/crash_point.h"
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
@@ -48,6 +50,31 @@ public:
 
 private:
     std::unordered_map<std::string, std::optional<std::string>> m_found;
+};
+
+// The folders a run moves into: the game's type folders (in any letter
+// case) and those the undo log remembers.
+class MoveFolders {
+public:
+    MoveFolders(const std::vector<std::string>& game, const std::vector<std::string>& remembered)
+        : m_remembered(remembered.begin(), remembered.end()) {
+        for (const auto& g : game)
+            if (!g.empty()) m_game.push_back(withoutTrailingSeparator(g));
+    }
+    bool holds(const std::string& path) const {
+        const std::string folder = folderOf(path);
+        if (m_remembered.count(folder)) return true;
+        for (const auto& g : m_game) {
+            if (folder == g) return true;
+            if (folderOf(folder) == folderOf(g) && equalsNoCase(fileNameOf(folder), fileNameOf(g)))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    std::unordered_set<std::string> m_remembered;
+    std::vector<std::string> m_game;
 };
 
 // Why the file cannot go back to `oldPath`, or empty when it can.
@@ -114,6 +141,7 @@ bool isCacheFileName(const std::string& name, const std::string& cacheExt) {
 
 UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
                      const std::string& cacheFolder, const std::string& cacheExt,
+                     const std::vector<std::string>& gameFolders,
                      const std::function<void(const std::string&)>& statusLine) {
     UndoResult result;
     auto refuse = [&](const std::string& text) {
@@ -125,6 +153,12 @@ UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
         result.undoError = undo.lastError();
         return result;
     }
+    std::vector<std::string> remembered;
+    if (!undo.movedIntoFolders(remembered)) {
+        result.undoError = undo.lastError();
+        return result;
+    }
+    MoveFolders moveFolders(gameFolders, remembered);
     std::unordered_map<std::string, std::vector<size_t>> byNewName;
     for (size_t i = 0; i < all.size(); ++i)
         byNewName[all[i].NewFName].push_back(i);
@@ -150,6 +184,14 @@ UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
         }
         if (!isRegularFile(name) || !isPlainFileName(fileNameOf(name))) {
             refuse(name + " is not a regular file"); // its records stay
+            continue;
+        }
+        if (!moveFolders.holds(name)) {
+            refuse(name + " is not in a folder Tessvane moves into");
+            continue;
+        }
+        if (fileTypeOf(fileNameOf(name)) == FileType::Unknown) {
+            refuse(name + " is not a file Tessvane moves");
             continue;
         }
         std::string reason;

@@ -33,8 +33,14 @@ bool isCacheFileName(const std::string& name, const std::string& cacheExt);
 //
 // `undo` must be open and in a write transaction (beginWrite); the caller
 // holds the operation lock. `statusLine` receives the lines for the Status list.
+//
+// A record is followed only out of a folder Tessvane moves into: one of
+// `gameFolders` (the game's type folders, found in any letter case) or a
+// folder the undo log remembers a run moving into; and only for a file of a
+// type a run moves. Any other record is left and reported.
 UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
                      const std::string& cacheFolder, const std::string& cacheExt,
+                     const std::vector<std::string>& gameFolders,
                      const std::function<void(const std::string&)>& statusLine);
 
 } // namespace tv

@@ -438,7 +438,11 @@ bool Session::undoSelections(const std::vector<std::string>& newNames) {
         return refuse("The undo log " + undoDatabase() + " " + undo.lastError() +
                       ".\n\nNothing was undone.");
     folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
-    UndoResult r = UndoMoves(undo, newNames, settings.cacheDir, folders.cacheExt,
+    const std::vector<std::string> gameFolders = {folders.maps,         folders.textures,
+                                                  folders.sounds,       folders.music,
+                                                  folders.staticMeshes, folders.animations,
+                                                  folders.system};
+    UndoResult r = UndoMoves(undo, newNames, settings.cacheDir, folders.cacheExt, gameFolders,
                              [this](const std::string& l) { addStatusLine(l); });
     undo.close();
     if (r.failed()) lastFailed = true;

@@ -116,6 +116,52 @@ bool UndoLog::exec(const char* sql) {
     return true;
 }
 
+bool UndoLog::rememberFolder(const std::string& folder) {
+    if (!m_db) return false;
+    if (sqlite3_exec(m_db, "CREATE TABLE IF NOT EXISTS MoveFolders (Folder TEXT PRIMARY KEY)",
+                     nullptr, nullptr, nullptr) != SQLITE_OK) {
+        setWriteError();
+        return false;
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(m_db, "INSERT OR IGNORE INTO MoveFolders (Folder) VALUES (?)", -1, &st,
+                           nullptr) != SQLITE_OK) {
+        m_error = sqlite3_errmsg(m_db);
+        return false;
+    }
+    sqlite3_bind_text(st, 1, folder.data(), static_cast<int>(folder.size()), SQLITE_TRANSIENT);
+    bool ok = sqlite3_step(st) == SQLITE_DONE;
+    if (!ok) setWriteError();
+    sqlite3_finalize(st);
+    return ok;
+}
+
+bool UndoLog::movedIntoFolders(std::vector<std::string>& out) {
+    out.clear();
+    if (!m_db) return false;
+    sqlite3_stmt* st = nullptr;
+    // A log from before any run remembered a folder has no such table yet.
+    if (sqlite3_prepare_v2(m_db, "SELECT Folder FROM MoveFolders", -1, &st, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_finalize(st);
+        std::string error = sqlite3_errmsg(m_db);
+        if (error.find("no such table") != std::string::npos) return true;
+        m_error = error;
+        return false;
+    }
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        out.emplace_back(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(st, 0)));
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE) {
+        m_error = sqlite3_errmsg(m_db);
+        return false;
+    }
+    return true;
+}
+
 bool UndoLog::begin() {
     return exec("BEGIN");
 }

@@ -59,6 +59,12 @@ public:
     bool removeFor(const std::string& newName);
     bool removeAll();
 
+    // The folders a run moved into, kept beside the records (table
+    // MoveFolders, made on first use; the Undo table is left as it is). The
+    // undo follows a record only into such a folder or a game folder.
+    bool rememberFolder(const std::string& folder);
+    bool movedIntoFolders(std::vector<std::string>& out);
+
 private:
     bool exec(const char* sql);
     void setWriteError();

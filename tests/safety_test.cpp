@@ -138,6 +138,53 @@ TEST(Confinement, UndoFollowsOnlyRecordsThatNameCacheFiles) {
     EXPECT_EQ(s.undoRecords().size(), 4u);
 }
 
+TEST(Confinement, UndoTakesFilesOnlyOutOfFoldersTessvaneMovesInto) {
+    SessionFixture s;
+    TempDir outside;
+    s.fx.writeCacheIni({s.fx.addEntry(1, "Moved.ut2")});
+    // A real run into a folder of the user's choice: that folder is remembered.
+    s.session.ScanCache();
+    s.session.settings.setMoveOption(Settings::MoveMode::Dir, true);
+    s.session.settings.moveDirText = outside / "chosen";
+    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_TRUE(tvtest::exists(outside / "chosen/Moved.ut2"));
+    // Tampered records: a user's file anywhere, a file in the game folder
+    // itself, a game folder in another letter case (allowed), a file type no
+    // run moves.
+    fs::rename(s.fx.game + "/Textures", s.fx.game + "/textures");
+    tvtest::writeFile(outside / "Documents/Thesis.ut2", "my thesis");
+    tvtest::writeFile(s.fx.game + "/Notes.ut2", "notes");
+    tvtest::writeFile(s.fx.game + "/textures/Tex.utx", "tex");
+    tvtest::writeFile(s.fx.game + "/System/User.ini", "[DefaultPlayer]\r\n");
+    const std::string cache = s.fx.cache + "/";
+    {
+        UndoLog log;
+        ASSERT_TRUE(log.open(undoLogPath(s)));
+        log.insert({"d", cache + ident(2) + ".uxx", outside / "Documents/Thesis.ut2"});
+        log.insert({"d", cache + ident(3) + ".uxx", s.fx.game + "/Notes.ut2"});
+        log.insert({"d", cache + ident(4) + ".uxx", s.fx.game + "/textures/Tex.utx"});
+        log.insert({"d", cache + ident(5) + ".uxx", s.fx.game + "/System/User.ini"});
+    }
+    ASSERT_TRUE(s.session.undoSelections(
+        {outside / "Documents/Thesis.ut2", s.fx.game + "/Notes.ut2", s.fx.game + "/textures/Tex.utx",
+         s.fx.game + "/System/User.ini", outside / "chosen/Moved.ut2"}));
+    EXPECT_TRUE(s.session.lastFailed);
+    for (const std::string& kept : {outside / "Documents/Thesis.ut2", s.fx.game + "/Notes.ut2"}) {
+        EXPECT_TRUE(tvtest::exists(kept));
+        EXPECT_EQ(countContaining(s.session.statusList,
+                                  "Not undone: " + kept + " is not in a folder Tessvane moves into"),
+                  1u)
+            << kept;
+    }
+    EXPECT_EQ(countContaining(s.session.statusList, "Not undone: " + s.fx.game +
+                                                        "/System/User.ini is not a file Tessvane moves"),
+              1u);
+    EXPECT_TRUE(tvtest::exists(s.fx.game + "/System/User.ini"));
+    EXPECT_EQ(tvtest::readFile(cache + ident(4) + ".uxx"), "tex");
+    EXPECT_EQ(tvtest::readFile(cache + ident(1) + ".uxx"), "package Moved.ut2");
+    EXPECT_EQ(s.undoRecords().size(), 3u);
+}
+
 TEST(Links, RunLogAndRewrittenFilesReplaceLinksInsteadOfWritingThroughThem) {
     SessionFixture s;
     TempDir outside;
