@@ -24,14 +24,24 @@ CrashPlan& plan() {
     return p;
 }
 
+std::function<void(const char*)>& stepHook() {
+    static std::function<void(const char*)> hook;
+    return hook;
+}
+
 } // namespace
 
 void crashPoint(const char* step) {
     CrashPlan& p = plan();
+    if (auto& hook = stepHook()) hook(step);
     if (p.after <= 0 && !p.trace) return;
     ++p.reached;
     if (p.trace) std::fprintf(stderr, "step %ld: %s\n", p.reached, step);
     if (p.reached == p.after) ::_exit(kCrashExitStatus);
+}
+
+void setStepHook(std::function<void(const char*)> hook) {
+    stepHook() = std::move(hook);
 }
 
 } // namespace tv

@@ -24,7 +24,7 @@ void setError(std::string* error, const std::string& what, int err) {
     if (error) *error = what + ": " + std::strerror(err);
 }
 
-// Copies the bytes of the open file `in` to `out` and flushes them.
+// Copies the bytes of the open file `in` to `out` and flushes them to the disk.
 bool copyBytes(int in, int out, int& err) {
     char buf[1 << 16];
     for (;;) {
@@ -45,10 +45,12 @@ bool copyBytes(int in, int out, int& err) {
             done += w;
         }
     }
+    crashPoint("copy written");
     if (::fsync(out) != 0) {
         err = errno;
         return false;
     }
+    crashPoint("copy synced");
     return true;
 }
 
@@ -72,7 +74,6 @@ bool copyToTemporary(const std::string& from, const std::string& folder, std::st
     ::fchmod(out, st.st_mode & 0777);
     int err = 0;
     bool ok = copyBytes(in, out, err);
-    crashPoint("copy written");
     if (::close(out) != 0 && ok) {
         ok = false;
         err = errno;
@@ -132,6 +133,7 @@ bool moveNoReplace(const std::string& from, const std::string& to, std::string* 
             if (errorCode) *errorCode = e;
             return false;
         }
+        crashPoint("source removed");
         return true;
     }
     setError(error, "Cannot move " + from + " to " + to, err);

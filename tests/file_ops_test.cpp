@@ -1,12 +1,15 @@
 #include "test_support.h"
 
 #include "platform/cfile.h"
+#include "platform/crash_point.h"
 #include "platform/file_ops.h"
 #include "platform/zip_archive.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <sys/stat.h>
 #include <vector>
 #include <zip.h>
 
@@ -29,6 +32,45 @@ TEST(Move, NeverReplacesAnExistingFile) {
     EXPECT_EQ(tvtest::readFile(t / "c"), "new");
 }
 
+TEST(Move, ADestinationThatAppearsDuringACopyToAnotherFileSystemIsKept) {
+    struct stat shm {
+    }, tmp{};
+    TempDir t;
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(t.path().c_str(), &tmp) != 0 ||
+        shm.st_dev == tmp.st_dev)
+        GTEST_SKIP() << "no second file system here";
+    std::string other = "/dev/shm/" + std::filesystem::path(t.path()).filename().string();
+    std::filesystem::create_directories(other);
+    tvtest::writeFile(t / "pkg", "package");
+    // Another program puts a file of that name there between the copy and its linking.
+    setStepHook([&](const char* step) {
+        if (std::string(step) == "copy synced") tvtest::writeFile(other + "/pkg", "player's");
+    });
+    std::string error;
+    int code = 0;
+    EXPECT_FALSE(moveNoReplace(t / "pkg", other + "/pkg", &error, &code));
+    setStepHook({});
+    EXPECT_EQ(code, EEXIST);
+    EXPECT_EQ(tvtest::readFile(t / "pkg"), "package");
+    EXPECT_EQ(tvtest::readFile(other + "/pkg"), "player's");
+    EXPECT_EQ(tvtest::leftoverFiles(other), std::vector<std::string>{});
+    // Without it the move goes through, and the source goes only after the copy has its name.
+    std::vector<std::string> steps;
+    setStepHook([&](const char* step) {
+        steps.push_back(step);
+        if (std::string(step) == "copy in place") {
+            EXPECT_EQ(tvtest::readFile(other + "/pkg2"), "package");
+            EXPECT_TRUE(tvtest::exists(t / "pkg"));
+        }
+    });
+    EXPECT_TRUE(moveNoReplace(t / "pkg", other + "/pkg2", &error)) << error;
+    setStepHook({});
+    EXPECT_EQ(steps, (std::vector<std::string>{"copy written", "copy synced", "copy in place",
+                                               "source removed"}));
+    EXPECT_FALSE(tvtest::exists(t / "pkg"));
+    std::filesystem::remove_all(other);
+}
+
 TEST(CFileClass, ChecksInOrderAndRaisesNumberedErrors) {
     TempDir t;
     CFile f;
@@ -48,6 +90,7 @@ TEST(CFileClass, ChecksInOrderAndRaisesNumberedErrors) {
     EXPECT_EQ(number([&] { (void)f.Size(); }), 0x8004440Fu);
     try {
         f.Delete();
+        ADD_FAILURE() << "deleting a missing file raised no error";
     } catch (const ComponentError& e) {
         EXPECT_STREQ(e.what(), "File not found");
         EXPECT_EQ(e.source(), programName() + ".CFile");
