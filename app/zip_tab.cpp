@@ -199,9 +199,14 @@ void ZipTab::clearPreview() {
 }
 
 void ZipTab::load(const std::string& path, bool several) {
-    // Nothing of an earlier archive stays beside the new one.
+    // Nothing of an earlier archive stays beside the new one, and nothing
+    // can be processed until this one has loaded.
     clearPreview();
+    for (QPushButton* b : {cmdProcessLoadedZIP, cmdShowZIPDesc, cmdEnlargePic})
+        b->setEnabled(false);
     m_session.settings.unzipNoPreview = chkUnZIPNoPreview->isChecked();
+    // A direct install reports on the Status tab as it goes.
+    if (several || m_session.settings.unzipNoPreview) emit statusPageWanted();
     auto loaded = m_session.loadZipArchive(path, several);
     if (loaded != MapArchiveInstaller::Load::Previewed) return;
     const ArchivePreview& p = m_session.archives.preview();

@@ -125,6 +125,7 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
     m_slots.ClearArchiveSlots();
     m_preview = {};
     m_members.clear();
+    m_loaded = false;
     m_archiveName = archive;
     // A new private folder for every load; the previous one goes with all it held.
     m_temp.reset();
@@ -158,11 +159,24 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
         return result;
     }
     const std::string& folder = m_temp->path();
+    bool installable = false;
+    for (const auto& [kind, type] : kInstalled)
+        installable = installable || (!m_slots[kind].empty() && (preview || kind == ArchiveKind::UT2));
+    if (!installable) {
+        prompter.message(archive + " holds no files to install.");
+        m_slots.ClearArchiveSlots();
+        m_members.clear();
+        m_temp.reset();
+        result.load = Load::Empty;
+        return result;
+    }
     if (preview) {
-        const std::string& picture = m_slots[ArchiveKind::JPG];
-        std::string kind = picture.size() >= 3 ? toUpper(picture.substr(picture.size() - 3)) : "";
-        if (kind == "BMP" || kind == "GIF" || kind == "JPG")
-            m_preview.picture = findInFolder(folder, picture);
+        // The first picture of the archive, in any format the preview reads.
+        for (const auto& member : m_members) {
+            if (!isPreviewPicture(member)) continue;
+            m_preview.picture = findInFolder(folder, member);
+            break;
+        }
         const std::string& text = m_slots[ArchiveKind::TXT];
         m_preview.textFile = text;
         if (!text.empty()) {
@@ -174,6 +188,7 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
             }
         }
         m_preview.mapName = m_slots[ArchiveKind::UT2];
+        m_loaded = true;
         result.load = Load::Previewed;
         return result;
     }
@@ -203,6 +218,12 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
         }
     }
     return result;
+}
+
+bool isPreviewPicture(std::string_view memberName) {
+    for (const char* ext : {".png", ".jpg", ".jpeg", ".bmp", ".gif", ".webp"})
+        if (endsWithNoCase(memberName, ext)) return true;
+    return false;
 }
 
 MapArchiveInstaller::ProcessResult

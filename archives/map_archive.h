@@ -69,7 +69,8 @@ public:
     MapArchiveInstaller(const MapArchiveInstaller&) = delete;
     MapArchiveInstaller& operator=(const MapArchiveInstaller&) = delete;
 
-    enum class Load { Previewed, Installed, Refused, Unreadable };
+    // Empty: the archive holds nothing to install (said to the user).
+    enum class Load { Previewed, Installed, Refused, Unreadable, Empty };
     struct LoadResult {
         Load load = Load::Unreadable;
         std::vector<std::string> failures; // maps that could not be installed
@@ -94,6 +95,8 @@ public:
     ProcessResult ProcessZipArchive(const CacheFolders& folders, const RunOptions& options,
                                     const std::string& programFolder, const ArchiveSink& sink);
 
+    // An archive is loaded and previewed, waiting for ProcessZipArchive.
+    bool loaded() const { return m_loaded; }
     const ArchiveSlots& archiveSlots() const { return m_slots; }
     const ArchivePreview& preview() const { return m_preview; }
     const std::string& ArchiveName() const { return m_archiveName; }
@@ -106,6 +109,10 @@ private:
     std::string m_archiveName;
     std::unique_ptr<TempFolder> m_temp;
     std::vector<std::string> m_members; // file names of the current load, in archive order
+    bool m_loaded = false;
 };
+
+// Whether a member is a picture the preview can show (PNG, JPEG, BMP, GIF, WebP).
+bool isPreviewPicture(std::string_view memberName);
 
 } // namespace tv

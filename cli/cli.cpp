@@ -4,6 +4,7 @@
 #include "platform/console_prompter.h"
 #include "platform/program_folder.h"
 #include "platform/registry_store.h"
+#include "platform/text_io.h"
 #include "platform/text_util.h"
 #include "store/purge.h"
 #ifdef TESSVANE_HAVE_UPDATE
@@ -12,7 +13,6 @@
 #include "session/session.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 
 namespace tv {
@@ -89,17 +89,6 @@ constexpr int kUsageError = 2;
 
 // The longest purge period the game is given, ten years.
 constexpr int kMaxPurgeDays = 3650;
-
-// A folder or archive named on the command line, as a whole path against
-// the current folder: a relative one must not land wherever a later process
-// happens to run, nor be recorded as such.
-std::string wholePath(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::path p = std::filesystem::absolute(path, ec);
-    if (ec) return path;
-    std::string whole = p.lexically_normal().string();
-    return whole.size() > 1 ? withoutTrailingSeparator(whole) : whole;
-}
 
 // The arguments of one command, checked one by one before anything runs.
 class ArgReader {
@@ -358,7 +347,8 @@ int cmdZip(Command& c, ArgReader& args) {
     for (const auto& archive : archives) {
         auto load = c.session.loadZipArchive(archive, several);
         failed = failed || c.session.lastFailed;
-        refused = refused || load == MapArchiveInstaller::Load::Refused;
+        refused = refused || load == MapArchiveInstaller::Load::Refused ||
+                  load == MapArchiveInstaller::Load::Empty;
         if (load != MapArchiveInstaller::Load::Previewed) continue;
         const ArchivePreview& p = c.session.archives.preview();
         c.out << "Map Name: " << p.mapName << '\n';

@@ -363,4 +363,13 @@ std::optional<std::string> FolderIndex::find(std::string_view name) const {
     return std::nullopt;
 }
 
+std::string wholePath(const std::string& path) {
+    if (path.empty()) return path;
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(path, ec);
+    if (ec) return path;
+    std::string whole = p.lexically_normal().string();
+    return whole.size() > 1 ? withoutTrailingSeparator(whole) : whole;
+}
+
 } // namespace tv

@@ -22,6 +22,10 @@ std::string joinPath(std::string_view folder, std::string_view name);
 bool isPlainFileName(std::string_view name);
 // folder/name when `name` is a plain file name, else nullopt.
 std::optional<std::string> joinPlain(std::string_view folder, std::string_view name);
+// A path as a whole path against the current folder (lexically normal,
+// without a trailing separator): a folder or archive named relative to where
+// a program was started must not land, or be recorded, relative.
+std::string wholePath(const std::string& path);
 // The last component of a path.
 std::string fileNameOf(std::string_view path);
 // The path without its last component (and the separator before it).

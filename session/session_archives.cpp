@@ -3,11 +3,14 @@
 #include "session.h"
 
 #include "platform/operation_lock.h"
+#include "platform/text_io.h"
 
 namespace tv {
 
-MapArchiveInstaller::Load Session::loadZipArchive(const std::string& path, bool several) {
+MapArchiveInstaller::Load Session::loadZipArchive(const std::string& name, bool several) {
     lastFailed = false;
+    // The log and the Status list name the archive wherever it was chosen from.
+    const std::string path = wholePath(name);
     const bool preview = !several && !settings.unzipNoPreview;
     if (running) return MapArchiveInstaller::Load::Unreadable;
     folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
@@ -32,7 +35,8 @@ MapArchiveInstaller::Load Session::loadZipArchive(const std::string& path, bool 
 }
 
 bool Session::processLoadedZip() {
-    if (running) return false;
+    // Nothing loaded (or the last load failed): nothing to install, no log.
+    if (running || !archives.loaded()) return false;
     Working working(*this);
     lastFailed = false;
     OperationLock lock(programFolder);

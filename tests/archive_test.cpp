@@ -140,15 +140,52 @@ TEST(MapArchive, AnArchiveForTheOlderGameIsRefusedWithNothingCopied) {
             s.prompter.messageTexts(),
             std::vector<std::string>{"This is a UT map, not UT2.  Files will not be extracted."});
         EXPECT_TRUE(s.session.archives.preview().mapName.empty());
-        s.session.processLoadedZip(); // works on the cleared slots: heading and closing only
+        tvtest::writeFile(s.fx.program + "/Tessvane.log", "the last run\r\n");
+        EXPECT_FALSE(s.session.processLoadedZip()); // nothing is loaded
         EXPECT_EQ(filesNamed(s.fx.game, "DM-New.ut2"), 0u);
         EXPECT_EQ(filesNamed(s.fx.game, "T.utx"), 0u);
-        EXPECT_EQ(s.logLines(),
-                  (std::vector<std::string>{"Processing ZIP file " + archive, "", "",
-                                            "NOTE - files not being extracted is due to them "
-                                            "existing already.",
-                                            ""}));
+        EXPECT_EQ(tvtest::readFile(s.fx.program + "/Tessvane.log"), "the last run\r\n");
     }
+}
+
+TEST(MapArchive, AnArchiveWithNothingToInstallSaysSoAndLoadsNothing) {
+    for (bool several : {false, true}) {
+        SessionFixture s;
+        std::string archive = s.fx.dir / "readme.zip";
+        makeZip(archive, several ? std::vector<std::pair<std::string, std::string>>{{"T.utx", "t"}}
+                                 : std::vector<std::pair<std::string, std::string>>{
+                                       {"readme.txt", "hello"}, {"shot.png", "png"}});
+        EXPECT_EQ(s.session.loadZipArchive(archive, several), MapArchiveInstaller::Load::Empty);
+        EXPECT_EQ(s.prompter.messageTexts(),
+                  std::vector<std::string>{archive + " holds no files to install."});
+        EXPECT_FALSE(s.session.archives.loaded());
+        EXPECT_FALSE(s.session.processLoadedZip());
+        EXPECT_FALSE(tvtest::exists(s.fx.program + "/Tessvane.log"));
+        EXPECT_EQ(filesNamed(s.fx.game, "T.utx"), 0u);
+    }
+}
+
+TEST(MapArchive, ThePreviewShowsTheFirstPictureOfAnyCommonFormat) {
+    for (const char* picture : {"shot.PNG", "shot.jpeg", "shot.webp", "shot.bmp", "shot.gif"}) {
+        SessionFixture s;
+        std::string archive = s.fx.dir / "map.zip";
+        makeZip(archive, {{"DM-New.ut2", "map"}, {picture, "picture"}, {"second.jpg", "no"}});
+        ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
+        EXPECT_EQ(tv::fileNameOf(s.session.archives.preview().picture), picture);
+    }
+}
+
+TEST(MapArchive, ARelativeArchivePathIsLoggedWhole) {
+    SessionFixture s;
+    makeZip(s.fx.dir / "Rel.zip", {{"DM-New.ut2", "map"}});
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(s.fx.dir.path());
+    auto load = s.session.loadZipArchive("Rel.zip", false);
+    std::filesystem::current_path(previous);
+    ASSERT_EQ(load, MapArchiveInstaller::Load::Previewed);
+    ASSERT_TRUE(s.session.processLoadedZip());
+    ASSERT_FALSE(s.logLines().empty());
+    EXPECT_EQ(s.logLines()[0], "Processing ZIP file " + (s.fx.dir / "Rel.zip"));
 }
 
 TEST(MapArchive, NothingThePlayerHasIsReplaced) {

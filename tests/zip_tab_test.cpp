@@ -173,3 +173,38 @@ TEST_F(ZipTabTest, TheCheckBoxInstallsOneArchiveWithoutPreview) {
     EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-Quick.ut2"));
     EXPECT_TRUE(child<QLabel>("lblMapName")->text().isEmpty());
 }
+
+TEST_F(ZipTabTest, AFailedLoadLeavesNothingToProcessAndTheLogAlone) {
+    ASSERT_TRUE(start());
+    tvtest::writeFile(fx.program + "/Tessvane.log", "the last run\r\n");
+    std::string good = archive("DM-Good", "About it", true);
+    std::string corrupt = fx.dir / "corrupt.zip";
+    tvtest::writeFile(corrupt, "PK\x03\x04 not an archive at all");
+    std::string textOnly = fx.dir / "text.zip";
+    makeZip(textOnly, {{"readme.txt", "only words"}});
+    for (const std::string& bad : {corrupt, textOnly}) {
+        prompter.files.push_back({good});
+        click("cmdOpenZIP");
+        ASSERT_TRUE(child<QPushButton>("cmdProcessLoadedZIP")->isEnabled());
+        prompter.files.push_back({bad});
+        click("cmdOpenZIP");
+        for (const char* button : {"cmdProcessLoadedZIP", "cmdShowZIPDesc", "cmdEnlargePic"})
+            EXPECT_FALSE(child<QPushButton>(button)->isEnabled()) << button << " after " << bad;
+        EXPECT_TRUE(child<QLabel>("lblMapName")->text().isEmpty());
+    }
+    EXPECT_EQ(prompter.messageTexts().back(), textOnly + " holds no files to install.");
+    EXPECT_EQ(tvtest::readFile(fx.program + "/Tessvane.log"), "the last run\r\n");
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Good.ut2"));
+}
+
+TEST_F(ZipTabTest, ADirectInstallShowsItsLinesOnTheStatusTab) {
+    ASSERT_TRUE(start());
+    auto* tabs = child<QTabWidget>("Tab1");
+    tabs->setCurrentWidget(window->findChild<ZipTab*>());
+    QTest::mouseClick(child<QCheckBox>("chkUnZIPNoPreview"), Qt::LeftButton);
+    prompter.files.push_back({archive("DM-Direct", "", false)});
+    click("cmdOpenZIP");
+    EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-Direct.ut2"));
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    EXPECT_GT(child<QListWidget>("List1")->count(), 0);
+}
