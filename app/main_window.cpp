@@ -253,6 +253,10 @@ void MainWindow::shutDown() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!m_shutDown && !m_neverMoveTab->allowClose()) {
+        event->ignore();
+        return;
+    }
     shutDown();
     event->accept();
 }

@@ -2,15 +2,20 @@
 
 #include "widgets.h"
 
+#include "platform/prompter.h"
 #include "platform/qt/qt_text.h"
+#include "platform/text_io.h"
 #include "session/session.h"
+#include "store/never_move.h"
 
+#include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tv {
@@ -68,9 +73,65 @@ NeverMoveTab::NeverMoveTab(Session& session, QWidget* parent)
     right->addStretch(1);
     layout->addLayout(right, 1);
 
+    // Return in the box adds, as the button does.
+    connect(txtNMAdd, &QLineEdit::returnPressed, this, &NeverMoveTab::addClicked);
     connect(cmdNMAdd, &QPushButton::clicked, this, &NeverMoveTab::addClicked);
     connect(cmdNMRemove, &QPushButton::clicked, this, &NeverMoveTab::removeClicked);
     connect(cmdNMSave, &QPushButton::clicked, this, &NeverMoveTab::saveClicked);
+
+    // An edit in the text editor or by tessvane-cli replaces the file; the
+    // folder's change notices that, the file's change an edit in place.
+    m_watcher = new QFileSystemWatcher(this);
+    auto changed = [this] {
+        watchFile();
+        // A rename shows as several changes: look once they have settled.
+        QTimer::singleShot(150, this, &NeverMoveTab::checkFileOnDisk);
+    };
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, changed);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, changed);
+    watchFile();
+}
+
+void NeverMoveTab::watchFile() {
+    const QString file = QString::fromStdString(neverMoveFilePath(m_session.programFolder));
+    const QString folder = QString::fromStdString(m_session.programFolder);
+    if (!m_watcher->files().contains(file) && fileExists(file.toStdString()))
+        m_watcher->addPath(file);
+    if (!m_watcher->directories().contains(folder) && folderExists(folder.toStdString()))
+        m_watcher->addPath(folder);
+}
+
+bool NeverMoveTab::keepEditsOverFile() {
+    return m_session.prompter().question(
+        "The never-move list was changed outside Tessvane (in the editor or by tessvane-cli) "
+        "while this tab has changes that are not saved.\n\n"
+        "Keep the changes made here? Yes keeps them (\"Save Changes\" then writes them over "
+        "the file); No reads the list from the file and drops them.",
+        "Never Move List Changed");
+}
+
+void NeverMoveTab::checkFileOnDisk() {
+    if (!m_session.neverMoveChangedOnDisk()) return; // our own save, or nothing new
+    if (m_session.neverMoveChanged && keepEditsOverFile()) {
+        m_session.keepNeverMoveEdits();
+        return;
+    }
+    m_session.reloadNeverMoveList();
+    showLines();
+}
+
+bool NeverMoveTab::allowClose() {
+    if (!m_session.neverMoveChanged) return true;
+    switch (m_session.prompter().choose("Save the changes to the never-move list?")) {
+    case Choice::Yes:
+        saveClicked();
+        return !m_session.neverMoveChanged; // a save that failed keeps the program open
+    case Choice::No:
+        return true;
+    case Choice::Cancel:
+        break;
+    }
+    return false;
 }
 
 void NeverMoveTab::showLines() {
@@ -97,6 +158,14 @@ void NeverMoveTab::removeClicked() {
 }
 
 void NeverMoveTab::saveClicked() {
+    // What an editor put into the file meanwhile is not overwritten unasked.
+    if (m_session.neverMoveChangedOnDisk()) {
+        if (!m_session.neverMoveChanged || !keepEditsOverFile()) {
+            m_session.reloadNeverMoveList();
+            showLines();
+            return;
+        }
+    }
     emit saving(true);
     if (m_session.neverMoveSave()) showLines();
     emit saving(false);

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QFileSystemWatcher;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -19,6 +20,13 @@ public:
     explicit NeverMoveTab(Session& session, QWidget* parent = nullptr);
     // The session's lines, and the "not saved yet" note when they changed.
     void showLines();
+    // The list's file was changed by another program: read again when
+    // nothing here is unsaved, else the user says which to keep. false when
+    // the edits made here were dropped or the file was not changed.
+    void checkFileOnDisk();
+    // Exit: unsaved edits are saved, dropped or the exit is called off
+    // (false). true when the program may end.
+    bool allowClose();
 
 signals:
     // The saved list changed the File List's marks; the work may take a moment.
@@ -28,6 +36,10 @@ private:
     void addClicked();
     void removeClicked();
     void saveClicked();
+    // Watches the list's file, also after it was replaced by a rename.
+    void watchFile();
+    // Asks which to keep; true when the user keeps the edits made here.
+    bool keepEditsOverFile();
 
     Session& m_session;
     QListWidget* lstNM;
@@ -37,6 +49,7 @@ private:
     QLineEdit* txtNMAdd;
     QPushButton* cmdNMAdd;
     QLabel* label9;
+    QFileSystemWatcher* m_watcher;
 };
 
 } // namespace tv

@@ -11,6 +11,11 @@ bool ConsolePrompter::question(const std::string& text, const std::string& title
     return m_yes;
 }
 
+Choice ConsolePrompter::choose(const std::string& text, const std::string& title) {
+    m_err << title << ": " << text << (m_yes ? " Yes" : " Cancel") << '\n';
+    return m_yes ? Choice::Yes : Choice::Cancel;
+}
+
 std::string ConsolePrompter::browseForFolder(const std::string&) {
     return {};
 }

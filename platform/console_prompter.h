@@ -14,6 +14,7 @@ public:
     ConsolePrompter(std::ostream& err, bool answerYes) : m_err(err), m_yes(answerYes) {}
     void message(const std::string& text, const std::string& title, MessageIcon icon) override;
     bool question(const std::string& text, const std::string& title, MessageIcon icon) override;
+    Choice choose(const std::string& text, const std::string& title) override;
     std::string browseForFolder(const std::string& title) override;
     std::vector<std::string> chooseFiles(const FileRequest& request) override;
     bool isWindow(int64_t handle) const override;

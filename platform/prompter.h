@@ -8,6 +8,9 @@ namespace tv {
 
 enum class MessageIcon { None, Information, Exclamation, Critical, Question };
 
+// The answer to a question that can also be called off.
+enum class Choice { Yes, No, Cancel };
+
 // What a file dialog asks for.
 struct FileRequest {
     struct Filter {
@@ -36,6 +39,8 @@ public:
     // Yes/No question; true for Yes.
     virtual bool question(const std::string& text, const std::string& title = "Tessvane",
                           MessageIcon icon = MessageIcon::Question) = 0;
+    // Yes/No/Cancel question; Cancel is the safe answer (Escape, closing the box).
+    virtual Choice choose(const std::string& text, const std::string& title = "Tessvane") = 0;
     // Full path of the chosen folder, or empty text when the user cancels.
     virtual std::string browseForFolder(const std::string& title) = 0;
     // Full paths of the chosen files (empty when cancelled); they may come

@@ -16,6 +16,14 @@ bool RecordingPrompter::question(const std::string& text, const std::string& tit
     return a;
 }
 
+Choice RecordingPrompter::choose(const std::string& text, const std::string& title) {
+    shown.push_back({"choice", text, title, MessageIcon::Question});
+    if (choices.empty()) return Choice::Cancel;
+    Choice c = choices.front();
+    choices.pop_front();
+    return c;
+}
+
 std::string RecordingPrompter::browseForFolder(const std::string& title) {
     shown.push_back({"folder", "", title, MessageIcon::None});
     if (folders.empty()) return {};

@@ -23,12 +23,14 @@ public:
 
     void message(const std::string& text, const std::string& title, MessageIcon icon) override;
     bool question(const std::string& text, const std::string& title, MessageIcon icon) override;
+    Choice choose(const std::string& text, const std::string& title) override;
     std::string browseForFolder(const std::string& title) override;
     std::vector<std::string> chooseFiles(const FileRequest& request) override;
     bool isWindow(int64_t handle) const override;
 
     std::vector<Shown> shown;
     std::deque<bool> answers;
+    std::deque<Choice> choices; // empty: Cancel
     std::deque<std::string> folders;
     std::deque<std::vector<std::string>> files;
     std::vector<FileRequest> requests; // every file request, in order

@@ -541,9 +541,27 @@ void Session::deleteTempFiles() {
 // ---- the never-move list --------------------------------------------------------------
 
 void Session::LoadNeverMoveList() {
-    neverMove.load(neverMoveFilePath(programFolder));
-    neverMoveLines = neverMove.entries();
+    const std::string path = neverMoveFilePath(programFolder);
+    neverMove.load(path);
+    m_neverMoveOnDisk = readFile(path);
+    // Edits not saved yet stay in the tab's list until saved or dropped.
+    if (!neverMoveChanged) neverMoveLines = neverMove.entries();
+}
+
+bool Session::neverMoveChangedOnDisk() const {
+    return readFile(neverMoveFilePath(programFolder)) != m_neverMoveOnDisk;
+}
+
+void Session::reloadNeverMoveList() {
     neverMoveChanged = false;
+    LoadNeverMoveList();
+    applyChangedNeverMoveList(rows, neverMove, settings);
+    updateFoundText();
+    rowsChanged();
+}
+
+void Session::keepNeverMoveEdits() {
+    m_neverMoveOnDisk = readFile(neverMoveFilePath(programFolder));
 }
 
 bool Session::neverMoveAdd(const std::string& text) {
@@ -579,6 +597,7 @@ bool Session::neverMoveSave() {
         // The edits stay in the list, so nothing typed is lost.
         return refuse("The never-move list could not be saved: " + error);
     }
+    neverMoveChanged = false;
     LoadNeverMoveList();
     applyChangedNeverMoveList(rows, neverMove, settings);
     updateFoundText();
@@ -607,6 +626,11 @@ bool Session::addRowToNeverMove(size_t row) {
             return refuse("The never-move list could not be saved: " + error);
     }
     LoadNeverMoveList();
+    // Unsaved edits of the tab stay, with the name among them, so that
+    // saving them later keeps it.
+    if (neverMoveChanged &&
+        std::find(neverMoveLines.begin(), neverMoveLines.end(), name) == neverMoveLines.end())
+        neverMoveLines.push_back(name);
     markNeverMove(rows, neverMove);
     rowsChanged();
     return true;

@@ -9,6 +9,7 @@
 #include "store/undo_log.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -135,12 +136,21 @@ public:
     void neverMoveRemove(const std::vector<int>& selected, int current);
     // "Save Changes": writes the lines and applies them to the File List.
     bool neverMoveSave();
+    // The list's file no longer holds what it held when it was last read or
+    // written here (an editor or tessvane-cli changed it).
+    bool neverMoveChangedOnDisk() const;
+    // The list read again from its file, dropping unsaved edits, and applied
+    // to the File List as a save is.
+    void reloadNeverMoveList();
+    // The file as it now stands counts as seen: the edits made here are kept
+    // and the next save writes them over it.
+    void keepNeverMoveEdits();
     // Right-click on a File List row: the question, then appending the name
     // to the file and marking the rows. false when nothing was added.
     bool confirmAddRowToNeverMove(size_t row);
     bool addRowToNeverMove(size_t row);
     std::vector<std::string> neverMoveLines; // lstNM
-    bool neverMoveChanged = false;           // Label8 shown
+    bool neverMoveChanged = false;           // Label8 shown: edits not saved yet
 
     // ---- reporting --------------------------------------------------------------
     void addStatusLine(const std::string& line);
@@ -215,6 +225,7 @@ private:
 
     RegistryStore& m_registry;
     Prompter& m_prompter;
+    std::optional<std::string> m_neverMoveOnDisk; // the list's file when last read or written
 };
 
 } // namespace tv

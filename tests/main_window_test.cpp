@@ -436,3 +436,75 @@ TEST_F(MainWindowTest, TheUndoListSortsDatesByTheDayTheyName) {
     // 2002-12-31, 2003-01-15, 2003-02-01, whatever the texts' order.
     EXPECT_EQ(order, (QStringList{"/new/1", "/new/2", "/new/0"}));
 }
+
+namespace {
+
+// An edit as a text editor makes it: a new file renamed over the old one.
+void editOnDisk(const std::string& path, const std::string& content) {
+    tvtest::writeFile(path + ".new", content);
+    std::filesystem::rename(path + ".new", path);
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, NeverMoveEditsMadeElsewhereAreReadAndNotOverwritten) {
+    ASSERT_TRUE(start());
+    const std::string file = fx.program + "/TessvaneDontMove.ini";
+    auto* lstNM = child<QListWidget>("lstNM");
+    // No unsaved edits here: the tab reads the file again by itself.
+    editOnDisk(file, "DM-*\r\n");
+    QTRY_COMPARE(lstNM->count(), 1);
+    EXPECT_EQ(lstNM->item(0)->text(), "DM-*");
+    QTRY_COMPARE(listColumn(2), (QStringList{"True", "", ""}));
+    // A save from the tab keeps what the editor added.
+    QTest::mouseClick(child<QPushButton>("cmdNMSave"), Qt::LeftButton);
+    EXPECT_EQ(tvtest::readFile(file), "DM-*\r\n");
+    EXPECT_TRUE(prompter.shown.empty());
+
+    // Unsaved edits here and a change there: the user says which to keep.
+    child<QLineEdit>("txtNMAdd")->setText("Song.ogg");
+    QTest::keyClick(child<QLineEdit>("txtNMAdd"), Qt::Key_Return); // Return adds
+    ASSERT_EQ(lstNM->count(), 2);
+    prompter.answers = {false}; // No: the file's list
+    editOnDisk(file, "DM-*\r\nTex.utx\r\n");
+    QTRY_COMPARE(prompter.shown.size(), size_t(1));
+    EXPECT_EQ(prompter.shown[0].title, "Never Move List Changed");
+    QTRY_COMPARE(lstNM->count(), 2);
+    EXPECT_EQ(lstNM->item(1)->text(), "Tex.utx");
+    EXPECT_TRUE(child<QLabel>("Label8")->isHidden());
+
+    child<QLineEdit>("txtNMAdd")->setText("Song.ogg");
+    QTest::mouseClick(child<QPushButton>("cmdNMAdd"), Qt::LeftButton);
+    prompter.answers = {true}; // Yes: the edits made here
+    editOnDisk(file, "Other.u\r\n");
+    QTRY_COMPARE(prompter.shown.size(), size_t(2));
+    EXPECT_EQ(lstNM->count(), 3);
+    QTest::mouseClick(child<QPushButton>("cmdNMSave"), Qt::LeftButton);
+    EXPECT_EQ(tvtest::readFile(file), "DM-*\r\nTex.utx\r\nSong.ogg\r\n");
+    EXPECT_EQ(prompter.shown.size(), 2u); // the kept choice is not asked again
+}
+
+TEST_F(MainWindowTest, ExitWithUnsavedNeverMoveEditsAsksFirst) {
+    const std::string file = fx.program + "/TessvaneDontMove.ini";
+    ASSERT_TRUE(start());
+    child<QLineEdit>("txtNMAdd")->setText("Song.ogg");
+    QTest::mouseClick(child<QPushButton>("cmdNMAdd"), Qt::LeftButton);
+    prompter.choices = {Choice::Cancel};
+    QTest::mouseClick(child<QPushButton>("cmdExit"), Qt::LeftButton);
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].text, "Save the changes to the never-move list?");
+    EXPECT_EQ(tvtest::readFile(file), "");
+    prompter.choices = {Choice::Yes};
+    QTest::mouseClick(child<QPushButton>("cmdExit"), Qt::LeftButton);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(tvtest::readFile(file), "Song.ogg\r\n");
+
+    ASSERT_TRUE(start());
+    child<QLineEdit>("txtNMAdd")->setText("Tex.utx");
+    QTest::mouseClick(child<QPushButton>("cmdNMAdd"), Qt::LeftButton);
+    prompter.choices = {Choice::No};
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(tvtest::readFile(file), "Song.ogg\r\n");
+}

@@ -42,6 +42,21 @@ bool QtPrompter::question(const std::string& text, const std::string& title, Mes
     return box.exec() == QMessageBox::Yes;
 }
 
+Choice QtPrompter::choose(const std::string& text, const std::string& title) {
+    QMessageBox box(QMessageBox::Question, toDisplay(title), toDisplay(text),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, m_parent);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Choice::Yes;
+    case QMessageBox::No:
+        return Choice::No;
+    default:
+        return Choice::Cancel;
+    }
+}
+
 std::string QtPrompter::browseForFolder(const std::string& title) {
     QString dir = QFileDialog::getExistingDirectory(m_parent, toDisplay(title));
     return dir.isEmpty() ? std::string() : fromPathText(dir);

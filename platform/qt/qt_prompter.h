@@ -14,6 +14,7 @@ public:
     void setParent(QWidget* parent) { m_parent = parent; }
     void message(const std::string& text, const std::string& title, MessageIcon icon) override;
     bool question(const std::string& text, const std::string& title, MessageIcon icon) override;
+    Choice choose(const std::string& text, const std::string& title) override;
     std::string browseForFolder(const std::string& title) override;
     std::vector<std::string> chooseFiles(const FileRequest& request) override;
     bool isWindow(int64_t handle) const override;
