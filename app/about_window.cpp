@@ -49,7 +49,7 @@ AboutWindow::AboutWindow(const std::string& programFolder, Prompter& prompter, S
     connect(lblEmail, &QLabel::linkActivated, this, [this] { m_shell.openDocument(kMaker); });
     connect(lblWebsite, &QLabel::linkActivated, this, [this] { m_shell.openDocument(kWebsite); });
     auto* cmdSysInfo = makeButton(this, "cmdSysInfo", "&System Info...");
-    auto* cmdOK = makeButton(this, "cmdOK", "OK");
+    auto* cmdOK = makeButton(this, "cmdOK", "&OK");
     connect(cmdSysInfo, &QPushButton::clicked, this, &AboutWindow::StartSysInfo);
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::hide);
     cmdOK->setDefault(true);

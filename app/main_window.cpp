@@ -16,6 +16,7 @@
 #include "platform/prompter.h"
 #include "platform/qt/qt_prompter.h"
 #include "platform/qt/qt_text.h"
+#include "platform/registry_store.h"
 #include "platform/text_io.h"
 #include "store/undo_log.h"
 
@@ -38,7 +39,13 @@
 
 namespace tv {
 
-namespace {} // namespace
+namespace {
+
+// The window's size and place, a value of its own beside the settings.
+const char* const kWindowKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
+const char* const kWindowValue = "WindowGeometry";
+
+} // namespace
 
 MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry,
                        Prompter& prompter, Shell& shell, QWidget* parent)
@@ -134,6 +141,7 @@ void MainWindow::buildMenus() {
     connect(mnuFileRun, &QAction::triggered, this, &MainWindow::runClicked);
     auto* exit = file->addAction("E&xit");
     exit->setObjectName("mnuFileExit");
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
     auto* tools = menuBar()->addMenu("&Tools");
@@ -156,6 +164,7 @@ void MainWindow::buildMenus() {
     auto* help = menuBar()->addMenu("&Help");
     auto* contents = help->addAction("&Contents");
     contents->setObjectName("mnuHelpContents");
+    contents->setShortcut(QKeySequence::HelpContents);
     connect(contents, &QAction::triggered, this,
             [this] { openProgramFile("Tessvane Help.html", false); });
     auto* about = help->addAction("&About");
@@ -228,6 +237,7 @@ bool MainWindow::startUp() {
     m_session.ensureInstallPath();
     m_session.loadSettings();
     settingsToControls();
+    restoreWindowGeometry();
     setWindowTitle("Tessvane");
     m_busy->showBusy();
     controlsToSettings();
@@ -238,7 +248,9 @@ bool MainWindow::startUp() {
     m_optionsTab->clearReminder();
     cmdRun->setFocus();
     m_busy->unload();
-    if (m_optionsTab->autoUpdate() || m_session.settings.firstRun == 1) runUpdateCheck();
+    // A build without a real update server does not ask the placeholder.
+    if ((m_optionsTab->autoUpdate() || m_session.settings.firstRun == 1) && updateServerIsSet())
+        runUpdateCheck();
     LoadUndoList();
     return true;
 }
@@ -246,9 +258,12 @@ bool MainWindow::startUp() {
 void MainWindow::shutDown() {
     if (m_shutDown) return;
     m_shutDown = true;
+    // A check waiting for a server must not keep the program alive.
+    if (m_updates) m_updates->abort();
     m_optionsTab->clearReminder();
     controlsToSettings();
     m_session.saveSettings();
+    saveWindowGeometry();
     if (m_quitOnShutdown) QCoreApplication::quit();
 }
 
@@ -369,7 +384,7 @@ void MainWindow::openUpdates() {
     if (!m_updates) {
         m_updates = new UpdateWindow(m_prompter, m_shell, m_updatePages, this);
         connect(m_updates, &UpdateWindow::closed, this, [this] {
-            m_optionsTab->updateButton()->setText("Check for Updates Now");
+            m_optionsTab->updateButton()->setText(kCheckForUpdatesCaption);
             m_optionsTab->updateButton()->setEnabled(true);
             unsetCursor();
         });
@@ -382,6 +397,22 @@ void MainWindow::openUpdates() {
 
 void MainWindow::LoadUndoList() {
     m_undoTab->LoadUndoList();
+}
+
+void MainWindow::restoreWindowGeometry() {
+    auto stored = m_session.registry().value(kWindowKey, kWindowValue);
+    if (!stored || stored->type != REG_BINARY) return;
+    // Qt brings a window whose screen is gone back onto one that is there.
+    const QByteArray bytes(stored->data.data(), static_cast<qsizetype>(stored->data.size()));
+    restoreGeometry(bytes);
+}
+
+void MainWindow::saveWindowGeometry() {
+    const QByteArray bytes = saveGeometry();
+    RegValue value;
+    value.type = REG_BINARY;
+    value.data.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
+    m_session.registry().setValue(kWindowKey, kWindowValue, value);
 }
 
 } // namespace tv

@@ -68,6 +68,8 @@ private:
     void scanWithBusyWindow();
     void LoadUndoList();
     void runUpdateCheck();
+    void restoreWindowGeometry();
+    void saveWindowGeometry();
 
     // handlers
     void commitFileTypes();

@@ -28,8 +28,8 @@ NeverMoveTab::NeverMoveTab(Session& session, QWidget* parent)
     lstNM->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstNM->setTextElideMode(Qt::ElideNone);
     lstNM->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    cmdNMRemove = makeButton(current, "cmdNMRemove", "Remove Selected");
-    cmdNMSave = makeButton(current, "cmdNMSave", "Save Changes");
+    cmdNMRemove = makeButton(current, "cmdNMRemove", "Remove &Selected");
+    cmdNMSave = makeButton(current, "cmdNMSave", "Sa&ve Changes");
     Label8 = makeLabel(current, "Label8",
                        "Note - changes will NOT be saved until you click the \"Save Changes\" "
                        "button above");
@@ -50,7 +50,7 @@ NeverMoveTab::NeverMoveTab(Session& session, QWidget* parent)
     auto* additions = makeFrame(this, "File and Pattern Additions");
     txtNMAdd = makeText(additions, "txtNMAdd");
     txtNMAdd->setPlaceholderText("Type in the full filename (ex - CTF-Face.unr)");
-    cmdNMAdd = makeButton(additions, "cmdNMAdd", "Add");
+    cmdNMAdd = makeButton(additions, "cmdNMAdd", "&Add");
     auto* a = new QHBoxLayout(additions);
     a->addWidget(txtNMAdd, 1);
     a->addWidget(cmdNMAdd);

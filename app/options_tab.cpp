@@ -91,10 +91,10 @@ OptionsTab::OptionsTab(Session& session, Prompter& prompter, QWidget* parent)
         makeText(misc, "txtPurgeCacheDays",
                  "Change this to set the number of days until the cache is cleaned.");
     txtPurgeCacheDays->setMaximumWidth(60);
-    cmdSetPurge = makeButton(misc, "cmdSetPurge", "Set");
-    cmdPurgeNow = makeButton(misc, "cmdPurgeNow", "Purge Cache Files");
+    cmdSetPurge = makeButton(misc, "cmdSetPurge", "&Set");
+    cmdPurgeNow = makeButton(misc, "cmdPurgeNow", "&Purge Cache Files");
     Label4 = makeLabel(misc, "Label4", "WARNING - this DELETES all cache files!");
-    cmdDelCacheTmp = makeButton(misc, "cmdDelCacheTmp", "Delete Cache TMP Files");
+    cmdDelCacheTmp = makeButton(misc, "cmdDelCacheTmp", "&Delete Cache TMP Files");
     Label7 = makeLabel(misc, "Label7", "SAFE to do anytime");
     chkCleanTMP = makeCheck(misc, "chkCleanTMP", "Run on startup");
     auto* m = new QGridLayout(misc);
@@ -113,7 +113,7 @@ OptionsTab::OptionsTab(Session& session, Prompter& prompter, QWidget* parent)
 
     auto* updates = makeFrame(this, "Updates");
     chkAutoUpdate = makeCheck(updates, "chkAutoUpdate", "Check for updates on startup");
-    cmdUpdate = makeButton(updates, "cmdUpdate", "Check for Updates Now");
+    cmdUpdate = makeButton(updates, "cmdUpdate", kCheckForUpdatesCaption);
     auto* u = new QVBoxLayout(updates);
     u->addWidget(chkAutoUpdate);
     u->addWidget(cmdUpdate);

@@ -13,6 +13,9 @@ class QTimer;
 
 namespace tv {
 
+// The update button's caption when no check is under way.
+inline const char* const kCheckForUpdatesCaption = "Check for &Updates Now";
+
 class Prompter;
 class Session;
 struct Settings;

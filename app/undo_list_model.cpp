@@ -98,4 +98,10 @@ void UndoListModel::sort(int column, Qt::SortOrder order) {
     endResetModel();
 }
 
+void UndoListModel::setAllTicked(bool ticked) {
+    if (m_records.empty()) return;
+    std::fill(m_ticked.begin(), m_ticked.end(), ticked ? 1 : 0);
+    emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
+}
+
 } // namespace tv

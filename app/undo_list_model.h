@@ -21,6 +21,8 @@ public:
     // The records whose rows are ticked, in list order.
     std::vector<UndoRecord> tickedRecords() const;
     void setTicked(int row, bool ticked);
+    // Every row ticked or unticked at once.
+    void setAllTicked(bool ticked);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -19,6 +19,9 @@ UndoTab::UndoTab(Session& session, QWidget* parent) : QWidget(parent), m_session
     cmdUndo = makeButton(this, "cmdUndo", "&Undo Selections");
     cmdEmptyDB = makeButton(this, "cmdEmptyDB", "&Empty Database");
     cmdCompactDB = makeButton(this, "cmdCompactDB", "&Compact Database");
+    // Undoing a whole run must not take a click per file.
+    cmdUndoCheckAll = makeButton(this, "cmdUndoCheckAll", "Check &All");
+    cmdUndoUncheckAll = makeButton(this, "cmdUndoUncheckAll", "U&n-Check All");
     lvUndo = new QTreeView(this);
     lvUndo->setObjectName("lvUndo");
     lvUndo->setRootIsDecorated(false);
@@ -29,6 +32,8 @@ UndoTab::UndoTab(Session& session, QWidget* parent) : QWidget(parent), m_session
     lblDBSize = makeLabel(this, "lblDBSize");
 
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdUndoCheckAll);
+    buttons->addWidget(cmdUndoUncheckAll);
     buttons->addWidget(cmdUndo);
     buttons->addWidget(cmdEmptyDB);
     buttons->addWidget(cmdCompactDB);
@@ -45,6 +50,9 @@ UndoTab::UndoTab(Session& session, QWidget* parent) : QWidget(parent), m_session
     connect(cmdUndo, &QPushButton::clicked, this, &UndoTab::undoClicked);
     connect(cmdEmptyDB, &QPushButton::clicked, this, &UndoTab::emptyClicked);
     connect(cmdCompactDB, &QPushButton::clicked, this, &UndoTab::compactClicked);
+    connect(cmdUndoCheckAll, &QPushButton::clicked, this, [this] { m_model->setAllTicked(true); });
+    connect(cmdUndoUncheckAll, &QPushButton::clicked, this,
+            [this] { m_model->setAllTicked(false); });
     connect(lvUndo->header(), &QHeaderView::sectionClicked, this, &UndoTab::sortClicked);
 }
 

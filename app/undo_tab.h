@@ -35,6 +35,8 @@ private:
     QPushButton* cmdUndo;
     QPushButton* cmdEmptyDB;
     QPushButton* cmdCompactDB;
+    QPushButton* cmdUndoCheckAll;
+    QPushButton* cmdUndoUncheckAll;
     QTreeView* lvUndo;
     QLabel* lblDBSize;
 };

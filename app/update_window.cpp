@@ -47,6 +47,7 @@ UpdateWindow::UpdateWindow(Prompter& prompter, Shell& shell, PagesFactory pages,
     layout->addLayout(bottom);
     layout->addWidget(sb);
     resize(480, 320);
+    closeOnEscape(this);
 
     connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
     connect(cmdGetUpdate, &QPushButton::clicked, this, [this] {
@@ -61,19 +62,26 @@ void UpdateWindow::check() {
     rtxtUpdate->clear();
     rtxtUpdate->setVisible(false);
     cmdGetUpdate->setVisible(false);
+    if (!updateServerIsSet()) {
+        m_prompter.message(kNoUpdateServerText);
+        close();
+        return;
+    }
     if (!CInternetConnection().Connected()) {
         // The window is not shown at all: there is nothing to show.
         m_prompter.message("Connect to the internet before checking for updates.");
         close();
         return;
     }
-    show();
+    showCentred(this);
     m_checking = true;
     sbPanel2->setText("Checking for updates...please wait.");
     UpdateResult result;
     {
         std::unique_ptr<PageSource> pages = m_pages();
+        m_activePages = pages.get();
         result = checkForUpdate(*pages, updateServer(), runningVersion());
+        m_activePages = nullptr;
     }
     m_checking = false;
     lblUpdates->setText(toDisplay(result.sentence()));
@@ -96,6 +104,10 @@ void UpdateWindow::check() {
 void UpdateWindow::closeEvent(QCloseEvent* event) {
     emit closed();
     QWidget::closeEvent(event);
+}
+
+void UpdateWindow::abort() {
+    if (m_activePages) m_activePages->abort();
 }
 
 } // namespace tv

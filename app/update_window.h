@@ -30,6 +30,8 @@ public:
     // closes without showing); otherwise the result is shown and raised.
     void check();
     bool checking() const { return m_checking; }
+    // Ends a check under way at once: the program is closing.
+    void abort();
 
     QLabel* lblUpdateDesc;
     QLabel* lblUpdates;
@@ -50,6 +52,7 @@ private:
     Shell& m_shell;
     PagesFactory m_pages;
     bool m_checking = false;
+    PageSource* m_activePages = nullptr; // while a check reads its pages
     std::string m_address; // the download address the button opens
 };
 

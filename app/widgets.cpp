@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTreeView>
 
 namespace tv {
@@ -56,6 +57,27 @@ void makeSortableList(QTreeView* view, QAbstractItemModel* model,
     int column = 0;
     for (int w : widths)
         view->setColumnWidth(column++, twips(w));
+}
+
+void closeOnEscape(QWidget* window) {
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+    escape->setContext(Qt::WindowShortcut);
+    QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
+}
+
+void showCentred(QWidget* window) {
+    if (!window->isVisible()) {
+        if (!window->testAttribute(Qt::WA_Resized)) window->adjustSize();
+        QWidget* owner = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+        if (owner) {
+            QRect frame = window->frameGeometry();
+            frame.moveCenter(owner->frameGeometry().center());
+            window->move(frame.topLeft());
+        }
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 } // namespace tv

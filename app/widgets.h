@@ -30,6 +30,12 @@ QGroupBox* makeFrame(QWidget* parent, const QString& caption);
 void makeSortableList(QTreeView* view, QAbstractItemModel* model,
                       std::initializer_list<int> widths);
 
+// A window of its own beside the main window: Escape closes it.
+void closeOnEscape(QWidget* window);
+// Shows the window (centred on its owner's window the first time it opens,
+// so it never lands in a corner of the screen) and brings it to the front.
+void showCentred(QWidget* window);
+
 // Column widths are given in twips (1/1440 inch); 15 twips make a pixel at 96 dpi.
 inline int twips(int t) {
     return t / 15;

@@ -52,6 +52,7 @@ PicDisplay::PicDisplay(QWidget* parent) : QWidget(parent, Qt::Window) {
     Picture1 = makeLabel(this, "Picture1");
     Picture1->setAlignment(Qt::AlignCenter);
     (new QVBoxLayout(this))->addWidget(Picture1);
+    closeOnEscape(this);
 }
 
 ZipTab::ZipTab(Session& session, Prompter& prompter, Shell& shell, QWidget* parent)
@@ -72,10 +73,10 @@ ZipTab::ZipTab(Session& session, Prompter& prompter, Shell& shell, QWidget* pare
 
     txtTextFile = makeText(this, "txtTextFile", "Hidden to store text file location");
     txtTextFile->setVisible(false);
-    cmdOpenZIP = makeButton(this, "cmdOpenZIP", "Open ZIP file(s)");
-    cmdProcessLoadedZIP = makeButton(this, "cmdProcessLoadedZIP", "Process Loaded ZIP");
-    cmdShowZIPDesc = makeButton(this, "cmdShowZIPDesc", "Open Description in Notepad");
-    cmdEnlargePic = makeButton(this, "cmdEnlargePic", "Enlarge Picture");
+    cmdOpenZIP = makeButton(this, "cmdOpenZIP", "&Open ZIP file(s)");
+    cmdProcessLoadedZIP = makeButton(this, "cmdProcessLoadedZIP", "&Process Loaded ZIP");
+    cmdShowZIPDesc = makeButton(this, "cmdShowZIPDesc", "Open &Description in Notepad");
+    cmdEnlargePic = makeButton(this, "cmdEnlargePic", "&Enlarge Picture");
     // Until the first preview there is nothing to install, read or enlarge.
     for (QPushButton* b : {cmdProcessLoadedZIP, cmdShowZIPDesc, cmdEnlargePic})
         b->setEnabled(false);
@@ -245,8 +246,7 @@ void ZipTab::enlargePictureClicked() {
     m_picDisplay->Picture1->setPixmap(QPixmap(QString::fromStdString(p.picture)));
     m_picDisplay->setWindowTitle("Picture preview of " + toDisplay(p.mapName));
     m_picDisplay->adjustSize(); // the picture's own size
-    m_picDisplay->show();
-    m_picDisplay->raise();
+    showCentred(m_picDisplay);
 }
 
 } // namespace tv

@@ -264,6 +264,8 @@ UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
         if (plan.finish ? removeFile(plan.move->NewFName, &error)
                         : moveNoReplace(plan.move->NewFName, plan.move->OldFName, &error)) {
             ++result.undone;
+            if (statusLine)
+                statusLine(plan.move->NewFName + " was moved back to " + plan.move->OldFName);
             crashPoint("file moved back");
             continue;
         }

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <memory>
 
@@ -41,8 +42,13 @@ protected:
     // The update check's pages: none, unless a test says otherwise.
     std::map<std::string, std::string> updatePages;
 
-    ~MainWindowTest() override { quillet::NetConnection::SetConnectionState(std::nullopt); }
+    ~MainWindowTest() override {
+        quillet::NetConnection::SetConnectionState(std::nullopt);
+        ::unsetenv("TESSVANE_UPDATE_URL");
+    }
     MainWindowTest() {
+        // A build with an update server of its own (tests of the placeholder unset it).
+        ::setenv("TESSVANE_UPDATE_URL", "http://updates.tessvane.test", 1);
         // The update check sees a machine on line (and, above, no server).
         quillet::NetConnection::SetConnectionState(true);
         fx.writeCacheIni(

@@ -54,7 +54,7 @@ TEST_F(UpdateWindowTest, ANewerVersionIsShownWithItsDownloadButton) {
               std::vector<std::string>{"open:https://example.org/tessvane-9.1.tar.gz"});
     EXPECT_FALSE(updates->isVisible());
     EXPECT_TRUE(updateButton()->isEnabled());
-    EXPECT_EQ(updateButton()->text(), "Check for Updates Now");
+    EXPECT_EQ(updateButton()->text(), "Check for &Updates Now");
 }
 
 TEST_F(UpdateWindowTest, OffLineSaysSoAndGivesTheButtonBack) {
@@ -66,7 +66,7 @@ TEST_F(UpdateWindowTest, OffLineSaysSoAndGivesTheButtonBack) {
     ASSERT_NE(window->updateWindow(), nullptr);
     EXPECT_FALSE(window->updateWindow()->isVisible());
     EXPECT_TRUE(updateButton()->isEnabled());
-    EXPECT_EQ(updateButton()->text(), "Check for Updates Now");
+    EXPECT_EQ(updateButton()->text(), "Check for &Updates Now");
 }
 
 TEST_F(UpdateWindowTest, TheMenuOpensTheOneWindowWithoutTouchingTheButton) {

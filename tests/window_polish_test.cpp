@@ -14,6 +14,9 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <cstdlib>
+#include <functional>
+
 using namespace tv;
 using tvtest::MainWindowTest;
 
@@ -87,18 +90,47 @@ TEST_F(MainWindowTest, TheNeverMoveBoxHintIsNoText) {
               "Please type the Never Move text before pressing Add...");
 }
 
+namespace {
+
+// Answers the message box that the next question opens with `button`, after
+// `inspect` has looked at it. A box that never shows fails the test instead
+// of leaving the question waiting for ever.
+void answerNextBox(QMessageBox::StandardButton button,
+                   std::function<void(QMessageBox*)> inspect, int triesLeft = 200) {
+    QTimer::singleShot(10, [=] {
+        QMessageBox* box = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+        if (!box) {
+            if (triesLeft > 0) return answerNextBox(button, inspect, triesLeft - 1);
+            ADD_FAILURE() << "no message box showed";
+            std::abort(); // the question would wait for ever
+        }
+        inspect(box);
+        box->button(button)->click();
+    });
+}
+
+} // namespace
+
 TEST(QtPrompterQuestions, TheSafeAnswerIsTheDefault) {
     QtPrompter prompter;
-    bool defaultIsNo = false;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        defaultIsNo = box->defaultButton() == box->button(QMessageBox::No);
-        box->button(QMessageBox::No)->click();
-    });
     Prompter& asked = prompter;
+    bool defaultIsNo = false;
+    answerNextBox(QMessageBox::No, [&](QMessageBox* box) {
+        defaultIsNo = box->defaultButton() == box->button(QMessageBox::No);
+    });
     EXPECT_FALSE(asked.question("Are you sure you want to DELETE all cache files?"));
     EXPECT_TRUE(defaultIsNo);
+
+    bool defaultIsCancel = false, escapeIsCancel = false;
+    answerNextBox(QMessageBox::Yes, [&](QMessageBox* box) {
+        defaultIsCancel = box->defaultButton() == box->button(QMessageBox::Cancel);
+        escapeIsCancel = box->escapeButton() == box->button(QMessageBox::Cancel);
+    });
+    EXPECT_EQ(asked.choose("Save the changes to the never-move list?"), Choice::Yes);
+    EXPECT_TRUE(defaultIsCancel);
+    EXPECT_TRUE(escapeIsCancel);
 }
 
 TEST_F(MainWindowTest, TheRunButtonAndMenuItemAreOneCommand) {

@@ -60,6 +60,14 @@ std::string runningVersion() {
     return std::to_string(TESSVANE_VERSION_MAJOR) + "." + std::to_string(TESSVANE_VERSION_MINOR);
 }
 
+const char* const kNoUpdateServerText = "No update server is set for this build.";
+
+bool updateServerIsSet() {
+    std::string placeholder = "https://www.example.org";
+    const std::string server = updateServer();
+    return !server.empty() && server != placeholder;
+}
+
 std::string updateServer() {
     const char* url = std::getenv("TESSVANE_UPDATE_URL");
     std::string server = url && *url ? url : TESSVANE_UPDATE_SERVER;

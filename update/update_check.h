@@ -14,6 +14,10 @@ bool isVersionText(std::string_view text);
 std::string runningVersion();
 // The maker's server: $TESSVANE_UPDATE_URL, else the build's setting.
 std::string updateServer();
+// false when the server is the placeholder a build gets without a real one:
+// then nothing is asked, and the user is told so.
+bool updateServerIsSet();
+extern const char* const kNoUpdateServerText;
 // An http or https address, the only kind of download address opened.
 bool isWebAddress(std::string_view text);
 
@@ -27,6 +31,8 @@ public:
     // The trimmed text between the first start and end markers (any letter
     // case) of the loaded page, or "".
     virtual std::string GetTextBetweenText(const std::string& start, const std::string& end) = 0;
+    // Ends a load under way at once (the program is closing).
+    virtual void abort() {}
 };
 
 struct UpdateResult {

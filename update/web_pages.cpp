@@ -19,6 +19,10 @@ bool WebParserPages::OpenSite(const std::string& address, short timeoutSeconds) 
     return m_parser->OpenSite(address, timeoutSeconds, false);
 }
 
+void WebParserPages::abort() {
+    if (m_parser) m_parser->StopLoading();
+}
+
 std::string WebParserPages::GetTextBetweenText(const std::string& start, const std::string& end) {
     return m_parser ? m_parser->GetTextBetweenText(start, end, false, 1, false) : std::string();
 }
@@ -45,6 +49,10 @@ int checkUpdateCommand(std::ostream& out, std::ostream& err) {
         static char name[] = "tessvane-cli";
         static char* argv[] = {name, nullptr};
         app = std::make_unique<QApplication>(argc, argv);
+    }
+    if (!updateServerIsSet()) {
+        err << "Tessvane: " << kNoUpdateServerText << '\n';
+        return 1;
     }
     if (!CInternetConnection().Connected()) {
         err << "Tessvane: Connect to the internet before checking for updates.\n";

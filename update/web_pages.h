@@ -18,6 +18,7 @@ public:
     ~WebParserPages() override;
     bool OpenSite(const std::string& address, short timeoutSeconds) override;
     std::string GetTextBetweenText(const std::string& start, const std::string& end) override;
+    void abort() override;
 
 private:
     std::unique_ptr<quillet::WebParser> m_parser;

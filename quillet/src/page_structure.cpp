@@ -372,6 +372,7 @@ std::string WebParser::FormFieldGet(const std::string& FieldName, const std::str
 bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
     BrowserPage* page = d->current;
     if (!page) return false;
+    d->stopRequested = false;
     page->Silent = true;
     bool localPage = false;
     if (auto url = d->evaluateCurrent(QStringLiteral("return String(d.URL);")))
@@ -389,8 +390,8 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
     if (!submitted || !submitted->toBool()) return false;
 
     // A pause for the navigation to begin; none means nothing was sent.
-    Impl::waitFor(page, [page] { return page->NavigationStarted; },
-                  QDateTime::currentMSecsSinceEpoch() + kSubmitPauseMs);
+    d->waitFor(page, [page] { return page->NavigationStarted; },
+               QDateTime::currentMSecsSinceEpoch() + kSubmitPauseMs);
     if (!page->NavigationStarted) return false;
 
     const qint64 deadline =
@@ -398,7 +399,7 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
     bool ok = false;
     if (page->MainFrameNavigationStarted) {
         // The top document is replaced: its load must start and finish.
-        if (!Impl::waitFor(page, [page] { return page->LoadDone; }, deadline)) {
+        if (!d->waitFor(page, [page] { return page->LoadDone; }, deadline)) {
             d->goIdle(); // the answer did not come in time
             return false;
         }
@@ -409,7 +410,7 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
             QVariantList st = list(Impl::evaluate(page, path, kSubmittedState));
             return st.size() == 2 && !st[0].toBool() && st[1].toString() == "complete";
         };
-        ok = Impl::waitFor(page, frameDone, deadline, kSubmitPollMs) &&
+        ok = d->waitFor(page, frameDone, deadline, kSubmitPollMs) &&
              Impl::read(page, {}, {}).usable;
     }
     if (!ok) return false;

@@ -198,6 +198,7 @@ bool WebParser::Impl::waitFor(BrowserPage* page, const std::function<bool()>& do
                               qint64 deadlineMs, int pollMs) {
     QPointer<BrowserPage> guard(page);
     while (!done()) {
+        if (stopRequested) return false;
         qint64 left = deadlineMs - nowMs();
         if (left < 0) return false; // strictly later than the deadline
         QEventLoop loop;
@@ -206,7 +207,10 @@ bool WebParser::Impl::waitFor(BrowserPage* page, const std::function<bool()>& do
         qint64 wait = left + 1;
         if (pollMs > 0) wait = std::min<qint64>(wait, pollMs);
         QTimer::singleShot(static_cast<int>(wait), &loop, &QEventLoop::quit);
+        QEventLoop* outer = waitLoop;
+        waitLoop = &loop;
         loop.exec();
+        waitLoop = outer;
     }
     return true;
 }
@@ -252,11 +256,13 @@ bool WebParser::Impl::LoadPage(const QString& address, const QString& timeout, i
         if (waitFor(page, [page] { return page->LoadDone; }, deadline))
             return completed(page, deadline);
         goIdle();
+        if (stopRequested) break;
     }
     return false;
 }
 
 bool WebParser::Impl::open(const QString& address, short timeoutSeconds) {
+    stopRequested = false;
     if (!NetConnection().IsConnected() && !fileExistsPattern(address)) return false;
     if (!LoadPage(address, QString::number(timeoutSeconds), 1)) return false;
     setCurrent(browser);
@@ -380,6 +386,11 @@ WebParser::~WebParser() = default;
 
 bool WebParser::OpenSite(const std::string& URL, short TimeoutSeconds, bool) {
     return d->open(q(URL), TimeoutSeconds);
+}
+
+void WebParser::StopLoading() {
+    d->stopRequested = true;
+    if (d->waitLoop) d->waitLoop->quit();
 }
 
 bool WebParser::OpenSearch(const std::string& SpecialURL, const std::string& Keywords,

@@ -7,6 +7,7 @@
 #include "browser_window.h"
 
 #include <QDateTime>
+#include <QEventLoop>
 #include <QJsonObject>
 #include <QList>
 #include <QPointer>
@@ -102,9 +103,11 @@ struct WebParser::Impl {
     // ---- loading -----------------------------------------------------------------------------
     // Lets events run until `done` holds or the clock is strictly past the
     // deadline; looks again whenever the page's load state changes, and at
-    // least every `pollMs`.
-    static bool waitFor(BrowserPage* page, const std::function<bool()>& done, qint64 deadlineMs,
-                        int pollMs = 0);
+    // least every `pollMs`. false at once when StopLoading was called.
+    bool waitFor(BrowserPage* page, const std::function<bool()>& done, qint64 deadlineMs,
+                 int pollMs = 0);
+    bool stopRequested = false;    // StopLoading: the wait under way gives up
+    QEventLoop* waitLoop = nullptr; // the wait's loop, to end it at once
     void goIdle();
     bool completed(BrowserPage* page, qint64 deadlineMs);
     bool LoadPage(const QString& address, const QString& timeout, int attempts);

@@ -32,6 +32,10 @@ public:
     // ---- loading ----------------------------------------------------------------------
     // "Loads a Web page into the parser. Returns True if successful."
     bool OpenSite(const std::string& URL, short TimeoutSeconds = 60, bool LoadPictures = false);
+    // Ends a load under way at once (called from an event handler while
+    // OpenSite waits); that OpenSite returns false. The next load is not
+    // affected.
+    void StopLoading();
     // "Loads a search page into the parser, using the specified keywords.
     // Returns True if successful." Every "***" in SpecialURL becomes the
     // encoded keywords.
