@@ -101,4 +101,13 @@ std::optional<std::string> findProgram(const std::string& name) {
     return std::nullopt;
 }
 
+const char* const kNotAGameFolderQuestion =
+    "This does not look like the Unreal Tournament 2003 folder. Use it anyway?";
+
+bool looksLikeGameFolder(const std::string& folder) {
+    for (const char* sub : {"System", "Cache"})
+        if (auto found = lookupInFolder(folder, sub); found && folderExists(*found)) return true;
+    return false;
+}
+
 } // namespace tv

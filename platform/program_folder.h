@@ -21,6 +21,11 @@ std::string shippedFolder(const std::string& programFolder);
 std::string installedShareFolder();
 // The folder of the running executable itself, whatever TESSVANE_HOME says.
 std::string executableFolder();
+// A game folder holds System or Cache (in any letter case); a folder with
+// neither is questioned before it is stored.
+bool looksLikeGameFolder(const std::string& folder);
+extern const char* const kNotAGameFolderQuestion;
+
 // The full path of a program found on $PATH, or nullopt.
 std::optional<std::string> findProgram(const std::string& name);
 

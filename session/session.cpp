@@ -69,12 +69,6 @@ bool Session::readGameFolder() {
     return true;
 }
 
-static bool looksLikeGameFolder(const std::string& folder) {
-    for (const char* sub : {"System", "Cache"})
-        if (auto found = lookupInFolder(folder, sub); found && folderExists(*found)) return true;
-    return false;
-}
-
 bool Session::ChooseGameFolder(bool mustChoose) {
     std::string chosen;
     for (;;) {
@@ -87,10 +81,7 @@ bool Session::ChooseGameFolder(bool mustChoose) {
                 return false;
             continue;
         }
-        if (looksLikeGameFolder(chosen) ||
-            m_prompter.question(
-                "This does not look like the Unreal Tournament 2003 folder. Use it anyway?"))
-            break;
+        if (looksLikeGameFolder(chosen) || m_prompter.question(kNotAGameFolderQuestion)) break;
         if (!mustChoose) return false;
     }
     clsRegistry game(m_registry, &m_prompter);

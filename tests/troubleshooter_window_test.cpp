@@ -5,12 +5,16 @@
 #include "platform/registry_store.h"
 #include "troubleshooter/window/troubleshooter_window.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
 
 using namespace tv;
 
@@ -66,13 +70,36 @@ TEST_F(TroubleWindowTest, ShowsTheSettingsAndListsThenSavesAndMails) {
     EXPECT_FALSE(mail->isEnabled());
     EXPECT_EQ(mail->text(), "** Save the file FIRST **");
 
+    prompter.shown.clear(); // the cache folder chooser of the start
     click("cmdSave");
     EXPECT_NE(tvtest::readFile(report).find("*** END OF INFO ***\r\n"), std::string::npos);
-    EXPECT_EQ(mail->text(), "&Email the Info");
+    // The user is told where the report went, in a box of the troubleshooter's own.
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].text, "The report was saved to " + report + ".");
+    EXPECT_EQ(prompter.shown[0].title, "Tessvane Troubleshooter");
+    EXPECT_EQ(mail->text(), "E&mail the Info");
     click("cmdMail");
     EXPECT_EQ(shell.opened.back(), "open:" + window->troubleshooter().mailLink(report));
+    EXPECT_EQ(prompter.shown.size(), 1u);
+    // No mail program: the address to write to is said, and shown all along.
+    shell.handlerExists = false;
+    click("cmdMail");
+    EXPECT_EQ(prompter.messageTexts().back(),
+              "There is no mail program on this desktop. Please write to tessvane@example.org "
+              "and attach " + report + ".");
+    EXPECT_NE(child<QLabel>("lblMailTo")->text().indexOf("tessvane@example.org"), -1);
     click("cmdViewLog"); // no log yet
     EXPECT_EQ(prompter.messageTexts().back(), fx.program + "/Tessvane.log does not exist.");
+    EXPECT_EQ(prompter.shown.back().title, "Tessvane Troubleshooter");
+
+    // A key for every button, none shared.
+    std::set<QChar> keys;
+    for (auto* b : window->findChildren<QPushButton*>()) {
+        const int amp = b->text().indexOf('&');
+        if (amp < 0) continue;
+        EXPECT_TRUE(keys.insert(b->text()[amp + 1].toUpper()).second) << b->text().toStdString();
+    }
+    EXPECT_EQ(keys.size(), 6u); // the mail button has its key once the report is saved
 }
 
 TEST_F(TroubleWindowTest, ResetAndSetUtChangeTheirBoxes) {
@@ -82,9 +109,22 @@ TEST_F(TroubleWindowTest, ResetAndSetUtChangeTheirBoxes) {
     prompter.answers = {true};
     click("cmdReset");
     EXPECT_TRUE(child<QLineEdit>("txtCacheRegDir")->text().isEmpty());
-    prompter.folders = {"/games/ut2003"};
+    // A folder with neither System nor Cache is questioned; No keeps the old one.
+    tvtest::TempDir other;
+    prompter.folders = {other.path()};
     click("cmdSetUT");
-    EXPECT_EQ(child<QLineEdit>("txtUTRegDir")->text(), "/games/ut2003/");
+    EXPECT_EQ(prompter.shown.back().text,
+              "This does not look like the Unreal Tournament 2003 folder. Use it anyway?");
+    EXPECT_EQ(child<QLineEdit>("txtUTRegDir")->text().toStdString(), fx.game);
+    prompter.folders = {other.path()};
+    prompter.answers = {true};
+    click("cmdSetUT");
+    EXPECT_EQ(child<QLineEdit>("txtUTRegDir")->text().toStdString(), other.path() + "/");
+    std::filesystem::create_directories(other / "System");
+    prompter.folders = {other.path()};
+    const size_t asked = prompter.shown.size();
+    click("cmdSetUT");
+    EXPECT_EQ(prompter.shown.size(), asked + 1); // only the folder chooser
 }
 
 TEST_F(TroubleWindowTest, AReportThatCannotBeSavedLeavesNothingToMail) {

@@ -4,6 +4,7 @@
 
 #include "platform/cfile.h"
 #include "platform/cls_registry.h"
+#include "platform/program_folder.h"
 #include "platform/prompter.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
@@ -47,7 +48,8 @@ std::vector<std::string> plainFiles(const std::string& folder) {
 } // namespace
 
 Troubleshooter::Troubleshooter(RegistryStore& registry, Prompter& prompter, Shell& shell)
-    : m_registry(registry), m_prompter(prompter), m_shell(shell) {
+    : m_registry(registry), m_retitled(prompter, "Tessvane Troubleshooter"),
+      m_prompter(m_retitled), m_shell(shell) {
 }
 
 std::string Troubleshooter::caption() {
@@ -92,6 +94,12 @@ bool Troubleshooter::start() {
 bool Troubleshooter::SetGameRegistryFolder(bool mustChoose) {
     for (;;) {
         std::string chosen = m_prompter.browseForFolder("Choose the root UT folder:");
+        // A folder with neither System nor Cache is questioned, as Tessvane does.
+        if (!chosen.empty() && !looksLikeGameFolder(chosen) &&
+            !m_prompter.question(kNotAGameFolderQuestion)) {
+            if (!mustChoose) return false;
+            continue;
+        }
         if (!chosen.empty()) {
             clsRegistry game(m_registry, &m_prompter);
             useGameKey(game);
@@ -196,7 +204,11 @@ std::vector<std::string> Troubleshooter::reportLines() const {
 
 bool Troubleshooter::SaveReport(const std::string& path) {
     std::string error;
-    if (writeLinesAtomic(path, reportLines(), &error)) return true;
+    if (writeLinesAtomic(path, reportLines(), &error)) {
+        m_prompter.message("The report was saved to " + path + ".", "Tessvane",
+                           MessageIcon::Information);
+        return true;
+    }
     m_prompter.message("The report could not be saved: " + error);
     return false;
 }
@@ -208,7 +220,14 @@ std::string Troubleshooter::mailLink(const std::string& reportPath) const {
 }
 
 void Troubleshooter::MailReport(const std::string& reportPath) {
-    m_shell.openDocument(mailLink(reportPath)); // a failure is the mail program's to show
+    if (m_shell.openDocument(mailLink(reportPath))) return; // the mail program takes over
+    m_prompter.message(std::string("There is no mail program on this desktop. Please write to ") +
+                           kSupportMail + " and attach " + reportPath + ".",
+                       "Tessvane", MessageIcon::Information);
+}
+
+std::string Troubleshooter::supportAddress() {
+    return kSupportMail;
 }
 
 void Troubleshooter::viewLog() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/retitling_prompter.h"
+
 #include <string>
 #include <vector>
 
@@ -47,7 +49,9 @@ public:
     bool SaveReport(const std::string& path);
     // The mail to the maker, naming the report to attach.
     std::string mailLink(const std::string& reportPath) const;
+    // Opens the mail; with no mail program the address to write to is said.
     void MailReport(const std::string& reportPath);
+    static std::string supportAddress();
     // "&View Tessvane LOG"
     void viewLog();
     // The run log's path (any letter case), or empty when not found.
@@ -68,7 +72,8 @@ private:
     std::string readProgramValue(const char* name) const;
 
     RegistryStore& m_registry;
-    Prompter& m_prompter;
+    RetitlingPrompter m_retitled; // the boxes carry the troubleshooter's name
+    Prompter& m_prompter;         // m_retitled
     Shell& m_shell;
 };
 

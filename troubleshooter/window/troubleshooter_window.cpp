@@ -53,7 +53,13 @@ TroubleshooterWindow::TroubleshooterWindow(RegistryStore& registry, Prompter& pr
     cmdReset = button(this, "cmdReset", "&Clear Tessvane Registry",
                       "Clears the registry setting Tessvane uses for the directory");
     cmdSave = button(this, "cmdSave", "&Save to " + toDisplay(m_reportPath));
-    cmdMail = button(this, "cmdMail", "** Save the file FIRST **");
+    cmdMail = button(this, "cmdMail", "** Save the file FIRST **",
+                     "Mails the report to " + QString::fromStdString(Troubleshooter::supportAddress()));
+    lblMailTo = new QLabel("Questions and reports: " +
+                               QString::fromStdString(Troubleshooter::supportAddress()),
+                           this);
+    lblMailTo->setObjectName("lblMailTo");
+    lblMailTo->setTextInteractionFlags(Qt::TextSelectableByMouse);
     cmdMail->setEnabled(false);
     cmdExit = button(this, "cmdExit", "E&xit");
 
@@ -71,6 +77,7 @@ TroubleshooterWindow::TroubleshooterWindow(RegistryStore& registry, Prompter& pr
     lists->addWidget(lstCacheINI, 1, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdViewLog);
+    buttons->addWidget(lblMailTo);
     buttons->addStretch(1);
     buttons->addWidget(cmdSave);
     buttons->addWidget(cmdMail);
@@ -114,7 +121,7 @@ void TroubleshooterWindow::showValues(const Troubleshooter& t) {
 void TroubleshooterWindow::saveClicked() {
     // A report that could not be written leaves nothing to mail.
     if (!m_t.SaveReport(m_reportPath)) return;
-    cmdMail->setText("&Email the Info");
+    cmdMail->setText("E&mail the Info");
     cmdMail->setEnabled(true);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -38,6 +39,7 @@ private:
     QPushButton* cmdReset;
     QPushButton* cmdSave;
     QPushButton* cmdMail;
+    QLabel* lblMailTo;
     QPushButton* cmdExit;
 };
 
