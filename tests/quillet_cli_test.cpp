@@ -139,3 +139,40 @@ TEST(QuilletProgram, FtpAndPublishing) {
         << r.out;
     EXPECT_EQ(readAll(served / "b.html"), "<h1>News\tof the day</h1>\r\n");
 }
+
+TEST(QuilletProgram, EveryArgumentIsCheckedBeforeAnythingRuns) {
+    tvtest::TempDir dir;
+    std::string errors = dir / "errors.txt";
+    // A page that would be loaded first: a wrong last argument must stop the
+    // call before the browser starts (--verbose would show its messages).
+    std::string page = dir / "page.html";
+    std::ofstream(page) << "<html><head><title>T</title></head><body><table><tr><td>a</td></tr>"
+                           "</table></body></html>";
+    const std::pair<const char*, const char*> refused[] = {
+        {"GE_CutIntro text abc", "WithinCharacters must be a whole number"},
+        {"GetCellText 65537 1 1", "TableNo must be a whole number from -32768 to 32767"},
+        {"GetCellText 1 1", "too few arguments"},
+        {"PageTitle extra", "too many arguments"},
+        {"OpenSearch a b maybe", "OpenInBrowserWindow must be True or False"},
+        {"PageTitle --then RulesAdd NoSuchRule x", "unknown rule type 'NoSuchRule'"},
+        {"GetParagraph 1 99999999999", "MinimumLength must be a whole number"},
+    };
+    for (const auto& [call, message] : refused) {
+        tvtest::CommandResult r =
+            quillet("--verbose " + tvtest::shellQuote(page) + " " + call, errors);
+        EXPECT_EQ(r.status, 2) << call;
+        EXPECT_TRUE(r.out.empty()) << call; // no member ran
+        EXPECT_NE(readAll(errors).find(message), std::string::npos) << call << readAll(errors);
+        EXPECT_EQ(readAll(errors).find("WebEngineContext"), std::string::npos) << call;
+    }
+    EXPECT_EQ(quillet("--timeout abc " + page + " PageTitle").status, 2);
+    EXPECT_EQ(quillet("--timeout --verbose " + page + " PageTitle").status, 2);
+    EXPECT_EQ(quillet("--rule --verbose " + page + " PageTitle").status, 2);
+    EXPECT_EQ(quillet("--bogus " + page + " PageTitle").status, 2);
+    tvtest::CommandResult help = quillet("- GetCellText --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out, "usage: quillet (URL | -) GetCellText TableNo RowNo CellNo\n");
+    // In range, the numbers reach the member as they are.
+    EXPECT_EQ(quillet(tvtest::shellQuote(page) + " GetCellText 1 1 1").out, "a\n");
+    EXPECT_EQ(quillet("- GE_CutToSentences 'One. Two. Three.' 32767").out, "One. Two. Three.\n");
+}

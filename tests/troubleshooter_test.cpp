@@ -191,6 +191,26 @@ TEST(Troubleshooter, TheCommandLineWritesTheReportOrSaysWhatIsMissing) {
                            program + " --report " + tvtest::shellQuote(fresh / "x.txt") + " 2>&1");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("--game DIR"), std::string::npos);
+
+    // Arguments are checked before anything is written, and paths are whole.
+    const std::string freshEnv = "TESSVANE_REGISTRY=" + tvtest::shellQuote(fresh / "r.reg") + " ";
+    for (const char* bad : {"--report --cache --game x", "--report --game", "--report --bogus",
+                            "--clear --cache x"}) {
+        r = tvtest::runCommand(freshEnv + program + " " + bad + " 2>&1");
+        EXPECT_EQ(r.status, 2) << bad;
+    }
+    EXPECT_NE(tvtest::runCommand(freshEnv + program + " --report --cache 2>&1").out.find(
+                  "--cache needs a folder"),
+              std::string::npos);
+    r = tvtest::runCommand(freshEnv + program + " --report --help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_FALSE(tvtest::exists(fresh / "r.reg"));
+    r = tvtest::runCommand("cd " + tvtest::shellQuote(f.fx.dir.path()) + " && " + freshEnv +
+                           program + " --report rel.txt --game " +
+                           tvtest::shellQuote(f.fx.game) + " 2>/dev/null");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, f.fx.dir / "rel.txt\n");
+    EXPECT_TRUE(tvtest::exists(f.fx.dir / "rel.txt"));
 }
 
 TEST(Environment, MembersAndErrors) {

@@ -33,29 +33,38 @@ int runTroubleshooterCli(const std::vector<std::string>& args, std::ostream& out
                          std::ostream& err) {
     std::string report, cache, game;
     bool wantReport = false, clear = false, yes = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        bool hasValue = i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0;
+    // Help is all a call with --help does.
+    for (const auto& a : args) {
         if (a == "--help" || a == "-h") {
             out << kUsage;
             return 0;
-        } else if (a == "--report") {
+        }
+    }
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        // A value that looks like an option is none: "--cache --report"
+        // must not report on a folder named --report.
+        bool hasValue = i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0;
+        if (a == "--report") {
             wantReport = true;
-            if (hasValue) report = args[++i];
-        } else if (a == "--cache" && hasValue) {
-            cache = args[++i];
-        } else if (a == "--game" && hasValue) {
-            game = args[++i];
+            if (hasValue) report = wholePath(args[++i]);
+        } else if (a == "--cache" || a == "--game") {
+            if (!hasValue) {
+                err << "tessvane-troubleshooter: " << a << " needs a folder\n";
+                return 2;
+            }
+            (a == "--cache" ? cache : game) = wholePath(args[++i]);
         } else if (a == "--clear") {
             clear = true;
         } else if (a == "--yes") {
             yes = true;
         } else {
-            err << "tessvane-troubleshooter: unexpected argument '" << a << "'\n" << kUsage;
+            err << "tessvane-troubleshooter: " << (a.rfind("-", 0) == 0 ? "unknown option '" : "unexpected argument '")
+                << a << "'\n" << kUsage;
             return 2;
         }
     }
-    if (wantReport == clear) {
+    if (wantReport == clear || (clear && (!cache.empty() || !game.empty()))) {
         err << kUsage;
         return 2;
     }

@@ -1,10 +1,12 @@
 #include "quillet_cli.h"
 
+#include "arg_check.h"
 #include "cli_members.h"
 
 #include <quillet/net_connection.h>
 #include <quillet/web_parser.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
@@ -391,13 +393,24 @@ int runQuilletCli(const std::vector<std::string>& args, std::istream& in, std::o
     int transferType = 0;
     std::vector<std::vector<std::string>> rules;
     size_t i = 0;
+    // An option's value must be there and must not look like another option.
+    auto value = [&](size_t at, const char* what) -> const std::string* {
+        if (at + 1 >= args.size() || args[at + 1].rfind("--", 0) == 0) {
+            err << "quillet: " << args[at] << " needs " << what << '\n';
+            return nullptr;
+        }
+        return &args[at + 1];
+    };
     for (; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
             out << usage();
             return 0;
         }
         if (args[i] == "--verbose") continue; // the program's main acts on it
-        if (args[i] == "--transfer-type" && i + 1 < args.size()) {
+        const bool takesValue =
+            args[i] == "--transfer-type" || args[i] == "--timeout" || args[i] == "--rule";
+        if (takesValue && !value(i, args[i] == "--rule" ? "DOMAIN,TYPE" : "a value")) return 2;
+        if (args[i] == "--transfer-type") {
             std::string t = args[++i];
             for (char& c : t)
                 c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -411,9 +424,14 @@ int runQuilletCli(const std::vector<std::string>& args, std::istream& in, std::o
                 err << "quillet: --transfer-type is ascii, binary or 0, 1, 2\n";
                 return 2;
             }
-        } else if (args[i] == "--timeout" && i + 1 < args.size()) {
-            timeout = static_cast<short>(std::atoi(args[++i].c_str()));
-        } else if (args[i] == "--rule" && i + 1 < args.size()) {
+        } else if (args[i] == "--timeout") {
+            const std::string why = checkArguments("TimeoutSeconds", {args[++i]});
+            if (!why.empty()) {
+                err << "quillet: --timeout: " << why << '\n';
+                return 2;
+            }
+            timeout = static_cast<short>(std::stoi(args[i]));
+        } else if (args[i] == "--rule") {
             rules.push_back(splitComma(args[++i]));
             if (rules.back().size() < 2) {
                 err << "quillet: a rule needs DOMAIN,TYPE\n";
@@ -423,6 +441,9 @@ int runQuilletCli(const std::vector<std::string>& args, std::istream& in, std::o
                 err << "quillet: unknown rule type '" << rules.back()[1] << "'\n";
                 return 2;
             }
+        } else if (args[i].rfind("--", 0) == 0) {
+            err << "quillet: unknown option '" << args[i] << "'\n";
+            return 2;
         } else {
             break;
         }
@@ -448,6 +469,20 @@ int runQuilletCli(const std::vector<std::string>& args, std::istream& in, std::o
             calls.push_back({args[k], {}});
         } else {
             calls.back().args.push_back(args[k]);
+        }
+    }
+    // Every call's arguments are checked before the page loads or anything is sent.
+    for (const Call& call : calls) {
+        const Member& member = members().at(call.name);
+        if (std::find(call.args.begin(), call.args.end(), "--help") != call.args.end()) {
+            out << "usage: quillet (URL | -) " << call.name << ' ' << member.usage << '\n';
+            return 0;
+        }
+        const std::string why = checkArguments(member.usage, call.args);
+        if (!why.empty()) {
+            err << "quillet: " << call.name << ": " << why << "\nusage: quillet (URL | -) "
+                << call.name << ' ' << member.usage << '\n';
+            return 2;
         }
     }
     WebParser parser; // its browser starts only when a page is loaded
