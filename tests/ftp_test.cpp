@@ -141,6 +141,25 @@ TEST_F(Ftp, UnusualNamesTravelAndHostileOnesAreRefused) {
     EXPECT_TRUE(fs::exists(served / "readme.txt"));
 }
 
+TEST_F(Ftp, ALocalFileThatCannotBeSentNeverReachesTheServer) {
+    writeFile(served / "pub/kept.txt", "the server's copy");
+    fs::create_directory(local / "kept.txt");
+    QuickFTP ftp;
+    const int before = server->connectionsMade();
+    for (const std::string& bad : {local / "kept.txt", local / "missing.txt"}) {
+        EXPECT_FALSE(ftp.SendFile(server->host(), user, password, bad, "/pub/kept.txt")) << bad;
+        EXPECT_NE(ftp.LastErrorText().find(bad), std::string::npos) << ftp.LastErrorText();
+    }
+    EXPECT_EQ(server->connectionsMade(), before);
+    EXPECT_EQ(readAll(served / "pub/kept.txt"), "the server's copy");
+
+    // A file whose reading fails half-way: the transfer stops and says why.
+    ftp.TransferType(ASCII);
+    EXPECT_FALSE(ftp.SendFile(server->host(), user, password, "/proc/self/mem", "/pub/mem.txt"));
+    EXPECT_NE(ftp.LastErrorText().find("cannot read /proc/self/mem"), std::string::npos)
+        << ftp.LastErrorText();
+}
+
 TEST_F(Ftp, APortWithoutAServerFailsAtOnce) {
     auto started = std::chrono::steady_clock::now();
     QuickFTP ftp;

@@ -165,6 +165,7 @@ struct Upload {
     bool text = false;
     bool heldCr = false;
     bool failed = false;
+    int readError = 0;
 };
 size_t readFromFile(char* buffer, size_t size, size_t n, void* p) {
     auto* up = static_cast<Upload*>(p);
@@ -175,6 +176,7 @@ size_t readFromFile(char* buffer, size_t size, size_t n, void* p) {
             if (r < 0 && errno == EINTR) continue;
             if (r < 0) {
                 up->failed = true;
+                up->readError = errno;
                 return CURL_READFUNC_ABORT;
             }
             return static_cast<size_t>(r);
@@ -188,6 +190,7 @@ size_t readFromFile(char* buffer, size_t size, size_t n, void* p) {
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) {
             up->failed = true;
+            up->readError = errno;
             return CURL_READFUNC_ABORT;
         }
         if (r == 0) { // the end: a held CR stands
@@ -456,6 +459,19 @@ bool INetFTP::GetFile(const std::string& strRemoteFile, const std::string& strLo
     return ok;
 }
 
+bool INetFTP::readableFile(const std::string& path, std::string& error) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    if (!regular) error = path + " is not a file that can be sent";
+    return regular;
+}
+
 bool INetFTP::PutFile(const std::string& strLocalFile, const std::string& strRemoteFile) {
     if (!ready() || strLocalFile.empty() || strRemoteFile.empty()) return false;
     if (!safeText(strRemoteFile))
@@ -467,19 +483,25 @@ bool INetFTP::PutFile(const std::string& strLocalFile, const std::string& strRem
     up.fd = ::open(strLocalFile.c_str(), O_RDONLY | O_CLOEXEC);
     if (up.fd < 0)
         return fail(CURLE_READ_ERROR, "cannot read " + strLocalFile + ": " + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(up.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(up.fd);
+        return fail(CURLE_READ_ERROR, strLocalFile + " is not a file that can be sent");
+    }
     up.text = TransferType == 1;
     resetRequest();
     curl_easy_setopt(handle(m_curl), CURLOPT_URL, urlFor(folder, name).c_str());
     curl_easy_setopt(handle(m_curl), CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(handle(m_curl), CURLOPT_READFUNCTION, readFromFile);
     curl_easy_setopt(handle(m_curl), CURLOPT_READDATA, &up);
-    struct stat st {};
-    if (!up.text && ::fstat(up.fd, &st) == 0)
+    if (!up.text)
         curl_easy_setopt(handle(m_curl), CURLOPT_INFILESIZE_LARGE,
                          static_cast<curl_off_t>(st.st_size));
     bool ok = perform("send " + strRemoteFile);
+    // A read error stopped the transfer: the reason is the file's, not the server's.
     if (up.failed)
-        ok = fail(CURLE_READ_ERROR, "cannot read " + strLocalFile);
+        ok = fail(CURLE_READ_ERROR,
+                  "cannot read " + strLocalFile + ": " + std::strerror(up.readError));
     ::close(up.fd);
     ClearCollections();
     return ok;

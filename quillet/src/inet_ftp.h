@@ -63,6 +63,9 @@ public:
     // and port characters only.
     static bool safeText(const std::string& s);
     static bool safeHost(const std::string& host);
+    // Opens the file to see that it is a regular file this process can read;
+    // false with the reason in `error` otherwise.
+    static bool readableFile(const std::string& path, std::string& error);
     static std::string GetPathFromFTPPath(const std::string& p);
     static std::string GetNameFromFTPPath(const std::string& p);
     static std::string TrimNulls(const std::string& s);

@@ -52,6 +52,9 @@ bool QuickFTP::SendFile(const std::string& RemoteHost, const std::string& UserNa
         m_lastError = "no remote file name";
         return false;
     }
+    // A local file that cannot be sent is found before the server hears of
+    // it: a STOR for a folder or an unreadable file would empty the remote one.
+    if (!INetFTP::readableFile(LocalFileName, m_lastError)) return false;
     return session(RemoteHost, UserName, Password, RemoteFileName, m_transferType, m_lastError,
                    [&](INetFTP& ftp) { return ftp.PutFile(LocalFileName, RemoteFileName); });
 }
