@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include <chrono>
 
 using namespace quillet;
@@ -44,6 +47,8 @@ const std::map<std::string, std::string> kPages = {
 <input type="text" name="q" value="second"><input type="submit"></form>
 </body></html>)"},
     {"/results", "<html><head><title>Results</title></head><body>found</body></html>"},
+    {"/busy", "<html><head><title>Busy</title></head><body>busy"
+              "<script>setTimeout(function () { for (;;) {} }, 300);</script></body></html>"},
     {"/slowform", "<html><head><title>Slow form</title></head><body>"
                   "<form action='/slow'><input name='q'></form></body></html>"},
     {"/frames", R"(<html><head><title>Frames</title></head><frameset cols="20%,60%,20%">
@@ -245,9 +250,42 @@ TEST_F(PageStructure, SubmitWhoseAnswerIsLateFailsInTime) {
     auto started = std::chrono::steady_clock::now();
     EXPECT_FALSE(parser.FormSubmit(1, 1));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+    // The page it was leaving is gone: every member says so alike.
+    EXPECT_EQ(parser.PageTitle(), "");
+    EXPECT_EQ(parser.PageURL(), "");
+    EXPECT_EQ(parser.PageText(), "");
+    EXPECT_EQ(parser.GetFormDump(), "");
     // The browser is left idle; a new load works as ever.
     open("/results");
     EXPECT_EQ(parser.PageTitle(), "Results");
+    EXPECT_EQ(parser.PageURL(), server.url("/results"));
+}
+
+TEST_F(PageStructure, AScriptThatNeverEndsAbandonsItsPage) {
+    // A loop run through RunScript, and one of the page's own (after its load).
+    for (const bool ownScript : {false, true}) {
+        SCOPED_TRACE(ownScript ? "the page's own script" : "RunScript");
+        open(ownScript ? "/busy" : "/results");
+        if (ownScript) {
+            // Until the page's timer has started its loop.
+            QEventLoop wait;
+            QTimer::singleShot(2500, &wait, &QEventLoop::quit);
+            wait.exec();
+        } else {
+            parser.RunScript("while (true) {}");
+        }
+        auto started = std::chrono::steady_clock::now();
+        // The first read waits for the time limit at most; the page is then
+        // dropped, and the members after it answer at once, all alike.
+        EXPECT_EQ(parser.PageTitle(), "");
+        EXPECT_EQ(parser.PageURL(), "");
+        EXPECT_EQ(parser.GetTableCount(), 0);
+        EXPECT_EQ(parser.GetFormDump(), "");
+        // Ten seconds each before: these four would have taken forty.
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(25));
+        open("/results");
+        EXPECT_EQ(parser.PageTitle(), "Results");
+    }
 }
 
 TEST_F(PageStructure, FramesOfBothOrigins) {

@@ -25,6 +25,9 @@ public:
     bool LoadStarted = false;
     bool LoadDone = false;
     bool LoadOk = false;
+    // A script did not end within the time limit: the page's renderer is
+    // busy for who knows how long, so nothing more is asked of it.
+    bool Hung = false;
     void resetLoadState();
 
 signals:

@@ -399,11 +399,15 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
     bool ok = false;
     if (page->MainFrameNavigationStarted) {
         // The top document is replaced: its load must start and finish.
-        if (!d->waitFor(page, [page] { return page->LoadDone; }, deadline)) {
-            d->goIdle(); // the answer did not come in time
+        // The answer did not come in time (or could not be read): the
+        // document the page was leaving is gone, so every member now gives
+        // its empty result rather than some of them the old page.
+        if (!d->waitFor(page, [page] { return page->LoadDone; }, deadline) ||
+            !d->completed(page, deadline)) {
+            d->abandonCurrent();
             return false;
         }
-        ok = d->completed(page, deadline);
+        ok = true;
     } else {
         // Only a frame navigates: wait for its new document to be complete.
         auto frameDone = [page, &path] {
@@ -412,6 +416,9 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
         };
         ok = d->waitFor(page, frameDone, deadline, kSubmitPollMs) &&
              Impl::read(page, {}, {}).usable;
+        // Late: the page stays as it now stands, the frame's load stopped.
+        if (!ok) page->triggerAction(QWebEnginePage::Stop);
+        d->dropHungCurrent();
     }
     if (!ok) return false;
     d->setCurrent(page);

@@ -107,6 +107,17 @@ void WebParser::Impl::showPage(BrowserPage* page) {
     delete old; // only after the view has let go of it
 }
 
+void WebParser::Impl::abandonCurrent() {
+    QPointer<BrowserPage> old = current;
+    current = nullptr;
+    framePath.clear();
+    if (old) old->triggerAction(QWebEnginePage::Stop);
+    // The shown page goes with the new one unless it is still current.
+    if (old && old != browser) old->deleteLater();
+    newBrowserPage();
+    browser->load(kIdlePage);
+}
+
 void WebParser::Impl::setCurrent(BrowserPage* page) {
     if (current && current != page && current != browser) delete current.data();
     current = page;
@@ -135,6 +146,8 @@ void WebParser::Impl::onProgress(int progress, int max) {
 std::optional<QVariant> WebParser::Impl::runScript(QWebEnginePage* page, const QString& script,
                                                    quint32 world) {
     if (!page) return std::nullopt;
+    auto* own = qobject_cast<BrowserPage*>(page);
+    if (own && own->Hung) return std::nullopt; // it would not answer this time either
     struct State {
         bool done = false;
         QVariant value;
@@ -153,7 +166,10 @@ std::optional<QVariant> WebParser::Impl::runScript(QWebEnginePage* page, const Q
         loop.exec();
         state->loop = nullptr;
     }
-    if (!state->done) return std::nullopt;
+    if (!state->done) {
+        if (own) own->Hung = true;
+        return std::nullopt;
+    }
     return state->value;
 }
 
@@ -225,9 +241,10 @@ void WebParser::Impl::goIdle() {
 bool WebParser::Impl::completed(BrowserPage* page, qint64 deadlineMs) {
     auto complete = [page] {
         auto v = evaluate(page, {}, QStringLiteral("return d.readyState;"));
-        return v && v->toString() == QLatin1String("complete");
+        // A page whose own script never ends will not answer: stop waiting.
+        return page->Hung || (v && v->toString() == QLatin1String("complete"));
     };
-    bool ok = page->LoadOk && waitFor(page, complete, deadlineMs, kReadyPollMs);
+    bool ok = page->LoadOk && waitFor(page, complete, deadlineMs, kReadyPollMs) && !page->Hung;
     page->triggerAction(QWebEnginePage::Stop);
     if (ok && read(page, {}, {}).usable) {
         QCoreApplication::processEvents();

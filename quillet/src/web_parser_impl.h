@@ -91,13 +91,24 @@ struct WebParser::Impl {
                                             const QJsonObject& args = QJsonObject());
     std::optional<QVariant> evaluateCurrent(const QString& body,
                                             const QJsonObject& args = QJsonObject()) {
-        return evaluate(current, framePath, body, args);
+        auto v = evaluate(current, framePath, body, args);
+        dropHungCurrent();
+        return v;
     }
     // The usability test and the fields, each an expression of the document `d`.
     static DocumentRead read(QWebEnginePage* page, const QList<int>& path,
                              std::initializer_list<std::pair<const char*, const char*>> fields);
     DocumentRead readCurrent(std::initializer_list<std::pair<const char*, const char*>> fields) {
-        return read(current, framePath, fields);
+        DocumentRead r = read(current, framePath, fields);
+        dropHungCurrent();
+        return r;
+    }
+    // The current document is gone (its page hung, or it was being left when
+    // a submission timed out): every member gives its empty result from now
+    // on, and the browser gets a fresh, idle page.
+    void abandonCurrent();
+    void dropHungCurrent() {
+        if (current && current->Hung) abandonCurrent();
     }
 
     // ---- loading -----------------------------------------------------------------------------
