@@ -508,3 +508,27 @@ TEST_F(MainWindowTest, ExitWithUnsavedNeverMoveEditsAsksFirst) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(tvtest::readFile(file), "Song.ogg\r\n");
 }
+
+TEST_F(MainWindowTest, EachTypeBoxTicksItsOwnFilesAndIsKept) {
+    fx.writeCacheIni({fx.addEntry(1, "M.ut2"), fx.addEntry(2, "T.utx"), fx.addEntry(3, "S.uax"),
+                      fx.addEntry(4, "Mu.ogg"), fx.addEntry(5, "Sm.usx"), fx.addEntry(6, "A.ukx"),
+                      fx.addEntry(7, "C.u")});
+    const std::pair<const char*, int> boxes[] = {{"chkUT2", 0}, {"chkUTX", 1}, {"chkUAX", 2},
+                                                 {"chkUMX", 3}, {"chkUSX", 4}, {"chkUKX", 5},
+                                                 {"chkU", 6}};
+    ASSERT_TRUE(start());
+    for (const auto& [box, row] : boxes) {
+        SCOPED_TRACE(box);
+        QTest::mouseClick(child<QRadioButton>("optSelectOnly"), Qt::LeftButton);
+        for (const auto& [other, unused] : boxes)
+            child<QCheckBox>(other)->setChecked(std::string(other) == box);
+        click("cmdCommitFileTypes");
+        std::vector<bool> expected(7, false);
+        expected[static_cast<size_t>(row)] = true;
+        EXPECT_EQ(ticks(), expected);
+        // Stored and read back as the same box.
+        restart();
+        EXPECT_TRUE(child<QCheckBox>(box)->isChecked());
+        EXPECT_EQ(ticks(), expected);
+    }
+}

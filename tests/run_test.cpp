@@ -14,6 +14,7 @@ using tvtest::ident;
 using tvtest::SessionFixture;
 
 TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
+    tvtest::UtcZone utc;
     SessionFixture s;
     auto& fx = s.fx;
     std::string mapLine = fx.addEntry(1, "DM-One.ut2");
@@ -60,7 +61,8 @@ TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].OldFName, c + "/" + ident(1) + ".uxx");
     EXPECT_EQ(records[0].NewFName, fx.game + "/Maps/DM-One.ut2");
-    EXPECT_EQ(records[0].MoveDate, shortDate(1'000'000'000));
+    // The C locale's short date of that day (the tests run in UTC).
+    EXPECT_EQ(records[0].MoveDate, "09/09/01");
     EXPECT_EQ(records[1].OldFName, c + "/" + ident(2) + "-1.uxx");
     // After the run the list shows what is left.
     EXPECT_EQ(s.rows(), (std::vector<std::string>{"+Song.umx", "+Kept.uax"}));
@@ -362,4 +364,12 @@ TEST(CacheRun, UnwritableDestinationKeepsTheFileAndItsLine) {
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), crlf({"[Cache]", line}));
     EXPECT_TRUE(s.undoRecords().empty());
     EXPECT_EQ(s.rows(), std::vector<std::string>{"+Ambience.uax"});
+}
+
+TEST(Dates, TheLocalesShortAndGeneralForms) {
+    // The C locale, in UTC: 2001-09-09 01:46:40.
+    tvtest::UtcZone utc;
+    EXPECT_EQ(shortDate(1'000'000'000), "09/09/01");
+    EXPECT_EQ(generalDate(1'000'000'000), "09/09/01 01:46:40");
+    EXPECT_EQ(parseShortDate("09/09/01").value_or(0) / 86400, 1'000'000'000 / 86400);
 }

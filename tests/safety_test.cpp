@@ -395,11 +395,13 @@ TEST(OneAtATime, ASecondOperationWaitsThenSaysAnotherTessvaneIsWorking) {
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
 
     EXPECT_FALSE(s.session.runCommand());
-    EXPECT_EQ(s.prompter.messageTexts(), std::vector<std::string>{kBusyText});
+    const std::string busy =
+        "Another Tessvane is working on this game; try again when it has finished.";
+    EXPECT_EQ(s.prompter.messageTexts(), std::vector<std::string>{busy});
     EXPECT_TRUE(s.session.lastFailed);
     tvtest::CliResult r = tvtest::runCli(s.fx, "run");
     EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.err, std::string("Tessvane: ") + kBusyText + "\n");
+    EXPECT_EQ(r.err, "Tessvane: " + busy + "\n");
     EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));
     EXPECT_FALSE(tvtest::exists(s.fx.program + "/Tessvane.log"));
 

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +22,23 @@
 namespace fs = std::filesystem;
 
 namespace tvtest {
+
+UtcZone::UtcZone() {
+    if (const char* tz = std::getenv("TZ")) {
+        m_had = true;
+        m_old = tz;
+    }
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+}
+
+UtcZone::~UtcZone() {
+    if (m_had)
+        ::setenv("TZ", m_old.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+}
 
 TempDir::TempDir() {
     std::string tmpl = (fs::temp_directory_path() / "tessvane-test-XXXXXX").string();

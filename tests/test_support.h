@@ -7,6 +7,20 @@
 
 namespace tvtest {
 
+// The process's time zone is UTC while this lives, so dates are the same
+// on every machine.
+class UtcZone {
+public:
+    UtcZone();
+    ~UtcZone();
+    UtcZone(const UtcZone&) = delete;
+    UtcZone& operator=(const UtcZone&) = delete;
+
+private:
+    std::string m_old;
+    bool m_had = false;
+};
+
 // A temporary folder removed at the end of the test.
 class TempDir {
 public:
