@@ -82,10 +82,14 @@ NeverMoveTab::NeverMoveTab(Session& session, QWidget* parent)
     // An edit in the text editor or by tessvane-cli replaces the file; the
     // folder's change notices that, the file's change an edit in place.
     m_watcher = new QFileSystemWatcher(this);
+    // A rename shows as several changes: look once, when they have settled.
+    m_recheck = new QTimer(this);
+    m_recheck->setSingleShot(true);
+    m_recheck->setInterval(150);
+    connect(m_recheck, &QTimer::timeout, this, &NeverMoveTab::checkFileOnDisk);
     auto changed = [this] {
         watchFile();
-        // A rename shows as several changes: look once they have settled.
-        QTimer::singleShot(150, this, &NeverMoveTab::checkFileOnDisk);
+        m_recheck->start();
     };
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, changed);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, changed);
@@ -111,10 +115,21 @@ bool NeverMoveTab::keepEditsOverFile() {
 }
 
 void NeverMoveTab::checkFileOnDisk() {
-    if (!m_session.neverMoveChangedOnDisk()) return; // our own save, or nothing new
-    if (m_session.neverMoveChanged && keepEditsOverFile()) {
-        m_session.keepNeverMoveEdits();
+    // The question's own event loop may bring the next change: it is looked
+    // at once this one is answered, never in a second box over the first.
+    if (m_asking) {
+        m_recheck->start();
         return;
+    }
+    if (!m_session.neverMoveChangedOnDisk()) return; // our own save, or nothing new
+    if (m_session.neverMoveChanged) {
+        m_asking = true;
+        const bool keep = keepEditsOverFile();
+        m_asking = false;
+        if (keep) {
+            m_session.keepNeverMoveEdits();
+            return;
+        }
     }
     m_session.reloadNeverMoveList();
     showLines();

@@ -7,6 +7,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QTimer;
 
 namespace tv {
 
@@ -50,6 +51,8 @@ private:
     QPushButton* cmdNMAdd;
     QLabel* label9;
     QFileSystemWatcher* m_watcher;
+    QTimer* m_recheck;     // one look at the file once its changes have settled
+    bool m_asking = false; // the user is being asked which list to keep
 };
 
 } // namespace tv
