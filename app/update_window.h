@@ -53,7 +53,7 @@ private:
     PagesFactory m_pages;
     bool m_checking = false;
     PageSource* m_activePages = nullptr; // while a check reads its pages
-    std::string m_address; // the download address the button opens
+    std::string m_address;               // the download address the button opens
 };
 
 } // namespace tv

@@ -161,7 +161,8 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
     const std::string& folder = m_temp->path();
     bool installable = false;
     for (const auto& [kind, type] : kInstalled)
-        installable = installable || (!m_slots[kind].empty() && (preview || kind == ArchiveKind::UT2));
+        installable =
+            installable || (!m_slots[kind].empty() && (preview || kind == ArchiveKind::UT2));
     if (!installable) {
         prompter.message(archive + " holds no files to install.");
         m_slots.ClearArchiveSlots();

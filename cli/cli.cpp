@@ -112,8 +112,9 @@ public:
     }
     // An argument the command does not take.
     bool unexpected(const std::string& arg) {
-        m_err << "tessvane-cli: " << (arg.rfind("-", 0) == 0 ? "unknown option '" : "unexpected argument '")
-              << arg << "' (tessvane-cli --help lists the commands)\n";
+        m_err << "tessvane-cli: "
+              << (arg.rfind("-", 0) == 0 ? "unknown option '" : "unexpected argument '") << arg
+              << "' (tessvane-cli --help lists the commands)\n";
         m_failed = true;
         return false;
     }
@@ -255,8 +256,7 @@ struct Command {
     int status = 0;
 
     Command(const Options& o, std::ostream& os, std::ostream& es)
-        : opt(o), out(os), err(es), prompter(es, false),
-          session(programFolder(), store, prompter) {
+        : opt(o), out(os), err(es), prompter(es, false), session(programFolder(), store, prompter) {
         session.onStatusLine = [this](const std::string& l) { out << l << '\n'; };
     }
     bool start() { return startSession(session, opt, err, status); }
@@ -439,7 +439,8 @@ int cmdSetPurge(Command& c, ArgReader& args) {
     std::vector<std::string> values;
     while (!args.done()) {
         std::string a = args.take();
-        if (a.rfind("-", 0) == 0 && a.size() > 1 && a.find_first_not_of("-0123456789") != std::string::npos)
+        if (a.rfind("-", 0) == 0 && a.size() > 1 &&
+            a.find_first_not_of("-0123456789") != std::string::npos)
             args.unexpected(a);
         else
             values.push_back(a);
@@ -563,8 +564,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         const std::string& a = global.peek();
         if (a == "--game") {
             global.take();
-            if (global.value("--game", "a folder", opt.game))
-                opt.game = wholePath(opt.game);
+            if (global.value("--game", "a folder", opt.game)) opt.game = wholePath(opt.game);
         } else if (a == "--cache") {
             global.take();
             if (global.value("--cache", "a folder", opt.cache)) opt.cache = wholePath(opt.cache);

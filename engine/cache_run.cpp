@@ -198,7 +198,7 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
     kept.reserve(lines->size());
     std::vector<int64_t> notMade; // records whose move did not happen
     std::unordered_set<std::string> rememberedFolders;
-    bool stopped = false;         // the undo log failed: no further move
+    bool stopped = false; // the undo log failed: no further move
     size_t next = 0;
     while (next < plan.size()) {
         // The batch: lines up to the one that holds its last move.

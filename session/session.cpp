@@ -245,7 +245,8 @@ bool Session::checkDestination(RunOptions::Mode mode) {
                                 : mode == RunOptions::Mode::Dir2 ? settings.moveDir2Text
                                                                  : std::string();
     if (mode != RunOptions::Mode::Norm && folder.front() != '/') {
-        m_prompter.message("\"" + folder + "\" is not a full path. A full path is needed (one "
+        m_prompter.message("\"" + folder +
+                           "\" is not a full path. A full path is needed (one "
                            "that starts with /), for example /home/you/ut-files.");
         return false;
     }
@@ -429,10 +430,9 @@ bool Session::undoSelections(const std::vector<std::string>& newNames) {
         return refuse("The undo log " + undoDatabase() + " " + undo.lastError() +
                       ".\n\nNothing was undone.");
     folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
-    const std::vector<std::string> gameFolders = {folders.maps,         folders.textures,
-                                                  folders.sounds,       folders.music,
-                                                  folders.staticMeshes, folders.animations,
-                                                  folders.system};
+    const std::vector<std::string> gameFolders = {
+        folders.maps,         folders.textures,   folders.sounds, folders.music,
+        folders.staticMeshes, folders.animations, folders.system};
     UndoResult r = UndoMoves(undo, newNames, settings.cacheDir, folders.cacheExt, gameFolders,
                              [this](const std::string& l) { addStatusLine(l); });
     undo.close();

@@ -141,8 +141,7 @@ bool UndoLog::movedIntoFolders(std::vector<std::string>& out) {
     if (!m_db) return false;
     sqlite3_stmt* st = nullptr;
     // A log from before any run remembered a folder has no such table yet.
-    if (sqlite3_prepare_v2(m_db, "SELECT Folder FROM MoveFolders", -1, &st, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_prepare_v2(m_db, "SELECT Folder FROM MoveFolders", -1, &st, nullptr) != SQLITE_OK) {
         sqlite3_finalize(st);
         std::string error = sqlite3_errmsg(m_db);
         if (error.find("no such table") != std::string::npos) return true;

@@ -124,7 +124,8 @@ TEST(CliDryRun, WritesNothingAnywhere) {
     tvtest::writeFile(fx.game + "/System/UT2003.ini", "[Core.System]\r\nPurgeCacheDays=5\r\n");
     tvtest::writeFile(fx.program + "/Tessvane.log", "the last run\r\n");
     fx.addCacheFile(ident(3) + ".uxx");
-    fx.writeCacheIni({fx.addEntry(1, "DM-A.ut2"), fx.addEntry(2, "Tex.utx"), ident(3) + "=DM-NoExt"});
+    fx.writeCacheIni(
+        {fx.addEntry(1, "DM-A.ut2"), fx.addEntry(2, "Tex.utx"), ident(3) + "=DM-NoExt"});
     WholeState before(fx);
     for (const char* args : {"run --dry-run --backup", "run --dry-run --to-structured elsewhere",
                              "run --dry-run --select all --only Tex.utx"}) {
@@ -133,9 +134,9 @@ TEST(CliDryRun, WritesNothingAnywhere) {
         EXPECT_EQ(WholeState(fx), before) << args;
     }
     Result r = run(fx, "run --dry-run");
-    EXPECT_NE(r.out.find("**OLD** " + ident(1) + ".uxx  ---->  **NEW** " + fx.game +
-                         "/Maps/DM-A.ut2"),
-              std::string::npos);
+    EXPECT_NE(
+        r.out.find("**OLD** " + ident(1) + ".uxx  ---->  **NEW** " + fx.game + "/Maps/DM-A.ut2"),
+        std::string::npos);
     EXPECT_FALSE(tvtest::exists(fx.dir / "elsewhere"));
     EXPECT_FALSE(tvtest::exists("elsewhere"));
 }
@@ -179,9 +180,8 @@ TEST(CliArguments, CommandHelpPrintsOnlyThatCommandsHelp) {
         Result r = tvtest::runCli(fx, std::string(command) + " --help", "",
                                   "cd " + shellQuote(cwd.path()) + " &&");
         EXPECT_EQ(r.status, 0) << command;
-        EXPECT_EQ(r.out.rfind(std::string("usage: tessvane-cli [--game DIR] [--cache DIR] ") +
-                                  command,
-                              0),
+        EXPECT_EQ(r.out.rfind(
+                      std::string("usage: tessvane-cli [--game DIR] [--cache DIR] ") + command, 0),
                   0u)
             << r.out;
         EXPECT_EQ(r.out.find("Exit status"), std::string::npos) << command; // not the whole usage
@@ -226,12 +226,13 @@ TEST(CliPaths, RelativeFoldersAreWholePathsAndUndoFromElsewhereWorks) {
         EXPECT_NE(l.find("\t" + cwd.path() + "/relout/"), std::string::npos) << l;
     // Undone from another folder, by a relative name there and by --all.
     std::filesystem::create_directories(other / "relout");
-    Result one = tvtest::runCli(fx, "undo --yes ../../" + fileNameOfDir(cwd.path()) +
-                                        "/relout/DM-A.ut2", "",
-                                "cd " + shellQuote(other / "relout") + " &&");
+    Result one =
+        tvtest::runCli(fx, "undo --yes ../../" + fileNameOfDir(cwd.path()) + "/relout/DM-A.ut2", "",
+                       "cd " + shellQuote(other / "relout") + " &&");
     EXPECT_EQ(one.status, 0) << one.err;
     EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
-    Result rest = tvtest::runCli(fx, "undo --yes --all", "", "cd " + shellQuote(other.path()) + " &&");
+    Result rest =
+        tvtest::runCli(fx, "undo --yes --all", "", "cd " + shellQuote(other.path()) + " &&");
     EXPECT_EQ(rest.status, 0) << rest.err;
     EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(2) + ".uxx"));
     EXPECT_TRUE(run(fx, "undo --list").out.empty());

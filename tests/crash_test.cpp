@@ -112,11 +112,12 @@ TEST(CrashSafety, AMoveToAnotherFileSystemKilledHalfWayLeavesNoBrokenPackage) {
         GameFixture fx;
         tvtest::addPackages(fx, {{1, "DM-One.ut2", target + "/DM-One.ut2"}});
         fs::create_directories(target);
-        CliResult traced = tvtest::runCli(fx, "run --to " + tvtest::shellQuote(target),
-                                          "TESSVANE_CRASH_TRACE=1");
+        CliResult traced =
+            tvtest::runCli(fx, "run --to " + tvtest::shellQuote(target), "TESSVANE_CRASH_TRACE=1");
         ASSERT_EQ(traced.status, 0) << traced.err;
         size_t at = 0;
-        for (const char* step : {"copy written", "copy synced", "copy in place", "source removed"}) {
+        for (const char* step :
+             {"copy written", "copy synced", "copy in place", "source removed"}) {
             size_t found = traced.err.find(step, at);
             EXPECT_NE(found, std::string::npos) << step << " in\n" << traced.err;
             if (found != std::string::npos) at = found;

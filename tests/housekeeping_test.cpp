@@ -148,9 +148,8 @@ TEST(NeverMoveEditing, SaveKeepsTheTicksTheUserLeft) {
                         s.fx.addEntry(5, "Hand.ut2"), s.fx.addEntry(6, "Other.ut2"),
                         s.fx.addEntry(7, "Free.utx")});
     s.session.ScanCache();
-    EXPECT_EQ(s.rows(), (std::vector<std::string>{"-Twin.ut2", "-Twin.ut2", "-Lone.ut2",
-                                                  "-Tex.utx", "-Hand.ut2", "+Other.ut2",
-                                                  "-Free.utx"}));
+    EXPECT_EQ(s.rows(), (std::vector<std::string>{"-Twin.ut2", "-Twin.ut2", "-Lone.ut2", "-Tex.utx",
+                                                  "-Hand.ut2", "+Other.ut2", "-Free.utx"}));
     // By hand: the other map unticked, a texture the selection leaves ticked.
     s.session.rows[5].ticked = false;
     s.session.rows[6].ticked = true;
@@ -159,9 +158,8 @@ TEST(NeverMoveEditing, SaveKeepsTheTicksTheUserLeft) {
     ASSERT_TRUE(s.session.neverMoveSave());
     // Released rows get a scan's tick: the duplicated name none, the excluded
     // type none, the lone map its tick. The hand-made choices stay.
-    EXPECT_EQ(s.rows(), (std::vector<std::string>{"-Twin.ut2", "-Twin.ut2", "+Lone.ut2",
-                                                  "-Tex.utx", "-Hand.ut2", "-Other.ut2",
-                                                  "-Free.utx"}));
+    EXPECT_EQ(s.rows(), (std::vector<std::string>{"-Twin.ut2", "-Twin.ut2", "+Lone.ut2", "-Tex.utx",
+                                                  "-Hand.ut2", "-Other.ut2", "-Free.utx"}));
     EXPECT_FALSE(s.session.rows[0].neverMove);
     EXPECT_TRUE(s.session.rows[4].neverMove);
     EXPECT_TRUE(s.session.rows[6].neverMove);

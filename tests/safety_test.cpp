@@ -165,20 +165,23 @@ TEST(Confinement, UndoTakesFilesOnlyOutOfFoldersTessvaneMovesInto) {
         log.insert({"d", cache + ident(4) + ".uxx", s.fx.game + "/textures/Tex.utx"});
         log.insert({"d", cache + ident(5) + ".uxx", s.fx.game + "/System/User.ini"});
     }
-    ASSERT_TRUE(s.session.undoSelections(
-        {outside / "Documents/Thesis.ut2", s.fx.game + "/Notes.ut2", s.fx.game + "/textures/Tex.utx",
-         s.fx.game + "/System/User.ini", outside / "chosen/Moved.ut2"}));
+    ASSERT_TRUE(
+        s.session.undoSelections({outside / "Documents/Thesis.ut2", s.fx.game + "/Notes.ut2",
+                                  s.fx.game + "/textures/Tex.utx", s.fx.game + "/System/User.ini",
+                                  outside / "chosen/Moved.ut2"}));
     EXPECT_TRUE(s.session.lastFailed);
     for (const std::string& kept : {outside / "Documents/Thesis.ut2", s.fx.game + "/Notes.ut2"}) {
         EXPECT_TRUE(tvtest::exists(kept));
-        EXPECT_EQ(countContaining(s.session.statusList,
-                                  "Not undone: " + kept + " is not in a folder Tessvane moves into"),
-                  1u)
+        EXPECT_EQ(
+            countContaining(s.session.statusList,
+                            "Not undone: " + kept + " is not in a folder Tessvane moves into"),
+            1u)
             << kept;
     }
-    EXPECT_EQ(countContaining(s.session.statusList, "Not undone: " + s.fx.game +
-                                                        "/System/User.ini is not a file Tessvane moves"),
-              1u);
+    EXPECT_EQ(
+        countContaining(s.session.statusList, "Not undone: " + s.fx.game +
+                                                  "/System/User.ini is not a file Tessvane moves"),
+        1u);
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/System/User.ini"));
     EXPECT_EQ(tvtest::readFile(cache + ident(4) + ".uxx"), "tex");
     EXPECT_EQ(tvtest::readFile(cache + ident(1) + ".uxx"), "package Moved.ut2");

@@ -274,8 +274,8 @@ std::vector<std::string> misplacedPackages(const GameFixture& fx,
 std::map<std::string, std::string> snapshotTree(const std::string& root) {
     std::map<std::string, std::string> out;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
         std::string rel = fs::relative(it->path(), root, ec).string();
         auto st = it->symlink_status(ec);
         std::string mode = std::to_string(static_cast<unsigned>(st.permissions()));

@@ -199,15 +199,15 @@ TEST(Troubleshooter, TheCommandLineWritesTheReportOrSaysWhatIsMissing) {
         r = tvtest::runCommand(freshEnv + program + " " + bad + " 2>&1");
         EXPECT_EQ(r.status, 2) << bad;
     }
-    EXPECT_NE(tvtest::runCommand(freshEnv + program + " --report --cache 2>&1").out.find(
-                  "--cache needs a folder"),
+    EXPECT_NE(tvtest::runCommand(freshEnv + program + " --report --cache 2>&1")
+                  .out.find("--cache needs a folder"),
               std::string::npos);
     r = tvtest::runCommand(freshEnv + program + " --report --help");
     EXPECT_EQ(r.status, 0);
     EXPECT_FALSE(tvtest::exists(fresh / "r.reg"));
     r = tvtest::runCommand("cd " + tvtest::shellQuote(f.fx.dir.path()) + " && " + freshEnv +
-                           program + " --report rel.txt --game " +
-                           tvtest::shellQuote(f.fx.game) + " 2>/dev/null");
+                           program + " --report rel.txt --game " + tvtest::shellQuote(f.fx.game) +
+                           " 2>/dev/null");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, f.fx.dir / "rel.txt\n");
     EXPECT_TRUE(tvtest::exists(f.fx.dir / "rel.txt"));

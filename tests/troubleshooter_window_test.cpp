@@ -86,7 +86,8 @@ TEST_F(TroubleWindowTest, ShowsTheSettingsAndListsThenSavesAndMails) {
     click("cmdMail");
     EXPECT_EQ(prompter.messageTexts().back(),
               "There is no mail program on this desktop. Please write to tessvane@example.org "
-              "and attach " + report + ".");
+              "and attach " +
+                  report + ".");
     EXPECT_NE(child<QLabel>("lblMailTo")->text().indexOf("tessvane@example.org"), -1);
     click("cmdViewLog"); // no log yet
     EXPECT_EQ(prompter.messageTexts().back(), fx.program + "/Tessvane.log does not exist.");

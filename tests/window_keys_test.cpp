@@ -51,13 +51,14 @@ void expectDistinctKeys(const QList<QAbstractButton*>& buttons, std::map<QChar, 
         const QChar key = mnemonic(caption);
         const bool hasLetters = caption.contains(QRegularExpression("[A-Za-z]"));
         if (qobject_cast<QPushButton*>(b) && hasLetters && b->objectName() != "cmdGetUpdate") {
-            EXPECT_FALSE(key.isNull()) << where.toStdString() << ": " << caption.toStdString()
-                                       << " has no key";
+            EXPECT_FALSE(key.isNull())
+                << where.toStdString() << ": " << caption.toStdString() << " has no key";
         }
         if (key.isNull()) continue;
         auto [it, added] = taken.emplace(key, caption);
         EXPECT_TRUE(added) << where.toStdString() << ": " << caption.toStdString() << " and "
-                           << it->second.toStdString() << " share Alt+" << QString(key).toStdString();
+                           << it->second.toStdString() << " share Alt+"
+                           << QString(key).toStdString();
     }
 }
 
@@ -155,8 +156,8 @@ TEST_F(MainWindowTest, TheUndoTabTicksAllAndEveryFileMovedBackIsListed) {
     QStringList lines;
     for (int i = 0; i < status->count(); ++i)
         lines << status->item(i)->text();
-    EXPECT_TRUE(lines.contains(QString::fromStdString(fx.game + "/Maps/DM-One.ut2 was moved back to " +
-                                                      fx.cache + "/" + ident(1) + ".uxx")))
+    EXPECT_TRUE(lines.contains(QString::fromStdString(
+        fx.game + "/Maps/DM-One.ut2 was moved back to " + fx.cache + "/" + ident(1) + ".uxx")))
         << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.contains(QString::fromStdString(
         fx.game + "/Music/Song.ogg is no longer there; its record was removed")));
@@ -223,7 +224,8 @@ TEST_F(MainWindowTest, ABuildWithoutAnUpdateServerAsksNoPlaceholder) {
     EXPECT_EQ(window->updateWindow(), nullptr);
     EXPECT_TRUE(prompter.shown.empty());
     click("cmdUpdate");
-    EXPECT_EQ(prompter.messageTexts(), std::vector<std::string>{"No update server is set for this build."});
+    EXPECT_EQ(prompter.messageTexts(),
+              std::vector<std::string>{"No update server is set for this build."});
     EXPECT_TRUE(child<QPushButton>("cmdUpdate")->isEnabled());
 }
 

@@ -95,8 +95,8 @@ namespace {
 // Answers the message box that the next question opens with `button`, after
 // `inspect` has looked at it. A box that never shows fails the test instead
 // of leaving the question waiting for ever.
-void answerNextBox(QMessageBox::StandardButton button,
-                   std::function<void(QMessageBox*)> inspect, int triesLeft = 200) {
+void answerNextBox(QMessageBox::StandardButton button, std::function<void(QMessageBox*)> inspect,
+                   int triesLeft = 200) {
     QTimer::singleShot(10, [=] {
         QMessageBox* box = nullptr;
         for (QWidget* w : QApplication::topLevelWidgets())

@@ -48,8 +48,8 @@ std::vector<std::string> plainFiles(const std::string& folder) {
 } // namespace
 
 Troubleshooter::Troubleshooter(RegistryStore& registry, Prompter& prompter, Shell& shell)
-    : m_registry(registry), m_retitled(prompter, "Tessvane Troubleshooter"),
-      m_prompter(m_retitled), m_shell(shell) {
+    : m_registry(registry), m_retitled(prompter, "Tessvane Troubleshooter"), m_prompter(m_retitled),
+      m_shell(shell) {
 }
 
 std::string Troubleshooter::caption() {

@@ -59,8 +59,10 @@ int runTroubleshooterCli(const std::vector<std::string>& args, std::ostream& out
         } else if (a == "--yes") {
             yes = true;
         } else {
-            err << "tessvane-troubleshooter: " << (a.rfind("-", 0) == 0 ? "unknown option '" : "unexpected argument '")
-                << a << "'\n" << kUsage;
+            err << "tessvane-troubleshooter: "
+                << (a.rfind("-", 0) == 0 ? "unknown option '" : "unexpected argument '") << a
+                << "'\n"
+                << kUsage;
             return 2;
         }
     }

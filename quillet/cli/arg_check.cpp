@@ -19,10 +19,9 @@ struct Param {
 
 // The kind of each parameter name the members use; any other name is text.
 Kind kindOf(const std::string& name) {
-    static const char* const shorts[] = {
-        "TimeoutSeconds", "ParagraphNumber", "WordInstance",     "Instance",
-        "TableNo",        "RowNo",           "CellNo",           "WithinCharacters",
-        "CutToSentence"};
+    static const char* const shorts[] = {"TimeoutSeconds", "ParagraphNumber",  "WordInstance",
+                                         "Instance",       "TableNo",          "RowNo",
+                                         "CellNo",         "WithinCharacters", "CutToSentence"};
     static const char* const ints[] = {"MinimumLength", "PictureWidth", "PictureHeight",
                                        "TypeToRemove", "ConvertType"};
     static const char* const flags[] = {"OpenInBrowserWindow", "IncludeTags", "UseHTML",
@@ -88,23 +87,21 @@ bool isFlag(std::string t) {
 }
 
 bool isRuleType(std::string t) {
-    static const char* const names[] = {"invalidtext", "removetext", "removedate",
-                                        "removetextbetween", "cutatstring",
-                                        "changetoheadlinecase", "replacetext"};
+    static const char* const names[] = {"invalidtext",       "removetext",  "removedate",
+                                        "removetextbetween", "cutatstring", "changetoheadlinecase",
+                                        "replacetext"};
     if (wholeNumber(t, 1, 7)) return true;
     for (char& c : t)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return std::any_of(std::begin(names), std::end(names),
-                       [&](const char* n) { return t == n; });
+    return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return t == n; });
 }
 
 } // namespace
 
 std::string checkArguments(const std::string& usage, const std::vector<std::string>& args) {
     const std::vector<Param> params = parameters(usage);
-    const size_t required =
-        static_cast<size_t>(std::count_if(params.begin(), params.end(),
-                                          [](const Param& p) { return !p.optional; }));
+    const size_t required = static_cast<size_t>(
+        std::count_if(params.begin(), params.end(), [](const Param& p) { return !p.optional; }));
     if (args.size() < required) return "too few arguments";
     if (args.size() > params.size()) return "too many arguments";
     for (size_t i = 0; i < args.size(); ++i) {
@@ -126,9 +123,12 @@ std::string checkArguments(const std::string& usage, const std::vector<std::stri
             break;
         case Kind::FormRef:
             // A form by its position or by its name; a position must fit.
-            if (!a.empty() && std::all_of(a.begin(), a.end(), [](char c) {
-                    return std::isdigit(static_cast<unsigned char>(c)) || c == '-';
-                }) && !wholeNumber(a, INT_MIN, INT_MAX))
+            if (!a.empty() &&
+                std::all_of(a.begin(), a.end(),
+                            [](char c) {
+                                return std::isdigit(static_cast<unsigned char>(c)) || c == '-';
+                            }) &&
+                !wholeNumber(a, INT_MIN, INT_MAX))
                 return "Form must be a position or a name, not '" + a + "'";
             break;
         case Kind::Rule:

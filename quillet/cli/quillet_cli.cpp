@@ -118,10 +118,12 @@ std::map<std::string, Member> pageMembers() {
               w.BrowserShow(title, a.flag(false));
               return std::nullopt;
           }}},
-        {"BrowserHide", {"", [](WebParser& w, Args&) -> Printed {
-                             w.BrowserHide();
-                             return std::nullopt;
-                         }}},
+        {"BrowserHide",
+         {"",
+          [](WebParser& w, Args&) -> Printed {
+              w.BrowserHide();
+              return std::nullopt;
+          }}},
         {"GrabLinks",
          {"  (one line per link: Byline<TAB>URL)",
           [](WebParser& w, Args&) {
@@ -219,24 +221,30 @@ std::map<std::string, Member> pageMembers() {
               w.FrameFocus(a.text());
               return std::nullopt;
           }}},
-        {"FrameRevert", {"", [](WebParser& w, Args&) -> Printed {
-                             w.FrameRevert();
-                             return std::nullopt;
-                         }}},
+        {"FrameRevert",
+         {"",
+          [](WebParser& w, Args&) -> Printed {
+              w.FrameRevert();
+              return std::nullopt;
+          }}},
         {"RulesAdd",
          {"Rule Domain [Extra1] [Extra2]  (Rule: a number or a name, as for --rule)",
           [](WebParser& w, Args& a) -> Printed {
               int type = ruleType(a.text());
               std::string domain = a.text();
               std::optional<std::string> e1 = a.optText(), e2 = a.optText();
-              if (type == 0) a.bad = true;
-              else w.RulesAdd(static_cast<RuleType>(type), domain, e1, e2);
+              if (type == 0)
+                  a.bad = true;
+              else
+                  w.RulesAdd(static_cast<RuleType>(type), domain, e1, e2);
               return std::nullopt;
           }}},
-        {"RulesClear", {"", [](WebParser& w, Args&) -> Printed {
-                            w.RulesClear();
-                            return std::nullopt;
-                        }}},
+        {"RulesClear",
+         {"",
+          [](WebParser& w, Args&) -> Printed {
+              w.RulesClear();
+              return std::nullopt;
+          }}},
         {"RulesSkip",
          {"[Skip]  (prints the setting; with Skip, sets it first)",
           [](WebParser& w, Args& a) {

@@ -135,8 +135,7 @@ bool isMonth(const std::string& w) {
     static const char* months[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                    "jul", "aug", "sep", "oct", "nov", "dec"};
     std::string l = lower(w);
-    return std::any_of(std::begin(months), std::end(months),
-                       [&](const char* m) { return l == m; });
+    return std::any_of(std::begin(months), std::end(months), [&](const char* m) { return l == m; });
 }
 
 size_t appendTo(char* data, size_t size, size_t n, void* out) {
@@ -430,8 +429,8 @@ bool INetFTP::GetFile(const std::string& strRemoteFile, const std::string& strLo
     std::string temp = strLocalFile + ".qlpart-XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
-        return fail(CURLE_WRITE_ERROR, "cannot write beside " + strLocalFile + ": " +
-                                           std::strerror(errno));
+        return fail(CURLE_WRITE_ERROR,
+                    "cannot write beside " + strLocalFile + ": " + std::strerror(errno));
     struct stat old {};
     mode_t mode;
     if (::stat(strLocalFile.c_str(), &old) == 0) {
@@ -453,8 +452,8 @@ bool INetFTP::GetFile(const std::string& strRemoteFile, const std::string& strLo
     if (::close(fd) != 0 && ok)
         ok = fail(CURLE_WRITE_ERROR, "cannot write " + strLocalFile + ": " + std::strerror(errno));
     if (ok && ::rename(temp.c_str(), strLocalFile.c_str()) != 0)
-        ok = fail(CURLE_WRITE_ERROR, "cannot replace " + strLocalFile + ": " +
-                                         std::strerror(errno));
+        ok =
+            fail(CURLE_WRITE_ERROR, "cannot replace " + strLocalFile + ": " + std::strerror(errno));
     if (!ok) ::unlink(temp.c_str());
     return ok;
 }
@@ -617,9 +616,9 @@ std::vector<INetFTP::Entry> INetFTP::parseList(const std::string& text) {
 
 std::string INetFTP::GetEnglishAttributes(int attributes) {
     static const std::pair<int, const char*> words[] = {
-        {1, "Readonly "},   {2, "Hidden "},  {4, "System "},      {16, "<directory> "},
-        {256, "Temporary "}, {32, "Archive "}, {128, "normal "},    {2048, "Compressed "},
-        {4096, "Offline "}};
+        {1, "Readonly "},     {2, "Hidden "},        {4, "System "},
+        {16, "<directory> "}, {256, "Temporary "},   {32, "Archive "},
+        {128, "normal "},     {2048, "Compressed "}, {4096, "Offline "}};
     std::string out;
     for (const auto& [bit, word] : words)
         if (attributes & bit) out += word;

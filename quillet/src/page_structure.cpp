@@ -33,15 +33,14 @@ QString upperTrimmed(const QString& text) {
 // Each is the body of a function of d (the current document), w (its window)
 // and A (the arguments).
 
-const QString kLinks = QStringLiteral(
-    "var L=d.links,o=[];for(var i=0;i<L.length;i++)"
-    "o.push([String(L[i].outerText),String(L[i].href)]);"
-    "return [String(d.domain),o];");
+const QString kLinks = QStringLiteral("var L=d.links,o=[];for(var i=0;i<L.length;i++)"
+                                      "o.push([String(L[i].outerText),String(L[i].href)]);"
+                                      "return [String(d.domain),o];");
 
-const QString kPictures = QStringLiteral(
-    "var I=d.images,o=[];for(var i=0;i<I.length;i++){var m=I[i],p=m.parentElement;"
-    "o.push([String(m.src),String(m.alt),m.height|0,m.width|0,"
-    "p&&String(p.tagName).toUpperCase()==='A'?String(p.href):'']);}return o;");
+const QString kPictures =
+    QStringLiteral("var I=d.images,o=[];for(var i=0;i<I.length;i++){var m=I[i],p=m.parentElement;"
+                   "o.push([String(m.src),String(m.alt),m.height|0,m.width|0,"
+                   "p&&String(p.tagName).toUpperCase()==='A'?String(p.href):'']);}return o;");
 
 // The instance-th link whose parent's text holds the clip, in one pass that
 // stops there; each parent's text (costly on a big parent) is read once.
@@ -109,13 +108,13 @@ const QString kForms = QStringLiteral(
     "for(i=0;i<o.length;i++)if(same(o[i].text,sel)){o[i].selected=b;fire(m[0]);return;}"
     "return;}}");
 
-const QString kFieldGet = QStringLiteral(
-    "var fm=form(A.f);if(!fm)return '';var m=members(fm,A.n);if(!m)return '';"
-    "return get(m,type(m),A.s);");
+const QString kFieldGet =
+    QStringLiteral("var fm=form(A.f);if(!fm)return '';var m=members(fm,A.n);if(!m)return '';"
+                   "return get(m,type(m),A.s);");
 
-const QString kFieldSet = QStringLiteral(
-    "var fm=form(A.f);if(!fm)return false;var m=members(fm,A.n);if(!m)return false;"
-    "set(m,type(m),A.v,A.s);return true;");
+const QString kFieldSet =
+    QStringLiteral("var fm=form(A.f);if(!fm)return false;var m=members(fm,A.n);if(!m)return false;"
+                   "set(m,type(m),A.v,A.s);return true;");
 
 // Per field: form number, type, name, value; a group of check boxes is one
 // "{special array}" row and its name is not looked at again in that form.
@@ -142,11 +141,11 @@ const QString kSubmittedState =
 
 // Per frame: its name and address, each null when the frame (of another
 // origin) refuses it; then this document's address and its FRAME elements.
-const QString kFrames = QStringLiteral(
-    "var o=[],F=w.frames;for(var i=0;i<F.length;i++){var n=null,l=null;"
-    "try{n=String(F[i].name);}catch(e){}try{l=String(F[i].location.href);}catch(e){}"
-    "o.push([n,l]);}"
-    "return [o,String(d.location.href),d.getElementsByTagName('FRAME').length];");
+const QString kFrames =
+    QStringLiteral("var o=[],F=w.frames;for(var i=0;i<F.length;i++){var n=null,l=null;"
+                   "try{n=String(F[i].name);}catch(e){}try{l=String(F[i].location.href);}catch(e){}"
+                   "o.push([n,l]);}"
+                   "return [o,String(d.location.href),d.getElementsByTagName('FRAME').length];");
 
 // How long a submission has to start its navigation.
 constexpr int kSubmitPauseMs = 1000;
@@ -303,9 +302,9 @@ short WebParser::GetRowCount(short TableNo) {
 
 short WebParser::GetCellCount(short TableNo, short RowNo) {
     if (TableNo < 1 || RowNo < 1) return 0;
-    auto v = d->evaluateCurrent(
-        kTables + QStringLiteral("return T[A.t-1].rows[A.r-1].cells.length;"),
-        {{QStringLiteral("t"), TableNo}, {QStringLiteral("r"), RowNo}});
+    auto v =
+        d->evaluateCurrent(kTables + QStringLiteral("return T[A.t-1].rows[A.r-1].cells.length;"),
+                           {{QStringLiteral("t"), TableNo}, {QStringLiteral("r"), RowNo}});
     return v ? static_cast<short>(v->toInt()) : short(0);
 }
 
@@ -343,9 +342,8 @@ std::string WebParser::GetFormDump() {
         QVariantList f = v.toList();
         if (f.size() < 4 || f[1].toString() == QLatin1String("UNSUPPORTED")) continue;
         QString line = QStringLiteral("<Form %1, Type '").arg(f[0].toInt()) +
-                       f[1].toString().toLower() + QStringLiteral("', Field '") +
-                       f[2].toString() + QStringLiteral("', Value '") + f[3].toString() +
-                       QStringLiteral("'>\r\n");
+                       f[1].toString().toLower() + QStringLiteral("', Field '") + f[2].toString() +
+                       QStringLiteral("', Value '") + f[3].toString() + QStringLiteral("'>\r\n");
         if (lines.contains(line.toCaseFolded())) continue;
         lines.insert(line.toCaseFolded());
         dump += line;
@@ -390,8 +388,9 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
     if (!submitted || !submitted->toBool()) return false;
 
     // A pause for the navigation to begin; none means nothing was sent.
-    d->waitFor(page, [page] { return page->NavigationStarted; },
-               QDateTime::currentMSecsSinceEpoch() + kSubmitPauseMs);
+    d->waitFor(
+        page, [page] { return page->NavigationStarted; },
+        QDateTime::currentMSecsSinceEpoch() + kSubmitPauseMs);
     if (!page->NavigationStarted) return false;
 
     const qint64 deadline =
@@ -402,7 +401,8 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
         // The answer did not come in time (or could not be read): the
         // document the page was leaving is gone, so every member now gives
         // its empty result rather than some of them the old page.
-        if (!d->waitFor(page, [page] { return page->LoadDone; }, deadline) ||
+        if (!d->waitFor(
+                page, [page] { return page->LoadDone; }, deadline) ||
             !d->completed(page, deadline)) {
             d->abandonCurrent();
             return false;
@@ -414,8 +414,8 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
             QVariantList st = list(Impl::evaluate(page, path, kSubmittedState));
             return st.size() == 2 && !st[0].toBool() && st[1].toString() == "complete";
         };
-        ok = d->waitFor(page, frameDone, deadline, kSubmitPollMs) &&
-             Impl::read(page, {}, {}).usable;
+        ok =
+            d->waitFor(page, frameDone, deadline, kSubmitPollMs) && Impl::read(page, {}, {}).usable;
         // Late: the page stays as it now stands, the frame's load stopped.
         if (!ok) page->triggerAction(QWebEnginePage::Stop);
         d->dropHungCurrent();

@@ -35,7 +35,8 @@ bool session(const std::string& host, const std::string& user, const std::string
     letEventsRun();
     ok = ok && transfer(ftp);
     lastError = ok ? std::string() : ftp.LastErrorText();
-    if (!ok && lastError.empty()) lastError = "the server could not be reached or refused the login";
+    if (!ok && lastError.empty())
+        lastError = "the server could not be reached or refused the login";
     letEventsRun();
     ftp.Disconnect();
     ftp.CloseSession();

@@ -2,18 +2,18 @@
 #include <quillet/web_parser.h>
 
 #include "browser_window.h"
-#include "web_parser_impl.h"
 #include "text_functions.h"
+#include "web_parser_impl.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QLocale>
-#include <QPointer>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLocale>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 #include <QVariantMap>
@@ -37,7 +37,6 @@ const QUrl kIdlePage(QStringLiteral("about:blank"));
 constexpr int kScriptTimeoutMs = 10000;
 // How often a load that is over is looked at until its document is complete.
 constexpr int kReadyPollMs = 20;
-
 
 qint64 nowMs() {
     return QDateTime::currentMSecsSinceEpoch();
@@ -193,9 +192,9 @@ std::optional<QVariant> WebParser::Impl::evaluate(QWebEnginePage* page, const QL
     return v->toMap().value(QStringLiteral("v"));
 }
 
-DocumentRead WebParser::Impl::read(
-    QWebEnginePage* page, const QList<int>& path,
-    std::initializer_list<std::pair<const char*, const char*>> fields) {
+DocumentRead
+WebParser::Impl::read(QWebEnginePage* page, const QList<int>& path,
+                      std::initializer_list<std::pair<const char*, const char*>> fields) {
     QString body = QStringLiteral("var r={t:d.title,u:d.URL};");
     for (const auto& [key, expr] : fields)
         body += QStringLiteral("try{r['%1']=(%2);}catch(e){r['%1']='';}")
@@ -262,15 +261,15 @@ bool WebParser::Impl::LoadPage(const QString& address, const QString& timeout, i
                    ? QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath())
                    : QUrl::fromUserInput(address);
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        qint64 deadline =
-            nowMs() + static_cast<qint64>(timeout.toDouble() / attempts * 1000.0);
+        qint64 deadline = nowMs() + static_cast<qint64>(timeout.toDouble() / attempts * 1000.0);
         newBrowserPage();
         BrowserPage* page = browser;
         page->Silent = true;
         page->resetLoadState();
         browserLoadStarted = QDateTime::currentDateTime();
         page->load(url);
-        if (waitFor(page, [page] { return page->LoadDone; }, deadline))
+        if (waitFor(
+                page, [page] { return page->LoadDone; }, deadline))
             return completed(page, deadline);
         goIdle();
         if (stopRequested) break;
@@ -364,14 +363,13 @@ QString WebParser::Impl::pageHtml(const DocumentRead& r) {
     QString h = fullTrim(r.value("html"));
     QString x = r.value("head");
     QString out = QStringLiteral("<HTML>\r\n");
-    if (!x.isEmpty())
-        out += QStringLiteral("<HEAD>\r\n") + x + QStringLiteral("\r\n</HEAD>\r\n");
+    if (!x.isEmpty()) out += QStringLiteral("<HEAD>\r\n") + x + QStringLiteral("\r\n</HEAD>\r\n");
     return out + h + QStringLiteral("\r\n</HTML>");
 }
 
 // Paragraph walk before or after the piece holding a word.
-QString WebParser::Impl::paragraphNear(const QString& word, int instance, int number,
-                                       int minimum, int step) {
+QString WebParser::Impl::paragraphNear(const QString& word, int instance, int number, int minimum,
+                                       int step) {
     DocumentRead r = readCurrent({{"text", "d.body.outerText"}, {"domain", "d.domain"}});
     if (!r.usable) return {};
     QStringList pieces = pageText(r).split('\r');

@@ -117,7 +117,7 @@ struct WebParser::Impl {
     // least every `pollMs`. false at once when StopLoading was called.
     bool waitFor(BrowserPage* page, const std::function<bool()>& done, qint64 deadlineMs,
                  int pollMs = 0);
-    bool stopRequested = false;    // StopLoading: the wait under way gives up
+    bool stopRequested = false;     // StopLoading: the wait under way gives up
     QEventLoop* waitLoop = nullptr; // the wait's loop, to end it at once
     void goIdle();
     bool completed(BrowserPage* page, qint64 deadlineMs);

@@ -53,11 +53,11 @@ TroubleshooterWindow::TroubleshooterWindow(RegistryStore& registry, Prompter& pr
     cmdReset = button(this, "cmdReset", "&Clear Tessvane Registry",
                       "Clears the registry setting Tessvane uses for the directory");
     cmdSave = button(this, "cmdSave", "&Save to " + toDisplay(m_reportPath));
-    cmdMail = button(this, "cmdMail", "** Save the file FIRST **",
-                     "Mails the report to " + QString::fromStdString(Troubleshooter::supportAddress()));
-    lblMailTo = new QLabel("Questions and reports: " +
-                               QString::fromStdString(Troubleshooter::supportAddress()),
-                           this);
+    cmdMail =
+        button(this, "cmdMail", "** Save the file FIRST **",
+               "Mails the report to " + QString::fromStdString(Troubleshooter::supportAddress()));
+    lblMailTo = new QLabel(
+        "Questions and reports: " + QString::fromStdString(Troubleshooter::supportAddress()), this);
     lblMailTo->setObjectName("lblMailTo");
     lblMailTo->setTextInteractionFlags(Qt::TextSelectableByMouse);
     cmdMail->setEnabled(false);
