@@ -165,6 +165,7 @@ UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
 
     // What to do with each ticked path, worked out before anything is touched.
     std::vector<GroupPlan> plans;
+    std::vector<std::string> gone; // ticked paths whose file is no longer there
     std::unordered_set<std::string> seen;
     std::unordered_set<std::string> targets; // old paths an earlier group takes
     IndexFinder indexes;
@@ -178,7 +179,7 @@ UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
             // Gone, or never moved by a run that was killed: nothing to take
             // back, but the user hears that the record went without a file.
             ++result.dropped;
-            if (statusLine) statusLine(name + " is no longer there; its record was removed");
+            gone.push_back(name);
             plans.push_back(std::move(plan));
             continue;
         }
@@ -280,6 +281,9 @@ UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
         // left behind name files that are gone, and the next undo drops them.
         result.undoError = undo.lastError();
         undo.rollback();
+    } else if (statusLine) {
+        for (const auto& name : gone)
+            statusLine(name + " is no longer there; its record was removed");
     }
     crashPoint("undo records deleted");
     for (const auto& [index, lines] : stale) {

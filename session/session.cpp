@@ -66,6 +66,8 @@ bool Session::readGameFolder() {
         if (!ChooseGameFolder(true)) return false;
         gameFolder = game.ReadEntry("Folder", "");
     }
+    // A folder written relative (by hand) would make relative undo records.
+    if (!gameFolder.empty() && gameFolder.front() != '/') gameFolder = wholePath(gameFolder);
     return true;
 }
 
@@ -109,6 +111,8 @@ void Session::loadSettings() {
     clsRegistry reg(m_registry, &m_prompter);
     useSettingsKey(reg);
     tv::loadSettings(reg, settings);
+    if (!settings.cacheDir.empty() && settings.cacheDir.front() != '/')
+        settings.cacheDir = wholePath(settings.cacheDir);
 }
 
 void Session::saveSettings() {
