@@ -211,6 +211,16 @@ TEST(Troubleshooter, TheCommandLineWritesTheReportOrSaysWhatIsMissing) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, f.fx.dir / "rel.txt\n");
     EXPECT_TRUE(tvtest::exists(f.fx.dir / "rel.txt"));
+
+    // A game folder with neither System nor Cache is stored only with --yes.
+    tvtest::TempDir other, notGame;
+    const std::string otherEnv = "TESSVANE_REGISTRY=" + tvtest::shellQuote(other / "r.reg") + " ";
+    r = tvtest::runCommand(otherEnv + program + " --report " + tvtest::shellQuote(other / "x.txt") +
+                           " --game " + tvtest::shellQuote(notGame.path()) + " 2>&1");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("does not look like the Unreal Tournament 2003 folder"),
+              std::string::npos);
+    EXPECT_FALSE(tvtest::exists(other / "x.txt"));
 }
 
 TEST(Environment, MembersAndErrors) {

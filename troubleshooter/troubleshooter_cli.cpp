@@ -6,6 +6,7 @@
 #include "platform/cfile.h"
 #include "platform/cls_registry.h"
 #include "platform/console_prompter.h"
+#include "platform/program_folder.h"
 #include "platform/registry_store.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
@@ -85,6 +86,12 @@ int runTroubleshooterCli(const std::vector<std::string>& args, std::ostream& out
                 << ": name the game folder with --game DIR\n";
             return 2;
         }
+        // As the window questions it: stored only when it looks like the
+        // game's folder, or when --yes says to use it anyway.
+        if (!looksLikeGameFolder(game) &&
+            !prompter.question(kNotAGameFolderQuestion, "Tessvane Troubleshooter",
+                               MessageIcon::Question))
+            return 2;
         gameFolder = withoutTrailingSeparator(game) + "/";
         gameKey.WriteEntry("Folder", gameFolder);
     }
