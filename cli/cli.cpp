@@ -398,9 +398,19 @@ int cmdUndo(Command& c, ArgReader& args) {
     if (!c.start()) return c.status;
     if (list) return undoList(c);
     c.prompter.setAnswerYes(yes);
+    std::vector<UndoRecord> records;
+    readUndoRecords(c.session.undoDatabase(), records);
+    // A path named on the command line must be one the log holds: a typing
+    // slip must not pass for an undo that had nothing to do.
+    for (const auto& name : names) {
+        if (std::none_of(records.begin(), records.end(),
+                         [&](const UndoRecord& r) { return r.NewFName == name; })) {
+            c.err << "tessvane-cli: " << name
+                  << " has no undo record (tessvane-cli undo --list lists them)\n";
+            return kUsageError;
+        }
+    }
     if (all) {
-        std::vector<UndoRecord> records;
-        readUndoRecords(c.session.undoDatabase(), records);
         for (const auto& r : records)
             names.push_back(r.NewFName);
     }

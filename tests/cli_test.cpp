@@ -254,6 +254,10 @@ TEST(CliUndo, ARecordWhoseFileIsGoneIsRemovedAndReported) {
               std::string::npos)
         << r.out;
     EXPECT_TRUE(run(fx, "undo --list").out.empty());
+    // A path the log does not hold is said, not taken for an undo.
+    Result unknown = run(fx, "undo --yes " + fx.game + "/Maps/DM-A.ut2");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("has no undo record"), std::string::npos);
 }
 
 TEST(CliCommands, EveryCommandRunsFromTheShell) {
