@@ -235,6 +235,8 @@ bool MainWindow::startUp() {
     if (!m_session.checkRequiredFiles()) return false;
     if (!m_session.readGameFolder()) return false;
     m_session.ensureInstallPath();
+    // What a killed map installation left in the temporary folder goes.
+    MapArchiveInstaller::removeAbandonedFolders();
     m_session.loadSettings();
     settingsToControls();
     restoreWindowGeometry();

@@ -1,5 +1,7 @@
 #include "map_archive.h"
 
+#include <unordered_set>
+
 #include "engine/run_log.h"
 #include "platform/file_ops.h"
 #include "platform/prompter.h"
@@ -13,6 +15,9 @@
 namespace tv {
 
 namespace {
+
+// The private folders of the loads: "tessvane-zip-XXXXXX" in the temporary folder.
+constexpr const char* kTempStem = "tessvane-zip";
 
 constexpr const char* kKindNames[] = {"JPG", "TXT", "UT2", "UNR", "UTX", "OGG",
                                       "UAX", "USX", "UKX", "INT", "DEM"};
@@ -38,16 +43,22 @@ std::string notInstalledLine(const std::string& name, const std::string& why) {
 
 // Copies a member to its target unless a file of that name (in any letter
 // case) is there; `detail` gets the file that is there, or the reason of a
-// failure.
-Placed placeMember(const std::string& source, const std::string& target, std::string& detail) {
-    if (auto existing = lookupInFolder(folderOf(target), fileNameOf(target))) {
-        if (sameContent(source, *existing)) return Placed::Same;
-        detail = *existing;
+// failure. The target folders are read once each (`folders`).
+Placed placeMember(const std::string& source, const std::string& target, FolderIndexCache& folders,
+                   std::string& detail) {
+    FolderIndex& there = folders.of(folderOf(target));
+    if (auto existing = there.find(fileNameOf(target))) {
+        const std::string path = joinPath(folderOf(target), *existing);
+        if (sameContent(source, path)) return Placed::Same;
+        detail = path;
         return Placed::Kept;
     }
     std::string error;
     int code = 0;
-    if (copyNoReplace(source, target, &error, &code)) return Placed::Copied;
+    if (copyNoReplace(source, target, &error, &code)) {
+        there.insert(fileNameOf(target));
+        return Placed::Copied;
+    }
     if (code == EEXIST) {
         if (sameContent(source, target)) return Placed::Same;
         detail = target;
@@ -112,6 +123,10 @@ std::string readDelimitedFields(std::string_view text) {
 MapArchiveInstaller::MapArchiveInstaller() = default;
 MapArchiveInstaller::~MapArchiveInstaller() = default;
 
+int MapArchiveInstaller::removeAbandonedFolders() {
+    return TempFolder::removeAbandoned(kTempStem);
+}
+
 std::string MapArchiveInstaller::extractFolder() const {
     return m_temp ? m_temp->path() : std::string();
 }
@@ -127,9 +142,11 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
     m_members.clear();
     m_loaded = false;
     m_archiveName = archive;
-    // A new private folder for every load; the previous one goes with all it held.
+    // A new private folder for every load; the previous one goes with all it
+    // held, and so do those that killed installations left.
     m_temp.reset();
-    m_temp = std::make_unique<TempFolder>("tessvane-zip");
+    TempFolder::removeAbandoned(kTempStem);
+    m_temp = std::make_unique<TempFolder>(kTempStem);
     if (!m_temp->valid()) {
         prompter.message(m_temp->error());
         m_temp.reset();
@@ -144,13 +161,15 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
         m_slots.OnFileListed(member);
         if (auto name = memberFileName(member)) m_members.push_back(*name);
     };
-    if (!zip.ListContents() || !zip.Extract()) {
-        prompter.message("The archive " + archive + " cannot be read: " + zip.lastError());
+    auto unreadable = [&](const std::string& why) {
+        prompter.message(why);
         m_slots.ClearArchiveSlots();
         m_members.clear();
         m_temp.reset();
         return result;
-    }
+    };
+    if (!zip.ListContents())
+        return unreadable("The archive " + archive + " cannot be read: " + zip.lastError());
     if (!m_slots[ArchiveKind::UNR].empty()) {
         prompter.message("This is a UT map, not UT2.  Files will not be extracted.");
         m_slots.ClearArchiveSlots();
@@ -171,17 +190,45 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
         result.load = Load::Empty;
         return result;
     }
+
+    // Only what can be installed or previewed is unpacked: the members of
+    // the installed kinds (with preview), or the maps (without), and the
+    // description and first picture.
+    std::unordered_set<std::string> wanted;
+    std::string picture;
     if (preview) {
-        // The first picture of the archive, in any format the preview reads.
+        for (const auto& [kind, type] : kInstalled)
+            if (!m_slots[kind].empty()) wanted.insert(m_slots[kind]);
+        if (!m_slots[ArchiveKind::TXT].empty()) wanted.insert(m_slots[ArchiveKind::TXT]);
         for (const auto& member : m_members) {
             if (!isPreviewPicture(member)) continue;
-            m_preview.picture = findInFolder(folder, member);
+            picture = member;
+            wanted.insert(member);
             break;
         }
+    } else {
+        for (const auto& member : m_members)
+            if (archiveKindOf(member) == ArchiveKind::UT2) wanted.insert(member);
+    }
+    zip.Wanted = [&](const std::string& name) { return wanted.count(name) > 0; };
+    zip.FreeSpace = freeSpace;
+    if (!zip.Extract())
+        return unreadable(zip.stoppedByBound()
+                              ? zip.lastError()
+                              : "The archive " + archive + " cannot be read: " + zip.lastError());
+    FolderIndex unpacked(folder);
+    auto unpackedPath = [&](const std::string& name) {
+        auto found = unpacked.find(name);
+        return found ? joinPath(folder, *found) : joinPath(folder, name);
+    };
+
+    if (preview) {
+        // The first picture of the archive, in any format the preview reads.
+        if (!picture.empty()) m_preview.picture = unpackedPath(picture);
         const std::string& text = m_slots[ArchiveKind::TXT];
         m_preview.textFile = text;
         if (!text.empty()) {
-            std::string path = findInFolder(folder, text);
+            std::string path = unpackedPath(text);
             // A description that cannot be read leaves the description empty.
             if (auto content = readFile(path)) {
                 m_preview.description = readDelimitedFields(*content);
@@ -199,12 +246,13 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
         if (sink.statusLine) sink.statusLine(s);
     };
     result.load = Load::Installed;
+    FolderIndexCache destinations;
     for (const auto& name : m_members) {
         if (archiveKindOf(name) != ArchiveKind::UT2) continue;
-        std::string source = findInFolder(folder, name);
+        std::string source = unpackedPath(name);
         std::string target = joinPath(mapsFolder, name);
         std::string detail;
-        switch (placeMember(source, target, detail)) {
+        switch (placeMember(source, target, destinations, detail)) {
         case Placed::Copied:
         case Placed::Same:
             status(moveLine(std::string(name).append(" (").append(archive).append(")"), target));
@@ -238,6 +286,7 @@ MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOpt
     if (!log.created()) result.logError = log.error();
     log.line("Processing ZIP file " + m_archiveName);
     log.line("");
+    FolderIndexCache destinations;
     for (const auto& [kind, type] : kInstalled) {
         const std::string& name = m_slots[kind];
         if (name.empty() || !m_temp) continue;
@@ -246,7 +295,7 @@ MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOpt
         if (target.empty()) continue; // no plain file name: never installed
         std::string line = moveLine(source, target);
         std::string detail;
-        switch (placeMember(source, target, detail)) {
+        switch (placeMember(source, target, destinations, detail)) {
         case Placed::Copied:
         case Placed::Same:
             status(line);

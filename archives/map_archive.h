@@ -100,8 +100,14 @@ public:
     const ArchiveSlots& archiveSlots() const { return m_slots; }
     const ArchivePreview& preview() const { return m_preview; }
     const std::string& ArchiveName() const { return m_archiveName; }
+    // Removes the private folders that killed installations left (every
+    // load does it too). The number removed.
+    static int removeAbandonedFolders();
     // The private folder of the current load (empty before the first).
     std::string extractFolder() const;
+    // The free bytes of the temporary folder (the file system's, when not
+    // set; tests give less to see the room check).
+    std::function<std::optional<uint64_t>(const std::string& folder)> freeSpace;
 
 private:
     ArchiveSlots m_slots;

@@ -40,19 +40,14 @@ struct LinePlan {
 class DestinationIndex {
 public:
     bool taken(const std::string& destination) {
-        return index(folderOf(destination)).find(fileNameOf(destination)).has_value();
+        return m_folders.of(folderOf(destination)).find(fileNameOf(destination)).has_value();
     }
     void add(const std::string& destination) {
-        index(folderOf(destination)).insert(fileNameOf(destination));
+        m_folders.of(folderOf(destination)).insert(fileNameOf(destination));
     }
 
 private:
-    FolderIndex& index(const std::string& folder) {
-        auto& slot = m_folders[folder];
-        if (!slot) slot = std::make_unique<FolderIndex>(folder);
-        return *slot;
-    }
-    std::map<std::string, std::unique_ptr<FolderIndex>> m_folders;
+    FolderIndexCache m_folders;
 };
 
 } // namespace

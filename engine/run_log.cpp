@@ -1,6 +1,7 @@
 #include "run_log.h"
 
 #include "platform/text_io.h"
+#include "platform/text_util.h"
 
 #include <cerrno>
 #include <cstring>
@@ -19,7 +20,8 @@ RunLog::~RunLog() {
 
 void RunLog::line(const std::string& text) {
     if (m_fd < 0) return;
-    std::string data = text + "\r\n";
+    // One line per entry, whatever a name in it holds.
+    std::string data = escapeControls(text) + "\r\n";
     std::string_view rest = data;
     while (!rest.empty()) {
         ssize_t n = ::write(m_fd, rest.data(), rest.size());

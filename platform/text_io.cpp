@@ -372,4 +372,10 @@ std::string wholePath(const std::string& path) {
     return whole.size() > 1 ? withoutTrailingSeparator(whole) : whole;
 }
 
+FolderIndex& FolderIndexCache::of(const std::string& folder) {
+    auto& slot = m_folders[folder];
+    if (!slot) slot = std::make_unique<FolderIndex>(folder);
+    return *slot;
+}
+
 } // namespace tv

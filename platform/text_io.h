@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -104,6 +105,17 @@ private:
     // Built on the first miss: most look-ups find their exact name.
     mutable std::unordered_map<std::string, std::string_view> m_folded; // upper-cased -> first name
     mutable bool m_foldedBuilt = false;
+};
+
+// The folder indexes of several folders, each read on first use and kept up
+// to date by the caller (insert), so that many look-ups in a folder that
+// fills up cost one read of it.
+class FolderIndexCache {
+public:
+    FolderIndex& of(const std::string& folder);
+
+private:
+    std::unordered_map<std::string, std::unique_ptr<FolderIndex>> m_folders;
 };
 
 } // namespace tv

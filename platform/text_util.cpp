@@ -74,4 +74,21 @@ std::string withoutTrailingSeparator(std::string_view path) {
     return std::string(path);
 }
 
+std::string escapeControls(std::string_view s) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7F) {
+            out += c;
+            continue;
+        }
+        out += "\\x";
+        out += hex[u >> 4];
+        out += hex[u & 15];
+    }
+    return out;
+}
+
 } // namespace tv

@@ -17,6 +17,10 @@ bool lessNoCase(std::string_view a, std::string_view b);
 bool endsWithNoCase(std::string_view s, std::string_view suffix);
 bool containsNoCase(std::string_view haystack, std::string_view needle);
 std::string trim(std::string_view s);
+// The text with every control character (below 0x20, and 0x7F) written as
+// \xNN, so that one entry of a log or a list stays one line and a name
+// cannot forge another line or steer a terminal.
+std::string escapeControls(std::string_view s);
 // Removes one trailing path separator, if there is one.
 std::string withoutTrailingSeparator(std::string_view path);
 

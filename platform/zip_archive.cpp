@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
 #include <zip.h>
@@ -76,7 +77,10 @@ std::optional<std::string> memberFileName(std::string_view member) {
         start = sep + 1;
     }
     if (last.empty() || last == "." || last.substr(0, 2) == "._") return std::nullopt;
-    if (last.find('\0') != std::string_view::npos) return std::nullopt;
+    // A line break or other control character in a name could forge a line
+    // of the log or the Status list: such a member is passed over.
+    for (char c : member)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
     return std::string(last);
 }
 
@@ -172,15 +176,39 @@ bool listArchiveBytes(std::string_view bytes,
     return true;
 }
 
+namespace {
+
+// The margin kept free beside what an archive declares: a tenth more, and 16 MiB.
+uint64_t withMargin(uint64_t bytes) {
+    return bytes + bytes / 10 + (uint64_t{16} << 20);
+}
+
+std::optional<uint64_t> statvfsFreeSpace(const std::string& folder) {
+    struct statvfs st {};
+    if (::statvfs(folder.c_str(), &st) != 0) return std::nullopt;
+    return static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
+}
+
+} // namespace
+
 bool ZipArchive::Extract() {
     m_error.clear();
+    m_bounded = false;
     int err = 0;
     zip_t* z = zip_open(ArchiveName.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
     if (!z) {
         m_error = "Cannot open " + ArchiveName + ": " + zipErrorText(err);
         return false;
     }
-    bool ok = true;
+    // The members to write, each with the size it declares, before any is written.
+    struct Member {
+        zip_uint64_t index;
+        std::string raw;
+        std::string name;
+        uint64_t size;
+    };
+    std::vector<Member> members;
+    uint64_t total = 0;
     zip_int64_t count = zip_get_num_entries(z, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         auto index = static_cast<zip_uint64_t>(i);
@@ -188,33 +216,70 @@ bool ZipArchive::Extract() {
         if (!raw) continue;
         auto member = memberFileName(raw);
         if (!member) continue; // a folder entry, or a name that leads elsewhere
-        const std::string& name = *member;
-        if (!wildcardMatch(IncludeMask, name)) continue;
-        if (lookupInFolder(ExtractFolder, name)) continue; // never replaces a file
-        std::string target = joinPath(ExtractFolder, name);
+        if (!wildcardMatch(IncludeMask, *member)) continue;
+        if (Wanted && !Wanted(*member)) continue;
+        zip_stat_t st;
+        zip_stat_init(&st);
+        uint64_t size = zip_stat_index(z, index, 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE)
+                            ? static_cast<uint64_t>(st.size)
+                            : 0;
+        total += size;
+        members.push_back({index, raw, std::move(*member), size});
+    }
+    auto free = FreeSpace ? FreeSpace(ExtractFolder) : statvfsFreeSpace(ExtractFolder);
+    if (free && *free < withMargin(total)) {
+        m_error = "Not enough room in " + ExtractFolder + " to unpack " + ArchiveName +
+                  " (needs " + std::to_string((withMargin(total) + (1 << 20) - 1) >> 20) + " MB).";
+        m_bounded = true;
+        zip_discard(z);
+        return false;
+    }
+
+    FolderIndex present(ExtractFolder); // read once; extracted names are added
+    bool ok = true;
+    for (const Member& m : members) {
+        if (present.find(m.name)) continue; // never replaces a file
+        std::string target = joinPath(ExtractFolder, m.name);
         std::string tmp;
-        zip_file_t* f = zip_fopen_index(z, index, 0);
+        zip_file_t* f = zip_fopen_index(z, m.index, 0);
         // A fresh temporary file: nothing already there is written through.
         int out = f ? createTemporaryIn(ExtractFolder, "tvpart", tmp) : -1;
         if (out >= 0) ::fchmod(out, 0644);
         bool good = f && out >= 0;
+        bool larger = false;
+        uint64_t written = 0;
         char buf[1 << 16];
         while (good) {
             zip_int64_t n = zip_fread(f, buf, sizeof buf);
             if (n < 0) good = false;
             if (n <= 0) break;
+            written += static_cast<uint64_t>(n);
+            // More than it declared: the room check did not count it.
+            if (written > m.size) {
+                good = false;
+                larger = true;
+                break;
+            }
             if (::write(out, buf, static_cast<size_t>(n)) != n) good = false;
         }
         if (good && ::fsync(out) != 0) good = false;
         if (out >= 0 && ::close(out) != 0) good = false;
         if (f && zip_fclose(f) != 0) good = false;
         if (good) good = moveNoReplace(tmp, target);
-        if (!good) {
-            if (!tmp.empty()) ::unlink(tmp.c_str());
-            if (m_error.empty())
-                m_error = "Cannot extract " + std::string(raw) + " from " + ArchiveName;
-            ok = false;
+        if (good) {
+            present.insert(m.name);
+            continue;
         }
+        if (!tmp.empty()) ::unlink(tmp.c_str());
+        if (larger) {
+            m_error = m.raw + " in " + ArchiveName +
+                      " is larger than the archive says it is; nothing more was unpacked.";
+            m_bounded = true;
+        }
+        else if (m_error.empty())
+            m_error = "Cannot extract " + m.raw + " from " + ArchiveName;
+        ok = false;
+        if (larger) break;
     }
     zip_discard(z);
     return ok;

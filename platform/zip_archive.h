@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -27,24 +28,36 @@ public:
     // Packs every file of SourceFolder matching IncludeMask and not
     // ExcludeMask into ArchiveName (created anew). true when the archive was written.
     bool Compress();
-    // Writes each member matching IncludeMask into ExtractFolder.
+    // Writes each member matching IncludeMask (and Wanted, when set) into
+    // ExtractFolder. First checks that the members' declared sizes fit the
+    // folder's free space with a margin ("Not enough room in ..."); a member
+    // that turns out larger than it declared stops the extraction, its part
+    // removed. Time grows with the member count, not its square.
     bool Extract();
+    // Which members Extract writes, by file name (all when not set).
+    std::function<bool(const std::string& name)> Wanted;
+    // The free bytes of a folder (statvfs when not set; tests give less).
+    std::function<std::optional<uint64_t>(const std::string& folder)> FreeSpace;
     // Calls FileListed once per member, in archive order.
     bool ListContents();
     std::function<void(const std::string& memberName)> FileListed;
 
     const std::string& lastError() const { return m_error; }
+    // The last Extract stopped at a bound (too little room, a member larger
+    // than it declared) rather than at a damaged archive; lastError() says which.
+    bool stoppedByBound() const { return m_bounded; }
 
 private:
     std::string m_error;
+    bool m_bounded = false;
     bool m_progressMarked = false;
 };
 
 // The file name a member is taken under: the part after the last "/" or
 // "\\". nullopt for members that are no files of the archive's own: folder
 // entries, names that are empty, "." or "..", paths that hold ".." or start
-// at the root, and the resource files Macs add (under "__MACOSX/", or names
-// beginning "._").
+// at the root, names with a control character (below 0x20, or 0x7F), and the
+// resource files Macs add (under "__MACOSX/", or names beginning "._").
 std::optional<std::string> memberFileName(std::string_view member);
 
 // Calls memberListed once per member of the archive held in `bytes`; false

@@ -192,7 +192,9 @@ bool Session::SetPurgeDays() {
 
 // ---- reporting ----------------------------------------------------------------------
 
-void Session::addStatusLine(const std::string& line) {
+void Session::addStatusLine(const std::string& text) {
+    // One entry, one line: a name with a line break cannot forge another.
+    const std::string line = escapeControls(text);
     statusList.push_back(line);
     if (onStatusLine) onStatusLine(line);
 }
