@@ -212,6 +212,7 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
     }
     zip.Wanted = [&](const std::string& name) { return wanted.count(name) > 0; };
     zip.FreeSpace = freeSpace;
+    zip.Sync = false; // the private folder goes after a crash anyway
     if (!zip.Extract())
         return unreadable(zip.stoppedByBound()
                               ? zip.lastError()

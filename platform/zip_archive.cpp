@@ -262,7 +262,7 @@ bool ZipArchive::Extract() {
             }
             if (::write(out, buf, static_cast<size_t>(n)) != n) good = false;
         }
-        if (good && ::fsync(out) != 0) good = false;
+        if (good && Sync && ::fsync(out) != 0) good = false;
         if (out >= 0 && ::close(out) != 0) good = false;
         if (f && zip_fclose(f) != 0) good = false;
         if (good) good = moveNoReplace(tmp, target);

@@ -36,6 +36,9 @@ public:
     bool Extract();
     // Which members Extract writes, by file name (all when not set).
     std::function<bool(const std::string& name)> Wanted;
+    // Each extracted file is flushed to the disk before it takes its name;
+    // a private folder that is thrown away after a crash can do without.
+    bool Sync = true;
     // The free bytes of a folder (statvfs when not set; tests give less).
     std::function<std::optional<uint64_t>(const std::string& folder)> FreeSpace;
     // Calls FileListed once per member, in archive order.
