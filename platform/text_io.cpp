@@ -103,7 +103,9 @@ std::optional<std::string> readFile(const std::string& path) {
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
+            int e = errno; // the reason, not close's
             ::close(fd);
+            errno = e;
             return std::nullopt;
         }
         if (n == 0) break;

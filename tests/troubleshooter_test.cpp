@@ -5,11 +5,13 @@
 #include "platform/cfile.h"
 #include "platform/recording_prompter.h"
 #include "platform/registry_store.h"
+#include "platform/text_io.h"
 #include "troubleshooter/environment.h"
 #include "troubleshooter/troubleshooter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -257,4 +259,59 @@ TEST(Environment, MembersAndErrors) {
     EXPECT_EQ(env.VbAppRunMode(), 1);
     EXPECT_EQ(env.VbAppRunMode("TESSVANE_TESTS"), 2);
     EXPECT_EQ(env.VbAppRunMode("tessvane_tests"), 1); // the argument is compared as given
+}
+
+TEST(TroubleshooterReport, HostileNamesHugeLogsAndUnreadableFilesKeepItWhole) {
+    TroubleFixture f;
+    // A cache file whose name holds a line break, one with an escape sequence.
+    tvtest::writeFile(f.fx.cache + "/Evil\n*** END OF INFO ***", "x");
+    tvtest::writeFile(f.fx.cache + "/Term\x1b]0;pwned\x07", "x");
+    // A log of one 20 MB line, then a line with a bare CR.
+    std::string log(20 << 20, 'L');
+    log += "\r\nbefore\rafter\r\n";
+    tvtest::writeFile(f.fx.program + "/tessvane.LOG", log);
+    f.prompter.folders = {f.fx.cache};
+    ASSERT_TRUE(f.t.start());
+    ASSERT_EQ(f.t.logLines.size(), 2u);
+    EXPECT_EQ(f.t.logLines[0], std::string(4096, 'L'));
+    const std::string report = f.fx.dir / "CacheInfo.txt";
+    ASSERT_TRUE(f.t.SaveReport(report));
+    const std::string text = tvtest::readFile(report);
+    EXPECT_LT(text.size(), size_t{64} << 10);
+    // One entry, one line: every line end is CR LF, no control character
+    // stands inside a line, and the END line is there once, last.
+    auto lines = tv::splitLines(text);
+    for (const auto& line : lines)
+        for (char c : line)
+            EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20) << line;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(lines.size()));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "*** END OF INFO ***"), 1);
+    EXPECT_EQ(lines.back(), "*** END OF INFO ***");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Evil\\x0A*** END OF INFO ***"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "before\\x0Dafter"), lines.end());
+    EXPECT_TRUE(f.t.problems().empty());
+}
+
+TEST(TroubleshooterReport, ALogThatCannotBeReadIsSaidInItsSectionAndByTheCommand) {
+    TroubleFixture f;
+    fs::remove(f.fx.program + "/tessvane.LOG");
+    fs::create_directories(f.fx.program + "/Tessvane.log"); // there, but no file to read
+    f.prompter.folders = {f.fx.cache};
+    ASSERT_TRUE(f.t.start());
+    ASSERT_EQ(f.t.problems().size(), 1u);
+    const std::string problem = f.fx.program + "/Tessvane.log cannot be read: Is a directory";
+    EXPECT_EQ(f.t.problems()[0], problem);
+    auto lines = f.t.reportLines();
+    auto section =
+        std::find(lines.begin(), lines.end(), "<Tessvane.LOG from " + f.fx.program + ">");
+    ASSERT_NE(section, lines.end());
+    EXPECT_EQ(*(section + 1), problem);
+
+    tvtest::CommandResult r = tvtest::runCommand(
+        "TESSVANE_REGISTRY=" + tvtest::shellQuote(f.fx.registry) +
+        " HOME=" + tvtest::shellQuote(f.fx.dir.path()) + " " + TESSVANE_BUILD_DIR +
+        "/tessvane-troubleshooter --report " + tvtest::shellQuote(f.fx.dir / "r.txt") + " 2>&1");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("tessvane-troubleshooter: warning: " + problem), std::string::npos)
+        << r.out;
 }

@@ -10,8 +10,12 @@
 #include "platform/text_util.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
+#include <optional>
 
 #ifndef TESSVANE_VERSION_MAJOR
 #define TESSVANE_VERSION_MAJOR 1
@@ -27,22 +31,75 @@ namespace {
 const char* const kSupportMail = "tessvane@example.org";
 const std::string kDashes(56, '-');
 constexpr size_t kMaxLogLines = 500;
+constexpr size_t kMaxLineBytes = 4096; // a longer line of the log is cut there
+
+std::string cannotRead(const std::string& path, int err) {
+    return path + " cannot be read: " + std::strerror(err);
+}
 
 // The plain files of a folder (no folders, no dot files), sorted without
-// regard to letter case.
-std::vector<std::string> plainFiles(const std::string& folder) {
+// regard to letter case; nullopt (with the reason) when it cannot be read.
+std::optional<std::vector<std::string>> plainFiles(const std::string& folder,
+                                                   std::string& problem) {
     std::vector<std::string> names;
-    if (DIR* d = ::opendir(folder.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            std::string n = e->d_name;
-            if (n.empty() || n[0] == '.') continue;
-            if (isRegularFile(joinPath(folder, n))) names.push_back(n);
-        }
-        ::closedir(d);
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) {
+        problem = cannotRead(folder, errno);
+        return std::nullopt;
     }
+    while (dirent* e = ::readdir(d)) {
+        std::string n = e->d_name;
+        if (n.empty() || n[0] == '.') continue;
+        if (isRegularFile(joinPath(folder, n))) names.push_back(n);
+    }
+    ::closedir(d);
     std::sort(names.begin(), names.end(),
               [](const std::string& a, const std::string& b) { return lessNoCase(a, b); });
     return names;
+}
+
+// The first `maxLines` lines of a file, each cut at `maxBytes`, read as a
+// stream: the memory used does not grow with the file, however large.
+std::optional<std::vector<std::string>> firstLines(const std::string& path, size_t maxLines,
+                                                   size_t maxBytes, std::string& problem) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        problem = cannotRead(path, errno);
+        return std::nullopt;
+    }
+    std::vector<std::string> lines;
+    std::string line;
+    bool any = false; // the current line has begun
+    char buf[1 << 16];
+    size_t n = 0;
+    while (lines.size() < maxLines && (n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+        for (size_t i = 0; i < n && lines.size() < maxLines; ++i) {
+            char c = buf[i];
+            if (c == '\n') {
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                lines.push_back(std::move(line));
+                line.clear();
+                any = false;
+                continue;
+            }
+            any = true;
+            if (line.size() < maxBytes) line += c;
+        }
+    }
+    if (std::ferror(f)) problem = cannotRead(path, errno);
+    std::fclose(f);
+    if (any && lines.size() < maxLines) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+// Names and text from files as report lines: one entry, one line.
+void appendEscaped(std::vector<std::string>& out, const std::vector<std::string>& lines) {
+    out.reserve(out.size() + lines.size());
+    for (const auto& l : lines)
+        out.push_back(escapeControls(l));
 }
 
 } // namespace
@@ -129,8 +186,13 @@ bool Troubleshooter::useCacheFolder(const std::string& folder, std::string* erro
         return false;
     }
     cacheFolder = folder;
-    cacheIniLines = readLines(*index).value_or(std::vector<std::string>{});
-    cacheFiles = plainFiles(folder);
+    cacheIniProblem.clear();
+    cacheFolderProblem.clear();
+    if (auto lines = readLines(*index))
+        cacheIniLines = std::move(*lines);
+    else
+        cacheIniProblem = cannotRead(*index, errno);
+    cacheFiles = plainFiles(folder, cacheFolderProblem).value_or(std::vector<std::string>{});
     return true;
 }
 
@@ -157,11 +219,19 @@ std::string Troubleshooter::logPath() const {
 
 void Troubleshooter::readLog() {
     logLines.clear();
-    std::string path = logPath();
-    if (path.empty()) return;
-    auto lines = readLines(path).value_or(std::vector<std::string>{});
-    if (lines.size() > kMaxLogLines) lines.resize(kMaxLogLines);
-    logLines = std::move(lines);
+    logProblem.clear();
+    if (installPath.empty()) return;
+    auto found = lookupInFolder(withoutTrailingSeparator(installPath), "Tessvane.log");
+    if (!found) return; // no run yet: nothing to read, nothing wrong
+    logLines = firstLines(*found, kMaxLogLines, kMaxLineBytes, logProblem)
+                   .value_or(std::vector<std::string>{});
+}
+
+std::vector<std::string> Troubleshooter::problems() const {
+    std::vector<std::string> out;
+    for (const auto* p : {&cacheIniProblem, &cacheFolderProblem, &logProblem})
+        if (!p->empty()) out.push_back(*p);
+    return out;
 }
 
 bool Troubleshooter::ResetProgramRegistry() {
@@ -188,14 +258,19 @@ std::vector<std::string> Troubleshooter::reportLines() const {
                                     "<Tessvane InstallPath>: " + installPath,
                                     kDashes,
                                     "<Cache.INI Contents>:    "};
-    out.insert(out.end(), cacheIniLines.begin(), cacheIniLines.end());
+    for (auto& line : out)
+        line = escapeControls(line);
+    if (!cacheIniProblem.empty()) out.push_back(escapeControls(cacheIniProblem));
+    appendEscaped(out, cacheIniLines);
     out.push_back(kDashes);
-    out.push_back("<Cache Directory listing of " + cacheFolder + ">:");
-    out.insert(out.end(), cacheFiles.begin(), cacheFiles.end());
+    out.push_back(escapeControls("<Cache Directory listing of " + cacheFolder + ">:"));
+    if (!cacheFolderProblem.empty()) out.push_back(escapeControls(cacheFolderProblem));
+    appendEscaped(out, cacheFiles);
     out.push_back(kDashes);
     if (!installPath.empty()) {
-        out.push_back("<Tessvane.LOG from " + installPath + ">");
-        out.insert(out.end(), logLines.begin(), logLines.end());
+        out.push_back(escapeControls("<Tessvane.LOG from " + installPath + ">"));
+        if (!logProblem.empty()) out.push_back(escapeControls(logProblem));
+        appendEscaped(out, logLines);
         out.push_back(kDashes);
     }
     out.push_back("*** END OF INFO ***");

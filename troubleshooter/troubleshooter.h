@@ -66,6 +66,11 @@ public:
     std::vector<std::string> cacheIniLines; // lstCacheINI
     std::vector<std::string> cacheFiles;    // lstCacheDir
     std::vector<std::string> logLines;      // the first 500 lines of Tessvane.log
+    // What could not be read, as "<path> cannot be read: <reason>", each
+    // shown in its section of the report (empty when all was read).
+    std::string cacheIniProblem, cacheFolderProblem, logProblem;
+    // The three above that are not empty.
+    std::vector<std::string> problems() const;
 
 private:
     std::string readGameFolder() const;

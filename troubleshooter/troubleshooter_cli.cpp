@@ -112,6 +112,9 @@ int runTroubleshooterCli(const std::vector<std::string>& args, std::ostream& out
     }
     t.readLog();
     if (report.empty()) report = Troubleshooter::defaultReportPath();
+    // The report says what could not be read; so does the command.
+    for (const auto& problem : t.problems())
+        err << "tessvane-troubleshooter: warning: " << escapeControls(problem) << '\n';
     if (!t.SaveReport(report)) return 1;
     out << report << '\n';
     return 0;

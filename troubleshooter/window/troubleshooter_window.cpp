@@ -1,6 +1,7 @@
 #include "troubleshooter_window.h"
 
 #include "platform/qt/qt_text.h"
+#include "platform/text_util.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -111,11 +112,12 @@ void TroubleshooterWindow::showValues(const Troubleshooter& t) {
     txtUTRegDir->setText(toDisplay(t.utRegDir));
     txtCacheRegDir->setText(toDisplay(t.cacheRegDir));
     lstCacheDir->clear();
+    // One entry, one line, whatever a name holds.
     for (const auto& f : t.cacheFiles)
-        lstCacheDir->addItem(toDisplay(f));
+        lstCacheDir->addItem(toDisplay(escapeControls(f)));
     lstCacheINI->clear();
     for (const auto& l : t.cacheIniLines)
-        lstCacheINI->addItem(toDisplay(l));
+        lstCacheINI->addItem(toDisplay(escapeControls(l)));
 }
 
 void TroubleshooterWindow::saveClicked() {
