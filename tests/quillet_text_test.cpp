@@ -128,3 +128,110 @@ TEST(QuilletText, TextBetweenMarkers) {
     EXPECT_EQ(textBetween("a <b>1</B> <b>2</b>", "<B>", "</b>", false, 2), "2");
     EXPECT_EQ(textBetween("] only [", "[", "]", false, 1), "");
 }
+
+// ---- hostile sizes: the results of the straightforward ways, in linear time ----
+//
+// These run on inputs of several megabytes; the ways they replace took
+// minutes to hours on them (the test's time limit ends such a run).
+
+namespace {
+
+// The template filling as first written: every tag tried at every place.
+QString fillTagsByTrying(const QString& text, const std::vector<std::pair<QString, QString>>& tags) {
+    QString out;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        bool replaced = false;
+        for (const auto& [tag, content] : tags) {
+            if (tag.isEmpty() || tag.size() > text.size() - i) continue;
+            if (QStringView(text).mid(i, tag.size()).compare(tag, Qt::CaseInsensitive) == 0) {
+                out += content;
+                i += tag.size();
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) out += text[i++];
+    }
+    return out;
+}
+
+// Cutting the intro as first written: a copy of the rest at every dash.
+QString cutIntroByCopying(const QString& text, int within) {
+    QString t = text;
+    for (;;) {
+        if (within <= 0) return t;
+        qsizetype p = -1;
+        for (qsizetype i = 0; i < std::min<qsizetype>(within, t.size()); ++i)
+            if (t[i] == QChar(0x2014) || t[i] == '-') {
+                p = i;
+                break;
+            }
+        if (p < 0) return t;
+        t = fullTrim(t.mid(p + 1));
+    }
+}
+
+// A text of `n` pieces drawn from `pieces` by a fixed pseudo-random sequence.
+QString drawn(const std::vector<QString>& pieces, int n, unsigned seed) {
+    QString out;
+    for (int i = 0; i < n; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        out += pieces[(seed >> 16) % pieces.size()];
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(QuilletTemplates, TagsFillAsTheyAlwaysDidOnAnyText) {
+    const std::vector<std::pair<QString, QString>> tags = {
+        {"[A]", "one"},   {"[a]x", "never: [A] comes first"}, {"[AB]", "two"}, {"", "empty"},
+        {"[", "bracket"}, {"Straße", "street"},               {"[ab]", "not: [AB] first"},
+        {"B]", "[A]"}};
+    const std::vector<QString> pieces = {"[",  "A", "a", "]", "B", "b", "x",     " ",
+                                         "é", "[A]", "[ab]", "STRASSE", "straße", "\n"};
+    for (unsigned seed = 1; seed <= 200; ++seed) {
+        const QString text = drawn(pieces, 60, seed);
+        EXPECT_EQ(fillTags(text, tags), fillTagsByTrying(text, tags)) << text.toStdString();
+    }
+    EXPECT_EQ(fillTags("[a] [ab] b]", tags), "one two [A]"); // contents are not looked at again
+}
+
+TEST(QuilletTemplates, AThousandTagsInTenMegabytes) {
+    std::vector<std::pair<QString, QString>> tags;
+    for (int i = 0; i < 1000; ++i)
+        tags.push_back({"[TAG" + QString::number(i) + "]", "<" + QString::number(i) + ">"});
+    QString page;
+    while (page.size() < (10 << 20))
+        page += "Text [tag7] and [TAG999] then [TAGS] [tag1000] more text. ";
+    const QString filled = fillTags(page, tags);
+    EXPECT_EQ(filled.left(58), "Text <7> and <999> then [TAGS] [tag1000] more text. Text <");
+}
+
+TEST(QuilletTextSizes, CutIntroOnDashesIsTheSameAndLinear) {
+    const std::vector<QString> pieces = {"-", " ", "a", QString(QChar(0x2014)), "\t", "bc"};
+    for (unsigned seed = 1; seed <= 200; ++seed) {
+        const QString text = drawn(pieces, 40, seed);
+        for (int within : {0, 1, 3, 15, 100})
+            EXPECT_EQ(cutIntro(text, within), cutIntroByCopying(text, within))
+                << text.toStdString() << " within " << within;
+    }
+    QString dashes;
+    for (int i = 0; i < (5 << 20) / 2; ++i)
+        dashes += "- ";
+    EXPECT_EQ(cutIntro(dashes + "end", 15), "end");
+}
+
+TEST(QuilletTextSizes, CaseOfLettersThatGrowIsTheSameAndLinear) {
+    QString mixed;
+    for (int i = 0; i < 5000; ++i)
+        mixed += QString::fromUtf8(i % 3 ? "ßİa" : "x\xF0\x9F\x98\x80"); // and a surrogate pair
+    EXPECT_EQ(convertCase(mixed, 2), mixed.toUpper());
+    EXPECT_EQ(convertCase(mixed, 3), mixed.toLower());
+    const QString sharp(5 << 20, QChar(0x00DF));
+    EXPECT_EQ(convertCase(sharp, 2).size(), sharp.size() * 2); // ß → SS
+    const QString dotted(5 << 20, QChar(0x0130));
+    EXPECT_EQ(convertCase(dotted, 3).size(), dotted.size() * 2); // İ → i̇
+    EXPECT_EQ(convertCase(dotted, 1).size(), dotted.size() * 2);
+}

@@ -49,30 +49,6 @@ Template readTemplate(const std::string& path) {
     return t;
 }
 
-// Every tag replaced in one pass: at each place the first tag (in order)
-// that stands there, found without regard to case, gives way to its
-// content, and the scan goes on after it; what a tag put in is never
-// looked at again. An empty tag is skipped.
-QString fillTags(const QString& text, const std::vector<std::pair<QString, QString>>& tags) {
-    QString out;
-    out.reserve(text.size());
-    qsizetype i = 0;
-    while (i < text.size()) {
-        bool replaced = false;
-        for (const auto& [tag, content] : tags) {
-            if (tag.isEmpty() || tag.size() > text.size() - i) continue;
-            if (QStringView(text).mid(i, tag.size()).compare(tag, Qt::CaseInsensitive) == 0) {
-                out += content;
-                i += tag.size();
-                replaced = true;
-                break;
-            }
-        }
-        if (!replaced) out += text[i++];
-    }
-    return out;
-}
-
 bool writeAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {

@@ -1,5 +1,11 @@
 #include "text_functions.h"
 
+#include <unordered_map>
+
+#include <string_view>
+
+#include <algorithm>
+
 #include <QHash>
 #include <QLocale>
 #include <QStringList>
@@ -491,8 +497,27 @@ QString getCategory(const QString& title, const QString& categoryList) {
     return m.found ? m.wordA : QString();
 }
 
+// Upper or lower case of a text in pieces of 1,024 characters: Qt grows the
+// string a character at a time where a character's case takes more room
+// (ß → SS, İ → i̇), which costs time with the square of the text's length.
+// Casing here depends on no neighbour, so the pieces give the same text.
+static QString caseInPieces(const QString& text, bool upper) {
+    constexpr qsizetype kPiece = 1024;
+    if (text.size() <= kPiece) return upper ? text.toUpper() : text.toLower();
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    for (qsizetype i = 0; i < text.size();) {
+        qsizetype n = std::min(kPiece, text.size() - i);
+        if (i + n < text.size() && text[i + n - 1].isHighSurrogate()) --n; // keep a pair whole
+        const QString piece = text.mid(i, n);
+        out += upper ? piece.toUpper() : piece.toLower();
+        i += n;
+    }
+    return out;
+}
+
 QString properCase(const QString& text) {
-    QString out = text.toLower();
+    QString out = caseInPieces(text, false);
     bool startOfWord = true;
     for (QChar& c : out) {
         if (c.isSpace() || c.isNull()) {
@@ -603,9 +628,9 @@ QString convertCase(const QString& text, int type) {
     case 1:
         return properCase(text);
     case 2:
-        return text.toUpper();
+        return caseInPieces(text, true);
     case 3:
-        return text.toLower();
+        return caseInPieces(text, false);
     case 4:
         return newsHeadline(text);
     default:
@@ -658,19 +683,29 @@ QString textAfterWord(const QString& text, const QString& word, bool includeWord
 }
 
 QString cutIntro(const QString& text, int withinCharacters) {
-    QString t = text;
+    if (withinCharacters <= 0) return text;
+    // The text is cut at the first dash within reach, trimmed, and looked at
+    // again; the cuts are kept as positions, so each character is looked at
+    // once (a copy per dash made "- - - ..." take the square of its length).
+    qsizetype start = 0, end = text.size();
+    bool trimmed = false;
     for (;;) {
-        if (withinCharacters <= 0) return t;
-        QString look = t.left(withinCharacters);
+        const qsizetype reach = std::min<qsizetype>(end, start + withinCharacters);
         qsizetype p = -1;
-        for (qsizetype i = 0; i < look.size(); ++i) {
-            if (look[i] == QChar(0x2014) || look[i] == '-') {
+        for (qsizetype i = start; i < reach; ++i) {
+            if (text[i] == QChar(0x2014) || text[i] == '-') {
                 p = i;
                 break;
             }
         }
-        if (p < 0) return t;
-        t = fullTrim(t.mid(p + 1));
+        if (p < 0) return trimmed ? text.mid(start, end - start) : text;
+        start = p + 1;
+        while (start < end && kStandardTrimSet.contains(text[start]))
+            ++start;
+        // The end is trimmed once: cutting at the front never changes it.
+        while (end > start && kStandardTrimSet.contains(text[end - 1]))
+            --end;
+        trimmed = true;
     }
 }
 
@@ -747,6 +782,79 @@ QString textBetween(const QString& source, const QString& openTag, const QString
         piece = source.mid(open - 1, close + closeTag.size() - open);
     }
     return fullTrim(trimSpaces(piece));
+}
+
+// ---- page templates ---------------------------------------------------------------------
+
+namespace {
+
+// Each UTF-16 unit case folded on its own, as a case-insensitive comparison
+// of two strings does; the length stays the same.
+QString foldUnits(QStringView s) {
+    QString out(s.size(), Qt::Uninitialized);
+    QChar* d = out.data();
+    for (qsizetype i = 0; i < s.size(); ++i)
+        d[i] = QChar(QChar::toCaseFolded(s[i].unicode()));
+    return out;
+}
+
+std::u16string_view unitsOf(const QString& s, qsizetype from = 0, qsizetype n = -1) {
+    return std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()) + from,
+                               static_cast<size_t>(n < 0 ? s.size() - from : n));
+}
+
+} // namespace
+
+QString fillTags(const QString& text, const std::vector<std::pair<QString, QString>>& tags) {
+    // The tags folded once and grouped by their first character: for each
+    // group the lengths its tags have and, for each folded text, the first
+    // tag (in order) that has it. At a place of the text only the tags of
+    // its character are looked at, one look-up per length.
+    struct Group {
+        std::vector<qsizetype> lengths; // ascending
+        std::unordered_map<std::u16string_view, size_t> first;
+    };
+    std::vector<QString> folded;
+    folded.reserve(tags.size());
+    std::unordered_map<char16_t, Group> groups;
+    for (size_t k = 0; k < tags.size(); ++k) {
+        folded.push_back(foldUnits(tags[k].first));
+        const QString& f = folded.back();
+        if (f.isEmpty()) continue; // an empty tag is skipped
+        Group& g = groups[f[0].unicode()];
+        g.first.emplace(unitsOf(f), k); // keeps the earlier tag of the same text
+        if (std::find(g.lengths.begin(), g.lengths.end(), f.size()) == g.lengths.end())
+            g.lengths.insert(std::upper_bound(g.lengths.begin(), g.lengths.end(), f.size()),
+                             f.size());
+    }
+    const QString foldedText = foldUnits(text);
+    QString out;
+    out.reserve(text.size());
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        auto g = groups.find(foldedText[i].unicode());
+        size_t best = tags.size();
+        qsizetype bestLength = 0;
+        if (g != groups.end()) {
+            for (qsizetype length : g->second.lengths) {
+                if (length > n - i) break;
+                auto hit = g->second.first.find(unitsOf(foldedText, i, length));
+                if (hit != g->second.first.end() && hit->second < best) {
+                    best = hit->second;
+                    bestLength = length;
+                }
+            }
+        }
+        if (best < tags.size()) {
+            // What a tag put in is never looked at again.
+            out += tags[best].second;
+            i += bestLength;
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
 }
 
 } // namespace quillet::text

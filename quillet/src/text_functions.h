@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 // Quillet's text functions on Qt strings. WebParser's GE_ members forward here;
 // tests call them directly, with a fixed "today" where dates matter.
@@ -59,6 +61,12 @@ QString removeLines(const QString& text, const QString& withString);
 QString removeExcessSpaces(const QString& text);
 QString cutToSentences(const QString& text, int sentences);
 // The text between two markers, as GetTextBetweenText finds it in `source`.
+// A page template with its tags filled in, in one pass: at each place the
+// first tag (in order) that stands there, found without regard to case,
+// gives way to its content, and the scan goes on after it; what a tag put
+// in is never looked at again. An empty tag is skipped.
+QString fillTags(const QString& text, const std::vector<std::pair<QString, QString>>& tags);
+
 QString textBetween(const QString& source, const QString& openTag, const QString& closeTag,
                     bool includeTags, int instance);
 
