@@ -15,7 +15,8 @@ void BM_DirectInstall(benchmark::State& state) {
     std::vector<std::pair<std::string, std::string>> content;
     content.reserve(static_cast<size_t>(members));
     for (int i = 0; i < members; ++i)
-        content.push_back({"Maps/DM-Bench" + std::to_string(i) + ".ut2", "map " + std::to_string(i)});
+        content.push_back(
+            {"Maps/DM-Bench" + std::to_string(i) + ".ut2", "map " + std::to_string(i)});
     const std::string archive = s.fx.dir / "many.zip";
     tvtest::makeZip(archive, content);
     s.session.settings.unzipNoPreview = true;

@@ -228,8 +228,8 @@ bool ZipArchive::Extract() {
     }
     auto free = FreeSpace ? FreeSpace(ExtractFolder) : statvfsFreeSpace(ExtractFolder);
     if (free && *free < withMargin(total)) {
-        m_error = "Not enough room in " + ExtractFolder + " to unpack " + ArchiveName +
-                  " (needs " + std::to_string((withMargin(total) + (1 << 20) - 1) >> 20) + " MB).";
+        m_error = "Not enough room in " + ExtractFolder + " to unpack " + ArchiveName + " (needs " +
+                  std::to_string((withMargin(total) + (1 << 20) - 1) >> 20) + " MB).";
         m_bounded = true;
         zip_discard(z);
         return false;
@@ -275,8 +275,7 @@ bool ZipArchive::Extract() {
             m_error = m.raw + " in " + ArchiveName +
                       " is larger than the archive says it is; nothing more was unpacked.";
             m_bounded = true;
-        }
-        else if (m_error.empty())
+        } else if (m_error.empty())
             m_error = "Cannot extract " + m.raw + " from " + ArchiveName;
         ok = false;
         if (larger) break;

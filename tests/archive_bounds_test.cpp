@@ -107,9 +107,8 @@ TEST(ArchiveBounds, AnArchiveThatDoesNotFitIsNotUnpacked) {
         EXPECT_EQ(s.session.loadZipArchive(archive, several),
                   MapArchiveInstaller::Load::Unreadable);
         ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
-        EXPECT_EQ(s.prompter.messageTexts()[0].rfind("Not enough room in " + temp.path() +
-                                                         "/tessvane-zip-",
-                                                     0),
+        EXPECT_EQ(s.prompter.messageTexts()[0].rfind(
+                      "Not enough room in " + temp.path() + "/tessvane-zip-", 0),
                   0u)
             << s.prompter.messageTexts()[0];
         EXPECT_NE(s.prompter.messageTexts()[0].find(" to unpack " + archive + " (needs 20 MB)."),

@@ -176,3 +176,21 @@ TEST(QuilletProgram, EveryArgumentIsCheckedBeforeAnythingRuns) {
     EXPECT_EQ(quillet(tvtest::shellQuote(page) + " GetCellText 1 1 1").out, "a\n");
     EXPECT_EQ(quillet("- GE_CutToSentences 'One. Two. Three.' 32767").out, "One. Two. Three.\n");
 }
+
+TEST(QuilletProgram, APageThatGivesNoAnswerIsAFailureNotAnEmptyResult) {
+    tvtest::TempDir dir;
+    std::string errors = dir / "errors.txt";
+    std::string page = dir / "page.html";
+    std::ofstream(page) << "<html><head><title>T</title></head><body><table><tr><td>a</td></tr>"
+                           "</table></body></html>";
+    tvtest::CommandResult r = quillet(
+        tvtest::shellQuote(page) + " RunScript 'while (true) {}' --then GetTableCount", errors);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "0\n"); // the empty result, said to be no answer:
+    EXPECT_NE(readAll(errors).find("quillet: RunScript: the page did not answer within 10 s"),
+              std::string::npos)
+        << readAll(errors);
+    EXPECT_NE(readAll(errors).find("quillet: GetTableCount: the page did not answer within 10 s"),
+              std::string::npos)
+        << readAll(errors);
+}

@@ -11,6 +11,12 @@
 #include <QTimer>
 
 #include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <unistd.h>
 
 using namespace quillet;
 
@@ -276,16 +282,107 @@ TEST_F(PageStructure, AScriptThatNeverEndsAbandonsItsPage) {
         }
         auto started = std::chrono::steady_clock::now();
         // The first read waits for the time limit at most; the page is then
-        // dropped, and the members after it answer at once, all alike.
+        // dropped, and the members after it answer at once, all alike, and
+        // all say that the page gave no answer.
+        if (!ownScript) {
+            EXPECT_TRUE(parser.LastCallFailed()); // RunScript itself
+        }
         EXPECT_EQ(parser.PageTitle(), "");
+        EXPECT_TRUE(parser.LastCallFailed());
+        EXPECT_EQ(parser.LastCallFailure(), "the page did not answer within 10 s");
         EXPECT_EQ(parser.PageURL(), "");
         EXPECT_EQ(parser.GetTableCount(), 0);
+        EXPECT_TRUE(parser.LastCallFailed());
         EXPECT_EQ(parser.GetFormDump(), "");
         // Ten seconds each before: these four would have taken forty.
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(25));
         open("/results");
+        EXPECT_FALSE(parser.LastCallFailed());
         EXPECT_EQ(parser.PageTitle(), "Results");
+        EXPECT_FALSE(parser.LastCallFailed());
     }
+}
+
+namespace {
+
+// The renderer processes this process started: the engine forks them from
+// its zygote, a child of this process, so they are its grandchildren.
+std::vector<pid_t> rendererProcesses() {
+    std::map<pid_t, pid_t> parentOf;
+    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = e.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(e.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        size_t close = line.rfind(')');
+        if (close == std::string::npos || close + 2 > line.size()) continue;
+        std::istringstream rest(line.substr(close + 2));
+        char state = 0;
+        pid_t parent = 0;
+        rest >> state >> parent;
+        parentOf[static_cast<pid_t>(std::stol(name))] = parent;
+    }
+    std::vector<pid_t> found;
+    for (const auto& [pid, parent] : parentOf) {
+        auto grand = parentOf.find(parent);
+        if (grand != parentOf.end() && grand->second == ::getpid()) found.push_back(pid);
+    }
+    return found;
+}
+
+} // namespace
+
+TEST_F(PageStructure, ARendererThatEndsOrGrowsTooLargeFailsTheCallWithTheReason) {
+    // Ended from outside (a crash).
+    open("/tables");
+    const std::vector<pid_t> renderers = rendererProcesses();
+    ASSERT_FALSE(renderers.empty());
+    for (pid_t pid : renderers)
+        ::kill(pid, SIGKILL);
+    EXPECT_EQ(parser.GetTableCount(), 0);
+    EXPECT_TRUE(parser.LastCallFailed());
+    EXPECT_EQ(parser.LastCallFailure(), "the page's renderer ended");
+    open("/tables");
+    EXPECT_EQ(parser.GetTableCount(), 2);
+    EXPECT_FALSE(parser.LastCallFailed());
+
+    // A page's script that takes memory without end meets the bound.
+    parser.SetRendererMemoryLimit(300);
+    open("/results");
+    parser.RunScript("var keep = []; for (;;) keep.push(new Array(1000000).fill(7));");
+    EXPECT_TRUE(parser.LastCallFailed());
+    EXPECT_EQ(parser.LastCallFailure(), "the page used more than 300 MB of memory");
+    EXPECT_EQ(parser.PageTitle(), "");
+    EXPECT_TRUE(parser.LastCallFailed());
+    open("/results");
+    EXPECT_EQ(parser.PageTitle(), "Results");
+}
+
+TEST_F(PageStructure, AHugePageIsReadWholeOrSaysItGaveNoAnswer) {
+    const std::string words(50 << 20, 'w');
+    PageServer big(
+        {{"/big", "<html><head><title>Big</title></head><body><p>" + words + "</p></body></html>"},
+         {"/five", "<html><head><title>Five</title></head><body><p>" + words.substr(0, 5 << 20) +
+                       "</p></body></html>"}});
+    // Never an empty text taken for the page's: the page loads and is read
+    // whole, or the call says why it got nothing.
+    if (parser.OpenSite(big.url("/big"), 60)) {
+        const std::string text = parser.PageText();
+        if (!parser.LastCallFailed()) {
+            EXPECT_EQ(text.size(), words.size());
+        } else {
+            EXPECT_TRUE(text.empty());
+        }
+    } else {
+        EXPECT_TRUE(parser.LastCallFailed());
+        EXPECT_FALSE(parser.LastCallFailure().empty());
+    }
+    // With a bound on what a query carries, the text is cut, and whole up to it.
+    ASSERT_TRUE(parser.OpenSite(big.url("/five"), 60)) << parser.LastCallFailure();
+    parser.SetDocumentTextLimit(1000);
+    EXPECT_EQ(parser.PageText(), std::string(1000, 'w'));
+    EXPECT_FALSE(parser.LastCallFailed());
 }
 
 TEST_F(PageStructure, FramesOfBothOrigins) {

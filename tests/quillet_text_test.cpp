@@ -137,7 +137,8 @@ TEST(QuilletText, TextBetweenMarkers) {
 namespace {
 
 // The template filling as first written: every tag tried at every place.
-QString fillTagsByTrying(const QString& text, const std::vector<std::pair<QString, QString>>& tags) {
+QString fillTagsByTrying(const QString& text,
+                         const std::vector<std::pair<QString, QString>>& tags) {
     QString out;
     qsizetype i = 0;
     while (i < text.size()) {
@@ -185,12 +186,16 @@ QString drawn(const std::vector<QString>& pieces, int n, unsigned seed) {
 } // namespace
 
 TEST(QuilletTemplates, TagsFillAsTheyAlwaysDidOnAnyText) {
-    const std::vector<std::pair<QString, QString>> tags = {
-        {"[A]", "one"},   {"[a]x", "never: [A] comes first"}, {"[AB]", "two"}, {"", "empty"},
-        {"[", "bracket"}, {"Straße", "street"},               {"[ab]", "not: [AB] first"},
-        {"B]", "[A]"}};
-    const std::vector<QString> pieces = {"[",  "A", "a", "]", "B", "b", "x",     " ",
-                                         "é", "[A]", "[ab]", "STRASSE", "straße", "\n"};
+    const std::vector<std::pair<QString, QString>> tags = {{"[A]", "one"},
+                                                           {"[a]x", "never: [A] comes first"},
+                                                           {"[AB]", "two"},
+                                                           {"", "empty"},
+                                                           {"[", "bracket"},
+                                                           {"Straße", "street"},
+                                                           {"[ab]", "not: [AB] first"},
+                                                           {"B]", "[A]"}};
+    const std::vector<QString> pieces = {"[", "A", "a",   "]",    "B",       "b",      "x",
+                                         " ", "é", "[A]", "[ab]", "STRASSE", "straße", "\n"};
     for (unsigned seed = 1; seed <= 200; ++seed) {
         const QString text = drawn(pieces, 60, seed);
         EXPECT_EQ(fillTags(text, tags), fillTagsByTrying(text, tags)) << text.toStdString();

@@ -61,9 +61,12 @@ std::string fieldAt(const std::vector<std::string>& r, size_t i) {
 
 const char* priorityName(MessageType t) {
     switch (t) {
-    case Information: return "Information";
-    case Error: return "Error";
-    case Critical: return "Critical";
+    case Information:
+        return "Information";
+    case Error:
+        return "Error";
+    case Critical:
+        return "Critical";
     }
     return "Information";
 }
@@ -85,18 +88,18 @@ void addFtpMembers(std::map<std::string, Member>& table) {
               bool ok = ftp.SendFile(host, user, pass, local, remote);
               return transferResult(a, ok, ftp);
           }}});
-    table.insert({"GetFile",
-                  {"HOST[:PORT] USER PASS REMOTE LOCAL  (QuickFTP)",
-                   [](WebParser&, Args& a) -> Printed {
-                       std::string host = a.text(), user = a.text();
-                       std::string pass = password(a);
-                       std::string remote = a.text(), local = a.text();
-                       if (a.bad) return std::nullopt;
-                       QuickFTP ftp;
-                       ftp.TransferType(static_cast<TransferTypes>(a.transferType));
-                       bool ok = ftp.GetFile(host, user, pass, remote, local);
-                       return transferResult(a, ok, ftp);
-                   }}});
+    table.insert(
+        {"GetFile",
+         {"HOST[:PORT] USER PASS REMOTE LOCAL  (QuickFTP)", [](WebParser&, Args& a) -> Printed {
+              std::string host = a.text(), user = a.text();
+              std::string pass = password(a);
+              std::string remote = a.text(), local = a.text();
+              if (a.bad) return std::nullopt;
+              QuickFTP ftp;
+              ftp.TransferType(static_cast<TransferTypes>(a.transferType));
+              bool ok = ftp.GetFile(host, user, pass, remote, local);
+              return transferResult(a, ok, ftp);
+          }}});
     table.insert(
         {"ProcessPages",
          {"PAGES.tsv SERVERS.tsv  (PageManager; lines of Tag<TAB>Content and of "

@@ -499,7 +499,9 @@ int runQuilletCli(const std::vector<std::string>& args, std::istream& in, std::o
                         r.size() > 2 ? std::optional(r[2]) : std::nullopt,
                         r.size() > 3 ? std::optional(r[3]) : std::nullopt);
     if (url != "-" && !parser.OpenSite(url, timeout)) {
-        err << "quillet: the page could not be loaded: " << url << '\n';
+        err << "quillet: the page could not be loaded: " << url;
+        if (parser.LastCallFailed()) err << " (" << parser.LastCallFailure() << ')';
+        err << '\n';
         return 1;
     }
     int status = 0;
@@ -517,6 +519,11 @@ int runQuilletCli(const std::vector<std::string>& args, std::istream& in, std::o
         if (result) out << *result << '\n';
         out.flush();
         if (a.failed) status = 1;
+        // An empty answer because the page gave none is no answer.
+        if (parser.LastCallFailed()) {
+            err << "quillet: " << call.name << ": " << parser.LastCallFailure() << '\n';
+            status = 1;
+        }
     }
     return status;
 }

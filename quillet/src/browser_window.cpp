@@ -17,6 +17,16 @@ BrowserPage::BrowserPage(QWebEngineProfile* profile, QWidget* window)
         LoadOk = ok;
         emit loadStateChanged();
     });
+    // A renderer that crashed or was ended answers nothing more; whoever
+    // waits on the page hears of it at once.
+    connect(this, &QWebEnginePage::renderProcessTerminated, this,
+            [this](RenderProcessTerminationStatus, int) {
+                Hung = true;
+                if (HungReason.isEmpty()) HungReason = QStringLiteral("the page's renderer ended");
+                LoadDone = true;
+                LoadOk = false;
+                emit loadStateChanged();
+            });
 }
 
 void BrowserPage::resetLoadState() {
@@ -28,6 +38,10 @@ void BrowserPage::resetLoadState() {
 }
 
 bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+    const QString scheme = url.scheme().toLower();
+    if (WebOnly && scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+        url.toString() != QLatin1String("about:blank"))
+        return false;
     NavigationStarted = true;
     if (isMainFrame) MainFrameNavigationStarted = true;
     emit loadStateChanged();
@@ -46,8 +60,8 @@ bool BrowserPage::javaScriptConfirm(const QUrl& origin, const QString& message) 
     return dialogsShown() && QWebEnginePage::javaScriptConfirm(origin, message);
 }
 
-bool BrowserPage::javaScriptPrompt(const QUrl& origin, const QString& message,
-                                   const QString& value, QString* result) {
+bool BrowserPage::javaScriptPrompt(const QUrl& origin, const QString& message, const QString& value,
+                                   QString* result) {
     return dialogsShown() && QWebEnginePage::javaScriptPrompt(origin, message, value, result);
 }
 

@@ -25,9 +25,12 @@ public:
     bool LoadStarted = false;
     bool LoadDone = false;
     bool LoadOk = false;
-    // A script did not end within the time limit: the page's renderer is
-    // busy for who knows how long, so nothing more is asked of it.
+    // A script did not end within the time limit, or the page's renderer
+    // ended: nothing more is asked of the page. HungReason says which.
     bool Hung = false;
+    QString HungReason;
+    // Only http and https navigations (and the idle page) are followed.
+    bool WebOnly = false;
     void resetLoadState();
 
 signals:

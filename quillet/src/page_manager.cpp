@@ -84,7 +84,8 @@ void PageManager::ProcessPages() {
         tags.emplace_back(QStringLiteral("@ShortDate"), formatDate(today, "Short Date"));
         tags.emplace_back(QStringLiteral("@LongDate"), formatDate(today, "Long Date"));
         tags.emplace_back(QStringLiteral("@Time"), formatTime12(QTime::currentTime(), false));
-        tags.emplace_back(QStringLiteral("@RemoteServer"), QString::fromStdString(server.RemoteHost));
+        tags.emplace_back(QStringLiteral("@RemoteServer"),
+                          QString::fromStdString(server.RemoteHost));
         tags.emplace_back(QStringLiteral("@RemoteFileName"),
                           QString::fromStdString(server.RemoteFileName));
         tags.emplace_back(QStringLiteral("@LocalFileName"),

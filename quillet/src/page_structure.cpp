@@ -202,6 +202,7 @@ FramesRead readFrames(WebParser::Impl& d) {
 
 // ---- links and pictures -----------------------------------------------------------------
 void WebParser::GrabLinks(std::vector<Links>& LinkArray) {
+    d->beginCall();
     LinkArray.clear();
     QVariantList top = list(d->evaluateCurrent(kLinks));
     if (top.size() < 2) return;
@@ -220,12 +221,14 @@ void WebParser::GrabLinks(std::vector<Links>& LinkArray) {
 }
 
 void WebParser::GrabPictures(std::vector<Pictures>& PictureArray) {
+    d->beginCall();
     PictureArray.clear();
     for (const QVariant& v : list(d->evaluateCurrent(kPictures)))
         PictureArray.push_back(pictureFrom(v));
 }
 
 Pictures WebParser::GetPictureByName(const std::string& PictureByline, short Instance) {
+    d->beginCall();
     if (Instance < 1) return {};
     QString wanted = upperTrimmed(q(PictureByline));
     int seen = 0;
@@ -238,6 +241,7 @@ Pictures WebParser::GetPictureByName(const std::string& PictureByline, short Ins
 }
 
 Pictures WebParser::GetPictureByDimensions(int PictureWidth, int PictureHeight, short Instance) {
+    d->beginCall();
     if (Instance < 1) return {};
     int seen = 0;
     for (const QVariant& v : list(d->evaluateCurrent(kPictures))) {
@@ -248,6 +252,7 @@ Pictures WebParser::GetPictureByDimensions(int PictureWidth, int PictureHeight, 
 }
 
 Pictures WebParser::GetPictureByLink(const std::string& PictureLink, short Instance) {
+    d->beginCall();
     if (Instance < 1) return {};
     std::vector<Pictures> pictures;
     GrabPictures(pictures);
@@ -259,6 +264,7 @@ Pictures WebParser::GetPictureByLink(const std::string& PictureLink, short Insta
 }
 
 Links WebParser::GetLinkInText(const std::string& ParagraphTextClip, short Instance) {
+    d->beginCall();
     if (Instance < 1) return {};
     QJsonObject args{{QStringLiteral("clip"), q(ParagraphTextClip)},
                      {QStringLiteral("n"), Instance}};
@@ -268,6 +274,7 @@ Links WebParser::GetLinkInText(const std::string& ParagraphTextClip, short Insta
 }
 
 std::string WebParser::GetURLFromText(const std::string& LinkByline, short Instance) {
+    d->beginCall();
     if (Instance < 1) return {};
     QVariantList top = list(d->evaluateCurrent(kLinks));
     if (top.size() < 2) return {};
@@ -283,6 +290,7 @@ std::string WebParser::GetURLFromText(const std::string& LinkByline, short Insta
 
 // ---- tables -------------------------------------------------------------------------------
 std::string WebParser::GetCellText(short TableNo, short RowNo, short CellNo) {
+    d->beginCall();
     if (TableNo < 1 || RowNo < 1 || CellNo < 1) return {};
     QJsonObject args{{QStringLiteral("t"), TableNo},
                      {QStringLiteral("r"), RowNo},
@@ -294,6 +302,7 @@ std::string WebParser::GetCellText(short TableNo, short RowNo, short CellNo) {
 }
 
 short WebParser::GetRowCount(short TableNo) {
+    d->beginCall();
     if (TableNo < 1) return 0;
     auto v = d->evaluateCurrent(kTables + QStringLiteral("return T[A.t-1].rows.length;"),
                                 {{QStringLiteral("t"), TableNo}});
@@ -301,6 +310,7 @@ short WebParser::GetRowCount(short TableNo) {
 }
 
 short WebParser::GetCellCount(short TableNo, short RowNo) {
+    d->beginCall();
     if (TableNo < 1 || RowNo < 1) return 0;
     auto v =
         d->evaluateCurrent(kTables + QStringLiteral("return T[A.t-1].rows[A.r-1].cells.length;"),
@@ -309,11 +319,13 @@ short WebParser::GetCellCount(short TableNo, short RowNo) {
 }
 
 short WebParser::GetTableCount() {
+    d->beginCall();
     auto v = d->evaluateCurrent(kTables + QStringLiteral("return T.length;"));
     return v ? static_cast<short>(v->toInt()) : short(0);
 }
 
 std::string WebParser::GetCellDump() {
+    d->beginCall();
     QString dump;
     int t = 0;
     for (const QVariant& table : list(d->evaluateCurrent(kTables + kCellDump))) {
@@ -336,6 +348,7 @@ std::string WebParser::GetCellDump() {
 
 // ---- forms --------------------------------------------------------------------------------
 std::string WebParser::GetFormDump() {
+    d->beginCall();
     QString dump;
     QSet<QString> lines; // compared without regard to case
     for (const QVariant& v : list(d->evaluateCurrent(kForms + kFormDump))) {
@@ -353,6 +366,7 @@ std::string WebParser::GetFormDump() {
 
 void WebParser::FormFieldSet(const std::string& FieldName, const std::string& Value,
                              const std::string& Selected, const FormRef& Form) {
+    d->beginCall();
     d->evaluateCurrent(kForms + kFieldSet, {{QStringLiteral("f"), formValue(Form)},
                                             {QStringLiteral("n"), q(FieldName)},
                                             {QStringLiteral("v"), q(Value)},
@@ -361,6 +375,7 @@ void WebParser::FormFieldSet(const std::string& FieldName, const std::string& Va
 
 std::string WebParser::FormFieldGet(const std::string& FieldName, const std::string& Selected,
                                     const FormRef& Form) {
+    d->beginCall();
     auto v = d->evaluateCurrent(kForms + kFieldGet, {{QStringLiteral("f"), formValue(Form)},
                                                      {QStringLiteral("n"), q(FieldName)},
                                                      {QStringLiteral("s"), q(Selected)}});
@@ -368,6 +383,7 @@ std::string WebParser::FormFieldGet(const std::string& FieldName, const std::str
 }
 
 bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
+    d->beginCall();
     BrowserPage* page = d->current;
     if (!page) return false;
     d->stopRequested = false;
@@ -404,6 +420,10 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
         if (!d->waitFor(
                 page, [page] { return page->LoadDone; }, deadline) ||
             !d->completed(page, deadline)) {
+            d->noteFailure(
+                page->Hung
+                    ? page->HungReason
+                    : QStringLiteral("the answer did not come within %1 s").arg(TimeoutSeconds));
             d->abandonCurrent();
             return false;
         }
@@ -428,11 +448,13 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
 
 // ---- frames -------------------------------------------------------------------------------
 bool WebParser::FramesExist() {
+    d->beginCall();
     auto v = d->evaluateCurrent(QStringLiteral("return w.frames.length;"));
     return v && v->toInt() > 0;
 }
 
 std::string WebParser::GetFrameDump() {
+    d->beginCall();
     FramesRead r = readFrames(*d);
     QStringList lines;
     for (size_t i = 0; i < r.frames.size(); ++i) {
@@ -448,6 +470,7 @@ std::string WebParser::GetFrameDump() {
 }
 
 void WebParser::FrameFocus(const std::string& FrameName) {
+    d->beginCall();
     FramesRead r = readFrames(*d);
     QString wanted = q(FrameName);
     for (size_t i = 0; i < r.frames.size(); ++i) {
@@ -460,6 +483,7 @@ void WebParser::FrameFocus(const std::string& FrameName) {
 }
 
 void WebParser::FrameRevert() {
+    d->beginCall();
     // Back to the top whenever the page itself can be read, even when the
     // frame that had the focus has gone away.
     if (d->current && Impl::evaluate(d->current, {}, QStringLiteral("return 1;")))
@@ -467,6 +491,7 @@ void WebParser::FrameRevert() {
 }
 
 std::string WebParser::FramesMainPage() {
+    d->beginCall();
     FramesRead r = readFrames(*d);
     if (!r.usable) return {};
     if (r.frames.empty()) return PageURL();
@@ -495,6 +520,7 @@ std::string WebParser::FramesMainPage() {
 
 // ---- scripts --------------------------------------------------------------------------------
 void WebParser::RunScript(const std::string& ScriptFunction, const std::string& Language) {
+    d->beginCall();
     QString language = q(Language).toLower();
     if (!language.isEmpty() && language != QLatin1String("javascript") &&
         language != QLatin1String("jscript") && language != QLatin1String("ecmascript"))
@@ -513,6 +539,7 @@ void WebParser::RunScript(const std::string& ScriptFunction, const std::string& 
                                    "w=w.frames[P[i]];(0,w.eval)(S);}catch(e){}})(") +
                         jsonLiteral(steps) + ',' + jsonLiteral(q(ScriptFunction)) + ')',
                     QWebEngineScript::MainWorld);
+    d->dropHungCurrent(); // a script that never ended: the call failed
 }
 
 } // namespace quillet

@@ -79,8 +79,8 @@ QString formatTime12(const QTime& time, bool withSeconds) {
     if (hour == 0) hour = 12;
     QString ampm = time.hour() < 12 ? locale.amText() : locale.pmText();
     if (ampm.isEmpty()) ampm = time.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
-    QString out = QStringLiteral("%1:%2").arg(hour, 2, 10, QChar('0')).arg(time.minute(), 2, 10,
-                                                                          QChar('0'));
+    QString out =
+        QStringLiteral("%1:%2").arg(hour, 2, 10, QChar('0')).arg(time.minute(), 2, 10, QChar('0'));
     if (withSeconds) out += QStringLiteral(":%1").arg(time.second(), 2, 10, QChar('0'));
     return out + ' ' + ampm;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QDate>
-#include <QTime>
 #include <QString>
+#include <QTime>
 
 #include <optional>
 #include <utility>

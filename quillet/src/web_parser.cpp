@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,7 +23,9 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include <csignal>
 #include <glob.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 namespace quillet {
@@ -35,6 +38,16 @@ namespace {
 const QUrl kIdlePage(QStringLiteral("about:blank"));
 // How long one document read may take before the page counts as hung.
 constexpr int kScriptTimeoutMs = 10000;
+constexpr int kWatchdogMs = 100;
+
+// The resident memory of a process in KiB, or -1.
+long residentKiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
 // How often a load that is over is looked at until its document is complete.
 constexpr int kReadyPollMs = 20;
 
@@ -80,14 +93,35 @@ void WebParser::Impl::ensureBrowser() {
     profile = new QWebEngineProfile(); // off the record: nothing is kept on disk
     profile->setHttpCacheType(QWebEngineProfile::NoCache);
     window->createBrowser();
+    watchdog = new QTimer(window);
+    watchdog->setInterval(kWatchdogMs);
+    QObject::connect(watchdog, &QTimer::timeout, window, [this] { watchMemory(); });
+    watchdog->start();
     newBrowserPage();
     browser->load(kIdlePage);
 }
 
 // A fresh page for the next load, so a page that failed or is still winding
 // down cannot report into it. The current document's page is kept.
+void WebParser::Impl::watchMemory() {
+    if (memoryLimitMB <= 0) return;
+    for (BrowserPage* page : {browser.data(), current.data()}) {
+        if (!page || page->Hung) continue;
+        const qint64 pid = page->renderProcessPid();
+        if (pid <= 0) continue;
+        const long kib = residentKiB(pid);
+        if (kib < 0 || kib <= static_cast<long>(memoryLimitMB) * 1024) continue;
+        // The termination signal marks the page; the reason goes first.
+        page->HungReason =
+            QStringLiteral("the page used more than %1 MB of memory").arg(memoryLimitMB);
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+}
+
 void WebParser::Impl::newBrowserPage() {
     auto* page = new BrowserPage(profile, window); // Silent until RunScript
+    page->WebOnly = webOnly;
+    page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, pageScripts);
     page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     QObject::connect(page, &QWebEnginePage::loadProgress, page, [this, page](int p) {
@@ -108,6 +142,7 @@ void WebParser::Impl::showPage(BrowserPage* page) {
 
 void WebParser::Impl::abandonCurrent() {
     QPointer<BrowserPage> old = current;
+    goneReason = callFailure.isEmpty() ? QStringLiteral("the page is gone") : callFailure;
     current = nullptr;
     framePath.clear();
     if (old) old->triggerAction(QWebEnginePage::Stop);
@@ -121,6 +156,7 @@ void WebParser::Impl::setCurrent(BrowserPage* page) {
     if (current && current != page && current != browser) delete current.data();
     current = page;
     framePath.clear();
+    goneReason.clear();
 }
 
 // ---- progress ---------------------------------------------------------------------------
@@ -147,6 +183,7 @@ std::optional<QVariant> WebParser::Impl::runScript(QWebEnginePage* page, const Q
     if (!page) return std::nullopt;
     auto* own = qobject_cast<BrowserPage*>(page);
     if (own && own->Hung) return std::nullopt; // it would not answer this time either
+    const qint64 deadline = nowMs() + kScriptTimeoutMs;
     struct State {
         bool done = false;
         QVariant value;
@@ -158,15 +195,22 @@ std::optional<QVariant> WebParser::Impl::runScript(QWebEnginePage* page, const Q
         state->done = true;
         if (state->loop) state->loop->quit();
     });
-    if (!state->done) {
+    // Waits for the answer, the time limit, or the renderer's end.
+    while (!state->done && !(own && own->Hung) && nowMs() < deadline) {
         QEventLoop loop;
         state->loop = &loop;
-        QTimer::singleShot(kScriptTimeoutMs, &loop, &QEventLoop::quit);
+        if (own) QObject::connect(own, &BrowserPage::loadStateChanged, &loop, &QEventLoop::quit);
+        QTimer::singleShot(static_cast<int>(std::max<qint64>(1, deadline - nowMs())), &loop,
+                           &QEventLoop::quit);
         loop.exec();
         state->loop = nullptr;
     }
     if (!state->done) {
-        if (own) own->Hung = true;
+        if (own && !own->Hung) {
+            own->Hung = true;
+            own->HungReason =
+                QStringLiteral("the page did not answer within %1 s").arg(kScriptTimeoutMs / 1000);
+        }
         return std::nullopt;
     }
     return state->value;
@@ -194,11 +238,19 @@ std::optional<QVariant> WebParser::Impl::evaluate(QWebEnginePage* page, const QL
 
 DocumentRead
 WebParser::Impl::read(QWebEnginePage* page, const QList<int>& path,
-                      std::initializer_list<std::pair<const char*, const char*>> fields) {
+                      std::initializer_list<std::pair<const char*, const char*>> fields,
+                      int textLimit) {
     QString body = QStringLiteral("var r={t:d.title,u:d.URL};");
-    for (const auto& [key, expr] : fields)
-        body += QStringLiteral("try{r['%1']=(%2);}catch(e){r['%1']='';}")
-                    .arg(QLatin1String(key), QLatin1String(expr));
+    for (const auto& [key, expr] : fields) {
+        // A bound on what is carried out: each text is cut in the page itself.
+        const QString value = textLimit < 0
+                                  ? QLatin1Char('(') + QLatin1String(expr) + QLatin1Char(')')
+                                  : QStringLiteral("String(") + QLatin1String(expr) +
+                                        QStringLiteral(").slice(0,") + QString::number(textLimit) +
+                                        QLatin1Char(')');
+        body += QStringLiteral("try{r['%1']=").arg(QLatin1String(key)) + value +
+                QStringLiteral(";}catch(e){r['%1']='';}").arg(QLatin1String(key));
+    }
     body += QStringLiteral("return r;");
     DocumentRead r;
     auto v = evaluate(page, path, body);
@@ -269,8 +321,16 @@ bool WebParser::Impl::LoadPage(const QString& address, const QString& timeout, i
         browserLoadStarted = QDateTime::currentDateTime();
         page->load(url);
         if (waitFor(
-                page, [page] { return page->LoadDone; }, deadline))
-            return completed(page, deadline);
+                page, [page] { return page->LoadDone; }, deadline)) {
+            if (completed(page, deadline)) return true;
+            noteFailure(page->Hung ? page->HungReason
+                                   : QStringLiteral("the page could not be loaded or read"));
+            continue;
+        }
+        noteFailure(stopRequested ? QStringLiteral("the load was stopped")
+                    : page->Hung  ? page->HungReason
+                                  : QStringLiteral("the page did not load within %1 s")
+                                       .arg(static_cast<int>(timeout.toDouble())));
         goIdle();
         if (stopRequested) break;
     }
@@ -400,7 +460,32 @@ WebParser::WebParser() : d(std::make_unique<Impl>()) {
 WebParser::~WebParser() = default;
 
 bool WebParser::OpenSite(const std::string& URL, short TimeoutSeconds, bool) {
+    d->beginCall();
     return d->open(q(URL), TimeoutSeconds);
+}
+
+bool WebParser::LastCallFailed() const {
+    return !d->callFailure.isEmpty();
+}
+
+std::string WebParser::LastCallFailure() const {
+    return s(d->callFailure);
+}
+
+void WebParser::SetRendererMemoryLimit(int Megabytes) {
+    d->memoryLimitMB = std::max(0, Megabytes);
+}
+
+void WebParser::SetPageScriptsEnabled(bool Enabled) {
+    d->pageScripts = Enabled;
+}
+
+void WebParser::SetWebAddressesOnly(bool Only) {
+    d->webOnly = Only;
+}
+
+void WebParser::SetDocumentTextLimit(int Characters) {
+    d->textLimit = Characters < 0 ? -1 : Characters;
 }
 
 void WebParser::StopLoading() {
@@ -410,6 +495,7 @@ void WebParser::StopLoading() {
 
 bool WebParser::OpenSearch(const std::string& SpecialURL, const std::string& Keywords,
                            bool OpenInBrowserWindow, short TimeoutSeconds, bool) {
+    d->beginCall();
     QString special = q(SpecialURL);
     if (!NetConnection().IsConnected() && !fileExistsPattern(special)) return false;
     if (!special.contains(QStringLiteral("***"))) return false;
@@ -421,6 +507,7 @@ bool WebParser::OpenSearch(const std::string& SpecialURL, const std::string& Key
 }
 
 std::string WebParser::GetParagraph(short ParagraphNumber, int MinimumLength) {
+    d->beginCall();
     DocumentRead r = d->readCurrent({{"text", "d.body.outerText"}, {"domain", "d.domain"}});
     if (!r.usable) return {};
     QString domain = Impl::domainOf(r.value("domain"));
@@ -436,16 +523,19 @@ std::string WebParser::GetParagraph(short ParagraphNumber, int MinimumLength) {
 
 std::string WebParser::GetParagraphBefore(const std::string& BeforeWord, short WordInstance,
                                           short ParagraphNumber, int MinimumLength) {
+    d->beginCall();
     return s(d->paragraphNear(q(BeforeWord), WordInstance, ParagraphNumber, MinimumLength, -1));
 }
 
 std::string WebParser::GetParagraphAfter(const std::string& AfterWord, short WordInstance,
                                          short ParagraphNumber, int MinimumLength) {
+    d->beginCall();
     return s(d->paragraphNear(q(AfterWord), WordInstance, ParagraphNumber, MinimumLength, +1));
 }
 
 std::string WebParser::GetTextBetweenText(const std::string& OpenTag, const std::string& CloseTag,
                                           bool IncludeTags, short Instance, bool UseHTML) {
+    d->beginCall();
     DocumentRead r = UseHTML
                          ? d->readCurrent({{"html", "d.body.outerHTML"},
                                            {"head", "d.getElementsByTagName('HEAD')[0].innerHTML"}})
@@ -456,38 +546,45 @@ std::string WebParser::GetTextBetweenText(const std::string& OpenTag, const std:
 }
 
 std::string WebParser::PageHTML() {
+    d->beginCall();
     DocumentRead r = d->readCurrent(
         {{"html", "d.body.outerHTML"}, {"head", "d.getElementsByTagName('HEAD')[0].innerHTML"}});
     return r.usable ? s(Impl::pageHtml(r)) : std::string();
 }
 
 std::string WebParser::PageText() {
+    d->beginCall();
     DocumentRead r = d->readCurrent({{"text", "d.body.outerText"}});
     return r.usable ? s(Impl::pageText(r)) : std::string();
 }
 
 std::string WebParser::PageTitle() {
+    d->beginCall();
     DocumentRead r = d->readCurrent({});
     return r.usable ? s(r.value("t")) : std::string();
 }
 
 std::string WebParser::PageURL() {
+    d->beginCall();
     DocumentRead r = d->readCurrent({});
     return r.usable ? s(r.value("u")) : std::string();
 }
 
 std::string WebParser::Domain() {
+    d->beginCall();
     DocumentRead r = d->readCurrent({{"domain", "d.domain"}});
     return r.usable ? s(Impl::domainOf(r.value("domain"))) : std::string();
 }
 
 std::string WebParser::DomainCore() {
+    d->beginCall();
     DocumentRead r = d->readCurrent({{"domain", "d.domain"}});
     if (!r.usable) return {};
     return s(Impl::domainOf(r.value("domain")).remove(QStringLiteral("www.")));
 }
 
 std::string WebParser::PageLastUpdated() {
+    d->beginCall();
     DocumentRead r = d->readCurrent({{"modified", "d.lastModified"}});
     if (!r.usable) return {};
     // The engine gives "MM/DD/YYYY hh:mm:ss", and the time of the load when the
@@ -616,6 +713,7 @@ void WebParser::BrowserShow(const std::string& Title, bool Maximised) {
 }
 
 bool WebParser::BrowserReady() {
+    d->beginCall();
     return d->browser && d->browser->LoadDone && d->browser->LoadOk;
 }
 

@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QPointer>
+#include <QTimer>
 #include <QVariant>
 #include <QVariantMap>
 #include <QWebEngineScript>
@@ -68,6 +69,21 @@ struct WebParser::Impl {
     bool rulesSkip = false;
     QString lastPercent;
 
+    // ---- bounds and failures
+    QString callFailure;      // why the call under way got no answer
+    int memoryLimitMB = 1024; // a renderer's bound; 0: none
+    bool pageScripts = true;
+    bool webOnly = false;
+    int textLimit = -1; // characters a query carries out; -1: no bound
+    QTimer* watchdog = nullptr;
+    void beginCall() { callFailure.clear(); }
+    void noteFailure(const QString& why) {
+        if (callFailure.isEmpty()) callFailure = why;
+    }
+    // Ends a renderer that has grown past the bound (every 100 ms while the
+    // browser exists; events run during every wait).
+    void watchMemory();
+
     Impl();
     ~Impl();
 
@@ -97,9 +113,10 @@ struct WebParser::Impl {
     }
     // The usability test and the fields, each an expression of the document `d`.
     static DocumentRead read(QWebEnginePage* page, const QList<int>& path,
-                             std::initializer_list<std::pair<const char*, const char*>> fields);
+                             std::initializer_list<std::pair<const char*, const char*>> fields,
+                             int textLimit = -1);
     DocumentRead readCurrent(std::initializer_list<std::pair<const char*, const char*>> fields) {
-        DocumentRead r = read(current, framePath, fields);
+        DocumentRead r = read(current, framePath, fields, textLimit);
         dropHungCurrent();
         return r;
     }
@@ -108,8 +125,14 @@ struct WebParser::Impl {
     // on, and the browser gets a fresh, idle page.
     void abandonCurrent();
     void dropHungCurrent() {
-        if (current && current->Hung) abandonCurrent();
+        // A query while the page is gone fails as the page did.
+        if (!current && !goneReason.isEmpty()) noteFailure(goneReason);
+        if (!current || !current->Hung) return;
+        noteFailure(current->HungReason);
+        abandonCurrent();
     }
+    // Why the current document was given up, until the next load.
+    QString goneReason;
 
     // ---- loading -----------------------------------------------------------------------------
     // Lets events run until `done` holds or the clock is strictly past the

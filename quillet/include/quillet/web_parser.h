@@ -195,6 +195,30 @@ public:
                        const std::string& ProgressPercentage)>
         ProgressChange;
 
+    // ---- bounds and failures (Quillet's own) ------------------------------------------
+    // Whether the last call that asked the page got no answer from it: the
+    // page's scripts did not end within 10 s, its renderer ended (or was
+    // ended for using more memory than allowed), or the load or submission
+    // did not finish in time. Such a call gives its empty result; this tells
+    // "nothing there" from "no answer".
+    bool LastCallFailed() const;
+    // Why, as a sentence ("the page did not answer within 10 s"); empty
+    // when the last call got its answer.
+    std::string LastCallFailure() const;
+    // The most memory a page's renderer may take, in MiB (1024 unless set;
+    // 0 for no bound). Past it the renderer is ended, the call fails with
+    // the reason, and the next load gets a fresh page.
+    void SetRendererMemoryLimit(int Megabytes);
+    // The pages' own scripts run (true unless set off). Quillet's queries
+    // run either way. Takes effect from the next load.
+    void SetPageScriptsEnabled(bool Enabled);
+    // Loads follow only http and https addresses when set (a redirect to
+    // anything else fails the load); off unless set.
+    void SetWebAddressesOnly(bool Only);
+    // The most characters a document query carries out of the page (a
+    // longer text or HTML is cut there); no bound unless set (-1).
+    void SetDocumentTextLimit(int Characters);
+
     // The parser's inner state; opaque to clients.
     struct Impl;
 
