@@ -22,6 +22,7 @@ UpdateWindow::UpdateWindow(Prompter& prompter, Shell& shell, PagesFactory pages,
     setWindowTitle("Updates");
     lblUpdateDesc = makeLabel(this, "lblUpdateDesc", "Update Description:");
     lblUpdates = makeLabel(this, "lblUpdates");
+    lblUpdates->setTextFormat(Qt::PlainText); // what a server sent is never markup
     lblUpdates->setWordWrap(true);
     rtxtUpdate = new QTextEdit(this);
     rtxtUpdate->setObjectName("rtxtUpdate");

@@ -89,6 +89,58 @@ TEST(UpdateServer, TheCommandLineSaysWhatItFoundByItsExitStatus) {
     EXPECT_EQ(offline.out, "");
 }
 
+TEST(UpdateServer, AHostileServerIsReadBoundedAndItsTextMadePlain) {
+    quillet::NetConnection::SetConnectionState(true);
+    // The page's scripts do not run: a version only a script would write
+    // (before it takes memory without end) is no version.
+    PageServer scripted(
+        Site{{"/vb/vercheck/ver.txt",
+          "<html><body>news<script>document.body.textContent = "
+          "'TessvaneVerStart 9.9 TessvaneVerEnd'; var keep = []; "
+          "for (;;) keep.push(new Array(1000000).fill(1));</script></body></html>"}});
+    {
+        WebParserPages pages;
+        EXPECT_EQ(checkForUpdate(pages, scripted.url(""), "1.0").state,
+                  UpdateResult::State::Failed);
+    }
+    // Nothing but http and https is followed.
+    PageServer elsewhere(Site{{"/vb/vercheck/ver.txt",
+                           "<html><head><meta http-equiv='refresh' content='0;url=data:text/plain,"
+                           "TessvaneVerStart 9.9 TessvaneVerEnd'></head><body>x</body></html>"}});
+    {
+        WebParserPages pages;
+        EXPECT_EQ(checkForUpdate(pages, elsewhere.url(""), "1.0").state,
+                  UpdateResult::State::Failed);
+    }
+    // A long page is read only as far as the bound; what the server wrote
+    // into the description cannot steer a terminal.
+    std::string lines;
+    while (lines.size() < (2u << 20))
+        lines += std::string(99, 'x') + "\n";
+    PageServer longer(Site{{"/vb/vercheck/ver.txt",
+                            "TessvaneVerStart 9.9 TessvaneVerEnd TessvaneVerInfoStart "
+                            "\x1b[2J\x1b]0;owned\x1b\\ one\r\ntwo TessvaneVerInfoEnd\n" +
+                                lines + "TessvaneStart https://example.org/x TessvaneEnd\n"}},
+                      "text/plain");
+    {
+        WebParserPages pages;
+        UpdateResult r = checkForUpdate(pages, longer.url(""), "1.0");
+        EXPECT_EQ(r.state, UpdateResult::State::Update);
+        EXPECT_EQ(r.description, "\\x1B[2J\\x1B]0;owned\\x1B\\ one\ntwo");
+    }
+    // A huge page meets the renderer's bound: the check fails, in time.
+    std::string huge;
+    while (huge.size() < (60u << 20))
+        huge += lines;
+    PageServer hugeServer(Site{{"/vb/vercheck/ver.txt", huge}}, "text/plain");
+    {
+        WebParserPages pages;
+        EXPECT_EQ(checkForUpdate(pages, hugeServer.url(""), "1.0").state,
+                  UpdateResult::State::Failed);
+    }
+    EXPECT_EQ(plainDescription("a\rb\r\nc\td"), "a\nb\nc\\x09d");
+}
+
 TEST(InternetConnection, WorkModeSwitchesTheStateBothLibrariesSee) {
     CInternetConnection connection;
     quillet::NetConnection::SetConnectionState(true);

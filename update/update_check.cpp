@@ -101,12 +101,32 @@ std::string UpdateResult::sentence() const {
     return {};
 }
 
+std::string plainDescription(std::string_view text) {
+    // Line breaks stay (as LF); every other control character is written
+    // out, so the server's text cannot steer a terminal or a window.
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n') continue;
+            out += '\n';
+        } else if (c == '\n') {
+            out += c;
+        } else {
+            out += escapeControls(std::string_view(&text[i], 1));
+        }
+    }
+    return out;
+}
+
 UpdateResult checkForUpdate(PageSource& pages, const std::string& server,
                             const std::string& running) {
     UpdateResult r;
     if (!pages.OpenSite(server + "/vb/vercheck/ver.txt", 60)) return r;
     r.version = pages.GetTextBetweenText("TessvaneVerStart", "TessvaneVerEnd");
-    r.description = pages.GetTextBetweenText("TessvaneVerInfoStart", "TessvaneVerInfoEnd");
+    r.description = plainDescription(
+        pages.GetTextBetweenText("TessvaneVerInfoStart", "TessvaneVerInfoEnd"));
     if (r.version.empty()) return r; // no version on the page: a failed check
     if (!isVersionText(r.version) || compareVersions(r.version, running) <= 0) {
         r.state = UpdateResult::State::NoUpdate;

@@ -18,6 +18,9 @@ std::string updateServer();
 // then nothing is asked, and the user is told so.
 bool updateServerIsSet();
 extern const char* const kNoUpdateServerText;
+// A description as the server sent it, made plain: line breaks as LF, every
+// other control character written as \xNN.
+std::string plainDescription(std::string_view text);
 // An http or https address, the only kind of download address opened.
 bool isWebAddress(std::string_view text);
 

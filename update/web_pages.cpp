@@ -2,21 +2,37 @@
 
 #include "internet_connection.h"
 
+#include "platform/text_util.h"
+
 #include <quillet/web_parser.h>
 
 #include <QApplication>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <ostream>
 
 namespace tv {
 
-WebParserPages::WebParserPages() = default;
+WebParserPages::WebParserPages()
+    : m_deadline(std::chrono::steady_clock::now() + std::chrono::seconds(kTotalSeconds)) {
+}
 WebParserPages::~WebParserPages() = default;
 
 bool WebParserPages::OpenSite(const std::string& address, short timeoutSeconds) {
-    if (!m_parser) m_parser = std::make_unique<quillet::WebParser>();
-    return m_parser->OpenSite(address, timeoutSeconds, false);
+    const auto left = std::chrono::duration_cast<std::chrono::seconds>(
+                          m_deadline - std::chrono::steady_clock::now())
+                          .count();
+    if (left <= 0) return false; // the check's time is used up
+    if (!m_parser) {
+        m_parser = std::make_unique<quillet::WebParser>();
+        m_parser->SetPageScriptsEnabled(false);
+        m_parser->SetWebAddressesOnly(true);
+        m_parser->SetDocumentTextLimit(kTextLimit);
+        m_parser->SetRendererMemoryLimit(kRendererMegabytes);
+    }
+    const auto seconds = static_cast<short>(std::min<long long>(timeoutSeconds, left));
+    return m_parser->OpenSite(address, seconds, false);
 }
 
 void WebParserPages::abort() {
@@ -69,7 +85,8 @@ int checkUpdateCommand(std::ostream& out, std::ostream& err) {
     }
     out << result.sentence() << '\n';
     if (result.state == UpdateResult::State::NoUpdate) return 0;
-    out << result.description << '\n' << result.address << '\n';
+    // What the server sent never steers the terminal.
+    out << escapeControls(result.description) << '\n' << escapeControls(result.address) << '\n';
     return 10;
 }
 

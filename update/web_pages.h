@@ -2,6 +2,7 @@
 
 #include "update_check.h"
 
+#include <chrono>
 #include <memory>
 
 namespace quillet {
@@ -12,8 +13,15 @@ namespace tv {
 
 // The update check's pages through Quillet's browser (a QApplication must
 // exist). The browser is made on the first load and released with the object.
+// A server can send anything, so its pages are read bounded: no page scripts,
+// only http and https addresses (redirects included), at most 64 KiB of text
+// carried out of a page, the renderer held to 512 MB, and all loads of one
+// object together within 30 s.
 class WebParserPages : public PageSource {
 public:
+    static constexpr int kTotalSeconds = 30;
+    static constexpr int kTextLimit = 64 * 1024;
+    static constexpr int kRendererMegabytes = 512;
     WebParserPages();
     ~WebParserPages() override;
     bool OpenSite(const std::string& address, short timeoutSeconds) override;
@@ -22,6 +30,7 @@ public:
 
 private:
     std::unique_ptr<quillet::WebParser> m_parser;
+    std::chrono::steady_clock::time_point m_deadline;
 };
 
 // tessvane-cli check-update: the result sentence, then, with an update, its
