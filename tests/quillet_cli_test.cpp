@@ -21,6 +21,14 @@ std::string readAll(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// A page of one table of one cell ("a") in `dir`; its path.
+std::string tablePage(const tvtest::TempDir& dir) {
+    std::string page = dir / "page.html";
+    std::ofstream(page) << "<html><head><title>T</title></head><body><table><tr><td>a</td></tr>"
+                           "</table></body></html>";
+    return page;
+}
+
 } // namespace
 
 TEST(QuilletProgram, TextFunctionsWithoutAPage) {
@@ -145,9 +153,7 @@ TEST(QuilletProgram, EveryArgumentIsCheckedBeforeAnythingRuns) {
     std::string errors = dir / "errors.txt";
     // A page that would be loaded first: a wrong last argument must stop the
     // call before the browser starts (--verbose would show its messages).
-    std::string page = dir / "page.html";
-    std::ofstream(page) << "<html><head><title>T</title></head><body><table><tr><td>a</td></tr>"
-                           "</table></body></html>";
+    const std::string page = tablePage(dir);
     const std::pair<const char*, const char*> refused[] = {
         {"GE_CutIntro text abc", "WithinCharacters must be a whole number"},
         {"GetCellText 65537 1 1", "TableNo must be a whole number from -32768 to 32767"},
@@ -180,9 +186,7 @@ TEST(QuilletProgram, EveryArgumentIsCheckedBeforeAnythingRuns) {
 TEST(QuilletProgram, APageThatGivesNoAnswerIsAFailureNotAnEmptyResult) {
     tvtest::TempDir dir;
     std::string errors = dir / "errors.txt";
-    std::string page = dir / "page.html";
-    std::ofstream(page) << "<html><head><title>T</title></head><body><table><tr><td>a</td></tr>"
-                           "</table></body></html>";
+    const std::string page = tablePage(dir);
     tvtest::CommandResult r = quillet(
         tvtest::shellQuote(page) + " RunScript 'while (true) {}' --then GetTableCount", errors);
     EXPECT_EQ(r.status, 1);
