@@ -41,6 +41,9 @@ namespace tv {
 
 namespace {
 
+// How often a long run lets the window paint, in milliseconds.
+constexpr qint64 kYieldMs = 50;
+
 // The window's size and place, a value of its own beside the settings.
 const char* const kWindowKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
 const char* const kWindowValue = "WindowGeometry";
@@ -110,11 +113,7 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     connect(m_zipTab, &ZipTab::destinationsChanged, this, &MainWindow::showDestinationFolders);
 
     m_session.onStatusLine = [this](const std::string& line) {
-        auto* item = new QListWidgetItem(toDisplay(line));
-        // Failures stand out from the move lines around them.
-        if (isFailureLine(line)) item->setForeground(Qt::red);
-        m_statusTab->List1->addItem(item);
-        m_statusTab->List1->scrollToBottom();
+        m_statusTab->appendLine(toDisplay(line), isFailureLine(line));
     };
     m_session.onStatusText = [this](const std::string& text) {
         m_statusPanel3->setText(toDisplay(text));
@@ -123,8 +122,13 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
         m_statusTab->Label1->setText(toDisplay(text));
     };
     // The window keeps painting during a run but takes no commands, so nothing
-    // changes the list under the run.
-    m_session.onYield = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+    // changes the list under the run. A few times a second is enough: more
+    // would cost the run more than the painting is worth.
+    m_session.onYield = [this] {
+        if (m_yieldClock.isValid() && m_yieldClock.elapsed() < kYieldMs) return;
+        m_yieldClock.start();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
     resize(900, 620);
 }
 

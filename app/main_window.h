@@ -4,6 +4,7 @@
 #include "session/session.h"
 #include "update_window.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <memory>
@@ -112,6 +113,7 @@ private:
     SoundPlayer* m_sound;
     UpdateWindow::PagesFactory m_updatePages;
 
+    QElapsedTimer m_yieldClock; // the last time a run let the window paint
     bool m_shutDown = false;
     bool m_quitOnShutdown = true;
 };

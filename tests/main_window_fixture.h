@@ -4,6 +4,7 @@
 #include "test_support.h"
 
 #include "app/main_window.h"
+#include "app/status_tab.h"
 #include "platform/recording_prompter.h"
 #include "platform/registry_store.h"
 
@@ -85,6 +86,20 @@ protected:
         QTest::mouseClick(b, Qt::LeftButton);
     }
     QString statusText() { return child<QLabel>("StatusBar1Panel3")->text(); }
+    // The Status list's lines, every line taken so far shown.
+    QStringList statusLines() { return statusTab()->lines(); }
+    tv::StatusTab* statusTab() {
+        auto* tab = window->findChild<tv::StatusTab*>();
+        EXPECT_NE(tab, nullptr);
+        return tab;
+    }
+    // The Status list's row that shows `text`'s start, or -1.
+    int statusRow(const QString& start) {
+        const QStringList lines = statusLines();
+        for (int i = 0; i < lines.size(); ++i)
+            if (lines[i].startsWith(start)) return i;
+        return -1;
+    }
     QStringList listColumn(int column) {
         QStringList out;
         auto* model = child<QTreeView>("ListView1")->model();

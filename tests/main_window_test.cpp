@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -378,8 +379,8 @@ TEST_F(MainWindowTest, RunMovesTheFilesAndUndoTakesThemBack) {
     EXPECT_EQ(child<QTabWidget>("Tab1")->currentIndex(), 0);
     EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-One.ut2"));
     EXPECT_TRUE(tvtest::exists(fx.game + "/Music/Song.ogg"));
-    auto* status = child<QListWidget>("List1");
-    EXPECT_EQ(status->item(0)->text().toStdString(),
+    ASSERT_FALSE(statusLines().isEmpty());
+    EXPECT_EQ(statusLines()[0].toStdString(),
               "**OLD** " + ident(1) + ".uxx  ---->  **NEW** " + fx.game + "/Maps/DM-One.ut2");
     EXPECT_EQ(child<QLabel>("Label1")->text().toStdString(), "Cache Directory = " + fx.cache);
     EXPECT_EQ(statusText(), "Done processing files");
@@ -408,11 +409,11 @@ TEST_F(MainWindowTest, AMoveThatFailsIsRedOnTheStatusListAndInTheStatusBar) {
     if (readOnly.skipped()) GTEST_SKIP() << "no way to make a folder read-only here";
     QTest::mouseClick(child<QPushButton>("cmdRun"), Qt::LeftButton);
     EXPECT_EQ(statusText(), "Done processing files, with errors (see the Status tab)");
-    auto* status = child<QListWidget>("List1");
-    auto failures = status->findItems("**ERROR** Cannot move", Qt::MatchStartsWith);
-    ASSERT_EQ(failures.size(), 1);
-    EXPECT_EQ(failures[0]->foreground().color(), QColor(Qt::red));
-    EXPECT_EQ(status->item(0)->foreground().color(), status->palette().text().color());
+    const int failure = statusRow("**ERROR** Cannot move");
+    ASSERT_GE(failure, 0);
+    auto* model = child<QListView>("List1")->model();
+    EXPECT_EQ(model->index(failure, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+    EXPECT_FALSE(model->index(0, 0).data(Qt::ForegroundRole).isValid()); // the list's own colour
     EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
 }
 

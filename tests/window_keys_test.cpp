@@ -134,8 +134,7 @@ TEST_F(MainWindowTest, F1OpensHelpAndCtrlQExits) {
 TEST_F(MainWindowTest, TheUndoTabTicksAllAndEveryFileMovedBackIsListed) {
     ASSERT_TRUE(start());
     click("cmdRun");
-    auto* status = child<QListWidget>("List1");
-    status->clear();
+    statusTab()->clear();
     auto* model = child<QTreeView>("lvUndo")->model();
     ASSERT_EQ(model->rowCount(), 3);
     auto ticked = [&] {
@@ -153,9 +152,7 @@ TEST_F(MainWindowTest, TheUndoTabTicksAllAndEveryFileMovedBackIsListed) {
     std::filesystem::remove(fx.game + "/Music/Song.ogg");
     prompter.answers = {true};
     click("cmdUndo");
-    QStringList lines;
-    for (int i = 0; i < status->count(); ++i)
-        lines << status->item(i)->text();
+    const QStringList lines = statusLines();
     EXPECT_TRUE(lines.contains(QString::fromStdString(
         fx.game + "/Maps/DM-One.ut2 was moved back to " + fx.cache + "/" + ident(1) + ".uxx")))
         << lines.join('\n').toStdString();

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QRadioButton>
@@ -23,14 +24,13 @@ using tvtest::MainWindowTest;
 TEST_F(MainWindowTest, StatusLinesAreWholeAndScrollSideways) {
     ASSERT_TRUE(start());
     window->resize(640, 480);
-    auto* list = child<QListWidget>("List1");
+    auto* list = child<QListView>("List1");
     const std::string longLine = "**OLD** x  ---->  **NEW** /" + std::string(400, 'p') + "/end.ut2";
     window->session().addStatusLine(longLine);
+    EXPECT_EQ(statusLines().back().toStdString(), longLine);
     QApplication::processEvents();
     EXPECT_EQ(list->textElideMode(), Qt::ElideNone);
-    EXPECT_FALSE(list->uniformItemSizes());
     EXPECT_GT(list->horizontalScrollBar()->maximum(), 0);
-    EXPECT_EQ(list->item(list->count() - 1)->text().toStdString(), longLine);
     EXPECT_EQ(child<QListWidget>("lstNM")->textElideMode(), Qt::ElideNone);
 }
 

@@ -1,0 +1,99 @@
+// The same run of 5,000 ticked entries through the main window (off screen,
+// its Status list filling as it goes) and through the engine as tessvane-cli
+// drives it; and the Status list taking 100,000 lines. The window's run
+// should cost at most about 1.5 times the command line's.
+#include "run_support.h"
+
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+namespace {
+
+constexpr int kEntries = 5000;
+
+// Fresh cache files and Cache.ini, the Textures folder emptied and an empty
+// undo log.
+void refill(const tvtest::GameFixture& fx) {
+    std::filesystem::remove_all(fx.game + "/Textures");
+    std::filesystem::create_directories(fx.game + "/Textures");
+    std::vector<std::string> lines;
+    lines.reserve(kEntries);
+    for (int i = 0; i < kEntries; ++i)
+        lines.push_back(fx.addEntry(i, "Package" + std::to_string(i) + ".utx"));
+    fx.writeCacheIni(lines);
+    tv::createUndoDatabase(fx.program + "/empty.mdb");
+    std::filesystem::rename(fx.program + "/empty.mdb", fx.program + "/tessvane.mdb");
+}
+
+void BM_RunInTheWindow(benchmark::State& state) {
+    tvtest::GameFixture fx;
+    tv::RegistryStore store(fx.registry);
+    tv::RecordingPrompter prompter;
+    tv::RecordingShell shell;
+    refill(fx);
+    tv::MainWindow window(fx.program, store, prompter, shell);
+    window.setQuitOnShutdown(false);
+    window.startUp();
+    window.show();
+    auto* run = window.findChild<QPushButton*>("cmdRun");
+    for (auto _ : state) {
+        state.PauseTiming();
+        refill(fx);
+        QTest::mouseClick(window.findChild<QPushButton*>("cmdRescan"), Qt::LeftButton);
+        state.ResumeTiming();
+        QTest::mouseClick(run, Qt::LeftButton);
+        QApplication::processEvents(); // what the run left to paint
+    }
+    state.counters["moved"] = window.session().lastRun.moved;
+}
+BENCHMARK(BM_RunInTheWindow)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_RunAsTheCommandLine(benchmark::State& state) {
+    tvtest::SessionFixture s;
+    for (auto _ : state) {
+        state.PauseTiming();
+        refill(s.fx);
+        s.session.ScanCache();
+        state.ResumeTiming();
+        s.session.runCommand();
+    }
+    state.counters["moved"] = s.session.lastRun.moved;
+}
+BENCHMARK(BM_RunAsTheCommandLine)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_StatusListOf100000Lines(benchmark::State& state) {
+    tvtest::GameFixture fx;
+    tv::RegistryStore store(fx.registry);
+    tv::RecordingPrompter prompter;
+    tv::RecordingShell shell;
+    tv::MainWindow window(fx.program, store, prompter, shell);
+    window.setQuitOnShutdown(false);
+    window.startUp();
+    window.show();
+    for (auto _ : state) {
+        for (int i = 0; i < 100000; ++i)
+            window.session().addStatusLine("**OLD** x  ---->  **NEW** /games/ut/Maps/DM-" +
+                                           std::to_string(i) + ".ut2");
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_StatusListOf100000Lines)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
