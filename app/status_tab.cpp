@@ -16,8 +16,7 @@ constexpr int kLinePadding = 8;
 
 } // namespace
 
-void StatusListModel::append(std::vector<Line> lines, int lineHeight,
-                             const QFontMetrics& metrics) {
+void StatusListModel::append(std::vector<Line> lines, int lineHeight, const QFontMetrics& metrics) {
     if (lines.empty()) return;
     const int first = static_cast<int>(m_lines.size());
     beginInsertRows({}, first, first + static_cast<int>(lines.size()) - 1);

@@ -95,18 +95,19 @@ TEST(UpdateServer, AHostileServerIsReadBoundedAndItsTextMadePlain) {
     // (before it takes memory without end) is no version.
     PageServer scripted(
         Site{{"/vb/vercheck/ver.txt",
-          "<html><body>news<script>document.body.textContent = "
-          "'TessvaneVerStart 9.9 TessvaneVerEnd'; var keep = []; "
-          "for (;;) keep.push(new Array(1000000).fill(1));</script></body></html>"}});
+              "<html><body>news<script>document.body.textContent = "
+              "'TessvaneVerStart 9.9 TessvaneVerEnd'; var keep = []; "
+              "for (;;) keep.push(new Array(1000000).fill(1));</script></body></html>"}});
     {
         WebParserPages pages;
         EXPECT_EQ(checkForUpdate(pages, scripted.url(""), "1.0").state,
                   UpdateResult::State::Failed);
     }
     // Nothing but http and https is followed.
-    PageServer elsewhere(Site{{"/vb/vercheck/ver.txt",
-                           "<html><head><meta http-equiv='refresh' content='0;url=data:text/plain,"
-                           "TessvaneVerStart 9.9 TessvaneVerEnd'></head><body>x</body></html>"}});
+    PageServer elsewhere(
+        Site{{"/vb/vercheck/ver.txt",
+              "<html><head><meta http-equiv='refresh' content='0;url=data:text/plain,"
+              "TessvaneVerStart 9.9 TessvaneVerEnd'></head><body>x</body></html>"}});
     {
         WebParserPages pages;
         EXPECT_EQ(checkForUpdate(pages, elsewhere.url(""), "1.0").state,

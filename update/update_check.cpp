@@ -125,8 +125,8 @@ UpdateResult checkForUpdate(PageSource& pages, const std::string& server,
     UpdateResult r;
     if (!pages.OpenSite(server + "/vb/vercheck/ver.txt", 60)) return r;
     r.version = pages.GetTextBetweenText("TessvaneVerStart", "TessvaneVerEnd");
-    r.description = plainDescription(
-        pages.GetTextBetweenText("TessvaneVerInfoStart", "TessvaneVerInfoEnd"));
+    r.description =
+        plainDescription(pages.GetTextBetweenText("TessvaneVerInfoStart", "TessvaneVerInfoEnd"));
     if (r.version.empty()) return r; // no version on the page: a failed check
     if (!isVersionText(r.version) || compareVersions(r.version, running) <= 0) {
         r.state = UpdateResult::State::NoUpdate;

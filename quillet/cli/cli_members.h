@@ -87,11 +87,20 @@ inline std::string field(const std::string& text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -127,7 +136,6 @@ template <typename T, typename F> Printed lines(const std::vector<T>& items, F l
 inline short sh(long n) {
     return static_cast<short>(n);
 }
-
 
 // The FTP and publishing members (QuickFTP, PageManager).
 void addFtpMembers(std::map<std::string, Member>& table);
