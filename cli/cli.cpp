@@ -8,7 +8,7 @@
 #include "platform/text_util.h"
 #include "store/purge.h"
 #ifdef TESSVANE_HAVE_UPDATE
-#include "update/web_pages.h"
+#include "update_loader.h"
 #endif
 #include "session/session.h"
 
@@ -553,7 +553,7 @@ int cmdCheckUpdate(ArgReader& args, std::ostream& out, std::ostream& err) {
         args.unexpected(args.take());
     if (args.failed()) return kUsageError;
 #ifdef TESSVANE_HAVE_UPDATE
-    return checkUpdateCommand(out, err);
+    return runUpdateModule(out, err);
 #else
     (void)out;
     err << "tessvane-cli: this build has no update check (built without Quillet)\n";

@@ -45,6 +45,13 @@ grep -q "Found 14 files to process" "$work/scan.txt" || fail "scan output: $(cat
 [ -f "$game/Maps/ONS-Torlan.ut2" ] || fail "the run moved nothing"
 "$cli" --game "$game" undo --yes --all >/dev/null 2>&1 || fail "undo"
 [ ! -e "$game/Maps/ONS-Torlan.ut2" ] || fail "the undo moved nothing back"
+# Only check-update loads the browser engine: the installed module is found.
+ldd "$cli" | grep -qi webengine && fail "tessvane-cli links the browser engine"
+[ -f "$prefix/lib/tessvane/tessvane-update.so" ] || [ -n "$(find "$prefix" -name tessvane-update.so)" ] ||
+  fail "the update module was not installed"
+out=$(QUILLET_CONNECTION_STATE=offline TESSVANE_UPDATE_URL=http://127.0.0.1:1 "$cli" check-update 2>&1) || true
+[ "$out" = "Tessvane: Connect to the internet before checking for updates." ] ||
+  fail "check-update did not load its module: $out"
 for f in Tessvane.log tessvane.mdb TessvaneDontMove.ini; do
   [ -f "$XDG_DATA_HOME/tessvane/$f" ] || fail "$f is not in XDG_DATA_HOME"
 done
