@@ -139,7 +139,7 @@ bool isCacheFileName(const std::string& name, const std::string& cacheExt) {
            equalsNoCase(std::string_view(name).substr(i + 1), cacheExt);
 }
 
-UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
+UndoResult undoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
                      const std::string& cacheFolder, const std::string& cacheExt,
                      const std::vector<std::string>& gameFolders,
                      const std::function<void(const std::string&)>& statusLine) {

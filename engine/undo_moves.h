@@ -38,7 +38,7 @@ bool isCacheFileName(const std::string& name, const std::string& cacheExt);
 // `gameFolders` (the game's type folders, found in any letter case) or a
 // folder the undo log remembers a run moving into; and only for a file of a
 // type a run moves. Any other record is left and reported.
-UndoResult UndoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
+UndoResult undoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
                      const std::string& cacheFolder, const std::string& cacheExt,
                      const std::vector<std::string>& gameFolders,
                      const std::function<void(const std::string&)>& statusLine);

@@ -439,7 +439,7 @@ bool Session::undoSelections(const std::vector<std::string>& newNames) {
     const std::vector<std::string> gameFolders = {
         folders.maps,         folders.textures,   folders.sounds, folders.music,
         folders.staticMeshes, folders.animations, folders.system};
-    UndoResult r = UndoMoves(undo, newNames, settings.cacheDir, folders.cacheExt, gameFolders,
+    UndoResult r = undoMoves(undo, newNames, settings.cacheDir, folders.cacheExt, gameFolders,
                              [this](const std::string& l) { addStatusLine(l); });
     undo.close();
     if (r.failed()) lastFailed = true;
