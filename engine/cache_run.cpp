@@ -194,6 +194,8 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
     std::vector<int64_t> notMade; // records whose move did not happen
     std::unordered_set<std::string> rememberedFolders;
     bool stopped = false; // the undo log failed: no further move
+    for (const auto& p : plan)
+        result.movesPlanned += p.kind == LinePlan::Kind::Move;
     size_t next = 0;
     while (next < plan.size()) {
         // The batch: lines up to the one that holds its last move.
@@ -203,7 +205,10 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
             if (plan[end].kind == LinePlan::Kind::Move) ++moves;
             ++end;
         }
-        if (real && !stopped && (moves > 0 || !notMade.empty())) {
+        // Asked to stop: no record is committed for the moves not made.
+        if (real && moves > 0 && !result.stopped && sink.stopRequested && sink.stopRequested())
+            result.stopped = true;
+        if (real && !stopped && !result.stopped && (moves > 0 || !notMade.empty())) {
             // One transaction: forget the moves that were not made, record the
             // ones about to be made.
             bool ok = undo->inTransaction() || undo->beginWrite();
@@ -278,10 +283,11 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
                     status(moveLine(p.cacheFile, p.destination));
                     break;
                 }
-                if (stopped) {
+                if (stopped || result.stopped) {
                     kept.push_back(line);
                     break;
                 }
+                ++result.movesDone;
                 std::string error;
                 int code = 0;
                 if (moveNoReplace(joinPath(cache, p.cacheFile), p.destination, &error, &code)) {
@@ -310,6 +316,7 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
             yield();
         }
         next = end;
+        if (sink.progress && real) sink.progress(result.movesDone, result.movesPlanned);
     }
     if (real && !stopped && !notMade.empty()) {
         bool ok = undo->inTransaction() || undo->beginWrite();
@@ -325,6 +332,12 @@ RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::st
     if (!result.undoError.empty()) {
         std::string text = "**ERROR** The undo log cannot be written (" + result.undoError +
                            "); the files not yet moved stay in the cache";
+        status(text);
+        log.line(text);
+    }
+    if (result.stopped) {
+        std::string text = "Stopped after " + std::to_string(result.movesDone) + " of " +
+                           std::to_string(result.movesPlanned);
         status(text);
         log.line(text);
     }

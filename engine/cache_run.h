@@ -17,6 +17,12 @@ class UndoLog;
 struct RunSink {
     std::function<void(const std::string&)> statusLine;
     std::function<void()> yield;
+    // How far the moves are, after each batch: `done` of `total`.
+    std::function<void(size_t done, size_t total)> progress;
+    // Asked before each batch: true ends the run there. What moved stays
+    // moved with its records; the rest stays in the cache with its lines,
+    // and Cache.ini is rewritten for what moved.
+    std::function<bool()> stopRequested;
 };
 
 struct RunOptions {
@@ -36,6 +42,8 @@ struct RunResult {
     std::string undoError;             // the undo log could not take the moves
     std::string indexError;            // Cache.ini could not be rewritten
     bool indexWritten = false;         // a new Cache.ini is in place
+    bool stopped = false;              // ended early because it was asked to
+    size_t movesDone = 0, movesPlanned = 0; // moves carried out (or tried) of those planned
     // Something the user asked for was not done (a destination that exists
     // already is the normal outcome, not a failure).
     bool failed() const { return !failures.empty() || !undoError.empty() || !indexError.empty(); }

@@ -374,6 +374,8 @@ bool Session::runCommand(bool dryRun) {
     RunSink sink;
     sink.statusLine = [this](const std::string& l) { addStatusLine(l); };
     sink.yield = onYield;
+    sink.progress = onProgress;
+    sink.stopRequested = onStopRequested;
     lastRun = RunCache(folders, selectedNames(), scanTable, options, dryRun ? nullptr : &undo,
                        programFolder, sink);
     undo.close();
@@ -385,8 +387,11 @@ bool Session::runCommand(bool dryRun) {
     if (!lastRun.indexError.empty())
         m_prompter.message("Cache.ini could not be rewritten: " + lastRun.indexError);
     if (dryRun) return true;
-    const char* doneText = lastFailed ? "Done processing files, with errors (see the Status tab)"
-                                      : "Done processing files";
+    const std::string doneText =
+        lastRun.stopped ? "Stopped after " + std::to_string(lastRun.movesDone) + " of " +
+                              std::to_string(lastRun.movesPlanned) + " files"
+        : lastFailed ? "Done processing files, with errors (see the Status tab)"
+                     : "Done processing files";
     if (!lastRun.cacheIniFound) {
         // Nothing was done; the scan has already said that Cache.ini is missing.
         setStatusText(doneText);

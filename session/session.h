@@ -161,6 +161,10 @@ public:
     std::function<void(const std::string&)> onStatusText;
     std::function<void(const std::string&)> onCacheDirectoryLabel; // Label1
     std::function<void()> onYield;
+    // A run's moves so far (n of N), and whether the user asked it to stop
+    // (looked at between batches of moves).
+    std::function<void(size_t done, size_t total)> onProgress;
+    std::function<bool()> onStopRequested;
     // The File List's rows changed (a scan, a tick-all, the never-move marks):
     // the window's model reloads itself here instead of every caller
     // remembering to.

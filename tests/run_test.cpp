@@ -373,3 +373,38 @@ TEST(Dates, TheLocalesShortAndGeneralForms) {
     EXPECT_EQ(generalDate(1'000'000'000), "09/09/01 01:46:40");
     EXPECT_EQ(parseShortDate("09/09/01").value_or(0) / 86400, 1'000'000'000 / 86400);
 }
+
+TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
+    SessionFixture s;
+    std::vector<tvtest::Package> packages;
+    for (int i = 0; i < 600; ++i)
+        packages.push_back({i, "Pack" + std::to_string(i) + ".utx",
+                            s.fx.game + "/Textures/Pack" + std::to_string(i) + ".utx"});
+    tvtest::addPackages(s.fx, packages);
+    s.session.ScanCache();
+    int asked = 0;
+    std::vector<std::pair<size_t, size_t>> progress;
+    s.session.onStopRequested = [&] { return ++asked > 1; }; // after the first batch
+    s.session.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
+    ASSERT_TRUE(s.session.runCommand());
+    EXPECT_TRUE(s.session.lastRun.stopped);
+    EXPECT_FALSE(s.session.lastFailed); // a stop is no failure
+    EXPECT_EQ(s.session.lastRun.moved, 256);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.front(), (std::pair<size_t, size_t>{256, 600}));
+    EXPECT_EQ(std::count(s.session.statusList.begin(), s.session.statusList.end(),
+                         "Stopped after 256 of 600"),
+              1);
+    EXPECT_EQ(s.session.statusText, "Stopped after 256 of 600 files");
+    // Each package where it belongs: moved with its record, or in the cache
+    // with its line; the rescan lists the 344 that stayed.
+    EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
+    EXPECT_EQ(s.undoRecords().size(), 256u);
+    EXPECT_EQ(s.session.rows.size(), 344u);
+    // The next run, not stopped, moves the rest.
+    s.session.onStopRequested = nullptr;
+    ASSERT_TRUE(s.session.runCommand());
+    EXPECT_FALSE(s.session.lastRun.stopped);
+    EXPECT_EQ(s.session.lastRun.moved, 344);
+    EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
+}
