@@ -28,7 +28,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -77,11 +79,15 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
 
     lblUTName = makeLabel(central, "lblUTName");
     cmdRun = makeButton(central, "cmdRun", "&Run");
+    cmdStop =
+        makeButton(central, "cmdStop", "S&top", "Ends the run after the files being moved now");
+    cmdStop->setVisible(false);
     cmdExit = makeButton(central, "cmdExit", "E&xit");
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(lblUTName);
     bottom->addWidget(new QLabel("Thanks for using my program", central));
     bottom->addStretch(1);
+    bottom->addWidget(cmdStop);
     bottom->addWidget(cmdRun);
     bottom->addWidget(cmdExit);
     auto* layout = new QVBoxLayout(central);
@@ -92,6 +98,12 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     statusBar()->setObjectName("StatusBar1");
     m_statusPanel3 = makeLabel(this, "StatusBar1Panel3");
     statusBar()->addWidget(m_statusPanel3, 1);
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName("RunProgress");
+    m_progress->setFormat("%v of %m");
+    m_progress->setMaximumWidth(220);
+    m_progress->setVisible(false);
+    statusBar()->addPermanentWidget(m_progress);
 
     m_busy = new BusyWindow(
         QString::fromStdString(findInFolder(shippedFolder(m_session.programFolder), "search.gif")),
@@ -124,11 +136,18 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     // The window keeps painting during a run but takes no commands, so nothing
     // changes the list under the run. A few times a second is enough: more
     // would cost the run more than the painting is worth.
+    // The user may look at other tabs and press Stop meanwhile; the commands
+    // that change files are disabled until the run ends (updateActionState).
     m_session.onYield = [this] {
         if (m_yieldClock.isValid() && m_yieldClock.elapsed() < kYieldMs) return;
         m_yieldClock.start();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents();
     };
+    m_session.onProgress = [this](size_t done, size_t total) {
+        m_progress->setMaximum(static_cast<int>(total));
+        m_progress->setValue(static_cast<int>(done));
+    };
+    m_session.onStopRequested = [this] { return m_stopRequested; };
     resize(900, 620);
 }
 
@@ -183,6 +202,7 @@ void MainWindow::buildMenus() {
 
 void MainWindow::connectHandlers() {
     connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdStop, &QPushButton::clicked, this, &MainWindow::stopClicked);
     // The button is the menu item's other face: one command, one enabled state.
     connect(cmdRun, &QPushButton::clicked, mnuFileRun, &QAction::trigger);
     connect(mnuFileRun, &QAction::changed, cmdRun,
@@ -274,6 +294,12 @@ void MainWindow::shutDown() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // A run under way ends first (at its next safe point); the window then closes.
+    if (m_session.running) {
+        event->ignore();
+        exitDuringRun();
+        return;
+    }
     if (!m_shutDown && !m_neverMoveTab->allowClose()) {
         event->ignore();
         return;
@@ -338,8 +364,40 @@ void MainWindow::showDestinationFolders() {
 }
 
 void MainWindow::updateActionState() {
-    // A run or an archive installation under way takes no second one.
-    mnuFileRun->setEnabled(!m_session.running);
+    // A run or an archive installation under way takes no second one, and
+    // nothing else that changes files: the tabs can be looked at, not used.
+    const bool idle = !m_session.running;
+    mnuFileRun->setEnabled(idle);
+    for (QWidget* page : std::initializer_list<QWidget*>{m_fileListTab, m_optionsTab,
+                                                         m_neverMoveTab, m_undoTab, m_zipTab})
+        page->setEnabled(idle);
+    for (QAction* menu : menuBar()->actions())
+        for (QAction* entry : menu->menu()->actions())
+            if (entry->objectName() != "mnuFileExit" && entry->objectName() != "mnuHelpContents" &&
+                entry->objectName() != "mnuHelpAbout")
+                entry->setEnabled(idle);
+    cmdStop->setVisible(!idle);
+    cmdStop->setEnabled(!idle);
+    m_progress->setVisible(!idle);
+    if (!idle) {
+        m_progress->setMaximum(0); // busy until the first batch is counted
+        m_progress->setValue(0);
+    }
+}
+
+void MainWindow::stopClicked() {
+    if (!m_session.running) return;
+    m_stopRequested = true;
+    cmdStop->setEnabled(false); // once is enough
+    setStatusText("Stopping after the files being moved now...");
+}
+
+bool MainWindow::exitDuringRun() {
+    if (m_exitAfterRun) return false; // asked already
+    if (!m_prompter.question("Stop the run and exit?")) return false;
+    m_exitAfterRun = true;
+    stopClicked();
+    return true;
 }
 
 void MainWindow::runClicked() {
@@ -347,10 +405,13 @@ void MainWindow::runClicked() {
     controlsToSettings();
     if (!m_session.checkRunDestination()) return;
     Tab1->setCurrentIndex(0);
+    m_stopRequested = false;
     m_session.runCommand();
     showDestinationFolders();
     showScanResult();
     LoadUndoList();
+    m_statusTab->flush();
+    if (m_exitAfterRun) close(); // asked while the run went on
 }
 
 // ---- housekeeping -------------------------------------------------------------------

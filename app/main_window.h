@@ -11,6 +11,7 @@
 #include <string>
 
 class QAction;
+class QProgressBar;
 class QLabel;
 class QPushButton;
 class QTabWidget;
@@ -81,6 +82,9 @@ private:
     // program); a missing file or no program to open it is said.
     void openProgramFile(const char* fileName, bool inEditor);
     void runClicked();
+    void stopClicked();
+    // Exit while a run goes on: asks, then stops it and exits once it has.
+    bool exitDuringRun();
     // Every command's enabled state, from the session's state, in one place.
     void updateActionState();
     // cmdUpdate: the button's changes, then the check in frmUpdates.
@@ -102,7 +106,11 @@ private:
     UndoTab* m_undoTab;
     ZipTab* m_zipTab;
     QPushButton* cmdRun;
+    QPushButton* cmdStop; // shown while a run goes on
     QPushButton* cmdExit;
+    QProgressBar* m_progress; // "n of N" in the status bar while a run goes on
+    bool m_stopRequested = false;
+    bool m_exitAfterRun = false;
     QLabel* lblUTName;
     QLabel* m_statusPanel3;
     QAction* mnuFileRun;

@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTimer>
@@ -240,4 +241,72 @@ TEST_F(MainWindowTest, ExitStopsAPendingUpdateCheckAtOnce) {
     EXPECT_TRUE(closedDuringCheck);
     EXPECT_TRUE(stopped);
     EXPECT_FALSE(window->isVisible());
+}
+
+namespace {
+
+// A cache of `n` textures for a run long enough to be stopped.
+std::vector<tvtest::Package> manyPackages(const tvtest::GameFixture& fx, int n) {
+    std::vector<tvtest::Package> packages;
+    for (int i = 0; i < n; ++i)
+        packages.push_back({i, "Pack" + std::to_string(i) + ".utx",
+                            fx.game + "/Textures/Pack" + std::to_string(i) + ".utx"});
+    tvtest::addPackages(fx, packages);
+    return packages;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, ARunShowsItsProgressAndStopsWhenAsked) {
+    const auto packages = manyPackages(fx, 600);
+    ASSERT_TRUE(start());
+    auto* stop = child<QPushButton>("cmdStop");
+    auto* progress = window->findChild<QProgressBar*>("RunProgress");
+    ASSERT_NE(progress, nullptr);
+    EXPECT_FALSE(stop->isVisible());
+    // The user presses Stop when the first batch has been counted.
+    bool seenRunning = false;
+    QString shown;
+    auto previous = window->session().onProgress;
+    window->session().onProgress = [&](size_t done, size_t total) {
+        previous(done, total);
+        if (seenRunning) return;
+        seenRunning = true;
+        shown = progress->text();
+        EXPECT_TRUE(stop->isVisible());
+        EXPECT_FALSE(child<QPushButton>("cmdRun")->isEnabled());
+        EXPECT_FALSE(child<QPushButton>("cmdPurgeNow")->isEnabled()); // nothing else changes files
+        QTest::mouseClick(stop, Qt::LeftButton);
+    };
+    click("cmdRun");
+    EXPECT_TRUE(seenRunning);
+    EXPECT_EQ(shown, "256 of 600");
+    EXPECT_EQ(statusText(), "Stopped after 256 of 600 files");
+    EXPECT_TRUE(statusLines().contains("Stopped after 256 of 600"));
+    EXPECT_EQ(tvtest::misplacedPackages(fx, packages), std::vector<std::string>{});
+    EXPECT_FALSE(stop->isVisible());
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_TRUE(child<QPushButton>("cmdPurgeNow")->isEnabled());
+    EXPECT_EQ(listColumn(0).size(), 344); // the rest, still in the cache
+}
+
+TEST_F(MainWindowTest, ExitDuringARunAsksThenStopsAndExits) {
+    const auto packages = manyPackages(fx, 600);
+    ASSERT_TRUE(start());
+    bool asked = false;
+    auto previous = window->session().onProgress;
+    window->session().onProgress = [&](size_t done, size_t total) {
+        previous(done, total);
+        if (asked) return;
+        asked = true;
+        prompter.answers = {true};
+        QTest::mouseClick(child<QPushButton>("cmdExit"), Qt::LeftButton);
+        EXPECT_TRUE(window->isVisible()); // not before the run has stopped
+    };
+    click("cmdRun");
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(prompter.shown.back().text, "Stop the run and exit?");
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(window->session().lastRun.stopped);
+    EXPECT_EQ(tvtest::misplacedPackages(fx, packages), std::vector<std::string>{});
 }
