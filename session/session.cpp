@@ -363,6 +363,8 @@ bool Session::runCommand(bool dryRun) {
             if (!BackupCacheFiles(settings.cacheDir,
                                   [this](const std::string& l) { addStatusLine(l); }))
                 lastFailed = true;
+            // The backup is done: the status bar says what happens now.
+            setStatusText("Processing files...");
         }
     }
 
