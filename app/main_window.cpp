@@ -80,7 +80,7 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     lblUTName = makeLabel(central, "lblUTName");
     cmdRun = makeButton(central, "cmdRun", "&Run");
     cmdStop =
-        makeButton(central, "cmdStop", "S&top", "Ends the run after the files being moved now");
+        makeButton(central, "cmdStop", "Stop no&w", "Ends the run after the files being moved now");
     cmdStop->setVisible(false);
     cmdExit = makeButton(central, "cmdExit", "E&xit");
     auto* bottom = new QHBoxLayout;

@@ -102,7 +102,7 @@ TEST_F(MainWindowTest, EveryButtonAndMenuHasAKeyOfItsOwn) {
     std::map<QChar, QString> global;
     for (QAction* menu : window->menuBar()->actions())
         global.emplace(mnemonic(menu->text()), menu->text());
-    for (const char* name : {"cmdRun", "cmdExit"}) {
+    for (const char* name : {"cmdRun", "cmdExit", "cmdStop"}) {
         auto* b = child<QPushButton>(name);
         EXPECT_FALSE(mnemonic(b->text()).isNull()) << name;
         EXPECT_TRUE(global.emplace(mnemonic(b->text()), b->text()).second) << name;
