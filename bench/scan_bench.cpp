@@ -8,7 +8,7 @@
 #include "session/session.h"
 
 #ifdef TESSVANE_BENCH_GUI
-#include "app/main_window.h"
+#include "window_support.h"
 #include <QApplication>
 #include <QPushButton>
 #include <QTest>
@@ -54,13 +54,8 @@ BENCHMARK(BM_ScanEngine)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 #ifdef TESSVANE_BENCH_GUI
 void BM_RescanAndFillFileList(benchmark::State& state) {
     auto& fx = bigCache();
-    tv::RegistryStore store(fx.registry);
-    tv::RecordingPrompter prompter;
-    tv::RecordingShell shell;
-    tv::MainWindow window(fx.program, store, prompter, shell);
-    window.setQuitOnShutdown(false);
-    window.startUp();
-    window.show();
+    ShownMainWindow shown(fx.program, fx.registry);
+    tv::MainWindow& window = shown.window;
     auto* rescan = window.findChild<QPushButton*>("cmdRescan");
     for (auto _ : state) {
         QTest::mouseClick(rescan, Qt::LeftButton);

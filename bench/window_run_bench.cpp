@@ -4,7 +4,7 @@
 // should cost at most about 1.5 times the command line's.
 #include "run_support.h"
 
-#include "app/main_window.h"
+#include "window_support.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -35,14 +35,9 @@ void refill(const tvtest::GameFixture& fx) {
 
 void BM_RunInTheWindow(benchmark::State& state) {
     tvtest::GameFixture fx;
-    tv::RegistryStore store(fx.registry);
-    tv::RecordingPrompter prompter;
-    tv::RecordingShell shell;
     refill(fx);
-    tv::MainWindow window(fx.program, store, prompter, shell);
-    window.setQuitOnShutdown(false);
-    window.startUp();
-    window.show();
+    ShownMainWindow shown(fx.program, fx.registry);
+    tv::MainWindow& window = shown.window;
     auto* run = window.findChild<QPushButton*>("cmdRun");
     for (auto _ : state) {
         state.PauseTiming();
@@ -71,13 +66,8 @@ BENCHMARK(BM_RunAsTheCommandLine)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_StatusListOf100000Lines(benchmark::State& state) {
     tvtest::GameFixture fx;
-    tv::RegistryStore store(fx.registry);
-    tv::RecordingPrompter prompter;
-    tv::RecordingShell shell;
-    tv::MainWindow window(fx.program, store, prompter, shell);
-    window.setQuitOnShutdown(false);
-    window.startUp();
-    window.show();
+    ShownMainWindow shown(fx.program, fx.registry);
+    tv::MainWindow& window = shown.window;
     for (auto _ : state) {
         for (int i = 0; i < 100000; ++i)
             window.session().addStatusLine("**OLD** x  ---->  **NEW** /games/ut/Maps/DM-" +

@@ -6,6 +6,6 @@
 #include <ostream>
 
 extern "C" __attribute__((visibility("default"))) int tessvane_check_update(std::ostream* out,
-                                                                             std::ostream* err) {
+                                                                            std::ostream* err) {
     return tv::checkUpdateCommand(*out, *err);
 }

@@ -191,24 +191,9 @@ std::optional<uint64_t> statvfsFreeSpace(const std::string& folder) {
 
 } // namespace
 
-bool ZipArchive::Extract() {
-    m_error.clear();
-    m_bounded = false;
-    int err = 0;
-    zip_t* z = zip_open(ArchiveName.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
-    if (!z) {
-        m_error = "Cannot open " + ArchiveName + ": " + zipErrorText(err);
-        return false;
-    }
-    // The members to write, each with the size it declares, before any is written.
-    struct Member {
-        zip_uint64_t index;
-        std::string raw;
-        std::string name;
-        uint64_t size;
-    };
+std::vector<ZipArchive::Member> ZipArchive::membersToWrite(zip_t* z, uint64_t& total) const {
     std::vector<Member> members;
-    uint64_t total = 0;
+    total = 0;
     zip_int64_t count = zip_get_num_entries(z, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         auto index = static_cast<zip_uint64_t>(i);
@@ -226,6 +211,53 @@ bool ZipArchive::Extract() {
         total += size;
         members.push_back({index, raw, std::move(*member), size});
     }
+    return members;
+}
+
+ZipArchive::Written ZipArchive::writeMember(zip_t* z, const Member& m) {
+    std::string tmp;
+    zip_file_t* f = zip_fopen_index(z, m.index, 0);
+    // A fresh temporary file: nothing already there is written through.
+    int out = f ? createTemporaryIn(ExtractFolder, "tvpart", tmp) : -1;
+    if (out >= 0) ::fchmod(out, 0644);
+    bool good = f && out >= 0;
+    bool larger = false;
+    uint64_t written = 0;
+    char buf[1 << 16];
+    while (good) {
+        zip_int64_t n = zip_fread(f, buf, sizeof buf);
+        if (n < 0) good = false;
+        if (n <= 0) break;
+        written += static_cast<uint64_t>(n);
+        // More than it declared: the room check did not count it.
+        if (written > m.size) {
+            good = false;
+            larger = true;
+            break;
+        }
+        if (::write(out, buf, static_cast<size_t>(n)) != n) good = false;
+    }
+    if (good && Sync && ::fsync(out) != 0) good = false;
+    if (out >= 0 && ::close(out) != 0) good = false;
+    if (f && zip_fclose(f) != 0) good = false;
+    if (good) good = moveNoReplace(tmp, joinPath(ExtractFolder, m.name));
+    if (good) return Written::Done;
+    if (!tmp.empty()) ::unlink(tmp.c_str());
+    return larger ? Written::Larger : Written::Failed;
+}
+
+bool ZipArchive::Extract() {
+    m_error.clear();
+    m_bounded = false;
+    int err = 0;
+    zip_t* z = zip_open(ArchiveName.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
+    if (!z) {
+        m_error = "Cannot open " + ArchiveName + ": " + zipErrorText(err);
+        return false;
+    }
+    // The members to write, each with the size it declares, before any is written.
+    uint64_t total = 0;
+    const std::vector<Member> members = membersToWrite(z, total);
     auto free = FreeSpace ? FreeSpace(ExtractFolder) : statvfsFreeSpace(ExtractFolder);
     if (free && *free < withMargin(total)) {
         m_error = "Not enough room in " + ExtractFolder + " to unpack " + ArchiveName + " (needs " +
@@ -239,46 +271,19 @@ bool ZipArchive::Extract() {
     bool ok = true;
     for (const Member& m : members) {
         if (present.find(m.name)) continue; // never replaces a file
-        std::string target = joinPath(ExtractFolder, m.name);
-        std::string tmp;
-        zip_file_t* f = zip_fopen_index(z, m.index, 0);
-        // A fresh temporary file: nothing already there is written through.
-        int out = f ? createTemporaryIn(ExtractFolder, "tvpart", tmp) : -1;
-        if (out >= 0) ::fchmod(out, 0644);
-        bool good = f && out >= 0;
-        bool larger = false;
-        uint64_t written = 0;
-        char buf[1 << 16];
-        while (good) {
-            zip_int64_t n = zip_fread(f, buf, sizeof buf);
-            if (n < 0) good = false;
-            if (n <= 0) break;
-            written += static_cast<uint64_t>(n);
-            // More than it declared: the room check did not count it.
-            if (written > m.size) {
-                good = false;
-                larger = true;
-                break;
-            }
-            if (::write(out, buf, static_cast<size_t>(n)) != n) good = false;
-        }
-        if (good && Sync && ::fsync(out) != 0) good = false;
-        if (out >= 0 && ::close(out) != 0) good = false;
-        if (f && zip_fclose(f) != 0) good = false;
-        if (good) good = moveNoReplace(tmp, target);
-        if (good) {
+        const Written w = writeMember(z, m);
+        if (w == Written::Done) {
             present.insert(m.name);
             continue;
         }
-        if (!tmp.empty()) ::unlink(tmp.c_str());
-        if (larger) {
+        ok = false;
+        if (w == Written::Larger) {
             m_error = m.raw + " in " + ArchiveName +
                       " is larger than the archive says it is; nothing more was unpacked.";
             m_bounded = true;
-        } else if (m_error.empty())
-            m_error = "Cannot extract " + m.raw + " from " + ArchiveName;
-        ok = false;
-        if (larger) break;
+            break;
+        }
+        if (m_error.empty()) m_error = "Cannot extract " + m.raw + " from " + ArchiveName;
     }
     zip_discard(z);
     return ok;

@@ -5,6 +5,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+// libzip's archive handle (zip_t).
+struct zip;
 
 namespace tv {
 
@@ -51,6 +55,18 @@ public:
     bool stoppedByBound() const { return m_bounded; }
 
 private:
+    // One member Extract writes: where it is, its names, its declared size.
+    struct Member {
+        uint64_t index;
+        std::string raw;
+        std::string name;
+        uint64_t size;
+    };
+    enum class Written { Done, Failed, Larger };
+    std::vector<Member> membersToWrite(::zip* z, uint64_t& total) const;
+    // Writes one member under a temporary name, then gives it its own.
+    Written writeMember(::zip* z, const Member& m);
+
     std::string m_error;
     bool m_bounded = false;
     bool m_progressMarked = false;
