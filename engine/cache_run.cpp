@@ -8,19 +8,29 @@
 #include "platform/text_io.h"
 #include "store/undo_log.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <map>
 #include <memory>
+#include <optional>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace tv {
 
 namespace {
 
 // Records committed ahead of their moves: small enough that a failed batch
-// costs little, large enough that the commits cost little.
-constexpr size_t kBatchMoves = 256;
+// costs little and a Stop is heard soon, large enough that the commits cost
+// little. A batch that went quickly lets the next one grow; a slow one (big
+// files copied to another file system) makes it shrink.
+constexpr size_t kFirstBatchMoves = 256;
+constexpr size_t kMinBatchMoves = 16;
+constexpr size_t kMaxBatchMoves = 4096;
+constexpr auto kQuickBatch = std::chrono::milliseconds(100);
+constexpr auto kSlowBatch = std::chrono::milliseconds(500);
 
 // What the run does with one line of Cache.ini, worked out before any file
 // is touched.
@@ -30,6 +40,7 @@ struct LinePlan {
     enum class Kind { Keep, Drop, Unsafe, Unknown, NotFound, Existing, Move, Finish };
     Kind kind = Kind::Keep;
     std::string name;
+    FileType type = FileType::Unknown;
     std::string cacheFile;   // the file in the cache folder (Move, Existing)
     std::string destination; // Move, Existing
     int64_t rowid = 0;       // the committed undo record (Move)
@@ -39,15 +50,19 @@ struct LinePlan {
 // arrive, so that a name already there under another letter case is found.
 class DestinationIndex {
 public:
-    bool taken(const std::string& destination) {
-        return m_folders.of(folderOf(destination)).find(fileNameOf(destination)).has_value();
+    bool taken(const std::string& folder, const std::string& name) {
+        return namesIn(folder).count(name) > 0;
     }
-    void add(const std::string& destination) {
-        m_folders.of(folderOf(destination)).insert(fileNameOf(destination));
-    }
+    void add(const std::string& folder, const std::string& name) { namesIn(folder).insert(name); }
 
 private:
-    FolderIndexCache m_folders;
+    using Names = std::unordered_set<std::string, FoldedHash, FoldedEqual>;
+    Names& namesIn(const std::string& folder) {
+        auto [it, added] = m_folders.try_emplace(folder);
+        if (added) listFolder(folder, [&](std::string_view n) { it->second.emplace(n); });
+        return it->second;
+    }
+    std::unordered_map<std::string, Names> m_folders;
 };
 
 } // namespace
@@ -81,323 +96,452 @@ std::string destinationFor(FileType type, const std::string& name, const CacheFo
     return *destination;
 }
 
-RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::string>& selection,
-                   const std::vector<ScanTableEntry>& scanTable, const RunOptions& options,
-                   UndoLog* undo, const std::string& programFolder, const RunSink& sink) {
-    RunResult result;
-    const std::string& cache = folders.cacheFolder;
-    auto cacheIni = lookupInFolder(cache, "cache.ini");
-    if (!cacheIni || !fileExists(*cacheIni)) return result;
-    auto lines = readLines(*cacheIni);
+namespace {
+
+// One run, told as its steps: plan every line, then batch by batch commit
+// the records, carry the moves out and log them; then report what stayed,
+// keep the old index and write the new one.
+class CacheRun {
+public:
+    CacheRun(const CacheFolders& folders, const std::unordered_set<std::string>& selection,
+             const std::vector<ScanTableEntry>& scanTable, const RunOptions& options, UndoLog* undo,
+             const std::string& programFolder, const RunSink& sink)
+        : m_folders(folders), m_cache(folders.cacheFolder), m_selection(selection),
+          m_scanTable(scanTable), m_options(options), m_undo(undo), m_programFolder(programFolder),
+          m_sink(sink), m_real(!options.dryRun) {}
+
+    RunResult run() {
+        if (!readIndex()) return std::move(m_result);
+        if (m_real) removeRunLeftovers();
+        planLines();
+        startLog();
+        for (size_t next = 0; next < m_plan.size();) {
+            const auto started = std::chrono::steady_clock::now();
+            const size_t end = batchEnd(next);
+            commitRecords(next, end);
+            carryOut(next, end);
+            m_log->flush();
+            next = end;
+            resizeBatch(std::chrono::steady_clock::now() - started);
+            if (m_sink.progress && m_real)
+                m_sink.progress(m_result.movesDone, m_result.movesPlanned);
+        }
+        if (!m_real) return std::move(m_result);
+        forgetMovesNotMade();
+        reportHowItEnded();
+        reportNotMoved();
+        rewriteIndex();
+        writeClosingLines();
+        return std::move(m_result);
+    }
+
+private:
+    void status(const std::string& s) {
+        if (m_sink.statusLine) m_sink.statusLine(s);
+    }
+    // The same line in the Status list and the log.
+    void report(const std::string& s) {
+        status(s);
+        m_log->line(s);
+    }
+
+    bool readIndex();
+    void removeRunLeftovers();
+    void planLines();
+    std::optional<CacheEntry> planLine(const std::string& line, LinePlan& p);
+    const std::string& folderFor(FileType type);
+    bool isUnfinishedMove(const std::string& from, const std::string& to);
+    void startLog();
+    size_t batchEnd(size_t next) const;
+    void resizeBatch(std::chrono::steady_clock::duration took);
+    void commitRecords(size_t next, size_t end);
+    bool recordMoves(size_t next, size_t end);
+    void carryOut(size_t next, size_t end);
+    void carryOutLine(LinePlan& p, const std::string& line);
+    void moveOne(LinePlan& p, const std::string& line);
+    void forgetMovesNotMade();
+    void reportHowItEnded();
+    void reportNotMoved();
+    void rewriteIndex();
+    void writeClosingLines();
+
+    const CacheFolders& m_folders;
+    const std::string& m_cache;
+    const std::unordered_set<std::string>& m_selection;
+    const std::vector<ScanTableEntry>& m_scanTable;
+    const RunOptions& m_options;
+    UndoLog* m_undo;
+    const std::string& m_programFolder;
+    const RunSink& m_sink;
+    const bool m_real;
+    std::optional<RunLog> m_log; // made when the run starts
+    RunResult m_result;
+
+    std::string m_cacheIni;
+    std::vector<std::string> m_lines;
+    std::vector<LinePlan> m_plan;
+    // Old + "\n" + new of every record, read when a destination is first taken.
+    std::optional<std::unordered_set<std::string>> m_recorded;
+    std::vector<std::string> m_kept;        // the lines of the new index
+    std::vector<int64_t> m_notMade;         // records whose move did not happen
+    std::unordered_set<std::string> m_gone; // cache files moved away
+    std::unordered_set<std::string> m_rememberedFolders;
+    std::array<std::optional<std::string>, static_cast<size_t>(FileType::Unknown) + 1>
+        m_typeFolders;
+    size_t m_batchMoves = kFirstBatchMoves;
+    bool m_undoFailed = false; // no further move
+    bool m_bakWritten = false;
+    std::string m_bakError;
+};
+
+bool CacheRun::readIndex() {
+    auto cacheIni = lookupInFolder(m_cache, "cache.ini");
+    if (!cacheIni || !fileExists(*cacheIni)) return false;
+    m_cacheIni = *cacheIni;
+    auto lines = readLines(m_cacheIni);
     if (!lines) {
-        result.indexError = "Cache.ini could not be read: " + *cacheIni;
-        return result;
+        m_result.indexError = "Cache.ini could not be read: " + m_cacheIni;
+        return false;
     }
-    result.cacheIniFound = true;
-    const bool real = !options.dryRun;
-    if (real && (!undo || !undo->inTransaction())) {
-        result.undoError = "the undo log is not open for writing";
-        return result;
+    m_lines = std::move(*lines);
+    m_result.cacheIniFound = true;
+    if (m_real && (!m_undo || !m_undo->inTransaction())) {
+        m_result.undoError = "the undo log is not open for writing";
+        return false;
     }
-    auto status = [&](const std::string& s) {
-        if (sink.statusLine) sink.statusLine(s);
-    };
-    auto yield = [&] {
-        if (sink.yield) sink.yield();
-    };
+    return true;
+}
 
-    // What a killed run may have left: half-copied files in the destination
-    // folders and temporary files of rewritten ones.
-    if (real) {
-        removeLeftovers(cache);
-        removeBackupLeftovers(cache);
-        removeLeftovers(programFolder);
-        std::unordered_set<std::string> seen;
-        for (FileType t : {FileType::Map, FileType::Texture, FileType::Music, FileType::Sound,
-                           FileType::StaticMesh, FileType::Animation, FileType::Code}) {
-            std::string folder = destinationFolderFor(t, folders, options);
-            if (seen.insert(folder).second) removeLeftovers(folder);
-        }
+// What a killed run may have left: half-copied files in the destination
+// folders and temporary files of rewritten ones.
+void CacheRun::removeRunLeftovers() {
+    removeLeftovers(m_cache);
+    removeBackupLeftovers(m_cache);
+    removeLeftovers(m_programFolder);
+    std::unordered_set<std::string> seen;
+    for (FileType t : {FileType::Map, FileType::Texture, FileType::Music, FileType::Sound,
+                       FileType::StaticMesh, FileType::Animation, FileType::Code}) {
+        std::string folder = destinationFolderFor(t, m_folders, m_options);
+        if (seen.insert(folder).second) removeLeftovers(folder);
     }
+}
 
-    // Every line's outcome, decided before anything is touched.
-    std::vector<LinePlan> plan(lines->size());
-    {
-        std::unordered_set<std::string> recorded; // old + "\n" + new of every record
-        if (real) {
-            std::vector<UndoRecord> records;
-            undo->allRecords(records);
-            for (const auto& r : records)
-                recorded.insert(r.OldFName + '\n' + r.NewFName);
+// Every line's outcome, decided before anything is touched.
+void CacheRun::planLines() {
+    m_plan.resize(m_lines.size());
+    FolderIndex cacheFiles(m_cache);
+    std::unordered_set<std::string_view> taken; // cache files an earlier line moves
+    DestinationIndex destinations;
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        LinePlan& p = m_plan[i];
+        auto entry = planLine(m_lines[i], p);
+        if (p.kind != LinePlan::Kind::Move) continue;
+        // The cache file: the first of the line's two names that is a file
+        // no earlier line takes.
+        std::optional<std::string> file;
+        for (const auto* c : {&entry->candidate1, &entry->candidate2}) {
+            file = cacheFiles.find(*c);
+            if (file && !taken.count(*file) && cacheFiles.isFile(*file)) break;
+            file.reset();
         }
-        FolderIndex cacheFiles(cache);
-        std::unordered_set<std::string> taken; // cache files an earlier line moves
-        DestinationIndex destinations;
-        for (size_t i = 0; i < lines->size(); ++i) {
-            const std::string& line = (*lines)[i];
-            LinePlan& p = plan[i];
-            auto entry = parseCacheLine(line, folders.cacheExt);
-            if (entry && !isPlainFileName(entry->name)) {
-                p.kind = LinePlan::Kind::Unsafe;
-                p.name = entry->name;
-                continue;
-            }
-            if (!entry || !selection.count(entry->name)) {
-                p.kind = line.find("[Cache]") == std::string::npos ? LinePlan::Kind::Keep
-                                                                   : LinePlan::Kind::Drop;
-                continue;
-            }
-            p.name = entry->name;
-            FileType type = fileTypeOf(entry->name);
-            if (type == FileType::Unknown) {
-                p.kind = LinePlan::Kind::Unknown;
-                continue;
-            }
-            std::optional<std::string> file;
-            for (const auto* c : {&entry->candidate1, &entry->candidate2}) {
-                file = cacheFiles.find(*c);
-                if (file && !taken.count(*file) && fileExists(joinPath(cache, *file))) break;
-                file.reset();
-            }
-            if (!file) {
-                p.kind = LinePlan::Kind::NotFound;
-                p.cacheFile = entry->candidate1;
-                continue;
-            }
-            p.cacheFile = *file;
-            p.destination = destinationFor(type, entry->name, folders, options);
-            if (p.destination.empty()) {
-                p.kind = LinePlan::Kind::Unsafe;
-            } else if (destinations.taken(p.destination)) {
-                std::string from = joinPath(cache, *file);
-                p.kind =
-                    recorded.count(from + '\n' + p.destination) && sameContent(from, p.destination)
-                        ? LinePlan::Kind::Finish
-                        : LinePlan::Kind::Existing;
-                if (p.kind == LinePlan::Kind::Finish) taken.insert(*file);
+        if (!file) {
+            p.kind = LinePlan::Kind::NotFound;
+            p.cacheFile = entry->candidate1;
+            continue;
+        }
+        p.cacheFile = *file;
+        const std::string& folder = folderFor(p.type);
+        if (!folder.empty()) p.destination = joinPath(folder, p.name); // a plain name
+        if (folder.empty()) {
+            p.kind = LinePlan::Kind::Unsafe;
+        } else if (destinations.taken(folder, p.name)) {
+            if (isUnfinishedMove(joinPath(m_cache, *file), p.destination)) {
+                p.kind = LinePlan::Kind::Finish;
+                taken.insert(p.cacheFile);
             } else {
-                p.kind = LinePlan::Kind::Move;
-                taken.insert(*file);
-                destinations.add(p.destination);
+                p.kind = LinePlan::Kind::Existing;
             }
+        } else {
+            taken.insert(p.cacheFile);
+            destinations.add(folder, p.name);
+            m_result.movesPlanned += 1;
         }
     }
+}
 
-    RunLog log(runLogPath(programFolder), real);
-    if (real && !log.created()) result.failures.push_back(log.error());
-    log.line("{{ Using " + cache + " as the CACHE directory }}");
-    log.line("");
+// The destination folder of a type, worked out once per run.
+const std::string& CacheRun::folderFor(FileType type) {
+    auto& folder = m_typeFolders[static_cast<size_t>(type)];
+    if (!folder) folder = destinationFolderFor(type, m_folders, m_options);
+    return *folder;
+}
+
+// What a line is when its file is not looked at: kept, dropped, refused, or
+// a move still to be worked out (Move, with the line's entry).
+std::optional<CacheEntry> CacheRun::planLine(const std::string& line, LinePlan& p) {
+    auto entry = parseCacheLine(line, m_folders.cacheExt);
+    if (entry && !isPlainFileName(entry->name)) {
+        p.kind = LinePlan::Kind::Unsafe;
+        p.name = entry->name;
+        return std::nullopt;
+    }
+    if (!entry || !m_selection.count(entry->name)) {
+        p.kind =
+            line.find("[Cache]") == std::string::npos ? LinePlan::Kind::Keep : LinePlan::Kind::Drop;
+        return std::nullopt;
+    }
+    p.name = entry->name;
+    p.type = fileTypeOf(entry->name);
+    p.kind = p.type == FileType::Unknown ? LinePlan::Kind::Unknown : LinePlan::Kind::Move;
+    return entry;
+}
+
+// A killed run copied this file to its destination (with its record) but
+// did not remove it from the cache.
+bool CacheRun::isUnfinishedMove(const std::string& from, const std::string& to) {
+    if (!m_real) return false;
+    if (!m_recorded) {
+        m_recorded.emplace();
+        std::vector<UndoRecord> records;
+        m_undo->allRecords(records);
+        for (const auto& r : records)
+            m_recorded->insert(r.OldFName + '\n' + r.NewFName);
+    }
+    return m_recorded->count(from + '\n' + to) && sameContent(from, to);
+}
+
+void CacheRun::startLog() {
+    m_log.emplace(runLogPath(m_programFolder), m_real);
+    if (m_real && !m_log->created()) m_result.failures.push_back(m_log->error());
+    m_log->line("{{ Using " + m_cache + " as the CACHE directory }}");
+    m_log->line("");
+    m_log->flush();
     crashPoint("run log started");
+}
 
-    std::vector<std::string> kept;
-    kept.reserve(lines->size());
-    std::vector<int64_t> notMade; // records whose move did not happen
-    std::unordered_set<std::string> rememberedFolders;
-    bool stopped = false; // the undo log failed: no further move
-    for (const auto& p : plan)
-        result.movesPlanned += p.kind == LinePlan::Kind::Move;
-    size_t next = 0;
-    while (next < plan.size()) {
-        // The batch: lines up to the one that holds its last move.
-        size_t end = next;
-        size_t moves = 0;
-        while (end < plan.size() && moves < kBatchMoves) {
-            if (plan[end].kind == LinePlan::Kind::Move) ++moves;
-            ++end;
-        }
-        // Asked to stop: no record is committed for the moves not made.
-        if (real && moves > 0 && !result.stopped && sink.stopRequested && sink.stopRequested())
-            result.stopped = true;
-        if (real && !stopped && !result.stopped && (moves > 0 || !notMade.empty())) {
-            // One transaction: forget the moves that were not made, record the
-            // ones about to be made.
-            bool ok = undo->inTransaction() || undo->beginWrite();
-            for (int64_t id : notMade)
-                ok = ok && undo->removeRow(id);
-            for (size_t i = next; ok && i < end; ++i) {
-                LinePlan& p = plan[i];
-                if (p.kind != LinePlan::Kind::Move) continue;
-                // The undo takes files back only from folders a run moved into.
-                const std::string folder = folderOf(p.destination);
-                if (!rememberedFolders.count(folder)) {
-                    ok = undo->rememberFolder(folder);
-                    if (ok) rememberedFolders.insert(folder);
-                }
-                if (!ok) break;
-                p.rowid =
-                    undo->insert({options.moveDate, joinPath(cache, p.cacheFile), p.destination});
-                ok = p.rowid != 0;
-            }
-            ok = ok && undo->commit();
-            crashPoint("undo records committed");
-            if (ok) {
-                notMade.clear();
-            } else {
-                result.undoError = undo->lastError();
-                if (undo->inTransaction()) undo->rollback();
-                stopped = true;
-            }
-        }
-        for (size_t i = next; i < end; ++i) {
-            LinePlan& p = plan[i];
-            const std::string& line = (*lines)[i];
-            switch (p.kind) {
-            case LinePlan::Kind::Keep:
-                kept.push_back(line);
-                break;
-            case LinePlan::Kind::Drop:
-                break;
-            case LinePlan::Kind::Unsafe:
-                status(p.name + " is not a plain file name and cannot be moved");
-                log.line(p.name + "  is not a plain file name and cannot be moved");
-                kept.push_back(line);
-                break;
-            case LinePlan::Kind::Unknown:
-                status(p.name + " does NOT have a known file extension and cannot be moved");
-                log.line(p.name + "  does NOT have a known file extension and cannot be moved");
-                kept.push_back(line);
-                break;
-            case LinePlan::Kind::NotFound:
-                status(p.cacheFile + " NOT FOUND in the Cache Directory");
-                log.line(p.cacheFile + " NOT FOUND in the Cache Directory");
-                break;
-            case LinePlan::Kind::Existing:
-                // The player's file stays; the package stays in the cache.
-                result.existing.push_back(p.destination);
-                kept.push_back(line);
-                break;
-            case LinePlan::Kind::Finish: {
-                std::string error;
-                if (real && !removeFile(joinPath(cache, p.cacheFile), &error)) {
-                    result.failures.push_back(error);
-                    kept.push_back(line);
-                    break;
-                }
-                status(moveLine(p.cacheFile, p.destination));
-                log.line(moveLine(p.cacheFile, p.destination));
-                ++result.moved;
-                break;
-            }
-            case LinePlan::Kind::Move: {
-                if (!real) {
-                    status(moveLine(p.cacheFile, p.destination));
-                    break;
-                }
-                if (stopped || result.stopped) {
-                    kept.push_back(line);
-                    break;
-                }
-                ++result.movesDone;
-                std::string error;
-                int code = 0;
-                if (moveNoReplace(joinPath(cache, p.cacheFile), p.destination, &error, &code)) {
-                    crashPoint("file moved");
-                    status(moveLine(p.cacheFile, p.destination));
-                    log.line(moveLine(p.cacheFile, p.destination));
-                    crashPoint("move logged");
-                    ++result.moved;
-                    break;
-                }
-                // The file stays in the cache, so its line stays in the index.
-                notMade.push_back(p.rowid);
-                kept.push_back(line);
-                if (code == EEXIST) {
-                    result.existing.push_back(p.destination);
-                } else {
-                    std::string text =
-                        "**ERROR** " + error + " (" + p.name + " stays in the cache)";
-                    status(text);
-                    log.line(text);
-                    result.failures.push_back(error);
-                }
-                break;
-            }
-            }
-            yield();
-        }
-        next = end;
-        if (sink.progress && real) sink.progress(result.movesDone, result.movesPlanned);
+// The batch: lines up to the one that holds its last move.
+size_t CacheRun::batchEnd(size_t next) const {
+    size_t moves = 0;
+    while (next < m_plan.size() && moves < m_batchMoves) {
+        if (m_plan[next].kind == LinePlan::Kind::Move) ++moves;
+        ++next;
     }
-    if (real && !stopped && !notMade.empty()) {
-        bool ok = undo->inTransaction() || undo->beginWrite();
-        for (int64_t id : notMade)
-            ok = ok && undo->removeRow(id);
-        if (!(ok && undo->commit())) {
-            // Harmless: the undo drops a record whose file is still in the cache.
-            if (undo->inTransaction()) undo->rollback();
-        }
-    }
-    if (real && undo && undo->inTransaction()) undo->commit();
-    if (!real) return result;
-    if (!result.undoError.empty()) {
-        std::string text = "**ERROR** The undo log cannot be written (" + result.undoError +
-                           "); the files not yet moved stay in the cache";
-        status(text);
-        log.line(text);
-    }
-    if (result.stopped) {
-        std::string text = "Stopped after " + std::to_string(result.movesDone) + " of " +
-                           std::to_string(result.movesPlanned);
-        status(text);
-        log.line(text);
-    }
+    return next;
+}
 
-    // What is still in the cache folder, under either of its names.
-    FolderIndex after(cache);
-    for (const auto& e : scanTable) {
-        auto file = after.find(e.candidate);
-        if (!file) file = after.find(e.candidate2);
+void CacheRun::resizeBatch(std::chrono::steady_clock::duration took) {
+    if (took < kQuickBatch)
+        m_batchMoves = std::min(m_batchMoves * 4, kMaxBatchMoves);
+    else if (took > kSlowBatch)
+        m_batchMoves = std::max(m_batchMoves / 2, kMinBatchMoves);
+}
+
+// One transaction: forget the moves that were not made, record the ones
+// about to be made. Asked to stop, no record is committed for the moves
+// not made.
+void CacheRun::commitRecords(size_t next, size_t end) {
+    if (!m_real || m_undoFailed || m_result.stopped) return;
+    const bool moves =
+        std::any_of(m_plan.begin() + static_cast<std::ptrdiff_t>(next),
+                    m_plan.begin() + static_cast<std::ptrdiff_t>(end),
+                    [](const LinePlan& p) { return p.kind == LinePlan::Kind::Move; });
+    if (moves && m_sink.stopRequested && m_sink.stopRequested()) {
+        m_result.stopped = true;
+        return;
+    }
+    if (!moves && m_notMade.empty()) return;
+    bool ok = m_undo->inTransaction() || m_undo->beginWrite();
+    for (int64_t id : m_notMade)
+        ok = ok && m_undo->removeRow(id);
+    ok = ok && recordMoves(next, end) && m_undo->commit();
+    crashPoint("undo records committed");
+    if (ok) {
+        m_notMade.clear();
+        return;
+    }
+    m_result.undoError = m_undo->lastError();
+    if (m_undo->inTransaction()) m_undo->rollback();
+    m_undoFailed = true;
+}
+
+bool CacheRun::recordMoves(size_t next, size_t end) {
+    for (size_t i = next; i < end; ++i) {
+        LinePlan& p = m_plan[i];
+        if (p.kind != LinePlan::Kind::Move) continue;
+        // The undo takes files back only from folders a run moved into.
+        const std::string folder = folderOf(p.destination);
+        if (!m_rememberedFolders.count(folder)) {
+            if (!m_undo->rememberFolder(folder)) return false;
+            m_rememberedFolders.insert(folder);
+        }
+        p.rowid =
+            m_undo->insert({m_options.moveDate, joinPath(m_cache, p.cacheFile), p.destination});
+        if (p.rowid == 0) return false;
+    }
+    return true;
+}
+
+void CacheRun::carryOut(size_t next, size_t end) {
+    for (size_t i = next; i < end; ++i) {
+        carryOutLine(m_plan[i], m_lines[i]);
+        if (m_sink.yield) m_sink.yield();
+    }
+}
+
+void CacheRun::carryOutLine(LinePlan& p, const std::string& line) {
+    switch (p.kind) {
+    case LinePlan::Kind::Keep:
+        m_kept.push_back(line);
+        return;
+    case LinePlan::Kind::Drop:
+        return;
+    case LinePlan::Kind::Unsafe:
+        status(p.name + " is not a plain file name and cannot be moved");
+        m_log->line(p.name + "  is not a plain file name and cannot be moved");
+        m_kept.push_back(line);
+        return;
+    case LinePlan::Kind::Unknown:
+        status(p.name + " does NOT have a known file extension and cannot be moved");
+        m_log->line(p.name + "  does NOT have a known file extension and cannot be moved");
+        m_kept.push_back(line);
+        return;
+    case LinePlan::Kind::NotFound:
+        report(p.cacheFile + " NOT FOUND in the Cache Directory");
+        return;
+    case LinePlan::Kind::Existing:
+        // The player's file stays; the package stays in the cache.
+        m_result.existing.push_back(p.destination);
+        m_kept.push_back(line);
+        return;
+    case LinePlan::Kind::Finish: {
+        std::string error;
+        if (m_real && !removeFile(joinPath(m_cache, p.cacheFile), &error)) {
+            m_result.failures.push_back(error);
+            m_kept.push_back(line);
+            return;
+        }
+        report(moveLine(p.cacheFile, p.destination));
+        m_gone.insert(p.cacheFile);
+        ++m_result.moved;
+        return;
+    }
+    case LinePlan::Kind::Move:
+        moveOne(p, line);
+        return;
+    }
+}
+
+void CacheRun::moveOne(LinePlan& p, const std::string& line) {
+    if (!m_real) {
+        status(moveLine(p.cacheFile, p.destination));
+        return;
+    }
+    if (m_undoFailed || m_result.stopped) {
+        m_kept.push_back(line);
+        return;
+    }
+    ++m_result.movesDone;
+    std::string error;
+    int code = 0;
+    if (moveNoReplace(joinPath(m_cache, p.cacheFile), p.destination, &error, &code)) {
+        crashPoint("file moved");
+        report(moveLine(p.cacheFile, p.destination));
+        m_gone.insert(p.cacheFile);
+        ++m_result.moved;
+        return;
+    }
+    // The file stays in the cache, so its line stays in the index.
+    m_notMade.push_back(p.rowid);
+    m_kept.push_back(line);
+    if (code == EEXIST) {
+        m_result.existing.push_back(p.destination);
+        return;
+    }
+    report("**ERROR** " + error + " (" + p.name + " stays in the cache)");
+    m_result.failures.push_back(error);
+}
+
+// Records of moves that were not made go; harmless when that fails, as the
+// undo drops a record whose file is still in the cache.
+void CacheRun::forgetMovesNotMade() {
+    if (!m_undoFailed && !m_notMade.empty()) {
+        bool ok = m_undo->inTransaction() || m_undo->beginWrite();
+        for (int64_t id : m_notMade)
+            ok = ok && m_undo->removeRow(id);
+        if (!(ok && m_undo->commit()) && m_undo->inTransaction()) m_undo->rollback();
+    }
+    if (m_undo && m_undo->inTransaction()) m_undo->commit();
+}
+
+void CacheRun::reportHowItEnded() {
+    if (!m_result.undoError.empty())
+        report("**ERROR** The undo log cannot be written (" + m_result.undoError +
+               "); the files not yet moved stay in the cache");
+    if (m_result.stopped)
+        report("Stopped after " + std::to_string(m_result.movesDone) + " of " +
+               std::to_string(m_result.movesPlanned));
+    crashPoint("moves logged");
+}
+
+// What is still in the cache folder, under either of its names. The files
+// the run moved are known to be gone; the folder is read only for the rest.
+void CacheRun::reportNotMoved() {
+    std::optional<FolderIndex> after;
+    for (const auto& e : m_scanTable) {
+        if (m_gone.count(e.candidate) || m_gone.count(e.candidate2)) continue;
+        if (!after) after.emplace(m_cache);
+        auto file = after->find(e.candidate);
+        if (!file) file = after->find(e.candidate2);
         if (!file) continue;
-        std::string text = *file + " {" + e.name + "} was not moved.";
-        log.line(text);
-        status(text);
+        report(*file + " {" + e.name + "} was not moved.");
     }
+}
 
-    // The old index is kept as cachebak.ini and the new one replaces
-    // Cache.ini in one step, so the cache always has an index.
+// The old index is kept as cachebak.ini and the new one replaces Cache.ini
+// in one step, so the cache always has an index.
+void CacheRun::rewriteIndex() {
     crashPoint("before the new index");
-    std::string bakError;
-    auto old = readFile(*cacheIni);
-    bool bakWritten = old && writeFileAtomic(findInFolder(cache, "cachebak.ini"), *old, &bakError);
-    if (!old) bakError = "Cannot read " + *cacheIni;
+    auto old = readFile(m_cacheIni);
+    m_bakWritten = old && writeFileAtomic(findInFolder(m_cache, "cachebak.ini"), *old, &m_bakError);
+    if (!old) m_bakError = "Cannot read " + m_cacheIni;
     crashPoint("cachebak.ini written");
-    std::vector<std::string> fresh;
-    fresh.reserve(kept.size() + 1);
-    fresh.push_back("[Cache]");
-    fresh.insert(fresh.end(), kept.begin(), kept.end());
-    result.indexWritten = writeLinesAtomic(*cacheIni, fresh, &result.indexError);
+    m_kept.insert(m_kept.begin(), "[Cache]");
+    m_result.indexWritten = writeLinesAtomic(m_cacheIni, m_kept, &m_result.indexError);
     crashPoint("new index written");
+}
 
-    if (log.created()) status(runLogPath(programFolder) + " was created.");
-    if (bakWritten) {
-        status(cache + "/CACHE.INI was renamed to CACHEBAK.INI");
-        log.line(cache + "/CACHE.INI was renamed to CACHEBAK.INI");
-    } else {
-        status("**ERROR** CACHEBAK.INI could not be written: " + bakError);
-        log.line("**ERROR** CACHEBAK.INI could not be written: " + bakError);
-    }
-    if (result.indexWritten) {
-        log.line("A new CACHE.INI was created in " + cache);
-    } else {
-        log.line("**ERROR** A new CACHE.INI could not be written: " + result.indexError);
-    }
-    log.line("");
-    log.line("NOTE - files not being moved is due to either the file");
-    log.line("       not being selected or they already exist.");
-    log.line("");
-    if (!log.finish() && log.created()) result.failures.push_back(log.error());
-
-    if (result.indexWritten)
-        status("A new CACHE.INI was created in " + cache);
+void CacheRun::writeClosingLines() {
+    if (m_log->created()) status(runLogPath(m_programFolder) + " was created.");
+    if (m_bakWritten)
+        report(m_cache + "/CACHE.INI was renamed to CACHEBAK.INI");
     else
-        status("**ERROR** A new CACHE.INI could not be written: " + result.indexError);
+        report("**ERROR** CACHEBAK.INI could not be written: " + m_bakError);
+    const std::string index =
+        m_result.indexWritten
+            ? "A new CACHE.INI was created in " + m_cache
+            : "**ERROR** A new CACHE.INI could not be written: " + m_result.indexError;
+    m_log->line(index);
+    m_log->line("");
+    m_log->line("NOTE - files not being moved is due to either the file");
+    m_log->line("       not being selected or they already exist.");
+    m_log->line("");
+    if (!m_log->finish() && m_log->created()) m_result.failures.push_back(m_log->error());
+
+    status(index);
     status("");
     status("** NOTE ** - files not being moved is due to either the file not being selected or "
            "they already exist.");
     status("");
     status(std::string(102, '~'));
     status("");
-    return result;
+}
+
+} // namespace
+
+RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::string>& selection,
+                   const std::vector<ScanTableEntry>& scanTable, const RunOptions& options,
+                   UndoLog* undo, const std::string& programFolder, const RunSink& sink) {
+    return CacheRun(folders, selection, scanTable, options, undo, programFolder, sink).run();
 }
 
 } // namespace tv

@@ -15,26 +15,36 @@ RunLog::RunLog(const std::string& path, bool enabled) : m_path(path) {
 }
 
 RunLog::~RunLog() {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd < 0) return;
+    flush();
+    ::close(m_fd);
 }
 
 void RunLog::line(const std::string& text) {
     if (m_fd < 0) return;
     // One line per entry, whatever a name in it holds.
-    std::string data = escapeControls(text) + "\r\n";
-    std::string_view rest = data;
+    m_buffer += escapeControls(text);
+    m_buffer += "\r\n";
+    if (m_buffer.size() >= 1 << 20) flush();
+}
+
+void RunLog::flush() {
+    if (m_fd < 0 || m_buffer.empty()) return;
+    std::string_view rest = m_buffer;
     while (!rest.empty()) {
         ssize_t n = ::write(m_fd, rest.data(), rest.size());
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             if (m_error.empty()) m_error = "Cannot write " + m_path + ": " + std::strerror(errno);
-            return;
+            break;
         }
         rest.remove_prefix(static_cast<size_t>(n));
     }
+    m_buffer.clear();
 }
 
 bool RunLog::finish() {
+    flush();
     if (m_fd >= 0 && ::fsync(m_fd) != 0 && m_error.empty())
         m_error = "Cannot write " + m_path + ": " + std::strerror(errno);
     return m_error.empty();

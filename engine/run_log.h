@@ -4,10 +4,10 @@
 
 namespace tv {
 
-// Tessvane.log, replaced at the start of a run or an archive processing and
-// written line by line: each line is in the file (not in a buffer) before
-// the work goes on. A link or hard link named Tessvane.log is replaced, never
-// written through.
+// Tessvane.log, replaced at the start of a run or an archive processing.
+// Lines are gathered and written at each flush (a run flushes after each
+// batch of moves, whose undo records are already committed) and at finish.
+// A link or hard link named Tessvane.log is replaced, never written through.
 class RunLog {
 public:
     // With `enabled` false nothing is written (a dry run).
@@ -19,12 +19,15 @@ public:
     bool created() const { return m_fd >= 0; }
     const std::string& error() const { return m_error; }
     void line(const std::string& text);
+    // Writes the gathered lines to the file.
+    void flush();
     // Flushes the log to the disk; false when a line could not be written.
     bool finish();
 
 private:
     std::string m_path;
     int m_fd = -1;
+    std::string m_buffer;
     std::string m_error;
 };
 

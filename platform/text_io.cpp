@@ -332,37 +332,73 @@ std::string findInFolder(std::string_view folder, std::string_view name) {
     return found ? *found : joinPath(folder, name);
 }
 
+void listFolder(const std::string& folder, const std::function<void(std::string_view)>& each) {
+    DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!d) return;
+    while (dirent* e = ::readdir(d)) {
+        std::string_view n = e->d_name;
+        if (n != "." && n != "..") each(n);
+    }
+    ::closedir(d);
+}
+
+size_t FoldedHash::operator()(std::string_view s) const {
+    size_t h = 14695981039346656037ull;
+    for (char c : s)
+        h = (h ^ static_cast<unsigned char>(upper8(c))) * 1099511628211ull;
+    return h;
+}
+
+bool FoldedEqual::operator()(std::string_view a, std::string_view b) const {
+    return equalsNoCase(a, b);
+}
+
 FolderIndex::FolderIndex(const std::string& folder) : m_folder(folder) {
     DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!d) return;
     while (dirent* e = ::readdir(d)) {
         std::string_view n = e->d_name;
         if (n == "." || n == "..") continue;
-        m_names.emplace_back(n);
+        const std::string_view name = m_names.emplace_back(n);
+        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN)
+            m_uncertain.insert(name);
+        else if (e->d_type != DT_REG)
+            m_notFiles.insert(name);
     }
     ::closedir(d);
-    m_exact.reserve(m_names.size());
+    m_folded.reserve(m_names.size());
     for (const auto& n : m_names)
-        m_exact.insert(n);
+        add(n);
+}
+
+void FolderIndex::add(std::string_view name) {
+    auto [it, added] = m_folded.try_emplace(name, name);
+    if (!added) m_variants.insert(name);
+}
+
+std::optional<std::string_view> FolderIndex::exact(std::string_view name) const {
+    auto it = m_folded.find(name);
+    if (it == m_folded.end()) return std::nullopt;
+    if (it->second == name) return it->second;
+    if (auto v = m_variants.find(name); v != m_variants.end()) return *v;
+    return std::nullopt;
 }
 
 void FolderIndex::insert(std::string_view name) {
-    if (m_exact.count(name)) return;
-    m_names.emplace_back(name);
-    m_exact.insert(m_names.back());
-    if (m_foldedBuilt) m_folded.try_emplace(toUpper(name), m_names.back());
+    if (exact(name)) return;
+    add(m_names.emplace_back(name));
+    m_uncertain.insert(m_names.back());
 }
 
 std::optional<std::string> FolderIndex::find(std::string_view name) const {
-    if (auto it = m_exact.find(name); it != m_exact.end()) return std::string(*it);
-    if (!m_foldedBuilt) {
-        m_foldedBuilt = true;
-        for (const auto& n : m_names)
-            m_folded.try_emplace(toUpper(n), n);
-    }
-    if (auto it = m_folded.find(toUpper(name)); it != m_folded.end())
-        return std::string(it->second);
+    if (auto e = exact(name)) return std::string(*e);
+    if (auto it = m_folded.find(name); it != m_folded.end()) return std::string(it->second);
     return std::nullopt;
+}
+
+bool FolderIndex::isFile(const std::string& name) const {
+    if (!exact(name) || m_notFiles.count(name)) return false;
+    return !m_uncertain.count(name) || fileExists(joinPath(m_folder, name));
 }
 
 std::string wholePath(const std::string& path) {

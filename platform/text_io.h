@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -86,25 +87,49 @@ std::string findInFolder(std::string_view folder, std::string_view name);
 // Like findInFolder, but tells whether a match exists.
 std::optional<std::string> lookupInFolder(std::string_view folder, std::string_view name);
 
+// Calls `each` with the name of every entry of `folder` (not "." and "..");
+// nothing when it cannot be read.
+void listFolder(const std::string& folder, const std::function<void(std::string_view)>& each);
+
+// Hashes and compares names ignoring letter case as upper8 folds it.
+struct FoldedHash {
+    size_t operator()(std::string_view s) const;
+};
+struct FoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const;
+};
+
 // A snapshot of one folder's file names for many look-ups in a row.
 class FolderIndex {
 public:
     explicit FolderIndex(const std::string& folder);
-    FolderIndex(const FolderIndex&) = delete; // m_exact points into m_names
+    FolderIndex(const FolderIndex&) = delete; // the sets point into m_names
     FolderIndex& operator=(const FolderIndex&) = delete;
     // The actual name of the entry matching `name` (exact first, then ignoring case).
     std::optional<std::string> find(std::string_view name) const;
+    // Whether an entry matches `name` ignoring case.
+    bool containsNoCase(std::string_view name) const { return m_folded.count(name) > 0; }
+    // Whether the entry `name` (an actual name) is a regular file or a link
+    // to one: known from the folder's listing, asked of the file system
+    // only when the listing does not tell.
+    bool isFile(const std::string& name) const;
     // A name that came into the folder after the snapshot.
     void insert(std::string_view name);
     const std::string& folder() const { return m_folder; }
 
 private:
+    // The actual name equal to `name`, if the folder has it exactly.
+    std::optional<std::string_view> exact(std::string_view name) const;
+    // Takes a name that m_names holds.
+    void add(std::string_view name);
+
     std::string m_folder;
     std::deque<std::string> m_names; // in directory order; a deque keeps views valid
-    std::unordered_set<std::string_view> m_exact;
-    // Built on the first miss: most look-ups find their exact name.
-    mutable std::unordered_map<std::string, std::string_view> m_folded; // upper-cased -> first name
-    mutable bool m_foldedBuilt = false;
+    // Each name ignoring case -> the first name of that spelling.
+    std::unordered_map<std::string_view, std::string_view, FoldedHash, FoldedEqual> m_folded;
+    std::unordered_set<std::string_view> m_variants;  // names a first name stands for
+    std::unordered_set<std::string_view> m_notFiles;  // folders, devices, ... by the listing
+    std::unordered_set<std::string_view> m_uncertain; // links and untyped entries
 };
 
 // The folder indexes of several folders, each read on first use and kept up

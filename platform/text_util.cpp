@@ -76,9 +76,15 @@ std::string withoutTrailingSeparator(std::string_view path) {
 
 std::string escapeControls(std::string_view s) {
     static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
+    auto isControl = [](char c) {
+        auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7F;
+    };
+    auto first = std::find_if(s.begin(), s.end(), isControl);
+    if (first == s.end()) return std::string(s); // the usual line
+    std::string out(s.begin(), first);
+    out.reserve(s.size() + 8);
+    for (char c : s.substr(static_cast<size_t>(first - s.begin()))) {
         auto u = static_cast<unsigned char>(c);
         if (u >= 0x20 && u != 0x7F) {
             out += c;

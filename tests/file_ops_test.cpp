@@ -3,6 +3,7 @@
 #include "platform/cfile.h"
 #include "platform/crash_point.h"
 #include "platform/file_ops.h"
+#include "platform/text_io.h"
 #include "platform/zip_archive.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +70,39 @@ TEST(Move, ADestinationThatAppearsDuringACopyToAnotherFileSystemIsKept) {
                                                "source removed"}));
     EXPECT_FALSE(tvtest::exists(t / "pkg"));
     std::filesystem::remove_all(other);
+}
+
+// The folder snapshot the run plans with: the exact spelling wins over
+// another case of the same name, Latin-1 letters fold too, and only regular
+// files (or links to them) count as files.
+TEST(FolderSnapshot, FindsNamesExactlyThenIgnoringCaseAndKnowsFiles) {
+    TempDir t;
+    tvtest::writeFile(t / "Map.ut2", "a");
+    tvtest::writeFile(t / "MAP.ut2", "b");
+    tvtest::writeFile(t / "\xE9t\xE9.utx", "c"); // été in Latin-1
+    std::filesystem::create_directories(t / "Folder.u");
+    std::filesystem::create_symlink(t / "Map.ut2", t / "Link.ut2");
+    std::filesystem::create_symlink(t / "nowhere", t / "Dangling.ut2");
+    FolderIndex index(t.path());
+    EXPECT_EQ(index.find("Map.ut2"), "Map.ut2");
+    EXPECT_EQ(index.find("MAP.ut2"), "MAP.ut2");
+    auto folded = index.find("map.UT2");
+    ASSERT_TRUE(folded);
+    EXPECT_TRUE(*folded == "Map.ut2" || *folded == "MAP.ut2");
+    EXPECT_EQ(index.find("\xC9T\xC9.UTX"), "\xE9t\xE9.utx");
+    EXPECT_FALSE(index.find("Map.ut"));
+    EXPECT_TRUE(index.containsNoCase("FOLDER.U"));
+    EXPECT_TRUE(index.isFile("Map.ut2"));
+    EXPECT_TRUE(index.isFile("Link.ut2"));
+    EXPECT_FALSE(index.isFile("Folder.u"));
+    EXPECT_FALSE(index.isFile("Dangling.ut2"));
+    EXPECT_FALSE(index.isFile("map.ut2")); // an actual name is asked for
+
+    index.insert("New.ogg"); // came after the snapshot, not yet on the disk
+    EXPECT_EQ(index.find("new.OGG"), "New.ogg");
+    EXPECT_FALSE(index.isFile("New.ogg"));
+    tvtest::writeFile(t / "New.ogg", "d");
+    EXPECT_TRUE(index.isFile("New.ogg"));
 }
 
 TEST(CFileClass, ChecksInOrderAndRaisesNumberedErrors) {
