@@ -105,7 +105,7 @@ class CacheRun {
 public:
     CacheRun(const CacheFolders& folders, const std::unordered_set<std::string>& selection,
              const std::vector<ScanTableEntry>& scanTable, const RunOptions& options, UndoLog* undo,
-             const std::string& programFolder, const RunSink& sink)
+             const std::string& programFolder, const WorkSink& sink)
         : m_folders(folders), m_cache(folders.cacheFolder), m_selection(selection),
           m_scanTable(scanTable), m_options(options), m_undo(undo), m_programFolder(programFolder),
           m_sink(sink), m_real(!options.dryRun) {}
@@ -172,7 +172,7 @@ private:
     const RunOptions& m_options;
     UndoLog* m_undo;
     const std::string& m_programFolder;
-    const RunSink& m_sink;
+    const WorkSink& m_sink;
     const bool m_real;
     std::optional<RunLog> m_log; // made when the run starts
     RunResult m_result;
@@ -540,7 +540,7 @@ void CacheRun::writeClosingLines() {
 
 RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::string>& selection,
                    const std::vector<ScanTableEntry>& scanTable, const RunOptions& options,
-                   UndoLog* undo, const std::string& programFolder, const RunSink& sink) {
+                   UndoLog* undo, const std::string& programFolder, const WorkSink& sink) {
     return CacheRun(folders, selection, scanTable, options, undo, programFolder, sink).run();
 }
 

@@ -2,6 +2,7 @@
 
 #include "cache_index.h"
 #include "run_log.h"
+#include "work_sink.h"
 
 #include <functional>
 #include <string>
@@ -11,19 +12,6 @@
 namespace tv {
 
 class UndoLog;
-
-// Where a run reports as it goes: each line of the Status list as it is
-// added, and a chance to keep the window painting after every Cache.ini line.
-struct RunSink {
-    std::function<void(const std::string&)> statusLine;
-    std::function<void()> yield;
-    // How far the moves are, after each batch: `done` of `total`.
-    std::function<void(size_t done, size_t total)> progress;
-    // Asked before each batch: true ends the run there. What moved stays
-    // moved with its records; the rest stays in the cache with its lines,
-    // and Cache.ini is rewritten for what moved.
-    std::function<bool()> stopRequested;
-};
 
 struct RunOptions {
     enum class Mode { Norm, Dir, Dir2 };
@@ -74,8 +62,13 @@ std::string destinationFolderFor(FileType type, const CacheFolders& folders,
 // transaction (the undo drops a record whose file is still in the cache).
 // `undo` must be open and in a write transaction (beginWrite) unless this is
 // a dry run; the caller holds the operation lock.
+//
+// `sink` hears each Status line and the moves done after each batch, and is
+// asked before each batch whether to stop: what moved stays moved with its
+// records, the rest stays in the cache with its lines, and Cache.ini is
+// rewritten for what moved.
 RunResult RunCache(const CacheFolders& folders, const std::unordered_set<std::string>& selection,
                    const std::vector<ScanTableEntry>& scanTable, const RunOptions& options,
-                   UndoLog* undo, const std::string& programFolder, const RunSink& sink);
+                   UndoLog* undo, const std::string& programFolder, const WorkSink& sink);
 
 } // namespace tv

@@ -139,109 +139,175 @@ bool isCacheFileName(const std::string& name, const std::string& cacheExt) {
            equalsNoCase(std::string_view(name).substr(i + 1), cacheExt);
 }
 
-UndoResult undoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
-                     const std::string& cacheFolder, const std::string& cacheExt,
-                     const std::vector<std::string>& gameFolders,
-                     const std::function<void(const std::string&)>& statusLine) {
-    UndoResult result;
-    auto refuse = [&](const std::string& text) {
-        result.failures.push_back(text);
-        if (statusLine) statusLine("Not undone: " + text);
-    };
-    std::vector<UndoRecord> all;
-    if (!undo.allRecords(all)) {
-        result.undoError = undo.lastError();
-        return result;
-    }
-    std::vector<std::string> remembered;
-    if (!undo.movedIntoFolders(remembered)) {
-        result.undoError = undo.lastError();
-        return result;
-    }
-    MoveFolders moveFolders(gameFolders, remembered);
-    std::unordered_map<std::string, std::vector<size_t>> byNewName;
-    for (size_t i = 0; i < all.size(); ++i)
-        byNewName[all[i].NewFName].push_back(i);
+namespace {
 
-    // What to do with each ticked path, worked out before anything is touched.
-    std::vector<GroupPlan> plans;
-    std::vector<std::string> gone; // ticked paths whose file is no longer there
+// How often an undo tells how far it is, in files.
+constexpr size_t kProgressEvery = 64;
+
+// One undo, told as its steps: read the records, plan each ticked path,
+// delete the records (uncommitted), append the Cache.ini lines, move the
+// files back, commit, and take out the lines of files that stayed.
+class UndoRun {
+public:
+    UndoRun(UndoLog& undo, const std::string& cacheFolder, const std::string& cacheExt,
+            const WorkSink& sink)
+        : m_undo(undo), m_cacheFolder(cacheFolder), m_cacheExt(cacheExt), m_sink(sink) {}
+
+    UndoResult run(const std::vector<std::string>& newNames,
+                   const std::vector<std::string>& gameFolders) {
+        if (!readRecords(gameFolders)) return std::move(m_result);
+        planGroups(newNames);
+        if (!removeRecords()) return std::move(m_result);
+        appendLines();
+        crashPoint("index lines appended");
+        moveFilesBack();
+        commitRemoval();
+        crashPoint("undo records deleted");
+        takeOutStaleLines();
+        return std::move(m_result);
+    }
+
+private:
+    void refuse(const std::string& text) {
+        m_result.failures.push_back(text);
+        m_sink.status("Not undone: " + text);
+    }
+    bool failWithLogError() {
+        m_result.undoError = m_undo.lastError();
+        return false;
+    }
+
+    bool readRecords(const std::vector<std::string>& gameFolders);
+    void planGroups(const std::vector<std::string>& newNames);
+    std::optional<GroupPlan> planGroup(const std::string& name, const std::vector<size_t>& records);
+    bool chooseRecord(GroupPlan& plan, const std::string& name);
+    bool removeRecords();
+    void keepRecords(const GroupPlan& plan);
+    void appendLines();
+    void moveFilesBack();
+    bool moveBack(GroupPlan& plan);
+    void commitRemoval();
+    void takeOutStaleLines();
+
+    UndoLog& m_undo;
+    const std::string& m_cacheFolder;
+    const std::string& m_cacheExt;
+    const WorkSink& m_sink;
+    UndoResult m_result;
+
+    std::vector<UndoRecord> m_all;
+    std::optional<MoveFolders> m_moveFolders;
+    std::unordered_map<std::string, std::vector<size_t>> m_byNewName;
+    std::vector<GroupPlan> m_plans;
+    std::vector<std::string> m_gone;           // ticked paths whose file is no longer there
+    std::unordered_set<std::string> m_targets; // old paths an earlier group takes
+    IndexFinder m_indexes;
+    std::map<std::string, std::vector<std::string>> m_stale; // lines of files that stayed
+};
+
+bool UndoRun::readRecords(const std::vector<std::string>& gameFolders) {
+    std::vector<std::string> remembered;
+    if (!m_undo.allRecords(m_all) || !m_undo.movedIntoFolders(remembered))
+        return failWithLogError();
+    m_moveFolders.emplace(gameFolders, remembered);
+    for (size_t i = 0; i < m_all.size(); ++i)
+        m_byNewName[m_all[i].NewFName].push_back(i);
+    return true;
+}
+
+// What to do with each ticked path, worked out before anything is touched.
+void UndoRun::planGroups(const std::vector<std::string>& newNames) {
     std::unordered_set<std::string> seen;
-    std::unordered_set<std::string> targets; // old paths an earlier group takes
-    IndexFinder indexes;
     for (const auto& name : newNames) {
         if (!seen.insert(name).second) continue;
-        auto found = byNewName.find(name);
-        if (found == byNewName.end()) continue;
-        GroupPlan plan;
-        plan.records = found->second;
-        if (!pathExists(name)) {
-            // Gone, or never moved by a run that was killed: nothing to take
-            // back, but the user hears that the record went without a file.
-            ++result.dropped;
-            gone.push_back(name);
-            plans.push_back(std::move(plan));
-            continue;
-        }
-        if (!isRegularFile(name) || !isPlainFileName(fileNameOf(name))) {
-            refuse(name + " is not a regular file"); // its records stay
-            continue;
-        }
-        if (!moveFolders.holds(name)) {
-            refuse(name + " is not in a folder Tessvane moves into");
-            continue;
-        }
-        if (fileTypeOf(fileNameOf(name)) == FileType::Unknown) {
-            refuse(name + " is not a file Tessvane moves");
-            continue;
-        }
-        std::string reason;
-        for (size_t i : plan.records) {
-            const UndoRecord& r = all[i];
-            std::string why = refusalFor(r.OldFName, name, cacheFolder, cacheExt, indexes);
-            if (why.empty() && targets.count(r.OldFName)) why = r.OldFName + " exists already";
-            if (!why.empty()) {
-                reason = why;
-                continue;
-            }
-            plan.move = &r;
-            // Both copies whole: only the one outside the cache is left to go.
-            plan.finish = pathExists(r.OldFName);
-            std::string key = fileNameOf(r.OldFName);
-            key.erase(key.rfind('.'));
-            plan.line = key + "=" + fileNameOf(name);
-            const std::string folder = folderOf(r.OldFName);
-            plan.index = indexes.find(folder).value_or(joinPath(folder, "cache.ini"));
-            break;
-        }
-        if (!plan.move) {
-            refuse(reason); // its records stay
-            continue;
-        }
-        targets.insert(plan.move->OldFName);
-        plans.push_back(std::move(plan));
+        auto found = m_byNewName.find(name);
+        if (found == m_byNewName.end()) continue;
+        if (auto plan = planGroup(name, found->second)) m_plans.push_back(std::move(*plan));
     }
+    for (const auto& plan : m_plans)
+        m_result.planned += plan.move != nullptr;
+}
 
-    // The records go first, inside the transaction: a log that cannot be
-    // written stops the undo before any file is touched. Nothing is final
-    // until the commit at the end.
-    for (const auto& plan : plans) {
+// One ticked path's records; nullopt when they stay (refused).
+std::optional<GroupPlan> UndoRun::planGroup(const std::string& name,
+                                            const std::vector<size_t>& records) {
+    GroupPlan plan;
+    plan.records = records;
+    if (!pathExists(name)) {
+        // Gone, or never moved by a run that was killed: nothing to take
+        // back, but the user hears that the record went without a file.
+        ++m_result.dropped;
+        m_gone.push_back(name);
+        return plan;
+    }
+    if (!isRegularFile(name) || !isPlainFileName(fileNameOf(name))) {
+        refuse(name + " is not a regular file");
+        return std::nullopt;
+    }
+    if (!m_moveFolders->holds(name)) {
+        refuse(name + " is not in a folder Tessvane moves into");
+        return std::nullopt;
+    }
+    if (fileTypeOf(fileNameOf(name)) == FileType::Unknown) {
+        refuse(name + " is not a file Tessvane moves");
+        return std::nullopt;
+    }
+    if (!chooseRecord(plan, name)) return std::nullopt;
+    m_targets.insert(plan.move->OldFName);
+    return plan;
+}
+
+// The first record whose old path the file can go back to.
+bool UndoRun::chooseRecord(GroupPlan& plan, const std::string& name) {
+    std::string reason;
+    for (size_t i : plan.records) {
+        const UndoRecord& r = m_all[i];
+        std::string why = refusalFor(r.OldFName, name, m_cacheFolder, m_cacheExt, m_indexes);
+        if (why.empty() && m_targets.count(r.OldFName)) why = r.OldFName + " exists already";
+        if (!why.empty()) {
+            reason = why;
+            continue;
+        }
+        plan.move = &r;
+        // Both copies whole: only the one outside the cache is left to go.
+        plan.finish = pathExists(r.OldFName);
+        std::string key = fileNameOf(r.OldFName);
+        key.erase(key.rfind('.'));
+        plan.line = key + "=" + fileNameOf(name);
+        const std::string folder = folderOf(r.OldFName);
+        plan.index = m_indexes.find(folder).value_or(joinPath(folder, "cache.ini"));
+        return true;
+    }
+    refuse(reason); // its records stay
+    return false;
+}
+
+// The records go first, inside the transaction: a log that cannot be
+// written stops the undo before any file is touched. Nothing is final until
+// the commit at the end.
+bool UndoRun::removeRecords() {
+    for (const auto& plan : m_plans) {
         for (size_t i : plan.records) {
-            if (undo.removeRow(all[i].rowid)) continue;
-            result.undoError = undo.lastError();
-            undo.rollback();
-            return result;
+            if (m_undo.removeRow(m_all[i].rowid)) continue;
+            failWithLogError();
+            m_undo.rollback();
+            return false;
         }
     }
-    auto keepRecords = [&](const GroupPlan& plan) {
-        for (size_t i : plan.records)
-            if (!undo.insert(all[i]) && result.undoError.empty())
-                result.undoError = undo.lastError();
-    };
+    return true;
+}
 
-    // Then the lines, one append to each Cache.ini.
+// A group whose file stays: its records are written back.
+void UndoRun::keepRecords(const GroupPlan& plan) {
+    for (size_t i : plan.records)
+        if (!m_undo.insert(m_all[i]) && m_result.undoError.empty())
+            m_result.undoError = m_undo.lastError();
+}
+
+// The lines, one append to each Cache.ini.
+void UndoRun::appendLines() {
     std::map<std::string, std::vector<GroupPlan*>> byIndex;
-    for (auto& plan : plans)
+    for (auto& plan : m_plans)
         if (plan.move) byIndex[plan.index].push_back(&plan);
     for (auto& [index, group] : byIndex) {
         std::vector<std::string> lines;
@@ -255,42 +321,73 @@ UndoResult undoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
             plan->move = nullptr;
         }
     }
-    crashPoint("index lines appended");
+}
 
-    // Then the files.
-    std::map<std::string, std::vector<std::string>> stale;
-    for (auto& plan : plans) {
+// The files, each back under its cache name. Asked to stop, the files not
+// yet back keep their records, and their lines come out again.
+void UndoRun::moveFilesBack() {
+    for (auto& plan : m_plans) {
         if (!plan.move) continue;
-        std::string error;
-        if (plan.finish ? removeFile(plan.move->NewFName, &error)
-                        : moveNoReplace(plan.move->NewFName, plan.move->OldFName, &error)) {
-            ++result.undone;
-            if (statusLine)
-                statusLine(plan.move->NewFName + " was moved back to " + plan.move->OldFName);
-            crashPoint("file moved back");
+        if (!m_result.stopped && m_sink.stopAsked()) m_result.stopped = true;
+        if (m_result.stopped) {
+            keepRecords(plan);
+            m_stale[plan.index].push_back(plan.line);
             continue;
         }
-        refuse(error);
-        keepRecords(plan);
-        stale[plan.index].push_back(plan.line);
+        ++m_result.done;
+        if (!moveBack(plan)) {
+            keepRecords(plan);
+            m_stale[plan.index].push_back(plan.line);
+        }
+        if (m_result.done % kProgressEvery == 0)
+            m_sink.reportProgress(m_result.done, m_result.planned);
+        if (m_sink.yield) m_sink.yield();
     }
+    m_sink.reportProgress(m_result.done, m_result.planned);
+}
 
-    // Last, the records are gone for good.
-    if (!undo.commit()) {
+bool UndoRun::moveBack(GroupPlan& plan) {
+    std::string error;
+    if (plan.finish ? removeFile(plan.move->NewFName, &error)
+                    : moveNoReplace(plan.move->NewFName, plan.move->OldFName, &error)) {
+        ++m_result.undone;
+        m_sink.status(plan.move->NewFName + " was moved back to " + plan.move->OldFName);
+        crashPoint("file moved back");
+        return true;
+    }
+    refuse(error);
+    return false;
+}
+
+// Last, the records are gone for good.
+void UndoRun::commitRemoval() {
+    if (!m_undo.commit()) {
         // The files are back and their lines are in Cache.ini; the records
         // left behind name files that are gone, and the next undo drops them.
-        result.undoError = undo.lastError();
-        undo.rollback();
-    } else if (statusLine) {
-        for (const auto& name : gone)
-            statusLine(name + " is no longer there; its record was removed");
+        failWithLogError();
+        m_undo.rollback();
+        return;
     }
-    crashPoint("undo records deleted");
-    for (const auto& [index, lines] : stale) {
+    for (const auto& name : m_gone)
+        m_sink.status(name + " is no longer there; its record was removed");
+    if (m_result.stopped)
+        m_sink.status("Stopped after " + std::to_string(m_result.done) + " of " +
+                      std::to_string(m_result.planned));
+}
+
+void UndoRun::takeOutStaleLines() {
+    for (const auto& [index, lines] : m_stale) {
         std::string error;
         if (!removeIndexLines(index, lines, &error)) refuse(error);
     }
-    return result;
+}
+
+} // namespace
+
+UndoResult undoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
+                     const std::string& cacheFolder, const std::string& cacheExt,
+                     const std::vector<std::string>& gameFolders, const WorkSink& sink) {
+    return UndoRun(undo, cacheFolder, cacheExt, sink).run(newNames, gameFolders);
 }
 
 } // namespace tv

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <functional>
+#include "work_sink.h"
+
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@ struct UndoResult {
     int dropped = 0;                   // records whose file was gone
     std::vector<std::string> failures; // records left in place, with the reason
     std::string undoError;             // the undo log could not be written
+    bool stopped = false;              // ended early because it was asked to
+    size_t done = 0, planned = 0;      // files taken back (or tried) of those planned
     bool failed() const { return !failures.empty() || !undoError.empty(); }
 };
 
@@ -32,7 +35,9 @@ bool isCacheFileName(const std::string& name, const std::string& cacheExt);
 // could not be moved back is taken out of Cache.ini again.
 //
 // `undo` must be open and in a write transaction (beginWrite); the caller
-// holds the operation lock. `statusLine` receives the lines for the Status list.
+// holds the operation lock. `sink` receives the lines for the Status list and
+// how many files are back, and is asked before each file whether to stop:
+// the files not yet back keep their records and lose their new lines.
 //
 // A record is followed only out of a folder Tessvane moves into: one of
 // `gameFolders` (the game's type folders, found in any letter case) or a
@@ -40,7 +45,6 @@ bool isCacheFileName(const std::string& name, const std::string& cacheExt);
 // type a run moves. Any other record is left and reported.
 UndoResult undoMoves(UndoLog& undo, const std::vector<std::string>& newNames,
                      const std::string& cacheFolder, const std::string& cacheExt,
-                     const std::vector<std::string>& gameFolders,
-                     const std::function<void(const std::string&)>& statusLine);
+                     const std::vector<std::string>& gameFolders, const WorkSink& sink);
 
 } // namespace tv

@@ -338,6 +338,15 @@ void Session::dropTrailingSeparators() {
     drop(settings.moveDir2Text);
 }
 
+WorkSink Session::workSink() {
+    WorkSink sink;
+    sink.statusLine = [this](const std::string& l) { addStatusLine(l); };
+    sink.yield = onYield;
+    sink.progress = onProgress;
+    sink.stopRequested = onStopRequested;
+    return sink;
+}
+
 bool Session::runCommand(bool dryRun) {
     if (running) return false; // one run at a time
     Working working(*this);
@@ -373,13 +382,8 @@ bool Session::runCommand(bool dryRun) {
     RunOptions options = runOptions();
     options.dryRun = dryRun;
     options.moveDate = shortDate(clock());
-    RunSink sink;
-    sink.statusLine = [this](const std::string& l) { addStatusLine(l); };
-    sink.yield = onYield;
-    sink.progress = onProgress;
-    sink.stopRequested = onStopRequested;
     lastRun = RunCache(folders, selectedNames(), scanTable, options, dryRun ? nullptr : &undo,
-                       programFolder, sink);
+                       programFolder, workSink());
     undo.close();
     if (lastRun.failed()) lastFailed = true;
     if (!lastRun.undoError.empty())
@@ -433,7 +437,8 @@ bool Session::confirmUndo(const std::vector<std::string>& newNames) {
 
 bool Session::undoSelections(const std::vector<std::string>& newNames) {
     lastFailed = false;
-    if (newNames.empty()) return false;
+    if (newNames.empty() || running) return false;
+    Working working(*this);
     OperationLock lock(programFolder);
     if (!lock.held()) return refuse(lock.error());
     UndoLog undo;
@@ -446,8 +451,8 @@ bool Session::undoSelections(const std::vector<std::string>& newNames) {
     const std::vector<std::string> gameFolders = {
         folders.maps,         folders.textures,   folders.sounds, folders.music,
         folders.staticMeshes, folders.animations, folders.system};
-    UndoResult r = undoMoves(undo, newNames, settings.cacheDir, folders.cacheExt, gameFolders,
-                             [this](const std::string& l) { addStatusLine(l); });
+    UndoResult r =
+        undoMoves(undo, newNames, settings.cacheDir, folders.cacheExt, gameFolders, workSink());
     undo.close();
     if (r.failed()) lastFailed = true;
     if (!r.undoError.empty() && r.undone == 0 && r.failures.empty())
@@ -456,6 +461,9 @@ bool Session::undoSelections(const std::vector<std::string>& newNames) {
     if (!r.undoError.empty())
         markFailure("**ERROR** The undo log " + undoDatabase() + " " + r.undoError);
     ScanCache();
+    if (r.stopped)
+        setStatusText("Stopped after " + std::to_string(r.done) + " of " +
+                      std::to_string(r.planned) + " files");
     return true;
 }
 

@@ -161,15 +161,15 @@ public:
     std::function<void(const std::string&)> onStatusText;
     std::function<void(const std::string&)> onCacheDirectoryLabel; // Label1
     std::function<void()> onYield;
-    // A run's moves so far (n of N), and whether the user asked it to stop
-    // (looked at between batches of moves).
+    // A run's or an undo's files so far (n of N), and whether the user asked
+    // it to stop (looked at between batches of moves, between files undone).
     std::function<void(size_t done, size_t total)> onProgress;
     std::function<bool()> onStopRequested;
     // The File List's rows changed (a scan, a tick-all, the never-move marks):
     // the window's model reloads itself here instead of every caller
     // remembering to.
     std::function<void()> onRowsChanged;
-    // A run or an archive installation began or ended.
+    // A run, an undo or an archive installation began or ended.
     std::function<void()> onRunningChanged;
 
     // "Today" for the undo records; tests set a fixed day.
@@ -198,6 +198,8 @@ public:
 private:
     // Reports what stopped an operation before it touched anything.
     bool refuse(const std::string& message);
+    // Where the engine's long work reports: the Status list and the callbacks.
+    WorkSink workSink();
     // The undo log open and locked for writing; false (with the message
     // shown) when it cannot be.
     bool openUndoForWriting(UndoLog& undo, const std::string& nothingDone);

@@ -1,6 +1,7 @@
 #include "run_support.h"
 
 #include "platform/dates.h"
+#include "platform/text_io.h"
 #include "platform/zip_archive.h"
 
 #include <gtest/gtest.h>
@@ -407,4 +408,49 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
     EXPECT_FALSE(s.session.lastRun.stopped);
     EXPECT_EQ(s.session.lastRun.moved, 344);
     EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
+}
+
+TEST(CacheRun, AStoppedUndoLeavesEachFileWithItsRecordOrItsLine) {
+    SessionFixture s;
+    std::vector<tvtest::Package> packages;
+    std::vector<std::string> moved;
+    for (int i = 0; i < 200; ++i) {
+        std::string name = "Pack" + std::to_string(i) + ".utx";
+        packages.push_back({i, name, s.fx.game + "/Textures/" + name});
+        moved.push_back(s.fx.game + "/Textures/" + name);
+    }
+    tvtest::addPackages(s.fx, packages);
+    s.session.ScanCache();
+    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_EQ(s.undoRecords().size(), 200u);
+
+    int asked = 0;
+    std::vector<std::pair<size_t, size_t>> progress;
+    s.session.onStopRequested = [&] { return ++asked > 70; }; // after 70 files
+    s.session.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
+    s.prompter.answers = {true};
+    ASSERT_TRUE(s.session.undoSelections(moved));
+    EXPECT_FALSE(s.session.lastFailed); // a stop is no failure
+    EXPECT_EQ(s.session.statusText, "Stopped after 70 of 200 files");
+    EXPECT_EQ(std::count(s.session.statusList.begin(), s.session.statusList.end(),
+                         "Stopped after 70 of 200"),
+              1);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.front(), (std::pair<size_t, size_t>{64, 200}));
+    EXPECT_EQ(progress.back(), (std::pair<size_t, size_t>{70, 200}));
+    // 70 back in the cache, each once in Cache.ini; 130 still moved, each
+    // with its record and without a line.
+    EXPECT_EQ(s.undoRecords().size(), 130u);
+    auto index = tv::readLines(s.fx.cache + "/Cache.ini").value();
+    EXPECT_EQ(index.size(), 71u);
+    int back = 0;
+    for (const auto& p : packages)
+        back += !tvtest::exists(p.destination);
+    EXPECT_EQ(back, 70);
+    // The rest comes back on the next undo.
+    s.session.onStopRequested = nullptr;
+    s.prompter.answers = {true};
+    ASSERT_TRUE(s.session.undoSelections(moved));
+    EXPECT_TRUE(s.undoRecords().empty());
+    EXPECT_EQ(tv::readLines(s.fx.cache + "/Cache.ini").value().size(), 201u);
 }
