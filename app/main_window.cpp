@@ -43,9 +43,6 @@ namespace tv {
 
 namespace {
 
-// How often a long run lets the window paint, in milliseconds.
-constexpr qint64 kYieldMs = 50;
-
 // The window's size and place, a value of its own beside the settings.
 const char* const kWindowKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
 const char* const kWindowValue = "WindowGeometry";
@@ -54,8 +51,9 @@ const char* const kWindowValue = "WindowGeometry";
 
 MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry,
                        Prompter& prompter, Shell& shell, QWidget* parent)
-    : QMainWindow(parent), m_session(programFolder, registry, prompter), m_prompter(prompter),
-      m_shell(shell), m_ownSound(std::make_unique<QtSoundPlayer>()), m_sound(m_ownSound.get()) {
+    : QMainWindow(parent), m_sessionPrompter(prompter),
+      m_session(programFolder, registry, m_sessionPrompter), m_prompter(prompter), m_shell(shell),
+      m_ownSound(std::make_unique<QtSoundPlayer>()), m_sound(m_ownSound.get()) {
     setObjectName("frmMain");
     auto* central = new QWidget(this);
     Tab1 = new QTabWidget(central);
@@ -64,11 +62,11 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     m_fileListTab = new FileListTab(m_session, m_prompter);
     m_optionsTab = new OptionsTab(m_session, m_prompter);
     m_neverMoveTab = new NeverMoveTab(m_session);
-    m_undoTab = new UndoTab(m_session);
+    m_undoTab = new UndoTab(m_session, m_work);
     auto* userDefined = new QWidget;
     (new QVBoxLayout(userDefined))
         ->addWidget(new QLabel("Will be where users can define file types and where they go"));
-    m_zipTab = new ZipTab(m_session, m_prompter, m_shell);
+    m_zipTab = new ZipTab(m_session, m_work, m_prompter, m_shell);
     Tab1->addTab(m_statusTab, "Status");
     Tab1->addTab(m_fileListTab, "File List");
     Tab1->addTab(m_optionsTab, "Options");
@@ -109,7 +107,6 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
         QString::fromStdString(findInFolder(shippedFolder(m_session.programFolder), "search.gif")),
         this);
 
-    m_session.onRunningChanged = [this] { updateActionState(); };
     buildMenus();
     connectHandlers();
 
@@ -124,31 +121,48 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     connect(m_zipTab, &ZipTab::statusPageWanted, this, [this] { Tab1->setCurrentIndex(0); });
     connect(m_zipTab, &ZipTab::destinationsChanged, this, &MainWindow::showDestinationFolders);
 
+    connectSession();
+    resize(900, 620);
+}
+
+void MainWindow::connectSession() {
+    // Lines, texts and counts travel by value and do not hold the work up;
+    // the rows and the running state change where the window reads them.
+    m_session.onWindowThread = BackgroundWork::onWindowThread;
+    // Lines gather while the window is busy and go over in one piece.
     m_session.onStatusLine = [this](const std::string& line) {
-        m_statusTab->appendLine(toDisplay(line), isFailureLine(line));
+        if (BackgroundWork::onWindowThreadNow()) {
+            m_statusTab->appendLine(toDisplay(line), isFailureLine(line));
+            return;
+        }
+        if (!m_lineFeed.add(line)) return; // a hand-over is on its way already
+        BackgroundWork::postToWindowThread([this] {
+            for (const auto& l : m_lineFeed.take())
+                m_statusTab->appendLine(toDisplay(l), isFailureLine(l));
+        });
     };
     m_session.onStatusText = [this](const std::string& text) {
-        m_statusPanel3->setText(toDisplay(text));
+        BackgroundWork::postToWindowThread(
+            [this, text] { m_statusPanel3->setText(toDisplay(text)); });
     };
     m_session.onCacheDirectoryLabel = [this](const std::string& text) {
-        m_statusTab->Label1->setText(toDisplay(text));
-    };
-    // The window keeps painting during a run but takes no commands, so nothing
-    // changes the list under the run. A few times a second is enough: more
-    // would cost the run more than the painting is worth.
-    // The user may look at other tabs and press Stop meanwhile; the commands
-    // that change files are disabled until the run ends (updateActionState).
-    m_session.onYield = [this] {
-        if (m_yieldClock.isValid() && m_yieldClock.elapsed() < kYieldMs) return;
-        m_yieldClock.start();
-        QCoreApplication::processEvents();
+        BackgroundWork::postToWindowThread(
+            [this, text] { m_statusTab->Label1->setText(toDisplay(text)); });
     };
     m_session.onProgress = [this](size_t done, size_t total) {
-        m_progress->setMaximum(static_cast<int>(total));
-        m_progress->setValue(static_cast<int>(done));
+        BackgroundWork::postToWindowThread([this, done, total] {
+            m_progress->setMaximum(static_cast<int>(total));
+            m_progress->setValue(static_cast<int>(done));
+        });
     };
-    m_session.onStopRequested = [this] { return m_stopRequested; };
-    resize(900, 620);
+    // The user may look at other tabs and press Stop while work goes on; the
+    // commands that change files are disabled until it ends (updateActionState).
+    m_session.onStopRequested = [this] { return m_work.stopRequested(); };
+    m_session.onRunningChanged = [this] { updateActionState(); };
+    connect(&m_work, &BackgroundWork::busyChanged, this, [this] {
+        updateActionState();
+        if (!m_work.busy() && m_exitAfterRun) QTimer::singleShot(0, this, &QWidget::close);
+    });
 }
 
 MainWindow::~MainWindow() {
@@ -294,10 +308,14 @@ void MainWindow::shutDown() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // A run under way ends first (at its next safe point); the window then closes.
-    if (m_session.running) {
+    // Work under way ends first (a run or an undo at its next safe point,
+    // other work when it is done); the window then closes.
+    if (m_session.running || m_work.busy()) {
         event->ignore();
-        exitDuringRun();
+        if (m_session.running || m_work.stoppable())
+            exitDuringRun();
+        else
+            m_exitAfterRun = true;
         return;
     }
     if (!m_shutDown && !m_neverMoveTab->allowClose()) {
@@ -313,7 +331,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::scanWithBusyWindow() {
     m_busy->showBusy();
     controlsToSettings();
-    m_session.ScanCache();
+    m_work.run([this] { m_session.ScanCache(); }, false);
     showScanResult();
     m_busy->unload();
 }
@@ -327,7 +345,7 @@ void MainWindow::rescan() {
     m_busy->showBusy();
     setStatusText("Re-scanning files...");
     controlsToSettings();
-    m_session.ScanCache();
+    m_work.run([this] { m_session.ScanCache(); }, false);
     showScanResult();
     updateActionState();
     m_busy->unload();
@@ -366,7 +384,7 @@ void MainWindow::showDestinationFolders() {
 void MainWindow::updateActionState() {
     // A run or an archive installation under way takes no second one, and
     // nothing else that changes files: the tabs can be looked at, not used.
-    const bool idle = !m_session.running;
+    const bool idle = !m_session.running && !m_work.busy();
     mnuFileRun->setEnabled(idle);
     for (QWidget* page : std::initializer_list<QWidget*>{m_fileListTab, m_optionsTab,
                                                          m_neverMoveTab, m_undoTab, m_zipTab})
@@ -376,8 +394,9 @@ void MainWindow::updateActionState() {
             if (entry->objectName() != "mnuFileExit" && entry->objectName() != "mnuHelpContents" &&
                 entry->objectName() != "mnuHelpAbout")
                 entry->setEnabled(idle);
-    cmdStop->setVisible(!idle);
-    cmdStop->setEnabled(!idle);
+    const bool stoppable = m_session.running || m_work.stoppable();
+    cmdStop->setVisible(stoppable);
+    cmdStop->setEnabled(stoppable && !m_work.stopRequested());
     m_progress->setVisible(!idle);
     if (!idle) {
         m_progress->setMaximum(0); // busy until the first batch is counted
@@ -386,10 +405,10 @@ void MainWindow::updateActionState() {
 }
 
 void MainWindow::stopClicked() {
-    if (!m_session.running) return;
-    m_stopRequested = true;
+    if (!m_work.stoppable()) return;
+    m_work.requestStop();
     cmdStop->setEnabled(false); // once is enough
-    setStatusText("Stopping after the files being moved now...");
+    m_statusPanel3->setText("Stopping after the files being moved now...");
 }
 
 bool MainWindow::exitDuringRun() {
@@ -405,8 +424,7 @@ void MainWindow::runClicked() {
     controlsToSettings();
     if (!m_session.checkRunDestination()) return;
     Tab1->setCurrentIndex(0);
-    m_stopRequested = false;
-    m_session.runCommand();
+    if (!m_work.run([this] { m_session.runCommand(); }, true)) return;
     showDestinationFolders();
     showScanResult();
     LoadUndoList();
@@ -420,7 +438,9 @@ void MainWindow::purgeClicked() {
     controlsToSettings();
     if (!m_session.confirmPurge()) return;
     m_busy->showBusy();
-    if (m_session.purgeCache()) showScanResult();
+    bool purged = false;
+    m_work.run([&] { purged = m_session.purgeCache(); }, false);
+    if (purged) showScanResult();
     m_busy->unload();
 }
 

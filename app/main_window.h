@@ -1,10 +1,11 @@
 #pragma once
 
+#include "background_work.h"
+
 #include "platform/prompter.h"
 #include "session/session.h"
 #include "update_window.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <memory>
@@ -93,7 +94,15 @@ private:
     void openUpdates();
     void showDestinationFolders();
     void purgeClicked();
+    // The session's reports, shown on the window's thread whichever thread
+    // the work is on.
+    void connectSession();
 
+    // Long work runs off the window's thread; the session asks its questions
+    // through the window's thread.
+    BackgroundWork m_work;
+    LineFeed m_lineFeed; // Status lines on their way from a worker
+    WindowThreadPrompter m_sessionPrompter;
     Session m_session;
     Prompter& m_prompter;
     Shell& m_shell;
@@ -109,7 +118,6 @@ private:
     QPushButton* cmdStop; // shown while a run goes on
     QPushButton* cmdExit;
     QProgressBar* m_progress; // "n of N" in the status bar while a run goes on
-    bool m_stopRequested = false;
     bool m_exitAfterRun = false;
     QLabel* lblUTName;
     QLabel* m_statusPanel3;
@@ -121,7 +129,6 @@ private:
     SoundPlayer* m_sound;
     UpdateWindow::PagesFactory m_updatePages;
 
-    QElapsedTimer m_yieldClock; // the last time a run let the window paint
     bool m_shutDown = false;
     bool m_quitOnShutdown = true;
 };

@@ -117,7 +117,8 @@ bool NeverMoveTab::keepEditsOverFile() {
 void NeverMoveTab::checkFileOnDisk() {
     // The question's own event loop may bring the next change: it is looked
     // at once this one is answered, never in a second box over the first.
-    if (m_asking) {
+    // While other work goes on (the tab is disabled) the list is not touched.
+    if (m_asking || !isEnabled()) {
         m_recheck->start();
         return;
     }

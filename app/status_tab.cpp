@@ -1,9 +1,11 @@
 #include "status_tab.h"
 
 #include <QLabel>
+
 #include <QListView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tv {
 
@@ -22,8 +24,18 @@ void StatusListModel::append(std::vector<Line> lines, int lineHeight, const QFon
     beginInsertRows({}, first, first + static_cast<int>(lines.size()) - 1);
     m_lines.reserve(m_lines.size() + lines.size());
     for (auto& l : lines) {
-        const QSize size(metrics.horizontalAdvance(l.text) + kLinePadding, lineHeight);
-        m_lines.push_back({std::move(l.text), l.failure, size});
+        // The list is as wide as its widest line, and every line is drawn
+        // across that width: only a line that may be the widest is measured.
+        int width = 0;
+        if (l.text.size() * 4 >= m_longest * 3) {
+            width = metrics.horizontalAdvance(l.text) + kLinePadding;
+            m_widest = std::max(m_widest, width);
+            m_longest = std::max(m_longest, l.text.size());
+        } else {
+            width =
+                std::min(m_widest, static_cast<int>(l.text.size()) * metrics.averageCharWidth());
+        }
+        m_lines.push_back({std::move(l.text), l.failure, QSize(width, lineHeight)});
     }
     endInsertRows();
 }
@@ -31,6 +43,8 @@ void StatusListModel::append(std::vector<Line> lines, int lineHeight, const QFon
 void StatusListModel::clear() {
     beginResetModel();
     m_lines.clear();
+    m_longest = 0;
+    m_widest = 0;
     endResetModel();
 }
 

@@ -35,6 +35,9 @@ private:
         QSize size;
     };
     std::vector<Shown> m_lines;
+    // The longest line so far, in characters, and the widest, in pixels.
+    qsizetype m_longest = 0;
+    int m_widest = 0;
 };
 
 // "Status": the lines of runs, backups, purges and archive processings.

@@ -1,5 +1,7 @@
 #include "undo_tab.h"
 
+#include "background_work.h"
+
 #include "widgets.h"
 
 #include "session/session.h"
@@ -15,7 +17,8 @@
 
 namespace tv {
 
-UndoTab::UndoTab(Session& session, QWidget* parent) : QWidget(parent), m_session(session) {
+UndoTab::UndoTab(Session& session, BackgroundWork& work, QWidget* parent)
+    : QWidget(parent), m_session(session), m_work(work) {
     cmdUndo = makeButton(this, "cmdUndo", "&Undo Selections");
     cmdEmptyDB = makeButton(this, "cmdEmptyDB", "&Empty Database");
     cmdCompactDB = makeButton(this, "cmdCompactDB", "&Compact Database");
@@ -73,7 +76,10 @@ void UndoTab::undoClicked() {
     for (const auto& r : m_model->tickedRecords())
         names.push_back(r.NewFName);
     if (!m_session.confirmUndo(names)) return;
-    if (!m_session.undoSelections(names)) return;
+    // The files go back off the window's thread; Stop ends the undo between files.
+    bool undone = false;
+    m_work.run([&] { undone = m_session.undoSelections(names); }, true);
+    if (!undone) return;
     emit filesMovedBack();
     LoadUndoList();
 }

@@ -8,6 +8,7 @@ class QTreeView;
 
 namespace tv {
 
+class BackgroundWork;
 class Session;
 class UndoListModel;
 
@@ -15,7 +16,7 @@ class UndoListModel;
 class UndoTab : public QWidget {
     Q_OBJECT
 public:
-    explicit UndoTab(Session& session, QWidget* parent = nullptr);
+    UndoTab(Session& session, BackgroundWork& work, QWidget* parent = nullptr);
     // LoadUndoList: the records and the log's size afresh.
     void LoadUndoList();
 
@@ -30,6 +31,7 @@ private:
     void sortClicked(int column);
 
     Session& m_session;
+    BackgroundWork& m_work;
     UndoListModel* m_model;
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
     QPushButton* cmdUndo;

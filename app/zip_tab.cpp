@@ -1,5 +1,7 @@
 #include "zip_tab.h"
 
+#include "background_work.h"
+
 #include "widgets.h"
 
 #include "platform/file_dialog.h"
@@ -55,8 +57,9 @@ PicDisplay::PicDisplay(QWidget* parent) : QWidget(parent, Qt::Window) {
     closeOnEscape(this);
 }
 
-ZipTab::ZipTab(Session& session, Prompter& prompter, Shell& shell, QWidget* parent)
-    : QWidget(parent), m_session(session), m_prompter(prompter), m_shell(shell) {
+ZipTab::ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell& shell,
+               QWidget* parent)
+    : QWidget(parent), m_session(session), m_work(work), m_prompter(prompter), m_shell(shell) {
     frmDrop = makeFrame(this, "Drop files here");
     frmDrop->setObjectName("frmDrop");
     frmDrop->setMinimumHeight(80);
@@ -208,7 +211,9 @@ void ZipTab::load(const std::string& path, bool several) {
     m_session.settings.unzipNoPreview = chkUnZIPNoPreview->isChecked();
     // A direct install reports on the Status tab as it goes.
     if (several || m_session.settings.unzipNoPreview) emit statusPageWanted();
-    auto loaded = m_session.loadZipArchive(path, several);
+    // Unpacking (and a direct install) happen off the window's thread.
+    auto loaded = MapArchiveInstaller::Load::Unreadable;
+    m_work.run([&] { loaded = m_session.loadZipArchive(path, several); }, false);
     if (loaded != MapArchiveInstaller::Load::Previewed) return;
     const ArchivePreview& p = m_session.archives.preview();
     lblMapName->setText(toDisplay(p.mapName));
@@ -230,7 +235,7 @@ void ZipTab::processClicked() {
     emit settingsWanted();
     if (!m_session.checkArchiveDestination()) return;
     emit statusPageWanted();
-    m_session.processLoadedZip();
+    m_work.run([this] { m_session.processLoadedZip(); }, false);
     emit destinationsChanged();
 }
 

@@ -15,6 +15,7 @@ class QTextEdit;
 namespace tv {
 
 class Prompter;
+class BackgroundWork;
 class Session;
 class Shell;
 struct Settings;
@@ -33,7 +34,8 @@ public:
 class ZipTab : public QWidget {
     Q_OBJECT
 public:
-    ZipTab(Session& session, Prompter& prompter, Shell& shell, QWidget* parent = nullptr);
+    ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell& shell,
+           QWidget* parent = nullptr);
     // "U&nZIP without preview", kept with the settings.
     void load(const Settings& s);
     void store(Settings& s) const;
@@ -62,6 +64,7 @@ private:
     void clearPreview();
 
     Session& m_session;
+    BackgroundWork& m_work;
     Prompter& m_prompter;
     Shell& m_shell;
     PicDisplay* m_picDisplay = nullptr;

@@ -126,11 +126,18 @@ std::string Session::playerName() const {
 }
 
 bool Session::ScanCache() {
-    struct Notify {
-        Session& s;
-        ~Notify() { s.rowsChanged(); }
-    } notify{*this};
-    rows.clear();
+    // The rows are built aside and shown in one step, whatever thread scans.
+    std::vector<FileRow> fresh;
+    bool missingExtension = false;
+    const bool read = scanInto(fresh, missingExtension);
+    changeRows([&] { rows = std::move(fresh); });
+    if (read) setStatusText(foundText(countTicked(rows)));
+    // The repair scans again when it has mended Cache.ini.
+    if (missingExtension && !repairDone && !dryRun) FixMissingExtensions(folders.cacheFolder);
+    return read;
+}
+
+bool Session::scanInto(std::vector<FileRow>& fresh, bool& missingExtension) {
     ClearScanTable();
     folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
     // A dry run leaves the game's configuration as it is.
@@ -150,12 +157,17 @@ bool Session::ScanCache() {
         m_prompter.message("Cache.INI could not be read: " + *cacheIni, "Critical file missing!");
         return false;
     }
-    bool missingExtension = readCacheIndex(*lines, folders, rows, scanTable);
+    missingExtension = readCacheIndex(*lines, folders, fresh, scanTable);
     LoadNeverMoveList();
-    applySelectionRules(rows, neverMove, settings);
-    updateFoundText();
-    if (missingExtension && !repairDone && !dryRun) FixMissingExtensions(folders.cacheFolder);
+    applySelectionRules(fresh, neverMove, settings);
     return true;
+}
+
+void Session::changeRows(const std::function<void()>& change) {
+    inWindow([&] {
+        change();
+        rowsChanged();
+    });
 }
 
 void Session::checkAll() {
@@ -221,8 +233,6 @@ void Session::FixMissingExtensions(const std::string& cacheFolder) {
         m_prompter.message(r.stillMissing
                                ? "A file extension is still missing...only maps can be fixed."
                                : "Auto-corrected all missing map extensions...");
-    rows.clear();
-    ClearScanTable();
     ScanCache();
 }
 

@@ -8,6 +8,7 @@
 #include "store/settings.h"
 #include "store/undo_log.h"
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -84,7 +85,9 @@ public:
     // no option is chosen.
     RunOptions archiveOptions() const;
     bool checkArchiveDestination();
-    bool running = false; // a run or an archive installation is under way
+    // A run, an undo or an archive installation is under way (the window
+    // reads it while the work goes on on another thread).
+    std::atomic<bool> running{false};
     RunResult lastRun;
     // The last run, undo, purge or never-move save could not do all it was
     // asked (a move, copy, deletion, undo or Cache.ini rewrite failed, the
@@ -171,6 +174,10 @@ public:
     std::function<void()> onRowsChanged;
     // A run, an undo or an archive installation began or ended.
     std::function<void()> onRunningChanged;
+    // Runs a change that the window must not see half made (the File List's
+    // rows, a change of the running state) where the window reads, and waits
+    // for it. Unset, the change is made at once.
+    std::function<void(const std::function<void()>&)> onWindowThread;
 
     // "Today" for the undo records; tests set a fixed day.
     std::function<int64_t()> clock = now;
@@ -207,6 +214,18 @@ private:
     void rowsChanged() {
         if (onRowsChanged) onRowsChanged();
     }
+    // A scan's rows and table; false (with the message shown) when Cache.ini
+    // is missing or cannot be read.
+    bool scanInto(std::vector<FileRow>& fresh, bool& missingExtension);
+    // Makes `change` to the rows, then lets the window show them, in one step
+    // where the window reads.
+    void changeRows(const std::function<void()>& change);
+    void inWindow(const std::function<void()>& f) {
+        if (onWindowThread)
+            onWindowThread(f);
+        else
+            f();
+    }
     // The run's and the installer's destination folders: the chosen folder
     // and, with the game's structure, its subfolders. false (with the message
     // shown) when one cannot be created.
@@ -223,8 +242,10 @@ private:
 
     private:
         void set(bool on) {
-            m_session.running = on;
-            if (m_session.onRunningChanged) m_session.onRunningChanged();
+            m_session.inWindow([&] {
+                m_session.running = on;
+                if (m_session.onRunningChanged) m_session.onRunningChanged();
+            });
         }
         Session& m_session;
     };

@@ -4,6 +4,8 @@
 // and place, and an update check that never holds the program up.
 #include "main_window_fixture.h"
 
+#include "app/background_work.h"
+
 #include "app/update_window.h"
 #include "app/zip_tab.h"
 #include "store/undo_log.h"
@@ -18,6 +20,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QRegularExpression>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -163,7 +166,11 @@ TEST_F(MainWindowTest, TheUndoTabTicksAllAndEveryFileMovedBackIsListed) {
 }
 
 TEST_F(MainWindowTest, SecondaryWindowsOpenOverTheMainOneAndCloseWithEscape) {
+    updatePages[updateServer() + "/vb/vercheck/ver.txt"] = "TessvaneVerStart 0.1 TessvaneVerEnd";
     ASSERT_TRUE(start());
+    // The first run's own check, over before the test's windows open.
+    QCoreApplication::processEvents();
+    if (window->updateWindow()) window->updateWindow()->close();
     window->setGeometry(300, 200, 900, 620);
     tvtest::makeZip(fx.dir / "pic.zip", {{"DM-Pic.ut2", "map"}});
     QImage image(64, 48, QImage::Format_RGB32);
@@ -183,7 +190,6 @@ TEST_F(MainWindowTest, SecondaryWindowsOpenOverTheMainOneAndCloseWithEscape) {
     QTest::keyClick(picture, Qt::Key_Escape);
     EXPECT_FALSE(picture->isVisible());
 
-    updatePages[updateServer() + "/vb/vercheck/ver.txt"] = "TessvaneVerStart 0.1 TessvaneVerEnd";
     click("cmdUpdate");
     UpdateWindow* updates = window->updateWindow();
     ASSERT_NE(updates, nullptr);
@@ -268,15 +274,24 @@ TEST_F(MainWindowTest, ARunShowsItsProgressAndStopsWhenAsked) {
     bool seenRunning = false;
     QString shown;
     auto previous = window->session().onProgress;
+    // The run reports from its worker thread; the user acts on the window's.
     window->session().onProgress = [&](size_t done, size_t total) {
         previous(done, total);
         if (seenRunning) return;
         seenRunning = true;
-        shown = progress->text();
-        EXPECT_TRUE(stop->isVisible());
-        EXPECT_FALSE(child<QPushButton>("cmdRun")->isEnabled());
-        EXPECT_FALSE(child<QPushButton>("cmdPurgeNow")->isEnabled()); // nothing else changes files
-        QTest::mouseClick(stop, Qt::LeftButton);
+        BackgroundWork::onWindowThread([&] {
+            shown = progress->text();
+            EXPECT_TRUE(stop->isVisible());
+            EXPECT_FALSE(child<QPushButton>("cmdRun")->isEnabled());
+            EXPECT_FALSE(
+                child<QPushButton>("cmdPurgeNow")->isEnabled()); // nothing else changes files
+            // Another tab can be looked at while the run goes on.
+            auto* tabs = child<QTabWidget>("Tab1");
+            QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {},
+                              tabs->tabBar()->tabRect(4).center());
+            EXPECT_EQ(tabs->currentIndex(), 4);
+            QTest::mouseClick(stop, Qt::LeftButton);
+        });
     };
     click("cmdRun");
     EXPECT_TRUE(seenRunning);
@@ -299,9 +314,11 @@ TEST_F(MainWindowTest, ExitDuringARunAsksThenStopsAndExits) {
         previous(done, total);
         if (asked) return;
         asked = true;
-        prompter.answers = {true};
-        QTest::mouseClick(child<QPushButton>("cmdExit"), Qt::LeftButton);
-        EXPECT_TRUE(window->isVisible()); // not before the run has stopped
+        BackgroundWork::onWindowThread([&] {
+            prompter.answers = {true};
+            QTest::mouseClick(child<QPushButton>("cmdExit"), Qt::LeftButton);
+            EXPECT_TRUE(window->isVisible()); // not before the run has stopped
+        });
     };
     click("cmdRun");
     ASSERT_TRUE(asked);

@@ -1,0 +1,96 @@
+#include "background_work.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+
+#include <exception>
+#include <thread>
+
+namespace tv {
+
+bool BackgroundWork::run(const std::function<void()>& work, bool stoppable) {
+    if (m_busy) return false;
+    m_busy = true;
+    m_stop = false;
+    m_stoppable = stoppable;
+    emit busyChanged();
+    QEventLoop loop;
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        // Posted after everything the work posted, so the window has shown
+        // all of it when the call returns.
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    m_busy = false;
+    m_stoppable = false;
+    emit busyChanged();
+    if (failure) std::rethrow_exception(failure);
+    return true;
+}
+
+bool BackgroundWork::onWindowThreadNow() {
+    auto* app = QCoreApplication::instance();
+    return !app || QThread::currentThread() == app->thread();
+}
+
+void BackgroundWork::onWindowThread(const std::function<void()>& f) {
+    if (onWindowThreadNow()) {
+        f();
+        return;
+    }
+    QMetaObject::invokeMethod(QCoreApplication::instance(), f, Qt::BlockingQueuedConnection);
+}
+
+void BackgroundWork::postToWindowThread(std::function<void()> f) {
+    if (onWindowThreadNow()) {
+        f();
+        return;
+    }
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(f), Qt::QueuedConnection);
+}
+
+void WindowThreadPrompter::message(const std::string& text, const std::string& title,
+                                   MessageIcon icon) {
+    BackgroundWork::onWindowThread([&] { m_inner.message(text, title, icon); });
+}
+
+bool WindowThreadPrompter::question(const std::string& text, const std::string& title,
+                                    MessageIcon icon) {
+    bool answer = false;
+    BackgroundWork::onWindowThread([&] { answer = m_inner.question(text, title, icon); });
+    return answer;
+}
+
+Choice WindowThreadPrompter::choose(const std::string& text, const std::string& title) {
+    Choice answer = Choice::Cancel;
+    BackgroundWork::onWindowThread([&] { answer = m_inner.choose(text, title); });
+    return answer;
+}
+
+std::string WindowThreadPrompter::browseForFolder(const std::string& title) {
+    std::string answer;
+    BackgroundWork::onWindowThread([&] { answer = m_inner.browseForFolder(title); });
+    return answer;
+}
+
+std::vector<std::string> WindowThreadPrompter::chooseFiles(const FileRequest& request) {
+    std::vector<std::string> answer;
+    BackgroundWork::onWindowThread([&] { answer = m_inner.chooseFiles(request); });
+    return answer;
+}
+
+bool WindowThreadPrompter::isWindow(int64_t handle) const {
+    bool answer = false;
+    BackgroundWork::onWindowThread([&] { answer = m_inner.isWindow(handle); });
+    return answer;
+}
+
+} // namespace tv

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "platform/prompter.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tv {
+
+// Long work off the window's thread. The work runs on a worker thread while
+// the window's thread goes on painting and answering clicks; the call
+// returns when the work has ended, so a caller reads as if it ran in place.
+// What the work tells the window goes through onWindowThread (waiting for
+// it) or postToWindowThread (not waiting).
+class BackgroundWork : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Runs `work` on a worker thread and returns once it has ended; false
+    // (nothing run) while other work is under way. `stoppable` work looks at
+    // stopRequested() at its safe points.
+    bool run(const std::function<void()>& work, bool stoppable);
+    bool busy() const { return m_busy; }
+    bool stoppable() const { return m_busy && m_stoppable; }
+    void requestStop() { m_stop = true; }
+    bool stopRequested() const { return m_stop; }
+
+    static bool onWindowThreadNow();
+    // Runs `f` on the window's thread and waits for it (at once when called there).
+    static void onWindowThread(const std::function<void()>& f);
+    // Runs `f` on the window's thread without waiting (at once when called
+    // there). Posted calls arrive in the order they were posted.
+    static void postToWindowThread(std::function<void()> f);
+
+signals:
+    // Work began or ended.
+    void busyChanged();
+
+private:
+    std::atomic<bool> m_busy{false};
+    std::atomic<bool> m_stop{false};
+    bool m_stoppable = false;
+};
+
+// Lines a worker hands to the window's thread in pieces: add() tells when
+// a piece begins (the caller then posts one take() to the window's thread).
+class LineFeed {
+public:
+    bool add(const std::string& line) {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        m_lines.push_back(line);
+        return m_lines.size() == 1;
+    }
+    std::vector<std::string> take() {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        return std::exchange(m_lines, {});
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::string> m_lines;
+};
+
+// Passes every box and chooser on to another Prompter on the window's
+// thread, so that work on a worker thread can ask the user.
+class WindowThreadPrompter : public Prompter {
+public:
+    explicit WindowThreadPrompter(Prompter& inner) : m_inner(inner) {}
+    void message(const std::string& text, const std::string& title, MessageIcon icon) override;
+    bool question(const std::string& text, const std::string& title, MessageIcon icon) override;
+    Choice choose(const std::string& text, const std::string& title) override;
+    std::string browseForFolder(const std::string& title) override;
+    std::vector<std::string> chooseFiles(const FileRequest& request) override;
+    bool isWindow(int64_t handle) const override;
+
+private:
+    Prompter& m_inner;
+};
+
+} // namespace tv
