@@ -3,12 +3,12 @@
 #include <unordered_set>
 
 #include "engine/run_log.h"
+#include "formats/zip_archive.h"
 #include "platform/file_ops.h"
-#include "platform/prompter.h"
 #include "platform/temp_folder.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
-#include "platform/zip_archive.h"
+#include "ui/prompter.h"
 
 #include <cerrno>
 

@@ -3,8 +3,8 @@
 // fills the File List.
 #include "test_support.h"
 
-#include "platform/recording_prompter.h"
-#include "platform/registry_store.h"
+#include "formats/registry_store.h"
+#include "recording_prompter.h"
 #include "session/session.h"
 
 #ifdef TESSVANE_BENCH_GUI

@@ -3,9 +3,9 @@
 // The main window on a fixture's program folder and settings, started and
 // shown (off screen), as the window benchmarks use it.
 
-#include "app/main_window.h"
-#include "platform/recording_prompter.h"
-#include "platform/registry_store.h"
+#include "formats/registry_store.h"
+#include "recording_prompter.h"
+#include "window/main_window.h"
 
 #include <string>
 

@@ -1,12 +1,12 @@
 #include "cli.h"
 
-#include "platform/cls_registry.h"
-#include "platform/console_prompter.h"
+#include "formats/cls_registry.h"
+#include "formats/registry_store.h"
 #include "platform/program_folder.h"
-#include "platform/registry_store.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 #include "store/purge.h"
+#include "ui/console_prompter.h"
 #ifdef TESSVANE_HAVE_UPDATE
 #include "update_loader.h"
 #endif

@@ -1,8 +1,8 @@
 #include "cli.h"
 
-#include "platform/cls_registry.h"
+#include "formats/cls_registry.h"
+#include "formats/registry_store.h"
 #include "platform/program_folder.h"
-#include "platform/registry_store.h"
 #include "platform/text_io.h"
 
 #include <cstdio>

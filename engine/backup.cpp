@@ -1,9 +1,9 @@
 #include "backup.h"
 
+#include "formats/zip_archive.h"
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
-#include "platform/zip_archive.h"
 
 #include <cstdio>
 #include <dirent.h>

@@ -2,8 +2,8 @@
 
 #include "platform/program_folder.h"
 
+#include "formats/ini.h"
 #include "platform/dates.h"
-#include "platform/ini.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 #include "store/never_move.h"

@@ -1,6 +1,6 @@
 // An INI file of the game's: a value read from any text, and a value written
 // into it is the one read back, also after the file is written and read.
-#include "platform/ini.h"
+#include "formats/ini.h"
 #include "platform/text_io.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The settings file: whatever it holds, reading never fails hard, and what
 // was read is written back in a form that reads the same again.
-#include "platform/registry_store.h"
+#include "formats/registry_store.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // A ZIP archive of any shape: listing its members never fails hard, and the
 // name a member is taken under is always a plain file name.
+#include "formats/zip_archive.h"
 #include "platform/text_io.h"
-#include "platform/zip_archive.h"
 
 #include <cstdint>
 #include <cstdlib>

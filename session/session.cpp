@@ -1,21 +1,21 @@
 #include "session.h"
 
-#include "cache_purge.h"
+#include "engine/cache_purge.h"
 
 #include "engine/backup.h"
 #include "engine/repair.h"
 #include "engine/undo_moves.h"
+#include "formats/cls_registry.h"
+#include "formats/ini.h"
 #include "platform/cfile.h"
-#include "platform/cls_registry.h"
 #include "platform/file_ops.h"
-#include "platform/ini.h"
 #include "platform/operation_lock.h"
 #include "platform/program_folder.h"
-#include "platform/prompter.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 #include "store/purge.h"
 #include "store/undo_log.h"
+#include "ui/prompter.h"
 
 #include <algorithm>
 #include <cstdio>

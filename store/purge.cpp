@@ -1,6 +1,6 @@
 #include "purge.h"
 
-#include "platform/ini.h"
+#include "formats/ini.h"
 #include "platform/text_util.h"
 
 #include <cmath>

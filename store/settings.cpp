@@ -1,6 +1,6 @@
 #include "settings.h"
 
-#include "platform/cls_registry.h"
+#include "formats/cls_registry.h"
 #include "platform/text_util.h"
 
 #include <charconv>

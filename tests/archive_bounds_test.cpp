@@ -4,9 +4,9 @@
 #include "run_support.h"
 
 #include "archives/map_archive.h"
+#include "formats/zip_archive.h"
 #include "platform/temp_folder.h"
 #include "platform/text_io.h"
-#include "platform/zip_archive.h"
 
 #include <gtest/gtest.h>
 

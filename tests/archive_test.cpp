@@ -5,8 +5,8 @@
 
 #include "archives/map_archive.h"
 #include "platform/cfile.h"
-#include "platform/file_dialog.h"
 #include "platform/text_io.h"
+#include "ui/file_dialog.h"
 
 #include <gtest/gtest.h>
 

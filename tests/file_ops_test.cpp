@@ -1,10 +1,10 @@
 #include "test_support.h"
 
+#include "formats/zip_archive.h"
 #include "platform/cfile.h"
 #include "platform/crash_point.h"
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
-#include "platform/zip_archive.h"
 
 #include <gtest/gtest.h>
 

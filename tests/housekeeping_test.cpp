@@ -1,6 +1,6 @@
 #include "run_support.h"
 
-#include "session/cache_purge.h"
+#include "engine/cache_purge.h"
 
 #include <gtest/gtest.h>
 

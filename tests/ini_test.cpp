@@ -1,7 +1,7 @@
 #include "test_support.h"
 
-#include "platform/ini.h"
-#include "platform/recording_prompter.h"
+#include "formats/ini.h"
+#include "recording_prompter.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 #include "fake_pages.h"
 #include "test_support.h"
 
-#include "app/main_window.h"
-#include "app/status_tab.h"
-#include "platform/recording_prompter.h"
-#include "platform/registry_store.h"
+#include "formats/registry_store.h"
+#include "recording_prompter.h"
+#include "window/main_window.h"
+#include "window/status_tab.h"
 
 #include <QHeaderView>
 #include <QLabel>

@@ -3,9 +3,9 @@
 #include "platform/dates.h"
 #include "store/undo_log.h"
 
-#include "app/main_window.h"
-#include "platform/recording_prompter.h"
-#include "platform/registry_store.h"
+#include "formats/registry_store.h"
+#include "recording_prompter.h"
+#include "window/main_window.h"
 
 #include <QApplication>
 #include <QCheckBox>

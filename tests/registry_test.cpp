@@ -1,8 +1,8 @@
 #include "test_support.h"
 
-#include "platform/cls_registry.h"
-#include "platform/recording_prompter.h"
-#include "platform/registry_store.h"
+#include "formats/cls_registry.h"
+#include "formats/registry_store.h"
+#include "recording_prompter.h"
 
 #include <gtest/gtest.h>
 

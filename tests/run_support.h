@@ -2,8 +2,8 @@
 
 #include "test_support.h"
 
-#include "platform/recording_prompter.h"
-#include "platform/registry_store.h"
+#include "formats/registry_store.h"
+#include "recording_prompter.h"
 #include "session/session.h"
 #include "store/undo_log.h"
 

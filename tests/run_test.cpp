@@ -1,8 +1,8 @@
 #include "run_support.h"
 
+#include "formats/zip_archive.h"
 #include "platform/dates.h"
 #include "platform/text_io.h"
-#include "platform/zip_archive.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "test_support.h"
 
 #include "engine/cache_index.h"
-#include "platform/ini.h"
-#include "platform/recording_prompter.h"
-#include "platform/registry_store.h"
+#include "formats/ini.h"
+#include "formats/registry_store.h"
+#include "recording_prompter.h"
 #include "session/session.h"
 #include "store/never_move.h"
 

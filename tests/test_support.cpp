@@ -1,6 +1,6 @@
 #include "test_support.h"
 
-#include "platform/registry_store.h"
+#include "formats/registry_store.h"
 #include "store/undo_log.h"
 
 #include <cstdio>

@@ -2,10 +2,10 @@
 // environment class, without the window.
 #include "test_support.h"
 
+#include "formats/registry_store.h"
 #include "platform/cfile.h"
-#include "platform/recording_prompter.h"
-#include "platform/registry_store.h"
 #include "platform/text_io.h"
+#include "recording_prompter.h"
 #include "troubleshooter/environment.h"
 #include "troubleshooter/troubleshooter.h"
 

@@ -1,8 +1,8 @@
 // The troubleshooter's window driven through its named widgets.
 #include "test_support.h"
 
-#include "platform/recording_prompter.h"
-#include "platform/registry_store.h"
+#include "formats/registry_store.h"
+#include "recording_prompter.h"
 #include "troubleshooter/window/troubleshooter_window.h"
 
 #include <QLabel>

@@ -1,7 +1,7 @@
 // The update window as the main window opens it.
 #include "main_window_fixture.h"
 
-#include "app/update_window.h"
+#include "window/update_window.h"
 
 #include <QAction>
 #include <QPushButton>

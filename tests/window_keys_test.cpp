@@ -4,11 +4,11 @@
 // and place, and an update check that never holds the program up.
 #include "main_window_fixture.h"
 
-#include "app/background_work.h"
+#include "window/background_work.h"
 
-#include "app/update_window.h"
-#include "app/zip_tab.h"
 #include "store/undo_log.h"
+#include "window/update_window.h"
+#include "window/zip_tab.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -2,8 +2,8 @@
 // stay where they are, safe default answers.
 #include "main_window_fixture.h"
 
-#include "platform/qt/qt_prompter.h"
 #include "store/undo_log.h"
+#include "ui/qt/qt_prompter.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,7 +2,7 @@
 // preview, its buttons and the picture window.
 #include "main_window_fixture.h"
 
-#include "app/zip_tab.h"
+#include "window/zip_tab.h"
 
 #include <QCheckBox>
 #include <QDragEnterEvent>

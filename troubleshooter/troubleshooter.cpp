@@ -2,12 +2,12 @@
 
 #include "environment.h"
 
+#include "formats/cls_registry.h"
 #include "platform/cfile.h"
-#include "platform/cls_registry.h"
 #include "platform/program_folder.h"
-#include "platform/prompter.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
+#include "ui/prompter.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/retitling_prompter.h"
+#include "ui/retitling_prompter.h"
 
 #include <string>
 #include <vector>

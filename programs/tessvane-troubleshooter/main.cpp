@@ -1,9 +1,9 @@
-#include "troubleshooter/troubleshooter_cli.h"
+#include "troubleshooter/cli/troubleshooter_cli.h"
 
 #ifdef TESSVANE_HAVE_WINDOW
-#include "platform/qt/qt_prompter.h"
-#include "platform/registry_store.h"
+#include "formats/registry_store.h"
 #include "troubleshooter/window/troubleshooter_window.h"
+#include "ui/qt/qt_prompter.h"
 
 #include <QApplication>
 #endif

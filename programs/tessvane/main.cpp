@@ -1,7 +1,7 @@
-#include "app/main_window.h"
+#include "formats/registry_store.h"
 #include "platform/program_folder.h"
-#include "platform/qt/qt_prompter.h"
-#include "platform/registry_store.h"
+#include "ui/qt/qt_prompter.h"
+#include "window/main_window.h"
 
 #include <QApplication>
 #include <QLoggingCategory>

@@ -1,7 +1,7 @@
 #include "troubleshooter_window.h"
 
-#include "platform/qt/qt_text.h"
 #include "platform/text_util.h"
+#include "ui/qt/qt_text.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

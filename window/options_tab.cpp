@@ -2,9 +2,9 @@
 
 #include "widgets.h"
 
-#include "platform/prompter.h"
-#include "platform/qt/qt_text.h"
 #include "session/session.h"
+#include "ui/prompter.h"
+#include "ui/qt/qt_text.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,15 +1,15 @@
 #include "troubleshooter_cli.h"
 
-#include "environment.h"
-#include "troubleshooter.h"
+#include "troubleshooter/environment.h"
+#include "troubleshooter/troubleshooter.h"
 
+#include "formats/cls_registry.h"
+#include "formats/registry_store.h"
 #include "platform/cfile.h"
-#include "platform/cls_registry.h"
-#include "platform/console_prompter.h"
 #include "platform/program_folder.h"
-#include "platform/registry_store.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
+#include "ui/console_prompter.h"
 
 namespace tv {
 

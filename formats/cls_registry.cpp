@@ -1,6 +1,6 @@
 #include "cls_registry.h"
 
-#include "prompter.h"
+#include "ui/prompter.h"
 
 #include <cerrno>
 #include <exception>

@@ -1,12 +1,12 @@
 #include "cache_purge.h"
 
 #include "engine/cache_index.h"
+#include "formats/ini.h"
 #include "platform/crash_point.h"
 #include "platform/file_ops.h"
-#include "platform/ini.h"
-#include "platform/prompter.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
+#include "ui/prompter.h"
 
 #include <cerrno>
 #include <cstring>

@@ -2,8 +2,8 @@
 
 #include "background_work.h"
 
-#include "platform/prompter.h"
 #include "session/session.h"
+#include "ui/prompter.h"
 #include "update_window.h"
 
 #include <QMainWindow>

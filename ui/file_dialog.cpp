@@ -1,8 +1,8 @@
 #include "file_dialog.h"
 
-#include "cfile.h"
-#include "prompter.h"
-#include "text_io.h"
+#include "platform/cfile.h"
+#include "platform/text_io.h"
+#include "ui/prompter.h"
 
 namespace tv {
 

@@ -2,8 +2,8 @@
 
 #include "widgets.h"
 
-#include "platform/prompter.h"
-#include "platform/qt/qt_text.h"
+#include "ui/prompter.h"
+#include "ui/qt/qt_text.h"
 #include "update/internet_connection.h"
 
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #include "registry_store.h"
 
-#include "text_io.h"
-#include "text_util.h"
+#include "platform/text_io.h"
+#include "platform/text_util.h"
 
 #include <cerrno>
 #include <cstdio>

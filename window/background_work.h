@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/prompter.h"
+#include "ui/prompter.h"
 
 #include <QObject>
 

@@ -4,10 +4,10 @@
 
 #include "widgets.h"
 
-#include "platform/file_dialog.h"
-#include "platform/prompter.h"
-#include "platform/qt/qt_text.h"
 #include "session/session.h"
+#include "ui/file_dialog.h"
+#include "ui/prompter.h"
+#include "ui/qt/qt_text.h"
 
 #include <QCheckBox>
 #include <QDragEnterEvent>

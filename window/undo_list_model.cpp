@@ -1,8 +1,8 @@
 #include "undo_list_model.h"
 
 #include "platform/dates.h"
-#include "platform/qt/qt_text.h"
 #include "platform/text_util.h"
+#include "ui/qt/qt_text.h"
 
 #include <algorithm>
 #include <numeric>

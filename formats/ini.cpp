@@ -1,8 +1,8 @@
 #include "ini.h"
 
-#include "prompter.h"
-#include "text_io.h"
-#include "text_util.h"
+#include "platform/text_io.h"
+#include "platform/text_util.h"
+#include "ui/prompter.h"
 
 #include <cerrno>
 #include <optional>

@@ -1,9 +1,9 @@
 #include "zip_archive.h"
 
-#include "crash_point.h"
-#include "file_ops.h"
-#include "text_io.h"
-#include "text_util.h"
+#include "platform/crash_point.h"
+#include "platform/file_ops.h"
+#include "platform/text_io.h"
+#include "platform/text_util.h"
 
 #include <algorithm>
 #include <dirent.h>

@@ -2,11 +2,11 @@
 
 #include "widgets.h"
 
-#include "platform/prompter.h"
-#include "platform/qt/qt_text.h"
 #include "platform/text_io.h"
 #include "session/session.h"
 #include "store/never_move.h"
+#include "ui/prompter.h"
+#include "ui/qt/qt_text.h"
 
 #include <QFileSystemWatcher>
 #include <QGroupBox>

@@ -3,9 +3,9 @@
 #include "widgets.h"
 
 #include "file_list_model.h"
-#include "platform/prompter.h"
-#include "platform/qt/qt_text.h"
 #include "session/session.h"
+#include "ui/prompter.h"
+#include "ui/qt/qt_text.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

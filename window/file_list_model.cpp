@@ -1,6 +1,6 @@
 #include "file_list_model.h"
 
-#include "platform/qt/qt_text.h"
+#include "ui/qt/qt_text.h"
 
 #include <QBrush>
 #include <QColor>

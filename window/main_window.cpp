@@ -12,13 +12,13 @@
 
 #include "update/web_pages.h"
 
+#include "formats/registry_store.h"
 #include "platform/program_folder.h"
-#include "platform/prompter.h"
-#include "platform/qt/qt_prompter.h"
-#include "platform/qt/qt_text.h"
-#include "platform/registry_store.h"
 #include "platform/text_io.h"
 #include "store/undo_log.h"
+#include "ui/prompter.h"
+#include "ui/qt/qt_prompter.h"
+#include "ui/qt/qt_text.h"
 
 #include <QApplication>
 #include <QCheckBox>

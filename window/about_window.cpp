@@ -3,8 +3,8 @@
 #include "widgets.h"
 
 #include "platform/program_folder.h"
-#include "platform/prompter.h"
 #include "platform/text_io.h"
+#include "ui/prompter.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
