@@ -137,22 +137,7 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
                                                                     Prompter& prompter,
                                                                     const ArchiveSink& sink) {
     LoadResult result;
-    m_slots.ClearArchiveSlots();
-    m_preview = {};
-    m_members.clear();
-    m_loaded = false;
-    m_archiveName = archive;
-    // A new private folder for every load; the previous one goes with all it
-    // held, and so do those that killed installations left.
-    m_temp.reset();
-    TempFolder::removeAbandoned(kTempStem);
-    m_temp = std::make_unique<TempFolder>(kTempStem);
-    if (!m_temp->valid()) {
-        prompter.message(m_temp->error());
-        m_temp.reset();
-        return result;
-    }
-
+    if (!startLoad(archive, prompter)) return result;
     ZipArchive zip;
     zip.ArchiveName = archive;
     zip.ExtractFolder = m_temp->path();
@@ -161,102 +146,142 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
         m_slots.OnFileListed(member);
         if (auto name = memberFileName(member)) m_members.push_back(*name);
     };
-    auto unreadable = [&](const std::string& why) {
-        prompter.message(why);
-        m_slots.ClearArchiveSlots();
-        m_members.clear();
-        m_temp.reset();
+    if (!zip.ListContents()) {
+        forgetLoad(prompter, "The archive " + archive + " cannot be read: " + zip.lastError());
         return result;
-    };
-    if (!zip.ListContents())
-        return unreadable("The archive " + archive + " cannot be read: " + zip.lastError());
+    }
+    if (auto refused = refusal(archive, preview, prompter)) {
+        result.load = *refused;
+        return result;
+    }
+
+    std::string picture;
+    const auto wanted = membersToUnpack(preview, picture);
+    zip.Wanted = [&](const std::string& name) { return wanted.count(name) > 0; };
+    zip.FreeSpace = freeSpace;
+    zip.Sync = false; // the private folder goes after a crash anyway
+    if (!zip.Extract()) {
+        forgetLoad(prompter, zip.stoppedByBound() ? zip.lastError()
+                                                  : "The archive " + archive +
+                                                        " cannot be read: " + zip.lastError());
+        return result;
+    }
+    const FolderIndex unpacked(m_temp->path());
+    if (preview) {
+        showPreview(unpacked, picture);
+        result.load = Load::Previewed;
+        return result;
+    }
+    result.load = Load::Installed;
+    installMaps(unpacked, mapsFolder, sink, result);
+    return result;
+}
+
+// A new private folder for every load; the previous one goes with all it
+// held, and so do those that killed installations left.
+bool MapArchiveInstaller::startLoad(const std::string& archive, Prompter& prompter) {
+    m_slots.ClearArchiveSlots();
+    m_preview = {};
+    m_members.clear();
+    m_loaded = false;
+    m_archiveName = archive;
+    m_temp.reset();
+    TempFolder::removeAbandoned(kTempStem);
+    m_temp = std::make_unique<TempFolder>(kTempStem);
+    if (m_temp->valid()) return true;
+    prompter.message(m_temp->error());
+    m_temp.reset();
+    return false;
+}
+
+void MapArchiveInstaller::forgetLoad(Prompter& prompter, const std::string& why) {
+    if (!why.empty()) prompter.message(why);
+    m_slots.ClearArchiveSlots();
+    m_members.clear();
+    m_temp.reset();
+}
+
+// Refused (a UT map) or Empty (nothing to install), said before anything is
+// unpacked; nullopt when the load goes on.
+std::optional<MapArchiveInstaller::Load>
+MapArchiveInstaller::refusal(const std::string& archive, bool preview, Prompter& prompter) {
     if (!m_slots[ArchiveKind::UNR].empty()) {
         prompter.message("This is a UT map, not UT2.  Files will not be extracted.");
         m_slots.ClearArchiveSlots();
         m_members.clear();
-        result.load = Load::Refused;
-        return result;
+        return Load::Refused;
     }
-    const std::string& folder = m_temp->path();
     bool installable = false;
     for (const auto& [kind, type] : kInstalled)
         installable =
             installable || (!m_slots[kind].empty() && (preview || kind == ArchiveKind::UT2));
-    if (!installable) {
-        prompter.message(archive + " holds no files to install.");
-        m_slots.ClearArchiveSlots();
-        m_members.clear();
-        m_temp.reset();
-        result.load = Load::Empty;
-        return result;
-    }
+    if (installable) return std::nullopt;
+    forgetLoad(prompter, archive + " holds no files to install.");
+    return Load::Empty;
+}
 
-    // Only what can be installed or previewed is unpacked: the members of
-    // the installed kinds (with preview), or the maps (without), and the
-    // description and first picture.
+// Only what can be installed or previewed is unpacked: the members of the
+// installed kinds (with preview), or the maps (without), and the
+// description and first picture.
+std::unordered_set<std::string> MapArchiveInstaller::membersToUnpack(bool preview,
+                                                                     std::string& picture) const {
     std::unordered_set<std::string> wanted;
-    std::string picture;
-    if (preview) {
-        for (const auto& [kind, type] : kInstalled)
-            if (!m_slots[kind].empty()) wanted.insert(m_slots[kind]);
-        if (!m_slots[ArchiveKind::TXT].empty()) wanted.insert(m_slots[ArchiveKind::TXT]);
-        for (const auto& member : m_members) {
-            if (!isPreviewPicture(member)) continue;
-            picture = member;
-            wanted.insert(member);
-            break;
-        }
-    } else {
+    if (!preview) {
         for (const auto& member : m_members)
             if (archiveKindOf(member) == ArchiveKind::UT2) wanted.insert(member);
+        return wanted;
     }
-    zip.Wanted = [&](const std::string& name) { return wanted.count(name) > 0; };
-    zip.FreeSpace = freeSpace;
-    zip.Sync = false; // the private folder goes after a crash anyway
-    if (!zip.Extract())
-        return unreadable(zip.stoppedByBound()
-                              ? zip.lastError()
-                              : "The archive " + archive + " cannot be read: " + zip.lastError());
-    FolderIndex unpacked(folder);
-    auto unpackedPath = [&](const std::string& name) {
-        auto found = unpacked.find(name);
-        return found ? joinPath(folder, *found) : joinPath(folder, name);
-    };
+    for (const auto& [kind, type] : kInstalled)
+        if (!m_slots[kind].empty()) wanted.insert(m_slots[kind]);
+    if (!m_slots[ArchiveKind::TXT].empty()) wanted.insert(m_slots[ArchiveKind::TXT]);
+    for (const auto& member : m_members) {
+        if (!isPreviewPicture(member)) continue;
+        picture = member;
+        wanted.insert(member);
+        break;
+    }
+    return wanted;
+}
 
-    if (preview) {
-        // The first picture of the archive, in any format the preview reads.
-        if (!picture.empty()) m_preview.picture = unpackedPath(picture);
-        const std::string& text = m_slots[ArchiveKind::TXT];
-        m_preview.textFile = text;
-        if (!text.empty()) {
-            std::string path = unpackedPath(text);
-            // A description that cannot be read leaves the description empty.
-            if (auto content = readFile(path)) {
-                m_preview.description = readDelimitedFields(*content);
-                m_preview.textPath = path;
-            }
+std::string MapArchiveInstaller::unpackedPath(const FolderIndex& unpacked,
+                                              const std::string& name) const {
+    auto found = unpacked.find(name);
+    return joinPath(m_temp->path(), found ? *found : name);
+}
+
+void MapArchiveInstaller::showPreview(const FolderIndex& unpacked, const std::string& picture) {
+    // The first picture of the archive, in any format the preview reads.
+    if (!picture.empty()) m_preview.picture = unpackedPath(unpacked, picture);
+    const std::string& text = m_slots[ArchiveKind::TXT];
+    m_preview.textFile = text;
+    if (!text.empty()) {
+        std::string path = unpackedPath(unpacked, text);
+        // A description that cannot be read leaves the description empty.
+        if (auto content = readFile(path)) {
+            m_preview.description = readDelimitedFields(*content);
+            m_preview.textPath = path;
         }
-        m_preview.mapName = m_slots[ArchiveKind::UT2];
-        m_loaded = true;
-        result.load = Load::Previewed;
-        return result;
     }
+    m_preview.mapName = m_slots[ArchiveKind::UT2];
+    m_loaded = true;
+}
 
-    // Straight into the Maps folder: every map of the archive, nothing else.
+// Straight into the Maps folder: every map of the archive, nothing else.
+void MapArchiveInstaller::installMaps(const FolderIndex& unpacked, const std::string& mapsFolder,
+                                      const ArchiveSink& sink, LoadResult& result) {
     auto status = [&](const std::string& s) {
         if (sink.statusLine) sink.statusLine(s);
     };
-    result.load = Load::Installed;
     FolderIndexCache destinations;
     for (const auto& name : m_members) {
         if (archiveKindOf(name) != ArchiveKind::UT2) continue;
-        std::string source = unpackedPath(name);
         std::string target = joinPath(mapsFolder, name);
         std::string detail;
-        switch (placeMember(source, target, destinations, detail)) {
+        switch (placeMember(unpackedPath(unpacked, name), target, destinations, detail)) {
         case Placed::Copied:
         case Placed::Same:
-            status(moveLine(std::string(name).append(" (").append(archive).append(")"), target));
+            status(
+                moveLine(std::string(name).append(" (").append(m_archiveName).append(")"), target));
             break;
         case Placed::Kept:
             status(detail + " exists already and was not replaced");
@@ -267,7 +292,6 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
             break;
         }
     }
-    return result;
 }
 
 bool isPreviewPicture(std::string_view memberName) {

@@ -8,10 +8,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace tv {
 
+class FolderIndex;
 class Prompter;
 class TempFolder;
 
@@ -110,6 +112,16 @@ public:
     std::function<std::optional<uint64_t>(const std::string& folder)> freeSpace;
 
 private:
+    // The steps of a load.
+    bool startLoad(const std::string& archive, Prompter& prompter);
+    void forgetLoad(Prompter& prompter, const std::string& why);
+    std::optional<Load> refusal(const std::string& archive, bool preview, Prompter& prompter);
+    std::unordered_set<std::string> membersToUnpack(bool preview, std::string& picture) const;
+    std::string unpackedPath(const FolderIndex& unpacked, const std::string& name) const;
+    void showPreview(const FolderIndex& unpacked, const std::string& picture);
+    void installMaps(const FolderIndex& unpacked, const std::string& mapsFolder,
+                     const ArchiveSink& sink, LoadResult& result);
+
     ArchiveSlots m_slots;
     ArchivePreview m_preview;
     std::string m_archiveName;
