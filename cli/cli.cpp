@@ -7,6 +7,8 @@
 #include "platform/text_util.h"
 #include "store/purge.h"
 #include "ui/console_prompter.h"
+
+#include "args/command_line.h"
 #ifdef TESSVANE_HAVE_UPDATE
 #include "update_loader.h"
 #endif
@@ -19,13 +21,14 @@ namespace tv {
 
 namespace {
 
-// Each command's own help, in the order the usage lists them.
-struct CommandHelp {
-    const char* name;
-    const char* text;
-};
+using cmdline::ArgReader;
+using cmdline::kDone;
+using cmdline::kFailed;
+using cmdline::kNotDone;
+using cmdline::kUsageError;
 
-const CommandHelp kCommands[] = {
+// Each command's own help, in the order the usage lists them.
+const cmdline::Command kHelp[] = {
     {"scan", "  scan [--select all | --types LIST]\n"
              "      lists the cache as the File List shows it: ticked (1/0), name, date and\n"
              "      never-move mark, then the status text\n"},
@@ -54,6 +57,9 @@ const CommandHelp kCommands[] = {
              "                         start the window on it\n"},
 };
 
+const char* const kProgram = "tessvane-cli";
+const char* const kUnexpectedHint = " (tessvane-cli --help lists the commands)";
+
 const char* const kUsageHead = "usage: tessvane-cli [--game DIR] [--cache DIR] COMMAND ...\n\n";
 const char* const kUsageTail =
     "\n"
@@ -70,62 +76,8 @@ const char* const kUsageTail =
     "undo or Cache.ini rewrite, the undo log could not be written, or another Tessvane\n"
     "was working on the game.\n";
 
-std::string usageText() {
-    std::string text = kUsageHead;
-    for (const auto& c : kCommands)
-        text += c.text;
-    return text + kUsageTail;
-}
-
-const CommandHelp* findCommand(const std::string& name) {
-    for (const auto& c : kCommands)
-        if (name == c.name) return &c;
-    return nullptr;
-}
-
-// Something the user asked for failed (see the usage text).
-constexpr int kFailed = 3;
-constexpr int kUsageError = 2;
-
 // The longest purge period the game is given, ten years.
 constexpr int kMaxPurgeDays = 3650;
-
-// The arguments of one command, checked one by one before anything runs.
-class ArgReader {
-public:
-    ArgReader(std::vector<std::string> args, std::ostream& err)
-        : m_args(std::move(args)), m_err(err) {}
-    bool done() const { return m_next >= m_args.size(); }
-    const std::string& peek() const { return m_args[m_next]; }
-    std::string take() { return m_args[m_next++]; }
-    // The value of the option just taken; `what` names it in the message
-    // ("--to needs a folder"). A value that looks like another option is no
-    // value: "--to --backup" must not make a folder named --backup.
-    bool value(const std::string& option, const char* what, std::string& out) {
-        if (done() || peek().rfind("--", 0) == 0) {
-            m_err << "tessvane-cli: " << option << " needs " << what << '\n';
-            m_failed = true;
-            return false;
-        }
-        out = take();
-        return true;
-    }
-    // An argument the command does not take.
-    bool unexpected(const std::string& arg) {
-        m_err << "tessvane-cli: "
-              << (arg.rfind("-", 0) == 0 ? "unknown option '" : "unexpected argument '") << arg
-              << "' (tessvane-cli --help lists the commands)\n";
-        m_failed = true;
-        return false;
-    }
-    bool failed() const { return m_failed; }
-
-private:
-    std::vector<std::string> m_args;
-    size_t m_next = 0;
-    std::ostream& m_err;
-    bool m_failed = false;
-};
 
 struct Options {
     std::string game;
@@ -169,7 +121,7 @@ bool applyTypes(const std::string& list, Settings& s, std::ostream& err) {
 // game folder and the stored settings.
 bool startSession(Session& session, const Options& opt, std::ostream& err, int& status) {
     if (!session.checkRequiredFiles()) {
-        status = 1;
+        status = kNotDone;
         return false;
     }
     session.gameFolderOverride = opt.game;
@@ -179,7 +131,7 @@ bool startSession(Session& session, const Options& opt, std::ostream& err, int& 
         useGameKey(game);
         if (game.ReadEntry("Folder", "").empty()) {
             err << "Tessvane: Unreal Tournament not found. Name the game folder with --game DIR.\n";
-            status = 2;
+            status = kUsageError;
             return false;
         }
     }
@@ -281,7 +233,7 @@ int cmdScan(Command& c, ArgReader& args) {
         c.out << (r.ticked ? '1' : '0') << '\t' << r.text << '\t' << r.date << '\t'
               << (r.neverMove ? "True" : "") << '\n';
     c.out << c.session.statusText << '\n';
-    return found ? 0 : 1;
+    return found ? kDone : kNotDone;
 }
 
 int cmdRun(Command& c, ArgReader& args) {
@@ -308,17 +260,17 @@ int cmdRun(Command& c, ArgReader& args) {
     c.session.dryRun = dryRun;
     if (!c.start()) return c.status;
     call.apply(c.session.settings, c.err);
-    if (!c.session.ScanCache()) return 1;
+    if (!c.session.ScanCache()) return kNotDone;
     if (!only.empty()) {
         for (auto& r : c.session.rows)
             r.ticked = std::find(only.begin(), only.end(), r.text) != only.end();
     }
-    if (!c.session.checkRunDestination()) return 1;
+    if (!c.session.checkRunDestination()) return kNotDone;
     bool ran = c.session.runCommand(dryRun);
     if (!dryRun) c.out << c.session.statusText << '\n';
     if (c.session.lastFailed) return kFailed;
-    if (!ran) return 1;
-    return c.session.lastRun.cacheIniFound ? 0 : 1;
+    if (!ran) return kNotDone;
+    return c.session.lastRun.cacheIniFound ? kDone : kNotDone;
 }
 
 int cmdZip(Command& c, ArgReader& args) {
@@ -353,13 +305,13 @@ int cmdZip(Command& c, ArgReader& args) {
         const ArchivePreview& p = c.session.archives.preview();
         c.out << "Map Name: " << p.mapName << '\n';
         if (!p.description.empty()) c.out << "Description:\n" << p.description;
-        if (!c.session.checkArchiveDestination()) return 1;
+        if (!c.session.checkArchiveDestination()) return kNotDone;
         c.session.processLoadedZip();
         failed = failed || c.session.lastFailed;
         c.out << c.session.statusText << '\n';
     }
     if (failed) return kFailed;
-    return refused ? 1 : 0;
+    return refused ? kNotDone : kDone;
 }
 
 int undoList(Command& c) {
@@ -367,11 +319,11 @@ int undoList(Command& c) {
     std::string error;
     if (!readUndoRecords(c.session.undoDatabase(), records, &error)) {
         c.err << "Tessvane: the undo log cannot be read: " << error << '\n';
-        return 1;
+        return kNotDone;
     }
     for (const auto& r : records)
         c.out << r.MoveDate << '\t' << r.NewFName << '\t' << r.OldFName << '\n';
-    return 0;
+    return kDone;
 }
 
 int cmdUndo(Command& c, ArgReader& args) {
@@ -415,10 +367,10 @@ int cmdUndo(Command& c, ArgReader& args) {
             names.push_back(r.NewFName);
     }
     c.workOutFolders();
-    if (!c.session.confirmUndo(names)) return c.session.lastFailed ? kFailed : 1;
+    if (!c.session.confirmUndo(names)) return c.session.lastFailed ? kFailed : kNotDone;
     bool undone = c.session.undoSelections(names);
     if (c.session.lastFailed) return kFailed;
-    return undone ? 0 : 1;
+    return undone ? kDone : kNotDone;
 }
 
 // Commands that take no argument but --yes where they ask.
@@ -439,10 +391,10 @@ int cmdPurge(Command& c, ArgReader& args) {
     if (!c.start()) return c.status;
     c.prompter.setAnswerYes(yes);
     c.workOutFolders();
-    if (!c.session.confirmPurge()) return c.session.lastFailed ? kFailed : 1;
+    if (!c.session.confirmPurge()) return c.session.lastFailed ? kFailed : kNotDone;
     bool purged = c.session.purgeCache();
     if (c.session.lastFailed) return kFailed;
-    return purged ? 0 : 1;
+    return purged ? kDone : kNotDone;
 }
 
 int cmdSetPurge(Command& c, ArgReader& args) {
@@ -467,7 +419,7 @@ int cmdSetPurge(Command& c, ArgReader& args) {
     if (!c.start()) return c.status;
     c.workOutFolders();
     c.session.purgeDaysText = values[0];
-    return c.session.SetPurgeDays() ? 0 : kFailed;
+    return c.session.SetPurgeDays() ? kDone : kFailed;
 }
 
 int cmdSimple(Command& c, const std::string& name, ArgReader& args) {
@@ -482,9 +434,9 @@ int cmdSimple(Command& c, const std::string& name, ArgReader& args) {
         c.session.compactUndoLog();
     else if (name == "empty-undo" &&
              (!c.session.confirmEmptyUndoLog() || !c.session.emptyUndoLog()))
-        return c.session.lastFailed ? kFailed : 1;
+        return c.session.lastFailed ? kFailed : kNotDone;
     if (name != "clean-tmp") c.out << c.session.statusText << '\n';
-    return c.session.lastFailed ? kFailed : 0;
+    return c.session.lastFailed ? kFailed : kDone;
 }
 
 int cmdNeverMove(Command& c, ArgReader& args) {
@@ -503,25 +455,25 @@ int cmdNeverMove(Command& c, ArgReader& args) {
     if (list) {
         for (const auto& l : lines)
             c.out << l << '\n';
-        return 0;
+        return kDone;
     }
     if (words[0] == "add") {
-        if (!c.session.neverMoveAdd(words[1])) return 1;
+        if (!c.session.neverMoveAdd(words[1])) return kNotDone;
     } else {
         std::vector<int> matching;
         for (size_t i = 0; i < lines.size(); ++i)
             if (lines[i] == words[1]) matching.push_back(static_cast<int>(i));
         if (matching.empty()) {
             c.err << "Tessvane: " << words[1] << " is not on the never move list\n";
-            return 1;
+            return kNotDone;
         }
         if (matching.size() == 1)
             c.session.neverMoveRemove(matching, matching[0]);
         else
             c.session.neverMoveRemove(matching, -1);
     }
-    if (c.session.neverMoveSave()) return 0;
-    return c.session.lastFailed ? kFailed : 1;
+    if (c.session.neverMoveSave()) return kDone;
+    return c.session.lastFailed ? kFailed : kNotDone;
 }
 
 int cmdDemo(ArgReader& args, std::ostream& out, std::ostream& err) {
@@ -541,11 +493,11 @@ int cmdDemo(ArgReader& args, std::ostream& out, std::ostream& err) {
     std::string start, error;
     if (!createDemo(folders[0], start, error)) {
         err << "tessvane-cli: " << error << '\n';
-        return 1;
+        return kNotDone;
     }
     out << "A sample game folder was created in " << folders[0] << ".\n"
         << "Start the window on it with:\n  " << start << '\n';
-    return 0;
+    return kDone;
 }
 
 int cmdCheckUpdate(ArgReader& args, std::ostream& out, std::ostream& err) {
@@ -557,66 +509,90 @@ int cmdCheckUpdate(ArgReader& args, std::ostream& out, std::ostream& err) {
 #else
     (void)out;
     err << "tessvane-cli: this build has no update check (built without Quillet)\n";
-    return 1;
+    return kNotDone;
 #endif
 }
 
-bool isHelp(const std::string& a) {
-    return a == "--help" || a == "-h";
+// Each command with the function that carries it out.
+struct Call {
+    const Options& opt;
+    std::ostream& out;
+    std::ostream& err;
+};
+using Handler = int (*)(const Call&, ArgReader&);
+
+template <int (*F)(Command&, ArgReader&)> int withSession(const Call& call, ArgReader& args) {
+    Command c(call.opt, call.out, call.err);
+    return F(c, args);
+}
+
+template <const char* Name> int simple(const Call& call, ArgReader& args) {
+    Command c(call.opt, call.out, call.err);
+    return cmdSimple(c, Name, args);
+}
+
+constexpr char kCleanTmp[] = "clean-tmp";
+constexpr char kCompact[] = "compact";
+constexpr char kEmptyUndo[] = "empty-undo";
+
+const std::pair<const char*, Handler> kHandlers[] = {
+    {"scan", withSession<cmdScan>},
+    {"run", withSession<cmdRun>},
+    {"undo", withSession<cmdUndo>},
+    {"purge", withSession<cmdPurge>},
+    {kCleanTmp, simple<kCleanTmp>},
+    {"set-purge", withSession<cmdSetPurge>},
+    {"zip", withSession<cmdZip>},
+    {"check-update",
+     [](const Call& c, ArgReader& args) { return cmdCheckUpdate(args, c.out, c.err); }},
+    {kCompact, simple<kCompact>},
+    {kEmptyUndo, simple<kEmptyUndo>},
+    {"never-move", withSession<cmdNeverMove>},
+    {"demo", [](const Call& c, ArgReader& args) { return cmdDemo(args, c.out, c.err); }},
+};
+
+const cmdline::CommandTable& commandTable() {
+    static const cmdline::CommandTable table(kProgram, kUsageHead,
+                                             {std::begin(kHelp), std::end(kHelp)}, kUsageTail);
+    return table;
 }
 
 } // namespace
 
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const cmdline::CommandTable& table = commandTable();
     Options opt;
-    ArgReader global(args, err);
-    while (!global.done()) {
-        const std::string& a = global.peek();
-        if (a == "--game") {
-            global.take();
-            if (global.value("--game", "a folder", opt.game)) opt.game = wholePath(opt.game);
-        } else if (a == "--cache") {
-            global.take();
-            if (global.value("--cache", "a folder", opt.cache)) opt.cache = wholePath(opt.cache);
-        } else {
-            break;
-        }
-        if (global.failed()) return kUsageError;
+    ArgReader global(kProgram, args, err, kUnexpectedHint);
+    while (!global.done() && (global.peek() == "--game" || global.peek() == "--cache")) {
+        const std::string option = global.take();
+        std::string& folder = option == "--game" ? opt.game : opt.cache;
+        if (!global.value(option, "a folder", folder)) return kUsageError;
+        folder = wholePath(folder);
     }
     if (global.done()) {
-        err << usageText();
+        err << table.usage();
         return kUsageError;
     }
     const std::string name = global.take();
-    if (isHelp(name)) {
-        out << usageText();
-        return 0;
+    if (name == "--help" || name == "-h") {
+        out << table.usage();
+        return cmdline::kDone;
     }
-    const CommandHelp* help = findCommand(name);
-    if (!help) {
-        err << "tessvane-cli: unknown command '" << name << "'\n" << usageText();
+    const cmdline::Command* help = table.find(name);
+    auto handler = std::find_if(std::begin(kHandlers), std::end(kHandlers),
+                                [&](const auto& h) { return name == h.first; });
+    if (!help || handler == std::end(kHandlers)) {
+        err << kProgram << ": unknown command '" << name << "'\n" << table.usage();
         return kUsageError;
     }
-    std::vector<std::string> rest;
-    while (!global.done())
-        rest.push_back(global.take());
     // "COMMAND --help" only prints: it never runs the command.
-    if (std::any_of(rest.begin(), rest.end(), isHelp)) {
-        out << "usage: tessvane-cli [--game DIR] [--cache DIR] " << (help->text + 2);
-        return 0;
+    const std::vector<std::string> rest = global.rest();
+    if (cmdline::asksForHelp(rest)) {
+        out << "usage: tessvane-cli [--game DIR] [--cache DIR] " << help->help.substr(2);
+        return cmdline::kDone;
     }
-    ArgReader reader(rest, err);
-    if (name == "demo") return cmdDemo(reader, out, err);
-    if (name == "check-update") return cmdCheckUpdate(reader, out, err);
-    Command c(opt, out, err);
-    if (name == "scan") return cmdScan(c, reader);
-    if (name == "run") return cmdRun(c, reader);
-    if (name == "undo") return cmdUndo(c, reader);
-    if (name == "purge") return cmdPurge(c, reader);
-    if (name == "zip") return cmdZip(c, reader);
-    if (name == "set-purge") return cmdSetPurge(c, reader);
-    if (name == "never-move") return cmdNeverMove(c, reader);
-    return cmdSimple(c, name, reader);
+    ArgReader reader(kProgram, rest, err, kUnexpectedHint);
+    return handler->second(Call{opt, out, err}, reader);
 }
 
 } // namespace tv

@@ -1,5 +1,7 @@
 #include "quillet_cli.h"
 
+#include "args/command_line.h"
+
 #include "arg_check.h"
 #include "cli_members.h"
 
@@ -395,137 +397,155 @@ struct Call {
 
 } // namespace
 
-int runQuilletCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-                  std::ostream& err) {
+namespace {
+
+// The options before the page: its load time, the transfer type, the rules.
+struct Options {
     short timeout = 60;
     int transferType = 0;
     std::vector<std::vector<std::string>> rules;
-    size_t i = 0;
-    // An option's value must be there and must not look like another option.
-    auto value = [&](size_t at, const char* what) -> const std::string* {
-        if (at + 1 >= args.size() || args[at + 1].rfind("--", 0) == 0) {
-            err << "quillet: " << args[at] << " needs " << what << '\n';
-            return nullptr;
-        }
-        return &args[at + 1];
-    };
-    for (; i < args.size(); ++i) {
-        if (args[i] == "--help" || args[i] == "-h") {
-            out << usage();
-            return 0;
-        }
-        if (args[i] == "--verbose") continue; // the program's main acts on it
-        const bool takesValue =
-            args[i] == "--transfer-type" || args[i] == "--timeout" || args[i] == "--rule";
-        if (takesValue && !value(i, args[i] == "--rule" ? "DOMAIN,TYPE" : "a value")) return 2;
-        if (args[i] == "--transfer-type") {
-            std::string t = args[++i];
-            for (char& c : t)
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (t == "ascii" || t == "1")
-                transferType = ASCII;
-            else if (t == "binary" || t == "2")
-                transferType = Binary;
-            else if (t == "0")
-                transferType = 0;
-            else {
-                err << "quillet: --transfer-type is ascii, binary or 0, 1, 2\n";
-                return 2;
-            }
-        } else if (args[i] == "--timeout") {
-            const std::string why = checkArguments("TimeoutSeconds", {args[++i]});
-            if (!why.empty()) {
-                err << "quillet: --timeout: " << why << '\n';
-                return 2;
-            }
-            timeout = static_cast<short>(std::stoi(args[i]));
-        } else if (args[i] == "--rule") {
-            rules.push_back(splitComma(args[++i]));
-            if (rules.back().size() < 2) {
-                err << "quillet: a rule needs DOMAIN,TYPE\n";
-                return 2;
-            }
-            if (ruleType(rules.back()[1]) == 0) {
-                err << "quillet: unknown rule type '" << rules.back()[1] << "'\n";
-                return 2;
-            }
-        } else if (args[i].rfind("--", 0) == 0) {
-            err << "quillet: unknown option '" << args[i] << "'\n";
-            return 2;
+};
+
+// One option (already taken) and its value; false once the reader has
+// complained.
+bool takeOption(const std::string& a, cmdline::ArgReader& args, Options& o) {
+    std::string v;
+    if (a == "--transfer-type") {
+        if (!args.value(a, "a value", v)) return false;
+        for (char& c : v)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (v == "ascii" || v == "1")
+            o.transferType = ASCII;
+        else if (v == "binary" || v == "2")
+            o.transferType = Binary;
+        else if (v == "0")
+            o.transferType = 0;
+        else
+            return args.fail("--transfer-type is ascii, binary or 0, 1, 2");
+    } else if (a == "--timeout") {
+        if (!args.value(a, "a value", v)) return false;
+        const std::string why = checkArguments("TimeoutSeconds", {v});
+        if (!why.empty()) return args.fail("--timeout: " + why);
+        o.timeout = static_cast<short>(std::stoi(v));
+    } else if (a == "--rule") {
+        if (!args.value(a, "DOMAIN,TYPE", v)) return false;
+        o.rules.push_back(splitComma(v));
+        if (o.rules.back().size() < 2) return args.fail("a rule needs DOMAIN,TYPE");
+        if (ruleType(o.rules.back()[1]) == 0)
+            return args.fail("unknown rule type '" + o.rules.back()[1] + "'");
+    } else if (a != "--verbose") { // the program's main acts on --verbose
+        return args.unexpected(a);
+    }
+    return true;
+}
+
+// The members to call, each with its own arguments ("--then" between them).
+bool readCalls(const std::vector<std::string>& words, std::vector<Call>& calls,
+               cmdline::ArgReader& args) {
+    for (size_t k = 0; k < words.size(); ++k) {
+        if (words[k] == "--then" || calls.empty()) {
+            if (words[k] == "--then") ++k;
+            if (k >= words.size()) return args.fail("--then needs a member");
+            if (members().find(words[k]) == members().end())
+                return args.fail("unknown member '" + words[k] + "'");
+            calls.push_back({words[k], {}});
         } else {
-            break;
+            calls.back().args.push_back(words[k]);
         }
     }
-    if (i + 2 > args.size()) {
-        err << usage();
-        return 2;
-    }
-    const std::string& url = args[i];
-    // The members to call, each with its own arguments.
-    std::vector<Call> calls;
-    for (size_t k = i + 1; k < args.size(); ++k) {
-        if (args[k] == "--then" || calls.empty()) {
-            if (args[k] == "--then") ++k;
-            if (k >= args.size()) {
-                err << "quillet: --then needs a member\n";
-                return 2;
-            }
-            if (members().find(args[k]) == members().end()) {
-                err << "quillet: unknown member '" << args[k] << "'\n" << usage();
-                return 2;
-            }
-            calls.push_back({args[k], {}});
-        } else {
-            calls.back().args.push_back(args[k]);
-        }
-    }
-    // Every call's arguments are checked before the page loads or anything is sent.
+    return true;
+}
+
+// Every call's arguments, checked before the page loads or anything is
+// sent; a call's "--help" prints its usage instead.
+std::optional<int> checkCalls(const std::vector<Call>& calls, std::ostream& out,
+                              std::ostream& err) {
     for (const Call& call : calls) {
         const Member& member = members().at(call.name);
-        if (std::find(call.args.begin(), call.args.end(), "--help") != call.args.end()) {
-            out << "usage: quillet (URL | -) " << call.name << ' ' << member.usage << '\n';
-            return 0;
+        const std::string usageLine = "usage: quillet (URL | -) " + call.name + ' ' + member.usage;
+        if (cmdline::asksForHelp(call.args)) {
+            out << usageLine << '\n';
+            return cmdline::kDone;
         }
         const std::string why = checkArguments(member.usage, call.args);
         if (!why.empty()) {
-            err << "quillet: " << call.name << ": " << why << "\nusage: quillet (URL | -) "
-                << call.name << ' ' << member.usage << '\n';
-            return 2;
+            err << "quillet: " << call.name << ": " << why << '\n' << usageLine << '\n';
+            return cmdline::kUsageError;
         }
     }
-    WebParser parser; // its browser starts only when a page is loaded
-    for (const auto& r : rules)
-        parser.RulesAdd(static_cast<RuleType>(ruleType(r[1])), r[0],
-                        r.size() > 2 ? std::optional(r[2]) : std::nullopt,
-                        r.size() > 3 ? std::optional(r[3]) : std::nullopt);
-    if (url != "-" && !parser.OpenSite(url, timeout)) {
-        err << "quillet: the page could not be loaded: " << url;
-        if (parser.LastCallFailed()) err << " (" << parser.LastCallFailure() << ')';
-        err << '\n';
-        return 1;
-    }
-    int status = 0;
+    return std::nullopt;
+}
+
+// The calls, one after another, on the loaded page.
+int makeCalls(WebParser& parser, const std::vector<Call>& calls, const Options& o, std::istream& in,
+              std::ostream& out, std::ostream& err) {
+    int status = cmdline::kDone;
     for (const Call& call : calls) {
         const Member& member = members().at(call.name);
         Args a{call.args};
-        a.transferType = transferType;
+        a.transferType = o.transferType;
         a.in = &in;
         a.err = &err;
         Printed result = member.call(parser, a);
         if (a.bad || a.more()) {
             err << "quillet: " << call.name << ' ' << member.usage << '\n';
-            return 2;
+            return cmdline::kUsageError;
         }
         if (result) out << *result << '\n';
         out.flush();
-        if (a.failed) status = 1;
+        if (a.failed) status = cmdline::kNotDone;
         // An empty answer because the page gave none is no answer.
         if (parser.LastCallFailed()) {
             err << "quillet: " << call.name << ": " << parser.LastCallFailure() << '\n';
-            status = 1;
+            status = cmdline::kNotDone;
         }
     }
     return status;
+}
+
+} // namespace
+
+int runQuilletCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                  std::ostream& err) {
+    cmdline::ArgReader reader("quillet", args, err);
+    Options o;
+    while (!reader.done() && cmdline::looksLikeOption(reader.peek())) {
+        const std::string a = reader.take();
+        if (a == "--help") {
+            out << usage();
+            return cmdline::kDone;
+        }
+        if (!takeOption(a, reader, o)) return cmdline::kUsageError;
+    }
+    if (!reader.done() && reader.peek() == "-h") {
+        out << usage();
+        return cmdline::kDone;
+    }
+    std::vector<std::string> words = reader.rest();
+    if (words.size() < 2) {
+        err << usage();
+        return cmdline::kUsageError;
+    }
+    const std::string url = words.front();
+    words.erase(words.begin());
+    std::vector<Call> calls;
+    if (!readCalls(words, calls, reader)) {
+        err << usage();
+        return cmdline::kUsageError;
+    }
+    if (auto status = checkCalls(calls, out, err)) return *status;
+    WebParser parser; // its browser starts only when a page is loaded
+    for (const auto& r : o.rules)
+        parser.RulesAdd(static_cast<RuleType>(ruleType(r[1])), r[0],
+                        r.size() > 2 ? std::optional(r[2]) : std::nullopt,
+                        r.size() > 3 ? std::optional(r[3]) : std::nullopt);
+    if (url != "-" && !parser.OpenSite(url, o.timeout)) {
+        err << "quillet: the page could not be loaded: " << url;
+        if (parser.LastCallFailed()) err << " (" << parser.LastCallFailure() << ')';
+        err << '\n';
+        return cmdline::kNotDone;
+    }
+    return makeCalls(parser, calls, o, in, out, err);
 }
 
 } // namespace quillet

@@ -11,9 +11,13 @@
 #include "platform/text_util.h"
 #include "ui/console_prompter.h"
 
+#include "args/command_line.h"
+
 namespace tv {
 
 namespace {
+
+const char* const kProgram = "tessvane-troubleshooter";
 
 const char* const kUsage =
     "usage: tessvane-troubleshooter [--report [FILE] [--cache DIR] [--game DIR]]\n"
@@ -28,82 +32,86 @@ const char* const kUsage =
     "Exit status: 0 done, 1 not done (a No, a report that could not be written),\n"
     "2 wrong arguments or something missing.\n";
 
+// What a call asks for.
+struct Request {
+    std::string report, cache, game;
+    bool wantReport = false, clear = false, yes = false;
+};
+
+// The call's arguments, every one checked before anything runs.
+bool readArguments(const std::vector<std::string>& args, Request& r, std::ostream& err) {
+    cmdline::ArgReader reader(kProgram, args, err);
+    while (!reader.done()) {
+        const std::string a = reader.take();
+        std::string folder;
+        if (a == "--report") {
+            r.wantReport = true;
+            // Its file may be left out; a value that looks like an option is none.
+            if (reader.optionalValue(r.report)) r.report = wholePath(r.report);
+        } else if (a == "--cache" || a == "--game") {
+            if (reader.value(a, "a folder", folder))
+                (a == "--cache" ? r.cache : r.game) = wholePath(folder);
+        } else if (a == "--clear") {
+            r.clear = true;
+        } else if (a == "--yes") {
+            r.yes = true;
+        } else {
+            reader.unexpected(a);
+        }
+        if (reader.failed()) return false;
+    }
+    // One of --report and --clear; --clear takes no folders.
+    return r.wantReport != r.clear && !(r.clear && (!r.cache.empty() || !r.game.empty()));
+}
+
 } // namespace
 
 int runTroubleshooterCli(const std::vector<std::string>& args, std::ostream& out,
                          std::ostream& err) {
-    std::string report, cache, game;
-    bool wantReport = false, clear = false, yes = false;
     // Help is all a call with --help does.
-    for (const auto& a : args) {
-        if (a == "--help" || a == "-h") {
-            out << kUsage;
-            return 0;
-        }
+    if (cmdline::asksForHelp(args)) {
+        out << kUsage;
+        return cmdline::kDone;
     }
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        // A value that looks like an option is none: "--cache --report"
-        // must not report on a folder named --report.
-        bool hasValue = i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0;
-        if (a == "--report") {
-            wantReport = true;
-            if (hasValue) report = wholePath(args[++i]);
-        } else if (a == "--cache" || a == "--game") {
-            if (!hasValue) {
-                err << "tessvane-troubleshooter: " << a << " needs a folder\n";
-                return 2;
-            }
-            (a == "--cache" ? cache : game) = wholePath(args[++i]);
-        } else if (a == "--clear") {
-            clear = true;
-        } else if (a == "--yes") {
-            yes = true;
-        } else {
-            err << "tessvane-troubleshooter: "
-                << (a.rfind("-", 0) == 0 ? "unknown option '" : "unexpected argument '") << a
-                << "'\n"
-                << kUsage;
-            return 2;
-        }
-    }
-    if (wantReport == clear || (clear && (!cache.empty() || !game.empty()))) {
+    Request r;
+    if (!readArguments(args, r, err)) {
         err << kUsage;
-        return 2;
+        return cmdline::kUsageError;
     }
     RegistryStore registry;
-    ConsolePrompter prompter(err, yes);
+    ConsolePrompter prompter(err, r.yes);
     ConsoleShell shell;
     Troubleshooter t(registry, prompter, shell);
-    if (clear) return t.ResetProgramRegistry() ? 0 : 1;
+    if (r.clear) return t.ResetProgramRegistry() ? cmdline::kDone : cmdline::kNotDone;
 
     clsRegistry gameKey(registry, &prompter);
     useGameKey(gameKey);
     std::string gameFolder = gameKey.ReadEntry("Folder", "");
     if (gameFolder.empty()) {
-        if (game.empty()) {
+        if (r.game.empty()) {
             err << "tessvane-troubleshooter: " << kGameFolderNotFound
                 << ": name the game folder with --game DIR\n";
-            return 2;
+            return cmdline::kUsageError;
         }
         // As the window questions it: stored only when it looks like the
         // game's folder, or when --yes says to use it anyway.
-        if (!looksLikeGameFolder(game) &&
+        if (!looksLikeGameFolder(r.game) &&
             !prompter.question(kNotAGameFolderQuestion, "Tessvane Troubleshooter",
                                MessageIcon::Question))
-            return 2;
-        gameFolder = withoutTrailingSeparator(game) + "/";
+            return cmdline::kUsageError;
+        gameFolder = withoutTrailingSeparator(r.game) + "/";
         gameKey.WriteEntry("Folder", gameFolder);
     }
     t.utRegDir = gameFolder;
     t.readProgramSettings();
+    std::string cache = r.cache;
     if (cache.empty())
         cache = !t.cacheRegDir.empty() ? t.cacheRegDir
                                        : joinPath(withoutTrailingSeparator(gameFolder), "Cache");
     std::string error;
     if (!t.useCacheFolder(withoutTrailingSeparator(cache), &error)) {
         err << "tessvane-troubleshooter: " << error << " Name the cache folder with --cache DIR.\n";
-        return 2;
+        return cmdline::kUsageError;
     }
     try {
         t.osName = CEnvironment().OsName();
@@ -111,13 +119,13 @@ int runTroubleshooterCli(const std::vector<std::string>& args, std::ostream& out
         t.osName = e.what();
     }
     t.readLog();
-    if (report.empty()) report = Troubleshooter::defaultReportPath();
+    const std::string report = r.report.empty() ? Troubleshooter::defaultReportPath() : r.report;
     // The report says what could not be read; so does the command.
     for (const auto& problem : t.problems())
         err << "tessvane-troubleshooter: warning: " << escapeControls(problem) << '\n';
-    if (!t.SaveReport(report)) return 1;
+    if (!t.SaveReport(report)) return cmdline::kNotDone;
     out << report << '\n';
-    return 0;
+    return cmdline::kDone;
 }
 
 } // namespace tv
