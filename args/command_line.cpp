@@ -7,7 +7,8 @@ namespace cmdline {
 CommandTable::CommandTable(std::string program, std::string head, std::vector<Command> commands,
                            std::string tail)
     : m_program(std::move(program)), m_head(std::move(head)), m_tail(std::move(tail)),
-      m_commands(std::move(commands)) {}
+      m_commands(std::move(commands)) {
+}
 
 std::string CommandTable::usage() const {
     std::string text = m_head;

@@ -30,122 +30,11 @@ QString upperTrimmed(const QString& text) {
 }
 
 // ---- scripts ----------------------------------------------------------------------------
-// Each is the body of a function of d (the current document), w (its window)
-// and A (the arguments).
+// The page scripts are files of their own under quillet/scripts.
 
-const QString kLinks = QStringLiteral("var L=d.links,o=[];for(var i=0;i<L.length;i++)"
-                                      "o.push([String(L[i].outerText),String(L[i].href)]);"
-                                      "return [String(d.domain),o];");
-
-const QString kPictures =
-    QStringLiteral("var I=d.images,o=[];for(var i=0;i<I.length;i++){var m=I[i],p=m.parentElement;"
-                   "o.push([String(m.src),String(m.alt),m.height|0,m.width|0,"
-                   "p&&String(p.tagName).toUpperCase()==='A'?String(p.href):'']);}return o;");
-
-// The instance-th link whose parent's text holds the clip, in one pass that
-// stops there; each parent's text (costly on a big parent) is read once.
-const QString kLinkInText = QStringLiteral(
-    "var E=d.getElementsByTagName('A'),c=String(A.clip).toLowerCase(),n=A.n,seen=new Map();"
-    "for(var i=0;i<E.length;i++){var a=E[i],h=String(a.href||'');if(!h)continue;"
-    "var t=String(a.outerText);if(!t)continue;var p=a.parentElement;if(!p)continue;"
-    "var pt=seen.get(p);if(pt===undefined){pt=String(p.outerText).toLowerCase();seen.set(p,pt);}"
-    "if(pt.indexOf(c)>=0&&--n===0)return [t,h];}return null;");
-
-const QString kTables = QStringLiteral("var T=d.getElementsByTagName('TABLE');");
-
-const QString kCellDump = QStringLiteral(
-    "var o=[];for(var t=0;t<T.length;t++){var R=T[t].rows,rr=[];"
-    "for(var r=0;r<R.length;r++){var C=R[r].cells,cc=[];"
-    "for(var c=0;c<C.length;c++)cc.push(String(C[c].outerText));rr.push(cc);}o.push(rr);}"
-    "return o;");
-
-// The form and field helpers: a form by number or by upper-case name, a
-// field's members (one, or the whole group of that name), its type, and
-// reading and setting its value. The form's own properties are taken from
-// the prototype, so a field named "submit" or "elements" cannot hide them.
-const QString kForms = QStringLiteral(
-    "var FP=HTMLFormElement.prototype,"
-    "EL=Object.getOwnPropertyDescriptor(FP,'elements').get;"
-    "function form(f){var fs=d.forms;if(typeof f==='number')return fs[f-1];"
-    "for(var i=0;i<fs.length;i++)"
-    "if(String(fs[i].getAttribute('name')||'').toUpperCase()===f)return fs[i];"
-    "return undefined;}"
-    "function members(fm,n){var x=EL.call(fm).namedItem(n);if(!x)return null;"
-    "return x.tagName?[x]:Array.prototype.slice.call(x);}"
-    "var TEXTLIKE=['TEXT','SEARCH','EMAIL','URL','TEL','NUMBER'],"
-    "KNOWN=['RADIO','CHECKBOX','TEXTAREA','PASSWORD','SELECT-ONE','SELECT-MULTIPLE'];"
-    "function type(m){var t=String(m[0].type).toUpperCase();"
-    "if(TEXTLIKE.indexOf(t)>=0)return 'TEXT';return KNOWN.indexOf(t)>=0?t:'UNSUPPORTED';}"
-    "function same(a,b){return String(a).toUpperCase()===String(b).toUpperCase();}"
-    "function yes(b){return b?'True':'False';}"
-    "function bool(v){var s=String(v).trim().toUpperCase();if(s==='TRUE')return true;"
-    "if(s==='FALSE')return false;if(s!==''&&!isNaN(Number(s)))return Number(s)!==0;"
-    "return null;}"
-    "function fire(e){e.dispatchEvent(new Event('input',{bubbles:true}));"
-    "e.dispatchEvent(new Event('change',{bubbles:true}));}"
-    "function get(m,t,sel){var i,o;switch(t){"
-    "case 'RADIO':for(i=0;i<m.length;i++)if(m[i].checked)return String(i+1);"
-    "return String(m.length+1);"
-    "case 'CHECKBOX':if(sel==='#N/A#')return m.length===1?yes(m[0].checked):'';"
-    "for(i=0;i<m.length;i++)if(String(m[i].value)===sel)return yes(m[i].checked);return '';"
-    "case 'TEXT':case 'TEXTAREA':case 'PASSWORD':return String(m[0].value);"
-    "case 'SELECT-ONE':o=m[0].options;for(i=0;i<o.length;i++)"
-    "if(o[i].selected)return String(o[i].text);return '';"
-    "case 'SELECT-MULTIPLE':o=m[0].options;for(i=0;i<o.length;i++)"
-    "if(same(o[i].text,sel))return yes(o[i].selected);return '';}"
-    "return '';}"
-    "function set(m,t,v,sel){var i,o,b;switch(t){"
-    "case 'RADIO':if(/^\\s*\\d+\\s*$/.test(v)){i=parseInt(v,10);"
-    "if(i>=1&&i<=m.length){m[i-1].checked=true;fire(m[i-1]);}}return;"
-    "case 'CHECKBOX':b=bool(v);if(b===null)return;"
-    "if(sel==='#N/A#'){if(m.length===1){m[0].checked=b;fire(m[0]);}return;}"
-    "for(i=0;i<m.length;i++)if(String(m[i].value)===sel){m[i].checked=b;fire(m[i]);return;}"
-    "return;"
-    "case 'TEXT':case 'TEXTAREA':case 'PASSWORD':m[0].value=v;fire(m[0]);return;"
-    "case 'SELECT-ONE':o=m[0].options;for(i=0;i<o.length;i++)"
-    "if(same(o[i].text,v)){o[i].selected=true;fire(m[0]);return;}return;"
-    "case 'SELECT-MULTIPLE':b=bool(v);if(b===null)return;o=m[0].options;"
-    "for(i=0;i<o.length;i++)if(same(o[i].text,sel)){o[i].selected=b;fire(m[0]);return;}"
-    "return;}}");
-
-const QString kFieldGet =
-    QStringLiteral("var fm=form(A.f);if(!fm)return '';var m=members(fm,A.n);if(!m)return '';"
-                   "return get(m,type(m),A.s);");
-
-const QString kFieldSet =
-    QStringLiteral("var fm=form(A.f);if(!fm)return false;var m=members(fm,A.n);if(!m)return false;"
-                   "set(m,type(m),A.v,A.s);return true;");
-
-// Per field: form number, type, name, value; a group of check boxes is one
-// "{special array}" row and its name is not looked at again in that form.
-const QString kFormDump = QStringLiteral(
-    "var fs=d.forms,out=[];for(var f=0;f<fs.length;f++){var E=EL.call(fs[f]),groups={};"
-    "for(var i=0;i<E.length;i++){try{var n=String(E[i].name);"
-    "if(Object.prototype.hasOwnProperty.call(groups,n))continue;"
-    "var m=members(fs[f],n);if(!m)continue;var t=type(m),v;"
-    "if(m.length>1&&typeof m[0].checked==='boolean'&&(t==='CHECKBOX'||t==='SELECT-MULTIPLE'))"
-    "{v='{special array}';groups[n]=1;}"
-    "else{v=get(m,t,'#N/A#');if(v==='')v='{empty}';}out.push([f+1,t,n,v]);}catch(e){}}}"
-    "return out;");
-
-// Clicks the form's first submit control, or submits the form without one.
-// The document is marked (in this script world only, the page cannot see it)
-// so that its successor can be told from it.
-const QString kSubmit = QStringLiteral(
-    "var fm=form(A.f);if(!fm)return false;d.__quilletSubmitted=true;var E=EL.call(fm);"
-    "for(var i=0;i<E.length;i++)if(String(E[i].type).toUpperCase()==='SUBMIT'){"
-    "E[i].click();return true;}FP.submit.call(fm);return true;");
-
-const QString kSubmittedState =
-    QStringLiteral("return [d.__quilletSubmitted===true,String(d.readyState)];");
-
-// Per frame: its name and address, each null when the frame (of another
-// origin) refuses it; then this document's address and its FRAME elements.
-const QString kFrames =
-    QStringLiteral("var o=[],F=w.frames;for(var i=0;i<F.length;i++){var n=null,l=null;"
-                   "try{n=String(F[i].name);}catch(e){}try{l=String(F[i].location.href);}catch(e){}"
-                   "o.push([n,l]);}"
-                   "return [o,String(d.location.href),d.getElementsByTagName('FRAME').length];");
+QString script(std::initializer_list<const char*> names) {
+    return WebParser::Impl::pageScript(names);
+}
 
 // How long a submission has to start its navigation.
 constexpr int kSubmitPauseMs = 1000;
@@ -180,7 +69,7 @@ struct FramesRead {
 
 FramesRead readFrames(WebParser::Impl& d) {
     FramesRead r;
-    auto v = d.evaluateCurrent(kFrames);
+    auto v = d.evaluateCurrent(script({"frames"}));
     QVariantList top = list(v);
     if (top.size() < 3) return r;
     r.usable = true;
@@ -204,7 +93,7 @@ FramesRead readFrames(WebParser::Impl& d) {
 void WebParser::GrabLinks(std::vector<Links>& LinkArray) {
     d->beginCall();
     LinkArray.clear();
-    QVariantList top = list(d->evaluateCurrent(kLinks));
+    QVariantList top = list(d->evaluateCurrent(script({"links"})));
     if (top.size() < 2) return;
     QString domain = Impl::domainOf(top[0].toString());
     for (const QVariant& v : top[1].toList()) {
@@ -223,7 +112,7 @@ void WebParser::GrabLinks(std::vector<Links>& LinkArray) {
 void WebParser::GrabPictures(std::vector<Pictures>& PictureArray) {
     d->beginCall();
     PictureArray.clear();
-    for (const QVariant& v : list(d->evaluateCurrent(kPictures)))
+    for (const QVariant& v : list(d->evaluateCurrent(script({"pictures"}))))
         PictureArray.push_back(pictureFrom(v));
 }
 
@@ -232,7 +121,7 @@ Pictures WebParser::GetPictureByName(const std::string& PictureByline, short Ins
     if (Instance < 1) return {};
     QString wanted = upperTrimmed(q(PictureByline));
     int seen = 0;
-    for (const QVariant& v : list(d->evaluateCurrent(kPictures))) {
+    for (const QVariant& v : list(d->evaluateCurrent(script({"pictures"})))) {
         QVariantList f = v.toList();
         if (f.size() >= 5 && upperTrimmed(f[1].toString()) == wanted && ++seen == Instance)
             return pictureFrom(v);
@@ -244,7 +133,7 @@ Pictures WebParser::GetPictureByDimensions(int PictureWidth, int PictureHeight, 
     d->beginCall();
     if (Instance < 1) return {};
     int seen = 0;
-    for (const QVariant& v : list(d->evaluateCurrent(kPictures))) {
+    for (const QVariant& v : list(d->evaluateCurrent(script({"pictures"})))) {
         Pictures p = pictureFrom(v);
         if (p.Width == PictureWidth && p.Height == PictureHeight && ++seen == Instance) return p;
     }
@@ -268,7 +157,7 @@ Links WebParser::GetLinkInText(const std::string& ParagraphTextClip, short Insta
     if (Instance < 1) return {};
     QJsonObject args{{QStringLiteral("clip"), q(ParagraphTextClip)},
                      {QStringLiteral("n"), Instance}};
-    QVariantList pair = list(d->evaluateCurrent(kLinkInText, args));
+    QVariantList pair = list(d->evaluateCurrent(script({"link_in_text"}), args));
     if (pair.size() < 2) return {};
     return {s(pair[0].toString()), s(pair[1].toString())};
 }
@@ -276,7 +165,7 @@ Links WebParser::GetLinkInText(const std::string& ParagraphTextClip, short Insta
 std::string WebParser::GetURLFromText(const std::string& LinkByline, short Instance) {
     d->beginCall();
     if (Instance < 1) return {};
-    QVariantList top = list(d->evaluateCurrent(kLinks));
+    QVariantList top = list(d->evaluateCurrent(script({"links"})));
     if (top.size() < 2) return {};
     QString wanted = upperTrimmed(q(LinkByline));
     int seen = 0;
@@ -295,32 +184,28 @@ std::string WebParser::GetCellText(short TableNo, short RowNo, short CellNo) {
     QJsonObject args{{QStringLiteral("t"), TableNo},
                      {QStringLiteral("r"), RowNo},
                      {QStringLiteral("c"), CellNo}};
-    auto v = d->evaluateCurrent(kTables + QStringLiteral("return String(T[A.t-1].rows[A.r-1]"
-                                                         ".cells[A.c-1].outerText);"),
-                                args);
+    auto v = d->evaluateCurrent(script({"tables", "table_cell"}), args);
     return v ? s(v->toString()) : std::string();
 }
 
 short WebParser::GetRowCount(short TableNo) {
     d->beginCall();
     if (TableNo < 1) return 0;
-    auto v = d->evaluateCurrent(kTables + QStringLiteral("return T[A.t-1].rows.length;"),
-                                {{QStringLiteral("t"), TableNo}});
+    auto v = d->evaluateCurrent(script({"tables", "table_rows"}), {{QStringLiteral("t"), TableNo}});
     return v ? static_cast<short>(v->toInt()) : short(0);
 }
 
 short WebParser::GetCellCount(short TableNo, short RowNo) {
     d->beginCall();
     if (TableNo < 1 || RowNo < 1) return 0;
-    auto v =
-        d->evaluateCurrent(kTables + QStringLiteral("return T[A.t-1].rows[A.r-1].cells.length;"),
-                           {{QStringLiteral("t"), TableNo}, {QStringLiteral("r"), RowNo}});
+    auto v = d->evaluateCurrent(script({"tables", "table_columns"}),
+                                {{QStringLiteral("t"), TableNo}, {QStringLiteral("r"), RowNo}});
     return v ? static_cast<short>(v->toInt()) : short(0);
 }
 
 short WebParser::GetTableCount() {
     d->beginCall();
-    auto v = d->evaluateCurrent(kTables + QStringLiteral("return T.length;"));
+    auto v = d->evaluateCurrent(script({"tables", "table_count"}));
     return v ? static_cast<short>(v->toInt()) : short(0);
 }
 
@@ -328,7 +213,7 @@ std::string WebParser::GetCellDump() {
     d->beginCall();
     QString dump;
     int t = 0;
-    for (const QVariant& table : list(d->evaluateCurrent(kTables + kCellDump))) {
+    for (const QVariant& table : list(d->evaluateCurrent(script({"tables", "table_cells"})))) {
         ++t;
         int r = 0;
         for (const QVariant& row : table.toList()) {
@@ -351,7 +236,7 @@ std::string WebParser::GetFormDump() {
     d->beginCall();
     QString dump;
     QSet<QString> lines; // compared without regard to case
-    for (const QVariant& v : list(d->evaluateCurrent(kForms + kFormDump))) {
+    for (const QVariant& v : list(d->evaluateCurrent(script({"forms", "form_fields"})))) {
         QVariantList f = v.toList();
         if (f.size() < 4 || f[1].toString() == QLatin1String("UNSUPPORTED")) continue;
         QString line = QStringLiteral("<Form %1, Type '").arg(f[0].toInt()) +
@@ -367,18 +252,19 @@ std::string WebParser::GetFormDump() {
 void WebParser::FormFieldSet(const std::string& FieldName, const std::string& Value,
                              const std::string& Selected, const FormRef& Form) {
     d->beginCall();
-    d->evaluateCurrent(kForms + kFieldSet, {{QStringLiteral("f"), formValue(Form)},
-                                            {QStringLiteral("n"), q(FieldName)},
-                                            {QStringLiteral("v"), q(Value)},
-                                            {QStringLiteral("s"), q(Selected)}});
+    d->evaluateCurrent(script({"forms", "field_set"}), {{QStringLiteral("f"), formValue(Form)},
+                                                        {QStringLiteral("n"), q(FieldName)},
+                                                        {QStringLiteral("v"), q(Value)},
+                                                        {QStringLiteral("s"), q(Selected)}});
 }
 
 std::string WebParser::FormFieldGet(const std::string& FieldName, const std::string& Selected,
                                     const FormRef& Form) {
     d->beginCall();
-    auto v = d->evaluateCurrent(kForms + kFieldGet, {{QStringLiteral("f"), formValue(Form)},
-                                                     {QStringLiteral("n"), q(FieldName)},
-                                                     {QStringLiteral("s"), q(Selected)}});
+    auto v =
+        d->evaluateCurrent(script({"forms", "field_get"}), {{QStringLiteral("f"), formValue(Form)},
+                                                            {QStringLiteral("n"), q(FieldName)},
+                                                            {QStringLiteral("s"), q(Selected)}});
     return v ? s(v->toString()) : std::string();
 }
 
@@ -389,7 +275,7 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
     d->stopRequested = false;
     page->Silent = true;
     bool localPage = false;
-    if (auto url = d->evaluateCurrent(QStringLiteral("return String(d.URL);")))
+    if (auto url = d->evaluateCurrent(script({"document_url"})))
         localPage = QUrl(url->toString()).isLocalFile();
     else
         return false; // not usable
@@ -400,7 +286,8 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
     d->showPage(page);
     const QList<int> path = d->framePath;
     page->resetLoadState();
-    auto submitted = d->evaluateCurrent(kForms + kSubmit, {{QStringLiteral("f"), formValue(Form)}});
+    auto submitted =
+        d->evaluateCurrent(script({"forms", "submit"}), {{QStringLiteral("f"), formValue(Form)}});
     if (!submitted || !submitted->toBool()) return false;
 
     // A pause for the navigation to begin; none means nothing was sent.
@@ -431,7 +318,7 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
     } else {
         // Only a frame navigates: wait for its new document to be complete.
         auto frameDone = [page, &path] {
-            QVariantList st = list(Impl::evaluate(page, path, kSubmittedState));
+            QVariantList st = list(Impl::evaluate(page, path, script({"submitted_state"})));
             return st.size() == 2 && !st[0].toBool() && st[1].toString() == "complete";
         };
         ok =
@@ -449,7 +336,7 @@ bool WebParser::FormSubmit(const FormRef& Form, short TimeoutSeconds) {
 // ---- frames -------------------------------------------------------------------------------
 bool WebParser::FramesExist() {
     d->beginCall();
-    auto v = d->evaluateCurrent(QStringLiteral("return w.frames.length;"));
+    auto v = d->evaluateCurrent(script({"frame_count"}));
     return v && v->toInt() > 0;
 }
 
@@ -486,8 +373,7 @@ void WebParser::FrameRevert() {
     d->beginCall();
     // Back to the top whenever the page itself can be read, even when the
     // frame that had the focus has gone away.
-    if (d->current && Impl::evaluate(d->current, {}, QStringLiteral("return 1;")))
-        d->framePath.clear();
+    if (d->current && Impl::evaluate(d->current, {}, script({"alive"}))) d->framePath.clear();
 }
 
 std::string WebParser::FramesMainPage() {

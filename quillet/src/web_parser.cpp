@@ -11,6 +11,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
@@ -216,21 +217,37 @@ std::optional<QVariant> WebParser::Impl::runScript(QWebEnginePage* page, const Q
     return state->value;
 }
 
+QString WebParser::Impl::pageScript(std::initializer_list<const char*> names) {
+    static QHash<QString, QString> loaded;
+    QString script;
+    for (const char* name : names) {
+        const QString key = QLatin1String(name);
+        auto it = loaded.find(key);
+        if (it == loaded.end()) {
+            QFile file(QStringLiteral(":/quillet/scripts/") + key + QStringLiteral(".js"));
+            // Compiled in: a missing one is a build fault, caught by every test.
+            const bool opened = file.open(QIODevice::ReadOnly);
+            Q_ASSERT(opened);
+            it = loaded.insert(key, opened ? QString::fromUtf8(file.readAll()) : QString());
+        }
+        script += *it;
+        script += QLatin1Char('\n');
+    }
+    return script;
+}
+
 std::optional<QVariant> WebParser::Impl::evaluate(QWebEnginePage* page, const QList<int>& path,
                                                   const QString& body, const QJsonObject& args) {
     if (!page) return std::nullopt;
     QJsonArray steps;
     for (int i : path)
         steps.append(i);
-    // The document is reached, and tested, before the body runs; a frame of
-    // another origin throws on the way and so counts as unusable.
-    QString script =
-        QStringLiteral("(function(P,A){var w=window,d;try{for(var i=0;i<P.length;i++)"
-                       "w=w.frames[P[i]];d=w.document;var t=String(d.title),u=String(d.URL);"
-                       "if(/res:\\/\\//i.test(u))return null;}catch(e){return null;}"
-                       "try{return {v:(function(d,w,A){") +
-        body + QStringLiteral("\n})(d,w,A)};}catch(e){return {v:null};}})(") + jsonLiteral(steps) +
-        ',' + jsonLiteral(args) + ')';
+    // The frame (in_document.js) reaches and tests the document, then runs the body.
+    static const QString frame = pageScript({"in_document"});
+    QString script = frame;
+    script.replace(QStringLiteral("__BODY__"), QLatin1Char('\n') + body + QLatin1Char('\n'));
+    script += QLatin1Char('(') + jsonLiteral(steps) + QLatin1Char(',') + jsonLiteral(args) +
+              QLatin1Char(')');
     auto v = runScript(page, script);
     if (!v || v->typeId() != QMetaType::QVariantMap) return std::nullopt;
     return v->toMap().value(QStringLiteral("v"));
@@ -291,7 +308,7 @@ void WebParser::Impl::goIdle() {
 // and it is not one of the engine's own pages.
 bool WebParser::Impl::completed(BrowserPage* page, qint64 deadlineMs) {
     auto complete = [page] {
-        auto v = evaluate(page, {}, QStringLiteral("return d.readyState;"));
+        auto v = evaluate(page, {}, pageScript({"ready_state"}));
         // A page whose own script never ends will not answer: stop waiting.
         return page->Hung || (v && v->toString() == QLatin1String("complete"));
     };

@@ -95,6 +95,9 @@ struct WebParser::Impl {
     void onProgress(int progress, int max);
 
     // ---- scripts ------------------------------------------------------------------------
+    // The page script `names` (files under quillet/scripts, compiled in),
+    // one after another: "tables" then "table_count" make one body.
+    static QString pageScript(std::initializer_list<const char*> names);
     static std::optional<QVariant> runScript(QWebEnginePage* page, const QString& script,
                                              quint32 world = QWebEngineScript::ApplicationWorld);
     // One round trip to a document: follows `path` from the page's top

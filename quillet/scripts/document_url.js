@@ -1,0 +1,2 @@
+// The document's address.
+return String(d.URL);

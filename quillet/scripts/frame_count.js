@@ -1,0 +1,2 @@
+// The number of frames of the window.
+return w.frames.length;

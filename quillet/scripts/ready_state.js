@@ -1,0 +1,2 @@
+// How far the document has loaded.
+return d.readyState;

@@ -1,0 +1,2 @@
+// The number of tables (after tables.js).
+return T.length;
