@@ -8,15 +8,17 @@
 #include "platform/text_util.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace tv {
 
 FileListModel::FileListModel(std::vector<FileRow>& rows, QObject* parent)
     : QAbstractTableModel(parent), m_rows(rows) {
+    reload();
 }
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_order.size());
 }
 
 int FileListModel::columnCount(const QModelIndex& parent) const {
@@ -24,8 +26,8 @@ int FileListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= static_cast<int>(m_rows.size())) return {};
-    const FileRow& r = m_rows[static_cast<size_t>(index.row())];
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    const FileRow& r = row(index);
     switch (role) {
     case Qt::DisplayRole:
         if (index.column() == 0) return toDisplay(r.text);
@@ -50,8 +52,9 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
 
 bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::CheckStateRole || index.column() != 0 || !index.isValid()) return false;
-    if (m_rows[static_cast<size_t>(index.row())].neverMove) return false;
-    m_rows[static_cast<size_t>(index.row())].ticked = value.value<Qt::CheckState>() == Qt::Checked;
+    FileRow& r = m_rows[sessionRow(index.row())];
+    if (r.neverMove) return false;
+    r.ticked = value.value<Qt::CheckState>() == Qt::Checked;
     emit dataChanged(index, index, {Qt::CheckStateRole});
     emit tickedChanged();
     return true;
@@ -61,7 +64,7 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
     if (index.column() != 0 || !index.isValid()) return f;
     // A never-move row is never moved, so it cannot be ticked either.
-    if (m_rows[static_cast<size_t>(index.row())].neverMove) return f;
+    if (row(index).neverMove) return f;
     return f | Qt::ItemIsUserCheckable;
 }
 
@@ -74,21 +77,33 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
 
 void FileListModel::sort(int column, Qt::SortOrder order) {
     beginResetModel();
-    auto key = [column](const FileRow& a, const FileRow& b) {
-        if (column == 1) return a.modified < b.modified;
-        if (column == 2) return a.neverMove < b.neverMove;
+    m_sortColumn = column;
+    m_sortOrder = order;
+    applySort();
+    endResetModel();
+}
+
+void FileListModel::applySort() {
+    if (m_sortColumn < 0) return;
+    auto key = [this](size_t i, size_t j) {
+        const FileRow& a = m_rows[i];
+        const FileRow& b = m_rows[j];
+        if (m_sortColumn == 1) return a.modified < b.modified;
+        if (m_sortColumn == 2) return a.neverMove < b.neverMove;
         return lessNoCase(a.text, b.text);
     };
-    if (order == Qt::AscendingOrder)
-        std::stable_sort(m_rows.begin(), m_rows.end(), key);
+    if (m_sortOrder == Qt::AscendingOrder)
+        std::stable_sort(m_order.begin(), m_order.end(), key);
     else
-        std::stable_sort(m_rows.begin(), m_rows.end(),
-                         [&](const FileRow& a, const FileRow& b) { return key(b, a); });
-    endResetModel();
+        std::stable_sort(m_order.begin(), m_order.end(),
+                         [&](size_t i, size_t j) { return key(j, i); });
 }
 
 void FileListModel::reload() {
     beginResetModel();
+    m_order.resize(m_rows.size());
+    std::iota(m_order.begin(), m_order.end(), size_t{0});
+    applySort();
     endResetModel();
 }
 

@@ -10,7 +10,8 @@ namespace tv {
 
 // The File List: a check box per row, "Date" and "Never Move?" columns, rows
 // on the never-move list in red. It shows the session's rows in place, so a
-// cache of any size fills at once.
+// cache of any size fills at once, in an order of its own: sorting never
+// reorders the session's rows.
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -24,14 +25,23 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     void sort(int column, Qt::SortOrder order) override;
 
-    // The rows changed underneath (a scan, check all, a never-move change).
+    // The rows changed underneath (a scan, check all, a never-move change);
+    // the last sort is kept.
     void reload();
+    // The session's row shown at `viewRow`.
+    size_t sessionRow(int viewRow) const { return m_order[static_cast<size_t>(viewRow)]; }
 
 signals:
     void tickedChanged();
 
 private:
+    const FileRow& row(const QModelIndex& index) const { return m_rows[sessionRow(index.row())]; }
+    void applySort();
+
     std::vector<FileRow>& m_rows;
+    std::vector<size_t> m_order; // view row -> session row
+    int m_sortColumn = -1;       // none yet: the order of Cache.ini
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
 
 } // namespace tv

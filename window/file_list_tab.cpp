@@ -90,7 +90,7 @@ void FileListTab::contextMenu(const QPoint& pos) {
     QModelIndex index = ListView1->indexAt(pos);
     if (!index.isValid()) return;
     ListView1->setCurrentIndex(index);
-    auto row = static_cast<size_t>(index.row());
+    const size_t row = m_model->sessionRow(index.row());
     if (m_session.rows[row].neverMove) return;
     emit settingsWanted();
     if (!m_session.confirmAddRowToNeverMove(row) || !m_session.addRowToNeverMove(row)) return;
