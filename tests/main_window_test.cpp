@@ -548,3 +548,20 @@ TEST_F(MainWindowTest, EachTypeBoxTicksItsOwnFilesAndIsKept) {
         EXPECT_EQ(ticks(), expected);
     }
 }
+
+TEST_F(MainWindowTest, AChangedControlIsAChangedSettingAtOnce) {
+    ASSERT_TRUE(start());
+    const tv::Settings& s = window->session().settings;
+    QTest::mouseClick(child<QRadioButton>("optSelectOnly"), Qt::LeftButton);
+    const bool utx = s.UTX;
+    QTest::mouseClick(child<QCheckBox>("chkUTX"), Qt::LeftButton);
+    EXPECT_NE(s.UTX, utx);
+    QTest::mouseClick(child<QRadioButton>("optMoveDir"), Qt::LeftButton);
+    EXPECT_TRUE(s.moveDir);
+    child<QLineEdit>("txtMoveDir")->setText("/somewhere/else");
+    EXPECT_EQ(s.moveDirText, "/somewhere/else");
+    child<QLineEdit>("txtPurgeCacheDays")->setText("12");
+    EXPECT_EQ(window->session().purgeDaysText, "12");
+    QTest::mouseClick(child<QCheckBox>("chkUnZIPNoPreview"), Qt::LeftButton);
+    EXPECT_TRUE(s.unzipNoPreview);
+}

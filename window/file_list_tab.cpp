@@ -92,7 +92,6 @@ void FileListTab::contextMenu(const QPoint& pos) {
     ListView1->setCurrentIndex(index);
     const size_t row = m_model->sessionRow(index.row());
     if (m_session.rows[row].neverMove) return;
-    emit settingsWanted();
     if (!m_session.confirmAddRowToNeverMove(row) || !m_session.addRowToNeverMove(row)) return;
     emit neverMoveChanged();
 }
@@ -101,7 +100,6 @@ void FileListTab::chooseCacheFolder() {
     std::string folder = m_prompter.browseForFolder("Choose a folder:");
     if (folder.empty()) return;
     showCacheFolder(folder);
-    emit settingsWanted();
     m_session.chooseCacheFolder(folder);
     emit cacheFolderChosen();
 }

@@ -35,7 +35,6 @@ signals:
     // A row went onto the never-move list.
     void neverMoveChanged();
     // The settings shown elsewhere in the window are wanted now.
-    void settingsWanted();
 
 private:
     void contextMenu(const QPoint& pos);

@@ -117,7 +117,6 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     connect(m_optionsTab, &OptionsTab::commitRequested, this, &MainWindow::commitFileTypes);
     connect(m_optionsTab, &OptionsTab::purgeRequested, this, &MainWindow::purgeClicked);
 
-    connect(m_zipTab, &ZipTab::settingsWanted, this, &MainWindow::controlsToSettings);
     connect(m_zipTab, &ZipTab::statusPageWanted, this, [this] { Tab1->setCurrentIndex(0); });
     connect(m_zipTab, &ZipTab::destinationsChanged, this, &MainWindow::showDestinationFolders);
 
@@ -222,14 +221,10 @@ void MainWindow::connectHandlers() {
     connect(mnuFileRun, &QAction::changed, cmdRun,
             [this] { cmdRun->setEnabled(mnuFileRun->isEnabled()); });
     connect(m_fileListTab, &FileListTab::rescanRequested, this, &MainWindow::rescan);
-    connect(m_fileListTab, &FileListTab::settingsWanted, this, &MainWindow::controlsToSettings);
     connect(m_fileListTab, &FileListTab::cacheFolderChosen, this, &MainWindow::showScanResult);
     connect(m_fileListTab, &FileListTab::neverMoveChanged, m_neverMoveTab,
             &NeverMoveTab::showLines);
-    connect(m_undoTab, &UndoTab::filesMovedBack, this, [this] {
-        controlsToSettings();
-        showScanResult();
-    });
+    connect(m_undoTab, &UndoTab::filesMovedBack, this, &MainWindow::showScanResult);
     connect(m_neverMoveTab, &NeverMoveTab::saving, this, [this](bool busy) {
         if (busy)
             m_busy->showBusy();
@@ -245,14 +240,6 @@ void MainWindow::settingsToControls() {
     m_optionsTab->load(s);
     m_zipTab->load(s);
     m_fileListTab->showCacheFolder(s.cacheDir);
-}
-
-void MainWindow::controlsToSettings() {
-    Settings& s = m_session.settings;
-    m_optionsTab->store(s);
-    m_zipTab->store(s);
-    s.cacheDir = m_fileListTab->cacheFolderText();
-    m_session.purgeDaysText = m_optionsTab->purgeDays();
 }
 
 void MainWindow::setStatusText(const std::string& text) {
@@ -280,7 +267,6 @@ bool MainWindow::startUp() {
     restoreWindowGeometry();
     setWindowTitle("Tessvane");
     m_busy->showBusy();
-    controlsToSettings();
     m_session.ScanCache();
     showScanResult();
     lblUTName->setText(toDisplay(m_session.playerName()));
@@ -301,7 +287,6 @@ void MainWindow::shutDown() {
     // A check waiting for a server must not keep the program alive.
     if (m_updates) m_updates->abort();
     m_optionsTab->clearReminder();
-    controlsToSettings();
     m_session.saveSettings();
     saveWindowGeometry();
     if (m_quitOnShutdown) QCoreApplication::quit();
@@ -330,7 +315,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::scanWithBusyWindow() {
     m_busy->showBusy();
-    controlsToSettings();
     m_work.run([this] { m_session.ScanCache(); }, false);
     showScanResult();
     m_busy->unload();
@@ -344,7 +328,6 @@ void MainWindow::commitFileTypes() {
 void MainWindow::rescan() {
     m_busy->showBusy();
     setStatusText("Re-scanning files...");
-    controlsToSettings();
     m_work.run([this] { m_session.ScanCache(); }, false);
     showScanResult();
     updateActionState();
@@ -352,7 +335,6 @@ void MainWindow::rescan() {
 }
 
 void MainWindow::setUtDir() {
-    controlsToSettings();
     m_session.setUtDir();
     m_fileListTab->showCacheFolder(m_session.settings.cacheDir);
 }
@@ -421,7 +403,6 @@ bool MainWindow::exitDuringRun() {
 
 void MainWindow::runClicked() {
     if (m_session.running) return;
-    controlsToSettings();
     if (!m_session.checkRunDestination()) return;
     Tab1->setCurrentIndex(0);
     if (!m_work.run([this] { m_session.runCommand(); }, true)) return;
@@ -435,7 +416,6 @@ void MainWindow::runClicked() {
 // ---- housekeeping -------------------------------------------------------------------
 
 void MainWindow::purgeClicked() {
-    controlsToSettings();
     if (!m_session.confirmPurge()) return;
     m_busy->showBusy();
     bool purged = false;

@@ -65,7 +65,6 @@ private:
     void buildMenus();
     void connectHandlers();
     void settingsToControls();
-    void controlsToSettings();
     void showScanResult();
     void setStatusText(const std::string& text);
     void scanWithBusyWindow();

@@ -6,6 +6,7 @@
 #include "ui/prompter.h"
 #include "ui/qt/qt_text.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -152,9 +153,27 @@ OptionsTab::OptionsTab(Session& session, Prompter& prompter, QWidget* parent)
     connect(cmdPurgeNow, &QPushButton::clicked, this, &OptionsTab::purgeRequested);
     connect(cmdDelCacheTmp, &QPushButton::clicked, this, [this] { m_session.deleteTempFiles(); });
     connect(cmdUpdate, &QPushButton::clicked, this, &OptionsTab::updateRequested);
+    // Every change of a control is a change of the settings, at once: no
+    // command has to collect them first.
+    for (QAbstractButton* b : findChildren<QAbstractButton*>())
+        if (b->isCheckable())
+            connect(b, &QAbstractButton::toggled, this, &OptionsTab::storeSettings);
+    for (QLineEdit* e : findChildren<QLineEdit*>())
+        connect(e, &QLineEdit::textChanged, this, &OptionsTab::storeSettings);
+}
+
+void OptionsTab::storeSettings() {
+    if (m_loading) return; // the controls are being set from the settings
+    store(m_session.settings);
+    m_session.purgeDaysText = purgeDays();
 }
 
 void OptionsTab::load(const Settings& s) {
+    m_loading = true;
+    struct Loaded {
+        bool& loading;
+        ~Loaded() { loading = false; }
+    } loaded{m_loading};
     optSelectAll->setChecked(s.selectAll);
     optSelectOnly->setChecked(s.selectOnly);
     chkMissingExt->setChecked(s.extAlert);
@@ -197,7 +216,9 @@ void OptionsTab::store(Settings& s) const {
 }
 
 void OptionsTab::showPurgeDays(const std::string& days) {
+    m_loading = true;
     txtPurgeCacheDays->setText(toDisplay(days));
+    m_loading = false;
 }
 
 std::string OptionsTab::purgeDays() const {
@@ -205,8 +226,10 @@ std::string OptionsTab::purgeDays() const {
 }
 
 void OptionsTab::showDestinationFolders(const Settings& s) {
+    m_loading = true;
     txtMoveDir->setText(toDisplay(s.moveDirText));
     txtMoveDir2->setText(toDisplay(s.moveDir2Text));
+    m_loading = false;
 }
 
 bool OptionsTab::autoUpdate() const {

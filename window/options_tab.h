@@ -31,6 +31,8 @@ public:
 
     void load(const Settings& s);
     void store(Settings& s) const;
+    // Writes the controls into the session's settings (each change does).
+    void storeSettings();
     void showPurgeDays(const std::string& days);
     std::string purgeDays() const;
     // The folder boxes as the settings have them now (a run drops a trailing separator).
@@ -56,6 +58,7 @@ private:
     void setPurgeClicked();
 
     Session& m_session;
+    bool m_loading = false; // controls set from the settings: nothing to store
     Prompter& m_prompter;
     QTimer* Timer1;
 

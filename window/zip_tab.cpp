@@ -73,6 +73,8 @@ ZipTab::ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell
     auto* options = makeFrame(this, "Options");
     chkUnZIPNoPreview = makeCheck(options, "chkUnZIPNoPreview", "U&nZIP without preview");
     (new QVBoxLayout(options))->addWidget(chkUnZIPNoPreview);
+    connect(chkUnZIPNoPreview, &QCheckBox::toggled, this,
+            [this](bool on) { m_session.settings.unzipNoPreview = on; });
 
     txtTextFile = makeText(this, "txtTextFile", "Hidden to store text file location");
     txtTextFile->setVisible(false);
@@ -208,7 +210,6 @@ void ZipTab::load(const std::string& path, bool several) {
     clearPreview();
     for (QPushButton* b : {cmdProcessLoadedZIP, cmdShowZIPDesc, cmdEnlargePic})
         b->setEnabled(false);
-    m_session.settings.unzipNoPreview = chkUnZIPNoPreview->isChecked();
     // A direct install reports on the Status tab as it goes.
     if (several || m_session.settings.unzipNoPreview) emit statusPageWanted();
     // Unpacking (and a direct install) happen off the window's thread.
@@ -232,7 +233,6 @@ void ZipTab::load(const std::string& path, bool several) {
 }
 
 void ZipTab::processClicked() {
-    emit settingsWanted();
     if (!m_session.checkArchiveDestination()) return;
     emit statusPageWanted();
     m_work.run([this] { m_session.processLoadedZip(); }, false);

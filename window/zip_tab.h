@@ -46,7 +46,6 @@ public:
 
 signals:
     // The settings shown in the window's other tabs are wanted now.
-    void settingsWanted();
     // The work begins: the "Status" page to the front.
     void statusPageWanted();
     // The destination folder boxes may have changed (a trailing separator dropped).
