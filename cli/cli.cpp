@@ -451,14 +451,14 @@ int cmdNeverMove(Command& c, ArgReader& args) {
     }
     if (!c.start()) return c.status;
     c.session.LoadNeverMoveList();
-    auto& lines = c.session.neverMoveLines;
+    const auto& lines = c.session.neverMoveEdits().lines();
     if (list) {
         for (const auto& l : lines)
             c.out << l << '\n';
         return kDone;
     }
     if (words[0] == "add") {
-        if (!c.session.neverMoveAdd(words[1])) return kNotDone;
+        if (!c.session.neverMoveEdits().add(words[1])) return kNotDone;
     } else {
         std::vector<int> matching;
         for (size_t i = 0; i < lines.size(); ++i)
@@ -468,9 +468,9 @@ int cmdNeverMove(Command& c, ArgReader& args) {
             return kNotDone;
         }
         if (matching.size() == 1)
-            c.session.neverMoveRemove(matching, matching[0]);
+            c.session.neverMoveEdits().remove(matching, matching[0]);
         else
-            c.session.neverMoveRemove(matching, -1);
+            c.session.neverMoveEdits().remove(matching, -1);
     }
     if (c.session.neverMoveSave()) return kDone;
     return c.session.lastFailed ? kFailed : kNotDone;

@@ -28,7 +28,8 @@ bool isFailureLine(const std::string& line) {
 }
 
 Session::Session(std::string folder, RegistryStore& registry, Prompter& prompter)
-    : programFolder(std::move(folder)), m_registry(registry), m_prompter(prompter) {
+    : programFolder(std::move(folder)), m_registry(registry), m_prompter(prompter),
+      m_neverMove(programFolder, prompter) {
 }
 
 bool Session::checkRequiredFiles() {
@@ -159,7 +160,7 @@ bool Session::scanInto(std::vector<FileRow>& fresh, bool& missingExtension) {
     }
     missingExtension = readCacheIndex(*lines, folders, fresh, scanTable);
     LoadNeverMoveList();
-    applySelectionRules(fresh, neverMove, settings);
+    applySelectionRules(fresh, m_neverMove.list(), settings);
     return true;
 }
 
@@ -562,52 +563,15 @@ void Session::deleteTempFiles() {
 
 // ---- the never-move list --------------------------------------------------------------
 
-void Session::LoadNeverMoveList() {
-    const std::string path = neverMoveFilePath(programFolder);
-    neverMove.load(path);
-    m_neverMoveOnDisk = readFile(path);
-    // Edits not saved yet stay in the tab's list until saved or dropped.
-    if (!neverMoveChanged) neverMoveLines = neverMove.entries();
-}
-
-bool Session::neverMoveChangedOnDisk() const {
-    return readFile(neverMoveFilePath(programFolder)) != m_neverMoveOnDisk;
-}
-
-void Session::reloadNeverMoveList() {
-    neverMoveChanged = false;
-    LoadNeverMoveList();
-    applyChangedNeverMoveList(rows, neverMove, settings);
+void Session::applyNeverMoveList() {
+    applyChangedNeverMoveList(rows, m_neverMove.list(), settings);
     updateFoundText();
     rowsChanged();
 }
 
-void Session::keepNeverMoveEdits() {
-    m_neverMoveOnDisk = readFile(neverMoveFilePath(programFolder));
-}
-
-bool Session::neverMoveAdd(const std::string& text) {
-    if (text.size() < 3) {
-        m_prompter.message("Please type the Never Move text before pressing Add...");
-        return false;
-    }
-    neverMoveLines.push_back(text);
-    neverMoveChanged = true;
-    return true;
-}
-
-void Session::neverMoveRemove(const std::vector<int>& selected, int current) {
-    auto size = static_cast<int>(neverMoveLines.size());
-    if (selected.size() == 1) {
-        if (current >= 0 && current < size) neverMoveLines.erase(neverMoveLines.begin() + current);
-    } else {
-        std::vector<int> sorted(selected);
-        std::sort(sorted.rbegin(), sorted.rend());
-        for (int i : sorted)
-            if (i >= 0 && i < static_cast<int>(neverMoveLines.size()))
-                neverMoveLines.erase(neverMoveLines.begin() + i);
-    }
-    neverMoveChanged = true;
+void Session::reloadNeverMoveList() {
+    m_neverMove.reload();
+    applyNeverMoveList();
 }
 
 bool Session::neverMoveSave() {
@@ -615,15 +579,9 @@ bool Session::neverMoveSave() {
     OperationLock lock(programFolder);
     if (!lock.held()) return refuse(lock.error());
     std::string error;
-    if (!writeLinesAtomic(neverMoveFilePath(programFolder), neverMoveLines, &error)) {
-        // The edits stay in the list, so nothing typed is lost.
+    if (!m_neverMove.save(&error))
         return refuse("The never-move list could not be saved: " + error);
-    }
-    neverMoveChanged = false;
-    LoadNeverMoveList();
-    applyChangedNeverMoveList(rows, neverMove, settings);
-    updateFoundText();
-    rowsChanged();
+    applyNeverMoveList();
     return true;
 }
 
@@ -635,25 +593,13 @@ bool Session::confirmAddRowToNeverMove(size_t row) {
 
 bool Session::addRowToNeverMove(size_t row) {
     if (row >= rows.size() || rows[row].neverMove) return false;
-    const std::string name = rows[row].text;
     lastFailed = false;
     OperationLock lock(programFolder);
     if (!lock.held()) return refuse(lock.error());
-    std::string file = neverMoveFilePath(programFolder);
-    std::vector<std::string> lines = readLines(file).value_or(std::vector<std::string>{});
-    if (std::find(lines.begin(), lines.end(), name) == lines.end()) {
-        lines.push_back(name);
-        std::string error;
-        if (!writeLinesAtomic(file, lines, &error))
-            return refuse("The never-move list could not be saved: " + error);
-    }
-    LoadNeverMoveList();
-    // Unsaved edits of the tab stay, with the name among them, so that
-    // saving them later keeps it.
-    if (neverMoveChanged &&
-        std::find(neverMoveLines.begin(), neverMoveLines.end(), name) == neverMoveLines.end())
-        neverMoveLines.push_back(name);
-    markNeverMove(rows, neverMove);
+    std::string error;
+    if (!m_neverMove.appendName(rows[row].text, &error))
+        return refuse("The never-move list could not be saved: " + error);
+    markNeverMove(rows, m_neverMove.list());
     rowsChanged();
     return true;
 }

@@ -3,6 +3,7 @@
 #include "archives/map_archive.h"
 #include "engine/cache_index.h"
 #include "engine/cache_run.h"
+#include "never_move_editor.h"
 #include "platform/dates.h"
 #include "store/never_move.h"
 #include "store/settings.h"
@@ -131,29 +132,19 @@ public:
     void deleteTempFiles();
 
     // ---- the never-move list ----------------------------------------------------
-    void LoadNeverMoveList();
-    // "Add": false (with its message) when the text is shorter than 3 characters.
-    bool neverMoveAdd(const std::string& text);
-    // "Remove Selected": with exactly one line selected the current line goes,
-    // otherwise every selected line.
-    void neverMoveRemove(const std::vector<int>& selected, int current);
+    // The list and its edits; the operations below apply them to the File List.
+    NeverMoveEditor& neverMoveEdits() { return m_neverMove; }
+    const NeverMoveEditor& neverMoveEdits() const { return m_neverMove; }
+    void LoadNeverMoveList() { m_neverMove.load(); }
     // "Save Changes": writes the lines and applies them to the File List.
     bool neverMoveSave();
-    // The list's file no longer holds what it held when it was last read or
-    // written here (an editor or tessvane-cli changed it).
-    bool neverMoveChangedOnDisk() const;
     // The list read again from its file, dropping unsaved edits, and applied
     // to the File List as a save is.
     void reloadNeverMoveList();
-    // The file as it now stands counts as seen: the edits made here are kept
-    // and the next save writes them over it.
-    void keepNeverMoveEdits();
     // Right-click on a File List row: the question, then appending the name
     // to the file and marking the rows. false when nothing was added.
     bool confirmAddRowToNeverMove(size_t row);
     bool addRowToNeverMove(size_t row);
-    std::vector<std::string> neverMoveLines; // lstNM
-    bool neverMoveChanged = false;           // Label8 shown: edits not saved yet
 
     // ---- reporting --------------------------------------------------------------
     void addStatusLine(const std::string& line);
@@ -190,7 +181,6 @@ public:
     CacheFolders folders;
     std::vector<FileRow> rows;
     std::vector<ScanTableEntry> scanTable;
-    NeverMoveList neverMove;
     bool repairDone = false;
     std::string statusText;              // panel 3 of the status bar
     std::vector<std::string> statusList; // the "Status" tab's lines
@@ -252,7 +242,9 @@ private:
 
     RegistryStore& m_registry;
     Prompter& m_prompter;
-    std::optional<std::string> m_neverMoveOnDisk; // the list's file when last read or written
+    NeverMoveEditor m_neverMove;
+    // The File List after the never-move list changed: marks, ticks, count.
+    void applyNeverMoveList();
 };
 
 } // namespace tv

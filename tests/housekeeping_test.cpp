@@ -113,18 +113,18 @@ TEST(NeverMoveEditing, AddRemoveSaveApplyToTheList) {
     EXPECT_EQ(s.rows(), (std::vector<std::string>{
                             "-CTF-Face.ut2", "+DM-A.ut2",
                             "-**ERROR** Missing file extension in cache.ini ---> NoExt"}));
-    EXPECT_FALSE(s.session.neverMoveAdd("DM"));
+    EXPECT_FALSE(s.session.neverMoveEdits().add("DM"));
     EXPECT_EQ(s.prompter.messageTexts().back(),
               "Please type the Never Move text before pressing Add...");
-    EXPECT_TRUE(s.session.neverMoveAdd("DM-"));
-    EXPECT_TRUE(s.session.neverMoveChanged);
-    s.session.neverMoveRemove({0}, 0);
-    EXPECT_EQ(s.session.neverMoveLines, (std::vector<std::string>{"Other.u", "DM-"}));
+    EXPECT_TRUE(s.session.neverMoveEdits().add("DM-"));
+    EXPECT_TRUE(s.session.neverMoveEdits().changed());
+    s.session.neverMoveEdits().remove({0}, 0);
+    EXPECT_EQ(s.session.neverMoveEdits().lines(), (std::vector<std::string>{"Other.u", "DM-"}));
     // Not saved yet: the file is unchanged.
     EXPECT_EQ(tvtest::readFile(s.fx.program + "/TessvaneDontMove.ini"), "CTF*\r\nOther.u\r\n");
-    s.session.neverMoveAdd("DM-A.ut2");
+    s.session.neverMoveEdits().add("DM-A.ut2");
     ASSERT_TRUE(s.session.neverMoveSave());
-    EXPECT_FALSE(s.session.neverMoveChanged);
+    EXPECT_FALSE(s.session.neverMoveEdits().changed());
     EXPECT_EQ(tvtest::readFile(s.fx.program + "/TessvaneDontMove.ini"),
               "Other.u\r\nDM-\r\nDM-A.ut2\r\n");
     EXPECT_EQ(s.rows(), (std::vector<std::string>{
@@ -132,8 +132,8 @@ TEST(NeverMoveEditing, AddRemoveSaveApplyToTheList) {
                             "-**ERROR** Missing file extension in cache.ini ---> NoExt"}));
     EXPECT_FALSE(s.session.rows[0].neverMove);
     EXPECT_EQ(s.session.statusText, "Found 1 file to process");
-    s.session.neverMoveRemove({0, 2}, 2);
-    EXPECT_EQ(s.session.neverMoveLines, std::vector<std::string>{"DM-"});
+    s.session.neverMoveEdits().remove({0, 2}, 2);
+    EXPECT_EQ(s.session.neverMoveEdits().lines(), std::vector<std::string>{"DM-"});
 }
 
 TEST(NeverMoveEditing, SaveKeepsTheTicksTheUserLeft) {
@@ -154,7 +154,7 @@ TEST(NeverMoveEditing, SaveKeepsTheTicksTheUserLeft) {
     s.session.rows[5].ticked = false;
     s.session.rows[6].ticked = true;
     // The list lets go of every entry but Hand*, and newly names Free.utx.
-    s.session.neverMoveLines = {"Hand*", "Free.utx"};
+    s.session.neverMoveEdits().setLines({"Hand*", "Free.utx"});
     ASSERT_TRUE(s.session.neverMoveSave());
     // Released rows get a scan's tick: the duplicated name none, the excluded
     // type none, the lone map its tick. The hand-made choices stay.

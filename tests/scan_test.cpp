@@ -192,7 +192,8 @@ TEST(Scan, NeverMoveRowsAreMarkedAndUnticked) {
                                                   "-dm-exact.UT2"}));
     EXPECT_TRUE(s.session.rows[0].neverMove);
     EXPECT_FALSE(s.session.rows[2].neverMove);
-    EXPECT_EQ(s.session.neverMove.entries(), (std::vector<std::string>{"CTF*", "DM-Exact.ut2"}));
+    EXPECT_EQ(s.session.neverMoveEdits().list().entries(),
+              (std::vector<std::string>{"CTF*", "DM-Exact.ut2"}));
 }
 
 TEST(Scan, PurgeSettingOf30OrLessBecomes360) {

@@ -122,13 +122,13 @@ void NeverMoveTab::checkFileOnDisk() {
         m_recheck->start();
         return;
     }
-    if (!m_session.neverMoveChangedOnDisk()) return; // our own save, or nothing new
-    if (m_session.neverMoveChanged) {
+    if (!m_session.neverMoveEdits().changedOnDisk()) return; // our own save, or nothing new
+    if (m_session.neverMoveEdits().changed()) {
         m_asking = true;
         const bool keep = keepEditsOverFile();
         m_asking = false;
         if (keep) {
-            m_session.keepNeverMoveEdits();
+            m_session.neverMoveEdits().keepEdits();
             return;
         }
     }
@@ -137,11 +137,11 @@ void NeverMoveTab::checkFileOnDisk() {
 }
 
 bool NeverMoveTab::allowClose() {
-    if (!m_session.neverMoveChanged) return true;
+    if (!m_session.neverMoveEdits().changed()) return true;
     switch (m_session.prompter().choose("Save the changes to the never-move list?")) {
     case Choice::Yes:
         saveClicked();
-        return !m_session.neverMoveChanged; // a save that failed keeps the program open
+        return !m_session.neverMoveEdits().changed(); // a save that failed keeps the program open
     case Choice::No:
         return true;
     case Choice::Cancel:
@@ -152,15 +152,15 @@ bool NeverMoveTab::allowClose() {
 
 void NeverMoveTab::showLines() {
     QStringList entries;
-    for (const auto& e : m_session.neverMoveLines)
+    for (const auto& e : m_session.neverMoveEdits().lines())
         entries << toDisplay(e);
     lstNM->clear();
     lstNM->addItems(entries);
-    Label8->setVisible(m_session.neverMoveChanged);
+    Label8->setVisible(m_session.neverMoveEdits().changed());
 }
 
 void NeverMoveTab::addClicked() {
-    if (!m_session.neverMoveAdd(fromText8(txtNMAdd->text()))) return;
+    if (!m_session.neverMoveEdits().add(fromText8(txtNMAdd->text()))) return;
     txtNMAdd->clear();
     showLines();
 }
@@ -169,14 +169,14 @@ void NeverMoveTab::removeClicked() {
     std::vector<int> selected;
     for (QListWidgetItem* item : lstNM->selectedItems())
         selected.push_back(lstNM->row(item));
-    m_session.neverMoveRemove(selected, lstNM->currentRow());
+    m_session.neverMoveEdits().remove(selected, lstNM->currentRow());
     showLines();
 }
 
 void NeverMoveTab::saveClicked() {
     // What an editor put into the file meanwhile is not overwritten unasked.
-    if (m_session.neverMoveChangedOnDisk()) {
-        if (!m_session.neverMoveChanged || !keepEditsOverFile()) {
+    if (m_session.neverMoveEdits().changedOnDisk()) {
+        if (!m_session.neverMoveEdits().changed() || !keepEditsOverFile()) {
             m_session.reloadNeverMoveList();
             showLines();
             return;
