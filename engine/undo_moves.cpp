@@ -115,11 +115,22 @@ bool removeIndexLines(const std::string& path, const std::vector<std::string>& s
         if (error) *error = "Cannot read " + path;
         return false;
     }
-    for (const auto& s : stale) {
-        auto it = std::find(lines->rbegin(), lines->rend(), s);
-        if (it != lines->rend()) lines->erase(std::next(it).base());
+    // One pass from the end, however many lines go.
+    std::unordered_map<std::string, size_t> toGo;
+    for (const auto& s : stale)
+        ++toGo[s];
+    std::vector<bool> gone(lines->size(), false);
+    for (size_t i = lines->size(); i-- > 0 && !toGo.empty();) {
+        auto it = toGo.find((*lines)[i]);
+        if (it == toGo.end()) continue;
+        gone[i] = true;
+        if (--it->second == 0) toGo.erase(it);
     }
-    return writeLinesAtomic(path, *lines, error);
+    std::vector<std::string> kept;
+    kept.reserve(lines->size());
+    for (size_t i = 0; i < lines->size(); ++i)
+        if (!gone[i]) kept.push_back(std::move((*lines)[i]));
+    return writeLinesAtomic(path, kept, error);
 }
 
 } // namespace
@@ -157,6 +168,12 @@ public:
                    const std::vector<std::string>& gameFolders) {
         if (!readRecords(gameFolders)) return std::move(m_result);
         planGroups(newNames);
+        // Asked to stop before anything was touched: nothing is.
+        if (m_sink.stopAsked()) {
+            m_result.stopped = true;
+            m_sink.status("Stopped after 0 of " + std::to_string(m_result.planned));
+            return std::move(m_result);
+        }
         if (!removeRecords()) return std::move(m_result);
         appendLines();
         crashPoint("index lines appended");

@@ -462,6 +462,7 @@ bool Session::undoSelections(const std::vector<std::string>& newNames) {
     const std::vector<std::string> gameFolders = {
         folders.maps,         folders.textures,   folders.sounds, folders.music,
         folders.staticMeshes, folders.animations, folders.system};
+    setStatusText("Moving the selected files back into the cache...");
     UndoResult r =
         undoMoves(undo, newNames, settings.cacheDir, folders.cacheExt, gameFolders, workSink());
     undo.close();

@@ -426,7 +426,8 @@ TEST(CacheRun, AStoppedUndoLeavesEachFileWithItsRecordOrItsLine) {
 
     int asked = 0;
     std::vector<std::pair<size_t, size_t>> progress;
-    s.session.onStopRequested = [&] { return ++asked > 70; }; // after 70 files
+    // Asked once before anything is touched, then before each file: 70 go back.
+    s.session.onStopRequested = [&] { return ++asked > 71; };
     s.session.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
     s.prompter.answers = {true};
     ASSERT_TRUE(s.session.undoSelections(moved));
@@ -447,6 +448,14 @@ TEST(CacheRun, AStoppedUndoLeavesEachFileWithItsRecordOrItsLine) {
     for (const auto& p : packages)
         back += !tvtest::exists(p.destination);
     EXPECT_EQ(back, 70);
+    // A stop asked before the undo touched anything leaves everything as it was.
+    const std::string indexBefore = tvtest::readFile(s.fx.cache + "/Cache.ini");
+    s.session.onStopRequested = [] { return true; };
+    s.prompter.answers = {true};
+    ASSERT_TRUE(s.session.undoSelections(moved));
+    EXPECT_EQ(s.session.statusText, "Stopped after 0 of 130 files");
+    EXPECT_EQ(s.undoRecords().size(), 130u);
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), indexBefore);
     // The rest comes back on the next undo.
     s.session.onStopRequested = nullptr;
     s.prompter.answers = {true};

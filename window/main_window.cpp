@@ -99,6 +99,7 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     m_progress = new QProgressBar(this);
     m_progress->setObjectName("RunProgress");
     m_progress->setFormat("%v of %m");
+    m_progress->setMinimumWidth(180); // room for "n of N" beside the bar itself
     m_progress->setMaximumWidth(220);
     m_progress->setVisible(false);
     statusBar()->addPermanentWidget(m_progress);
