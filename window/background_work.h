@@ -51,21 +51,25 @@ private:
 
 // Lines a worker hands to the window's thread in pieces: add() tells when
 // a piece begins (the caller then posts one take() to the window's thread).
+// The lines travel as one text, a line feed after each (a Status line holds
+// none), so that handing them over costs one allocation, not one per line.
 class LineFeed {
 public:
     bool add(const std::string& line) {
         std::lock_guard<std::mutex> hold(m_mutex);
-        m_lines.push_back(line);
-        return m_lines.size() == 1;
+        const bool first = m_text.empty();
+        m_text += line;
+        m_text += '\n';
+        return first;
     }
-    std::vector<std::string> take() {
+    std::string take() {
         std::lock_guard<std::mutex> hold(m_mutex);
-        return std::exchange(m_lines, {});
+        return std::exchange(m_text, {});
     }
 
 private:
     std::mutex m_mutex;
-    std::vector<std::string> m_lines;
+    std::string m_text;
 };
 
 // Passes every box and chooser on to another Prompter on the window's

@@ -137,8 +137,13 @@ void MainWindow::connectSession() {
         }
         if (!m_lineFeed.add(line)) return; // a hand-over is on its way already
         BackgroundWork::postToWindowThread([this] {
-            for (const auto& l : m_lineFeed.take())
-                m_statusTab->appendLine(toDisplay(l), isFailureLine(l));
+            const std::string text = m_lineFeed.take();
+            for (size_t at = 0; at < text.size();) {
+                const size_t end = text.find('\n', at);
+                const std::string line = text.substr(at, end - at);
+                m_statusTab->appendLine(toDisplay(line), isFailureLine(line));
+                at = end + 1;
+            }
         });
     };
     m_session.onStatusText = [this](const std::string& text) {
