@@ -36,11 +36,11 @@ bool writeText(const std::string& path, const std::string& text, std::string& er
 
 } // namespace
 
-bool createDemo(const std::string& dirArg, std::string& startCommand, std::string& error) {
+namespace {
+
+// The game's folders and its two configuration files.
+bool makeGameFolder(const fs::path& game, std::string& error) {
     std::error_code ec;
-    fs::path dir = fs::absolute(dirArg, ec);
-    fs::path game = dir / "UT2003";
-    fs::path program = dir / "program";
     for (const char* sub :
          {"System", "Maps", "Textures", "Sounds", "Music", "StaticMeshes", "Animations", "Cache"}) {
         fs::create_directories(game / sub, ec);
@@ -49,21 +49,23 @@ bool createDemo(const std::string& dirArg, std::string& startCommand, std::strin
             return false;
         }
     }
+    return writeText((game / "System" / "UT2003.ini").string(),
+                     "[URL]\r\nProtocol=unreal\r\nMap=Entry.ut2\r\n\r\n[Core.System]\r\n"
+                     "PurgeCacheDays=30\r\nCachePath=../Cache\r\nCacheExt=.uxx\r\n",
+                     error) &&
+           writeText((game / "System" / "User.ini").string(),
+                     "[DefaultPlayer]\r\nName=DemoPlayer\r\nTeam=255\r\n", error);
+}
+
+// The program folder: the shipped files the program checks for at start
+// and a never-move list.
+bool makeProgramFolder(const fs::path& program, std::string& error) {
+    std::error_code ec;
     fs::create_directories(program, ec);
     if (ec) {
         error = "Cannot create " + program.string() + ": " + ec.message();
         return false;
     }
-
-    if (!writeText((game / "System" / "UT2003.ini").string(),
-                   "[URL]\r\nProtocol=unreal\r\nMap=Entry.ut2\r\n\r\n[Core.System]\r\n"
-                   "PurgeCacheDays=30\r\nCachePath=../Cache\r\nCacheExt=.uxx\r\n",
-                   error) ||
-        !writeText((game / "System" / "User.ini").string(),
-                   "[DefaultPlayer]\r\nName=DemoPlayer\r\nTeam=255\r\n", error))
-        return false;
-
-    // The shipped files the program checks for at start.
     std::string shipped = shippedFolder(executableFolder());
     for (const char* name :
          {"Tessvane.ini", "search.gif", "tessvane.mdb", "Tessvane Help.html", "e.wav"}) {
@@ -74,8 +76,12 @@ bool createDemo(const std::string& dirArg, std::string& startCommand, std::strin
             return false;
         }
     }
-    if (!writeText((program / "TessvaneDontMove.ini").string(), "UTPure*\r\n", error)) return false;
+    return writeText((program / "TessvaneDontMove.ini").string(), "UTPure*\r\n", error);
+}
 
+// A cache of every kind of package, with a few of the index's odd lines
+// (a numbered suffix, a name without its extension, a package twice).
+bool makeCache(const fs::path& cache, std::string& error) {
     struct Entry {
         std::string name;
         std::string suffix; // "", "-1" or another "-N"
@@ -95,7 +101,7 @@ bool createDemo(const std::string& dirArg, std::string& startCommand, std::strin
         std::string id = identifierFor(e.name + std::to_string(n++));
         std::string key = id + e.suffix;
         cacheIni += key + "=" + e.name + "\r\n";
-        fs::path file = game / "Cache" / (key + ".uxx");
+        fs::path file = cache / (key + ".uxx");
         if (!writeText(file.string(), "Demo package " + e.name + "\r\n", error)) return false;
         struct timespec times[2];
         when += 86400 + 3600 * n;
@@ -103,27 +109,38 @@ bool createDemo(const std::string& dirArg, std::string& startCommand, std::strin
         times[0].tv_nsec = times[1].tv_nsec = 0;
         ::utimensat(AT_FDCWD, file.c_str(), times, 0);
     }
-    if (!writeText((game / "Cache" / "Cache.ini").string(), cacheIni, error)) return false;
+    return writeText((cache / "Cache.ini").string(), cacheIni, error);
+}
 
+std::string shellQuoted(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+} // namespace
+
+bool createDemo(const std::string& dirArg, std::string& startCommand, std::string& error) {
+    std::error_code ec;
+    fs::path dir = fs::absolute(dirArg, ec);
+    fs::path game = dir / "UT2003";
+    fs::path program = dir / "program";
+    if (!makeGameFolder(game, error) || !makeProgramFolder(program, error) ||
+        !makeCache(game / "Cache", error))
+        return false;
     fs::path regFile = dir / "registry.reg";
     RegistryStore store(regFile.string());
     if (!store.setValue("HKEY_LOCAL_MACHINE\\Software\\Unreal Technology\\Installed Apps\\UT2003",
                         "Folder", RegValue::text(game.string()), &error))
         return false;
-
-    auto quoted = [](const std::string& s) {
-        std::string q = "'";
-        for (char c : s) {
-            if (c == '\'')
-                q += "'\\''";
-            else
-                q += c;
-        }
-        return q + "'";
-    };
-    startCommand = "TESSVANE_HOME=" + quoted(program.string()) +
-                   " TESSVANE_REGISTRY=" + quoted(regFile.string()) + " " +
-                   quoted((fs::path(executableFolder()) / "tessvane").string());
+    startCommand = "TESSVANE_HOME=" + shellQuoted(program.string()) +
+                   " TESSVANE_REGISTRY=" + shellQuoted(regFile.string()) + " " +
+                   shellQuoted((fs::path(executableFolder()) / "tessvane").string());
     return true;
 }
 

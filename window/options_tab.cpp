@@ -27,16 +27,54 @@ const char* const kReminder =
 
 OptionsTab::OptionsTab(Session& session, Prompter& prompter, QWidget* parent)
     : QWidget(parent), m_session(session), m_prompter(prompter) {
+    QWidget* backups = buildBackups();
+    QWidget* errors = buildErrorMessages();
+    QWidget* selection = buildSelection();
+    QWidget* processing = buildProcessing();
+    QWidget* misc = buildMisc();
+    QWidget* updates = buildUpdates();
+    lblRemind = makeLabel(this, "lblRemind");
+    lblRemind->setStyleSheet("color: #c00000; font-weight: bold;");
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(backups, 0, 0);
+    grid->addWidget(errors, 1, 0);
+    grid->addWidget(selection, 2, 0, 2, 1);
+    grid->addWidget(processing, 0, 1, 2, 1);
+    grid->addWidget(misc, 2, 1);
+    grid->addWidget(updates, 3, 1);
+    grid->addWidget(lblRemind, 4, 0, 1, 2);
+    grid->setRowStretch(5, 1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(2500);
+    connect(Timer1, &QTimer::timeout, this, [this] {
+        lblRemind->setText(lblRemind->text().isEmpty() ? QString(kReminder) : QString());
+    });
+
+    connectControls();
+}
+
+QWidget* OptionsTab::buildBackups() {
     auto* backups = makeFrame(this, "Backups");
     chkBackupCache =
         makeCheck(backups, "chkBackupCache", "Backup entire cache directory before running",
                   "Creates a ZIP file in the cache directory of all cache files");
     (new QVBoxLayout(backups))->addWidget(chkBackupCache);
 
+    return backups;
+}
+
+QWidget* OptionsTab::buildErrorMessages() {
     auto* errors = makeFrame(this, "Error Messages");
     chkMissingExt = makeCheck(errors, "chkMissingExt", "Show missing extension alerts");
     (new QVBoxLayout(errors))->addWidget(chkMissingExt);
 
+    return errors;
+}
+
+QWidget* OptionsTab::buildSelection() {
     auto* selection = makeFrame(this, "File Selection");
     optSelectAll =
         makeOption(selection, "optSelectAll", "S&elect all files automatically", "Default");
@@ -58,6 +96,10 @@ OptionsTab::OptionsTab(Session& session, Prompter& prompter, QWidget* parent)
         sel->addWidget(boxes[i], 2 + i / 3, i % 3);
     sel->addWidget(cmdCommitFileTypes, 5, 0, 1, 3);
 
+    return selection;
+}
+
+QWidget* OptionsTab::buildProcessing() {
     auto* processing = makeFrame(this, "File Processing");
     optMoveNorm =
         makeOption(processing, "optMoveNorm", "&Move all files to proper directories",
@@ -87,6 +129,10 @@ OptionsTab::OptionsTab(Session& session, Prompter& prompter, QWidget* parent)
     proc->addWidget(txtMoveDir2, 4, 0);
     proc->addWidget(cmdMoveDir2, 4, 1);
 
+    return processing;
+}
+
+QWidget* OptionsTab::buildMisc() {
     auto* misc = makeFrame(this, "Misc");
     txtPurgeCacheDays =
         makeText(misc, "txtPurgeCacheDays",
@@ -112,6 +158,10 @@ OptionsTab::OptionsTab(Session& session, Prompter& prompter, QWidget* parent)
     m->addWidget(Label7, 2, 1);
     m->addWidget(chkCleanTMP, 3, 0);
 
+    return misc;
+}
+
+QWidget* OptionsTab::buildUpdates() {
     auto* updates = makeFrame(this, "Updates");
     chkAutoUpdate = makeCheck(updates, "chkAutoUpdate", "Check for updates on startup");
     cmdUpdate = makeButton(updates, "cmdUpdate", kCheckForUpdatesCaption);
@@ -119,26 +169,10 @@ OptionsTab::OptionsTab(Session& session, Prompter& prompter, QWidget* parent)
     u->addWidget(chkAutoUpdate);
     u->addWidget(cmdUpdate);
 
-    lblRemind = makeLabel(this, "lblRemind");
-    lblRemind->setStyleSheet("color: #c00000; font-weight: bold;");
+    return updates;
+}
 
-    auto* grid = new QGridLayout(this);
-    grid->addWidget(backups, 0, 0);
-    grid->addWidget(errors, 1, 0);
-    grid->addWidget(selection, 2, 0, 2, 1);
-    grid->addWidget(processing, 0, 1, 2, 1);
-    grid->addWidget(misc, 2, 1);
-    grid->addWidget(updates, 3, 1);
-    grid->addWidget(lblRemind, 4, 0, 1, 2);
-    grid->setRowStretch(5, 1);
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setInterval(2500);
-    connect(Timer1, &QTimer::timeout, this, [this] {
-        lblRemind->setText(lblRemind->text().isEmpty() ? QString(kReminder) : QString());
-    });
-
+void OptionsTab::connectControls() {
     connect(cmdCommitFileTypes, &QPushButton::clicked, this, &OptionsTab::commitRequested);
     connect(optSelectAll, &QRadioButton::clicked, this, &OptionsTab::selectAllClicked);
     connect(optSelectOnly, &QRadioButton::clicked, this, &OptionsTab::selectOnlyClicked);

@@ -33,6 +33,18 @@ public:
     void store(Settings& s) const;
     // Writes the controls into the session's settings (each change does).
     void storeSettings();
+
+private:
+    // The tab's frames, built one by one, and their signals.
+    QWidget* buildBackups();
+    QWidget* buildErrorMessages();
+    QWidget* buildSelection();
+    QWidget* buildProcessing();
+    QWidget* buildMisc();
+    QWidget* buildUpdates();
+    void connectControls();
+
+public:
     void showPurgeDays(const std::string& days);
     std::string purgeDays() const;
     // The folder boxes as the settings have them now (a run drops a trailing separator).
