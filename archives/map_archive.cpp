@@ -135,7 +135,7 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
                                                                     bool preview,
                                                                     const std::string& mapsFolder,
                                                                     Prompter& prompter,
-                                                                    const ArchiveSink& sink) {
+                                                                    const WorkSink& sink) {
     LoadResult result;
     if (!startLoad(archive, prompter)) return result;
     ZipArchive zip;
@@ -268,13 +268,24 @@ void MapArchiveInstaller::showPreview(const FolderIndex& unpacked, const std::st
 
 // Straight into the Maps folder: every map of the archive, nothing else.
 void MapArchiveInstaller::installMaps(const FolderIndex& unpacked, const std::string& mapsFolder,
-                                      const ArchiveSink& sink, LoadResult& result) {
+                                      const WorkSink& sink, LoadResult& result) {
     auto status = [&](const std::string& s) {
         if (sink.statusLine) sink.statusLine(s);
     };
     FolderIndexCache destinations;
+    const auto maps = static_cast<size_t>(
+        std::count_if(m_members.begin(), m_members.end(),
+                      [](const std::string& n) { return archiveKindOf(n) == ArchiveKind::UT2; }));
+    size_t done = 0;
     for (const auto& name : m_members) {
         if (archiveKindOf(name) != ArchiveKind::UT2) continue;
+        // Asked to stop: the maps installed so far stay, the rest are not copied.
+        if (sink.stopAsked()) {
+            result.stopped = true;
+            status("Stopped after " + std::to_string(done) + " of " + std::to_string(maps));
+            break;
+        }
+        if (++done % 64 == 0) sink.reportProgress(done, maps);
         std::string target = joinPath(mapsFolder, name);
         std::string detail;
         switch (placeMember(unpackedPath(unpacked, name), target, destinations, detail)) {
@@ -302,7 +313,7 @@ bool isPreviewPicture(std::string_view memberName) {
 
 MapArchiveInstaller::ProcessResult
 MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOptions& options,
-                                       const std::string& programFolder, const ArchiveSink& sink) {
+                                       const std::string& programFolder, const WorkSink& sink) {
     ProcessResult result;
     auto status = [&](const std::string& s) {
         if (sink.statusLine) sink.statusLine(s);

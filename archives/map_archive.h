@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/cache_run.h"
+#include "engine/work_sink.h"
 
 #include <array>
 #include <functional>
@@ -54,10 +55,6 @@ struct ArchivePreview {
 };
 
 // Where each installed member reports.
-struct ArchiveSink {
-    std::function<void(const std::string&)> statusLine;
-};
-
 // Loads map archives and installs their members. Each load extracts the
 // archive whole into a private temporary folder of its own (the previous
 // load's folder goes), so nothing of one archive is ever previewed or
@@ -76,6 +73,7 @@ public:
     struct LoadResult {
         Load load = Load::Unreadable;
         std::vector<std::string> failures; // maps that could not be installed
+        bool stopped = false;              // a direct install ended early when asked
     };
     // With `preview` the archive is shown and waits for ProcessZipArchive;
     // without it its maps go straight into `mapsFolder`. An archive for the
@@ -83,7 +81,7 @@ public:
     // named with the reason.
     LoadResult LoadZipArchive(const std::string& archive, bool preview,
                               const std::string& mapsFolder, Prompter& prompter,
-                              const ArchiveSink& sink);
+                              const WorkSink& sink);
 
     struct ProcessResult {
         int installed = 0;                 // copied, or there with the same bytes
@@ -95,7 +93,7 @@ public:
     // Copies the loaded archive's members to the folders the destination
     // mode names, writes Tessvane.log and the Status lines.
     ProcessResult ProcessZipArchive(const CacheFolders& folders, const RunOptions& options,
-                                    const std::string& programFolder, const ArchiveSink& sink);
+                                    const std::string& programFolder, const WorkSink& sink);
 
     // An archive is loaded and previewed, waiting for ProcessZipArchive.
     bool loaded() const { return m_loaded; }
@@ -120,7 +118,7 @@ private:
     std::string unpackedPath(const FolderIndex& unpacked, const std::string& name) const;
     void showPreview(const FolderIndex& unpacked, const std::string& picture);
     void installMaps(const FolderIndex& unpacked, const std::string& mapsFolder,
-                     const ArchiveSink& sink, LoadResult& result);
+                     const WorkSink& sink, LoadResult& result);
 
     ArchiveSlots m_slots;
     ArchivePreview m_preview;

@@ -14,8 +14,7 @@ MapArchiveInstaller::Load Session::loadZipArchive(const std::string& name, bool 
     const bool preview = !several && !settings.unzipNoPreview;
     if (running) return MapArchiveInstaller::Load::Unreadable;
     folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
-    ArchiveSink sink;
-    sink.statusLine = [this](const std::string& l) { addStatusLine(l); };
+    const WorkSink sink = workSink();
     if (preview) {
         auto load = archives.LoadZipArchive(path, true, folders.maps, m_prompter, sink).load;
         lastFailed = load == MapArchiveInstaller::Load::Unreadable;
@@ -46,9 +45,7 @@ bool Session::processLoadedZip() {
     const RunOptions options = archiveOptions();
     if (!prepareDestinationFolders(options.mode, "Nothing was installed.")) return false;
     folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
-    ArchiveSink sink;
-    sink.statusLine = [this](const std::string& l) { addStatusLine(l); };
-    auto result = archives.ProcessZipArchive(folders, options, programFolder, sink);
+    auto result = archives.ProcessZipArchive(folders, options, programFolder, workSink());
     if (result.failed()) lastFailed = true;
     setStatusText(lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
                              : "Done processing ZIP files");

@@ -421,3 +421,27 @@ TEST(FileDialog, AnOwnerThatIsNoWindowIsRefused) {
     }
     EXPECT_EQ(dialog.HWndOwner(), 0);
 }
+
+TEST(MapArchive, AStoppedDirectInstallKeepsTheMapsInstalledSoFar) {
+    SessionFixture s;
+    const std::string archive = s.fx.dir / "many.zip";
+    std::vector<std::pair<std::string, std::string>> members;
+    for (int i = 0; i < 200; ++i)
+        members.push_back({"DM-Map" + std::to_string(i) + ".ut2", "map " + std::to_string(i)});
+    makeZip(archive, members);
+    int asked = 0;
+    std::vector<std::pair<size_t, size_t>> progress;
+    s.session.onStopRequested = [&] { return ++asked > 130; };
+    s.session.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
+    EXPECT_EQ(s.session.loadZipArchive(archive, true), MapArchiveInstaller::Load::Installed);
+    EXPECT_FALSE(s.session.lastFailed); // a stop is no failure
+    EXPECT_EQ(std::count(s.session.statusList.begin(), s.session.statusList.end(),
+                         "Stopped after 130 of 200"),
+              1);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.front(), (std::pair<size_t, size_t>{64, 200}));
+    size_t installed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(s.fx.game + "/Maps"))
+        installed += entry.path().extension() == ".ut2";
+    EXPECT_EQ(installed, 130u);
+}

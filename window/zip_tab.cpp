@@ -212,9 +212,11 @@ void ZipTab::load(const std::string& path, bool several) {
         b->setEnabled(false);
     // A direct install reports on the Status tab as it goes.
     if (several || m_session.settings.unzipNoPreview) emit statusPageWanted();
-    // Unpacking (and a direct install) happen off the window's thread.
+    // Unpacking (and a direct install, which Stop ends between maps) happen
+    // off the window's thread.
     auto loaded = MapArchiveInstaller::Load::Unreadable;
-    m_work.run([&] { loaded = m_session.loadZipArchive(path, several); }, false);
+    const bool direct = several || m_session.settings.unzipNoPreview;
+    m_work.run([&] { loaded = m_session.loadZipArchive(path, several); }, direct);
     if (loaded != MapArchiveInstaller::Load::Previewed) return;
     const ArchivePreview& p = m_session.archives.preview();
     lblMapName->setText(toDisplay(p.mapName));
