@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
 
@@ -99,6 +100,12 @@ protected:
         for (int i = 0; i < lines.size(); ++i)
             if (lines[i].startsWith(start)) return i;
         return -1;
+    }
+    // Shows a tab as a click on it does (the Undo list is read when shown).
+    void showTab(const char* title) {
+        auto* tabs = child<QTabWidget>("Tab1");
+        for (int i = 0; i < tabs->count(); ++i)
+            if (tabs->tabText(i) == QLatin1String(title)) tabs->setCurrentIndex(i);
     }
     QStringList listColumn(int column) {
         QStringList out;

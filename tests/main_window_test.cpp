@@ -402,6 +402,7 @@ TEST_F(MainWindowTest, RunMovesTheFilesAndUndoTakesThemBack) {
     EXPECT_TRUE(child<QPushButton>("cmdRun")->isEnabled());
     EXPECT_TRUE(listColumn(0).isEmpty());
 
+    showTab("Undo");
     auto* undoList = child<QTreeView>("lvUndo");
     ASSERT_EQ(undoList->model()->rowCount(), 3);
     EXPECT_FALSE(child<QLabel>("lblDBSize")->text().isEmpty());
@@ -444,6 +445,7 @@ TEST_F(MainWindowTest, TheUndoListSortsDatesByTheDayTheyName) {
             log.insert({dates[i], "/old/" + std::to_string(i), "/new/" + std::to_string(i)});
     }
     ASSERT_TRUE(start());
+    showTab("Undo");
     clickHeader("lvUndo", 0);
     auto* model = child<QTreeView>("lvUndo")->model();
     QStringList order;
@@ -564,4 +566,18 @@ TEST_F(MainWindowTest, AChangedControlIsAChangedSettingAtOnce) {
     EXPECT_EQ(window->session().purgeDaysText, "12");
     QTest::mouseClick(child<QCheckBox>("chkUnZIPNoPreview"), Qt::LeftButton);
     EXPECT_TRUE(s.unzipNoPreview);
+}
+
+TEST_F(MainWindowTest, TheUndoListIsReadWhenItsTabIsShown) {
+    ASSERT_TRUE(start());
+    auto* model = child<QTreeView>("lvUndo")->model();
+    click("cmdRun");
+    EXPECT_EQ(model->rowCount(), 0); // not read for a tab nobody looks at
+    showTab("Undo");
+    EXPECT_EQ(model->rowCount(), 3);
+    // Shown while the records change: read again at once.
+    prompter.answers = {true};
+    model->setData(model->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    click("cmdUndo");
+    EXPECT_EQ(model->rowCount(), 2);
 }

@@ -139,6 +139,7 @@ TEST_F(MainWindowTest, TheUndoTabTicksAllAndEveryFileMovedBackIsListed) {
     ASSERT_TRUE(start());
     click("cmdRun");
     statusTab()->clear();
+    showTab("Undo");
     auto* model = child<QTreeView>("lvUndo")->model();
     ASSERT_EQ(model->rowCount(), 3);
     auto ticked = [&] {

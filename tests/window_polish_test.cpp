@@ -42,6 +42,7 @@ TEST_F(MainWindowTest, ListsShowWholePathsInTheirToolTips) {
         log.insert({"01/02/03", fx.cache + "/" + tvtest::ident(9) + ".uxx", longPath});
     }
     ASSERT_TRUE(start());
+    showTab("Undo");
     auto* undo = child<QTreeView>("lvUndo");
     EXPECT_EQ(undo->textElideMode(), Qt::ElideMiddle);
     EXPECT_EQ(undo->model()->index(0, 1).data(Qt::ToolTipRole).toString().toStdString(), longPath);

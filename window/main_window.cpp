@@ -119,6 +119,9 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     connect(m_optionsTab, &OptionsTab::purgeRequested, this, &MainWindow::purgeClicked);
 
     connect(m_zipTab, &ZipTab::statusPageWanted, this, [this] { Tab1->setCurrentIndex(0); });
+    connect(Tab1, &QTabWidget::currentChanged, this, [this] {
+        if (Tab1->currentWidget() == m_undoTab) showUndoList();
+    });
     connect(m_zipTab, &ZipTab::destinationsChanged, this, &MainWindow::showDestinationFolders);
 
     connectSession();
@@ -469,6 +472,15 @@ void MainWindow::openUpdates() {
 }
 
 void MainWindow::LoadUndoList() {
+    // The records are read when the tab is shown: a run of many files does
+    // not read them all back for a tab nobody looks at.
+    m_undoListStale = true;
+    if (Tab1->currentWidget() == m_undoTab) showUndoList();
+}
+
+void MainWindow::showUndoList() {
+    if (!m_undoListStale) return;
+    m_undoListStale = false;
     m_undoTab->LoadUndoList();
 }
 

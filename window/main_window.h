@@ -68,7 +68,10 @@ private:
     void showScanResult();
     void setStatusText(const std::string& text);
     void scanWithBusyWindow();
+    // The Undo list is out of date: read again now when it is shown, else
+    // when its tab is next shown.
     void LoadUndoList();
+    void showUndoList();
     void runUpdateCheck();
     void restoreWindowGeometry();
     void saveWindowGeometry();
@@ -118,6 +121,7 @@ private:
     QPushButton* cmdExit;
     QProgressBar* m_progress; // "n of N" in the status bar while a run goes on
     bool m_exitAfterRun = false;
+    bool m_undoListStale = true;
     QLabel* lblUTName;
     QLabel* m_statusPanel3;
     QAction* mnuFileRun;
