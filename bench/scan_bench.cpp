@@ -45,9 +45,9 @@ void BM_ScanEngine(benchmark::State& state) {
     session.gameFolder = fx.game;
     for (auto _ : state) {
         session.ScanCache();
-        benchmark::DoNotOptimize(session.rows.data());
+        benchmark::DoNotOptimize(session.fileList().rows().data());
     }
-    state.counters["rows"] = static_cast<double>(session.rows.size());
+    state.counters["rows"] = static_cast<double>(session.fileList().rows().size());
 }
 BENCHMARK(BM_ScanEngine)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
@@ -61,7 +61,7 @@ void BM_RescanAndFillFileList(benchmark::State& state) {
         QTest::mouseClick(rescan, Qt::LeftButton);
         QApplication::processEvents(); // let the list paint its first page
     }
-    state.counters["rows"] = static_cast<double>(window.session().rows.size());
+    state.counters["rows"] = static_cast<double>(window.session().fileList().rows().size());
 }
 BENCHMARK(BM_RescanAndFillFileList)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 #endif

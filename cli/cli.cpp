@@ -229,7 +229,7 @@ int cmdScan(Command& c, ArgReader& args) {
     if (!c.start()) return c.status;
     call.apply(c.session.settings, c.err);
     bool found = c.session.ScanCache();
-    for (const auto& r : c.session.rows)
+    for (const auto& r : c.session.fileList().rows())
         c.out << (r.ticked ? '1' : '0') << '\t' << r.text << '\t' << r.date << '\t'
               << (r.neverMove ? "True" : "") << '\n';
     c.out << c.session.statusText << '\n';
@@ -262,8 +262,10 @@ int cmdRun(Command& c, ArgReader& args) {
     call.apply(c.session.settings, c.err);
     if (!c.session.ScanCache()) return kNotDone;
     if (!only.empty()) {
-        for (auto& r : c.session.rows)
-            r.ticked = std::find(only.begin(), only.end(), r.text) != only.end();
+        FileList& list = c.session.fileList();
+        for (size_t i = 0; i < list.size(); ++i)
+            list.row(i).ticked =
+                std::find(only.begin(), only.end(), list.rows()[i].text) != only.end();
     }
     if (!c.session.checkRunDestination()) return kNotDone;
     bool ran = c.session.runCommand(dryRun);

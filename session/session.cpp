@@ -129,17 +129,18 @@ std::string Session::playerName() const {
 bool Session::ScanCache() {
     // The rows are built aside and shown in one step, whatever thread scans.
     std::vector<FileRow> fresh;
+    std::vector<ScanTableEntry> table;
     bool missingExtension = false;
-    const bool read = scanInto(fresh, missingExtension);
-    changeRows([&] { rows = std::move(fresh); });
-    if (read) setStatusText(foundText(countTicked(rows)));
+    const bool read = scanInto(fresh, table, missingExtension);
+    changeRows([&] { m_fileList.replace(std::move(fresh), std::move(table)); });
+    if (read) setStatusText(foundText(m_fileList.ticked()));
     // The repair scans again when it has mended Cache.ini.
     if (missingExtension && !repairDone && !dryRun) FixMissingExtensions(folders.cacheFolder);
     return read;
 }
 
-bool Session::scanInto(std::vector<FileRow>& fresh, bool& missingExtension) {
-    ClearScanTable();
+bool Session::scanInto(std::vector<FileRow>& fresh, std::vector<ScanTableEntry>& table,
+                       bool& missingExtension) {
     folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
     // A dry run leaves the game's configuration as it is.
     purgeDaysText = dryRun ? purgeSettingText(folders.gameIni)
@@ -158,7 +159,7 @@ bool Session::scanInto(std::vector<FileRow>& fresh, bool& missingExtension) {
         m_prompter.message("Cache.INI could not be read: " + *cacheIni, "Critical file missing!");
         return false;
     }
-    missingExtension = readCacheIndex(*lines, folders, fresh, scanTable);
+    missingExtension = readCacheIndex(*lines, folders, fresh, table);
     LoadNeverMoveList();
     applySelectionRules(fresh, m_neverMove.list(), settings);
     return true;
@@ -172,20 +173,17 @@ void Session::changeRows(const std::function<void()>& change) {
 }
 
 void Session::checkAll() {
-    // Never-move rows stay unticked: the run would not move them anyway.
-    for (auto& r : rows)
-        r.ticked = !r.neverMove;
+    m_fileList.checkAll();
     rowsChanged();
 }
 
 void Session::uncheckAll() {
-    for (auto& r : rows)
-        r.ticked = false;
+    m_fileList.uncheckAll();
     rowsChanged();
 }
 
 void Session::updateFoundText() {
-    setStatusText(foundText(countTicked(rows)));
+    setStatusText(foundText(m_fileList.ticked()));
 }
 
 void Session::chooseCacheFolder(const std::string& folder) {
@@ -288,13 +286,6 @@ RunOptions Session::archiveOptions() const {
     return o;
 }
 
-std::unordered_set<std::string> Session::selectedNames() const {
-    std::unordered_set<std::string> names;
-    for (const auto& r : rows)
-        if (r.ticked && !r.neverMove) names.insert(r.text);
-    return names;
-}
-
 std::string Session::undoDatabase() const {
     return undoDatabasePath(programFolder);
 }
@@ -393,8 +384,8 @@ bool Session::runCommand(bool dryRun) {
     RunOptions options = runOptions();
     options.dryRun = dryRun;
     options.moveDate = shortDate(clock());
-    lastRun = RunCache(folders, selectedNames(), scanTable, options, dryRun ? nullptr : &undo,
-                       programFolder, workSink());
+    lastRun = RunCache(folders, selectedNames(), m_fileList.scanTable(), options,
+                       dryRun ? nullptr : &undo, programFolder, workSink());
     undo.close();
     if (lastRun.failed()) lastFailed = true;
     if (!lastRun.undoError.empty())
@@ -565,7 +556,7 @@ void Session::deleteTempFiles() {
 // ---- the never-move list --------------------------------------------------------------
 
 void Session::applyNeverMoveList() {
-    applyChangedNeverMoveList(rows, m_neverMove.list(), settings);
+    m_fileList.applyChangedNeverMove(m_neverMove.list(), settings);
     updateFoundText();
     rowsChanged();
 }
@@ -587,20 +578,20 @@ bool Session::neverMoveSave() {
 }
 
 bool Session::confirmAddRowToNeverMove(size_t row) {
-    if (row >= rows.size() || rows[row].neverMove) return false;
-    return m_prompter.question("Add " + toUpper(rows[row].text) + " to the never move list?",
-                               "Add File");
+    if (row >= m_fileList.size() || m_fileList.rows()[row].neverMove) return false;
+    return m_prompter.question(
+        "Add " + toUpper(m_fileList.rows()[row].text) + " to the never move list?", "Add File");
 }
 
 bool Session::addRowToNeverMove(size_t row) {
-    if (row >= rows.size() || rows[row].neverMove) return false;
+    if (row >= m_fileList.size() || m_fileList.rows()[row].neverMove) return false;
     lastFailed = false;
     OperationLock lock(programFolder);
     if (!lock.held()) return refuse(lock.error());
     std::string error;
-    if (!m_neverMove.appendName(rows[row].text, &error))
+    if (!m_neverMove.appendName(m_fileList.rows()[row].text, &error))
         return refuse("The never-move list could not be saved: " + error);
-    markNeverMove(rows, m_neverMove.list());
+    m_fileList.markNeverMove(m_neverMove.list());
     rowsChanged();
     return true;
 }

@@ -3,6 +3,7 @@
 #include "archives/map_archive.h"
 #include "engine/cache_index.h"
 #include "engine/cache_run.h"
+#include "file_list.h"
 #include "never_move_editor.h"
 #include "platform/dates.h"
 #include "store/never_move.h"
@@ -58,7 +59,12 @@ public:
     // Rebuilds the rows from Cache.ini (the old ones are cleared first) and
     // applies the selection rules; false when Cache.ini is missing.
     bool ScanCache();
-    void ClearScanTable() { scanTable.clear(); }
+    void ClearScanTable() { m_fileList.clearScanTable(); }
+    // The rows and the scan table. A change made here by hand is shown by
+    // calling rowsChangedByHand().
+    FileList& fileList() { return m_fileList; }
+    const FileList& fileList() const { return m_fileList; }
+    void rowsChangedByHand() { rowsChanged(); }
     void checkAll();
     void uncheckAll();
     // Status text after the rows changed by hand: "Found n file(s) to process".
@@ -80,7 +86,7 @@ public:
     bool runCommand(bool dryRun = false);
     // The names a run moves: the texts of the ticked rows that are not on the
     // never-move list.
-    std::unordered_set<std::string> selectedNames() const;
+    std::unordered_set<std::string> selectedNames() const { return m_fileList.selectedNames(); }
     RunOptions runOptions() const;
     // The same for "Process Loaded ZIP", which uses the game's folders when
     // no option is chosen.
@@ -179,8 +185,6 @@ public:
     Settings settings;
     std::string purgeDaysText; // txtPurgeCacheDays
     CacheFolders folders;
-    std::vector<FileRow> rows;
-    std::vector<ScanTableEntry> scanTable;
     bool repairDone = false;
     std::string statusText;              // panel 3 of the status bar
     std::vector<std::string> statusList; // the "Status" tab's lines
@@ -206,7 +210,8 @@ private:
     }
     // A scan's rows and table; false (with the message shown) when Cache.ini
     // is missing or cannot be read.
-    bool scanInto(std::vector<FileRow>& fresh, bool& missingExtension);
+    bool scanInto(std::vector<FileRow>& fresh, std::vector<ScanTableEntry>& table,
+                  bool& missingExtension);
     // Makes `change` to the rows, then lets the window show them, in one step
     // where the window reads.
     void changeRows(const std::function<void()>& change);
@@ -243,6 +248,7 @@ private:
     RegistryStore& m_registry;
     Prompter& m_prompter;
     NeverMoveEditor m_neverMove;
+    FileList m_fileList;
     // The File List after the never-move list changed: marks, ticks, count.
     void applyNeverMoveList();
 };

@@ -72,7 +72,7 @@ TEST(Purge, AsksThenDeletesEveryCacheFileUnderEitherName) {
               (std::vector<std::string>{"All cache files have been deleted",
                                         s.fx.cache + "/CACHE.INI was renamed to CACHEBAK.INI",
                                         "A new CACHE.INI was created in " + s.fx.cache}));
-    EXPECT_TRUE(s.session.rows.empty());
+    EXPECT_TRUE(s.session.fileList().rows().empty());
 
     EXPECT_FALSE(s.session.confirmPurge());
     EXPECT_EQ(s.prompter.messageTexts().back(), "Cache already empty...");
@@ -130,7 +130,7 @@ TEST(NeverMoveEditing, AddRemoveSaveApplyToTheList) {
     EXPECT_EQ(s.rows(), (std::vector<std::string>{
                             "+CTF-Face.ut2", "-DM-A.ut2",
                             "-**ERROR** Missing file extension in cache.ini ---> NoExt"}));
-    EXPECT_FALSE(s.session.rows[0].neverMove);
+    EXPECT_FALSE(s.session.fileList().row(0).neverMove);
     EXPECT_EQ(s.session.statusText, "Found 1 file to process");
     s.session.neverMoveEdits().remove({0, 2}, 2);
     EXPECT_EQ(s.session.neverMoveEdits().lines(), std::vector<std::string>{"DM-"});
@@ -151,8 +151,8 @@ TEST(NeverMoveEditing, SaveKeepsTheTicksTheUserLeft) {
     EXPECT_EQ(s.rows(), (std::vector<std::string>{"-Twin.ut2", "-Twin.ut2", "-Lone.ut2", "-Tex.utx",
                                                   "-Hand.ut2", "+Other.ut2", "-Free.utx"}));
     // By hand: the other map unticked, a texture the selection leaves ticked.
-    s.session.rows[5].ticked = false;
-    s.session.rows[6].ticked = true;
+    s.session.fileList().row(5).ticked = false;
+    s.session.fileList().row(6).ticked = true;
     // The list lets go of every entry but Hand*, and newly names Free.utx.
     s.session.neverMoveEdits().setLines({"Hand*", "Free.utx"});
     ASSERT_TRUE(s.session.neverMoveSave());
@@ -160,9 +160,9 @@ TEST(NeverMoveEditing, SaveKeepsTheTicksTheUserLeft) {
     // type none, the lone map its tick. The hand-made choices stay.
     EXPECT_EQ(s.rows(), (std::vector<std::string>{"-Twin.ut2", "-Twin.ut2", "+Lone.ut2", "-Tex.utx",
                                                   "-Hand.ut2", "-Other.ut2", "-Free.utx"}));
-    EXPECT_FALSE(s.session.rows[0].neverMove);
-    EXPECT_TRUE(s.session.rows[4].neverMove);
-    EXPECT_TRUE(s.session.rows[6].neverMove);
+    EXPECT_FALSE(s.session.fileList().row(0).neverMove);
+    EXPECT_TRUE(s.session.fileList().row(4).neverMove);
+    EXPECT_TRUE(s.session.fileList().row(6).neverMove);
     EXPECT_EQ(s.session.statusText, "Found 1 file to process");
 }
 
@@ -179,6 +179,6 @@ TEST(NeverMoveEditing, RowAddAsksAndAppendsOnce) {
     EXPECT_EQ(s.prompter.shown.size(), 1u);
     ASSERT_TRUE(s.session.addRowToNeverMove(0));
     EXPECT_EQ(tvtest::readFile(s.fx.program + "/TessvaneDontMove.ini"), "First.u\r\nMod.u\r\n");
-    EXPECT_TRUE(s.session.rows[0].neverMove);
-    EXPECT_FALSE(s.session.rows[0].ticked);
+    EXPECT_TRUE(s.session.fileList().row(0).neverMove);
+    EXPECT_FALSE(s.session.fileList().row(0).ticked);
 }

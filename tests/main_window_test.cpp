@@ -163,16 +163,16 @@ TEST_F(MainWindowTest, HeaderClicksSortAndToggleTheOrder) {
     // order, a tick in the sorted view lands on the row shown, and a change
     // of the rows (uncheck all) keeps the sort.
     std::vector<std::string> sessionOrder;
-    for (const auto& r : window->session().rows)
+    for (const auto& r : window->session().fileList().rows())
         sessionOrder.push_back(r.text);
     EXPECT_EQ(sessionOrder, (std::vector<std::string>{"DM-One.ut2", "Tex.utx", "Song.ogg"}));
     QTest::mouseClick(child<QPushButton>("cmdUncheck"), Qt::LeftButton);
     EXPECT_EQ(listColumn(0), (QStringList{"Tex.utx", "Song.ogg", "DM-One.ut2"}));
     auto* view = child<QTreeView>("ListView1");
     view->model()->setData(view->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
-    EXPECT_TRUE(window->session().rows[1].ticked); // Tex.utx
-    EXPECT_FALSE(window->session().rows[0].ticked);
-    EXPECT_FALSE(window->session().rows[2].ticked);
+    EXPECT_TRUE(window->session().fileList().row(1).ticked); // Tex.utx
+    EXPECT_FALSE(window->session().fileList().row(0).ticked);
+    EXPECT_FALSE(window->session().fileList().row(2).ticked);
 }
 
 TEST_F(MainWindowTest, CheckAllUncheckAllAndDeleteDeletesNothing) {

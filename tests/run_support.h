@@ -25,7 +25,7 @@ struct SessionFixture {
     // Texts of the rows, with "+" in front of ticked ones.
     std::vector<std::string> rows() const {
         std::vector<std::string> out;
-        for (const auto& r : session.rows)
+        for (const auto& r : session.fileList().rows())
             out.push_back((r.ticked ? "+" : "-") + r.text);
         return out;
     }

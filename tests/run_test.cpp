@@ -26,7 +26,7 @@ TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
     fx.writeCacheIni({mapLine, "", dashLine, songLine, keptLine});
     std::string original = tvtest::readFile(fx.cache + "/Cache.ini");
     ASSERT_TRUE(s.session.ScanCache());
-    s.session.rows[3].ticked = false; // Kept.uax stays
+    s.session.fileList().row(3).ticked = false; // Kept.uax stays
     s.session.clock = [] { return int64_t{1'000'000'000}; };
     ASSERT_TRUE(s.session.runCommand());
 
@@ -87,8 +87,8 @@ TEST(CacheRun, SelectsByTheWholeNameNotAPartOfIt) {
     s.fx.writeCacheIni(
         {s.fx.addEntry(1, "Foo.u"), s.fx.addEntry(2, "Foo.utx"), s.fx.addEntry(3, "KeepMe.utx")});
     s.session.ScanCache();
-    s.session.rows[1].ticked = false;
-    s.session.rows[2].ticked = true; // a never-move row ticked by hand
+    s.session.fileList().row(1).ticked = false;
+    s.session.fileList().row(2).ticked = true; // a never-move row ticked by hand
     s.session.runCommand();
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/System/Foo.u"));
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/Foo.utx"));
@@ -130,7 +130,7 @@ TEST(CacheRun, ALineRepeatedAfterItsFileMovedIsNotFound) {
     std::string line = s.fx.addEntry(1, "Twice.utx");
     s.fx.writeCacheIni({line, line});
     s.session.ScanCache();
-    s.session.rows[0].ticked = true; // both rows are duplicates: tick one by hand
+    s.session.fileList().row(0).ticked = true; // both rows are duplicates: tick one by hand
     s.session.runCommand();
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Textures/Twice.utx"));
     EXPECT_EQ(s.logLines()[3], ident(1) + "-1.uxx NOT FOUND in the Cache Directory");
@@ -401,7 +401,7 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
     // with its line; the rescan lists the 344 that stayed.
     EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
     EXPECT_EQ(s.undoRecords().size(), 256u);
-    EXPECT_EQ(s.session.rows.size(), 344u);
+    EXPECT_EQ(s.session.fileList().rows().size(), 344u);
     // The next run, not stopped, moves the rest.
     s.session.onStopRequested = nullptr;
     ASSERT_TRUE(s.session.runCommand());

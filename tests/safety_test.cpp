@@ -69,10 +69,10 @@ TEST(Confinement, NamesThatAreNoPlainFileNamesAreNeverMovedInAnyMode) {
         s.session.settings.moveDirText = s.fx.dir / "One";
         s.session.settings.moveDir2Text = s.fx.dir / "Target";
         ASSERT_TRUE(s.session.ScanCache());
-        ASSERT_EQ(s.session.rows.size(), hostile.size() + 1);
+        ASSERT_EQ(s.session.fileList().rows().size(), hostile.size() + 1);
         for (size_t i = 0; i < hostile.size(); ++i) {
-            EXPECT_EQ(s.session.rows[i].text, kUnsafeNameText + hostile[i]);
-            EXPECT_FALSE(s.session.rows[i].ticked);
+            EXPECT_EQ(s.session.fileList().row(i).text, kUnsafeNameText + hostile[i]);
+            EXPECT_FALSE(s.session.fileList().row(i).ticked);
         }
         s.session.checkAll(); // even ticked by hand
         ASSERT_TRUE(s.session.runCommand());

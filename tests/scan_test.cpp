@@ -25,7 +25,7 @@ struct Scan {
     // Texts of the rows, with "+" in front of ticked ones.
     std::vector<std::string> rows() {
         std::vector<std::string> out;
-        for (const auto& r : session.rows)
+        for (const auto& r : session.fileList().rows())
             out.push_back((r.ticked ? "+" : "-") + r.text);
         return out;
     }
@@ -90,7 +90,7 @@ TEST(Scan, EmptyCacheGivesSingularStatus) {
     Scan s;
     s.fx.writeCacheIni({});
     ASSERT_TRUE(s.session.ScanCache());
-    EXPECT_TRUE(s.session.rows.empty());
+    EXPECT_TRUE(s.session.fileList().rows().empty());
     EXPECT_EQ(s.session.statusText, "Found 0 file to process");
 }
 
@@ -111,7 +111,7 @@ TEST(Scan, MissingCacheIniIsReportedAndListStaysEmpty) {
     ASSERT_EQ(s.prompter.shown.size(), 1u);
     EXPECT_EQ(s.prompter.shown[0].text, "Cache.INI is MISSING...can't proceed!");
     EXPECT_EQ(s.prompter.shown[0].title, "Critical file missing!");
-    EXPECT_TRUE(s.session.rows.empty());
+    EXPECT_TRUE(s.session.fileList().rows().empty());
     // The status bar does not stay on what it said before the scan.
     EXPECT_EQ(s.session.statusText, "Cache.INI is missing in " + s.fx.cache);
 }
@@ -147,13 +147,13 @@ TEST(Scan, DateComesFromTheFirstCandidateThenTheSecond) {
     s.fx.writeCacheIni({ident(1) + "=Foo.utx", ident(2) + "=Bar.utx", ident(3) + "-1=Gone.utx",
                         ident(4) + "-1=Case.utx"});
     s.session.ScanCache();
-    ASSERT_EQ(s.session.rows.size(), 4u);
-    EXPECT_EQ(s.session.rows[0].modified, 1000000000);
-    EXPECT_EQ(s.session.rows[1].modified, 1200000000);
-    EXPECT_EQ(s.session.rows[2].date, "");
-    EXPECT_EQ(s.session.rows[2].text, "Gone.utx");
-    EXPECT_EQ(s.session.rows[3].modified, 1300000000);
-    EXPECT_FALSE(s.session.rows[1].date.empty());
+    ASSERT_EQ(s.session.fileList().rows().size(), 4u);
+    EXPECT_EQ(s.session.fileList().row(0).modified, 1000000000);
+    EXPECT_EQ(s.session.fileList().row(1).modified, 1200000000);
+    EXPECT_EQ(s.session.fileList().row(2).date, "");
+    EXPECT_EQ(s.session.fileList().row(2).text, "Gone.utx");
+    EXPECT_EQ(s.session.fileList().row(3).modified, 1300000000);
+    EXPECT_FALSE(s.session.fileList().row(1).date.empty());
 }
 
 TEST(Scan, AllCopiesOfADuplicateAreUnticked) {
@@ -190,8 +190,8 @@ TEST(Scan, NeverMoveRowsAreMarkedAndUnticked) {
     s.session.ScanCache();
     EXPECT_EQ(s.rows(), (std::vector<std::string>{"-ctf-face.ut2", "-CTF-Foo.ut2", "+DM-ctf.ut2",
                                                   "-dm-exact.UT2"}));
-    EXPECT_TRUE(s.session.rows[0].neverMove);
-    EXPECT_FALSE(s.session.rows[2].neverMove);
+    EXPECT_TRUE(s.session.fileList().row(0).neverMove);
+    EXPECT_FALSE(s.session.fileList().row(2).neverMove);
     EXPECT_EQ(s.session.neverMoveEdits().list().entries(),
               (std::vector<std::string>{"CTF*", "DM-Exact.ut2"}));
 }

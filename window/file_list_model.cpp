@@ -12,8 +12,8 @@
 
 namespace tv {
 
-FileListModel::FileListModel(std::vector<FileRow>& rows, QObject* parent)
-    : QAbstractTableModel(parent), m_rows(rows) {
+FileListModel::FileListModel(FileList& list, QObject* parent)
+    : QAbstractTableModel(parent), m_list(list) {
     reload();
 }
 
@@ -52,7 +52,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
 
 bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::CheckStateRole || index.column() != 0 || !index.isValid()) return false;
-    FileRow& r = m_rows[sessionRow(index.row())];
+    FileRow& r = m_list.row(sessionRow(index.row()));
     if (r.neverMove) return false;
     r.ticked = value.value<Qt::CheckState>() == Qt::Checked;
     emit dataChanged(index, index, {Qt::CheckStateRole});
@@ -86,8 +86,8 @@ void FileListModel::sort(int column, Qt::SortOrder order) {
 void FileListModel::applySort() {
     if (m_sortColumn < 0) return;
     auto key = [this](size_t i, size_t j) {
-        const FileRow& a = m_rows[i];
-        const FileRow& b = m_rows[j];
+        const FileRow& a = m_list.rows()[i];
+        const FileRow& b = m_list.rows()[j];
         if (m_sortColumn == 1) return a.modified < b.modified;
         if (m_sortColumn == 2) return a.neverMove < b.neverMove;
         return lessNoCase(a.text, b.text);
@@ -101,7 +101,7 @@ void FileListModel::applySort() {
 
 void FileListModel::reload() {
     beginResetModel();
-    m_order.resize(m_rows.size());
+    m_order.resize(m_list.size());
     std::iota(m_order.begin(), m_order.end(), size_t{0});
     applySort();
     endResetModel();

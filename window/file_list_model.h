@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/cache_index.h"
+#include "session/file_list.h"
 
 #include <QAbstractTableModel>
 
@@ -15,7 +15,7 @@ namespace tv {
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit FileListModel(std::vector<FileRow>& rows, QObject* parent = nullptr);
+    explicit FileListModel(FileList& list, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -35,10 +35,12 @@ signals:
     void tickedChanged();
 
 private:
-    const FileRow& row(const QModelIndex& index) const { return m_rows[sessionRow(index.row())]; }
+    const FileRow& row(const QModelIndex& index) const {
+        return m_list.rows()[sessionRow(index.row())];
+    }
     void applySort();
 
-    std::vector<FileRow>& m_rows;
+    FileList& m_list;
     std::vector<size_t> m_order; // view row -> session row
     int m_sortColumn = -1;       // none yet: the order of Cache.ini
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;

@@ -55,7 +55,7 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     layout->addWidget(ListView1, 1);
     layout->addLayout(buttons);
 
-    m_model = new FileListModel(m_session.rows, this);
+    m_model = new FileListModel(m_session.fileList(), this);
     m_session.onRowsChanged = [this] { m_model->reload(); };
     makeSortableList(ListView1, m_model, {5400, 2200, 1200});
 
@@ -71,7 +71,7 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
 }
 
 void FileListTab::showScan() {
-    if (!m_session.rows.empty())
+    if (!m_session.fileList().rows().empty())
         for (int c = 0; c < 2; ++c)
             ListView1->resizeColumnToContents(c);
     showCacheFolder(m_session.settings.cacheDir);
@@ -91,7 +91,7 @@ void FileListTab::contextMenu(const QPoint& pos) {
     if (!index.isValid()) return;
     ListView1->setCurrentIndex(index);
     const size_t row = m_model->sessionRow(index.row());
-    if (m_session.rows[row].neverMove) return;
+    if (m_session.fileList().row(row).neverMove) return;
     if (!m_session.confirmAddRowToNeverMove(row) || !m_session.addRowToNeverMove(row)) return;
     emit neverMoveChanged();
 }
