@@ -382,10 +382,8 @@ bool CacheRun::recordMoves(size_t next, size_t end) {
 }
 
 void CacheRun::carryOut(size_t next, size_t end) {
-    for (size_t i = next; i < end; ++i) {
+    for (size_t i = next; i < end; ++i)
         carryOutLine(m_plan[i], m_lines[i]);
-        if (m_sink.yield) m_sink.yield();
-    }
 }
 
 void CacheRun::carryOutLine(LinePlan& p, const std::string& line) {

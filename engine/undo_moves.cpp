@@ -358,7 +358,6 @@ void UndoRun::moveFilesBack() {
         }
         if (m_result.done % kProgressEvery == 0)
             m_sink.reportProgress(m_result.done, m_result.planned);
-        if (m_sink.yield) m_sink.yield();
     }
     m_sink.reportProgress(m_result.done, m_result.planned);
 }

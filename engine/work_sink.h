@@ -11,8 +11,6 @@ namespace tv {
 struct WorkSink {
     // Each line of the Status list as it is added.
     std::function<void(const std::string&)> statusLine;
-    // A chance to keep a window painting; called often.
-    std::function<void()> yield;
     // How far the work is: `done` of `total` files.
     std::function<void(size_t done, size_t total)> progress;
     // Asked at each safe point: true ends the work there, leaving every file

@@ -343,7 +343,6 @@ void Session::dropTrailingSeparators() {
 WorkSink Session::workSink() {
     WorkSink sink;
     sink.statusLine = [this](const std::string& l) { addStatusLine(l); };
-    sink.yield = onYield;
     sink.progress = onProgress;
     sink.stopRequested = onStopRequested;
     return sink;

@@ -155,12 +155,11 @@ public:
     // ---- reporting --------------------------------------------------------------
     void addStatusLine(const std::string& line);
     void setStatusText(const std::string& text);
-    // The window shows each Status line and status text as it comes, and
-    // keeps painting while a run goes through Cache.ini.
+    // The window shows each Status line and status text as it comes (long
+    // work calls these from its worker thread).
     std::function<void(const std::string&)> onStatusLine;
     std::function<void(const std::string&)> onStatusText;
     std::function<void(const std::string&)> onCacheDirectoryLabel; // Label1
-    std::function<void()> onYield;
     // A run's or an undo's files so far (n of N), and whether the user asked
     // it to stop (looked at between batches of moves, between files undone).
     std::function<void(size_t done, size_t total)> onProgress;
