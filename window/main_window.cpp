@@ -43,6 +43,9 @@ namespace tv {
 
 namespace {
 
+// How long Status lines from a worker gather before the window takes them in.
+constexpr int kLineFeedMs = 40;
+
 // The window's size and place, a value of its own beside the settings.
 const char* const kWindowKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
 const char* const kWindowValue = "WindowGeometry";
@@ -139,15 +142,10 @@ void MainWindow::connectSession() {
             return;
         }
         if (!m_lineFeed.add(line)) return; // a hand-over is on its way already
-        BackgroundWork::postToWindowThread([this] {
-            const std::string text = m_lineFeed.take();
-            for (size_t at = 0; at < text.size();) {
-                const size_t end = text.find('\n', at);
-                const std::string line = text.substr(at, end - at);
-                m_statusTab->appendLine(toDisplay(line), isFailureLine(line));
-                at = end + 1;
-            }
-        });
+        // Taken in a little later, with the lines that come meanwhile: one
+        // hand-over per line would wake the window thousands of times.
+        BackgroundWork::postToWindowThread(
+            [this] { QTimer::singleShot(kLineFeedMs, this, &MainWindow::takeStatusLines); });
     };
     m_session.onStatusText = [this](const std::string& text) {
         BackgroundWork::postToWindowThread(
@@ -168,9 +166,20 @@ void MainWindow::connectSession() {
     m_session.onStopRequested = [this] { return m_work.stopRequested(); };
     m_session.onRunningChanged = [this] { updateActionState(); };
     connect(&m_work, &BackgroundWork::busyChanged, this, [this] {
+        if (!m_work.busy()) takeStatusLines(); // the last ones, before anything reads them
         updateActionState();
         if (!m_work.busy() && m_exitAfterRun) QTimer::singleShot(0, this, &QWidget::close);
     });
+}
+
+void MainWindow::takeStatusLines() {
+    const std::string text = m_lineFeed.take();
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\n', at);
+        const std::string line = text.substr(at, end - at);
+        m_statusTab->appendLine(toDisplay(line), isFailureLine(line));
+        at = end + 1;
+    }
 }
 
 MainWindow::~MainWindow() {

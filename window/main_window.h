@@ -99,6 +99,8 @@ private:
     // The session's reports, shown on the window's thread whichever thread
     // the work is on.
     void connectSession();
+    // The Status lines a worker has handed over so far, into the Status tab.
+    void takeStatusLines();
 
     // Long work runs off the window's thread; the session asks its questions
     // through the window's thread.
