@@ -420,7 +420,7 @@ int cmdSetPurge(Command& c, ArgReader& args) {
     }
     if (!c.start()) return c.status;
     c.workOutFolders();
-    c.session.purgeDaysText = values[0];
+    c.session.housekeeping().setPurgeDaysText(values[0]);
     return c.session.SetPurgeDays() ? kDone : kFailed;
 }
 

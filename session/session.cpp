@@ -29,7 +29,7 @@ bool isFailureLine(const std::string& line) {
 
 Session::Session(std::string folder, RegistryStore& registry, Prompter& prompter)
     : programFolder(std::move(folder)), m_registry(registry), m_prompter(prompter),
-      m_neverMove(programFolder, prompter) {
+      m_neverMove(programFolder, prompter), m_housekeeping(programFolder, prompter) {
 }
 
 bool Session::checkRequiredFiles() {
@@ -143,8 +143,7 @@ bool Session::scanInto(std::vector<FileRow>& fresh, std::vector<ScanTableEntry>&
                        bool& missingExtension) {
     folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
     // A dry run leaves the game's configuration as it is.
-    purgeDaysText = dryRun ? purgeSettingText(folders.gameIni)
-                           : checkPurgeSetting(folders.gameIni, &m_prompter);
+    m_housekeeping.readPurgeDays(folders.gameIni, dryRun);
 
     auto cacheIni = lookupInFolder(folders.cacheFolder, "cache.ini");
     if (!cacheIni || !fileExists(*cacheIni)) {
@@ -193,12 +192,7 @@ void Session::chooseCacheFolder(const std::string& folder) {
 }
 
 bool Session::SetPurgeDays() {
-    const std::string days = trim(purgeDaysText);
-    if (!purgeDaysValid(days)) {
-        m_prompter.message(purgePeriodRefusal(purgeDaysText));
-        return false;
-    }
-    return tv::SetPurgeDays(days, folders.gameIni, &m_prompter);
+    return m_housekeeping.setPurgeDays(folders.gameIni);
 }
 
 // ---- reporting ----------------------------------------------------------------------
@@ -519,7 +513,7 @@ void Session::compactUndoLog() {
 
 bool Session::confirmPurge() {
     lastFailed = false;
-    int entries = countPurgeEntries(programFolder, gameFolder, m_prompter);
+    int entries = m_housekeeping.entriesToPurge(gameFolder);
     if (entries < 0) {
         lastFailed = entries == kPurgeIndexUnreadable;
         return false;
@@ -539,8 +533,8 @@ bool Session::purgeCache() {
     lastFailed = false;
     OperationLock lock(programFolder);
     if (!lock.held()) return refuse(lock.error());
-    PurgeResult r = PurgeAllCacheFiles(programFolder, gameFolder, m_prompter,
-                                       [this](const std::string& l) { addStatusLine(l); });
+    PurgeResult r =
+        m_housekeeping.purge(gameFolder, [this](const std::string& l) { addStatusLine(l); });
     if (r.failed) lastFailed = true;
     if (!r.purged) return false;
     setStatusText("Re-scanning files...");
@@ -549,7 +543,7 @@ bool Session::purgeCache() {
 }
 
 void Session::deleteTempFiles() {
-    lastFailed = !DeleteTempFiles(gameFolder, m_prompter);
+    lastFailed = !m_housekeeping.deleteTempFiles(gameFolder);
 }
 
 // ---- the never-move list --------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "engine/cache_index.h"
 #include "engine/cache_run.h"
 #include "file_list.h"
+#include "housekeeping.h"
 #include "never_move_editor.h"
 #include "platform/dates.h"
 #include "store/never_move.h"
@@ -129,6 +130,8 @@ public:
     std::string undoLogSize() const;
 
     // ---- housekeeping -------------------------------------------------------------
+    Housekeeping& housekeeping() { return m_housekeeping; }
+    const Housekeeping& housekeeping() const { return m_housekeeping; }
     // "Set": a whole number of days from 0 to 3650 is written into the game's
     // configuration; anything else is refused with a message.
     bool SetPurgeDays();
@@ -182,7 +185,6 @@ public:
     const std::string programFolder;
     std::string gameFolder;
     Settings settings;
-    std::string purgeDaysText; // txtPurgeCacheDays
     CacheFolders folders;
     bool repairDone = false;
     std::string statusText;              // panel 3 of the status bar
@@ -248,6 +250,7 @@ private:
     Prompter& m_prompter;
     NeverMoveEditor m_neverMove;
     FileList m_fileList;
+    Housekeeping m_housekeeping;
     // The File List after the never-move list changed: marks, ticks, count.
     void applyNeverMoveList();
 };

@@ -563,7 +563,7 @@ TEST_F(MainWindowTest, AChangedControlIsAChangedSettingAtOnce) {
     child<QLineEdit>("txtMoveDir")->setText("/somewhere/else");
     EXPECT_EQ(s.moveDirText, "/somewhere/else");
     child<QLineEdit>("txtPurgeCacheDays")->setText("12");
-    EXPECT_EQ(window->session().purgeDaysText, "12");
+    EXPECT_EQ(window->session().housekeeping().purgeDaysText(), "12");
     QTest::mouseClick(child<QCheckBox>("chkUnZIPNoPreview"), Qt::LeftButton);
     EXPECT_TRUE(s.unzipNoPreview);
 }

@@ -203,7 +203,7 @@ TEST(Scan, PurgeSettingOf30OrLessBecomes360) {
     auto purgeAfterScan = [&](const std::string& stored) {
         tvtest::writeFile(ini, "[Core.System]\r\nPurgeCacheDays=" + stored + "\r\n");
         s.session.ScanCache();
-        return std::make_pair(s.session.purgeDaysText,
+        return std::make_pair(s.session.housekeeping().purgeDaysText(),
                               INIGetSettingString("Core.System", "PurgeCacheDays", ini, ""));
     };
     EXPECT_EQ(purgeAfterScan("30"), std::make_pair(std::string("360"), std::string("360")));

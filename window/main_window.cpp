@@ -267,7 +267,7 @@ void MainWindow::setStatusText(const std::string& text) {
 
 void MainWindow::showScanResult() {
     m_fileListTab->showScan();
-    m_optionsTab->showPurgeDays(m_session.purgeDaysText);
+    m_optionsTab->showPurgeDays(m_session.housekeeping().purgeDaysText());
     m_statusPanel3->setText(toDisplay(m_session.statusText));
     m_neverMoveTab->showLines();
 }

@@ -199,7 +199,7 @@ void OptionsTab::connectControls() {
 void OptionsTab::storeSettings() {
     if (m_loading) return; // the controls are being set from the settings
     store(m_session.settings);
-    m_session.purgeDaysText = purgeDays();
+    m_session.housekeeping().setPurgeDaysText(purgeDays());
 }
 
 void OptionsTab::load(const Settings& s) {
@@ -330,7 +330,7 @@ void OptionsTab::browse(QLineEdit* box) {
 }
 
 void OptionsTab::setPurgeClicked() {
-    m_session.purgeDaysText = purgeDays();
+    m_session.housekeeping().setPurgeDaysText(purgeDays());
     m_session.SetPurgeDays();
 }
 

@@ -1,0 +1,39 @@
+#include "housekeeping.h"
+
+#include "platform/text_util.h"
+#include "store/purge.h"
+#include "ui/prompter.h"
+
+namespace tv {
+
+Housekeeping::Housekeeping(std::string programFolder, Prompter& prompter)
+    : m_programFolder(std::move(programFolder)), m_prompter(prompter) {
+}
+
+void Housekeeping::readPurgeDays(const std::string& gameIni, bool dryRun) {
+    m_purgeDays = dryRun ? purgeSettingText(gameIni) : checkPurgeSetting(gameIni, &m_prompter);
+}
+
+bool Housekeeping::setPurgeDays(const std::string& gameIni) {
+    const std::string days = trim(m_purgeDays);
+    if (!purgeDaysValid(days)) {
+        m_prompter.message(purgePeriodRefusal(m_purgeDays));
+        return false;
+    }
+    return SetPurgeDays(days, gameIni, &m_prompter);
+}
+
+int Housekeeping::entriesToPurge(const std::string& gameFolder) {
+    return countPurgeEntries(m_programFolder, gameFolder, m_prompter);
+}
+
+PurgeResult Housekeeping::purge(const std::string& gameFolder,
+                                const std::function<void(const std::string&)>& statusLine) {
+    return PurgeAllCacheFiles(m_programFolder, gameFolder, m_prompter, statusLine);
+}
+
+bool Housekeeping::deleteTempFiles(const std::string& gameFolder) {
+    return DeleteTempFiles(gameFolder, m_prompter);
+}
+
+} // namespace tv
