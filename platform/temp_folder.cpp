@@ -43,8 +43,17 @@ TempFolder::TempFolder(const std::string& stem) {
         return;
     }
     m_path = tmpl;
-    m_lock = ::open((m_path + kLockName).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (m_lock >= 0) ::flock(m_lock, LOCK_EX);
+    // The lock is taken under another name and then given its own, so that
+    // another program never finds a ".lock" that nobody holds yet (it would
+    // take this live folder for an abandoned one). Until the rename the
+    // folder has no lock and is young, which also keeps it.
+    const std::string fresh = m_path + kLockName + "-new";
+    m_lock = ::open(fresh.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (m_lock >= 0 && (::flock(m_lock, LOCK_EX) != 0 ||
+                        ::rename(fresh.c_str(), (m_path + kLockName).c_str()) != 0)) {
+        ::close(m_lock);
+        m_lock = -1;
+    }
 }
 
 TempFolder::~TempFolder() {

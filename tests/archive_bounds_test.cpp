@@ -202,5 +202,23 @@ TEST(ArchiveBounds, FoldersOfKilledInstallationsAreRemoved) {
     // Our own folder in use is not taken for a dead one.
     EXPECT_EQ(TempFolder::removeAbandoned("tessvane-zip"), 0);
     EXPECT_TRUE(fs::exists(s.session.archives.extractFolder()));
+
+    // A new folder's ".lock" is held from the moment it has that name: the
+    // lock is taken under another name first, so another program cleaning
+    // up at that moment never finds it free.
+    {
+        TempFolder fresh("tessvane-zip");
+        ASSERT_TRUE(fresh.valid());
+        EXPECT_FALSE(fs::exists(fresh.path() + "/.lock-new"));
+        int probe = ::open((fresh.path() + "/.lock").c_str(), O_RDONLY);
+        ASSERT_GE(probe, 0);
+        EXPECT_NE(::flock(probe, LOCK_EX | LOCK_NB), 0);
+        ::close(probe);
+        // While the lock still has its first name, the young folder is kept.
+        fs::rename(fresh.path() + "/.lock", fresh.path() + "/.lock-new");
+        EXPECT_EQ(TempFolder::removeAbandoned("tessvane-zip"), 0);
+        EXPECT_TRUE(fs::exists(fresh.path()));
+        fs::rename(fresh.path() + "/.lock-new", fresh.path() + "/.lock");
+    }
     ::close(held);
 }
