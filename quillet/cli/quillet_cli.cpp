@@ -55,8 +55,9 @@ int ruleType(const std::string& t) {
     return 0;
 }
 
-std::map<std::string, Member> pageMembers() {
-    return {
+// Loading a page, its text and the browser window.
+void addPageMembers(std::map<std::string, Member>& t) {
+    t.insert({
         {"OpenSite",
          {"URL [TimeoutSeconds=60]",
           [](WebParser& w, Args& a) {
@@ -126,6 +127,12 @@ std::map<std::string, Member> pageMembers() {
               w.BrowserHide();
               return std::nullopt;
           }}},
+    });
+}
+
+// Links, pictures and tables.
+void addStructureMembers(std::map<std::string, Member>& t) {
+    t.insert({
         {"GrabLinks",
          {"  (one line per link: Byline<TAB>URL)",
           [](WebParser& w, Args&) {
@@ -192,6 +199,12 @@ std::map<std::string, Member> pageMembers() {
         {"GetTableCount",
          {"", [](WebParser& w, Args&) { return std::to_string(w.GetTableCount()); }}},
         {"GetCellDump", {"", [](WebParser& w, Args&) { return w.GetCellDump(); }}},
+    });
+}
+
+// Forms and frames.
+void addFormAndFrameMembers(std::map<std::string, Member>& t) {
+    t.insert({
         {"GetFormDump", {"", [](WebParser& w, Args&) { return w.GetFormDump(); }}},
         {"FormFieldSet",
          {"FieldName Value [Selected=#N/A#] [Form=1]  (Form: a number or a name)",
@@ -229,6 +242,12 @@ std::map<std::string, Member> pageMembers() {
               w.FrameRevert();
               return std::nullopt;
           }}},
+    });
+}
+
+// The rules that keep pages from loading parts of themselves.
+void addRuleMembers(std::map<std::string, Member>& t) {
+    t.insert({
         {"RulesAdd",
          {"Rule Domain [Extra1] [Extra2]  (Rule: a number or a name, as for --rule)",
           [](WebParser& w, Args& a) -> Printed {
@@ -253,6 +272,12 @@ std::map<std::string, Member> pageMembers() {
               if (a.more()) w.RulesSkip(a.flag(false));
               return yesNo(w.RulesSkip());
           }}},
+    });
+}
+
+// The text functions, which need no page.
+void addTextMembers(std::map<std::string, Member>& t) {
+    t.insert({
         {"GE_RemoveText",
          {"Text TextToRemove",
           [](WebParser& w, Args& a) {
@@ -332,6 +357,12 @@ std::map<std::string, Member> pageMembers() {
               std::string t = a.text();
               return w.GE_ConvertCase(t, static_cast<int>(a.number(4)));
           }}},
+    });
+}
+
+// The network connection.
+void addConnectionMembers(std::map<std::string, Member>& t) {
+    t.insert({
         {"IsConnected",
          {"  (NetConnection)",
           [](WebParser&, Args&) { return yesNo(NetConnection().IsConnected()); }}},
@@ -341,7 +372,18 @@ std::map<std::string, Member> pageMembers() {
         {"HangupInternet",
          {"  (NetConnection)",
           [](WebParser&, Args&) { return yesNo(NetConnection().HangupInternet()); }}},
-    };
+    });
+}
+
+std::map<std::string, Member> pageMembers() {
+    std::map<std::string, Member> t;
+    addPageMembers(t);
+    addStructureMembers(t);
+    addFormAndFrameMembers(t);
+    addRuleMembers(t);
+    addTextMembers(t);
+    addConnectionMembers(t);
+    return t;
 }
 
 const std::map<std::string, Member>& members() {
