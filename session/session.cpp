@@ -133,7 +133,7 @@ bool Session::ScanCache() {
     bool missingExtension = false;
     const bool read = scanInto(fresh, table, missingExtension);
     changeRows([&] { m_fileList.replace(std::move(fresh), std::move(table)); });
-    if (read) setStatusText(foundText(m_fileList.ticked()));
+    if (read) updateFoundText();
     // The repair scans again when it has mended Cache.ini.
     if (missingExtension && !repairDone && !dryRun) FixMissingExtensions(folders.cacheFolder);
     return read;
