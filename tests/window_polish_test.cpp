@@ -34,6 +34,31 @@ TEST_F(MainWindowTest, StatusLinesAreWholeAndScrollSideways) {
     EXPECT_EQ(child<QListWidget>("lstNM")->textElideMode(), Qt::ElideNone);
 }
 
+// Every line's room covers its text as the font draws it: plain paths (whose
+// width comes from a table of character advances) and names in other
+// scripts alike, or the end of a path would be cut off.
+TEST_F(MainWindowTest, StatusLinesGetRoomForTheirWholeText) {
+    ASSERT_TRUE(start());
+    const std::vector<std::string> lines = {
+        "**OLD** WWWWWWWWWW.utx  ---->  **NEW** /games/ut/Textures/WWWWWWWWWW.utx",
+        "**OLD** iiiiiiiiii.utx  ---->  **NEW** /games/ut/Textures/iiiiiiiiii.utx",
+        "**OLD** Kärtchen-Ωmega.ut2  ---->  **NEW** /games/ut/Maps/Kärtchen-Ωmega.ut2",
+        "**OLD** 地图.ut2  ---->  **NEW** /games/ut/Maps/地图.ut2"};
+    for (const auto& line : lines)
+        window->session().addStatusLine(line);
+    statusLines(); // shown now
+    auto* list = child<QListView>("List1");
+    const QFontMetrics metrics(list->font());
+    auto* model = list->model();
+    ASSERT_EQ(model->rowCount(), static_cast<int>(lines.size()));
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex index = model->index(row, 0);
+        const QString text = index.data(Qt::DisplayRole).toString();
+        EXPECT_GE(index.data(Qt::SizeHintRole).toSize().width(), metrics.horizontalAdvance(text))
+            << text.toStdString();
+    }
+}
+
 TEST_F(MainWindowTest, ListsShowWholePathsInTheirToolTips) {
     const std::string longPath = fx.game + "/Maps/" + std::string(120, 'm') + ".ut2";
     {

@@ -18,23 +18,32 @@ constexpr int kLinePadding = 8;
 
 } // namespace
 
+int StatusListModel::measure(const QString& text, const QFontMetrics& metrics) {
+    // Lines are mostly ASCII paths: their width is the sum of their
+    // characters' advances, taken from a table (shaping every line of a
+    // big run took longer than the run). Anything else is measured whole.
+    int width = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u >= 0x7f) return metrics.horizontalAdvance(text);
+        width += m_advance[u - 0x20];
+    }
+    return width;
+}
+
 void StatusListModel::append(std::vector<Line> lines, int lineHeight, const QFontMetrics& metrics) {
     if (lines.empty()) return;
+    if (m_advanceHeight != lineHeight) {
+        // A new font (or the first lines): the table is made again.
+        m_advanceHeight = lineHeight;
+        for (char16_t u = 0x20; u < 0x7f; ++u)
+            m_advance[u - 0x20] = metrics.horizontalAdvance(QChar(u));
+    }
     const int first = static_cast<int>(m_lines.size());
     beginInsertRows({}, first, first + static_cast<int>(lines.size()) - 1);
     m_lines.reserve(m_lines.size() + lines.size());
     for (auto& l : lines) {
-        // The list is as wide as its widest line, and every line is drawn
-        // across that width: only a line that may be the widest is measured.
-        int width = 0;
-        if (l.text.size() * 4 >= m_longest * 3) {
-            width = metrics.horizontalAdvance(l.text) + kLinePadding;
-            m_widest = std::max(m_widest, width);
-            m_longest = std::max(m_longest, l.text.size());
-        } else {
-            width =
-                std::min(m_widest, static_cast<int>(l.text.size()) * metrics.averageCharWidth());
-        }
+        const int width = measure(l.text, metrics) + kLinePadding;
         m_lines.push_back({std::move(l.text), l.failure, QSize(width, lineHeight)});
     }
     endInsertRows();
@@ -43,8 +52,6 @@ void StatusListModel::append(std::vector<Line> lines, int lineHeight, const QFon
 void StatusListModel::clear() {
     beginResetModel();
     m_lines.clear();
-    m_longest = 0;
-    m_widest = 0;
     endResetModel();
 }
 

@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QWidget>
 
+#include <array>
 #include <vector>
 
 class QLabel;
@@ -34,10 +35,13 @@ private:
         bool failure;
         QSize size;
     };
+    int measure(const QString& text, const QFontMetrics& metrics);
+
     std::vector<Shown> m_lines;
-    // The longest line so far, in characters, and the widest, in pixels.
-    qsizetype m_longest = 0;
-    int m_widest = 0;
+    // Advances of the printable ASCII characters in the list's font, and the
+    // line height they were taken for.
+    std::array<int, 0x7f - 0x20> m_advance{};
+    int m_advanceHeight = -1;
 };
 
 // "Status": the lines of runs, backups, purges and archive processings.
