@@ -198,18 +198,26 @@ struct CallSettings {
     }
 };
 
+// The Status lines on the standard output, one per line.
+struct PrintLines : SessionObserver {
+    explicit PrintLines(std::ostream& o) : out(o) {}
+    void statusLine(const std::string& line) override { out << line << '\n'; }
+    std::ostream& out;
+};
+
 struct Command {
     Options opt;
     std::ostream& out;
     std::ostream& err;
     RegistryStore store;
     ConsolePrompter prompter;
+    PrintLines lines{out};
     Session session;
     int status = 0;
 
     Command(const Options& o, std::ostream& os, std::ostream& es)
         : opt(o), out(os), err(es), prompter(es, false), session(programFolder(), store, prompter) {
-        session.onStatusLine = [this](const std::string& l) { out << l << '\n'; };
+        session.setObserver(&lines);
     }
     bool start() { return startSession(session, opt, err, status); }
     // The folders a scan works out, without scanning.

@@ -201,12 +201,12 @@ void Session::addStatusLine(const std::string& text) {
     // One entry, one line: a name with a line break cannot forge another.
     const std::string line = escapeControls(text);
     statusList.push_back(line);
-    if (onStatusLine) onStatusLine(line);
+    m_observer->statusLine(line);
 }
 
 void Session::setStatusText(const std::string& text) {
     statusText = text;
-    if (onStatusText) onStatusText(text);
+    m_observer->statusText(text);
 }
 
 // ---- repair ---------------------------------------------------------------------------
@@ -337,8 +337,8 @@ void Session::dropTrailingSeparators() {
 WorkSink Session::workSink() {
     WorkSink sink;
     sink.statusLine = [this](const std::string& l) { addStatusLine(l); };
-    sink.progress = onProgress;
-    sink.stopRequested = onStopRequested;
+    sink.progress = [this](size_t done, size_t total) { m_observer->progress(done, total); };
+    sink.stopRequested = [this] { return m_observer->stopRequested(); };
     return sink;
 }
 
@@ -373,7 +373,7 @@ bool Session::runCommand(bool dryRun) {
     }
 
     folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
-    if (onCacheDirectoryLabel) onCacheDirectoryLabel("Cache Directory = " + folders.cacheFolder);
+    m_observer->cacheFolderLabel("Cache Directory = " + folders.cacheFolder);
     RunOptions options = runOptions();
     options.dryRun = dryRun;
     options.moveDate = shortDate(clock());

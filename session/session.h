@@ -7,6 +7,7 @@
 #include "housekeeping.h"
 #include "never_move_editor.h"
 #include "platform/dates.h"
+#include "session_observer.h"
 #include "store/never_move.h"
 #include "store/settings.h"
 #include "store/undo_log.h"
@@ -158,25 +159,10 @@ public:
     // ---- reporting --------------------------------------------------------------
     void addStatusLine(const std::string& line);
     void setStatusText(const std::string& text);
-    // The window shows each Status line and status text as it comes (long
-    // work calls these from its worker thread).
-    std::function<void(const std::string&)> onStatusLine;
-    std::function<void(const std::string&)> onStatusText;
-    std::function<void(const std::string&)> onCacheDirectoryLabel; // Label1
-    // A run's or an undo's files so far (n of N), and whether the user asked
-    // it to stop (looked at between batches of moves, between files undone).
-    std::function<void(size_t done, size_t total)> onProgress;
-    std::function<bool()> onStopRequested;
-    // The File List's rows changed (a scan, a tick-all, the never-move marks):
-    // the window's model reloads itself here instead of every caller
-    // remembering to.
-    std::function<void()> onRowsChanged;
-    // A run, an undo or an archive installation began or ended.
-    std::function<void()> onRunningChanged;
-    // Runs a change that the window must not see half made (the File List's
-    // rows, a change of the running state) where the window reads, and waits
-    // for it. Unset, the change is made at once.
-    std::function<void(const std::function<void()>&)> onWindowThread;
+    // Who is told of lines, texts, progress and changes (none: nobody).
+    // The observer outlives the session or is taken away first.
+    void setObserver(SessionObserver* observer) { m_observer = observer ? observer : &m_nobody; }
+    SessionObserver* observer() const { return m_observer; }
 
     // "Today" for the undo records; tests set a fixed day.
     std::function<int64_t()> clock = now;
@@ -206,9 +192,7 @@ private:
     // shown) when it cannot be.
     bool openUndoForWriting(UndoLog& undo, const std::string& nothingDone);
     void markFailure(const std::string& line);
-    void rowsChanged() {
-        if (onRowsChanged) onRowsChanged();
-    }
+    void rowsChanged() { m_observer->rowsChanged(); }
     // A scan's rows and table; false (with the message shown) when Cache.ini
     // is missing or cannot be read.
     bool scanInto(std::vector<FileRow>& fresh, std::vector<ScanTableEntry>& table,
@@ -216,12 +200,7 @@ private:
     // Makes `change` to the rows, then lets the window show them, in one step
     // where the window reads.
     void changeRows(const std::function<void()>& change);
-    void inWindow(const std::function<void()>& f) {
-        if (onWindowThread)
-            onWindowThread(f);
-        else
-            f();
-    }
+    void inWindow(const std::function<void()>& f) { m_observer->inShowingThread(f); }
     // The run's and the installer's destination folders: the chosen folder
     // and, with the game's structure, its subfolders. false (with the message
     // shown) when one cannot be created.
@@ -240,7 +219,7 @@ private:
         void set(bool on) {
             m_session.inWindow([&] {
                 m_session.running = on;
-                if (m_session.onRunningChanged) m_session.onRunningChanged();
+                m_session.m_observer->runningChanged();
             });
         }
         Session& m_session;
@@ -248,6 +227,8 @@ private:
 
     RegistryStore& m_registry;
     Prompter& m_prompter;
+    SessionObserver m_nobody;
+    SessionObserver* m_observer = &m_nobody;
     NeverMoveEditor m_neverMove;
     FileList m_fileList;
     Housekeeping m_housekeeping;

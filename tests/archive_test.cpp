@@ -1,6 +1,7 @@
 // Map archives: loading with and without a preview, installation in the
 // three destination modes, and what must never happen (replacing a file,
 // writing outside the game, showing one archive's files for another).
+#include "observer_hook.h"
 #include "run_support.h"
 
 #include "archives/map_archive.h"
@@ -431,8 +432,9 @@ TEST(MapArchive, AStoppedDirectInstallKeepsTheMapsInstalledSoFar) {
     makeZip(archive, members);
     int asked = 0;
     std::vector<std::pair<size_t, size_t>> progress;
-    s.session.onStopRequested = [&] { return ++asked > 130; };
-    s.session.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
+    tvtest::ObserverHook hook(s.session);
+    hook.onStopRequested = [&] { return ++asked > 130; };
+    hook.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
     EXPECT_EQ(s.session.loadZipArchive(archive, true), MapArchiveInstaller::Load::Installed);
     EXPECT_FALSE(s.session.lastFailed); // a stop is no failure
     EXPECT_EQ(std::count(s.session.statusList.begin(), s.session.statusList.end(),

@@ -1,3 +1,4 @@
+#include "observer_hook.h"
 #include "run_support.h"
 
 #include "formats/zip_archive.h"
@@ -385,8 +386,9 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
     s.session.ScanCache();
     int asked = 0;
     std::vector<std::pair<size_t, size_t>> progress;
-    s.session.onStopRequested = [&] { return ++asked > 1; }; // after the first batch
-    s.session.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
+    tvtest::ObserverHook hook(s.session);
+    hook.onStopRequested = [&] { return ++asked > 1; }; // after the first batch
+    hook.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
     ASSERT_TRUE(s.session.runCommand());
     EXPECT_TRUE(s.session.lastRun.stopped);
     EXPECT_FALSE(s.session.lastFailed); // a stop is no failure
@@ -403,7 +405,7 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
     EXPECT_EQ(s.undoRecords().size(), 256u);
     EXPECT_EQ(s.session.fileList().rows().size(), 344u);
     // The next run, not stopped, moves the rest.
-    s.session.onStopRequested = nullptr;
+    hook.onStopRequested = nullptr;
     ASSERT_TRUE(s.session.runCommand());
     EXPECT_FALSE(s.session.lastRun.stopped);
     EXPECT_EQ(s.session.lastRun.moved, 344);
@@ -427,8 +429,9 @@ TEST(CacheRun, AStoppedUndoLeavesEachFileWithItsRecordOrItsLine) {
     int asked = 0;
     std::vector<std::pair<size_t, size_t>> progress;
     // Asked once before anything is touched, then before each file: 70 go back.
-    s.session.onStopRequested = [&] { return ++asked > 71; };
-    s.session.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
+    tvtest::ObserverHook hook(s.session);
+    hook.onStopRequested = [&] { return ++asked > 71; };
+    hook.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
     s.prompter.answers = {true};
     ASSERT_TRUE(s.session.undoSelections(moved));
     EXPECT_FALSE(s.session.lastFailed); // a stop is no failure
@@ -450,14 +453,14 @@ TEST(CacheRun, AStoppedUndoLeavesEachFileWithItsRecordOrItsLine) {
     EXPECT_EQ(back, 70);
     // A stop asked before the undo touched anything leaves everything as it was.
     const std::string indexBefore = tvtest::readFile(s.fx.cache + "/Cache.ini");
-    s.session.onStopRequested = [] { return true; };
+    hook.onStopRequested = [] { return true; };
     s.prompter.answers = {true};
     ASSERT_TRUE(s.session.undoSelections(moved));
     EXPECT_EQ(s.session.statusText, "Stopped after 0 of 130 files");
     EXPECT_EQ(s.undoRecords().size(), 130u);
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), indexBefore);
     // The rest comes back on the next undo.
-    s.session.onStopRequested = nullptr;
+    hook.onStopRequested = nullptr;
     s.prompter.answers = {true};
     ASSERT_TRUE(s.session.undoSelections(moved));
     EXPECT_TRUE(s.undoRecords().empty());

@@ -3,6 +3,7 @@
 // open over the main one and close with Escape, a window that keeps its size
 // and place, and an update check that never holds the program up.
 #include "main_window_fixture.h"
+#include "observer_hook.h"
 
 #include "window/background_work.h"
 
@@ -274,10 +275,9 @@ TEST_F(MainWindowTest, ARunShowsItsProgressAndStopsWhenAsked) {
     // The user presses Stop when the first batch has been counted.
     bool seenRunning = false;
     QString shown;
-    auto previous = window->session().onProgress;
     // The run reports from its worker thread; the user acts on the window's.
-    window->session().onProgress = [&](size_t done, size_t total) {
-        previous(done, total);
+    tvtest::ObserverHook hook(window->session());
+    hook.onProgress = [&](size_t, size_t) {
         if (seenRunning) return;
         seenRunning = true;
         BackgroundWork::onWindowThread([&] {
@@ -310,9 +310,8 @@ TEST_F(MainWindowTest, ExitDuringARunAsksThenStopsAndExits) {
     const auto packages = manyPackages(fx, 600);
     ASSERT_TRUE(start());
     bool asked = false;
-    auto previous = window->session().onProgress;
-    window->session().onProgress = [&](size_t done, size_t total) {
-        previous(done, total);
+    tvtest::ObserverHook hook(window->session());
+    hook.onProgress = [&](size_t, size_t) {
         if (asked) return;
         asked = true;
         BackgroundWork::onWindowThread([&] {

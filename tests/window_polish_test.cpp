@@ -1,6 +1,7 @@
 // What a user sees of the window: whole lines, whole paths, controls that
 // stay where they are, safe default answers.
 #include "main_window_fixture.h"
+#include "observer_hook.h"
 
 #include "store/undo_log.h"
 #include "ui/qt/qt_prompter.h"
@@ -164,9 +165,8 @@ TEST_F(MainWindowTest, TheRunButtonAndMenuItemAreOneCommand) {
     auto* action = window->findChild<QAction*>("mnuFileRun");
     auto* button = child<QPushButton>("cmdRun");
     bool disabledWhileRunning = false;
-    auto previous = window->session().onRunningChanged;
-    window->session().onRunningChanged = [&] {
-        previous();
+    tvtest::ObserverHook hook(window->session());
+    hook.onRunningChanged = [&] {
         if (window->session().running)
             disabledWhileRunning = !action->isEnabled() && !button->isEnabled();
     };

@@ -56,7 +56,6 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     layout->addLayout(buttons);
 
     m_model = new FileListModel(m_session.fileList(), this);
-    m_session.onRowsChanged = [this] { m_model->reload(); };
     makeSortableList(ListView1, m_model, {5400, 2200, 1200});
 
     connect(ListView1, &QWidget::customContextMenuRequested, this, &FileListTab::contextMenu);
@@ -68,6 +67,10 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
             [this] { m_prompter.message("Not implemented yet..."); });
     connect(cmdCacheDir, &QPushButton::clicked, this, &FileListTab::chooseCacheFolder);
     connect(m_model, &FileListModel::tickedChanged, this, [this] { m_session.updateFoundText(); });
+}
+
+void FileListTab::rowsChanged() {
+    m_model->reload();
 }
 
 void FileListTab::showScan() {

@@ -24,6 +24,8 @@ public:
     FileListTab(Session& session, Prompter& prompter, QWidget* parent = nullptr);
     // After a scan: the columns fit the rows, the sort mark goes, the label
     // shows the cache folder.
+    // The session's rows changed: the list shows them again (keeping its sort).
+    void rowsChanged();
     void showScan();
     void showCacheFolder(const std::string& folder);
     std::string cacheFolderText() const;

@@ -132,44 +132,62 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
 }
 
 void MainWindow::connectSession() {
-    // Lines, texts and counts travel by value and do not hold the work up;
-    // the rows and the running state change where the window reads them.
-    m_session.onWindowThread = BackgroundWork::onWindowThread;
-    // Lines gather while the window is busy and go over in one piece.
-    m_session.onStatusLine = [this](const std::string& line) {
-        if (BackgroundWork::onWindowThreadNow()) {
-            m_statusTab->appendLine(toDisplay(line), isFailureLine(line));
-            return;
-        }
-        if (!m_lineFeed.add(line)) return; // a hand-over is on its way already
-        // Taken in a little later, with the lines that come meanwhile: one
-        // hand-over per line would wake the window thousands of times.
-        BackgroundWork::postToWindowThread(
-            [this] { QTimer::singleShot(kLineFeedMs, this, &MainWindow::takeStatusLines); });
-    };
-    m_session.onStatusText = [this](const std::string& text) {
-        BackgroundWork::postToWindowThread(
-            [this, text] { m_statusPanel3->setText(toDisplay(text)); });
-    };
-    m_session.onCacheDirectoryLabel = [this](const std::string& text) {
-        BackgroundWork::postToWindowThread(
-            [this, text] { m_statusTab->Label1->setText(toDisplay(text)); });
-    };
-    m_session.onProgress = [this](size_t done, size_t total) {
-        BackgroundWork::postToWindowThread([this, done, total] {
-            m_progress->setMaximum(static_cast<int>(total));
-            m_progress->setValue(static_cast<int>(done));
-        });
-    };
-    // The user may look at other tabs and press Stop while work goes on; the
-    // commands that change files are disabled until it ends (updateActionState).
-    m_session.onStopRequested = [this] { return m_work.stopRequested(); };
-    m_session.onRunningChanged = [this] { updateActionState(); };
+    m_session.setObserver(&m_events);
     connect(&m_work, &BackgroundWork::busyChanged, this, [this] {
         if (!m_work.busy()) takeStatusLines(); // the last ones, before anything reads them
         updateActionState();
         if (!m_work.busy() && m_exitAfterRun) QTimer::singleShot(0, this, &QWidget::close);
     });
+}
+
+void MainWindow::SessionEvents::statusLine(const std::string& line) {
+    MainWindow& w = m_window;
+    if (BackgroundWork::onWindowThreadNow()) {
+        w.m_statusTab->appendLine(toDisplay(line), isFailureLine(line));
+        return;
+    }
+    // Lines gather while the window is busy and go over in one piece: one
+    // hand-over per line would wake the window thousands of times.
+    if (!w.m_lineFeed.add(line)) return; // a hand-over is on its way already
+    BackgroundWork::postToWindowThread(
+        [&w] { QTimer::singleShot(kLineFeedMs, &w, &MainWindow::takeStatusLines); });
+}
+
+void MainWindow::SessionEvents::statusText(const std::string& text) {
+    MainWindow& w = m_window;
+    BackgroundWork::postToWindowThread([&w, text] { w.m_statusPanel3->setText(toDisplay(text)); });
+}
+
+void MainWindow::SessionEvents::cacheFolderLabel(const std::string& text) {
+    MainWindow& w = m_window;
+    BackgroundWork::postToWindowThread(
+        [&w, text] { w.m_statusTab->Label1->setText(toDisplay(text)); });
+}
+
+void MainWindow::SessionEvents::progress(size_t done, size_t total) {
+    MainWindow& w = m_window;
+    BackgroundWork::postToWindowThread([&w, done, total] {
+        w.m_progress->setMaximum(static_cast<int>(total));
+        w.m_progress->setValue(static_cast<int>(done));
+    });
+}
+
+// The user may look at other tabs and press Stop while work goes on; the
+// commands that change files are disabled until it ends (updateActionState).
+bool MainWindow::SessionEvents::stopRequested() {
+    return m_window.m_work.stopRequested();
+}
+
+void MainWindow::SessionEvents::rowsChanged() {
+    m_window.m_fileListTab->rowsChanged();
+}
+
+void MainWindow::SessionEvents::runningChanged() {
+    m_window.updateActionState();
+}
+
+void MainWindow::SessionEvents::inShowingThread(const std::function<void()>& change) {
+    BackgroundWork::onWindowThread(change);
 }
 
 void MainWindow::takeStatusLines() {
@@ -183,6 +201,7 @@ void MainWindow::takeStatusLines() {
 }
 
 MainWindow::~MainWindow() {
+    m_session.setObserver(nullptr); // nothing is shown any more
     // The views read the session's rows, which go before the base class
     // destroys its children: take the views down first.
     delete takeCentralWidget();

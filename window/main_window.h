@@ -102,9 +102,29 @@ private:
     // The Status lines a worker has handed over so far, into the Status tab.
     void takeStatusLines();
 
+    // How the session's reports reach the window, whichever thread the work
+    // is on: lines, texts and counts travel by value and do not hold the work
+    // up; the rows and the running state change where the window reads them.
+    class SessionEvents : public SessionObserver {
+    public:
+        explicit SessionEvents(MainWindow& window) : m_window(window) {}
+        void statusLine(const std::string& line) override;
+        void statusText(const std::string& text) override;
+        void cacheFolderLabel(const std::string& text) override;
+        void progress(size_t done, size_t total) override;
+        bool stopRequested() override;
+        void rowsChanged() override;
+        void runningChanged() override;
+        void inShowingThread(const std::function<void()>& change) override;
+
+    private:
+        MainWindow& m_window;
+    };
+
     // Long work runs off the window's thread; the session asks its questions
     // through the window's thread.
     BackgroundWork m_work;
+    SessionEvents m_events{*this};
     LineFeed m_lineFeed; // Status lines on their way from a worker
     WindowThreadPrompter m_sessionPrompter;
     Session m_session;
