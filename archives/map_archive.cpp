@@ -45,8 +45,12 @@ std::string notInstalledLine(const std::string& name, const std::string& why) {
 // case) is there; `detail` gets the file that is there, or the reason of a
 // failure. The target folders are read once each (`folders`).
 Placed placeMember(const std::string& source, const std::string& target, FolderIndexCache& folders,
-                   std::string& detail) {
-    FolderIndex& there = folders.of(folderOf(target));
+                   std::string& detail, const WorkSink& sink) {
+    // A fresh player folder has no Maps, Textures, ... until something goes
+    // there; when one cannot be made the copy says why.
+    const std::string folder = folderOf(target);
+    if (!folderExists(folder) && makeFolder(folder)) sink.status("Created folder " + folder);
+    FolderIndex& there = folders.of(folder);
     if (auto existing = there.find(fileNameOf(target))) {
         const std::string path = joinPath(folderOf(target), *existing);
         if (sameContent(source, path)) return Placed::Same;
@@ -288,7 +292,7 @@ void MapArchiveInstaller::installMaps(const FolderIndex& unpacked, const std::st
         if (++done % 64 == 0) sink.reportProgress(done, maps);
         std::string target = joinPath(mapsFolder, name);
         std::string detail;
-        switch (placeMember(unpackedPath(unpacked, name), target, destinations, detail)) {
+        switch (placeMember(unpackedPath(unpacked, name), target, destinations, detail, sink)) {
         case Placed::Copied:
         case Placed::Same:
             status(
@@ -331,7 +335,7 @@ MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOpt
         if (target.empty()) continue; // no plain file name: never installed
         std::string line = moveLine(source, target);
         std::string detail;
-        switch (placeMember(source, target, destinations, detail)) {
+        switch (placeMember(source, target, destinations, detail, sink)) {
         case Placed::Copied:
         case Placed::Same:
             status(line);

@@ -42,7 +42,7 @@ void BM_ScanEngine(benchmark::State& state) {
     tv::RegistryStore store(fx.registry);
     tv::RecordingPrompter prompter;
     tv::Session session(fx.program, store, prompter);
-    session.gameFolder = fx.game;
+    session.install.gameFolder = session.install.userFolder = fx.game;
     for (auto _ : state) {
         session.ScanCache();
         benchmark::DoNotOptimize(session.fileList().rows().data());

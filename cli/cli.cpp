@@ -15,6 +15,7 @@
 #include "session/session.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 
 namespace tv {
@@ -29,6 +30,10 @@ using cmdline::kUsageError;
 
 // Each command's own help, in the order the usage lists them.
 const cmdline::Command kHelp[] = {
+    {"games", "  games                  lists the installs of the game found on this machine, one\n"
+              "                         per line: number, game, kind, game folder, cache folder\n"
+              "                         and entries of its cache index (tab-separated); --game N\n"
+              "                         works on the Nth\n"},
     {"scan", "  scan [--select all | --types LIST]\n"
              "      lists the cache as the File List shows it: ticked (1/0), name, date and\n"
              "      never-move mark, then the status text\n"},
@@ -60,10 +65,11 @@ const cmdline::Command kHelp[] = {
 const char* const kProgram = "tessvane-cli";
 const char* const kUnexpectedHint = " (tessvane-cli --help lists the commands)";
 
-const char* const kUsageHead = "usage: tessvane-cli [--game DIR] [--cache DIR] COMMAND ...\n\n";
+const char* const kUsageHead = "usage: tessvane-cli [--game DIR|N] [--cache DIR] COMMAND ...\n\n";
 const char* const kUsageTail =
     "\n"
     "  --game DIR       use DIR as the game folder (the stored one is not changed)\n"
+    "  --game N         use the Nth install that \"tessvane-cli games\" lists\n"
     "  --cache DIR      use DIR as the cache folder, as the \"...\" button does\n"
     "  --select all     tick every file for this call\n"
     "  --types LIST     tick only these types for this call: UT2,UTX,UMX,UAX,USX,UKX,U\n"
@@ -73,8 +79,8 @@ const char* const kUsageTail =
     "Questions are answered No unless --yes is given; messages go to standard error.\n"
     "Exit status: 0 done; 1 nothing done (Cache.ini missing, a question answered No,\n"
     "nothing selected); 2 wrong arguments; 3 something failed: a move, copy, deletion,\n"
-    "undo or Cache.ini rewrite, the undo log could not be written, or another Tessvane\n"
-    "was working on the game.\n";
+    "undo or Cache.ini rewrite, the undo log could not be written, another Tessvane\n"
+    "was working on the game, or the game is running.\n";
 
 // The longest purge period the game is given, ten years.
 constexpr int kMaxPurgeDays = 3650;
@@ -82,6 +88,7 @@ constexpr int kMaxPurgeDays = 3650;
 struct Options {
     std::string game;
     std::string cache;
+    size_t gameNumber = 0; // --game N (from 1); 0: none
 };
 
 bool applyTypes(const std::string& list, Settings& s, std::ostream& err) {
@@ -125,12 +132,26 @@ bool startSession(Session& session, const Options& opt, std::ostream& err, int& 
         return false;
     }
     session.gameFolderOverride = opt.game;
-    if (opt.game.empty()) {
+    if (opt.gameNumber > 0) {
+        const auto found = session.findInstalls();
+        if (opt.gameNumber > found.size()) {
+            err << "tessvane-cli: there is no install " << opt.gameNumber << " (" << found.size()
+                << " found; tessvane-cli games lists them)\n";
+            status = kUsageError;
+            return false;
+        }
+        session.installOverride = found[opt.gameNumber - 1];
+    } else if (opt.game.empty()) {
         // No folder dialog here: a missing game folder must be named instead.
         clsRegistry game(session.registry(), &session.prompter());
         useGameKey(game);
         if (game.ReadEntry("Folder", "").empty()) {
-            err << "Tessvane: Unreal Tournament not found. Name the game folder with --game DIR.\n";
+            if (session.findInstalls().empty())
+                err << "Tessvane: Unreal Tournament not found. Name the game folder with --game "
+                       "DIR.\n";
+            else
+                err << "Tessvane: no game chosen yet. tessvane-cli games lists the installs "
+                       "found; choose one with --game N, or name a folder with --game DIR.\n";
             status = kUsageError;
             return false;
         }
@@ -222,10 +243,26 @@ struct Command {
     bool start() { return startSession(session, opt, err, status); }
     // The folders a scan works out, without scanning.
     void workOutFolders() {
-        session.folders = tv::workOutFolders(session.programFolder, session.gameFolder,
-                                             session.settings.cacheDir);
+        session.folders =
+            tv::workOutFolders(session.programFolder, session.install, session.settings.cacheDir);
     }
 };
+
+// One line per install found: what --game N takes.
+int cmdGames(Command& c, ArgReader& args) {
+    while (!args.done())
+        args.unexpected(args.take());
+    if (args.failed()) return kUsageError;
+    const auto found = c.session.findInstalls();
+    for (size_t i = 0; i < found.size(); ++i) {
+        const GameInstall& in = found[i];
+        const auto [cache, entries] = c.session.cacheOf(in);
+        c.out << i + 1 << '\t' << gameName(in.game) << '\t' << kindName(in.kind) << '\t'
+              << in.gameFolder << '\t' << cache << '\t' << entries << '\n';
+    }
+    if (found.empty()) c.err << "Tessvane: no install of UT2003 or UT2004 found.\n";
+    return found.empty() ? kNotDone : kDone;
+}
 
 int cmdScan(Command& c, ArgReader& args) {
     CallSettings call;
@@ -546,6 +583,7 @@ constexpr char kCompact[] = "compact";
 constexpr char kEmptyUndo[] = "empty-undo";
 
 const std::pair<const char*, Handler> kHandlers[] = {
+    {"games", withSession<cmdGames>},
     {"scan", withSession<cmdScan>},
     {"run", withSession<cmdRun>},
     {"undo", withSession<cmdUndo>},
@@ -577,6 +615,17 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         const std::string option = global.take();
         std::string& folder = option == "--game" ? opt.game : opt.cache;
         if (!global.value(option, "a folder", folder)) return kUsageError;
+        // A plain number is a place in the games list; a folder named so is ./N.
+        if (option == "--game" && !folder.empty() &&
+            folder.find_first_not_of("0123456789") == std::string::npos) {
+            opt.gameNumber = folder.size() > 6 ? SIZE_MAX : std::stoul(folder);
+            folder.clear();
+            if (opt.gameNumber == 0) {
+                err << "tessvane-cli: --game numbers start at 1\n";
+                return kUsageError;
+            }
+            continue;
+        }
         folder = wholePath(folder);
     }
     if (global.done()) {
@@ -598,7 +647,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     // "COMMAND --help" only prints: it never runs the command.
     const std::vector<std::string> rest = global.rest();
     if (cmdline::asksForHelp(rest)) {
-        out << "usage: tessvane-cli [--game DIR] [--cache DIR] " << help->help.substr(2);
+        out << "usage: tessvane-cli [--game DIR|N] [--cache DIR] " << help->help.substr(2);
         return cmdline::kDone;
     }
     ArgReader reader(kProgram, rest, err, kUnexpectedHint);

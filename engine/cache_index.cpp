@@ -47,13 +47,21 @@ std::string folderSettingsPath(const std::string& programFolder) {
     return findInFolder(shippedFolder(programFolder), "Tessvane.ini");
 }
 
-CacheFolders workOutFolders(const std::string& programFolder, std::string& gameFolder,
+CacheFolders workOutFolders(const std::string& programFolder, const GameInstall& install,
                             std::string& cacheDirLabel) {
     CacheFolders f;
     std::string ini = folderSettingsPath(programFolder);
     auto dirs = [&](const char* key) { return INIGetSettingString("Dirs", key, ini, ""); };
-    gameFolder = withoutTrailingSeparator(gameFolder);
-    f.gameFolder = gameFolder;
+    // The game's configuration as it is now: the player may have changed it.
+    GameInstall live = install;
+    live.gameFolder = withoutTrailingSeparator(live.gameFolder);
+    live.userFolder =
+        withoutTrailingSeparator(live.userFolder.empty() ? live.gameFolder : live.userFolder);
+    readGameConfiguration(live);
+    f.gameFolder = live.gameFolder;
+    f.userFolder = live.userFolder;
+    const std::string& user = live.userFolder;
+    if (cacheDirLabel.empty()) cacheDirLabel = live.cacheFolder;
     if (cacheDirLabel.empty()) {
         std::string cachePath = dirs("CachePath");
         std::string_view rel = cachePath;
@@ -61,15 +69,15 @@ CacheFolders workOutFolders(const std::string& programFolder, std::string& gameF
             rel.remove_prefix(1);
         // A plain folder name is looked up without regard to case.
         if (!rel.empty() && rel.find('/') == std::string_view::npos) {
-            if (auto found = lookupInFolder(gameFolder, rel)) cacheDirLabel = *found;
+            if (auto found = lookupInFolder(user, rel)) cacheDirLabel = *found;
         }
-        if (cacheDirLabel.empty()) cacheDirLabel = gameFolder + cachePath;
+        if (cacheDirLabel.empty()) cacheDirLabel = user + cachePath;
     }
     f.cacheFolder = cacheDirLabel;
-    f.cacheExt = dirs("CacheExt");
+    f.cacheExt = live.cacheExt.empty() ? dirs("CacheExt") : live.cacheExt;
     // Folder names are looked up without regard to case, as the game's own
     // files may have come from a Windows installation.
-    auto sub = [&](const std::string& name) { return findInFolder(gameFolder, name); };
+    auto sub = [&](const std::string& name) { return findInFolder(user, name); };
     f.maps = sub(dirs("Maps"));
     f.textures = sub(dirs("Textures"));
     f.sounds = sub(dirs("Sounds"));
@@ -77,9 +85,20 @@ CacheFolders workOutFolders(const std::string& programFolder, std::string& gameF
     f.staticMeshes = sub(dirs("StaticMeshes"));
     f.animations = sub(dirs("Animations"));
     f.system = sub("System");
-    f.gameIni = findInFolder(f.system, "UT2003.ini");
-    f.userIni = findInFolder(f.system, "User.ini");
+    f.gameIni = live.gameIni;
+    f.userIni = live.userIni;
     return f;
+}
+
+size_t cacheEntryCount(const CacheFolders& folders) {
+    auto cacheIni = lookupInFolder(folders.cacheFolder, "cache.ini");
+    if (!cacheIni) return 0;
+    auto lines = readLines(*cacheIni);
+    if (!lines) return 0;
+    size_t n = 0;
+    for (const auto& line : *lines)
+        n += parseCacheLine(line, folders.cacheExt).has_value();
+    return n;
 }
 
 // "<32 characters>-<digits>=" as later versions of the game write it.

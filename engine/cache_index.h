@@ -1,6 +1,7 @@
 #pragma once
 
 #include "file_types.h"
+#include "games/game_install.h"
 
 #include <cstdint>
 #include <optional>
@@ -16,11 +17,14 @@ struct Settings;
 // Where the game keeps each kind of file, worked out by every scan and run.
 struct CacheFolders {
     std::string gameFolder;
+    // Where the type folders are: the player's folder (a native install's
+    // ~/.ut2003), else the game folder.
+    std::string userFolder;
     std::string cacheFolder;
     std::string cacheExt;
     std::string maps, textures, sounds, music, staticMeshes, animations;
     std::string system;
-    std::string gameIni; // System/UT2003.ini
+    std::string gameIni; // the live configuration, System/UT2003.ini (or UT2004.ini)
     std::string userIni; // System/User.ini
 
     // The game folder for a type (empty for unknown types).
@@ -30,11 +34,17 @@ struct CacheFolders {
 // The program's folder layout, section "Dirs" of Tessvane.ini.
 std::string folderSettingsPath(const std::string& programFolder);
 
-// Works out the folders from the game folder (one trailing separator removed)
-// and the cache folder label: an empty label gets game folder + CachePath and
-// is written back.
-CacheFolders workOutFolders(const std::string& programFolder, std::string& gameFolder,
+// Works out the folders of an install and the cache folder label: an empty
+// label gets the cache folder the game's live configuration names
+// ([Core.System] CachePath), else the player's folder + Tessvane.ini's
+// CachePath, and is written back. The cache extension likewise comes from
+// the game's configuration, else from Tessvane.ini.
+CacheFolders workOutFolders(const std::string& programFolder, const GameInstall& install,
                             std::string& cacheDirLabel);
+
+// The number of entries of the cache folder's index (0 when it has none or
+// it cannot be read).
+size_t cacheEntryCount(const CacheFolders& folders);
 
 // One line of Cache.ini read as an entry.
 struct CacheEntry {

@@ -26,11 +26,10 @@ std::string sizeText(uint64_t bytes) {
     return digits;
 }
 
-int countPurgeEntries(const std::string& programFolder, const std::string& gameFolderIn,
+int countPurgeEntries(const std::string& programFolder, const GameInstall& install,
                       Prompter& prompter) {
-    std::string gameFolder = gameFolderIn;
     std::string label;
-    CacheFolders folders = workOutFolders(programFolder, gameFolder, label);
+    CacheFolders folders = workOutFolders(programFolder, install, label);
     auto cacheIni = lookupInFolder(folders.cacheFolder, "cache.ini");
     if (!cacheIni || !fileExists(*cacheIni)) return -1;
     auto lines = readLines(*cacheIni);
@@ -44,14 +43,13 @@ int countPurgeEntries(const std::string& programFolder, const std::string& gameF
     return count;
 }
 
-PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const std::string& gameFolderIn,
+PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInstall& install,
                                Prompter& prompter,
                                const std::function<void(const std::string&)>& statusLine) {
     PurgeResult result;
     // Always the configured cache folder, whatever folder the list shows.
-    std::string gameFolder = gameFolderIn;
     std::string label;
-    CacheFolders folders = workOutFolders(programFolder, gameFolder, label);
+    CacheFolders folders = workOutFolders(programFolder, install, label);
     const std::string& cache = folders.cacheFolder;
     auto cacheIni = lookupInFolder(cache, "cache.ini");
     if (!cacheIni || !fileExists(*cacheIni)) return result;

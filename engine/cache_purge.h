@@ -6,6 +6,7 @@
 
 namespace tv {
 
+struct GameInstall;
 class Prompter;
 
 // The size wording of the temporary-file report: bytes, K, MEG by the number
@@ -20,18 +21,18 @@ struct PurgeResult {
 // The number of entries of the configured cache folder's Cache.ini; -1 when
 // there is none, kPurgeIndexUnreadable when it cannot be read (the user was told).
 constexpr int kPurgeIndexUnreadable = -2;
-int countPurgeEntries(const std::string& programFolder, const std::string& gameFolder,
+int countPurgeEntries(const std::string& programFolder, const GameInstall& install,
                       Prompter& prompter);
 
-// Deletes every cache file of the configured cache folder (game folder +
-// CachePath) (the caller has asked), keeps the old index as cachebak.ini and
-// starts a new Cache.ini. A cache folder that cannot be written stops it
+// Deletes every cache file of the configured cache folder (the one the game's
+// configuration names, else the player's folder + CachePath) (the caller has asked), keeps the old
+// index as cachebak.ini and starts a new Cache.ini. A cache folder that cannot be written stops it
 // before anything is deleted.
-PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const std::string& gameFolder,
+PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInstall& install,
                                Prompter& prompter,
                                const std::function<void(const std::string&)>& statusLine);
 
-// Deletes the *.tmp files of the game folder and reports their size. A
+// Deletes the *.tmp files of the player's folder and reports their size. A
 // symbolic link is removed itself; its target is never touched or counted.
 // false when a file could not be deleted.
 bool DeleteTempFiles(const std::string& gameFolder, Prompter& prompter);

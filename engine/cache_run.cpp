@@ -160,6 +160,7 @@ private:
     void carryOutLine(LinePlan& p, const std::string& line);
     void moveOne(LinePlan& p, const std::string& line);
     void forgetMovesNotMade();
+    bool destinationReady(const std::string& folder);
     void reportHowItEnded();
     void reportNotMoved();
     void rewriteIndex();
@@ -188,6 +189,8 @@ private:
     std::unordered_set<std::string> m_rememberedFolders;
     std::array<std::optional<std::string>, static_cast<size_t>(FileType::Unknown) + 1>
         m_typeFolders;
+    // Destination folders known to exist (made on first need when missing).
+    std::unordered_set<std::string> m_readyFolders;
     size_t m_batchMoves = kFirstBatchMoves;
     bool m_undoFailed = false; // no further move
     bool m_bakWritten = false;
@@ -441,6 +444,8 @@ void CacheRun::moveOne(LinePlan& p, const std::string& line) {
     ++m_result.movesDone;
     std::string error;
     int code = 0;
+    // A fresh player folder has no Maps, Textures, ... until something goes there.
+    destinationReady(folderOf(p.destination));
     if (moveNoReplace(joinPath(m_cache, p.cacheFile), p.destination, &error, &code)) {
         crashPoint("file moved");
         report(moveLine(p.cacheFile, p.destination));
@@ -457,6 +462,18 @@ void CacheRun::moveOne(LinePlan& p, const std::string& line) {
     }
     report("**ERROR** " + error + " (" + p.name + " stays in the cache)");
     m_result.failures.push_back(error);
+}
+
+// Makes a missing destination folder, said in the Status list and the log.
+// When it cannot be made the move itself fails and says why.
+bool CacheRun::destinationReady(const std::string& folder) {
+    if (m_readyFolders.count(folder)) return true;
+    if (!folderExists(folder)) {
+        if (!makeFolder(folder)) return false;
+        report("Created folder " + folder);
+    }
+    m_readyFolders.insert(folder);
+    return true;
 }
 
 // Records of moves that were not made go; harmless when that fails, as the

@@ -260,16 +260,31 @@ bool writeFileAtomic(const std::string& path, std::string_view content, std::str
     return true;
 }
 
+std::string_view lineEndOf(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return "\r\n";
+    // The first line end tells; a file of one very long line is taken as CR LF.
+    char buf[65536];
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    ::close(fd);
+    if (n <= 0) return "\r\n";
+    const std::string_view head(buf, static_cast<size_t>(n));
+    const size_t lf = head.find('\n');
+    if (lf == std::string_view::npos || (lf > 0 && head[lf - 1] == '\r')) return "\r\n";
+    return "\n";
+}
+
 bool writeLinesAtomic(const std::string& path, const std::vector<std::string>& lines,
                       std::string* error) {
+    const std::string_view end = lineEndOf(path);
     std::string content;
     size_t total = 0;
     for (const auto& l : lines)
-        total += l.size() + 2;
+        total += l.size() + end.size();
     content.reserve(total);
     for (const auto& l : lines) {
         content += l;
-        content += "\r\n";
+        content += end;
     }
     return writeFileAtomic(path, content, error);
 }

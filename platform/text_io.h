@@ -56,7 +56,11 @@ std::optional<std::vector<std::string>> readLines(const std::string& path);
 // removeLeftovers().
 bool writeFileAtomic(const std::string& path, std::string_view content,
                      std::string* error = nullptr);
-// Each line followed by CR LF, written atomically.
+// The line end of a file as it is: "\n" when its first line ends in a bare LF,
+// else (CR LF, no line end yet, no file) "\r\n".
+std::string_view lineEndOf(const std::string& path);
+// Each line followed by the line end the file had (CR LF for a new file),
+// written atomically.
 bool writeLinesAtomic(const std::string& path, const std::vector<std::string>& lines,
                       std::string* error = nullptr);
 // Appends each line followed by CR LF, flushed to the disk before it returns.

@@ -23,17 +23,17 @@ bool Housekeeping::setPurgeDays(const std::string& gameIni) {
     return SetPurgeDays(days, gameIni, &m_prompter);
 }
 
-int Housekeeping::entriesToPurge(const std::string& gameFolder) {
-    return countPurgeEntries(m_programFolder, gameFolder, m_prompter);
+int Housekeeping::entriesToPurge(const GameInstall& install) {
+    return countPurgeEntries(m_programFolder, install, m_prompter);
 }
 
-PurgeResult Housekeeping::purge(const std::string& gameFolder,
+PurgeResult Housekeeping::purge(const GameInstall& install,
                                 const std::function<void(const std::string&)>& statusLine) {
-    return PurgeAllCacheFiles(m_programFolder, gameFolder, m_prompter, statusLine);
+    return PurgeAllCacheFiles(m_programFolder, install, m_prompter, statusLine);
 }
 
-bool Housekeeping::deleteTempFiles(const std::string& gameFolder) {
-    return DeleteTempFiles(gameFolder, m_prompter);
+bool Housekeeping::deleteTempFiles(const std::string& userFolder) {
+    return DeleteTempFiles(userFolder, m_prompter);
 }
 
 } // namespace tv

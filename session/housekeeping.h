@@ -27,12 +27,12 @@ public:
 
     // How many entries a purge would delete; negative (after its message)
     // when it cannot tell (kPurgeIndexUnreadable: the index is unreadable).
-    int entriesToPurge(const std::string& gameFolder);
+    int entriesToPurge(const GameInstall& install);
     // Deletes every cache file; the caller holds the operation lock.
-    PurgeResult purge(const std::string& gameFolder,
+    PurgeResult purge(const GameInstall& install,
                       const std::function<void(const std::string&)>& statusLine);
     // Deletes the game folder's *.tmp files; false when one could not go.
-    bool deleteTempFiles(const std::string& gameFolder);
+    bool deleteTempFiles(const std::string& userFolder);
 
 private:
     std::string m_programFolder;

@@ -7,6 +7,8 @@
 #include "engine/undo_moves.h"
 #include "formats/cls_registry.h"
 #include "formats/ini.h"
+#include "games/discovery.h"
+#include "games/game_process.h"
 #include "platform/cfile.h"
 #include "platform/file_ops.h"
 #include "platform/operation_lock.h"
@@ -19,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 namespace tv {
@@ -30,6 +33,8 @@ bool isFailureLine(const std::string& line) {
 Session::Session(std::string folder, RegistryStore& registry, Prompter& prompter)
     : programFolder(std::move(folder)), m_registry(registry), m_prompter(prompter),
       m_neverMove(programFolder, prompter), m_housekeeping(programFolder, prompter) {
+    // Tests list their own "running programs".
+    if (const char* proc = std::getenv("TESSVANE_PROC_ROOT"); proc && *proc) procRoot = proc;
 }
 
 bool Session::checkRequiredFiles() {
@@ -54,22 +59,17 @@ bool Session::checkRequiredFiles() {
 }
 
 bool Session::readGameFolder() {
-    if (!gameFolderOverride.empty()) {
-        gameFolder = gameFolderOverride;
+    if (installOverride) {
+        install = *installOverride;
         return true;
     }
-    clsRegistry game(m_registry, &m_prompter);
-    useGameKey(game);
-    gameFolder = game.ReadEntry("Folder", "");
-    if (gameFolder.empty()) {
-        m_prompter.message("Unreal Tournament not found.\n\nPlease click OK to select the main "
-                           "directory..\n(Ex - /home/you/ut2003)");
-        if (!ChooseGameFolder(true)) return false;
-        gameFolder = game.ReadEntry("Folder", "");
+    if (!gameFolderOverride.empty()) {
+        install = installFromFolder(gameFolderOverride, DiscoveryPlaces::fromEnvironment().home);
+        return true;
     }
-    // A folder written relative (by hand) would make relative undo records.
-    if (!gameFolder.empty() && gameFolder.front() != '/') gameFolder = wholePath(gameFolder);
-    return true;
+    install = storedInstall();
+    if (!install.gameFolder.empty()) return true;
+    return chooseGame(true);
 }
 
 bool Session::ChooseGameFolder(bool mustChoose) {
@@ -94,12 +94,10 @@ bool Session::ChooseGameFolder(bool mustChoose) {
 }
 
 void Session::setUtDir() {
-    if (!ChooseGameFolder(false)) return;
-    clsRegistry game(m_registry, &m_prompter);
-    useGameKey(game);
-    gameFolder = game.ReadEntry("Folder", gameFolder);
-    settings.cacheDir = (!gameFolder.empty() && gameFolder.back() == '/') ? gameFolder + "Cache"
-                                                                          : gameFolder + "/Cache";
+    if (!browseForGame(false)) return;
+    // The label follows the new game's cache folder.
+    settings.cacheDir.clear();
+    folders = workOutFolders(programFolder, install, settings.cacheDir);
 }
 
 void Session::ensureInstallPath() {
@@ -141,7 +139,7 @@ bool Session::ScanCache() {
 
 bool Session::scanInto(std::vector<FileRow>& fresh, std::vector<ScanTableEntry>& table,
                        bool& missingExtension) {
-    folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
+    folders = workOutFolders(programFolder, install, settings.cacheDir);
     // A dry run leaves the game's configuration as it is.
     m_housekeeping.readPurgeDays(folders.gameIni, dryRun);
 
@@ -215,6 +213,11 @@ void Session::FixMissingExtensions(const std::string& cacheFolder) {
     // Another Tessvane at work on the game: the next scan repairs.
     OperationLock lock(programFolder, std::chrono::milliseconds(0));
     if (!lock.held()) return;
+    // The game may be writing the index: said, and repaired at a later scan.
+    if (gameIsRunning(install.game, procRoot)) {
+        m_prompter.message(gameRunningText(install.game));
+        return;
+    }
     RepairResult r = tv::FixMissingExtensions(cacheFolder);
     repairDone = true;
     if (!r.written) {
@@ -315,11 +318,13 @@ bool Session::prepareDestinationFolders(RunOptions::Mode mode, const char* nothi
     if (ok && mode == RunOptions::Mode::Dir2) {
         for (const char* sub :
              {"Maps", "Music", "Sounds", "System", "Textures", "StaticMeshes", "Animations"}) {
-            if (!lookupInFolder(settings.moveDir2Text, sub) &&
-                !makeFolder(joinPath(settings.moveDir2Text, sub), &error)) {
+            if (lookupInFolder(settings.moveDir2Text, sub)) continue;
+            const std::string folder = joinPath(settings.moveDir2Text, sub);
+            if (!makeFolder(folder, &error)) {
                 ok = false;
                 break;
             }
+            addStatusLine("Created folder " + folder);
         }
     }
     if (!ok) return refuse(error + "\n\n" + nothingDone);
@@ -351,6 +356,7 @@ bool Session::runCommand(bool dryRun) {
     if (!dryRun) {
         lock.emplace(programFolder);
         if (!lock->held()) return refuse(lock->error());
+        if (refuseWhileGameRuns()) return false;
     }
     setStatusText("Processing files...");
     dropTrailingSeparators();
@@ -372,7 +378,7 @@ bool Session::runCommand(bool dryRun) {
         }
     }
 
-    folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
+    folders = workOutFolders(programFolder, install, settings.cacheDir);
     m_observer->cacheFolderLabel("Cache Directory = " + folders.cacheFolder);
     RunOptions options = runOptions();
     options.dryRun = dryRun;
@@ -436,13 +442,14 @@ bool Session::undoSelections(const std::vector<std::string>& newNames) {
     Working working(*this);
     OperationLock lock(programFolder);
     if (!lock.held()) return refuse(lock.error());
+    if (refuseWhileGameRuns()) return false;
     UndoLog undo;
     if (!undo.open(undoDatabase()))
         return refuse("The undo log " + undoDatabase() + " cannot be opened: " + undo.lastError());
     if (!undo.beginWrite())
         return refuse("The undo log " + undoDatabase() + " " + undo.lastError() +
                       ".\n\nNothing was undone.");
-    folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
+    folders = workOutFolders(programFolder, install, settings.cacheDir);
     const std::vector<std::string> gameFolders = {
         folders.maps,         folders.textures,   folders.sounds, folders.music,
         folders.staticMeshes, folders.animations, folders.system};
@@ -513,7 +520,7 @@ void Session::compactUndoLog() {
 
 bool Session::confirmPurge() {
     lastFailed = false;
-    int entries = m_housekeeping.entriesToPurge(gameFolder);
+    int entries = m_housekeeping.entriesToPurge(install);
     if (entries < 0) {
         lastFailed = entries == kPurgeIndexUnreadable;
         return false;
@@ -533,8 +540,9 @@ bool Session::purgeCache() {
     lastFailed = false;
     OperationLock lock(programFolder);
     if (!lock.held()) return refuse(lock.error());
+    if (refuseWhileGameRuns()) return false;
     PurgeResult r =
-        m_housekeeping.purge(gameFolder, [this](const std::string& l) { addStatusLine(l); });
+        m_housekeeping.purge(install, [this](const std::string& l) { addStatusLine(l); });
     if (r.failed) lastFailed = true;
     if (!r.purged) return false;
     setStatusText("Re-scanning files...");
@@ -543,7 +551,8 @@ bool Session::purgeCache() {
 }
 
 void Session::deleteTempFiles() {
-    lastFailed = !m_housekeeping.deleteTempFiles(gameFolder);
+    lastFailed = !m_housekeeping.deleteTempFiles(install.userFolder.empty() ? install.gameFolder
+                                                                            : install.userFolder);
 }
 
 // ---- the never-move list --------------------------------------------------------------

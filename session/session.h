@@ -4,6 +4,7 @@
 #include "engine/cache_index.h"
 #include "engine/cache_run.h"
 #include "file_list.h"
+#include "games/game_install.h"
 #include "housekeeping.h"
 #include "never_move_editor.h"
 #include "platform/dates.h"
@@ -39,8 +40,10 @@ public:
     // The four shipped files; the first missing one is reported with the
     // re-install reminder and false is returned (the program must end at once).
     bool checkRequiredFiles();
-    // GameFolder from the game's key; when it is missing the user must choose
-    // it. false when the user chose to leave instead (nothing was written).
+    // The install to work on: the one named for this call, else the stored
+    // one (the game's key and Tessvane's own values), else the user chooses
+    // among the installs found (or browses for a folder). false when the
+    // user chose to leave instead (nothing was written).
     bool readGameFolder();
     // The game folder chosen by hand, written to the game's key. With
     // mustChoose the user is asked again until a folder is chosen or the user
@@ -56,6 +59,22 @@ public:
     // "&Set the UT dir": choose the game folder (may cancel) and point the
     // cache folder label at its Cache folder.
     void setUtDir();
+
+    // ---- the game -------------------------------------------------------------
+    // Every install found on this machine (reads only), and the stored
+    // folder when it is not among them.
+    std::vector<GameInstall> findInstalls() const;
+    // "Choose Game...": the installs found, "Browse..." for another folder.
+    // The choice is stored and the cache folder label follows it. false when
+    // nothing was chosen (with mustChoose the user is asked until a choice
+    // is made or leaves).
+    bool chooseGame(bool mustChoose);
+    // The cache folder and the number of entries of its index of an install,
+    // as the games list shows them.
+    std::pair<std::string, size_t> cacheOf(const GameInstall& install) const;
+    // True (with the message shown and the failure marked) when the game of
+    // the install is running: files must not change under it.
+    bool refuseWhileGameRuns();
 
     // ---- the File List --------------------------------------------------
     // Rebuilds the rows from Cache.ini (the old ones are cleared first) and
@@ -169,7 +188,7 @@ public:
 
     // ---- state --------------------------------------------------------------
     const std::string programFolder;
-    std::string gameFolder;
+    GameInstall install; // the game worked on
     Settings settings;
     CacheFolders folders;
     bool repairDone = false;
@@ -177,6 +196,10 @@ public:
     std::vector<std::string> statusList; // the "Status" tab's lines
     // When set, this folder is the game folder and the game's key is not read.
     std::string gameFolderOverride;
+    // When set, this install is worked on (tessvane-cli --game N).
+    std::optional<GameInstall> installOverride;
+    // Where running programs are listed (tests point it elsewhere).
+    std::string procRoot = "/proc";
     // A dry run: scans only read (no repair, no purge period written).
     bool dryRun = false;
 
@@ -192,6 +215,11 @@ private:
     // shown) when it cannot be.
     bool openUndoForWriting(UndoLog& undo, const std::string& nothingDone);
     void markFailure(const std::string& line);
+    // The stored install; an empty game folder when none is stored.
+    GameInstall storedInstall();
+    void storeInstall(const GameInstall& chosen);
+    // The folder browser of ChooseGameFolder, then the install it names.
+    bool browseForGame(bool mustChoose);
     void rowsChanged() { m_observer->rowsChanged(); }
     // A scan's rows and table; false (with the message shown) when Cache.ini
     // is missing or cannot be read.

@@ -13,7 +13,7 @@ MapArchiveInstaller::Load Session::loadZipArchive(const std::string& name, bool 
     const std::string path = wholePath(name);
     const bool preview = !several && !settings.unzipNoPreview;
     if (running) return MapArchiveInstaller::Load::Unreadable;
-    folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
+    folders = workOutFolders(programFolder, install, settings.cacheDir);
     const WorkSink sink = workSink();
     if (preview) {
         auto load = archives.LoadZipArchive(path, true, folders.maps, m_prompter, sink).load;
@@ -27,6 +27,7 @@ MapArchiveInstaller::Load Session::loadZipArchive(const std::string& name, bool 
         refuse(lock.error());
         return MapArchiveInstaller::Load::Unreadable;
     }
+    if (refuseWhileGameRuns()) return MapArchiveInstaller::Load::Unreadable;
     auto result = archives.LoadZipArchive(path, false, folders.maps, m_prompter, sink);
     if (result.load == MapArchiveInstaller::Load::Unreadable || !result.failures.empty())
         lastFailed = true;
@@ -40,11 +41,12 @@ bool Session::processLoadedZip() {
     lastFailed = false;
     OperationLock lock(programFolder);
     if (!lock.held()) return refuse(lock.error());
+    if (refuseWhileGameRuns()) return false;
     setStatusText("Processing files...");
     dropTrailingSeparators();
     const RunOptions options = archiveOptions();
     if (!prepareDestinationFolders(options.mode, "Nothing was installed.")) return false;
-    folders = workOutFolders(programFolder, gameFolder, settings.cacheDir);
+    folders = workOutFolders(programFolder, install, settings.cacheDir);
     auto result = archives.ProcessZipArchive(folders, options, programFolder, workSink());
     if (result.failed()) lastFailed = true;
     setStatusText(lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"

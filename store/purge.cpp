@@ -1,7 +1,9 @@
 #include "purge.h"
 
 #include "formats/ini.h"
+#include "platform/text_io.h"
 #include "platform/text_util.h"
+#include "ui/prompter.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -11,14 +13,15 @@ namespace tv {
 
 namespace {
 
-// The stored value when the game keeps it (a number above 30), else nullopt.
+// The stored value when the game keeps it (a number above 30, or 0: never
+// purge), else nullopt.
 std::optional<std::string> keptPurgeSetting(const std::string& gameIni) {
     std::string value = INIGetSettingString("Core.System", "PurgeCacheDays", gameIni, "");
     std::string t = trim(value);
     char* end = nullptr;
     double days = t.empty() ? 0 : std::strtod(t.c_str(), &end);
     bool isNumber = !t.empty() && end == t.c_str() + t.size() && std::isfinite(days);
-    if (isNumber && days > 30) return value;
+    if (isNumber && (days > 30 || days == 0)) return value;
     return std::nullopt;
 }
 
@@ -26,7 +29,8 @@ std::optional<std::string> keptPurgeSetting(const std::string& gameIni) {
 
 std::string checkPurgeSetting(const std::string& gameIni, Prompter* prompter) {
     if (auto kept = keptPurgeSetting(gameIni)) return *kept;
-    SetPurgeDays("360", gameIni, prompter);
+    // The game's configuration is never created: without it nothing is written.
+    if (fileExists(gameIni)) SetPurgeDays("360", gameIni, prompter);
     return "360";
 }
 
@@ -47,6 +51,13 @@ std::string purgePeriodRefusal(const std::string& days) {
 }
 
 bool SetPurgeDays(const std::string& days, const std::string& gameIni, Prompter* prompter) {
+    if (!fileExists(gameIni)) {
+        if (prompter)
+            prompter->message("The game's configuration " + gameIni +
+                              " does not exist (start the game once to make it); the purge "
+                              "period was not written.");
+        return false;
+    }
     return INIWriteSetting("Core.System", "PurgeCacheDays", days, gameIni, prompter);
 }
 

@@ -80,6 +80,11 @@ TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
             status.push_back(std::string(l) == "~" ? std::string(102, '~') : l);
         status.insert(status.begin() + static_cast<long>(moves.size()),
                       s.fx.program + "/Tessvane.log was created.");
+        // The structured folder gets the game's subfolders first, each said.
+        if (mode == Settings::MoveMode::Dir2)
+            for (const char* sub :
+                 {"Animations", "StaticMeshes", "Textures", "System", "Sounds", "Music", "Maps"})
+                status.insert(status.begin(), "Created folder " + other + "/" + sub);
         EXPECT_EQ(s.session.statusList, status);
 
         std::vector<std::string> log = {"Processing ZIP file " + archive, ""};

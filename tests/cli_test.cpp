@@ -175,14 +175,16 @@ TEST(CliArguments, CommandHelpPrintsOnlyThatCommandsHelp) {
     GameFixture fx;
     tvtest::TempDir cwd;
     WholeState before(fx);
-    for (const char* command : {"scan", "run", "undo", "purge", "clean-tmp", "set-purge", "zip",
-                                "check-update", "compact", "empty-undo", "never-move", "demo"}) {
+    for (const char* command :
+         {"games", "scan", "run", "undo", "purge", "clean-tmp", "set-purge", "zip", "check-update",
+          "compact", "empty-undo", "never-move", "demo"}) {
         Result r = tvtest::runCli(fx, std::string(command) + " --help", "",
                                   "cd " + shellQuote(cwd.path()) + " &&");
         EXPECT_EQ(r.status, 0) << command;
-        EXPECT_EQ(r.out.rfind(
-                      std::string("usage: tessvane-cli [--game DIR] [--cache DIR] ") + command, 0),
-                  0u)
+        EXPECT_EQ(
+            r.out.rfind(std::string("usage: tessvane-cli [--game DIR|N] [--cache DIR] ") + command,
+                        0),
+            0u)
             << r.out;
         EXPECT_EQ(r.out.find("Exit status"), std::string::npos) << command; // not the whole usage
     }

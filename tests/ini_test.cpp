@@ -46,10 +46,10 @@ TEST(IniWrite, ReplacesOnlyTheKeyAndKeepsEveryOtherLine) {
 TEST(IniWrite, AddsKeyToSectionOrSectionToFileOrCreatesTheFile) {
     TempDir t;
     std::string f = t / "a.ini";
+    // A native game's configuration has LF line ends, and keeps them.
     tvtest::writeFile(f, "[Core.System]\nA=1\n\n[Other]\nB=2\n");
     ASSERT_TRUE(INIWriteSetting("Core.System", "PurgeCacheDays", "360", f));
-    EXPECT_EQ(tvtest::readFile(f),
-              "[Core.System]\r\nA=1\r\nPurgeCacheDays=360\r\n\r\n[Other]\r\nB=2\r\n");
+    EXPECT_EQ(tvtest::readFile(f), "[Core.System]\nA=1\nPurgeCacheDays=360\n\n[Other]\nB=2\n");
     ASSERT_TRUE(INIWriteSetting("New", "K", "v", f));
     EXPECT_EQ(INIGetSettingString("New", "K", f, ""), "v");
     std::string fresh = t / "fresh.ini";

@@ -266,7 +266,7 @@ TEST_F(MainWindowTest, MissingGameFolderIsAskedForAtStart) {
     window->setQuitOnShutdown(false);
     ASSERT_TRUE(window->startUp());
     EXPECT_EQ(prompter.messageTexts().size(), 1u);
-    EXPECT_EQ(window->session().gameFolder, fx.game);
+    EXPECT_EQ(window->session().install.gameFolder, fx.game);
     EXPECT_EQ(listColumn(0).size(), 3);
 }
 

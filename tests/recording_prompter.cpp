@@ -44,6 +44,15 @@ std::vector<std::string> RecordingPrompter::chooseFiles(const FileRequest& reque
     return f;
 }
 
+int RecordingPrompter::chooseFromList(const ListRequest& request) {
+    shown.push_back({"list", request.text, request.title, MessageIcon::None});
+    lists.push_back(request);
+    if (picks.empty()) return kChoseNothing;
+    int p = picks.front();
+    picks.pop_front();
+    return p;
+}
+
 bool RecordingPrompter::isWindow(int64_t handle) const {
     return !windows || windows->count(handle) > 0;
 }

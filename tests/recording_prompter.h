@@ -26,9 +26,12 @@ public:
     Choice choose(const std::string& text, const std::string& title) override;
     std::string browseForFolder(const std::string& title) override;
     std::vector<std::string> chooseFiles(const FileRequest& request) override;
+    int chooseFromList(const ListRequest& request) override;
     bool isWindow(int64_t handle) const override;
 
     std::vector<Shown> shown;
+    std::deque<int> picks;          // chooseFromList's answers; empty: kChoseNothing
+    std::vector<ListRequest> lists; // every list offered, in order
     std::deque<bool> answers;
     std::deque<Choice> choices; // empty: Cancel
     std::deque<std::string> folders;

@@ -19,7 +19,8 @@ struct SessionFixture {
     tv::RecordingPrompter prompter;
     tv::Session session{fx.program, store, prompter};
     SessionFixture() {
-        session.gameFolder = fx.game;
+        session.install.gameFolder = fx.game;
+        session.install.userFolder = fx.game;
         session.settings.backupCache = false;
     }
     // Texts of the rows, with "+" in front of ticked ones.

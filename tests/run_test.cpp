@@ -359,7 +359,10 @@ TEST(CacheRun, UnwritableDestinationKeepsTheFileAndItsLine) {
     SessionFixture s;
     std::string line = s.fx.addEntry(1, "Ambience.uax");
     s.fx.writeCacheIni({line});
-    std::filesystem::remove_all(s.fx.game + "/Sounds"); // nowhere to put it
+    // Nowhere to put it: a file where the folder should be (a missing folder
+    // would be made).
+    std::filesystem::remove_all(s.fx.game + "/Sounds");
+    tvtest::writeFile(s.fx.game + "/Sounds", "not a folder");
     s.session.ScanCache();
     ASSERT_TRUE(s.session.runCommand());
     EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));

@@ -20,7 +20,7 @@ struct Scan {
     RegistryStore store{fx.registry};
     RecordingPrompter prompter;
     Session session{fx.program, store, prompter};
-    Scan() { session.gameFolder = fx.game; }
+    Scan() { session.install.gameFolder = session.install.userFolder = fx.game; }
 
     // Texts of the rows, with "+" in front of ticked ones.
     std::vector<std::string> rows() {
@@ -219,9 +219,9 @@ TEST(Scan, PurgeSettingOf30OrLessBecomes360) {
 TEST(Scan, EmptyCacheLabelIsDerivedFromTheGameFolder) {
     Scan s;
     s.fx.writeCacheIni({s.fx.addEntry(1, "A.utx")});
-    s.session.gameFolder = s.fx.game + "/";
+    s.session.install.gameFolder = s.session.install.userFolder = s.fx.game + "/";
     s.session.ScanCache();
-    EXPECT_EQ(s.session.gameFolder, s.fx.game);
+    EXPECT_EQ(s.session.folders.gameFolder, s.fx.game);
     EXPECT_EQ(s.session.settings.cacheDir, s.fx.cache);
     EXPECT_EQ(s.session.folders.maps, s.fx.game + "/Maps");
     EXPECT_EQ(s.session.folders.gameIni, s.fx.game + "/System/UT2003.ini");

@@ -53,7 +53,7 @@ TEST(GameFolder, MissingValueMakesTheUserChooseUntilAFolderIsChosenOrLeave) {
     p.answers = {true, true, false}; // choose again, again; not that folder
     Session s(fx.program, store, p);
     EXPECT_TRUE(s.readGameFolder());
-    EXPECT_EQ(s.gameFolder, fx.game);
+    EXPECT_EQ(s.install.gameFolder, fx.game);
     std::vector<std::string> kinds;
     for (const auto& shown : p.shown)
         kinds.push_back(shown.kind + ":" + shown.text + shown.title);
@@ -89,7 +89,7 @@ TEST(GameFolder, SetTheUtDirPointsTheCacheLabelAtItsCacheFolder) {
     s.readGameFolder();
     p.folders = {fx.game};
     s.setUtDir();
-    EXPECT_EQ(s.gameFolder, fx.game);
+    EXPECT_EQ(s.install.gameFolder, fx.game);
     EXPECT_EQ(s.settings.cacheDir, fx.game + "/Cache");
     p.folders = {"/games/other/"};
     p.answers = {true}; // no System or Cache there: used anyway
@@ -98,7 +98,7 @@ TEST(GameFolder, SetTheUtDirPointsTheCacheLabelAtItsCacheFolder) {
     p.folders = {"/games/third"}; // answered No: nothing changes
     s.setUtDir();
     s.setUtDir(); // cancelled: nothing changes
-    EXPECT_EQ(s.gameFolder, "/games/other/");
+    EXPECT_EQ(s.install.gameFolder, "/games/other");
 }
 
 TEST(Settings, FirstStartGivesDefaultsAndShutDownWritesEveryValue) {

@@ -172,6 +172,12 @@ GameFixture::GameFixture() {
     game = dir / "UT2003";
     cache = game + "/Cache";
     registry = dir / "registry.reg";
+    home = dir / "home";
+    fs::create_directories(home);
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+    ::unsetenv("WINEPREFIX");
     for (const char* sub :
          {"System", "Maps", "Textures", "Sounds", "Music", "StaticMeshes", "Animations", "Cache"})
         fs::create_directories(game + "/" + sub);

@@ -97,6 +97,9 @@ struct GameFixture {
     std::string game;     // game folder
     std::string cache;    // game/Cache
     std::string registry; // registry file
+    // An empty home folder: HOME and the XDG folders point into it, so the
+    // installs of the machine the tests run on are never found.
+    std::string home;
     GameFixture();
     // Cache.ini made of "[Cache]" and these lines (CR LF).
     void writeCacheIni(const std::vector<std::string>& lines) const;

@@ -24,6 +24,12 @@ std::vector<std::string> ConsolePrompter::chooseFiles(const FileRequest&) {
     return {}; // files are named on the command line instead
 }
 
+int ConsolePrompter::chooseFromList(const ListRequest& request) {
+    // Nothing is chosen here: the command line names its choice in an option.
+    m_err << request.title << ": " << request.text << " (none chosen)\n";
+    return kChoseNothing;
+}
+
 bool ConsolePrompter::isWindow(int64_t) const {
     return false;
 }

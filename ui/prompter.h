@@ -28,6 +28,21 @@ struct FileRequest {
     std::string defaultExt; // added to a typed name without one
 };
 
+// A choice among the rows of a table: one row, another thing ("Browse..."),
+// or nothing (the user leaves).
+struct ListRequest {
+    std::string text;
+    std::string title = "Tessvane";
+    std::vector<std::string> headers;
+    std::vector<std::vector<std::string>> rows;
+    std::string chooseLabel = "Use";      // takes the selected row
+    std::string otherLabel = "Browse..."; // asks for something not listed
+    std::string leaveLabel = "Cancel";
+};
+// What chooseFromList answers besides a row's index.
+constexpr int kChoseOther = -1;
+constexpr int kChoseNothing = -2;
+
 // Every message box, question and folder or file chooser of the program goes
 // through this interface: windows get a Qt implementation, the command line
 // prints and answers from its flags, tests script the answers.
@@ -46,6 +61,8 @@ public:
     // Full paths of the chosen files (empty when cancelled); they may come
     // from several folders.
     virtual std::vector<std::string> chooseFiles(const FileRequest& request) = 0;
+    // A row's index, kChoseOther or kChoseNothing.
+    virtual int chooseFromList(const ListRequest& request) = 0;
     // Whether a window handle names one of the program's windows.
     virtual bool isWindow(int64_t handle) const = 0;
 };

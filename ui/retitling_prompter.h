@@ -28,6 +28,11 @@ public:
     std::vector<std::string> chooseFiles(const FileRequest& request) override {
         return m_inner.chooseFiles(request);
     }
+    int chooseFromList(const ListRequest& request) override {
+        ListRequest r = request;
+        r.title = retitled(r.title);
+        return m_inner.chooseFromList(r);
+    }
     bool isWindow(int64_t handle) const override { return m_inner.isWindow(handle); }
 
 private:

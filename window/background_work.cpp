@@ -87,6 +87,12 @@ std::vector<std::string> WindowThreadPrompter::chooseFiles(const FileRequest& re
     return answer;
 }
 
+int WindowThreadPrompter::chooseFromList(const ListRequest& request) {
+    int answer = kChoseNothing;
+    BackgroundWork::onWindowThread([&] { answer = m_inner.chooseFromList(request); });
+    return answer;
+}
+
 bool WindowThreadPrompter::isWindow(int64_t handle) const {
     bool answer = false;
     BackgroundWork::onWindowThread([&] { answer = m_inner.isWindow(handle); });

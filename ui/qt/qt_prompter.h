@@ -17,6 +17,7 @@ public:
     Choice choose(const std::string& text, const std::string& title) override;
     std::string browseForFolder(const std::string& title) override;
     std::vector<std::string> chooseFiles(const FileRequest& request) override;
+    int chooseFromList(const ListRequest& request) override;
     bool isWindow(int64_t handle) const override;
 
 private:

@@ -1,0 +1,130 @@
+#include "game_install.h"
+
+#include "formats/ini.h"
+#include "platform/text_io.h"
+#include "platform/text_util.h"
+
+#include <filesystem>
+
+namespace tv {
+
+const char* gameName(Game game) {
+    return game == Game::UT2004 ? "UT2004" : "UT2003";
+}
+
+std::optional<Game> gameFromName(const std::string& name) {
+    if (equalsNoCase(name, "UT2003")) return Game::UT2003;
+    if (equalsNoCase(name, "UT2004")) return Game::UT2004;
+    return std::nullopt;
+}
+
+const char* kindName(InstallKind kind) {
+    switch (kind) {
+    case InstallKind::Native:
+        return "native";
+    case InstallKind::Wine:
+        return "wine";
+    case InstallKind::Steam:
+        return "steam";
+    case InstallKind::ByHand:
+        return "chosen";
+    }
+    return "chosen";
+}
+
+std::optional<InstallKind> kindFromName(const std::string& name) {
+    for (InstallKind k :
+         {InstallKind::Native, InstallKind::Wine, InstallKind::Steam, InstallKind::ByHand})
+        if (equalsNoCase(name, kindName(k))) return k;
+    return std::nullopt;
+}
+
+std::string gameIniName(Game game) {
+    return std::string(gameName(game)) + ".ini";
+}
+
+std::string nativeUserFolder(Game game, const std::string& home) {
+    return joinPath(home, game == Game::UT2004 ? ".ut2004" : ".ut2003");
+}
+
+namespace {
+
+// "../Cache" against "/home/p/.ut2004/System" is "/home/p/.ut2004/Cache";
+// a whole path stays as it is. Windows separators count as separators.
+std::string resolveAgainst(const std::string& systemFolder, std::string path) {
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    if (path.empty()) return {};
+    std::filesystem::path p(path);
+    if (p.is_relative()) p = std::filesystem::path(systemFolder) / p;
+    p = p.lexically_normal();
+    std::string out = p.string();
+    if (out.size() > 1 && out.back() == '/') out.pop_back();
+    // Folder names of a game copied from Windows may differ in case.
+    const std::string parent = folderOf(out);
+    if (auto found = lookupInFolder(parent, fileNameOf(out))) return *found;
+    return out;
+}
+
+bool hasEntryStartingWith(const std::string& folder, const std::string& prefix) {
+    bool found = false;
+    listFolder(folder, [&](std::string_view name) {
+        if (!found && name.size() >= prefix.size() &&
+            equalsNoCase(name.substr(0, prefix.size()), prefix))
+            found = true;
+    });
+    return found;
+}
+
+} // namespace
+
+void readGameConfiguration(GameInstall& in) {
+    const std::string system = findInFolder(in.userFolder, "System");
+    in.gameIni = findInFolder(system, gameIniName(in.game));
+    in.userIni = findInFolder(system, "User.ini");
+    in.cacheFolder.clear();
+    in.cacheExt.clear();
+    in.purgeDays.clear();
+    if (!fileExists(in.gameIni)) return;
+    auto lines = readLines(in.gameIni);
+    if (!lines) return;
+    const std::string cachePath = trim(iniValue(*lines, "Core.System", "CachePath", ""));
+    if (!cachePath.empty()) in.cacheFolder = resolveAgainst(system, cachePath);
+    std::string ext = trim(iniValue(*lines, "Core.System", "CacheExt", ""));
+    if (!ext.empty() && ext.front() == '.') ext.erase(0, 1);
+    in.cacheExt = ext;
+    in.purgeDays = trim(iniValue(*lines, "Core.System", "PurgeCacheDays", ""));
+}
+
+bool hasLinuxBinary(const std::string& folder, Game game) {
+    const std::string system = findInFolder(folder, "System");
+    return hasEntryStartingWith(system, game == Game::UT2004 ? "ut2004-bin" : "ut2003-bin");
+}
+
+std::optional<Game> gameInFolder(const std::string& folder) {
+    const std::string system = findInFolder(folder, "System");
+    if (!folderExists(system)) return std::nullopt;
+    for (Game g : {Game::UT2004, Game::UT2003}) {
+        const std::string name = gameName(g);
+        if (lookupInFolder(system, name + ".ini") || lookupInFolder(system, name + ".exe") ||
+            hasLinuxBinary(folder, g))
+            return g;
+    }
+    return std::nullopt;
+}
+
+GameInstall installFromFolder(const std::string& folder, const std::string& home) {
+    GameInstall in;
+    in.gameFolder = withoutTrailingSeparator(folder);
+    in.userFolder = in.gameFolder;
+    in.game = gameInFolder(in.gameFolder).value_or(Game::UT2003);
+    const std::string user = nativeUserFolder(in.game, home);
+    if (!home.empty() && hasLinuxBinary(in.gameFolder, in.game) && folderExists(user)) {
+        in.kind = InstallKind::Native;
+        in.userFolder = user;
+    }
+    readGameConfiguration(in);
+    return in;
+}
+
+} // namespace tv

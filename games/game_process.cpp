@@ -1,0 +1,71 @@
+#include "game_process.h"
+
+#include "platform/text_io.h"
+#include "platform/text_util.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tv {
+
+namespace {
+
+// At most this much of a process's command line is read: the program is first.
+constexpr size_t kArgBytes = 4096;
+
+std::string readSmall(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string out(kArgBytes, '\0');
+    const ssize_t n = ::read(fd, out.data(), out.size());
+    ::close(fd);
+    out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return out;
+}
+
+// The last name of a path written with either separator.
+std::string_view baseName(std::string_view path) {
+    const size_t cut = path.find_last_of("/\\");
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+bool isGameProgram(std::string_view name, Game game) {
+    const std::string g = toLower(gameName(game));
+    const std::string n = toLower(baseName(name));
+    return n == g + ".exe" || n.rfind(g + "-bin", 0) == 0;
+}
+
+} // namespace
+
+bool gameIsRunning(Game game, const std::string& procRoot) {
+    bool running = false;
+    listFolder(procRoot, [&](std::string_view entry) {
+        if (running || entry.empty() || entry.find_first_not_of("0123456789") != std::string::npos)
+            return;
+        const std::string dir = joinPath(procRoot, entry);
+        // comm holds at most 15 characters: "ut2004-bin-linu" still starts right.
+        std::string comm = readSmall(joinPath(dir, "comm"));
+        if (!comm.empty() && comm.back() == '\n') comm.pop_back();
+        if (isGameProgram(comm, game)) {
+            running = true;
+            return;
+        }
+        // Under Wine the program is wine-preloader with UT2004.exe as an argument.
+        const std::string cmdline = readSmall(joinPath(dir, "cmdline"));
+        // Only the first arguments: a file of that name opened in an editor is no game.
+        int arg = 0;
+        for (size_t at = 0; at < cmdline.size() && !running && arg < 3; ++arg) {
+            size_t end = cmdline.find('\0', at);
+            if (end == std::string::npos) end = cmdline.size();
+            if (isGameProgram(std::string_view(cmdline).substr(at, end - at), game)) running = true;
+            at = end + 1;
+        }
+    });
+    return running;
+}
+
+std::string gameRunningText(Game game) {
+    return std::string(gameName(game)) + " is running. Close the game first, then try again.";
+}
+
+} // namespace tv

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "game_install.h"
+
+#include <string>
+
+namespace tv {
+
+// The game is running: its native binary (ut2004-bin, ut2004-bin-linux-amd64,
+// ...) or its Windows program (UT2004.exe) under Wine or Proton, found
+// among the processes under `procRoot` (normally /proc) by each process's
+// program name and first argument. Processes that cannot be read are passed
+// over.
+bool gameIsRunning(Game game, const std::string& procRoot = "/proc");
+
+// "UT2003 is running. Close the game first, then try again."
+std::string gameRunningText(Game game);
+
+} // namespace tv

@@ -1,0 +1,155 @@
+#include "wine_registry.h"
+
+#include "platform/text_io.h"
+#include "platform/text_util.h"
+
+namespace tv {
+
+namespace {
+
+// No registry of a game machine comes near this; a bigger file is no registry.
+constexpr size_t kMaxRegistryBytes = size_t{256} << 20;
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+void appendUtf8(std::string& out, unsigned code) {
+    if (code >= 0xD800 && code <= 0xDFFF) code = 0xFFFD; // a lone surrogate half
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// The key path of a section line "[A\\B\\C] 1700000000", unescaped.
+std::optional<std::string> sectionKey(std::string_view line) {
+    // Key names may hold "]" only escaped; the first unescaped "]" ends it.
+    std::string key;
+    for (size_t i = 1; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == ']') return key;
+        if (c == '\\' && i + 1 < line.size()) {
+            const char n = line[++i];
+            if (n == 'x') {
+                unsigned code = 0;
+                int digits = 0;
+                while (digits < 4 && i + 1 < line.size() && hexDigit(line[i + 1]) >= 0) {
+                    code = code * 16 + static_cast<unsigned>(hexDigit(line[++i]));
+                    ++digits;
+                }
+                appendUtf8(key, code);
+            } else {
+                key += n;
+            }
+            continue;
+        }
+        key += c;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> unescapeRegistryString(std::string_view q, std::string_view* rest) {
+    std::string out;
+    for (size_t i = 0; i < q.size(); ++i) {
+        const char c = q[i];
+        if (c == '"') {
+            if (rest) *rest = q.substr(i + 1);
+            return out;
+        }
+        if (c != '\\' || i + 1 >= q.size()) {
+            out += c;
+            continue;
+        }
+        const char n = q[++i];
+        switch (n) {
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case '0': out += '\0'; break;
+        case 'x': {
+            unsigned code = 0;
+            int digits = 0;
+            while (digits < 4 && i + 1 < q.size() && hexDigit(q[i + 1]) >= 0) {
+                code = code * 16 + static_cast<unsigned>(hexDigit(q[++i]));
+                ++digits;
+            }
+            appendUtf8(out, code);
+            break;
+        }
+        default: out += n; // \\ and \" and anything unknown: the character itself
+        }
+    }
+    return std::nullopt;
+}
+
+void WineRegistry::parse(std::string_view text, const KeyFilter& wanted) {
+    std::map<std::string, std::string>* current = nullptr;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+        if (line.front() == '[') {
+            auto key = sectionKey(line);
+            current = nullptr;
+            if (key && (!wanted || wanted(*key))) current = &m_keys[toLower(*key)];
+            continue;
+        }
+        if (!current) continue;
+        std::string name;
+        std::string_view rest;
+        if (line.front() == '@') {
+            rest = line.substr(1); // the key's default value
+        } else if (line.front() == '"') {
+            auto n = unescapeRegistryString(line.substr(1), &rest);
+            if (!n) continue;
+            name = *n;
+        } else {
+            continue;
+        }
+        if (rest.empty() || rest.front() != '=') continue;
+        rest.remove_prefix(1);
+        // Strings: "text", or typed str:"text" / str(2):"text" (expandable).
+        if (rest.rfind("str(2):", 0) == 0)
+            rest.remove_prefix(7);
+        else if (rest.rfind("str:", 0) == 0)
+            rest.remove_prefix(4);
+        if (rest.empty() || rest.front() != '"') continue; // dword, hex: not wanted here
+        if (auto v = unescapeRegistryString(rest.substr(1), nullptr))
+            (*current)[toLower(name)] = std::move(*v);
+    }
+}
+
+bool WineRegistry::load(const std::string& path, const KeyFilter& wanted) {
+    auto size = fileSize(path);
+    if (!size || *size < 0 || static_cast<size_t>(*size) > kMaxRegistryBytes) return false;
+    auto text = readFile(path);
+    if (!text) return false;
+    parse(*text, wanted);
+    return true;
+}
+
+std::optional<std::string> WineRegistry::value(std::string_view key, std::string_view name) const {
+    auto k = m_keys.find(toLower(key));
+    if (k == m_keys.end()) return std::nullopt;
+    auto v = k->second.find(toLower(name));
+    if (v == k->second.end()) return std::nullopt;
+    return v->second;
+}
+
+} // namespace tv

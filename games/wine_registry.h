@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tv {
+
+// The string values of a Wine registry file (a prefix's system.reg or
+// user.reg: "WINE REGISTRY Version 2", then "[Key\\Path] stamp" sections with
+// "Name"="text" or "Name"=str(2):"text" values). Keys and names compare
+// without regard to case. Whatever the file holds, reading never fails hard:
+// a line that cannot be read is passed over.
+class WineRegistry {
+public:
+    // Keeps only the keys `wanted` accepts (given the key's path as written,
+    // unescaped, e.g. "Software\Unreal Technology\Installed Apps\UT2004");
+    // none: every key.
+    using KeyFilter = std::function<bool(std::string_view key)>;
+
+    void parse(std::string_view text, const KeyFilter& wanted = {});
+    // false when the file cannot be read or is too big to be a registry.
+    bool load(const std::string& path, const KeyFilter& wanted = {});
+
+    // A string value (REG_SZ or REG_EXPAND_SZ), text as UTF-8.
+    std::optional<std::string> value(std::string_view key, std::string_view name) const;
+    size_t keyCount() const { return m_keys.size(); }
+
+private:
+    // lower-cased key -> lower-cased name -> value
+    std::map<std::string, std::map<std::string, std::string>> m_keys;
+};
+
+// A quoted registry string's text without its escapes (\\, \", \n, \r, \t,
+// \0, \xHHHH as a character in UTF-8); `quoted` starts after the opening
+// quote. nullopt when there is no closing quote. `rest` gets what follows it.
+std::optional<std::string> unescapeRegistryString(std::string_view quoted, std::string_view* rest);
+
+} // namespace tv

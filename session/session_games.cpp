@@ -1,0 +1,112 @@
+// The game worked on: the installs found, the choice among them, where it is
+// stored, and the game running.
+#include "session.h"
+
+#include "formats/cls_registry.h"
+#include "games/discovery.h"
+#include "games/game_process.h"
+#include "platform/text_io.h"
+#include "ui/prompter.h"
+
+namespace tv {
+
+namespace {
+
+// Tessvane's own values beside the game folder of the game's key.
+constexpr const char* kGameValue = "Game";
+constexpr const char* kKindValue = "GameKind";
+constexpr const char* kUserFolderValue = "UserFolder";
+
+} // namespace
+
+GameInstall Session::storedInstall() {
+    clsRegistry game(m_registry, &m_prompter);
+    useGameKey(game);
+    std::string folder = game.ReadEntry("Folder", "");
+    if (folder.empty()) return {};
+    // A folder written relative (by hand) would make relative undo records.
+    if (folder.front() != '/') folder = wholePath(folder);
+    GameInstall in = installFromFolder(folder, DiscoveryPlaces::fromEnvironment().home);
+    in.gameFolder = folder; // as stored
+    clsRegistry own(m_registry, &m_prompter);
+    useSettingsKey(own);
+    if (auto g = gameFromName(own.ReadEntry(kGameValue, ""))) in.game = *g;
+    if (auto k = kindFromName(own.ReadEntry(kKindValue, ""))) in.kind = *k;
+    const std::string user = own.ReadEntry(kUserFolderValue, "");
+    if (!user.empty() && user.front() == '/' && folderExists(user)) in.userFolder = user;
+    readGameConfiguration(in);
+    return in;
+}
+
+void Session::storeInstall(const GameInstall& chosen) {
+    clsRegistry game(m_registry, &m_prompter);
+    useGameKey(game);
+    game.WriteEntry("Folder", chosen.gameFolder);
+    clsRegistry own(m_registry, &m_prompter);
+    useSettingsKey(own);
+    own.WriteEntry(kGameValue, gameName(chosen.game));
+    own.WriteEntry(kKindValue, kindName(chosen.kind));
+    own.WriteEntry(kUserFolderValue, chosen.userFolder);
+}
+
+std::vector<GameInstall> Session::findInstalls() const {
+    clsRegistry game(m_registry, nullptr);
+    useGameKey(game);
+    return discoverInstalls(DiscoveryPlaces::fromEnvironment(), game.ReadEntry("Folder", ""));
+}
+
+std::pair<std::string, size_t> Session::cacheOf(const GameInstall& in) const {
+    std::string label;
+    const CacheFolders f = workOutFolders(programFolder, in, label);
+    return {f.cacheFolder, cacheEntryCount(f)};
+}
+
+bool Session::browseForGame(bool mustChoose) {
+    if (!ChooseGameFolder(mustChoose)) return false;
+    clsRegistry game(m_registry, &m_prompter);
+    useGameKey(game);
+    install =
+        installFromFolder(game.ReadEntry("Folder", ""), DiscoveryPlaces::fromEnvironment().home);
+    storeInstall(install);
+    return true;
+}
+
+bool Session::chooseGame(bool mustChoose) {
+    const std::vector<GameInstall> found = findInstalls();
+    if (found.empty()) {
+        if (mustChoose)
+            m_prompter.message("Unreal Tournament not found.\n\nPlease click OK to select the main "
+                               "directory..\n(Ex - /home/you/ut2003)");
+        return browseForGame(mustChoose);
+    }
+    ListRequest request;
+    request.title = "Choose Game";
+    request.text = found.size() == 1
+                       ? "Tessvane found this game. Which one should it look after?"
+                       : "Tessvane found these games. Which one should it look after?";
+    request.headers = {"Game", "Kind", "Game folder", "Cache folder", "Entries"};
+    for (const auto& in : found) {
+        const auto [cache, entries] = cacheOf(in);
+        request.rows.push_back(
+            {gameName(in.game), kindName(in.kind), in.gameFolder, cache, std::to_string(entries)});
+    }
+    request.chooseLabel = "Use This Game";
+    request.leaveLabel = mustChoose ? "Leave Tessvane" : "Cancel";
+    const int pick = m_prompter.chooseFromList(request);
+    if (pick == kChoseOther) return browseForGame(mustChoose);
+    if (pick < 0 || static_cast<size_t>(pick) >= found.size()) return false;
+    install = found[static_cast<size_t>(pick)];
+    storeInstall(install);
+    // The label follows the chosen game's cache folder.
+    settings.cacheDir.clear();
+    folders = workOutFolders(programFolder, install, settings.cacheDir);
+    return true;
+}
+
+bool Session::refuseWhileGameRuns() {
+    if (!gameIsRunning(install.game, procRoot)) return false;
+    refuse(gameRunningText(install.game));
+    return true;
+}
+
+} // namespace tv
