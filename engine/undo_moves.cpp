@@ -94,16 +94,18 @@ std::string refusalFor(const std::string& oldPath, const std::string& newPath,
 // ending an unfinished last line first. A line the file holds already (left
 // by an undo that was killed before its move) is not written twice.
 bool appendIndexLines(const std::string& path, std::vector<std::string> lines, std::string* error) {
+    // A native game's index has LF line ends, and keeps them.
+    const std::string_view end = lineEndOf(path);
     if (auto existing = readFile(path)) {
         auto present = splitLines(*existing);
         std::unordered_set<std::string> have(present.begin(), present.end());
         std::erase_if(lines, [&](const std::string& l) { return have.count(l) > 0; });
         if (lines.empty()) return true;
-        if (!existing->empty() && existing->back() != '\n') lines.front().insert(0, "\r\n");
+        if (!existing->empty() && existing->back() != '\n') lines.front().insert(0, end);
     } else if (!pathExists(path)) {
         lines.insert(lines.begin(), "[Cache]");
     }
-    return appendLinesCrLf(path, lines, error);
+    return appendLinesEndedBy(path, lines, end, error);
 }
 
 // Takes lines appended for files that did not go back out of Cache.ini again

@@ -291,10 +291,15 @@ bool writeLinesAtomic(const std::string& path, const std::vector<std::string>& l
 
 bool appendLinesCrLf(const std::string& path, const std::vector<std::string>& lines,
                      std::string* error) {
+    return appendLinesEndedBy(path, lines, "\r\n", error);
+}
+
+bool appendLinesEndedBy(const std::string& path, const std::vector<std::string>& lines,
+                        std::string_view end, std::string* error) {
     std::string data;
     for (const auto& l : lines) {
         data += l;
-        data += "\r\n";
+        data += end;
     }
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0 && errno == ELOOP) {

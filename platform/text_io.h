@@ -69,6 +69,9 @@ bool writeLinesAtomic(const std::string& path, const std::vector<std::string>& l
 bool appendLinesCrLf(const std::string& path, const std::vector<std::string>& lines,
                      std::string* error = nullptr);
 bool appendLineCrLf(const std::string& path, std::string_view line, std::string* error = nullptr);
+// The same with another line end (the one the file has: lineEndOf).
+bool appendLinesEndedBy(const std::string& path, const std::vector<std::string>& lines,
+                        std::string_view end, std::string* error = nullptr);
 
 // A new file for writing that replaces `path` at once: made under a temporary
 // name, flushed, then renamed into place, so a link or hard link named `path`

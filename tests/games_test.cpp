@@ -1,0 +1,355 @@
+// The game's installs: Wine's registry, Steam's library list, discovery on
+// fake homes, and each kind of install scanned, run and undone through
+// tessvane-cli with exactly the files it should write.
+#include "test_support.h"
+
+#include "games/discovery.h"
+#include "games/game_process.h"
+#include "games/wine_registry.h"
+#include "platform/text_io.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace tv;
+using tvtest::GameFixture;
+using tvtest::writeFile;
+
+namespace fs = std::filesystem;
+
+TEST(WineRegistry, ReadsStringValuesOfBothViewsWithTheirEscapes) {
+    const std::string text =
+        "WINE REGISTRY Version 2\n"
+        ";; All keys relative to \\\\Machine\n"
+        "#arch=win64\n\n"
+        "[Software\\\\Unreal Technology\\\\Installed Apps\\\\UT2003] 1700000000\n"
+        "#time=1d9a1b2c3d4e5f6\n"
+        "\"Folder\"=\"C:\\\\UT2003\"\n"
+        "\"Version\"=dword:00000929\n"
+        "\"Quoted\"=\"say \\\"hi\\\"\"\n"
+        "\n"
+        "[Software\\\\Wow6432Node\\\\Unreal Technology\\\\Installed Apps\\\\UT2004] 1700000001\n"
+        "\"FOLDER\"=str(2):\"D:\\\\Spiele\\\\Unreal Tournament 2004\"\n"
+        "@=\"default\"\n"
+        "\"Name\"=\"Caf\\xe9 \\x263a\"\n"
+        "\"Bytes\"=hex:00,01,\\\n  02,03\n"
+        "[Software\\\\Other] 1\n"
+        "\"Folder\"=\"not wanted\"\n";
+    WineRegistry reg;
+    reg.parse(text, [](std::string_view key) { return key.find("Unreal") != std::string::npos; });
+    EXPECT_EQ(reg.keyCount(), 2u);
+    EXPECT_EQ(reg.value("software\\unreal technology\\installed apps\\ut2003", "folder"),
+              "C:\\UT2003");
+    EXPECT_EQ(reg.value("Software\\Unreal Technology\\Installed Apps\\UT2003", "Quoted"),
+              "say \"hi\"");
+    EXPECT_EQ(reg.value("Software\\Unreal Technology\\Installed Apps\\UT2003", "Version"),
+              std::nullopt);
+    const std::string app = "Software\\Wow6432Node\\Unreal Technology\\Installed Apps\\UT2004";
+    EXPECT_EQ(reg.value(app, "Folder"), "D:\\Spiele\\Unreal Tournament 2004");
+    EXPECT_EQ(reg.value(app, ""), "default");
+    EXPECT_EQ(reg.value(app, "Name"), "Caf\xc3\xa9 \xe2\x98\xba");
+    EXPECT_EQ(reg.value("Software\\Other", "Folder"), std::nullopt);
+
+    // Damaged text: what can be read is read, the rest passed over.
+    WineRegistry damaged;
+    damaged.parse("[Software\\\\A] 1\n\"Folder\"=\"no end\n\"Ok\"=\"yes\"\n[unclosed\n\"X\"=\"y\"\n"
+                  "\"\\x\"=\"\\xzz\"\n\x00\xff garbage\n");
+    EXPECT_EQ(damaged.value("Software\\A", "Ok"), "yes");
+    EXPECT_EQ(damaged.value("Software\\A", "Folder"), std::nullopt);
+}
+
+TEST(SteamLibraries, BothFormsOfTheListAreRead) {
+    const std::string current = "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/home/p/"
+                                ".local/share/Steam\"\n\t\t\"label\"\t\t\"\"\n\t\t\"apps\"\n\t\t{\n"
+                                "\t\t\t\"13230\"\t\t\"3412345678\"\n\t\t}\n\t}\n\t\"1\"\n\t{\n"
+                                "\t\t\"path\"\t\t\"/mnt/games/Steam Library\"\n\t}\n}\n";
+    EXPECT_EQ(steamLibraryPaths(current),
+              (std::vector<std::string>{"/home/p/.local/share/Steam", "/mnt/games/Steam Library"}));
+    const std::string older = "\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\t\"1700000000\"\n"
+                              "\t\"ContentStatsID\"\t\t\"-123\"\n\t\"1\"\t\t\"/data/steam\"\n}\n";
+    EXPECT_EQ(steamLibraryPaths(older), std::vector<std::string>{"/data/steam"});
+    EXPECT_TRUE(steamLibraryPaths("\"path\" \"unterminated").empty());
+}
+
+TEST(GameProcess, TheNativeBinaryOrTheWindowsProgramUnderWineIsTheGameRunning) {
+    tvtest::TempDir proc;
+    writeFile(proc / "1/comm", "systemd\n");
+    writeFile(proc / "1/cmdline", std::string("/sbin/init\0splash\0", 18));
+    writeFile(proc / "self/comm", "not a process\n");
+    EXPECT_FALSE(gameIsRunning(Game::UT2003, proc.path()));
+    EXPECT_FALSE(gameIsRunning(Game::UT2004, proc.path()));
+    // comm is cut at 15 characters.
+    writeFile(proc / "4242/comm", "ut2004-bin-linu\n");
+    EXPECT_TRUE(gameIsRunning(Game::UT2004, proc.path()));
+    EXPECT_FALSE(gameIsRunning(Game::UT2003, proc.path()));
+    writeFile(proc / "777/comm", "wine-preloader\n");
+    writeFile(proc / "777/cmdline", std::string("C:\\UT2003\\System\\UT2003.exe\0-log\0", 34));
+    EXPECT_TRUE(gameIsRunning(Game::UT2003, proc.path()));
+    EXPECT_EQ(gameRunningText(Game::UT2003),
+              "UT2003 is running. Close the game first, then try again.");
+    EXPECT_FALSE(gameIsRunning(Game::UT2003, proc / "missing"));
+}
+
+namespace {
+
+// A cache of two packages (a map and a texture) with the index's line ends.
+void makeCache(const std::string& cache, const std::string& eol, bool numbered) {
+    std::string index = "[Cache]" + eol;
+    for (int i : {1, 2}) {
+        const std::string name = i == 1 ? "DM-Home.ut2" : "HomeTex.utx";
+        index += tvtest::ident(i) + (numbered ? "-1=" : "=") + name + eol;
+        writeFile(cache + "/" + tvtest::ident(i) + ".uxx", "package " + name);
+    }
+    writeFile(cache + "/cache.ini", index);
+}
+
+std::string liveIni(const std::string& eol, const std::string& purge) {
+    return "[Engine.Engine]" + eol + "RenderDevice=OpenGLDrv.OpenGLRenderDevice" + eol + eol +
+           "[Core.System]" + eol + "PurgeCacheDays=" + purge + eol + "CachePath=../Cache" + eol +
+           "CacheExt=.uxx" + eol + "Paths=../System/*.u" + eol;
+}
+
+// Five installs under one fake home, as players have them.
+struct FakeHome {
+    GameFixture fx;
+    std::string home = fx.home;
+    std::string native2003 = home + "/Games/ut2003";
+    std::string user2003 = home + "/.ut2003";
+    std::string native2004 = home + "/.local/share/OldUnreal/UT2004";
+    std::string user2004 = home + "/.ut2004";
+    std::string wine2004 = home + "/.wine/drive_c/Games/UT2004";
+    std::string lutris2003 = fx.dir / "Srv/Ut2003";
+    std::string steam2004 = fx.dir / "SteamLib2/steamapps/common/Unreal Tournament 2004";
+
+    FakeHome() {
+        // Native UT2003: the game folder read-only, a fresh player folder
+        // with no type folders yet, LF line ends, never purge.
+        writeFile(native2003 + "/System/ut2003-bin", "ELF");
+        writeFile(native2003 + "/System/Default.ini", "[Core.System]\n");
+        writeFile(user2003 + "/System/UT2003.ini", liveIni("\n", "0"));
+        writeFile(user2003 + "/System/User.ini", "[DefaultPlayer]\nName=Native\n");
+        makeCache(user2003 + "/Cache", "\n", false);
+        // Native UT2004 from the community installer.
+        writeFile(native2004 + "/System/ut2004-bin-linux-amd64", "ELF");
+        writeFile(user2004 + "/System/UT2004.ini", liveIni("\n", "90"));
+        makeCache(user2004 + "/Cache", "\n", true);
+        // Wine: the key in the 32-bit view of a 64-bit prefix.
+        writeFile(home + "/.wine/system.reg",
+                  "WINE REGISTRY Version 2\n#arch=win64\n\n"
+                  "[Software\\\\Wow6432Node\\\\Unreal Technology\\\\Installed Apps\\\\UT2004] "
+                  "1700000000\n\"Folder\"=\"C:\\\\Games\\\\UT2004\"\n");
+        fs::create_directories(home + "/.wine/dosdevices");
+        fs::create_symlink("../drive_c", home + "/.wine/dosdevices/c:");
+        windowsGame(wine2004, "UT2004", "Maps");
+        // Lutris: a prefix of its own, the game on drive Z: in other letter case.
+        const std::string lutris = home + "/Games/ut2003-lutris";
+        writeFile(lutris + "/system.reg",
+                  "WINE REGISTRY Version 2\n\n[Software\\\\Unreal Technology\\\\Installed "
+                  "Apps\\\\UT2003] 1\n\"Folder\"=str(2):\"Z:\\\\srv\\\\UT2003\"\n");
+        fs::create_directories(lutris + "/drive_c");
+        fs::create_directories(lutris + "/dosdevices");
+        fs::create_symlink(fx.dir.path(), lutris + "/dosdevices/z:");
+        windowsGame(lutris2003, "UT2003", "Maps");
+        // Steam: UT2004 in the second library, its maps folder lower-case.
+        writeFile(home + "/.local/share/Steam/steamapps/libraryfolders.vdf",
+                  "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + home +
+                      "/.local/share/Steam\"\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" +
+                      (fx.dir / "SteamLib2") + "\"\n\t}\n}\n");
+        windowsGame(steam2004, "UT2004", "maps");
+        // No game chosen yet.
+        fs::remove(fx.registry);
+    }
+
+    void windowsGame(const std::string& folder, const std::string& game, const char* maps) {
+        writeFile(folder + "/System/" + game + ".exe", "MZ");
+        writeFile(folder + "/System/" + game + ".ini", liveIni("\r\n", "90"));
+        for (const char* sub : {maps, "Textures"})
+            fs::create_directories(folder + "/" + sub);
+        makeCache(folder + "/Cache", "\r\n", game == "UT2004");
+    }
+
+    // Everything below the test's folder but `except` and the program folder.
+    std::map<std::string, std::string> othersThan(const std::string& except) const {
+        auto all = tvtest::snapshotTree(fx.dir.path());
+        std::map<std::string, std::string> out;
+        const std::string skip = fs::relative(except, fx.dir.path()).string();
+        for (auto& [path, what] : all)
+            if (path.rfind(skip, 0) != 0 && path.rfind("program", 0) != 0 && path != "stderr.txt")
+                out.emplace(path, what);
+        return out;
+    }
+};
+
+} // namespace
+
+TEST(Discovery, FindsEveryKindOfInstallAndWritesNothing) {
+    FakeHome h;
+    const auto before = tvtest::snapshotTree(h.fx.dir.path());
+    const auto found = discoverInstalls(DiscoveryPlaces::fromEnvironment());
+    ASSERT_EQ(found.size(), 5u);
+    auto is = [](const GameInstall& in, Game g, InstallKind k, const std::string& game,
+                 const std::string& user) {
+        EXPECT_EQ(in.game, g) << game;
+        EXPECT_EQ(in.kind, k) << game;
+        EXPECT_EQ(in.gameFolder, game);
+        EXPECT_EQ(in.userFolder, user);
+        EXPECT_EQ(in.cacheFolder, user + "/Cache");
+        EXPECT_EQ(in.cacheExt, "uxx");
+    };
+    is(found[0], Game::UT2003, InstallKind::Native, h.native2003, h.user2003);
+    EXPECT_EQ(found[0].purgeDays, "0");
+    EXPECT_EQ(found[0].gameIni, h.user2003 + "/System/UT2003.ini");
+    is(found[1], Game::UT2004, InstallKind::Native, h.native2004, h.user2004);
+    is(found[2], Game::UT2004, InstallKind::Wine, h.wine2004, h.wine2004);
+    is(found[3], Game::UT2003, InstallKind::Wine, h.lutris2003, h.lutris2003);
+    is(found[4], Game::UT2004, InstallKind::Steam, h.steam2004, h.steam2004);
+    EXPECT_EQ(tvtest::snapshotTree(h.fx.dir.path()), before);
+
+    // A stored folder already found adds nothing; another is added as chosen.
+    EXPECT_EQ(discoverInstalls(DiscoveryPlaces::fromEnvironment(), h.wine2004).size(), 5u);
+    const auto withStored = discoverInstalls(DiscoveryPlaces::fromEnvironment(), h.fx.game);
+    ASSERT_EQ(withStored.size(), 6u);
+    EXPECT_EQ(withStored[5].kind, InstallKind::ByHand);
+    EXPECT_EQ(withStored[5].gameFolder, h.fx.game);
+}
+
+TEST(Discovery, AnEmptyHomeFindsNothing) {
+    GameFixture fx;
+    EXPECT_TRUE(discoverInstalls(DiscoveryPlaces::fromEnvironment()).empty());
+    // Without the usual folders there is nothing to map a Windows path to.
+    EXPECT_EQ(windowsPathInPrefix(fx.home, "C:\\UT2004"), "");
+    EXPECT_EQ(windowsPathInPrefix(fx.home, "UT2004"), "");
+}
+
+TEST(Discovery, TheGamesCommandListsEachInstallWithItsCache) {
+    FakeHome h;
+    auto r = tvtest::runCli(h.fx, "games");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1\tUT2003\tnative\t" + h.native2003 + "\t" + h.user2003 + "/Cache\t2\n" +
+                         "2\tUT2004\tnative\t" + h.native2004 + "\t" + h.user2004 + "/Cache\t2\n" +
+                         "3\tUT2004\twine\t" + h.wine2004 + "\t" + h.wine2004 + "/Cache\t2\n" +
+                         "4\tUT2003\twine\t" + h.lutris2003 + "\t" + h.lutris2003 + "/Cache\t2\n" +
+                         "5\tUT2004\tsteam\t" + h.steam2004 + "\t" + h.steam2004 + "/Cache\t2\n");
+    // Without a choice, a command says how to make one.
+    r = tvtest::runCli(h.fx, "scan");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("tessvane-cli games lists the installs found"), std::string::npos);
+    r = tvtest::runCli(h.fx, "--game 6 scan");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("there is no install 6 (5 found"), std::string::npos);
+}
+
+TEST(Discovery, EachInstallIsScannedRunAndUndoneWritingOnlyItsPlayersFolder) {
+    FakeHome h;
+    const std::vector<std::pair<std::string, const char*>> users = {{h.user2003, "Maps"},
+                                                                    {h.user2004, "Maps"},
+                                                                    {h.wine2004, "Maps"},
+                                                                    {h.lutris2003, "Maps"},
+                                                                    {h.steam2004, "maps"}};
+    std::unique_ptr<tvtest::ReadOnly> locked;
+    locked = std::make_unique<tvtest::ReadOnly>(h.native2003);
+    for (size_t n = 1; n <= users.size(); ++n) {
+        const auto& [user, maps] = users[n - 1];
+        SCOPED_TRACE(user);
+        const std::string game = "--game " + std::to_string(n) + " ";
+        const auto others = h.othersThan(user);
+        const std::string index = tvtest::readFile(user + "/Cache/cache.ini");
+        const std::string config =
+            tvtest::readFile(user + "/System/" +
+                             (user.find("2004") != std::string::npos ? std::string("UT2004.ini")
+                                                                     : std::string("UT2003.ini")));
+        auto r = tvtest::runCli(h.fx, game + "scan --select all");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("1\tDM-Home.ut2"), std::string::npos) << r.out;
+
+        r = tvtest::runCli(h.fx, game + "run --select all --no-backup");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(tvtest::exists(user + "/" + maps + "/DM-Home.ut2"));
+        EXPECT_TRUE(tvtest::exists(user + "/Textures/HomeTex.utx"));
+        // The index keeps its line ends; only the moved lines went.
+        const std::string eol = index.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+        EXPECT_EQ(tvtest::readFile(user + "/Cache/cache.ini"), "[Cache]" + eol);
+        if (n == 1) {
+            EXPECT_NE(r.out.find("Created folder " + user + "/Maps"), std::string::npos);
+            EXPECT_NE(r.out.find("Created folder " + user + "/Textures"), std::string::npos);
+        }
+
+        r = tvtest::runCli(h.fx, game + "undo --yes --all");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_FALSE(tvtest::exists(user + "/" + maps + "/DM-Home.ut2"));
+        EXPECT_EQ(tvtest::readFile(user + "/Cache/cache.ini").find('\r') == std::string::npos,
+                  index.find('\r') == std::string::npos);
+        // Nothing written outside the player's folder (and the program's);
+        // the game's configuration as it was, never purge left alone.
+        EXPECT_EQ(h.othersThan(user), others);
+        EXPECT_EQ(
+            tvtest::readFile(user + "/System/" +
+                             (user.find("2004") != std::string::npos ? std::string("UT2004.ini")
+                                                                     : std::string("UT2003.ini"))),
+            config);
+    }
+}
+
+TEST(GameConfiguration, IsNeverCreatedAndNeverPurgeStaysNever) {
+    GameFixture fx;
+    fx.writeCacheIni({fx.addEntry(1, "DM-A.ut2")});
+    const std::string ini = fx.game + "/System/UT2003.ini";
+    fs::remove(ini);
+    const auto before = tvtest::snapshotTree(fx.game);
+    // A scan, a dry run and "Set" leave the missing configuration missing.
+    auto r = tvtest::runCli(fx, "scan");
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = tvtest::runCli(fx, "run --dry-run");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("INIWriteSetting"), std::string::npos) << r.err;
+    r = tvtest::runCli(fx, "set-purge 60");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
+    EXPECT_EQ(tvtest::snapshotTree(fx.game), before);
+    EXPECT_FALSE(tvtest::exists(ini));
+
+    // 0 means never purge: a scan leaves it so; 30 or less is still raised.
+    writeFile(ini, "[Core.System]\r\nPurgeCacheDays=0\r\n");
+    r = tvtest::runCli(fx, "scan");
+    EXPECT_EQ(tvtest::readFile(ini), "[Core.System]\r\nPurgeCacheDays=0\r\n");
+    writeFile(ini, "[Core.System]\nPurgeCacheDays=14\n");
+    r = tvtest::runCli(fx, "scan");
+    EXPECT_EQ(tvtest::readFile(ini), "[Core.System]\nPurgeCacheDays=360\n");
+}
+
+TEST(GameProcess, RunUndoPurgeAndInstallsRefuseWhileTheGameRuns) {
+    GameFixture fx;
+    const std::string line = fx.addEntry(1, "DM-A.ut2");
+    fx.writeCacheIni({line});
+    tvtest::TempDir proc;
+    writeFile(proc / "31337/comm", "ut2003-bin\n");
+    const std::string env = "TESSVANE_PROC_ROOT=" + proc.path();
+    const auto before = tvtest::snapshotTree(fx.game);
+    for (const char* command : {"run --select all", "purge --yes"}) {
+        auto r = tvtest::runCli(fx, command, env);
+        EXPECT_EQ(r.status, 3) << command;
+        EXPECT_NE(r.err.find("UT2003 is running. Close the game first, then try again."),
+                  std::string::npos)
+            << command << r.err;
+    }
+    const std::string archive = fx.dir / "DM-Zip.zip";
+    tvtest::makeZip(archive, {{"DM-Zip.ut2", "map"}});
+    auto r = tvtest::runCli(fx, "zip --no-preview " + archive, env);
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Zip.ut2"));
+    fs::remove(archive);
+    // A scan only reads: it works, the game running or not.
+    r = tvtest::runCli(fx, "scan", env);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(tvtest::snapshotTree(fx.game), before);
+    EXPECT_TRUE(tvtest::exists(fx.cache + "/" + tvtest::ident(1) + ".uxx"));
+    EXPECT_EQ(tvtest::readFile(fx.cache + "/Cache.ini"), tvtest::crlf({"[Cache]", line}));
+
+    // Once the game has ended the run goes ahead, and the undo refuses while it runs again.
+    r = tvtest::runCli(fx, "run --select all");
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = tvtest::runCli(fx, "undo --yes --all", env);
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-A.ut2"));
+}
