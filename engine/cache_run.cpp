@@ -59,8 +59,9 @@ private:
     using Names = std::unordered_set<std::string, FoldedHash, FoldedEqual>;
     Names& namesIn(const std::string& folder) {
         auto [it, added] = m_folders.try_emplace(folder);
-        if (added) listFolder(folder, [&](std::string_view n) { it->second.emplace(n); });
-        return it->second;
+        Names& names = it->second;
+        if (added) listFolder(folder, [&names](std::string_view n) { names.emplace(n); });
+        return names;
     }
     std::unordered_map<std::string, Names> m_folders;
 };

@@ -7,6 +7,7 @@
 #include "recording_prompter.h"
 #include "window/main_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -580,4 +581,59 @@ TEST_F(MainWindowTest, TheUndoListIsReadWhenItsTabIsShown) {
     model->setData(model->index(0, 0), Qt::Checked, Qt::CheckStateRole);
     click("cmdUndo");
     EXPECT_EQ(model->rowCount(), 2);
+}
+
+namespace {
+
+// A native UT2004 player folder under the fixture's home, with one map cached.
+std::string addNativeUt2004(const GameFixture& fx) {
+    const std::string user = fx.home + "/.ut2004";
+    tvtest::writeFile(user + "/System/UT2004.ini",
+                      "[Core.System]\nPurgeCacheDays=0\nCachePath=../Cache\nCacheExt=.uxx\n");
+    tvtest::writeFile(user + "/Cache/" + tvtest::ident(9) + ".uxx", "map");
+    tvtest::writeFile(user + "/Cache/cache.ini",
+                      "[Cache]\n" + tvtest::ident(9) + "-1=DM-Native.ut2\n");
+    return user;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, TheFirstStartOffersTheInstallsFound) {
+    const std::string user = addNativeUt2004(fx);
+    tvtest::TempDir empty;
+    RegistryStore fresh(empty / "registry.reg");
+    prompter.picks = {0};
+    window = std::make_unique<MainWindow>(fx.program, fresh, prompter, shell);
+    window->setQuitOnShutdown(false);
+    ASSERT_TRUE(window->startUp());
+    ASSERT_EQ(prompter.lists.size(), 1u);
+    const ListRequest& offered = prompter.lists[0];
+    EXPECT_EQ(offered.title, "Choose Game");
+    ASSERT_EQ(offered.rows.size(), 1u);
+    EXPECT_EQ(offered.rows[0],
+              (std::vector<std::string>{"UT2004", "native", user, user + "/Cache", "1"}));
+    EXPECT_EQ(window->session().install.userFolder, user);
+    EXPECT_EQ(listColumn(0), QStringList{"DM-Native.ut2"});
+    EXPECT_EQ(fresh.value(tvtest::kGameKey, "Folder")->data, user + std::string(1, '\0'));
+    EXPECT_EQ(fresh.value(tvtest::kSettingsKey, "Game")->data, std::string("UT2004") + '\0');
+    EXPECT_EQ(fresh.value(tvtest::kSettingsKey, "GameKind")->data, std::string("native") + '\0');
+}
+
+TEST_F(MainWindowTest, ChooseGameSwitchesToAnotherInstallAndScansIt) {
+    ASSERT_TRUE(start());
+    EXPECT_EQ(listColumn(0).size(), 3);
+    const std::string user = addNativeUt2004(fx);
+    prompter.picks = {0};
+    window->findChild<QAction*>("mnuToolsChooseGame")->trigger();
+    ASSERT_EQ(prompter.lists.size(), 1u);
+    // The folder chosen before is offered too.
+    ASSERT_EQ(prompter.lists[0].rows.size(), 2u);
+    EXPECT_EQ(prompter.lists[0].rows[1][2], fx.game);
+    EXPECT_EQ(prompter.lists[0].rows[1][1], "chosen");
+    EXPECT_EQ(window->session().install.userFolder, user);
+    EXPECT_EQ(window->session().settings.cacheDir, user + "/Cache");
+    EXPECT_EQ(listColumn(0), QStringList{"DM-Native.ut2"});
+    // Cancelled: nothing changes.
+    window->findChild<QAction*>("mnuToolsChooseGame")->trigger();
+    EXPECT_EQ(window->session().install.userFolder, user);
 }

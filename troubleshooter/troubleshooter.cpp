@@ -3,6 +3,7 @@
 #include "environment.h"
 
 #include "formats/cls_registry.h"
+#include "games/discovery.h"
 #include "platform/cfile.h"
 #include "platform/program_folder.h"
 #include "platform/text_io.h"
@@ -243,6 +244,22 @@ bool Troubleshooter::ResetProgramRegistry() {
     return true;
 }
 
+// The report's "<Games found>" lines: one per install, "none" when there is none.
+static std::vector<std::string> gamesFoundLines(const std::string& storedFolder) {
+    std::vector<std::string> out;
+    for (const auto& in : discoverInstalls(DiscoveryPlaces::fromEnvironment(), storedFolder)) {
+        const std::string cache =
+            in.cacheFolder.empty() ? joinPath(in.userFolder, "Cache") : in.cacheFolder;
+        std::string line =
+            std::string(gameName(in.game)) + " (" + kindName(in.kind) + ") " + in.gameFolder;
+        if (in.userFolder != in.gameFolder) line += "; player's files in " + in.userFolder;
+        line += "; cache " + cache;
+        out.push_back(line);
+    }
+    if (out.empty()) out.push_back("none");
+    return out;
+}
+
 std::vector<std::string> Troubleshooter::reportLines() const {
     // The settings as they are now, not as they were at the start.
     std::string game = readGameFolder();
@@ -257,7 +274,11 @@ std::vector<std::string> Troubleshooter::reportLines() const {
                                     kDashes,
                                     "<Tessvane InstallPath>: " + installPath,
                                     kDashes,
-                                    "<Cache.INI Contents>:    "};
+                                    "<Games found>:"};
+    for (const auto& line : gamesFoundLines(game))
+        out.push_back(line);
+    out.push_back(kDashes);
+    out.push_back("<Cache.INI Contents>:    ");
     for (auto& line : out)
         line = escapeControls(line);
     if (!cacheIniProblem.empty()) out.push_back(escapeControls(cacheIniProblem));

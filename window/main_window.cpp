@@ -230,6 +230,9 @@ void MainWindow::buildMenus() {
     auto* setUt = tools->addAction("&Set the UT dir");
     setUt->setObjectName("mnuToolsSetUT");
     connect(setUt, &QAction::triggered, this, &MainWindow::setUtDir);
+    auto* chooseGame = tools->addAction("Choose &Game...");
+    chooseGame->setObjectName("mnuToolsChooseGame");
+    connect(chooseGame, &QAction::triggered, this, &MainWindow::chooseGame);
     auto* view = tools->addAction("&View Log");
     view->setObjectName("mnuToolsView");
     connect(view, &QAction::triggered, this, [this] { openInEditor("Tessvane.log"); });
@@ -374,6 +377,13 @@ void MainWindow::rescan() {
 void MainWindow::setUtDir() {
     m_session.setUtDir();
     m_fileListTab->showCacheFolder(m_session.settings.cacheDir);
+}
+
+void MainWindow::chooseGame() {
+    if (!m_session.chooseGame(false)) return;
+    // Another game, another cache: its list at once.
+    m_fileListTab->showCacheFolder(m_session.settings.cacheDir);
+    rescan();
 }
 
 // ---- options ------------------------------------------------------------------------

@@ -80,6 +80,8 @@ private:
     void commitFileTypes();
     void rescan();
     void setUtDir();
+    // Tools, "Choose Game...": the installs found; the chosen one is scanned.
+    void chooseGame();
     void openInEditor(const char* fileName);
     // A file of the program folder in the user's editor (or its default
     // program); a missing file or no program to open it is said.
