@@ -6,6 +6,7 @@
 #include "games/discovery.h"
 #include "games/game_process.h"
 #include "platform/text_io.h"
+#include "platform/text_util.h"
 #include "ui/prompter.h"
 
 namespace tv {
@@ -86,6 +87,10 @@ bool Session::chooseGame(bool mustChoose) {
                        : "Tessvane found these games. Which one should it look after?";
     request.headers = {"Game", "Kind", "Game folder", "Cache folder", "Entries"};
     for (const auto& in : found) {
+        // The game worked on now is the one selected at first.
+        if (!install.gameFolder.empty() &&
+            withoutTrailingSeparator(in.gameFolder) == withoutTrailingSeparator(install.gameFolder))
+            request.selected = request.rows.size();
         const auto [cache, entries] = cacheOf(in);
         request.rows.push_back(
             {gameName(in.game), kindName(in.kind), in.gameFolder, cache, std::to_string(entries)});

@@ -630,6 +630,7 @@ TEST_F(MainWindowTest, ChooseGameSwitchesToAnotherInstallAndScansIt) {
     ASSERT_EQ(prompter.lists[0].rows.size(), 2u);
     EXPECT_EQ(prompter.lists[0].rows[1][2], fx.game);
     EXPECT_EQ(prompter.lists[0].rows[1][1], "chosen");
+    EXPECT_EQ(prompter.lists[0].selected, 1u); // the game worked on so far
     EXPECT_EQ(window->session().install.userFolder, user);
     EXPECT_EQ(window->session().settings.cacheDir, user + "/Cache");
     EXPECT_EQ(listColumn(0), QStringList{"DM-Native.ut2"});

@@ -35,6 +35,7 @@ struct ListRequest {
     std::string title = "Tessvane";
     std::vector<std::string> headers;
     std::vector<std::vector<std::string>> rows;
+    size_t selected = 0;                  // the row selected at first
     std::string chooseLabel = "Use";      // takes the selected row
     std::string otherLabel = "Browse..."; // asks for something not listed
     std::string leaveLabel = "Cancel";

@@ -11,9 +11,13 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tv {
 
 namespace {
+
+constexpr int kMaxColumnWidth = 360;
 
 QTreeWidget* makeTable(const ListRequest& request, QWidget* parent) {
     auto* table = new QTreeWidget(parent);
@@ -35,9 +39,16 @@ QTreeWidget* makeTable(const ListRequest& request, QWidget* parent) {
         for (int i = 0; i < cells.size(); ++i)
             item->setToolTip(i, cells[i]);
     }
-    for (int i = 0; i < table->columnCount(); ++i)
+    // Every column in view: a long folder is cut in its middle (its tool tip
+    // has it whole) rather than pushing the last columns out of sight.
+    for (int i = 0; i < table->columnCount(); ++i) {
         table->resizeColumnToContents(i);
-    if (table->topLevelItemCount() > 0) table->setCurrentItem(table->topLevelItem(0));
+        table->setColumnWidth(i, std::min(table->columnWidth(i), kMaxColumnWidth));
+    }
+    if (table->topLevelItemCount() > 0) {
+        const size_t first = request.selected < request.rows.size() ? request.selected : 0;
+        table->setCurrentItem(table->topLevelItem(static_cast<int>(first)));
+    }
     return table;
 }
 
