@@ -109,8 +109,8 @@ std::vector<std::string> Finder::winePrefixes() const {
     if (home.empty()) return out;
     out.push_back(joinPath(home, ".wine"));
     // Lutris (~/Games/<name>), PlayOnLinux, Bottles (native and Flatpak).
-    for (const char* parent :
-         {"Games", ".PlayOnLinux/wineprefix", ".var/app/com.usebottles.bottles/data/bottles/bottles"})
+    for (const char* parent : {"Games", ".PlayOnLinux/wineprefix",
+                               ".var/app/com.usebottles.bottles/data/bottles/bottles"})
         for (const auto& p : subfolders(joinPath(home, parent)))
             out.push_back(p);
     for (const auto& p : subfolders(joinPath(m_places.dataHome, "bottles/bottles")))

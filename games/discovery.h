@@ -10,7 +10,7 @@ namespace tv {
 // Where discovery looks, worked out from the environment once.
 struct DiscoveryPlaces {
     std::string home;
-    std::string dataHome; // $XDG_DATA_HOME, else ~/.local/share
+    std::string dataHome;   // $XDG_DATA_HOME, else ~/.local/share
     std::string winePrefix; // $WINEPREFIX, when set
     // Folders that hold native game folders named ut2003/ut2004 (any case).
     std::vector<std::string> nativeRoots;

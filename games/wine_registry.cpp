@@ -74,10 +74,18 @@ std::optional<std::string> unescapeRegistryString(std::string_view q, std::strin
         }
         const char n = q[++i];
         switch (n) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case '0': out += '\0'; break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case '0':
+            out += '\0';
+            break;
         case 'x': {
             unsigned code = 0;
             int digits = 0;
@@ -88,7 +96,8 @@ std::optional<std::string> unescapeRegistryString(std::string_view q, std::strin
             appendUtf8(out, code);
             break;
         }
-        default: out += n; // \\ and \" and anything unknown: the character itself
+        default:
+            out += n; // \\ and \" and anything unknown: the character itself
         }
     }
     return std::nullopt;
