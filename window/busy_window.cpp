@@ -18,15 +18,22 @@ BusyWindow::BusyWindow(const QString& animationFile, QWidget* parent)
     animation->setObjectName("Animation1");
     m_movie = new QMovie(animationFile, QByteArray(), this);
     animation->setMovie(m_movie);
-    auto* text = new QLabel("Processing UT 2003 Cache Files........", frame);
+    m_text = new QLabel(frame);
     auto* row = new QHBoxLayout(frame);
     row->addWidget(animation);
-    row->addWidget(text);
+    row->addWidget(m_text);
+    setGame(Game::UT2003);
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(frame);
 }
 
-void BusyWindow::showBusy() {
+void BusyWindow::setGame(Game game) {
+    m_text->setText(game == Game::UT2004 ? "Processing UT 2004 Cache Files........"
+                                         : "Processing UT 2003 Cache Files........");
+}
+
+void BusyWindow::showBusy(Game game) {
+    setGame(game);
     m_movie->start();
     show();
     raise();

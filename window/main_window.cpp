@@ -267,7 +267,7 @@ void MainWindow::connectHandlers() {
     connect(m_undoTab, &UndoTab::filesMovedBack, this, &MainWindow::showScanResult);
     connect(m_neverMoveTab, &NeverMoveTab::saving, this, [this](bool busy) {
         if (busy)
-            m_busy->showBusy();
+            m_busy->showBusy(m_session.install.game);
         else
             m_busy->unload();
     });
@@ -306,7 +306,7 @@ bool MainWindow::startUp() {
     settingsToControls();
     restoreWindowGeometry();
     setWindowTitle("Tessvane");
-    m_busy->showBusy();
+    m_busy->showBusy(m_session.install.game);
     m_session.ScanCache();
     showScanResult();
     lblUTName->setText(toDisplay(m_session.playerName()));
@@ -354,7 +354,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 // ---- the File List ----------------------------------------------------------------
 
 void MainWindow::scanWithBusyWindow() {
-    m_busy->showBusy();
+    m_busy->showBusy(m_session.install.game);
     m_work.run([this] { m_session.ScanCache(); }, false);
     showScanResult();
     m_busy->unload();
@@ -366,7 +366,7 @@ void MainWindow::commitFileTypes() {
 }
 
 void MainWindow::rescan() {
-    m_busy->showBusy();
+    m_busy->showBusy(m_session.install.game);
     setStatusText("Re-scanning files...");
     m_work.run([this] { m_session.ScanCache(); }, false);
     showScanResult();
@@ -464,7 +464,7 @@ void MainWindow::runClicked() {
 
 void MainWindow::purgeClicked() {
     if (!m_session.confirmPurge()) return;
-    m_busy->showBusy();
+    m_busy->showBusy(m_session.install.game);
     bool purged = false;
     m_work.run([&] { purged = m_session.purgeCache(); }, false);
     if (purged) showScanResult();
