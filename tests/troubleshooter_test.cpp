@@ -103,6 +103,17 @@ TEST(TroubleshooterReport, ByteForByteWithAndWithoutTessvanesFolder) {
     }
 }
 
+TEST(Troubleshooter, TheCacheFolderChooserNamesTheGameChosenInTessvane) {
+    for (const char* game : {"UT2003", "UT2004"}) {
+        TroubleFixture f;
+        f.store.setValue(kSettingsKey, "Game", RegValue::text(game));
+        ASSERT_TRUE(f.t.start());
+        ASSERT_FALSE(f.prompter.shown.empty());
+        EXPECT_EQ(f.prompter.shown[0].kind, "folder");
+        EXPECT_EQ(f.prompter.shown[0].title, std::string("Choose the ") + game + " Cache folder:");
+    }
+}
+
 TEST(TroubleshooterReport, AnEmptyIndexAndTheSettingsAsTheyAreNow) {
     TroubleFixture f;
     tvtest::writeFile(f.fx.cache + "/Cache.ini", "");

@@ -199,7 +199,10 @@ bool Troubleshooter::useCacheFolder(const std::string& folder, std::string* erro
 
 bool Troubleshooter::ChooseCacheFolder() {
     for (;;) {
-        std::string chosen = m_prompter.browseForFolder("Choose the UT2003 Cache folder:");
+        // The game Tessvane was last told to look after names the folder.
+        const std::string game =
+            readProgramValue("Game") == "UT2004" ? std::string("UT2004") : std::string("UT2003");
+        std::string chosen = m_prompter.browseForFolder("Choose the " + game + " Cache folder:");
         if (chosen.empty()) {
             if (!m_prompter.question("You MUST select the UT Cache folder..\n\nChoose it now? (No "
                                      "ends the troubleshooter.)"))
