@@ -12,6 +12,7 @@
 #ifdef TESSVANE_HAVE_UPDATE
 #include "update_loader.h"
 #endif
+#include "engine/package_state.h"
 #include "session/session.h"
 
 #include <algorithm>
@@ -34,9 +35,10 @@ const cmdline::Command kHelp[] = {
               "                         per line: number, game, kind, game folder, cache folder\n"
               "                         and entries of its cache index (tab-separated); --game N\n"
               "                         works on the Nth\n"},
-    {"scan", "  scan [--select all | --types LIST]\n"
+    {"scan", "  scan [--select all | --types LIST] [--state]\n"
              "      lists the cache as the File List shows it: ticked (1/0), name, date and\n"
-             "      never-move mark, then the status text\n"},
+             "      never-move mark (and with --state the package's state: new, installed,\n"
+             "      identical, other version or damaged), then the status text\n"},
     {"run",
      "  run [--select all | --types LIST] [--only NAME]... [--to DIR | --to-structured DIR]\n"
      "      [--backup | --no-backup] [--dry-run]\n"
@@ -266,17 +268,25 @@ int cmdGames(Command& c, ArgReader& args) {
 
 int cmdScan(Command& c, ArgReader& args) {
     CallSettings call;
+    bool states = false;
     while (!args.done()) {
         std::string a = args.take();
-        if (!call.takeSelection(a, args)) args.unexpected(a);
+        if (a == "--state")
+            states = true;
+        else if (!call.takeSelection(a, args))
+            args.unexpected(a);
     }
     if (args.failed() || !call.checkTypes(c.err)) return kUsageError;
     if (!c.start()) return c.status;
     call.apply(c.session.settings, c.err);
     bool found = c.session.ScanCache();
-    for (const auto& r : c.session.fileList().rows())
+    if (found && states) c.session.fillStates();
+    for (const auto& r : c.session.fileList().rows()) {
         c.out << (r.ticked ? '1' : '0') << '\t' << r.text << '\t' << r.date << '\t'
-              << (r.neverMove ? "True" : "") << '\n';
+              << (r.neverMove ? "True" : "");
+        if (states) c.out << '\t' << stateText(r.state);
+        c.out << '\n';
+    }
     c.out << c.session.statusText << '\n';
     return found ? kDone : kNotDone;
 }

@@ -64,13 +64,24 @@ extern const char* const kErrorMark;
 // separator or NUL) is never moved: the File List shows this text before it.
 extern const char* const kUnsafeNameText;
 
+// What a cached package is beside the game's own files.
+enum class PackageState {
+    Unknown,      // not worked out (yet), or its files cannot be read
+    New,          // no file of that name in the game's folder for its type
+    Installed,    // a file of that name holds the same package (same GUID)
+    Identical,    // ... and the same bytes
+    OtherVersion, // a file of that name holds another package
+    Damaged,      // empty, or a package type without a package header
+};
+
 // A row of the File List.
 struct FileRow {
     std::string text;      // the name, or the missing-extension error text
     std::string date;      // last change of the cache file, or empty
     int64_t modified = -1; // the same as a time, for sorting; -1 when no file
     bool ticked = false;
-    bool neverMove = false; // shown red with "True" in "Never Move?"
+    bool neverMove = false;                     // shown red with "True" in "Never Move?"
+    PackageState state = PackageState::Unknown; // "State", worked out after the scan
 };
 
 struct ScanTableEntry {

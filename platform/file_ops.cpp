@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <vector>
 
 #ifndef RENAME_NOREPLACE
 #define RENAME_NOREPLACE (1 << 0)
@@ -178,14 +179,40 @@ bool makeFolder(const std::string& path, std::string* error) {
     return false;
 }
 
+// Reads up to `size` bytes, across short reads; 0 at the end, -1 on an error.
+static ssize_t readFull(int fd, char* buf, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, buf + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
 bool sameContent(const std::string& a, const std::string& b) {
     struct stat sa {
     }, sb{};
     if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
     if (!S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) return false;
-    auto x = readFile(a);
-    auto y = readFile(b);
-    return x && y && *x == *y;
+    // Piece by piece: two big maps are never held in memory whole.
+    const int fa = ::open(a.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fb = fa < 0 ? -1 : ::open(b.c_str(), O_RDONLY | O_CLOEXEC);
+    bool same = fa >= 0 && fb >= 0;
+    std::vector<char> x(1 << 16), y(1 << 16);
+    while (same) {
+        const ssize_t n = readFull(fa, x.data(), x.size());
+        const ssize_t m = readFull(fb, y.data(), y.size());
+        if (n < 0 || n != m || std::memcmp(x.data(), y.data(), static_cast<size_t>(n)) != 0)
+            same = false;
+        else if (n == 0)
+            break;
+    }
+    if (fa >= 0) ::close(fa);
+    if (fb >= 0) ::close(fb);
+    return same;
 }
 
 bool removeFile(const std::string& path, std::string* error) {

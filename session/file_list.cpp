@@ -5,6 +5,18 @@ namespace tv {
 void FileList::replace(std::vector<FileRow> rows, std::vector<ScanTableEntry> table) {
     m_rows = std::move(rows);
     m_scanTable = std::move(table);
+    ++m_generation;
+}
+
+bool FileList::setStates(uint64_t generation, const std::vector<PackageState>& states) {
+    if (generation != m_generation || states.size() != m_rows.size()) return false;
+    for (size_t i = 0; i < states.size(); ++i) {
+        m_rows[i].state = states[i];
+        // Moving it would only keep it in the cache: the game has another
+        // version under that name.
+        if (states[i] == PackageState::OtherVersion) m_rows[i].ticked = false;
+    }
+    return true;
 }
 
 void FileList::checkAll() {

@@ -23,6 +23,12 @@ public:
 
     // A scan's result, in one step.
     void replace(std::vector<FileRow> rows, std::vector<ScanTableEntry> table);
+    // Counts the scans: states worked out for one scan's rows fit no other.
+    uint64_t generation() const { return m_generation; }
+    // The package states of this generation's rows (in their order): a row
+    // holding another version of an installed package is unticked. false
+    // (nothing changed) when the rows are of another scan.
+    bool setStates(uint64_t generation, const std::vector<PackageState>& states);
     void clearScanTable() { m_scanTable.clear(); }
 
     // Never-move rows stay unticked: the run would not move them anyway.
@@ -41,6 +47,7 @@ public:
 private:
     std::vector<FileRow> m_rows;
     std::vector<ScanTableEntry> m_scanTable;
+    uint64_t m_generation = 0;
 };
 
 } // namespace tv

@@ -3,6 +3,7 @@
 #include "engine/cache_purge.h"
 
 #include "engine/backup.h"
+#include "engine/package_state.h"
 #include "engine/repair.h"
 #include "engine/undo_moves.h"
 #include "formats/cls_registry.h"
@@ -181,6 +182,26 @@ void Session::uncheckAll() {
 
 void Session::updateFoundText() {
     setStatusText(foundText(m_fileList.ticked()));
+}
+
+Session::StateRequest Session::stateRequest() const {
+    return {m_fileList.generation(), m_fileList.scanTable(), folders};
+}
+
+std::vector<PackageState> Session::workOutStates(const StateRequest& request,
+                                                 const std::function<bool()>& stop) {
+    return packageStates(request.table, request.folders, stop);
+}
+
+void Session::applyStates(uint64_t generation, const std::vector<PackageState>& states) {
+    bool applied = false;
+    changeRows([&] { applied = m_fileList.setStates(generation, states); });
+    if (applied) updateFoundText();
+}
+
+void Session::fillStates() {
+    const StateRequest request = stateRequest();
+    applyStates(request.generation, workOutStates(request));
 }
 
 void Session::chooseCacheFolder(const std::string& folder) {

@@ -93,6 +93,24 @@ public:
     // A cache folder chosen with "...": the label takes it and the list is rebuilt.
     void chooseCacheFolder(const std::string& folder);
 
+    // ---- package states --------------------------------------------------------
+    // What working out the rows' states needs, taken now (a copy: the work
+    // may go on on another thread while the rows stay usable).
+    struct StateRequest {
+        uint64_t generation = 0;
+        std::vector<ScanTableEntry> table;
+        CacheFolders folders;
+    };
+    StateRequest stateRequest() const;
+    // Reads only; `stop` is asked between files.
+    static std::vector<PackageState> workOutStates(const StateRequest& request,
+                                                   const std::function<bool()>& stop = {});
+    // The states into the rows they were worked out for (rows of a later
+    // scan are left alone); other-version rows are unticked.
+    void applyStates(uint64_t generation, const std::vector<PackageState>& states);
+    // Both at once, on this thread (tessvane-cli scan --state).
+    void fillStates();
+
     // Repairs map entries without an extension (once per program start) and
     // scans again.
     void FixMissingExtensions(const std::string& cacheFolder);

@@ -1,0 +1,76 @@
+#include "package_header.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tv {
+
+namespace {
+
+uint32_t le32(std::string_view b, size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) |
+           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 2])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
+}
+
+// The version from which the GUID follows the table offsets.
+constexpr uint16_t kGuidVersion = 68;
+
+} // namespace
+
+std::optional<PackageHeader> parsePackageHeader(std::string_view b, int64_t fileSize) {
+    if (b.size() < 36 || le32(b, 0) != kPackageTag) return std::nullopt;
+    PackageHeader h;
+    const uint32_t version = le32(b, 4);
+    h.fileVersion = static_cast<uint16_t>(version & 0xFFFF);
+    h.licenseeVersion = static_cast<uint16_t>(version >> 16);
+    h.flags = le32(b, 8);
+    // Name, export and import tables: counts and offsets, none negative, no
+    // table starting past the end of the file.
+    for (size_t at = 12; at < 36; at += 8) {
+        const auto count = static_cast<int32_t>(le32(b, at));
+        const auto offset = static_cast<int32_t>(le32(b, at + 4));
+        if (count < 0 || offset < 0 || offset > fileSize) return std::nullopt;
+    }
+    if (h.fileVersion >= kGuidVersion) {
+        if (b.size() < 52) return std::nullopt;
+        h.hasGuid = true;
+        std::memcpy(h.guid.data(), b.data() + 36, 16);
+    }
+    return h;
+}
+
+PackageFile readPackageHeader(const std::string& path) {
+    PackageFile f;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return f;
+    struct stat st {};
+    char buf[kPackageHeaderBytes];
+    ssize_t n = -1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) n = ::pread(fd, buf, sizeof buf, 0);
+    ::close(fd);
+    if (n < 0) return f;
+    f.size = st.st_size;
+    auto header = parsePackageHeader(std::string_view(buf, static_cast<size_t>(n)), st.st_size);
+    f.kind = header ? PackageFile::Kind::Package : PackageFile::Kind::NotAPackage;
+    if (header) f.header = *header;
+    return f;
+}
+
+std::string guidText(const std::array<uint8_t, 16>& guid) {
+    static const char digits[] = "0123456789ABCDEF";
+    // Four little-endian 32-bit words, each written most significant first.
+    std::string out;
+    for (size_t word = 0; word < 4; ++word)
+        for (size_t i = 4; i-- > 0;) {
+            const uint8_t byte = guid[word * 4 + i];
+            out += digits[byte >> 4];
+            out += digits[byte & 0xF];
+        }
+    return out;
+}
+
+} // namespace tv

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tv {
+
+// The start of every package of these games: the tag 0x9E2A83C1 (little-
+// endian), the file and licensee versions, the flags, the name, export and
+// import table counts and offsets, then (from file version 68 on, which both
+// games write) the package's GUID. Same GUID, same package.
+struct PackageHeader {
+    uint16_t fileVersion = 0;
+    uint16_t licenseeVersion = 0;
+    uint32_t flags = 0;
+    bool hasGuid = false;
+    std::array<uint8_t, 16> guid{};
+};
+
+constexpr uint32_t kPackageTag = 0x9E2A83C1;
+// The bytes read from a file's start: enough for every field above.
+constexpr size_t kPackageHeaderBytes = 52;
+
+// The header at the start of `bytes`; nullopt when they are no package (too
+// short, another tag, negative counts or offsets, an offset past `fileSize`).
+std::optional<PackageHeader> parsePackageHeader(std::string_view bytes, int64_t fileSize);
+
+// A file's header, from one small read at its start.
+struct PackageFile {
+    enum class Kind { Package, NotAPackage, Unreadable } kind = Kind::Unreadable;
+    int64_t size = -1;
+    PackageHeader header;
+};
+PackageFile readPackageHeader(const std::string& path);
+
+// The GUID as 32 hexadecimal digits, as the cache names its files.
+std::string guidText(const std::array<uint8_t, 16>& guid);
+
+} // namespace tv

@@ -1,0 +1,108 @@
+// Package identity: the header reader, each state of a cached package beside
+// the game's files, and what the run says of a package that stayed.
+#include "package_support.h"
+#include "test_support.h"
+
+#include "engine/package_header.h"
+#include "engine/package_state.h"
+#include "platform/text_io.h"
+
+#include <gtest/gtest.h>
+
+using namespace tv;
+using tvtest::GameFixture;
+using tvtest::ident;
+using tvtest::makePackage;
+using tvtest::writeFile;
+
+TEST(PackageHeader, ReadsTagVersionsAndGuidAndRefusesWhatIsNoPackage) {
+    const std::string bytes = makePackage(7, "filler", 128, 29);
+    auto h = parsePackageHeader(bytes, static_cast<int64_t>(bytes.size()));
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->fileVersion, 128);
+    EXPECT_EQ(h->licenseeVersion, 29);
+    EXPECT_EQ(h->flags, 1u);
+    ASSERT_TRUE(h->hasGuid);
+    EXPECT_EQ(guidText(h->guid), "0A0908070E0D0C0B1211100F16151413");
+    // Before version 68 there is no GUID where later versions keep it.
+    auto old = parsePackageHeader(makePackage(7, "", 61), 52);
+    ASSERT_TRUE(old);
+    EXPECT_FALSE(old->hasGuid);
+
+    const int64_t size = static_cast<int64_t>(bytes.size());
+    EXPECT_FALSE(parsePackageHeader(bytes.substr(0, 51), size)); // cut inside the GUID
+    EXPECT_FALSE(parsePackageHeader(bytes.substr(0, 20), size));
+    EXPECT_FALSE(parsePackageHeader("", 0));
+    std::string otherTag = bytes;
+    otherTag[0] = 'P';
+    EXPECT_FALSE(parsePackageHeader(otherTag, size));
+    std::string negative = bytes;
+    negative[15] = '\x80'; // a negative name count
+    EXPECT_FALSE(parsePackageHeader(negative, size));
+    EXPECT_FALSE(parsePackageHeader(bytes, 40)); // tables past the end of the file
+
+    GameFixture fx;
+    writeFile(fx.dir / "p.utx", bytes);
+    auto file = readPackageHeader(fx.dir / "p.utx");
+    EXPECT_EQ(file.kind, PackageFile::Kind::Package);
+    EXPECT_EQ(file.size, size);
+    EXPECT_EQ(readPackageHeader(fx.dir / "missing.utx").kind, PackageFile::Kind::Unreadable);
+    EXPECT_EQ(readPackageHeader(fx.dir.path()).kind, PackageFile::Kind::Unreadable); // a folder
+}
+
+namespace {
+
+// A cache holding every state, with the installed files beside it.
+struct EveryState {
+    GameFixture fx;
+    std::vector<std::string> lines;
+
+    void cached(int n, const std::string& name, const std::string& bytes) {
+        fx.addCacheFile(ident(n) + ".uxx", bytes);
+        lines.push_back(ident(n) + "=" + name);
+    }
+    EveryState() {
+        cached(1, "DM-New.ut2", makePackage(1, "new map"));
+        cached(2, "DM-Same.ut2", makePackage(2, "same map"));
+        writeFile(fx.game + "/Maps/DM-Same.ut2", makePackage(2, "same map"));
+        cached(3, "SameTex.utx", makePackage(3, "newer bytes"));
+        writeFile(fx.game + "/Textures/SameTex.utx", makePackage(3, "older bytes"));
+        cached(4, "DM-Other.ut2", makePackage(4, "one map"));
+        writeFile(fx.game + "/Maps/DM-Other.ut2", makePackage(40, "one map"));
+        // A letter-case twin of the installed file is the same file.
+        cached(5, "dm-case.ut2", makePackage(5, "case"));
+        writeFile(fx.game + "/Maps/DM-CASE.UT2", makePackage(5, "case"));
+        cached(6, "Cut.utx", makePackage(6, "").substr(0, 30));
+        cached(7, "Empty.uax", "");
+        cached(8, "Song.ogg", "OggS new song");
+        cached(9, "Tune.ogg", "OggS this tune");
+        writeFile(fx.game + "/Music/Tune.ogg", "OggS that tune");
+        cached(10, "Plain.utx", "not a package at all, long enough to hold a header's bytes");
+        fx.writeCacheIni(lines);
+    }
+};
+
+} // namespace
+
+TEST(PackageState, ScanStateNamesEachRowsState) {
+    EveryState s;
+    auto r = tvtest::runCli(s.fx, "scan --select all --state");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> got;
+    for (const auto& line : tv::splitLines(r.out)) {
+        const auto first = line.find('\t');
+        if (first == std::string::npos) continue;
+        const auto name = line.substr(first + 1, line.find('\t', first + 1) - first - 1);
+        got.push_back(line.substr(0, 1) + " " + name + " " + line.substr(line.rfind('\t') + 1));
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{
+                       "1 DM-New.ut2 new", "1 DM-Same.ut2 identical", "1 SameTex.utx installed",
+                       // Never ticked by the selection: it would only stay in the cache.
+                       "0 DM-Other.ut2 other version", "1 dm-case.ut2 identical",
+                       "1 Cut.utx damaged", "1 Empty.uax damaged", "1 Song.ogg new",
+                       "0 Tune.ogg other version", "1 Plain.utx damaged"}));
+    // Without --state the lines are as they were.
+    r = tvtest::runCli(s.fx, "scan --select all");
+    EXPECT_EQ(r.out.find("identical"), std::string::npos);
+    EXPECT_NE(r.out.find("1\tDM-Other.ut2\t"), std::string::npos);
+}
