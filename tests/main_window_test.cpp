@@ -1,4 +1,5 @@
 #include "main_window_fixture.h"
+#include "package_support.h"
 
 #include "platform/dates.h"
 #include "store/undo_log.h"
@@ -637,4 +638,24 @@ TEST_F(MainWindowTest, ChooseGameSwitchesToAnotherInstallAndScansIt) {
     // Cancelled: nothing changes.
     window->findChild<QAction*>("mnuToolsChooseGame")->trigger();
     EXPECT_EQ(window->session().install.userFolder, user);
+}
+
+TEST_F(MainWindowTest, TheStateColumnFillsAfterTheListAppears) {
+    fx.addCacheFile(tvtest::ident(7) + ".uxx", tvtest::makePackage(7, "ours"));
+    tvtest::writeFile(fx.game + "/Maps/DM-Theirs.ut2", tvtest::makePackage(70, "theirs"));
+    fx.writeCacheIni({fx.addEntry(1, "DM-One.ut2"), tvtest::ident(7) + "=DM-Theirs.ut2"});
+    tvtest::writeFile(fx.cache + "/" + tvtest::ident(1) + ".uxx", tvtest::makePackage(1, "one"));
+    ASSERT_TRUE(start());
+    auto* view = child<QTreeView>("ListView1");
+    auto* model = view->model();
+    ASSERT_EQ(model->columnCount(), 4);
+    EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString(), "State");
+    // The list is there at once; the states come a moment later.
+    ASSERT_EQ(listColumn(0), (QStringList{"DM-One.ut2", "DM-Theirs.ut2"}));
+    QTRY_COMPARE(listColumn(3), (QStringList{"new", "other version"}));
+    const QModelIndex other = model->index(1, 0);
+    EXPECT_EQ(other.data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Unchecked);
+    EXPECT_NE(other.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(Qt::black));
+    EXPECT_TRUE(other.data(Qt::ToolTipRole).toString().contains("version mismatches"));
+    EXPECT_EQ(model->index(0, 0).data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Checked);
 }

@@ -1,5 +1,7 @@
 #include "file_list_model.h"
 
+#include "engine/package_state.h"
+
 #include "ui/qt/qt_text.h"
 
 #include <QBrush>
@@ -22,8 +24,38 @@ int FileListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int FileListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 3;
+    return parent.isValid() ? 0 : kColumns;
 }
+
+namespace {
+
+// Rows holding another version of an installed package: neither the
+// never-move red nor the text's black.
+const QColor kOtherVersionColour(176, 96, 0);
+
+QString stateToolTip(const FileRow& r) {
+    const QString name = toDisplay(r.text);
+    switch (r.state) {
+    case PackageState::New:
+        return name + QStringLiteral(" is not in the game's folders yet");
+    case PackageState::Installed:
+        return QStringLiteral("The same package (same GUID) is installed as ") + name;
+    case PackageState::Identical:
+        return QStringLiteral("An identical copy of ") + name +
+               QStringLiteral(" is installed: the cache file is not needed");
+    case PackageState::OtherVersion:
+        return QStringLiteral("Another version of ") + name +
+               QStringLiteral(" is installed. Keeping both versions apart avoids version "
+                              "mismatches when you join servers: this one stays in the cache");
+    case PackageState::Damaged:
+        return name + QStringLiteral(" is empty or holds no package");
+    case PackageState::Unknown:
+        break;
+    }
+    return {};
+}
+
+} // namespace
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
@@ -32,16 +64,19 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         if (index.column() == 0) return toDisplay(r.text);
         if (index.column() == 1) return toDisplay(r.date);
+        if (index.column() == 3) return QString::fromLatin1(stateText(r.state));
         return r.neverMove ? QStringLiteral("True") : QString();
     case Qt::CheckStateRole:
         if (index.column() == 0) return r.ticked ? Qt::Checked : Qt::Unchecked;
         return {};
     case Qt::ForegroundRole:
         if (r.neverMove) return QBrush(QColor(255, 0, 0));
+        if (r.state == PackageState::OtherVersion) return QBrush(kOtherVersionColour);
         return {};
     case Qt::ToolTipRole:
         if (index.column() == 0 && r.neverMove)
             return toDisplay(r.text) + QStringLiteral(" is on the never-move list");
+        if (r.state == PackageState::OtherVersion || index.column() == 3) return stateToolTip(r);
         if (index.column() == 0) return toDisplay(r.text);
         if (index.column() == 1) return toDisplay(r.date);
         return {};
@@ -70,9 +105,9 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
 
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* const titles[] = {"File Name  (color red = never move)", "Date",
-                                         "Never Move?"};
-    return section >= 0 && section < 3 ? QString::fromLatin1(titles[section]) : QVariant();
+    static const char* const titles[kColumns] = {"File Name  (color red = never move)", "Date",
+                                                 "Never Move?", "State"};
+    return section >= 0 && section < kColumns ? QString::fromLatin1(titles[section]) : QVariant();
 }
 
 void FileListModel::sort(int column, Qt::SortOrder order) {
@@ -90,6 +125,7 @@ void FileListModel::applySort() {
         const FileRow& b = m_list.rows()[j];
         if (m_sortColumn == 1) return a.modified < b.modified;
         if (m_sortColumn == 2) return a.neverMove < b.neverMove;
+        if (m_sortColumn == 3) return a.state < b.state;
         return lessNoCase(a.text, b.text);
     };
     if (m_sortOrder == Qt::AscendingOrder)

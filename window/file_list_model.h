@@ -8,8 +8,9 @@
 
 namespace tv {
 
-// The File List: a check box per row, "Date" and "Never Move?" columns, rows
-// on the never-move list in red. It shows the session's rows in place, so a
+// The File List: a check box per row, "Date", "Never Move?" and "State"
+// columns, rows on the never-move list in red, other versions of installed
+// packages in a colour of their own. It shows the session's rows in place, so a
 // cache of any size fills at once, in an order of its own: sorting never
 // reorders the session's rows.
 class FileListModel : public QAbstractTableModel {
@@ -28,6 +29,8 @@ public:
     // The rows changed underneath (a scan, check all, a never-move change);
     // the last sort is kept.
     void reload();
+    // File name, Date, Never Move?, State.
+    static constexpr int kColumns = 4;
     // The session's row shown at `viewRow`.
     size_t sessionRow(int viewRow) const { return m_order[static_cast<size_t>(viewRow)]; }
 

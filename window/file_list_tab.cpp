@@ -56,7 +56,7 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     layout->addLayout(buttons);
 
     m_model = new FileListModel(m_session.fileList(), this);
-    makeSortableList(ListView1, m_model, {5400, 2200, 1200});
+    makeSortableList(ListView1, m_model, {5400, 2200, 1200, 1500});
 
     connect(ListView1, &QWidget::customContextMenuRequested, this, &FileListTab::contextMenu);
     connect(ListView1->header(), &QHeaderView::sectionClicked, this, &FileListTab::sortClicked);

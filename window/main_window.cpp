@@ -1,5 +1,7 @@
 #include "main_window.h"
 
+#include "engine/package_state.h"
+
 #include "about_window.h"
 #include "busy_window.h"
 #include "file_list_tab.h"
@@ -200,7 +202,37 @@ void MainWindow::takeStatusLines() {
     }
 }
 
+// The State column fills after the list appears: the headers are read on a
+// thread of their own while the list is already in use. A later scan, or
+// work that changes files, makes the states of this one moot.
+void MainWindow::fillStates() {
+    stopStateFill();
+    Session::StateRequest request = m_session.stateRequest();
+    if (request.table.empty()) return;
+    const uint64_t wanted = request.generation;
+    m_stateWanted = wanted;
+    m_stateThread = std::thread([this, wanted, request = std::move(request)] {
+        auto states = std::make_shared<std::vector<PackageState>>(
+            Session::workOutStates(request, [this, wanted] { return m_stateWanted != wanted; }));
+        if (m_stateWanted != wanted) return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, wanted, states] {
+                // A run or an undo under way reads the rows on its worker.
+                if (m_stateWanted != wanted || m_session.running || m_work.busy()) return;
+                m_session.applyStates(wanted, *states);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void MainWindow::stopStateFill() {
+    m_stateWanted = kNoStates;
+    if (m_stateThread.joinable()) m_stateThread.join();
+}
+
 MainWindow::~MainWindow() {
+    stopStateFill();
     m_session.setObserver(nullptr); // nothing is shown any more
     // The views read the session's rows, which go before the base class
     // destroys its children: take the views down first.
@@ -289,6 +321,7 @@ void MainWindow::setStatusText(const std::string& text) {
 
 void MainWindow::showScanResult() {
     m_fileListTab->showScan();
+    fillStates();
     m_optionsTab->showPurgeDays(m_session.housekeeping().purgeDaysText());
     m_statusPanel3->setText(toDisplay(m_session.statusText));
     m_neverMoveTab->showLines();

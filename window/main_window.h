@@ -8,8 +8,11 @@
 
 #include <QMainWindow>
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 
 class QAction;
 class QProgressBar;
@@ -66,6 +69,9 @@ private:
     void connectHandlers();
     void settingsToControls();
     void showScanResult();
+    // The File List's State column, worked out off the window's thread.
+    void fillStates();
+    void stopStateFill();
     void setStatusText(const std::string& text);
     void scanWithBusyWindow();
     // The Undo list is out of date: read again now when it is shown, else
@@ -145,6 +151,10 @@ private:
     QPushButton* cmdExit;
     QProgressBar* m_progress; // "n of N" in the status bar while a run goes on
     bool m_exitAfterRun = false;
+    // The scan whose states are being worked out (kNoStates: none).
+    static constexpr uint64_t kNoStates = UINT64_MAX;
+    std::atomic<uint64_t> m_stateWanted{kNoStates};
+    std::thread m_stateThread;
     bool m_undoListStale = true;
     QLabel* lblUTName;
     QLabel* m_statusPanel3;
