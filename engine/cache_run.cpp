@@ -1,6 +1,7 @@
 #include "cache_run.h"
 
 #include "backup.h"
+#include "package_state.h"
 #include "run_log.h"
 
 #include "platform/crash_point.h"
@@ -67,6 +68,19 @@ private:
 };
 
 } // namespace
+
+std::string whyKept(PackageState state, const std::string& name) {
+    switch (state) {
+    case PackageState::Identical:
+        return "identical package already installed";
+    case PackageState::Installed:
+        return "the same package (another copy) is already installed";
+    case PackageState::OtherVersion:
+        return "another version of " + name + " is installed; kept in the cache";
+    default:
+        return {};
+    }
+}
 
 std::string moveLine(const std::string& cacheFile, const std::string& destination) {
     return "**OLD** " + cacheFile + "  ---->  **NEW** " + destination;
@@ -503,6 +517,10 @@ void CacheRun::reportHowItEnded() {
 // the run moved are known to be gone; the folder is read only for the rest.
 void CacheRun::reportNotMoved() {
     std::optional<FolderIndex> after;
+    // Packages kept because their name is taken: what is there tells why.
+    std::unordered_map<std::string, std::string, FoldedHash, FoldedEqual> taken;
+    for (const auto& destination : m_result.existing)
+        taken.emplace(fileNameOf(destination), destination);
     for (const auto& e : m_scanTable) {
         if (m_gone.count(e.candidate) || m_gone.count(e.candidate2)) continue;
         if (!after) after.emplace(m_cache);
@@ -510,6 +528,11 @@ void CacheRun::reportNotMoved() {
         if (!file) file = after->find(e.candidate2);
         if (!file) continue;
         report(*file + " {" + e.name + "} was not moved.");
+        if (auto t = taken.find(e.name); t != taken.end()) {
+            const std::string why = whyKept(
+                packageState(joinPath(m_cache, *file), t->second, fileTypeOf(e.name)), e.name);
+            if (!why.empty()) report(why);
+        }
     }
 }
 

@@ -37,6 +37,11 @@ struct RunResult {
     bool failed() const { return !failures.empty() || !undoError.empty() || !indexError.empty(); }
 };
 
+// Why a package whose name is taken stayed in the cache, as a Status line
+// ("identical package already installed", "another version of <name> is
+// installed; kept in the cache"); empty when its state says nothing.
+std::string whyKept(PackageState state, const std::string& name);
+
 // "**OLD** <cache file>  ---->  **NEW** <destination>"
 std::string moveLine(const std::string& cacheFile, const std::string& destination);
 

@@ -106,3 +106,27 @@ TEST(PackageState, ScanStateNamesEachRowsState) {
     EXPECT_EQ(r.out.find("identical"), std::string::npos);
     EXPECT_NE(r.out.find("1\tDM-Other.ut2\t"), std::string::npos);
 }
+
+TEST(PackageState, TheRunSaysWhyAPackageStayed) {
+    EveryState s;
+    auto r = tvtest::runCli(s.fx, "run --no-backup --only DM-Same.ut2 --only DM-Other.ut2 --only "
+                                  "SameTex.utx --only DM-New.ut2");
+    EXPECT_EQ(r.status, 0) << r.err;
+    auto after = [&](const std::string& line) {
+        const auto at = r.out.find(line + "\n");
+        if (at == std::string::npos) return std::string("(no line: " + line + ")");
+        const auto next = at + line.size() + 1;
+        return r.out.substr(next, r.out.find('\n', next) - next);
+    };
+    EXPECT_EQ(after(ident(2) + ".uxx {DM-Same.ut2} was not moved."),
+              "identical package already installed");
+    EXPECT_EQ(after(ident(4) + ".uxx {DM-Other.ut2} was not moved."),
+              "another version of DM-Other.ut2 is installed; kept in the cache");
+    EXPECT_EQ(after(ident(3) + ".uxx {SameTex.utx} was not moved."),
+              "the same package (another copy) is already installed");
+    EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/DM-New.ut2"));
+    // The log says it too.
+    const std::string log = tvtest::readFile(s.fx.program + "/Tessvane.log");
+    EXPECT_NE(log.find("another version of DM-Other.ut2 is installed; kept in the cache"),
+              std::string::npos);
+}
