@@ -48,6 +48,11 @@ const cmdline::Command kHelp[] = {
     {"undo", "  undo --list | undo [--yes] (--all | NEWPATH...)\n"
              "      lists the undo log, or moves files back into the cache\n"},
     {"purge", "  purge [--yes]          deletes every cache file (asks; --yes answers Yes)\n"},
+    {"tidy", "  tidy [--duplicates] [--stale-lines] [--orphans] [--dry-run] [--yes]\n"
+             "      tidies the cache (all three without a choice): deletes cache files whose\n"
+             "      bytes equal the installed file of their name, with their lines; removes\n"
+             "      lines whose cache file is gone; lists cache files no line names (--yes\n"
+             "      deletes them); Cache.ini is kept as cachebak.ini; --dry-run writes nothing\n"},
     {"clean-tmp", "  clean-tmp              deletes the *.tmp files of the game folder\n"},
     {"set-purge", "  set-purge DAYS         sets the game's own purge period (0 to 3650 days)\n"},
     {"zip", "  zip [--no-preview] [--to DIR | --to-structured DIR] ARCHIVE...\n"
@@ -249,6 +254,35 @@ struct Command {
             tv::workOutFolders(session.programFolder, session.install, session.settings.cacheDir);
     }
 };
+
+int cmdTidy(Command& c, ArgReader& args) {
+    TidyOptions o;
+    bool yes = false;
+    while (!args.done()) {
+        std::string a = args.take();
+        if (a == "--duplicates")
+            o.duplicates = true;
+        else if (a == "--stale-lines")
+            o.staleLines = true;
+        else if (a == "--orphans")
+            o.orphans = true;
+        else if (a == "--dry-run")
+            o.dryRun = true;
+        else if (a == "--yes")
+            yes = true;
+        else
+            args.unexpected(a);
+    }
+    if (args.failed()) return kUsageError;
+    if (!o.duplicates && !o.staleLines && !o.orphans)
+        o.duplicates = o.staleLines = o.orphans = true;
+    o.deleteOrphans = o.orphans && yes;
+    if (!c.start()) return c.status;
+    const bool started = c.session.tidyCache(o);
+    if (started) c.out << c.session.statusText << '\n';
+    if (c.session.lastFailed) return kFailed;
+    return started ? kDone : kNotDone;
+}
 
 // One line per install found: what --game N takes.
 int cmdGames(Command& c, ArgReader& args) {
@@ -598,6 +632,7 @@ const std::pair<const char*, Handler> kHandlers[] = {
     {"run", withSession<cmdRun>},
     {"undo", withSession<cmdUndo>},
     {"purge", withSession<cmdPurge>},
+    {"tidy", withSession<cmdTidy>},
     {kCleanTmp, simple<kCleanTmp>},
     {"set-purge", withSession<cmdSetPurge>},
     {"zip", withSession<cmdZip>},

@@ -537,6 +537,40 @@ void Session::compactUndoLog() {
     }
 }
 
+// ---- tidying the cache ------------------------------------------------------------------
+
+TidyPlan Session::planTidy(const TidyOptions& options) {
+    folders = workOutFolders(programFolder, install, settings.cacheDir);
+    return tv::planTidy(folders, options);
+}
+
+bool Session::tidyCache(const TidyOptions& options) {
+    lastFailed = false;
+    lastTidy = TidyResult{};
+    if (running) return false;
+    std::optional<OperationLock> lock;
+    if (!options.dryRun) {
+        lock.emplace(programFolder);
+        if (!lock->held()) return refuse(lock->error());
+        if (refuseWhileGameRuns()) return false;
+    }
+    Working working(*this);
+    folders = workOutFolders(programFolder, install, settings.cacheDir);
+    setStatusText("Tidying the cache...");
+    lastTidy = tv::tidyCache(folders, options, programFolder, workSink());
+    if (!lastTidy.plan.indexFound) {
+        setStatusText("Cache.INI is missing in " + folders.cacheFolder);
+        m_prompter.message("Cache.INI is MISSING...can't proceed!", "Critical file missing!");
+        return false;
+    }
+    if (lastTidy.failed()) lastFailed = true;
+    const bool changed =
+        !options.dryRun && (lastTidy.filesDeleted > 0 || lastTidy.linesRemoved > 0);
+    if (changed) ScanCache();
+    setStatusText(tidySummary(lastTidy));
+    return true;
+}
+
 // ---- housekeeping ---------------------------------------------------------------------
 
 bool Session::confirmPurge() {

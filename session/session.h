@@ -3,6 +3,7 @@
 #include "archives/map_archive.h"
 #include "engine/cache_index.h"
 #include "engine/cache_run.h"
+#include "engine/cache_tidy.h"
 #include "file_list.h"
 #include "games/game_install.h"
 #include "housekeeping.h"
@@ -166,6 +167,15 @@ public:
     void compactUndoLog();
     // The undo log's size in bytes as CFile reports it (empty when missing).
     std::string undoLogSize() const;
+
+    // ---- tidying the cache ------------------------------------------------------
+    // What a tidy would do (reads only).
+    TidyPlan planTidy(const TidyOptions& options);
+    // The tidy: the operation lock held and the game not running (a dry run
+    // needs neither and writes nothing); the list is scanned again after a
+    // change. false when it did not start (the reason was shown).
+    bool tidyCache(const TidyOptions& options);
+    TidyResult lastTidy;
 
     // ---- housekeeping -------------------------------------------------------------
     Housekeeping& housekeeping() { return m_housekeeping; }

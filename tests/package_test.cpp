@@ -5,9 +5,12 @@
 
 #include "engine/package_header.h"
 #include "engine/package_state.h"
+#include "platform/crash_point.h"
 #include "platform/text_io.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace tv;
 using tvtest::GameFixture;
@@ -129,4 +132,148 @@ TEST(PackageState, TheRunSaysWhyAPackageStayed) {
     const std::string log = tvtest::readFile(s.fx.program + "/Tessvane.log");
     EXPECT_NE(log.find("another version of DM-Other.ut2 is installed; kept in the cache"),
               std::string::npos);
+}
+
+namespace {
+
+// A cache with a duplicate, a stale line, an orphan and a package to keep.
+struct Untidy {
+    GameFixture fx;
+    std::string dupLine, staleLine, keptLine;
+    Untidy() {
+        fx.addCacheFile(ident(1) + ".uxx", makePackage(1, "same bytes"));
+        tvtest::writeFile(fx.game + "/Maps/DM-Dup.ut2", makePackage(1, "same bytes"));
+        dupLine = ident(1) + "=DM-Dup.ut2";
+        staleLine = ident(2) + "=Gone.utx"; // no file
+        fx.addCacheFile(ident(3) + ".uxx", makePackage(3, "keep me"));
+        keptLine = ident(3) + "=Keep.utx";
+        fx.addCacheFile(ident(4) + ".uxx", std::string(1000, 'o')); // no line
+        fx.writeCacheIni({dupLine, staleLine, keptLine});
+    }
+    std::string index() const { return tvtest::readFile(fx.cache + "/Cache.ini"); }
+};
+
+} // namespace
+
+TEST(Tidy, ADryRunSaysEverythingAndWritesNothing) {
+    Untidy u;
+    const auto before = tvtest::snapshotTree(u.fx.dir.path());
+    auto r = tvtest::runCli(u.fx, "tidy --dry-run --yes");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Would: Removed the line " + u.staleLine + ": its cache file is gone"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Would: Deleted " + ident(1) +
+                         ".uxx {DM-Dup.ut2} (62 bytes): identical "
+                         "to the installed DM-Dup.ut2"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Would: Deleted " + ident(4) + ".uxx (1000 bytes)"), std::string::npos);
+    EXPECT_NE(r.out.find("2 files and 1062 bytes freed; 2 lines removed from Cache.ini"),
+              std::string::npos);
+    auto after = tvtest::snapshotTree(u.fx.dir.path());
+    after.erase("stderr.txt");
+    auto was = before;
+    was.erase("stderr.txt");
+    EXPECT_EQ(after, was);
+}
+
+TEST(Tidy, EachOptionFreesExactlyWhatItNamesWithTheOldIndexKept) {
+    {
+        Untidy u;
+        const std::string old = u.index();
+        auto r = tvtest::runCli(u.fx, "tidy --stale-lines");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(u.index(), tvtest::crlf({"[Cache]", u.dupLine, u.keptLine}));
+        EXPECT_EQ(tvtest::readFile(u.fx.cache + "/cachebak.ini"), old);
+        EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(1) + ".uxx"));
+        EXPECT_NE(r.out.find("0 files and 0 bytes freed; 1 line removed"), std::string::npos);
+    }
+    {
+        Untidy u;
+        auto r = tvtest::runCli(u.fx, "tidy --duplicates");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(u.index(), tvtest::crlf({"[Cache]", u.staleLine, u.keptLine}));
+        EXPECT_FALSE(tvtest::exists(u.fx.cache + "/" + ident(1) + ".uxx"));
+        EXPECT_TRUE(tvtest::exists(u.fx.game + "/Maps/DM-Dup.ut2"));
+        EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(4) + ".uxx"));
+        const std::string log = tvtest::readFile(u.fx.program + "/Tessvane.log");
+        EXPECT_NE(log.find("Tidying the cache " + u.fx.cache + "\r\n"), std::string::npos) << log;
+        EXPECT_NE(log.find("Deleted " + ident(1) +
+                           ".uxx {DM-Dup.ut2} (62 bytes): identical to "
+                           "the installed DM-Dup.ut2\r\n"),
+                  std::string::npos)
+            << log;
+        EXPECT_NE(log.find("1 file and 62 bytes freed; 1 line removed from Cache.ini"),
+                  std::string::npos);
+    }
+    {
+        Untidy u;
+        const std::string old = u.index();
+        // Orphans are listed; only --yes deletes them.
+        auto r = tvtest::runCli(u.fx, "tidy --orphans");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(ident(4) + ".uxx (1000 bytes): no line of Cache.ini names it"),
+                  std::string::npos);
+        EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(4) + ".uxx"));
+        EXPECT_EQ(u.index(), old);
+        r = tvtest::runCli(u.fx, "tidy --orphans --yes");
+        EXPECT_FALSE(tvtest::exists(u.fx.cache + "/" + ident(4) + ".uxx"));
+        EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(3) + ".uxx"));
+        EXPECT_EQ(u.index(), old);
+        EXPECT_NE(r.out.find("1 file and 1000 bytes freed; 0 lines removed"), std::string::npos);
+    }
+}
+
+TEST(Tidy, RefusesWhileTheGameRunsAndWithoutAnIndex) {
+    Untidy u;
+    tvtest::TempDir proc;
+    tvtest::writeFile(proc / "5/comm", "UT2003.exe\n");
+    const auto before = tvtest::snapshotTree(u.fx.cache);
+    auto r = tvtest::runCli(u.fx, "tidy --yes", "TESSVANE_PROC_ROOT=" + proc.path());
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(tvtest::snapshotTree(u.fx.cache), before);
+    std::filesystem::remove(u.fx.cache + "/Cache.ini");
+    r = tvtest::runCli(u.fx, "tidy");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cache.INI is MISSING"), std::string::npos);
+}
+
+// Killed at any step, a tidy leaves every package it was not asked to
+// delete with its line and its file, never a line without its file but the
+// stale one, and the next tidy finishes the work.
+TEST(CrashSafety, ATidyKilledAtAnyStepLosesNothingItWasNotAskedToDelete) {
+    for (int step = 1;; ++step) {
+        SCOPED_TRACE("killed at step " + std::to_string(step));
+        Untidy u;
+        u.fx.addCacheFile(ident(5) + ".uxx", makePackage(5, "twin"));
+        tvtest::writeFile(u.fx.game + "/Textures/Twin.utx", makePackage(5, "twin"));
+        u.fx.writeCacheIni({u.dupLine, u.staleLine, ident(5) + "=Twin.utx", u.keptLine});
+        auto killed =
+            tvtest::runCli(u.fx, "tidy --yes", "TESSVANE_CRASH_AFTER=" + std::to_string(step));
+        if (killed.status == 0) {
+            EXPECT_GT(step, 4); // cachebak.ini, the index, three files
+            break;
+        }
+        ASSERT_EQ(killed.status, tv::kCrashExitStatus) << killed.err;
+        EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(3) + ".uxx"));
+        EXPECT_TRUE(tvtest::exists(u.fx.game + "/Maps/DM-Dup.ut2"));
+        EXPECT_TRUE(tvtest::exists(u.fx.game + "/Textures/Twin.utx"));
+        const std::vector<std::string> lines =
+            tv::readLines(u.fx.cache + "/Cache.ini").value_or(std::vector<std::string>{});
+        ASSERT_FALSE(lines.empty());
+        for (const auto& line : lines) {
+            if (line == "[Cache]" || line == u.staleLine) continue;
+            EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + line.substr(0, 32) + ".uxx")) << line;
+        }
+        auto next = tvtest::runCli(u.fx, "tidy --yes");
+        ASSERT_EQ(next.status, 0) << next.err;
+        EXPECT_EQ(u.index(), tvtest::crlf({"[Cache]", u.keptLine}));
+        std::vector<std::string> left;
+        for (const auto& e : std::filesystem::directory_iterator(u.fx.cache))
+            left.push_back(e.path().filename().string());
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, (std::vector<std::string>{ident(3) + ".uxx", "Cache.ini", "cachebak.ini"}));
+        if (::testing::Test::HasFailure()) return;
+    }
 }
