@@ -659,3 +659,32 @@ TEST_F(MainWindowTest, TheStateColumnFillsAfterTheListAppears) {
     EXPECT_TRUE(other.data(Qt::ToolTipRole).toString().contains("version mismatches"));
     EXPECT_EQ(model->index(0, 0).data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Checked);
 }
+
+TEST_F(MainWindowTest, TidyCacheSaysWhatItWillDoAndAsksFirst) {
+    fx.addCacheFile(tvtest::ident(5) + ".uxx", tvtest::makePackage(5, "dup"));
+    tvtest::writeFile(fx.game + "/Maps/DM-Dup.ut2", tvtest::makePackage(5, "dup"));
+    fx.addCacheFile(tvtest::ident(6) + ".uxx", "orphan");
+    fx.writeCacheIni({fx.addEntry(1, "DM-One.ut2"), tvtest::ident(5) + "=DM-Dup.ut2"});
+    ASSERT_TRUE(start());
+    EXPECT_EQ(listColumn(0).size(), 2);
+    // No to both: nothing changes.
+    prompter.answers = {false, false};
+    click("cmdTidy");
+    ASSERT_EQ(prompter.shown.size(), 2u);
+    EXPECT_EQ(prompter.shown[0].title, "Tidy Cache");
+    EXPECT_NE(prompter.shown[0].text.find("Delete 1 cache file (55 bytes) identical"),
+              std::string::npos)
+        << prompter.shown[0].text;
+    // The fixture's other two cache files lost their lines above.
+    EXPECT_NE(prompter.shown[1].text.find("3 files in the cache ("), std::string::npos)
+        << prompter.shown[1].text;
+    EXPECT_TRUE(tvtest::exists(fx.cache + "/" + tvtest::ident(5) + ".uxx"));
+    // Yes to the duplicates only.
+    prompter.answers = {true, false};
+    click("cmdTidy");
+    EXPECT_FALSE(tvtest::exists(fx.cache + "/" + tvtest::ident(5) + ".uxx"));
+    EXPECT_TRUE(tvtest::exists(fx.cache + "/" + tvtest::ident(6) + ".uxx"));
+    EXPECT_EQ(listColumn(0), QStringList{"DM-One.ut2"});
+    EXPECT_EQ(statusText(), "1 file and 55 bytes freed; 1 line removed from Cache.ini");
+    EXPECT_GE(statusRow("Deleted " + QString::fromStdString(tvtest::ident(5))), 0);
+}

@@ -122,6 +122,7 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     connect(m_optionsTab, &OptionsTab::updateRequested, this, [this] { updateClicked(); });
     connect(m_optionsTab, &OptionsTab::commitRequested, this, &MainWindow::commitFileTypes);
     connect(m_optionsTab, &OptionsTab::purgeRequested, this, &MainWindow::purgeClicked);
+    connect(m_optionsTab, &OptionsTab::tidyRequested, this, &MainWindow::tidyClicked);
 
     connect(m_zipTab, &ZipTab::statusPageWanted, this, [this] { Tab1->setCurrentIndex(0); });
     connect(Tab1, &QTabWidget::currentChanged, this, [this] {
@@ -494,6 +495,52 @@ void MainWindow::runClicked() {
 }
 
 // ---- housekeeping -------------------------------------------------------------------
+
+void MainWindow::tidyClicked() {
+    TidyOptions all;
+    all.duplicates = all.staleLines = all.orphans = true;
+    const TidyPlan plan = m_session.planTidy(all);
+    if (!plan.indexFound) {
+        m_prompter.message("Cache.INI is MISSING...can't proceed!", "Critical file missing!");
+        return;
+    }
+    if (plan.empty()) {
+        m_prompter.message("The cache is tidy: no copy of an installed package, no line without "
+                           "its file, no file without its line.",
+                           "Tidy Cache");
+        return;
+    }
+    auto count = [](size_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    TidyOptions chosen;
+    if (!plan.duplicates.empty() || !plan.staleLines.empty()) {
+        std::string text = "Tidy the cache?\n";
+        if (!plan.duplicates.empty())
+            text += "\nDelete " + count(plan.duplicates.size(), "cache file", "cache files") +
+                    " (" + std::to_string(plan.duplicateBytes()) +
+                    " bytes) identical to the installed packages of their names, and their lines.";
+        if (!plan.staleLines.empty())
+            text += "\nRemove " + count(plan.staleLines.size(), "line", "lines") +
+                    " of Cache.ini whose cache file is gone.";
+        text += "\n\nCache.ini is kept as cachebak.ini.";
+        if (m_prompter.question(text, "Tidy Cache", MessageIcon::Exclamation)) {
+            chosen.duplicates = !plan.duplicates.empty();
+            chosen.staleLines = !plan.staleLines.empty();
+        }
+    }
+    if (!plan.orphans.empty() &&
+        m_prompter.question(count(plan.orphans.size(), "file", "files") + " in the cache (" +
+                                std::to_string(plan.orphanBytes()) +
+                                " bytes) are named by no line of Cache.ini: the game does not "
+                                "know them.\n\nDelete them?",
+                            "Tidy Cache", MessageIcon::Exclamation))
+        chosen.orphans = chosen.deleteOrphans = true;
+    if (!chosen.duplicates && !chosen.staleLines && !chosen.orphans) return;
+    Tab1->setCurrentIndex(0); // the Status list says what went
+    m_work.run([&] { m_session.tidyCache(chosen); }, false);
+    showScanResult();
+}
 
 void MainWindow::purgeClicked() {
     if (!m_session.confirmPurge()) return;

@@ -104,6 +104,8 @@ private:
     void openUpdates();
     void showDestinationFolders();
     void purgeClicked();
+    // "Tidy Cache...": says what it would do, asks (No is the default), tidies.
+    void tidyClicked();
     // The session's reports, shown on the window's thread whichever thread
     // the work is on.
     void connectSession();

@@ -144,6 +144,9 @@ QWidget* OptionsTab::buildMisc() {
     cmdDelCacheTmp = makeButton(misc, "cmdDelCacheTmp", "&Delete Cache TMP Files");
     Label7 = makeLabel(misc, "Label7", "SAFE to do anytime");
     chkCleanTMP = makeCheck(misc, "chkCleanTMP", "Run on startup");
+    cmdTidy = makeButton(misc, "cmdTidy", "T&idy Cache...");
+    auto* tidyNote =
+        makeLabel(misc, "lblTidy", "Deletes copies of installed packages (asks first)");
     auto* m = new QGridLayout(misc);
     auto* purgeRow = new QHBoxLayout;
     purgeRow->addWidget(new QLabel("Purge Cache Setting :", misc));
@@ -157,6 +160,8 @@ QWidget* OptionsTab::buildMisc() {
     m->addWidget(cmdDelCacheTmp, 2, 0);
     m->addWidget(Label7, 2, 1);
     m->addWidget(chkCleanTMP, 3, 0);
+    m->addWidget(cmdTidy, 4, 0);
+    m->addWidget(tidyNote, 4, 1);
 
     return misc;
 }
@@ -185,6 +190,7 @@ void OptionsTab::connectControls() {
     connect(cmdMoveDir2, &QPushButton::clicked, this, [this] { browse(txtMoveDir2); });
     connect(cmdSetPurge, &QPushButton::clicked, this, &OptionsTab::setPurgeClicked);
     connect(cmdPurgeNow, &QPushButton::clicked, this, &OptionsTab::purgeRequested);
+    connect(cmdTidy, &QPushButton::clicked, this, &OptionsTab::tidyRequested);
     connect(cmdDelCacheTmp, &QPushButton::clicked, this, [this] { m_session.deleteTempFiles(); });
     connect(cmdUpdate, &QPushButton::clicked, this, &OptionsTab::updateRequested);
     // Every change of a control is a change of the settings, at once: no

@@ -58,6 +58,7 @@ public:
 signals:
     void commitRequested(); // the file selection changed: scan again
     void purgeRequested();
+    void tidyRequested();
     void updateRequested();
 
 private:
@@ -100,6 +101,7 @@ private:
     QLineEdit* txtPurgeCacheDays;
     QPushButton* cmdSetPurge;
     QPushButton* cmdPurgeNow;
+    QPushButton* cmdTidy; // "Tidy Cache...": duplicates, stale lines, orphans
     QLabel* Label4;
     QPushButton* cmdDelCacheTmp;
     QLabel* Label7;
