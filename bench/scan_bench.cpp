@@ -1,6 +1,8 @@
-// Scan of a cache of 100,000 entries with their files: the engine alone, and
-// (in the window build) the Re-Scan command of the main window, which also
-// fills the File List.
+// Scan of a cache of 100,000 entries with their files: the engine alone, the
+// same with every package's state (each file's header read, one package in
+// ten installed already and compared), and (in the window build) the
+// Re-Scan command of the main window, which also fills the File List.
+#include "package_support.h"
 #include "test_support.h"
 
 #include "formats/registry_store.h"
@@ -28,8 +30,18 @@ tvtest::GameFixture& bigCache() {
         static const char* const ext[] = {"ut2", "utx", "uax", "ogg", "usx", "ukx", "u", "int"};
         std::vector<std::string> lines;
         lines.reserve(kEntries);
-        for (int i = 0; i < kEntries; ++i)
-            lines.push_back(f->addEntry(i, "Package" + std::to_string(i) + "." + ext[i % 8]));
+        for (int i = 0; i < kEntries; ++i) {
+            const std::string name = "Package" + std::to_string(i) + "." + ext[i % 8];
+            lines.push_back(f->addEntry(i, name));
+            // Packages as the game writes them; one in ten installed already.
+            const std::string bytes = tvtest::makePackage(static_cast<uint8_t>(i), name);
+            f->addCacheFile(tvtest::ident(i) + ".uxx", bytes);
+            if (i % 10 == 0 && i % 8 != 7 && i % 8 != 3) {
+                static const char* const folder[] = {
+                    "Maps", "Textures", "Sounds", "Music", "StaticMeshes", "Animations", "System"};
+                tvtest::writeFile(f->game + "/" + folder[i % 8] + "/" + name, bytes);
+            }
+        }
         f->writeCacheIni(lines);
         f->writeNeverMove({"Package1*", "Package99999.int"});
         return f;
@@ -50,6 +62,21 @@ void BM_ScanEngine(benchmark::State& state) {
     state.counters["rows"] = static_cast<double>(session.fileList().rows().size());
 }
 BENCHMARK(BM_ScanEngine)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_ScanEngineWithStates(benchmark::State& state) {
+    auto& fx = bigCache();
+    tv::RegistryStore store(fx.registry);
+    tv::RecordingPrompter prompter;
+    tv::Session session(fx.program, store, prompter);
+    session.install.gameFolder = session.install.userFolder = fx.game;
+    for (auto _ : state) {
+        session.ScanCache();
+        session.fillStates();
+        benchmark::DoNotOptimize(session.fileList().rows().data());
+    }
+    state.counters["rows"] = static_cast<double>(session.fileList().rows().size());
+}
+BENCHMARK(BM_ScanEngineWithStates)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 #ifdef TESSVANE_BENCH_GUI
 void BM_RescanAndFillFileList(benchmark::State& state) {

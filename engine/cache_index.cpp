@@ -10,6 +10,7 @@
 #include "store/settings.h"
 
 #include <cctype>
+#include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -155,14 +156,18 @@ bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& f
         } else {
             row.text = e->name;
         }
-        table.push_back({e->candidate1, e->name, e->candidate2});
+        ScanTableEntry& entry = table.emplace_back();
+        entry.candidate = e->candidate1;
+        entry.name = e->name;
+        entry.candidate2 = e->candidate2;
         auto file = cache.find(e->candidate1);
         if (!file) file = cache.find(e->candidate2);
-        if (file) {
-            if (auto t = fileModified(joinPath(folders.cacheFolder, *file))) {
-                row.modified = *t;
-                row.date = generalDate(*t);
-            }
+        struct stat st {};
+        if (file && ::stat(joinPath(folders.cacheFolder, *file).c_str(), &st) == 0) {
+            row.modified = static_cast<int64_t>(st.st_mtime);
+            row.date = generalDate(row.modified);
+            entry.file = *file;
+            entry.size = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
         }
         rows.push_back(std::move(row));
     }

@@ -88,6 +88,9 @@ struct ScanTableEntry {
     std::string candidate;  // first cache-file candidate
     std::string name;       // recorded name (without the error text)
     std::string candidate2; // second cache-file candidate
+    // The cache file the scan found (empty: none) and its size then.
+    std::string file;
+    int64_t size = -1;
 };
 
 // Reads the entries of Cache.ini into rows and the scan table; true when any

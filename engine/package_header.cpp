@@ -43,14 +43,18 @@ std::optional<PackageHeader> parsePackageHeader(std::string_view b, int64_t file
     return h;
 }
 
-PackageFile readPackageHeader(const std::string& path) {
+PackageFile readPackageHeader(const std::string& path, int64_t knownSize) {
     PackageFile f;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    // Never waits on a FIFO or a device named like a package.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return f;
     struct stat st {};
+    st.st_size = knownSize;
+    st.st_mode = S_IFREG;
     char buf[kPackageHeaderBytes];
     ssize_t n = -1;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) n = ::pread(fd, buf, sizeof buf, 0);
+    if ((knownSize >= 0 || ::fstat(fd, &st) == 0) && S_ISREG(st.st_mode))
+        n = ::pread(fd, buf, sizeof buf, 0);
     ::close(fd);
     if (n < 0) return f;
     f.size = st.st_size;

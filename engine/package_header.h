@@ -34,7 +34,8 @@ struct PackageFile {
     int64_t size = -1;
     PackageHeader header;
 };
-PackageFile readPackageHeader(const std::string& path);
+// With `knownSize` (from a listing just made) the file is not asked for it again.
+PackageFile readPackageHeader(const std::string& path, int64_t knownSize = -1);
 
 // The GUID as 32 hexadecimal digits, as the cache names its files.
 std::string guidText(const std::array<uint8_t, 16>& guid);

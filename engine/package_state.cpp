@@ -5,8 +5,11 @@
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 namespace tv {
 
@@ -43,8 +46,8 @@ bool isPackageType(FileType type) {
 }
 
 PackageState packageState(const std::string& cacheFile, const std::string& installedFile,
-                          FileType type) {
-    const PackageFile cached = readPackageHeader(cacheFile);
+                          FileType type, int64_t cacheFileSize) {
+    const PackageFile cached = readPackageHeader(cacheFile, cacheFileSize);
     if (cached.kind == PackageFile::Kind::Unreadable) return PackageState::Unknown;
     const bool isPackage = cached.kind == PackageFile::Kind::Package;
     if (cached.size == 0 || (isPackageType(type) && !isPackage)) return PackageState::Damaged;
@@ -65,28 +68,45 @@ std::vector<PackageState> packageStates(const std::vector<ScanTableEntry>& table
                                         const CacheFolders& folders,
                                         const std::function<bool()>& stop) {
     std::vector<PackageState> out(table.size(), PackageState::Unknown);
-    const FolderIndex cache(folders.cacheFolder);
-    // Each type folder read once, when first needed.
-    std::array<std::unique_ptr<FolderIndex>, static_cast<size_t>(FileType::Unknown) + 1>
-        typeFolders;
-    for (size_t i = 0; i < table.size(); ++i) {
-        if (stop && stop()) break;
-        const ScanTableEntry& e = table[i];
-        if (!isPlainFileName(e.name)) continue;
-        auto file = cache.find(e.candidate);
-        if (!file) file = cache.find(e.candidate2);
-        if (!file) continue;
-        const FileType type = fileTypeOf(e.name);
-        std::string installed;
-        const std::string folder = folders.folderFor(type);
-        if (!folder.empty()) {
-            auto& index = typeFolders[static_cast<size_t>(type)];
-            if (!index) index = std::make_unique<FolderIndex>(folder);
-            if (auto there = index->find(e.name); there && index->isFile(*there))
-                installed = joinPath(folder, *there);
-        }
-        out[i] = packageState(joinPath(folders.cacheFolder, *file), installed, type);
+    // Each type folder read once, before the work is shared out; the
+    // workers only look names up in them.
+    constexpr size_t kTypes = static_cast<size_t>(FileType::Unknown) + 1;
+    std::array<std::unique_ptr<FolderIndex>, kTypes> typeFolders;
+    for (size_t t = 0; t < kTypes; ++t) {
+        const std::string folder = folders.folderFor(static_cast<FileType>(t));
+        if (!folder.empty()) typeFolders[t] = std::make_unique<FolderIndex>(folder);
     }
+    std::atomic<bool> stopped{false};
+    auto work = [&](size_t first, size_t end) {
+        for (size_t i = first; i < end; ++i) {
+            // Asked now and then: the question may cost a lock.
+            if ((i - first) % 256 == 0 && stop && (stopped || stop())) {
+                stopped = true;
+                return;
+            }
+            const ScanTableEntry& e = table[i];
+            // The scan found the cache file (and its size) already.
+            if (!isPlainFileName(e.name) || e.file.empty() || e.size < 0) continue;
+            const FileType type = fileTypeOf(e.name);
+            std::string installed;
+            if (const auto& index = typeFolders[static_cast<size_t>(type)]) {
+                if (auto there = index->find(e.name); there && index->isFile(*there))
+                    installed = joinPath(index->folder(), *there);
+            }
+            out[i] = packageState(joinPath(folders.cacheFolder, e.file), installed, type, e.size);
+        }
+    };
+    // Mostly waiting on the file system: a few threads share the entries.
+    const size_t threads =
+        table.size() < 2048 ? 1 : std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
+    std::vector<std::thread> helpers;
+    const size_t share = (table.size() + threads - 1) / threads;
+    for (size_t t = 1; t < threads; ++t)
+        helpers.emplace_back(work, std::min(table.size(), t * share),
+                             std::min(table.size(), (t + 1) * share));
+    work(0, std::min(table.size(), share));
+    for (auto& h : helpers)
+        h.join();
     return out;
 }
 

@@ -19,7 +19,7 @@ bool isPackageType(FileType type);
 // The state of a cache file beside the installed file of its name (empty:
 // there is none).
 PackageState packageState(const std::string& cacheFile, const std::string& installedFile,
-                          FileType type);
+                          FileType type, int64_t cacheFileSize = -1);
 
 // The state of every scan-table entry (in its order) against the game's type
 // folders. Reads one header per file, and whole files only to compare a
