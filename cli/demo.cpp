@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include "engine/package_header.h"
+#include "engine/package_state.h"
 #include "formats/cls_registry.h"
 #include "formats/registry_store.h"
 #include "platform/program_folder.h"
@@ -79,8 +81,31 @@ bool makeProgramFolder(const fs::path& program, std::string& error) {
     return writeText((program / "TessvaneDontMove.ini").string(), "UTPure*\r\n", error);
 }
 
+// A package file as the game writes one: the header with its GUID (from the
+// cache identifier), then some text. Files that are no packages (music,
+// localisation, demos) are text only.
+std::string demoPackage(const std::string& name, const std::string& id) {
+    std::string text = "Demo package " + name + "\r\n";
+    // A name without its extension is a map the repair will name.
+    const bool package = isPackageType(fileTypeOf(name)) || name.find('.') == std::string::npos;
+    if (!package) return text;
+    std::string h(kPackageHeaderBytes, '\0');
+    auto put = [&](size_t at, uint32_t v) {
+        for (size_t i = 0; i < 4; ++i)
+            h[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    put(0, kPackageTag);
+    put(4, 119); // UT2003's file version
+    for (size_t at = 12; at < 36; at += 8)
+        put(at + 4, static_cast<uint32_t>(kPackageHeaderBytes));
+    for (size_t i = 0; i < 16 && 2 * i + 1 < id.size(); ++i)
+        h[36 + i] = static_cast<char>(std::stoi(id.substr(2 * i, 2), nullptr, 16));
+    return h + text;
+}
+
 // A cache of every kind of package, with a few of the index's odd lines
-// (a numbered suffix, a name without its extension, a package twice).
+// (a numbered suffix, a name without its extension, a package twice), one
+// package installed already and another installed in another version.
 bool makeCache(const fs::path& cache, std::string& error) {
     struct Entry {
         std::string name;
@@ -102,7 +127,15 @@ bool makeCache(const fs::path& cache, std::string& error) {
         std::string key = id + e.suffix;
         cacheIni += key + "=" + e.name + "\r\n";
         fs::path file = cache / (key + ".uxx");
-        if (!writeText(file.string(), "Demo package " + e.name + "\r\n", error)) return false;
+        const std::string bytes = demoPackage(e.name, id);
+        if (!writeText(file.string(), bytes, error)) return false;
+        if (e.name == "DM-Antalus.ut2" &&
+            !writeText((cache.parent_path() / "Maps" / e.name).string(), bytes, error))
+            return false;
+        if (e.name == "AlienTextures.utx" &&
+            !writeText((cache.parent_path() / "Textures" / e.name).string(),
+                       demoPackage(e.name, identifierFor("another version")), error))
+            return false;
         struct timespec times[2];
         when += 86400 + 3600 * n;
         times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(when);

@@ -88,6 +88,8 @@ std::vector<PackageState> packageStates(const std::vector<ScanTableEntry>& table
             // The scan found the cache file (and its size) already.
             if (!isPlainFileName(e.name) || e.file.empty() || e.size < 0) continue;
             const FileType type = fileTypeOf(e.name);
+            // A name of no known type is never moved: it has no place to compare with.
+            if (type == FileType::Unknown) continue;
             std::string installed;
             if (const auto& index = typeFolders[static_cast<size_t>(type)]) {
                 if (auto there = index->find(e.name); there && index->isFile(*there))

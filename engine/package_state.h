@@ -23,8 +23,9 @@ PackageState packageState(const std::string& cacheFile, const std::string& insta
 
 // The state of every scan-table entry (in its order) against the game's type
 // folders. Reads one header per file, and whole files only to compare a
-// package with an installed one of the same GUID and size. `stop` is asked
-// between entries; the entries not reached stay Unknown.
+// package with an installed one of the same GUID and size. Names of no known
+// type stay Unknown. `stop` is asked now and then; the entries not reached
+// stay Unknown.
 std::vector<PackageState> packageStates(const std::vector<ScanTableEntry>& table,
                                         const CacheFolders& folders,
                                         const std::function<bool()>& stop = {});

@@ -195,8 +195,10 @@ std::vector<PackageState> Session::workOutStates(const StateRequest& request,
 
 void Session::applyStates(uint64_t generation, const std::vector<PackageState>& states) {
     bool applied = false;
+    const size_t tickedBefore = m_fileList.ticked();
     changeRows([&] { applied = m_fileList.setStates(generation, states); });
-    if (applied) updateFoundText();
+    // Only a change of the count is news: the status bar keeps what it says.
+    if (applied && m_fileList.ticked() != tickedBefore) updateFoundText();
 }
 
 void Session::fillStates() {
