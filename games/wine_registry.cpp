@@ -31,6 +31,18 @@ void appendUtf8(std::string& out, unsigned code) {
     }
 }
 
+// The character of "\xHHHH" (up to four digits after the "x" at `i`) in
+// UTF-8; `i` moves to its last digit.
+void appendHexEscape(std::string_view text, size_t& i, std::string& out) {
+    unsigned code = 0;
+    int digits = 0;
+    while (digits < 4 && i + 1 < text.size() && hexDigit(text[i + 1]) >= 0) {
+        code = code * 16 + static_cast<unsigned>(hexDigit(text[++i]));
+        ++digits;
+    }
+    appendUtf8(out, code);
+}
+
 // The key path of a section line "[A\\B\\C] 1700000000", unescaped.
 std::optional<std::string> sectionKey(std::string_view line) {
     // Key names may hold "]" only escaped; the first unescaped "]" ends it.
@@ -41,13 +53,7 @@ std::optional<std::string> sectionKey(std::string_view line) {
         if (c == '\\' && i + 1 < line.size()) {
             const char n = line[++i];
             if (n == 'x') {
-                unsigned code = 0;
-                int digits = 0;
-                while (digits < 4 && i + 1 < line.size() && hexDigit(line[i + 1]) >= 0) {
-                    code = code * 16 + static_cast<unsigned>(hexDigit(line[++i]));
-                    ++digits;
-                }
-                appendUtf8(key, code);
+                appendHexEscape(line, i, key);
             } else {
                 key += n;
             }
@@ -86,16 +92,9 @@ std::optional<std::string> unescapeRegistryString(std::string_view q, std::strin
         case '0':
             out += '\0';
             break;
-        case 'x': {
-            unsigned code = 0;
-            int digits = 0;
-            while (digits < 4 && i + 1 < q.size() && hexDigit(q[i + 1]) >= 0) {
-                code = code * 16 + static_cast<unsigned>(hexDigit(q[++i]));
-                ++digits;
-            }
-            appendUtf8(out, code);
+        case 'x':
+            appendHexEscape(q, i, out);
             break;
-        }
         default:
             out += n; // \\ and \" and anything unknown: the character itself
         }
