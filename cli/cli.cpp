@@ -2,6 +2,7 @@
 
 #include "formats/cls_registry.h"
 #include "formats/registry_store.h"
+#include "formats/uz2.h"
 #include "platform/program_folder.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
@@ -53,6 +54,9 @@ const cmdline::Command kHelp[] = {
              "      bytes equal the installed file of their name, with their lines; removes\n"
              "      lines whose cache file is gone; lists cache files no line names (--yes\n"
              "      deletes them); Cache.ini is kept as cachebak.ini; --dry-run writes nothing\n"},
+    {"uz2", "  uz2 unpack FILE.uz2... [--to DIR] | uz2 pack PACKAGE... --to DIR\n"
+            "      unpacks redirect-server packages (beside each file, or into DIR) or packs\n"
+            "      packages as NAME.uz2 into DIR; an existing file is never replaced\n"},
     {"clean-tmp", "  clean-tmp              deletes the *.tmp files of the game folder\n"},
     {"set-purge", "  set-purge DAYS         sets the game's own purge period (0 to 3650 days)\n"},
     {"zip", "  zip [--no-preview] [--to DIR | --to-structured DIR] ARCHIVE...\n"
@@ -282,6 +286,47 @@ int cmdTidy(Command& c, ArgReader& args) {
     if (started) c.out << c.session.statusText << '\n';
     if (c.session.lastFailed) return kFailed;
     return started ? kDone : kNotDone;
+}
+
+// Packs or unpacks .uz2 files; needs no game.
+int cmdUz2(const std::string& verb, ArgReader& args, std::ostream& out, std::ostream& err) {
+    std::string to;
+    std::vector<std::string> files;
+    while (!args.done()) {
+        std::string a = args.take();
+        if (a == "--to")
+            args.value(a, "a folder", to);
+        else if (cmdline::looksLikeOption(a))
+            args.unexpected(a);
+        else
+            files.push_back(wholePath(a));
+    }
+    if (args.failed()) return kUsageError;
+    const bool pack = verb == "pack";
+    if ((verb != "pack" && verb != "unpack") || files.empty() || (pack && to.empty())) {
+        err << "usage: tessvane-cli uz2 unpack FILE.uz2... [--to DIR] | uz2 pack PACKAGE... "
+               "--to DIR\n";
+        return kUsageError;
+    }
+    if (!to.empty()) to = wholePath(to);
+    int status = kDone;
+    for (const auto& file : files) {
+        std::string name = pack ? fileNameOf(file) + ".uz2" : uz2PackageName(fileNameOf(file));
+        if (name.empty()) {
+            err << "tessvane-cli: " << file << " is no .uz2 file\n";
+            status = std::max(status, static_cast<int>(kNotDone));
+            continue;
+        }
+        const std::string target = joinPath(to.empty() ? folderOf(file) : to, name);
+        std::string error;
+        if (pack ? packUz2File(file, target, &error) : unpackUz2File(file, target, &error)) {
+            out << file << "  ---->  " << target << '\n';
+        } else {
+            out << "**ERROR** " << error << '\n';
+            status = kFailed;
+        }
+    }
+    return status;
 }
 
 // One line per install found: what --game N takes.
@@ -633,6 +678,11 @@ const std::pair<const char*, Handler> kHandlers[] = {
     {"undo", withSession<cmdUndo>},
     {"purge", withSession<cmdPurge>},
     {"tidy", withSession<cmdTidy>},
+    {"uz2",
+     [](const Call& c, ArgReader& args) {
+         const std::string verb = args.done() ? std::string() : args.take();
+         return cmdUz2(verb, args, c.out, c.err);
+     }},
     {kCleanTmp, simple<kCleanTmp>},
     {"set-purge", withSession<cmdSetPurge>},
     {"zip", withSession<cmdZip>},

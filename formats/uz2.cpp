@@ -1,0 +1,221 @@
+#include "uz2.h"
+
+#include "platform/file_ops.h"
+#include "platform/text_io.h"
+#include "platform/text_util.h"
+
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tv {
+
+namespace {
+
+uint32_t le32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+void putLe32(std::string& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// The most a chunk of 32,768 bytes can take compressed.
+const uLong kMaxCompressed = compressBound(kUz2ChunkBytes);
+
+// One chunk from its header and compressed bytes into `out`; false with
+// `error` set when it is damaged.
+bool inflateChunk(const unsigned char* data, uint32_t compressed, uint32_t size,
+                  std::vector<unsigned char>& out, std::string* error) {
+    out.resize(size);
+    uLongf got = size;
+    const int rc = ::uncompress(out.data(), &got, data, compressed);
+    if (rc != Z_OK || got != size) {
+        if (error)
+            *error = "a damaged chunk (" + std::string(rc == Z_OK ? "short" : zError(rc)) + ")";
+        return false;
+    }
+    return true;
+}
+
+bool chunkSizesValid(uint32_t compressed, uint32_t size, std::string* error) {
+    if (size == 0 || size > kUz2ChunkBytes || compressed == 0 || compressed > kMaxCompressed) {
+        if (error)
+            *error = "a chunk declares " + std::to_string(compressed) + " compressed and " +
+                     std::to_string(size) + " bytes, which no .uz2 chunk holds";
+        return false;
+    }
+    return true;
+}
+
+std::string deflateChunk(const unsigned char* data, size_t size) {
+    std::string out;
+    uLongf bound = compressBound(static_cast<uLong>(size));
+    std::vector<unsigned char> buf(bound);
+    ::compress2(buf.data(), &bound, data, static_cast<uLong>(size), Z_BEST_COMPRESSION);
+    putLe32(out, static_cast<uint32_t>(bound));
+    putLe32(out, static_cast<uint32_t>(size));
+    out.append(reinterpret_cast<const char*>(buf.data()), bound);
+    return out;
+}
+
+ssize_t readAll(int fd, void* buf, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, static_cast<char*>(buf) + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+bool writeAllTo(int fd, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Writes what `produce` writes into a temporary file beside `to`, then gives
+// it its name without replacing anything.
+bool writeNewFile(const std::string& to, std::string* error,
+                  const std::function<bool(int fd, std::string* error)>& produce) {
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0 || lookupInFolder(folderOf(to), fileNameOf(to))) {
+        if (error) *error = to + " exists already";
+        return false;
+    }
+    std::string tmp;
+    const int fd = createTemporaryIn(folderOf(to), fileNameOf(to), tmp);
+    if (fd < 0) {
+        if (error) *error = "Cannot create a file in " + folderOf(to) + ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = produce(fd, error);
+    if (ok && ::fsync(fd) != 0) {
+        ok = false;
+        if (error) *error = "Cannot write " + to + ": " + std::strerror(errno);
+    }
+    ::close(fd);
+    if (ok) ok = moveNoReplace(tmp, to, error);
+    if (!ok) ::unlink(tmp.c_str());
+    return ok;
+}
+
+} // namespace
+
+std::optional<std::string> unpackUz2(std::string_view uz2, std::string* error, uint64_t maxBytes) {
+    std::string out;
+    std::vector<unsigned char> chunk;
+    const auto* p = reinterpret_cast<const unsigned char*>(uz2.data());
+    size_t at = 0;
+    while (at < uz2.size()) {
+        if (uz2.size() - at < 8) {
+            if (error) *error = "the last chunk is cut short";
+            return std::nullopt;
+        }
+        const uint32_t compressed = le32(p + at), size = le32(p + at + 4);
+        if (!chunkSizesValid(compressed, size, error)) return std::nullopt;
+        if (uz2.size() - at - 8 < compressed) {
+            if (error) *error = "the last chunk is cut short";
+            return std::nullopt;
+        }
+        if (out.size() + size > maxBytes) {
+            if (error) *error = "the package would pass " + std::to_string(maxBytes) + " bytes";
+            return std::nullopt;
+        }
+        if (!inflateChunk(p + at + 8, compressed, size, chunk, error)) return std::nullopt;
+        out.append(reinterpret_cast<const char*>(chunk.data()), chunk.size());
+        at += 8 + compressed;
+    }
+    return out;
+}
+
+std::string packUz2(std::string_view package) {
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(package.data());
+    for (size_t at = 0; at < package.size(); at += kUz2ChunkBytes)
+        out += deflateChunk(p + at, std::min<size_t>(kUz2ChunkBytes, package.size() - at));
+    return out;
+}
+
+bool unpackUz2File(const std::string& from, const std::string& to, std::string* error) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in < 0) {
+        if (error) *error = "Cannot open " + from + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool ok = writeNewFile(to, error, [&](int out, std::string* why) {
+        std::vector<unsigned char> packed(kMaxCompressed), chunk;
+        for (;;) {
+            unsigned char head[8];
+            const ssize_t n = readAll(in, head, sizeof head);
+            if (n == 0) return true;
+            std::string what;
+            if (n < 0)
+                what = std::strerror(errno);
+            else if (n < 8)
+                what = "the last chunk is cut short";
+            else if (!chunkSizesValid(le32(head), le32(head + 4), &what)) {
+            } else if (readAll(in, packed.data(), le32(head)) != static_cast<ssize_t>(le32(head)))
+                what = "the last chunk is cut short";
+            else if (!inflateChunk(packed.data(), le32(head), le32(head + 4), chunk, &what)) {
+            } else if (!writeAllTo(out, chunk.data(), chunk.size()))
+                what = std::string("cannot write: ") + std::strerror(errno);
+            if (!what.empty()) {
+                if (why) *why = from + ": " + what;
+                return false;
+            }
+        }
+    });
+    ::close(in);
+    return ok;
+}
+
+bool packUz2File(const std::string& from, const std::string& to, std::string* error) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in < 0) {
+        if (error) *error = "Cannot open " + from + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool ok = writeNewFile(to, error, [&](int out, std::string* why) {
+        std::vector<unsigned char> buf(kUz2ChunkBytes);
+        for (;;) {
+            const ssize_t n = readAll(in, buf.data(), buf.size());
+            if (n < 0) {
+                if (why) *why = "Cannot read " + from + ": " + std::strerror(errno);
+                return false;
+            }
+            if (n == 0) return true;
+            const std::string chunk = deflateChunk(buf.data(), static_cast<size_t>(n));
+            if (!writeAllTo(out, chunk.data(), chunk.size())) {
+                if (why) *why = "Cannot write " + to + ": " + std::strerror(errno);
+                return false;
+            }
+        }
+    });
+    ::close(in);
+    return ok;
+}
+
+std::string uz2PackageName(std::string_view fileName) {
+    if (fileName.size() <= 4 || !endsWithNoCase(fileName, ".uz2")) return {};
+    return std::string(fileName.substr(0, fileName.size() - 4));
+}
+
+} // namespace tv

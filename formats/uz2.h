@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tv {
+
+// A package compressed for a redirect server (Name.ut2.uz2): a series of
+// chunks, each the little-endian 32-bit sizes of its compressed and
+// uncompressed bytes (the latter at most 32,768) and then the zlib stream.
+constexpr uint32_t kUz2ChunkBytes = 32768;
+
+// The package a .uz2 holds; nullopt with `error` set when a chunk is
+// damaged or cut short, or the package would pass `maxBytes`.
+std::optional<std::string> unpackUz2(std::string_view uz2, std::string* error,
+                                     uint64_t maxBytes = uint64_t{1} << 32);
+// A package compressed as a .uz2.
+std::string packUz2(std::string_view package);
+
+// The same between files, a chunk at a time: the result is written under a
+// temporary name, flushed and given its name only when whole, and never
+// replaces a file (false with `error` "... exists already" then). Nothing
+// is left behind on failure.
+bool unpackUz2File(const std::string& from, const std::string& to, std::string* error);
+bool packUz2File(const std::string& from, const std::string& to, std::string* error);
+
+// "DM-Foo.ut2.uz2" -> "DM-Foo.ut2"; empty when the name does not end in .uz2.
+std::string uz2PackageName(std::string_view fileName);
+
+} // namespace tv
