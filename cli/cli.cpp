@@ -62,7 +62,9 @@ const cmdline::Command kHelp[] = {
     {"zip", "  zip [--no-preview] [--to DIR | --to-structured DIR] ARCHIVE...\n"
             "      installs map archives: one archive is previewed (map name and description)\n"
             "      and installed as \"Process Loaded ZIP\" does; several, or --no-preview, put\n"
-            "      their maps straight into the Maps folder\n"},
+            "      their maps straight into the Maps folder. UMOD installers (.umod, .ut2mod,\n"
+            "      .ut4mod) print their product, files and the manifest's other instructions\n"
+            "      (never carried out), then install each file by its own folder\n"},
     {"check-update",
      "  check-update           asks the maker's server for a newer version (exit status 10\n"
      "                         when there is one, 1 when the check failed)\n"},
@@ -409,6 +411,26 @@ int cmdRun(Command& c, ArgReader& args) {
     return c.session.lastRun.cacheIniFound ? kDone : kNotDone;
 }
 
+// A UMOD installer: what it holds, then its files installed.
+int installUmodCli(Command& c, const std::string& archive) {
+    auto package = c.session.loadUmodArchive(archive);
+    if (!package) return kFailed;
+    c.out << "Product: " << package->product << '\n';
+    if (!package->version.empty()) c.out << "Version: " << package->version << '\n';
+    if (!package->description.empty()) c.out << "Description:\n" << package->description << '\n';
+    c.out << "Files:\n";
+    for (const auto& f : package->directory.files)
+        c.out << "  " << f.path << " (" << f.size << " bytes)\n";
+    if (!package->notCarriedOut.empty()) {
+        c.out << "Not carried out (do these by hand if the add-on needs them):\n";
+        for (const auto& line : package->notCarriedOut)
+            c.out << "  " << line << '\n';
+    }
+    if (!c.session.installUmodArchive(*package)) return c.session.lastFailed ? kFailed : kNotDone;
+    c.out << c.session.statusText << '\n';
+    return c.session.lastFailed ? kFailed : kDone;
+}
+
 int cmdZip(Command& c, ArgReader& args) {
     CallSettings call;
     std::vector<std::string> archives;
@@ -433,6 +455,12 @@ int cmdZip(Command& c, ArgReader& args) {
     bool failed = false, refused = false;
     const bool several = archives.size() > 1;
     for (const auto& archive : archives) {
+        if (isUmodName(archive)) {
+            const int umod = installUmodCli(c, archive);
+            failed = failed || umod == kFailed;
+            refused = refused || umod == kNotDone;
+            continue;
+        }
         auto load = c.session.loadZipArchive(archive, several);
         failed = failed || c.session.lastFailed;
         refused = refused || load == MapArchiveInstaller::Load::Refused ||

@@ -91,32 +91,6 @@ bool writeAllTo(int fd, const void* data, size_t size) {
     return true;
 }
 
-// Writes what `produce` writes into a temporary file beside `to`, then gives
-// it its name without replacing anything.
-bool writeNewFile(const std::string& to, std::string* error,
-                  const std::function<bool(int fd, std::string* error)>& produce) {
-    struct stat st {};
-    if (::lstat(to.c_str(), &st) == 0 || lookupInFolder(folderOf(to), fileNameOf(to))) {
-        if (error) *error = to + " exists already";
-        return false;
-    }
-    std::string tmp;
-    const int fd = createTemporaryIn(folderOf(to), fileNameOf(to), tmp);
-    if (fd < 0) {
-        if (error) *error = "Cannot create a file in " + folderOf(to) + ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = produce(fd, error);
-    if (ok && ::fsync(fd) != 0) {
-        ok = false;
-        if (error) *error = "Cannot write " + to + ": " + std::strerror(errno);
-    }
-    ::close(fd);
-    if (ok) ok = moveNoReplace(tmp, to, error);
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
-}
-
 } // namespace
 
 std::optional<std::string> unpackUz2(std::string_view uz2, std::string* error, uint64_t maxBytes) {

@@ -221,4 +221,28 @@ bool removeFile(const std::string& path, std::string* error) {
     return false;
 }
 
+bool writeNewFile(const std::string& to, std::string* error,
+                  const std::function<bool(int fd, std::string* error)>& produce) {
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0 || lookupInFolder(folderOf(to), fileNameOf(to))) {
+        if (error) *error = to + " exists already";
+        return false;
+    }
+    std::string tmp;
+    const int fd = createTemporaryIn(folderOf(to), fileNameOf(to), tmp);
+    if (fd < 0) {
+        if (error) *error = "Cannot create a file in " + folderOf(to) + ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = produce(fd, error);
+    if (ok && ::fsync(fd) != 0) {
+        ok = false;
+        if (error) *error = "Cannot write " + to + ": " + std::strerror(errno);
+    }
+    ::close(fd);
+    if (ok) ok = moveNoReplace(tmp, to, error);
+    if (!ok) ::unlink(tmp.c_str());
+    return ok;
+}
+
 } // namespace tv

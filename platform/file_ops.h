@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace tv {
@@ -32,5 +33,12 @@ bool removeFile(const std::string& path, std::string* error = nullptr);
 
 // Two regular files with the same bytes.
 bool sameContent(const std::string& a, const std::string& b);
+
+// A new file `to` made by `produce` (writing to the descriptor it is given):
+// written under a temporary name beside it, flushed, and given its name only
+// when `produce` succeeded, never replacing a file (one of that name in any
+// letter case counts: "<to> exists already"). Nothing is left on failure.
+bool writeNewFile(const std::string& to, std::string* error,
+                  const std::function<bool(int fd, std::string* error)>& produce);
 
 } // namespace tv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archives/map_archive.h"
+#include "archives/umod_installer.h"
 #include "engine/cache_index.h"
 #include "engine/cache_run.h"
 #include "engine/cache_tidy.h"
@@ -152,6 +153,15 @@ public:
     // when it stopped before copying anything (the reason was shown).
     bool processLoadedZip();
     MapArchiveInstaller archives;
+
+    // ---- UMOD installers -------------------------------------------------------
+    // The installer read (directory and manifest); nullopt after a message
+    // saying why it cannot be installed.
+    std::optional<UmodPackage> loadUmodArchive(const std::string& path);
+    // Installs it below the player's folder, each file by its own folder
+    // (the move options do not apply). false when it did not start.
+    bool installUmodArchive(const UmodPackage& package);
+    UmodInstallResult lastUmod;
 
     // ---- the undo log -----------------------------------------------------------
     std::string undoDatabase() const;

@@ -4,6 +4,7 @@
 
 #include "platform/operation_lock.h"
 #include "platform/text_io.h"
+#include "ui/prompter.h"
 
 namespace tv {
 
@@ -49,6 +50,34 @@ bool Session::processLoadedZip() {
     folders = workOutFolders(programFolder, install, settings.cacheDir);
     auto result = archives.ProcessZipArchive(folders, options, programFolder, workSink());
     if (result.failed()) lastFailed = true;
+    setStatusText(lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
+                             : "Done processing ZIP files");
+    return true;
+}
+
+std::optional<UmodPackage> Session::loadUmodArchive(const std::string& name) {
+    lastFailed = false;
+    std::string error;
+    auto package = loadUmod(wholePath(name), &error);
+    if (!package) {
+        lastFailed = true;
+        m_prompter.message(wholePath(name) + " cannot be installed: " + error);
+    }
+    return package;
+}
+
+bool Session::installUmodArchive(const UmodPackage& package) {
+    if (running) return false;
+    Working working(*this);
+    lastFailed = false;
+    lastUmod = UmodInstallResult{};
+    OperationLock lock(programFolder);
+    if (!lock.held()) return refuse(lock.error());
+    if (refuseWhileGameRuns()) return false;
+    setStatusText("Processing files...");
+    folders = workOutFolders(programFolder, install, settings.cacheDir);
+    lastUmod = installUmod(package, folders.userFolder, programFolder, workSink());
+    if (lastUmod.failed()) lastFailed = true;
     setStatusText(lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
                              : "Done processing ZIP files");
     return true;

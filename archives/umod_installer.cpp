@@ -1,0 +1,177 @@
+#include "umod_installer.h"
+
+#include "engine/cache_run.h"
+#include "engine/run_log.h"
+#include "formats/ini.h"
+#include "formats/uz2.h"
+#include "platform/file_ops.h"
+#include "platform/text_io.h"
+#include "platform/text_util.h"
+
+#include <unistd.h>
+
+namespace tv {
+
+namespace {
+
+// The manifest is small; a bigger one is no manifest.
+constexpr size_t kMaxManifestBytes = 1 << 20;
+// A compressed package is unpacked in memory: at most this big.
+constexpr size_t kMaxUz2Bytes = size_t{256} << 20;
+
+std::vector<std::string> pathParts(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : path + "\\") {
+        if (c == '\\' || c == '/') {
+            parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    return parts;
+}
+
+bool isManifest(const std::string& path) {
+    const auto parts = pathParts(path);
+    const std::string& name = parts.back();
+    return equalsNoCase(name, "Manifest.ini") || equalsNoCase(name, "Manifest.int");
+}
+
+std::optional<std::vector<std::string>> manifestLines(const UmodPackage& p, const char* name) {
+    for (const auto& f : p.directory.files) {
+        if (!equalsNoCase(pathParts(f.path).back(), name)) continue;
+        auto bytes = readUmodFile(p.path, f, kMaxManifestBytes, nullptr);
+        if (bytes) return splitLines(*bytes);
+    }
+    return std::nullopt;
+}
+
+void readManifest(UmodPackage& p) {
+    const auto ini = manifestLines(p, "Manifest.ini").value_or(std::vector<std::string>{});
+    const auto text = manifestLines(p, "Manifest.int").value_or(std::vector<std::string>{});
+    p.product = iniValue(text, "Setup", "LocalProduct", iniValue(ini, "Setup", "Product", ""));
+    p.version = iniValue(ini, "Setup", "Version", "");
+    p.description =
+        iniValue(text, "Setup", "Description", iniValue(ini, "Setup", "Description", ""));
+    std::string section;
+    for (const auto& raw : ini) {
+        const std::string line = trim(raw);
+        if (line.empty() || line[0] == ';') continue;
+        if (line.front() == '[') {
+            section = line;
+            continue;
+        }
+        const std::string key = trim(line.substr(0, line.find('=')));
+        if (equalsNoCase(section, "[Setup]") || equalsNoCase(key, "File") ||
+            equalsNoCase(key, "Copy"))
+            continue;
+        p.notCarriedOut.push_back(section + " " + line);
+    }
+}
+
+} // namespace
+
+std::optional<UmodPackage> loadUmod(const std::string& path, std::string* error) {
+    auto directory = readUmod(path, error);
+    if (!directory) return std::nullopt;
+    UmodPackage p;
+    p.path = path;
+    p.directory = std::move(*directory);
+    readManifest(p);
+    return p;
+}
+
+std::string umodTarget(const std::string& userFolder, const std::string& umodPath) {
+    if (umodPath.empty() || isManifest(umodPath)) return {};
+    const auto parts = pathParts(umodPath);
+    std::string at = userFolder;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        std::string name = parts[i];
+        if (i + 1 == parts.size()) {
+            if (auto package = uz2PackageName(name); !package.empty()) name = package;
+        }
+        // "C:" or "", ".", "..": no name of a folder below the player's.
+        if (!isPlainFileName(name) || name.find(':') != std::string::npos) return {};
+        at = findInFolder(at, name);
+    }
+    return at;
+}
+
+UmodInstallResult installUmod(const UmodPackage& package, const std::string& userFolder,
+                              const std::string& programFolder, const WorkSink& sink) {
+    UmodInstallResult result;
+    RunLog log(runLogPath(programFolder));
+    auto say = [&](const std::string& line) {
+        sink.status(line);
+        log.line(line);
+    };
+    log.line("Processing UMOD file " + package.path);
+    log.line("");
+    for (const auto& f : package.directory.files) {
+        if (isManifest(f.path)) continue;
+        const std::string target = umodTarget(userFolder, f.path);
+        if (target.empty()) {
+            say("**ERROR** " + f.path +
+                " could not be installed: it names no place in the game's "
+                "folders");
+            result.failures.push_back(f.path);
+            continue;
+        }
+        // The folders on the way, made and said when missing.
+        for (std::string folder = folderOf(target); !folderExists(folder);) {
+            std::string missing = folder;
+            while (!folderExists(folderOf(missing)))
+                missing = folderOf(missing);
+            if (!makeFolder(missing)) break;
+            say("Created folder " + missing);
+        }
+        if (auto there = lookupInFolder(folderOf(target), fileNameOf(target))) {
+            // The same bytes count as installed; another file stays.
+            auto bytes = readUmodFile(package.path, f, kMaxUz2Bytes, nullptr);
+            std::string error;
+            auto unpacked = bytes && !uz2PackageName(fileNameOf(f.path)).empty()
+                                ? unpackUz2(*bytes, &error, kMaxUz2Bytes)
+                                : bytes;
+            if (unpacked && readFile(*there) == *unpacked) {
+                say(moveLine(f.path + " (" + fileNameOf(package.path) + ")", *there));
+                ++result.installed;
+            } else {
+                say(*there + " exists already and was not replaced");
+                ++result.kept;
+            }
+            continue;
+        }
+        std::string error;
+        bool ok = false;
+        if (!uz2PackageName(fileNameOf(f.path)).empty()) {
+            auto bytes = readUmodFile(package.path, f, kMaxUz2Bytes, &error);
+            auto unpacked = bytes ? unpackUz2(*bytes, &error, kMaxUz2Bytes) : std::nullopt;
+            ok = unpacked && writeNewFile(target, &error, [&](int fd, std::string* why) {
+                     for (size_t w = 0; w < unpacked->size();) {
+                         const ssize_t n = ::write(fd, unpacked->data() + w, unpacked->size() - w);
+                         if (n <= 0) {
+                             if (why) *why = "Cannot write " + target;
+                             return false;
+                         }
+                         w += static_cast<size_t>(n);
+                     }
+                     return true;
+                 });
+        } else {
+            ok = extractUmodFile(package.path, f, target, &error);
+        }
+        if (ok) {
+            say(moveLine(f.path + " (" + fileNameOf(package.path) + ")", target));
+            ++result.installed;
+        } else {
+            say("**ERROR** " + f.path + " could not be installed: " + error);
+            result.failures.push_back(error);
+        }
+    }
+    log.line("");
+    return result;
+}
+
+} // namespace tv

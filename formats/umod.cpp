@@ -1,0 +1,199 @@
+#include "umod.h"
+
+#include "platform/file_ops.h"
+#include "platform/text_util.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tv {
+
+namespace {
+
+// No installer of these games has a directory near this big.
+constexpr uint64_t kMaxDirectoryBytes = 16 << 20;
+constexpr size_t kMaxPathBytes = 1024;
+
+uint32_t le32(std::string_view b, size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) |
+           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 2])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
+}
+
+bool fail(std::string* error, const std::string& what) {
+    if (error) *error = what;
+    return false;
+}
+
+bool readAt(int fd, char* buf, size_t size, uint64_t offset) {
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(fd, buf + got, size - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// One directory entry at `at`; false when it is damaged.
+bool parseEntry(std::string_view b, size_t& at, uint64_t contentEnd, UmodFile& f,
+                std::string* error) {
+    auto length = readCompactIndex(b, at);
+    if (!length || *length <= 0 || static_cast<uint64_t>(*length) > kMaxPathBytes ||
+        b.size() - at < static_cast<size_t>(*length) + 12)
+        return fail(error, "a file name of the directory is damaged");
+    f.path.assign(b.substr(at, static_cast<size_t>(*length)));
+    at += static_cast<size_t>(*length);
+    if (f.path.back() == '\0') f.path.pop_back();
+    if (f.path.empty() || f.path.find('\0') != std::string::npos)
+        return fail(error, "a file name of the directory is damaged");
+    f.offset = le32(b, at);
+    f.size = le32(b, at + 4);
+    f.flags = le32(b, at + 8);
+    at += 12;
+    if (f.offset > contentEnd || f.size > contentEnd - f.offset)
+        return fail(error, f.path + " lies outside the installer's files");
+    return true;
+}
+
+} // namespace
+
+std::optional<int64_t> readCompactIndex(std::string_view b, size_t& at) {
+    if (at >= b.size()) return std::nullopt;
+    const auto first = static_cast<uint8_t>(b[at++]);
+    int64_t value = first & 0x3F;
+    const bool negative = first & 0x80;
+    bool more = first & 0x40;
+    int shift = 6;
+    for (int i = 1; more; ++i) {
+        if (i >= 5 || at >= b.size()) return std::nullopt;
+        const auto next = static_cast<uint8_t>(b[at++]);
+        value |= static_cast<int64_t>(next & 0x7F) << shift;
+        shift += 7;
+        more = next & 0x80;
+    }
+    return negative ? -value : value;
+}
+
+std::string compactIndex(int64_t value) {
+    std::string out;
+    uint64_t v = static_cast<uint64_t>(value < 0 ? -value : value);
+    uint8_t first = static_cast<uint8_t>(v & 0x3F);
+    if (value < 0) first |= 0x80;
+    v >>= 6;
+    if (v) first |= 0x40;
+    out += static_cast<char>(first);
+    while (v) {
+        uint8_t next = static_cast<uint8_t>(v & 0x7F);
+        v >>= 7;
+        if (v) next |= 0x80;
+        out += static_cast<char>(next);
+    }
+    return out;
+}
+
+std::optional<UmodDirectory> parseUmodDirectory(std::string_view b, uint64_t contentEnd,
+                                                std::string* error) {
+    size_t at = 0;
+    auto count = readCompactIndex(b, at);
+    // Each entry takes at least 14 bytes: no count may promise more.
+    if (!count || *count < 0 || static_cast<uint64_t>(*count) > b.size() / 14) {
+        fail(error, "the file directory is damaged");
+        return std::nullopt;
+    }
+    UmodDirectory d;
+    d.files.resize(static_cast<size_t>(*count));
+    for (auto& f : d.files)
+        if (!parseEntry(b, at, contentEnd, f, error)) return std::nullopt;
+    return d;
+}
+
+std::optional<UmodDirectory> readUmod(const std::string& path, std::string* error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        fail(error, "Cannot open " + path + ": " + std::strerror(errno));
+        return std::nullopt;
+    }
+    struct stat st {};
+    char trailer[kUmodTrailerBytes];
+    std::optional<UmodDirectory> d;
+    const uint64_t size = ::fstat(fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    if (!S_ISREG(st.st_mode) || size < kUmodTrailerBytes ||
+        !readAt(fd, trailer, sizeof trailer, size - kUmodTrailerBytes)) {
+        fail(error, "it is too short to be an installer");
+    } else if (le32({trailer, sizeof trailer}, 0) != kUmodTag) {
+        fail(error, "it is no UMOD installer (no installer trailer at its end)");
+    } else {
+        const uint64_t dirAt = le32({trailer, sizeof trailer}, 4);
+        const uint64_t total = le32({trailer, sizeof trailer}, 8);
+        const uint64_t dirEnd = size - kUmodTrailerBytes;
+        if (total != size || dirAt > dirEnd || dirEnd - dirAt > kMaxDirectoryBytes) {
+            fail(error, "its trailer does not fit the file (cut short or damaged)");
+        } else {
+            std::string dir(static_cast<size_t>(dirEnd - dirAt), '\0');
+            if (!readAt(fd, dir.data(), dir.size(), dirAt))
+                fail(error, std::string("its directory cannot be read: ") + std::strerror(errno));
+            else if ((d = parseUmodDirectory(dir, dirAt, error)))
+                d->version = le32({trailer, sizeof trailer}, 12);
+        }
+    }
+    ::close(fd);
+    return d;
+}
+
+bool extractUmodFile(const std::string& umod, const UmodFile& file, const std::string& to,
+                     std::string* error) {
+    const int in = ::open(umod.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in < 0) return fail(error, "Cannot open " + umod + ": " + std::strerror(errno));
+    const bool ok = writeNewFile(to, error, [&](int out, std::string* why) {
+        std::string buf(1 << 16, '\0');
+        for (uint64_t done = 0; done < file.size;) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), file.size - done));
+            if (!readAt(in, buf.data(), n, file.offset + done))
+                return fail(why, file.path + " is cut short in " + umod);
+            for (size_t w = 0; w < n;) {
+                const ssize_t k = ::write(out, buf.data() + w, n - w);
+                if (k < 0 && errno == EINTR) continue;
+                if (k <= 0) return fail(why, "Cannot write " + to + ": " + std::strerror(errno));
+                w += static_cast<size_t>(k);
+            }
+            done += n;
+        }
+        return true;
+    });
+    ::close(in);
+    return ok;
+}
+
+std::optional<std::string> readUmodFile(const std::string& umod, const UmodFile& file,
+                                        size_t maxBytes, std::string* error) {
+    if (file.size > maxBytes) {
+        fail(error, file.path + " is too big to read");
+        return std::nullopt;
+    }
+    const int fd = ::open(umod.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        fail(error, "Cannot open " + umod + ": " + std::strerror(errno));
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<size_t>(file.size), '\0');
+    const bool ok = readAt(fd, bytes.data(), bytes.size(), file.offset);
+    ::close(fd);
+    if (!ok) {
+        fail(error, file.path + " is cut short in " + umod);
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+bool isUmodName(std::string_view name) {
+    return endsWithNoCase(name, ".umod") || endsWithNoCase(name, ".ut2mod") ||
+           endsWithNoCase(name, ".ut4mod");
+}
+
+} // namespace tv

@@ -1,0 +1,137 @@
+// UMOD installers: the directory format, the preview, the installation by
+// each file's own folder, hostile paths and damaged files.
+#include "package_support.h"
+#include "test_support.h"
+#include "umod_support.h"
+
+#include "archives/umod_installer.h"
+#include "formats/uz2.h"
+
+#include <gtest/gtest.h>
+
+using namespace tv;
+using tvtest::GameFixture;
+using tvtest::makeUmod;
+using tvtest::writeFile;
+
+TEST(Umod, CompactIndicesRoundTripAndTheDirectoryIsBounded) {
+    for (int64_t v : {0, 1, 63, 64, 8191, 8192, 1000000, -5, -100000}) {
+        const std::string bytes = compactIndex(v);
+        size_t at = 0;
+        EXPECT_EQ(readCompactIndex(bytes, at), v);
+        EXPECT_EQ(at, bytes.size());
+    }
+    size_t at = 0;
+    EXPECT_FALSE(readCompactIndex(std::string("\xC0\x80\x80\x80\x80\x80", 6), at)); // too long
+    std::string error;
+    // A count that promises more entries than the bytes can hold.
+    EXPECT_FALSE(parseUmodDirectory(compactIndex(1000000), 100, &error));
+    // An entry reaching past the files.
+    std::string dir = compactIndex(1) + compactIndex(6) + std::string("A.txt\0", 6);
+    dir += std::string("\x00\x00\x00\x00\xF0\xFF\xFF\xFF\x00\x00\x00\x00", 12);
+    EXPECT_FALSE(parseUmodDirectory(dir, 100, &error));
+    EXPECT_NE(error.find("outside the installer"), std::string::npos);
+}
+
+namespace {
+
+struct ModFixture {
+    GameFixture fx;
+    std::string mod = fx.dir / "FooMod.ut4mod";
+    std::string texture = tvtest::makePackage(9, "foo texture");
+    ModFixture() {
+        writeFile(mod,
+                  makeUmod({{"Maps\\DM-Foo.ut2", tvtest::makePackage(8, "foo map")},
+                            {"System\\Foo.u", tvtest::makePackage(7, "foo code")},
+                            {"textures\\FooTex.utx.uz2", packUz2(texture)},
+                            {"Help\\Foo\\ReadMe.txt", "Read me."},
+                            {"System\\Manifest.ini",
+                             "[Setup]\r\nProduct=FooMod\r\nVersion=1.2\r\nGroup=Foo\r\n"
+                             "[Foo]\r\nFile=(Src=Maps\\DM-Foo.ut2)\r\nCopy=(Src=System\\Foo.u)\r\n"
+                             "Ini=System\\UT2004.ini,Engine.GameEngine.ServerPackages=Foo\r\n"},
+                            {"System\\Manifest.int",
+                             "[Setup]\r\nLocalProduct=Foo Mod\r\nDescription=A map and its "
+                             "texture.\r\n"}}));
+    }
+};
+
+} // namespace
+
+TEST(Umod, PreviewThenEachFileGoesToItsOwnFolder) {
+    ModFixture m;
+    auto r = tvtest::runCli(m.fx, "zip " + m.mod);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("Product: Foo Mod\nVersion: 1.2\nDescription:\nA map and its texture.\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("  Maps\\DM-Foo.ut2 ("), std::string::npos);
+    EXPECT_NE(r.out.find("Not carried out (do these by hand if the add-on needs them):\n  [Foo] "
+                         "Ini=System\\UT2004.ini,Engine.GameEngine.ServerPackages=Foo\n"),
+              std::string::npos)
+        << r.out;
+    const std::string& game = m.fx.game;
+    EXPECT_EQ(tvtest::readFile(game + "/Maps/DM-Foo.ut2"), tvtest::makePackage(8, "foo map"));
+    EXPECT_EQ(tvtest::readFile(game + "/System/Foo.u"), tvtest::makePackage(7, "foo code"));
+    // Unpacked, into the folder of another letter case.
+    EXPECT_EQ(tvtest::readFile(game + "/Textures/FooTex.utx"), m.texture);
+    EXPECT_EQ(tvtest::readFile(game + "/Help/Foo/ReadMe.txt"), "Read me.");
+    EXPECT_NE(r.out.find("Created folder " + game + "/Help\n"), std::string::npos);
+    // The manifest is the installer's, not the game's.
+    EXPECT_FALSE(tvtest::exists(game + "/System/Manifest.ini"));
+    const std::string log = tvtest::readFile(m.fx.program + "/Tessvane.log");
+    EXPECT_NE(log.find("Processing UMOD file " + m.mod), std::string::npos);
+
+    // Again: the same bytes count as installed; a file changed since stays.
+    writeFile(game + "/System/Foo.u", "the player's own");
+    r = tvtest::runCli(m.fx, "zip " + m.mod);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find(game + "/System/Foo.u exists already and was not replaced"),
+              std::string::npos);
+    EXPECT_EQ(tvtest::readFile(game + "/System/Foo.u"), "the player's own");
+}
+
+TEST(Umod, HostilePathsAndDamagedInstallersWriteNothingOutside) {
+    GameFixture fx;
+    const std::string mod = fx.dir / "Evil.umod";
+    writeFile(mod, makeUmod({{"..\\..\\evil.u", "x"},
+                             {"C:\\Windows\\evil.dll", "x"},
+                             {"\\evil.u", "x"},
+                             {"Maps\\..\\..\\evil.ut2", "x"},
+                             {"Maps\\DM-Fine.ut2", "fine"}}));
+    const auto outside = tvtest::snapshotTree(fx.dir.path());
+    auto r = tvtest::runCli(fx, "zip " + mod);
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_NE(r.out.find("**ERROR** ..\\..\\evil.u could not be installed"), std::string::npos);
+    EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-Fine.ut2"));
+    for (const auto& [path, what] : tvtest::snapshotTree(fx.dir.path())) {
+        if (outside.count(path)) continue;
+        EXPECT_TRUE(path == "program/Tessvane.log" || path == "program/tessvane.lock" ||
+                    path == "UT2003/Maps/DM-Fine.ut2" || path == "stderr.txt")
+            << path;
+    }
+
+    const std::string whole = makeUmod({{"Maps\\DM-Cut.ut2", std::string(5000, 'm')}});
+    struct Case {
+        std::string name, bytes, says;
+    };
+    std::string pastTheEnd = whole;
+    pastTheEnd[whole.size() - 14] = '\x7F'; // the directory's offset past the end
+    std::string wrongOffset = whole;
+    wrongOffset[whole.size() - 16] = '\x01'; // the directory read from inside the files
+    std::string hugeSize = whole;
+    // The entry's size field: just before its flags and the trailer.
+    for (size_t i = whole.size() - 20 - 8; i < whole.size() - 20 - 4; ++i)
+        hugeSize[i] = '\xFF';
+    for (const Case& c : {Case{"cut.umod", whole.substr(0, whole.size() - 5), "no UMOD installer"},
+                          Case{"past.umod", pastTheEnd, "does not fit"},
+                          Case{"offset.umod", wrongOffset, "directory is damaged"},
+                          Case{"huge.umod", hugeSize, "outside the installer"},
+                          Case{"tiny.umod", "abc", "too short"}}) {
+        writeFile(fx.dir / c.name, c.bytes);
+        r = tvtest::runCli(fx, "zip " + (fx.dir / c.name));
+        EXPECT_EQ(r.status, 3) << c.name;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.name << ": " << r.err;
+    }
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Cut.ut2"));
+    EXPECT_EQ(tvtest::leftoverFiles(fx.dir.path()), std::vector<std::string>{});
+}
