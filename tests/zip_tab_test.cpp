@@ -1,6 +1,7 @@
 // The "ZIP" tab driven as a player would: the file dialog, drops, the
 // preview, its buttons and the picture window.
 #include "main_window_fixture.h"
+#include "umod_support.h"
 
 #include "window/zip_tab.h"
 
@@ -208,4 +209,35 @@ TEST_F(ZipTabTest, ADirectInstallShowsItsLinesOnTheStatusTab) {
     EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-Direct.ut2"));
     EXPECT_EQ(tabs->currentIndex(), 0);
     EXPECT_FALSE(statusLines().isEmpty());
+}
+
+TEST_F(ZipTabTest, AUmodInstallerIsPreviewedThenInstalledByItsOwnFolders) {
+    const std::string mod = fx.dir / "Bar.ut2mod";
+    tvtest::writeFile(
+        mod,
+        tvtest::makeUmod({{"Maps\\DM-Bar.ut2", "bar map"},
+                          {"Sounds\\BarSounds.uax", "bar sounds"},
+                          {"System\\Manifest.ini",
+                           "[Setup]\r\nProduct=Bar\r\n[Bar]\r\nFile=(Src=Maps\\DM-Bar.ut2)\r\n"
+                           "Exec=System\\BarSetup.exe\r\n"},
+                          {"System\\Manifest.int",
+                           "[Setup]\r\nLocalProduct=The Bar Pack\r\nDescription=One map.\r\n"}}));
+    ASSERT_TRUE(start());
+    prompter.files.push_back({mod});
+    click("cmdOpenZIP");
+    EXPECT_EQ(child<QLabel>("lblMapName")->text(), "The Bar Pack");
+    const QString preview = child<QTextEdit>("txtFileDesc")->toPlainText();
+    EXPECT_TRUE(preview.startsWith("One map.")) << preview.toStdString();
+    EXPECT_TRUE(preview.contains("Maps\\DM-Bar.ut2 (7 bytes)"));
+    EXPECT_TRUE(preview.contains("Not carried out (do these by hand if the add-on needs them):\n"
+                                 "  [Bar] Exec=System\\BarSetup.exe"));
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Bar.ut2")); // not before it is asked
+    // The file dialog offered installers too.
+    ASSERT_FALSE(prompter.requests.empty());
+    ASSERT_EQ(prompter.requests.back().filters.size(), 2u);
+    EXPECT_EQ(prompter.requests.back().filters[1].patterns, "*.UMOD;*.UT2MOD;*.UT4MOD");
+    click("cmdProcessLoadedZIP");
+    EXPECT_EQ(tvtest::readFile(fx.game + "/Maps/DM-Bar.ut2"), "bar map");
+    EXPECT_EQ(tvtest::readFile(fx.game + "/Sounds/BarSounds.uax"), "bar sounds");
+    EXPECT_GE(statusRow("**OLD** Maps\\DM-Bar.ut2 (Bar.ut2mod)"), 0);
 }

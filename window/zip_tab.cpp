@@ -4,6 +4,7 @@
 
 #include "widgets.h"
 
+#include "platform/text_io.h"
 #include "session/session.h"
 #include "ui/file_dialog.h"
 #include "ui/prompter.h"
@@ -65,8 +66,9 @@ ZipTab::ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell
     frmDrop->setMinimumHeight(80);
     frmDrop->setAcceptDrops(true);
     frmDrop->installEventFilter(this);
-    auto* dropHint = new QLabel("Map archives (.zip)", frmDrop);
+    auto* dropHint = new QLabel("Map archives (.zip)\nUMOD installers", frmDrop);
     dropHint->setAlignment(Qt::AlignCenter);
+    dropHint->setWordWrap(true); // the frame keeps its width
     dropHint->setEnabled(false); // greyed: a hint, not a control
     (new QVBoxLayout(frmDrop))->addWidget(dropHint);
 
@@ -172,6 +174,8 @@ void ZipTab::loadArchives(const std::vector<std::string>& paths) {
     for (const auto& path : paths) {
         if (endsWithZip(path))
             load(path, several);
+        else if (isUmodName(path))
+            loadUmod(path, several);
         else
             m_prompter.message("ZIP files only!", "Bad Filetype", MessageIcon::Critical);
     }
@@ -181,7 +185,8 @@ void ZipTab::openZipClicked() {
     CFileOpenSaveDialog dialog(m_prompter);
     dialog.CenterDialog(true);
     dialog.DialogTitle("Select one or more files");
-    dialog.Filter("ZIP Files (*.ZIP)|*.ZIP");
+    dialog.Filter("ZIP Files (*.ZIP)|*.ZIP|UMOD Installers (*.UMOD;*.UT2MOD;*.UT4MOD)|"
+                  "*.UMOD;*.UT2MOD;*.UT4MOD");
     dialog.Flags(528900);
     dialog.HWndOwner(static_cast<int64_t>(window()->winId()));
     dialog.MaxFileSize(255);
@@ -189,15 +194,17 @@ void ZipTab::openZipClicked() {
         m_prompter.message("No files selected to process.", "Tessvane", MessageIcon::Information);
         return;
     }
-    if (dialog.FileCount() == 1) {
-        load(dialog.GetNextFileName(), false);
-        return;
-    }
-    for (int i = 1; i <= dialog.FileCount(); ++i)
-        load(dialog.GetNextFileName(i), true);
+    std::vector<std::string> chosen;
+    if (dialog.FileCount() == 1)
+        chosen.push_back(dialog.GetNextFileName());
+    else
+        for (int i = 1; i <= dialog.FileCount(); ++i)
+            chosen.push_back(dialog.GetNextFileName(i));
+    loadArchives(chosen);
 }
 
 void ZipTab::clearPreview() {
+    m_umod.reset();
     lblMapName->clear();
     txtFileDesc->clear();
     txtTextFile->clear();
@@ -235,10 +242,48 @@ void ZipTab::load(const std::string& path, bool several) {
 }
 
 void ZipTab::processClicked() {
+    if (m_umod) {
+        // Each file goes by its own folder: the move options do not apply.
+        emit statusPageWanted();
+        m_work.run([this] { m_session.installUmodArchive(*m_umod); }, false);
+        emit destinationsChanged();
+        return;
+    }
     if (!m_session.checkArchiveDestination()) return;
     emit statusPageWanted();
     m_work.run([this] { m_session.processLoadedZip(); }, false);
     emit destinationsChanged();
+}
+
+void ZipTab::loadUmod(const std::string& path, bool several) {
+    clearPreview();
+    for (QPushButton* b : {cmdProcessLoadedZIP, cmdShowZIPDesc, cmdEnlargePic})
+        b->setEnabled(false);
+    auto package = m_session.loadUmodArchive(path);
+    if (!package) return;
+    if (several || m_session.settings.unzipNoPreview) {
+        emit statusPageWanted();
+        m_work.run([&] { m_session.installUmodArchive(*package); }, false);
+        emit destinationsChanged();
+        return;
+    }
+    // The preview: the product, what it says of itself, the files, and what
+    // the game's own installer would do beyond copying them.
+    std::string text = package->description;
+    if (!package->version.empty()) text = "Version " + package->version + "\n\n" + text;
+    text += "\n\nFiles:\n";
+    for (const auto& f : package->directory.files)
+        text += "  " + f.path + " (" + std::to_string(f.size) + " bytes)\n";
+    if (!package->notCarriedOut.empty()) {
+        text += "\nNot carried out (do these by hand if the add-on needs them):\n";
+        for (const auto& line : package->notCarriedOut)
+            text += "  " + line + "\n";
+    }
+    lblMapName->setText(toDisplay(package->product.empty() ? fileNameOf(path) : package->product));
+    txtFileDesc->setPlainText(toDisplay(text));
+    txtTextFile->setText(toDisplay(path));
+    m_umod = std::move(package);
+    cmdProcessLoadedZIP->setEnabled(true);
 }
 
 void ZipTab::showDescriptionClicked() {

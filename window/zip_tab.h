@@ -1,6 +1,10 @@
 #pragma once
 
+#include "archives/umod_installer.h"
+
 #include <QWidget>
+
+#include <optional>
 
 #include <string>
 #include <vector>
@@ -67,6 +71,9 @@ private:
     Prompter& m_prompter;
     Shell& m_shell;
     PicDisplay* m_picDisplay = nullptr;
+    // A UMOD installer loaded for "Process Loaded ZIP" (none: a ZIP archive or nothing).
+    std::optional<UmodPackage> m_umod;
+    void loadUmod(const std::string& path, bool several);
     QGroupBox* frmDrop;
     QCheckBox* chkUnZIPNoPreview;
     QLineEdit* txtTextFile;
