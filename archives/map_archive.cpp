@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "engine/run_log.h"
+#include "formats/uz2.h"
 #include "formats/zip_archive.h"
 #include "platform/file_ops.h"
 #include "platform/temp_folder.h"
@@ -75,6 +76,8 @@ Placed placeMember(const std::string& source, const std::string& target, FolderI
 } // namespace
 
 std::optional<ArchiveKind> archiveKindOf(std::string_view memberName) {
+    // A compressed package is of the kind of the package it holds.
+    if (endsWithNoCase(memberName, ".uz2")) memberName.remove_suffix(4);
     if (memberName.size() < 3) return std::nullopt;
     std::string kind = toUpper(memberName.substr(memberName.size() - 3));
     for (size_t i = 0; i < std::size(kKindNames); ++i)
@@ -170,6 +173,7 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
                                                         " cannot be read: " + zip.lastError());
         return result;
     }
+    unpackCompressedPackages(prompter);
     const FolderIndex unpacked(m_temp->path());
     if (preview) {
         showPreview(unpacked, picture);
@@ -179,6 +183,32 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
     result.load = Load::Installed;
     installMaps(unpacked, mapsFolder, sink, result);
     return result;
+}
+
+// Members that are compressed packages (.uz2) become the packages they hold,
+// in the private folder; one that cannot be unpacked is said and left out.
+void MapArchiveInstaller::unpackCompressedPackages(Prompter& prompter) {
+    const FolderIndex unpacked(m_temp->path());
+    std::vector<std::string> members;
+    for (auto& member : m_members) {
+        const std::string package = uz2PackageName(member);
+        auto found = package.empty() ? std::nullopt : unpacked.find(member);
+        if (!found) { // no compressed package, or one not wanted
+            members.push_back(std::move(member));
+            continue;
+        }
+        const std::string from = joinPath(m_temp->path(), *found);
+        std::string error;
+        if (unpackUz2File(from, joinPath(m_temp->path(), package), &error)) {
+            m_slots.rename(member, package);
+            members.push_back(package);
+        } else {
+            prompter.message(member + " could not be unpacked: " + error);
+            m_slots.forget(member);
+        }
+        ::unlink(from.c_str());
+    }
+    m_members = std::move(members);
 }
 
 // A new private folder for every load; the previous one goes with all it

@@ -35,6 +35,12 @@ public:
     const std::string& operator[](ArchiveKind kind) const {
         return m_slots[static_cast<size_t>(kind)];
     }
+    // A member found to be a compressed package now stands for the package.
+    void rename(const std::string& from, const std::string& to) {
+        for (auto& s : m_slots)
+            if (s == from) s = to;
+    }
+    void forget(const std::string& name) { rename(name, {}); }
 
 private:
     std::array<std::string, 11> m_slots;
@@ -112,6 +118,7 @@ public:
 private:
     // The steps of a load.
     bool startLoad(const std::string& archive, Prompter& prompter);
+    void unpackCompressedPackages(Prompter& prompter);
     void forgetLoad(Prompter& prompter, const std::string& why);
     std::optional<Load> refusal(const std::string& archive, bool preview, Prompter& prompter);
     std::unordered_set<std::string> membersToUnpack(bool preview, std::string& picture) const;

@@ -104,3 +104,28 @@ TEST(Uz2, TheCommandPacksAndUnpacksFilesWithoutReplacingAny) {
     EXPECT_EQ(tvtest::runCli(fx, "uz2 unpack " + (fx.dir / "DM-Big.ut2")).status, 1);
     EXPECT_EQ(tvtest::runCli(fx, "uz2 shrink x").status, 2);
 }
+
+TEST(Uz2, CompressedPackagesInsideZipArchivesAreInstalledAsThePackages) {
+    GameFixture fx;
+    const std::string map = packageBytes(70000, 1), tex = packageBytes(1000, 2);
+    const std::string zip = fx.dir / "DM-Packed.zip";
+    tvtest::makeZip(zip,
+                    {{"DM-Packed.ut2.uz2", packUz2(map)}, {"PackedTex.utx.uz2", packUz2(tex)}});
+    auto r = tvtest::runCli(fx, "zip " + zip);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("Map Name: DM-Packed.ut2\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(tvtest::readFile(fx.game + "/Maps/DM-Packed.ut2") == map);
+    EXPECT_TRUE(tvtest::readFile(fx.game + "/Textures/PackedTex.utx") == tex);
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Packed.ut2.uz2"));
+
+    // Straight into Maps; a damaged one is said and left out.
+    const std::string two = fx.dir / "Two.zip";
+    std::string damaged = packUz2(map);
+    damaged.resize(damaged.size() / 2);
+    tvtest::makeZip(two, {{"DM-Whole.ut2.uz2", packUz2(map)}, {"DM-Broken.ut2.uz2", damaged}});
+    r = tvtest::runCli(fx, "zip --no-preview " + two);
+    EXPECT_TRUE(tvtest::readFile(fx.game + "/Maps/DM-Whole.ut2") == map);
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Broken.ut2"));
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Broken.ut2.uz2"));
+    EXPECT_NE(r.err.find("DM-Broken.ut2.uz2 could not be unpacked: "), std::string::npos) << r.err;
+}
