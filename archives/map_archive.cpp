@@ -322,7 +322,10 @@ void MapArchiveInstaller::installMaps(const FolderIndex& unpacked, const std::st
         if (++done % 64 == 0) sink.reportProgress(done, maps);
         std::string target = joinPath(mapsFolder, name);
         std::string detail;
-        switch (placeMember(unpackedPath(unpacked, name), target, destinations, detail, sink)) {
+        const Placed placed =
+            placeMember(unpackedPath(unpacked, name), target, destinations, detail, sink);
+        if (placed == Placed::Copied) result.copied.push_back(target);
+        switch (placed) {
         case Placed::Copied:
         case Placed::Same:
             status(
@@ -365,7 +368,9 @@ MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOpt
         if (target.empty()) continue; // no plain file name: never installed
         std::string line = moveLine(source, target);
         std::string detail;
-        switch (placeMember(source, target, destinations, detail, sink)) {
+        const Placed placed = placeMember(source, target, destinations, detail, sink);
+        if (placed == Placed::Copied) result.copied.push_back(target);
+        switch (placed) {
         case Placed::Copied:
         case Placed::Same:
             status(line);

@@ -80,6 +80,7 @@ public:
         Load load = Load::Unreadable;
         std::vector<std::string> failures; // maps that could not be installed
         bool stopped = false;              // a direct install ended early when asked
+        std::vector<std::string> copied;   // the files it put into the game
     };
     // With `preview` the archive is shown and waits for ProcessZipArchive;
     // without it its maps go straight into `mapsFolder`. An archive for the
@@ -94,6 +95,7 @@ public:
         int kept = 0;                      // a different file of that name is there
         std::vector<std::string> failures; // members that could not be copied
         std::string logError;              // Tessvane.log could not be written
+        std::vector<std::string> copied;   // the files it put into the game
         bool failed() const { return !failures.empty() || !logError.empty(); }
     };
     // Copies the loaded archive's members to the folders the destination

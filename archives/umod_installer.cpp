@@ -165,6 +165,7 @@ UmodInstallResult installUmod(const UmodPackage& package, const std::string& use
         if (ok) {
             say(moveLine(f.path + " (" + fileNameOf(package.path) + ")", target));
             ++result.installed;
+            result.copied.push_back(target);
         } else {
             say("**ERROR** " + f.path + " could not be installed: " + error);
             result.failures.push_back(error);

@@ -36,6 +36,7 @@ struct UmodInstallResult {
     size_t installed = 0; // copied, or there already with the same bytes
     size_t kept = 0;      // another file of that name stays
     std::vector<std::string> failures;
+    std::vector<std::string> copied; // the files it put into the game
     bool failed() const { return !failures.empty(); }
 };
 

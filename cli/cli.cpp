@@ -47,7 +47,9 @@ const cmdline::Command kHelp[] = {
      "      --to: all into one folder, --to-structured: into another folder with the\n"
      "      game's structure; --dry-run prints the moves and writes nothing at all\n"},
     {"undo", "  undo --list | undo [--yes] (--all | NEWPATH...)\n"
-             "      lists the undo log, or moves files back into the cache\n"},
+             "      lists the undo log (moves, then files archives installed), or moves files\n"
+             "      back into the cache and takes installed files back (each only while it\n"
+             "      holds the bytes that were installed)\n"},
     {"purge", "  purge [--yes]          deletes every cache file (asks; --yes answers Yes)\n"},
     {"tidy", "  tidy [--duplicates] [--stale-lines] [--orphans] [--dry-run] [--yes]\n"
              "      tidies the cache (all three without a choice): deletes cache files whose\n"
@@ -487,6 +489,10 @@ int undoList(Command& c) {
     }
     for (const auto& r : records)
         c.out << r.MoveDate << '\t' << r.NewFName << '\t' << r.OldFName << '\n';
+    // Files archives installed: where the cache file would be, the archive.
+    for (const auto& in : c.session.installations())
+        for (const auto& f : in.files)
+            c.out << in.date << '\t' << f.path << '\t' << "installed from " << in.archive << '\n';
     return kDone;
 }
 
@@ -516,10 +522,19 @@ int cmdUndo(Command& c, ArgReader& args) {
     c.prompter.setAnswerYes(yes);
     std::vector<UndoRecord> records;
     readUndoRecords(c.session.undoDatabase(), records);
+    // Files archives installed are taken back on their own.
+    std::vector<std::string> installed;
+    for (const auto& in : c.session.installations())
+        for (const auto& f : in.files)
+            installed.push_back(f.path);
+    auto isInstalled = [&](const std::string& name) {
+        return std::find(installed.begin(), installed.end(), name) != installed.end();
+    };
     // A path named on the command line must be one the log holds: a typing
     // slip must not pass for an undo that had nothing to do.
     for (const auto& name : names) {
-        if (std::none_of(records.begin(), records.end(),
+        if (!isInstalled(name) &&
+            std::none_of(records.begin(), records.end(),
                          [&](const UndoRecord& r) { return r.NewFName == name; })) {
             c.err << "tessvane-cli: " << name
                   << " has no undo record (tessvane-cli undo --list lists them)\n";
@@ -529,11 +544,23 @@ int cmdUndo(Command& c, ArgReader& args) {
     if (all) {
         for (const auto& r : records)
             names.push_back(r.NewFName);
+        names.insert(names.end(), installed.begin(), installed.end());
     }
     c.workOutFolders();
     if (!c.session.confirmUndo(names)) return c.session.lastFailed ? kFailed : kNotDone;
-    bool undone = c.session.undoSelections(names);
-    if (c.session.lastFailed) return kFailed;
+    std::vector<std::string> moves, installs;
+    for (auto& n : names)
+        (isInstalled(n) ? installs : moves).push_back(n);
+    bool undone = true, failed = false;
+    if (!moves.empty()) {
+        undone = c.session.undoSelections(moves);
+        failed = c.session.lastFailed;
+    }
+    if (!installs.empty()) {
+        undone = c.session.undoInstalledFiles(installs) && undone;
+        failed = failed || c.session.lastFailed;
+    }
+    if (failed) return kFailed;
     return undone ? kDone : kNotDone;
 }
 

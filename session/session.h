@@ -163,6 +163,14 @@ public:
     bool installUmodArchive(const UmodPackage& package);
     UmodInstallResult lastUmod;
 
+    // ---- installations taken back -------------------------------------------
+    // Every archive installation the undo log holds (none when it cannot be read).
+    std::vector<Installation> installations() const;
+    // Takes these installed files back: each is deleted where it still holds
+    // the bytes that were installed; one changed since stays and is reported,
+    // one already gone is forgotten. false when it did not start.
+    bool undoInstalledFiles(const std::vector<std::string>& paths);
+
     // ---- the undo log -----------------------------------------------------------
     std::string undoDatabase() const;
     // The questions come first, from the window or the command line; the
@@ -252,6 +260,8 @@ private:
     // The undo log open and locked for writing; false (with the message
     // shown) when it cannot be.
     bool openUndoForWriting(UndoLog& undo, const std::string& nothingDone);
+    // The files an installation copied, recorded so it can be taken back.
+    void recordInstallation(const std::string& archive, const std::vector<std::string>& copied);
     void markFailure(const std::string& line);
     // The stored install; an empty game folder when none is stored.
     GameInstall storedInstall();

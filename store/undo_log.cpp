@@ -303,4 +303,103 @@ std::string undoDatabasePath(const std::string& programFolder) {
     return findInFolder(programFolder, "tessvane.mdb");
 }
 
+namespace {
+
+constexpr const char* kInstallTables =
+    "CREATE TABLE IF NOT EXISTS Installs (Id INTEGER PRIMARY KEY, Archive TEXT, InstallDate TEXT);"
+    "CREATE TABLE IF NOT EXISTS InstalledFiles (Install INTEGER, Path TEXT, Size INTEGER, "
+    "Hash TEXT)";
+
+std::string columnText(sqlite3_stmt* st, int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
+    return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(st, column)))
+                : std::string();
+}
+
+} // namespace
+
+int64_t UndoLog::recordInstallation(const Installation& in) {
+    if (!m_db) return 0;
+    if (sqlite3_exec(m_db, kInstallTables, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        setWriteError();
+        return 0;
+    }
+    sqlite3_stmt* st = nullptr;
+    int64_t id = 0;
+    if (sqlite3_prepare_v2(m_db, "INSERT INTO Installs (Archive, InstallDate) VALUES (?, ?)", -1,
+                           &st, nullptr) == SQLITE_OK) {
+        bindText(st, 1, in.archive);
+        bindText(st, 2, in.date);
+        if (sqlite3_step(st) == SQLITE_DONE) id = sqlite3_last_insert_rowid(m_db);
+    }
+    sqlite3_finalize(st);
+    st = nullptr;
+    if (id != 0 && sqlite3_prepare_v2(m_db,
+                                      "INSERT INTO InstalledFiles (Install, Path, Size, Hash) "
+                                      "VALUES (?, ?, ?, ?)",
+                                      -1, &st, nullptr) == SQLITE_OK) {
+        for (const auto& f : in.files) {
+            sqlite3_bind_int64(st, 1, id);
+            bindText(st, 2, f.path);
+            sqlite3_bind_int64(st, 3, f.size);
+            bindText(st, 4, f.hash);
+            if (sqlite3_step(st) != SQLITE_DONE) {
+                id = 0;
+                break;
+            }
+            sqlite3_reset(st);
+        }
+    }
+    sqlite3_finalize(st);
+    if (id == 0) setWriteError();
+    return id;
+}
+
+bool UndoLog::installations(std::vector<Installation>& out) {
+    out.clear();
+    if (!m_db) return false;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(m_db,
+                           "SELECT i.Id, i.Archive, i.InstallDate, f.Path, f.Size, f.Hash FROM "
+                           "Installs i JOIN InstalledFiles f ON f.Install = i.Id ORDER BY i.Id, "
+                           "f.rowid",
+                           -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        const std::string error = sqlite3_errmsg(m_db);
+        if (error.find("no such table") != std::string::npos) return true; // none recorded yet
+        m_error = error;
+        return false;
+    }
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const int64_t id = sqlite3_column_int64(st, 0);
+        if (out.empty() || out.back().id != id)
+            out.push_back({id, columnText(st, 1), columnText(st, 2), {}});
+        out.back().files.push_back(
+            {columnText(st, 3), sqlite3_column_int64(st, 4), columnText(st, 5)});
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE) {
+        m_error = sqlite3_errmsg(m_db);
+        return false;
+    }
+    return true;
+}
+
+bool UndoLog::forgetInstalledFile(int64_t installation, const std::string& path) {
+    if (!m_db) return false;
+    sqlite3_stmt* st = nullptr;
+    bool ok = sqlite3_prepare_v2(m_db, "DELETE FROM InstalledFiles WHERE Install = ? AND Path = ?",
+                                 -1, &st, nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_bind_int64(st, 1, installation);
+        bindText(st, 2, path);
+        ok = sqlite3_step(st) == SQLITE_DONE;
+    }
+    sqlite3_finalize(st);
+    ok = ok && exec("DELETE FROM Installs WHERE Id NOT IN (SELECT Install FROM InstalledFiles)");
+    if (!ok) setWriteError();
+    return ok;
+}
+
 } // namespace tv

@@ -16,6 +16,21 @@ struct UndoRecord {
     int64_t rowid = 0; // the row in the table, when read from it
 };
 
+// A file an archive installation put into the game, as it was then.
+struct InstalledFile {
+    std::string path;
+    int64_t size = 0;
+    std::string hash; // fileHash()
+};
+
+// One installation of an archive (ZIP or UMOD).
+struct Installation {
+    int64_t id = 0;
+    std::string archive; // the archive's whole path
+    std::string date;    // the short date of the installation
+    std::vector<InstalledFile> files;
+};
+
 // Creates an undo log with its empty table Undo (MoveDate, OldFName, NewFName).
 bool createUndoDatabase(const std::string& path, std::string* error = nullptr);
 
@@ -64,6 +79,15 @@ public:
     // undo follows a record only into such a folder or a game folder.
     bool rememberFolder(const std::string& folder);
     bool movedIntoFolders(std::vector<std::string>& out);
+
+    // Archive installations (tables Installs and InstalledFiles, made on
+    // first use; a log without them has none). Recorded inside the caller's
+    // transaction; the new installation's id, or 0.
+    int64_t recordInstallation(const Installation& installation);
+    bool installations(std::vector<Installation>& out);
+    // One file of an installation forgotten (it was taken back, or it is no
+    // longer the installation's); the installation goes with its last file.
+    bool forgetInstalledFile(int64_t installation, const std::string& path);
 
 private:
     bool exec(const char* sql);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace tv;
 using tvtest::GameFixture;
 using tvtest::makeUmod;
@@ -134,4 +136,42 @@ TEST(Umod, HostilePathsAndDamagedInstallersWriteNothingOutside) {
     }
     EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Cut.ut2"));
     EXPECT_EQ(tvtest::leftoverFiles(fx.dir.path()), std::vector<std::string>{});
+}
+
+TEST(InstallUndo, AnInstallationIsTakenBackWhereItsFilesAreUnchanged) {
+    ModFixture m;
+    const std::string zip = m.fx.dir / "DM-Zipped.zip";
+    tvtest::makeZip(zip, {{"DM-Zipped.ut2", "zipped map"}});
+    ASSERT_EQ(tvtest::runCli(m.fx, "zip " + m.mod).status, 0);
+    ASSERT_EQ(tvtest::runCli(m.fx, "zip --no-preview " + zip).status, 0);
+    const std::string& game = m.fx.game;
+    auto r = tvtest::runCli(m.fx, "undo --list");
+    EXPECT_NE(r.out.find("\t" + game + "/Maps/DM-Foo.ut2\tinstalled from " + m.mod + "\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\t" + game + "/Maps/DM-Zipped.ut2\tinstalled from " + zip + "\n"),
+              std::string::npos);
+    // One file alone.
+    r = tvtest::runCli(m.fx, "undo --yes " + game + "/Maps/DM-Zipped.ut2");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_FALSE(tvtest::exists(game + "/Maps/DM-Zipped.ut2"));
+    // The rest; the player changed one file since: it stays, and is said.
+    writeFile(game + "/System/Foo.u", "changed by the player");
+    std::filesystem::remove(game + "/Help/Foo/ReadMe.txt"); // gone already
+    r = tvtest::runCli(m.fx, "undo --yes --all");
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_NE(r.out.find("Not undone: " + game +
+                         "/System/Foo.u (installed from FooMod.ut4mod) "
+                         "was changed since it was installed; it stays"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(
+        r.out.find(game + "/Help/Foo/ReadMe.txt (installed from FooMod.ut4mod) is gone already"),
+        std::string::npos);
+    EXPECT_EQ(tvtest::readFile(game + "/System/Foo.u"), "changed by the player");
+    EXPECT_FALSE(tvtest::exists(game + "/Maps/DM-Foo.ut2"));
+    EXPECT_FALSE(tvtest::exists(game + "/Textures/FooTex.utx"));
+    // Nothing of the installations is left to take back.
+    r = tvtest::runCli(m.fx, "undo --list");
+    EXPECT_EQ(r.out.find("installed from"), std::string::npos) << r.out;
 }
