@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QTreeWidget>
 #include <QUrl>
 
 #include <filesystem>
@@ -240,4 +241,29 @@ TEST_F(ZipTabTest, AUmodInstallerIsPreviewedThenInstalledByItsOwnFolders) {
     EXPECT_EQ(tvtest::readFile(fx.game + "/Maps/DM-Bar.ut2"), "bar map");
     EXPECT_EQ(tvtest::readFile(fx.game + "/Sounds/BarSounds.uax"), "bar sounds");
     EXPECT_GE(statusRow("**OLD** Maps\\DM-Bar.ut2 (Bar.ut2mod)"), 0);
+}
+
+TEST_F(ZipTabTest, TheUndoTabTakesAnInstallationBack) {
+    const std::string mod = fx.dir / "Baz.umod";
+    tvtest::writeFile(mod,
+                      tvtest::makeUmod({{"Maps\\DM-Baz.ut2", "baz"}, {"System\\Baz.u", "code"}}));
+    ASSERT_TRUE(start());
+    prompter.files.push_back({mod});
+    click("cmdOpenZIP");
+    click("cmdProcessLoadedZIP");
+    ASSERT_TRUE(tvtest::exists(fx.game + "/Maps/DM-Baz.ut2"));
+    showTab("Undo");
+    auto* installs = child<QTreeWidget>("lvInstalls");
+    ASSERT_EQ(installs->topLevelItemCount(), 1);
+    QTreeWidgetItem* item = installs->topLevelItem(0);
+    EXPECT_EQ(item->text(0), "Baz.umod");
+    EXPECT_EQ(item->text(2), "2");
+    item->setCheckState(0, Qt::Checked);
+    prompter.answers = {true};
+    click("cmdUndoInstall");
+    EXPECT_EQ(prompter.shown.back().title, "Take Back Installations");
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Baz.ut2"));
+    EXPECT_FALSE(tvtest::exists(fx.game + "/System/Baz.u"));
+    EXPECT_EQ(installs->topLevelItemCount(), 0);
+    EXPECT_GE(statusRow("Removed " + QString::fromStdString(fx.game) + "/Maps/DM-Baz.ut2"), 0);
 }

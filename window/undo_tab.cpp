@@ -4,8 +4,11 @@
 
 #include "widgets.h"
 
+#include "platform/text_io.h"
 #include "session/session.h"
 #include "store/undo_log.h"
+#include "ui/prompter.h"
+#include "ui/qt/qt_text.h"
 #include "undo_list_model.h"
 
 #include <QHBoxLayout>
@@ -13,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace tv {
@@ -33,6 +37,12 @@ UndoTab::UndoTab(Session& session, BackgroundWork& work, QWidget* parent)
     // Long paths lose their middle, not their file name; the tool tip has it all.
     lvUndo->setTextElideMode(Qt::ElideMiddle);
     lblDBSize = makeLabel(this, "lblDBSize");
+    lvInstalls = new QTreeWidget(this);
+    lvInstalls->setObjectName("lvInstalls");
+    lvInstalls->setHeaderLabels({"Installed from archive", "Date", "Files"});
+    lvInstalls->setTextElideMode(Qt::ElideMiddle);
+    lvInstalls->setMaximumHeight(160);
+    cmdUndoInstall = makeButton(this, "cmdUndoInstall", "Take &Back Installations");
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdUndoCheckAll);
@@ -43,9 +53,14 @@ UndoTab::UndoTab(Session& session, BackgroundWork& work, QWidget* parent)
     buttons->addStretch(1);
     buttons->addWidget(new QLabel("Database SIze:", this));
     buttons->addWidget(lblDBSize);
+    auto* installButtons = new QHBoxLayout;
+    installButtons->addWidget(cmdUndoInstall);
+    installButtons->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lvUndo, 1);
     layout->addLayout(buttons);
+    layout->addWidget(lvInstalls);
+    layout->addLayout(installButtons);
 
     m_model = new UndoListModel(this);
     makeSortableList(lvUndo, m_model, {2200, 4000, 4000});
@@ -57,6 +72,47 @@ UndoTab::UndoTab(Session& session, BackgroundWork& work, QWidget* parent)
     connect(cmdUndoUncheckAll, &QPushButton::clicked, this,
             [this] { m_model->setAllTicked(false); });
     connect(lvUndo->header(), &QHeaderView::sectionClicked, this, &UndoTab::sortClicked);
+    connect(cmdUndoInstall, &QPushButton::clicked, this, &UndoTab::undoInstallClicked);
+}
+
+void UndoTab::showInstallations() {
+    lvInstalls->clear();
+    for (const auto& in : m_session.installations()) {
+        auto* item = new QTreeWidgetItem(
+            lvInstalls, {toDisplay(fileNameOf(in.archive)), toDisplay(in.date),
+                         QString::number(static_cast<qulonglong>(in.files.size()))});
+        item->setToolTip(0, toDisplay(in.archive));
+        item->setCheckState(0, Qt::Unchecked);
+        for (const auto& f : in.files) {
+            auto* file = new QTreeWidgetItem(item, {toDisplay(f.path)});
+            file->setToolTip(0, toDisplay(f.path));
+            file->setData(0, Qt::UserRole, toDisplay(f.path));
+        }
+    }
+    lvInstalls->resizeColumnToContents(0);
+    cmdUndoInstall->setEnabled(lvInstalls->topLevelItemCount() > 0);
+}
+
+void UndoTab::undoInstallClicked() {
+    std::vector<std::string> paths;
+    for (int i = 0; i < lvInstalls->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* in = lvInstalls->topLevelItem(i);
+        if (in->checkState(0) != Qt::Checked) continue;
+        for (int j = 0; j < in->childCount(); ++j)
+            paths.push_back(fromPathText(in->child(j)->data(0, Qt::UserRole).toString()));
+    }
+    if (paths.empty()) {
+        m_session.prompter().message("Please select installations to take back.");
+        return;
+    }
+    if (!m_session.prompter().question(
+            "Take back the files of the selected installations?\n\nA file changed since it "
+            "was installed stays where it is.",
+            "Take Back Installations", MessageIcon::Exclamation))
+        return;
+    m_work.run([&] { m_session.undoInstalledFiles(paths); }, false);
+    emit filesMovedBack();
+    LoadUndoList();
 }
 
 void UndoTab::LoadUndoList() {
@@ -69,6 +125,7 @@ void UndoTab::LoadUndoList() {
     if (!empty)
         for (int c = 0; c < 3; ++c)
             lvUndo->resizeColumnToContents(c);
+    showInstallations();
 }
 
 void UndoTab::undoClicked() {

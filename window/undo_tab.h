@@ -5,6 +5,7 @@
 class QLabel;
 class QPushButton;
 class QTreeView;
+class QTreeWidget;
 
 namespace tv {
 
@@ -12,7 +13,8 @@ class BackgroundWork;
 class Session;
 class UndoListModel;
 
-// "Undo": the recorded moves, and undo, empty and compact of the undo log.
+// "Undo": the recorded moves, and undo, empty and compact of the undo log;
+// below them the archive installations, each with its files, to take back.
 class UndoTab : public QWidget {
     Q_OBJECT
 public:
@@ -26,6 +28,8 @@ signals:
 
 private:
     void undoClicked();
+    void undoInstallClicked();
+    void showInstallations();
     void emptyClicked();
     void compactClicked();
     void sortClicked(int column);
@@ -40,6 +44,8 @@ private:
     QPushButton* cmdUndoCheckAll;
     QPushButton* cmdUndoUncheckAll;
     QTreeView* lvUndo;
+    QTreeWidget* lvInstalls;     // one item per installation, its files below it
+    QPushButton* cmdUndoInstall; // "Take &Back Installations"
     QLabel* lblDBSize;
 };
 
