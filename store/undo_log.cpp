@@ -281,8 +281,25 @@ bool UndoLog::removeFor(const std::string& newName) {
     return ok;
 }
 
+namespace {
+
+constexpr const char* kInstallTables =
+    "CREATE TABLE IF NOT EXISTS Installs (Id INTEGER PRIMARY KEY, Archive TEXT, InstallDate TEXT);"
+    "CREATE TABLE IF NOT EXISTS InstalledFiles (Install INTEGER, Path TEXT, Size INTEGER, "
+    "Hash TEXT)";
+
+std::string columnText(sqlite3_stmt* st, int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
+    return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(st, column)))
+                : std::string();
+}
+
+} // namespace
+
 bool UndoLog::removeAll() {
-    return exec("DELETE FROM Undo");
+    // The installations go too, where the log has them.
+    return exec("DELETE FROM Undo") && exec(kInstallTables) &&
+           exec("DELETE FROM InstalledFiles; DELETE FROM Installs");
 }
 
 bool compactUndoDatabase(const std::string& from, const std::string& to, std::string* error) {
@@ -302,21 +319,6 @@ bool compactUndoDatabase(const std::string& from, const std::string& to, std::st
 std::string undoDatabasePath(const std::string& programFolder) {
     return findInFolder(programFolder, "tessvane.mdb");
 }
-
-namespace {
-
-constexpr const char* kInstallTables =
-    "CREATE TABLE IF NOT EXISTS Installs (Id INTEGER PRIMARY KEY, Archive TEXT, InstallDate TEXT);"
-    "CREATE TABLE IF NOT EXISTS InstalledFiles (Install INTEGER, Path TEXT, Size INTEGER, "
-    "Hash TEXT)";
-
-std::string columnText(sqlite3_stmt* st, int column) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
-    return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(st, column)))
-                : std::string();
-}
-
-} // namespace
 
 int64_t UndoLog::recordInstallation(const Installation& in) {
     if (!m_db) return 0;

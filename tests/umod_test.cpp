@@ -175,3 +175,12 @@ TEST(InstallUndo, AnInstallationIsTakenBackWhereItsFilesAreUnchanged) {
     r = tvtest::runCli(m.fx, "undo --list");
     EXPECT_EQ(r.out.find("installed from"), std::string::npos) << r.out;
 }
+
+TEST(InstallUndo, EmptyingTheUndoLogForgetsInstallationsToo) {
+    ModFixture m;
+    ASSERT_EQ(tvtest::runCli(m.fx, "zip " + m.mod).status, 0);
+    ASSERT_NE(tvtest::runCli(m.fx, "undo --list").out.find("installed from"), std::string::npos);
+    ASSERT_EQ(tvtest::runCli(m.fx, "empty-undo --yes").status, 0);
+    EXPECT_EQ(tvtest::runCli(m.fx, "undo --list").out.find("installed from"), std::string::npos);
+    EXPECT_TRUE(tvtest::exists(m.fx.game + "/Maps/DM-Foo.ut2")); // the files stay
+}

@@ -87,6 +87,7 @@ void UndoTab::showInstallations() {
             auto* file = new QTreeWidgetItem(item, {toDisplay(f.path)});
             file->setToolTip(0, toDisplay(f.path));
             file->setData(0, Qt::UserRole, toDisplay(f.path));
+            file->setFirstColumnSpanned(true); // a whole path, across the columns
         }
     }
     lvInstalls->resizeColumnToContents(0);
