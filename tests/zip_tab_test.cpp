@@ -244,7 +244,7 @@ TEST_F(ZipTabTest, AUmodInstallerIsPreviewedThenInstalledByItsOwnFolders) {
 }
 
 TEST_F(ZipTabTest, TheUndoTabTakesAnInstallationBack) {
-    const std::string mod = fx.dir / "Baz.umod";
+    const std::string mod = fx.dir / "Baz.ut4mod";
     tvtest::writeFile(mod,
                       tvtest::makeUmod({{"Maps\\DM-Baz.ut2", "baz"}, {"System\\Baz.u", "code"}}));
     ASSERT_TRUE(start());
@@ -256,7 +256,7 @@ TEST_F(ZipTabTest, TheUndoTabTakesAnInstallationBack) {
     auto* installs = child<QTreeWidget>("lvInstalls");
     ASSERT_EQ(installs->topLevelItemCount(), 1);
     QTreeWidgetItem* item = installs->topLevelItem(0);
-    EXPECT_EQ(item->text(0), "Baz.umod");
+    EXPECT_EQ(item->text(0), "Baz.ut4mod");
     EXPECT_EQ(item->text(2), "2");
     item->setCheckState(0, Qt::Checked);
     prompter.answers = {true};
