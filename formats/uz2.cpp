@@ -128,13 +128,26 @@ std::string packUz2(std::string_view package) {
     return out;
 }
 
-bool unpackUz2File(const std::string& from, const std::string& to, std::string* error) {
+namespace {
+
+// `to` made new from `from` by `convert` (given both descriptors).
+bool convertFile(const std::string& from, const std::string& to, std::string* error,
+                 const std::function<bool(int in, int out, std::string* why)>& convert) {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0) {
         if (error) *error = "Cannot open " + from + ": " + std::strerror(errno);
         return false;
     }
-    const bool ok = writeNewFile(to, error, [&](int out, std::string* why) {
+    const bool ok =
+        writeNewFile(to, error, [&](int out, std::string* why) { return convert(in, out, why); });
+    ::close(in);
+    return ok;
+}
+
+} // namespace
+
+bool unpackUz2File(const std::string& from, const std::string& to, std::string* error) {
+    return convertFile(from, to, error, [&](int in, int out, std::string* why) {
         std::vector<unsigned char> packed(kMaxCompressed), chunk;
         for (;;) {
             unsigned char head[8];
@@ -157,17 +170,10 @@ bool unpackUz2File(const std::string& from, const std::string& to, std::string* 
             }
         }
     });
-    ::close(in);
-    return ok;
 }
 
 bool packUz2File(const std::string& from, const std::string& to, std::string* error) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in < 0) {
-        if (error) *error = "Cannot open " + from + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool ok = writeNewFile(to, error, [&](int out, std::string* why) {
+    return convertFile(from, to, error, [&](int in, int out, std::string* why) {
         std::vector<unsigned char> buf(kUz2ChunkBytes);
         for (;;) {
             const ssize_t n = readAll(in, buf.data(), buf.size());
@@ -183,8 +189,6 @@ bool packUz2File(const std::string& from, const std::string& to, std::string* er
             }
         }
     });
-    ::close(in);
-    return ok;
 }
 
 std::string uz2PackageName(std::string_view fileName) {
