@@ -8,6 +8,7 @@
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 
+#include <functional>
 #include <unistd.h>
 
 namespace tv {
@@ -99,6 +100,51 @@ std::string umodTarget(const std::string& userFolder, const std::string& umodPat
     return at;
 }
 
+namespace {
+
+// The folders on the way to `target`, made and said when missing.
+void makeFoldersFor(const std::string& target, const std::function<void(const std::string&)>& say) {
+    for (const std::string folder = folderOf(target); !folderExists(folder);) {
+        std::string missing = folder;
+        while (!folderExists(folderOf(missing)))
+            missing = folderOf(missing);
+        if (!makeFolder(missing)) return; // the copy then says why it failed
+        say("Created folder " + missing);
+    }
+}
+
+bool isCompressed(const UmodFile& f) {
+    return !uz2PackageName(fileNameOf(f.path)).empty();
+}
+
+// A file's bytes as the game gets them (a .uz2 file unpacked).
+std::optional<std::string> memberBytes(const UmodPackage& p, const UmodFile& f,
+                                       std::string* error) {
+    auto bytes = readUmodFile(p.path, f, kMaxUz2Bytes, error);
+    if (!bytes || !isCompressed(f)) return bytes;
+    return unpackUz2(*bytes, error, kMaxUz2Bytes);
+}
+
+// A new file `target` with the member's bytes (never replacing one).
+bool writeMember(const UmodPackage& p, const UmodFile& f, const std::string& target,
+                 std::string* error) {
+    if (!isCompressed(f)) return extractUmodFile(p.path, f, target, error);
+    auto bytes = memberBytes(p, f, error);
+    return bytes && writeNewFile(target, error, [&](int fd, std::string* why) {
+               for (size_t w = 0; w < bytes->size();) {
+                   const ssize_t n = ::write(fd, bytes->data() + w, bytes->size() - w);
+                   if (n <= 0) {
+                       if (why) *why = "Cannot write " + target;
+                       return false;
+                   }
+                   w += static_cast<size_t>(n);
+               }
+               return true;
+           });
+}
+
+} // namespace
+
 UmodInstallResult installUmod(const UmodPackage& package, const std::string& userFolder,
                               const std::string& programFolder, const WorkSink& sink) {
     UmodInstallResult result;
@@ -109,61 +155,30 @@ UmodInstallResult installUmod(const UmodPackage& package, const std::string& use
     };
     log.line("Processing UMOD file " + package.path);
     log.line("");
+    const std::string from = " (" + fileNameOf(package.path) + ")";
     for (const auto& f : package.directory.files) {
         if (isManifest(f.path)) continue;
         const std::string target = umodTarget(userFolder, f.path);
         if (target.empty()) {
             say("**ERROR** " + f.path +
-                " could not be installed: it names no place in the game's "
-                "folders");
+                " could not be installed: it names no place in the game's folders");
             result.failures.push_back(f.path);
             continue;
         }
-        // The folders on the way, made and said when missing.
-        for (std::string folder = folderOf(target); !folderExists(folder);) {
-            std::string missing = folder;
-            while (!folderExists(folderOf(missing)))
-                missing = folderOf(missing);
-            if (!makeFolder(missing)) break;
-            say("Created folder " + missing);
-        }
+        makeFoldersFor(target, say);
+        std::string error;
         if (auto there = lookupInFolder(folderOf(target), fileNameOf(target))) {
             // The same bytes count as installed; another file stays.
-            auto bytes = readUmodFile(package.path, f, kMaxUz2Bytes, nullptr);
-            std::string error;
-            auto unpacked = bytes && !uz2PackageName(fileNameOf(f.path)).empty()
-                                ? unpackUz2(*bytes, &error, kMaxUz2Bytes)
-                                : bytes;
-            if (unpacked && readFile(*there) == *unpacked) {
-                say(moveLine(f.path + " (" + fileNameOf(package.path) + ")", *there));
+            auto bytes = memberBytes(package, f, &error);
+            if (bytes && readFile(*there) == *bytes) {
+                say(moveLine(f.path + from, *there));
                 ++result.installed;
             } else {
                 say(*there + " exists already and was not replaced");
                 ++result.kept;
             }
-            continue;
-        }
-        std::string error;
-        bool ok = false;
-        if (!uz2PackageName(fileNameOf(f.path)).empty()) {
-            auto bytes = readUmodFile(package.path, f, kMaxUz2Bytes, &error);
-            auto unpacked = bytes ? unpackUz2(*bytes, &error, kMaxUz2Bytes) : std::nullopt;
-            ok = unpacked && writeNewFile(target, &error, [&](int fd, std::string* why) {
-                     for (size_t w = 0; w < unpacked->size();) {
-                         const ssize_t n = ::write(fd, unpacked->data() + w, unpacked->size() - w);
-                         if (n <= 0) {
-                             if (why) *why = "Cannot write " + target;
-                             return false;
-                         }
-                         w += static_cast<size_t>(n);
-                     }
-                     return true;
-                 });
-        } else {
-            ok = extractUmodFile(package.path, f, target, &error);
-        }
-        if (ok) {
-            say(moveLine(f.path + " (" + fileNameOf(package.path) + ")", target));
+        } else if (writeMember(package, f, target, &error)) {
+            say(moveLine(f.path + from, target));
             ++result.installed;
             result.copied.push_back(target);
         } else {
