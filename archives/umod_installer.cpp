@@ -125,6 +125,11 @@ std::optional<std::string> memberBytes(const UmodPackage& p, const UmodFile& f,
     return unpackUz2(*bytes, error, kMaxUz2Bytes);
 }
 
+bool sameAsBytes(const std::string& path, const std::optional<std::string>& bytes) {
+    return bytes && fileSize(path) == static_cast<int64_t>(bytes->size()) &&
+           readFile(path) == *bytes;
+}
+
 // A new file `target` with the member's bytes (never replacing one).
 bool writeMember(const UmodPackage& p, const UmodFile& f, const std::string& target,
                  std::string* error) {
@@ -169,8 +174,9 @@ UmodInstallResult installUmod(const UmodPackage& package, const std::string& use
         std::string error;
         if (auto there = lookupInFolder(folderOf(target), fileNameOf(target))) {
             // The same bytes count as installed; another file stays.
-            auto bytes = memberBytes(package, f, &error);
-            if (bytes && readFile(*there) == *bytes) {
+            const bool same = isCompressed(f) ? sameAsBytes(*there, memberBytes(package, f, &error))
+                                              : umodFileEquals(package.path, f, *there);
+            if (same) {
                 say(moveLine(f.path + from, *there));
                 ++result.installed;
             } else {

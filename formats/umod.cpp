@@ -3,6 +3,7 @@
 #include "platform/file_ops.h"
 #include "platform/text_util.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -189,6 +190,26 @@ std::optional<std::string> readUmodFile(const std::string& umod, const UmodFile&
         return std::nullopt;
     }
     return bytes;
+}
+
+bool umodFileEquals(const std::string& umod, const UmodFile& file, const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<uint64_t>(st.st_size) != file.size)
+        return false;
+    const int a = ::open(umod.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int b = a < 0 ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    bool same = a >= 0 && b >= 0;
+    std::string x(1 << 16, '\0'), y(1 << 16, '\0');
+    for (uint64_t done = 0; same && done < file.size;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(x.size(), file.size - done));
+        same = readAt(a, x.data(), n, file.offset + done) && readAt(b, y.data(), n, done) &&
+               std::memcmp(x.data(), y.data(), n) == 0;
+        done += n;
+    }
+    if (a >= 0) ::close(a);
+    if (b >= 0) ::close(b);
+    return same;
 }
 
 bool isUmodName(std::string_view name) {

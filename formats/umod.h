@@ -48,6 +48,10 @@ bool extractUmodFile(const std::string& umod, const UmodFile& file, const std::s
 std::optional<std::string> readUmodFile(const std::string& umod, const UmodFile& file,
                                         size_t maxBytes, std::string* error);
 
+// Whether the file at `path` holds exactly the bytes of the installer's
+// `file`, compared a piece at a time.
+bool umodFileEquals(const std::string& umod, const UmodFile& file, const std::string& path);
+
 // Whether a file name is an installer's (.umod, .ut2mod, .ut4mod; any case).
 bool isUmodName(std::string_view name);
 

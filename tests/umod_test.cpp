@@ -89,6 +89,14 @@ TEST(Umod, PreviewThenEachFileGoesToItsOwnFolder) {
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find(game + "/System/Foo.u exists already and was not replaced"),
               std::string::npos);
+    // Unchanged files, plain and compressed, count as installed.
+    EXPECT_NE(r.out.find("**OLD** Maps\\DM-Foo.ut2 (FooMod.ut4mod)  ---->  **NEW** " + game +
+                         "/Maps/DM-Foo.ut2\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("**OLD** textures\\FooTex.utx.uz2 (FooMod.ut4mod)  ---->  **NEW** " +
+                         game + "/Textures/FooTex.utx\n"),
+              std::string::npos);
     EXPECT_EQ(tvtest::readFile(game + "/System/Foo.u"), "the player's own");
 }
 
