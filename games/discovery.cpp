@@ -38,6 +38,7 @@ std::optional<std::string> lookupPath(const std::string& base, const std::string
         const std::string part = relative.substr(start, slash - start);
         start = slash + 1;
         if (part.empty()) continue;
+        if (part == "." || part == "..") return std::nullopt; // stays inside the drive
         auto found = lookupInFolder(at, part);
         if (!found) return std::nullopt;
         at = *found;

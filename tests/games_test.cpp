@@ -220,6 +220,11 @@ TEST(Discovery, AnEmptyHomeFindsNothing) {
     // Without the usual folders there is nothing to map a Windows path to.
     EXPECT_EQ(windowsPathInPrefix(fx.home, "C:\\UT2004"), "");
     EXPECT_EQ(windowsPathInPrefix(fx.home, "UT2004"), "");
+    // A key pointing out of the drive is no install.
+    std::filesystem::create_directories(fx.home + "/.wine/drive_c/UT2004");
+    EXPECT_EQ(windowsPathInPrefix(fx.home + "/.wine", "C:\\UT2004"),
+              std::filesystem::canonical(fx.home + "/.wine/drive_c/UT2004").string());
+    EXPECT_EQ(windowsPathInPrefix(fx.home + "/.wine", "C:\\..\\..\\UT2003"), "");
 }
 
 TEST(Discovery, TheGamesCommandListsEachInstallWithItsCache) {
