@@ -2,7 +2,6 @@
 
 #include "formats/cls_registry.h"
 #include "formats/registry_store.h"
-#include "formats/uz2.h"
 #include "platform/program_folder.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
@@ -290,47 +289,6 @@ int cmdTidy(Command& c, ArgReader& args) {
     if (started) c.out << c.session.statusText << '\n';
     if (c.session.lastFailed) return kFailed;
     return started ? kDone : kNotDone;
-}
-
-// Packs or unpacks .uz2 files; needs no game.
-int cmdUz2(const std::string& verb, ArgReader& args, std::ostream& out, std::ostream& err) {
-    std::string to;
-    std::vector<std::string> files;
-    while (!args.done()) {
-        std::string a = args.take();
-        if (a == "--to")
-            args.value(a, "a folder", to);
-        else if (cmdline::looksLikeOption(a))
-            args.unexpected(a);
-        else
-            files.push_back(wholePath(a));
-    }
-    if (args.failed()) return kUsageError;
-    const bool pack = verb == "pack";
-    if ((verb != "pack" && verb != "unpack") || files.empty() || (pack && to.empty())) {
-        err << "usage: tessvane-cli uz2 unpack FILE.uz2... [--to DIR] | uz2 pack PACKAGE... "
-               "--to DIR\n";
-        return kUsageError;
-    }
-    if (!to.empty()) to = wholePath(to);
-    int status = kDone;
-    for (const auto& file : files) {
-        std::string name = pack ? fileNameOf(file) + ".uz2" : uz2PackageName(fileNameOf(file));
-        if (name.empty()) {
-            err << "tessvane-cli: " << file << " is no .uz2 file\n";
-            status = std::max(status, static_cast<int>(kNotDone));
-            continue;
-        }
-        const std::string target = joinPath(to.empty() ? folderOf(file) : to, name);
-        std::string error;
-        if (pack ? packUz2File(file, target, &error) : unpackUz2File(file, target, &error)) {
-            out << file << "  ---->  " << target << '\n';
-        } else {
-            out << "**ERROR** " << error << '\n';
-            status = kFailed;
-        }
-    }
-    return status;
 }
 
 // One line per install found: what --game N takes.
@@ -736,7 +694,7 @@ const std::pair<const char*, Handler> kHandlers[] = {
     {"uz2",
      [](const Call& c, ArgReader& args) {
          const std::string verb = args.done() ? std::string() : args.take();
-         return cmdUz2(verb, args, c.out, c.err);
+         return runUz2Command(verb, args, c.out, c.err);
      }},
     {kCleanTmp, simple<kCleanTmp>},
     {"set-purge", withSession<cmdSetPurge>},

@@ -275,7 +275,7 @@ void addRuleMembers(std::map<std::string, Member>& t) {
     });
 }
 
-// The text functions, which need no page.
+// The text functions that take parts out of a text (none needs a page).
 void addTextMembers(std::map<std::string, Member>& t) {
     t.insert({
         {"GE_RemoveText",
@@ -311,6 +311,12 @@ void addTextMembers(std::map<std::string, Member>& t) {
               int type = static_cast<int>(a.number(3));
               return w.GE_RemoveDates(t, type, sh(a.number(0))).value_or("");
           }}},
+    });
+}
+
+// The text functions that tidy, compare or reshape a text.
+void addTextShapingMembers(std::map<std::string, Member>& t) {
+    t.insert({
         {"GE_FullTrim",
          {"TrimText", [](WebParser& w, Args& a) { return w.GE_FullTrim(a.text()); }}},
         {"GE_CutIntro",
@@ -382,6 +388,7 @@ std::map<std::string, Member> pageMembers() {
     addFormAndFrameMembers(t);
     addRuleMembers(t);
     addTextMembers(t);
+    addTextShapingMembers(t);
     addConnectionMembers(t);
     return t;
 }
