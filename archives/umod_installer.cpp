@@ -136,15 +136,9 @@ bool writeMember(const UmodPackage& p, const UmodFile& f, const std::string& tar
     if (!isCompressed(f)) return extractUmodFile(p.path, f, target, error);
     auto bytes = memberBytes(p, f, error);
     return bytes && writeNewFile(target, error, [&](int fd, std::string* why) {
-               for (size_t w = 0; w < bytes->size();) {
-                   const ssize_t n = ::write(fd, bytes->data() + w, bytes->size() - w);
-                   if (n <= 0) {
-                       if (why) *why = "Cannot write " + target;
-                       return false;
-                   }
-                   w += static_cast<size_t>(n);
-               }
-               return true;
+               if (writeAll(fd, *bytes)) return true;
+               if (why) *why = "Cannot write " + target;
+               return false;
            });
 }
 

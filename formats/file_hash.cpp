@@ -1,5 +1,7 @@
 #include "file_hash.h"
 
+#include "platform/text_io.h"
+
 #include <zlib.h>
 
 #include <cerrno>
@@ -16,15 +18,10 @@ std::optional<std::string> fileHash(const std::string& path) {
     std::vector<unsigned char> buf(1 << 16);
     uLong crc = ::crc32(0L, Z_NULL, 0);
     ssize_t n;
-    while ((n = ::read(fd, buf.data(), buf.size())) != 0) {
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
+    while ((n = readFull(fd, buf.data(), buf.size())) > 0)
         crc = ::crc32(crc, buf.data(), static_cast<uInt>(n));
-    }
     ::close(fd);
+    if (n < 0) return std::nullopt;
     char text[16];
     std::snprintf(text, sizeof text, "%08lX", crc & 0xFFFFFFFFUL);
     return std::string("crc32:") + text;

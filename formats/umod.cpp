@@ -1,6 +1,7 @@
 #include "umod.h"
 
 #include "platform/file_ops.h"
+#include "platform/text_io.h"
 #include "platform/text_util.h"
 
 #include <algorithm>
@@ -157,12 +158,8 @@ bool extractUmodFile(const std::string& umod, const UmodFile& file, const std::s
             const size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), file.size - done));
             if (!readAt(in, buf.data(), n, file.offset + done))
                 return fail(why, file.path + " is cut short in " + umod);
-            for (size_t w = 0; w < n;) {
-                const ssize_t k = ::write(out, buf.data() + w, n - w);
-                if (k < 0 && errno == EINTR) continue;
-                if (k <= 0) return fail(why, "Cannot write " + to + ": " + std::strerror(errno));
-                w += static_cast<size_t>(k);
-            }
+            if (!writeAll(out, {buf.data(), n}))
+                return fail(why, "Cannot write " + to + ": " + std::strerror(errno));
             done += n;
         }
         return true;

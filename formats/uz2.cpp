@@ -67,30 +67,6 @@ std::string deflateChunk(const unsigned char* data, size_t size) {
     return out;
 }
 
-ssize_t readAll(int fd, void* buf, size_t size) {
-    size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd, static_cast<char*>(buf) + got, size - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return -1;
-        if (n == 0) break;
-        got += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(got);
-}
-
-bool writeAllTo(int fd, const void* data, size_t size) {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 std::optional<std::string> unpackUz2(std::string_view uz2, std::string* error, uint64_t maxBytes) {
@@ -151,7 +127,7 @@ bool unpackUz2File(const std::string& from, const std::string& to, std::string* 
         std::vector<unsigned char> packed(kMaxCompressed), chunk;
         for (;;) {
             unsigned char head[8];
-            const ssize_t n = readAll(in, head, sizeof head);
+            const ssize_t n = readFull(in, head, sizeof head);
             if (n == 0) return true;
             std::string what;
             if (n < 0)
@@ -159,10 +135,10 @@ bool unpackUz2File(const std::string& from, const std::string& to, std::string* 
             else if (n < 8)
                 what = "the last chunk is cut short";
             else if (!chunkSizesValid(le32(head), le32(head + 4), &what)) {
-            } else if (readAll(in, packed.data(), le32(head)) != static_cast<ssize_t>(le32(head)))
+            } else if (readFull(in, packed.data(), le32(head)) != static_cast<ssize_t>(le32(head)))
                 what = "the last chunk is cut short";
             else if (!inflateChunk(packed.data(), le32(head), le32(head + 4), chunk, &what)) {
-            } else if (!writeAllTo(out, chunk.data(), chunk.size()))
+            } else if (!writeAll(out, {reinterpret_cast<const char*>(chunk.data()), chunk.size()}))
                 what = std::string("cannot write: ") + std::strerror(errno);
             if (!what.empty()) {
                 if (why) *why = from + ": " + what;
@@ -176,14 +152,14 @@ bool packUz2File(const std::string& from, const std::string& to, std::string* er
     return convertFile(from, to, error, [&](int in, int out, std::string* why) {
         std::vector<unsigned char> buf(kUz2ChunkBytes);
         for (;;) {
-            const ssize_t n = readAll(in, buf.data(), buf.size());
+            const ssize_t n = readFull(in, buf.data(), buf.size());
             if (n < 0) {
                 if (why) *why = "Cannot read " + from + ": " + std::strerror(errno);
                 return false;
             }
             if (n == 0) return true;
             const std::string chunk = deflateChunk(buf.data(), static_cast<size_t>(n));
-            if (!writeAllTo(out, chunk.data(), chunk.size())) {
+            if (!writeAll(out, chunk)) {
                 if (why) *why = "Cannot write " + to + ": " + std::strerror(errno);
                 return false;
             }

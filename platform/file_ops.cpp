@@ -179,19 +179,6 @@ bool makeFolder(const std::string& path, std::string* error) {
     return false;
 }
 
-// Reads up to `size` bytes, across short reads; 0 at the end, -1 on an error.
-static ssize_t readFull(int fd, char* buf, size_t size) {
-    size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd, buf + got, size - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return -1;
-        if (n == 0) break;
-        got += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(got);
-}
-
 bool sameContent(const std::string& a, const std::string& b) {
     struct stat sa {
     }, sb{};

@@ -121,7 +121,19 @@ std::optional<std::vector<std::string>> readLines(const std::string& path) {
     return splitLines(*data);
 }
 
-static bool writeAll(int fd, std::string_view data) {
+ssize_t readFull(int fd, void* buf, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, static_cast<char*>(buf) + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
         ssize_t n = ::write(fd, data.data(), data.size());
         if (n < 0) {

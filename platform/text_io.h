@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -72,6 +73,12 @@ bool appendLineCrLf(const std::string& path, std::string_view line, std::string*
 // The same with another line end (the one the file has: lineEndOf).
 bool appendLinesEndedBy(const std::string& path, const std::vector<std::string>& lines,
                         std::string_view end, std::string* error = nullptr);
+
+// Reads up to `size` bytes, across short reads: what was read, 0 at the end,
+// -1 on an error.
+ssize_t readFull(int fd, void* buf, size_t size);
+// Writes all of `data`, across short writes; false on an error.
+bool writeAll(int fd, std::string_view data);
 
 // A new file for writing that replaces `path` at once: made under a temporary
 // name, flushed, then renamed into place, so a link or hard link named `path`
