@@ -223,7 +223,11 @@ DiscoveryPlaces DiscoveryPlaces::fromEnvironment() {
     p.dataHome = env("XDG_DATA_HOME");
     if (p.dataHome.empty() && !p.home.empty()) p.dataHome = joinPath(p.home, ".local/share");
     p.winePrefix = env("WINEPREFIX");
-    p.nativeRoots = {"/usr/local/games", "/usr/games", "/opt", "/usr/share/games"};
+    // The machine's own folders, below TESSVANE_SYSTEM_ROOT when that is set:
+    // tests show discovery a machine of their own, not the one they run on.
+    const std::string system = env("TESSVANE_SYSTEM_ROOT");
+    for (const char* folder : {"/usr/local/games", "/usr/games", "/opt", "/usr/share/games"})
+        p.nativeRoots.push_back(system + folder);
     if (!p.home.empty()) {
         p.nativeRoots.push_back(joinPath(p.home, "Games"));
         p.nativeRoots.push_back(p.home);

@@ -24,23 +24,60 @@ void appendUtf8(std::string& out, unsigned code) {
     } else if (code < 0x800) {
         out += static_cast<char>(0xC0 | (code >> 6));
         out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
+    } else if (code < 0x10000) {
         out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (code & 0x3F));
     }
 }
 
-// The character of "\xHHHH" (up to four digits after the "x" at `i`) in
-// UTF-8; `i` moves to its last digit.
-void appendHexEscape(std::string_view text, size_t& i, std::string& out) {
+// The UTF-16 unit of "\xHHHH" (up to four digits after the "x" at `i`);
+// `i` moves to its last digit.
+unsigned hexEscape(std::string_view text, size_t& i) {
     unsigned code = 0;
-    int digits = 0;
-    while (digits < 4 && i + 1 < text.size() && hexDigit(text[i + 1]) >= 0) {
+    for (int digits = 0; digits < 4 && i + 1 < text.size() && hexDigit(text[i + 1]) >= 0; ++digits)
         code = code * 16 + static_cast<unsigned>(hexDigit(text[++i]));
-        ++digits;
+    return code;
+}
+
+// The character of the escape whose letter is at `i` (just after the
+// backslash), as Wine writes them: \n and the other C letters, \x and one
+// UTF-16 unit (a character past U+FFFF is two escapes, a surrogate pair),
+// one to three octal digits for other control characters, and the
+// character itself for \\, \" and the rest. `i` moves to the escape's end.
+void appendEscape(std::string_view text, size_t& i, std::string& out) {
+    const char n = text[i];
+    if (n == 'x') {
+        unsigned code = hexEscape(text, i);
+        if (code >= 0xD800 && code <= 0xDBFF && i + 2 < text.size() && text[i + 1] == '\\' &&
+            text[i + 2] == 'x') {
+            size_t j = i + 2;
+            const unsigned low = hexEscape(text, j);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                i = j;
+            }
+        }
+        appendUtf8(out, code);
+        return;
     }
-    appendUtf8(out, code);
+    if (n >= '0' && n <= '7') {
+        unsigned code = static_cast<unsigned>(n - '0');
+        for (int digits = 1;
+             digits < 3 && i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '7';
+             ++digits)
+            code = code * 8 + static_cast<unsigned>(text[++i] - '0');
+        appendUtf8(out, code);
+        return;
+    }
+    static constexpr std::string_view letters = "abefnrtv", codes = "\a\b\x1b\f\n\r\t\v";
+    const size_t letter = letters.find(n);
+    out += letter == std::string_view::npos ? n : codes[letter];
 }
 
 // The key path of a section line "[A\\B\\C] 1700000000", unescaped.
@@ -51,12 +88,7 @@ std::optional<std::string> sectionKey(std::string_view line) {
         const char c = line[i];
         if (c == ']') return key;
         if (c == '\\' && i + 1 < line.size()) {
-            const char n = line[++i];
-            if (n == 'x') {
-                appendHexEscape(line, i, key);
-            } else {
-                key += n;
-            }
+            appendEscape(line, ++i, key);
             continue;
         }
         key += c;
@@ -78,26 +110,7 @@ std::optional<std::string> unescapeRegistryString(std::string_view q, std::strin
             out += c;
             continue;
         }
-        const char n = q[++i];
-        switch (n) {
-        case 'n':
-            out += '\n';
-            break;
-        case 'r':
-            out += '\r';
-            break;
-        case 't':
-            out += '\t';
-            break;
-        case '0':
-            out += '\0';
-            break;
-        case 'x':
-            appendHexEscape(q, i, out);
-            break;
-        default:
-            out += n; // \\ and \" and anything unknown: the character itself
-        }
+        appendEscape(q, ++i, out);
     }
     return std::nullopt;
 }

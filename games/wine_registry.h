@@ -33,8 +33,8 @@ private:
     std::map<std::string, std::map<std::string, std::string>> m_keys;
 };
 
-// A quoted registry string's text without its escapes (\\, \", \n, \r, \t,
-// \0, \xHHHH as a character in UTF-8); `quoted` starts after the opening
+// A quoted registry string's text without its escapes (\\, \", \n and the other C letters,
+// octal \0 to \377, \xHHHH as UTF-16 in UTF-8); `quoted` starts after the opening
 // quote. nullopt when there is no closing quote. `rest` gets what follows it.
 std::optional<std::string> unescapeRegistryString(std::string_view quoted, std::string_view* rest);
 

@@ -86,6 +86,11 @@ TEST(GameProcess, TheNativeBinaryOrTheWindowsProgramUnderWineIsTheGameRunning) {
     writeFile(proc / "777/comm", "wine-preloader\n");
     writeFile(proc / "777/cmdline", std::string("C:\\UT2003\\System\\UT2003.exe\0-log\0", 34));
     EXPECT_TRUE(gameIsRunning(Game::UT2003, proc.path()));
+    // Started through wine: the program is its first argument.
+    tvtest::TempDir proton;
+    writeFile(proton / "9/comm", "wine64\n");
+    writeFile(proton / "9/cmdline", std::string("wine64\0D:\\Games\\System\\ut2004.exe\0", 36));
+    EXPECT_TRUE(gameIsRunning(Game::UT2004, proton.path()));
     EXPECT_EQ(gameRunningText(Game::UT2003),
               "UT2003 is running. Close the game first, then try again.");
     EXPECT_FALSE(gameIsRunning(Game::UT2003, proc / "missing"));
@@ -118,7 +123,8 @@ struct FakeHome {
     std::string user2003 = home + "/.ut2003";
     std::string native2004 = home + "/.local/share/OldUnreal/UT2004";
     std::string user2004 = home + "/.ut2004";
-    std::string wine2004 = home + "/.wine/drive_c/Games/UT2004";
+    // In no folder the fallback list tries: only the key finds it.
+    std::string wine2004 = home + "/.wine/drive_c/Spiele/UT2004";
     std::string lutris2003 = fx.dir / "Srv/Ut2003";
     std::string steam2004 = fx.dir / "SteamLib2/steamapps/common/Unreal Tournament 2004";
 
@@ -138,15 +144,16 @@ struct FakeHome {
         writeFile(home + "/.wine/system.reg",
                   "WINE REGISTRY Version 2\n#arch=win64\n\n"
                   "[Software\\\\Wow6432Node\\\\Unreal Technology\\\\Installed Apps\\\\UT2004] "
-                  "1700000000\n\"Folder\"=\"C:\\\\Games\\\\UT2004\"\n");
+                  "1700000000\n\"Folder\"=\"C:\\\\Spiele\\\\UT2004\"\n");
         fs::create_directories(home + "/.wine/dosdevices");
         fs::create_symlink("../drive_c", home + "/.wine/dosdevices/c:");
         windowsGame(wine2004, "UT2004", "Maps");
-        // Lutris: a prefix of its own, the game on drive Z: in other letter case.
+        // Lutris: a prefix of its own, the game on drive Z: in other letter
+        // case, the key written in other letter case too.
         const std::string lutris = home + "/Games/ut2003-lutris";
         writeFile(lutris + "/system.reg",
-                  "WINE REGISTRY Version 2\n\n[Software\\\\Unreal Technology\\\\Installed "
-                  "Apps\\\\UT2003] 1\n\"Folder\"=str(2):\"Z:\\\\srv\\\\UT2003\"\n");
+                  "WINE REGISTRY Version 2\n\n[SOFTWARE\\\\unreal technology\\\\INSTALLED "
+                  "APPS\\\\UT2003] 1\n\"FOLDER\"=str(2):\"Z:\\\\srv\\\\UT2003\"\n");
         fs::create_directories(lutris + "/drive_c");
         fs::create_directories(lutris + "/dosdevices");
         fs::create_symlink(fx.dir.path(), lutris + "/dosdevices/z:");
@@ -224,7 +231,30 @@ TEST(Discovery, AnEmptyHomeFindsNothing) {
     std::filesystem::create_directories(fx.home + "/.wine/drive_c/UT2004");
     EXPECT_EQ(windowsPathInPrefix(fx.home + "/.wine", "C:\\UT2004"),
               std::filesystem::canonical(fx.home + "/.wine/drive_c/UT2004").string());
+    // Folders that exist where a climbing path would lead.
+    std::filesystem::create_directories(fx.home + "/.wine/UT2003");
+    std::filesystem::create_directories(fx.home + "/UT2003");
+    EXPECT_EQ(windowsPathInPrefix(fx.home + "/.wine", "C:\\..\\UT2003"), "");
     EXPECT_EQ(windowsPathInPrefix(fx.home + "/.wine", "C:\\..\\..\\UT2003"), "");
+    EXPECT_EQ(windowsPathInPrefix(fx.home + "/.wine", "C:\\UT2004\\..\\..\\UT2003"), "");
+}
+
+TEST(Discovery, TheMachinesOwnFoldersAndProcessesAreOutOfSight) {
+    // The fixture is the machine: a game under its /opt is found, the real
+    // /opt is never looked at.
+    GameFixture fx;
+    for (const auto& root : DiscoveryPlaces::fromEnvironment().nativeRoots)
+        EXPECT_EQ(root.rfind(fx.dir.path(), 0), 0u) << root;
+    EXPECT_TRUE(discoverInstalls(DiscoveryPlaces::fromEnvironment()).empty());
+    writeFile(fx.machine + "/opt/ut2004/System/ut2004-bin-linux-amd64", "ELF");
+    const auto found = discoverInstalls(DiscoveryPlaces::fromEnvironment());
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].gameFolder, fx.machine + "/opt/ut2004");
+    // Nor is a game running on this machine seen; one in the fixture's processes is.
+    fx.writeCacheIni({fx.addEntry(1, "DM-A.ut2")});
+    EXPECT_EQ(tvtest::runCli(fx, "run").status, 0);
+    writeFile(fx.proc + "/77/comm", "ut2003-bin\n");
+    EXPECT_EQ(tvtest::runCli(fx, "undo --yes --all").status, 3);
 }
 
 TEST(Discovery, TheGamesCommandListsEachInstallWithItsCache) {
@@ -318,9 +348,14 @@ TEST(GameConfiguration, IsNeverCreatedAndNeverPurgeStaysNever) {
     writeFile(ini, "[Core.System]\r\nPurgeCacheDays=0\r\n");
     r = tvtest::runCli(fx, "scan");
     EXPECT_EQ(tvtest::readFile(ini), "[Core.System]\r\nPurgeCacheDays=0\r\n");
-    writeFile(ini, "[Core.System]\nPurgeCacheDays=14\n");
+    for (const char* days : {"14", "30"}) {
+        writeFile(ini, "[Core.System]\nPurgeCacheDays=" + std::string(days) + "\n");
+        r = tvtest::runCli(fx, "scan");
+        EXPECT_EQ(tvtest::readFile(ini), "[Core.System]\nPurgeCacheDays=360\n") << days;
+    }
+    writeFile(ini, "[Core.System]\nPurgeCacheDays=31\n");
     r = tvtest::runCli(fx, "scan");
-    EXPECT_EQ(tvtest::readFile(ini), "[Core.System]\nPurgeCacheDays=360\n");
+    EXPECT_EQ(tvtest::readFile(ini), "[Core.System]\nPurgeCacheDays=31\n");
 }
 
 TEST(GameProcess, RunUndoPurgeAndInstallsRefuseWhileTheGameRuns) {

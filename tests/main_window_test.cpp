@@ -672,7 +672,7 @@ TEST_F(MainWindowTest, TidyCacheSaysWhatItWillDoAndAsksFirst) {
     click("cmdTidy");
     ASSERT_EQ(prompter.shown.size(), 2u);
     EXPECT_EQ(prompter.shown[0].title, "Tidy Cache");
-    EXPECT_NE(prompter.shown[0].text.find("Delete 1 cache file (55 bytes) identical"),
+    EXPECT_NE(prompter.shown[0].text.find("Delete 1 cache file (67 bytes) identical"),
               std::string::npos)
         << prompter.shown[0].text;
     // The fixture's other two cache files lost their lines above.
@@ -685,6 +685,6 @@ TEST_F(MainWindowTest, TidyCacheSaysWhatItWillDoAndAsksFirst) {
     EXPECT_FALSE(tvtest::exists(fx.cache + "/" + tvtest::ident(5) + ".uxx"));
     EXPECT_TRUE(tvtest::exists(fx.cache + "/" + tvtest::ident(6) + ".uxx"));
     EXPECT_EQ(listColumn(0), QStringList{"DM-One.ut2"});
-    EXPECT_EQ(statusText(), "1 file and 55 bytes freed; 1 line removed from Cache.ini");
+    EXPECT_EQ(statusText(), "1 file and 67 bytes freed; 1 line removed from Cache.ini");
     EXPECT_GE(statusRow("Deleted " + QString::fromStdString(tvtest::ident(5))), 0);
 }

@@ -81,6 +81,12 @@ struct EveryState {
         cached(9, "Tune.ogg", "OggS this tune");
         writeFile(fx.game + "/Music/Tune.ogg", "OggS that tune");
         cached(10, "Plain.utx", "not a package at all, long enough to hold a header's bytes");
+        // Version 68 is the first with a GUID: same GUID, other bytes.
+        cached(11, "V68Tex.utx", makePackage(11, "cached", 68));
+        writeFile(fx.game + "/Textures/V68Tex.utx", makePackage(11, "theirs", 68));
+        // UT2004's file name for a line of the older form.
+        fx.addCacheFile(ident(12) + "-1.uxx", makePackage(12, "numbered"));
+        lines.push_back(ident(12) + "=Numbered.utx");
         fx.writeCacheIni(lines);
     }
 };
@@ -98,16 +104,35 @@ TEST(PackageState, ScanStateNamesEachRowsState) {
         const auto name = line.substr(first + 1, line.find('\t', first + 1) - first - 1);
         got.push_back(line.substr(0, 1) + " " + name + " " + line.substr(line.rfind('\t') + 1));
     }
-    EXPECT_EQ(got, (std::vector<std::string>{
-                       "1 DM-New.ut2 new", "1 DM-Same.ut2 identical", "1 SameTex.utx installed",
-                       // Never ticked by the selection: it would only stay in the cache.
-                       "0 DM-Other.ut2 other version", "1 dm-case.ut2 identical",
-                       "1 Cut.utx damaged", "1 Empty.uax damaged", "1 Song.ogg new",
-                       "0 Tune.ogg other version", "1 Plain.utx damaged"}));
+    EXPECT_EQ(got,
+              (std::vector<std::string>{
+                  "1 DM-New.ut2 new", "1 DM-Same.ut2 identical", "1 SameTex.utx installed",
+                  // Never ticked by the selection: it would only stay in the cache.
+                  "0 DM-Other.ut2 other version", "1 dm-case.ut2 identical", "1 Cut.utx damaged",
+                  "1 Empty.uax damaged", "1 Song.ogg new", "0 Tune.ogg other version",
+                  "1 Plain.utx damaged", "1 V68Tex.utx installed", "1 Numbered.utx new"}));
     // Without --state the lines are as they were.
     r = tvtest::runCli(s.fx, "scan --select all");
     EXPECT_EQ(r.out.find("identical"), std::string::npos);
     EXPECT_NE(r.out.find("1\tDM-Other.ut2\t"), std::string::npos);
+}
+
+TEST(PackageState, EveryRowGetsAStateOnTheThreadedPath) {
+    // Above the 2,048 entries where the work is shared out, and a count no
+    // number of threads divides evenly.
+    GameFixture fx;
+    std::vector<std::string> lines;
+    for (int i = 1; i <= 2051; ++i) {
+        fx.addCacheFile(ident(i) + ".uxx", "OggS " + std::to_string(i));
+        lines.push_back(ident(i) + "=Song" + std::to_string(i) + ".ogg");
+    }
+    fx.writeCacheIni(lines);
+    auto r = tvtest::runCli(fx, "scan --state");
+    ASSERT_EQ(r.status, 0) << r.err;
+    size_t withState = 0;
+    for (const auto& line : tv::splitLines(r.out))
+        withState += line.size() > 4 && line.substr(line.size() - 4) == "\tnew";
+    EXPECT_EQ(withState, 2051u);
 }
 
 TEST(PackageState, TheRunSaysWhyAPackageStayed) {
@@ -164,12 +189,12 @@ TEST(Tidy, ADryRunSaysEverythingAndWritesNothing) {
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Would: Deleted " + ident(1) +
-                         ".uxx {DM-Dup.ut2} (62 bytes): identical "
+                         ".uxx {DM-Dup.ut2} (74 bytes): identical "
                          "to the installed DM-Dup.ut2"),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Would: Deleted " + ident(4) + ".uxx (1000 bytes)"), std::string::npos);
-    EXPECT_NE(r.out.find("2 files and 1062 bytes freed; 2 lines removed from Cache.ini"),
+    EXPECT_NE(r.out.find("2 files and 1074 bytes freed; 2 lines removed from Cache.ini"),
               std::string::npos);
     auto after = tvtest::snapshotTree(u.fx.dir.path());
     after.erase("stderr.txt");
@@ -191,24 +216,33 @@ TEST(Tidy, EachOptionFreesExactlyWhatItNamesWithTheOldIndexKept) {
     }
     {
         Untidy u;
+        // The installed file's size, other bytes: no duplicate.
+        u.fx.addCacheFile(ident(7) + ".uxx", makePackage(7, "abcd"));
+        tvtest::writeFile(u.fx.game + "/Maps/DM-Near.ut2", makePackage(7, "abce"));
+        const std::string nearLine = ident(7) + "=DM-Near.ut2";
+        u.fx.writeCacheIni({u.dupLine, u.staleLine, u.keptLine, nearLine});
         auto r = tvtest::runCli(u.fx, "tidy --duplicates");
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(u.index(), tvtest::crlf({"[Cache]", u.staleLine, u.keptLine}));
+        EXPECT_EQ(u.index(), tvtest::crlf({"[Cache]", u.staleLine, u.keptLine, nearLine}));
+        EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(7) + ".uxx"));
         EXPECT_FALSE(tvtest::exists(u.fx.cache + "/" + ident(1) + ".uxx"));
         EXPECT_TRUE(tvtest::exists(u.fx.game + "/Maps/DM-Dup.ut2"));
         EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(4) + ".uxx"));
         const std::string log = tvtest::readFile(u.fx.program + "/Tessvane.log");
         EXPECT_NE(log.find("Tidying the cache " + u.fx.cache + "\r\n"), std::string::npos) << log;
         EXPECT_NE(log.find("Deleted " + ident(1) +
-                           ".uxx {DM-Dup.ut2} (62 bytes): identical to "
+                           ".uxx {DM-Dup.ut2} (74 bytes): identical to "
                            "the installed DM-Dup.ut2\r\n"),
                   std::string::npos)
             << log;
-        EXPECT_NE(log.find("1 file and 62 bytes freed; 1 line removed from Cache.ini"),
+        EXPECT_NE(log.find("1 file and 74 bytes freed; 1 line removed from Cache.ini"),
                   std::string::npos);
     }
     {
         Untidy u;
+        // A line of the older form names the file of UT2004's form too.
+        u.fx.addCacheFile(ident(6) + "-1.uxx", makePackage(6, "numbered"));
+        u.fx.writeCacheIni({u.dupLine, u.staleLine, u.keptLine, ident(6) + "=Kept.utx"});
         const std::string old = u.index();
         // Orphans are listed; only --yes deletes them.
         auto r = tvtest::runCli(u.fx, "tidy --orphans");
@@ -220,8 +254,22 @@ TEST(Tidy, EachOptionFreesExactlyWhatItNamesWithTheOldIndexKept) {
         r = tvtest::runCli(u.fx, "tidy --orphans --yes");
         EXPECT_FALSE(tvtest::exists(u.fx.cache + "/" + ident(4) + ".uxx"));
         EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(3) + ".uxx"));
+        EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(6) + "-1.uxx"));
         EXPECT_EQ(u.index(), old);
         EXPECT_NE(r.out.find("1 file and 1000 bytes freed; 0 lines removed"), std::string::npos);
+    }
+    {
+        // Cache.ini cannot be rewritten: the duplicate keeps its file and
+        // the tidy ends as failed.
+        Untidy u;
+        const std::string old = u.index();
+        tvtest::ReadOnly locked(u.fx.cache + "/Cache.ini");
+        if (locked.skipped()) return;
+        auto r = tvtest::runCli(u.fx, "tidy --duplicates --stale-lines");
+        EXPECT_EQ(r.status, 3) << r.out;
+        EXPECT_NE(r.out.find("Cache.ini could not be rewritten"), std::string::npos) << r.out;
+        EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(1) + ".uxx"));
+        EXPECT_EQ(u.index(), old);
     }
 }
 

@@ -178,6 +178,14 @@ GameFixture::GameFixture() {
     ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
     ::unsetenv("WINEPREFIX");
+    // Nor the machine's own game folders and processes: a game installed
+    // under /opt or running while the tests run is not seen.
+    machine = dir / "machine";
+    proc = dir / "proc";
+    fs::create_directories(machine);
+    fs::create_directories(proc);
+    ::setenv("TESSVANE_SYSTEM_ROOT", machine.c_str(), 1);
+    ::setenv("TESSVANE_PROC_ROOT", proc.c_str(), 1);
     for (const char* sub :
          {"System", "Maps", "Textures", "Sounds", "Music", "StaticMeshes", "Animations", "Cache"})
         fs::create_directories(game + "/" + sub);

@@ -100,6 +100,11 @@ struct GameFixture {
     // An empty home folder: HOME and the XDG folders point into it, so the
     // installs of the machine the tests run on are never found.
     std::string home;
+    // The machine's folders (/opt, /usr/games, ...) and its processes as
+    // discovery and the game-running check see them: empty until a test
+    // puts something there.
+    std::string machine;
+    std::string proc;
     GameFixture();
     // Cache.ini made of "[Cache]" and these lines (CR LF).
     void writeCacheIni(const std::vector<std::string>& lines) const;

@@ -1,5 +1,6 @@
 // UMOD installers: the directory format, the preview, the installation by
 // each file's own folder, hostile paths and damaged files.
+#include "format_writers.h"
 #include "package_support.h"
 #include "test_support.h"
 #include "umod_support.h"
@@ -9,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace tv;
 using tvtest::GameFixture;
@@ -41,12 +45,21 @@ struct ModFixture {
     GameFixture fx;
     std::string mod = fx.dir / "FooMod.ut4mod";
     std::string texture = tvtest::makePackage(9, "foo texture");
+    // Past one 64 KiB piece of the copy and of the comparison.
+    std::string big = tvtest::makePackage(6, bigFiller());
+    // A path of 64 characters or more: its length takes two bytes.
+    std::string longName = "Read-me-first-before-playing-the-foo-maps-with-friends.txt";
     ModFixture() {
+        // The player has this song already, with the installer's bytes.
+        writeFile(fx.game + "/Music/FooSong.ogg", "song");
         writeFile(mod,
                   makeUmod({{"Maps\\DM-Foo.ut2", tvtest::makePackage(8, "foo map")},
+                            {"Maps\\DM-Big.ut2", big},
                             {"System\\Foo.u", tvtest::makePackage(7, "foo code")},
-                            {"textures\\FooTex.utx.uz2", packUz2(texture)},
+                            {"textures\\FooTex.utx.UZ2", tvtest::makeUz2(texture)},
                             {"Help\\Foo\\ReadMe.txt", "Read me."},
+                            {"Help\\Foo\\" + longName, "Long."},
+                            {"Music\\FooSong.ogg", "song"},
                             {"System\\Manifest.ini",
                              "[Setup]\r\nProduct=FooMod\r\nVersion=1.2\r\nGroup=Foo\r\n"
                              "[Foo]\r\nFile=(Src=Maps\\DM-Foo.ut2)\r\nCopy=(Src=System\\Foo.u)\r\n"
@@ -54,6 +67,17 @@ struct ModFixture {
                             {"System\\Manifest.int",
                              "[Setup]\r\nLocalProduct=Foo Mod\r\nDescription=A map and its "
                              "texture.\r\n"}}));
+    }
+    static std::string bigFiller() {
+        std::string s;
+        for (int i = 0; s.size() < 200000; ++i)
+            s += "piece " + std::to_string(i) + ";";
+        return s;
+    }
+    // The same size as the installer's file, other bytes: the player's own.
+    static std::string changedCopy(std::string bytes) {
+        bytes.back() = static_cast<char>(bytes.back() ^ 1);
+        return bytes;
     }
 };
 
@@ -74,17 +98,23 @@ TEST(Umod, PreviewThenEachFileGoesToItsOwnFolder) {
     const std::string& game = m.fx.game;
     EXPECT_EQ(tvtest::readFile(game + "/Maps/DM-Foo.ut2"), tvtest::makePackage(8, "foo map"));
     EXPECT_EQ(tvtest::readFile(game + "/System/Foo.u"), tvtest::makePackage(7, "foo code"));
-    // Unpacked, into the folder of another letter case.
+    EXPECT_TRUE(tvtest::readFile(game + "/Maps/DM-Big.ut2") == m.big);
+    // Unpacked (.UZ2 in capitals too), into the folder of another letter case.
     EXPECT_EQ(tvtest::readFile(game + "/Textures/FooTex.utx"), m.texture);
+    EXPECT_FALSE(tvtest::exists(game + "/textures"));
     EXPECT_EQ(tvtest::readFile(game + "/Help/Foo/ReadMe.txt"), "Read me.");
+    EXPECT_EQ(tvtest::readFile(game + "/Help/Foo/" + m.longName), "Long.");
     EXPECT_NE(r.out.find("Created folder " + game + "/Help\n"), std::string::npos);
     // The manifest is the installer's, not the game's.
     EXPECT_FALSE(tvtest::exists(game + "/System/Manifest.ini"));
+    EXPECT_FALSE(tvtest::exists(game + "/System/Manifest.int"));
     const std::string log = tvtest::readFile(m.fx.program + "/Tessvane.log");
     EXPECT_NE(log.find("Processing UMOD file " + m.mod), std::string::npos);
 
-    // Again: the same bytes count as installed; a file changed since stays.
-    writeFile(game + "/System/Foo.u", "the player's own");
+    // Again: the same bytes count as installed; a file changed since (of
+    // the same size) stays.
+    const std::string own = ModFixture::changedCopy(tvtest::makePackage(7, "foo code"));
+    writeFile(game + "/System/Foo.u", own);
     r = tvtest::runCli(m.fx, "zip " + m.mod);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find(game + "/System/Foo.u exists already and was not replaced"),
@@ -94,10 +124,13 @@ TEST(Umod, PreviewThenEachFileGoesToItsOwnFolder) {
                          "/Maps/DM-Foo.ut2\n"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("**OLD** textures\\FooTex.utx.uz2 (FooMod.ut4mod)  ---->  **NEW** " +
+    EXPECT_NE(r.out.find("**OLD** Maps\\DM-Big.ut2 (FooMod.ut4mod)  ---->  **NEW** " + game +
+                         "/Maps/DM-Big.ut2\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("**OLD** textures\\FooTex.utx.UZ2 (FooMod.ut4mod)  ---->  **NEW** " +
                          game + "/Textures/FooTex.utx\n"),
               std::string::npos);
-    EXPECT_EQ(tvtest::readFile(game + "/System/Foo.u"), "the player's own");
+    EXPECT_EQ(tvtest::readFile(game + "/System/Foo.u"), own);
 }
 
 TEST(Umod, HostilePathsAndDamagedInstallersWriteNothingOutside) {
@@ -128,12 +161,15 @@ TEST(Umod, HostilePathsAndDamagedInstallersWriteNothingOutside) {
     pastTheEnd[whole.size() - 14] = '\x7F'; // the directory's offset past the end
     std::string wrongOffset = whole;
     wrongOffset[whole.size() - 16] = '\x01'; // the directory read from inside the files
+    // Bytes gone from the middle (the trailer still at the end): its size says so.
+    const std::string middleGone = whole.substr(0, 1000) + whole.substr(2000);
     std::string hugeSize = whole;
     // The entry's size field: just before its flags and the trailer.
     for (size_t i = whole.size() - 20 - 8; i < whole.size() - 20 - 4; ++i)
         hugeSize[i] = '\xFF';
     for (const Case& c : {Case{"cut.umod", whole.substr(0, whole.size() - 5), "no UMOD installer"},
                           Case{"past.umod", pastTheEnd, "does not fit"},
+                          Case{"middle.umod", middleGone, "does not fit"},
                           Case{"offset.umod", wrongOffset, "directory is damaged"},
                           Case{"huge.umod", hugeSize, "outside the installer"},
                           Case{"tiny.umod", "abc", "too short"}}) {
@@ -143,16 +179,28 @@ TEST(Umod, HostilePathsAndDamagedInstallersWriteNothingOutside) {
         EXPECT_NE(r.err.find(c.says), std::string::npos) << c.name << ": " << r.err;
     }
     EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Cut.ut2"));
+
+    // A whole installer with a damaged compressed file: said, and the exit says so.
+    writeFile(fx.dir / "bad.umod", makeUmod({{"Maps\\DM-Bad.ut2.uz2", "not compressed"}}));
+    r = tvtest::runCli(fx, "zip " + (fx.dir / "bad.umod"));
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_NE(r.out.find("**ERROR** Maps\\DM-Bad.ut2.uz2 could not be installed"),
+              std::string::npos)
+        << r.out;
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Bad.ut2"));
     EXPECT_EQ(tvtest::leftoverFiles(fx.dir.path()), std::vector<std::string>{});
 }
 
 TEST(InstallUndo, AnInstallationIsTakenBackWhereItsFilesAreUnchanged) {
     ModFixture m;
-    const std::string zip = m.fx.dir / "DM-Zipped.zip";
-    tvtest::makeZip(zip, {{"DM-Zipped.ut2", "zipped map"}});
-    ASSERT_EQ(tvtest::runCli(m.fx, "zip " + m.mod).status, 0);
-    ASSERT_EQ(tvtest::runCli(m.fx, "zip --no-preview " + zip).status, 0);
     const std::string& game = m.fx.game;
+    // The player had this texture already: the archive's copy is the same,
+    // so it is not the archive's to take back.
+    writeFile(game + "/Textures/HadTex.utx", "had it");
+    const std::string zip = m.fx.dir / "DM-Zipped.zip";
+    tvtest::makeZip(zip, {{"DM-Zipped.ut2", "zipped map"}, {"HadTex.utx", "had it"}});
+    ASSERT_EQ(tvtest::runCli(m.fx, "zip " + m.mod).status, 0);
+    ASSERT_EQ(tvtest::runCli(m.fx, "zip " + zip).status, 0);
     auto r = tvtest::runCli(m.fx, "undo --list");
     EXPECT_NE(r.out.find("\t" + game + "/Maps/DM-Foo.ut2\tinstalled from " + m.mod + "\n"),
               std::string::npos)
@@ -163,8 +211,18 @@ TEST(InstallUndo, AnInstallationIsTakenBackWhereItsFilesAreUnchanged) {
     r = tvtest::runCli(m.fx, "undo --yes " + game + "/Maps/DM-Zipped.ut2");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_FALSE(tvtest::exists(game + "/Maps/DM-Zipped.ut2"));
-    // The rest; the player changed one file since: it stays, and is said.
-    writeFile(game + "/System/Foo.u", "changed by the player");
+    // A file that cannot be deleted keeps its record.
+    {
+        tvtest::ReadOnly locked(game + "/Help/Foo");
+        if (!locked.skipped()) {
+            r = tvtest::runCli(m.fx, "undo --yes " + game + "/Help/Foo/" + m.longName);
+            EXPECT_EQ(r.status, 3) << r.out;
+            EXPECT_NE(tvtest::runCli(m.fx, "undo --list").out.find(m.longName), std::string::npos);
+        }
+    }
+    // The rest; the player changed one file since (its size kept): it stays, and is said.
+    const std::string own = ModFixture::changedCopy(tvtest::makePackage(7, "foo code"));
+    writeFile(game + "/System/Foo.u", own);
     std::filesystem::remove(game + "/Help/Foo/ReadMe.txt"); // gone already
     r = tvtest::runCli(m.fx, "undo --yes --all");
     EXPECT_EQ(r.status, 3) << r.out;
@@ -176,9 +234,14 @@ TEST(InstallUndo, AnInstallationIsTakenBackWhereItsFilesAreUnchanged) {
     EXPECT_NE(
         r.out.find(game + "/Help/Foo/ReadMe.txt (installed from FooMod.ut4mod) is gone already"),
         std::string::npos);
-    EXPECT_EQ(tvtest::readFile(game + "/System/Foo.u"), "changed by the player");
+    EXPECT_EQ(tvtest::readFile(game + "/System/Foo.u"), own);
     EXPECT_FALSE(tvtest::exists(game + "/Maps/DM-Foo.ut2"));
+    EXPECT_FALSE(tvtest::exists(game + "/Maps/DM-Big.ut2"));
     EXPECT_FALSE(tvtest::exists(game + "/Textures/FooTex.utx"));
+    EXPECT_FALSE(tvtest::exists(game + "/Help/Foo/" + m.longName));
+    // What the player had before stays: it was never the installations'.
+    EXPECT_EQ(tvtest::readFile(game + "/Music/FooSong.ogg"), "song");
+    EXPECT_EQ(tvtest::readFile(game + "/Textures/HadTex.utx"), "had it");
     // Nothing of the installations is left to take back.
     r = tvtest::runCli(m.fx, "undo --list");
     EXPECT_EQ(r.out.find("installed from"), std::string::npos) << r.out;
@@ -191,4 +254,50 @@ TEST(InstallUndo, EmptyingTheUndoLogForgetsInstallationsToo) {
     ASSERT_EQ(tvtest::runCli(m.fx, "empty-undo --yes").status, 0);
     EXPECT_EQ(tvtest::runCli(m.fx, "undo --list").out.find("installed from"), std::string::npos);
     EXPECT_TRUE(tvtest::exists(m.fx.game + "/Maps/DM-Foo.ut2")); // the files stay
+}
+
+TEST(Refusals, UmodInstallTakeBackAndRepairWaitForTheGameAndTheLock) {
+    ModFixture m;
+    const std::string& game = m.fx.game;
+    auto r = tvtest::runCli(m.fx, "zip " + m.mod);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::string other = m.fx.dir / "Other.umod";
+    writeFile(other, makeUmod({{"Maps\\DM-Other.ut2", "other"}}));
+    // An index line without its extension: a scan repairs it when it may.
+    const std::string line = tvtest::ident(3) + "=DM-NoExt";
+    m.fx.addCacheFile(tvtest::ident(3) + ".uxx", "map");
+    m.fx.writeCacheIni({line});
+    const std::string index = tvtest::readFile(m.fx.cache + "/Cache.ini");
+
+    const std::string running = "UT2003 is running. Close the game first, then try again.";
+    writeFile(m.fx.proc + "/4242/comm", "ut2003-bin\n");
+    r = tvtest::runCli(m.fx, "zip " + other);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find(running), std::string::npos) << r.err;
+    r = tvtest::runCli(m.fx, "undo --yes --all");
+    EXPECT_EQ(r.status, 3);
+    r = tvtest::runCli(m.fx, "scan");
+    EXPECT_NE((r.out + r.err).find(running), std::string::npos) << r.out << r.err;
+    EXPECT_EQ(tvtest::readFile(m.fx.cache + "/Cache.ini"), index);
+
+    // Another Tessvane at work: nothing starts either.
+    std::filesystem::remove_all(m.fx.proc + "/4242");
+    const int fd =
+        ::open((m.fx.program + "/tessvane.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    EXPECT_EQ(tvtest::runCli(m.fx, "zip " + other).status, 3);
+    EXPECT_EQ(tvtest::runCli(m.fx, "undo --yes --all").status, 3);
+    tvtest::runCli(m.fx, "scan");
+    EXPECT_EQ(tvtest::readFile(m.fx.cache + "/Cache.ini"), index);
+    EXPECT_FALSE(tvtest::exists(game + "/Maps/DM-Other.ut2"));
+    EXPECT_TRUE(tvtest::exists(game + "/Maps/DM-Foo.ut2"));
+    ::close(fd);
+
+    // Free again: each goes ahead.
+    EXPECT_EQ(tvtest::runCli(m.fx, "zip " + other).status, 0);
+    EXPECT_EQ(tvtest::runCli(m.fx, "undo --yes --all").status, 0);
+    EXPECT_FALSE(tvtest::exists(game + "/Maps/DM-Foo.ut2"));
+    tvtest::runCli(m.fx, "scan");
+    EXPECT_NE(tvtest::readFile(m.fx.cache + "/Cache.ini").find(line + ".UT2"), std::string::npos);
 }

@@ -1,5 +1,6 @@
 // Redirect-server packages (.uz2): the chunk format both ways, damaged and
 // hostile input, and tessvane-cli uz2 between files.
+#include "format_writers.h"
 #include "test_support.h"
 
 #include "formats/uz2.h"
@@ -44,6 +45,8 @@ TEST(Uz2, ChunksOfAtMost32768BytesRoundTrip) {
         auto back = unpackUz2(packed, &error);
         ASSERT_TRUE(back) << size << ": " << error;
         EXPECT_EQ(*back, package) << size;
+        // And what another writer of the format makes.
+        EXPECT_EQ(unpackUz2(tvtest::makeUz2(package), &error), package) << size;
     }
     // The layout: sizes, then a zlib stream that inflates to the chunk.
     const std::string packed = packUz2(std::string(40000, 'a'));
@@ -51,26 +54,59 @@ TEST(Uz2, ChunksOfAtMost32768BytesRoundTrip) {
     EXPECT_EQ(static_cast<uint8_t>(packed[8]), 0x78); // zlib's first byte
 }
 
-TEST(Uz2, DamagedCutAndHugeChunksAreRefused) {
-    const std::string packed = packUz2(packageBytes(70000, 7));
+TEST(Uz2, DamagedCutAndHugeChunksAreRefusedAtTheirEdges) {
+    // Made by the test's own writer, not by the packer under test.
+    const std::string packed = tvtest::makeUz2(packageBytes(70000, 7));
     std::string error;
-    EXPECT_FALSE(unpackUz2(packed.substr(0, packed.size() - 10), &error));
-    EXPECT_NE(error.find("cut short"), std::string::npos);
-    EXPECT_FALSE(unpackUz2(packed.substr(0, 5), &error));
+    auto refused = [&](const std::string& bytes, const char* says, uint64_t max = 1ull << 32) {
+        error.clear();
+        const bool no = !unpackUz2(bytes, &error, max);
+        return no && error.find(says) != std::string::npos;
+    };
+    EXPECT_TRUE(unpackUz2(packed, &error));
+    // Cut anywhere in the last stream, or inside the next chunk's header.
+    for (size_t cut : {size_t{1}, size_t{8}, size_t{10}})
+        EXPECT_TRUE(refused(packed.substr(0, packed.size() - cut), "cut short")) << cut;
+    const std::string oneChunk = tvtest::uz2Chunk(packageBytes(1000, 3));
+    for (size_t extra = 1; extra < 8; ++extra)
+        EXPECT_TRUE(refused(oneChunk + tvtest::uz2Chunk("x").substr(0, extra), "cut short"))
+            << extra;
     std::string damaged = packed;
     damaged[20] = static_cast<char>(damaged[20] ^ 0x55);
-    EXPECT_FALSE(unpackUz2(damaged, &error));
-    EXPECT_NE(error.find("damaged"), std::string::npos);
-    // A chunk declaring more than a chunk holds is no .uz2: nothing is
-    // allocated for it.
+    EXPECT_TRUE(refused(damaged, "damaged"));
+    // A chunk holds 32,768 bytes at most: one more is no .uz2.
+    EXPECT_TRUE(unpackUz2(tvtest::uz2Chunk(std::string(32768, 'a')), &error));
+    EXPECT_TRUE(refused(tvtest::uz2Chunk(std::string(32769, 'a')), "no .uz2 chunk holds"));
     std::string huge = packed;
-    putLe32(huge, 4, 0x7FFFFFFF);
-    EXPECT_FALSE(unpackUz2(huge, &error));
-    EXPECT_NE(error.find("no .uz2 chunk holds"), std::string::npos);
-    std::string wrongSize = packed;
-    putLe32(wrongSize, 4, 1000); // inflates to more than it says
-    EXPECT_FALSE(unpackUz2(wrongSize, &error));
-    EXPECT_FALSE(unpackUz2(packed, &error, 50000)); // over the caller's limit
+    putLe32(huge, 4, 0x7FFFFFFF); // nothing is allocated for it
+    EXPECT_TRUE(refused(huge, "no .uz2 chunk holds"));
+    // A chunk declaring more or fewer bytes than its stream holds.
+    std::string more = oneChunk, fewer = oneChunk;
+    putLe32(more, 4, 1001);
+    putLe32(fewer, 4, 999);
+    EXPECT_TRUE(refused(more, "damaged"));
+    EXPECT_TRUE(refused(fewer, "damaged"));
+    // The caller's limit, to the byte.
+    const std::string fifty = tvtest::makeUz2(packageBytes(50000, 5));
+    EXPECT_TRUE(unpackUz2(fifty, &error, 50000));
+    EXPECT_TRUE(refused(fifty, "would pass 49999 bytes", 49999));
+}
+
+TEST(Uz2, AFileCutInsideAChunkHeaderIsNotUnpacked) {
+    tvtest::TempDir dir;
+    const std::string whole = tvtest::makeUz2(packageBytes(40000, 9));
+    for (size_t extra = 0; extra < 8; ++extra) {
+        const std::string from = dir / "In.utx.uz2", to = dir / "In.utx";
+        tvtest::writeFile(from, whole + tvtest::uz2Chunk("more").substr(0, extra));
+        std::string error;
+        EXPECT_EQ(unpackUz2File(from, to, &error), extra == 0) << extra;
+        EXPECT_EQ(tvtest::exists(to), extra == 0) << extra;
+        if (extra) {
+            EXPECT_NE(error.find("cut short"), std::string::npos) << error;
+        }
+        std::filesystem::remove(to);
+    }
+    EXPECT_EQ(tvtest::leftoverFiles(dir.path()), std::vector<std::string>{});
 }
 
 TEST(Uz2, TheCommandPacksAndUnpacksFilesWithoutReplacingAny) {
@@ -109,8 +145,8 @@ TEST(Uz2, CompressedPackagesInsideZipArchivesAreInstalledAsThePackages) {
     GameFixture fx;
     const std::string map = packageBytes(70000, 1), tex = packageBytes(1000, 2);
     const std::string zip = fx.dir / "DM-Packed.zip";
-    tvtest::makeZip(zip,
-                    {{"DM-Packed.ut2.uz2", packUz2(map)}, {"PackedTex.utx.uz2", packUz2(tex)}});
+    tvtest::makeZip(zip, {{"DM-Packed.ut2.uz2", tvtest::makeUz2(map)},
+                          {"PackedTex.utx.uz2", tvtest::makeUz2(tex)}});
     auto r = tvtest::runCli(fx, "zip " + zip);
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("Map Name: DM-Packed.ut2\n"), std::string::npos) << r.out;
@@ -120,9 +156,10 @@ TEST(Uz2, CompressedPackagesInsideZipArchivesAreInstalledAsThePackages) {
 
     // Straight into Maps; a damaged one is said and left out.
     const std::string two = fx.dir / "Two.zip";
-    std::string damaged = packUz2(map);
+    std::string damaged = tvtest::makeUz2(map);
     damaged.resize(damaged.size() / 2);
-    tvtest::makeZip(two, {{"DM-Whole.ut2.uz2", packUz2(map)}, {"DM-Broken.ut2.uz2", damaged}});
+    tvtest::makeZip(two,
+                    {{"DM-Whole.ut2.uz2", tvtest::makeUz2(map)}, {"DM-Broken.ut2.uz2", damaged}});
     r = tvtest::runCli(fx, "zip --no-preview " + two);
     EXPECT_TRUE(tvtest::readFile(fx.game + "/Maps/DM-Whole.ut2") == map);
     EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Broken.ut2"));
