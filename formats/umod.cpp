@@ -73,30 +73,17 @@ std::optional<int64_t> readCompactIndex(std::string_view b, size_t& at) {
     bool more = first & 0x40;
     int shift = 6;
     for (int i = 1; more; ++i) {
-        if (i >= 5 || at >= b.size()) return std::nullopt;
+        if (at >= b.size()) return std::nullopt;
         const auto next = static_cast<uint8_t>(b[at++]);
+        if (i == 4) { // the fifth byte, the last: all eight bits are the value's
+            value |= static_cast<int64_t>(next) << shift;
+            break;
+        }
         value |= static_cast<int64_t>(next & 0x7F) << shift;
         shift += 7;
         more = next & 0x80;
     }
     return negative ? -value : value;
-}
-
-std::string compactIndex(int64_t value) {
-    std::string out;
-    uint64_t v = static_cast<uint64_t>(value < 0 ? -value : value);
-    uint8_t first = static_cast<uint8_t>(v & 0x3F);
-    if (value < 0) first |= 0x80;
-    v >>= 6;
-    if (v) first |= 0x40;
-    out += static_cast<char>(first);
-    while (v) {
-        uint8_t next = static_cast<uint8_t>(v & 0x7F);
-        v >>= 7;
-        if (v) next |= 0x80;
-        out += static_cast<char>(next);
-    }
-    return out;
 }
 
 std::optional<UmodDirectory> parseUmodDirectory(std::string_view b, uint64_t contentEnd,

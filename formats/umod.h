@@ -56,8 +56,8 @@ bool umodFileEquals(const std::string& umod, const UmodFile& file, const std::st
 bool isUmodName(std::string_view name);
 
 // The compact index of the engine's archives: sign and six bits, then seven
-// bits a byte while the top bit says more follow (at most five bytes).
+// bits a byte while the top bit says more follow; a fifth byte, the last,
+// gives eight.
 std::optional<int64_t> readCompactIndex(std::string_view bytes, size_t& at);
-std::string compactIndex(int64_t value);
 
 } // namespace tv

@@ -108,6 +108,8 @@ TEST(Confinement, UndoFollowsOnlyRecordsThatNameCacheFiles) {
     for (const char* m : {"A.ut2", "B.ut2", "D.ut2", "E.ut2"})
         tvtest::writeFile(maps + m, m);
     fs::create_symlink(outside / "secret", maps + "C.ut2");
+    // A game folder in other letter case (an older log remembers no folders).
+    tvtest::writeFile(s.fx.game + "/MAPS/F.ut2", "F.ut2");
     {
         UndoLog log;
         ASSERT_TRUE(log.open(undoLogPath(s)));
@@ -116,10 +118,12 @@ TEST(Confinement, UndoFollowsOnlyRecordsThatNameCacheFiles) {
         log.insert({"d", s.fx.cache + "/" + ident(3) + ".uxx", maps + "C.ut2"}); // a link
         log.insert({"d", s.fx.cache + "/../" + ident(4) + ".uxx", maps + "D.ut2"});
         log.insert({"d", s.fx.cache + "/" + ident(5) + ".uxx", maps + "E.ut2"}); // a real move
+        log.insert({"d", s.fx.cache + "/" + ident(6) + ".uxx", s.fx.game + "/MAPS/F.ut2"});
     }
     s.prompter.answers = {true};
-    ASSERT_TRUE(s.session.undoSelections(
-        {maps + "A.ut2", maps + "B.ut2", maps + "C.ut2", maps + "D.ut2", maps + "E.ut2"}));
+    ASSERT_TRUE(s.session.undoSelections({maps + "A.ut2", maps + "B.ut2", maps + "C.ut2",
+                                          maps + "D.ut2", maps + "E.ut2",
+                                          s.fx.game + "/MAPS/F.ut2"}));
     EXPECT_TRUE(s.session.lastFailed);
     EXPECT_EQ(countContaining(s.session.statusList, "Not undone: "), 4u);
     EXPECT_EQ(tvtest::readFile(outside / "notes.txt"), "mine");
@@ -129,7 +133,9 @@ TEST(Confinement, UndoFollowsOnlyRecordsThatNameCacheFiles) {
     for (const char* m : {"A.ut2", "B.ut2", "C.ut2", "D.ut2"})
         EXPECT_TRUE(fs::exists(fs::symlink_status(maps + m))) << m;
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(5) + ".uxx"), "E.ut2");
-    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), crlf({"[Cache]", ident(5) + "=E.ut2"}));
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(6) + ".uxx"), "F.ut2");
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"),
+              crlf({"[Cache]", ident(5) + "=E.ut2", ident(6) + "=F.ut2"}));
     EXPECT_EQ(s.undoRecords().size(), 4u);
 
     // The command line says so by its exit status.

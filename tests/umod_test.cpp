@@ -21,19 +21,23 @@ using tvtest::makeUmod;
 using tvtest::writeFile;
 
 TEST(Umod, CompactIndicesRoundTripAndTheDirectoryIsBounded) {
-    for (int64_t v : {0, 1, 63, 64, 8191, 8192, 1000000, -5, -100000}) {
-        const std::string bytes = compactIndex(v);
+    using tvtest::compactIndexBytes;
+    for (int64_t v : {int64_t{0}, int64_t{1}, int64_t{63}, int64_t{64}, int64_t{8191},
+                      int64_t{8192}, int64_t{1000000}, int64_t{-5}, int64_t{-100000},
+                      int64_t{1} << 27, (int64_t{1} << 34) + 5, -((int64_t{1} << 35) - 1)}) {
+        const std::string bytes = compactIndexBytes(v);
         size_t at = 0;
         EXPECT_EQ(readCompactIndex(bytes, at), v);
         EXPECT_EQ(at, bytes.size());
     }
     size_t at = 0;
-    EXPECT_FALSE(readCompactIndex(std::string("\xC0\x80\x80\x80\x80\x80", 6), at)); // too long
+    EXPECT_FALSE(readCompactIndex(std::string("\xC0\x80\x80", 3), at)); // cut short
     std::string error;
     // A count that promises more entries than the bytes can hold.
-    EXPECT_FALSE(parseUmodDirectory(compactIndex(1000000), 100, &error));
+    EXPECT_FALSE(parseUmodDirectory(compactIndexBytes(1000000), 100, &error));
+    EXPECT_FALSE(parseUmodDirectory(compactIndexBytes(int64_t{1} << 34), 100, &error));
     // An entry reaching past the files.
-    std::string dir = compactIndex(1) + compactIndex(6) + std::string("A.txt\0", 6);
+    std::string dir = compactIndexBytes(1) + compactIndexBytes(6) + std::string("A.txt\0", 6);
     dir += std::string("\x00\x00\x00\x00\xF0\xFF\xFF\xFF\x00\x00\x00\x00", 12);
     EXPECT_FALSE(parseUmodDirectory(dir, 100, &error));
     EXPECT_NE(error.find("outside the installer"), std::string::npos);
@@ -162,7 +166,7 @@ TEST(Umod, HostilePathsAndDamagedInstallersWriteNothingOutside) {
     std::string wrongOffset = whole;
     wrongOffset[whole.size() - 16] = '\x01'; // the directory read from inside the files
     // Bytes gone from the middle (the trailer still at the end): its size says so.
-    const std::string middleGone = whole.substr(0, 1000) + whole.substr(2000);
+    const std::string middleGone = whole.substr(0, 1000) + whole.substr(1010);
     std::string hugeSize = whole;
     // The entry's size field: just before its flags and the trailer.
     for (size_t i = whole.size() - 20 - 8; i < whole.size() - 20 - 4; ++i)
