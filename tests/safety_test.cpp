@@ -121,9 +121,9 @@ TEST(Confinement, UndoFollowsOnlyRecordsThatNameCacheFiles) {
         log.insert({"d", s.fx.cache + "/" + ident(6) + ".uxx", s.fx.game + "/MAPS/F.ut2"});
     }
     s.prompter.answers = {true};
-    ASSERT_TRUE(s.session.undoSelections({maps + "A.ut2", maps + "B.ut2", maps + "C.ut2",
-                                          maps + "D.ut2", maps + "E.ut2",
-                                          s.fx.game + "/MAPS/F.ut2"}));
+    ASSERT_TRUE(
+        s.session.undoSelections({maps + "A.ut2", maps + "B.ut2", maps + "C.ut2", maps + "D.ut2",
+                                  maps + "E.ut2", s.fx.game + "/MAPS/F.ut2"}));
     EXPECT_TRUE(s.session.lastFailed);
     EXPECT_EQ(countContaining(s.session.statusList, "Not undone: "), 4u);
     EXPECT_EQ(tvtest::readFile(outside / "notes.txt"), "mine");
