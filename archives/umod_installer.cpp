@@ -157,18 +157,26 @@ UmodInstallResult installUmod(const UmodPackage& package, const std::string& use
     const std::string from = " (" + fileNameOf(package.path) + ")";
     for (const auto& f : package.directory.files) {
         if (isManifest(f.path)) continue;
+        auto failed = [&](const std::string& why) {
+            say("**ERROR** " + f.path + " could not be installed: " + why);
+            result.failures.push_back(f.path + ": " + why);
+        };
         const std::string target = umodTarget(userFolder, f.path);
         if (target.empty()) {
-            say("**ERROR** " + f.path +
-                " could not be installed: it names no place in the game's folders");
-            result.failures.push_back(f.path);
+            failed("it names no place in the game's folders");
             continue;
         }
         makeFoldersFor(target, say);
         std::string error;
         if (auto there = lookupInFolder(folderOf(target), fileNameOf(target))) {
-            // The same bytes count as installed; another file stays.
-            const bool same = isCompressed(f) ? sameAsBytes(*there, memberBytes(package, f, &error))
+            // The same bytes count as installed; another file stays. A damaged
+            // compressed file is a failure whatever is there.
+            std::optional<std::string> unpacked;
+            if (isCompressed(f) && !(unpacked = memberBytes(package, f, &error))) {
+                failed(error);
+                continue;
+            }
+            const bool same = isCompressed(f) ? sameAsBytes(*there, unpacked)
                                               : umodFileEquals(package.path, f, *there);
             if (same) {
                 say(moveLine(f.path + from, *there));
@@ -182,8 +190,7 @@ UmodInstallResult installUmod(const UmodPackage& package, const std::string& use
             ++result.installed;
             result.copied.push_back(target);
         } else {
-            say("**ERROR** " + f.path + " could not be installed: " + error);
-            result.failures.push_back(error);
+            failed(error);
         }
     }
     log.line("");

@@ -78,7 +78,10 @@ TidyPlan planTidy(const CacheFolders& folders, const TidyOptions& options) {
         if (!options.duplicates || !isPlainFileName(e->name)) continue;
         const std::string path = joinPath(folders.cacheFolder, *file);
         const std::string installed = installedFile(folders, typeFolders, e->name);
-        if (installed.empty() || !sameContent(path, installed)) continue;
+        // An installed link (or a second name of the cache file) is no copy:
+        // deleting the cache file would take the game's only bytes.
+        if (installed.empty() || oneFile(path, installed) || !sameContent(path, installed))
+            continue;
         plan.duplicates.push_back({*file, fileSize(path).value_or(0), e->name});
         plan.duplicateLines.push_back(line);
     }
@@ -129,9 +132,12 @@ private:
         std::unordered_set<std::string> drop(m_result.plan.duplicateLines.begin(),
                                              m_result.plan.duplicateLines.end());
         drop.insert(m_result.plan.staleLines.begin(), m_result.plan.staleLines.end());
-        for (const auto& line : m_result.plan.staleLines)
-            say("Removed the line " + line + ": its cache file is gone");
+        auto sayRemoved = [&] {
+            for (const auto& line : m_result.plan.staleLines)
+                say("Removed the line " + line + ": its cache file is gone");
+        };
         if (m_options.dryRun) {
+            sayRemoved();
             m_result.linesRemoved = drop.size();
             return;
         }
@@ -152,6 +158,7 @@ private:
             return;
         }
         crashPoint("tidy: index rewritten");
+        sayRemoved();
         m_result.linesRemoved = lines->size() - kept.size();
         m_linesGone = true;
     }

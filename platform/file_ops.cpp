@@ -202,6 +202,14 @@ bool sameContent(const std::string& a, const std::string& b) {
     return same;
 }
 
+bool oneFile(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    if (::lstat(b.c_str(), &sb) == 0 && S_ISLNK(sb.st_mode)) return true;
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 bool removeFile(const std::string& path, std::string* error) {
     if (::unlink(path.c_str()) == 0) return true;
     setError(error, "Cannot delete " + path, errno);

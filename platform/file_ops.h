@@ -33,6 +33,9 @@ bool removeFile(const std::string& path, std::string* error = nullptr);
 
 // Two regular files with the same bytes.
 bool sameContent(const std::string& a, const std::string& b);
+// Whether two paths lead to one file: `b` is a link, or both are names of
+// the same inode. Deleting one of them then may take the other's bytes.
+bool oneFile(const std::string& a, const std::string& b);
 
 // A new file `to` made by `produce` (writing to the descriptor it is given):
 // written under a temporary name beside it, flushed, and given its name only

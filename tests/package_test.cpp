@@ -220,11 +220,24 @@ TEST(Tidy, EachOptionFreesExactlyWhatItNamesWithTheOldIndexKept) {
         u.fx.addCacheFile(ident(7) + ".uxx", makePackage(7, "abcd"));
         tvtest::writeFile(u.fx.game + "/Maps/DM-Near.ut2", makePackage(7, "abce"));
         const std::string nearLine = ident(7) + "=DM-Near.ut2";
-        u.fx.writeCacheIni({u.dupLine, u.staleLine, u.keptLine, nearLine});
+        // Installed as a link to the cache file, or as a second name of it:
+        // the cache file is the game's only copy.
+        const std::string linked = u.fx.cache + "/" + ident(8) + ".uxx";
+        const std::string hard = u.fx.cache + "/" + ident(9) + ".uxx";
+        tvtest::writeFile(linked, makePackage(8, "linked"));
+        tvtest::writeFile(hard, makePackage(9, "hard"));
+        std::filesystem::create_symlink(linked, u.fx.game + "/Maps/DM-Linked.ut2");
+        std::filesystem::create_hard_link(hard, u.fx.game + "/Maps/DM-Hard.ut2");
+        const std::string linkLines[] = {ident(8) + "=DM-Linked.ut2", ident(9) + "=DM-Hard.ut2"};
+        u.fx.writeCacheIni(
+            {u.dupLine, u.staleLine, u.keptLine, nearLine, linkLines[0], linkLines[1]});
         auto r = tvtest::runCli(u.fx, "tidy --duplicates");
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(u.index(), tvtest::crlf({"[Cache]", u.staleLine, u.keptLine, nearLine}));
+        EXPECT_EQ(u.index(), tvtest::crlf({"[Cache]", u.staleLine, u.keptLine, nearLine,
+                                           linkLines[0], linkLines[1]}));
         EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(7) + ".uxx"));
+        EXPECT_EQ(tvtest::readFile(u.fx.game + "/Maps/DM-Linked.ut2"), makePackage(8, "linked"));
+        EXPECT_TRUE(tvtest::exists(linked) && tvtest::exists(hard));
         EXPECT_FALSE(tvtest::exists(u.fx.cache + "/" + ident(1) + ".uxx"));
         EXPECT_TRUE(tvtest::exists(u.fx.game + "/Maps/DM-Dup.ut2"));
         EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(4) + ".uxx"));
@@ -268,6 +281,7 @@ TEST(Tidy, EachOptionFreesExactlyWhatItNamesWithTheOldIndexKept) {
         auto r = tvtest::runCli(u.fx, "tidy --duplicates --stale-lines");
         EXPECT_EQ(r.status, 3) << r.out;
         EXPECT_NE(r.out.find("Cache.ini could not be rewritten"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("Removed the line"), std::string::npos) << r.out;
         EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(1) + ".uxx"));
         EXPECT_EQ(u.index(), old);
     }

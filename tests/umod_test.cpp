@@ -192,6 +192,12 @@ TEST(Umod, HostilePathsAndDamagedInstallersWriteNothingOutside) {
               std::string::npos)
         << r.out;
     EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Bad.ut2"));
+    // The same with a file of that name there already: still a failure.
+    writeFile(fx.game + "/Maps/DM-Bad.ut2", "the player's");
+    r = tvtest::runCli(fx, "zip " + (fx.dir / "bad.umod"));
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_EQ(r.out.find("exists already"), std::string::npos) << r.out;
+    EXPECT_EQ(tvtest::readFile(fx.game + "/Maps/DM-Bad.ut2"), "the player's");
     EXPECT_EQ(tvtest::leftoverFiles(fx.dir.path()), std::vector<std::string>{});
 }
 
