@@ -5,6 +5,7 @@
 #include "engine/run_log.h"
 #include "formats/uz2.h"
 #include "formats/zip_archive.h"
+#include "platform/crash_point.h"
 #include "platform/file_ops.h"
 #include "platform/temp_folder.h"
 #include "platform/text_io.h"
@@ -46,7 +47,7 @@ std::string notInstalledLine(const std::string& name, const std::string& why) {
 // case) is there; `detail` gets the file that is there, or the reason of a
 // failure. The target folders are read once each (`folders`).
 Placed placeMember(const std::string& source, const std::string& target, FolderIndexCache& folders,
-                   std::string& detail, const WorkSink& sink) {
+                   std::string& detail, const WorkSink& sink, InstallRecorder* recorder) {
     // A fresh player folder has no Maps, Textures, ... until something goes
     // there; when one cannot be made the copy says why.
     const std::string folder = folderOf(target);
@@ -60,10 +61,17 @@ Placed placeMember(const std::string& source, const std::string& target, FolderI
     }
     std::string error;
     int code = 0;
+    if (recorder && !recorder->pending(target, &error)) {
+        detail = "it could not be recorded in the undo log: " + error;
+        return Placed::Failed;
+    }
     if (copyNoReplace(source, target, &error, &code)) {
+        crashPoint("archive: file copied");
         there.insert(fileNameOf(target));
+        if (recorder) recorder->written(target);
         return Placed::Copied;
     }
+    if (recorder) recorder->withdrawn(target);
     if (code == EEXIST) {
         if (sameContent(source, target)) return Placed::Same;
         detail = target;
@@ -138,11 +146,10 @@ std::string MapArchiveInstaller::extractFolder() const {
     return m_temp ? m_temp->path() : std::string();
 }
 
-MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::string& archive,
-                                                                    bool preview,
-                                                                    const std::string& mapsFolder,
-                                                                    Prompter& prompter,
-                                                                    const WorkSink& sink) {
+MapArchiveInstaller::LoadResult
+MapArchiveInstaller::LoadZipArchive(const std::string& archive, bool preview,
+                                    const std::string& mapsFolder, Prompter& prompter,
+                                    const WorkSink& sink, InstallRecorder* recorder) {
     LoadResult result;
     if (!startLoad(archive, prompter)) return result;
     ZipArchive zip;
@@ -181,7 +188,7 @@ MapArchiveInstaller::LoadResult MapArchiveInstaller::LoadZipArchive(const std::s
         return result;
     }
     result.load = Load::Installed;
-    installMaps(unpacked, mapsFolder, sink, result);
+    installMaps(unpacked, mapsFolder, sink, result, recorder);
     return result;
 }
 
@@ -302,7 +309,8 @@ void MapArchiveInstaller::showPreview(const FolderIndex& unpacked, const std::st
 
 // Straight into the Maps folder: every map of the archive, nothing else.
 void MapArchiveInstaller::installMaps(const FolderIndex& unpacked, const std::string& mapsFolder,
-                                      const WorkSink& sink, LoadResult& result) {
+                                      const WorkSink& sink, LoadResult& result,
+                                      InstallRecorder* recorder) {
     auto status = [&](const std::string& s) {
         if (sink.statusLine) sink.statusLine(s);
     };
@@ -323,8 +331,7 @@ void MapArchiveInstaller::installMaps(const FolderIndex& unpacked, const std::st
         std::string target = joinPath(mapsFolder, name);
         std::string detail;
         const Placed placed =
-            placeMember(unpackedPath(unpacked, name), target, destinations, detail, sink);
-        if (placed == Placed::Copied) result.copied.push_back(target);
+            placeMember(unpackedPath(unpacked, name), target, destinations, detail, sink, recorder);
         switch (placed) {
         case Placed::Copied:
         case Placed::Same:
@@ -350,7 +357,8 @@ bool isPreviewPicture(std::string_view memberName) {
 
 MapArchiveInstaller::ProcessResult
 MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOptions& options,
-                                       const std::string& programFolder, const WorkSink& sink) {
+                                       const std::string& programFolder, const WorkSink& sink,
+                                       InstallRecorder* recorder) {
     ProcessResult result;
     auto status = [&](const std::string& s) {
         if (sink.statusLine) sink.statusLine(s);
@@ -368,8 +376,7 @@ MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOpt
         if (target.empty()) continue; // no plain file name: never installed
         std::string line = moveLine(source, target);
         std::string detail;
-        const Placed placed = placeMember(source, target, destinations, detail, sink);
-        if (placed == Placed::Copied) result.copied.push_back(target);
+        const Placed placed = placeMember(source, target, destinations, detail, sink, recorder);
         switch (placed) {
         case Placed::Copied:
         case Placed::Same:

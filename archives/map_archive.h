@@ -2,6 +2,7 @@
 
 #include "engine/cache_run.h"
 #include "engine/work_sink.h"
+#include "install_recorder.h"
 
 #include <array>
 #include <functional>
@@ -80,7 +81,6 @@ public:
         Load load = Load::Unreadable;
         std::vector<std::string> failures; // maps that could not be installed
         bool stopped = false;              // a direct install ended early when asked
-        std::vector<std::string> copied;   // the files it put into the game
     };
     // With `preview` the archive is shown and waits for ProcessZipArchive;
     // without it its maps go straight into `mapsFolder`. An archive for the
@@ -88,20 +88,20 @@ public:
     // named with the reason.
     LoadResult LoadZipArchive(const std::string& archive, bool preview,
                               const std::string& mapsFolder, Prompter& prompter,
-                              const WorkSink& sink);
+                              const WorkSink& sink, InstallRecorder* recorder = nullptr);
 
     struct ProcessResult {
         int installed = 0;                 // copied, or there with the same bytes
         int kept = 0;                      // a different file of that name is there
         std::vector<std::string> failures; // members that could not be copied
         std::string logError;              // Tessvane.log could not be written
-        std::vector<std::string> copied;   // the files it put into the game
         bool failed() const { return !failures.empty() || !logError.empty(); }
     };
     // Copies the loaded archive's members to the folders the destination
     // mode names, writes Tessvane.log and the Status lines.
     ProcessResult ProcessZipArchive(const CacheFolders& folders, const RunOptions& options,
-                                    const std::string& programFolder, const WorkSink& sink);
+                                    const std::string& programFolder, const WorkSink& sink,
+                                    InstallRecorder* recorder = nullptr);
 
     // An archive is loaded and previewed, waiting for ProcessZipArchive.
     bool loaded() const { return m_loaded; }
@@ -127,7 +127,7 @@ private:
     std::string unpackedPath(const FolderIndex& unpacked, const std::string& name) const;
     void showPreview(const FolderIndex& unpacked, const std::string& picture);
     void installMaps(const FolderIndex& unpacked, const std::string& mapsFolder,
-                     const WorkSink& sink, LoadResult& result);
+                     const WorkSink& sink, LoadResult& result, InstallRecorder* recorder);
 
     ArchiveSlots m_slots;
     ArchivePreview m_preview;

@@ -4,6 +4,7 @@
 #include "engine/run_log.h"
 #include "formats/ini.h"
 #include "formats/uz2.h"
+#include "platform/crash_point.h"
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
@@ -145,7 +146,8 @@ bool writeMember(const UmodPackage& p, const UmodFile& f, const std::string& tar
 } // namespace
 
 UmodInstallResult installUmod(const UmodPackage& package, const std::string& userFolder,
-                              const std::string& programFolder, const WorkSink& sink) {
+                              const std::string& programFolder, const WorkSink& sink,
+                              InstallRecorder& recorder) {
     UmodInstallResult result;
     RunLog log(runLogPath(programFolder));
     auto say = [&](const std::string& line) {
@@ -185,11 +187,15 @@ UmodInstallResult installUmod(const UmodPackage& package, const std::string& use
                 say(*there + " exists already and was not replaced");
                 ++result.kept;
             }
-        } else if (writeMember(package, f, target, &error)) {
+        } else if (!recorder.pending(target, &error)) {
+            failed("it could not be recorded in the undo log: " + error);
+        } else if (removeLeftoversOf(target), writeMember(package, f, target, &error)) {
+            crashPoint("umod: file written");
+            recorder.written(target);
             say(moveLine(f.path + from, target));
             ++result.installed;
-            result.copied.push_back(target);
         } else {
+            recorder.withdrawn(target);
             failed(error);
         }
     }

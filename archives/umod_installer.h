@@ -2,6 +2,7 @@
 
 #include "engine/work_sink.h"
 #include "formats/umod.h"
+#include "install_recorder.h"
 
 #include <optional>
 #include <string>
@@ -36,15 +37,16 @@ struct UmodInstallResult {
     size_t installed = 0; // copied, or there already with the same bytes
     size_t kept = 0;      // another file of that name stays
     std::vector<std::string> failures;
-    std::vector<std::string> copied; // the files it put into the game
     bool failed() const { return !failures.empty(); }
 };
 
 // Installs every file of the package below `userFolder` with the archive
 // rules: nothing replaced (the same bytes count as installed), nothing
 // outside the folder, folders made as needed, a damaged file reported and
-// never left half-written. Each file is a Status line and a log line.
+// never left half-written. Each file it writes is recorded ahead with
+// `recorder`; each file is a Status line and a log line.
 UmodInstallResult installUmod(const UmodPackage& package, const std::string& userFolder,
-                              const std::string& programFolder, const WorkSink& sink);
+                              const std::string& programFolder, const WorkSink& sink,
+                              InstallRecorder& recorder);
 
 } // namespace tv

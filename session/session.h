@@ -260,8 +260,13 @@ private:
     // The undo log open and locked for writing; false (with the message
     // shown) when it cannot be.
     bool openUndoForWriting(UndoLog& undo, const std::string& nothingDone);
-    // The files an installation copied, recorded so it can be taken back.
-    void recordInstallation(const std::string& archive, const std::vector<std::string>& copied);
+    // What a killed installation left half-written in the folders it writes to.
+    void removeInstallLeftovers();
+    // The undo log's failures of an installation, as Status lines.
+    void reportJournal(const std::vector<std::string>& failures);
+    // One installed file taken back where it holds what was installed; false
+    // when it stays (said), so its record stays too.
+    bool takeBack(const InstalledFile& file, const std::string& from);
     void markFailure(const std::string& line);
     // The stored install; an empty game folder when none is stored.
     GameInstall storedInstall();

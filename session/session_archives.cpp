@@ -6,9 +6,62 @@
 #include "platform/file_ops.h"
 #include "platform/operation_lock.h"
 #include "platform/text_io.h"
+#include "store/undo_log.h"
 #include "ui/prompter.h"
 
+#include <functional>
+
 namespace tv {
+
+namespace {
+
+// The undo log's side of an installation: each file is recorded before it
+// is written (its own transaction, on the disk before a byte of the file)
+// and recorded again with its size and hash once it is whole. The
+// installation's row is made with its first file.
+class InstallJournal : public InstallRecorder {
+public:
+    InstallJournal(std::string database, std::string archive, std::string date)
+        : m_database(std::move(database)), m_archive(std::move(archive)), m_date(std::move(date)) {}
+
+    bool pending(const std::string& path, std::string* error) override {
+        const bool ok = write([&] {
+            if (m_id == 0) m_id = m_undo.addInstallation(m_archive, m_date);
+            return m_id != 0 && m_undo.setInstalledFile(m_id, {path, InstalledFile::kPending, {}});
+        });
+        if (!ok && error) *error = m_failure;
+        return ok;
+    }
+    void written(const std::string& path) override {
+        InstalledFile f{path, fileSize(path).value_or(0), fileHash(path).value_or("")};
+        write([&] { return m_undo.setInstalledFile(m_id, f); });
+    }
+    void withdrawn(const std::string& path) override {
+        write([&] { return m_undo.forgetInstalledFile(m_id, path); });
+    }
+    // What could not be written after a file was placed (its pending record
+    // then stands for it: it can still be taken back).
+    const std::vector<std::string>& failures() const { return m_failures; }
+
+private:
+    bool write(const std::function<bool()>& change) {
+        const bool ok = (m_undo.isOpen() || m_undo.open(m_database)) && m_undo.beginWrite() &&
+                        change() && m_undo.commit();
+        if (ok) return true;
+        if (m_undo.inTransaction()) m_undo.rollback();
+        m_failure = "The undo log " + m_database + " " + m_undo.lastError();
+        if (m_id != 0) m_failures.push_back(m_failure);
+        return false;
+    }
+
+    std::string m_database, m_archive, m_date;
+    UndoLog m_undo;
+    int64_t m_id = 0;
+    std::string m_failure;
+    std::vector<std::string> m_failures;
+};
+
+} // namespace
 
 MapArchiveInstaller::Load Session::loadZipArchive(const std::string& name, bool several) {
     lastFailed = false;
@@ -31,10 +84,12 @@ MapArchiveInstaller::Load Session::loadZipArchive(const std::string& name, bool 
         return MapArchiveInstaller::Load::Unreadable;
     }
     if (refuseWhileGameRuns()) return MapArchiveInstaller::Load::Unreadable;
-    auto result = archives.LoadZipArchive(path, false, folders.maps, m_prompter, sink);
+    removeInstallLeftovers();
+    InstallJournal journal(undoDatabase(), path, shortDate(clock()));
+    auto result = archives.LoadZipArchive(path, false, folders.maps, m_prompter, sink, &journal);
     if (result.load == MapArchiveInstaller::Load::Unreadable || !result.failures.empty())
         lastFailed = true;
-    recordInstallation(path, result.copied);
+    reportJournal(journal.failures());
     return result.load;
 }
 
@@ -51,9 +106,11 @@ bool Session::processLoadedZip() {
     const RunOptions options = archiveOptions();
     if (!prepareDestinationFolders(options.mode, "Nothing was installed.")) return false;
     folders = workOutFolders(programFolder, install, settings.cacheDir);
-    auto result = archives.ProcessZipArchive(folders, options, programFolder, workSink());
+    removeInstallLeftovers();
+    InstallJournal journal(undoDatabase(), archives.ArchiveName(), shortDate(clock()));
+    auto result = archives.ProcessZipArchive(folders, options, programFolder, workSink(), &journal);
     if (result.failed()) lastFailed = true;
-    recordInstallation(archives.ArchiveName(), result.copied);
+    reportJournal(journal.failures());
     setStatusText(lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
                              : "Done processing ZIP files");
     return true;
@@ -80,30 +137,28 @@ bool Session::installUmodArchive(const UmodPackage& package) {
     if (refuseWhileGameRuns()) return false;
     setStatusText("Processing files...");
     folders = workOutFolders(programFolder, install, settings.cacheDir);
-    lastUmod = installUmod(package, folders.userFolder, programFolder, workSink());
+    removeInstallLeftovers();
+    InstallJournal journal(undoDatabase(), package.path, shortDate(clock()));
+    lastUmod = installUmod(package, folders.userFolder, programFolder, workSink(), journal);
     if (lastUmod.failed()) lastFailed = true;
-    recordInstallation(package.path, lastUmod.copied);
+    reportJournal(journal.failures());
     setStatusText(lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
                              : "Done processing ZIP files");
     return true;
 }
 
-void Session::recordInstallation(const std::string& archive,
-                                 const std::vector<std::string>& copied) {
-    if (copied.empty()) return;
-    Installation in;
-    in.archive = archive;
-    in.date = shortDate(clock());
-    for (const auto& path : copied)
-        in.files.push_back({path, fileSize(path).value_or(0), fileHash(path).value_or("")});
-    UndoLog undo;
-    const bool ok = undo.open(undoDatabase()) && undo.beginWrite() &&
-                    undo.recordInstallation(in) != 0 && undo.commit();
-    if (ok) return;
-    if (undo.inTransaction()) undo.rollback();
-    // The files are in place; only taking them back later is lost.
-    markFailure("**ERROR** The installation of " + archive +
-                " could not be recorded in the undo log: " + undo.lastError());
+void Session::removeInstallLeftovers() {
+    // What a killed installation left half-written; the operation lock is
+    // held, so no other Tessvane is writing there.
+    for (const std::string* folder :
+         {&folders.maps, &folders.textures, &folders.sounds, &folders.music, &folders.staticMeshes,
+          &folders.animations, &folders.system, &settings.moveDirText, &settings.moveDir2Text})
+        if (!folder->empty()) removeLeftovers(*folder);
+}
+
+void Session::reportJournal(const std::vector<std::string>& failures) {
+    for (const auto& failure : failures)
+        markFailure("**ERROR** " + failure);
 }
 
 std::vector<Installation> Session::installations() const {
@@ -111,6 +166,34 @@ std::vector<Installation> Session::installations() const {
     UndoLog undo;
     if (undo.open(undoDatabase())) undo.installations(out);
     return out;
+}
+
+bool Session::takeBack(const InstalledFile& f, const std::string& from) {
+    const std::string& path = f.path;
+    if (!fileExists(path)) {
+        addStatusLine(path + from + " is gone already");
+        return true;
+    }
+    // A pending record: the installation was cut short after recording the
+    // file; a file of that name now is the one it wrote (it never replaces).
+    if (!f.pending()) {
+        const auto hash = fileHash(path);
+        if (!hash) {
+            markFailure("Not undone: " + path + from + " cannot be read; it stays");
+            return false;
+        }
+        if (fileSize(path).value_or(-1) != f.size || *hash != f.hash) {
+            markFailure("Not undone: " + path + from +
+                        " was changed since it was installed; it stays");
+            return false;
+        }
+    }
+    if (std::string error; !removeFile(path, &error)) {
+        markFailure("Not undone: " + error);
+        return false; // its record stays: it can be taken back later
+    }
+    addStatusLine("Removed " + path + from);
+    return true;
 }
 
 bool Session::undoInstalledFiles(const std::vector<std::string>& paths) {
@@ -126,27 +209,19 @@ bool Session::undoInstalledFiles(const std::vector<std::string>& paths) {
     undo.installations(all);
     setStatusText("Taking installed files back...");
     for (const auto& path : paths) {
+        bool recorded = false;
         for (const auto& in : all) {
             auto f = std::find_if(in.files.begin(), in.files.end(),
                                   [&](const InstalledFile& x) { return x.path == path; });
             if (f == in.files.end()) continue;
-            const std::string from = " (installed from " + fileNameOf(in.archive) + ")";
-            if (!fileExists(path)) {
-                addStatusLine(path + from + " is gone already");
-            } else if (fileSize(path).value_or(-1) != f->size || fileHash(path) != f->hash) {
-                markFailure("Not undone: " + path + from +
-                            " was changed since it was installed; it stays");
-            } else if (std::string error; !removeFile(path, &error)) {
-                markFailure("Not undone: " + error);
-                break; // its record stays: it can be taken back later
-            } else {
-                addStatusLine("Removed " + path + from);
-            }
+            recorded = true;
+            if (!takeBack(*f, " (installed from " + fileNameOf(in.archive) + ")")) continue;
             if (!undo.forgetInstalledFile(in.id, path)) {
                 markFailure("**ERROR** The undo log " + undoDatabase() + " " + undo.lastError());
                 break;
             }
         }
+        if (!recorded) markFailure("Not undone: " + path + " has no installation record");
     }
     if (!undo.commit())
         markFailure("**ERROR** The undo log " + undoDatabase() + " " + undo.lastError());

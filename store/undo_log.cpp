@@ -320,41 +320,49 @@ std::string undoDatabasePath(const std::string& programFolder) {
     return findInFolder(programFolder, "tessvane.mdb");
 }
 
-int64_t UndoLog::recordInstallation(const Installation& in) {
+int64_t UndoLog::addInstallation(const std::string& archive, const std::string& date) {
     if (!m_db) return 0;
-    if (sqlite3_exec(m_db, kInstallTables, nullptr, nullptr, nullptr) != SQLITE_OK) {
-        setWriteError();
-        return 0;
-    }
     sqlite3_stmt* st = nullptr;
     int64_t id = 0;
-    if (sqlite3_prepare_v2(m_db, "INSERT INTO Installs (Archive, InstallDate) VALUES (?, ?)", -1,
+    if (exec(kInstallTables) &&
+        sqlite3_prepare_v2(m_db, "INSERT INTO Installs (Archive, InstallDate) VALUES (?, ?)", -1,
                            &st, nullptr) == SQLITE_OK) {
-        bindText(st, 1, in.archive);
-        bindText(st, 2, in.date);
+        bindText(st, 1, archive);
+        bindText(st, 2, date);
         if (sqlite3_step(st) == SQLITE_DONE) id = sqlite3_last_insert_rowid(m_db);
-    }
-    sqlite3_finalize(st);
-    st = nullptr;
-    if (id != 0 && sqlite3_prepare_v2(m_db,
-                                      "INSERT INTO InstalledFiles (Install, Path, Size, Hash) "
-                                      "VALUES (?, ?, ?, ?)",
-                                      -1, &st, nullptr) == SQLITE_OK) {
-        for (const auto& f : in.files) {
-            sqlite3_bind_int64(st, 1, id);
-            bindText(st, 2, f.path);
-            sqlite3_bind_int64(st, 3, f.size);
-            bindText(st, 4, f.hash);
-            if (sqlite3_step(st) != SQLITE_DONE) {
-                id = 0;
-                break;
-            }
-            sqlite3_reset(st);
-        }
     }
     sqlite3_finalize(st);
     if (id == 0) setWriteError();
     return id;
+}
+
+bool UndoLog::setInstalledFile(int64_t installation, const InstalledFile& file) {
+    if (!m_db) return false;
+    // One row a path: a pending record becomes the whole one.
+    sqlite3_stmt* st = nullptr;
+    bool ok = sqlite3_prepare_v2(m_db, "DELETE FROM InstalledFiles WHERE Install = ? AND Path = ?",
+                                 -1, &st, nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_bind_int64(st, 1, installation);
+        bindText(st, 2, file.path);
+        ok = sqlite3_step(st) == SQLITE_DONE;
+    }
+    sqlite3_finalize(st);
+    st = nullptr;
+    ok = ok && sqlite3_prepare_v2(m_db,
+                                  "INSERT INTO InstalledFiles (Install, Path, Size, Hash) "
+                                  "VALUES (?, ?, ?, ?)",
+                                  -1, &st, nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_bind_int64(st, 1, installation);
+        bindText(st, 2, file.path);
+        sqlite3_bind_int64(st, 3, file.size);
+        bindText(st, 4, file.hash);
+        ok = sqlite3_step(st) == SQLITE_DONE;
+    }
+    sqlite3_finalize(st);
+    if (!ok) setWriteError();
+    return ok;
 }
 
 bool UndoLog::installations(std::vector<Installation>& out) {

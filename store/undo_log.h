@@ -19,8 +19,10 @@ struct UndoRecord {
 // A file an archive installation put into the game, as it was then.
 struct InstalledFile {
     std::string path;
-    int64_t size = 0;
-    std::string hash; // fileHash()
+    int64_t size = 0; // kPending: recorded before the file was written
+    std::string hash; // fileHash(); empty while pending
+    static constexpr int64_t kPending = -1;
+    bool pending() const { return size == kPending; }
 };
 
 // One installation of an archive (ZIP or UMOD).
@@ -81,9 +83,12 @@ public:
     bool movedIntoFolders(std::vector<std::string>& out);
 
     // Archive installations (tables Installs and InstalledFiles, made on
-    // first use; a log without them has none). Recorded inside the caller's
-    // transaction; the new installation's id, or 0.
-    int64_t recordInstallation(const Installation& installation);
+    // first use; a log without them has none), written inside the caller's
+    // transaction. An installation records each file before it writes it
+    // (pending) and again once it is whole. The new installation's id, or 0.
+    int64_t addInstallation(const std::string& archive, const std::string& date);
+    // The record of one file of an installation, replacing the one of its path.
+    bool setInstalledFile(int64_t installation, const InstalledFile& file);
     bool installations(std::vector<Installation>& out);
     // One file of an installation forgotten (it was taken back, or it is no
     // longer the installation's); the installation goes with its last file.

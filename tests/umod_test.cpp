@@ -7,6 +7,8 @@
 
 #include "archives/umod_installer.h"
 #include "formats/uz2.h"
+#include "platform/crash_point.h"
+#include "platform/text_io.h"
 
 #include <gtest/gtest.h>
 
@@ -252,9 +254,42 @@ TEST(InstallUndo, AnInstallationIsTakenBackWhereItsFilesAreUnchanged) {
     // What the player had before stays: it was never the installations'.
     EXPECT_EQ(tvtest::readFile(game + "/Music/FooSong.ogg"), "song");
     EXPECT_EQ(tvtest::readFile(game + "/Textures/HadTex.utx"), "had it");
-    // Nothing of the installations is left to take back.
+    // Only the changed file keeps its record; asking for a path without one is said.
     r = tvtest::runCli(m.fx, "undo --list");
-    EXPECT_EQ(r.out.find("installed from"), std::string::npos) << r.out;
+    EXPECT_EQ(tv::splitLines(r.out).size(), 1u) << r.out;
+    EXPECT_NE(r.out.find("/System/Foo.u\tinstalled from"), std::string::npos) << r.out;
+}
+
+TEST(InstallUndo, AnInstallationKilledPartWayCanBeTakenBackAndLeavesNoHalfFile) {
+    GameFixture fx;
+    const std::string& game = fx.game;
+    const std::string mod = fx.dir / "Big.umod", big(2 << 20, 'b');
+    writeFile(mod, makeUmod({{"Maps\\DM-Small.ut2", "small map"}, {"Textures\\Big.utx", big}}));
+    // Killed by the file size limit while writing the second file.
+    auto r = tvtest::runCli(fx, "zip " + mod, "", "ulimit -f 1024;");
+    EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(tvtest::exists(game + "/Maps/DM-Small.ut2"));
+    EXPECT_FALSE(tvtest::exists(game + "/Textures/Big.utx"));
+    EXPECT_NE(tvtest::runCli(fx, "undo --list").out.find("/Maps/DM-Small.ut2\tinstalled from"),
+              std::string::npos);
+    // The next installation clears the half-written file and finishes.
+    r = tvtest::runCli(fx, "zip " + mod);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(tvtest::leftoverFiles(fx.dir.path()), std::vector<std::string>{});
+    EXPECT_TRUE(tvtest::readFile(game + "/Textures/Big.utx") == big);
+
+    // Killed after a file was written, before it was recorded as whole.
+    const std::string other = fx.dir / "Other.umod";
+    writeFile(other, makeUmod({{"Maps\\DM-Other.ut2", "other"}, {"Maps\\DM-Two.ut2", "two"}}));
+    r = tvtest::runCli(fx, "zip " + other, "TESSVANE_CRASH_AFTER=1");
+    EXPECT_EQ(r.status, tv::kCrashExitStatus) << r.out << r.err;
+    EXPECT_TRUE(tvtest::exists(game + "/Maps/DM-Other.ut2"));
+    // Every file written is taken back.
+    r = tvtest::runCli(fx, "undo --yes --all");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    for (const char* gone : {"/Maps/DM-Small.ut2", "/Textures/Big.utx", "/Maps/DM-Other.ut2"})
+        EXPECT_FALSE(tvtest::exists(game + gone)) << gone;
+    EXPECT_EQ(tvtest::runCli(fx, "undo --list").out, "");
 }
 
 TEST(InstallUndo, EmptyingTheUndoLogForgetsInstallationsToo) {

@@ -77,7 +77,8 @@ MUTANTS = [
     dict(id="umod-record-existing", file="archives/umod_installer.cpp", tests=UMOD,
          find="                say(moveLine(f.path + from, *there));\n                ++result.installed;",
          replace="                say(moveLine(f.path + from, *there));\n"
-                 "                ++result.installed;\n                result.copied.push_back(*there);",
+                 "                ++result.installed;\n                recorder.pending(*there, nullptr);\n"
+                 "                recorder.written(*there);",
          what="a map the player already had is recorded, and taking the UMOD back deletes it"),
     dict(id="umod-failure-silent", file="archives/umod_installer.cpp", tests=UMOD,
          find="            result.failures.push_back(f.path + \": \" + why);\n", replace="",
@@ -95,12 +96,10 @@ MUTANTS = [
     # ---- map archives ----------------------------------------------------------------
     dict(id="zip-record-existing", file="archives/map_archive.cpp",
          tests="MapArchive.*:InstallUndo.*:Zip.*:Uz2.*",
-         find="detail, sink);\n        if (placed == Placed::Copied) result.copied.push_back(target);\n"
-              "        switch (placed) {\n        case Placed::Copied:\n        case Placed::Same:\n"
-              "            status(line);",
-         replace="detail, sink);\n        if (placed != Placed::Kept && placed != Placed::Failed) "
-                 "result.copied.push_back(target);\n        switch (placed) {\n"
-                 "        case Placed::Copied:\n        case Placed::Same:\n            status(line);",
+         find="        if (sameContent(source, path)) return Placed::Same;",
+         replace="        if (sameContent(source, path)) {\n            if (recorder) {\n"
+                 "                recorder->pending(path, nullptr);\n                recorder->written(path);\n"
+                 "            }\n            return Placed::Same;\n        }",
          what="a map the player already had is recorded, and taking the ZIP back deletes it"),
 
     # ---- package headers and states -----------------------------------------------------
@@ -176,8 +175,13 @@ MUTANTS = [
          find='equalsNoCase(k, "path") || numbered', replace='numbered',
          what="Steam libraries of the current libraryfolders.vdf are not searched"),
     dict(id="process-wine-arg", file="games/game_process.cpp", tests=GAMES,
-         find="!running && arg < 3; ++arg", replace="!running && arg < 1; ++arg",
-         what="a game started as wine UT2004.exe is not seen running"),
+         find="(isWineLoader(argv0) && isGameProgram(argument(cmdline, 1), game))",
+         replace="isGameProgram(argument(cmdline, 1), game)",
+         what="less ut2004-bin (any program given the game's name) counts as the game running"),
+    dict(id="process-wine-loader", file="games/game_process.cpp", tests=GAMES,
+         find="(isWineLoader(argv0) && isGameProgram(argument(cmdline, 1), game))",
+         replace="(isWineLoader(argv0) && isGameProgram(argument(cmdline, 2), game))",
+         what="a game started as wine64 UT2004.exe is not seen running"),
     dict(id="process-bin-prefix", file="games/game_process.cpp", tests=GAMES,
          find='n.rfind(g + "-bin", 0) == 0', replace='n == g + "-bin"',
          what="the 64-bit binary ut2004-bin-linux-amd64 is not seen running"),
@@ -203,12 +207,18 @@ MUTANTS = [
          what="Cache.ini is repaired while the game writes it"),
 
     # ---- taking installations back ----------------------------------------------------------
+    dict(id="install-recorded-after", file="archives/umod_installer.cpp", tests="InstallUndo.*:Umod.*",
+         find="} else if (!recorder.pending(target, &error)) {", replace="} else if (false) {",
+         what="a UMOD install killed after writing a file leaves it with no record"),
+    dict(id="takeback-pending-refused", file="session/session_archives.cpp",
+         tests="InstallUndo.*:Umod.*", find="    if (!f.pending()) {\n", replace="    {\n",
+         what="a file an installation killed part-way wrote can never be taken back"),
     dict(id="takeback-same-size", file="session/session_archives.cpp", tests="InstallUndo.*:Umod.*",
-         find=" || fileHash(path) != f->hash", replace="",
+         find=" || *hash != f.hash", replace="",
          what="a file the player changed, of the same size, is deleted by the take-back"),
     dict(id="takeback-forget-failed", file="session/session_archives.cpp", tests="InstallUndo.*:Umod.*",
-         find="                break; // its record stays: it can be taken back later\n",
-         replace="",
+         find="        return false; // its record stays: it can be taken back later\n",
+         replace="        return true;\n",
          what="a file that could not be deleted loses its record for good"),
 
     # ---- the engine -------------------------------------------------------------------------------
