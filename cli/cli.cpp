@@ -286,7 +286,7 @@ int cmdTidy(Command& c, ArgReader& args) {
     o.deleteOrphans = o.orphans && yes;
     if (!c.start()) return c.status;
     const bool started = c.session.tidyCache(o);
-    if (started) c.out << c.session.statusText << '\n';
+    if (started) c.out << escapeControls(c.session.statusText) << '\n';
     if (c.session.lastFailed) return kFailed;
     return started ? kDone : kNotDone;
 }
@@ -301,7 +301,8 @@ int cmdGames(Command& c, ArgReader& args) {
         const GameInstall& in = found[i];
         const auto [cache, entries] = c.session.cacheOf(in);
         c.out << i + 1 << '\t' << gameName(in.game) << '\t' << kindName(in.kind) << '\t'
-              << in.gameFolder << '\t' << cache << '\t' << entries << '\n';
+              << escapeControls(in.gameFolder) << '\t' << escapeControls(cache) << '\t' << entries
+              << '\n';
     }
     if (found.empty()) c.err << "Tessvane: no install of UT2003 or UT2004 found.\n";
     return found.empty() ? kNotDone : kDone;
@@ -323,12 +324,12 @@ int cmdScan(Command& c, ArgReader& args) {
     bool found = c.session.ScanCache();
     if (found && states) c.session.fillStates();
     for (const auto& r : c.session.fileList().rows()) {
-        c.out << (r.ticked ? '1' : '0') << '\t' << r.text << '\t' << r.date << '\t'
+        c.out << (r.ticked ? '1' : '0') << '\t' << escapeControls(r.text) << '\t' << r.date << '\t'
               << (r.neverMove ? "True" : "");
         if (states) c.out << '\t' << stateText(r.state);
         c.out << '\n';
     }
-    c.out << c.session.statusText << '\n';
+    c.out << escapeControls(c.session.statusText) << '\n';
     return found ? kDone : kNotDone;
 }
 
@@ -365,7 +366,7 @@ int cmdRun(Command& c, ArgReader& args) {
     }
     if (!c.session.checkRunDestination()) return kNotDone;
     bool ran = c.session.runCommand(dryRun);
-    if (!dryRun) c.out << c.session.statusText << '\n';
+    if (!dryRun) c.out << escapeControls(c.session.statusText) << '\n';
     if (c.session.lastFailed) return kFailed;
     if (!ran) return kNotDone;
     return c.session.lastRun.cacheIniFound ? kDone : kNotDone;
@@ -375,19 +376,22 @@ int cmdRun(Command& c, ArgReader& args) {
 int installUmodCli(Command& c, const std::string& archive) {
     auto package = c.session.loadUmodArchive(archive);
     if (!package) return kFailed;
-    c.out << "Product: " << package->product << '\n';
-    if (!package->version.empty()) c.out << "Version: " << package->version << '\n';
-    if (!package->description.empty()) c.out << "Description:\n" << package->description << '\n';
+    // Everything here comes from the installer: no field may steer the
+    // terminal or forge a line.
+    c.out << "Product: " << escapeControls(package->product) << '\n';
+    if (!package->version.empty()) c.out << "Version: " << escapeControls(package->version) << '\n';
+    if (!package->description.empty())
+        c.out << "Description:\n" << escapeControlsKeepingLines(package->description) << '\n';
     c.out << "Files:\n";
     for (const auto& f : package->directory.files)
-        c.out << "  " << f.path << " (" << f.size << " bytes)\n";
+        c.out << "  " << escapeControls(f.path) << " (" << f.size << " bytes)\n";
     if (!package->notCarriedOut.empty()) {
         c.out << "Not carried out (do these by hand if the add-on needs them):\n";
         for (const auto& line : package->notCarriedOut)
-            c.out << "  " << line << '\n';
+            c.out << "  " << escapeControls(line) << '\n';
     }
     if (!c.session.installUmodArchive(*package)) return c.session.lastFailed ? kFailed : kNotDone;
-    c.out << c.session.statusText << '\n';
+    c.out << escapeControls(c.session.statusText) << '\n';
     return c.session.lastFailed ? kFailed : kDone;
 }
 
@@ -427,12 +431,14 @@ int cmdZip(Command& c, ArgReader& args) {
                   load == MapArchiveInstaller::Load::Empty;
         if (load != MapArchiveInstaller::Load::Previewed) continue;
         const ArchivePreview& p = c.session.archives.preview();
-        c.out << "Map Name: " << p.mapName << '\n';
-        if (!p.description.empty()) c.out << "Description:\n" << p.description;
+        c.out << "Map Name: " << escapeControls(p.mapName) << '\n';
+        // Each field of the description ends in its own line break.
+        if (!p.description.empty())
+            c.out << "Description:\n" << escapeControlsKeepingLines(p.description);
         if (!c.session.checkArchiveDestination()) return kNotDone;
         c.session.processLoadedZip();
         failed = failed || c.session.lastFailed;
-        c.out << c.session.statusText << '\n';
+        c.out << escapeControls(c.session.statusText) << '\n';
     }
     if (failed) return kFailed;
     return refused ? kNotDone : kDone;
@@ -442,15 +448,18 @@ int undoList(Command& c) {
     std::vector<UndoRecord> records;
     std::string error;
     if (!readUndoRecords(c.session.undoDatabase(), records, &error)) {
-        c.err << "Tessvane: the undo log cannot be read: " << error << '\n';
+        c.err << "Tessvane: the undo log cannot be read: " << escapeControls(error) << '\n';
         return kNotDone;
     }
+    // The log is a file like any other: each field escaped, the tabs kept.
     for (const auto& r : records)
-        c.out << r.MoveDate << '\t' << r.NewFName << '\t' << r.OldFName << '\n';
+        c.out << escapeControls(r.MoveDate) << '\t' << escapeControls(r.NewFName) << '\t'
+              << escapeControls(r.OldFName) << '\n';
     // Files archives installed: where the cache file would be, the archive.
     for (const auto& in : c.session.installations())
         for (const auto& f : in.files)
-            c.out << in.date << '\t' << f.path << '\t' << "installed from " << in.archive << '\n';
+            c.out << escapeControls(in.date) << '\t' << escapeControls(f.path) << '\t'
+                  << "installed from " << escapeControls(in.archive) << '\n';
     return kDone;
 }
 
@@ -494,7 +503,7 @@ int cmdUndo(Command& c, ArgReader& args) {
         if (!isInstalled(name) &&
             std::none_of(records.begin(), records.end(),
                          [&](const UndoRecord& r) { return r.NewFName == name; })) {
-            c.err << "tessvane-cli: " << name
+            c.err << "tessvane-cli: " << escapeControls(name)
                   << " has no undo record (tessvane-cli undo --list lists them)\n";
             return kUsageError;
         }
@@ -584,7 +593,7 @@ int cmdSimple(Command& c, const std::string& name, ArgReader& args) {
     else if (name == "empty-undo" &&
              (!c.session.confirmEmptyUndoLog() || !c.session.emptyUndoLog()))
         return c.session.lastFailed ? kFailed : kNotDone;
-    if (name != "clean-tmp") c.out << c.session.statusText << '\n';
+    if (name != "clean-tmp") c.out << escapeControls(c.session.statusText) << '\n';
     return c.session.lastFailed ? kFailed : kDone;
 }
 
@@ -603,7 +612,7 @@ int cmdNeverMove(Command& c, ArgReader& args) {
     const auto& lines = c.session.neverMoveEdits().lines();
     if (list) {
         for (const auto& l : lines)
-            c.out << l << '\n';
+            c.out << escapeControls(l) << '\n';
         return kDone;
     }
     if (words[0] == "add") {
@@ -613,7 +622,7 @@ int cmdNeverMove(Command& c, ArgReader& args) {
         for (size_t i = 0; i < lines.size(); ++i)
             if (lines[i] == words[1]) matching.push_back(static_cast<int>(i));
         if (matching.empty()) {
-            c.err << "Tessvane: " << words[1] << " is not on the never move list\n";
+            c.err << "Tessvane: " << escapeControls(words[1]) << " is not on the never move list\n";
             return kNotDone;
         }
         if (matching.size() == 1)

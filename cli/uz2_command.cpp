@@ -4,6 +4,7 @@
 #include "args/command_line.h"
 #include "formats/uz2.h"
 #include "platform/text_io.h"
+#include "platform/text_util.h"
 
 #include <algorithm>
 
@@ -39,16 +40,16 @@ int runUz2Command(const std::string& verb, ArgReader& args, std::ostream& out, s
     for (const auto& file : files) {
         std::string name = pack ? fileNameOf(file) + ".uz2" : uz2PackageName(fileNameOf(file));
         if (name.empty()) {
-            err << "tessvane-cli: " << file << " is no .uz2 file\n";
+            err << "tessvane-cli: " << escapeControls(file) << " is no .uz2 file\n";
             status = std::max(status, static_cast<int>(kNotDone));
             continue;
         }
         const std::string target = joinPath(to.empty() ? folderOf(file) : to, name);
         std::string error;
         if (pack ? packUz2File(file, target, &error) : unpackUz2File(file, target, &error)) {
-            out << file << "  ---->  " << target << '\n';
+            out << escapeControls(file) << "  ---->  " << escapeControls(target) << '\n';
         } else {
-            out << "**ERROR** " << error << '\n';
+            out << "**ERROR** " << escapeControls(error) << '\n';
             status = kFailed;
         }
     }

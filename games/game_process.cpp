@@ -3,6 +3,8 @@
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -35,6 +37,21 @@ bool isGameProgram(std::string_view name, Game game) {
     return n == g + ".exe" || n.rfind(g + "-bin", 0) == 0;
 }
 
+// Argument `index` of a NUL-separated command line; empty past its end.
+std::string_view argument(std::string_view cmdline, int index) {
+    size_t at = 0;
+    for (; index > 0 && at < cmdline.size(); --index)
+        at = std::min(cmdline.find('\0', at), cmdline.size()) + 1;
+    if (at >= cmdline.size()) return {};
+    const std::string_view rest = cmdline.substr(at);
+    return rest.substr(0, std::min(rest.find('\0'), rest.size()));
+}
+
+// wine, wine64, wine-preloader, wine64-preloader.
+bool isWineLoader(std::string_view argv0) {
+    return toLower(baseName(argv0)).rfind("wine", 0) == 0;
+}
+
 } // namespace
 
 bool gameIsRunning(Game game, const std::string& procRoot) {
@@ -50,16 +67,14 @@ bool gameIsRunning(Game game, const std::string& procRoot) {
             running = true;
             return;
         }
-        // Under Wine the program is wine-preloader with UT2004.exe as an argument.
+        // The executable only: a file of that name opened in an editor or a
+        // pager, or handed to a shell, is no game. wine-preloader rewrites
+        // argv[0] to the Windows program's path; started as `wine UT2004.exe`
+        // (wine64, Proton's wine) the loader is argv[0] and the program argv[1].
         const std::string cmdline = readSmall(joinPath(dir, "cmdline"));
-        // Only the first arguments: a file of that name opened in an editor is no game.
-        int arg = 0;
-        for (size_t at = 0; at < cmdline.size() && !running && arg < 3; ++arg) {
-            size_t end = cmdline.find('\0', at);
-            if (end == std::string::npos) end = cmdline.size();
-            if (isGameProgram(std::string_view(cmdline).substr(at, end - at), game)) running = true;
-            at = end + 1;
-        }
+        const std::string_view argv0 = argument(cmdline, 0);
+        running = isGameProgram(argv0, game) ||
+                  (isWineLoader(argv0) && isGameProgram(argument(cmdline, 1), game));
     });
     return running;
 }

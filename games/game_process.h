@@ -9,8 +9,10 @@ namespace tv {
 // The game is running: its native binary (ut2004-bin, ut2004-bin-linux-amd64,
 // ...) or its Windows program (UT2004.exe) under Wine or Proton, found
 // among the processes under `procRoot` (normally /proc) by each process's
-// program name and first argument. Processes that cannot be read are passed
-// over.
+// executable: its comm, its argv[0], or argv[1] when argv[0] is a Wine loader
+// (wine, wine64, wine-preloader, ...). A process with the game's name as any
+// other argument (an editor, a pager, a shell) is not the game. Processes
+// that cannot be read are passed over.
 bool gameIsRunning(Game game, const std::string& procRoot = "/proc");
 
 // "UT2003 is running. Close the game first, then try again."

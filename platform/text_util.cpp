@@ -97,4 +97,17 @@ std::string escapeControls(std::string_view s) {
     return out;
 }
 
+std::string escapeControlsKeepingLines(std::string_view s) {
+    std::string out;
+    while (!s.empty()) {
+        const size_t end = s.find('\n');
+        if (end == std::string_view::npos) return out + escapeControls(s);
+        const bool crlf = end > 0 && s[end - 1] == '\r';
+        out += escapeControls(s.substr(0, crlf ? end - 1 : end));
+        out += crlf ? "\r\n" : "\n";
+        s.remove_prefix(end + 1);
+    }
+    return out;
+}
+
 } // namespace tv

@@ -21,6 +21,10 @@ std::string trim(std::string_view s);
 // \xNN, so that one entry of a log or a list stays one line and a name
 // cannot forge another line or steer a terminal.
 std::string escapeControls(std::string_view s);
+// The same for a text of several lines (a description, a message): its line
+// breaks (LF, or CR LF) stay, so it still shows as lines; a lone CR and every
+// other control character are escaped.
+std::string escapeControlsKeepingLines(std::string_view s);
 // Removes one trailing path separator, if there is one.
 std::string withoutTrailingSeparator(std::string_view path);
 

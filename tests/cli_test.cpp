@@ -1,4 +1,5 @@
 #include "test_support.h"
+#include "umod_support.h"
 
 #include "platform/text_io.h"
 
@@ -306,4 +307,50 @@ TEST(CliCommands, EveryCommandRunsFromTheShell) {
     Result zip = run(fx, "zip --no-preview " + shellQuote(out / "map.zip"));
     EXPECT_EQ(zip.status, 0) << zip.err;
     EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-Zipped.ut2"));
+}
+
+// Names and texts in the player's files are anyone's: none reaches the
+// terminal able to steer it or to forge a line, yet each still shows.
+TEST(CliOutput, TextsFromFilesReachTheTerminalEscaped) {
+    GameFixture fx;
+    fx.writeCacheIni({fx.addEntry(1, "DM-\x1b[7mFake\r.ut2")});
+    fx.writeNeverMove({"Evil\x1b[7m*"});
+    const std::string mod = fx.dir / "Evil\x1b[7m.umod";
+    tvtest::writeFile(
+        mod, tvtest::makeUmod(
+                 {{"Help\\Evil.txt", "Read me."},
+                  {"Help\\\x1b[7mBad.txt", "bad"},
+                  {"System\\Manifest.ini", "[Setup]\r\nProduct=Evil\r\nVersion=1\x1b[7m\r\n"
+                                           "[Evil]\r\nIni=System\\UT2004.ini,X=\x1b[7m\r\n"},
+                  {"System\\Manifest.int",
+                   "[Setup]\r\nLocalProduct=Evil\x1b[7mMod\r\nDescription=Dark\x1b[7m\rer\r\n"}}));
+    const std::string broken = fx.dir / "Broken\x1b[7m.umod";
+    tvtest::writeFile(broken, "no installer");
+    const std::string zip = fx.dir / "DM-Zip.zip";
+    // Member names are read as code page 437, where no byte is a control.
+    tvtest::makeZip(zip, {{"DM-Zip.ut2", "map"}, {"readme.txt", "Map\x1b[7m,By me"}});
+
+    std::string all;
+    for (const std::string& args : std::vector<std::string>{
+             "scan", "never-move list", "zip " + shellQuote(mod), "undo --list",
+             "zip " + shellQuote(zip), "zip " + shellQuote(broken)}) {
+        const Result r = run(fx, args);
+        all += r.out + r.err;
+    }
+    EXPECT_EQ(all.find('\x1b'), std::string::npos) << all;
+    for (size_t cr = all.find('\r'); cr != std::string::npos; cr = all.find('\r', cr + 1))
+        EXPECT_EQ(all.substr(cr, 2), "\r\n") << "a lone CR at " << cr << " of\n" << all;
+    const std::string shown = "\\x1B[7m";
+    for (const std::string& field : {
+             "\tDM-" + shown + "Fake\\x0D.ut2\t", // a Cache.ini name
+             "\nEvil" + shown + "*\n",            // a never-move line
+             "Product: Evil" + shown + "Mod\n",   // the installer's texts
+             "Version: 1" + shown + "\n", "Description:\nDark" + shown + "\\x0Der\n",
+             "  Help\\" + shown + "Bad.txt (",                    // its file list
+             "  [Evil] Ini=System\\UT2004.ini,X=" + shown + "\n", // what it leaves to the player
+             "installed from " + fx.dir.path() + "/Evil" + shown + ".umod\n", // the undo log
+             "Description:\nMap" + shown + "\r\nBy me\r\n",   // a map archive's preview
+             "/Broken" + shown + ".umod cannot be installed", // a message
+         })
+        EXPECT_NE(all.find(field), std::string::npos) << field << " is not in\n" << all;
 }

@@ -91,6 +91,21 @@ TEST(GameProcess, TheNativeBinaryOrTheWindowsProgramUnderWineIsTheGameRunning) {
     writeFile(proton / "9/comm", "wine64\n");
     writeFile(proton / "9/cmdline", std::string("wine64\0D:\\Games\\System\\ut2004.exe\0", 36));
     EXPECT_TRUE(gameIsRunning(Game::UT2004, proton.path()));
+    // The game's name as a file to edit, to page or for a shell is no game.
+    tvtest::TempDir others;
+    writeFile(others / "20/comm", "vim\n");
+    writeFile(others / "20/cmdline", std::string("vim\0/home/p/UT2004.exe\0", 23));
+    writeFile(others / "21/comm", "less\n");
+    writeFile(others / "21/cmdline", std::string("less\0ut2004-bin\0", 16));
+    writeFile(others / "22/comm", "bash\n");
+    writeFile(others / "22/cmdline", std::string("bash\0-c\0UT2004.exe\0", 19));
+    EXPECT_FALSE(gameIsRunning(Game::UT2004, others.path()));
+    // Proton's wine, named by its path.
+    writeFile(others / "23/comm", "wine\n");
+    writeFile(others / "23/cmdline",
+              std::string("/srv/Proton/files/bin/wine\0C:\\UT2003\\System\\UT2003.exe\0", 55));
+    EXPECT_TRUE(gameIsRunning(Game::UT2003, others.path()));
+    EXPECT_FALSE(gameIsRunning(Game::UT2004, others.path()));
     EXPECT_EQ(gameRunningText(Game::UT2003),
               "UT2003 is running. Close the game first, then try again.");
     EXPECT_FALSE(gameIsRunning(Game::UT2003, proc / "missing"));

@@ -1,18 +1,30 @@
 #include "console_prompter.h"
 
+#include "platform/text_util.h"
+
 namespace tv {
 
+namespace {
+
+// Messages name files and folders: on a terminal a name must not forge a
+// line or steer the terminal.
+std::string shown(const std::string& title, const std::string& text) {
+    return escapeControls(title) + ": " + escapeControlsKeepingLines(text);
+}
+
+} // namespace
+
 void ConsolePrompter::message(const std::string& text, const std::string& title, MessageIcon) {
-    m_err << title << ": " << text << '\n';
+    m_err << shown(title, text) << '\n';
 }
 
 bool ConsolePrompter::question(const std::string& text, const std::string& title, MessageIcon) {
-    m_err << title << ": " << text << (m_yes ? " Yes" : " No") << '\n';
+    m_err << shown(title, text) << (m_yes ? " Yes" : " No") << '\n';
     return m_yes;
 }
 
 Choice ConsolePrompter::choose(const std::string& text, const std::string& title) {
-    m_err << title << ": " << text << (m_yes ? " Yes" : " Cancel") << '\n';
+    m_err << shown(title, text) << (m_yes ? " Yes" : " Cancel") << '\n';
     return m_yes ? Choice::Yes : Choice::Cancel;
 }
 
@@ -26,7 +38,7 @@ std::vector<std::string> ConsolePrompter::chooseFiles(const FileRequest&) {
 
 int ConsolePrompter::chooseFromList(const ListRequest& request) {
     // Nothing is chosen here: the command line names its choice in an option.
-    m_err << request.title << ": " << request.text << " (none chosen)\n";
+    m_err << shown(request.title, request.text) << " (none chosen)\n";
     return kChoseNothing;
 }
 
