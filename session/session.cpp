@@ -111,6 +111,9 @@ void Session::loadSettings() {
     clsRegistry reg(m_registry, &m_prompter);
     useSettingsKey(reg);
     tv::loadSettings(reg, settings);
+    // The cache folder label of another game (one chosen before, or the
+    // install given on the command line) is worked out anew for this one.
+    if (!storedCacheDirIsTheGames()) settings.cacheDir.clear();
     if (!settings.cacheDir.empty() && settings.cacheDir.front() != '/')
         settings.cacheDir = wholePath(settings.cacheDir);
 }
@@ -119,6 +122,7 @@ void Session::saveSettings() {
     clsRegistry reg(m_registry, &m_prompter);
     useSettingsKey(reg);
     tv::saveSettings(reg, settings);
+    storeCacheDirOwner();
 }
 
 std::string Session::playerName() const {

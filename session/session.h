@@ -271,6 +271,9 @@ private:
     // The stored install; an empty game folder when none is stored.
     GameInstall storedInstall();
     void storeInstall(const GameInstall& chosen);
+    // Whether the stored cache folder label was saved for the game worked on.
+    bool storedCacheDirIsTheGames() const;
+    void storeCacheDirOwner();
     // The folder browser of ChooseGameFolder, then the install it names.
     bool browseForGame(bool mustChoose);
     void rowsChanged() { m_observer->rowsChanged(); }

@@ -13,10 +13,20 @@ namespace tv {
 
 namespace {
 
-// Tessvane's own values beside the game folder of the game's key.
+// Tessvane's own values beside the game folder of the game's key, with the
+// game folder they were written for: other programs (the troubleshooter, an
+// installer) write the game's key alone, and values of another folder must
+// not choose the game.
 constexpr const char* kGameValue = "Game";
 constexpr const char* kKindValue = "GameKind";
 constexpr const char* kUserFolderValue = "UserFolder";
+constexpr const char* kInstallFolderValue = "InstallFolder";
+// The game folder the stored cache folder label belongs to.
+constexpr const char* kCacheDirGameValue = "CacheDirGame";
+
+bool sameFolder(const std::string& a, const std::string& b) {
+    return !a.empty() && withoutTrailingSeparator(a) == withoutTrailingSeparator(b);
+}
 
 } // namespace
 
@@ -31,12 +41,27 @@ GameInstall Session::storedInstall() {
     in.gameFolder = folder; // as stored
     clsRegistry own(m_registry, &m_prompter);
     useSettingsKey(own);
-    if (auto g = gameFromName(own.ReadEntry(kGameValue, ""))) in.game = *g;
-    if (auto k = kindFromName(own.ReadEntry(kKindValue, ""))) in.kind = *k;
-    const std::string user = own.ReadEntry(kUserFolderValue, "");
-    if (!user.empty() && user.front() == '/' && folderExists(user)) in.userFolder = user;
+    // Trusted only together, and only for the folder they were written for.
+    if (sameFolder(own.ReadEntry(kInstallFolderValue, ""), folder)) {
+        if (auto g = gameFromName(own.ReadEntry(kGameValue, ""))) in.game = *g;
+        if (auto k = kindFromName(own.ReadEntry(kKindValue, ""))) in.kind = *k;
+        const std::string user = own.ReadEntry(kUserFolderValue, "");
+        if (!user.empty() && user.front() == '/' && folderExists(user)) in.userFolder = user;
+    }
     readGameConfiguration(in);
     return in;
+}
+
+bool Session::storedCacheDirIsTheGames() const {
+    clsRegistry own(m_registry, nullptr);
+    useSettingsKey(own);
+    return sameFolder(own.ReadEntry(kCacheDirGameValue, ""), install.gameFolder);
+}
+
+void Session::storeCacheDirOwner() {
+    clsRegistry own(m_registry, &m_prompter);
+    useSettingsKey(own);
+    own.WriteEntry(kCacheDirGameValue, install.gameFolder);
 }
 
 void Session::storeInstall(const GameInstall& chosen) {
@@ -48,6 +73,7 @@ void Session::storeInstall(const GameInstall& chosen) {
     own.WriteEntry(kGameValue, gameName(chosen.game));
     own.WriteEntry(kKindValue, kindName(chosen.kind));
     own.WriteEntry(kUserFolderValue, chosen.userFolder);
+    own.WriteEntry(kInstallFolderValue, chosen.gameFolder);
 }
 
 std::vector<GameInstall> Session::findInstalls() const {

@@ -3,6 +3,7 @@
 // tessvane-cli with exactly the files it should write.
 #include "test_support.h"
 
+#include "formats/registry_store.h"
 #include "games/discovery.h"
 #include "games/game_process.h"
 #include "games/wine_registry.h"
@@ -407,4 +408,37 @@ TEST(GameProcess, RunUndoPurgeAndInstallsRefuseWhileTheGameRuns) {
     r = tvtest::runCli(fx, "undo --yes --all", env);
     EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-A.ut2"));
+}
+
+TEST(StoredInstall, ValuesWrittenForAnotherFolderNeverChooseTheGameOrItsCache) {
+    FakeHome h;
+    const std::string gameKey =
+        "HKEY_LOCAL_MACHINE\\Software\\Unreal Technology\\Installed Apps\\UT2003";
+    const std::string ownKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
+    auto store = [&](const std::string& key, const std::string& name, const std::string& value) {
+        tv::RegistryStore(h.fx.registry).setValue(key, name, tv::RegValue::text(value));
+    };
+    // The game's key names the Lutris UT2003 (another program wrote it);
+    // Tessvane's values, the cache folder label included, are the native UT2004's.
+    store(gameKey, "Folder", h.lutris2003);
+    store(ownKey, "Game", "UT2004");
+    store(ownKey, "GameKind", "native");
+    store(ownKey, "UserFolder", h.user2004);
+    store(ownKey, "InstallFolder", h.native2004);
+    store(ownKey, "CacheDir", h.user2004 + "/Cache");
+    store(ownKey, "CacheDirGame", h.native2004);
+    auto r = tvtest::runCli(h.fx, "run --select all --no-backup");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(tvtest::exists(h.lutris2003 + "/Maps/DM-Home.ut2"));
+    EXPECT_FALSE(tvtest::exists(h.user2004 + "/Maps/DM-Home.ut2"));
+    EXPECT_TRUE(tvtest::exists(h.user2004 + "/Cache/" + tvtest::ident(1) + ".uxx"));
+
+    // The label saved for one install is not another's: --game works on its own cache.
+    store(ownKey, "CacheDir", h.wine2004 + "/Cache");
+    store(ownKey, "CacheDirGame", h.wine2004);
+    r = tvtest::runCli(h.fx, "--game 5 run --select all --no-backup");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(tvtest::exists(h.steam2004 + "/maps/DM-Home.ut2"));
+    EXPECT_TRUE(tvtest::exists(h.wine2004 + "/Cache/" + tvtest::ident(1) + ".uxx"));
+    EXPECT_FALSE(tvtest::exists(h.wine2004 + "/Maps/DM-Home.ut2"));
 }

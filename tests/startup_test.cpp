@@ -123,27 +123,13 @@ TEST(Settings, FirstStartGivesDefaultsAndShutDownWritesEveryValue) {
     std::vector<std::string> names;
     for (const auto& [n, v] : key->values)
         names.push_back(n);
-    EXPECT_EQ(names, (std::vector<std::string>{"SelectAll",
-                                               "SelectOnly",
-                                               "ExtAlert",
-                                               "U",
-                                               "UAX",
-                                               "UMX",
-                                               "UT2",
-                                               "UTX",
-                                               "USX",
-                                               "UKX",
-                                               "UnZIPNoPreview",
-                                               "AutoUpdate",
-                                               "AutoClean",
-                                               "MoveNorm",
-                                               "MoveDir",
-                                               "MoveDirText",
-                                               "MoveDir2",
-                                               "MoveDir2Text",
-                                               "CacheDir",
-                                               "BackupCache",
-                                               "FirstRun"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"SelectAll", "SelectOnly", "ExtAlert", "U", "UAX",
+                                               "UMX", "UT2", "UTX", "USX", "UKX", "UnZIPNoPreview",
+                                               "AutoUpdate", "AutoClean", "MoveNorm", "MoveDir",
+                                               "MoveDirText", "MoveDir2", "MoveDir2Text",
+                                               "CacheDir", "BackupCache", "FirstRun",
+                                               // Tessvane's own: whose cache folder
+                                               "CacheDirGame"}));
     EXPECT_EQ(store.value(kSettingsKey, "FirstRun")->data, std::string("0\0", 2));
     EXPECT_EQ(store.value(kSettingsKey, "AutoClean")->data, std::string("0\0", 2));
     EXPECT_EQ(store.value(kSettingsKey, "SelectAll")->data, std::string("True\0", 5));

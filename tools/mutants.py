@@ -206,6 +206,16 @@ MUTANTS = [
          replace="",
          what="Cache.ini is repaired while the game writes it"),
 
+    # ---- the stored install ---------------------------------------------------------
+    dict(id="stored-values-trusted", file="session/session_games.cpp",
+         tests="StoredInstall.*:Discovery.*:Settings.*",
+         find='if (sameFolder(own.ReadEntry(kInstallFolderValue, ""), folder)) {', replace="if (true) {",
+         what="values another folder left choose the game: moves go into the wrong game"),
+    dict(id="stored-cache-trusted", file="session/session.cpp",
+         tests="StoredInstall.*:Discovery.*:Settings.*",
+         find="    if (!storedCacheDirIsTheGames()) settings.cacheDir.clear();\n", replace="",
+         what="--game N moves another game's cache into install N"),
+
     # ---- taking installations back ----------------------------------------------------------
     dict(id="install-recorded-after", file="archives/umod_installer.cpp", tests="InstallUndo.*:Umod.*",
          find="} else if (!recorder.pending(target, &error)) {", replace="} else if (false) {",

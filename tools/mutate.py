@@ -20,6 +20,7 @@ reason why it cannot matter, 1 otherwise.
 """
 
 import argparse
+import fcntl
 import os
 import shutil
 import subprocess
@@ -146,6 +147,12 @@ def main():
         return 0
 
     os.makedirs(args.work, exist_ok=True)
+    # One run a work folder: a second would put files back under the first.
+    lock = open(os.path.join(args.work, ".lock"), "w")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except OSError:
+        sys.exit("another tools/mutate.py works in %s; give --work another folder" % args.work)
     src = copy_tree(SOURCE, args.work)
     build_dir = os.path.join(args.work, "build")
     configure(src, build_dir, args.jobs)
