@@ -374,17 +374,36 @@ WorkSink Session::workSink() {
     return sink;
 }
 
-bool Session::runCommand(bool dryRun) {
-    if (running) return false; // one run at a time
-    Working working(*this);
-    lastRun = RunResult{};
+Session::Busy::Busy(Session& s) : m_session(s) {
+    m_held = !m_session.running.exchange(true);
+    if (m_held) m_session.inWindow([this] { m_session.m_observer->runningChanged(); });
+}
+
+Session::Busy::~Busy() {
+    if (!m_held) return;
+    m_session.running = false;
+    m_session.inWindow([this] { m_session.m_observer->runningChanged(); });
+}
+
+bool Session::operate(const Needs& needs, const std::function<bool()>& body) {
     lastFailed = false;
+    std::optional<Busy> busy;
+    if (needs.busy && !busy.emplace(*this).held()) return false;
     std::optional<OperationLock> lock;
-    if (!dryRun) {
-        lock.emplace(programFolder);
-        if (!lock->held()) return refuse(lock->error());
-        if (refuseWhileGameRuns()) return false;
-    }
+    if (needs.lock && !lock.emplace(programFolder).held()) return refuse(lock->error());
+    if (needs.gameStopped && refuseWhileGameRuns()) return false;
+    if (needs.folders) folders = workOutFolders(programFolder, install, settings.cacheDir);
+    return body();
+}
+
+bool Session::runCommand(bool dryRun) {
+    lastRun = RunResult{};
+    // A dry run reads only: no lock, the game may run.
+    return operate(dryRun ? readsOnly() : Needs{true, true, true, false},
+                   [&] { return runBody(dryRun); });
+}
+
+bool Session::runBody(bool dryRun) {
     setStatusText("Processing files...");
     dropTrailingSeparators();
 
@@ -465,18 +484,17 @@ bool Session::confirmUndo(const std::vector<std::string>& newNames) {
 
 bool Session::undoSelections(const std::vector<std::string>& newNames) {
     lastFailed = false;
-    if (newNames.empty() || running) return false;
-    Working working(*this);
-    OperationLock lock(programFolder);
-    if (!lock.held()) return refuse(lock.error());
-    if (refuseWhileGameRuns()) return false;
+    if (newNames.empty()) return false;
+    return operate({}, [&] { return undoBody(newNames); });
+}
+
+bool Session::undoBody(const std::vector<std::string>& newNames) {
     UndoLog undo;
     if (!undo.open(undoDatabase()))
         return refuse("The undo log " + undoDatabase() + " cannot be opened: " + undo.lastError());
     if (!undo.beginWrite())
         return refuse("The undo log " + undoDatabase() + " " + undo.lastError() +
                       ".\n\nNothing was undone.");
-    folders = workOutFolders(programFolder, install, settings.cacheDir);
     const std::vector<std::string> gameFolders = {
         folders.maps,         folders.textures,   folders.sounds, folders.music,
         folders.staticMeshes, folders.animations, folders.system};
@@ -503,25 +521,25 @@ bool Session::confirmEmptyUndoLog() {
 }
 
 bool Session::emptyUndoLog() {
-    lastFailed = false;
-    OperationLock lock(programFolder);
-    if (!lock.held()) return refuse(lock.error());
-    UndoLog undo;
-    if (!openUndoForWriting(undo, "No record was deleted.")) return false;
-    if (!undo.removeAll() || !undo.commit())
-        return refuse("The undo log could not be emptied: " + undo.lastError());
-    undo.close();
-    compactUndoLog();
-    return true;
+    const bool emptied = operate({false, true, false, false}, [&] {
+        UndoLog undo;
+        if (!openUndoForWriting(undo, "No record was deleted.")) return false;
+        if (!undo.removeAll() || !undo.commit())
+            return refuse("The undo log could not be emptied: " + undo.lastError());
+        return true;
+    });
+    if (emptied) compactUndoLog();
+    return emptied;
 }
 
 void Session::compactUndoLog() {
-    lastFailed = false;
-    OperationLock lock(programFolder);
-    if (!lock.held()) {
-        refuse(lock.error());
-        return;
-    }
+    operate({false, true, false, false}, [&] {
+        compactBody();
+        return true;
+    });
+}
+
+void Session::compactBody() {
     setStatusText("Compacting database...");
     auto db = lookupInFolder(programFolder, "tessvane.mdb");
     if (!db || !fileExists(*db)) {
@@ -551,17 +569,12 @@ TidyPlan Session::planTidy(const TidyOptions& options) {
 }
 
 bool Session::tidyCache(const TidyOptions& options) {
-    lastFailed = false;
     lastTidy = TidyResult{};
-    if (running) return false;
-    std::optional<OperationLock> lock;
-    if (!options.dryRun) {
-        lock.emplace(programFolder);
-        if (!lock->held()) return refuse(lock->error());
-        if (refuseWhileGameRuns()) return false;
-    }
-    Working working(*this);
-    folders = workOutFolders(programFolder, install, settings.cacheDir);
+    // A dry run needs neither the lock nor the game stopped: it writes nothing.
+    return operate(options.dryRun ? readsOnly() : Needs{}, [&] { return tidyBody(options); });
+}
+
+bool Session::tidyBody(const TidyOptions& options) {
     setStatusText("Tidying the cache...");
     lastTidy = tv::tidyCache(folders, options, programFolder, workSink());
     if (!lastTidy.plan.indexFound) {
@@ -598,17 +611,15 @@ bool Session::confirmPurge() {
 }
 
 bool Session::purgeCache() {
-    lastFailed = false;
-    OperationLock lock(programFolder);
-    if (!lock.held()) return refuse(lock.error());
-    if (refuseWhileGameRuns()) return false;
-    PurgeResult r =
-        m_housekeeping.purge(install, [this](const std::string& l) { addStatusLine(l); });
-    if (r.failed) lastFailed = true;
-    if (!r.purged) return false;
-    setStatusText("Re-scanning files...");
-    ScanCache();
-    return true;
+    return operate({false, true, true, false}, [&] {
+        PurgeResult r =
+            m_housekeeping.purge(install, [this](const std::string& l) { addStatusLine(l); });
+        if (r.failed) lastFailed = true;
+        if (!r.purged) return false;
+        setStatusText("Re-scanning files...");
+        ScanCache();
+        return true;
+    });
 }
 
 void Session::deleteTempFiles() {
@@ -630,14 +641,13 @@ void Session::reloadNeverMoveList() {
 }
 
 bool Session::neverMoveSave() {
-    lastFailed = false;
-    OperationLock lock(programFolder);
-    if (!lock.held()) return refuse(lock.error());
-    std::string error;
-    if (!m_neverMove.save(&error))
-        return refuse("The never-move list could not be saved: " + error);
-    applyNeverMoveList();
-    return true;
+    return operate({false, true, false, false}, [&] {
+        std::string error;
+        if (!m_neverMove.save(&error))
+            return refuse("The never-move list could not be saved: " + error);
+        applyNeverMoveList();
+        return true;
+    });
 }
 
 bool Session::confirmAddRowToNeverMove(size_t row) {
@@ -648,15 +658,14 @@ bool Session::confirmAddRowToNeverMove(size_t row) {
 
 bool Session::addRowToNeverMove(size_t row) {
     if (row >= m_fileList.size() || m_fileList.rows()[row].neverMove) return false;
-    lastFailed = false;
-    OperationLock lock(programFolder);
-    if (!lock.held()) return refuse(lock.error());
-    std::string error;
-    if (!m_neverMove.appendName(m_fileList.rows()[row].text, &error))
-        return refuse("The never-move list could not be saved: " + error);
-    m_fileList.markNeverMove(m_neverMove.list());
-    rowsChanged();
-    return true;
+    return operate({false, true, false, false}, [&] {
+        std::string error;
+        if (!m_neverMove.appendName(m_fileList.rows()[row].text, &error))
+            return refuse("The never-move list could not be saved: " + error);
+        m_fileList.markNeverMove(m_neverMove.list());
+        rowsChanged();
+        return true;
+    });
 }
 
 } // namespace tv

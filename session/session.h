@@ -253,6 +253,13 @@ public:
     RegistryStore& registry() { return m_registry; }
 
 private:
+    // The operations' work once operate() let them start.
+    bool runBody(bool dryRun);
+    bool undoBody(const std::vector<std::string>& newNames);
+    void compactBody();
+    bool tidyBody(const TidyOptions& options);
+    bool installUmodBody(const UmodPackage& package);
+    bool undoInstalledBody(const std::vector<std::string>& paths);
     // Reports what stopped an operation before it touched anything.
     bool refuse(const std::string& message);
     // Where the engine's long work reports: the Status list and the callbacks.
@@ -292,21 +299,32 @@ private:
     bool checkDestination(RunOptions::Mode mode);
     // A trailing separator goes from both folder boxes.
     void dropTrailingSeparators();
-    // Marks a run or an archive installation as under way for its lifetime.
-    struct Working {
-        explicit Working(Session& s) : m_session(s) { set(true); }
-        ~Working() { set(false); }
-        Working(const Working&) = delete;
-        Working& operator=(const Working&) = delete;
+    // What an operation needs before it may start.
+    struct Needs {
+        bool busy = true;        // the session marked working, one operation at a time
+        bool lock = true;        // the operation lock (one Tessvane at work on the game)
+        bool gameStopped = true; // the game not running
+        bool folders = true;     // the install's folders worked out afresh
+    };
+    static Needs readsOnly() { return {true, false, false, true}; }
+    // Runs `body` once what it needs is had, taken in one fixed order: the
+    // busy flag (test-and-set), the operation lock, the game stopped, the
+    // folders. false when it did not start (the reason was shown and marked)
+    // or `body` said so; lastFailed is cleared first.
+    bool operate(const Needs& needs, const std::function<bool()>& body);
+    // The busy flag for an operation's lifetime; held() is false when
+    // another operation has it.
+    class Busy {
+    public:
+        explicit Busy(Session& s);
+        ~Busy();
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+        bool held() const { return m_held; }
 
     private:
-        void set(bool on) {
-            m_session.inWindow([&] {
-                m_session.running = on;
-                m_session.m_observer->runningChanged();
-            });
-        }
         Session& m_session;
+        bool m_held = false;
     };
 
     RegistryStore& m_registry;

@@ -76,44 +76,42 @@ MapArchiveInstaller::Load Session::loadZipArchive(const std::string& name, bool 
         lastFailed = load == MapArchiveInstaller::Load::Unreadable;
         return load;
     }
-    // The maps go straight into the game: one operation at a time.
-    Working working(*this);
-    OperationLock lock(programFolder);
-    if (!lock.held()) {
-        refuse(lock.error());
-        return MapArchiveInstaller::Load::Unreadable;
-    }
-    if (refuseWhileGameRuns()) return MapArchiveInstaller::Load::Unreadable;
-    removeInstallLeftovers();
-    InstallJournal journal(undoDatabase(), path, shortDate(clock()));
-    auto result = archives.LoadZipArchive(path, false, folders.maps, m_prompter, sink, &journal);
-    if (result.load == MapArchiveInstaller::Load::Unreadable || !result.failures.empty())
-        lastFailed = true;
-    reportJournal(journal.failures());
-    return result.load;
+    // The maps go straight into the game: an operation like any other.
+    MapArchiveInstaller::Load load = MapArchiveInstaller::Load::Unreadable;
+    operate({}, [&] {
+        removeInstallLeftovers();
+        InstallJournal journal(undoDatabase(), path, shortDate(clock()));
+        auto result =
+            archives.LoadZipArchive(path, false, folders.maps, m_prompter, sink, &journal);
+        load = result.load;
+        if (load == MapArchiveInstaller::Load::Unreadable || !result.failures.empty())
+            lastFailed = true;
+        reportJournal(journal.failures());
+        return true;
+    });
+    return load;
 }
 
 bool Session::processLoadedZip() {
     // Nothing loaded (or the last load failed): nothing to install, no log.
-    if (running || !archives.loaded()) return false;
-    Working working(*this);
-    lastFailed = false;
-    OperationLock lock(programFolder);
-    if (!lock.held()) return refuse(lock.error());
-    if (refuseWhileGameRuns()) return false;
-    setStatusText("Processing files...");
-    dropTrailingSeparators();
-    const RunOptions options = archiveOptions();
-    if (!prepareDestinationFolders(options.mode, "Nothing was installed.")) return false;
-    folders = workOutFolders(programFolder, install, settings.cacheDir);
-    removeInstallLeftovers();
-    InstallJournal journal(undoDatabase(), archives.ArchiveName(), shortDate(clock()));
-    auto result = archives.ProcessZipArchive(folders, options, programFolder, workSink(), &journal);
-    if (result.failed()) lastFailed = true;
-    reportJournal(journal.failures());
-    setStatusText(lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
-                             : "Done processing ZIP files");
-    return true;
+    if (!archives.loaded()) return false;
+    // The folders are worked out once the destination folders are made.
+    return operate({true, true, true, false}, [&] {
+        setStatusText("Processing files...");
+        dropTrailingSeparators();
+        const RunOptions options = archiveOptions();
+        if (!prepareDestinationFolders(options.mode, "Nothing was installed.")) return false;
+        folders = workOutFolders(programFolder, install, settings.cacheDir);
+        removeInstallLeftovers();
+        InstallJournal journal(undoDatabase(), archives.ArchiveName(), shortDate(clock()));
+        auto result =
+            archives.ProcessZipArchive(folders, options, programFolder, workSink(), &journal);
+        if (result.failed()) lastFailed = true;
+        reportJournal(journal.failures());
+        setStatusText(lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
+                                 : "Done processing ZIP files");
+        return true;
+    });
 }
 
 std::optional<UmodPackage> Session::loadUmodArchive(const std::string& name) {
@@ -128,15 +126,12 @@ std::optional<UmodPackage> Session::loadUmodArchive(const std::string& name) {
 }
 
 bool Session::installUmodArchive(const UmodPackage& package) {
-    if (running) return false;
-    Working working(*this);
-    lastFailed = false;
     lastUmod = UmodInstallResult{};
-    OperationLock lock(programFolder);
-    if (!lock.held()) return refuse(lock.error());
-    if (refuseWhileGameRuns()) return false;
+    return operate({}, [&] { return installUmodBody(package); });
+}
+
+bool Session::installUmodBody(const UmodPackage& package) {
     setStatusText("Processing files...");
-    folders = workOutFolders(programFolder, install, settings.cacheDir);
     removeInstallLeftovers();
     InstallJournal journal(undoDatabase(), package.path, shortDate(clock()));
     lastUmod = installUmod(package, folders.userFolder, programFolder, workSink(), journal);
@@ -198,11 +193,11 @@ bool Session::takeBack(const InstalledFile& f, const std::string& from) {
 
 bool Session::undoInstalledFiles(const std::vector<std::string>& paths) {
     lastFailed = false;
-    if (paths.empty() || running) return false;
-    Working working(*this);
-    OperationLock lock(programFolder);
-    if (!lock.held()) return refuse(lock.error());
-    if (refuseWhileGameRuns()) return false;
+    if (paths.empty()) return false;
+    return operate({true, true, true, false}, [&] { return undoInstalledBody(paths); });
+}
+
+bool Session::undoInstalledBody(const std::vector<std::string>& paths) {
     UndoLog undo;
     if (!openUndoForWriting(undo, "Nothing was taken back.")) return false;
     std::vector<Installation> all;
