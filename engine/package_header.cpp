@@ -1,5 +1,7 @@
 #include "package_header.h"
 
+#include "platform/bytes.h"
+
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,30 +11,23 @@ namespace tv {
 
 namespace {
 
-uint32_t le32(std::string_view b, size_t at) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
-}
-
 // The version from which the GUID follows the table offsets.
 constexpr uint16_t kGuidVersion = 68;
 
 } // namespace
 
 std::optional<PackageHeader> parsePackageHeader(std::string_view b, int64_t fileSize) {
-    if (b.size() < 36 || le32(b, 0) != kPackageTag) return std::nullopt;
+    if (b.size() < 36 || readLe32(b, 0) != kPackageTag) return std::nullopt;
     PackageHeader h;
-    const uint32_t version = le32(b, 4);
+    const uint32_t version = readLe32(b, 4);
     h.fileVersion = static_cast<uint16_t>(version & 0xFFFF);
     h.licenseeVersion = static_cast<uint16_t>(version >> 16);
-    h.flags = le32(b, 8);
+    h.flags = readLe32(b, 8);
     // Name, export and import tables: counts and offsets, none negative, no
     // table starting past the end of the file.
     for (size_t at = 12; at < 36; at += 8) {
-        const auto count = static_cast<int32_t>(le32(b, at));
-        const auto offset = static_cast<int32_t>(le32(b, at + 4));
+        const auto count = static_cast<int32_t>(readLe32(b, at));
+        const auto offset = static_cast<int32_t>(readLe32(b, at + 4));
         if (count < 0 || offset < 0 || offset > fileSize) return std::nullopt;
     }
     if (h.fileVersion >= kGuidVersion) {

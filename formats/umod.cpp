@@ -1,5 +1,6 @@
 #include "umod.h"
 
+#include "platform/bytes.h"
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
@@ -18,13 +19,6 @@ namespace {
 // No installer of these games has a directory near this big.
 constexpr uint64_t kMaxDirectoryBytes = 16 << 20;
 constexpr size_t kMaxPathBytes = 1024;
-
-uint32_t le32(std::string_view b, size_t at) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
-}
 
 bool fail(std::string* error, const std::string& what) {
     if (error) *error = what;
@@ -54,9 +48,9 @@ bool parseEntry(std::string_view b, size_t& at, uint64_t contentEnd, UmodFile& f
     if (f.path.back() == '\0') f.path.pop_back();
     if (f.path.empty() || f.path.find('\0') != std::string::npos)
         return fail(error, "a file name of the directory is damaged");
-    f.offset = le32(b, at);
-    f.size = le32(b, at + 4);
-    f.flags = le32(b, at + 8);
+    f.offset = readLe32(b, at);
+    f.size = readLe32(b, at + 4);
+    f.flags = readLe32(b, at + 8);
     at += 12;
     if (f.offset > contentEnd || f.size > contentEnd - f.offset)
         return fail(error, f.path + " lies outside the installer's files");
@@ -115,11 +109,11 @@ std::optional<UmodDirectory> readUmod(const std::string& path, std::string* erro
     if (!S_ISREG(st.st_mode) || size < kUmodTrailerBytes ||
         !readAt(fd, trailer, sizeof trailer, size - kUmodTrailerBytes)) {
         fail(error, "it is too short to be an installer");
-    } else if (le32({trailer, sizeof trailer}, 0) != kUmodTag) {
+    } else if (readLe32({trailer, sizeof trailer}, 0) != kUmodTag) {
         fail(error, "it is no UMOD installer (no installer trailer at its end)");
     } else {
-        const uint64_t dirAt = le32({trailer, sizeof trailer}, 4);
-        const uint64_t total = le32({trailer, sizeof trailer}, 8);
+        const uint64_t dirAt = readLe32({trailer, sizeof trailer}, 4);
+        const uint64_t total = readLe32({trailer, sizeof trailer}, 8);
         const uint64_t dirEnd = size - kUmodTrailerBytes;
         if (total != size || dirAt > dirEnd || dirEnd - dirAt > kMaxDirectoryBytes) {
             fail(error, "its trailer does not fit the file (cut short or damaged)");
@@ -128,7 +122,7 @@ std::optional<UmodDirectory> readUmod(const std::string& path, std::string* erro
             if (!readAt(fd, dir.data(), dir.size(), dirAt))
                 fail(error, std::string("its directory cannot be read: ") + std::strerror(errno));
             else if ((d = parseUmodDirectory(dir, dirAt, error)))
-                d->version = le32({trailer, sizeof trailer}, 12);
+                d->version = readLe32({trailer, sizeof trailer}, 12);
         }
     }
     ::close(fd);

@@ -1,5 +1,6 @@
 #include "uz2.h"
 
+#include "platform/bytes.h"
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -17,16 +19,6 @@
 namespace tv {
 
 namespace {
-
-uint32_t le32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void putLe32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
 
 // The most a chunk of 32,768 bytes can take compressed.
 const uLong kMaxCompressed = compressBound(kUz2ChunkBytes);
@@ -60,9 +52,12 @@ std::string deflateChunk(const unsigned char* data, size_t size) {
     std::string out;
     uLongf bound = compressBound(static_cast<uLong>(size));
     std::vector<unsigned char> buf(bound);
-    ::compress2(buf.data(), &bound, data, static_cast<uLong>(size), Z_BEST_COMPRESSION);
-    putLe32(out, static_cast<uint32_t>(bound));
-    putLe32(out, static_cast<uint32_t>(size));
+    // With room for the worst case only memory can run out; a chunk of
+    // whatever the buffer held must never be written.
+    if (::compress2(buf.data(), &bound, data, static_cast<uLong>(size), Z_BEST_COMPRESSION) != Z_OK)
+        throw std::bad_alloc();
+    appendLe32(out, static_cast<uint32_t>(bound));
+    appendLe32(out, static_cast<uint32_t>(size));
     out.append(reinterpret_cast<const char*>(buf.data()), bound);
     return out;
 }
@@ -79,7 +74,7 @@ std::optional<std::string> unpackUz2(std::string_view uz2, std::string* error, u
             if (error) *error = "the last chunk is cut short";
             return std::nullopt;
         }
-        const uint32_t compressed = le32(p + at), size = le32(p + at + 4);
+        const uint32_t compressed = readLe32(p + at), size = readLe32(p + at + 4);
         if (!chunkSizesValid(compressed, size, error)) return std::nullopt;
         if (uz2.size() - at - 8 < compressed) {
             if (error) *error = "the last chunk is cut short";
@@ -134,10 +129,12 @@ bool unpackUz2File(const std::string& from, const std::string& to, std::string* 
                 what = std::strerror(errno);
             else if (n < 8)
                 what = "the last chunk is cut short";
-            else if (!chunkSizesValid(le32(head), le32(head + 4), &what)) {
-            } else if (readFull(in, packed.data(), le32(head)) != static_cast<ssize_t>(le32(head)))
+            else if (!chunkSizesValid(readLe32(head), readLe32(head + 4), &what)) {
+            } else if (readFull(in, packed.data(), readLe32(head)) !=
+                       static_cast<ssize_t>(readLe32(head)))
                 what = "the last chunk is cut short";
-            else if (!inflateChunk(packed.data(), le32(head), le32(head + 4), chunk, &what)) {
+            else if (!inflateChunk(packed.data(), readLe32(head), readLe32(head + 4), chunk,
+                                   &what)) {
             } else if (!writeAll(out, {reinterpret_cast<const char*>(chunk.data()), chunk.size()}))
                 what = std::string("cannot write: ") + std::strerror(errno);
             if (!what.empty()) {
@@ -158,7 +155,13 @@ bool packUz2File(const std::string& from, const std::string& to, std::string* er
                 return false;
             }
             if (n == 0) return true;
-            const std::string chunk = deflateChunk(buf.data(), static_cast<size_t>(n));
+            std::string chunk;
+            try {
+                chunk = deflateChunk(buf.data(), static_cast<size_t>(n));
+            } catch (const std::bad_alloc&) {
+                if (why) *why = "Cannot compress " + from + ": out of memory";
+                return false;
+            }
             if (!writeAll(out, chunk)) {
                 if (why) *why = "Cannot write " + to + ": " + std::strerror(errno);
                 return false;

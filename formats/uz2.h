@@ -16,7 +16,7 @@ constexpr uint32_t kUz2ChunkBytes = 32768;
 // damaged or cut short, or the package would pass `maxBytes`.
 std::optional<std::string> unpackUz2(std::string_view uz2, std::string* error,
                                      uint64_t maxBytes = uint64_t{1} << 32);
-// A package compressed as a .uz2.
+// A package compressed as a .uz2 (std::bad_alloc when memory runs out).
 std::string packUz2(std::string_view package);
 
 // The same between files, a chunk at a time: the result is written under a
