@@ -1,7 +1,7 @@
 // tessvane-cli uz2: packs and unpacks redirect-server packages; needs no game.
 #include "cli.h"
+#include "commands.h"
 
-#include "args/command_line.h"
 #include "formats/uz2.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
@@ -55,5 +55,32 @@ int runUz2Command(const std::string& verb, ArgReader& args, std::ostream& out, s
     }
     return status;
 }
+
+namespace cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "  uz2 unpack FILE.uz2... [--to DIR] | uz2 pack PACKAGE... --to DIR\n"
+    "      unpacks redirect-server packages (beside each file, or into DIR) or packs\n"
+    "      packages as NAME.uz2 into DIR; an existing file is never replaced\n";
+
+class Uz2 : public Command {
+public:
+    Uz2() : Command("uz2", kUsage) {}
+    int execute(const Call& call, ArgReader& args) const override {
+        const std::string verb = args.done() ? std::string() : args.take();
+        return runUz2Command(verb, args, call.out, call.err);
+    }
+};
+
+} // namespace
+
+const Command& commandUz2() {
+    static const Uz2 command;
+    return command;
+}
+
+} // namespace cli
 
 } // namespace tv

@@ -1,0 +1,55 @@
+// tessvane-cli scan: the File List as the window shows it after "&Scan".
+#include "commands.h"
+
+#include "engine/package_state.h"
+#include "platform/text_util.h"
+
+namespace tv::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "  scan [--select all | --types LIST] [--state]\n"
+    "      lists the cache as the File List shows it: ticked (1/0), name, date and\n"
+    "      never-move mark (and with --state the package's state: new, installed,\n"
+    "      identical, other version or damaged), then the status text\n";
+
+class Scan : public GameCommand {
+public:
+    Scan() : GameCommand("scan", kUsage) {}
+
+protected:
+    int run(Context& c, ArgReader& args) const override {
+        CallSettings call;
+        bool states = false;
+        while (!args.done()) {
+            std::string a = args.take();
+            if (a == "--state")
+                states = true;
+            else if (!call.takeSelection(a, args))
+                args.unexpected(a);
+        }
+        if (args.failed() || !call.checkTypes(c.err)) return kUsageError;
+        if (!c.start()) return c.status;
+        call.apply(c.session.settings, c.err);
+        bool found = c.session.ScanCache();
+        if (found && states) c.session.fillStates();
+        for (const auto& r : c.session.fileList().rows()) {
+            c.out << (r.ticked ? '1' : '0') << '\t' << escapeControls(r.text) << '\t' << r.date
+                  << '\t' << (r.neverMove ? "True" : "");
+            if (states) c.out << '\t' << stateText(r.state);
+            c.out << '\n';
+        }
+        c.printStatus();
+        return found ? kDone : kNotDone;
+    }
+};
+
+} // namespace
+
+const Command& commandScan() {
+    static const Scan command;
+    return command;
+}
+
+} // namespace tv::cli

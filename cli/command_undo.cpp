@@ -1,0 +1,192 @@
+// tessvane-cli undo, compact and empty-undo: the undo log's commands.
+#include "commands.h"
+
+#include "platform/text_io.h"
+#include "platform/text_util.h"
+
+#include <algorithm>
+
+namespace tv::cli {
+
+namespace {
+
+constexpr const char* kUndoUsage =
+    "  undo --list | undo [--yes] (--all | NEWPATH...)\n"
+    "      lists the undo log (moves, then files archives installed), or moves files\n"
+    "      back into the cache and takes installed files back (each only while it\n"
+    "      holds the bytes that were installed)\n";
+constexpr const char* kCompactUsage = "  compact                compacts the undo log\n";
+constexpr const char* kEmptyUndoUsage = "  empty-undo [--yes]     deletes every undo record\n";
+
+int undoList(Context& c) {
+    std::vector<UndoRecord> records;
+    std::string error;
+    if (!readUndoRecords(c.session.undoDatabase(), records, &error)) {
+        c.err << "Tessvane: the undo log cannot be read: " << escapeControls(error) << '\n';
+        return kNotDone;
+    }
+    // The log is a file like any other: each field escaped, the tabs kept.
+    for (const auto& r : records)
+        c.out << escapeControls(r.MoveDate) << '\t' << escapeControls(r.NewFName) << '\t'
+              << escapeControls(r.OldFName) << '\n';
+    // Files archives installed: where the cache file would be, the archive.
+    for (const auto& in : c.session.installations())
+        for (const auto& f : in.files)
+            c.out << escapeControls(in.date) << '\t' << escapeControls(f.path) << '\t'
+                  << "installed from " << escapeControls(in.archive) << '\n';
+    return kDone;
+}
+
+struct UndoArgs {
+    bool list = false, all = false, yes = false;
+    std::vector<std::string> names;
+
+    bool take(ArgReader& args, std::ostream& err) {
+        while (!args.done()) {
+            std::string a = args.take();
+            if (a == "--list")
+                list = true;
+            else if (a == "--all")
+                all = true;
+            else if (a == "--yes")
+                yes = true;
+            else if (a.rfind("--", 0) == 0)
+                args.unexpected(a);
+            else
+                names.push_back(wholePath(a));
+        }
+        if (list && (all || yes || !names.empty())) {
+            err << "tessvane-cli: undo --list takes nothing else\n";
+            return false;
+        }
+        return !args.failed();
+    }
+};
+
+bool holds(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Files archives installed: taken back on their own, not moved back.
+std::vector<std::string> installedFiles(Session& session) {
+    std::vector<std::string> installed;
+    for (const auto& in : session.installations())
+        for (const auto& f : in.files)
+            installed.push_back(f.path);
+    return installed;
+}
+
+// A path named on the command line must be one the log holds: a typing
+// slip must not pass for an undo that had nothing to do.
+bool allRecorded(Context& c, const std::vector<std::string>& names,
+                 const std::vector<UndoRecord>& records,
+                 const std::vector<std::string>& installed) {
+    for (const auto& name : names) {
+        if (!holds(installed, name) &&
+            std::none_of(records.begin(), records.end(),
+                         [&](const UndoRecord& r) { return r.NewFName == name; })) {
+            c.err << "tessvane-cli: " << escapeControls(name)
+                  << " has no undo record (tessvane-cli undo --list lists them)\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+// Moves back and installed files taken back, each through its own undo.
+int undoNames(Context& c, const std::vector<std::string>& names,
+              const std::vector<std::string>& installed) {
+    c.workOutFolders();
+    if (!c.session.confirmUndo(names)) return c.session.lastFailed ? kFailed : kNotDone;
+    std::vector<std::string> moves, installs;
+    for (const auto& n : names)
+        (holds(installed, n) ? installs : moves).push_back(n);
+    bool undone = true, failed = false;
+    if (!moves.empty()) {
+        undone = c.session.undoSelections(moves);
+        failed = c.session.lastFailed;
+    }
+    if (!installs.empty()) {
+        undone = c.session.undoInstalledFiles(installs) && undone;
+        failed = failed || c.session.lastFailed;
+    }
+    if (failed) return kFailed;
+    return undone ? kDone : kNotDone;
+}
+
+class Undo : public GameCommand {
+public:
+    Undo() : GameCommand("undo", kUndoUsage) {}
+
+protected:
+    int run(Context& c, ArgReader& args) const override {
+        UndoArgs u;
+        if (!u.take(args, c.err)) return kUsageError;
+        if (!c.start()) return c.status;
+        if (u.list) return undoList(c);
+        c.prompter.setAnswerYes(u.yes);
+        std::vector<UndoRecord> records;
+        readUndoRecords(c.session.undoDatabase(), records);
+        const std::vector<std::string> installed = installedFiles(c.session);
+        if (!allRecorded(c, u.names, records, installed)) return kUsageError;
+        if (u.all) {
+            for (const auto& r : records)
+                u.names.push_back(r.NewFName);
+            u.names.insert(u.names.end(), installed.begin(), installed.end());
+        }
+        return undoNames(c, u.names, installed);
+    }
+};
+
+class Compact : public GameCommand {
+public:
+    Compact() : GameCommand("compact", kCompactUsage) {}
+
+protected:
+    int run(Context& c, ArgReader& args) const override {
+        bool yes = false;
+        if (!takeOnlyYes(args, false, yes)) return kUsageError;
+        if (!c.start()) return c.status;
+        c.workOutFolders();
+        c.session.compactUndoLog();
+        c.printStatus();
+        return c.session.lastFailed ? kFailed : kDone;
+    }
+};
+
+class EmptyUndo : public GameCommand {
+public:
+    EmptyUndo() : GameCommand("empty-undo", kEmptyUndoUsage) {}
+
+protected:
+    int run(Context& c, ArgReader& args) const override {
+        bool yes = false;
+        if (!takeOnlyYes(args, true, yes)) return kUsageError;
+        if (!c.start()) return c.status;
+        c.prompter.setAnswerYes(yes);
+        c.workOutFolders();
+        if (!c.session.confirmEmptyUndoLog() || !c.session.emptyUndoLog())
+            return c.session.lastFailed ? kFailed : kNotDone;
+        c.printStatus();
+        return c.session.lastFailed ? kFailed : kDone;
+    }
+};
+
+} // namespace
+
+const Command& commandUndo() {
+    static const Undo command;
+    return command;
+}
+
+const Command& commandCompact() {
+    static const Compact command;
+    return command;
+}
+
+const Command& commandEmptyUndo() {
+    static const EmptyUndo command;
+    return command;
+}
+
+} // namespace tv::cli

@@ -1,0 +1,117 @@
+// tessvane-cli zip: map archives and UMOD installers installed.
+#include "commands.h"
+
+#include "formats/umod.h"
+#include "platform/text_io.h"
+#include "platform/text_util.h"
+
+namespace tv::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "  zip [--no-preview] [--to DIR | --to-structured DIR] ARCHIVE...\n"
+    "      installs map archives: one archive is previewed (map name and description)\n"
+    "      and installed as \"Process Loaded ZIP\" does; several, or --no-preview, put\n"
+    "      their maps straight into the Maps folder. UMOD installers (.umod, .ut2mod,\n"
+    "      .ut4mod) print their product, files and the manifest's other instructions\n"
+    "      (never carried out), then install each file by its own folder\n";
+
+// A UMOD installer: what it holds, then its files installed.
+int installUmod(Context& c, const std::string& archive) {
+    auto package = c.session.loadUmodArchive(archive);
+    if (!package) return kFailed;
+    // Everything here comes from the installer: no field may steer the
+    // terminal or forge a line.
+    c.out << "Product: " << escapeControls(package->product) << '\n';
+    if (!package->version.empty()) c.out << "Version: " << escapeControls(package->version) << '\n';
+    if (!package->description.empty())
+        c.out << "Description:\n" << escapeControlsKeepingLines(package->description) << '\n';
+    c.out << "Files:\n";
+    for (const auto& f : package->directory.files)
+        c.out << "  " << escapeControls(f.path) << " (" << f.size << " bytes)\n";
+    if (!package->notCarriedOut.empty()) {
+        c.out << "Not carried out (do these by hand if the add-on needs them):\n";
+        for (const auto& line : package->notCarriedOut)
+            c.out << "  " << escapeControls(line) << '\n';
+    }
+    if (!c.session.installUmodArchive(*package)) return c.session.lastFailed ? kFailed : kNotDone;
+    c.printStatus();
+    return c.session.lastFailed ? kFailed : kDone;
+}
+
+// How the archives went, taken together.
+struct Outcome {
+    bool failed = false, refused = false;
+};
+
+// A map archive: one alone is previewed, then installed as "Process Loaded
+// ZIP" does; several go straight in. false when the install cannot go on.
+bool installMapArchive(Context& c, const std::string& archive, bool several, Outcome& o) {
+    auto load = c.session.loadZipArchive(archive, several);
+    o.failed = o.failed || c.session.lastFailed;
+    o.refused = o.refused || load == MapArchiveInstaller::Load::Refused ||
+                load == MapArchiveInstaller::Load::Empty;
+    if (load != MapArchiveInstaller::Load::Previewed) return true;
+    const ArchivePreview& p = c.session.archives.preview();
+    c.out << "Map Name: " << escapeControls(p.mapName) << '\n';
+    // Each field of the description ends in its own line break.
+    if (!p.description.empty())
+        c.out << "Description:\n" << escapeControlsKeepingLines(p.description);
+    if (!c.session.checkArchiveDestination()) return false;
+    c.session.processLoadedZip();
+    o.failed = o.failed || c.session.lastFailed;
+    c.printStatus();
+    return true;
+}
+
+class Zip : public GameCommand {
+public:
+    Zip() : GameCommand("zip", kUsage) {}
+
+protected:
+    int run(Context& c, ArgReader& args) const override {
+        CallSettings call;
+        std::vector<std::string> archives;
+        while (!args.done()) {
+            std::string a = args.take();
+            if (a == "--no-preview")
+                call.noPreview = true;
+            else if (call.takeDestination(a, args))
+                continue;
+            else if (a.rfind('-', 0) == 0 && a.size() > 1)
+                args.unexpected(a);
+            else
+                archives.push_back(wholePath(a));
+        }
+        if (args.failed()) return kUsageError;
+        if (archives.empty()) {
+            c.err << "tessvane-cli: zip needs an archive\n";
+            return kUsageError;
+        }
+        if (!c.start()) return c.status;
+        call.apply(c.session.settings, c.err);
+        Outcome o;
+        const bool several = archives.size() > 1;
+        for (const auto& archive : archives) {
+            if (isUmodName(archive)) {
+                const int umod = installUmod(c, archive);
+                o.failed = o.failed || umod == kFailed;
+                o.refused = o.refused || umod == kNotDone;
+            } else if (!installMapArchive(c, archive, several, o)) {
+                return kNotDone;
+            }
+        }
+        if (o.failed) return kFailed;
+        return o.refused ? kNotDone : kDone;
+    }
+};
+
+} // namespace
+
+const Command& commandZip() {
+    static const Zip command;
+    return command;
+}
+
+} // namespace tv::cli
