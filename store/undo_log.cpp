@@ -336,23 +336,28 @@ int64_t UndoLog::addInstallation(const std::string& archive, const std::string& 
     return id;
 }
 
-bool UndoLog::setInstalledFile(int64_t installation, const InstalledFile& file) {
-    if (!m_db) return false;
-    // One row a path: a pending record becomes the whole one.
+bool UndoLog::deleteInstalledFile(int64_t installation, const std::string& path) {
     sqlite3_stmt* st = nullptr;
     bool ok = sqlite3_prepare_v2(m_db, "DELETE FROM InstalledFiles WHERE Install = ? AND Path = ?",
                                  -1, &st, nullptr) == SQLITE_OK;
     if (ok) {
         sqlite3_bind_int64(st, 1, installation);
-        bindText(st, 2, file.path);
+        bindText(st, 2, path);
         ok = sqlite3_step(st) == SQLITE_DONE;
     }
     sqlite3_finalize(st);
-    st = nullptr;
-    ok = ok && sqlite3_prepare_v2(m_db,
-                                  "INSERT INTO InstalledFiles (Install, Path, Size, Hash) "
-                                  "VALUES (?, ?, ?, ?)",
-                                  -1, &st, nullptr) == SQLITE_OK;
+    return ok;
+}
+
+bool UndoLog::setInstalledFile(int64_t installation, const InstalledFile& file) {
+    if (!m_db) return false;
+    // One row a path: a pending record becomes the whole one.
+    sqlite3_stmt* st = nullptr;
+    bool ok = deleteInstalledFile(installation, file.path) &&
+              sqlite3_prepare_v2(m_db,
+                                 "INSERT INTO InstalledFiles (Install, Path, Size, Hash) "
+                                 "VALUES (?, ?, ?, ?)",
+                                 -1, &st, nullptr) == SQLITE_OK;
     if (ok) {
         sqlite3_bind_int64(st, 1, installation);
         bindText(st, 2, file.path);
@@ -398,15 +403,7 @@ bool UndoLog::installations(std::vector<Installation>& out) {
 
 bool UndoLog::forgetInstalledFile(int64_t installation, const std::string& path) {
     if (!m_db) return false;
-    sqlite3_stmt* st = nullptr;
-    bool ok = sqlite3_prepare_v2(m_db, "DELETE FROM InstalledFiles WHERE Install = ? AND Path = ?",
-                                 -1, &st, nullptr) == SQLITE_OK;
-    if (ok) {
-        sqlite3_bind_int64(st, 1, installation);
-        bindText(st, 2, path);
-        ok = sqlite3_step(st) == SQLITE_DONE;
-    }
-    sqlite3_finalize(st);
+    bool ok = deleteInstalledFile(installation, path);
     ok = ok && exec("DELETE FROM Installs WHERE Id NOT IN (SELECT Install FROM InstalledFiles)");
     if (!ok) setWriteError();
     return ok;

@@ -96,6 +96,7 @@ public:
 
 private:
     bool exec(const char* sql);
+    bool deleteInstalledFile(int64_t installation, const std::string& path);
     void setWriteError();
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_insert = nullptr;
