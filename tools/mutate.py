@@ -57,7 +57,9 @@ def copy_tree(source, work):
                 if a.read() == b.read():
                     continue
         os.makedirs(os.path.dirname(dst), exist_ok=True)
-        shutil.copy2(src, dst)
+        # A fresh time stamp: the build there must see the file as changed,
+        # however old the source's own time stamp is.
+        shutil.copy(src, dst)
     return dest
 
 
