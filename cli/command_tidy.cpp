@@ -40,8 +40,9 @@ protected:
             o.duplicates = o.staleLines = o.orphans = true;
         o.deleteOrphans = o.orphans && yes;
         if (!c.start()) return c.status;
+        // The tidy's last Status line is its summary: the status text would
+        // only say it again.
         const bool started = c.session.tidyCache(o);
-        if (started) c.printStatus();
         if (c.session.lastFailed) return kFailed;
         return started ? kDone : kNotDone;
     }

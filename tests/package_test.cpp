@@ -250,6 +250,9 @@ TEST(Tidy, EachOptionFreesExactlyWhatItNamesWithTheOldIndexKept) {
             << log;
         EXPECT_NE(log.find("1 file and 74 bytes freed; 1 line removed from Cache.ini"),
                   std::string::npos);
+        // Said once.
+        const std::string summary = "1 file and 74 bytes freed";
+        EXPECT_EQ(r.out.find(summary), r.out.rfind(summary)) << r.out;
     }
     {
         Untidy u;
