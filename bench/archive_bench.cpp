@@ -19,12 +19,12 @@ void BM_DirectInstall(benchmark::State& state) {
             {"Maps/DM-Bench" + std::to_string(i) + ".ut2", "map " + std::to_string(i)});
     const std::string archive = s.fx.dir / "many.zip";
     tvtest::makeZip(archive, content);
-    s.session.settings.unzipNoPreview = true;
+    s.session.settings().unzipNoPreview = true;
     for (auto _ : state) {
         state.PauseTiming();
         std::filesystem::remove_all(s.fx.game + "/Maps");
         std::filesystem::create_directories(s.fx.game + "/Maps");
-        s.session.statusList.clear();
+        s.session.clearStatusList();
         state.ResumeTiming();
         s.session.loadZipArchive(archive, false);
     }

@@ -47,7 +47,7 @@ void BM_RunOf10000(benchmark::State& state) {
         state.ResumeTiming();
         s.session.runCommand();
     }
-    state.counters["moved"] = s.session.lastRun.moved;
+    state.counters["moved"] = s.session.lastRun().moved;
 }
 BENCHMARK(BM_RunOf10000)->Unit(benchmark::kMillisecond)->Iterations(5);
 

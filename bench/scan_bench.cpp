@@ -55,7 +55,9 @@ void scanEngine(benchmark::State& state, bool states) {
     tv::RegistryStore store(fx.registry);
     tv::RecordingPrompter prompter;
     tv::Session session(fx.program, store, prompter);
-    session.install.gameFolder = session.install.userFolder = fx.game;
+    tv::GameInstall in;
+    in.gameFolder = in.userFolder = fx.game;
+    session.workOnInstall(in);
     for (auto _ : state) {
         session.ScanCache();
         if (states) session.fillStates();

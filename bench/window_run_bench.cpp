@@ -50,7 +50,7 @@ void BM_RunInTheWindow(benchmark::State& state) {
         QTest::mouseClick(run, Qt::LeftButton);
         QApplication::processEvents(); // what the run left to paint
     }
-    state.counters["moved"] = window.session().lastRun.moved;
+    state.counters["moved"] = window.session().lastRun().moved;
 }
 BENCHMARK(BM_RunInTheWindow)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -63,7 +63,7 @@ void BM_RunAsTheCommandLine(benchmark::State& state) {
         state.ResumeTiming();
         s.session.runCommand();
     }
-    state.counters["moved"] = s.session.lastRun.moved;
+    state.counters["moved"] = s.session.lastRun().moved;
 }
 BENCHMARK(BM_RunAsTheCommandLine)->Unit(benchmark::kMillisecond)->Iterations(3);
 

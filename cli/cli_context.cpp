@@ -57,7 +57,7 @@ bool Context::start() {
         status = kNotDone;
         return false;
     }
-    session.gameFolderOverride = opt.game;
+    session.workOnFolder(opt.game);
     if (opt.gameNumber > 0) {
         const auto found = session.findInstalls();
         if (opt.gameNumber > found.size()) {
@@ -66,7 +66,7 @@ bool Context::start() {
             status = kUsageError;
             return false;
         }
-        session.installOverride = found[opt.gameNumber - 1];
+        session.workOnInstall(found[opt.gameNumber - 1]);
     } else if (opt.game.empty()) {
         // No folder dialog here: a missing game folder must be named instead.
         clsRegistry game(session.registry(), &session.prompter());
@@ -84,17 +84,16 @@ bool Context::start() {
     }
     session.readGameFolder();
     session.loadSettings();
-    if (!opt.cache.empty()) session.settings.cacheDir = opt.cache;
+    if (!opt.cache.empty()) session.settings().cacheDir = opt.cache;
     return true;
 }
 
 void Context::workOutFolders() {
-    session.folders =
-        tv::workOutFolders(session.programFolder, session.install, session.settings.cacheDir);
+    session.refreshFolders();
 }
 
 void Context::printStatus() {
-    out << escapeControls(session.statusText) << '\n';
+    out << escapeControls(session.statusText()) << '\n';
 }
 
 bool CallSettings::takeSelection(const std::string& a, ArgReader& args) {

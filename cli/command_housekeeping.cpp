@@ -25,9 +25,9 @@ protected:
         if (!c.start()) return c.status;
         c.prompter.setAnswerYes(yes);
         c.workOutFolders();
-        if (!c.session.confirmPurge()) return c.session.lastFailed ? kFailed : kNotDone;
+        if (!c.session.confirmPurge()) return c.session.lastFailed() ? kFailed : kNotDone;
         bool purged = c.session.purgeCache();
-        if (c.session.lastFailed) return kFailed;
+        if (c.session.lastFailed()) return kFailed;
         return purged ? kDone : kNotDone;
     }
 };
@@ -43,7 +43,7 @@ protected:
         if (!c.start()) return c.status;
         c.workOutFolders();
         c.session.deleteTempFiles();
-        return c.session.lastFailed ? kFailed : kDone;
+        return c.session.lastFailed() ? kFailed : kDone;
     }
 };
 

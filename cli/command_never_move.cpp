@@ -54,7 +54,7 @@ protected:
             return kNotDone;
         }
         if (c.session.neverMoveSave()) return kDone;
-        return c.session.lastFailed ? kFailed : kNotDone;
+        return c.session.lastFailed() ? kFailed : kNotDone;
     }
 };
 

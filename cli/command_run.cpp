@@ -56,17 +56,17 @@ protected:
         RunArgs r;
         if (!r.take(args) || !r.call.checkTypes(c.err)) return kUsageError;
         // A dry run reads only: no repair, no purge period, no lock file.
-        c.session.dryRun = r.dryRun;
+        c.session.setDryRun(r.dryRun);
         if (!c.start()) return c.status;
-        r.call.apply(c.session.settings, c.err);
+        r.call.apply(c.session.settings(), c.err);
         if (!c.session.ScanCache()) return kNotDone;
         if (!r.only.empty()) tickOnly(c.session.fileList(), r.only);
         if (!c.session.checkRunDestination()) return kNotDone;
         bool ran = c.session.runCommand(r.dryRun);
         if (!r.dryRun) c.printStatus();
-        if (c.session.lastFailed) return kFailed;
+        if (c.session.lastFailed()) return kFailed;
         if (!ran) return kNotDone;
-        return c.session.lastRun.cacheIniFound ? kDone : kNotDone;
+        return c.session.lastRun().cacheIniFound ? kDone : kNotDone;
     }
 };
 

@@ -31,7 +31,7 @@ protected:
         }
         if (args.failed() || !call.checkTypes(c.err)) return kUsageError;
         if (!c.start()) return c.status;
-        call.apply(c.session.settings, c.err);
+        call.apply(c.session.settings(), c.err);
         bool found = c.session.ScanCache();
         if (found && states) c.session.fillStates();
         for (const auto& r : c.session.fileList().rows()) {

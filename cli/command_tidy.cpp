@@ -43,7 +43,7 @@ protected:
         // The tidy's last Status line is its summary: the status text would
         // only say it again.
         const bool started = c.session.tidyCache(o);
-        if (c.session.lastFailed) return kFailed;
+        if (c.session.lastFailed()) return kFailed;
         return started ? kDone : kNotDone;
     }
 };

@@ -97,18 +97,18 @@ bool allRecorded(Context& c, const std::vector<std::string>& names,
 int undoNames(Context& c, const std::vector<std::string>& names,
               const std::vector<std::string>& installed) {
     c.workOutFolders();
-    if (!c.session.confirmUndo(names)) return c.session.lastFailed ? kFailed : kNotDone;
+    if (!c.session.confirmUndo(names)) return c.session.lastFailed() ? kFailed : kNotDone;
     std::vector<std::string> moves, installs;
     for (const auto& n : names)
         (holds(installed, n) ? installs : moves).push_back(n);
     bool undone = true, failed = false;
     if (!moves.empty()) {
         undone = c.session.undoSelections(moves);
-        failed = c.session.lastFailed;
+        failed = c.session.lastFailed();
     }
     if (!installs.empty()) {
         undone = c.session.undoInstalledFiles(installs) && undone;
-        failed = failed || c.session.lastFailed;
+        failed = failed || c.session.lastFailed();
     }
     if (failed) return kFailed;
     return undone ? kDone : kNotDone;
@@ -150,7 +150,7 @@ protected:
         c.workOutFolders();
         c.session.compactUndoLog();
         c.printStatus();
-        return c.session.lastFailed ? kFailed : kDone;
+        return c.session.lastFailed() ? kFailed : kDone;
     }
 };
 
@@ -166,9 +166,9 @@ protected:
         c.prompter.setAnswerYes(yes);
         c.workOutFolders();
         if (!c.session.confirmEmptyUndoLog() || !c.session.emptyUndoLog())
-            return c.session.lastFailed ? kFailed : kNotDone;
+            return c.session.lastFailed() ? kFailed : kNotDone;
         c.printStatus();
-        return c.session.lastFailed ? kFailed : kDone;
+        return c.session.lastFailed() ? kFailed : kDone;
     }
 };
 

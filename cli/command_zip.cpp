@@ -35,9 +35,9 @@ int installUmod(Context& c, const std::string& archive) {
         for (const auto& line : package->notCarriedOut)
             c.out << "  " << escapeControls(line) << '\n';
     }
-    if (!c.session.installUmodArchive(*package)) return c.session.lastFailed ? kFailed : kNotDone;
+    if (!c.session.installUmodArchive(*package)) return c.session.lastFailed() ? kFailed : kNotDone;
     c.printStatus();
-    return c.session.lastFailed ? kFailed : kDone;
+    return c.session.lastFailed() ? kFailed : kDone;
 }
 
 // How the archives went, taken together.
@@ -49,18 +49,18 @@ struct Outcome {
 // ZIP" does; several go straight in. false when the install cannot go on.
 bool installMapArchive(Context& c, const std::string& archive, bool several, Outcome& o) {
     auto load = c.session.loadZipArchive(archive, several);
-    o.failed = o.failed || c.session.lastFailed;
+    o.failed = o.failed || c.session.lastFailed();
     o.refused = o.refused || load == MapArchiveInstaller::Load::Refused ||
                 load == MapArchiveInstaller::Load::Empty;
     if (load != MapArchiveInstaller::Load::Previewed) return true;
-    const ArchivePreview& p = c.session.archives.preview();
+    const ArchivePreview& p = c.session.archives().preview();
     c.out << "Map Name: " << escapeControls(p.mapName) << '\n';
     // Each field of the description ends in its own line break.
     if (!p.description.empty())
         c.out << "Description:\n" << escapeControlsKeepingLines(p.description);
     if (!c.session.checkArchiveDestination()) return false;
     c.session.processLoadedZip();
-    o.failed = o.failed || c.session.lastFailed;
+    o.failed = o.failed || c.session.lastFailed();
     c.printStatus();
     return true;
 }
@@ -90,7 +90,7 @@ protected:
             return kUsageError;
         }
         if (!c.start()) return c.status;
-        call.apply(c.session.settings, c.err);
+        call.apply(c.session.settings(), c.err);
         Outcome o;
         const bool several = archives.size() > 1;
         for (const auto& archive : archives) {

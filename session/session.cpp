@@ -32,10 +32,10 @@ bool isFailureLine(const std::string& line) {
 }
 
 Session::Session(std::string folder, RegistryStore& registry, Prompter& prompter)
-    : programFolder(std::move(folder)), m_registry(registry), m_prompter(prompter),
-      m_neverMove(programFolder, prompter), m_housekeeping(programFolder, prompter) {
+    : m_programFolder(std::move(folder)), m_registry(registry), m_prompter(prompter),
+      m_neverMove(m_programFolder, prompter), m_housekeeping(m_programFolder, prompter) {
     // Tests list their own "running programs".
-    if (const char* proc = std::getenv("TESSVANE_PROC_ROOT"); proc && *proc) procRoot = proc;
+    if (const char* proc = std::getenv("TESSVANE_PROC_ROOT"); proc && *proc) m_procRoot = proc;
 }
 
 bool Session::checkRequiredFiles() {
@@ -45,10 +45,10 @@ bool Session::checkRequiredFiles() {
         {"search.gif", "Search.gif"},
         {"tessvane.mdb", "Tessvane.mdb"},
     };
-    const std::string shipped = shippedFolder(programFolder);
+    const std::string shipped = shippedFolder(m_programFolder);
     for (const auto& r : required) {
         // The read-only ones may come from an installed share folder.
-        auto found = lookupInFolder(programFolder, r[0]);
+        auto found = lookupInFolder(m_programFolder, r[0]);
         if (!found) found = lookupInFolder(shipped, r[0]);
         if (found && fileExists(*found)) continue;
         m_prompter.message(std::string("A critical file (") + r[1] +
@@ -60,16 +60,17 @@ bool Session::checkRequiredFiles() {
 }
 
 bool Session::readGameFolder() {
-    if (installOverride) {
-        install = *installOverride;
+    if (m_installOverride) {
+        m_install = *m_installOverride;
         return true;
     }
-    if (!gameFolderOverride.empty()) {
-        install = installFromFolder(gameFolderOverride, DiscoveryPlaces::fromEnvironment().home);
+    if (!m_gameFolderOverride.empty()) {
+        m_install =
+            installFromFolder(m_gameFolderOverride, DiscoveryPlaces::fromEnvironment().home);
         return true;
     }
-    install = storedInstall();
-    if (!install.gameFolder.empty()) return true;
+    m_install = storedInstall();
+    if (!m_install.gameFolder.empty()) return true;
     return chooseGame(true);
 }
 
@@ -97,36 +98,40 @@ bool Session::ChooseGameFolder(bool mustChoose) {
 void Session::setUtDir() {
     if (!browseForGame(false)) return;
     // The label follows the new game's cache folder.
-    settings.cacheDir.clear();
-    folders = workOutFolders(programFolder, install, settings.cacheDir);
+    m_settings.cacheDir.clear();
+    refreshFolders();
 }
 
 void Session::ensureInstallPath() {
     clsRegistry reg(m_registry, &m_prompter);
     useSettingsKey(reg);
-    if (reg.ReadEntry("InstallPath", "").empty()) reg.WriteEntry("InstallPath", programFolder);
+    if (reg.ReadEntry("InstallPath", "").empty()) reg.WriteEntry("InstallPath", m_programFolder);
 }
 
 void Session::loadSettings() {
     clsRegistry reg(m_registry, &m_prompter);
     useSettingsKey(reg);
-    tv::loadSettings(reg, settings);
+    tv::loadSettings(reg, m_settings);
     // The cache folder label of another game (one chosen before, or the
     // install given on the command line) is worked out anew for this one.
-    if (!storedCacheDirIsTheGames()) settings.cacheDir.clear();
-    if (!settings.cacheDir.empty() && settings.cacheDir.front() != '/')
-        settings.cacheDir = wholePath(settings.cacheDir);
+    if (!storedCacheDirIsTheGames()) m_settings.cacheDir.clear();
+    if (!m_settings.cacheDir.empty() && m_settings.cacheDir.front() != '/')
+        m_settings.cacheDir = wholePath(m_settings.cacheDir);
 }
 
 void Session::saveSettings() {
     clsRegistry reg(m_registry, &m_prompter);
     useSettingsKey(reg);
-    tv::saveSettings(reg, settings);
+    tv::saveSettings(reg, m_settings);
     storeCacheDirOwner();
 }
 
+void Session::refreshFolders() {
+    m_folders = workOutFolders(m_programFolder, m_install, m_settings.cacheDir);
+}
+
 std::string Session::playerName() const {
-    return INIGetSettingString("DefaultPlayer", "Name", folders.userIni, "");
+    return INIGetSettingString("DefaultPlayer", "Name", m_folders.userIni, "");
 }
 
 bool Session::ScanCache() {
@@ -138,19 +143,19 @@ bool Session::ScanCache() {
     changeRows([&] { m_fileList.replace(std::move(fresh), std::move(table)); });
     if (read) updateFoundText();
     // The repair scans again when it has mended Cache.ini.
-    if (missingExtension && !repairDone && !dryRun) FixMissingExtensions(folders.cacheFolder);
+    if (missingExtension && !m_repairDone && !m_dryRun) FixMissingExtensions(m_folders.cacheFolder);
     return read;
 }
 
 bool Session::scanInto(std::vector<FileRow>& fresh, std::vector<ScanTableEntry>& table,
                        bool& missingExtension) {
-    folders = workOutFolders(programFolder, install, settings.cacheDir);
+    refreshFolders();
     // A dry run leaves the game's configuration as it is.
-    m_housekeeping.readPurgeDays(folders.gameIni, dryRun);
+    m_housekeeping.readPurgeDays(m_folders.gameIni, m_dryRun);
 
-    auto cacheIni = lookupInFolder(folders.cacheFolder, "cache.ini");
+    auto cacheIni = lookupInFolder(m_folders.cacheFolder, "cache.ini");
     if (!cacheIni || !fileExists(*cacheIni)) {
-        setStatusText("Cache.INI is missing in " + folders.cacheFolder);
+        setStatusText("Cache.INI is missing in " + m_folders.cacheFolder);
         m_prompter.message("Cache.INI is MISSING...can't proceed!", "Critical file missing!");
         return false;
     }
@@ -161,9 +166,9 @@ bool Session::scanInto(std::vector<FileRow>& fresh, std::vector<ScanTableEntry>&
         m_prompter.message("Cache.INI could not be read: " + *cacheIni, "Critical file missing!");
         return false;
     }
-    missingExtension = readCacheIndex(*lines, folders, fresh, table);
+    missingExtension = readCacheIndex(*lines, m_folders, fresh, table);
     LoadNeverMoveList();
-    applySelectionRules(fresh, m_neverMove.list(), settings);
+    applySelectionRules(fresh, m_neverMove.list(), m_settings);
     return true;
 }
 
@@ -189,7 +194,7 @@ void Session::updateFoundText() {
 }
 
 Session::StateRequest Session::stateRequest() const {
-    return {m_fileList.generation(), m_fileList.scanTable(), folders};
+    return {m_fileList.generation(), m_fileList.scanTable(), m_folders};
 }
 
 std::vector<PackageState> Session::workOutStates(const StateRequest& request,
@@ -212,12 +217,12 @@ void Session::fillStates() {
 
 void Session::chooseCacheFolder(const std::string& folder) {
     if (folder.empty()) return;
-    settings.cacheDir = folder;
+    m_settings.cacheDir = folder;
     ScanCache();
 }
 
 bool Session::SetPurgeDays() {
-    return m_housekeeping.setPurgeDays(folders.gameIni);
+    return m_housekeeping.setPurgeDays(m_folders.gameIni);
 }
 
 // ---- reporting ----------------------------------------------------------------------
@@ -225,12 +230,12 @@ bool Session::SetPurgeDays() {
 void Session::addStatusLine(const std::string& text) {
     // One entry, one line: a name with a line break cannot forge another.
     const std::string line = escapeControls(text);
-    statusList.push_back(line);
+    m_statusList.push_back(line);
     m_observer->statusLine(line);
 }
 
 void Session::setStatusText(const std::string& text) {
-    statusText = text;
+    m_statusText = text;
     m_observer->statusText(text);
 }
 
@@ -238,21 +243,21 @@ void Session::setStatusText(const std::string& text) {
 
 void Session::FixMissingExtensions(const std::string& cacheFolder) {
     // Another Tessvane at work on the game: the next scan repairs.
-    OperationLock lock(programFolder, std::chrono::milliseconds(0));
+    OperationLock lock(m_programFolder, std::chrono::milliseconds(0));
     if (!lock.held()) return;
     // The game may be writing the index: said, and repaired at a later scan.
-    if (gameIsRunning(install.game, procRoot)) {
-        m_prompter.message(gameRunningText(install.game));
+    if (gameIsRunning(m_install.game, m_procRoot)) {
+        m_prompter.message(gameRunningText(m_install.game));
         return;
     }
     RepairResult r = tv::FixMissingExtensions(cacheFolder);
-    repairDone = true;
+    m_repairDone = true;
     if (!r.written) {
         // The index stays as it was; the rows keep their error text.
         m_prompter.message("Cache.ini could not be repaired: " + r.error);
         return;
     }
-    if (settings.extAlert)
+    if (m_settings.extAlert)
         m_prompter.message(r.stillMissing
                                ? "A file extension is still missing...only maps can be fixed."
                                : "Auto-corrected all missing map extensions...");
@@ -273,15 +278,15 @@ bool Session::checkArchiveDestination() {
 }
 
 bool Session::checkDestination(RunOptions::Mode mode) {
-    if ((mode == RunOptions::Mode::Dir && settings.moveDirText.size() < 2) ||
-        (mode == RunOptions::Mode::Dir2 && settings.moveDir2Text.size() < 2)) {
+    if ((mode == RunOptions::Mode::Dir && m_settings.moveDirText.size() < 2) ||
+        (mode == RunOptions::Mode::Dir2 && m_settings.moveDir2Text.size() < 2)) {
         m_prompter.message("You must select a destination folder");
         return false;
     }
     // A relative folder would land wherever the program was started from,
     // and its undo records would name a different place from elsewhere.
-    const std::string& folder = mode == RunOptions::Mode::Dir    ? settings.moveDirText
-                                : mode == RunOptions::Mode::Dir2 ? settings.moveDir2Text
+    const std::string& folder = mode == RunOptions::Mode::Dir    ? m_settings.moveDirText
+                                : mode == RunOptions::Mode::Dir2 ? m_settings.moveDir2Text
                                                                  : std::string();
     if (mode != RunOptions::Mode::Norm && folder.front() != '/') {
         m_prompter.message("\"" + folder +
@@ -294,34 +299,34 @@ bool Session::checkDestination(RunOptions::Mode mode) {
 
 RunOptions Session::runOptions() const {
     RunOptions o;
-    o.mode = settings.moveNorm  ? RunOptions::Mode::Norm
-             : settings.moveDir ? RunOptions::Mode::Dir
-                                : RunOptions::Mode::Dir2;
-    o.moveDir = settings.moveDirText;
-    o.moveDir2 = settings.moveDir2Text;
+    o.mode = m_settings.moveNorm  ? RunOptions::Mode::Norm
+             : m_settings.moveDir ? RunOptions::Mode::Dir
+                                  : RunOptions::Mode::Dir2;
+    o.moveDir = m_settings.moveDirText;
+    o.moveDir2 = m_settings.moveDir2Text;
     return o;
 }
 
 RunOptions Session::archiveOptions() const {
     RunOptions o = runOptions();
     // No option chosen: the game's own folders.
-    if (!settings.moveNorm && !settings.moveDir && !settings.moveDir2)
+    if (!m_settings.moveNorm && !m_settings.moveDir && !m_settings.moveDir2)
         o.mode = RunOptions::Mode::Norm;
     return o;
 }
 
 std::string Session::undoDatabase() const {
-    return undoDatabasePath(programFolder);
+    return undoDatabasePath(m_programFolder);
 }
 
 bool Session::refuse(const std::string& message) {
-    lastFailed = true;
+    m_lastFailed = true;
     m_prompter.message(message);
     return false;
 }
 
 void Session::markFailure(const std::string& line) {
-    lastFailed = true;
+    m_lastFailed = true;
     if (!line.empty()) addStatusLine(line);
 }
 
@@ -339,14 +344,14 @@ bool Session::prepareDestinationFolders(RunOptions::Mode mode, const char* nothi
     std::string error;
     bool ok = true;
     if (mode == RunOptions::Mode::Dir)
-        ok = makeFolder(settings.moveDirText, &error);
+        ok = makeFolder(m_settings.moveDirText, &error);
     else if (mode == RunOptions::Mode::Dir2)
-        ok = makeFolder(settings.moveDir2Text, &error);
+        ok = makeFolder(m_settings.moveDir2Text, &error);
     if (ok && mode == RunOptions::Mode::Dir2) {
         for (const char* sub :
              {"Maps", "Music", "Sounds", "System", "Textures", "StaticMeshes", "Animations"}) {
-            if (lookupInFolder(settings.moveDir2Text, sub)) continue;
-            const std::string folder = joinPath(settings.moveDir2Text, sub);
+            if (lookupInFolder(m_settings.moveDir2Text, sub)) continue;
+            const std::string folder = joinPath(m_settings.moveDir2Text, sub);
             if (!makeFolder(folder, &error)) {
                 ok = false;
                 break;
@@ -362,8 +367,8 @@ void Session::dropTrailingSeparators() {
     auto drop = [](std::string& t) {
         if (!t.empty() && t.back() == '/') t.pop_back();
     };
-    drop(settings.moveDirText);
-    drop(settings.moveDir2Text);
+    drop(m_settings.moveDirText);
+    drop(m_settings.moveDir2Text);
 }
 
 WorkSink Session::workSink() {
@@ -375,29 +380,29 @@ WorkSink Session::workSink() {
 }
 
 Session::Busy::Busy(Session& s) : m_session(s) {
-    m_held = !m_session.running.exchange(true);
+    m_held = !m_session.m_running.exchange(true);
     if (m_held) m_session.inWindow([this] { m_session.m_observer->runningChanged(); });
 }
 
 Session::Busy::~Busy() {
     if (!m_held) return;
-    m_session.running = false;
+    m_session.m_running = false;
     m_session.inWindow([this] { m_session.m_observer->runningChanged(); });
 }
 
 bool Session::operate(const Needs& needs, const std::function<bool()>& body) {
-    lastFailed = false;
+    m_lastFailed = false;
     std::optional<Busy> busy;
     if (needs.busy && !busy.emplace(*this).held()) return false;
     std::optional<OperationLock> lock;
-    if (needs.lock && !lock.emplace(programFolder).held()) return refuse(lock->error());
+    if (needs.lock && !lock.emplace(m_programFolder).held()) return refuse(lock->error());
     if (needs.gameStopped && refuseWhileGameRuns()) return false;
-    if (needs.folders) folders = workOutFolders(programFolder, install, settings.cacheDir);
+    if (needs.folders) refreshFolders();
     return body();
 }
 
 bool Session::runCommand(bool dryRun) {
-    lastRun = RunResult{};
+    m_lastRun = RunResult{};
     // A dry run reads only: no lock, the game may run.
     return operate(dryRun ? readsOnly() : Needs{true, true, true, false},
                    [&] { return runBody(dryRun); });
@@ -414,38 +419,38 @@ bool Session::runBody(bool dryRun) {
         if (!prepareDestinationFolders(runOptions().mode,
                                        "The run was not started; no file was moved."))
             return false;
-        if (settings.backupCache) {
+        if (m_settings.backupCache) {
             setStatusText("Backing up all cache files first");
-            if (!BackupCacheFiles(settings.cacheDir,
+            if (!BackupCacheFiles(m_settings.cacheDir,
                                   [this](const std::string& l) { addStatusLine(l); }))
-                lastFailed = true;
+                m_lastFailed = true;
             // The backup is done: the status bar says what happens now.
             setStatusText("Processing files...");
         }
     }
 
-    folders = workOutFolders(programFolder, install, settings.cacheDir);
-    m_observer->cacheFolderLabel("Cache Directory = " + folders.cacheFolder);
+    refreshFolders();
+    m_observer->cacheFolderLabel("Cache Directory = " + m_folders.cacheFolder);
     RunOptions options = runOptions();
     options.dryRun = dryRun;
-    options.moveDate = shortDate(clock());
-    lastRun = RunCache(folders, selectedNames(), m_fileList.scanTable(), options,
-                       dryRun ? nullptr : &undo, programFolder, workSink());
+    options.moveDate = shortDate(m_clock());
+    m_lastRun = RunCache(m_folders, selectedNames(), m_fileList.scanTable(), options,
+                         dryRun ? nullptr : &undo, m_programFolder, workSink());
     undo.close();
-    if (lastRun.failed()) lastFailed = true;
-    if (!lastRun.undoError.empty())
-        m_prompter.message("The undo log " + undoDatabase() + " " + lastRun.undoError +
+    if (m_lastRun.failed()) m_lastFailed = true;
+    if (!m_lastRun.undoError.empty())
+        m_prompter.message("The undo log " + undoDatabase() + " " + m_lastRun.undoError +
                            ".\n\nNo file was moved without its undo record; the files not moved "
                            "stay in the cache.");
-    if (!lastRun.indexError.empty())
-        m_prompter.message("Cache.ini could not be rewritten: " + lastRun.indexError);
+    if (!m_lastRun.indexError.empty())
+        m_prompter.message("Cache.ini could not be rewritten: " + m_lastRun.indexError);
     if (dryRun) return true;
     const std::string doneText =
-        lastRun.stopped ? "Stopped after " + std::to_string(lastRun.movesDone) + " of " +
-                              std::to_string(lastRun.movesPlanned) + " files"
-        : lastFailed ? "Done processing files, with errors (see the Status tab)"
-                     : "Done processing files";
-    if (!lastRun.cacheIniFound) {
+        m_lastRun.stopped ? "Stopped after " + std::to_string(m_lastRun.movesDone) + " of " +
+                                std::to_string(m_lastRun.movesPlanned) + " files"
+        : m_lastFailed ? "Done processing files, with errors (see the Status tab)"
+                       : "Done processing files";
+    if (!m_lastRun.cacheIniFound) {
         // Nothing was done; the scan has already said that Cache.ini is missing.
         setStatusText(doneText);
         return true;
@@ -471,7 +476,7 @@ std::string Session::undoLogSize() const {
 }
 
 bool Session::confirmUndo(const std::vector<std::string>& newNames) {
-    lastFailed = false;
+    m_lastFailed = false;
     if (!fileExists(undoDatabase()))
         return refuse("The undo log " + undoDatabase() + " cannot be opened: it does not exist");
     if (newNames.empty()) {
@@ -483,7 +488,7 @@ bool Session::confirmUndo(const std::vector<std::string>& newNames) {
 }
 
 bool Session::undoSelections(const std::vector<std::string>& newNames) {
-    lastFailed = false;
+    m_lastFailed = false;
     if (newNames.empty()) return false;
     return operate({}, [&] { return undoBody(newNames); });
 }
@@ -496,13 +501,13 @@ bool Session::undoBody(const std::vector<std::string>& newNames) {
         return refuse("The undo log " + undoDatabase() + " " + undo.lastError() +
                       ".\n\nNothing was undone.");
     const std::vector<std::string> gameFolders = {
-        folders.maps,         folders.textures,   folders.sounds, folders.music,
-        folders.staticMeshes, folders.animations, folders.system};
+        m_folders.maps,         m_folders.textures,   m_folders.sounds, m_folders.music,
+        m_folders.staticMeshes, m_folders.animations, m_folders.system};
     setStatusText("Moving the selected files back into the cache...");
     UndoResult r =
-        undoMoves(undo, newNames, settings.cacheDir, folders.cacheExt, gameFolders, workSink());
+        undoMoves(undo, newNames, m_settings.cacheDir, m_folders.cacheExt, gameFolders, workSink());
     undo.close();
-    if (r.failed()) lastFailed = true;
+    if (r.failed()) m_lastFailed = true;
     if (!r.undoError.empty() && r.undone == 0 && r.failures.empty())
         return refuse("The undo log " + undoDatabase() + " " + r.undoError +
                       ".\n\nNothing was undone.");
@@ -541,14 +546,14 @@ void Session::compactUndoLog() {
 
 void Session::compactBody() {
     setStatusText("Compacting database...");
-    auto db = lookupInFolder(programFolder, "tessvane.mdb");
+    auto db = lookupInFolder(m_programFolder, "tessvane.mdb");
     if (!db || !fileExists(*db)) {
         m_prompter.message("Tessvane.mdb Is missing - can 't compact.");
         return;
     }
-    std::string bak = findInFolder(programFolder, "tessvanebak.mdb");
+    std::string bak = findInFolder(m_programFolder, "tessvanebak.mdb");
     if (fileExists(bak)) removeFile(bak);
-    bak = joinPath(programFolder, "tessvanebak.mdb");
+    bak = joinPath(m_programFolder, "tessvanebak.mdb");
     std::string error;
     bool made = compactUndoDatabase(*db, bak, &error) && fileExists(bak);
     // The compacted copy takes the old file's place in one step.
@@ -556,7 +561,7 @@ void Session::compactBody() {
         setStatusText("Database compacted");
     } else {
         if (fileExists(bak)) removeFile(bak);
-        lastFailed = true;
+        m_lastFailed = true;
         setStatusText("<<< Database DID NOT compact >>>");
     }
 }
@@ -564,39 +569,39 @@ void Session::compactBody() {
 // ---- tidying the cache ------------------------------------------------------------------
 
 TidyPlan Session::planTidy(const TidyOptions& options) {
-    folders = workOutFolders(programFolder, install, settings.cacheDir);
-    return tv::planTidy(folders, options);
+    refreshFolders();
+    return tv::planTidy(m_folders, options);
 }
 
 bool Session::tidyCache(const TidyOptions& options) {
-    lastTidy = TidyResult{};
+    m_lastTidy = TidyResult{};
     // A dry run needs neither the lock nor the game stopped: it writes nothing.
     return operate(options.dryRun ? readsOnly() : Needs{}, [&] { return tidyBody(options); });
 }
 
 bool Session::tidyBody(const TidyOptions& options) {
     setStatusText("Tidying the cache...");
-    lastTidy = tv::tidyCache(folders, options, programFolder, workSink());
-    if (!lastTidy.plan.indexFound) {
-        setStatusText("Cache.INI is missing in " + folders.cacheFolder);
+    m_lastTidy = tv::tidyCache(m_folders, options, m_programFolder, workSink());
+    if (!m_lastTidy.plan.indexFound) {
+        setStatusText("Cache.INI is missing in " + m_folders.cacheFolder);
         m_prompter.message("Cache.INI is MISSING...can't proceed!", "Critical file missing!");
         return false;
     }
-    if (lastTidy.failed()) lastFailed = true;
+    if (m_lastTidy.failed()) m_lastFailed = true;
     const bool changed =
-        !options.dryRun && (lastTidy.filesDeleted > 0 || lastTidy.linesRemoved > 0);
+        !options.dryRun && (m_lastTidy.filesDeleted > 0 || m_lastTidy.linesRemoved > 0);
     if (changed) ScanCache();
-    setStatusText(tidySummary(lastTidy));
+    setStatusText(tidySummary(m_lastTidy));
     return true;
 }
 
 // ---- housekeeping ---------------------------------------------------------------------
 
 bool Session::confirmPurge() {
-    lastFailed = false;
-    int entries = m_housekeeping.entriesToPurge(install);
+    m_lastFailed = false;
+    int entries = m_housekeeping.entriesToPurge(m_install);
     if (entries < 0) {
-        lastFailed = entries == kPurgeIndexUnreadable;
+        m_lastFailed = entries == kPurgeIndexUnreadable;
         return false;
     }
     if (entries == 0) {
@@ -613,8 +618,8 @@ bool Session::confirmPurge() {
 bool Session::purgeCache() {
     return operate({false, true, true, false}, [&] {
         PurgeResult r =
-            m_housekeeping.purge(install, [this](const std::string& l) { addStatusLine(l); });
-        if (r.failed) lastFailed = true;
+            m_housekeeping.purge(m_install, [this](const std::string& l) { addStatusLine(l); });
+        if (r.failed) m_lastFailed = true;
         if (!r.purged) return false;
         setStatusText("Re-scanning files...");
         ScanCache();
@@ -623,14 +628,14 @@ bool Session::purgeCache() {
 }
 
 void Session::deleteTempFiles() {
-    lastFailed = !m_housekeeping.deleteTempFiles(install.userFolder.empty() ? install.gameFolder
-                                                                            : install.userFolder);
+    m_lastFailed = !m_housekeeping.deleteTempFiles(
+        m_install.userFolder.empty() ? m_install.gameFolder : m_install.userFolder);
 }
 
 // ---- the never-move list --------------------------------------------------------------
 
 void Session::applyNeverMoveList() {
-    m_fileList.applyChangedNeverMove(m_neverMove.list(), settings);
+    m_fileList.applyChangedNeverMove(m_neverMove.list(), m_settings);
     updateFoundText();
     rowsChanged();
 }

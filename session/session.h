@@ -133,15 +133,16 @@ public:
     // no option is chosen.
     RunOptions archiveOptions() const;
     bool checkArchiveDestination();
-    // A run, an undo or an archive installation is under way (the window
-    // reads it while the work goes on on another thread).
-    std::atomic<bool> running{false};
-    RunResult lastRun;
+    // An operation is under way (the window reads it while the work goes on
+    // on another thread).
+    bool busy() const { return m_running; }
+    // What the last run did.
+    const RunResult& lastRun() const { return m_lastRun; }
     // The last run, undo, purge or never-move save could not do all it was
     // asked (a move, copy, deletion, undo or Cache.ini rewrite failed, the
     // undo log could not be written, or another Tessvane was working). A
     // file kept because its destination exists is no failure.
-    bool lastFailed = false;
+    bool lastFailed() const { return m_lastFailed; }
 
     // ---- map archives -----------------------------------------------------------
     // Loads one archive: previewed when it is the only one chosen and "U&nZIP
@@ -152,7 +153,9 @@ public:
     // prepared, the loaded archive's members copied, the log written. false
     // when it stopped before copying anything (the reason was shown).
     bool processLoadedZip();
-    MapArchiveInstaller archives;
+    // The archive loaded (its preview, members and extract folder).
+    const MapArchiveInstaller& archives() const { return m_archives; }
+    MapArchiveInstaller& archives() { return m_archives; }
 
     // ---- UMOD installers -------------------------------------------------------
     // The installer read (directory and manifest); nullopt after a message
@@ -161,7 +164,6 @@ public:
     // Installs it below the player's folder, each file by its own folder
     // (the move options do not apply). false when it did not start.
     bool installUmodArchive(const UmodPackage& package);
-    UmodInstallResult lastUmod;
 
     // ---- installations taken back -------------------------------------------
     // Every archive installation the undo log holds (none when it cannot be read).
@@ -193,7 +195,6 @@ public:
     // needs neither and writes nothing); the list is scanned again after a
     // change. false when it did not start (the reason was shown).
     bool tidyCache(const TidyOptions& options);
-    TidyResult lastTidy;
 
     // ---- housekeeping -------------------------------------------------------------
     Housekeeping& housekeeping() { return m_housekeeping; }
@@ -230,24 +231,34 @@ public:
     SessionObserver* observer() const { return m_observer; }
 
     // "Today" for the undo records; tests set a fixed day.
-    std::function<int64_t()> clock = now;
+    void setClock(std::function<int64_t()> clock) { m_clock = std::move(clock); }
 
     // ---- state --------------------------------------------------------------
-    const std::string programFolder;
-    GameInstall install; // the game worked on
-    Settings settings;
-    CacheFolders folders;
-    bool repairDone = false;
-    std::string statusText;              // panel 3 of the status bar
-    std::vector<std::string> statusList; // the "Status" tab's lines
-    // When set, this folder is the game folder and the game's key is not read.
-    std::string gameFolderOverride;
-    // When set, this install is worked on (tessvane-cli --game N).
-    std::optional<GameInstall> installOverride;
-    // Where running programs are listed (tests point it elsewhere).
-    std::string procRoot = "/proc";
+    const std::string& programFolder() const { return m_programFolder; }
+    // The game worked on.
+    const GameInstall& install() const { return m_install; }
+    // The settings the controls hold; the window and the command line edit them.
+    Settings& settings() { return m_settings; }
+    const Settings& settings() const { return m_settings; }
+    // The install's folders as the last scan or operation worked them out.
+    const CacheFolders& folders() const { return m_folders; }
+    // Works them out afresh (an empty cache folder label gets the game's).
+    void refreshFolders();
+    // Whether the missing extensions were repaired in this program run.
+    bool repairDone() const { return m_repairDone; }
+    // Panel 3 of the status bar, and the "Status" tab's lines.
+    const std::string& statusText() const { return m_statusText; }
+    const std::vector<std::string>& statusList() const { return m_statusList; }
+    void clearStatusList() { m_statusList.clear(); }
+    // This folder is the game folder; the game's key is not read.
+    void workOnFolder(std::string folder) { m_gameFolderOverride = std::move(folder); }
+    // This install is worked on (tessvane-cli --game N).
+    void workOnInstall(const GameInstall& install) {
+        m_installOverride = install;
+        m_install = install;
+    }
     // A dry run: scans only read (no repair, no purge period written).
-    bool dryRun = false;
+    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
 
     Prompter& prompter() { return m_prompter; }
     RegistryStore& registry() { return m_registry; }
@@ -327,6 +338,25 @@ private:
         bool m_held = false;
     };
 
+    const std::string m_programFolder;
+    GameInstall m_install;
+    Settings m_settings;
+    CacheFolders m_folders;
+    bool m_repairDone = false;
+    std::string m_statusText;
+    std::vector<std::string> m_statusList;
+    std::string m_gameFolderOverride;
+    std::optional<GameInstall> m_installOverride;
+    // Where running programs are listed (tests point it elsewhere).
+    std::string m_procRoot = "/proc";
+    bool m_dryRun = false;
+    std::function<int64_t()> m_clock = now;
+    std::atomic<bool> m_running{false};
+    bool m_lastFailed = false;
+    RunResult m_lastRun;
+    UmodInstallResult m_lastUmod;
+    TidyResult m_lastTidy;
+    MapArchiveInstaller m_archives;
     RegistryStore& m_registry;
     Prompter& m_prompter;
     SessionObserver m_nobody;

@@ -64,28 +64,28 @@ private:
 } // namespace
 
 MapArchiveInstaller::Load Session::loadZipArchive(const std::string& name, bool several) {
-    lastFailed = false;
+    m_lastFailed = false;
     // The log and the Status list name the archive wherever it was chosen from.
     const std::string path = wholePath(name);
-    const bool preview = !several && !settings.unzipNoPreview;
-    if (running) return MapArchiveInstaller::Load::Unreadable;
-    folders = workOutFolders(programFolder, install, settings.cacheDir);
+    const bool preview = !several && !m_settings.unzipNoPreview;
+    if (m_running) return MapArchiveInstaller::Load::Unreadable;
+    refreshFolders();
     const WorkSink sink = workSink();
     if (preview) {
-        auto load = archives.LoadZipArchive(path, true, folders.maps, m_prompter, sink).load;
-        lastFailed = load == MapArchiveInstaller::Load::Unreadable;
+        auto load = m_archives.LoadZipArchive(path, true, m_folders.maps, m_prompter, sink).load;
+        m_lastFailed = load == MapArchiveInstaller::Load::Unreadable;
         return load;
     }
     // The maps go straight into the game: an operation like any other.
     MapArchiveInstaller::Load load = MapArchiveInstaller::Load::Unreadable;
     operate({}, [&] {
         removeInstallLeftovers();
-        InstallJournal journal(undoDatabase(), path, shortDate(clock()));
+        InstallJournal journal(undoDatabase(), path, shortDate(m_clock()));
         auto result =
-            archives.LoadZipArchive(path, false, folders.maps, m_prompter, sink, &journal);
+            m_archives.LoadZipArchive(path, false, m_folders.maps, m_prompter, sink, &journal);
         load = result.load;
         if (load == MapArchiveInstaller::Load::Unreadable || !result.failures.empty())
-            lastFailed = true;
+            m_lastFailed = true;
         reportJournal(journal.failures());
         return true;
     });
@@ -94,51 +94,51 @@ MapArchiveInstaller::Load Session::loadZipArchive(const std::string& name, bool 
 
 bool Session::processLoadedZip() {
     // Nothing loaded (or the last load failed): nothing to install, no log.
-    if (!archives.loaded()) return false;
+    if (!m_archives.loaded()) return false;
     // The folders are worked out once the destination folders are made.
     return operate({true, true, true, false}, [&] {
         setStatusText("Processing files...");
         dropTrailingSeparators();
         const RunOptions options = archiveOptions();
         if (!prepareDestinationFolders(options.mode, "Nothing was installed.")) return false;
-        folders = workOutFolders(programFolder, install, settings.cacheDir);
+        refreshFolders();
         removeInstallLeftovers();
-        InstallJournal journal(undoDatabase(), archives.ArchiveName(), shortDate(clock()));
+        InstallJournal journal(undoDatabase(), m_archives.ArchiveName(), shortDate(m_clock()));
         auto result =
-            archives.ProcessZipArchive(folders, options, programFolder, workSink(), &journal);
-        if (result.failed()) lastFailed = true;
+            m_archives.ProcessZipArchive(m_folders, options, m_programFolder, workSink(), &journal);
+        if (result.failed()) m_lastFailed = true;
         reportJournal(journal.failures());
-        setStatusText(lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
-                                 : "Done processing ZIP files");
+        setStatusText(m_lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
+                                   : "Done processing ZIP files");
         return true;
     });
 }
 
 std::optional<UmodPackage> Session::loadUmodArchive(const std::string& name) {
-    lastFailed = false;
+    m_lastFailed = false;
     std::string error;
     auto package = loadUmod(wholePath(name), &error);
     if (!package) {
-        lastFailed = true;
+        m_lastFailed = true;
         m_prompter.message(wholePath(name) + " cannot be installed: " + error);
     }
     return package;
 }
 
 bool Session::installUmodArchive(const UmodPackage& package) {
-    lastUmod = UmodInstallResult{};
+    m_lastUmod = UmodInstallResult{};
     return operate({}, [&] { return installUmodBody(package); });
 }
 
 bool Session::installUmodBody(const UmodPackage& package) {
     setStatusText("Processing files...");
     removeInstallLeftovers();
-    InstallJournal journal(undoDatabase(), package.path, shortDate(clock()));
-    lastUmod = installUmod(package, folders.userFolder, programFolder, workSink(), journal);
-    if (lastUmod.failed()) lastFailed = true;
+    InstallJournal journal(undoDatabase(), package.path, shortDate(m_clock()));
+    m_lastUmod = installUmod(package, m_folders.userFolder, m_programFolder, workSink(), journal);
+    if (m_lastUmod.failed()) m_lastFailed = true;
     reportJournal(journal.failures());
-    setStatusText(lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
-                             : "Done processing ZIP files");
+    setStatusText(m_lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
+                               : "Done processing ZIP files");
     return true;
 }
 
@@ -146,8 +146,9 @@ void Session::removeInstallLeftovers() {
     // What a killed installation left half-written; the operation lock is
     // held, so no other Tessvane is writing there.
     for (const std::string* folder :
-         {&folders.maps, &folders.textures, &folders.sounds, &folders.music, &folders.staticMeshes,
-          &folders.animations, &folders.system, &settings.moveDirText, &settings.moveDir2Text})
+         {&m_folders.maps, &m_folders.textures, &m_folders.sounds, &m_folders.music,
+          &m_folders.staticMeshes, &m_folders.animations, &m_folders.system,
+          &m_settings.moveDirText, &m_settings.moveDir2Text})
         if (!folder->empty()) removeLeftovers(*folder);
 }
 
@@ -192,7 +193,7 @@ bool Session::takeBack(const InstalledFile& f, const std::string& from) {
 }
 
 bool Session::undoInstalledFiles(const std::vector<std::string>& paths) {
-    lastFailed = false;
+    m_lastFailed = false;
     if (paths.empty()) return false;
     return operate({true, true, true, false}, [&] { return undoInstalledBody(paths); });
 }
@@ -220,8 +221,8 @@ bool Session::undoInstalledBody(const std::vector<std::string>& paths) {
     }
     if (!undo.commit())
         markFailure("**ERROR** The undo log " + undoDatabase() + " " + undo.lastError());
-    setStatusText(lastFailed ? "Done, with errors (see the Status tab)"
-                             : "Installed files taken back");
+    setStatusText(m_lastFailed ? "Done, with errors (see the Status tab)"
+                               : "Installed files taken back");
     return true;
 }
 

@@ -55,13 +55,13 @@ GameInstall Session::storedInstall() {
 bool Session::storedCacheDirIsTheGames() const {
     clsRegistry own(m_registry, nullptr);
     useSettingsKey(own);
-    return sameFolder(own.ReadEntry(kCacheDirGameValue, ""), install.gameFolder);
+    return sameFolder(own.ReadEntry(kCacheDirGameValue, ""), m_install.gameFolder);
 }
 
 void Session::storeCacheDirOwner() {
     clsRegistry own(m_registry, &m_prompter);
     useSettingsKey(own);
-    own.WriteEntry(kCacheDirGameValue, install.gameFolder);
+    own.WriteEntry(kCacheDirGameValue, m_install.gameFolder);
 }
 
 void Session::storeInstall(const GameInstall& chosen) {
@@ -84,7 +84,7 @@ std::vector<GameInstall> Session::findInstalls() const {
 
 std::pair<std::string, size_t> Session::cacheOf(const GameInstall& in) const {
     std::string label;
-    const CacheFolders f = workOutFolders(programFolder, in, label);
+    const CacheFolders f = workOutFolders(m_programFolder, in, label);
     return {f.cacheFolder, cacheEntryCount(f)};
 }
 
@@ -92,9 +92,9 @@ bool Session::browseForGame(bool mustChoose) {
     if (!ChooseGameFolder(mustChoose)) return false;
     clsRegistry game(m_registry, &m_prompter);
     useGameKey(game);
-    install =
+    m_install =
         installFromFolder(game.ReadEntry("Folder", ""), DiscoveryPlaces::fromEnvironment().home);
-    storeInstall(install);
+    storeInstall(m_install);
     return true;
 }
 
@@ -114,8 +114,8 @@ bool Session::chooseGame(bool mustChoose) {
     request.headers = {"Game", "Kind", "Game folder", "Cache folder", "Entries"};
     for (const auto& in : found) {
         // The game worked on now is the one selected at first.
-        if (!install.gameFolder.empty() &&
-            withoutTrailingSeparator(in.gameFolder) == withoutTrailingSeparator(install.gameFolder))
+        if (!m_install.gameFolder.empty() && withoutTrailingSeparator(in.gameFolder) ==
+                                                 withoutTrailingSeparator(m_install.gameFolder))
             request.selected = request.rows.size();
         const auto [cache, entries] = cacheOf(in);
         request.rows.push_back(
@@ -126,17 +126,17 @@ bool Session::chooseGame(bool mustChoose) {
     const int pick = m_prompter.chooseFromList(request);
     if (pick == kChoseOther) return browseForGame(mustChoose);
     if (pick < 0 || static_cast<size_t>(pick) >= found.size()) return false;
-    install = found[static_cast<size_t>(pick)];
-    storeInstall(install);
+    m_install = found[static_cast<size_t>(pick)];
+    storeInstall(m_install);
     // The label follows the chosen game's cache folder.
-    settings.cacheDir.clear();
-    folders = workOutFolders(programFolder, install, settings.cacheDir);
+    m_settings.cacheDir.clear();
+    refreshFolders();
     return true;
 }
 
 bool Session::refuseWhileGameRuns() {
-    if (!gameIsRunning(install.game, procRoot)) return false;
-    refuse(gameRunningText(install.game));
+    if (!gameIsRunning(m_install.game, m_procRoot)) return false;
+    refuse(gameRunningText(m_install.game));
     return true;
 }
 

@@ -85,12 +85,12 @@ TEST(ArchiveBounds, OnlyWhatIsInstalledOrPreviewedIsUnpacked) {
     ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
     // The last map is the one a preview installs; the other map, the second
     // picture and the unknown kinds stay in the archive.
-    EXPECT_EQ(namesIn(s.session.archives.extractFolder()),
+    EXPECT_EQ(namesIn(s.session.archives().extractFolder()),
               (std::vector<std::string>{"DM-B.ut2", "Tex.utx", "readme.txt", "shot.png"}));
 
-    s.session.settings.unzipNoPreview = true;
+    s.session.settings().unzipNoPreview = true;
     ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Installed);
-    EXPECT_EQ(namesIn(s.session.archives.extractFolder()),
+    EXPECT_EQ(namesIn(s.session.archives().extractFolder()),
               (std::vector<std::string>{"DM-A.ut2", "DM-B.ut2"}));
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/DM-A.ut2"));
 }
@@ -101,7 +101,7 @@ TEST(ArchiveBounds, AnArchiveThatDoesNotFitIsNotUnpacked) {
     TemporaryFolderHere here(temp.path());
     const std::string archive = s.fx.dir / "huge.zip";
     makeZip(archive, {{"DM-Huge.ut2", std::string(3 << 20, '\0')}});
-    s.session.archives.freeSpace = [](const std::string&) { return uint64_t{1} << 20; };
+    s.session.archives().freeSpace = [](const std::string&) { return uint64_t{1} << 20; };
     for (bool several : {false, true}) {
         s.prompter.shown.clear();
         EXPECT_EQ(s.session.loadZipArchive(archive, several),
@@ -115,7 +115,7 @@ TEST(ArchiveBounds, AnArchiveThatDoesNotFitIsNotUnpacked) {
                   std::string::npos)
             << s.prompter.messageTexts()[0];
         EXPECT_FALSE(tvtest::exists(s.fx.game + "/Maps/DM-Huge.ut2"));
-        EXPECT_FALSE(s.session.archives.loaded());
+        EXPECT_FALSE(s.session.archives().loaded());
     }
     EXPECT_TRUE(namesIn(temp.path()).empty()); // no folder, no part of a file
 }
@@ -150,17 +150,17 @@ TEST(ArchiveBounds, NamesWithControlCharactersArePassedOverAndLogLinesStayWhole)
     TemporaryFolderHere here(temp.path());
     const std::string archive = s.fx.dir / "forged.zip";
     makeZip(archive, {{"DM-Real.ut2", "map"}, {"DM-Forged\r\nA new CACHE.INI.ut2", "x"}});
-    s.session.settings.unzipNoPreview = true;
+    s.session.settings().unzipNoPreview = true;
     ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Installed);
     EXPECT_EQ(namesIn(s.fx.game + "/Maps"), std::vector<std::string>{"DM-Real.ut2"});
 
     // A name from Cache.ini with a control character is shown escaped.
     s.fx.writeCacheIni({s.fx.addEntry(1, "Odd\x1b[2J.ut2")});
-    s.session.settings.unzipNoPreview = false;
+    s.session.settings().unzipNoPreview = false;
     s.session.ScanCache();
     ASSERT_TRUE(s.session.runCommand());
     bool listed = false;
-    for (const auto& line : s.session.statusList) {
+    for (const auto& line : s.session.statusList()) {
         EXPECT_EQ(line.find('\x1b'), std::string::npos) << line;
         listed = listed || line.find("Odd\\x1B[2J.ut2") != std::string::npos;
     }
@@ -194,14 +194,14 @@ TEST(ArchiveBounds, FoldersOfKilledInstallationsAreRemoved) {
     makeZip(s.fx.dir / "map.zip", {{"DM-A.ut2", "map"}});
     ASSERT_EQ(s.session.loadZipArchive(s.fx.dir / "map.zip", false),
               MapArchiveInstaller::Load::Previewed);
-    const std::string mine = fs::path(s.session.archives.extractFolder()).filename().string();
+    const std::string mine = fs::path(s.session.archives().extractFolder()).filename().string();
     std::vector<std::string> expected = {"other-zip-dead01", mine, "tessvane-zip-live01",
                                          "tessvane-zip-young1"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(namesIn(temp.path()), expected);
     // Our own folder in use is not taken for a dead one.
     EXPECT_EQ(TempFolder::removeAbandoned("tessvane-zip"), 0);
-    EXPECT_TRUE(fs::exists(s.session.archives.extractFolder()));
+    EXPECT_TRUE(fs::exists(s.session.archives().extractFolder()));
 
     // A new folder's ".lock" is held from the moment it has that name: the
     // lock is taken under another name first, so another program cleaning

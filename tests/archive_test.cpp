@@ -52,15 +52,15 @@ TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
         std::string archive = s.fx.dir / "DM-Test.zip";
         makeZip(archive, kFullMap);
         std::string other = s.fx.dir / "Other";
-        s.session.settings.setMoveOption(mode, true);
-        s.session.settings.moveDirText = other + "/";
-        s.session.settings.moveDir2Text = other + "/";
+        s.session.settings().setMoveOption(mode, true);
+        s.session.settings().moveDirText = other + "/";
+        s.session.settings().moveDir2Text = other + "/";
         ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
         ASSERT_TRUE(s.session.checkArchiveDestination());
         ASSERT_TRUE(s.session.processLoadedZip());
-        EXPECT_EQ(s.session.settings.moveDirText, other);
+        EXPECT_EQ(s.session.settings().moveDirText, other);
 
-        const std::string temp = s.session.archives.extractFolder();
+        const std::string temp = s.session.archives().extractFolder();
         std::vector<std::string> moves;
         for (const auto& [name, folder] : kTargets) {
             std::string target = mode == Settings::MoveMode::Norm  ? s.fx.game + "/" + folder
@@ -85,7 +85,7 @@ TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
             for (const char* sub :
                  {"Animations", "StaticMeshes", "Textures", "System", "Sounds", "Music", "Maps"})
                 status.insert(status.begin(), "Created folder " + other + "/" + sub);
-        EXPECT_EQ(s.session.statusList, status);
+        EXPECT_EQ(s.session.statusList(), status);
 
         std::vector<std::string> log = {"Processing ZIP file " + archive, ""};
         log.insert(log.end(), moves.begin(), moves.end());
@@ -93,8 +93,8 @@ TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
              {"", "NOTE - files not being extracted is due to them existing already.", ""})
             log.push_back(l);
         EXPECT_EQ(s.logLines(), log);
-        EXPECT_EQ(s.session.statusText, "Done processing ZIP files");
-        EXPECT_FALSE(s.session.lastFailed);
+        EXPECT_EQ(s.session.statusText(), "Done processing ZIP files");
+        EXPECT_FALSE(s.session.lastFailed());
     }
 }
 
@@ -106,7 +106,7 @@ TEST(MapArchive, APreviewShowsTheMapItsDescriptionAndPicture) {
              {"Docs/ReadMe.TXT", "Title: Test, \"A map, with commas\"\r\n  Author: Me\r\n"},
              {"Shot.JPG", "picture"}});
     ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
-    const ArchivePreview& p = s.session.archives.preview();
+    const ArchivePreview& p = s.session.archives().preview();
     EXPECT_EQ(p.mapName, "DM-Test.ut2");
     EXPECT_EQ(p.description, "Title: Test\r\nA map, with commas\r\nAuthor: Me\r\n");
     EXPECT_EQ(p.textFile, "ReadMe.TXT");
@@ -145,7 +145,7 @@ TEST(MapArchive, AnArchiveForTheOlderGameIsRefusedWithNothingCopied) {
         EXPECT_EQ(
             s.prompter.messageTexts(),
             std::vector<std::string>{"This is a UT map, not UT2.  Files will not be extracted."});
-        EXPECT_TRUE(s.session.archives.preview().mapName.empty());
+        EXPECT_TRUE(s.session.archives().preview().mapName.empty());
         tvtest::writeFile(s.fx.program + "/Tessvane.log", "the last run\r\n");
         EXPECT_FALSE(s.session.processLoadedZip()); // nothing is loaded
         EXPECT_EQ(filesNamed(s.fx.game, "DM-New.ut2"), 0u);
@@ -164,7 +164,7 @@ TEST(MapArchive, AnArchiveWithNothingToInstallSaysSoAndLoadsNothing) {
         EXPECT_EQ(s.session.loadZipArchive(archive, several), MapArchiveInstaller::Load::Empty);
         EXPECT_EQ(s.prompter.messageTexts(),
                   std::vector<std::string>{archive + " holds no files to install."});
-        EXPECT_FALSE(s.session.archives.loaded());
+        EXPECT_FALSE(s.session.archives().loaded());
         EXPECT_FALSE(s.session.processLoadedZip());
         EXPECT_FALSE(tvtest::exists(s.fx.program + "/Tessvane.log"));
         EXPECT_EQ(filesNamed(s.fx.game, "T.utx"), 0u);
@@ -177,7 +177,7 @@ TEST(MapArchive, ThePreviewShowsTheFirstPictureOfAnyCommonFormat) {
         std::string archive = s.fx.dir / "map.zip";
         makeZip(archive, {{"DM-New.ut2", "map"}, {picture, "picture"}, {"second.jpg", "no"}});
         ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
-        EXPECT_EQ(tv::fileNameOf(s.session.archives.preview().picture), picture);
+        EXPECT_EQ(tv::fileNameOf(s.session.archives().preview().picture), picture);
     }
 }
 
@@ -207,20 +207,20 @@ TEST(MapArchive, NothingThePlayerHasIsReplaced) {
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Textures/testtex.UTX"), "the player's");
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/TestTex.utx"));
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Music/Song.ogg"), "song");
-    const std::string temp = s.session.archives.extractFolder();
+    const std::string temp = s.session.archives().extractFolder();
     const std::string kept =
         s.fx.game + "/Textures/testtex.UTX exists already and was not replaced";
-    EXPECT_EQ(s.session.statusList[0], "**OLD** " + temp + "/DM-Test.ut2  ---->  **NEW** " +
-                                           s.fx.game + "/Maps/DM-Test.ut2");
-    EXPECT_EQ(s.session.statusList[1], kept);
+    EXPECT_EQ(s.session.statusList()[0], "**OLD** " + temp + "/DM-Test.ut2  ---->  **NEW** " +
+                                             s.fx.game + "/Maps/DM-Test.ut2");
+    EXPECT_EQ(s.session.statusList()[1], kept);
     EXPECT_EQ(s.logLines()[3], kept);
-    EXPECT_FALSE(s.session.lastFailed);
+    EXPECT_FALSE(s.session.lastFailed());
 
     // The direct install keeps it too.
     tvtest::writeFile(s.fx.game + "/Maps/DM-Test.ut2", "the player's map");
     s.session.loadZipArchive(archive, true);
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Maps/DM-Test.ut2"), "the player's map");
-    EXPECT_EQ(s.session.statusList.back(),
+    EXPECT_EQ(s.session.statusList().back(),
               s.fx.game + "/Maps/DM-Test.ut2 exists already and was not replaced");
 }
 
@@ -237,7 +237,7 @@ TEST(MapArchive, MembersThatLeadOutOfTheirFolderAreIgnored) {
         ASSERT_NE(s.session.loadZipArchive(archive, several),
                   MapArchiveInstaller::Load::Unreadable);
         if (!several) {
-            EXPECT_EQ(s.session.archives.archiveSlots()[ArchiveKind::UT2], "DM-Ok.ut2");
+            EXPECT_EQ(s.session.archives().archiveSlots()[ArchiveKind::UT2], "DM-Ok.ut2");
             s.session.processLoadedZip();
         }
         EXPECT_EQ(tvtest::readFile(s.fx.game + "/Maps/DM-Ok.ut2"), "map");
@@ -259,7 +259,7 @@ TEST(MapArchive, AnArchiveThatCannotBeReadIsNamedAndInstallsNothing) {
         EXPECT_EQ(
             s.prompter.messageTexts().back().rfind("The archive " + bad + " cannot be read: ", 0),
             0u);
-        EXPECT_TRUE(s.session.lastFailed);
+        EXPECT_TRUE(s.session.lastFailed());
     }
     std::string good = s.fx.dir / "good.zip";
     makeZip(good, {{"DM-Good.ut2", "map"}});
@@ -273,12 +273,12 @@ TEST(MapArchive, EachLoadHasAFolderOfItsOwn) {
             {{"DM-One.ut2", "1"}, {"readme.txt", "first"}, {"shot.jpg", "p"}, {"A.utx", "a"}});
     makeZip(second, {{"DM-Two.ut2", "2"}, {"readme.txt", "second"}});
     ASSERT_EQ(s.session.loadZipArchive(first, false), MapArchiveInstaller::Load::Previewed);
-    std::string firstFolder = s.session.archives.extractFolder();
+    std::string firstFolder = s.session.archives().extractFolder();
     ASSERT_TRUE(tvtest::exists(firstFolder + "/A.utx"));
     ASSERT_EQ(s.session.loadZipArchive(second, false), MapArchiveInstaller::Load::Previewed);
     EXPECT_FALSE(tvtest::exists(firstFolder));
-    EXPECT_EQ(s.session.archives.preview().description, "second\r\n");
-    EXPECT_EQ(s.session.archives.preview().picture, "");
+    EXPECT_EQ(s.session.archives().preview().description, "second\r\n");
+    EXPECT_EQ(s.session.archives().preview().picture, "");
     s.session.processLoadedZip();
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/DM-Two.ut2"));
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/A.utx"));
@@ -295,12 +295,12 @@ TEST(MapArchive, SeveralArchivesPutOnlyTheirMapsIntoMaps) {
         EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/" + m)) << m;
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/A.utx"));
     EXPECT_FALSE(tvtest::exists(s.fx.program + "/Tessvane.log"));
-    EXPECT_TRUE(s.session.archives.preview().mapName.empty());
-    EXPECT_EQ(s.session.statusList.back(),
+    EXPECT_TRUE(s.session.archives().preview().mapName.empty());
+    EXPECT_EQ(s.session.statusList().back(),
               "**OLD** DM-B.ut2 (" + b + ")  ---->  **NEW** " + s.fx.game + "/Maps/DM-B.ut2");
 
     // The check box does the same for one archive.
-    s.session.settings.unzipNoPreview = true;
+    s.session.settings().unzipNoPreview = true;
     std::string c = s.fx.dir / "c.zip";
     makeZip(c, {{"DM-C.ut2", "c"}});
     EXPECT_EQ(s.session.loadZipArchive(c, false), MapArchiveInstaller::Load::Installed);
@@ -311,7 +311,8 @@ TEST(MapArchive, WithNoDestinationChosenTheGameFoldersAreUsed) {
     SessionFixture s;
     std::string archive = s.fx.dir / "DM-Test.zip";
     makeZip(archive, {{"DM-Test.ut2", "map"}, {"T.utx", "t"}});
-    s.session.settings.moveNorm = s.session.settings.moveDir = s.session.settings.moveDir2 = false;
+    s.session.settings().moveNorm = s.session.settings().moveDir = s.session.settings().moveDir2 =
+        false;
     ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
     ASSERT_TRUE(s.session.checkArchiveDestination());
     ASSERT_TRUE(s.session.processLoadedZip());
@@ -324,8 +325,8 @@ TEST(MapArchive, AFolderThatCannotBeCreatedStopsTheInstallation) {
     std::string archive = s.fx.dir / "DM-Test.zip";
     makeZip(archive, {{"DM-Test.ut2", "map"}});
     ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
-    s.session.settings.setMoveOption(Settings::MoveMode::Dir, true);
-    s.session.settings.moveDirText = s.fx.dir / "no/such/parent";
+    s.session.settings().setMoveOption(Settings::MoveMode::Dir, true);
+    s.session.settings().moveDirText = s.fx.dir / "no/such/parent";
     EXPECT_FALSE(s.session.processLoadedZip());
     ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
     EXPECT_NE(s.prompter.messageTexts()[0].find("Nothing was installed."), std::string::npos);
@@ -441,8 +442,8 @@ TEST(MapArchive, AStoppedDirectInstallKeepsTheMapsInstalledSoFar) {
     hook.onStopRequested = [&] { return ++asked > 130; };
     hook.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
     EXPECT_EQ(s.session.loadZipArchive(archive, true), MapArchiveInstaller::Load::Installed);
-    EXPECT_FALSE(s.session.lastFailed); // a stop is no failure
-    EXPECT_EQ(std::count(s.session.statusList.begin(), s.session.statusList.end(),
+    EXPECT_FALSE(s.session.lastFailed()); // a stop is no failure
+    EXPECT_EQ(std::count(s.session.statusList().begin(), s.session.statusList().end(),
                          "Stopped after 130 of 200"),
               1);
     ASSERT_FALSE(progress.empty());

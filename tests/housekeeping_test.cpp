@@ -12,7 +12,7 @@ using tvtest::SessionFixture;
 
 TEST(Repair, AddsTheMapExtensionOncePerProgramStart) {
     SessionFixture s;
-    s.session.settings.extAlert = true;
+    s.session.settings().extAlert = true;
     s.fx.addCacheFile(ident(1) + ".uxx");
     s.fx.writeCacheIni(
         {ident(1) + "=DM-Deck17", ident(2) + "=xx-ctf-Face", ident(3) + "=SomeMod", "[CACHE]"});
@@ -41,7 +41,7 @@ TEST(Repair, SilentWithAlertsOffAndReportsFullRepair) {
     EXPECT_TRUE(s.prompter.shown.empty());
     EXPECT_EQ(s.rows(), std::vector<std::string>{"+BR-Bridge.UT2"});
     SessionFixture t;
-    t.session.settings.extAlert = true;
+    t.session.settings().extAlert = true;
     t.fx.writeCacheIni({ident(1) + "=dom-Core"});
     t.session.ScanCache();
     EXPECT_EQ(t.prompter.messageTexts(),
@@ -68,7 +68,7 @@ TEST(Purge, AsksThenDeletesEveryCacheFileUnderEitherName) {
     EXPECT_TRUE(tvtest::exists(s.fx.cache + "/unrelated.txt"));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), "[Cache]\r\n");
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/cachebak.ini"), index);
-    EXPECT_EQ(s.session.statusList,
+    EXPECT_EQ(s.session.statusList(),
               (std::vector<std::string>{"All cache files have been deleted",
                                         s.fx.cache + "/CACHE.INI was renamed to CACHEBAK.INI",
                                         "A new CACHE.INI was created in " + s.fx.cache}));
@@ -131,17 +131,17 @@ TEST(NeverMoveEditing, AddRemoveSaveApplyToTheList) {
                             "+CTF-Face.ut2", "-DM-A.ut2",
                             "-**ERROR** Missing file extension in cache.ini ---> NoExt"}));
     EXPECT_FALSE(s.session.fileList().row(0).neverMove);
-    EXPECT_EQ(s.session.statusText, "Found 1 file to process");
+    EXPECT_EQ(s.session.statusText(), "Found 1 file to process");
     s.session.neverMoveEdits().remove({0, 2}, 2);
     EXPECT_EQ(s.session.neverMoveEdits().lines(), std::vector<std::string>{"DM-"});
 }
 
 TEST(NeverMoveEditing, SaveKeepsTheTicksTheUserLeft) {
     SessionFixture s;
-    s.session.settings.setSelectOption(false, true);
-    s.session.settings.U = s.session.settings.UAX = s.session.settings.UMX = false;
-    s.session.settings.UTX = s.session.settings.USX = s.session.settings.UKX = false;
-    s.session.settings.UT2 = true; // only maps are ticked by the selection
+    s.session.settings().setSelectOption(false, true);
+    s.session.settings().U = s.session.settings().UAX = s.session.settings().UMX = false;
+    s.session.settings().UTX = s.session.settings().USX = s.session.settings().UKX = false;
+    s.session.settings().UT2 = true; // only maps are ticked by the selection
     s.fx.writeNeverMove({"Twin*", "Lone.ut2", "Tex.utx", "Hand*"});
     s.fx.writeCacheIni({s.fx.addEntry(1, "Twin.ut2"), s.fx.addEntry(2, "Twin.ut2"),
                         s.fx.addEntry(3, "Lone.ut2"), s.fx.addEntry(4, "Tex.utx"),
@@ -163,7 +163,7 @@ TEST(NeverMoveEditing, SaveKeepsTheTicksTheUserLeft) {
     EXPECT_FALSE(s.session.fileList().row(0).neverMove);
     EXPECT_TRUE(s.session.fileList().row(4).neverMove);
     EXPECT_TRUE(s.session.fileList().row(6).neverMove);
-    EXPECT_EQ(s.session.statusText, "Found 1 file to process");
+    EXPECT_EQ(s.session.statusText(), "Found 1 file to process");
 }
 
 TEST(NeverMoveEditing, RowAddAsksAndAppendsOnce) {

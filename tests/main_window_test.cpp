@@ -268,7 +268,7 @@ TEST_F(MainWindowTest, MissingGameFolderIsAskedForAtStart) {
     window->setQuitOnShutdown(false);
     ASSERT_TRUE(window->startUp());
     EXPECT_EQ(prompter.messageTexts().size(), 1u);
-    EXPECT_EQ(window->session().install.gameFolder, fx.game);
+    EXPECT_EQ(window->session().install().gameFolder, fx.game);
     EXPECT_EQ(listColumn(0).size(), 3);
 }
 
@@ -555,7 +555,7 @@ TEST_F(MainWindowTest, EachTypeBoxTicksItsOwnFilesAndIsKept) {
 
 TEST_F(MainWindowTest, AChangedControlIsAChangedSettingAtOnce) {
     ASSERT_TRUE(start());
-    const tv::Settings& s = window->session().settings;
+    const tv::Settings& s = window->session().settings();
     QTest::mouseClick(child<QRadioButton>("optSelectOnly"), Qt::LeftButton);
     const bool utx = s.UTX;
     QTest::mouseClick(child<QCheckBox>("chkUTX"), Qt::LeftButton);
@@ -613,7 +613,7 @@ TEST_F(MainWindowTest, TheFirstStartOffersTheInstallsFound) {
     ASSERT_EQ(offered.rows.size(), 1u);
     EXPECT_EQ(offered.rows[0],
               (std::vector<std::string>{"UT2004", "native", user, user + "/Cache", "1"}));
-    EXPECT_EQ(window->session().install.userFolder, user);
+    EXPECT_EQ(window->session().install().userFolder, user);
     EXPECT_EQ(listColumn(0), QStringList{"DM-Native.ut2"});
     EXPECT_EQ(fresh.value(tvtest::kGameKey, "Folder")->data, user + std::string(1, '\0'));
     EXPECT_EQ(fresh.value(tvtest::kSettingsKey, "Game")->data, std::string("UT2004") + '\0');
@@ -632,12 +632,12 @@ TEST_F(MainWindowTest, ChooseGameSwitchesToAnotherInstallAndScansIt) {
     EXPECT_EQ(prompter.lists[0].rows[1][2], fx.game);
     EXPECT_EQ(prompter.lists[0].rows[1][1], "chosen");
     EXPECT_EQ(prompter.lists[0].selected, 1u); // the game worked on so far
-    EXPECT_EQ(window->session().install.userFolder, user);
-    EXPECT_EQ(window->session().settings.cacheDir, user + "/Cache");
+    EXPECT_EQ(window->session().install().userFolder, user);
+    EXPECT_EQ(window->session().settings().cacheDir, user + "/Cache");
     EXPECT_EQ(listColumn(0), QStringList{"DM-Native.ut2"});
     // Cancelled: nothing changes.
     window->findChild<QAction*>("mnuToolsChooseGame")->trigger();
-    EXPECT_EQ(window->session().install.userFolder, user);
+    EXPECT_EQ(window->session().install().userFolder, user);
 }
 
 TEST_F(MainWindowTest, TheStateColumnFillsAfterTheListAppears) {

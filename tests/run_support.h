@@ -19,9 +19,8 @@ struct SessionFixture {
     tv::RecordingPrompter prompter;
     tv::Session session{fx.program, store, prompter};
     SessionFixture() {
-        session.install.gameFolder = fx.game;
-        session.install.userFolder = fx.game;
-        session.settings.backupCache = false;
+        session.workOnInstall(installAt(fx.game));
+        session.settings().backupCache = false;
     }
     // Texts of the rows, with "+" in front of ticked ones.
     std::vector<std::string> rows() const {

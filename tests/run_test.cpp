@@ -28,7 +28,7 @@ TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
     std::string original = tvtest::readFile(fx.cache + "/Cache.ini");
     ASSERT_TRUE(s.session.ScanCache());
     s.session.fileList().row(3).ticked = false; // Kept.uax stays
-    s.session.clock = [] { return int64_t{1'000'000'000}; };
+    s.session.setClock([] { return int64_t{1'000'000'000}; });
     ASSERT_TRUE(s.session.runCommand());
 
     EXPECT_EQ(tvtest::readFile(fx.game + "/Maps/DM-One.ut2"), "package DM-One.ut2");
@@ -50,7 +50,7 @@ TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
             c + "/CACHE.INI was renamed to CACHEBAK.INI", "A new CACHE.INI was created in " + c, "",
             "NOTE - files not being moved is due to either the file",
             "       not being selected or they already exist.", ""}));
-    std::vector<std::string> status = s.session.statusList;
+    std::vector<std::string> status = s.session.statusList();
     ASSERT_GE(status.size(), 10u);
     EXPECT_EQ(status[2], "Song.umx does NOT have a known file extension and cannot be moved");
     EXPECT_EQ(status[5], fx.program + "/Tessvane.log was created.");
@@ -68,7 +68,7 @@ TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
     EXPECT_EQ(records[1].OldFName, c + "/" + ident(2) + "-1.uxx");
     // After the run the list shows what is left.
     EXPECT_EQ(s.rows(), (std::vector<std::string>{"+Song.umx", "+Kept.uax"}));
-    EXPECT_EQ(s.session.statusText, "Done processing files");
+    EXPECT_EQ(s.session.statusText(), "Done processing files");
 }
 
 TEST(CacheRun, NothingTickedStillRewritesTheIndex) {
@@ -112,8 +112,8 @@ TEST(CacheRun, ExistingDestinationIsNeverReplacedAndTheLineStays) {
     EXPECT_EQ(log[2], ident(1) + ".uxx {DM-Taken.ut2} was not moved.");
     for (const auto& l : log)
         EXPECT_EQ(l.find("**OLD**"), std::string::npos);
-    EXPECT_EQ(s.session.lastRun.existing.size(), 1u);
-    EXPECT_FALSE(s.session.lastFailed);
+    EXPECT_EQ(s.session.lastRun().existing.size(), 1u);
+    EXPECT_FALSE(s.session.lastFailed());
 }
 
 TEST(CacheRun, RefusedDashOneFileIsReportedUnderItsOwnName) {
@@ -145,7 +145,7 @@ TEST(CacheRun, MissingCacheIniDoesNothingAndSaysNothingMore) {
     ASSERT_TRUE(s.session.runCommand());
     EXPECT_EQ(s.prompter.messageTexts().size(), 1u);
     EXPECT_FALSE(tvtest::exists(s.fx.program + "/Tessvane.log"));
-    EXPECT_EQ(s.session.statusText, "Done processing files");
+    EXPECT_EQ(s.session.statusText(), "Done processing files");
 }
 
 TEST(CacheRun, DestinationModes) {
@@ -155,13 +155,13 @@ TEST(CacheRun, DestinationModes) {
         std::string folder = target / "Stuff";
         s.fx.writeCacheIni({s.fx.addEntry(1, "Bar.ut2"), s.fx.addEntry(2, "Words.int")});
         s.session.ScanCache();
-        s.session.settings.setMoveOption(mode, true);
-        (mode == Settings::MoveMode::Dir ? s.session.settings.moveDirText
-                                         : s.session.settings.moveDir2Text) = folder + "/";
+        s.session.settings().setMoveOption(mode, true);
+        (mode == Settings::MoveMode::Dir ? s.session.settings().moveDirText
+                                         : s.session.settings().moveDir2Text) = folder + "/";
         ASSERT_TRUE(s.session.checkRunDestination());
         ASSERT_TRUE(s.session.runCommand());
         if (mode == Settings::MoveMode::Dir) {
-            EXPECT_EQ(s.session.settings.moveDirText, folder);
+            EXPECT_EQ(s.session.settings().moveDirText, folder);
             EXPECT_TRUE(tvtest::exists(folder + "/Bar.ut2"));
             EXPECT_TRUE(tvtest::exists(folder + "/Words.int"));
         } else {
@@ -174,8 +174,8 @@ TEST(CacheRun, DestinationModes) {
 
 TEST(CacheRun, DriveLetterCheckStopsBeforeAnything) {
     SessionFixture s;
-    s.session.settings.setMoveOption(Settings::MoveMode::Dir, true);
-    s.session.settings.moveDirText = "D";
+    s.session.settings().setMoveOption(Settings::MoveMode::Dir, true);
+    s.session.settings().moveDirText = "D";
     EXPECT_FALSE(s.session.checkRunDestination());
     EXPECT_EQ(s.prompter.messageTexts(),
               std::vector<std::string>{"You must select a destination folder"});
@@ -185,22 +185,23 @@ TEST(CacheRun, ARelativeDestinationFolderIsRefusedInBothModes) {
     SessionFixture s;
     for (auto mode : {Settings::MoveMode::Dir, Settings::MoveMode::Dir2}) {
         s.prompter.shown.clear();
-        s.session.settings.setMoveOption(mode, true);
-        s.session.settings.moveDirText = s.session.settings.moveDir2Text = "relout";
+        s.session.settings().setMoveOption(mode, true);
+        s.session.settings().moveDirText = s.session.settings().moveDir2Text = "relout";
         EXPECT_FALSE(s.session.checkRunDestination());
         EXPECT_FALSE(s.session.checkArchiveDestination());
         ASSERT_FALSE(s.prompter.messageTexts().empty());
         EXPECT_NE(s.prompter.messageTexts()[0].find("A full path is needed"), std::string::npos);
-        s.session.settings.moveDirText = s.session.settings.moveDir2Text = s.fx.dir / "relout";
+        s.session.settings().moveDirText = s.session.settings().moveDir2Text = s.fx.dir / "relout";
         EXPECT_TRUE(s.session.checkRunDestination());
     }
 }
 
 TEST(CacheRun, NoDestinationOptionChosenNeedsTheStructuredFolder) {
     SessionFixture s;
-    s.session.settings.moveNorm = s.session.settings.moveDir = s.session.settings.moveDir2 = false;
+    s.session.settings().moveNorm = s.session.settings().moveDir = s.session.settings().moveDir2 =
+        false;
     EXPECT_FALSE(s.session.checkRunDestination());
-    s.session.settings.moveDir2Text = s.fx.dir / "Elsewhere";
+    s.session.settings().moveDir2Text = s.fx.dir / "Elsewhere";
     EXPECT_TRUE(s.session.checkRunDestination());
 }
 
@@ -209,8 +210,8 @@ TEST(CacheRun, FolderThatCannotBeCreatedStopsTheRunBeforeAnyMove) {
     std::string line = s.fx.addEntry(1, "Bar.ut2");
     s.fx.writeCacheIni({line});
     s.session.ScanCache();
-    s.session.settings.setMoveOption(Settings::MoveMode::Dir, true);
-    s.session.settings.moveDirText = s.fx.dir / "no/such/parent";
+    s.session.settings().setMoveOption(Settings::MoveMode::Dir, true);
+    s.session.settings().moveDirText = s.fx.dir / "no/such/parent";
     EXPECT_FALSE(s.session.runCommand());
     ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
     EXPECT_NE(s.prompter.messageTexts()[0].find("no file was moved"), std::string::npos);
@@ -233,7 +234,7 @@ TEST(CacheRun, UnreadableUndoLogStopsTheRunBeforeAnyMove) {
 
 TEST(CacheRun, BackupKeepsTwoGenerationsAndLeavesOutZips) {
     SessionFixture s;
-    s.session.settings.backupCache = true;
+    s.session.settings().backupCache = true;
     tvtest::writeFile(s.fx.cache + "/other.zip", "zip");
     s.fx.writeCacheIni({s.fx.addEntry(1, "A.utx")});
     const std::string zip = s.fx.cache + "/tessvanebak.zip";
@@ -243,7 +244,7 @@ TEST(CacheRun, BackupKeepsTwoGenerationsAndLeavesOutZips) {
     s.session.runCommand();
     EXPECT_TRUE(tvtest::exists(zip));
     EXPECT_FALSE(tvtest::exists(old));
-    EXPECT_EQ(s.session.statusList[0], "All original cache files were backed up to " + zip);
+    EXPECT_EQ(s.session.statusList()[0], "All original cache files were backed up to " + zip);
     std::string first = tvtest::readFile(zip);
     s.session.uncheckAll();
     s.session.runCommand();
@@ -291,7 +292,7 @@ TEST(Undo, KeyComesFromTheFileNameNotFromFolders) {
     ASSERT_TRUE(log.open(s.fx.program + "/tessvane.mdb"));
     log.insert({"d", cache + "/" + ident(5) + ".uxx", s.fx.game + "/Maps/Back.ut2"});
     log.close();
-    s.session.settings.cacheDir = cache;
+    s.session.settings().cacheDir = cache;
     s.prompter.answers = {true};
     s.session.undoSelections({s.fx.game + "/Maps/Back.ut2"});
     EXPECT_EQ(tvtest::readFile(cache + "/cache.ini"), crlf({"[Cache]", ident(5) + "=Back.ut2"}));
@@ -346,7 +347,7 @@ TEST(UndoLogFile, EmptyAndCompact) {
     EXPECT_EQ(s.prompter.shown[0].title, "Delete All Undo Entries");
     EXPECT_TRUE(s.undoRecords().empty());
     EXPECT_LT(std::stoll(s.session.undoLogSize()), before);
-    EXPECT_EQ(s.session.statusText, "Database compacted");
+    EXPECT_EQ(s.session.statusText(), "Database compacted");
     EXPECT_FALSE(tvtest::exists(s.fx.program + "/TessvaneBak.mdb"));
     EXPECT_FALSE(tvtest::exists(s.fx.program + "/tessvanebak.mdb"));
 
@@ -393,15 +394,15 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
     hook.onStopRequested = [&] { return ++asked > 1; }; // after the first batch
     hook.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
     ASSERT_TRUE(s.session.runCommand());
-    EXPECT_TRUE(s.session.lastRun.stopped);
-    EXPECT_FALSE(s.session.lastFailed); // a stop is no failure
-    EXPECT_EQ(s.session.lastRun.moved, 256);
+    EXPECT_TRUE(s.session.lastRun().stopped);
+    EXPECT_FALSE(s.session.lastFailed()); // a stop is no failure
+    EXPECT_EQ(s.session.lastRun().moved, 256);
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.front(), (std::pair<size_t, size_t>{256, 600}));
-    EXPECT_EQ(std::count(s.session.statusList.begin(), s.session.statusList.end(),
+    EXPECT_EQ(std::count(s.session.statusList().begin(), s.session.statusList().end(),
                          "Stopped after 256 of 600"),
               1);
-    EXPECT_EQ(s.session.statusText, "Stopped after 256 of 600 files");
+    EXPECT_EQ(s.session.statusText(), "Stopped after 256 of 600 files");
     // Each package where it belongs: moved with its record, or in the cache
     // with its line; the rescan lists the 344 that stayed.
     EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
@@ -410,8 +411,8 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
     // The next run, not stopped, moves the rest.
     hook.onStopRequested = nullptr;
     ASSERT_TRUE(s.session.runCommand());
-    EXPECT_FALSE(s.session.lastRun.stopped);
-    EXPECT_EQ(s.session.lastRun.moved, 344);
+    EXPECT_FALSE(s.session.lastRun().stopped);
+    EXPECT_EQ(s.session.lastRun().moved, 344);
     EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
 }
 
@@ -437,9 +438,9 @@ TEST(CacheRun, AStoppedUndoLeavesEachFileWithItsRecordOrItsLine) {
     hook.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
     s.prompter.answers = {true};
     ASSERT_TRUE(s.session.undoSelections(moved));
-    EXPECT_FALSE(s.session.lastFailed); // a stop is no failure
-    EXPECT_EQ(s.session.statusText, "Stopped after 70 of 200 files");
-    EXPECT_EQ(std::count(s.session.statusList.begin(), s.session.statusList.end(),
+    EXPECT_FALSE(s.session.lastFailed()); // a stop is no failure
+    EXPECT_EQ(s.session.statusText(), "Stopped after 70 of 200 files");
+    EXPECT_EQ(std::count(s.session.statusList().begin(), s.session.statusList().end(),
                          "Stopped after 70 of 200"),
               1);
     ASSERT_FALSE(progress.empty());
@@ -459,7 +460,7 @@ TEST(CacheRun, AStoppedUndoLeavesEachFileWithItsRecordOrItsLine) {
     hook.onStopRequested = [] { return true; };
     s.prompter.answers = {true};
     ASSERT_TRUE(s.session.undoSelections(moved));
-    EXPECT_EQ(s.session.statusText, "Stopped after 0 of 130 files");
+    EXPECT_EQ(s.session.statusText(), "Stopped after 0 of 130 files");
     EXPECT_EQ(s.undoRecords().size(), 130u);
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), indexBefore);
     // The rest comes back on the next undo.

@@ -65,9 +65,9 @@ TEST(Confinement, NamesThatAreNoPlainFileNamesAreNeverMovedInAnyMode) {
             lines.push_back(s.fx.addEntry(10 + static_cast<int>(i), hostile[i]));
         lines.push_back(s.fx.addEntry(1, "Good.utx"));
         s.fx.writeCacheIni(lines);
-        s.session.settings.setMoveOption(mode, true);
-        s.session.settings.moveDirText = s.fx.dir / "One";
-        s.session.settings.moveDir2Text = s.fx.dir / "Target";
+        s.session.settings().setMoveOption(mode, true);
+        s.session.settings().moveDirText = s.fx.dir / "One";
+        s.session.settings().moveDir2Text = s.fx.dir / "Target";
         ASSERT_TRUE(s.session.ScanCache());
         ASSERT_EQ(s.session.fileList().rows().size(), hostile.size() + 1);
         for (size_t i = 0; i < hostile.size(); ++i) {
@@ -87,10 +87,10 @@ TEST(Confinement, NamesThatAreNoPlainFileNamesAreNeverMovedInAnyMode) {
         lines.insert(lines.begin(), "[Cache]");
         EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), crlf(lines));
         EXPECT_EQ(
-            countContaining(s.session.statusList, "is not a plain file name and cannot be moved"),
+            countContaining(s.session.statusList(), "is not a plain file name and cannot be moved"),
             hostile.size());
         EXPECT_EQ(countContaining(s.logLines(), " is not a plain file name"), hostile.size());
-        EXPECT_FALSE(s.session.lastFailed);
+        EXPECT_FALSE(s.session.lastFailed());
     }
     CacheFolders folders;
     folders.system = "/game/System";
@@ -124,8 +124,8 @@ TEST(Confinement, UndoFollowsOnlyRecordsThatNameCacheFiles) {
     ASSERT_TRUE(
         s.session.undoSelections({maps + "A.ut2", maps + "B.ut2", maps + "C.ut2", maps + "D.ut2",
                                   maps + "E.ut2", s.fx.game + "/MAPS/F.ut2"}));
-    EXPECT_TRUE(s.session.lastFailed);
-    EXPECT_EQ(countContaining(s.session.statusList, "Not undone: "), 4u);
+    EXPECT_TRUE(s.session.lastFailed());
+    EXPECT_EQ(countContaining(s.session.statusList(), "Not undone: "), 4u);
     EXPECT_EQ(tvtest::readFile(outside / "notes.txt"), "mine");
     EXPECT_EQ(tvtest::readFile(outside / "secret"), "secret");
     EXPECT_FALSE(tvtest::exists(outside / (ident(2) + ".uxx")));
@@ -150,8 +150,8 @@ TEST(Confinement, UndoTakesFilesOnlyOutOfFoldersTessvaneMovesInto) {
     s.fx.writeCacheIni({s.fx.addEntry(1, "Moved.ut2")});
     // A real run into a folder of the user's choice: that folder is remembered.
     s.session.ScanCache();
-    s.session.settings.setMoveOption(Settings::MoveMode::Dir, true);
-    s.session.settings.moveDirText = outside / "chosen";
+    s.session.settings().setMoveOption(Settings::MoveMode::Dir, true);
+    s.session.settings().moveDirText = outside / "chosen";
     ASSERT_TRUE(s.session.runCommand());
     ASSERT_TRUE(tvtest::exists(outside / "chosen/Moved.ut2"));
     // Tampered records: a user's file anywhere, a file in the game folder
@@ -175,19 +175,19 @@ TEST(Confinement, UndoTakesFilesOnlyOutOfFoldersTessvaneMovesInto) {
         s.session.undoSelections({outside / "Documents/Thesis.ut2", s.fx.game + "/Notes.ut2",
                                   s.fx.game + "/textures/Tex.utx", s.fx.game + "/System/User.ini",
                                   outside / "chosen/Moved.ut2"}));
-    EXPECT_TRUE(s.session.lastFailed);
+    EXPECT_TRUE(s.session.lastFailed());
     for (const std::string& kept : {outside / "Documents/Thesis.ut2", s.fx.game + "/Notes.ut2"}) {
         EXPECT_TRUE(tvtest::exists(kept));
         EXPECT_EQ(
-            countContaining(s.session.statusList,
+            countContaining(s.session.statusList(),
                             "Not undone: " + kept + " is not in a folder Tessvane moves into"),
             1u)
             << kept;
     }
-    EXPECT_EQ(
-        countContaining(s.session.statusList, "Not undone: " + s.fx.game +
-                                                  "/System/User.ini is not a file Tessvane moves"),
-        1u);
+    EXPECT_EQ(countContaining(s.session.statusList(),
+                              "Not undone: " + s.fx.game +
+                                  "/System/User.ini is not a file Tessvane moves"),
+              1u);
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/System/User.ini"));
     EXPECT_EQ(tvtest::readFile(cache + ident(4) + ".uxx"), "tex");
     EXPECT_EQ(tvtest::readFile(cache + ident(1) + ".uxx"), "package Moved.ut2");
@@ -250,7 +250,7 @@ TEST(LetterCase, ADestinationTakenUnderAnotherCaseIsKept) {
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), crlf({"[Cache]", line}));
     ASSERT_EQ(s.undoRecords().size(), 1u);
     EXPECT_EQ(s.undoRecords()[0].NewFName, s.fx.game + "/Maps/Other.ut2");
-    EXPECT_FALSE(s.session.lastFailed);
+    EXPECT_FALSE(s.session.lastFailed());
 }
 
 TEST(LetterCase, TheStructuredFolderUsesSubfoldersOfAnyCase) {
@@ -259,12 +259,12 @@ TEST(LetterCase, TheStructuredFolderUsesSubfoldersOfAnyCase) {
     fs::create_directories(target + "/maps");
     s.fx.writeCacheIni({s.fx.addEntry(1, "DM-X.ut2")});
     s.session.ScanCache();
-    s.session.settings.setMoveOption(Settings::MoveMode::Dir2, true);
-    s.session.settings.moveDir2Text = target;
+    s.session.settings().setMoveOption(Settings::MoveMode::Dir2, true);
+    s.session.settings().moveDir2Text = target;
     ASSERT_TRUE(s.session.runCommand());
     EXPECT_TRUE(tvtest::exists(target + "/maps/DM-X.ut2"));
     EXPECT_FALSE(tvtest::exists(target + "/Maps"));
-    EXPECT_FALSE(s.session.lastFailed);
+    EXPECT_FALSE(s.session.lastFailed());
 }
 
 TEST(UndoLogCheck, AWriterElsewhereStopsRunUndoAndEmptyBeforeTheyTouchAnything) {
@@ -277,7 +277,7 @@ TEST(UndoLogCheck, AWriterElsewhereStopsRunUndoAndEmptyBeforeTheyTouchAnything) 
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
 
     EXPECT_FALSE(s.session.runCommand());
-    EXPECT_TRUE(s.session.lastFailed);
+    EXPECT_TRUE(s.session.lastFailed());
     ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
     EXPECT_EQ(s.prompter.messageTexts()[0],
               "The undo log " + undoLogPath(s) +
@@ -407,7 +407,7 @@ TEST(OneAtATime, ASecondOperationWaitsThenSaysAnotherTessvaneIsWorking) {
     const std::string busy =
         "Another Tessvane is working on this game; try again when it has finished.";
     EXPECT_EQ(s.prompter.messageTexts(), std::vector<std::string>{busy});
-    EXPECT_TRUE(s.session.lastFailed);
+    EXPECT_TRUE(s.session.lastFailed());
     tvtest::CliResult r = tvtest::runCli(s.fx, "run");
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err, "Tessvane: " + busy + "\n");

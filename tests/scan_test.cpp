@@ -12,6 +12,7 @@
 using namespace tv;
 using tvtest::GameFixture;
 using tvtest::ident;
+using tvtest::installAt;
 
 namespace {
 
@@ -20,7 +21,7 @@ struct Scan {
     RegistryStore store{fx.registry};
     RecordingPrompter prompter;
     Session session{fx.program, store, prompter};
-    Scan() { session.install.gameFolder = session.install.userFolder = fx.game; }
+    Scan() { session.workOnInstall(installAt(fx.game)); }
 
     // Texts of the rows, with "+" in front of ticked ones.
     std::vector<std::string> rows() {
@@ -30,9 +31,9 @@ struct Scan {
         return out;
     }
     void selectOnly(std::initializer_list<bool Settings::*> boxes) {
-        session.settings.setSelectOption(false, true);
+        session.settings().setSelectOption(false, true);
         for (auto b : boxes)
-            session.settings.*b = true;
+            session.settings().*b = true;
     }
 };
 
@@ -91,29 +92,29 @@ TEST(Scan, EmptyCacheGivesSingularStatus) {
     s.fx.writeCacheIni({});
     ASSERT_TRUE(s.session.ScanCache());
     EXPECT_TRUE(s.session.fileList().rows().empty());
-    EXPECT_EQ(s.session.statusText, "Found 0 file to process");
+    EXPECT_EQ(s.session.statusText(), "Found 0 file to process");
 }
 
 TEST(Scan, StatusTextSingularForOnePluralForTwo) {
     Scan s;
     s.fx.writeCacheIni({s.fx.addEntry(1, "A.utx")});
     s.session.ScanCache();
-    EXPECT_EQ(s.session.statusText, "Found 1 file to process");
+    EXPECT_EQ(s.session.statusText(), "Found 1 file to process");
     s.fx.writeCacheIni({s.fx.addEntry(1, "A.utx"), s.fx.addEntry(2, "B.utx")});
     s.session.ScanCache();
-    EXPECT_EQ(s.session.statusText, "Found 2 files to process");
+    EXPECT_EQ(s.session.statusText(), "Found 2 files to process");
 }
 
 TEST(Scan, MissingCacheIniIsReportedAndListStaysEmpty) {
     Scan s;
-    s.session.statusText = "before";
+    s.session.setStatusText("before");
     EXPECT_FALSE(s.session.ScanCache());
     ASSERT_EQ(s.prompter.shown.size(), 1u);
     EXPECT_EQ(s.prompter.shown[0].text, "Cache.INI is MISSING...can't proceed!");
     EXPECT_EQ(s.prompter.shown[0].title, "Critical file missing!");
     EXPECT_TRUE(s.session.fileList().rows().empty());
     // The status bar does not stay on what it said before the scan.
-    EXPECT_EQ(s.session.statusText, "Cache.INI is missing in " + s.fx.cache);
+    EXPECT_EQ(s.session.statusText(), "Cache.INI is missing in " + s.fx.cache);
 }
 
 TEST(Scan, CacheIniNameIgnoresLetterCase) {
@@ -131,7 +132,7 @@ TEST(Scan, MissingExtensionRowIsUntickedEvenUnderSelectAll) {
     EXPECT_EQ(s.rows(),
               (std::vector<std::string>{
                   "-**ERROR** Missing file extension in cache.ini ---> SomeMod", "+A.utx"}));
-    EXPECT_TRUE(s.session.repairDone);
+    EXPECT_TRUE(s.session.repairDone());
 }
 
 TEST(Scan, DateComesFromTheFirstCandidateThenTheSecond) {
@@ -164,7 +165,7 @@ TEST(Scan, AllCopiesOfADuplicateAreUnticked) {
     s.session.ScanCache();
     EXPECT_EQ(s.rows(), (std::vector<std::string>{"-Foo.utx", "-Foo.utx", "-FOO.UTX", "+Bar.utx",
                                                   "+BAR.UTX"}));
-    EXPECT_EQ(s.session.statusText, "Found 2 files to process");
+    EXPECT_EQ(s.session.statusText(), "Found 2 files to process");
 }
 
 TEST(Scan, SelectOnlyTicksByTheChosenBoxes) {
@@ -219,12 +220,12 @@ TEST(Scan, PurgeSettingOf30OrLessBecomes360) {
 TEST(Scan, EmptyCacheLabelIsDerivedFromTheGameFolder) {
     Scan s;
     s.fx.writeCacheIni({s.fx.addEntry(1, "A.utx")});
-    s.session.install.gameFolder = s.session.install.userFolder = s.fx.game + "/";
+    s.session.workOnInstall(installAt(s.fx.game + "/"));
     s.session.ScanCache();
-    EXPECT_EQ(s.session.folders.gameFolder, s.fx.game);
-    EXPECT_EQ(s.session.settings.cacheDir, s.fx.cache);
-    EXPECT_EQ(s.session.folders.maps, s.fx.game + "/Maps");
-    EXPECT_EQ(s.session.folders.gameIni, s.fx.game + "/System/UT2003.ini");
+    EXPECT_EQ(s.session.folders().gameFolder, s.fx.game);
+    EXPECT_EQ(s.session.settings().cacheDir, s.fx.cache);
+    EXPECT_EQ(s.session.folders().maps, s.fx.game + "/Maps");
+    EXPECT_EQ(s.session.folders().gameIni, s.fx.game + "/System/UT2003.ini");
 }
 
 TEST(Scan, ChosenCacheFolderIsScanned) {
@@ -235,7 +236,7 @@ TEST(Scan, ChosenCacheFolderIsScanned) {
     s.session.ScanCache();
     s.session.chooseCacheFolder(other.path());
     EXPECT_EQ(s.rows(), std::vector<std::string>{"+Other.ut2"});
-    EXPECT_EQ(s.session.settings.cacheDir, other.path());
+    EXPECT_EQ(s.session.settings().cacheDir, other.path());
 }
 
 TEST(NeverMoveMatch, PrefixAndWholeNameRules) {

@@ -53,7 +53,7 @@ TEST(GameFolder, MissingValueMakesTheUserChooseUntilAFolderIsChosenOrLeave) {
     p.answers = {true, true, false}; // choose again, again; not that folder
     Session s(fx.program, store, p);
     EXPECT_TRUE(s.readGameFolder());
-    EXPECT_EQ(s.install.gameFolder, fx.game);
+    EXPECT_EQ(s.install().gameFolder, fx.game);
     std::vector<std::string> kinds;
     for (const auto& shown : p.shown)
         kinds.push_back(shown.kind + ":" + shown.text + shown.title);
@@ -89,16 +89,16 @@ TEST(GameFolder, SetTheUtDirPointsTheCacheLabelAtItsCacheFolder) {
     s.readGameFolder();
     p.folders = {fx.game};
     s.setUtDir();
-    EXPECT_EQ(s.install.gameFolder, fx.game);
-    EXPECT_EQ(s.settings.cacheDir, fx.game + "/Cache");
+    EXPECT_EQ(s.install().gameFolder, fx.game);
+    EXPECT_EQ(s.settings().cacheDir, fx.game + "/Cache");
     p.folders = {"/games/other/"};
     p.answers = {true}; // no System or Cache there: used anyway
     s.setUtDir();
-    EXPECT_EQ(s.settings.cacheDir, "/games/other/Cache");
+    EXPECT_EQ(s.settings().cacheDir, "/games/other/Cache");
     p.folders = {"/games/third"}; // answered No: nothing changes
     s.setUtDir();
     s.setUtDir(); // cancelled: nothing changes
-    EXPECT_EQ(s.install.gameFolder, "/games/other");
+    EXPECT_EQ(s.install().gameFolder, "/games/other");
 }
 
 TEST(Settings, FirstStartGivesDefaultsAndShutDownWritesEveryValue) {
@@ -106,14 +106,14 @@ TEST(Settings, FirstStartGivesDefaultsAndShutDownWritesEveryValue) {
     RegistryStore store(fx.registry);
     RecordingPrompter p;
     Session s(fx.program, store, p);
-    s.settings.selectAll = false; // loading must restore the default
+    s.settings().selectAll = false; // loading must restore the default
     s.loadSettings();
-    EXPECT_TRUE(s.settings.selectAll);
-    EXPECT_FALSE(s.settings.selectOnly);
-    EXPECT_TRUE(s.settings.moveNorm);
-    EXPECT_TRUE(s.settings.backupCache);
-    EXPECT_FALSE(s.settings.UT2);
-    EXPECT_EQ(s.settings.firstRun, 1);
+    EXPECT_TRUE(s.settings().selectAll);
+    EXPECT_FALSE(s.settings().selectOnly);
+    EXPECT_TRUE(s.settings().moveNorm);
+    EXPECT_TRUE(s.settings().backupCache);
+    EXPECT_FALSE(s.settings().UT2);
+    EXPECT_EQ(s.settings().firstRun, 1);
     EXPECT_FALSE(store.keyExists(kSettingsKey));
 
     s.saveSettings();
@@ -151,17 +151,17 @@ TEST(Settings, StoredValuesAreLoadedAndBadOnesLeaveTheControl) {
     reg.WriteEntry("FirstRun", "0");
     RecordingPrompter p;
     Session s(fx.program, store, p);
-    s.settings.UMX = true;
+    s.settings().UMX = true;
     s.loadSettings();
-    EXPECT_FALSE(s.settings.selectAll);
-    EXPECT_TRUE(s.settings.selectOnly);
-    EXPECT_TRUE(s.settings.UT2);
-    EXPECT_TRUE(s.settings.UMX);
-    EXPECT_FALSE(s.settings.moveNorm); // cleared by MoveDir2 being chosen
-    EXPECT_TRUE(s.settings.moveDir2);
-    EXPECT_EQ(s.settings.moveDir2Text, "/data/ut");
-    EXPECT_FALSE(s.settings.backupCache);
-    EXPECT_EQ(s.settings.firstRun, 0);
+    EXPECT_FALSE(s.settings().selectAll);
+    EXPECT_TRUE(s.settings().selectOnly);
+    EXPECT_TRUE(s.settings().UT2);
+    EXPECT_TRUE(s.settings().UMX);
+    EXPECT_FALSE(s.settings().moveNorm); // cleared by MoveDir2 being chosen
+    EXPECT_TRUE(s.settings().moveDir2);
+    EXPECT_EQ(s.settings().moveDir2Text, "/data/ut");
+    EXPECT_FALSE(s.settings().backupCache);
+    EXPECT_EQ(s.settings().firstRun, 0);
 }
 
 TEST(Settings, InstallPathIsWrittenOnlyWhenMissing) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "games/game_install.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -139,5 +141,12 @@ std::map<std::string, std::string> snapshotTree(const std::string& root);
 
 // Files below `root` that a killed program left under a temporary name.
 std::vector<std::string> leftoverFiles(const std::string& root);
+
+// An install by hand whose game and player folder are both `folder`.
+inline tv::GameInstall installAt(const std::string& folder) {
+    tv::GameInstall in;
+    in.gameFolder = in.userFolder = folder;
+    return in;
+}
 
 } // namespace tvtest

@@ -324,6 +324,6 @@ TEST_F(MainWindowTest, ExitDuringARunAsksThenStopsAndExits) {
     ASSERT_TRUE(asked);
     EXPECT_EQ(prompter.shown.back().text, "Stop the run and exit?");
     EXPECT_FALSE(window->isVisible());
-    EXPECT_TRUE(window->session().lastRun.stopped);
+    EXPECT_TRUE(window->session().lastRun().stopped);
     EXPECT_EQ(tvtest::misplacedPackages(fx, packages), std::vector<std::string>{});
 }

@@ -167,7 +167,7 @@ TEST_F(MainWindowTest, TheRunButtonAndMenuItemAreOneCommand) {
     bool disabledWhileRunning = false;
     tvtest::ObserverHook hook(window->session());
     hook.onRunningChanged = [&] {
-        if (window->session().running)
+        if (window->session().busy())
             disabledWhileRunning = !action->isEnabled() && !button->isEnabled();
     };
     click("cmdRun");

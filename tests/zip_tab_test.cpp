@@ -91,7 +91,7 @@ TEST_F(ZipTabTest, OneChosenArchiveIsPreviewedAndInstalledByProcessLoadedZip) {
 
     click("cmdShowZIPDesc");
     ASSERT_EQ(shell.opened.size(), 1u);
-    EXPECT_EQ(shell.opened[0], "editor:" + window->session().archives.preview().textPath);
+    EXPECT_EQ(shell.opened[0], "editor:" + window->session().archives().preview().textPath);
 
     click("cmdEnlargePic");
     PicDisplay* pictures = window->findChild<PicDisplay*>("frmPicDisplay");

@@ -77,7 +77,7 @@ void FileListTab::showScan() {
     if (!m_session.fileList().rows().empty())
         for (int c = 0; c < 2; ++c)
             ListView1->resizeColumnToContents(c);
-    showCacheFolder(m_session.settings.cacheDir);
+    showCacheFolder(m_session.settings().cacheDir);
     ListView1->header()->setSortIndicator(-1, Qt::AscendingOrder);
 }
 

@@ -109,9 +109,9 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     m_progress->setVisible(false);
     statusBar()->addPermanentWidget(m_progress);
 
-    m_busy = new BusyWindow(
-        QString::fromStdString(findInFolder(shippedFolder(m_session.programFolder), "search.gif")),
-        this);
+    m_busy = new BusyWindow(QString::fromStdString(findInFolder(
+                                shippedFolder(m_session.programFolder()), "search.gif")),
+                            this);
 
     buildMenus();
     connectHandlers();
@@ -220,7 +220,7 @@ void MainWindow::fillStates() {
             this,
             [this, wanted, states] {
                 // A run or an undo under way reads the rows on its worker.
-                if (m_stateWanted != wanted || m_session.running || m_work.busy()) return;
+                if (m_stateWanted != wanted || m_session.busy() || m_work.busy()) return;
                 m_session.applyStates(wanted, *states);
             },
             Qt::QueuedConnection);
@@ -280,7 +280,8 @@ void MainWindow::buildMenus() {
     about->setObjectName("mnuHelpAbout");
     connect(about, &QAction::triggered, this, [this] {
         if (!m_about)
-            m_about = new AboutWindow(m_session.programFolder, m_prompter, m_shell, *m_sound, this);
+            m_about =
+                new AboutWindow(m_session.programFolder(), m_prompter, m_shell, *m_sound, this);
         m_about->show();
         m_about->raise();
     });
@@ -300,7 +301,7 @@ void MainWindow::connectHandlers() {
     connect(m_undoTab, &UndoTab::filesMovedBack, this, &MainWindow::showScanResult);
     connect(m_neverMoveTab, &NeverMoveTab::saving, this, [this](bool busy) {
         if (busy)
-            m_busy->showBusy(m_session.install.game);
+            m_busy->showBusy(m_session.install().game);
         else
             m_busy->unload();
     });
@@ -309,14 +310,14 @@ void MainWindow::connectHandlers() {
 // ---- settings and controls --------------------------------------------------
 
 void MainWindow::settingsToControls() {
-    const Settings& s = m_session.settings;
+    const Settings& s = m_session.settings();
     m_optionsTab->load(s);
     m_zipTab->load(s);
     m_fileListTab->showCacheFolder(s.cacheDir);
 }
 
 void MainWindow::setStatusText(const std::string& text) {
-    m_session.statusText = text;
+    m_session.setStatusText(text);
     m_statusPanel3->setText(toDisplay(text));
 }
 
@@ -324,7 +325,7 @@ void MainWindow::showScanResult() {
     m_fileListTab->showScan();
     fillStates();
     m_optionsTab->showPurgeDays(m_session.housekeeping().purgeDaysText());
-    m_statusPanel3->setText(toDisplay(m_session.statusText));
+    m_statusPanel3->setText(toDisplay(m_session.statusText()));
     m_neverMoveTab->showLines();
 }
 
@@ -340,7 +341,7 @@ bool MainWindow::startUp() {
     settingsToControls();
     restoreWindowGeometry();
     setWindowTitle("Tessvane");
-    m_busy->showBusy(m_session.install.game);
+    m_busy->showBusy(m_session.install().game);
     m_session.ScanCache();
     showScanResult();
     lblUTName->setText(toDisplay(m_session.playerName()));
@@ -349,7 +350,7 @@ bool MainWindow::startUp() {
     cmdRun->setFocus();
     m_busy->unload();
     // A build without a real update server does not ask the placeholder.
-    if ((m_optionsTab->autoUpdate() || m_session.settings.firstRun == 1) && updateServerIsSet())
+    if ((m_optionsTab->autoUpdate() || m_session.settings().firstRun == 1) && updateServerIsSet())
         runUpdateCheck();
     LoadUndoList();
     return true;
@@ -369,9 +370,9 @@ void MainWindow::shutDown() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // Work under way ends first (a run or an undo at its next safe point,
     // other work when it is done); the window then closes.
-    if (m_session.running || m_work.busy()) {
+    if (m_session.busy() || m_work.busy()) {
         event->ignore();
-        if (m_session.running || m_work.stoppable())
+        if (m_session.busy() || m_work.stoppable())
             exitDuringRun();
         else
             m_exitAfterRun = true;
@@ -388,7 +389,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 // ---- the File List ----------------------------------------------------------------
 
 void MainWindow::scanWithBusyWindow() {
-    m_busy->showBusy(m_session.install.game);
+    m_busy->showBusy(m_session.install().game);
     m_work.run([this] { m_session.ScanCache(); }, false);
     showScanResult();
     m_busy->unload();
@@ -400,7 +401,7 @@ void MainWindow::commitFileTypes() {
 }
 
 void MainWindow::rescan() {
-    m_busy->showBusy(m_session.install.game);
+    m_busy->showBusy(m_session.install().game);
     setStatusText("Re-scanning files...");
     m_work.run([this] { m_session.ScanCache(); }, false);
     showScanResult();
@@ -410,13 +411,13 @@ void MainWindow::rescan() {
 
 void MainWindow::setUtDir() {
     m_session.setUtDir();
-    m_fileListTab->showCacheFolder(m_session.settings.cacheDir);
+    m_fileListTab->showCacheFolder(m_session.settings().cacheDir);
 }
 
 void MainWindow::chooseGame() {
     if (!m_session.chooseGame(false)) return;
     // Another game, another cache: its list at once.
-    m_fileListTab->showCacheFolder(m_session.settings.cacheDir);
+    m_fileListTab->showCacheFolder(m_session.settings().cacheDir);
     rescan();
 }
 
@@ -427,10 +428,10 @@ void MainWindow::openInEditor(const char* fileName) {
 }
 
 void MainWindow::openProgramFile(const char* fileName, bool inEditor) {
-    auto path = lookupInFolder(m_session.programFolder, fileName);
-    if (!path) path = lookupInFolder(shippedFolder(m_session.programFolder), fileName);
+    auto path = lookupInFolder(m_session.programFolder(), fileName);
+    if (!path) path = lookupInFolder(shippedFolder(m_session.programFolder()), fileName);
     if (!path || !fileExists(*path)) {
-        m_prompter.message(joinPath(m_session.programFolder, fileName) + " does not exist.");
+        m_prompter.message(joinPath(m_session.programFolder(), fileName) + " does not exist.");
         return;
     }
     if (!(inEditor ? m_shell.openInEditor(*path) : m_shell.openDocument(*path)))
@@ -441,13 +442,13 @@ void MainWindow::openProgramFile(const char* fileName, bool inEditor) {
 
 void MainWindow::showDestinationFolders() {
     // A run or an installation drops a trailing separator from the folder boxes.
-    m_optionsTab->showDestinationFolders(m_session.settings);
+    m_optionsTab->showDestinationFolders(m_session.settings());
 }
 
 void MainWindow::updateActionState() {
     // A run or an archive installation under way takes no second one, and
     // nothing else that changes files: the tabs can be looked at, not used.
-    const bool idle = !m_session.running && !m_work.busy();
+    const bool idle = !m_session.busy() && !m_work.busy();
     mnuFileRun->setEnabled(idle);
     for (QWidget* page : std::initializer_list<QWidget*>{m_fileListTab, m_optionsTab,
                                                          m_neverMoveTab, m_undoTab, m_zipTab})
@@ -457,7 +458,7 @@ void MainWindow::updateActionState() {
             if (entry->objectName() != "mnuFileExit" && entry->objectName() != "mnuHelpContents" &&
                 entry->objectName() != "mnuHelpAbout")
                 entry->setEnabled(idle);
-    const bool stoppable = m_session.running || m_work.stoppable();
+    const bool stoppable = m_session.busy() || m_work.stoppable();
     cmdStop->setVisible(stoppable);
     cmdStop->setEnabled(stoppable && !m_work.stopRequested());
     m_progress->setVisible(!idle);
@@ -483,7 +484,7 @@ bool MainWindow::exitDuringRun() {
 }
 
 void MainWindow::runClicked() {
-    if (m_session.running) return;
+    if (m_session.busy()) return;
     if (!m_session.checkRunDestination()) return;
     Tab1->setCurrentIndex(0);
     if (!m_work.run([this] { m_session.runCommand(); }, true)) return;
@@ -544,7 +545,7 @@ void MainWindow::tidyClicked() {
 
 void MainWindow::purgeClicked() {
     if (!m_session.confirmPurge()) return;
-    m_busy->showBusy(m_session.install.game);
+    m_busy->showBusy(m_session.install().game);
     bool purged = false;
     m_work.run([&] { purged = m_session.purgeCache(); }, false);
     if (purged) showScanResult();

@@ -97,8 +97,8 @@ NeverMoveTab::NeverMoveTab(Session& session, QWidget* parent)
 }
 
 void NeverMoveTab::watchFile() {
-    const QString file = QString::fromStdString(neverMoveFilePath(m_session.programFolder));
-    const QString folder = QString::fromStdString(m_session.programFolder);
+    const QString file = QString::fromStdString(neverMoveFilePath(m_session.programFolder()));
+    const QString folder = QString::fromStdString(m_session.programFolder());
     if (!m_watcher->files().contains(file) && fileExists(file.toStdString()))
         m_watcher->addPath(file);
     if (!m_watcher->directories().contains(folder) && folderExists(folder.toStdString()))

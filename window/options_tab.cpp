@@ -204,7 +204,7 @@ void OptionsTab::connectControls() {
 
 void OptionsTab::storeSettings() {
     if (m_loading) return; // the controls are being set from the settings
-    store(m_session.settings);
+    store(m_session.settings());
     m_session.housekeeping().setPurgeDaysText(purgeDays());
 }
 

@@ -76,7 +76,7 @@ ZipTab::ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell
     chkUnZIPNoPreview = makeCheck(options, "chkUnZIPNoPreview", "U&nZIP without preview");
     (new QVBoxLayout(options))->addWidget(chkUnZIPNoPreview);
     connect(chkUnZIPNoPreview, &QCheckBox::toggled, this,
-            [this](bool on) { m_session.settings.unzipNoPreview = on; });
+            [this](bool on) { m_session.settings().unzipNoPreview = on; });
 
     txtTextFile = makeText(this, "txtTextFile", "Hidden to store text file location");
     txtTextFile->setVisible(false);
@@ -218,14 +218,14 @@ void ZipTab::load(const std::string& path, bool several) {
     for (QPushButton* b : {cmdProcessLoadedZIP, cmdShowZIPDesc, cmdEnlargePic})
         b->setEnabled(false);
     // A direct install reports on the Status tab as it goes.
-    if (several || m_session.settings.unzipNoPreview) emit statusPageWanted();
+    if (several || m_session.settings().unzipNoPreview) emit statusPageWanted();
     // Unpacking (and a direct install, which Stop ends between maps) happen
     // off the window's thread.
     auto loaded = MapArchiveInstaller::Load::Unreadable;
-    const bool direct = several || m_session.settings.unzipNoPreview;
+    const bool direct = several || m_session.settings().unzipNoPreview;
     m_work.run([&] { loaded = m_session.loadZipArchive(path, several); }, direct);
     if (loaded != MapArchiveInstaller::Load::Previewed) return;
-    const ArchivePreview& p = m_session.archives.preview();
+    const ArchivePreview& p = m_session.archives().preview();
     lblMapName->setText(toDisplay(p.mapName));
     txtFileDesc->setPlainText(toDisplay(p.description));
     txtTextFile->setText(toDisplay(p.textFile));
@@ -261,7 +261,7 @@ void ZipTab::loadUmod(const std::string& path, bool several) {
         b->setEnabled(false);
     auto package = m_session.loadUmodArchive(path);
     if (!package) return;
-    if (several || m_session.settings.unzipNoPreview) {
+    if (several || m_session.settings().unzipNoPreview) {
         emit statusPageWanted();
         m_work.run([&] { m_session.installUmodArchive(*package); }, false);
         emit destinationsChanged();
@@ -287,13 +287,13 @@ void ZipTab::loadUmod(const std::string& path, bool several) {
 }
 
 void ZipTab::showDescriptionClicked() {
-    const std::string& path = m_session.archives.preview().textPath;
+    const std::string& path = m_session.archives().preview().textPath;
     if (path.empty()) return; // the archive has no description
     m_shell.openInEditor(path);
 }
 
 void ZipTab::enlargePictureClicked() {
-    const ArchivePreview& p = m_session.archives.preview();
+    const ArchivePreview& p = m_session.archives().preview();
     if (!m_picDisplay) m_picDisplay = new PicDisplay(this);
     m_picDisplay->Picture1->setPixmap(QPixmap(QString::fromStdString(p.picture)));
     m_picDisplay->setWindowTitle("Picture preview of " + toDisplay(p.mapName));
