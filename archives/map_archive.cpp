@@ -10,7 +10,6 @@
 #include "platform/temp_folder.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
-#include "ui/prompter.h"
 
 #include <cerrno>
 
@@ -148,10 +147,10 @@ std::string MapArchiveInstaller::extractFolder() const {
 
 MapArchiveInstaller::LoadResult
 MapArchiveInstaller::LoadZipArchive(const std::string& archive, bool preview,
-                                    const std::string& mapsFolder, Prompter& prompter,
+                                    const std::string& mapsFolder, const NoticeSink& notify,
                                     const WorkSink& sink, InstallRecorder* recorder) {
     LoadResult result;
-    if (!startLoad(archive, prompter)) return result;
+    if (!startLoad(archive, notify)) return result;
     ZipArchive zip;
     zip.ArchiveName = archive;
     zip.ExtractFolder = m_temp->path();
@@ -161,10 +160,10 @@ MapArchiveInstaller::LoadZipArchive(const std::string& archive, bool preview,
         if (auto name = memberFileName(member)) m_members.push_back(*name);
     };
     if (!zip.ListContents()) {
-        forgetLoad(prompter, "The archive " + archive + " cannot be read: " + zip.lastError());
+        forgetLoad(notify, "The archive " + archive + " cannot be read: " + zip.lastError());
         return result;
     }
-    if (auto refused = refusal(archive, preview, prompter)) {
+    if (auto refused = refusal(archive, preview, notify)) {
         result.load = *refused;
         return result;
     }
@@ -175,12 +174,12 @@ MapArchiveInstaller::LoadZipArchive(const std::string& archive, bool preview,
     zip.FreeSpace = freeSpace;
     zip.Sync = false; // the private folder goes after a crash anyway
     if (!zip.Extract()) {
-        forgetLoad(prompter, zip.stoppedByBound() ? zip.lastError()
-                                                  : "The archive " + archive +
-                                                        " cannot be read: " + zip.lastError());
+        forgetLoad(notify, zip.stoppedByBound()
+                               ? zip.lastError()
+                               : "The archive " + archive + " cannot be read: " + zip.lastError());
         return result;
     }
-    unpackCompressedPackages(prompter);
+    unpackCompressedPackages(notify);
     const FolderIndex unpacked(m_temp->path());
     if (preview) {
         showPreview(unpacked, picture);
@@ -194,7 +193,7 @@ MapArchiveInstaller::LoadZipArchive(const std::string& archive, bool preview,
 
 // Members that are compressed packages (.uz2) become the packages they hold,
 // in the private folder; one that cannot be unpacked is said and left out.
-void MapArchiveInstaller::unpackCompressedPackages(Prompter& prompter) {
+void MapArchiveInstaller::unpackCompressedPackages(const NoticeSink& notify) {
     const FolderIndex unpacked(m_temp->path());
     std::vector<std::string> members;
     for (auto& member : m_members) {
@@ -210,7 +209,7 @@ void MapArchiveInstaller::unpackCompressedPackages(Prompter& prompter) {
             m_slots.rename(member, package);
             members.push_back(package);
         } else {
-            prompter.message(member + " could not be unpacked: " + error);
+            tell(notify, {member + " could not be unpacked: " + error});
             m_slots.forget(member);
         }
         ::unlink(from.c_str());
@@ -220,7 +219,7 @@ void MapArchiveInstaller::unpackCompressedPackages(Prompter& prompter) {
 
 // A new private folder for every load; the previous one goes with all it
 // held, and so do those that killed installations left.
-bool MapArchiveInstaller::startLoad(const std::string& archive, Prompter& prompter) {
+bool MapArchiveInstaller::startLoad(const std::string& archive, const NoticeSink& notify) {
     m_slots.ClearArchiveSlots();
     m_preview = {};
     m_members.clear();
@@ -230,13 +229,13 @@ bool MapArchiveInstaller::startLoad(const std::string& archive, Prompter& prompt
     TempFolder::removeAbandoned(kTempStem);
     m_temp = std::make_unique<TempFolder>(kTempStem);
     if (m_temp->valid()) return true;
-    prompter.message(m_temp->error());
+    tell(notify, {m_temp->error()});
     m_temp.reset();
     return false;
 }
 
-void MapArchiveInstaller::forgetLoad(Prompter& prompter, const std::string& why) {
-    if (!why.empty()) prompter.message(why);
+void MapArchiveInstaller::forgetLoad(const NoticeSink& notify, const std::string& why) {
+    if (!why.empty()) tell(notify, {why});
     m_slots.ClearArchiveSlots();
     m_members.clear();
     m_temp.reset();
@@ -245,9 +244,9 @@ void MapArchiveInstaller::forgetLoad(Prompter& prompter, const std::string& why)
 // Refused (a UT map) or Empty (nothing to install), said before anything is
 // unpacked; nullopt when the load goes on.
 std::optional<MapArchiveInstaller::Load>
-MapArchiveInstaller::refusal(const std::string& archive, bool preview, Prompter& prompter) {
+MapArchiveInstaller::refusal(const std::string& archive, bool preview, const NoticeSink& notify) {
     if (!m_slots[ArchiveKind::UNR].empty()) {
-        prompter.message("This is a UT map, not UT2.  Files will not be extracted.");
+        tell(notify, {"This is a UT map, not UT2.  Files will not be extracted."});
         m_slots.ClearArchiveSlots();
         m_members.clear();
         return Load::Refused;
@@ -257,7 +256,7 @@ MapArchiveInstaller::refusal(const std::string& archive, bool preview, Prompter&
         installable =
             installable || (!m_slots[kind].empty() && (preview || kind == ArchiveKind::UT2));
     if (installable) return std::nullopt;
-    forgetLoad(prompter, archive + " holds no files to install.");
+    forgetLoad(notify, archive + " holds no files to install.");
     return Load::Empty;
 }
 

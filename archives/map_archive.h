@@ -3,6 +3,7 @@
 #include "engine/cache_run.h"
 #include "engine/work_sink.h"
 #include "install_recorder.h"
+#include "platform/notice.h"
 
 #include <array>
 #include <functional>
@@ -16,7 +17,6 @@
 namespace tv {
 
 class FolderIndex;
-class Prompter;
 class TempFolder;
 
 // The kinds of archive member the installer knows, by the last three
@@ -87,7 +87,7 @@ public:
     // older game is refused with its message; one that cannot be read is
     // named with the reason.
     LoadResult LoadZipArchive(const std::string& archive, bool preview,
-                              const std::string& mapsFolder, Prompter& prompter,
+                              const std::string& mapsFolder, const NoticeSink& notify,
                               const WorkSink& sink, InstallRecorder* recorder = nullptr);
 
     struct ProcessResult {
@@ -119,10 +119,10 @@ public:
 
 private:
     // The steps of a load.
-    bool startLoad(const std::string& archive, Prompter& prompter);
-    void unpackCompressedPackages(Prompter& prompter);
-    void forgetLoad(Prompter& prompter, const std::string& why);
-    std::optional<Load> refusal(const std::string& archive, bool preview, Prompter& prompter);
+    bool startLoad(const std::string& archive, const NoticeSink& notify);
+    void unpackCompressedPackages(const NoticeSink& notify);
+    void forgetLoad(const NoticeSink& notify, const std::string& why);
+    std::optional<Load> refusal(const std::string& archive, bool preview, const NoticeSink& notify);
     std::unordered_set<std::string> membersToUnpack(bool preview, std::string& picture) const;
     std::string unpackedPath(const FolderIndex& unpacked, const std::string& name) const;
     void showPreview(const FolderIndex& unpacked, const std::string& picture);

@@ -69,7 +69,7 @@ bool Context::start() {
         session.workOnInstall(found[opt.gameNumber - 1]);
     } else if (opt.game.empty()) {
         // No folder dialog here: a missing game folder must be named instead.
-        clsRegistry game(session.registry(), &session.prompter());
+        clsRegistry game(session.registry(), noticesTo(session.prompter()));
         useGameKey(game);
         if (game.ReadEntry("Folder", "").empty()) {
             if (session.findInstalls().empty())

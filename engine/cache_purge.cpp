@@ -6,7 +6,6 @@
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
-#include "ui/prompter.h"
 
 #include <cerrno>
 #include <cstring>
@@ -27,14 +26,14 @@ std::string sizeText(uint64_t bytes) {
 }
 
 int countPurgeEntries(const std::string& programFolder, const GameInstall& install,
-                      Prompter& prompter) {
+                      const NoticeSink& notify) {
     std::string label;
     CacheFolders folders = workOutFolders(programFolder, install, label);
     auto cacheIni = lookupInFolder(folders.cacheFolder, "cache.ini");
     if (!cacheIni || !fileExists(*cacheIni)) return -1;
     auto lines = readLines(*cacheIni);
     if (!lines) {
-        prompter.message("Cache.INI could not be read: " + *cacheIni);
+        tell(notify, {"Cache.INI could not be read: " + *cacheIni});
         return kPurgeIndexUnreadable;
     }
     int count = 0;
@@ -44,7 +43,7 @@ int countPurgeEntries(const std::string& programFolder, const GameInstall& insta
 }
 
 PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInstall& install,
-                               Prompter& prompter,
+                               const NoticeSink& notify,
                                const std::function<void(const std::string&)>& statusLine) {
     PurgeResult result;
     // Always the configured cache folder, whatever folder the list shows.
@@ -55,7 +54,7 @@ PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInsta
     if (!cacheIni || !fileExists(*cacheIni)) return result;
     auto lines = readLines(*cacheIni);
     if (!lines) {
-        prompter.message("Cache.INI could not be read: " + *cacheIni);
+        tell(notify, {"Cache.INI could not be read: " + *cacheIni});
         result.failed = true;
         return result;
     }
@@ -67,8 +66,8 @@ PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInsta
     std::string probe;
     int fd = createTemporaryIn(cache, "cache.ini", probe);
     if (fd < 0) {
-        prompter.message("The cache folder " + cache + " cannot be written: " +
-                         std::strerror(errno) + "\n\nNo file was deleted.");
+        tell(notify, {"The cache folder " + cache + " cannot be written: " + std::strerror(errno) +
+                      "\n\nNo file was deleted."});
         result.failed = true;
         return result;
     }
@@ -100,7 +99,7 @@ PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInsta
     }
     if (!writeFileAtomic(*cacheIni, "[Cache]\r\n", &error)) {
         statusLine("**ERROR** A new CACHE.INI could not be written: " + error);
-        prompter.message("A new CACHE.INI could not be written: " + error);
+        tell(notify, {"A new CACHE.INI could not be written: " + error});
         result.failed = true;
         result.purged = true;
         return result;
@@ -112,7 +111,7 @@ PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInsta
     return result;
 }
 
-bool DeleteTempFiles(const std::string& gameFolder, Prompter& prompter) {
+bool DeleteTempFiles(const std::string& gameFolder, const NoticeSink& notify) {
     std::vector<std::string> found;
     if (DIR* d = ::opendir(gameFolder.c_str())) {
         while (dirent* e = ::readdir(d)) {
@@ -133,15 +132,15 @@ bool DeleteTempFiles(const std::string& gameFolder, Prompter& prompter) {
         if (::lstat(path.c_str(), &st) == 0) total += static_cast<uint64_t>(st.st_size);
         std::string error;
         if (!removeFile(path, &error)) {
-            prompter.message(error);
+            tell(notify, {error});
             return false;
         }
     }
     if (found.empty()) {
-        prompter.message("No TMP files found..", "TMP File Deletion", MessageIcon::Information);
+        tell(notify, {"No TMP files found..", "TMP File Deletion", MessageIcon::Information});
         return true;
     }
-    prompter.message("Deleted " + sizeText(total) + " of temporary cache files.");
+    tell(notify, {"Deleted " + sizeText(total) + " of temporary cache files."});
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/notice.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -7,7 +9,6 @@
 namespace tv {
 
 struct GameInstall;
-class Prompter;
 
 // The size wording of the temporary-file report: bytes, K, MEG by the number
 // of digits, leading digits kept and the rest dropped.
@@ -22,19 +23,19 @@ struct PurgeResult {
 // there is none, kPurgeIndexUnreadable when it cannot be read (the user was told).
 constexpr int kPurgeIndexUnreadable = -2;
 int countPurgeEntries(const std::string& programFolder, const GameInstall& install,
-                      Prompter& prompter);
+                      const NoticeSink& notify);
 
 // Deletes every cache file of the configured cache folder (the one the game's
 // configuration names, else the player's folder + CachePath) (the caller has asked), keeps the old
 // index as cachebak.ini and starts a new Cache.ini. A cache folder that cannot be written stops it
 // before anything is deleted.
 PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInstall& install,
-                               Prompter& prompter,
+                               const NoticeSink& notify,
                                const std::function<void(const std::string&)>& statusLine);
 
 // Deletes the *.tmp files of the player's folder and reports their size. A
 // symbolic link is removed itself; its target is never touched or counted.
 // false when a file could not be deleted.
-bool DeleteTempFiles(const std::string& gameFolder, Prompter& prompter);
+bool DeleteTempFiles(const std::string& gameFolder, const NoticeSink& notify);
 
 } // namespace tv

@@ -1,7 +1,5 @@
 #include "cls_registry.h"
 
-#include "ui/prompter.h"
-
 #include <cerrno>
 #include <exception>
 
@@ -13,8 +11,8 @@ std::string variantToText(const RegVariant& v) {
     return {};
 }
 
-clsRegistry::clsRegistry(RegistryStore& store, Prompter* prompter)
-    : m_store(store), m_prompter(prompter) {
+clsRegistry::clsRegistry(RegistryStore& store, NoticeSink notify)
+    : m_store(store), m_notify(std::move(notify)) {
 }
 
 std::string clsRegistry::keyPath() const {
@@ -29,8 +27,7 @@ void clsRegistry::reportError(const std::string& operation, int number,
     // one box per instance is enough.
     if (m_reported) return;
     m_reported = true;
-    if (m_prompter)
-        m_prompter->message("Error: " + std::to_string(number) + ". " + description, operation);
+    tell(m_notify, {"Error: " + std::to_string(number) + ". " + description, operation});
 }
 
 std::string clsRegistry::ReadEntry(const std::string& entry, const std::string& defaultValue) {
@@ -92,8 +89,8 @@ void clsRegistry::SetKeyValue(uint32_t root, const std::string& path, const std:
             // The store could not write its file (a full disk, no permission):
             // the user must learn that the setting was not kept.
             reportError("SetKeyValue", errno ? errno : 5, error);
-        } else if (!notice.empty() && m_prompter) {
-            m_prompter->message(notice, "Tessvane", MessageIcon::Exclamation);
+        } else if (!notice.empty()) {
+            tell(m_notify, {notice, "Tessvane", MessageIcon::Exclamation});
         }
     } catch (const std::exception& e) {
         reportError("SetKeyValue", 5, e.what());

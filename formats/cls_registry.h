@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/notice.h"
 #include "registry_store.h"
 
 #include <cstdint>
@@ -7,8 +8,6 @@
 #include <variant>
 
 namespace tv {
-
-class Prompter;
 
 // A registry value as the program sees it: nothing ("empty"), text or a 32-bit number.
 using RegVariant = std::variant<std::monostate, std::string, uint32_t>;
@@ -19,8 +18,8 @@ constexpr uint32_t HKEY_LOCAL_MACHINE = 0x80000002u;
 // Names one registry key by five properties and reads or writes its values.
 class clsRegistry {
 public:
-    // `prompter` receives the error box of an unexpected failure (may be null).
-    explicit clsRegistry(RegistryStore& store, Prompter* prompter = nullptr);
+    // `notify` is told of an unexpected failure (once) and of the store's notices.
+    explicit clsRegistry(RegistryStore& store, NoticeSink notify = {});
 
     const std::string& MainBranch() const { return m_mainBranch; }
     void MainBranch(std::string v) { m_mainBranch = std::move(v); }
@@ -46,7 +45,7 @@ private:
     void reportError(const std::string& operation, int number, const std::string& description);
 
     RegistryStore& m_store;
-    Prompter* m_prompter;
+    NoticeSink m_notify;
     bool m_reported = false;
     uint32_t m_rootKey = HKEY_LOCAL_MACHINE;
     std::string m_mainBranch = "SOFTWARE";

@@ -2,7 +2,6 @@
 
 #include "platform/text_io.h"
 #include "platform/text_util.h"
-#include "ui/prompter.h"
 
 #include <cerrno>
 #include <optional>
@@ -57,14 +56,13 @@ std::string iniValue(const std::vector<std::string>& lines, const std::string& s
 }
 
 bool INIWriteSetting(const std::string& section, const std::string& key, const std::string& value,
-                     const std::string& file, Prompter* prompter) {
+                     const std::string& file, const NoticeSink& notify) {
     std::vector<std::string> lines;
     if (fileExists(file)) {
         auto read = readLines(file);
         if (!read) {
-            if (prompter)
-                prompter->message("Error: " + std::to_string(errno) + ". Cannot read " + file,
-                                  "INIWriteSetting");
+            tell(notify,
+                 {"Error: " + std::to_string(errno) + ". Cannot read " + file, "INIWriteSetting"});
             return false;
         }
         lines = std::move(*read);
@@ -72,8 +70,7 @@ bool INIWriteSetting(const std::string& section, const std::string& key, const s
     setIniValue(lines, section, key, value);
     std::string error;
     if (!writeLinesAtomic(file, lines, &error)) {
-        if (prompter)
-            prompter->message("Error: " + std::to_string(errno) + ". " + error, "INIWriteSetting");
+        tell(notify, {"Error: " + std::to_string(errno) + ". " + error, "INIWriteSetting"});
         return false;
     }
     return true;

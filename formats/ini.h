@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/notice.h"
+
 #include <string>
 #include <vector>
 
 namespace tv {
-
-class Prompter;
 
 // Reads one value the way the Windows profile functions do: section and key
 // without regard to case, blanks around the value removed, one pair of
@@ -15,10 +15,10 @@ std::string INIGetSettingString(const std::string& section, const std::string& k
                                 const std::string& file, const std::string& defaultValue);
 
 // Writes one value, creating the file, section or key as needed and keeping
-// every other line. true on success; on failure the file is unchanged and,
-// when a prompter is given, the user is told why.
+// every other line. true on success; on failure the file is unchanged and
+// `notify` is told why.
 bool INIWriteSetting(const std::string& section, const std::string& key, const std::string& value,
-                     const std::string& file, Prompter* prompter = nullptr);
+                     const std::string& file, const NoticeSink& notify = {});
 
 // The same two on the lines of a file already read.
 std::string iniValue(const std::vector<std::string>& lines, const std::string& section,

@@ -11,7 +11,8 @@ Housekeeping::Housekeeping(std::string programFolder, Prompter& prompter)
 }
 
 void Housekeeping::readPurgeDays(const std::string& gameIni, bool dryRun) {
-    m_purgeDays = dryRun ? purgeSettingText(gameIni) : checkPurgeSetting(gameIni, &m_prompter);
+    m_purgeDays =
+        dryRun ? purgeSettingText(gameIni) : checkPurgeSetting(gameIni, noticesTo(m_prompter));
 }
 
 bool Housekeeping::setPurgeDays(const std::string& gameIni) {
@@ -20,20 +21,20 @@ bool Housekeeping::setPurgeDays(const std::string& gameIni) {
         m_prompter.message(purgePeriodRefusal(m_purgeDays));
         return false;
     }
-    return SetPurgeDays(days, gameIni, &m_prompter);
+    return SetPurgeDays(days, gameIni, noticesTo(m_prompter));
 }
 
 int Housekeeping::entriesToPurge(const GameInstall& install) {
-    return countPurgeEntries(m_programFolder, install, m_prompter);
+    return countPurgeEntries(m_programFolder, install, noticesTo(m_prompter));
 }
 
 PurgeResult Housekeeping::purge(const GameInstall& install,
                                 const std::function<void(const std::string&)>& statusLine) {
-    return PurgeAllCacheFiles(m_programFolder, install, m_prompter, statusLine);
+    return PurgeAllCacheFiles(m_programFolder, install, noticesTo(m_prompter), statusLine);
 }
 
 bool Housekeeping::deleteTempFiles(const std::string& userFolder) {
-    return DeleteTempFiles(userFolder, m_prompter);
+    return DeleteTempFiles(userFolder, noticesTo(m_prompter));
 }
 
 } // namespace tv

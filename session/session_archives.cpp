@@ -72,7 +72,8 @@ MapArchiveInstaller::Load Session::loadZipArchive(const std::string& name, bool 
     refreshFolders();
     const WorkSink sink = workSink();
     if (preview) {
-        auto load = m_archives.LoadZipArchive(path, true, m_folders.maps, m_prompter, sink).load;
+        auto load =
+            m_archives.LoadZipArchive(path, true, m_folders.maps, noticesTo(m_prompter), sink).load;
         m_lastFailed = load == MapArchiveInstaller::Load::Unreadable;
         return load;
     }
@@ -81,8 +82,8 @@ MapArchiveInstaller::Load Session::loadZipArchive(const std::string& name, bool 
     operate({}, [&] {
         removeInstallLeftovers();
         InstallJournal journal(undoDatabase(), path, shortDate(m_clock()));
-        auto result =
-            m_archives.LoadZipArchive(path, false, m_folders.maps, m_prompter, sink, &journal);
+        auto result = m_archives.LoadZipArchive(path, false, m_folders.maps, noticesTo(m_prompter),
+                                                sink, &journal);
         load = result.load;
         if (load == MapArchiveInstaller::Load::Unreadable || !result.failures.empty())
             m_lastFailed = true;

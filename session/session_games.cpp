@@ -31,7 +31,7 @@ bool sameFolder(const std::string& a, const std::string& b) {
 } // namespace
 
 GameInstall Session::storedInstall() {
-    clsRegistry game(m_registry, &m_prompter);
+    clsRegistry game(m_registry, noticesTo(m_prompter));
     useGameKey(game);
     std::string folder = game.ReadEntry("Folder", "");
     if (folder.empty()) return {};
@@ -39,7 +39,7 @@ GameInstall Session::storedInstall() {
     if (folder.front() != '/') folder = wholePath(folder);
     GameInstall in = installFromFolder(folder, DiscoveryPlaces::fromEnvironment().home);
     in.gameFolder = folder; // as stored
-    clsRegistry own(m_registry, &m_prompter);
+    clsRegistry own(m_registry, noticesTo(m_prompter));
     useSettingsKey(own);
     // Trusted only together, and only for the folder they were written for.
     if (sameFolder(own.ReadEntry(kInstallFolderValue, ""), folder)) {
@@ -53,22 +53,22 @@ GameInstall Session::storedInstall() {
 }
 
 bool Session::storedCacheDirIsTheGames() const {
-    clsRegistry own(m_registry, nullptr);
+    clsRegistry own(m_registry);
     useSettingsKey(own);
     return sameFolder(own.ReadEntry(kCacheDirGameValue, ""), m_install.gameFolder);
 }
 
 void Session::storeCacheDirOwner() {
-    clsRegistry own(m_registry, &m_prompter);
+    clsRegistry own(m_registry, noticesTo(m_prompter));
     useSettingsKey(own);
     own.WriteEntry(kCacheDirGameValue, m_install.gameFolder);
 }
 
 void Session::storeInstall(const GameInstall& chosen) {
-    clsRegistry game(m_registry, &m_prompter);
+    clsRegistry game(m_registry, noticesTo(m_prompter));
     useGameKey(game);
     game.WriteEntry("Folder", chosen.gameFolder);
-    clsRegistry own(m_registry, &m_prompter);
+    clsRegistry own(m_registry, noticesTo(m_prompter));
     useSettingsKey(own);
     own.WriteEntry(kGameValue, gameName(chosen.game));
     own.WriteEntry(kKindValue, kindName(chosen.kind));
@@ -77,7 +77,7 @@ void Session::storeInstall(const GameInstall& chosen) {
 }
 
 std::vector<GameInstall> Session::findInstalls() const {
-    clsRegistry game(m_registry, nullptr);
+    clsRegistry game(m_registry);
     useGameKey(game);
     return discoverInstalls(DiscoveryPlaces::fromEnvironment(), game.ReadEntry("Folder", ""));
 }
@@ -90,7 +90,7 @@ std::pair<std::string, size_t> Session::cacheOf(const GameInstall& in) const {
 
 bool Session::browseForGame(bool mustChoose) {
     if (!ChooseGameFolder(mustChoose)) return false;
-    clsRegistry game(m_registry, &m_prompter);
+    clsRegistry game(m_registry, noticesTo(m_prompter));
     useGameKey(game);
     m_install =
         installFromFolder(game.ReadEntry("Folder", ""), DiscoveryPlaces::fromEnvironment().home);

@@ -3,7 +3,6 @@
 #include "formats/ini.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
-#include "ui/prompter.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -27,10 +26,10 @@ std::optional<std::string> keptPurgeSetting(const std::string& gameIni) {
 
 } // namespace
 
-std::string checkPurgeSetting(const std::string& gameIni, Prompter* prompter) {
+std::string checkPurgeSetting(const std::string& gameIni, const NoticeSink& notify) {
     if (auto kept = keptPurgeSetting(gameIni)) return *kept;
     // The game's configuration is never created: without it nothing is written.
-    if (fileExists(gameIni)) SetPurgeDays("360", gameIni, prompter);
+    if (fileExists(gameIni)) SetPurgeDays("360", gameIni, notify);
     return "360";
 }
 
@@ -50,15 +49,14 @@ std::string purgePeriodRefusal(const std::string& days) {
            "\" was not written.";
 }
 
-bool SetPurgeDays(const std::string& days, const std::string& gameIni, Prompter* prompter) {
+bool SetPurgeDays(const std::string& days, const std::string& gameIni, const NoticeSink& notify) {
     if (!fileExists(gameIni)) {
-        if (prompter)
-            prompter->message("The game's configuration " + gameIni +
-                              " does not exist (start the game once to make it); the purge "
-                              "period was not written.");
+        tell(notify, {"The game's configuration " + gameIni +
+                      " does not exist (start the game once to make it); the purge period was "
+                      "not written."});
         return false;
     }
-    return INIWriteSetting("Core.System", "PurgeCacheDays", days, gameIni, prompter);
+    return INIWriteSetting("Core.System", "PurgeCacheDays", days, gameIni, notify);
 }
 
 } // namespace tv

@@ -1,16 +1,16 @@
 #pragma once
 
+#include "platform/notice.h"
+
 #include <string>
 
 namespace tv {
-
-class Prompter;
 
 // The game's own purge period, [Core.System] PurgeCacheDays of UT2003.ini.
 // Returns the text for the days box: the stored value when it is a number
 // above 30 or 0 (never purge), otherwise "360", which is then written back
 // to the game's file when that file exists (it is never created).
-std::string checkPurgeSetting(const std::string& gameIni, Prompter* prompter = nullptr);
+std::string checkPurgeSetting(const std::string& gameIni, const NoticeSink& notify = {});
 
 // The purge period as it stands, without writing anything: the stored value
 // when it is a number above 30 or 0, otherwise "360" (what a scan would write).
@@ -24,6 +24,6 @@ std::string purgePeriodRefusal(const std::string& days);
 // Writes the days text as typed into the game's existing configuration; a
 // missing one is said and not created.
 bool SetPurgeDays(const std::string& days, const std::string& gameIni,
-                  Prompter* prompter = nullptr);
+                  const NoticeSink& notify = {});
 
 } // namespace tv

@@ -63,7 +63,7 @@ TEST(IniWrite, FailureIsReportedNotTakenForSuccess) {
     std::string f = t / "UT2003.ini";
     std::filesystem::create_directories(f);
     RecordingPrompter p;
-    EXPECT_FALSE(INIWriteSetting("Core.System", "PurgeCacheDays", "360", f, &p));
+    EXPECT_FALSE(INIWriteSetting("Core.System", "PurgeCacheDays", "360", f, noticesTo(p)));
     EXPECT_TRUE(std::filesystem::is_directory(f));
     ASSERT_EQ(p.shown.size(), 1u);
     EXPECT_EQ(p.shown[0].title, "INIWriteSetting");

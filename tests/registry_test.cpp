@@ -92,7 +92,7 @@ TEST(RegistryStore, UnreadableFileGivesDefaultsAndIsKeptOnFirstWrite) {
     tvtest::writeFile(file, "this is not a registry file");
     RegistryStore store(file);
     RecordingPrompter prompter;
-    clsRegistry reg(store, &prompter);
+    clsRegistry reg(store, noticesTo(prompter));
     useSettingsKey(reg);
     EXPECT_EQ(reg.ReadEntry("CacheDir", "dflt"), "dflt");
     EXPECT_EQ(tvtest::readFile(file), "this is not a registry file"); // reading changes nothing
@@ -110,7 +110,7 @@ TEST(RegistryStore, FailedWriteSaysWhyOncePerSeries) {
     tvtest::writeFile(t / "conf", "not a folder");
     RegistryStore store(t / "conf/registry.reg");
     RecordingPrompter prompter;
-    clsRegistry reg(store, &prompter);
+    clsRegistry reg(store, noticesTo(prompter));
     useSettingsKey(reg);
     reg.WriteEntry("A", "2");
     reg.WriteEntry("B", "3");

@@ -121,13 +121,13 @@ std::string Troubleshooter::defaultReportPath() {
 }
 
 std::string Troubleshooter::readGameFolder() const {
-    clsRegistry game(m_registry, &m_prompter);
+    clsRegistry game(m_registry, noticesTo(m_prompter));
     useGameKey(game);
     return game.ReadEntry("Folder", "");
 }
 
 std::string Troubleshooter::readProgramValue(const char* name) const {
-    clsRegistry reg(m_registry, &m_prompter);
+    clsRegistry reg(m_registry, noticesTo(m_prompter));
     useSettingsKey(reg);
     return reg.ReadEntry(name, "");
 }
@@ -159,7 +159,7 @@ bool Troubleshooter::SetGameRegistryFolder(bool mustChoose) {
             continue;
         }
         if (!chosen.empty()) {
-            clsRegistry game(m_registry, &m_prompter);
+            clsRegistry game(m_registry, noticesTo(m_prompter));
             useGameKey(game);
             if (chosen.back() != '/') chosen += '/';
             game.WriteEntry("Folder", chosen);
@@ -240,7 +240,7 @@ std::vector<std::string> Troubleshooter::problems() const {
 
 bool Troubleshooter::ResetProgramRegistry() {
     if (!m_prompter.question("Definately reset Tessvane's registry entry?")) return false;
-    clsRegistry reg(m_registry, &m_prompter);
+    clsRegistry reg(m_registry, noticesTo(m_prompter));
     useSettingsKey(reg);
     reg.WriteEntry("CacheDir", "");
     cacheRegDir = reg.ReadEntry("CacheDir", "");

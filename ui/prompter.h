@@ -1,12 +1,12 @@
 #pragma once
 
+#include "platform/notice.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace tv {
-
-enum class MessageIcon { None, Information, Exclamation, Critical, Question };
 
 // The answer to a question that can also be called off.
 enum class Choice { Yes, No, Cancel };
@@ -87,5 +87,10 @@ public:
     virtual ~SoundPlayer() = default;
     virtual void play(const std::string& wavFile) = 0;
 };
+
+// Notices from the lower layers shown as this prompter's message boxes.
+inline NoticeSink noticesTo(Prompter& prompter) {
+    return [&prompter](const Notice& n) { prompter.message(n.text, n.title, n.icon); };
+}
 
 } // namespace tv

@@ -84,7 +84,7 @@ int runTroubleshooterCli(const std::vector<std::string>& args, std::ostream& out
     Troubleshooter t(registry, prompter, shell);
     if (r.clear) return t.ResetProgramRegistry() ? cmdline::kDone : cmdline::kNotDone;
 
-    clsRegistry gameKey(registry, &prompter);
+    clsRegistry gameKey(registry, noticesTo(prompter));
     useGameKey(gameKey);
     std::string gameFolder = gameKey.ReadEntry("Folder", "");
     if (gameFolder.empty()) {
