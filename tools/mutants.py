@@ -191,8 +191,8 @@ MUTANTS = [
          find="    if (needs.gameStopped && refuseWhileGameRuns()) return false;\n", replace="",
          what="every operation goes ahead while the game runs"),
     dict(id="runner-lock", file="session/session.cpp", tests=REFUSALS + ":OneAtATime.*",
-         find="if (needs.lock && !lock.emplace(programFolder).held()) return refuse(lock->error());",
-         replace="if (needs.lock) lock.emplace(programFolder);",
+         find="if (needs.lock && !lock.emplace(m_programFolder).held()) return refuse(lock->error());",
+         replace="if (needs.lock) lock.emplace(m_programFolder);",
          what="every operation goes ahead while another Tessvane works on the game"),
     dict(id="umod-needs", file="session/session_archives.cpp", tests=REFUSALS,
          find="return operate({}, [&] { return installUmodBody(package); });",
@@ -203,7 +203,7 @@ MUTANTS = [
          replace="return operate({true, true, false, false}, [&] { return undoInstalledBody(paths); });",
          what="an installation is taken back while the game runs"),
     dict(id="repair-while-running", file="session/session.cpp", tests=REFUSALS,
-         find="    if (gameIsRunning(install.game, procRoot)) {\n        m_prompter.message(gameRunningText(install.game));\n        return;\n    }\n",
+         find="    if (gameIsRunning(m_install.game, m_procRoot)) {\n        m_prompter.message(gameRunningText(m_install.game));\n        return;\n    }\n",
          replace="",
          what="Cache.ini is repaired while the game writes it"),
 
@@ -214,7 +214,7 @@ MUTANTS = [
          what="values another folder left choose the game: moves go into the wrong game"),
     dict(id="stored-cache-trusted", file="session/session.cpp",
          tests="StoredInstall.*:Discovery.*:Settings.*",
-         find="    if (!storedCacheDirIsTheGames()) settings.cacheDir.clear();\n", replace="",
+         find="    if (!storedCacheDirIsTheGames()) m_settings.cacheDir.clear();\n", replace="",
          what="--game N moves another game's cache into install N"),
 
     # ---- taking installations back ----------------------------------------------------------
