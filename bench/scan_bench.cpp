@@ -84,7 +84,7 @@ void BM_RescanAndFillFileList(benchmark::State& state) {
     auto* rescan = window.findChild<QPushButton*>("cmdRescan");
     for (auto _ : state) {
         QTest::mouseClick(rescan, Qt::LeftButton);
-        QApplication::processEvents(); // let the list paint its first page
+        settle(window); // the list painted its first page
     }
     state.counters["rows"] = static_cast<double>(window.session().fileList().rows().size());
 }

@@ -46,9 +46,10 @@ void BM_RunInTheWindow(benchmark::State& state) {
         state.PauseTiming();
         refill(fx);
         QTest::mouseClick(window.findChild<QPushButton*>("cmdRescan"), Qt::LeftButton);
+        settle(window);
         state.ResumeTiming();
         QTest::mouseClick(run, Qt::LeftButton);
-        QApplication::processEvents(); // what the run left to paint
+        settle(window);
     }
     state.counters["moved"] = window.session().lastRun().moved;
 }

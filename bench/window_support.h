@@ -7,7 +7,17 @@
 #include "recording_prompter.h"
 #include "window/main_window.h"
 
+#include <QCoreApplication>
+#include <QTest>
+
 #include <string>
+
+// Handles the window's events until the work a click started has ended.
+inline void settle(tv::MainWindow& window) {
+    while (window.working())
+        QTest::qWait(1);
+    QCoreApplication::processEvents(); // what the work left to paint
+}
 
 struct ShownMainWindow {
     tv::RegistryStore store;
@@ -19,5 +29,6 @@ struct ShownMainWindow {
         window.setQuitOnShutdown(false);
         window.startUp();
         window.show();
+        settle(window);
     }
 };

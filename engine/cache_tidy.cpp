@@ -98,13 +98,14 @@ public:
         : m_folders(folders), m_options(options), m_sink(sink),
           m_log(runLogPath(program), !options.dryRun) {}
 
-    TidyResult run() {
+    TidyResult run(const TidyPlan* confirmed) {
         // What a killed rewrite left goes first.
         if (!m_options.dryRun) removeLeftovers(m_folders.cacheFolder);
         m_result.plan = planTidy(m_folders, m_options);
         const TidyPlan& plan = m_result.plan;
         if (!plan.indexFound) return std::move(m_result);
         m_log.line("Tidying the cache " + m_folders.cacheFolder);
+        if (confirmed) keepOnlyConfirmed(*confirmed);
         if (!plan.duplicateLines.empty() || !plan.staleLines.empty()) removeLines();
         for (const auto& f : plan.duplicates)
             deleteFile(f, "identical to the installed " + f.package);
@@ -121,6 +122,39 @@ public:
     }
 
 private:
+    // The fresh plan cut down to what the shown one held; what the shown one
+    // held and the fresh one does not is said.
+    void keepOnlyConfirmed(const TidyPlan& shown) {
+        TidyPlan& plan = m_result.plan;
+        auto key = [](const TidyPlan::File& f) { return f.name + '\n' + std::to_string(f.size); };
+        std::unordered_set<std::string> wanted, now;
+        for (const auto& f : shown.duplicates)
+            wanted.insert(key(f));
+        TidyPlan kept = plan;
+        kept.duplicates.clear();
+        kept.duplicateLines.clear();
+        for (size_t i = 0; i < plan.duplicates.size(); ++i) {
+            now.insert(key(plan.duplicates[i]));
+            if (!wanted.count(key(plan.duplicates[i]))) continue;
+            kept.duplicates.push_back(plan.duplicates[i]);
+            kept.duplicateLines.push_back(plan.duplicateLines[i]);
+        }
+        for (const auto& f : shown.duplicates)
+            if (!now.count(key(f))) say(f.name + " changed since the tidy was planned: left alone");
+        const std::unordered_set<std::string> shownLines(shown.staleLines.begin(),
+                                                         shown.staleLines.end());
+        kept.staleLines.clear();
+        for (const auto& line : plan.staleLines)
+            if (shownLines.count(line)) kept.staleLines.push_back(line);
+        wanted.clear();
+        for (const auto& f : shown.orphans)
+            wanted.insert(key(f));
+        kept.orphans.clear();
+        for (const auto& f : plan.orphans)
+            if (wanted.count(key(f))) kept.orphans.push_back(f);
+        plan = std::move(kept);
+    }
+
     void say(const std::string& line) {
         m_sink.status((m_options.dryRun ? "Would: " : "") + line);
         m_log.line(line);
@@ -197,8 +231,9 @@ private:
 } // namespace
 
 TidyResult tidyCache(const CacheFolders& folders, const TidyOptions& options,
-                     const std::string& programFolder, const WorkSink& sink) {
-    return Tidy(folders, options, programFolder, sink).run();
+                     const std::string& programFolder, const WorkSink& sink,
+                     const TidyPlan* confirmed) {
+    return Tidy(folders, options, programFolder, sink).run(confirmed);
 }
 
 std::string tidySummary(const TidyResult& r) {

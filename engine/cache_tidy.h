@@ -52,8 +52,12 @@ struct TidyResult {
 // go first (a kill then leaves at most a file no line names), then the
 // files. Each change is a Status line and a line of Tessvane.log; the last
 // Status line says what was freed. A dry run only says what it would do.
+// The plan is made afresh; with `confirmed` (the plan the user was shown)
+// only what both hold is done, and what the shown plan held that is no
+// longer true (a file changed or gone, a line back) is said and left alone.
 TidyResult tidyCache(const CacheFolders& folders, const TidyOptions& options,
-                     const std::string& programFolder, const WorkSink& sink);
+                     const std::string& programFolder, const WorkSink& sink,
+                     const TidyPlan* confirmed = nullptr);
 
 // "n files and N bytes freed; m lines removed from Cache.ini"
 std::string tidySummary(const TidyResult& result);

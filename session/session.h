@@ -70,7 +70,18 @@ public:
     // The choice is stored and the cache folder label follows it. false when
     // nothing was chosen (with mustChoose the user is asked until a choice
     // is made or leaves).
-    bool chooseGame(bool mustChoose);
+    bool chooseGame(bool mustChoose) { return chooseGame(mustChoose, gameChoices()); }
+    // What "Choose Game..." lists: the installs found, each with its cache
+    // folder and the number of entries of its index. Reads only, on any
+    // thread (the window finds them off its own).
+    struct GameChoice {
+        GameInstall install;
+        std::string cacheFolder;
+        size_t entries = 0;
+    };
+    std::vector<GameChoice> gameChoices() const;
+    // The choice among these (found before).
+    bool chooseGame(bool mustChoose, const std::vector<GameChoice>& choices);
     // The cache folder and the number of entries of its index of an install,
     // as the games list shows them.
     std::pair<std::string, size_t> cacheOf(const GameInstall& install) const;
@@ -189,12 +200,14 @@ public:
     std::string undoLogSize() const;
 
     // ---- tidying the cache ------------------------------------------------------
-    // What a tidy would do (reads only).
-    TidyPlan planTidy(const TidyOptions& options);
+    // What a tidy would do (reads only, on any thread).
+    TidyPlan planTidy(const TidyOptions& options) const;
     // The tidy: the operation lock held and the game not running (a dry run
     // needs neither and writes nothing); the list is scanned again after a
-    // change. false when it did not start (the reason was shown).
-    bool tidyCache(const TidyOptions& options);
+    // change. With `confirmed`, only what that plan (shown to the user) holds
+    // and still holds now is done. false when it did not start (the reason
+    // was shown).
+    bool tidyCache(const TidyOptions& options, const TidyPlan* confirmed = nullptr);
 
     // ---- housekeeping -------------------------------------------------------------
     Housekeeping& housekeeping() { return m_housekeeping; }
@@ -268,7 +281,7 @@ private:
     bool runBody(bool dryRun);
     bool undoBody(const std::vector<std::string>& newNames);
     void compactBody();
-    bool tidyBody(const TidyOptions& options);
+    bool tidyBody(const TidyOptions& options, const TidyPlan* confirmed);
     bool installUmodBody(const UmodPackage& package);
     bool undoInstalledBody(const std::vector<std::string>& paths);
     // Reports what stopped an operation before it touched anything.

@@ -98,8 +98,16 @@ bool Session::browseForGame(bool mustChoose) {
     return true;
 }
 
-bool Session::chooseGame(bool mustChoose) {
-    const std::vector<GameInstall> found = findInstalls();
+std::vector<Session::GameChoice> Session::gameChoices() const {
+    std::vector<GameChoice> choices;
+    for (auto& in : findInstalls()) {
+        auto [cache, entries] = cacheOf(in);
+        choices.push_back({std::move(in), std::move(cache), entries});
+    }
+    return choices;
+}
+
+bool Session::chooseGame(bool mustChoose, const std::vector<GameChoice>& found) {
     if (found.empty()) {
         if (mustChoose)
             m_prompter.message("Unreal Tournament not found.\n\nPlease click OK to select the main "
@@ -112,12 +120,11 @@ bool Session::chooseGame(bool mustChoose) {
                        ? "Tessvane found this game. Which one should it look after?"
                        : "Tessvane found these games. Which one should it look after?";
     request.headers = {"Game", "Kind", "Game folder", "Cache folder", "Entries"};
-    for (const auto& in : found) {
+    for (const auto& [in, cache, entries] : found) {
         // The game worked on now is the one selected at first.
         if (!m_install.gameFolder.empty() && withoutTrailingSeparator(in.gameFolder) ==
                                                  withoutTrailingSeparator(m_install.gameFolder))
             request.selected = request.rows.size();
-        const auto [cache, entries] = cacheOf(in);
         request.rows.push_back(
             {gameName(in.game), kindName(in.kind), in.gameFolder, cache, std::to_string(entries)});
     }
@@ -126,7 +133,7 @@ bool Session::chooseGame(bool mustChoose) {
     const int pick = m_prompter.chooseFromList(request);
     if (pick == kChoseOther) return browseForGame(mustChoose);
     if (pick < 0 || static_cast<size_t>(pick) >= found.size()) return false;
-    m_install = found[static_cast<size_t>(pick)];
+    m_install = found[static_cast<size_t>(pick)].install;
     storeInstall(m_install);
     // The label follows the chosen game's cache folder.
     m_settings.cacheDir.clear();

@@ -15,20 +15,21 @@ bool Session::SetPurgeDays() {
 
 // ---- tidying the cache ------------------------------------------------------------------
 
-TidyPlan Session::planTidy(const TidyOptions& options) {
-    refreshFolders();
-    return tv::planTidy(m_folders, options);
+TidyPlan Session::planTidy(const TidyOptions& options) const {
+    std::string label = m_settings.cacheDir; // worked out here, not kept
+    return tv::planTidy(workOutFolders(m_programFolder, m_install, label), options);
 }
 
-bool Session::tidyCache(const TidyOptions& options) {
+bool Session::tidyCache(const TidyOptions& options, const TidyPlan* confirmed) {
     m_lastTidy = TidyResult{};
     // A dry run needs neither the lock nor the game stopped: it writes nothing.
-    return operate(options.dryRun ? readsOnly() : Needs{}, [&] { return tidyBody(options); });
+    return operate(options.dryRun ? readsOnly() : Needs{},
+                   [&] { return tidyBody(options, confirmed); });
 }
 
-bool Session::tidyBody(const TidyOptions& options) {
+bool Session::tidyBody(const TidyOptions& options, const TidyPlan* confirmed) {
     setStatusText("Tidying the cache...");
-    m_lastTidy = tv::tidyCache(m_folders, options, m_programFolder, workSink());
+    m_lastTidy = tv::tidyCache(m_folders, options, m_programFolder, workSink(), confirmed);
     if (!m_lastTidy.plan.indexFound) {
         setStatusText("Cache.INI is missing in " + m_folders.cacheFolder);
         m_prompter.message("Cache.INI is MISSING...can't proceed!", "Critical file missing!");

@@ -8,6 +8,8 @@
 #include "window/main_window.h"
 #include "window/status_tab.h"
 
+#include <QAction>
+#include <QDeadlineTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -24,6 +26,14 @@
 #include <quillet/net_connection.h>
 
 namespace tvtest {
+
+// Handles the window's events until its work has ended (a minute at most).
+inline void settleWindow(tv::MainWindow& window) {
+    QDeadlineTimer deadline(60000);
+    while (window.working() && !deadline.hasExpired())
+        QTest::qWait(5);
+    ASSERT_FALSE(window.working()) << "the window's work did not end";
+}
 
 using tv::MainWindow;
 using tv::RecordingPrompter;
@@ -69,6 +79,7 @@ protected:
         open();
         if (!window->startUp()) return false;
         window->show();
+        settleWindow(*window);
         return true;
     }
     void restart() {
@@ -81,13 +92,24 @@ protected:
         EXPECT_NE(w, nullptr) << name;
         return w;
     }
-    // Clicks a button that must exist and be enabled.
+    // Clicks a button that must exist and be enabled, then waits for the
+    // work it started.
     void click(const char* name) {
         auto* b = window->findChild<QPushButton*>(name);
         ASSERT_NE(b, nullptr) << name;
         ASSERT_TRUE(b->isEnabled()) << name << " is disabled";
         QTest::mouseClick(b, Qt::LeftButton);
+        settle();
     }
+    // Triggers a menu entry that must exist, then waits for its work.
+    void trigger(const char* name) {
+        auto* action = window->findChild<QAction*>(name);
+        ASSERT_NE(action, nullptr) << name;
+        action->trigger();
+        settle();
+    }
+    // Lets the window's work end (the window answers meanwhile).
+    void settle() { settleWindow(*window); }
     QString statusText() { return child<QLabel>("StatusBar1Panel3")->text(); }
     // The Status list's lines, every line taken so far shown.
     QStringList statusLines() { return statusTab()->lines(); }

@@ -96,7 +96,7 @@ TEST_F(MainWindowTest, SettingsSurviveARestart) {
     QTest::mouseClick(child<QRadioButton>("optMoveDir2"), Qt::LeftButton);
     child<QLineEdit>("txtMoveDir2")->setText("/data/ut stuff");
     QTest::mouseClick(child<QCheckBox>("chkCleanTMP"), Qt::LeftButton);
-    QTest::mouseClick(child<QPushButton>("cmdCommitFileTypes"), Qt::LeftButton);
+    click("cmdCommitFileTypes");
     EXPECT_EQ(ticks(), (std::vector<bool>{true, false, false}));
 
     restart();
@@ -135,13 +135,14 @@ TEST_F(MainWindowTest, TypeBoxClickBlinksTheReminderUntilCommit) {
     EXPECT_EQ(remind->text(), reminder);
     EXPECT_EQ(ticks(), (std::vector<bool>{true, true, true})); // nothing rescanned yet
 
-    QTest::mouseClick(child<QPushButton>("cmdCommitFileTypes"), Qt::LeftButton);
+    click("cmdCommitFileTypes");
     EXPECT_FALSE(timer->isActive());
     EXPECT_TRUE(remind->text().isEmpty());
     EXPECT_EQ(ticks(), (std::vector<bool>{false, false, true}));
     EXPECT_EQ(statusText(), "Found 1 file to process");
 
     QTest::mouseClick(child<QRadioButton>("optSelectAll"), Qt::LeftButton);
+    settle();
     EXPECT_EQ(ticks(), (std::vector<bool>{true, true, true}));
     EXPECT_FALSE(child<QCheckBox>("chkUMX")->isEnabled());
     EXPECT_FALSE(child<QPushButton>("cmdCommitFileTypes")->isEnabled());
@@ -168,7 +169,7 @@ TEST_F(MainWindowTest, HeaderClicksSortAndToggleTheOrder) {
     for (const auto& r : window->session().fileList().rows())
         sessionOrder.push_back(r.text);
     EXPECT_EQ(sessionOrder, (std::vector<std::string>{"DM-One.ut2", "Tex.utx", "Song.ogg"}));
-    QTest::mouseClick(child<QPushButton>("cmdUncheck"), Qt::LeftButton);
+    click("cmdUncheck");
     EXPECT_EQ(listColumn(0), (QStringList{"Tex.utx", "Song.ogg", "DM-One.ut2"}));
     auto* view = child<QTreeView>("ListView1");
     view->model()->setData(view->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
@@ -179,12 +180,12 @@ TEST_F(MainWindowTest, HeaderClicksSortAndToggleTheOrder) {
 
 TEST_F(MainWindowTest, CheckAllUncheckAllAndDeleteDeletesNothing) {
     ASSERT_TRUE(start());
-    QTest::mouseClick(child<QPushButton>("cmdUncheck"), Qt::LeftButton);
+    click("cmdUncheck");
     EXPECT_EQ(ticks(), (std::vector<bool>{false, false, false}));
     EXPECT_EQ(statusText(), "Found 3 files to process"); // unchanged
-    QTest::mouseClick(child<QPushButton>("cmdCheck"), Qt::LeftButton);
+    click("cmdCheck");
     EXPECT_EQ(ticks(), (std::vector<bool>{true, true, true}));
-    QTest::mouseClick(child<QPushButton>("cmdDelFiles"), Qt::LeftButton);
+    click("cmdDelFiles");
     EXPECT_EQ(prompter.messageTexts(), std::vector<std::string>{"Not implemented yet..."});
     EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
     EXPECT_EQ(listColumn(0).size(), 3);
@@ -193,7 +194,7 @@ TEST_F(MainWindowTest, CheckAllUncheckAllAndDeleteDeletesNothing) {
 TEST_F(MainWindowTest, RescanAndAnotherCacheFolder) {
     ASSERT_TRUE(start());
     fx.writeCacheIni({fx.addEntry(1, "DM-One.ut2")});
-    QTest::mouseClick(child<QPushButton>("cmdRescan"), Qt::LeftButton);
+    click("cmdRescan");
     EXPECT_EQ(listColumn(0), QStringList{"DM-One.ut2"});
     EXPECT_EQ(statusText(), "Found 1 file to process");
 
@@ -201,11 +202,11 @@ TEST_F(MainWindowTest, RescanAndAnotherCacheFolder) {
     tvtest::writeFile(other / "Cache.ini",
                       "[Cache]\r\n" + ident(7) + "=A.utx\r\n" + ident(8) + "=B.utx\r\n");
     prompter.folders = {other.path()};
-    QTest::mouseClick(child<QPushButton>("cmdCacheDir"), Qt::LeftButton);
+    click("cmdCacheDir");
     EXPECT_EQ(prompter.shown.back().title, "Choose a folder:");
     EXPECT_EQ(listColumn(0), (QStringList{"A.utx", "B.utx"}));
     EXPECT_EQ(child<QLabel>("lblCacheDir")->text().toStdString(), other.path());
-    QTest::mouseClick(child<QPushButton>("cmdCacheDir"), Qt::LeftButton); // cancelled
+    click("cmdCacheDir"); // cancelled
     EXPECT_EQ(child<QLabel>("lblCacheDir")->text().toStdString(), other.path());
 }
 
@@ -228,7 +229,7 @@ TEST_F(MainWindowTest, DestinationOptionsShowTheirFolderControls) {
     EXPECT_FALSE(child<QLineEdit>("txtMoveDir2")->isHidden() == false);
     EXPECT_FALSE(child<QRadioButton>("optMoveNorm")->isChecked());
     prompter.folders = {"/chosen/folder"};
-    QTest::mouseClick(child<QPushButton>("cmdMoveDir"), Qt::LeftButton);
+    click("cmdMoveDir");
     EXPECT_EQ(child<QLineEdit>("txtMoveDir")->text(), "/chosen/folder");
     QTest::mouseClick(child<QRadioButton>("optMoveNorm"), Qt::LeftButton);
     EXPECT_FALSE(child<QLineEdit>("txtMoveDir")->isHidden() == false);
@@ -239,14 +240,14 @@ TEST_F(MainWindowTest, SetWritesThePurgeDaysAsTyped) {
     ASSERT_TRUE(start());
     auto* days = child<QLineEdit>("txtPurgeCacheDays");
     days->setText("45");
-    QTest::mouseClick(child<QPushButton>("cmdSetPurge"), Qt::LeftButton);
+    click("cmdSetPurge");
     EXPECT_EQ(tvtest::readFile(fx.game + "/System/UT2003.ini"),
               "[Core.System]\r\nPurgeCacheDays=45\r\n");
     // Anything but a whole number of days from 0 to 3650 is refused.
     for (const char* bad : {"", "abc", "3651", "-2", "4.5"}) {
         prompter.shown.clear();
         days->setText(bad);
-        QTest::mouseClick(child<QPushButton>("cmdSetPurge"), Qt::LeftButton);
+        click("cmdSetPurge");
         EXPECT_EQ(tvtest::readFile(fx.game + "/System/UT2003.ini"),
                   "[Core.System]\r\nPurgeCacheDays=45\r\n")
             << bad;
@@ -254,8 +255,8 @@ TEST_F(MainWindowTest, SetWritesThePurgeDaysAsTyped) {
         EXPECT_NE(prompter.messageTexts()[0].find("from 0 to 3650"), std::string::npos);
     }
     days->setText("20");
-    QTest::mouseClick(child<QPushButton>("cmdSetPurge"), Qt::LeftButton);
-    QTest::mouseClick(child<QPushButton>("cmdRescan"), Qt::LeftButton);
+    click("cmdSetPurge");
+    click("cmdRescan");
     EXPECT_EQ(days->text(), "360"); // the scan raises 30 days or less
 }
 
@@ -369,19 +370,19 @@ TEST_F(MainWindowTest, NeverMoveTabEditsAndSaves) {
     auto* label8 = child<QLabel>("Label8");
     EXPECT_TRUE(label8->isHidden());
     lstNM->setCurrentRow(0);
-    QTest::mouseClick(child<QPushButton>("cmdNMRemove"), Qt::LeftButton);
+    click("cmdNMRemove");
     EXPECT_FALSE(label8->isHidden());
     auto* add = child<QLineEdit>("txtNMAdd");
     add->setText("Te");
-    QTest::mouseClick(child<QPushButton>("cmdNMAdd"), Qt::LeftButton);
+    click("cmdNMAdd");
     EXPECT_EQ(prompter.messageTexts().back(),
               "Please type the Never Move text before pressing Add...");
     add->setText("Tex*");
-    QTest::mouseClick(child<QPushButton>("cmdNMAdd"), Qt::LeftButton);
+    click("cmdNMAdd");
     EXPECT_TRUE(add->text().isEmpty());
     ASSERT_EQ(lstNM->count(), 2);
     EXPECT_EQ(tvtest::readFile(fx.program + "/TessvaneDontMove.ini"), "DM-*\r\nSong.ogg\r\n");
-    QTest::mouseClick(child<QPushButton>("cmdNMSave"), Qt::LeftButton);
+    click("cmdNMSave");
     EXPECT_EQ(tvtest::readFile(fx.program + "/TessvaneDontMove.ini"), "Song.ogg\r\nTex*\r\n");
     EXPECT_TRUE(label8->isHidden());
     EXPECT_EQ(ticks(), (std::vector<bool>{true, false, false}));
@@ -392,7 +393,7 @@ TEST_F(MainWindowTest, NeverMoveTabEditsAndSaves) {
 TEST_F(MainWindowTest, RunMovesTheFilesAndUndoTakesThemBack) {
     ASSERT_TRUE(start());
     QTest::mouseClick(child<QCheckBox>("chkBackupCache"), Qt::LeftButton);
-    QTest::mouseClick(child<QPushButton>("cmdRun"), Qt::LeftButton);
+    click("cmdRun");
     EXPECT_EQ(child<QTabWidget>("Tab1")->currentIndex(), 0);
     EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-One.ut2"));
     EXPECT_TRUE(tvtest::exists(fx.game + "/Music/Song.ogg"));
@@ -410,13 +411,13 @@ TEST_F(MainWindowTest, RunMovesTheFilesAndUndoTakesThemBack) {
     EXPECT_FALSE(child<QLabel>("lblDBSize")->text().isEmpty());
     undoList->model()->setData(undoList->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
     prompter.answers = {true};
-    QTest::mouseClick(child<QPushButton>("cmdUndo"), Qt::LeftButton);
+    click("cmdUndo");
     EXPECT_EQ(undoList->model()->rowCount(), 2);
     EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
     EXPECT_EQ(listColumn(0), QStringList{"DM-One.ut2"});
 
     prompter.answers = {true};
-    QTest::mouseClick(child<QPushButton>("cmdEmptyDB"), Qt::LeftButton);
+    click("cmdEmptyDB");
     EXPECT_EQ(undoList->model()->rowCount(), 0);
     EXPECT_EQ(statusText(), "Database compacted");
 }
@@ -425,7 +426,7 @@ TEST_F(MainWindowTest, AMoveThatFailsIsRedOnTheStatusListAndInTheStatusBar) {
     ASSERT_TRUE(start());
     tvtest::ReadOnly readOnly(fx.game + "/Maps");
     if (readOnly.skipped()) GTEST_SKIP() << "no way to make a folder read-only here";
-    QTest::mouseClick(child<QPushButton>("cmdRun"), Qt::LeftButton);
+    click("cmdRun");
     EXPECT_EQ(statusText(), "Done processing files, with errors (see the Status tab)");
     const int failure = statusRow("**ERROR** Cannot move");
     ASSERT_GE(failure, 0);
@@ -477,7 +478,7 @@ TEST_F(MainWindowTest, NeverMoveEditsMadeElsewhereAreReadAndNotOverwritten) {
     EXPECT_EQ(lstNM->item(0)->text(), "DM-*");
     QTRY_COMPARE(listColumn(2), (QStringList{"True", "", ""}));
     // A save from the tab keeps what the editor added.
-    QTest::mouseClick(child<QPushButton>("cmdNMSave"), Qt::LeftButton);
+    click("cmdNMSave");
     EXPECT_EQ(tvtest::readFile(file), "DM-*\r\n");
     EXPECT_TRUE(prompter.shown.empty());
 
@@ -494,12 +495,12 @@ TEST_F(MainWindowTest, NeverMoveEditsMadeElsewhereAreReadAndNotOverwritten) {
     EXPECT_TRUE(child<QLabel>("Label8")->isHidden());
 
     child<QLineEdit>("txtNMAdd")->setText("Song.ogg");
-    QTest::mouseClick(child<QPushButton>("cmdNMAdd"), Qt::LeftButton);
+    click("cmdNMAdd");
     prompter.answers = {true}; // Yes: the edits made here
     editOnDisk(file, "Other.u\r\n");
     QTRY_COMPARE(prompter.shown.size(), size_t(2));
     EXPECT_EQ(lstNM->count(), 3);
-    QTest::mouseClick(child<QPushButton>("cmdNMSave"), Qt::LeftButton);
+    click("cmdNMSave");
     EXPECT_EQ(tvtest::readFile(file), "DM-*\r\nTex.utx\r\nSong.ogg\r\n");
     EXPECT_EQ(prompter.shown.size(), 2u); // the kept choice is not asked again
 }
@@ -508,21 +509,21 @@ TEST_F(MainWindowTest, ExitWithUnsavedNeverMoveEditsAsksFirst) {
     const std::string file = fx.program + "/TessvaneDontMove.ini";
     ASSERT_TRUE(start());
     child<QLineEdit>("txtNMAdd")->setText("Song.ogg");
-    QTest::mouseClick(child<QPushButton>("cmdNMAdd"), Qt::LeftButton);
+    click("cmdNMAdd");
     prompter.choices = {Choice::Cancel};
-    QTest::mouseClick(child<QPushButton>("cmdExit"), Qt::LeftButton);
+    click("cmdExit");
     EXPECT_TRUE(window->isVisible());
     ASSERT_EQ(prompter.shown.size(), 1u);
     EXPECT_EQ(prompter.shown[0].text, "Save the changes to the never-move list?");
     EXPECT_EQ(tvtest::readFile(file), "");
     prompter.choices = {Choice::Yes};
-    QTest::mouseClick(child<QPushButton>("cmdExit"), Qt::LeftButton);
+    click("cmdExit");
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(tvtest::readFile(file), "Song.ogg\r\n");
 
     ASSERT_TRUE(start());
     child<QLineEdit>("txtNMAdd")->setText("Tex.utx");
-    QTest::mouseClick(child<QPushButton>("cmdNMAdd"), Qt::LeftButton);
+    click("cmdNMAdd");
     prompter.choices = {Choice::No};
     window->close();
     EXPECT_FALSE(window->isVisible());
@@ -625,7 +626,7 @@ TEST_F(MainWindowTest, ChooseGameSwitchesToAnotherInstallAndScansIt) {
     EXPECT_EQ(listColumn(0).size(), 3);
     const std::string user = addNativeUt2004(fx);
     prompter.picks = {0};
-    window->findChild<QAction*>("mnuToolsChooseGame")->trigger();
+    trigger("mnuToolsChooseGame");
     ASSERT_EQ(prompter.lists.size(), 1u);
     // The folder chosen before is offered too.
     ASSERT_EQ(prompter.lists[0].rows.size(), 2u);
@@ -636,7 +637,7 @@ TEST_F(MainWindowTest, ChooseGameSwitchesToAnotherInstallAndScansIt) {
     EXPECT_EQ(window->session().settings().cacheDir, user + "/Cache");
     EXPECT_EQ(listColumn(0), QStringList{"DM-Native.ut2"});
     // Cancelled: nothing changes.
-    window->findChild<QAction*>("mnuToolsChooseGame")->trigger();
+    trigger("mnuToolsChooseGame");
     EXPECT_EQ(window->session().install().userFolder, user);
 }
 
@@ -687,4 +688,45 @@ TEST_F(MainWindowTest, TidyCacheSaysWhatItWillDoAndAsksFirst) {
     EXPECT_EQ(listColumn(0), QStringList{"DM-One.ut2"});
     EXPECT_EQ(statusText(), "1 file and 67 bytes freed; 1 line removed from Cache.ini");
     EXPECT_GE(statusRow("Deleted " + QString::fromStdString(tvtest::ident(5))), 0);
+}
+
+// Finding the installs and counting their indexes, and planning a tidy (a
+// byte comparison of every copy), happen off the window's thread: an event
+// posted before the click is handled before the chooser or the first
+// question appears. The tidy carries out the plan that was confirmed.
+TEST_F(MainWindowTest, TheWindowAnswersWhileGamesAreFoundAndATidyIsPlanned) {
+    fx.addCacheFile(tvtest::ident(5) + ".uxx", tvtest::makePackage(5, "dup"));
+    tvtest::writeFile(fx.game + "/Maps/DM-Dup.ut2", tvtest::makePackage(5, "dup"));
+    fx.writeCacheIni({fx.addEntry(1, "DM-One.ut2"), tvtest::ident(5) + "=DM-Dup.ut2"});
+    ASSERT_TRUE(start());
+    addNativeUt2004(fx);
+    auto askedBeforeAnswering = [&](const std::function<void()>& act,
+                                    const std::function<size_t()>& asked) {
+        const size_t before = asked();
+        std::optional<size_t> seen;
+        QTimer::singleShot(0, window.get(), [&] { seen = asked(); });
+        act();
+        EXPECT_EQ(seen, std::optional<size_t>(before));
+    };
+    askedBeforeAnswering([&] { trigger("mnuToolsChooseGame"); },
+                         [&] { return prompter.lists.size(); });
+    EXPECT_EQ(prompter.lists.size(), 1u);
+
+    // The plan shown holds one copy; a second one appears while it is asked.
+    const std::string second = tvtest::ident(8) + ".uxx";
+    prompter.answers = {true};
+    prompter.onQuestion = [&] {
+        fx.addCacheFile(second, tvtest::makePackage(8, "late"));
+        tvtest::writeFile(fx.game + "/Textures/Late.utx", tvtest::makePackage(8, "late"));
+        fx.writeCacheIni({fx.addEntry(1, "DM-One.ut2"), tvtest::ident(5) + "=DM-Dup.ut2",
+                          tvtest::ident(8) + "=Late.utx"});
+        prompter.onQuestion = nullptr;
+    };
+    const size_t shownBefore = prompter.shown.size();
+    askedBeforeAnswering([&] { click("cmdTidy"); }, [&] { return prompter.shown.size(); });
+    ASSERT_GT(prompter.shown.size(), shownBefore);
+    EXPECT_NE(prompter.shown[shownBefore].text.find("Delete 1 cache file"), std::string::npos)
+        << prompter.shown[shownBefore].text;
+    EXPECT_FALSE(tvtest::exists(fx.cache + "/" + tvtest::ident(5) + ".uxx"));
+    EXPECT_TRUE(tvtest::exists(fx.cache + "/" + second)); // never shown, never deleted
 }

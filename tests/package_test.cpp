@@ -3,6 +3,7 @@
 #include "package_support.h"
 #include "test_support.h"
 
+#include "engine/cache_tidy.h"
 #include "engine/package_header.h"
 #include "engine/package_state.h"
 #include "platform/crash_point.h"
@@ -288,6 +289,41 @@ TEST(Tidy, EachOptionFreesExactlyWhatItNamesWithTheOldIndexKept) {
         EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(1) + ".uxx"));
         EXPECT_EQ(u.index(), old);
     }
+}
+
+// The plan the user was shown bounds the tidy: a shown copy that changed
+// since is left alone and said, a copy or orphan that was not shown stays.
+TEST(Tidy, OnlyWhatTheConfirmedPlanHeldAndStillHoldsIsDone) {
+    Untidy u;
+    std::string label = u.fx.cache;
+    const CacheFolders folders = workOutFolders(u.fx.program, tvtest::installAt(u.fx.game), label);
+    TidyOptions all;
+    all.duplicates = all.staleLines = all.orphans = all.deleteOrphans = true;
+    const TidyPlan shown = planTidy(folders, all);
+    ASSERT_EQ(shown.duplicates.size(), 1u);
+    // After the plan was shown: the copy changes, and a new copy and a new
+    // orphan appear.
+    u.fx.addCacheFile(ident(1) + ".uxx", makePackage(1, "other bytes"));
+    writeFile(u.fx.game + "/Maps/DM-Dup.ut2", makePackage(1, "other bytes"));
+    u.fx.addCacheFile(ident(5) + ".uxx", makePackage(5, "late"));
+    writeFile(u.fx.game + "/Textures/Late.utx", makePackage(5, "late"));
+    u.fx.addCacheFile(ident(6) + ".uxx", "late orphan");
+    u.fx.writeCacheIni({u.dupLine, u.staleLine, u.keptLine, ident(5) + "=Late.utx"});
+    std::vector<std::string> lines;
+    WorkSink sink;
+    sink.statusLine = [&](const std::string& l) { lines.push_back(l); };
+    const TidyResult r = tidyCache(folders, all, u.fx.program, sink, &shown);
+    EXPECT_EQ(r.filesDeleted, 1u); // the orphan that was shown
+    EXPECT_FALSE(tvtest::exists(u.fx.cache + "/" + ident(4) + ".uxx"));
+    for (int kept : {1, 3, 5, 6})
+        EXPECT_TRUE(tvtest::exists(u.fx.cache + "/" + ident(kept) + ".uxx")) << kept;
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        ident(1) + ".uxx changed since the tidy was planned: left alone"),
+              lines.end());
+    const std::string index = u.index();
+    EXPECT_EQ(index.find(u.staleLine), std::string::npos);
+    EXPECT_NE(index.find(u.dupLine), std::string::npos);
+    EXPECT_NE(index.find(ident(5) + "=Late.utx"), std::string::npos);
 }
 
 TEST(Tidy, RefusesWhileTheGameRunsAndWithoutAnIndex) {

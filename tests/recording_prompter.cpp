@@ -10,6 +10,7 @@ void RecordingPrompter::message(const std::string& text, const std::string& titl
 bool RecordingPrompter::question(const std::string& text, const std::string& title,
                                  MessageIcon icon) {
     shown.push_back({"question", text, title, icon});
+    if (onQuestion) onQuestion();
     if (answers.empty()) return false;
     bool a = answers.front();
     answers.pop_front();

@@ -3,6 +3,7 @@
 #include "ui/prompter.h"
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -33,7 +34,8 @@ public:
     std::deque<int> picks;          // chooseFromList's answers; empty: kChoseNothing
     std::vector<ListRequest> lists; // every list offered, in order
     std::deque<bool> answers;
-    std::deque<Choice> choices; // empty: Cancel
+    std::function<void()> onQuestion; // called as a question is asked
+    std::deque<Choice> choices;       // empty: Cancel
     std::deque<std::string> folders;
     std::deque<std::vector<std::string>> files;
     std::vector<FileRequest> requests; // every file request, in order

@@ -316,6 +316,7 @@ TEST_F(MainWindowTest, ExitDuringARunAsksThenStopsAndExits) {
         asked = true;
         BackgroundWork::onWindowThread([&] {
             prompter.answers = {true};
+            // A click, not click(): the run cannot end while this waits.
             QTest::mouseClick(child<QPushButton>("cmdExit"), Qt::LeftButton);
             EXPECT_TRUE(window->isVisible()); // not before the run has stopped
         });

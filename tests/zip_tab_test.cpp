@@ -63,6 +63,7 @@ protected:
         data.setUrls(urls);
         QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(child<QGroupBox>("frmDrop"), &event);
+        settle();
     }
     static QUrl file(const std::string& path) {
         return QUrl::fromLocalFile(QString::fromStdString(path));

@@ -9,31 +9,44 @@
 
 namespace tv {
 
-bool BackgroundWork::run(const std::function<void()>& work, bool stoppable) {
+bool BackgroundWork::start(std::function<void()> work, bool stoppable, std::function<void()> done) {
     if (m_busy) return false;
     m_busy = true;
     m_stop = false;
     m_stoppable = stoppable;
     emit busyChanged();
-    QEventLoop loop;
-    std::exception_ptr failure;
-    std::thread worker([&] {
+    m_worker = std::thread([this, work = std::move(work), done = std::move(done)] {
+        std::exception_ptr failure;
         try {
             work();
         } catch (...) {
             failure = std::current_exception();
         }
         // Posted after everything the work posted, so the window has shown
-        // all of it when the call returns.
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        // all of it when `done` runs.
+        QMetaObject::invokeMethod(
+            this, [this, failure, done] { finish(failure, done); }, Qt::QueuedConnection);
     });
-    loop.exec();
-    worker.join();
+    return true;
+}
+
+void BackgroundWork::finish(std::exception_ptr failure, const std::function<void()>& done) {
+    if (m_worker.joinable()) m_worker.join(); // it has nothing left but to end
     m_busy = false;
     m_stoppable = false;
     emit busyChanged();
     if (failure) std::rethrow_exception(failure);
-    return true;
+    if (done) done();
+}
+
+void BackgroundWork::waitForEnd() {
+    while (m_busy)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+}
+
+BackgroundWork::~BackgroundWork() {
+    // The owner waits first (waitForEnd); a worker still here is let end.
+    if (m_worker.joinable()) m_worker.join();
 }
 
 bool BackgroundWork::onWindowThreadNow() {

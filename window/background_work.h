@@ -5,28 +5,37 @@
 #include <QObject>
 
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 namespace tv {
 
 // Long work off the window's thread. The work runs on a worker thread while
-// the window's thread goes on painting and answering clicks; the call
-// returns when the work has ended, so a caller reads as if it ran in place.
-// What the work tells the window goes through onWindowThread (waiting for
-// it) or postToWindowThread (not waiting).
+// the window's thread goes on painting and answering clicks; what follows the
+// work is a queued call on the window's thread, never a nested event loop, so
+// no other slot runs in the middle of the caller. What the work tells the
+// window goes through onWindowThread (waiting for it) or postToWindowThread
+// (not waiting).
 class BackgroundWork : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
 
-    // Runs `work` on a worker thread and returns once it has ended; false
-    // (nothing run) while other work is under way. `stoppable` work looks at
-    // stopRequested() at its safe points.
-    bool run(const std::function<void()>& work, bool stoppable);
+    // Starts `work` on a worker thread and returns at once; `done` runs on
+    // the window's thread once the work has ended and everything it posted
+    // has arrived (busyChanged first). false (nothing started) while other
+    // work is under way. `stoppable` work looks at stopRequested() at its
+    // safe points.
+    bool start(std::function<void()> work, bool stoppable, std::function<void()> done = {});
+    // Waits for work under way to end, handling the window's events (so
+    // that work asking the window is answered); for shutting down.
+    void waitForEnd();
+    ~BackgroundWork() override;
     bool busy() const { return m_busy; }
     bool stoppable() const { return m_busy && m_stoppable; }
     void requestStop() { m_stop = true; }
@@ -44,6 +53,9 @@ signals:
     void busyChanged();
 
 private:
+    void finish(std::exception_ptr failure, const std::function<void()>& done);
+
+    std::thread m_worker;
     std::atomic<bool> m_busy{false};
     std::atomic<bool> m_stop{false};
     bool m_stoppable = false;

@@ -212,7 +212,8 @@ void MainWindow::fillStates() {
     if (request.table.empty()) return;
     const uint64_t wanted = request.generation;
     m_stateWanted = wanted;
-    m_stateThread = std::thread([this, wanted, request = std::move(request)] {
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    auto work = [this, wanted, request = std::move(request)] {
         auto states = std::make_shared<std::vector<PackageState>>(
             Session::workOutStates(request, [this, wanted] { return m_stateWanted != wanted; }));
         if (m_stateWanted != wanted) return;
@@ -224,16 +225,30 @@ void MainWindow::fillStates() {
                 m_session.applyStates(wanted, *states);
             },
             Qt::QueuedConnection);
+    };
+    m_stateFillers.push_back({std::thread([work = std::move(work), ended] {
+                                  work();
+                                  *ended = true;
+                              }),
+                              ended});
+}
+
+// The filler under way ends at its next file; the window does not wait for
+// it (one that has ended is joined here, the others when the window goes).
+void MainWindow::stopStateFill() {
+    m_stateWanted = kNoStates;
+    std::erase_if(m_stateFillers, [](StateFiller& f) {
+        if (!*f.ended) return false;
+        f.thread.join();
+        return true;
     });
 }
 
-void MainWindow::stopStateFill() {
-    m_stateWanted = kNoStates;
-    if (m_stateThread.joinable()) m_stateThread.join();
-}
-
 MainWindow::~MainWindow() {
-    stopStateFill();
+    m_work.waitForEnd(); // work asking the window is answered first
+    m_stateWanted = kNoStates;
+    for (auto& f : m_stateFillers)
+        f.thread.join();
     m_session.setObserver(nullptr); // nothing is shown any more
     // The views read the session's rows, which go before the base class
     // destroys its children: take the views down first.
@@ -390,9 +405,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::scanWithBusyWindow() {
     m_busy->showBusy(m_session.install().game);
-    m_work.run([this] { m_session.ScanCache(); }, false);
-    showScanResult();
-    m_busy->unload();
+    m_work.start([this] { m_session.ScanCache(); }, false,
+                 [this] {
+                     showScanResult();
+                     m_busy->unload();
+                 });
 }
 
 void MainWindow::commitFileTypes() {
@@ -403,10 +420,12 @@ void MainWindow::commitFileTypes() {
 void MainWindow::rescan() {
     m_busy->showBusy(m_session.install().game);
     setStatusText("Re-scanning files...");
-    m_work.run([this] { m_session.ScanCache(); }, false);
-    showScanResult();
-    updateActionState();
-    m_busy->unload();
+    m_work.start([this] { m_session.ScanCache(); }, false,
+                 [this] {
+                     showScanResult();
+                     updateActionState();
+                     m_busy->unload();
+                 });
 }
 
 void MainWindow::setUtDir() {
@@ -415,10 +434,16 @@ void MainWindow::setUtDir() {
 }
 
 void MainWindow::chooseGame() {
-    if (!m_session.chooseGame(false)) return;
-    // Another game, another cache: its list at once.
-    m_fileListTab->showCacheFolder(m_session.settings().cacheDir);
-    rescan();
+    // The installs are found and their indexes counted off the window's
+    // thread; the choice is made on it once they are known.
+    auto found = std::make_shared<std::vector<Session::GameChoice>>();
+    m_work.start([this, found] { *found = m_session.gameChoices(); }, false,
+                 [this, found] {
+                     if (!m_session.chooseGame(false, *found)) return;
+                     // Another game, another cache: its list at once.
+                     m_fileListTab->showCacheFolder(m_session.settings().cacheDir);
+                     rescan();
+                 });
 }
 
 // ---- options ------------------------------------------------------------------------
@@ -487,20 +512,33 @@ void MainWindow::runClicked() {
     if (m_session.busy()) return;
     if (!m_session.checkRunDestination()) return;
     Tab1->setCurrentIndex(0);
-    if (!m_work.run([this] { m_session.runCommand(); }, true)) return;
-    showDestinationFolders();
-    showScanResult();
-    LoadUndoList();
-    m_statusTab->flush();
-    if (m_exitAfterRun) close(); // asked while the run went on
+    m_work.start([this] { m_session.runCommand(); }, true,
+                 [this] {
+                     showDestinationFolders();
+                     showScanResult();
+                     LoadUndoList();
+                     m_statusTab->flush();
+                     if (m_exitAfterRun) close(); // asked while the run went on
+                 });
 }
 
 // ---- housekeeping -------------------------------------------------------------------
 
 void MainWindow::tidyClicked() {
-    TidyOptions all;
-    all.duplicates = all.staleLines = all.orphans = true;
-    const TidyPlan plan = m_session.planTidy(all);
+    // The plan (byte comparisons of every copy) is made off the window's
+    // thread; what the user confirms of it is what the tidy does.
+    auto plan = std::make_shared<TidyPlan>();
+    m_work.start(
+        [this, plan] {
+            TidyOptions all;
+            all.duplicates = all.staleLines = all.orphans = true;
+            *plan = m_session.planTidy(all);
+        },
+        false, [this, plan] { confirmTidy(plan); });
+}
+
+void MainWindow::confirmTidy(const std::shared_ptr<const TidyPlan>& planned) {
+    const TidyPlan& plan = *planned;
     if (!plan.indexFound) {
         m_prompter.message("Cache.INI is MISSING...can't proceed!", "Critical file missing!");
         return;
@@ -539,17 +577,19 @@ void MainWindow::tidyClicked() {
         chosen.orphans = chosen.deleteOrphans = true;
     if (!chosen.duplicates && !chosen.staleLines && !chosen.orphans) return;
     Tab1->setCurrentIndex(0); // the Status list says what went
-    m_work.run([&] { m_session.tidyCache(chosen); }, false);
-    showScanResult();
+    m_work.start([this, chosen, planned] { m_session.tidyCache(chosen, planned.get()); }, false,
+                 [this] { showScanResult(); });
 }
 
 void MainWindow::purgeClicked() {
     if (!m_session.confirmPurge()) return;
     m_busy->showBusy(m_session.install().game);
-    bool purged = false;
-    m_work.run([&] { purged = m_session.purgeCache(); }, false);
-    if (purged) showScanResult();
-    m_busy->unload();
+    auto purged = std::make_shared<bool>(false);
+    m_work.start([this, purged] { *purged = m_session.purgeCache(); }, false,
+                 [this, purged] {
+                     if (*purged) showScanResult();
+                     m_busy->unload();
+                 });
 }
 
 // ---- later features -------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 class QAction;
 class QProgressBar;
@@ -45,6 +46,8 @@ public:
                Shell& shell, QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // Work is under way (a run, a scan, an installation, ...).
+    bool working() const { return m_work.busy() || m_session.busy(); }
     // The load handler. false when a shipped file is missing: the program must
     // end at once, having written nothing.
     bool startUp();
@@ -88,6 +91,8 @@ private:
     void setUtDir();
     // Tools, "Choose Game...": the installs found; the chosen one is scanned.
     void chooseGame();
+    // The questions of a tidy planned, then the tidy of what was confirmed.
+    void confirmTidy(const std::shared_ptr<const TidyPlan>& plan);
     void openInEditor(const char* fileName);
     // A file of the program folder in the user's editor (or its default
     // program); a missing file or no program to open it is said.
@@ -156,7 +161,11 @@ private:
     // The scan whose states are being worked out (kNoStates: none).
     static constexpr uint64_t kNoStates = UINT64_MAX;
     std::atomic<uint64_t> m_stateWanted{kNoStates};
-    std::thread m_stateThread;
+    struct StateFiller {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> ended;
+    };
+    std::vector<StateFiller> m_stateFillers;
     bool m_undoListStale = true;
     QLabel* lblUTName;
     QLabel* m_statusPanel3;

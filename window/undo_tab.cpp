@@ -111,9 +111,11 @@ void UndoTab::undoInstallClicked() {
             "was installed stays where it is.",
             "Take Back Installations", MessageIcon::Exclamation))
         return;
-    m_work.run([&] { m_session.undoInstalledFiles(paths); }, false);
-    emit filesMovedBack();
-    LoadUndoList();
+    m_work.start([this, paths] { m_session.undoInstalledFiles(paths); }, false,
+                 [this] {
+                     emit filesMovedBack();
+                     LoadUndoList();
+                 });
 }
 
 void UndoTab::LoadUndoList() {
@@ -135,11 +137,13 @@ void UndoTab::undoClicked() {
         names.push_back(r.NewFName);
     if (!m_session.confirmUndo(names)) return;
     // The files go back off the window's thread; Stop ends the undo between files.
-    bool undone = false;
-    m_work.run([&] { undone = m_session.undoSelections(names); }, true);
-    if (!undone) return;
-    emit filesMovedBack();
-    LoadUndoList();
+    auto undone = std::make_shared<bool>(false);
+    m_work.start([this, names, undone] { *undone = m_session.undoSelections(names); }, true,
+                 [this, undone] {
+                     if (!*undone) return;
+                     emit filesMovedBack();
+                     LoadUndoList();
+                 });
 }
 
 void UndoTab::emptyClicked() {

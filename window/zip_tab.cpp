@@ -170,14 +170,22 @@ void ZipTab::store(Settings& s) const {
 }
 
 void ZipTab::loadArchives(const std::vector<std::string>& paths) {
-    const bool several = paths.size() > 1;
-    for (const auto& path : paths) {
-        if (endsWithZip(path))
-            load(path, several);
-        else if (isUmodName(path))
-            loadUmod(path, several);
-        else
-            m_prompter.message("ZIP files only!", "Bad Filetype", MessageIcon::Critical);
+    if (!m_queue.empty()) return; // the ones chosen before are still going in
+    m_queue.assign(paths.begin(), paths.end());
+    m_several = paths.size() > 1;
+    loadNext(false);
+}
+
+// One archive after another, each once the one before has gone in (Stop
+// ends the whole series).
+void ZipTab::loadNext(bool afterWork) {
+    if (afterWork && m_work.stopRequested()) m_queue.clear();
+    while (!m_queue.empty()) {
+        const std::string path = m_queue.front();
+        m_queue.pop_front();
+        if (endsWithZip(path)) return load(path, m_several);
+        if (isUmodName(path)) return loadUmod(path, m_several);
+        m_prompter.message("ZIP files only!", "Bad Filetype", MessageIcon::Critical);
     }
 }
 
@@ -221,10 +229,19 @@ void ZipTab::load(const std::string& path, bool several) {
     if (several || m_session.settings().unzipNoPreview) emit statusPageWanted();
     // Unpacking (and a direct install, which Stop ends between maps) happen
     // off the window's thread.
-    auto loaded = MapArchiveInstaller::Load::Unreadable;
+    auto loaded =
+        std::make_shared<MapArchiveInstaller::Load>(MapArchiveInstaller::Load::Unreadable);
     const bool direct = several || m_session.settings().unzipNoPreview;
-    m_work.run([&] { loaded = m_session.loadZipArchive(path, several); }, direct);
-    if (loaded != MapArchiveInstaller::Load::Previewed) return;
+    m_work.start(
+        [this, path, several, loaded] { *loaded = m_session.loadZipArchive(path, several); },
+        direct,
+        [this, loaded] {
+            if (*loaded == MapArchiveInstaller::Load::Previewed) showPreview();
+            loadNext();
+        });
+}
+
+void ZipTab::showPreview() {
     const ArchivePreview& p = m_session.archives().preview();
     lblMapName->setText(toDisplay(p.mapName));
     txtFileDesc->setPlainText(toDisplay(p.description));
@@ -245,14 +262,14 @@ void ZipTab::processClicked() {
     if (m_umod) {
         // Each file goes by its own folder: the move options do not apply.
         emit statusPageWanted();
-        m_work.run([this] { m_session.installUmodArchive(*m_umod); }, false);
-        emit destinationsChanged();
+        m_work.start([this, package = *m_umod] { m_session.installUmodArchive(package); }, false,
+                     [this] { emit destinationsChanged(); });
         return;
     }
     if (!m_session.checkArchiveDestination()) return;
     emit statusPageWanted();
-    m_work.run([this] { m_session.processLoadedZip(); }, false);
-    emit destinationsChanged();
+    m_work.start([this] { m_session.processLoadedZip(); }, false,
+                 [this] { emit destinationsChanged(); });
 }
 
 void ZipTab::loadUmod(const std::string& path, bool several) {
@@ -260,11 +277,14 @@ void ZipTab::loadUmod(const std::string& path, bool several) {
     for (QPushButton* b : {cmdProcessLoadedZIP, cmdShowZIPDesc, cmdEnlargePic})
         b->setEnabled(false);
     auto package = m_session.loadUmodArchive(path);
-    if (!package) return;
+    if (!package) return loadNext();
     if (several || m_session.settings().unzipNoPreview) {
         emit statusPageWanted();
-        m_work.run([&] { m_session.installUmodArchive(*package); }, false);
-        emit destinationsChanged();
+        m_work.start([this, package = *package] { m_session.installUmodArchive(package); }, false,
+                     [this] {
+                         emit destinationsChanged();
+                         loadNext();
+                     });
         return;
     }
     // The preview: the product, what it says of itself, the files, and what
@@ -284,6 +304,7 @@ void ZipTab::loadUmod(const std::string& path, bool several) {
     txtTextFile->setText(toDisplay(path));
     m_umod = std::move(package);
     cmdProcessLoadedZIP->setEnabled(true);
+    loadNext();
 }
 
 void ZipTab::showDescriptionClicked() {

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include <deque>
 #include <optional>
 
 #include <string>
@@ -64,6 +65,11 @@ private:
     void showDescriptionClicked();
     void enlargePictureClicked();
     void load(const std::string& path, bool several);
+    void showPreview();
+    // The next of the archives chosen together, if any.
+    void loadNext(bool afterWork = true);
+    std::deque<std::string> m_queue;
+    bool m_several = false;
     void clearPreview();
 
     Session& m_session;
