@@ -1,5 +1,7 @@
 #include "map_archive.h"
 
+#include "file_placement.h"
+
 #include <unordered_set>
 
 #include "engine/run_log.h"
@@ -32,52 +34,12 @@ constexpr std::pair<ArchiveKind, FileType> kInstalled[] = {
     {ArchiveKind::INT, FileType::Localisation}, {ArchiveKind::DEM, FileType::Demo},
 };
 
-enum class Placed { Copied, Same, Kept, Failed };
-
 std::string notInstalledLine(const std::string& name, const std::string& why) {
     std::string line = "**ERROR** ";
     line += name;
     line += " could not be installed: ";
     line += why;
     return line;
-}
-
-// Copies a member to its target unless a file of that name (in any letter
-// case) is there; `detail` gets the file that is there, or the reason of a
-// failure. The target folders are read once each (`folders`).
-Placed placeMember(const std::string& source, const std::string& target, FolderIndexCache& folders,
-                   std::string& detail, const WorkSink& sink, InstallRecorder* recorder) {
-    // A fresh player folder has no Maps, Textures, ... until something goes
-    // there; when one cannot be made the copy says why.
-    const std::string folder = folderOf(target);
-    if (!folderExists(folder) && makeFolder(folder)) sink.status("Created folder " + folder);
-    FolderIndex& there = folders.of(folder);
-    if (auto existing = there.find(fileNameOf(target))) {
-        const std::string path = joinPath(folderOf(target), *existing);
-        if (sameContent(source, path)) return Placed::Same;
-        detail = path;
-        return Placed::Kept;
-    }
-    std::string error;
-    int code = 0;
-    if (recorder && !recorder->pending(target, &error)) {
-        detail = "it could not be recorded in the undo log: " + error;
-        return Placed::Failed;
-    }
-    if (copyNoReplace(source, target, &error, &code)) {
-        crashPoint("archive: file copied");
-        there.insert(fileNameOf(target));
-        if (recorder) recorder->written(target);
-        return Placed::Copied;
-    }
-    if (recorder) recorder->withdrawn(target);
-    if (code == EEXIST) {
-        if (sameContent(source, target)) return Placed::Same;
-        detail = target;
-        return Placed::Kept;
-    }
-    detail = error;
-    return Placed::Failed;
 }
 
 } // namespace
@@ -313,7 +275,7 @@ void MapArchiveInstaller::installMaps(const FolderIndex& unpacked, const std::st
     auto status = [&](const std::string& s) {
         if (sink.statusLine) sink.statusLine(s);
     };
-    FolderIndexCache destinations;
+    FilePlacer placer(sink, recorder);
     const auto maps = static_cast<size_t>(
         std::count_if(m_members.begin(), m_members.end(),
                       [](const std::string& n) { return archiveKindOf(n) == ArchiveKind::UT2; }));
@@ -328,21 +290,19 @@ void MapArchiveInstaller::installMaps(const FolderIndex& unpacked, const std::st
         }
         if (++done % 64 == 0) sink.reportProgress(done, maps);
         std::string target = joinPath(mapsFolder, name);
-        std::string detail;
-        const Placed placed =
-            placeMember(unpackedPath(unpacked, name), target, destinations, detail, sink, recorder);
-        switch (placed) {
+        const Placement placed = placer.place(fileBytesOf(unpackedPath(unpacked, name)), target);
+        switch (placed.outcome) {
         case Placed::Copied:
         case Placed::Same:
             status(
                 moveLine(std::string(name).append(" (").append(m_archiveName).append(")"), target));
             break;
         case Placed::Kept:
-            status(detail + " exists already and was not replaced");
+            status(placed.path + " exists already and was not replaced");
             break;
         case Placed::Failed:
-            status(notInstalledLine(name, detail));
-            result.failures.push_back(detail);
+            status(notInstalledLine(name, placed.why));
+            result.failures.push_back(placed.why);
             break;
         }
     }
@@ -366,7 +326,7 @@ MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOpt
     if (!log.created()) result.logError = log.error();
     log.line("Processing ZIP file " + m_archiveName);
     log.line("");
-    FolderIndexCache destinations;
+    FilePlacer placer(sink, recorder);
     for (const auto& [kind, type] : kInstalled) {
         const std::string& name = m_slots[kind];
         if (name.empty() || !m_temp) continue;
@@ -374,9 +334,8 @@ MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOpt
         std::string target = destinationFor(type, name, folders, options);
         if (target.empty()) continue; // no plain file name: never installed
         std::string line = moveLine(source, target);
-        std::string detail;
-        const Placed placed = placeMember(source, target, destinations, detail, sink, recorder);
-        switch (placed) {
+        const Placement placed = placer.place(fileBytesOf(source), target);
+        switch (placed.outcome) {
         case Placed::Copied:
         case Placed::Same:
             status(line);
@@ -384,15 +343,15 @@ MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOpt
             ++result.installed;
             break;
         case Placed::Kept:
-            status(detail + " exists already and was not replaced");
-            log.line(detail + " exists already and was not replaced");
+            status(placed.path + " exists already and was not replaced");
+            log.line(placed.path + " exists already and was not replaced");
             ++result.kept;
             break;
         case Placed::Failed: {
-            std::string text = notInstalledLine(name, detail);
+            std::string text = notInstalledLine(name, placed.why);
             status(text);
             log.line(text);
-            result.failures.push_back(detail);
+            result.failures.push_back(placed.why);
             break;
         }
         }

@@ -1,5 +1,7 @@
 #include "umod_installer.h"
 
+#include "file_placement.h"
+
 #include "engine/cache_run.h"
 #include "engine/run_log.h"
 #include "formats/ini.h"
@@ -18,8 +20,6 @@ namespace {
 
 // The manifest is small; a bigger one is no manifest.
 constexpr size_t kMaxManifestBytes = 1 << 20;
-// A compressed package is unpacked in memory: at most this big.
-constexpr size_t kMaxUz2Bytes = size_t{256} << 20;
 
 std::vector<std::string> pathParts(const std::string& path) {
     std::vector<std::string> parts;
@@ -87,6 +87,10 @@ std::optional<UmodPackage> loadUmod(const std::string& path, std::string* error)
 
 std::string umodTarget(const std::string& userFolder, const std::string& umodPath) {
     if (umodPath.empty() || isManifest(umodPath)) return {};
+    // A line break or other control character could forge a line of the log
+    // or the Status list, as in a ZIP member's name.
+    for (char c : umodPath)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return {};
     const auto parts = pathParts(umodPath);
     std::string at = userFolder;
     for (size_t i = 0; i < parts.size(); ++i) {
@@ -96,6 +100,10 @@ std::string umodTarget(const std::string& userFolder, const std::string& umodPat
         }
         // "C:" or "", ".", "..": no name of a folder below the player's.
         if (!isPlainFileName(name) || name.find(':') != std::string::npos) return {};
+        // A type folder the player's folder does not have yet is made as the
+        // game spells it, whatever the installer's letter case.
+        if (i == 0 && i + 1 < parts.size())
+            if (auto canonical = canonicalTypeFolder(name); !canonical.empty()) name = canonical;
         at = findInFolder(at, name);
     }
     return at;
@@ -103,44 +111,34 @@ std::string umodTarget(const std::string& userFolder, const std::string& umodPat
 
 namespace {
 
-// The folders on the way to `target`, made and said when missing.
-void makeFoldersFor(const std::string& target, const std::function<void(const std::string&)>& say) {
-    for (const std::string folder = folderOf(target); !folderExists(folder);) {
-        std::string missing = folder;
-        while (!folderExists(folderOf(missing)))
-            missing = folderOf(missing);
-        if (!makeFolder(missing)) return; // the copy then says why it failed
-        say("Created folder " + missing);
-    }
-}
-
 bool isCompressed(const UmodFile& f) {
     return !uz2PackageName(fileNameOf(f.path)).empty();
 }
 
-// A file's bytes as the game gets them (a .uz2 file unpacked).
-std::optional<std::string> memberBytes(const UmodPackage& p, const UmodFile& f,
-                                       std::string* error) {
-    auto bytes = readUmodFile(p.path, f, kMaxUz2Bytes, error);
-    if (!bytes || !isCompressed(f)) return bytes;
-    return unpackUz2(*bytes, error, kMaxUz2Bytes);
-}
+// A compressed file of an installer, as the package it holds.
+class CompressedMember : public ByteSource {
+public:
+    CompressedMember(const std::string& umod, const UmodFile& f)
+        : m_raw(umod, f.offset, f.size), m_package(m_raw) {}
+    ssize_t read(char* buf, size_t size) override {
+        const ssize_t n = m_package.read(buf, size);
+        return n < 0 ? fail(m_package.error()) : n;
+    }
 
-bool sameAsBytes(const std::string& path, const std::optional<std::string>& bytes) {
-    return bytes && fileSize(path) == static_cast<int64_t>(bytes->size()) &&
-           readFile(path) == *bytes;
-}
+private:
+    FileBytes m_raw;
+    Uz2Package m_package;
+};
 
-// A new file `target` with the member's bytes (never replacing one).
-bool writeMember(const UmodPackage& p, const UmodFile& f, const std::string& target,
-                 std::string* error) {
-    if (!isCompressed(f)) return extractUmodFile(p.path, f, target, error);
-    auto bytes = memberBytes(p, f, error);
-    return bytes && writeNewFile(target, error, [&](int fd, std::string* why) {
-               if (writeAll(fd, *bytes)) return true;
-               if (why) *why = "Cannot write " + target;
-               return false;
-           });
+// A file's bytes as the game gets them (a .uz2 file unpacked as it is read).
+OpenBytes memberBytes(const UmodPackage& p, const UmodFile& f) {
+    if (isCompressed(f))
+        return [&p, &f]() -> std::unique_ptr<ByteSource> {
+            return std::make_unique<CompressedMember>(p.path, f);
+        };
+    return [&p, &f]() -> std::unique_ptr<ByteSource> {
+        return std::make_unique<FileBytes>(p.path, f.offset, f.size);
+    };
 }
 
 } // namespace
@@ -157,7 +155,18 @@ UmodInstallResult installUmod(const UmodPackage& package, const std::string& use
     log.line("Processing UMOD file " + package.path);
     log.line("");
     const std::string from = " (" + fileNameOf(package.path) + ")";
-    for (const auto& f : package.directory.files) {
+    FilePlacer placer(sink, &recorder);
+    const auto& files = package.directory.files;
+    size_t& done = result.done;
+    result.total = files.size();
+    for (const auto& f : files) {
+        // Asked to stop: the files installed so far stay (and are recorded).
+        if (sink.stopAsked()) {
+            result.stopped = true;
+            say("Stopped after " + std::to_string(done) + " of " + std::to_string(files.size()));
+            break;
+        }
+        sink.reportProgress(++done, files.size());
         if (isManifest(f.path)) continue;
         auto failed = [&](const std::string& why) {
             say("**ERROR** " + f.path + " could not be installed: " + why);
@@ -168,35 +177,20 @@ UmodInstallResult installUmod(const UmodPackage& package, const std::string& use
             failed("it names no place in the game's folders");
             continue;
         }
-        makeFoldersFor(target, say);
-        std::string error;
-        if (auto there = lookupInFolder(folderOf(target), fileNameOf(target))) {
-            // The same bytes count as installed; another file stays. A damaged
-            // compressed file is a failure whatever is there.
-            std::optional<std::string> unpacked;
-            if (isCompressed(f) && !(unpacked = memberBytes(package, f, &error))) {
-                failed(error);
-                continue;
-            }
-            const bool same = isCompressed(f) ? sameAsBytes(*there, unpacked)
-                                              : umodFileEquals(package.path, f, *there);
-            if (same) {
-                say(moveLine(f.path + from, *there));
-                ++result.installed;
-            } else {
-                say(*there + " exists already and was not replaced");
-                ++result.kept;
-            }
-        } else if (!recorder.pending(target, &error)) {
-            failed("it could not be recorded in the undo log: " + error);
-        } else if (removeLeftoversOf(target), writeMember(package, f, target, &error)) {
-            crashPoint("umod: file written");
-            recorder.written(target);
-            say(moveLine(f.path + from, target));
+        const Placement placed = placer.place(memberBytes(package, f), target);
+        switch (placed.outcome) {
+        case Placed::Copied:
+        case Placed::Same:
+            say(moveLine(f.path + from, placed.path));
             ++result.installed;
-        } else {
-            recorder.withdrawn(target);
-            failed(error);
+            break;
+        case Placed::Kept:
+            say(placed.path + " exists already and was not replaced");
+            ++result.kept;
+            break;
+        case Placed::Failed:
+            failed(placed.why);
+            break;
         }
     }
     log.line("");

@@ -29,13 +29,17 @@ std::optional<UmodPackage> loadUmod(const std::string& path, std::string* error)
 // Where an installer's file goes below the player's folder: each name of
 // its path looked up without regard to case ("Maps\DM-Foo.ut2" -> <user>/Maps
 // /DM-Foo.ut2; a .uz2 file as the package it holds). Empty for a path that
-// would leave the folder (".." , a whole path, a drive letter), and for the
-// manifest itself, which is the installer's, not the game's.
+// would leave the folder (".." , a whole path, a drive letter) or holds a
+// control character, and for the manifest itself, which is the installer's,
+// not the game's. A type folder not there yet gets the game's spelling
+// ("textures\\x.utx" -> <user>/Textures/x.utx).
 std::string umodTarget(const std::string& userFolder, const std::string& umodPath);
 
 struct UmodInstallResult {
-    size_t installed = 0; // copied, or there already with the same bytes
-    size_t kept = 0;      // another file of that name stays
+    size_t installed = 0;       // copied, or there already with the same bytes
+    size_t kept = 0;            // another file of that name stays
+    bool stopped = false;       // Stop was asked: the files after it were not installed
+    size_t done = 0, total = 0; // files looked at, of all the installer holds
     std::vector<std::string> failures;
     bool failed() const { return !failures.empty(); }
 };

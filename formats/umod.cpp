@@ -129,26 +129,6 @@ std::optional<UmodDirectory> readUmod(const std::string& path, std::string* erro
     return d;
 }
 
-bool extractUmodFile(const std::string& umod, const UmodFile& file, const std::string& to,
-                     std::string* error) {
-    const int in = ::open(umod.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in < 0) return fail(error, "Cannot open " + umod + ": " + std::strerror(errno));
-    const bool ok = writeNewFile(to, error, [&](int out, std::string* why) {
-        std::string buf(1 << 16, '\0');
-        for (uint64_t done = 0; done < file.size;) {
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), file.size - done));
-            if (!readAt(in, buf.data(), n, file.offset + done))
-                return fail(why, file.path + " is cut short in " + umod);
-            if (!writeAll(out, {buf.data(), n}))
-                return fail(why, "Cannot write " + to + ": " + std::strerror(errno));
-            done += n;
-        }
-        return true;
-    });
-    ::close(in);
-    return ok;
-}
-
 std::optional<std::string> readUmodFile(const std::string& umod, const UmodFile& file,
                                         size_t maxBytes, std::string* error) {
     if (file.size > maxBytes) {
@@ -168,26 +148,6 @@ std::optional<std::string> readUmodFile(const std::string& umod, const UmodFile&
         return std::nullopt;
     }
     return bytes;
-}
-
-bool umodFileEquals(const std::string& umod, const UmodFile& file, const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<uint64_t>(st.st_size) != file.size)
-        return false;
-    const int a = ::open(umod.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    const int b = a < 0 ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    bool same = a >= 0 && b >= 0;
-    std::string x(1 << 16, '\0'), y(1 << 16, '\0');
-    for (uint64_t done = 0; same && done < file.size;) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(x.size(), file.size - done));
-        same = readAt(a, x.data(), n, file.offset + done) && readAt(b, y.data(), n, done) &&
-               std::memcmp(x.data(), y.data(), n) == 0;
-        done += n;
-    }
-    if (a >= 0) ::close(a);
-    if (b >= 0) ::close(b);
-    return same;
 }
 
 bool isUmodName(std::string_view name) {

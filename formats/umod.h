@@ -38,19 +38,10 @@ std::optional<UmodDirectory> parseUmodDirectory(std::string_view bytes, uint64_t
 // reads); nullopt with `error` set when it is no installer or is damaged.
 std::optional<UmodDirectory> readUmod(const std::string& path, std::string* error);
 
-// One file's bytes, copied into a new file `to` a piece at a time (see
-// writeNewFile: nothing half-written is ever left, nothing replaced).
-bool extractUmodFile(const std::string& umod, const UmodFile& file, const std::string& to,
-                     std::string* error);
-
 // The whole bytes of a small file of the installer (the manifest): at most
 // `maxBytes`.
 std::optional<std::string> readUmodFile(const std::string& umod, const UmodFile& file,
                                         size_t maxBytes, std::string* error);
-
-// Whether the file at `path` holds exactly the bytes of the installer's
-// `file`, compared a piece at a time.
-bool umodFileEquals(const std::string& umod, const UmodFile& file, const std::string& path);
 
 // Whether a file name is an installer's (.umod, .ut2mod, .ut4mod; any case).
 bool isUmodName(std::string_view name);

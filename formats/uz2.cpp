@@ -65,30 +65,23 @@ std::string deflateChunk(const unsigned char* data, size_t size) {
 } // namespace
 
 std::optional<std::string> unpackUz2(std::string_view uz2, std::string* error, uint64_t maxBytes) {
+    StringBytes packed(uz2);
+    Uz2Package package(packed);
     std::string out;
-    std::vector<unsigned char> chunk;
-    const auto* p = reinterpret_cast<const unsigned char*>(uz2.data());
-    size_t at = 0;
-    while (at < uz2.size()) {
-        if (uz2.size() - at < 8) {
-            if (error) *error = "the last chunk is cut short";
+    char buf[kUz2ChunkBytes];
+    for (;;) {
+        const ssize_t n = package.read(buf, sizeof buf);
+        if (n < 0) {
+            if (error) *error = package.error();
             return std::nullopt;
         }
-        const uint32_t compressed = readLe32(p + at), size = readLe32(p + at + 4);
-        if (!chunkSizesValid(compressed, size, error)) return std::nullopt;
-        if (uz2.size() - at - 8 < compressed) {
-            if (error) *error = "the last chunk is cut short";
-            return std::nullopt;
-        }
-        if (out.size() + size > maxBytes) {
+        if (n == 0) return out;
+        if (out.size() + static_cast<size_t>(n) > maxBytes) {
             if (error) *error = "the package would pass " + std::to_string(maxBytes) + " bytes";
             return std::nullopt;
         }
-        if (!inflateChunk(p + at + 8, compressed, size, chunk, error)) return std::nullopt;
-        out.append(reinterpret_cast<const char*>(chunk.data()), chunk.size());
-        at += 8 + compressed;
+        out.append(buf, static_cast<size_t>(n));
     }
-    return out;
 }
 
 std::string packUz2(std::string_view package) {
@@ -117,31 +110,47 @@ bool convertFile(const std::string& from, const std::string& to, std::string* er
 
 } // namespace
 
+bool Uz2Package::nextChunk() {
+    char head[8];
+    const ssize_t n = readFull(m_packed, head, sizeof head);
+    if (n < 0) return fail(m_packed.error()), false;
+    if (n == 0) {
+        m_ended = true;
+        return true;
+    }
+    if (n < 8) return fail("the last chunk is cut short"), false;
+    const uint32_t compressed = readLe32(head), size = readLe32(head + 4);
+    std::string why;
+    if (!chunkSizesValid(compressed, size, &why)) return fail(why), false;
+    m_compressed.resize(compressed);
+    const ssize_t got =
+        readFull(m_packed, reinterpret_cast<char*>(m_compressed.data()), compressed);
+    if (got < 0) return fail(m_packed.error()), false;
+    if (got != static_cast<ssize_t>(compressed)) return fail("the last chunk is cut short"), false;
+    if (!inflateChunk(m_compressed.data(), compressed, size, m_chunk, &why))
+        return fail(why), false;
+    m_at = 0;
+    return true;
+}
+
+ssize_t Uz2Package::read(char* buf, size_t size) {
+    while (!m_ended && m_at == m_chunk.size())
+        if (!nextChunk()) return -1;
+    if (m_ended) return 0;
+    const size_t n = std::min(size, m_chunk.size() - m_at);
+    std::memcpy(buf, m_chunk.data() + m_at, n);
+    m_at += n;
+    return static_cast<ssize_t>(n);
+}
+
 bool unpackUz2File(const std::string& from, const std::string& to, std::string* error) {
-    return convertFile(from, to, error, [&](int in, int out, std::string* why) {
-        std::vector<unsigned char> packed(kMaxCompressed), chunk;
-        for (;;) {
-            unsigned char head[8];
-            const ssize_t n = readFull(in, head, sizeof head);
-            if (n == 0) return true;
-            std::string what;
-            if (n < 0)
-                what = std::strerror(errno);
-            else if (n < 8)
-                what = "the last chunk is cut short";
-            else if (!chunkSizesValid(readLe32(head), readLe32(head + 4), &what)) {
-            } else if (readFull(in, packed.data(), readLe32(head)) !=
-                       static_cast<ssize_t>(readLe32(head)))
-                what = "the last chunk is cut short";
-            else if (!inflateChunk(packed.data(), readLe32(head), readLe32(head + 4), chunk,
-                                   &what)) {
-            } else if (!writeAll(out, {reinterpret_cast<const char*>(chunk.data()), chunk.size()}))
-                what = std::string("cannot write: ") + std::strerror(errno);
-            if (!what.empty()) {
-                if (why) *why = from + ": " + what;
-                return false;
-            }
-        }
+    return convertFile(from, to, error, [&](int, int out, std::string* why) {
+        FileBytes in(from);
+        Uz2Package package(in);
+        std::string what;
+        if (copyBytes(package, out, &what)) return true;
+        if (why) *why = from + ": " + what;
+        return false;
     });
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/byte_source.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tv {
 
@@ -18,6 +21,22 @@ std::optional<std::string> unpackUz2(std::string_view uz2, std::string* error,
                                      uint64_t maxBytes = uint64_t{1} << 32);
 // A package compressed as a .uz2 (std::bad_alloc when memory runs out).
 std::string packUz2(std::string_view package);
+
+// The package a .uz2 holds, read from the compressed bytes of `packed` a
+// chunk at a time (one chunk in memory). A damaged or cut chunk fails the
+// read with its reason.
+class Uz2Package : public ByteSource {
+public:
+    explicit Uz2Package(ByteSource& packed) : m_packed(packed) {}
+    ssize_t read(char* buf, size_t size) override;
+
+private:
+    bool nextChunk();
+    ByteSource& m_packed;
+    std::vector<unsigned char> m_compressed, m_chunk;
+    size_t m_at = 0; // in m_chunk
+    bool m_ended = false;
+};
 
 // The same between files, a chunk at a time: the result is written under a
 // temporary name, flushed and given its name only when whole, and never

@@ -1,5 +1,7 @@
 #include "file_ops.h"
 
+#include "byte_source.h"
+
 #include "crash_point.h"
 #include "text_io.h"
 
@@ -142,24 +144,6 @@ bool moveNoReplace(const std::string& from, const std::string& to, std::string* 
     return false;
 }
 
-bool copyNoReplace(const std::string& from, const std::string& to, std::string* error,
-                   int* errorCode) {
-    if (errorCode) *errorCode = 0;
-    std::string tmp;
-    if (!copyToTemporary(from, folderOf(to), tmp, error)) {
-        if (errorCode) *errorCode = EIO;
-        return false;
-    }
-    int err = renameNoReplace(tmp, to);
-    if (err != 0) {
-        ::unlink(tmp.c_str());
-        setError(error, "Cannot copy " + from + " to " + to, err);
-        if (errorCode) *errorCode = err;
-        return false;
-    }
-    return true;
-}
-
 bool copyReplace(const std::string& from, const std::string& to, std::string* error) {
     std::string tmp;
     if (!copyToTemporary(from, folderOf(to), tmp, error)) return false;
@@ -185,21 +169,8 @@ bool sameContent(const std::string& a, const std::string& b) {
     if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
     if (!S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) return false;
     // Piece by piece: two big maps are never held in memory whole.
-    const int fa = ::open(a.c_str(), O_RDONLY | O_CLOEXEC);
-    const int fb = fa < 0 ? -1 : ::open(b.c_str(), O_RDONLY | O_CLOEXEC);
-    bool same = fa >= 0 && fb >= 0;
-    std::vector<char> x(1 << 16), y(1 << 16);
-    while (same) {
-        const ssize_t n = readFull(fa, x.data(), x.size());
-        const ssize_t m = readFull(fb, y.data(), y.size());
-        if (n < 0 || n != m || std::memcmp(x.data(), y.data(), static_cast<size_t>(n)) != 0)
-            same = false;
-        else if (n == 0)
-            break;
-    }
-    if (fa >= 0) ::close(fa);
-    if (fb >= 0) ::close(fb);
-    return same;
+    FileBytes x(a), y(b);
+    return compareBytes(x, y) == Comparison::Same;
 }
 
 bool oneFile(const std::string& a, const std::string& b) {

@@ -15,13 +15,6 @@ namespace tv {
 bool moveNoReplace(const std::string& from, const std::string& to, std::string* error = nullptr,
                    int* errorCode = nullptr);
 
-// Copies a file without ever replacing one: the copy is made under a
-// temporary name in the destination folder and takes its name only if that
-// is still free. false with `error` set (and `errorCode` EEXIST when the
-// destination exists) when no copy was made.
-bool copyNoReplace(const std::string& from, const std::string& to, std::string* error = nullptr,
-                   int* errorCode = nullptr);
-
 // Copies a file, replacing the destination (written to a temporary file
 // first, so a failed copy leaves the old destination as it was).
 bool copyReplace(const std::string& from, const std::string& to, std::string* error = nullptr);

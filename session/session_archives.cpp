@@ -32,8 +32,8 @@ public:
         if (!ok && error) *error = m_failure;
         return ok;
     }
-    void written(const std::string& path) override {
-        InstalledFile f{path, fileSize(path).value_or(0), fileHash(path).value_or("")};
+    void written(const std::string& path, uint64_t size, const std::string& hash) override {
+        InstalledFile f{path, static_cast<int64_t>(size), hash};
         write([&] { return m_undo.setInstalledFile(m_id, f); });
     }
     void withdrawn(const std::string& path) override {
@@ -138,8 +138,12 @@ bool Session::installUmodBody(const UmodPackage& package) {
     m_lastUmod = installUmod(package, m_folders.userFolder, m_programFolder, workSink(), journal);
     if (m_lastUmod.failed()) m_lastFailed = true;
     reportJournal(journal.failures());
-    setStatusText(m_lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
-                               : "Done processing ZIP files");
+    if (m_lastUmod.stopped)
+        setStatusText("Stopped after " + std::to_string(m_lastUmod.done) + " of " +
+                      std::to_string(m_lastUmod.total) + " files");
+    else
+        setStatusText(m_lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
+                                   : "Done processing ZIP files");
     return true;
 }
 

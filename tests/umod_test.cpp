@@ -6,6 +6,7 @@
 #include "umod_support.h"
 
 #include "archives/umod_installer.h"
+#include "formats/file_hash.h"
 #include "formats/uz2.h"
 #include "platform/crash_point.h"
 #include "platform/text_io.h"
@@ -201,6 +202,62 @@ TEST(Umod, HostilePathsAndDamagedInstallersWriteNothingOutside) {
     EXPECT_EQ(r.out.find("exists already"), std::string::npos) << r.out;
     EXPECT_EQ(tvtest::readFile(fx.game + "/Maps/DM-Bad.ut2"), "the player's");
     EXPECT_EQ(tvtest::leftoverFiles(fx.dir.path()), std::vector<std::string>{});
+
+    // Control characters in a name could forge a line: refused like a ZIP's.
+    writeFile(fx.dir / "forged.umod", makeUmod({{"Maps\\DM-Line\nFORGED.ut2", "x"},
+                                                {"Maps\\DM-\x1b[7mPWN.ut2", "x"},
+                                                {"Help\x07\\ReadMe.txt", "x"}}));
+    r = tvtest::runCli(fx, "zip " + (fx.dir / "forged.umod"));
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_EQ(r.out.find("\nFORGED"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Line\nFORGED.ut2"));
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Help\x07"));
+}
+
+// Type folders a fresh player folder lacks are made as the game spells them;
+// the installation reports its progress, stops between files when asked,
+// and records each file with the size and hash of the bytes it wrote.
+TEST(Umod, FreshFoldersTakeTheGamesSpellingAndAnInstallStopsWhenAsked) {
+    GameFixture fx;
+    std::filesystem::remove_all(fx.game + "/StaticMeshes");
+    std::filesystem::remove_all(fx.game + "/Animations");
+    const std::string mod = fx.dir / "Three.umod";
+    writeFile(mod, makeUmod({{"STATICMESHES\\Rock.usx", "rock"},
+                             {"animations\\Walk.ukx", "walk"},
+                             {"Maps\\DM-Late.ut2", "late"}}));
+    auto package = loadUmod(mod, nullptr);
+    ASSERT_TRUE(package);
+    struct Recorder : InstallRecorder {
+        std::vector<std::string> confirmed;
+        bool pending(const std::string&, std::string*) override { return true; }
+        void written(const std::string& path, uint64_t size, const std::string& hash) override {
+            confirmed.push_back(path + " " + std::to_string(size) + " " + hash);
+        }
+        void withdrawn(const std::string&) override {}
+    } recorder;
+    std::vector<std::string> lines;
+    size_t reported = 0;
+    WorkSink sink;
+    sink.statusLine = [&](const std::string& l) { lines.push_back(l); };
+    sink.progress = [&](size_t done, size_t total) {
+        EXPECT_EQ(total, 3u);
+        reported = done;
+    };
+    sink.stopRequested = [&] { return reported == 2; };
+    const auto r = installUmod(*package, fx.game, fx.program, sink, recorder);
+    EXPECT_TRUE(r.stopped);
+    EXPECT_EQ(r.installed, 2u);
+    EXPECT_EQ(tvtest::readFile(fx.game + "/StaticMeshes/Rock.usx"), "rock");
+    EXPECT_EQ(tvtest::readFile(fx.game + "/Animations/Walk.ukx"), "walk");
+    EXPECT_FALSE(tvtest::exists(fx.game + "/STATICMESHES"));
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Late.ut2"));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Created folder " + fx.game + "/StaticMeshes"),
+              lines.end());
+    EXPECT_EQ(lines.back(), "Stopped after 2 of 3");
+    const std::string rock = fx.game + "/StaticMeshes/Rock.usx";
+    ASSERT_EQ(recorder.confirmed.size(), 2u);
+    EXPECT_EQ(recorder.confirmed[0], rock + " 4 " + fileHash(rock).value_or("?"));
 }
 
 TEST(InstallUndo, AnInstallationIsTakenBackWhereItsFilesAreUnchanged) {

@@ -262,7 +262,7 @@ void ZipTab::processClicked() {
     if (m_umod) {
         // Each file goes by its own folder: the move options do not apply.
         emit statusPageWanted();
-        m_work.start([this, package = *m_umod] { m_session.installUmodArchive(package); }, false,
+        m_work.start([this, package = *m_umod] { m_session.installUmodArchive(package); }, true,
                      [this] { emit destinationsChanged(); });
         return;
     }
@@ -280,7 +280,7 @@ void ZipTab::loadUmod(const std::string& path, bool several) {
     if (!package) return loadNext();
     if (several || m_session.settings().unzipNoPreview) {
         emit statusPageWanted();
-        m_work.start([this, package = *package] { m_session.installUmodArchive(package); }, false,
+        m_work.start([this, package = *package] { m_session.installUmodArchive(package); }, true,
                      [this] {
                          emit destinationsChanged();
                          loadNext();

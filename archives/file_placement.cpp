@@ -1,0 +1,92 @@
+#include "file_placement.h"
+
+#include "formats/file_hash.h"
+#include "platform/crash_point.h"
+#include "platform/file_ops.h"
+#include "platform/text_util.h"
+
+namespace tv {
+
+std::string canonicalTypeFolder(const std::string& name) {
+    static const char* const kFolders[] = {"Animations",   "Benchmark", "ForceFeedback", "Help",
+                                           "KarmaData",    "Manual",    "Maps",          "Music",
+                                           "Prefabs",      "Saves",     "Sounds",        "Speech",
+                                           "StaticMeshes", "System",    "Textures",      "Web"};
+    for (const char* folder : kFolders)
+        if (equalsNoCase(name, folder)) return folder;
+    return {};
+}
+
+OpenBytes fileBytesOf(std::string path) {
+    return [path = std::move(path)] { return std::make_unique<FileBytes>(path); };
+}
+
+void FilePlacer::makeFolders(const std::string& folder) {
+    while (!folderExists(folder)) {
+        std::string missing = folder;
+        while (!folderExists(folderOf(missing)) && folderOf(missing) != missing)
+            missing = folderOf(missing);
+        if (!makeFolder(missing)) return; // the copy then says why it failed
+        m_sink.status("Created folder " + missing);
+    }
+}
+
+Placement FilePlacer::compareWith(const OpenBytes& open, std::string existing) {
+    Placement p;
+    p.path = std::move(existing);
+    auto source = open();
+    FileBytes there(p.path);
+    switch (compareBytes(*source, there)) {
+    case Comparison::Same:
+        p.outcome = Placed::Same;
+        break;
+    case Comparison::Different:
+    case Comparison::SecondFailed: // what cannot be read there stays all the same
+        p.outcome = Placed::Kept;
+        break;
+    case Comparison::FirstFailed:
+        p.why = source->error();
+        break;
+    }
+    return p;
+}
+
+Placement FilePlacer::place(const OpenBytes& open, const std::string& target) {
+    const std::string folder = folderOf(target);
+    const std::string name = fileNameOf(target);
+    makeFolders(folder);
+    FolderIndex& there = m_folders.of(folder);
+    if (auto existing = there.find(name)) return compareWith(open, joinPath(folder, *existing));
+    Placement p;
+    std::string error;
+    if (m_recorder && !m_recorder->pending(target, &error)) {
+        p.why = "it could not be recorded in the undo log: " + error;
+        return p;
+    }
+    removeLeftoversOf(target); // what a killed installation left half-written
+    RunningHash hash;
+    uint64_t size = 0;
+    const bool written = writeNewFile(target, &error, [&](int fd, std::string* why) {
+        auto source = open();
+        return copyBytes(*source, fd, why, [&](const char* data, size_t n) {
+            hash.add(data, n);
+            size += n;
+        });
+    });
+    if (written) {
+        crashPoint("placement: file written");
+        there.insert(name);
+        if (m_recorder) m_recorder->written(target, size, hash.text());
+        p.outcome = Placed::Copied;
+        p.path = target;
+        return p;
+    }
+    if (m_recorder) m_recorder->withdrawn(target);
+    // Another program put a file of that name there meanwhile.
+    if (auto now = lookupInFolder(folder, name); now && fileExists(*now))
+        return compareWith(open, *now);
+    p.why = error;
+    return p;
+}
+
+} // namespace tv
