@@ -244,10 +244,12 @@ TEST_F(ZipTabTest, AUmodInstallerIsPreviewedThenInstalledByItsOwnFolders) {
     EXPECT_GE(statusRow("**OLD** Maps\\DM-Bar.ut2 (Bar.ut2mod)"), 0);
 }
 
+// The paths go back as their bytes: a Latin-1 name (no UTF-8) is found again.
 TEST_F(ZipTabTest, TheUndoTabTakesAnInstallationBack) {
     const std::string mod = fx.dir / "Baz.ut4mod";
-    tvtest::writeFile(mod,
-                      tvtest::makeUmod({{"Maps\\DM-Baz.ut2", "baz"}, {"System\\Baz.u", "code"}}));
+    tvtest::writeFile(mod, tvtest::makeUmod({{"Maps\\DM-Baz.ut2", "baz"},
+                                             {"System\\Baz.u", "code"},
+                                             {"Maps\\DM-Caf\xe9.ut2", "latin-1"}}));
     ASSERT_TRUE(start());
     prompter.files.push_back({mod});
     click("cmdOpenZIP");
@@ -258,13 +260,14 @@ TEST_F(ZipTabTest, TheUndoTabTakesAnInstallationBack) {
     ASSERT_EQ(installs->topLevelItemCount(), 1);
     QTreeWidgetItem* item = installs->topLevelItem(0);
     EXPECT_EQ(item->text(0), "Baz.ut4mod");
-    EXPECT_EQ(item->text(2), "2");
+    EXPECT_EQ(item->text(2), "3");
     item->setCheckState(0, Qt::Checked);
     prompter.answers = {true};
     click("cmdUndoInstall");
     EXPECT_EQ(prompter.shown.back().title, "Take Back Installations");
     EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Baz.ut2"));
     EXPECT_FALSE(tvtest::exists(fx.game + "/System/Baz.u"));
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Caf\xe9.ut2"));
     EXPECT_EQ(installs->topLevelItemCount(), 0);
     EXPECT_GE(statusRow("Removed " + QString::fromStdString(fx.game) + "/Maps/DM-Baz.ut2"), 0);
 }

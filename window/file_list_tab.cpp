@@ -85,10 +85,6 @@ void FileListTab::showCacheFolder(const std::string& folder) {
     lblCacheDir->setText(toDisplay(folder));
 }
 
-std::string FileListTab::cacheFolderText() const {
-    return fromPathText(lblCacheDir->text());
-}
-
 void FileListTab::contextMenu(const QPoint& pos) {
     QModelIndex index = ListView1->indexAt(pos);
     if (!index.isValid()) return;

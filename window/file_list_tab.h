@@ -28,7 +28,6 @@ public:
     void rowsChanged();
     void showScan();
     void showCacheFolder(const std::string& folder);
-    std::string cacheFolderText() const;
 
 signals:
     void rescanRequested();

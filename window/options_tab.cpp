@@ -249,9 +249,11 @@ void OptionsTab::store(Settings& s) const {
     s.autoUpdate = chkAutoUpdate->isChecked();
     s.moveNorm = optMoveNorm->isChecked();
     s.moveDir = optMoveDir->isChecked();
-    s.moveDirText = fromPathText(txtMoveDir->text());
+    // A stored folder whose name is no UTF-8 keeps its bytes while its box
+    // is left as it was.
+    s.moveDirText = pathFromBox(txtMoveDir->text(), s.moveDirText);
     s.moveDir2 = optMoveDir2->isChecked();
-    s.moveDir2Text = fromPathText(txtMoveDir2->text());
+    s.moveDir2Text = pathFromBox(txtMoveDir2->text(), s.moveDir2Text);
     s.backupCache = chkBackupCache->isChecked();
 }
 

@@ -86,7 +86,8 @@ void UndoTab::showInstallations() {
         for (const auto& f : in.files) {
             auto* file = new QTreeWidgetItem(item, {toDisplay(f.path)});
             file->setToolTip(0, toDisplay(f.path));
-            file->setData(0, Qt::UserRole, toDisplay(f.path));
+            // The path's own bytes: a name that is no UTF-8 is found again as it is.
+            file->setData(0, Qt::UserRole, toBytes(f.path));
             file->setFirstColumnSpanned(true); // a whole path, across the columns
         }
     }
@@ -100,7 +101,7 @@ void UndoTab::undoInstallClicked() {
         QTreeWidgetItem* in = lvInstalls->topLevelItem(i);
         if (in->checkState(0) != Qt::Checked) continue;
         for (int j = 0; j < in->childCount(); ++j)
-            paths.push_back(fromPathText(in->child(j)->data(0, Qt::UserRole).toString()));
+            paths.push_back(fromBytes(in->child(j)->data(0, Qt::UserRole).toByteArray()));
     }
     if (paths.empty()) {
         m_session.prompter().message("Please select installations to take back.");

@@ -16,6 +16,10 @@ std::string fromPathText(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
+std::string pathFromBox(const QString& shown, const std::string& filledWith) {
+    return shown == toDisplay(filledWith) ? filledWith : fromPathText(shown);
+}
+
 std::string fromText8(const QString& text) {
     for (QChar c : text)
         if (c.unicode() > 0xFF) return text.toStdString();
