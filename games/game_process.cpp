@@ -4,6 +4,9 @@
 #include "platform/text_util.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <functional>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -52,31 +55,76 @@ bool isWineLoader(std::string_view argv0) {
     return toLower(baseName(argv0)).rfind("wine", 0) == 0;
 }
 
+// Whether the process in `dir` runs the game's program.
+bool runsGame(const std::string& dir, Game game) {
+    // comm holds at most 15 characters: "ut2004-bin-linu" still starts right.
+    std::string comm = readSmall(joinPath(dir, "comm"));
+    if (!comm.empty() && comm.back() == '\n') comm.pop_back();
+    if (isGameProgram(comm, game)) return true;
+    // The executable only: a file of that name opened in an editor or a
+    // pager, or handed to a shell, is no game. wine-preloader rewrites
+    // argv[0] to the Windows program's path; started as `wine UT2004.exe`
+    // (wine64, Proton's wine) the loader is argv[0] and the program argv[1].
+    const std::string cmdline = readSmall(joinPath(dir, "cmdline"));
+    const std::string_view argv0 = argument(cmdline, 0);
+    return isGameProgram(argv0, game) ||
+           (isWineLoader(argv0) && isGameProgram(argument(cmdline, 1), game));
+}
+
+// Calls `each` with the folder of every process under `procRoot` that
+// runs the game, until it returns true.
+bool anyGameProcess(Game game, const std::string& procRoot,
+                    const std::function<bool(const std::string& dir)>& each) {
+    bool found = false;
+    listFolder(procRoot, [&](std::string_view entry) {
+        if (found || entry.empty() || entry.find_first_not_of("0123456789") != std::string::npos)
+            return;
+        const std::string dir = joinPath(procRoot, entry);
+        if (runsGame(dir, game)) found = each(dir);
+    });
+    return found;
+}
+
+std::string linkTarget(const std::string& link) {
+    std::string target(4096, '\0');
+    const ssize_t n = ::readlink(link.c_str(), target.data(), target.size());
+    if (n <= 0 || static_cast<size_t>(n) >= target.size()) return {};
+    target.resize(static_cast<size_t>(n));
+    return target;
+}
+
+std::string sameWay(const std::string& folder) {
+    char resolved[PATH_MAX];
+    if (::realpath(folder.c_str(), resolved)) return resolved;
+    return withoutTrailingSeparator(folder);
+}
+
 } // namespace
 
 bool gameIsRunning(Game game, const std::string& procRoot) {
-    bool running = false;
-    listFolder(procRoot, [&](std::string_view entry) {
-        if (running || entry.empty() || entry.find_first_not_of("0123456789") != std::string::npos)
-            return;
-        const std::string dir = joinPath(procRoot, entry);
-        // comm holds at most 15 characters: "ut2004-bin-linu" still starts right.
-        std::string comm = readSmall(joinPath(dir, "comm"));
-        if (!comm.empty() && comm.back() == '\n') comm.pop_back();
-        if (isGameProgram(comm, game)) {
-            running = true;
-            return;
+    return anyGameProcess(game, procRoot, [](const std::string&) { return true; });
+}
+
+bool installIsInUse(const GameInstall& install, const std::string& home,
+                    const std::string& procRoot) {
+    const std::string gameFolder = sameWay(install.gameFolder);
+    const std::string userFolder = sameWay(install.userFolder);
+    return anyGameProcess(install.game, procRoot, [&](const std::string& dir) {
+        // A native binary: <game>/System/<binary>, its player folder ~/.utXXXX.
+        const std::string exe = linkTarget(joinPath(dir, "exe"));
+        if (!exe.empty() && isGameProgram(exe, install.game)) {
+            const std::string folder = sameWay(folderOf(folderOf(exe)));
+            return folder == gameFolder ||
+                   userFolder == sameWay(nativeUserFolder(install.game, home));
         }
-        // The executable only: a file of that name opened in an editor or a
-        // pager, or handed to a shell, is no game. wine-preloader rewrites
-        // argv[0] to the Windows program's path; started as `wine UT2004.exe`
-        // (wine64, Proton's wine) the loader is argv[0] and the program argv[1].
-        const std::string cmdline = readSmall(joinPath(dir, "cmdline"));
-        const std::string_view argv0 = argument(cmdline, 0);
-        running = isGameProgram(argv0, game) ||
-                  (isWineLoader(argv0) && isGameProgram(argument(cmdline, 1), game));
+        // A Windows program: started in its System folder.
+        const std::string cwd = linkTarget(joinPath(dir, "cwd"));
+        if (!cwd.empty() && equalsNoCase(fileNameOf(cwd), "System")) {
+            const std::string folder = sameWay(folderOf(cwd));
+            return folder == gameFolder || folder == userFolder;
+        }
+        return true; // cannot be told: every install of the game waits
     });
-    return running;
 }
 
 std::string gameRunningText(Game game) {

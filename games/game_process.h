@@ -15,6 +15,17 @@ namespace tv {
 // that cannot be read are passed over.
 bool gameIsRunning(Game game, const std::string& procRoot = "/proc");
 
+// The game of `install` is running and may be writing its files: a process
+// of its game (as above) that cannot be told to belong to another install.
+// A process is told by its folder: a native binary's (its exe link) or a
+// Windows program's working folder when that is a System folder (Wine and
+// Proton start the game there). It belongs to `install` when its game folder
+// is the install's, or its player folder is (every native install of a game
+// shares ~/.ut2003 or ~/.ut2004); one whose folder cannot be told blocks
+// every install of its game.
+bool installIsInUse(const GameInstall& install, const std::string& home,
+                    const std::string& procRoot = "/proc");
+
 // "UT2003 is running. Close the game first, then try again."
 std::string gameRunningText(Game game);
 

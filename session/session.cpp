@@ -234,7 +234,7 @@ void Session::FixMissingExtensions(const std::string& cacheFolder) {
     OperationLock lock(m_programFolder, std::chrono::milliseconds(0));
     if (!lock.held()) return;
     // The game may be writing the index: said, and repaired at a later scan.
-    if (gameIsRunning(m_install.game, m_procRoot)) {
+    if (installIsInUse(m_install, DiscoveryPlaces::fromEnvironment().home, m_procRoot)) {
         m_prompter.message(gameRunningText(m_install.game));
         return;
     }

@@ -142,7 +142,8 @@ bool Session::chooseGame(bool mustChoose, const std::vector<GameChoice>& found) 
 }
 
 bool Session::refuseWhileGameRuns() {
-    if (!gameIsRunning(m_install.game, m_procRoot)) return false;
+    if (!installIsInUse(m_install, DiscoveryPlaces::fromEnvironment().home, m_procRoot))
+        return false;
     refuse(gameRunningText(m_install.game));
     return true;
 }

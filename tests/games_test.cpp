@@ -112,6 +112,47 @@ TEST(GameProcess, TheNativeBinaryOrTheWindowsProgramUnderWineIsTheGameRunning) {
     EXPECT_FALSE(gameIsRunning(Game::UT2003, proc / "missing"));
 }
 
+// Where a running game's install can be told, only that install waits: a
+// Windows program by the System folder it runs in, a native binary by its
+// path and the player folder every native install of the game shares.
+TEST(GameProcess, OnlyTheInstallTheGameRunsFromWaits) {
+    tvtest::TempDir root;
+    const std::string home = root / "home";
+    auto install = [&](const std::string& folder, InstallKind kind) {
+        GameInstall in;
+        in.game = Game::UT2004;
+        in.kind = kind;
+        in.gameFolder = root / folder;
+        in.userFolder = kind == InstallKind::Native ? home + "/.ut2004" : in.gameFolder;
+        std::filesystem::create_directories(in.gameFolder + "/System");
+        std::filesystem::create_directories(in.userFolder);
+        return in;
+    };
+    const GameInstall wineA = install("A", InstallKind::Wine),
+                      wineB = install("B", InstallKind::Wine);
+    const GameInstall native1 = install("N1", InstallKind::Native);
+    const GameInstall native2 = install("N2", InstallKind::Native);
+    auto inUse = [&](const std::string& proc) {
+        std::string out;
+        for (const GameInstall* in : {&wineA, &wineB, &native1, &native2})
+            out += installIsInUse(*in, home, proc) ? '1' : '0';
+        return out;
+    };
+    tvtest::TempDir wine;
+    writeFile(wine / "10/comm", "wine-preloader\n");
+    writeFile(wine / "10/cmdline", std::string("C:\\UT2004\\System\\UT2004.exe") + '\0');
+    std::filesystem::create_directory_symlink(wineA.gameFolder + "/System", wine / "10/cwd");
+    EXPECT_EQ(inUse(wine.path()), "1000");
+    tvtest::TempDir native;
+    writeFile(native / "20/comm", "ut2004-bin-linu\n");
+    std::filesystem::create_symlink(native2.gameFolder + "/System/ut2004-bin-linux-amd64",
+                                    native / "20/exe");
+    EXPECT_EQ(inUse(native.path()), "0011"); // the native installs share ~/.ut2004
+    tvtest::TempDir untold; // no exe or cwd to read: every install of the game waits
+    writeFile(untold / "30/comm", "UT2004.exe\n");
+    EXPECT_EQ(inUse(untold.path()), "1111");
+}
+
 namespace {
 
 // A cache of two packages (a map and a texture) with the index's line ends.

@@ -211,7 +211,7 @@ MUTANTS = [
          replace="return operate({true, true, false, false}, [&] { return undoInstalledBody(paths); });",
          what="an installation is taken back while the game runs"),
     dict(id="repair-while-running", file="session/session.cpp", tests=REFUSALS,
-         find="    if (gameIsRunning(m_install.game, m_procRoot)) {\n        m_prompter.message(gameRunningText(m_install.game));\n        return;\n    }\n",
+         find="    if (installIsInUse(m_install, DiscoveryPlaces::fromEnvironment().home, m_procRoot)) {\n        m_prompter.message(gameRunningText(m_install.game));\n        return;\n    }\n",
          replace="",
          what="Cache.ini is repaired while the game writes it"),
 
@@ -224,6 +224,14 @@ MUTANTS = [
          tests="StoredInstall.*:Discovery.*:Settings.*",
          find="    if (!storedCacheDirIsTheGames()) m_settings.cacheDir.clear();\n", replace="",
          what="--game N moves another game's cache into install N"),
+
+    dict(id="process-untold-passes", file="games/game_process.cpp", tests=GAMES,
+         find="        return true; // cannot be told: every install of the game waits",
+         replace="        return false;",
+         what="a game whose folder cannot be read is taken as another install's: its files change under it"),
+    dict(id="process-native-shared", file="games/game_process.cpp", tests=GAMES,
+         find=" || userFolder == sameWay(nativeUserFolder(install.game, home));", replace=";",
+         what="a native game from one folder writes the player folder another native install is tidied in"),
 
     # ---- taking installations back ----------------------------------------------------------
     dict(id="install-recorded-after", file="archives/file_placement.cpp", tests="InstallUndo.*:Umod.*",
