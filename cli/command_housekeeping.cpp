@@ -1,8 +1,6 @@
 // tessvane-cli purge, clean-tmp and set-purge: the cache's housekeeping.
 #include "commands.h"
 
-#include "store/purge.h"
-
 namespace tv::cli {
 
 namespace {
@@ -68,8 +66,8 @@ protected:
             c.err << "tessvane-cli: set-purge needs one number of days\n";
             return kUsageError;
         }
-        if (!purgeDaysValid(values[0])) {
-            c.err << "tessvane-cli: " << purgePeriodRefusal(values[0]) << '\n';
+        if (auto problem = Housekeeping::purgePeriodProblem(values[0])) {
+            c.err << "tessvane-cli: " << *problem << '\n';
             return kUsageError;
         }
         if (!c.start()) return c.status;

@@ -21,7 +21,7 @@ constexpr const char* kEmptyUndoUsage = "  empty-undo [--yes]     deletes every 
 int undoList(Context& c) {
     std::vector<UndoRecord> records;
     std::string error;
-    if (!readUndoRecords(c.session.undoDatabase(), records, &error)) {
+    if (!c.session.undoRecords(records, &error)) {
         c.err << "Tessvane: the undo log cannot be read: " << escapeControls(error) << '\n';
         return kNotDone;
     }
@@ -126,7 +126,7 @@ protected:
         if (u.list) return undoList(c);
         c.prompter.setAnswerYes(u.yes);
         std::vector<UndoRecord> records;
-        readUndoRecords(c.session.undoDatabase(), records);
+        c.session.undoRecords(records);
         const std::vector<std::string> installed = installedFiles(c.session);
         if (!allRecorded(c, u.names, records, installed)) return kUsageError;
         if (u.all) {

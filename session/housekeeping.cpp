@@ -24,6 +24,11 @@ bool Housekeeping::setPurgeDays(const std::string& gameIni) {
     return SetPurgeDays(days, gameIni, noticesTo(m_prompter));
 }
 
+std::optional<std::string> Housekeeping::purgePeriodProblem(const std::string& days) {
+    if (purgeDaysValid(days)) return std::nullopt;
+    return purgePeriodRefusal(days);
+}
+
 int Housekeeping::entriesToPurge(const GameInstall& install) {
     return countPurgeEntries(m_programFolder, install, noticesTo(m_prompter));
 }

@@ -3,6 +3,7 @@
 #include "engine/cache_purge.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace tv {
@@ -24,6 +25,9 @@ public:
     // "Set": a whole number of days from 0 to 3650 is written into the
     // game's configuration; anything else is refused with a message.
     bool setPurgeDays(const std::string& gameIni);
+    // Why a purge period typed is refused, as a sentence; nullopt when it is
+    // a whole number of days from 0 to 3650.
+    static std::optional<std::string> purgePeriodProblem(const std::string& days);
 
     // How many entries a purge would delete; negative (after its message)
     // when it cannot tell (kPurgeIndexUnreadable: the index is unreadable).

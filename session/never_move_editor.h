@@ -48,10 +48,10 @@ public:
     // The file as it now stands counts as seen: the edits are kept and the
     // next save writes them over it.
     void keepEdits();
-
-private:
+    // The list's file.
     std::string path() const;
 
+private:
     std::string m_programFolder;
     Prompter& m_prompter;
     NeverMoveList m_list;

@@ -186,6 +186,8 @@ public:
 
     // ---- the undo log -----------------------------------------------------------
     std::string undoDatabase() const;
+    // The undo log's move records; false (with `error`) when it cannot be read.
+    bool undoRecords(std::vector<UndoRecord>& out, std::string* error = nullptr) const;
     // The questions come first, from the window or the command line; the
     // operations then never ask in the middle.
     // "&Undo Selections": says when nothing is selected, then asks.
@@ -218,6 +220,8 @@ public:
     // Says when the cache is empty already, then asks (No says "Purge cancelled.").
     bool confirmPurge();
     bool purgeCache();
+    // The player's folder's .tmp files; refused while the game runs (one
+    // may be a download under way).
     void deleteTempFiles();
 
     // ---- the never-move list ----------------------------------------------------

@@ -64,6 +64,10 @@ RunOptions Session::archiveOptions() const {
     return o;
 }
 
+bool Session::undoRecords(std::vector<UndoRecord>& out, std::string* error) const {
+    return readUndoRecords(undoDatabase(), out, error);
+}
+
 std::string Session::undoDatabase() const {
     return undoDatabasePath(m_programFolder);
 }

@@ -10,7 +10,9 @@ namespace tv {
 // ---- the purge period -----------------------------------------------------------------
 
 bool Session::SetPurgeDays() {
-    return m_housekeeping.setPurgeDays(m_folders.gameIni);
+    // One writer of the game's configuration at a time.
+    return operate({false, true, false, true},
+                   [&] { return m_housekeeping.setPurgeDays(m_folders.gameIni); });
 }
 
 // ---- tidying the cache ------------------------------------------------------------------
@@ -76,8 +78,14 @@ bool Session::purgeCache() {
 }
 
 void Session::deleteTempFiles() {
-    m_lastFailed = !m_housekeeping.deleteTempFiles(
-        m_install.userFolder.empty() ? m_install.gameFolder : m_install.userFolder);
+    // A running game may be writing its .tmp files (a download under way).
+    operate({false, true, true, false}, [&] {
+        if (m_housekeeping.deleteTempFiles(m_install.userFolder.empty() ? m_install.gameFolder
+                                                                        : m_install.userFolder))
+            return true;
+        m_lastFailed = true;
+        return false;
+    });
 }
 
 // ---- the never-move list --------------------------------------------------------------

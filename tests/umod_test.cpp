@@ -381,6 +381,10 @@ TEST(Refusals, UmodInstallTakeBackAndRepairWaitForTheGameAndTheLock) {
     r = tvtest::runCli(m.fx, "scan");
     EXPECT_NE((r.out + r.err).find(running), std::string::npos) << r.out << r.err;
     EXPECT_EQ(tvtest::readFile(m.fx.cache + "/Cache.ini"), index);
+    // The game's .tmp files may be a download under way.
+    writeFile(game + "/Download.tmp", "part");
+    EXPECT_EQ(tvtest::runCli(m.fx, "clean-tmp").status, 3);
+    EXPECT_TRUE(tvtest::exists(game + "/Download.tmp"));
 
     // Another Tessvane at work: nothing starts either.
     std::filesystem::remove_all(m.fx.proc + "/4242");

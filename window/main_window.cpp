@@ -17,7 +17,6 @@
 #include "formats/registry_store.h"
 #include "platform/program_folder.h"
 #include "platform/text_io.h"
-#include "store/undo_log.h"
 #include "ui/prompter.h"
 #include "ui/qt/qt_prompter.h"
 #include "ui/qt/qt_text.h"

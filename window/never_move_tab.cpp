@@ -4,7 +4,6 @@
 
 #include "platform/text_io.h"
 #include "session/session.h"
-#include "store/never_move.h"
 #include "ui/prompter.h"
 #include "ui/qt/qt_text.h"
 
@@ -97,7 +96,7 @@ NeverMoveTab::NeverMoveTab(Session& session, QWidget* parent)
 }
 
 void NeverMoveTab::watchFile() {
-    const QString file = QString::fromStdString(neverMoveFilePath(m_session.programFolder()));
+    const QString file = QString::fromStdString(m_session.neverMoveEdits().path());
     const QString folder = QString::fromStdString(m_session.programFolder());
     if (!m_watcher->files().contains(file) && fileExists(file.toStdString()))
         m_watcher->addPath(file);

@@ -6,7 +6,6 @@
 
 #include "platform/text_io.h"
 #include "session/session.h"
-#include "store/undo_log.h"
 #include "ui/prompter.h"
 #include "ui/qt/qt_text.h"
 #include "undo_list_model.h"
@@ -122,7 +121,7 @@ void UndoTab::undoInstallClicked() {
 void UndoTab::LoadUndoList() {
     lblDBSize->setText(QString::fromStdString(m_session.undoLogSize()));
     std::vector<UndoRecord> records;
-    readUndoRecords(m_session.undoDatabase(), records);
+    m_session.undoRecords(records);
     const bool empty = records.empty();
     m_model->setRecords(std::move(records));
     // The paths decide the columns' widths once there are any.

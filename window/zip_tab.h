@@ -1,6 +1,6 @@
 #pragma once
 
-#include "archives/umod_installer.h"
+#include "session/session.h"
 
 #include <QWidget>
 
