@@ -44,7 +44,8 @@ MUTANTS = [
 
     # ---- UMOD installers -----------------------------------------------------------
     dict(id="umod-piece-offset", file="platform/byte_source.cpp", tests=UMOD + ":Uz2.*",
-         find="    m_at += static_cast<uint64_t>(n);\n", replace="",
+         find="    m_at += static_cast<uint64_t>(n);\n",
+         replace="    if (!m_ranged) m_at += static_cast<uint64_t>(n);\n",
          what="a file larger than one 64 KiB piece is installed with wrong bytes"),
     dict(id="umod-compare-bytes", file="platform/byte_source.cpp", tests=UMOD,
          find=" && std::memcmp(x.data(), y.data(), static_cast<size_t>(n)) == 0;", replace=";",
