@@ -55,6 +55,8 @@ Placement FilePlacer::place(const OpenBytes& open, const std::string& target) {
     const std::string folder = folderOf(target);
     const std::string name = fileNameOf(target);
     makeFolders(folder);
+    // What a killed installation left half-written, once per folder.
+    if (m_cleaned.insert(folder).second) removeLeftovers(folder);
     FolderIndex& there = m_folders.of(folder);
     if (auto existing = there.find(name)) return compareWith(open, joinPath(folder, *existing));
     Placement p;
@@ -63,16 +65,18 @@ Placement FilePlacer::place(const OpenBytes& open, const std::string& target) {
         p.why = "it could not be recorded in the undo log: " + error;
         return p;
     }
-    removeLeftoversOf(target); // what a killed installation left half-written
     RunningHash hash;
     uint64_t size = 0;
-    const bool written = writeNewFile(target, &error, [&](int fd, std::string* why) {
-        auto source = open();
-        return copyBytes(*source, fd, why, [&](const char* data, size_t n) {
-            hash.add(data, n);
-            size += n;
-        });
-    });
+    const bool written = writeNewFile(
+        target, &error,
+        [&](int fd, std::string* why) {
+            auto source = open();
+            return copyBytes(*source, fd, why, [&](const char* data, size_t n) {
+                hash.add(data, n);
+                size += n;
+            });
+        },
+        /*anyCaseChecked=*/true);
     if (written) {
         crashPoint("placement: file written");
         there.insert(name);

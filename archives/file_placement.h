@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace tv {
@@ -59,6 +60,7 @@ private:
     const WorkSink& m_sink;
     InstallRecorder* m_recorder;
     FolderIndexCache m_folders;
+    std::set<std::string> m_cleaned; // folders whose leftovers are gone
 };
 
 } // namespace tv

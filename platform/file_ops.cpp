@@ -188,9 +188,11 @@ bool removeFile(const std::string& path, std::string* error) {
 }
 
 bool writeNewFile(const std::string& to, std::string* error,
-                  const std::function<bool(int fd, std::string* error)>& produce) {
+                  const std::function<bool(int fd, std::string* error)>& produce,
+                  bool anyCaseChecked) {
     struct stat st {};
-    if (::lstat(to.c_str(), &st) == 0 || lookupInFolder(folderOf(to), fileNameOf(to))) {
+    if (::lstat(to.c_str(), &st) == 0 ||
+        (!anyCaseChecked && lookupInFolder(folderOf(to), fileNameOf(to)))) {
         if (error) *error = to + " exists already";
         return false;
     }

@@ -34,7 +34,11 @@ bool oneFile(const std::string& a, const std::string& b);
 // written under a temporary name beside it, flushed, and given its name only
 // when `produce` succeeded, never replacing a file (one of that name in any
 // letter case counts: "<to> exists already"). Nothing is left on failure.
+// `anyCaseChecked`: the caller has looked for the name in any letter case
+// already (in a listing it keeps), so the folder is not listed again; the
+// exact name is still never replaced.
 bool writeNewFile(const std::string& to, std::string* error,
-                  const std::function<bool(int fd, std::string* error)>& produce);
+                  const std::function<bool(int fd, std::string* error)>& produce,
+                  bool anyCaseChecked = false);
 
 } // namespace tv

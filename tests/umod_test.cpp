@@ -195,11 +195,17 @@ TEST(Umod, HostilePathsAndDamagedInstallersWriteNothingOutside) {
               std::string::npos)
         << r.out;
     EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Bad.ut2"));
-    // The same with a file of that name there already: still a failure.
+    // The same with a file of that name there already, also when the damage
+    // comes after a first chunk that differs from it: still a failure.
     writeFile(fx.game + "/Maps/DM-Bad.ut2", "the player's");
-    r = tvtest::runCli(fx, "zip " + (fx.dir / "bad.umod"));
-    EXPECT_EQ(r.status, 3) << r.out;
-    EXPECT_EQ(r.out.find("exists already"), std::string::npos) << r.out;
+    const std::string first = tvtest::uz2Chunk(std::string(100, 'a'));
+    writeFile(fx.dir / "late.umod",
+              makeUmod({{"Maps\\DM-Bad.ut2.uz2", first + first.substr(0, first.size() - 3)}}));
+    for (const char* mod : {"bad.umod", "late.umod"}) {
+        r = tvtest::runCli(fx, "zip " + (fx.dir / mod));
+        EXPECT_EQ(r.status, 3) << mod << r.out;
+        EXPECT_EQ(r.out.find("exists already"), std::string::npos) << mod << r.out;
+    }
     EXPECT_EQ(tvtest::readFile(fx.game + "/Maps/DM-Bad.ut2"), "the player's");
     EXPECT_EQ(tvtest::leftoverFiles(fx.dir.path()), std::vector<std::string>{});
 
@@ -258,6 +264,12 @@ TEST(Umod, FreshFoldersTakeTheGamesSpellingAndAnInstallStopsWhenAsked) {
     const std::string rock = fx.game + "/StaticMeshes/Rock.usx";
     ASSERT_EQ(recorder.confirmed.size(), 2u);
     EXPECT_EQ(recorder.confirmed[0], rock + " 4 " + fileHash(rock).value_or("?"));
+
+    // A folder that is there in another letter case is used as it is.
+    std::filesystem::create_directories(fx.game + "/Help/ModDocs");
+    writeFile(fx.dir / "docs.umod", makeUmod({{"help\\MODDOCS\\ReadMe.txt", "docs"}}));
+    EXPECT_EQ(tvtest::runCli(fx, "zip " + (fx.dir / "docs.umod")).status, 0);
+    EXPECT_EQ(tvtest::readFile(fx.game + "/Help/ModDocs/ReadMe.txt"), "docs");
 }
 
 TEST(InstallUndo, AnInstallationIsTakenBackWhereItsFilesAreUnchanged) {
