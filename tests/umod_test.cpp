@@ -198,9 +198,10 @@ TEST(Umod, HostilePathsAndDamagedInstallersWriteNothingOutside) {
     // The same with a file of that name there already, also when the damage
     // comes after a first chunk that differs from it: still a failure.
     writeFile(fx.game + "/Maps/DM-Bad.ut2", "the player's");
-    const std::string first = tvtest::uz2Chunk(std::string(100, 'a'));
+    // (past the first 64 KiB that are compared)
+    const std::string packed = tvtest::makeUz2(std::string(3 * 32768, 'a'));
     writeFile(fx.dir / "late.umod",
-              makeUmod({{"Maps\\DM-Bad.ut2.uz2", first + first.substr(0, first.size() - 3)}}));
+              makeUmod({{"Maps\\DM-Bad.ut2.uz2", packed + packed.substr(0, 20)}}));
     for (const char* mod : {"bad.umod", "late.umod"}) {
         r = tvtest::runCli(fx, "zip " + (fx.dir / mod));
         EXPECT_EQ(r.status, 3) << mod << r.out;
