@@ -31,6 +31,39 @@ void FilePlacer::makeFolders(const std::string& folder) {
     }
 }
 
+namespace {
+// Files announced to the recorder in one write.
+constexpr size_t kBatch = 64;
+} // namespace
+
+FilePlacer::~FilePlacer() {
+    if (!m_recorder) return;
+    for (const auto& path : m_announced)
+        m_recorder->withdrawn(path); // expected, never placed
+    m_recorder->flush();
+}
+
+void FilePlacer::expect(std::vector<std::string> targets) {
+    m_expected = std::move(targets);
+    m_nextExpected = 0;
+}
+
+bool FilePlacer::announceFrom(const std::string& target, std::string* error) {
+    // Only a target that is next in line starts a batch; any other goes alone.
+    if (m_nextExpected >= m_expected.size() || m_expected[m_nextExpected] != target)
+        return m_recorder->pending(target, error) && (m_announced.insert(target), true);
+    std::vector<std::string> batch;
+    for (; m_nextExpected < m_expected.size() && batch.size() < kBatch; ++m_nextExpected) {
+        const std::string& t = m_expected[m_nextExpected];
+        const std::string folder = folderOf(t);
+        if (!folderExists(folder) || !m_folders.of(folder).find(fileNameOf(t))) batch.push_back(t);
+    }
+    if (!m_recorder->pendingAll(batch, error)) return false;
+    m_announced.insert(batch.begin(), batch.end());
+    return m_announced.count(target) > 0 ||
+           (m_recorder->pending(target, error) && (m_announced.insert(target), true));
+}
+
 Placement FilePlacer::compareWith(const OpenBytes& open, std::string existing) {
     Placement p;
     p.path = std::move(existing);
@@ -58,13 +91,17 @@ Placement FilePlacer::place(const OpenBytes& open, const std::string& target) {
     // What a killed installation left half-written, once per folder.
     if (m_cleaned.insert(folder).second) removeLeftovers(folder);
     FolderIndex& there = m_folders.of(folder);
-    if (auto existing = there.find(name)) return compareWith(open, joinPath(folder, *existing));
+    if (auto existing = there.find(name)) {
+        if (m_recorder && m_announced.erase(target)) m_recorder->withdrawn(target);
+        return compareWith(open, joinPath(folder, *existing));
+    }
     Placement p;
     std::string error;
-    if (m_recorder && !m_recorder->pending(target, &error)) {
+    if (m_recorder && !m_announced.count(target) && !announceFrom(target, &error)) {
         p.why = "it could not be recorded in the undo log: " + error;
         return p;
     }
+    m_announced.erase(target);
     RunningHash hash;
     uint64_t size = 0;
     const bool written = writeNewFile(

@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace tv {
 
@@ -51,9 +52,18 @@ class FilePlacer {
 public:
     FilePlacer(const WorkSink& sink, InstallRecorder* recorder)
         : m_sink(sink), m_recorder(recorder) {}
+    ~FilePlacer();
+    FilePlacer(const FilePlacer&) = delete;
+    FilePlacer& operator=(const FilePlacer&) = delete;
+    // The targets about to be placed, in order: they are announced to the
+    // recorder a batch at a time rather than one by one.
+    void expect(std::vector<std::string> targets);
     Placement place(const OpenBytes& open, const std::string& target);
 
 private:
+    // Announces the next batch of expected targets that are not there yet.
+    bool announceFrom(const std::string& target, std::string* error);
+
     void makeFolders(const std::string& folder);
     Placement compareWith(const OpenBytes& open, std::string existing);
 
@@ -61,6 +71,9 @@ private:
     InstallRecorder* m_recorder;
     FolderIndexCache m_folders;
     std::set<std::string> m_cleaned; // folders whose leftovers are gone
+    std::vector<std::string> m_expected;
+    size_t m_nextExpected = 0;         // the first not announced yet
+    std::set<std::string> m_announced; // announced, not placed yet
 };
 
 } // namespace tv

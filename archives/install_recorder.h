@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tv {
 
@@ -15,8 +16,18 @@ class InstallRecorder {
 public:
     virtual ~InstallRecorder() = default;
     virtual bool pending(const std::string& path, std::string* error) = 0;
+    // Several announced at once (one write to the undo log instead of one each).
+    virtual bool pendingAll(const std::vector<std::string>& paths, std::string* error) {
+        for (const auto& p : paths)
+            if (!pending(p, error)) return false;
+        return true;
+    }
+    // A recorder may gather confirmations and write them together: by the
+    // time flush() returns they are written (a pending record stands for a
+    // file until then, so none is ever without one).
     virtual void written(const std::string& path, uint64_t size, const std::string& hash) = 0;
     virtual void withdrawn(const std::string& path) = 0;
+    virtual void flush() {}
 };
 
 } // namespace tv

@@ -276,9 +276,11 @@ void MapArchiveInstaller::installMaps(const FolderIndex& unpacked, const std::st
         if (sink.statusLine) sink.statusLine(s);
     };
     FilePlacer placer(sink, recorder);
-    const auto maps = static_cast<size_t>(
-        std::count_if(m_members.begin(), m_members.end(),
-                      [](const std::string& n) { return archiveKindOf(n) == ArchiveKind::UT2; }));
+    std::vector<std::string> targets;
+    for (const auto& name : m_members)
+        if (archiveKindOf(name) == ArchiveKind::UT2) targets.push_back(joinPath(mapsFolder, name));
+    const size_t maps = targets.size();
+    placer.expect(std::move(targets));
     size_t done = 0;
     for (const auto& name : m_members) {
         if (archiveKindOf(name) != ArchiveKind::UT2) continue;

@@ -157,6 +157,11 @@ UmodInstallResult installUmod(const UmodPackage& package, const std::string& use
     const std::string from = " (" + fileNameOf(package.path) + ")";
     FilePlacer placer(sink, &recorder);
     const auto& files = package.directory.files;
+    std::vector<std::string> targets;
+    for (const auto& f : files)
+        if (auto target = umodTarget(userFolder, f.path); !target.empty())
+            targets.push_back(target);
+    placer.expect(std::move(targets));
     size_t& done = result.done;
     result.total = files.size();
     for (const auto& f : files) {

@@ -32,13 +32,38 @@ public:
         if (!ok && error) *error = m_failure;
         return ok;
     }
+    bool pendingAll(const std::vector<std::string>& paths, std::string* error) override {
+        if (paths.empty()) return true;
+        const bool ok = write([&] {
+            if (m_id == 0) m_id = m_undo.addInstallation(m_archive, m_date);
+            if (m_id == 0) return false;
+            for (const auto& path : paths)
+                if (!m_undo.setInstalledFile(m_id, {path, InstalledFile::kPending, {}}))
+                    return false;
+            return true;
+        });
+        if (!ok && error) *error = m_failure;
+        return ok;
+    }
+    // Confirmations are written a batch at a time: until then the file's
+    // pending record stands for it.
     void written(const std::string& path, uint64_t size, const std::string& hash) override {
-        InstalledFile f{path, static_cast<int64_t>(size), hash};
-        write([&] { return m_undo.setInstalledFile(m_id, f); });
+        m_confirmed.push_back({path, static_cast<int64_t>(size), hash});
+        if (m_confirmed.size() >= 64) flush();
     }
     void withdrawn(const std::string& path) override {
         write([&] { return m_undo.forgetInstalledFile(m_id, path); });
     }
+    void flush() override {
+        if (m_confirmed.empty()) return;
+        write([&] {
+            for (const auto& f : m_confirmed)
+                if (!m_undo.setInstalledFile(m_id, f)) return false;
+            return true;
+        });
+        m_confirmed.clear();
+    }
+    ~InstallJournal() override { flush(); }
     // What could not be written after a file was placed (its pending record
     // then stands for it: it can still be taken back).
     const std::vector<std::string>& failures() const { return m_failures; }
@@ -59,6 +84,7 @@ private:
     int64_t m_id = 0;
     std::string m_failure;
     std::vector<std::string> m_failures;
+    std::vector<InstalledFile> m_confirmed; // written, not yet confirmed in the log
 };
 
 } // namespace
