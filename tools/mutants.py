@@ -77,12 +77,11 @@ MUTANTS = [
     dict(id="umod-folder-case", file="archives/umod_installer.cpp", tests=UMOD,
          find="        at = findInFolder(at, name);", replace="        at = joinPath(at, name);",
          what="a folder is made in the installer's letter case (textures beside Textures)"),
-    dict(id="placement-records-existing", file="archives/file_placement.cpp", tests="Umod.*:InstallUndo.*:MapArchive.*:Zip.*:Uz2.*:FormatLiterals.*:Refusals.*",
-         find="    if (auto existing = there.find(name)) return compareWith(open, joinPath(folder, *existing));",
-         replace="    if (auto existing = there.find(name)) {\n        if (m_recorder) {\n"
-                 "            m_recorder->pending(target, nullptr);\n"
-                 "            m_recorder->written(target, 0, \"\");\n        }\n"
-                 "        return compareWith(open, joinPath(folder, *existing));\n    }",
+    dict(id="placement-records-existing", file="archives/file_placement.cpp",
+         tests="Umod.*:InstallUndo.*:MapArchive.*:Zip.*:Uz2.*:FormatLiterals.*:Refusals.*",
+         find="        if (m_recorder && m_announced.erase(target)) m_recorder->withdrawn(target);",
+         replace="        if (m_recorder) {\n            m_recorder->pending(target, nullptr);\n"
+                 "            m_recorder->written(target, 0, \"\");\n        }",
          what="a map the player already had is recorded, and taking the installation back deletes it"),
     dict(id="umod-canonical-folder", file="archives/umod_installer.cpp", tests=UMOD,
          find="if (auto canonical = canonicalTypeFolder(name); !canonical.empty()) name = canonical;",
@@ -232,12 +231,14 @@ MUTANTS = [
          replace="        return false;",
          what="a game whose folder cannot be read is taken as another install's: its files change under it"),
     dict(id="process-native-shared", file="games/game_process.cpp", tests=GAMES,
-         find=" || userFolder == sameWay(nativeUserFolder(install.game, home));", replace=";",
+         find=" ||\n                   userFolder == sameWay(nativeUserFolder(install.game, home));",
+         replace=";",
          what="a native game from one folder writes the player folder another native install is tidied in"),
 
     # ---- taking installations back ----------------------------------------------------------
     dict(id="install-recorded-after", file="archives/file_placement.cpp", tests="InstallUndo.*:Umod.*",
-         find="if (m_recorder && !m_recorder->pending(target, &error)) {", replace="if (false) {",
+         find="if (m_recorder && !m_announced.count(target) && !announceFrom(target, &error)) {",
+         replace="if (false) {",
          what="an installation killed after writing a file leaves it with no record"),
     dict(id="takeback-pending-refused", file="session/session_archives.cpp",
          tests="InstallUndo.*:Umod.*", find="    if (!f.pending()) {\n", replace="    {\n",
