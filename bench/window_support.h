@@ -7,10 +7,23 @@
 #include "recording_prompter.h"
 #include "window/main_window.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTest>
 
+#include <benchmark/benchmark.h>
+
 #include <string>
+
+// The main() of a window benchmark: an off-screen application, then the benchmarks.
+inline int runWindowBenchmarks(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
 
 // Handles the window's events until the work a click started has ended.
 inline void settle(tv::MainWindow& window) {
