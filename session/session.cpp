@@ -66,32 +66,26 @@ bool Session::readGameFolder() {
     return chooseGame(true);
 }
 
-bool Session::ChooseGameFolder(bool mustChoose) {
-    std::string chosen;
+std::string Session::ChooseGameFolder(bool mustChoose) {
     for (;;) {
-        chosen = m_prompter.browseForFolder("Choose the root UT folder:");
+        std::string chosen = m_prompter.browseForFolder("Choose the root UT folder:");
         if (chosen.empty()) {
-            if (!mustChoose) return false;
+            if (!mustChoose) return {};
             // The user may also leave: nothing has been written yet.
             if (!m_prompter.question("You MUST select the root UT folder..\n\n"
                                      "Choose it now? (No ends Tessvane.)"))
-                return false;
+                return {};
             continue;
         }
-        if (looksLikeGameFolder(chosen) || m_prompter.question(kNotAGameFolderQuestion)) break;
-        if (!mustChoose) return false;
+        if (looksLikeGameFolder(chosen) || m_prompter.question(kNotAGameFolderQuestion))
+            return chosen;
+        if (!mustChoose) return {};
     }
-    clsRegistry game(m_registry, noticesTo(m_prompter));
-    useGameKey(game);
-    game.WriteEntry("Folder", chosen);
-    return true;
 }
 
 void Session::setUtDir() {
-    if (!browseForGame(false)) return;
-    // The label follows the new game's cache folder.
-    m_settings.cacheDir.clear();
-    refreshFolders();
+    // The label follows the new game's cache folder (useInstall clears it).
+    browseForGame(false);
 }
 
 void Session::ensureInstallPath() {
@@ -122,32 +116,43 @@ void Session::refreshFolders() {
     m_folders = workOutFolders(m_programFolder, m_install, m_settings.cacheDir);
 }
 
+CacheFolders Session::foldersOf(const GameInstall& install) const {
+    std::string label = m_settings.cacheDir; // worked out here, not kept
+    return workOutFolders(m_programFolder, install, label);
+}
+
 std::string Session::playerName() const {
     return INIGetSettingString("DefaultPlayer", "Name", m_folders.userIni, "");
 }
 
 bool Session::ScanCache() {
-    // The rows are built aside and shown in one step, whatever thread scans.
+    // The rows are built aside and shown in one step, whatever thread scans;
+    // the folders and the label they were read with go in with them.
+    std::string label = m_settings.cacheDir;
+    const CacheFolders folders = workOutFolders(m_programFolder, m_install, label);
     std::vector<FileRow> fresh;
     std::vector<ScanTableEntry> table;
     bool missingExtension = false;
-    const bool read = scanInto(fresh, table, missingExtension);
-    changeRows([&] { m_fileList.replace(std::move(fresh), std::move(table)); });
+    const bool read = scanInto(folders, fresh, table, missingExtension);
+    changeRows([&] {
+        m_fileList.replace(std::move(fresh), std::move(table));
+        m_folders = folders;
+        if (m_settings.cacheDir.empty()) m_settings.cacheDir = label;
+    });
     if (read) updateFoundText();
     // The repair scans again when it has mended Cache.ini.
-    if (missingExtension && !m_repairDone && !m_dryRun) FixMissingExtensions(m_folders.cacheFolder);
+    if (missingExtension && !m_repairDone && !m_dryRun) FixMissingExtensions(folders.cacheFolder);
     return read;
 }
 
-bool Session::scanInto(std::vector<FileRow>& fresh, std::vector<ScanTableEntry>& table,
-                       bool& missingExtension) {
-    refreshFolders();
+bool Session::scanInto(const CacheFolders& folders, std::vector<FileRow>& fresh,
+                       std::vector<ScanTableEntry>& table, bool& missingExtension) {
     // A dry run leaves the game's configuration as it is.
-    m_housekeeping.readPurgeDays(m_folders.gameIni, m_dryRun);
+    m_housekeeping.readPurgeDays(folders.gameIni, m_dryRun);
 
-    auto cacheIni = lookupInFolder(m_folders.cacheFolder, "cache.ini");
+    auto cacheIni = lookupInFolder(folders.cacheFolder, "cache.ini");
     if (!cacheIni || !fileExists(*cacheIni)) {
-        setStatusText("Cache.INI is missing in " + m_folders.cacheFolder);
+        setStatusText("Cache.INI is missing in " + folders.cacheFolder);
         m_prompter.message("Cache.INI is MISSING...can't proceed!", "Critical file missing!");
         return false;
     }
@@ -158,7 +163,7 @@ bool Session::scanInto(std::vector<FileRow>& fresh, std::vector<ScanTableEntry>&
         m_prompter.message("Cache.INI could not be read: " + *cacheIni, "Critical file missing!");
         return false;
     }
-    missingExtension = readCacheIndex(*lines, m_folders, fresh, table);
+    missingExtension = readCacheIndex(*lines, folders, fresh, table);
     LoadNeverMoveList();
     applySelectionRules(fresh, m_neverMove.list(), m_settings);
     return true;
@@ -230,26 +235,28 @@ void Session::setStatusText(const std::string& text) {
 // ---- repair ---------------------------------------------------------------------------
 
 void Session::FixMissingExtensions(const std::string& cacheFolder) {
-    // Another Tessvane at work on the game: the next scan repairs.
-    OperationLock lock(m_programFolder, std::chrono::milliseconds(0));
-    if (!lock.held()) return;
-    // The game may be writing the index: said, and repaired at a later scan.
-    if (installIsInUse(m_install, DiscoveryPlaces::fromEnvironment().home, m_procRoot)) {
-        m_prompter.message(gameRunningText(m_install.game));
-        return;
-    }
-    RepairResult r = tv::FixMissingExtensions(cacheFolder);
-    m_repairDone = true;
-    if (!r.written) {
-        // The index stays as it was; the rows keep their error text.
-        m_prompter.message("Cache.ini could not be repaired: " + r.error);
-        return;
-    }
-    if (m_settings.extAlert)
-        m_prompter.message(r.stillMissing
-                               ? "A file extension is still missing...only maps can be fixed."
-                               : "Auto-corrected all missing map extensions...");
-    ScanCache();
+    // Part of the scan that found the damage (inside a run's rescan, too):
+    // another Tessvane at work on the game means the next scan repairs; the
+    // game running is said, and a later scan repairs.
+    const Needs repair{.busy = false, .fresh = false, .waitForLock = false};
+    bool scanAgain = false;
+    operate(repair, [&](const Work&) {
+        RepairResult r = tv::FixMissingExtensions(cacheFolder);
+        m_repairDone = true;
+        if (!r.written) {
+            // The index stays as it was; the rows keep their error text.
+            markFailure();
+            m_prompter.message("Cache.ini could not be repaired: " + r.error);
+            return false;
+        }
+        if (m_settings.extAlert)
+            m_prompter.message(r.stillMissing
+                                   ? "A file extension is still missing...only maps can be fixed."
+                                   : "Auto-corrected all missing map extensions...");
+        scanAgain = true;
+        return true;
+    });
+    if (scanAgain) ScanCache();
 }
 
 // ---- the runner ---------------------------------------------------------------------
@@ -284,15 +291,19 @@ Session::Busy::~Busy() {
     m_session.inWindow([this] { m_session.m_observer->runningChanged(); });
 }
 
-bool Session::operate(const Needs& needs, const std::function<bool()>& body) {
-    m_lastFailed = false;
+bool Session::operate(const Needs& needs, const std::function<bool(const Work&)>& body) {
+    if (needs.fresh) m_lastFailed = false;
     std::optional<Busy> busy;
     if (needs.busy && !busy.emplace(*this).held()) return false;
     std::optional<OperationLock> lock;
-    if (needs.lock && !lock.emplace(m_programFolder).held()) return refuse(lock->error());
-    if (needs.gameStopped && refuseWhileGameRuns()) return false;
-    if (needs.folders) refreshFolders();
-    return body();
+    if (needs.lock &&
+        !lock.emplace(m_programFolder, needs.waitForLock ? OperationLock::kDefaultWait
+                                                         : std::chrono::milliseconds(0))
+             .held())
+        return needs.waitForLock ? refuse(lock->error()) : false;
+    const Work work{m_install, foldersOf(m_install)};
+    if (needs.gameStopped && refuseWhileGameRuns(work.install)) return false;
+    return body(work);
 }
 
 } // namespace tv

@@ -47,11 +47,10 @@ public:
     // among the installs found (or browses for a folder). false when the
     // user chose to leave instead (nothing was written).
     bool readGameFolder();
-    // The game folder chosen by hand, written to the game's key. With
-    // mustChoose the user is asked again until a folder is chosen or the user
-    // chooses to leave. A folder with neither System nor Cache is questioned
-    // first. true when a folder was stored.
-    bool ChooseGameFolder(bool mustChoose);
+    // The game folder chosen by hand (empty when none). With mustChoose the
+    // user is asked again until a folder is chosen or the user chooses to
+    // leave. A folder with neither System nor Cache is questioned first.
+    std::string ChooseGameFolder(bool mustChoose);
     // InstallPath = the program folder, when it is not stored yet.
     void ensureInstallPath();
     void loadSettings();
@@ -85,9 +84,6 @@ public:
     // The cache folder and the number of entries of its index of an install,
     // as the games list shows them.
     std::pair<std::string, size_t> cacheOf(const GameInstall& install) const;
-    // True (with the message shown and the failure marked) when the game of
-    // the install is running: files must not change under it.
-    bool refuseWhileGameRuns();
 
     // ---- the File List --------------------------------------------------
     // Rebuilds the rows from Cache.ini (the old ones are cleared first) and
@@ -281,13 +277,40 @@ public:
     RegistryStore& registry() { return m_registry; }
 
 private:
+    // What an operation needs before it may start.
+    struct Needs {
+        bool busy = true;        // the session marked working, one operation at a time
+        bool lock = true;        // the operation lock (one Tessvane at work on the game)
+        bool gameStopped = true; // the game not running
+        bool fresh = true;       // a new operation: lastFailed cleared (else part of one)
+        bool waitForLock = true; // else another Tessvane at work means "not now", unsaid
+    };
+    static Needs readsOnly() { return {.lock = false, .gameStopped = false}; }
+    // What an operation works on, taken once when it starts: a game chosen or
+    // a scan made meanwhile does not reach it, and it writes none of it back.
+    struct Work {
+        GameInstall install;
+        CacheFolders folders;
+    };
+    // The folders of this install as the cache folder label has it now (the
+    // label itself is not changed).
+    CacheFolders foldersOf(const GameInstall& install) const;
+    // Runs `body` once what it needs is had, taken in one fixed order: the
+    // busy flag (test-and-set), the operation lock, the game stopped, then
+    // the snapshot of the install and its folders handed to `body`. false
+    // when it did not start (the reason was shown and marked) or `body` said
+    // so.
+    bool operate(const Needs& needs, const std::function<bool(const Work&)>& body);
     // The operations' work once operate() let them start.
-    bool runBody(bool dryRun);
-    bool undoBody(const std::vector<std::string>& newNames);
+    bool runBody(const Work& work, bool dryRun);
+    bool undoBody(const Work& work, const std::vector<std::string>& newNames);
     void compactBody();
-    bool tidyBody(const TidyOptions& options, const TidyPlan* confirmed);
-    bool installUmodBody(const UmodPackage& package);
+    bool tidyBody(const Work& work, const TidyOptions& options, const TidyPlan* confirmed);
+    bool installUmodBody(const Work& work, const UmodPackage& package);
     bool undoInstalledBody(const std::vector<std::string>& paths);
+    // The chosen install stored and worked on from now (not while an
+    // operation works on the one before).
+    bool useInstall(const GameInstall& chosen);
     // Reports what stopped an operation before it touched anything.
     bool refuse(const std::string& message);
     // Where the engine's long work reports: the Status list and the callbacks.
@@ -296,13 +319,16 @@ private:
     // shown) when it cannot be.
     bool openUndoForWriting(UndoLog& undo, const std::string& nothingDone);
     // What a killed installation left half-written in the folders it writes to.
-    void removeInstallLeftovers();
+    void removeInstallLeftovers(const CacheFolders& folders);
     // The undo log's failures of an installation, as Status lines.
     void reportJournal(const std::vector<std::string>& failures);
     // One installed file taken back where it holds what was installed; false
     // when it stays (said), so its record stays too.
     bool takeBack(const InstalledFile& file, const std::string& from);
-    void markFailure(const std::string& line);
+    void markFailure(const std::string& line = {});
+    // True (with the message shown and the failure marked) when the game of
+    // the install is running: files must not change under it.
+    bool refuseWhileGameRuns(const GameInstall& install);
     // The stored install; an empty game folder when none is stored.
     GameInstall storedInstall();
     void storeInstall(const GameInstall& chosen);
@@ -314,8 +340,8 @@ private:
     void rowsChanged() { m_observer->rowsChanged(); }
     // A scan's rows and table; false (with the message shown) when Cache.ini
     // is missing or cannot be read.
-    bool scanInto(std::vector<FileRow>& fresh, std::vector<ScanTableEntry>& table,
-                  bool& missingExtension);
+    bool scanInto(const CacheFolders& folders, std::vector<FileRow>& fresh,
+                  std::vector<ScanTableEntry>& table, bool& missingExtension);
     // Makes `change` to the rows, then lets the window show them, in one step
     // where the window reads.
     void changeRows(const std::function<void()>& change);
@@ -327,19 +353,6 @@ private:
     bool checkDestination(RunOptions::Mode mode);
     // A trailing separator goes from both folder boxes.
     void dropTrailingSeparators();
-    // What an operation needs before it may start.
-    struct Needs {
-        bool busy = true;        // the session marked working, one operation at a time
-        bool lock = true;        // the operation lock (one Tessvane at work on the game)
-        bool gameStopped = true; // the game not running
-        bool folders = true;     // the install's folders worked out afresh
-    };
-    static Needs readsOnly() { return {true, false, false, true}; }
-    // Runs `body` once what it needs is had, taken in one fixed order: the
-    // busy flag (test-and-set), the operation lock, the game stopped, the
-    // folders. false when it did not start (the reason was shown and marked)
-    // or `body` said so; lastFailed is cleared first.
-    bool operate(const Needs& needs, const std::function<bool()>& body);
     // The busy flag for an operation's lifetime; held() is false when
     // another operation has it.
     class Busy {

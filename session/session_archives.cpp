@@ -95,21 +95,22 @@ MapArchiveInstaller::Load Session::loadZipArchive(const std::string& name, bool 
     const std::string path = wholePath(name);
     const bool preview = !several && !m_settings.unzipNoPreview;
     if (m_running) return MapArchiveInstaller::Load::Unreadable;
-    refreshFolders();
     const WorkSink sink = workSink();
     if (preview) {
         auto load =
-            m_archives.LoadZipArchive(path, true, m_folders.maps, noticesTo(m_prompter), sink).load;
+            m_archives
+                .LoadZipArchive(path, true, foldersOf(m_install).maps, noticesTo(m_prompter), sink)
+                .load;
         m_lastFailed = load == MapArchiveInstaller::Load::Unreadable;
         return load;
     }
     // The maps go straight into the game: an operation like any other.
     MapArchiveInstaller::Load load = MapArchiveInstaller::Load::Unreadable;
-    operate({}, [&] {
-        removeInstallLeftovers();
+    operate({}, [&](const Work& work) {
+        removeInstallLeftovers(work.folders);
         InstallJournal journal(undoDatabase(), path, shortDate(m_clock()));
-        auto result = m_archives.LoadZipArchive(path, false, m_folders.maps, noticesTo(m_prompter),
-                                                sink, &journal);
+        auto result = m_archives.LoadZipArchive(path, false, work.folders.maps,
+                                                noticesTo(m_prompter), sink, &journal);
         load = result.load;
         if (load == MapArchiveInstaller::Load::Unreadable || !result.failures.empty())
             m_lastFailed = true;
@@ -122,17 +123,15 @@ MapArchiveInstaller::Load Session::loadZipArchive(const std::string& name, bool 
 bool Session::processLoadedZip() {
     // Nothing loaded (or the last load failed): nothing to install, no log.
     if (!m_archives.loaded()) return false;
-    // The folders are worked out once the destination folders are made.
-    return operate({true, true, true, false}, [&] {
+    return operate({}, [&](const Work& work) {
         setStatusText("Processing files...");
         dropTrailingSeparators();
         const RunOptions options = archiveOptions();
         if (!prepareDestinationFolders(options.mode, "Nothing was installed.")) return false;
-        refreshFolders();
-        removeInstallLeftovers();
+        removeInstallLeftovers(work.folders);
         InstallJournal journal(undoDatabase(), m_archives.ArchiveName(), shortDate(m_clock()));
-        auto result =
-            m_archives.ProcessZipArchive(m_folders, options, m_programFolder, workSink(), &journal);
+        auto result = m_archives.ProcessZipArchive(work.folders, options, m_programFolder,
+                                                   workSink(), &journal);
         if (result.failed()) m_lastFailed = true;
         reportJournal(journal.failures());
         setStatusText(m_lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
@@ -154,14 +153,15 @@ std::optional<UmodPackage> Session::loadUmodArchive(const std::string& name) {
 
 bool Session::installUmodArchive(const UmodPackage& package) {
     m_lastUmod = UmodInstallResult{};
-    return operate({}, [&] { return installUmodBody(package); });
+    return operate({}, [&](const Work& work) { return installUmodBody(work, package); });
 }
 
-bool Session::installUmodBody(const UmodPackage& package) {
+bool Session::installUmodBody(const Work& work, const UmodPackage& package) {
     setStatusText("Processing files...");
-    removeInstallLeftovers();
+    removeInstallLeftovers(work.folders);
     InstallJournal journal(undoDatabase(), package.path, shortDate(m_clock()));
-    m_lastUmod = installUmod(package, m_folders.userFolder, m_programFolder, workSink(), journal);
+    m_lastUmod =
+        installUmod(package, work.folders.userFolder, m_programFolder, workSink(), journal);
     if (m_lastUmod.failed()) m_lastFailed = true;
     reportJournal(journal.failures());
     if (m_lastUmod.stopped)
@@ -173,14 +173,13 @@ bool Session::installUmodBody(const UmodPackage& package) {
     return true;
 }
 
-void Session::removeInstallLeftovers() {
+void Session::removeInstallLeftovers(const CacheFolders& f) {
     // What a killed installation left half-written; the operation lock is
     // held, so no other Tessvane is writing there.
-    for (const std::string* folder :
-         {&m_folders.maps, &m_folders.textures, &m_folders.sounds, &m_folders.music,
-          &m_folders.staticMeshes, &m_folders.animations, &m_folders.system,
-          &m_settings.moveDirText, &m_settings.moveDir2Text})
-        if (!folder->empty()) removeLeftovers(*folder);
+    for (const std::string& folder :
+         {f.maps, f.textures, f.sounds, f.music, f.staticMeshes, f.animations, f.system,
+          m_settings.moveDirText, m_settings.moveDir2Text})
+        if (!folder.empty()) removeLeftovers(folder);
 }
 
 void Session::reportJournal(const std::vector<std::string>& failures) {
@@ -226,7 +225,7 @@ bool Session::takeBack(const InstalledFile& f, const std::string& from) {
 bool Session::undoInstalledFiles(const std::vector<std::string>& paths) {
     m_lastFailed = false;
     if (paths.empty()) return false;
-    return operate({true, true, true, false}, [&] { return undoInstalledBody(paths); });
+    return operate({}, [&](const Work&) { return undoInstalledBody(paths); });
 }
 
 bool Session::undoInstalledBody(const std::vector<std::string>& paths) {

@@ -89,13 +89,22 @@ std::pair<std::string, size_t> Session::cacheOf(const GameInstall& in) const {
 }
 
 bool Session::browseForGame(bool mustChoose) {
-    if (!ChooseGameFolder(mustChoose)) return false;
-    clsRegistry game(m_registry, noticesTo(m_prompter));
-    useGameKey(game);
-    m_install =
-        installFromFolder(game.ReadEntry("Folder", ""), DiscoveryPlaces::fromEnvironment().home);
-    storeInstall(m_install);
-    return true;
+    const std::string folder = ChooseGameFolder(mustChoose);
+    if (folder.empty()) return false;
+    return useInstall(installFromFolder(folder, DiscoveryPlaces::fromEnvironment().home));
+}
+
+bool Session::useInstall(const GameInstall& chosen) {
+    // Not in the middle of an operation on the game worked on so far; the
+    // game's key and Tessvane's own values are written together.
+    return operate({.lock = false, .gameStopped = false}, [&](const Work&) {
+        m_install = chosen;
+        storeInstall(m_install);
+        // The label follows the chosen game's cache folder.
+        m_settings.cacheDir.clear();
+        refreshFolders();
+        return true;
+    });
 }
 
 std::vector<Session::GameChoice> Session::gameChoices() const {
@@ -133,18 +142,12 @@ bool Session::chooseGame(bool mustChoose, const std::vector<GameChoice>& found) 
     const int pick = m_prompter.chooseFromList(request);
     if (pick == kChoseOther) return browseForGame(mustChoose);
     if (pick < 0 || static_cast<size_t>(pick) >= found.size()) return false;
-    m_install = found[static_cast<size_t>(pick)].install;
-    storeInstall(m_install);
-    // The label follows the chosen game's cache folder.
-    m_settings.cacheDir.clear();
-    refreshFolders();
-    return true;
+    return useInstall(found[static_cast<size_t>(pick)].install);
 }
 
-bool Session::refuseWhileGameRuns() {
-    if (!installIsInUse(m_install, DiscoveryPlaces::fromEnvironment().home, m_procRoot))
-        return false;
-    refuse(gameRunningText(m_install.game));
+bool Session::refuseWhileGameRuns(const GameInstall& install) {
+    if (!installIsInUse(install, DiscoveryPlaces::fromEnvironment().home, m_procRoot)) return false;
+    refuse(gameRunningText(install.game));
     return true;
 }
 

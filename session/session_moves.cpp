@@ -116,11 +116,11 @@ void Session::dropTrailingSeparators() {
 bool Session::runCommand(bool dryRun) {
     m_lastRun = RunResult{};
     // A dry run reads only: no lock, the game may run.
-    return operate(dryRun ? readsOnly() : Needs{true, true, true, false},
-                   [&] { return runBody(dryRun); });
+    return operate(dryRun ? readsOnly() : Needs{},
+                   [&](const Work& work) { return runBody(work, dryRun); });
 }
 
-bool Session::runBody(bool dryRun) {
+bool Session::runBody(const Work& work, bool dryRun) {
     setStatusText("Processing files...");
     dropTrailingSeparators();
 
@@ -133,7 +133,7 @@ bool Session::runBody(bool dryRun) {
             return false;
         if (m_settings.backupCache) {
             setStatusText("Backing up all cache files first");
-            if (!BackupCacheFiles(m_settings.cacheDir,
+            if (!BackupCacheFiles(work.folders.cacheFolder,
                                   [this](const std::string& l) { addStatusLine(l); }))
                 m_lastFailed = true;
             // The backup is done: the status bar says what happens now.
@@ -141,12 +141,11 @@ bool Session::runBody(bool dryRun) {
         }
     }
 
-    refreshFolders();
-    m_observer->cacheFolderLabel("Cache Directory = " + m_folders.cacheFolder);
+    m_observer->cacheFolderLabel("Cache Directory = " + work.folders.cacheFolder);
     RunOptions options = runOptions();
     options.dryRun = dryRun;
     options.moveDate = shortDate(m_clock());
-    m_lastRun = RunCache(m_folders, selectedNames(), m_fileList.scanTable(), options,
+    m_lastRun = RunCache(work.folders, selectedNames(), m_fileList.scanTable(), options,
                          dryRun ? nullptr : &undo, m_programFolder, workSink());
     undo.close();
     if (m_lastRun.failed()) m_lastFailed = true;
@@ -202,22 +201,21 @@ bool Session::confirmUndo(const std::vector<std::string>& newNames) {
 bool Session::undoSelections(const std::vector<std::string>& newNames) {
     m_lastFailed = false;
     if (newNames.empty()) return false;
-    return operate({}, [&] { return undoBody(newNames); });
+    return operate({}, [&](const Work& work) { return undoBody(work, newNames); });
 }
 
-bool Session::undoBody(const std::vector<std::string>& newNames) {
+bool Session::undoBody(const Work& work, const std::vector<std::string>& newNames) {
     UndoLog undo;
     if (!undo.open(undoDatabase()))
         return refuse("The undo log " + undoDatabase() + " cannot be opened: " + undo.lastError());
     if (!undo.beginWrite())
         return refuse("The undo log " + undoDatabase() + " " + undo.lastError() +
                       ".\n\nNothing was undone.");
-    const std::vector<std::string> gameFolders = {
-        m_folders.maps,         m_folders.textures,   m_folders.sounds, m_folders.music,
-        m_folders.staticMeshes, m_folders.animations, m_folders.system};
+    const CacheFolders& f = work.folders;
+    const std::vector<std::string> gameFolders = {f.maps,         f.textures,   f.sounds, f.music,
+                                                  f.staticMeshes, f.animations, f.system};
     setStatusText("Moving the selected files back into the cache...");
-    UndoResult r =
-        undoMoves(undo, newNames, m_settings.cacheDir, m_folders.cacheExt, gameFolders, workSink());
+    UndoResult r = undoMoves(undo, newNames, f.cacheFolder, f.cacheExt, gameFolders, workSink());
     undo.close();
     if (r.failed()) m_lastFailed = true;
     if (!r.undoError.empty() && r.undone == 0 && r.failures.empty())
@@ -238,7 +236,7 @@ bool Session::confirmEmptyUndoLog() {
 }
 
 bool Session::emptyUndoLog() {
-    const bool emptied = operate({false, true, false, false}, [&] {
+    const bool emptied = operate({.busy = false, .gameStopped = false}, [&](const Work&) {
         UndoLog undo;
         if (!openUndoForWriting(undo, "No record was deleted.")) return false;
         if (!undo.removeAll() || !undo.commit())
@@ -250,7 +248,7 @@ bool Session::emptyUndoLog() {
 }
 
 void Session::compactUndoLog() {
-    operate({false, true, false, false}, [&] {
+    operate({.busy = false, .gameStopped = false}, [&](const Work&) {
         compactBody();
         return true;
     });

@@ -11,29 +11,29 @@ namespace tv {
 
 bool Session::SetPurgeDays() {
     // One writer of the game's configuration at a time.
-    return operate({false, true, false, true},
-                   [&] { return m_housekeeping.setPurgeDays(m_folders.gameIni); });
+    return operate({.busy = false, .gameStopped = false}, [&](const Work& work) {
+        return m_housekeeping.setPurgeDays(work.folders.gameIni);
+    });
 }
 
 // ---- tidying the cache ------------------------------------------------------------------
 
 TidyPlan Session::planTidy(const TidyOptions& options) const {
-    std::string label = m_settings.cacheDir; // worked out here, not kept
-    return tv::planTidy(workOutFolders(m_programFolder, m_install, label), options);
+    return tv::planTidy(foldersOf(m_install), options);
 }
 
 bool Session::tidyCache(const TidyOptions& options, const TidyPlan* confirmed) {
     m_lastTidy = TidyResult{};
     // A dry run needs neither the lock nor the game stopped: it writes nothing.
     return operate(options.dryRun ? readsOnly() : Needs{},
-                   [&] { return tidyBody(options, confirmed); });
+                   [&](const Work& work) { return tidyBody(work, options, confirmed); });
 }
 
-bool Session::tidyBody(const TidyOptions& options, const TidyPlan* confirmed) {
+bool Session::tidyBody(const Work& work, const TidyOptions& options, const TidyPlan* confirmed) {
     setStatusText("Tidying the cache...");
-    m_lastTidy = tv::tidyCache(m_folders, options, m_programFolder, workSink(), confirmed);
+    m_lastTidy = tv::tidyCache(work.folders, options, m_programFolder, workSink(), confirmed);
     if (!m_lastTidy.plan.indexFound) {
-        setStatusText("Cache.INI is missing in " + m_folders.cacheFolder);
+        setStatusText("Cache.INI is missing in " + work.folders.cacheFolder);
         m_prompter.message("Cache.INI is MISSING...can't proceed!", "Critical file missing!");
         return false;
     }
@@ -66,9 +66,9 @@ bool Session::confirmPurge() {
 }
 
 bool Session::purgeCache() {
-    return operate({false, true, true, false}, [&] {
+    return operate({.busy = false}, [&](const Work& work) {
         PurgeResult r =
-            m_housekeeping.purge(m_install, [this](const std::string& l) { addStatusLine(l); });
+            m_housekeeping.purge(work.install, [this](const std::string& l) { addStatusLine(l); });
         if (r.failed) m_lastFailed = true;
         if (!r.purged) return false;
         setStatusText("Re-scanning files...");
@@ -79,9 +79,9 @@ bool Session::purgeCache() {
 
 void Session::deleteTempFiles() {
     // A running game may be writing its .tmp files (a download under way).
-    operate({false, true, true, false}, [&] {
-        if (m_housekeeping.deleteTempFiles(m_install.userFolder.empty() ? m_install.gameFolder
-                                                                        : m_install.userFolder))
+    operate({.busy = false}, [&](const Work& work) {
+        const GameInstall& in = work.install;
+        if (m_housekeeping.deleteTempFiles(in.userFolder.empty() ? in.gameFolder : in.userFolder))
             return true;
         m_lastFailed = true;
         return false;
@@ -102,7 +102,7 @@ void Session::reloadNeverMoveList() {
 }
 
 bool Session::neverMoveSave() {
-    return operate({false, true, false, false}, [&] {
+    return operate({.busy = false, .gameStopped = false}, [&](const Work&) {
         std::string error;
         if (!m_neverMove.save(&error))
             return refuse("The never-move list could not be saved: " + error);
@@ -119,7 +119,7 @@ bool Session::confirmAddRowToNeverMove(size_t row) {
 
 bool Session::addRowToNeverMove(size_t row) {
     if (row >= m_fileList.size() || m_fileList.rows()[row].neverMove) return false;
-    return operate({false, true, false, false}, [&] {
+    return operate({.busy = false, .gameStopped = false}, [&](const Work&) {
         std::string error;
         if (!m_neverMove.appendName(m_fileList.rows()[row].text, &error))
             return refuse("The never-move list could not be saved: " + error);

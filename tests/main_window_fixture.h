@@ -40,10 +40,6 @@ using tv::RecordingPrompter;
 using tv::RecordingShell;
 using tv::RegistryStore;
 
-inline const std::string kSettingsKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
-inline const std::string kGameKey =
-    "HKEY_LOCAL_MACHINE\\Software\\Unreal Technology\\Installed Apps\\UT2003";
-
 // A fresh program folder, game and registry file for every test, and the
 // main window on them with a recording prompter and shell.
 class MainWindowTest : public ::testing::Test {

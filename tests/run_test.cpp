@@ -416,6 +416,32 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
     EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
 }
 
+TEST(CacheRun, AnotherGameChosenDuringARunNeitherReachesItNorIsStored) {
+    SessionFixture s;
+    std::vector<tvtest::Package> packages;
+    for (int i = 0; i < 300; ++i)
+        packages.push_back({i, "Pack" + std::to_string(i) + ".utx",
+                            s.fx.game + "/Textures/Pack" + std::to_string(i) + ".utx"});
+    tvtest::addPackages(s.fx, packages);
+    s.session.ScanCache();
+    tvtest::TempDir other;
+    Session::GameChoice choice{tvtest::installAt(other.path()), other / "Cache", 0};
+    s.prompter.picks = {0};
+    bool chosen = true;
+    tvtest::ObserverHook hook(s.session);
+    hook.onProgress = [&](size_t, size_t) {
+        if (s.prompter.picks.empty()) return;
+        chosen = s.session.chooseGame(false, {choice});
+    };
+    ASSERT_TRUE(s.session.runCommand());
+    EXPECT_FALSE(chosen);
+    EXPECT_EQ(s.session.install().gameFolder, s.fx.game);
+    EXPECT_EQ(s.store.value(tvtest::kGameKey, "Folder")->data, s.fx.game + std::string(1, '\0'));
+    // Every package went into the game the run started with.
+    EXPECT_EQ(s.session.lastRun().moved, 300);
+    EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
+}
+
 TEST(CacheRun, AStoppedUndoLeavesEachFileWithItsRecordOrItsLine) {
     SessionFixture s;
     std::vector<tvtest::Package> packages;

@@ -13,11 +13,8 @@
 using namespace tv;
 using tvtest::GameFixture;
 
-namespace {
-const std::string kGameKey =
-    "HKEY_LOCAL_MACHINE\\Software\\Unreal Technology\\Installed Apps\\UT2003";
-const std::string kSettingsKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
-} // namespace
+using tvtest::kGameKey;
+using tvtest::kSettingsKey;
 
 TEST(RequiredFiles, FirstMissingFileGivesTwoMessages) {
     GameFixture fx;

@@ -9,6 +9,11 @@
 
 namespace tvtest {
 
+// The registry keys of the game and of Tessvane's own settings.
+inline const std::string kSettingsKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
+inline const std::string kGameKey =
+    "HKEY_LOCAL_MACHINE\\Software\\Unreal Technology\\Installed Apps\\UT2003";
+
 // The process's time zone is UTC while this lives, so dates are the same
 // on every machine.
 class UtcZone {
