@@ -7,6 +7,7 @@
 #include "recording_prompter.h"
 #include "window/main_window.h"
 #include "window/status_tab.h"
+#include "window/update_window.h"
 
 #include <QAction>
 #include <QDeadlineTimer>
@@ -28,11 +29,15 @@
 namespace tvtest {
 
 // Handles the window's events until its work has ended (a minute at most).
+// Until the window's work (and an update check it started) has ended.
 inline void settleWindow(tv::MainWindow& window) {
     QDeadlineTimer deadline(60000);
-    while (window.working() && !deadline.hasExpired())
+    auto working = [&] {
+        return window.working() || (window.updateWindow() && window.updateWindow()->checking());
+    };
+    while (working() && !deadline.hasExpired())
         QTest::qWait(5);
-    ASSERT_FALSE(window.working()) << "the window's work did not end";
+    ASSERT_FALSE(working()) << "the window's work did not end";
 }
 
 using tv::MainWindow;

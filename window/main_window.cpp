@@ -355,18 +355,24 @@ bool MainWindow::startUp() {
     settingsToControls();
     restoreWindowGeometry();
     setWindowTitle("Tessvane");
-    m_busy->showBusy(m_session.install().game);
-    m_session.ScanCache();
-    showScanResult();
-    lblUTName->setText(toDisplay(m_session.playerName()));
-    Tab1->setCurrentIndex(1);
     m_optionsTab->clearReminder();
-    cmdRun->setFocus();
-    m_busy->unload();
-    // A build without a real update server does not ask the placeholder.
-    if ((m_optionsTab->autoUpdate() || m_session.settings().firstRun == 1) && updateServerIsSet())
-        runUpdateCheck();
-    LoadUndoList();
+    // The first scan goes on off the window's thread: the window shows (and
+    // answers) while a large cache is read.
+    m_busy->showBusy(m_session.install().game);
+    m_work.start([this] { m_session.ScanCache(); }, false,
+                 [this] {
+                     showScanResult();
+                     Tab1->setCurrentIndex(1);
+                     cmdRun->setFocus();
+                     lblUTName->setText(toDisplay(m_session.playerName()));
+                     m_busy->unload();
+                     // A build without a real update server does not ask the placeholder;
+                     // the window is on the screen by now (a check can take two page loads).
+                     if ((m_optionsTab->autoUpdate() || m_session.settings().firstRun == 1) &&
+                         updateServerIsSet())
+                         updateClicked(0);
+                     LoadUndoList();
+                 });
     return true;
 }
 
@@ -592,11 +598,6 @@ void MainWindow::purgeClicked() {
 }
 
 // ---- later features -------------------------------------------------------------
-
-void MainWindow::runUpdateCheck() {
-    // Once the window is on the screen: a check can take two page loads.
-    QTimer::singleShot(0, this, [this] { updateClicked(0); });
-}
 
 void MainWindow::updateClicked(int tab) {
     if (m_updates && m_updates->checking()) {

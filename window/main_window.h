@@ -81,7 +81,6 @@ private:
     // when its tab is next shown.
     void LoadUndoList();
     void showUndoList();
-    void runUpdateCheck();
     void restoreWindowGeometry();
     void saveWindowGeometry();
 

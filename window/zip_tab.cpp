@@ -276,7 +276,14 @@ void ZipTab::loadUmod(const std::string& path, bool several) {
     clearPreview();
     for (QPushButton* b : {cmdProcessLoadedZIP, cmdShowZIPDesc, cmdEnlargePic})
         b->setEnabled(false);
-    auto package = m_session.loadUmodArchive(path);
+    // Read off the window's thread: a large installer's directory and
+    // manifest take a while.
+    auto read = std::make_shared<std::optional<UmodPackage>>();
+    m_work.start([this, path, read] { *read = m_session.loadUmodArchive(path); }, false,
+                 [this, path, several, read] { umodRead(path, several, std::move(*read)); });
+}
+
+void ZipTab::umodRead(const std::string& path, bool several, std::optional<UmodPackage> package) {
     if (!package) return loadNext();
     if (several || m_session.settings().unzipNoPreview) {
         emit statusPageWanted();

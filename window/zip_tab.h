@@ -80,6 +80,8 @@ private:
     // A UMOD installer loaded for "Process Loaded ZIP" (none: a ZIP archive or nothing).
     std::optional<UmodPackage> m_umod;
     void loadUmod(const std::string& path, bool several);
+    // The installer read: previewed, or installed at once.
+    void umodRead(const std::string& path, bool several, std::optional<UmodPackage> package);
     QGroupBox* frmDrop;
     QCheckBox* chkUnZIPNoPreview;
     QLineEdit* txtTextFile;
