@@ -1,16 +1,12 @@
 #include "umod.h"
 
+#include "platform/byte_source.h"
 #include "platform/bytes.h"
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tv {
 
@@ -25,15 +21,10 @@ bool fail(std::string* error, const std::string& what) {
     return false;
 }
 
-bool readAt(int fd, char* buf, size_t size, uint64_t offset) {
-    size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::pread(fd, buf + got, size - got, static_cast<off_t>(offset + got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        got += static_cast<size_t>(n);
-    }
-    return true;
+// `size` bytes from `offset` of the file, whole.
+bool readWhole(FileBytes& file, char* buf, size_t size, uint64_t offset) {
+    file.seek(offset, size);
+    return readFull(file, buf, size) == static_cast<ssize_t>(size);
 }
 
 // One directory entry at `at`; false when it is damaged.
@@ -97,18 +88,17 @@ std::optional<UmodDirectory> parseUmodDirectory(std::string_view b, uint64_t con
 }
 
 std::optional<UmodDirectory> readUmod(const std::string& path, std::string* error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        fail(error, "Cannot open " + path + ": " + std::strerror(errno));
-        return std::nullopt;
-    }
-    struct stat st {};
+    FileBytes file(path);
     char trailer[kUmodTrailerBytes];
     std::optional<UmodDirectory> d;
-    const uint64_t size = ::fstat(fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
-    if (!S_ISREG(st.st_mode) || size < kUmodTrailerBytes ||
-        !readAt(fd, trailer, sizeof trailer, size - kUmodTrailerBytes)) {
-        fail(error, "it is too short to be an installer");
+    const uint64_t size = file.regularFileSize().value_or(0);
+    if (size < kUmodTrailerBytes ||
+        !readWhole(file, trailer, sizeof trailer, size - kUmodTrailerBytes)) {
+        // One that cannot be opened says so; anything else is too short.
+        if (!file.error().empty() && file.error().starts_with("Cannot open"))
+            fail(error, file.error());
+        else
+            fail(error, "it is too short to be an installer");
     } else if (readLe32({trailer, sizeof trailer}, 0) != kUmodTag) {
         fail(error, "it is no UMOD installer (no installer trailer at its end)");
     } else {
@@ -119,13 +109,12 @@ std::optional<UmodDirectory> readUmod(const std::string& path, std::string* erro
             fail(error, "its trailer does not fit the file (cut short or damaged)");
         } else {
             std::string dir(static_cast<size_t>(dirEnd - dirAt), '\0');
-            if (!readAt(fd, dir.data(), dir.size(), dirAt))
-                fail(error, std::string("its directory cannot be read: ") + std::strerror(errno));
+            if (!readWhole(file, dir.data(), dir.size(), dirAt))
+                fail(error, "its directory cannot be read: " + file.error());
             else if ((d = parseUmodDirectory(dir, dirAt, error)))
                 d->version = readLe32({trailer, sizeof trailer}, 12);
         }
     }
-    ::close(fd);
     return d;
 }
 
@@ -135,16 +124,12 @@ std::optional<std::string> readUmodFile(const std::string& umod, const UmodFile&
         fail(error, file.path + " is too big to read");
         return std::nullopt;
     }
-    const int fd = ::open(umod.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        fail(error, "Cannot open " + umod + ": " + std::strerror(errno));
-        return std::nullopt;
-    }
+    FileBytes from(umod);
     std::string bytes(static_cast<size_t>(file.size), '\0');
-    const bool ok = readAt(fd, bytes.data(), bytes.size(), file.offset);
-    ::close(fd);
-    if (!ok) {
-        fail(error, file.path + " is cut short in " + umod);
+    if (!readWhole(from, bytes.data(), bytes.size(), file.offset)) {
+        fail(error, from.error().starts_with("Cannot open")
+                        ? from.error()
+                        : file.path + " is cut short in " + umod);
         return std::nullopt;
     }
     return bytes;

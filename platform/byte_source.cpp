@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -38,6 +39,12 @@ ssize_t FileBytes::read(char* buf, size_t size) {
     m_at += static_cast<uint64_t>(n);
     m_left -= static_cast<uint64_t>(n);
     return n;
+}
+
+std::optional<uint64_t> FileBytes::regularFileSize() const {
+    struct stat st {};
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<uint64_t>(st.st_size);
 }
 
 ssize_t StringBytes::read(char* buf, size_t size) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,15 @@ public:
     FileBytes(const FileBytes&) = delete;
     FileBytes& operator=(const FileBytes&) = delete;
     ssize_t read(char* buf, size_t size) override;
+    // The file's size when it is a regular file (not a FIFO, a device or a
+    // folder, which are never read); nullopt otherwise or when not open.
+    std::optional<uint64_t> regularFileSize() const;
+    // Reads `size` bytes from `offset` next.
+    void seek(uint64_t offset, uint64_t size) {
+        m_at = offset;
+        m_left = size;
+        m_ranged = size != kToEnd;
+    }
 
 private:
     std::string m_path;
