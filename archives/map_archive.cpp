@@ -328,34 +328,30 @@ MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOpt
     if (!log.created()) result.logError = log.error();
     log.line("Processing ZIP file " + m_archiveName);
     log.line("");
-    FilePlacer placer(sink, recorder);
+    // What the placer says (a folder made) goes into the log as well.
+    const WorkSink logged = log.logging(sink);
+    FilePlacer placer(logged, recorder);
     for (const auto& [kind, type] : kInstalled) {
         const std::string& name = m_slots[kind];
         if (name.empty() || !m_temp) continue;
         std::string source = findInFolder(m_temp->path(), name);
         std::string target = destinationFor(type, name, folders, options);
         if (target.empty()) continue; // no plain file name: never installed
-        std::string line = moveLine(source, target);
         const Placement placed = placer.place(fileBytesOf(source), target);
         switch (placed.outcome) {
         case Placed::Copied:
         case Placed::Same:
-            status(line);
-            log.line(line);
+            logged.status(moveLine(source, target));
             ++result.installed;
             break;
         case Placed::Kept:
-            status(placed.path + " exists already and was not replaced");
-            log.line(placed.path + " exists already and was not replaced");
+            logged.status(placed.path + " exists already and was not replaced");
             ++result.kept;
             break;
-        case Placed::Failed: {
-            std::string text = notInstalledLine(name, placed.why);
-            status(text);
-            log.line(text);
+        case Placed::Failed:
+            logged.status(notInstalledLine(name, placed.why));
             result.failures.push_back(placed.why);
             break;
-        }
         }
     }
     if (log.created()) status(runLogPath(programFolder) + " was created.");

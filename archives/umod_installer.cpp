@@ -148,14 +148,12 @@ UmodInstallResult installUmod(const UmodPackage& package, const std::string& use
                               InstallRecorder& recorder) {
     UmodInstallResult result;
     RunLog log(runLogPath(programFolder));
-    auto say = [&](const std::string& line) {
-        sink.status(line);
-        log.line(line);
-    };
+    const WorkSink logged = log.logging(sink);
+    auto say = [&](const std::string& line) { logged.status(line); };
     log.line("Processing UMOD file " + package.path);
     log.line("");
     const std::string from = " (" + fileNameOf(package.path) + ")";
-    FilePlacer placer(sink, &recorder);
+    FilePlacer placer(logged, &recorder);
     const auto& files = package.directory.files;
     std::vector<std::string> targets;
     for (const auto& f : files)

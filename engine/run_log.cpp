@@ -50,6 +50,15 @@ bool RunLog::finish() {
     return m_error.empty();
 }
 
+WorkSink RunLog::logging(const WorkSink& sink) {
+    WorkSink both = sink;
+    both.statusLine = [this, &sink](const std::string& text) {
+        sink.status(text);
+        line(text);
+    };
+    return both;
+}
+
 std::string runLogPath(const std::string& programFolder) {
     return findInFolder(programFolder, "Tessvane.log");
 }

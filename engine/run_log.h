@@ -1,5 +1,7 @@
 #pragma once
 
+#include "work_sink.h"
+
 #include <string>
 
 namespace tv {
@@ -19,6 +21,9 @@ public:
     bool created() const { return m_fd >= 0; }
     const std::string& error() const { return m_error; }
     void line(const std::string& text);
+    // `sink`, with each of its Status lines also a line of this log (the
+    // log and `sink` outlive what is returned).
+    WorkSink logging(const WorkSink& sink);
     // Writes the gathered lines to the file.
     void flush();
     // Flushes the log to the disk; false when a line could not be written.

@@ -236,6 +236,9 @@ public:
     bool addRowToNeverMove(size_t row);
 
     // ---- reporting --------------------------------------------------------------
+    // The Status list keeps at least this many of the newest lines and never
+    // twice as many (Tessvane.log holds every line of the last run).
+    static constexpr size_t kStatusLinesKept = 100000;
     void addStatusLine(const std::string& line);
     void setStatusText(const std::string& text);
     // Who is told of lines, texts, progress and changes (none: nobody).

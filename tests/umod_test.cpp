@@ -262,6 +262,10 @@ TEST(Umod, FreshFoldersTakeTheGamesSpellingAndAnInstallStopsWhenAsked) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Created folder " + fx.game + "/StaticMeshes"),
               lines.end());
     EXPECT_EQ(lines.back(), "Stopped after 2 of 3");
+    // The log holds what the Status list was told, the folder made too.
+    EXPECT_NE(tvtest::readFile(fx.program + "/Tessvane.log")
+                  .find("Created folder " + fx.game + "/StaticMeshes"),
+              std::string::npos);
     const std::string rock = fx.game + "/StaticMeshes/Rock.usx";
     ASSERT_EQ(recorder.confirmed.size(), 2u);
     EXPECT_EQ(recorder.confirmed[0], rock + " 4 " + fileHash(rock).value_or("?"));

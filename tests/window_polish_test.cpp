@@ -35,6 +35,23 @@ TEST_F(MainWindowTest, StatusLinesAreWholeAndScrollSideways) {
     EXPECT_EQ(child<QListWidget>("lstNM")->textElideMode(), Qt::ElideNone);
 }
 
+// A long session of big runs: the Status list (the session's and the
+// window's) keeps the newest lines, never an ever-growing heap of them.
+TEST_F(MainWindowTest, TheStatusListKeepsTheNewestLinesOnly) {
+    ASSERT_TRUE(start());
+    const size_t kept = Session::kStatusLinesKept;
+    for (size_t i = 0; i < 2 * kept + 10; ++i)
+        window->session().addStatusLine("line " + std::to_string(i));
+    const QStringList shown = statusLines();
+    const auto& held = window->session().statusList();
+    for (size_t count : {static_cast<size_t>(shown.size()), held.size()}) {
+        EXPECT_GE(count, kept);
+        EXPECT_LT(count, 2 * kept);
+    }
+    EXPECT_EQ(shown.back().toStdString(), "line " + std::to_string(2 * kept + 9));
+    EXPECT_EQ(held.back(), "line " + std::to_string(2 * kept + 9));
+}
+
 // Every line's room covers its text as the font draws it: plain paths (whose
 // width comes from a table of character advances) and names in other
 // scripts alike, or the end of a path would be cut off.

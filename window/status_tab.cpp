@@ -1,5 +1,7 @@
 #include "status_tab.h"
 
+#include "session/session.h"
+
 #include <QLabel>
 
 #include <QListView>
@@ -47,6 +49,13 @@ void StatusListModel::append(std::vector<Line> lines, int lineHeight, const QFon
         m_lines.push_back({std::move(l.text), l.failure, QSize(width, lineHeight)});
     }
     endInsertRows();
+    // The oldest lines go once there are twice as many as are kept.
+    if (m_lines.size() >= 2 * Session::kStatusLinesKept) {
+        const size_t drop = m_lines.size() - Session::kStatusLinesKept;
+        beginRemoveRows({}, 0, static_cast<int>(drop) - 1);
+        m_lines.erase(m_lines.begin(), m_lines.begin() + static_cast<ptrdiff_t>(drop));
+        endRemoveRows();
+    }
 }
 
 void StatusListModel::clear() {
