@@ -79,6 +79,10 @@ void UndoLog::close() {
     m_insert = nullptr;
     if (m_removeRow) sqlite3_finalize(m_removeRow);
     m_removeRow = nullptr;
+    for (sqlite3_stmt** kept : {&m_deleteFile, &m_insertFile}) {
+        sqlite3_finalize(*kept);
+        *kept = nullptr;
+    }
     if (m_db) sqlite3_close(m_db);
     m_db = nullptr;
 }
@@ -340,16 +344,28 @@ int64_t UndoLog::addInstallation(const std::string& archive, const std::string& 
     return id;
 }
 
-bool UndoLog::deleteInstalledFile(int64_t installation, const std::string& path) {
-    sqlite3_stmt* st = nullptr;
-    bool ok = sqlite3_prepare_v2(m_db, "DELETE FROM InstalledFiles WHERE Install = ? AND Path = ?",
-                                 -1, &st, nullptr) == SQLITE_OK;
-    if (ok) {
-        sqlite3_bind_int64(st, 1, installation);
-        bindText(st, 2, path);
-        ok = sqlite3_step(st) == SQLITE_DONE;
+sqlite3_stmt* UndoLog::statement(sqlite3_stmt*& kept, const char* sql) {
+    // Prepared once for this connection: a big installation writes its
+    // rows in the tens of thousands.
+    if (!kept &&
+        sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &kept, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(kept);
+        kept = nullptr;
+        return nullptr;
     }
-    sqlite3_finalize(st);
+    sqlite3_reset(kept);
+    sqlite3_clear_bindings(kept);
+    return kept;
+}
+
+bool UndoLog::deleteInstalledFile(int64_t installation, const std::string& path) {
+    sqlite3_stmt* st =
+        statement(m_deleteFile, "DELETE FROM InstalledFiles WHERE Install = ? AND Path = ?");
+    if (!st) return false;
+    sqlite3_bind_int64(st, 1, installation);
+    bindText(st, 2, path);
+    const bool ok = sqlite3_step(st) == SQLITE_DONE;
+    sqlite3_reset(st);
     return ok;
 }
 
@@ -358,18 +374,16 @@ bool UndoLog::setInstalledFile(int64_t installation, const InstalledFile& file) 
     // One row a path: a pending record becomes the whole one.
     sqlite3_stmt* st = nullptr;
     bool ok = deleteInstalledFile(installation, file.path) &&
-              sqlite3_prepare_v2(m_db,
-                                 "INSERT INTO InstalledFiles (Install, Path, Size, Hash) "
-                                 "VALUES (?, ?, ?, ?)",
-                                 -1, &st, nullptr) == SQLITE_OK;
+              (st = statement(m_insertFile, "INSERT INTO InstalledFiles (Install, Path, Size, "
+                                            "Hash) VALUES (?, ?, ?, ?)")) != nullptr;
     if (ok) {
         sqlite3_bind_int64(st, 1, installation);
         bindText(st, 2, file.path);
         sqlite3_bind_int64(st, 3, file.size);
         bindText(st, 4, file.hash);
         ok = sqlite3_step(st) == SQLITE_DONE;
+        sqlite3_reset(st);
     }
-    sqlite3_finalize(st);
     if (!ok) setWriteError();
     return ok;
 }

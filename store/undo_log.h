@@ -98,9 +98,13 @@ private:
     bool exec(const char* sql);
     bool deleteInstalledFile(int64_t installation, const std::string& path);
     void setWriteError();
+    // `kept`, prepared from `sql` at its first use, reset for another.
+    sqlite3_stmt* statement(sqlite3_stmt*& kept, const char* sql);
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_insert = nullptr;
     sqlite3_stmt* m_removeRow = nullptr;
+    sqlite3_stmt* m_deleteFile = nullptr;
+    sqlite3_stmt* m_insertFile = nullptr;
     std::string m_error;
 };
 
