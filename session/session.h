@@ -310,7 +310,7 @@ private:
     void compactBody();
     bool tidyBody(const Work& work, const TidyOptions& options, const TidyPlan* confirmed);
     bool installUmodBody(const Work& work, const UmodPackage& package);
-    bool undoInstalledBody(const std::vector<std::string>& paths);
+    bool undoInstalledBody(const Work& work, const std::vector<std::string>& paths);
     // The chosen install stored and worked on from now (not while an
     // operation works on the one before).
     bool useInstall(const GameInstall& chosen);
@@ -325,9 +325,6 @@ private:
     void removeInstallLeftovers(const CacheFolders& folders);
     // The undo log's failures of an installation, as Status lines.
     void reportJournal(const std::vector<std::string>& failures);
-    // One installed file taken back where it holds what was installed; false
-    // when it stays (said), so its record stays too.
-    bool takeBack(const InstalledFile& file, const std::string& from);
     void markFailure(const std::string& line = {});
     // True (with the message shown and the failure marked) when the game of
     // the install is running: files must not change under it.

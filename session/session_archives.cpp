@@ -2,6 +2,7 @@
 // install of maps and "Process Loaded ZIP".
 #include "session.h"
 
+#include "archives/take_back.h"
 #include "formats/file_hash.h"
 #include "platform/file_ops.h"
 #include "platform/operation_lock.h"
@@ -10,6 +11,7 @@
 #include "ui/prompter.h"
 
 #include <functional>
+#include <unordered_set>
 
 namespace tv {
 
@@ -27,7 +29,9 @@ public:
     bool pending(const std::string& path, std::string* error) override {
         const bool ok = write([&] {
             if (m_id == 0) m_id = m_undo.addInstallation(m_archive, m_date);
-            return m_id != 0 && m_undo.setInstalledFile(m_id, {path, InstalledFile::kPending, {}});
+            return m_id != 0 &&
+                   m_undo.setInstalledFile(m_id, {path, InstalledFile::kPending, {}}) &&
+                   remember(folderOf(path));
         });
         if (!ok && error) *error = m_failure;
         return ok;
@@ -38,7 +42,8 @@ public:
             if (m_id == 0) m_id = m_undo.addInstallation(m_archive, m_date);
             if (m_id == 0) return false;
             for (const auto& path : paths)
-                if (!m_undo.setInstalledFile(m_id, {path, InstalledFile::kPending, {}}))
+                if (!m_undo.setInstalledFile(m_id, {path, InstalledFile::kPending, {}}) ||
+                    !remember(folderOf(path)))
                     return false;
             return true;
         });
@@ -69,6 +74,13 @@ public:
     const std::vector<std::string>& failures() const { return m_failures; }
 
 private:
+    // The folder a file goes into is one files may later be taken back from.
+    bool remember(const std::string& folder) {
+        if (m_remembered.count(folder)) return true;
+        if (!m_undo.rememberFolder(folder)) return false;
+        m_remembered.insert(folder);
+        return true;
+    }
     bool write(const std::function<bool()>& change) {
         const bool ok = (m_undo.isOpen() || m_undo.open(m_database)) && m_undo.beginWrite() &&
                         change() && m_undo.commit();
@@ -85,6 +97,7 @@ private:
     std::string m_failure;
     std::vector<std::string> m_failures;
     std::vector<InstalledFile> m_confirmed; // written, not yet confirmed in the log
+    std::unordered_set<std::string> m_remembered;
 };
 
 } // namespace
@@ -194,61 +207,30 @@ std::vector<Installation> Session::installations() const {
     return out;
 }
 
-bool Session::takeBack(const InstalledFile& f, const std::string& from) {
-    const std::string& path = f.path;
-    if (!fileExists(path)) {
-        addStatusLine(path + from + " is gone already");
-        return true;
-    }
-    // A pending record: the installation was cut short after recording the
-    // file; a file of that name now is the one it wrote (it never replaces).
-    if (!f.pending()) {
-        const auto hash = fileHash(path);
-        if (!hash) {
-            markFailure("Not undone: " + path + from + " cannot be read; it stays");
-            return false;
-        }
-        if (fileSize(path).value_or(-1) != f.size || *hash != f.hash) {
-            markFailure("Not undone: " + path + from +
-                        " was changed since it was installed; it stays");
-            return false;
-        }
-    }
-    if (std::string error; !removeFile(path, &error)) {
-        markFailure("Not undone: " + error);
-        return false; // its record stays: it can be taken back later
-    }
-    addStatusLine("Removed " + path + from);
-    return true;
-}
-
 bool Session::undoInstalledFiles(const std::vector<std::string>& paths) {
     m_lastFailed = false;
     if (paths.empty()) return false;
-    return operate({}, [&](const Work&) { return undoInstalledBody(paths); });
+    return operate({}, [&](const Work& work) { return undoInstalledBody(work, paths); });
 }
 
-bool Session::undoInstalledBody(const std::vector<std::string>& paths) {
+bool Session::undoInstalledBody(const Work& work, const std::vector<std::string>& paths) {
     UndoLog undo;
     if (!openUndoForWriting(undo, "Nothing was taken back.")) return false;
-    std::vector<Installation> all;
-    undo.installations(all);
+    // Where files may be taken back from: below the game's own type folders,
+    // the folders installations and runs wrote into and those the move
+    // options name now.
+    const CacheFolders& f = work.folders;
+    std::vector<std::string> folders = {
+        f.maps,         f.textures,   f.sounds, f.music,
+        f.staticMeshes, f.animations, f.system, m_settings.moveDirText};
+    std::vector<std::string> remembered;
+    undo.movedIntoFolders(remembered);
+    folders.insert(folders.end(), remembered.begin(), remembered.end());
+    const TakeBackPlaces places({work.install.gameFolder, f.userFolder, m_settings.moveDir2Text},
+                                folders);
     setStatusText("Taking installed files back...");
-    for (const auto& path : paths) {
-        bool recorded = false;
-        for (const auto& in : all) {
-            auto f = std::find_if(in.files.begin(), in.files.end(),
-                                  [&](const InstalledFile& x) { return x.path == path; });
-            if (f == in.files.end()) continue;
-            recorded = true;
-            if (!takeBack(*f, " (installed from " + fileNameOf(in.archive) + ")")) continue;
-            if (!undo.forgetInstalledFile(in.id, path)) {
-                markFailure("**ERROR** The undo log " + undoDatabase() + " " + undo.lastError());
-                break;
-            }
-        }
-        if (!recorded) markFailure("Not undone: " + path + " has no installation record");
-    }
+    const TakeBackResult r = takeBackInstalled(undo, undoDatabase(), paths, places, workSink());
+    if (r.failed) m_lastFailed = true;
     if (!undo.commit())
         markFailure("**ERROR** The undo log " + undoDatabase() + " " + undo.lastError());
     setStatusText(m_lastFailed ? "Done, with errors (see the Status tab)"

@@ -79,7 +79,7 @@ void UndoLog::close() {
     m_insert = nullptr;
     if (m_removeRow) sqlite3_finalize(m_removeRow);
     m_removeRow = nullptr;
-    for (sqlite3_stmt** kept : {&m_deleteFile, &m_insertFile}) {
+    for (sqlite3_stmt** kept : {&m_deleteFile, &m_insertFile, &m_forgetInstall}) {
         sqlite3_finalize(*kept);
         *kept = nullptr;
     }
@@ -422,7 +422,17 @@ bool UndoLog::installations(std::vector<Installation>& out) {
 bool UndoLog::forgetInstalledFile(int64_t installation, const std::string& path) {
     if (!m_db) return false;
     bool ok = deleteInstalledFile(installation, path);
-    ok = ok && exec("DELETE FROM Installs WHERE Id NOT IN (SELECT Install FROM InstalledFiles)");
+    // The installation goes with its last file (found through the index).
+    sqlite3_stmt* st =
+        ok ? statement(m_forgetInstall, "DELETE FROM Installs WHERE Id = ?1 AND NOT EXISTS (SELECT "
+                                        "1 FROM InstalledFiles WHERE Install = ?1)")
+           : nullptr;
+    if (st) {
+        sqlite3_bind_int64(st, 1, installation);
+        ok = sqlite3_step(st) == SQLITE_DONE;
+        sqlite3_reset(st);
+    }
+    ok = ok && st;
     if (!ok) setWriteError();
     return ok;
 }

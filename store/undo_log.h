@@ -105,6 +105,7 @@ private:
     sqlite3_stmt* m_removeRow = nullptr;
     sqlite3_stmt* m_deleteFile = nullptr;
     sqlite3_stmt* m_insertFile = nullptr;
+    sqlite3_stmt* m_forgetInstall = nullptr;
     std::string m_error;
 };
 

@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <filesystem>
+#include <sqlite3.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -364,6 +365,56 @@ TEST(InstallUndo, AnInstallationKilledPartWayCanBeTakenBackAndLeavesNoHalfFile) 
     for (const char* gone : {"/Maps/DM-Small.ut2", "/Textures/Big.utx", "/Maps/DM-Other.ut2"})
         EXPECT_FALSE(tvtest::exists(game + gone)) << gone;
     EXPECT_EQ(tvtest::runCli(fx, "undo --list").out, "");
+}
+
+// An undo log edited by hand (or a folder swapped for a link) never makes a
+// take-back delete outside the folders installations write into.
+TEST(InstallUndo, TakingBackNeverDeletesOutsideTheGamesFolders) {
+    GameFixture fx;
+    const std::string& game = fx.game;
+    const std::string mod = fx.dir / "Mod.umod";
+    writeFile(mod, makeUmod({{"Maps\\DM-Mine.ut2", "mine"},
+                             {"Help\\Mod\\Read.txt", "read"},
+                             {"Help\\Own\\Note.txt", "note"}}));
+    ASSERT_EQ(tvtest::runCli(fx, "zip " + mod).status, 0);
+    // Files elsewhere, named by added records with their right sizes and hashes.
+    std::filesystem::create_directories(fx.dir / "outside/sub");
+    const std::string outside = fx.dir / "outside/x.ut2";
+    writeFile(outside, "precious");
+    writeFile(fx.dir / "outside/sub/Note.txt", "note");
+    const std::string dotted = game + "/Maps/../../outside/x.ut2";
+    ASSERT_EQ(std::filesystem::weakly_canonical(dotted).string(), outside);
+    const std::string atRoot = game + "/Top.ut2";
+    writeFile(atRoot, "precious");
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((fx.program + "/tessvane.mdb").c_str(), &db), SQLITE_OK);
+        for (const std::string& path : {outside, dotted, atRoot}) {
+            const std::string sql = "INSERT INTO InstalledFiles (Install, Path, Size, Hash) "
+                                    "SELECT MIN(Id), '" +
+                                    path + "', 8, '" + fileHash(outside).value() +
+                                    "' FROM Installs";
+            EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+        sqlite3_close(db);
+    }
+    // A folder the installer made, swapped for a link to another place.
+    std::filesystem::rename(game + "/Help/Own", fx.dir / "own-was");
+    std::filesystem::create_directory_symlink(fx.dir / "outside/sub", game + "/Help/Own");
+
+    const auto r = tvtest::runCli(fx, "undo --yes --all");
+    EXPECT_EQ(r.status, 3) << r.out << r.err;
+    EXPECT_EQ(tvtest::readFile(outside), "precious");
+    EXPECT_EQ(tvtest::readFile(atRoot), "precious");
+    EXPECT_EQ(tvtest::readFile(fx.dir / "outside/sub/Note.txt"), "note");
+    for (const std::string& said :
+         {outside + " is not in a folder Tessvane installs into", dotted + " is not a whole path",
+          atRoot + " is not in a folder Tessvane installs into",
+          game + "/Help/Own/Note.txt lies through a link (" + game + "/Help/Own)"})
+        EXPECT_NE(r.out.find("Not undone: " + said), std::string::npos) << said << "\n" << r.out;
+    // What the installer put in its own places went as ever.
+    EXPECT_FALSE(tvtest::exists(game + "/Maps/DM-Mine.ut2"));
+    EXPECT_FALSE(tvtest::exists(game + "/Help/Mod/Read.txt"));
 }
 
 TEST(InstallUndo, EmptyingTheUndoLogForgetsInstallationsToo) {
