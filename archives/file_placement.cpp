@@ -17,6 +17,14 @@ std::string canonicalTypeFolder(const std::string& name) {
     return {};
 }
 
+std::string linkBelow(const std::string& base, const std::string& path) {
+    if (path.size() <= base.size() + 1 || path.compare(0, base.size(), base) != 0) return {};
+    for (size_t at = path.find('/', base.size() + 1); at != std::string::npos;
+         at = path.find('/', at + 1))
+        if (isSymlink(path.substr(0, at))) return path.substr(0, at);
+    return {};
+}
+
 OpenBytes fileBytesOf(std::string path) {
     return [path = std::move(path)] { return std::make_unique<FileBytes>(path); };
 }

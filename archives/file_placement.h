@@ -30,6 +30,11 @@ struct Placement {
     std::string why;  // of a failure
 };
 
+// The first folder below `base` (which may itself be a link: a type folder
+// on another disk) on the way to `path` that is a link; empty when none is.
+// Nothing is written or deleted through such a folder.
+std::string linkBelow(const std::string& base, const std::string& path);
+
 // A file's bytes as they are.
 OpenBytes fileBytesOf(std::string path);
 

@@ -69,10 +69,8 @@ std::string TakeBackPlaces::refusal(const std::string& path) const {
     const std::string base = baseOf(path);
     if (base.empty()) return path + " is not in a folder Tessvane installs into";
     // Below the base, nothing may lead elsewhere.
-    for (size_t at = path.find('/', base.size() + 1); at != std::string::npos;
-         at = path.find('/', at + 1))
-        if (isSymlink(path.substr(0, at)))
-            return path + " lies through a link (" + path.substr(0, at) + ")";
+    if (const std::string link = linkBelow(base, path); !link.empty())
+        return path + " lies through a link (" + link + ")";
     if (isSymlink(path)) return path + " is a link";
     if (!isRegularFile(path)) return path + " is not a regular file";
     return {};

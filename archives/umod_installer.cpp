@@ -180,6 +180,15 @@ UmodInstallResult installUmod(const UmodPackage& package, const std::string& use
             failed("it names no place in the game's folders");
             continue;
         }
+        // A folder below the type folder that leads elsewhere is not followed.
+        const size_t typeEnd = target.find('/', userFolder.size() + 1);
+        if (typeEnd != std::string::npos) {
+            if (const std::string link = linkBelow(target.substr(0, typeEnd), target);
+                !link.empty()) {
+                failed(link + " is a link to another place");
+                continue;
+            }
+        }
         const Placement placed = placer.place(memberBytes(package, f), target);
         switch (placed.outcome) {
         case Placed::Copied:

@@ -148,16 +148,30 @@ TEST(Umod, HostilePathsAndDamagedInstallersWriteNothingOutside) {
                              {"C:\\Windows\\evil.dll", "x"},
                              {"\\evil.u", "x"},
                              {"Maps\\..\\..\\evil.ut2", "x"},
+                             {"Maps\\Custom\\evil.ut2", "x"},
+                             {"Textures\\Fine.utx", "fine"},
                              {"Maps\\DM-Fine.ut2", "fine"}}));
+    // A link planted below Maps is not followed; a type folder that is a
+    // link (to another disk) is used as ever.
+    std::filesystem::create_directories(fx.dir / "elsewhere");
+    std::filesystem::create_directories(fx.dir / "disk2/Textures");
+    std::filesystem::create_directory_symlink(fx.dir / "elsewhere", fx.game + "/Maps/Custom");
+    std::filesystem::remove(fx.game + "/Textures");
+    std::filesystem::create_directory_symlink(fx.dir / "disk2/Textures", fx.game + "/Textures");
     const auto outside = tvtest::snapshotTree(fx.dir.path());
     auto r = tvtest::runCli(fx, "zip " + mod);
     EXPECT_EQ(r.status, 3) << r.out;
     EXPECT_NE(r.out.find("**ERROR** ..\\..\\evil.u could not be installed"), std::string::npos);
+    EXPECT_NE(r.out.find("**ERROR** Maps\\Custom\\evil.ut2 could not be installed: " + fx.game +
+                         "/Maps/Custom is a link to another place"),
+              std::string::npos)
+        << r.out;
     EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-Fine.ut2"));
     for (const auto& [path, what] : tvtest::snapshotTree(fx.dir.path())) {
         if (outside.count(path)) continue;
         EXPECT_TRUE(path == "program/Tessvane.log" || path == "program/tessvane.lock" ||
-                    path == "UT2003/Maps/DM-Fine.ut2" || path == "stderr.txt")
+                    path == "UT2003/Maps/DM-Fine.ut2" || path == "disk2/Textures/Fine.utx" ||
+                    path == "stderr.txt")
             << path;
     }
 
