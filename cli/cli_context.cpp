@@ -82,7 +82,11 @@ bool Context::start() {
             return false;
         }
     }
-    session.readGameFolder();
+    if (!session.readGameFolder()) {
+        // Said already (a folder that is no game folder, none chosen).
+        status = kUsageError;
+        return false;
+    }
     session.loadSettings();
     if (!opt.cache.empty()) session.settings().cacheDir = opt.cache;
     return true;

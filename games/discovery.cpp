@@ -74,6 +74,10 @@ private:
 };
 
 void Finder::add(GameInstall in) {
+    // A Wine drive mapped to / names the root folder: no game's.
+    if (!gameFolderRefusal(in.gameFolder).empty() ||
+        (!in.userFolder.empty() && !gameFolderRefusal(in.userFolder).empty()))
+        return;
     if (!m_seen.insert(canonical(in.userFolder)).second) return;
     readGameConfiguration(in);
     m_found.push_back(std::move(in));

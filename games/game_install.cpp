@@ -113,6 +113,14 @@ std::optional<Game> gameInFolder(const std::string& folder) {
     return std::nullopt;
 }
 
+std::string gameFolderRefusal(const std::string& folder) {
+    if (folder.empty()) return "No game folder is named.";
+    if (folder.front() != '/') return "\"" + folder + "\" is not a full path to a game folder.";
+    if (folder.find_first_not_of('/') == std::string::npos)
+        return "/ is the root folder, not a game folder.";
+    return {};
+}
+
 GameInstall installFromFolder(const std::string& folder, const std::string& home) {
     GameInstall in;
     in.gameFolder = withoutTrailingSeparator(folder);

@@ -54,6 +54,10 @@ std::optional<Game> gameInFolder(const std::string& folder);
 // The folder holds the Linux version of the game (a native binary in System).
 bool hasLinuxBinary(const std::string& folder, Game game);
 
+// Why `folder` cannot be a game folder (empty when it can): it must be a
+// whole path, and not the root folder (which holds everything).
+std::string gameFolderRefusal(const std::string& folder);
+
 // A folder the user named (or that the settings hold): the game it holds
 // (UT2003 when it cannot tell), native when it holds the Linux binary and the
 // player's folder exists in `home`.

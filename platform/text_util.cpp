@@ -70,7 +70,9 @@ std::string trim(std::string_view s) {
 }
 
 std::string withoutTrailingSeparator(std::string_view path) {
-    if (!path.empty() && path.back() == '/') path.remove_suffix(1);
+    // The root folder stays "/": never the empty name (the current folder).
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
     return std::string(path);
 }
 

@@ -57,6 +57,11 @@ bool Session::readGameFolder() {
         return true;
     }
     if (!m_gameFolderOverride.empty()) {
+        if (const std::string why = gameFolderRefusal(wholePath(m_gameFolderOverride));
+            !why.empty()) {
+            m_prompter.message(why);
+            return false;
+        }
         m_install =
             installFromFolder(m_gameFolderOverride, DiscoveryPlaces::fromEnvironment().home);
         return true;
@@ -75,6 +80,11 @@ std::string Session::ChooseGameFolder(bool mustChoose) {
             if (!m_prompter.question("You MUST select the root UT folder..\n\n"
                                      "Choose it now? (No ends Tessvane.)"))
                 return {};
+            continue;
+        }
+        if (const std::string why = gameFolderRefusal(chosen); !why.empty()) {
+            m_prompter.message(why);
+            if (!mustChoose) return {};
             continue;
         }
         if (looksLikeGameFolder(chosen) || m_prompter.question(kNotAGameFolderQuestion))

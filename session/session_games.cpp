@@ -37,6 +37,11 @@ GameInstall Session::storedInstall() {
     if (folder.empty()) return {};
     // A folder written relative (by hand) would make relative undo records.
     if (folder.front() != '/') folder = wholePath(folder);
+    if (const std::string why = gameFolderRefusal(folder); !why.empty()) {
+        // As if none were stored: the game is chosen again.
+        m_prompter.message("The stored game folder cannot be used. " + why);
+        return {};
+    }
     GameInstall in = installFromFolder(folder, DiscoveryPlaces::fromEnvironment().home);
     in.gameFolder = folder; // as stored
     clsRegistry own(m_registry, noticesTo(m_prompter));

@@ -8,6 +8,7 @@
 #include "games/game_process.h"
 #include "games/wine_registry.h"
 #include "platform/text_io.h"
+#include "platform/text_util.h"
 
 #include <gtest/gtest.h>
 
@@ -294,6 +295,30 @@ TEST(Discovery, AnEmptyHomeFindsNothing) {
     EXPECT_EQ(windowsPathInPrefix(fx.home + "/.wine", "C:\\..\\UT2003"), "");
     EXPECT_EQ(windowsPathInPrefix(fx.home + "/.wine", "C:\\..\\..\\UT2003"), "");
     EXPECT_EQ(windowsPathInPrefix(fx.home + "/.wine", "C:\\UT2004\\..\\..\\UT2003"), "");
+}
+
+// A Wine drive mapped to / or a folder given as / would make the game's
+// folders relative ("Cache", wherever the program runs) or the whole disk.
+TEST(Discovery, TheRootFolderIsNeverAGameFolder) {
+    GameFixture fx;
+    writeFile(fx.home + "/.wine/system.reg",
+              "WINE REGISTRY Version 2\n\n[Software\\\\Unreal Technology\\\\Installed "
+              "Apps\\\\UT2004] 1\n\"Folder\"=\"D:\\\\\"\n");
+    std::filesystem::create_directories(fx.home + "/.wine/drive_c");
+    std::filesystem::create_directories(fx.home + "/.wine/dosdevices");
+    std::filesystem::create_directory_symlink("/", fx.home + "/.wine/dosdevices/d:");
+    EXPECT_TRUE(discoverInstalls(DiscoveryPlaces::fromEnvironment()).empty());
+    EXPECT_EQ(withoutTrailingSeparator("//"), "/");
+
+    auto r = tvtest::runCli(fx, "--game / purge --yes");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("/ is the root folder, not a game folder."), std::string::npos) << r.err;
+    RegistryStore(fx.registry).setValue(tvtest::kGameKey, "Folder", RegValue::text("/"));
+    r = tvtest::runCli(fx, "scan");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("The stored game folder cannot be used. / is the root folder"),
+              std::string::npos)
+        << r.err;
 }
 
 TEST(Discovery, TheMachinesOwnFoldersAndProcessesAreOutOfSight) {
