@@ -102,6 +102,15 @@ bool convertFile(const std::string& from, const std::string& to, std::string* er
         if (error) *error = "Cannot open " + from + ": " + std::strerror(errno);
         return false;
     }
+    // A FIFO would give nothing (or block), a device never end: only files.
+    struct stat st {};
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(in);
+        if (error) *error = from + " is not a regular file";
+        return false;
+    }
+    // What a killed conversion into that folder left half-written goes first.
+    removeLeftovers(folderOf(to));
     const bool ok =
         writeNewFile(to, error, [&](int out, std::string* why) { return convert(in, out, why); });
     ::close(in);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -174,7 +175,11 @@ int createTemporaryIn(const std::string& folder, std::string_view stem, std::str
     name += kTempMark;
     name.append(kTempRandom, 'X');
     tmpPath = joinPath(folder.empty() ? std::string(".") : folder, name);
-    return ::mkostemp(tmpPath.data(), O_CLOEXEC);
+    const int fd = ::mkostemp(tmpPath.data(), O_CLOEXEC);
+    // Held while this process writes it (and let go when it ends, killed or
+    // not): a temporary file nobody holds is a leftover.
+    if (fd >= 0) ::flock(fd, LOCK_EX | LOCK_NB);
+    return fd;
 }
 
 namespace {
@@ -195,7 +200,12 @@ int removeLeftoversNamed(const std::string& folder, std::string_view stem) {
     ::closedir(d);
     for (const auto& n : found) {
         std::string path = joinPath(folder, n);
-        if (isRegularFile(path) && ::unlink(path.c_str()) == 0) ++removed;
+        if (!isRegularFile(path)) continue;
+        // One a live process is still writing is left to it.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.c_str()) == 0) ++removed;
+        ::close(fd);
     }
     return removed;
 }

@@ -7,6 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <sys/file.h>
+
+#include <fcntl.h>
+
 #include <filesystem>
 #include <random>
 
@@ -139,6 +145,38 @@ TEST(Uz2, TheCommandPacksAndUnpacksFilesWithoutReplacingAny) {
     EXPECT_EQ(tvtest::runCli(fx, "uz2 pack " + (fx.dir / "DM-Big.ut2")).status, 2);
     EXPECT_EQ(tvtest::runCli(fx, "uz2 unpack " + (fx.dir / "DM-Big.ut2")).status, 1);
     EXPECT_EQ(tvtest::runCli(fx, "uz2 shrink x").status, 2);
+}
+
+// Only regular files are packed (a FIFO gives nothing, /dev/zero never
+// ends); what a killed conversion left is cleared by the next one into that
+// folder, unless a live one still writes it.
+TEST(Uz2, OnlyFilesArePackedAndAKilledConversionLeavesNothingForGood) {
+    GameFixture fx;
+    std::filesystem::create_directories(fx.dir / "redirect");
+    ASSERT_EQ(::mkfifo((fx.dir / "Pipe.ut2").c_str(), 0644), 0);
+    std::filesystem::create_symlink("/dev/zero", fx.dir / "Zero.ut2");
+    for (const char* odd : {"Pipe.ut2", "Zero.ut2"}) {
+        const auto r =
+            tvtest::runCli(fx, "uz2 pack " + (fx.dir / odd) + " --to " + (fx.dir / "redirect"));
+        EXPECT_EQ(r.status, 3) << odd;
+        EXPECT_NE(r.out.find(fx.dir / odd + " is not a regular file"), std::string::npos) << r.out;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(fx.dir / "redirect"));
+
+    const std::string left = fx.dir / "redirect/.DM-Kill.ut2.tvtmp-a1B2c3";
+    const std::string held = fx.dir / "redirect/.DM-Live.ut2.tvtmp-d4E5f6";
+    tvtest::writeFile(left, std::string(1000, 'x'));
+    tvtest::writeFile(held, "being written");
+    const int fd = ::open(held.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    tvtest::writeFile(fx.dir / "DM-A.ut2", packageBytes(1000, 1));
+    ASSERT_EQ(
+        tvtest::runCli(fx, "uz2 pack " + (fx.dir / "DM-A.ut2") + " --to " + (fx.dir / "redirect"))
+            .status,
+        0);
+    EXPECT_FALSE(tvtest::exists(left));
+    EXPECT_TRUE(tvtest::exists(held));
+    ::close(fd);
 }
 
 TEST(Uz2, CompressedPackagesInsideZipArchivesAreInstalledAsThePackages) {
