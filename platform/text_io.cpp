@@ -96,11 +96,25 @@ std::vector<std::string> splitLines(std::string_view text) {
 }
 
 std::optional<std::string> readFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting (a FIFO would block), and only a regular file
+    // is read (a link to /dev/zero never ends), up to the cap.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<uint64_t>(st.st_size) > kMaxTextFileBytes) {
+        ::close(fd);
+        errno = S_ISREG(st.st_mode) ? EFBIG : EINVAL;
+        return std::nullopt;
+    }
     std::string data;
     char buf[65536];
     for (;;) {
+        if (data.size() > kMaxTextFileBytes) { // grew while it was read
+            ::close(fd);
+            errno = EFBIG;
+            return std::nullopt;
+        }
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;

@@ -45,7 +45,9 @@ std::optional<int64_t> fileModified(const std::string& path);
 // Splits 8-bit text into lines; CR LF and LF both end a line, a final line
 // without an ending still counts.
 std::vector<std::string> splitLines(std::string_view text);
-// nullopt when the file cannot be opened or read.
+// A whole text file: nullopt when it cannot be opened or read, is no
+// regular file (a FIFO, a device, a folder) or is larger than the cap.
+constexpr uint64_t kMaxTextFileBytes = uint64_t{256} << 20;
 std::optional<std::string> readFile(const std::string& path);
 std::optional<std::vector<std::string>> readLines(const std::string& path);
 

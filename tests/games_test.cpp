@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 using namespace tv;
 using tvtest::GameFixture;
@@ -319,6 +320,25 @@ TEST(Discovery, TheRootFolderIsNeverAGameFolder) {
     EXPECT_NE(r.err.find("The stored game folder cannot be used. / is the root folder"),
               std::string::npos)
         << r.err;
+}
+
+// An index that is a FIFO (which would block a read) or a link to a device
+// (which never ends) is read as no index, at once.
+TEST(Discovery, AnIndexThatIsNoFileIsNeverWaitedForOrReadWithoutEnd) {
+    GameFixture fx;
+    std::filesystem::remove(fx.cache + "/Cache.ini");
+    ASSERT_EQ(::mkfifo((fx.cache + "/Cache.ini").c_str(), 0644), 0);
+    for (int round = 0; round < 2; ++round) {
+        auto r = tvtest::runCli(fx, "games");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(fx.cache + "\t0\n"), std::string::npos) << r.out;
+        r = tvtest::runCli(fx, "tidy --yes");
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_NE((r.out + r.err).find("Cache.INI is MISSING"), std::string::npos)
+            << r.out << r.err;
+        std::filesystem::remove(fx.cache + "/Cache.ini");
+        std::filesystem::create_symlink("/dev/zero", fx.cache + "/Cache.ini");
+    }
 }
 
 TEST(Discovery, TheMachinesOwnFoldersAndProcessesAreOutOfSight) {
