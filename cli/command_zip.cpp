@@ -5,6 +5,8 @@
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 
+#include <algorithm>
+
 namespace tv::cli {
 
 namespace {
@@ -15,7 +17,8 @@ constexpr const char* kUsage =
     "      and installed as \"Process Loaded ZIP\" does; several, or --no-preview, put\n"
     "      their maps straight into the Maps folder. UMOD installers (.umod, .ut2mod,\n"
     "      .ut4mod) print their product, files and the manifest's other instructions\n"
-    "      (never carried out), then install each file by its own folder\n";
+    "      (never carried out), then install each file by its own folder (--to and\n"
+    "      --to-structured do not apply to them)\n";
 
 // A UMOD installer: what it holds, then its files installed.
 int installUmod(Context& c, const std::string& archive) {
@@ -87,6 +90,15 @@ protected:
         if (args.failed()) return kUsageError;
         if (archives.empty()) {
             c.err << "tessvane-cli: zip needs an archive\n";
+            return kUsageError;
+        }
+        // A UMOD installer puts each file where the game reads it: a folder
+        // of the player's choosing would leave its code and help unused.
+        const bool umod = std::any_of(archives.begin(), archives.end(),
+                                      [](const std::string& a) { return isUmodName(a); });
+        if (umod && (call.to || call.toStructured)) {
+            c.err << "tessvane-cli: --to and --to-structured do not apply to UMOD installers "
+                     "(each file goes to the game folder it names)\n";
             return kUsageError;
         }
         if (!c.start()) return c.status;

@@ -290,6 +290,13 @@ TEST(Umod, FreshFoldersTakeTheGamesSpellingAndAnInstallStopsWhenAsked) {
     writeFile(fx.dir / "docs.umod", makeUmod({{"help\\MODDOCS\\ReadMe.txt", "docs"}}));
     EXPECT_EQ(tvtest::runCli(fx, "zip " + (fx.dir / "docs.umod")).status, 0);
     EXPECT_EQ(tvtest::readFile(fx.game + "/Help/ModDocs/ReadMe.txt"), "docs");
+    // The move options do not steer an installer: asking for them is a usage error.
+    for (const char* to : {"--to ", "--to-structured "}) {
+        const auto r = tvtest::runCli(fx, "zip " + std::string(to) + (fx.dir / "x") + " " +
+                                              (fx.dir / "docs.umod"));
+        EXPECT_EQ(r.status, 2) << to;
+        EXPECT_NE(r.err.find("do not apply to UMOD installers"), std::string::npos) << r.err;
+    }
 }
 
 TEST(InstallUndo, AnInstallationIsTakenBackWhereItsFilesAreUnchanged) {
