@@ -150,7 +150,16 @@ MapArchiveInstaller::LoadZipArchive(const std::string& archive, bool preview,
     }
     result.load = Load::Installed;
     installMaps(unpacked, mapsFolder, sink, result, recorder);
+    reportUnpackFailures(sink, result.failures);
     return result;
+}
+
+void MapArchiveInstaller::reportUnpackFailures(const WorkSink& sink,
+                                               std::vector<std::string>& failures) const {
+    for (const auto& [member, why] : m_unpackFailures) {
+        sink.status(notInstalledLine(member, why));
+        failures.push_back(why);
+    }
 }
 
 // Members that are compressed packages (.uz2) become the packages they hold,
@@ -172,6 +181,7 @@ void MapArchiveInstaller::unpackCompressedPackages(const NoticeSink& notify) {
             members.push_back(package);
         } else {
             tell(notify, {member + " could not be unpacked: " + error});
+            m_unpackFailures.emplace_back(member, "it could not be unpacked: " + error);
             m_slots.forget(member);
         }
         ::unlink(from.c_str());
@@ -185,6 +195,7 @@ bool MapArchiveInstaller::startLoad(const std::string& archive, const NoticeSink
     m_slots.ClearArchiveSlots();
     m_preview = {};
     m_members.clear();
+    m_unpackFailures.clear();
     m_loaded = false;
     m_archiveName = archive;
     m_temp.reset();
@@ -354,6 +365,7 @@ MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOpt
             break;
         }
     }
+    reportUnpackFailures(logged, result.failures);
     if (log.created()) status(runLogPath(programFolder) + " was created.");
     log.line("");
     log.line("NOTE - files not being extracted is due to them existing already.");

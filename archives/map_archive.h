@@ -134,6 +134,10 @@ private:
     std::string m_archiveName;
     std::unique_ptr<TempFolder> m_temp;
     std::vector<std::string> m_members; // file names of the current load, in archive order
+    // Compressed members of the current load that could not be unpacked
+    // (member, why): failures of its installation, never silently left out.
+    std::vector<std::pair<std::string, std::string>> m_unpackFailures;
+    void reportUnpackFailures(const WorkSink& sink, std::vector<std::string>& failures) const;
     bool m_loaded = false;
 };
 

@@ -203,4 +203,19 @@ TEST(Uz2, CompressedPackagesInsideZipArchivesAreInstalledAsThePackages) {
     EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Broken.ut2"));
     EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Broken.ut2.uz2"));
     EXPECT_NE(r.err.find("DM-Broken.ut2.uz2 could not be unpacked: "), std::string::npos) << r.err;
+    // Left out is a failure, on the Status list and in the exit status, with
+    // the preview too (and in the log).
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_NE(r.out.find("**ERROR** DM-Broken.ut2.uz2 could not be installed: it could not be "
+                         "unpacked"),
+              std::string::npos)
+        << r.out;
+    const std::string one = fx.dir / "One.zip";
+    tvtest::makeZip(one, {{"DM-Broken.ut2.uz2", damaged}, {"Tex.utx", tex}});
+    r = tvtest::runCli(fx, "zip " + one);
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_EQ(r.out.find("Done processing ZIP files\n"), std::string::npos) << r.out;
+    EXPECT_NE(tvtest::readFile(fx.program + "/Tessvane.log")
+                  .find("**ERROR** DM-Broken.ut2.uz2 could not be installed"),
+              std::string::npos);
 }
