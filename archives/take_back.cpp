@@ -71,8 +71,6 @@ std::string TakeBackPlaces::refusal(const std::string& path) const {
     // Below the base, nothing may lead elsewhere.
     if (const std::string link = linkBelow(base, path); !link.empty())
         return path + " lies through a link (" + link + ")";
-    if (isSymlink(path)) return path + " is a link";
-    if (!isRegularFile(path)) return path + " is not a regular file";
     return {};
 }
 
@@ -112,18 +110,22 @@ private:
         const std::string from = " (installed from " + fileNameOf(in.archive) + ")";
         const std::string& path = f.path;
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+        const bool there = ::lstat(path.c_str(), &st) == 0;
+        if (!there && errno == ENOENT) {
             m_sink.status(path + from + " is gone already");
             return forget(in, path);
         }
-        if (const std::string why = m_places.refusal(path); !why.empty())
-            return fail("Not undone: " + why + from + "; it stays");
+        std::string why = m_places.refusal(path);
+        if (why.empty() && S_ISLNK(st.st_mode)) why = path + " is a link";
+        if (why.empty() && !S_ISREG(st.st_mode)) why = path + " is not a regular file";
+        if (!why.empty()) return fail("Not undone: " + why + from + "; it stays");
         // A pending record: the installation was cut short after recording the
         // file; a file of that name now is the one it wrote (it never replaces).
         if (!f.pending()) {
-            const auto hash = fileHash(path);
+            const auto hash =
+                st.st_size == f.size ? fileHash(path) : std::optional<std::string>("");
             if (!hash) return fail("Not undone: " + path + from + " cannot be read; it stays");
-            if (fileSize(path).value_or(-1) != f.size || *hash != f.hash)
+            if (st.st_size != f.size || *hash != f.hash)
                 return fail("Not undone: " + path + from +
                             " was changed since it was installed; it stays");
         }

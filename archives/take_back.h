@@ -21,7 +21,8 @@ public:
     // `roots`: the game's and the player's folders; `folders`: folders
     // files may be taken back from directly.
     TakeBackPlaces(const std::vector<std::string>& roots, const std::vector<std::string>& folders);
-    // Why the file at `path` may not be deleted, or empty when it may.
+    // Why `path` is no place a file may be deleted from, or empty when it is
+    // (the file itself is looked at by the caller).
     std::string refusal(const std::string& path) const;
 
 private:

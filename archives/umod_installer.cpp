@@ -104,7 +104,10 @@ std::string umodTarget(const std::string& userFolder, const std::string& umodPat
         // game spells it, whatever the installer's letter case.
         if (i == 0 && i + 1 < parts.size())
             if (auto canonical = canonicalTypeFolder(name); !canonical.empty()) name = canonical;
-        at = findInFolder(at, name);
+        // Folders are looked up in any letter case; the file's own name is
+        // left to the placement, which reads each folder once (looking it
+        // up here read the whole folder for every file).
+        at = i + 1 < parts.size() ? findInFolder(at, name) : joinPath(at, name);
     }
     return at;
 }

@@ -386,6 +386,27 @@ TEST(InstallUndo, AnInstallationKilledPartWayCanBeTakenBackAndLeavesNoHalfFile) 
     for (const char* gone : {"/Maps/DM-Small.ut2", "/Textures/Big.utx", "/Maps/DM-Other.ut2"})
         EXPECT_FALSE(tvtest::exists(game + gone)) << gone;
     EXPECT_EQ(tvtest::runCli(fx, "undo --list").out, "");
+
+    // Killed after 8, 20 or 32 of 40 files: the second installation finishes
+    // and every one of the 40 can be taken back (none counted as the
+    // player's own for having been there already).
+    std::vector<std::pair<std::string, std::string>> forty;
+    for (int i = 0; i < 40; ++i)
+        forty.push_back({"Maps\\DM-K" + std::to_string(i) + ".ut2", "map " + std::to_string(i)});
+    const std::string many = fx.dir / "Forty.umod";
+    writeFile(many, makeUmod(forty));
+    for (int killedAfter : {8, 20, 32}) {
+        r = tvtest::runCli(fx, "zip " + many,
+                           "TESSVANE_CRASH_AFTER=" + std::to_string(killedAfter));
+        EXPECT_EQ(r.status, tv::kCrashExitStatus) << killedAfter;
+        ASSERT_EQ(tvtest::runCli(fx, "zip " + many).status, 0) << killedAfter;
+        r = tvtest::runCli(fx, "undo --yes --all");
+        EXPECT_EQ(r.status, 0) << killedAfter << r.out;
+        for (int i = 0; i < 40; ++i)
+            EXPECT_FALSE(tvtest::exists(game + "/Maps/DM-K" + std::to_string(i) + ".ut2"))
+                << killedAfter << " " << i;
+        EXPECT_EQ(tvtest::runCli(fx, "undo --list").out, "") << killedAfter;
+    }
 }
 
 // An undo log edited by hand (or a folder swapped for a link) never makes a
