@@ -127,8 +127,14 @@ void Finder::winePrefix(const std::string& prefix) {
     const std::string driveC = findInFolder(prefix, "drive_c");
     if (!folderExists(driveC)) return;
     WineRegistry reg;
+    // Only the games' own keys are kept, however many others the file holds.
     reg.load(joinPath(prefix, "system.reg"), [](std::string_view key) {
-        return containsNoCase(key, "Unreal Technology\\Installed Apps\\UT200");
+        for (const char* view : {"Software\\", "Software\\Wow6432Node\\"})
+            for (const char* game : {"UT2003", "UT2004"})
+                if (equalsNoCase(key,
+                                 std::string(view) + "Unreal Technology\\Installed Apps\\" + game))
+                    return true;
+        return false;
     });
     bool keyed = false;
     for (Game g : {Game::UT2003, Game::UT2004}) {

@@ -1,14 +1,20 @@
 #include "wine_registry.h"
 
+#include "platform/byte_source.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
+
+#include <vector>
 
 namespace tv {
 
 namespace {
 
 // No registry of a game machine comes near this; a bigger file is no registry.
-constexpr size_t kMaxRegistryBytes = size_t{256} << 20;
+constexpr uint64_t kMaxRegistryBytes = uint64_t{256} << 20;
+// Read a piece at a time; a line longer than this is no registry line.
+constexpr size_t kPieceBytes = size_t{1} << 20;
+constexpr size_t kMaxLineBytes = size_t{1} << 20;
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -115,53 +121,90 @@ std::optional<std::string> unescapeRegistryString(std::string_view q, std::strin
     return std::nullopt;
 }
 
+void WineRegistry::parseLine(std::string_view line, const KeyFilter& wanted) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line.front() == ';' || line.front() == '#') return;
+    if (line.front() == '[') {
+        auto key = sectionKey(line);
+        m_current = nullptr;
+        if (key && (!wanted || wanted(*key))) m_current = &m_keys[toLower(*key)];
+        return;
+    }
+    if (!m_current) return;
+    std::string name;
+    std::string_view rest;
+    if (line.front() == '@') {
+        rest = line.substr(1); // the key's default value
+    } else if (line.front() == '"') {
+        auto n = unescapeRegistryString(line.substr(1), &rest);
+        if (!n) return;
+        name = *n;
+    } else {
+        return;
+    }
+    if (rest.empty() || rest.front() != '=') return;
+    rest.remove_prefix(1);
+    // Strings: "text", or typed str:"text" / str(2):"text" (expandable).
+    if (rest.rfind("str(2):", 0) == 0)
+        rest.remove_prefix(7);
+    else if (rest.rfind("str:", 0) == 0)
+        rest.remove_prefix(4);
+    if (rest.empty() || rest.front() != '"') return; // dword, hex: not wanted here
+    auto v = unescapeRegistryString(rest.substr(1), nullptr);
+    // What is kept stays small whatever the file holds: values past the
+    // budget are passed over.
+    if (!v || m_keptBytes + name.size() + v->size() > kMaxKeptBytes) return;
+    m_keptBytes += name.size() + v->size();
+    (*m_current)[toLower(name)] = std::move(*v);
+}
+
 void WineRegistry::parse(std::string_view text, const KeyFilter& wanted) {
-    std::map<std::string, std::string>* current = nullptr;
+    m_current = nullptr;
     size_t at = 0;
     while (at < text.size()) {
         size_t end = text.find('\n', at);
         if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(at, end - at);
+        parseLine(text.substr(at, end - at), wanted);
         at = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
-        if (line.front() == '[') {
-            auto key = sectionKey(line);
-            current = nullptr;
-            if (key && (!wanted || wanted(*key))) current = &m_keys[toLower(*key)];
-            continue;
-        }
-        if (!current) continue;
-        std::string name;
-        std::string_view rest;
-        if (line.front() == '@') {
-            rest = line.substr(1); // the key's default value
-        } else if (line.front() == '"') {
-            auto n = unescapeRegistryString(line.substr(1), &rest);
-            if (!n) continue;
-            name = *n;
-        } else {
-            continue;
-        }
-        if (rest.empty() || rest.front() != '=') continue;
-        rest.remove_prefix(1);
-        // Strings: "text", or typed str:"text" / str(2):"text" (expandable).
-        if (rest.rfind("str(2):", 0) == 0)
-            rest.remove_prefix(7);
-        else if (rest.rfind("str:", 0) == 0)
-            rest.remove_prefix(4);
-        if (rest.empty() || rest.front() != '"') continue; // dword, hex: not wanted here
-        if (auto v = unescapeRegistryString(rest.substr(1), nullptr))
-            (*current)[toLower(name)] = std::move(*v);
     }
 }
 
 bool WineRegistry::load(const std::string& path, const KeyFilter& wanted) {
-    auto size = fileSize(path);
-    if (!size || *size < 0 || static_cast<size_t>(*size) > kMaxRegistryBytes) return false;
-    auto text = readFile(path);
-    if (!text) return false;
-    parse(*text, wanted);
+    // Read a piece at a time: only the keys asked for are kept, never the
+    // file (a registry may be tens of megabytes).
+    FileBytes file(path);
+    const auto size = file.regularFileSize();
+    if (!size || *size > kMaxRegistryBytes) return false;
+    m_current = nullptr;
+    std::vector<char> piece(kPieceBytes);
+    std::string line; // a line cut by the end of a piece
+    bool overlong = false;
+    for (;;) {
+        const ssize_t n = readFull(file, piece.data(), piece.size());
+        if (n < 0) return false;
+        if (n == 0) break;
+        std::string_view rest(piece.data(), static_cast<size_t>(n));
+        for (size_t end; (end = rest.find('\n')) != std::string_view::npos;
+             rest.remove_prefix(end + 1)) {
+            if (!overlong) {
+                if (line.empty()) {
+                    parseLine(rest.substr(0, end), wanted);
+                } else {
+                    line.append(rest.substr(0, end));
+                    parseLine(line, wanted);
+                }
+            }
+            line.clear();
+            overlong = false;
+        }
+        // A line longer than any a registry writes is passed over whole.
+        if (!overlong && line.size() + rest.size() > kMaxLineBytes) {
+            overlong = true;
+            line.clear();
+        }
+        if (!overlong) line.append(rest);
+    }
+    if (!overlong && !line.empty()) parseLine(line, wanted);
     return true;
 }
 

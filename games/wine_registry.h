@@ -21,16 +21,25 @@ public:
     using KeyFilter = std::function<bool(std::string_view key)>;
 
     void parse(std::string_view text, const KeyFilter& wanted = {});
-    // false when the file cannot be read or is too big to be a registry.
+    // Read a piece at a time (the file is never held whole). false when the
+    // file cannot be read, is no regular file or is too big to be a registry.
     bool load(const std::string& path, const KeyFilter& wanted = {});
 
     // A string value (REG_SZ or REG_EXPAND_SZ), text as UTF-8.
     std::optional<std::string> value(std::string_view key, std::string_view name) const;
     size_t keyCount() const { return m_keys.size(); }
 
+    // Names and values kept of the keys asked for, at most: the rest of a
+    // file that holds more is passed over.
+    static constexpr size_t kMaxKeptBytes = size_t{4} << 20;
+
 private:
+    void parseLine(std::string_view line, const KeyFilter& wanted);
+
     // lower-cased key -> lower-cased name -> value
     std::map<std::string, std::map<std::string, std::string>> m_keys;
+    std::map<std::string, std::string>* m_current = nullptr; // the key being read
+    size_t m_keptBytes = 0;
 };
 
 // A quoted registry string's text without its escapes (\\, \", \n and the other C letters,

@@ -62,6 +62,31 @@ TEST(WineRegistry, ReadsStringValuesOfBothViewsWithTheirEscapes) {
     EXPECT_EQ(damaged.value("Software\\A", "Folder"), std::nullopt);
 }
 
+// A big registry is read a piece at a time: lines cut by a piece's end and
+// after an overlong line are read whole, and what is kept stays within its
+// budget however many wanted values the file holds.
+TEST(WineRegistry, ABigFileIsReadInPiecesAndKeepsOnlyItsBudget) {
+    GameFixture fx;
+    std::string text = "WINE REGISTRY Version 2\n[Software\\\\Filler] 1\n";
+    while (text.size() < (3u << 20)) // past several pieces
+        text += "\"Pad" + std::to_string(text.size()) + "\"=\"" + std::string(97, 'p') + "\"\n";
+    text += "\"Long\"=\"" + std::string(3u << 20, 'l') + "\"\n"; // an overlong line
+    text += "[Software\\\\Game] 1\n\"Folder\"=\"C:\\\\Game\"\n[Software\\\\Many] 1\n";
+    for (int i = 0; i < 100000; ++i)
+        text += "\"V" + std::to_string(i) + "\"=\"" + std::string(100, 'v') + "\"\n";
+    writeFile(fx.dir / "system.reg", text);
+    WineRegistry reg;
+    ASSERT_TRUE(reg.load(fx.dir / "system.reg", [](std::string_view key) {
+        return key == "Software\\Game" || key == "Software\\Many";
+    }));
+    EXPECT_EQ(reg.value("Software\\Game", "Folder"), "C:\\Game");
+    EXPECT_EQ(reg.value("Software\\Many", "V0"), std::string(100, 'v'));
+    EXPECT_EQ(reg.value("Software\\Many", "V99999"), std::nullopt); // past the budget
+    // Not a regular file: not read (a FIFO would block).
+    ASSERT_EQ(::mkfifo((fx.dir / "fifo.reg").c_str(), 0644), 0);
+    EXPECT_FALSE(WineRegistry().load(fx.dir / "fifo.reg"));
+}
+
 TEST(SteamLibraries, BothFormsOfTheListAreRead) {
     const std::string current = "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/home/p/"
                                 ".local/share/Steam\"\n\t\t\"label\"\t\t\"\"\n\t\t\"apps\"\n\t\t{\n"
