@@ -380,14 +380,24 @@ TEST(Dates, TheLocalesShortAndGeneralForms) {
     EXPECT_EQ(parseShortDate("09/09/01").value_or(0) / 86400, 1'000'000'000 / 86400);
 }
 
-TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
-    SessionFixture s;
+namespace {
+
+// `count` textures in the cache, scanned; each belongs in Textures.
+std::vector<tvtest::Package> scannedTextures(SessionFixture& s, int count) {
     std::vector<tvtest::Package> packages;
-    for (int i = 0; i < 600; ++i)
+    for (int i = 0; i < count; ++i)
         packages.push_back({i, "Pack" + std::to_string(i) + ".utx",
                             s.fx.game + "/Textures/Pack" + std::to_string(i) + ".utx"});
     tvtest::addPackages(s.fx, packages);
     s.session.ScanCache();
+    return packages;
+}
+
+} // namespace
+
+TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
+    SessionFixture s;
+    const std::vector<tvtest::Package> packages = scannedTextures(s, 600);
     int asked = 0;
     std::vector<std::pair<size_t, size_t>> progress;
     tvtest::ObserverHook hook(s.session);
@@ -418,12 +428,7 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
 
 TEST(CacheRun, AnotherGameChosenDuringARunNeitherReachesItNorIsStored) {
     SessionFixture s;
-    std::vector<tvtest::Package> packages;
-    for (int i = 0; i < 300; ++i)
-        packages.push_back({i, "Pack" + std::to_string(i) + ".utx",
-                            s.fx.game + "/Textures/Pack" + std::to_string(i) + ".utx"});
-    tvtest::addPackages(s.fx, packages);
-    s.session.ScanCache();
+    const std::vector<tvtest::Package> packages = scannedTextures(s, 300);
     tvtest::TempDir other;
     Session::GameChoice choice{tvtest::installAt(other.path()), other / "Cache", 0};
     s.prompter.picks = {0};
