@@ -1,6 +1,7 @@
 #include "test_support.h"
 #include "umod_support.h"
 
+#include "formats/registry_store.h"
 #include "platform/text_io.h"
 
 #include <gtest/gtest.h>
@@ -337,6 +338,14 @@ TEST(CliOutput, TextsFromFilesReachTheTerminalEscaped) {
         const Result r = run(fx, args);
         all += r.out + r.err;
     }
+    // A game folder whose name holds one, as `games` lists it.
+    const std::string oddGame = fx.dir / "UT\x1b[7m2003";
+    std::filesystem::create_directories(oddGame + "/System");
+    tv::RegistryStore(fx.registry)
+        .setValue(tvtest::kGameKey, "Folder", tv::RegValue::text(oddGame));
+    const Result games = run(fx, "games");
+    all += games.out + games.err;
+    EXPECT_NE(games.out.find("/UT\\x1B[7m2003\t"), std::string::npos) << games.out;
     EXPECT_EQ(all.find('\x1b'), std::string::npos) << all;
     for (size_t cr = all.find('\r'); cr != std::string::npos; cr = all.find('\r', cr + 1))
         EXPECT_EQ(all.substr(cr, 2), "\r\n") << "a lone CR at " << cr << " of\n" << all;
