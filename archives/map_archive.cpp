@@ -60,42 +60,6 @@ void ArchiveSlots::OnFileListed(const std::string& member) {
     if (auto kind = archiveKindOf(*name)) m_slots[static_cast<size_t>(*kind)] = *name;
 }
 
-std::string readDelimitedFields(std::string_view text) {
-    std::string out;
-    size_t i = 0;
-    const size_t n = text.size();
-    auto atLineEnd = [&](size_t at) { return text[at] == '\r' || text[at] == '\n'; };
-    while (i < n) {
-        while (i < n && (text[i] == ' ' || text[i] == '\t'))
-            ++i;
-        std::string_view field;
-        if (i < n && text[i] == '"') {
-            size_t close = text.find('"', i + 1);
-            if (close == std::string_view::npos) close = n;
-            field = text.substr(i + 1, close - i - 1);
-            i = close < n ? close + 1 : n;
-            while (i < n && text[i] != ',' && !atLineEnd(i))
-                ++i;
-        } else {
-            size_t end = text.find_first_of(",\r\n", i);
-            if (end == std::string_view::npos) end = n;
-            field = text.substr(i, end - i);
-            while (!field.empty() && (field.back() == ' ' || field.back() == '\t'))
-                field.remove_suffix(1);
-            i = end;
-        }
-        if (i < n && text[i] == ',') {
-            ++i;
-        } else {
-            if (i < n && text[i] == '\r') ++i;
-            if (i < n && text[i] == '\n') ++i;
-        }
-        out += field;
-        out += "\r\n";
-    }
-    return out;
-}
-
 MapArchiveInstaller::MapArchiveInstaller() = default;
 MapArchiveInstaller::~MapArchiveInstaller() = default;
 
@@ -271,7 +235,8 @@ void MapArchiveInstaller::showPreview(const FolderIndex& unpacked, const std::st
         std::string path = unpackedPath(unpacked, text);
         // A description that cannot be read leaves the description empty.
         if (auto content = readFile(path)) {
-            m_preview.description = readDelimitedFields(*content);
+            // Shown as written: a comma is part of the text, not a field's end.
+            m_preview.description = std::move(*content);
             m_preview.textPath = path;
         }
     }

@@ -47,11 +47,6 @@ private:
     std::array<std::string, 11> m_slots;
 };
 
-// A description file read as delimited fields: a field ends at a comma or a
-// line end, a field in double quotes loses them and may hold commas, blanks
-// before a field are skipped. Each field followed by CR LF.
-std::string readDelimitedFields(std::string_view text);
-
 // What a previewed archive shows.
 struct ArchivePreview {
     std::string mapName;     // the map member's name

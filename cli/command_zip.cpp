@@ -58,9 +58,11 @@ bool installMapArchive(Context& c, const std::string& archive, bool several, Out
     if (load != MapArchiveInstaller::Load::Previewed) return true;
     const ArchivePreview& p = c.session.archives().preview();
     c.out << "Map Name: " << escapeControls(p.mapName) << '\n';
-    // Each field of the description ends in its own line break.
-    if (!p.description.empty())
+    // The description as written, ended by a line break of its own.
+    if (!p.description.empty()) {
         c.out << "Description:\n" << escapeControlsKeepingLines(p.description);
+        if (p.description.back() != '\n') c.out << '\n';
+    }
     if (!c.session.checkArchiveDestination()) return false;
     c.session.processLoadedZip();
     o.failed = o.failed || c.session.lastFailed();

@@ -97,7 +97,9 @@ PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInsta
         statusLine("**ERROR** CACHEBAK.INI could not be written: " + error);
         result.failed = true;
     }
-    if (!writeFileAtomic(*cacheIni, "[Cache]\r\n", &error)) {
+    // The new index ends its line as the old one did (a native game writes LF).
+    const std::string fresh = "[Cache]" + std::string(lineEndOf(*cacheIni));
+    if (!writeFileAtomic(*cacheIni, fresh, &error)) {
         statusLine("**ERROR** A new CACHE.INI could not be written: " + error);
         tell(notify, {"A new CACHE.INI could not be written: " + error});
         result.failed = true;

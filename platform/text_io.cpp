@@ -297,7 +297,7 @@ bool writeFileAtomic(const std::string& path, std::string_view content, std::str
 }
 
 std::string_view lineEndOf(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return "\r\n";
     // The first line end tells; a file of one very long line is taken as CR LF.
     char buf[65536];

@@ -108,21 +108,14 @@ TEST(MapArchive, APreviewShowsTheMapItsDescriptionAndPicture) {
     ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
     const ArchivePreview& p = s.session.archives().preview();
     EXPECT_EQ(p.mapName, "DM-Test.ut2");
-    EXPECT_EQ(p.description, "Title: Test\r\nA map, with commas\r\nAuthor: Me\r\n");
+    // As written: commas and quotes are the text's own.
+    EXPECT_EQ(p.description, "Title: Test, \"A map, with commas\"\r\n  Author: Me\r\n");
     EXPECT_EQ(p.textFile, "ReadMe.TXT");
     EXPECT_EQ(tvtest::readFile(p.textPath),
               "Title: Test, \"A map, with commas\"\r\n  Author: Me\r\n");
     EXPECT_EQ(tvtest::readFile(p.picture), "picture");
     // Nothing was installed by the preview.
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Maps/DM-Test.ut2"));
-}
-
-TEST(MapArchive, DescriptionFields) {
-    EXPECT_EQ(readDelimitedFields("a,b\r\nc"), "a\r\nb\r\nc\r\n");
-    EXPECT_EQ(readDelimitedFields("  \"x, y\"  , z  \n"), "x, y\r\nz\r\n");
-    EXPECT_EQ(readDelimitedFields("one\r\n\r\ntwo\r\n"), "one\r\n\r\ntwo\r\n");
-    EXPECT_EQ(readDelimitedFields("\"open"), "open\r\n");
-    EXPECT_EQ(readDelimitedFields(""), "");
 }
 
 TEST(MapArchive, TheLastMemberOfAKindIsTheOneInstalled) {
@@ -277,7 +270,7 @@ TEST(MapArchive, EachLoadHasAFolderOfItsOwn) {
     ASSERT_TRUE(tvtest::exists(firstFolder + "/A.utx"));
     ASSERT_EQ(s.session.loadZipArchive(second, false), MapArchiveInstaller::Load::Previewed);
     EXPECT_FALSE(tvtest::exists(firstFolder));
-    EXPECT_EQ(s.session.archives().preview().description, "second\r\n");
+    EXPECT_EQ(s.session.archives().preview().description, "second");
     EXPECT_EQ(s.session.archives().preview().picture, "");
     s.session.processLoadedZip();
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/DM-Two.ut2"));
@@ -343,8 +336,8 @@ TEST(MapArchive, TheCommandLineInstallsAndSaysHowItWent) {
 
     tvtest::CliResult r = tvtest::runCli(fx, "zip " + tvtest::shellQuote(one));
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(
-        r.out.rfind("Map Name: DM-Test.ut2\nDescription:\nTitle: Test\r\nBy me\r\n**OLD** ", 0), 0u)
+    EXPECT_EQ(r.out.rfind("Map Name: DM-Test.ut2\nDescription:\nTitle: Test,By me\n**OLD** ", 0),
+              0u)
         << r.out;
     EXPECT_NE(r.out.find("Done processing ZIP files\n"), std::string::npos);
     EXPECT_TRUE(tvtest::exists(fx.game + "/Textures/T.utx"));

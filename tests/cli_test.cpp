@@ -358,7 +358,7 @@ TEST(CliOutput, TextsFromFilesReachTheTerminalEscaped) {
              "  Help\\" + shown + "Bad.txt (",                    // its file list
              "  [Evil] Ini=System\\UT2004.ini,X=" + shown + "\n", // what it leaves to the player
              "installed from " + fx.dir.path() + "/Evil" + shown + ".umod\n", // the undo log
-             "Description:\nMap" + shown + "\r\nBy me\r\n",   // a map archive's preview
+             "Description:\nMap" + shown + ",By me\n",        // a map archive's preview
              "/Broken" + shown + ".umod cannot be installed", // a message
          })
         EXPECT_NE(all.find(field), std::string::npos) << field << " is not in\n" << all;

@@ -76,6 +76,12 @@ TEST(Purge, AsksThenDeletesEveryCacheFileUnderEitherName) {
 
     EXPECT_FALSE(s.session.confirmPurge());
     EXPECT_EQ(s.prompter.messageTexts().back(), "Cache already empty...");
+    // An index with LF line ends (as a native game writes it) keeps them.
+    tvtest::writeFile(s.fx.cache + "/Cache.ini", "[Cache]\n" + s.fx.addEntry(3, "C.utx") + "\n");
+    s.prompter.answers = {true};
+    ASSERT_TRUE(s.session.confirmPurge());
+    ASSERT_TRUE(s.session.purgeCache());
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), "[Cache]\n");
 }
 
 TEST(TempFiles, SizeWording) {

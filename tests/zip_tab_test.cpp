@@ -85,7 +85,7 @@ TEST_F(ZipTabTest, OneChosenArchiveIsPreviewedAndInstalledByProcessLoadedZip) {
     EXPECT_TRUE(request.several);
     EXPECT_TRUE(request.mustExist);
     EXPECT_EQ(child<QLabel>("lblMapName")->text(), "DM-Test.ut2");
-    EXPECT_EQ(child<QTextEdit>("txtFileDesc")->toPlainText(), "Title: Test\nBy me\n");
+    EXPECT_EQ(child<QTextEdit>("txtFileDesc")->toPlainText(), "Title: Test,By me");
     EXPECT_EQ(child<QLineEdit>("txtTextFile")->text(), "readme.txt");
     EXPECT_FALSE(child<QLabel>("picFile")->pixmap().isNull());
     EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Test.ut2"));
