@@ -67,6 +67,16 @@ TEST(UpdateServer, TheCommandLineSaysWhatItFoundByItsExitStatus) {
     EXPECT_EQ(found.out, "Version 7.2 is available.  Click the link below:\nBig changes\n"
                          "https://example.org/t-7.2.tar.gz\n");
 
+    // A description of two lines keeps its line break (it is no control to escape).
+    auto twoLines = kSite;
+    twoLines["/vb/vercheck/ver.txt"] = "TessvaneVerStart 7.2 TessvaneVerEnd TessvaneVerInfoStart "
+                                       "Line one\nLine two TessvaneVerInfoEnd\n";
+    UpdateServer two(twoLines);
+    found = checkUpdate("QUILLET_CONNECTION_STATE=online TESSVANE_UPDATE_URL=" +
+                        tvtest::shellQuote(two.url()));
+    EXPECT_EQ(found.status, 10) << found.err;
+    EXPECT_NE(found.out.find("\nLine one\nLine two\nhttps://"), std::string::npos) << found.out;
+
     UpdateServer same(Site{{"/vb/vercheck/ver.txt", "TessvaneVerStart 1.0 TessvaneVerEnd"}});
     tvtest::CliResult none = checkUpdate("QUILLET_CONNECTION_STATE=online TESSVANE_UPDATE_URL=" +
                                          tvtest::shellQuote(same.url()));

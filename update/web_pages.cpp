@@ -86,7 +86,9 @@ int checkUpdateCommand(std::ostream& out, std::ostream& err) {
     out << result.sentence() << '\n';
     if (result.state == UpdateResult::State::NoUpdate) return 0;
     // What the server sent never steers the terminal.
-    out << escapeControls(result.description) << '\n' << escapeControls(result.address) << '\n';
+    // Its line breaks are the description's own (a lone CR is shown escaped).
+    out << escapeControlsKeepingLines(result.description) << '\n'
+        << escapeControls(result.address) << '\n';
     return 10;
 }
 
