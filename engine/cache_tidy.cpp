@@ -116,7 +116,9 @@ public:
                 say(f.name + " (" + std::to_string(f.size) +
                     " bytes): no line of Cache.ini names it");
         }
-        say(tidySummary(m_result));
+        // The summary says itself whether anything was done.
+        m_sink.status(tidySummary(m_result, m_options.dryRun));
+        m_log.line(tidySummary(m_result, m_options.dryRun));
         m_log.line("");
         return std::move(m_result);
     }
@@ -236,10 +238,12 @@ TidyResult tidyCache(const CacheFolders& folders, const TidyOptions& options,
     return Tidy(folders, options, programFolder, sink).run(confirmed);
 }
 
-std::string tidySummary(const TidyResult& r) {
+std::string tidySummary(const TidyResult& r, bool dryRun) {
+    const char* freed = dryRun ? " bytes would be freed; " : " bytes freed; ";
+    const char* removed = dryRun ? " would be removed from Cache.ini" : " removed from Cache.ini";
     return std::to_string(r.filesDeleted) + (r.filesDeleted == 1 ? " file and " : " files and ") +
-           std::to_string(r.bytesFreed) + " bytes freed; " + std::to_string(r.linesRemoved) +
-           (r.linesRemoved == 1 ? " line" : " lines") + " removed from Cache.ini";
+           std::to_string(r.bytesFreed) + freed + std::to_string(r.linesRemoved) +
+           (r.linesRemoved == 1 ? " line" : " lines") + removed;
 }
 
 } // namespace tv

@@ -60,6 +60,7 @@ TidyResult tidyCache(const CacheFolders& folders, const TidyOptions& options,
                      const TidyPlan* confirmed = nullptr);
 
 // "n files and N bytes freed; m lines removed from Cache.ini"
-std::string tidySummary(const TidyResult& result);
+// ("... would be freed; ... would be removed ..." for a dry run).
+std::string tidySummary(const TidyResult& result, bool dryRun = false);
 
 } // namespace tv

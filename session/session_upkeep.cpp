@@ -41,7 +41,7 @@ bool Session::tidyBody(const Work& work, const TidyOptions& options, const TidyP
     const bool changed =
         !options.dryRun && (m_lastTidy.filesDeleted > 0 || m_lastTidy.linesRemoved > 0);
     if (changed) ScanCache();
-    setStatusText(tidySummary(m_lastTidy));
+    setStatusText(tidySummary(m_lastTidy, options.dryRun));
     return true;
 }
 

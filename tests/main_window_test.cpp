@@ -692,6 +692,15 @@ TEST_F(MainWindowTest, TidyCacheSaysWhatItWillDoAndAsksFirst) {
     EXPECT_EQ(listColumn(0), QStringList{"DM-One.ut2"});
     EXPECT_EQ(statusText(), "1 file and 67 bytes freed; 1 line removed from Cache.ini");
     EXPECT_GE(statusRow("Deleted " + QString::fromStdString(tvtest::ident(5))), 0);
+    // One file alone is spoken of as one.
+    for (int gone : {2, 3})
+        std::filesystem::remove(fx.cache + "/" + tvtest::ident(gone) + ".uxx");
+    prompter.answers = {false};
+    prompter.shown.clear();
+    click("cmdTidy");
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].text, "1 file in the cache (6 bytes) is named by no line of "
+                                      "Cache.ini: the game does not know it.\n\nDelete it?");
 }
 
 // Finding the installs and counting their indexes, and planning a tidy (a

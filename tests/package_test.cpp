@@ -195,8 +195,11 @@ TEST(Tidy, ADryRunSaysEverythingAndWritesNothing) {
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Would: Deleted " + ident(4) + ".uxx (1000 bytes)"), std::string::npos);
-    EXPECT_NE(r.out.find("2 files and 1074 bytes freed; 2 lines removed from Cache.ini"),
-              std::string::npos);
+    EXPECT_NE(r.out.find("\n2 files and 1074 bytes would be freed; 2 lines would be removed "
+                         "from Cache.ini\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find(" freed; 2 lines removed"), std::string::npos) << r.out;
     auto after = tvtest::snapshotTree(u.fx.dir.path());
     after.erase("stderr.txt");
     auto was = before;

@@ -575,9 +575,12 @@ void MainWindow::confirmTidy(const std::shared_ptr<const TidyPlan>& planned) {
     }
     if (!plan.orphans.empty() &&
         m_prompter.question(count(plan.orphans.size(), "file", "files") + " in the cache (" +
-                                std::to_string(plan.orphanBytes()) +
-                                " bytes) are named by no line of Cache.ini: the game does not "
-                                "know them.\n\nDelete them?",
+                                std::to_string(plan.orphanBytes()) + " bytes) " +
+                                (plan.orphans.size() == 1
+                                     ? "is named by no line of Cache.ini: the game does not "
+                                       "know it.\n\nDelete it?"
+                                     : "are named by no line of Cache.ini: the game does not "
+                                       "know them.\n\nDelete them?"),
                             "Tidy Cache", MessageIcon::Exclamation))
         chosen.orphans = chosen.deleteOrphans = true;
     if (!chosen.duplicates && !chosen.staleLines && !chosen.orphans) return;
