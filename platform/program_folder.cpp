@@ -102,7 +102,7 @@ std::optional<std::string> findProgram(const std::string& name) {
 }
 
 const char* const kNotAGameFolderQuestion =
-    "This does not look like the Unreal Tournament 2003 folder. Use it anyway?";
+    "This does not look like an Unreal Tournament 2003 or 2004 folder. Use it anyway?";
 
 bool looksLikeGameFolder(const std::string& folder) {
     for (const char* sub : {"System", "Cache"})

@@ -412,6 +412,10 @@ TEST_F(MainWindowTest, RunMovesTheFilesAndUndoTakesThemBack) {
     auto* undoList = child<QTreeView>("lvUndo");
     ASSERT_EQ(undoList->model()->rowCount(), 3);
     EXPECT_FALSE(child<QLabel>("lblDBSize")->text().isEmpty());
+    bool labelled = false;
+    for (auto* label : undoList->parentWidget()->findChildren<QLabel*>())
+        labelled = labelled || label->text() == "Database Size:";
+    EXPECT_TRUE(labelled);
     undoList->model()->setData(undoList->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
     prompter.answers = {true};
     click("cmdUndo");

@@ -62,8 +62,8 @@ TEST(GameFolder, MissingValueMakesTheUserChooseUntilAFolderIsChosenOrLeave) {
                   "directory..\n(Ex - /home/you/ut2003)Tessvane",
                   "folder:Choose the root UT folder:", again,
                   "folder:Choose the root UT folder:", again, "folder:Choose the root UT folder:",
-                  "question:This does not look like the Unreal Tournament 2003 folder. Use it "
-                  "anyway?Tessvane",
+                  "question:This does not look like an Unreal Tournament 2003 or 2004 folder. "
+                  "Use it anyway?Tessvane",
                   "folder:Choose the root UT folder:"}));
     EXPECT_EQ(store.value(kGameKey, "Folder")->data, fx.game + std::string(1, '\0'));
 

@@ -234,7 +234,7 @@ TEST(Troubleshooter, TheCommandLineWritesTheReportOrSaysWhatIsMissing) {
     r = tvtest::runCommand(otherEnv + program + " --report " + tvtest::shellQuote(other / "x.txt") +
                            " --game " + tvtest::shellQuote(notGame.path()) + " 2>&1");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("does not look like the Unreal Tournament 2003 folder"),
+    EXPECT_NE(r.out.find("does not look like an Unreal Tournament 2003 or 2004 folder"),
               std::string::npos);
     EXPECT_FALSE(tvtest::exists(other / "x.txt"));
 }

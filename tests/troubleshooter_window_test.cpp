@@ -115,7 +115,7 @@ TEST_F(TroubleWindowTest, ResetAndSetUtChangeTheirBoxes) {
     prompter.folders = {other.path()};
     click("cmdSetUT");
     EXPECT_EQ(prompter.shown.back().text,
-              "This does not look like the Unreal Tournament 2003 folder. Use it anyway?");
+              "This does not look like an Unreal Tournament 2003 or 2004 folder. Use it anyway?");
     EXPECT_EQ(child<QLineEdit>("txtUTRegDir")->text().toStdString(), fx.game);
     prompter.folders = {other.path()};
     prompter.answers = {true};

@@ -126,7 +126,8 @@ TEST_F(MainWindowTest, TheNeverMoveBoxHintIsNoText) {
     ASSERT_TRUE(start());
     auto* box = child<QLineEdit>("txtNMAdd");
     EXPECT_TRUE(box->text().isEmpty());
-    EXPECT_EQ(box->placeholderText(), "Type in the full filename (ex - CTF-Face.unr)");
+    // A map of these games (not the older game's .unr) as the example.
+    EXPECT_EQ(box->placeholderText(), "Type in the full filename (ex - CTF-Face3.ut2)");
     const int before = child<QListWidget>("lstNM")->count();
     click("cmdNMAdd");
     EXPECT_EQ(child<QListWidget>("lstNM")->count(), before);

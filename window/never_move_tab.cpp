@@ -48,7 +48,7 @@ NeverMoveTab::NeverMoveTab(Session& session, QWidget* parent)
 
     auto* additions = makeFrame(this, "File and Pattern Additions");
     txtNMAdd = makeText(additions, "txtNMAdd");
-    txtNMAdd->setPlaceholderText("Type in the full filename (ex - CTF-Face.unr)");
+    txtNMAdd->setPlaceholderText("Type in the full filename (ex - CTF-Face3.ut2)");
     cmdNMAdd = makeButton(additions, "cmdNMAdd", "&Add");
     auto* a = new QHBoxLayout(additions);
     a->addWidget(txtNMAdd, 1);

@@ -50,7 +50,7 @@ UndoTab::UndoTab(Session& session, BackgroundWork& work, QWidget* parent)
     buttons->addWidget(cmdEmptyDB);
     buttons->addWidget(cmdCompactDB);
     buttons->addStretch(1);
-    buttons->addWidget(new QLabel("Database SIze:", this));
+    buttons->addWidget(new QLabel("Database Size:", this));
     buttons->addWidget(lblDBSize);
     auto* installButtons = new QHBoxLayout;
     installButtons->addWidget(cmdUndoInstall);
