@@ -128,6 +128,8 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
         if (Tab1->currentWidget() == m_undoTab) showUndoList();
     });
     connect(m_zipTab, &ZipTab::destinationsChanged, this, &MainWindow::showDestinationFolders);
+    // An installation is on the Undo tab (and in the log's size) at once.
+    connect(m_zipTab, &ZipTab::destinationsChanged, this, &MainWindow::LoadUndoList);
 
     connectSession();
     resize(900, 620);

@@ -236,7 +236,10 @@ void ZipTab::load(const std::string& path, bool several) {
         [this, path, several, loaded] { *loaded = m_session.loadZipArchive(path, several); },
         direct,
         [this, loaded] {
-            if (*loaded == MapArchiveInstaller::Load::Previewed) showPreview();
+            if (*loaded == MapArchiveInstaller::Load::Previewed)
+                showPreview();
+            else
+                emit destinationsChanged(); // maps may have gone in
             loadNext();
         });
 }
