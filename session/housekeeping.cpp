@@ -10,9 +10,11 @@ Housekeeping::Housekeeping(std::string programFolder, Prompter& prompter)
     : m_programFolder(std::move(programFolder)), m_prompter(prompter) {
 }
 
-void Housekeeping::readPurgeDays(const std::string& gameIni, bool dryRun) {
-    m_purgeDays =
-        dryRun ? purgeSettingText(gameIni) : checkPurgeSetting(gameIni, noticesTo(m_prompter));
+std::string Housekeeping::readPurgeDays(const std::string& gameIni, bool dryRun) {
+    std::string raised;
+    m_purgeDays = dryRun ? purgeSettingText(gameIni)
+                         : checkPurgeSetting(gameIni, noticesTo(m_prompter), &raised);
+    return raised;
 }
 
 bool Housekeeping::setPurgeDays(const std::string& gameIni) {
@@ -21,7 +23,13 @@ bool Housekeeping::setPurgeDays(const std::string& gameIni) {
         m_prompter.message(purgePeriodRefusal(m_purgeDays));
         return false;
     }
-    return SetPurgeDays(days, gameIni, noticesTo(m_prompter));
+    if (!SetPurgeDays(days, gameIni, noticesTo(m_prompter))) return false;
+    // Written as asked; the next scan would not keep it.
+    if (days != "0" && std::stoi(days) <= 30)
+        m_prompter.message("PurgeCacheDays is now " + days +
+                           ". The next scan raises a period of 30 days or less to 360 days, "
+                           "so that the game does not delete downloads before they are moved.");
+    return true;
 }
 
 std::optional<std::string> Housekeeping::purgePeriodProblem(const std::string& days) {

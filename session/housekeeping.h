@@ -21,7 +21,8 @@ public:
     void setPurgeDaysText(std::string text) { m_purgeDays = std::move(text); }
     // Reads the period from the game's configuration at a scan: a period of
     // 30 days or less is raised to 360 (not in a dry run, which writes nothing).
-    void readPurgeDays(const std::string& gameIni, bool dryRun);
+    // The line that says a too short period was raised, when it was.
+    std::string readPurgeDays(const std::string& gameIni, bool dryRun);
     // "Set": a whole number of days from 0 to 3650 is written into the
     // game's configuration; anything else is refused with a message.
     bool setPurgeDays(const std::string& gameIni);

@@ -158,7 +158,9 @@ bool Session::ScanCache() {
 bool Session::scanInto(const CacheFolders& folders, std::vector<FileRow>& fresh,
                        std::vector<ScanTableEntry>& table, bool& missingExtension) {
     // A dry run leaves the game's configuration as it is.
-    m_housekeeping.readPurgeDays(folders.gameIni, m_dryRun);
+    if (const std::string raised = m_housekeeping.readPurgeDays(folders.gameIni, m_dryRun);
+        !raised.empty())
+        addStatusLine(raised);
 
     auto cacheIni = lookupInFolder(folders.cacheFolder, "cache.ini");
     if (!cacheIni || !fileExists(*cacheIni)) {

@@ -26,10 +26,17 @@ std::optional<std::string> keptPurgeSetting(const std::string& gameIni) {
 
 } // namespace
 
-std::string checkPurgeSetting(const std::string& gameIni, const NoticeSink& notify) {
+std::string checkPurgeSetting(const std::string& gameIni, const NoticeSink& notify,
+                              std::string* raised) {
     if (auto kept = keptPurgeSetting(gameIni)) return *kept;
     // The game's configuration is never created: without it nothing is written.
-    if (fileExists(gameIni)) SetPurgeDays("360", gameIni, notify);
+    const std::string before =
+        trim(INIGetSettingString("Core.System", "PurgeCacheDays", gameIni, ""));
+    if (fileExists(gameIni) && SetPurgeDays("360", gameIni, notify) && raised)
+        *raised = "PurgeCacheDays in " + gameIni + " was " +
+                  (before.empty() ? std::string("not set") : "\"" + before + "\"") +
+                  "; it is now 360 days (a shorter period lets the game delete downloads "
+                  "before they are moved)";
     return "360";
 }
 

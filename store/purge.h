@@ -10,7 +10,9 @@ namespace tv {
 // Returns the text for the days box: the stored value when it is a number
 // above 30 or 0 (never purge), otherwise "360", which is then written back
 // to the game's file when that file exists (it is never created).
-std::string checkPurgeSetting(const std::string& gameIni, const NoticeSink& notify = {});
+// `raised` gets the line that says so when a stored value was replaced.
+std::string checkPurgeSetting(const std::string& gameIni, const NoticeSink& notify = {},
+                              std::string* raised = nullptr);
 
 // The purge period as it stands, without writing anything: the stored value
 // when it is a number above 30 or 0, otherwise "360" (what a scan would write).

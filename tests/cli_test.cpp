@@ -208,12 +208,18 @@ TEST(CliSetPurge, OnlyWholeDaysFromZeroToTenYearsAreWritten) {
     }
     EXPECT_NE(run(fx, "set-purge abc").err.find("a whole number of days from 0 to 3650"),
               std::string::npos);
-    for (const char* good : {"0", "3650", "45"}) {
+    for (const char* good : {"0", "3650", "45", "12"}) {
         Result r = run(fx, std::string("set-purge ") + good);
         EXPECT_EQ(r.status, 0) << good << r.err;
         EXPECT_EQ(tvtest::readFile(ini),
                   "[Core.System]\r\nPurgeCacheDays=" + std::string(good) + "\r\n");
+        // Written as asked, and what the next scan does with it is said.
+        if (std::string(good) != "12") {
+            EXPECT_EQ(r.err.find("The next scan raises"), std::string::npos) << good;
+        }
     }
+    EXPECT_NE(run(fx, "set-purge 12").err.find("The next scan raises a period of 30 days or less"),
+              std::string::npos);
 }
 
 TEST(CliPaths, RelativeFoldersAreWholePathsAndUndoFromElsewhereWorks) {

@@ -479,6 +479,11 @@ TEST(GameConfiguration, IsNeverCreatedAndNeverPurgeStaysNever) {
         writeFile(ini, "[Core.System]\nPurgeCacheDays=" + std::string(days) + "\n");
         r = tvtest::runCli(fx, "scan");
         EXPECT_EQ(tvtest::readFile(ini), "[Core.System]\nPurgeCacheDays=360\n") << days;
+        // Said, not done behind the player's back.
+        EXPECT_NE(
+            r.out.find("PurgeCacheDays in " + ini + " was \"" + days + "\"; it is now 360 days"),
+            std::string::npos)
+            << r.out;
     }
     writeFile(ini, "[Core.System]\nPurgeCacheDays=31\n");
     r = tvtest::runCli(fx, "scan");
