@@ -332,3 +332,27 @@ TEST_F(MainWindowTest, ExitDuringARunAsksThenStopsAndExits) {
     EXPECT_TRUE(window->session().lastRun().stopped);
     EXPECT_EQ(tvtest::misplacedPackages(fx, packages), std::vector<std::string>{});
 }
+
+TEST_F(MainWindowTest, ExitDuringAnUndoDoesNotSpeakOfARun) {
+    const auto packages = manyPackages(fx, 600);
+    ASSERT_TRUE(start());
+    click("cmdRun");
+    showTab("Undo");
+    click("cmdUndoCheckAll");
+    bool asked = false;
+    tvtest::ObserverHook hook(window->session());
+    hook.onProgress = [&](size_t, size_t) {
+        if (asked) return;
+        asked = true;
+        BackgroundWork::onWindowThread([&] {
+            prompter.answers = {true};
+            QTest::mouseClick(child<QPushButton>("cmdExit"), Qt::LeftButton);
+        });
+    };
+    prompter.answers = {true}; // the undo's own question
+    click("cmdUndo");
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(prompter.shown.back().text, "Stop the work under way and exit?");
+    QTRY_VERIFY(!window->isVisible());
+    EXPECT_EQ(tvtest::misplacedPackages(fx, packages), std::vector<std::string>{});
+}

@@ -509,7 +509,9 @@ void MainWindow::stopClicked() {
 
 bool MainWindow::exitDuringRun() {
     if (m_exitAfterRun) return false; // asked already
-    if (!m_prompter.question("Stop the run and exit?")) return false;
+    if (!m_prompter.question(m_runUnderWay ? "Stop the run and exit?"
+                                           : "Stop the work under way and exit?"))
+        return false;
     m_exitAfterRun = true;
     stopClicked();
     return true;
@@ -519,8 +521,10 @@ void MainWindow::runClicked() {
     if (m_session.busy()) return;
     if (!m_session.checkRunDestination()) return;
     Tab1->setCurrentIndex(0);
+    m_runUnderWay = true;
     m_work.start([this] { m_session.runCommand(); }, true,
                  [this] {
+                     m_runUnderWay = false;
                      showDestinationFolders();
                      showScanResult();
                      LoadUndoList();

@@ -157,6 +157,7 @@ private:
     QPushButton* cmdExit;
     QProgressBar* m_progress; // "n of N" in the status bar while a run goes on
     bool m_exitAfterRun = false;
+    bool m_runUnderWay = false; // the work under way is a run (not an undo, ...)
     // The scan whose states are being worked out (kNoStates: none).
     static constexpr uint64_t kNoStates = UINT64_MAX;
     std::atomic<uint64_t> m_stateWanted{kNoStates};
