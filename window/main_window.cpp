@@ -127,10 +127,6 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     connect(Tab1, &QTabWidget::currentChanged, this, [this] {
         if (Tab1->currentWidget() == m_undoTab) showUndoList();
     });
-    connect(m_zipTab, &ZipTab::destinationsChanged, this, &MainWindow::showDestinationFolders);
-    // An installation is on the Undo tab (and in the log's size) at once.
-    connect(m_zipTab, &ZipTab::destinationsChanged, this, &MainWindow::LoadUndoList);
-
     connectSession();
     resize(900, 620);
 }
@@ -315,6 +311,9 @@ void MainWindow::connectHandlers() {
     connect(m_fileListTab, &FileListTab::neverMoveChanged, m_neverMoveTab,
             &NeverMoveTab::showLines);
     connect(m_undoTab, &UndoTab::filesMovedBack, this, &MainWindow::showScanResult);
+    connect(m_zipTab, &ZipTab::destinationsChanged, this, &MainWindow::showDestinationFolders);
+    // An installation is on the Undo tab (and in the log's size) at once.
+    connect(m_zipTab, &ZipTab::destinationsChanged, this, &MainWindow::LoadUndoList);
     connect(m_neverMoveTab, &NeverMoveTab::saving, this, [this](bool busy) {
         if (busy)
             m_busy->showBusy(m_session.install().game);
