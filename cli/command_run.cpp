@@ -12,7 +12,8 @@ namespace {
 constexpr const char* kUsage =
     "  run [--select all | --types LIST] [--only NAME]... [--to DIR | --to-structured DIR]\n"
     "      [--backup | --no-backup] [--dry-run]\n"
-    "      moves the ticked files (or exactly the rows named by --only) as \"&Run\" does;\n"
+    "      moves the ticked files as \"&Run\" does (other versions and damaged packages\n"
+    "      stay), or exactly the rows named by --only;\n"
     "      --to: all into one folder, --to-structured: into another folder with the\n"
     "      game's structure; --dry-run prints the moves and writes nothing at all\n";
 
@@ -60,7 +61,12 @@ protected:
         if (!c.start()) return c.status;
         r.call.apply(c.session.settings(), c.err);
         if (!c.session.ScanCache()) return kNotDone;
-        if (!r.only.empty()) tickOnly(c.session.fileList(), r.only);
+        // Named rows move whatever their state; otherwise other versions and
+        // damaged packages are unticked, as in the window.
+        if (!r.only.empty())
+            tickOnly(c.session.fileList(), r.only);
+        else
+            c.session.fillStates();
         if (!c.session.checkRunDestination()) return kNotDone;
         bool ran = c.session.runCommand(r.dryRun);
         if (!r.dryRun) c.printStatus();

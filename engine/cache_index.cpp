@@ -88,6 +88,7 @@ CacheFolders workOutFolders(const std::string& programFolder, const GameInstall&
     f.system = sub("System");
     f.gameIni = live.gameIni;
     f.userIni = live.userIni;
+    f.packageFolders = packageFolders(live);
     return f;
 }
 

@@ -26,6 +26,8 @@ struct CacheFolders {
     std::string system;
     std::string gameIni; // the live configuration, System/UT2003.ini (or UT2004.ini)
     std::string userIni; // System/User.ini
+    // Every folder the game reads packages from (player's and game folder).
+    std::vector<PackageFolder> packageFolders;
 
     // The game folder for a type (empty for unknown types).
     std::string folderFor(FileType type) const;

@@ -1,6 +1,7 @@
 #include "cache_run.h"
 
 #include "backup.h"
+#include "installed_packages.h"
 #include "package_state.h"
 #include "run_log.h"
 
@@ -165,6 +166,7 @@ private:
     void planLines();
     std::optional<CacheEntry> planLine(const std::string& line, LinePlan& p);
     const std::string& folderFor(FileType type);
+    std::string shadowed(const std::string& name);
     bool isUnfinishedMove(const std::string& from, const std::string& to);
     void startLog();
     size_t batchEnd(size_t next) const;
@@ -190,7 +192,8 @@ private:
     const std::string& m_programFolder;
     const WorkSink& m_sink;
     const bool m_real;
-    std::optional<RunLog> m_log; // made when the run starts
+    std::optional<RunLog> m_log;                  // made when the run starts
+    std::optional<InstalledPackages> m_installed; // read at the first need
     RunResult m_result;
 
     std::string m_cacheIni;
@@ -279,12 +282,25 @@ void CacheRun::planLines() {
             } else {
                 p.kind = LinePlan::Kind::Existing;
             }
+        } else if (std::string there = shadowed(p.name); !there.empty()) {
+            // The game reads a package of that name from another of its
+            // folders: a copy here would shadow it.
+            p.kind = LinePlan::Kind::Existing;
+            p.destination = std::move(there);
         } else {
             taken.insert(p.cacheFile);
             destinations.add(folder, p.name);
             m_result.movesPlanned += 1;
         }
     }
+}
+
+// The package of this name that the game reads from one of its folders,
+// when the run moves into the game's folders; empty when there is none.
+std::string CacheRun::shadowed(const std::string& name) {
+    if (m_options.mode != RunOptions::Mode::Norm) return {};
+    if (!m_installed) m_installed.emplace(m_folders);
+    return m_installed->find(name);
 }
 
 // The destination folder of a type, worked out once per run.

@@ -25,7 +25,9 @@ struct RunOptions {
 struct RunResult {
     bool cacheIniFound = false;
     int moved = 0;
-    std::vector<std::string> existing; // kept: a file of that name is at the destination
+    // Kept: a file of that name is at the destination, or in another folder
+    // the game reads packages from (a copy would shadow it): that file.
+    std::vector<std::string> existing;
     std::vector<std::string> failures; // moves, log lines that could not be made, with the reason
     std::string undoError;             // the undo log could not take the moves
     std::string indexError;            // Cache.ini could not be rewritten

@@ -1,5 +1,6 @@
 #include "cache_tidy.h"
 
+#include "installed_packages.h"
 #include "run_log.h"
 
 #include "platform/crash_point.h"
@@ -27,17 +28,6 @@ int64_t TidyPlan::orphanBytes() const {
 
 namespace {
 
-// The installed file of a package's name in the game's folder for its type.
-std::string installedFile(const CacheFolders& folders, FolderIndexCache& typeFolders,
-                          const std::string& name) {
-    const std::string folder = folders.folderFor(fileTypeOf(name));
-    if (folder.empty()) return {};
-    FolderIndex& index = typeFolders.of(folder);
-    auto there = index.find(name);
-    if (!there || !index.isFile(*there)) return {};
-    return joinPath(folder, *there);
-}
-
 void planOrphans(const CacheFolders& folders, const FolderIndex& cache,
                  const std::unordered_set<std::string>& named, TidyPlan& plan) {
     const std::string ext = "." + folders.cacheExt;
@@ -62,8 +52,8 @@ TidyPlan planTidy(const CacheFolders& folders, const TidyOptions& options) {
     plan.indexFound = lines.has_value();
     if (!lines) return plan;
     const FolderIndex cache(folders.cacheFolder);
-    FolderIndexCache typeFolders;
-    std::unordered_set<std::string> named; // cache files some line names, lower case
+    std::optional<InstalledPackages> installedPackages; // read at the first need
+    std::unordered_set<std::string> named;              // cache files some line names, lower case
     for (const auto& line : *lines) {
         auto e = parseCacheLine(line, folders.cacheExt);
         if (!e) continue;
@@ -77,7 +67,8 @@ TidyPlan planTidy(const CacheFolders& folders, const TidyOptions& options) {
         }
         if (!options.duplicates || !isPlainFileName(e->name)) continue;
         const std::string path = joinPath(folders.cacheFolder, *file);
-        const std::string installed = installedFile(folders, typeFolders, e->name);
+        if (!installedPackages) installedPackages.emplace(folders);
+        const std::string installed = installedPackages->find(e->name);
         // An installed link (or a second name of the cache file) is no copy:
         // deleting the cache file would take the game's only bytes.
         if (installed.empty() || oneFile(path, installed) || !sameContent(path, installed))

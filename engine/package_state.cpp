@@ -1,5 +1,6 @@
 #include "package_state.h"
 
+#include "installed_packages.h"
 #include "package_header.h"
 
 #include "platform/file_ops.h"
@@ -68,14 +69,9 @@ std::vector<PackageState> packageStates(const std::vector<ScanTableEntry>& table
                                         const CacheFolders& folders,
                                         const std::function<bool()>& stop) {
     std::vector<PackageState> out(table.size(), PackageState::Unknown);
-    // Each type folder read once, before the work is shared out; the
-    // workers only look names up in them.
-    constexpr size_t kTypes = static_cast<size_t>(FileType::Unknown) + 1;
-    std::array<std::unique_ptr<FolderIndex>, kTypes> typeFolders;
-    for (size_t t = 0; t < kTypes; ++t) {
-        const std::string folder = folders.folderFor(static_cast<FileType>(t));
-        if (!folder.empty()) typeFolders[t] = std::make_unique<FolderIndex>(folder);
-    }
+    // Every folder read once, before the work is shared out; the workers
+    // only look names up in them.
+    const InstalledPackages installed(folders);
     std::atomic<bool> stopped{false};
     auto work = [&](size_t first, size_t end) {
         for (size_t i = first; i < end; ++i) {
@@ -90,12 +86,8 @@ std::vector<PackageState> packageStates(const std::vector<ScanTableEntry>& table
             const FileType type = fileTypeOf(e.name);
             // A name of no known type is never moved: it has no place to compare with.
             if (type == FileType::Unknown) continue;
-            std::string installed;
-            if (const auto& index = typeFolders[static_cast<size_t>(type)]) {
-                if (auto there = index->find(e.name); there && index->isFile(*there))
-                    installed = joinPath(index->folder(), *there);
-            }
-            out[i] = packageState(joinPath(folders.cacheFolder, e.file), installed, type, e.size);
+            out[i] = packageState(joinPath(folders.cacheFolder, e.file), installed.find(e.name),
+                                  type, e.size);
         }
     };
     // Mostly waiting on the file system: a few threads share the entries.

@@ -21,11 +21,10 @@ bool isPackageType(FileType type);
 PackageState packageState(const std::string& cacheFile, const std::string& installedFile,
                           FileType type, int64_t cacheFileSize = -1);
 
-// The state of every scan-table entry (in its order) against the game's type
-// folders. Reads one header per file, and whole files only to compare a
-// package with an installed one of the same GUID and size. Names of no known
-// type stay Unknown. `stop` is asked now and then; the entries not reached
-// stay Unknown.
+// The state of every scan-table entry (in its order) against the packages
+// the game reads (its type folders and every folder of its Paths=). Reads one header per file, and
+// whole files only to compare a package with an installed one of the same GUID and size. Names of
+// no known type stay Unknown. `stop` is asked now and then; the entries not reached stay Unknown.
 std::vector<PackageState> packageStates(const std::vector<ScanTableEntry>& table,
                                         const CacheFolders& folders,
                                         const std::function<bool()>& stop = {});

@@ -55,6 +55,21 @@ std::string iniValue(const std::vector<std::string>& lines, const std::string& s
     return defaultValue.substr(0, 255);
 }
 
+std::vector<std::string> iniValues(const std::vector<std::string>& lines,
+                                   const std::string& section, const std::string& key) {
+    std::vector<std::string> out;
+    bool inSection = false;
+    for (const auto& line : lines) {
+        if (auto s = sectionName(line)) {
+            inSection = equalsNoCase(*s, section);
+            continue;
+        }
+        std::string k, v;
+        if (inSection && keyValue(line, k, v) && equalsNoCase(k, key)) out.push_back(std::move(v));
+    }
+    return out;
+}
+
 bool INIWriteSetting(const std::string& section, const std::string& key, const std::string& value,
                      const std::string& file, const NoticeSink& notify) {
     std::vector<std::string> lines;

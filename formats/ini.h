@@ -23,6 +23,10 @@ bool INIWriteSetting(const std::string& section, const std::string& key, const s
 // The same two on the lines of a file already read.
 std::string iniValue(const std::vector<std::string>& lines, const std::string& section,
                      const std::string& key, const std::string& defaultValue);
+// Every value of a key that a section lists more than once (the game's
+// Paths=), in order, as written.
+std::vector<std::string> iniValues(const std::vector<std::string>& lines,
+                                   const std::string& section, const std::string& key);
 void setIniValue(std::vector<std::string>& lines, const std::string& section,
                  const std::string& key, const std::string& value);
 

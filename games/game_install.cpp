@@ -4,6 +4,7 @@
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace tv {
@@ -94,6 +95,33 @@ void readGameConfiguration(GameInstall& in) {
     if (!ext.empty() && ext.front() == '.') ext.erase(0, 1);
     in.cacheExt = ext;
     in.purgeDays = trim(iniValue(*lines, "Core.System", "PurgeCacheDays", ""));
+    in.packagePaths = iniValues(*lines, "Core.System", "Paths");
+}
+
+std::vector<PackageFolder> packageFolders(const GameInstall& install) {
+    static const std::vector<std::string> kDefaults = {
+        "../System/*.u",       "../Maps/*.ut2",     "../Textures/*.utx",
+        "../Sounds/*.uax",     "../Music/*.umx",    "../StaticMeshes/*.usx",
+        "../Animations/*.ukx", "../KarmaData/*.ka", "../Saves/*.uvx"};
+    // More than any configuration holds: a hostile one costs no more.
+    constexpr size_t kMaxPaths = 64;
+    const auto& paths = install.packagePaths.empty() ? kDefaults : install.packagePaths;
+    std::vector<std::string> systems{findInFolder(install.userFolder, "System")};
+    if (!install.gameFolder.empty() && install.gameFolder != install.userFolder)
+        systems.push_back(findInFolder(install.gameFolder, "System"));
+    std::vector<PackageFolder> out;
+    for (const auto& system : systems) {
+        for (size_t i = 0; i < paths.size() && i < kMaxPaths; ++i) {
+            std::string path = trim(paths[i]);
+            for (char& c : path)
+                if (c == '\\') c = '/';
+            const size_t slash = path.rfind('/');
+            if (slash == std::string::npos || slash + 1 == path.size()) continue;
+            PackageFolder f{resolveAgainst(system, path.substr(0, slash)), path.substr(slash + 1)};
+            if (std::find(out.begin(), out.end(), f) == out.end()) out.push_back(std::move(f));
+        }
+    }
+    return out;
 }
 
 bool hasLinuxBinary(const std::string& folder, Game game) {

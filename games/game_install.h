@@ -39,7 +39,23 @@ struct GameInstall {
     std::string cacheFolder;
     std::string cacheExt;
     std::string purgeDays;
+    // Where the game looks for packages: [Core.System]'s Paths= as written
+    // ("../Maps/*.ut2", ...), relative to a System folder.
+    std::vector<std::string> packagePaths;
 };
+
+// A folder the game reads packages from and the names it reads there.
+struct PackageFolder {
+    std::string folder;
+    std::string pattern; // "*.ut2"
+    bool operator==(const PackageFolder&) const = default;
+};
+
+// The folders of the configuration's Paths=, as the game resolves them:
+// against the player's System folder, then (when it is another) the game
+// folder's. Without Paths= (no configuration, none written) the game's own
+// defaults are taken. Folder names are found without regard to case.
+std::vector<PackageFolder> packageFolders(const GameInstall& install);
 
 // The live configuration's file name, "UT2003.ini" or "UT2004.ini".
 std::string gameIniName(Game game);

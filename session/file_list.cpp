@@ -12,9 +12,10 @@ bool FileList::setStates(uint64_t generation, const std::vector<PackageState>& s
     if (generation != m_generation || states.size() != m_rows.size()) return false;
     for (size_t i = 0; i < states.size(); ++i) {
         m_rows[i].state = states[i];
-        // Moving it would only keep it in the cache: the game has another
-        // version under that name.
-        if (states[i] == PackageState::OtherVersion) m_rows[i].ticked = false;
+        // Moving another version would only keep it in the cache (the game
+        // has one under that name); a damaged one the game cannot load.
+        if (states[i] == PackageState::OtherVersion || states[i] == PackageState::Damaged)
+            m_rows[i].ticked = false;
     }
     return true;
 }

@@ -188,7 +188,7 @@ void makeCache(const std::string& cache, const std::string& eol, bool numbered) 
     for (int i : {1, 2}) {
         const std::string name = i == 1 ? "DM-Home.ut2" : "HomeTex.utx";
         index += tvtest::ident(i) + (numbered ? "-1=" : "=") + name + eol;
-        writeFile(cache + "/" + tvtest::ident(i) + ".uxx", "package " + name);
+        writeFile(cache + "/" + tvtest::ident(i) + ".uxx", tvtest::packageBytes(name));
     }
     writeFile(cache + "/cache.ini", index);
 }

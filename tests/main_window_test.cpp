@@ -652,7 +652,8 @@ TEST_F(MainWindowTest, ChooseGameSwitchesToAnotherInstallAndScansIt) {
 TEST_F(MainWindowTest, TheStateColumnFillsAfterTheListAppears) {
     fx.addCacheFile(tvtest::ident(7) + ".uxx", tvtest::makePackage(7, "ours"));
     tvtest::writeFile(fx.game + "/Maps/DM-Theirs.ut2", tvtest::makePackage(70, "theirs"));
-    fx.writeCacheIni({fx.addEntry(1, "DM-One.ut2"), tvtest::ident(7) + "=DM-Theirs.ut2"});
+    fx.writeCacheIni({fx.addEntry(1, "DM-One.ut2"), tvtest::ident(7) + "=DM-Theirs.ut2",
+                      fx.addEntry(8, "Broken.utx")});
     tvtest::writeFile(fx.cache + "/" + tvtest::ident(1) + ".uxx", tvtest::makePackage(1, "one"));
     ASSERT_TRUE(start());
     auto* view = child<QTreeView>("ListView1");
@@ -660,12 +661,17 @@ TEST_F(MainWindowTest, TheStateColumnFillsAfterTheListAppears) {
     ASSERT_EQ(model->columnCount(), 4);
     EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString(), "State");
     // The list is there at once; the states come a moment later.
-    ASSERT_EQ(listColumn(0), (QStringList{"DM-One.ut2", "DM-Theirs.ut2"}));
-    QTRY_COMPARE(listColumn(3), (QStringList{"new", "other version"}));
+    ASSERT_EQ(listColumn(0), (QStringList{"DM-One.ut2", "DM-Theirs.ut2", "Broken.utx"}));
+    QTRY_COMPARE(listColumn(3), (QStringList{"new", "other version", "damaged"}));
     const QModelIndex other = model->index(1, 0);
     EXPECT_EQ(other.data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Unchecked);
     EXPECT_NE(other.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(Qt::black));
     EXPECT_TRUE(other.data(Qt::ToolTipRole).toString().contains("version mismatches"));
+    // A damaged package: unticked, drawn apart, and the tip says why.
+    const QModelIndex damaged = model->index(2, 0);
+    EXPECT_EQ(damaged.data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Unchecked);
+    EXPECT_TRUE(damaged.data(Qt::ForegroundRole).isValid());
+    EXPECT_TRUE(damaged.data(Qt::ToolTipRole).toString().contains("game cannot load it"));
     EXPECT_EQ(model->index(0, 0).data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Checked);
 }
 

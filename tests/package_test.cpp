@@ -92,26 +92,31 @@ struct EveryState {
     }
 };
 
+// "<tick> <name> <state>" of each line of `scan --state`.
+std::vector<std::string> rowStates(const std::string& out) {
+    std::vector<std::string> got;
+    for (const auto& line : tv::splitLines(out)) {
+        const auto first = line.find('\t');
+        if (first == std::string::npos) continue;
+        const auto name = line.substr(first + 1, line.find('\t', first + 1) - first - 1);
+        got.push_back(line.substr(0, 1) + " " + name + " " + line.substr(line.rfind('\t') + 1));
+    }
+    return got;
+}
+
 } // namespace
 
 TEST(PackageState, ScanStateNamesEachRowsState) {
     EveryState s;
     auto r = tvtest::runCli(s.fx, "scan --select all --state");
     ASSERT_EQ(r.status, 0) << r.err;
-    std::vector<std::string> got;
-    for (const auto& line : tv::splitLines(r.out)) {
-        const auto first = line.find('\t');
-        if (first == std::string::npos) continue;
-        const auto name = line.substr(first + 1, line.find('\t', first + 1) - first - 1);
-        got.push_back(line.substr(0, 1) + " " + name + " " + line.substr(line.rfind('\t') + 1));
-    }
-    EXPECT_EQ(got,
+    EXPECT_EQ(rowStates(r.out),
               (std::vector<std::string>{
                   "1 DM-New.ut2 new", "1 DM-Same.ut2 identical", "1 SameTex.utx installed",
                   // Never ticked by the selection: it would only stay in the cache.
-                  "0 DM-Other.ut2 other version", "1 dm-case.ut2 identical", "1 Cut.utx damaged",
-                  "1 Empty.uax damaged", "1 Song.ogg new", "0 Tune.ogg other version",
-                  "1 Plain.utx damaged", "1 V68Tex.utx installed", "1 Numbered.utx new"}));
+                  "0 DM-Other.ut2 other version", "1 dm-case.ut2 identical", "0 Cut.utx damaged",
+                  "0 Empty.uax damaged", "1 Song.ogg new", "0 Tune.ogg other version",
+                  "0 Plain.utx damaged", "1 V68Tex.utx installed", "1 Numbered.utx new"}));
     // Without --state the lines are as they were.
     r = tvtest::runCli(s.fx, "scan --select all");
     EXPECT_EQ(r.out.find("identical"), std::string::npos);
@@ -158,6 +163,58 @@ TEST(PackageState, TheRunSaysWhyAPackageStayed) {
     const std::string log = tvtest::readFile(s.fx.program + "/Tessvane.log");
     EXPECT_NE(log.find("another version of DM-Other.ut2 is installed; kept in the cache"),
               std::string::npos);
+}
+
+TEST(PackageState, TheGameFoldersOwnPackagesAreNeverShadowed) {
+    // A native UT2004: the game folder holds the stock packages (in any
+    // letter case, and in a folder only Paths= names), the player's folder
+    // the cache and the type folders a run moves into.
+    GameFixture fx;
+    const std::string user = fx.home + "/.ut2004";
+    writeFile(fx.game + "/System/ut2004-bin-linux-amd64", "ELF");
+    writeFile(user + "/System/UT2004.ini",
+              "[Core.System]\nPurgeCacheDays=0\nCachePath=../Cache\nCacheExt=.uxx\n"
+              "Paths=../Maps/*.ut2\nPaths=..\\ExtraMaps\\*.ut2\nPaths=../Textures/*.utx\n");
+    writeFile(fx.game + "/Maps/dm-stock.ut2", makePackage(20, "stock"));
+    writeFile(fx.game + "/ExtraMaps/DM-Extra.ut2", makePackage(22, "stock extra"));
+    writeFile(fx.game + "/Textures/StockTex.utx", makePackage(23, "stock tex"));
+    std::vector<std::string> lines;
+    auto cached = [&](int n, const std::string& name, const std::string& bytes) {
+        writeFile(user + "/Cache/" + ident(n) + ".uxx", bytes);
+        lines.push_back(ident(n) + "=" + name);
+    };
+    cached(1, "DM-Stock.ut2", makePackage(21, "stock"));
+    cached(2, "DM-Extra.ut2", makePackage(24, "extra"));
+    cached(3, "StockTex.utx", makePackage(23, "stock tex"));
+    cached(4, "DM-Fresh.ut2", makePackage(25, "fresh"));
+    writeFile(user + "/Cache/cache.ini", tvtest::crlf([&] {
+                  auto all = lines;
+                  all.insert(all.begin(), "[Cache]");
+                  return all;
+              }()));
+    const std::string game = "--game " + fx.game + " ";
+
+    auto r = tvtest::runCli(fx, game + "scan --state");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(rowStates(r.out), (std::vector<std::string>{
+                                    "0 DM-Stock.ut2 other version", "0 DM-Extra.ut2 other version",
+                                    "1 StockTex.utx identical", "1 DM-Fresh.ut2 new"}));
+    r = tvtest::runCli(fx, game + "run --no-backup --only DM-Stock.ut2 --only DM-Extra.ut2 "
+                                  "--only StockTex.utx --only DM-Fresh.ut2");
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* kept : {"another version of DM-Stock.ut2 is installed; kept in the cache",
+                             "another version of DM-Extra.ut2 is installed; kept in the cache",
+                             "identical package already installed"})
+        EXPECT_NE(r.out.find(kept), std::string::npos) << kept << "\n" << r.out;
+    EXPECT_TRUE(tvtest::exists(user + "/Maps/DM-Fresh.ut2"));
+    for (const char* shadow :
+         {"/Maps/DM-Stock.ut2", "/Maps/DM-Extra.ut2", "/Textures/StockTex.utx"})
+        EXPECT_FALSE(tvtest::exists(user + shadow)) << shadow;
+    // The copy of a stock package is what tidy offers.
+    r = tvtest::runCli(fx, game + "tidy --duplicates --yes");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(tvtest::exists(user + "/Cache/" + ident(3) + ".uxx"));
+    EXPECT_TRUE(tvtest::exists(user + "/Cache/" + ident(1) + ".uxx"));
 }
 
 namespace {

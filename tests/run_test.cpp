@@ -31,7 +31,7 @@ TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
     s.session.setClock([] { return int64_t{1'000'000'000}; });
     ASSERT_TRUE(s.session.runCommand());
 
-    EXPECT_EQ(tvtest::readFile(fx.game + "/Maps/DM-One.ut2"), "package DM-One.ut2");
+    EXPECT_EQ(tvtest::readFile(fx.game + "/Maps/DM-One.ut2"), tvtest::packageBytes("DM-One.ut2"));
     EXPECT_EQ(tvtest::readFile(fx.game + "/Textures/Tex.utx"), "texture bytes");
     EXPECT_FALSE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
     EXPECT_EQ(tvtest::readFile(fx.cache + "/cachebak.ini"), original);
@@ -105,7 +105,8 @@ TEST(CacheRun, ExistingDestinationIsNeverReplacedAndTheLineStays) {
     s.session.ScanCache();
     s.session.runCommand();
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Maps/DM-Taken.ut2"), "the player's own map");
-    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(1) + ".uxx"), "package DM-Taken.ut2");
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(1) + ".uxx"),
+              tvtest::packageBytes("DM-Taken.ut2"));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), crlf({"[Cache]", line}));
     EXPECT_TRUE(s.undoRecords().empty());
     auto log = s.logLines();
@@ -275,7 +276,8 @@ TEST(Undo, RoundTripRestoresTheFileAndItsIndexLine) {
 
     s.prompter.answers = {true};
     ASSERT_TRUE(s.session.undoSelections({records[0].NewFName, records[1].NewFName}));
-    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(1) + ".uxx"), "package O'Brien's Map.ut2");
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(1) + ".uxx"),
+              tvtest::packageBytes("O'Brien's Map.ut2"));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(2) + "-7.uxx"), "seven");
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"),
               crlf({"[Cache]", ident(1) + "=O'Brien's Map.ut2", ident(2) + "-7=Seven.utx"}));

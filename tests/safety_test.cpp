@@ -190,7 +190,7 @@ TEST(Confinement, UndoTakesFilesOnlyOutOfFoldersTessvaneMovesInto) {
               1u);
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/System/User.ini"));
     EXPECT_EQ(tvtest::readFile(cache + ident(4) + ".uxx"), "tex");
-    EXPECT_EQ(tvtest::readFile(cache + ident(1) + ".uxx"), "package Moved.ut2");
+    EXPECT_EQ(tvtest::readFile(cache + ident(1) + ".uxx"), tvtest::packageBytes("Moved.ut2"));
     EXPECT_EQ(s.undoRecords().size(), 3u);
 }
 

@@ -1,5 +1,8 @@
 #include "test_support.h"
 
+#include "engine/file_types.h"
+#include "engine/package_state.h"
+#include "format_writers.h"
 #include "formats/registry_store.h"
 #include "store/undo_log.h"
 
@@ -215,8 +218,13 @@ void GameFixture::addCacheFile(const std::string& fileName, const std::string& c
     writeFile(cache + "/" + fileName, content);
 }
 
+std::string packageBytes(const std::string& name) {
+    if (!tv::isPackageType(tv::fileTypeOf(name))) return "package " + name;
+    return makePackage(static_cast<uint8_t>(std::hash<std::string>{}(name)), "package " + name);
+}
+
 std::string GameFixture::addEntry(int n, const std::string& name) const {
-    addCacheFile(ident(n) + ".uxx", "package " + name);
+    addCacheFile(ident(n) + ".uxx", packageBytes(name));
     return ident(n) + "=" + name;
 }
 
@@ -268,7 +276,7 @@ std::vector<std::string> misplacedPackages(const GameFixture& fx,
     for (const auto& r : records)
         recorded.insert({r.OldFName, r.NewFName});
     for (const auto& p : packages) {
-        const std::string content = "package " + p.name;
+        const std::string content = packageBytes(p.name);
         const std::string cacheFile = fx.cache + "/" + ident(p.id) + ".uxx";
         bool inCache = exists(cacheFile);
         bool atDestination = exists(p.destination);

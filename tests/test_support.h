@@ -96,6 +96,11 @@ std::string crlf(const std::vector<std::string>& lines);
 // A 32-character cache identifier made from a number.
 std::string ident(int n);
 
+// The bytes of a cached package of this name: "package " + name, behind a
+// package header when the name's type is a package (a map, textures, code,
+// ...), so that it is no damaged package.
+std::string packageBytes(const std::string& name);
+
 // A program folder with its shipped files, a game folder with its System,
 // type and Cache folders, and a registry file naming the game folder.
 struct GameFixture {
@@ -125,7 +130,7 @@ struct GameFixture {
 };
 
 // A package of a fixture's cache: its cache file is ident(id).uxx holding
-// "package " + name, and a run puts it at `destination`.
+// packageBytes(name), and a run puts it at `destination`.
 struct Package {
     int id;
     std::string name;

@@ -6,6 +6,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QFont>
 
 #include "platform/text_util.h"
 
@@ -32,6 +33,12 @@ namespace {
 // Rows holding another version of an installed package: neither the
 // never-move red nor the text's black.
 const QColor kOtherVersionColour(176, 96, 0);
+// Damaged packages: greyed, as the game cannot load them.
+const QColor kDamagedColour(128, 128, 128);
+
+bool explained(PackageState state) {
+    return state == PackageState::OtherVersion || state == PackageState::Damaged;
+}
 
 QString stateToolTip(const FileRow& r) {
     const QString name = toDisplay(r.text);
@@ -48,7 +55,9 @@ QString stateToolTip(const FileRow& r) {
                QStringLiteral(" is installed. Keeping both versions apart avoids version "
                               "mismatches when you join servers: this one stays in the cache");
     case PackageState::Damaged:
-        return name + QStringLiteral(" is empty or holds no package");
+        return name + QStringLiteral(" is damaged (empty, or no package header): the game "
+                                     "cannot load it, so it is not ticked. Tick it to move it "
+                                     "anyway");
     case PackageState::Unknown:
         break;
     }
@@ -72,11 +81,19 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
         if (r.neverMove) return QBrush(QColor(255, 0, 0));
         if (r.state == PackageState::OtherVersion) return QBrush(kOtherVersionColour);
+        if (r.state == PackageState::Damaged) return QBrush(kDamagedColour);
         return {};
+    case Qt::FontRole:
+        if (r.state != PackageState::Damaged) return {};
+        {
+            QFont italic;
+            italic.setItalic(true);
+            return italic;
+        }
     case Qt::ToolTipRole:
         if (index.column() == 0 && r.neverMove)
             return toDisplay(r.text) + QStringLiteral(" is on the never-move list");
-        if (r.state == PackageState::OtherVersion || index.column() == 3) return stateToolTip(r);
+        if (explained(r.state) || index.column() == 3) return stateToolTip(r);
         if (index.column() == 0) return toDisplay(r.text);
         if (index.column() == 1) return toDisplay(r.date);
         return {};
