@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <utility>
 
 namespace tv {
 
@@ -52,6 +53,55 @@ std::string canonical(const std::string& path) {
     return ec ? path : c.string();
 }
 
+std::vector<std::string> winePrefixes(const DiscoveryPlaces& places) {
+    std::vector<std::string> out;
+    if (!places.winePrefix.empty()) out.push_back(places.winePrefix);
+    const std::string& home = places.home;
+    if (home.empty()) return out;
+    out.push_back(joinPath(home, ".wine"));
+    // Lutris (~/Games/<name>), PlayOnLinux, Bottles (native and Flatpak).
+    for (const char* parent : {"Games", ".PlayOnLinux/wineprefix",
+                               ".var/app/com.usebottles.bottles/data/bottles/bottles"})
+        for (const auto& p : subfolders(joinPath(home, parent)))
+            out.push_back(p);
+    for (const auto& p : subfolders(joinPath(places.dataHome, "bottles/bottles")))
+        out.push_back(p);
+    return out;
+}
+
+std::vector<std::string> steamRoots(const DiscoveryPlaces& places) {
+    std::vector<std::string> out;
+    const std::string& home = places.home;
+    if (!places.dataHome.empty()) out.push_back(joinPath(places.dataHome, "Steam"));
+    if (home.empty()) return out;
+    for (const char* r :
+         {".local/share/Steam", ".steam/steam", ".steam/root", ".steam/debian-installation",
+          ".var/app/com.valvesoftware.Steam/.local/share/Steam",
+          ".var/app/com.valvesoftware.Steam/data/Steam", "snap/steam/common/.local/share/Steam"})
+        out.push_back(joinPath(home, r));
+    return out;
+}
+
+// The Steam folders that exist and the libraries their libraryfolders.vdf
+// lists, each once.
+std::vector<std::string> steamLibraries(const DiscoveryPlaces& places) {
+    std::vector<std::string> libraries;
+    std::set<std::string> seen;
+    auto library = [&](const std::string& path) {
+        if (folderExists(path) && seen.insert(canonical(path)).second) libraries.push_back(path);
+    };
+    for (const auto& root : steamRoots(places)) {
+        library(root);
+        const std::string vdf = joinPath(root, "steamapps/libraryfolders.vdf");
+        auto size = fileSize(vdf);
+        if (!size || *size > (16 << 20)) continue;
+        if (auto text = readFile(vdf))
+            for (const auto& p : steamLibraryPaths(*text))
+                library(p);
+    }
+    return libraries;
+}
+
 class Finder {
 public:
     Finder(const DiscoveryPlaces& places) : m_places(places) {}
@@ -65,8 +115,6 @@ public:
 private:
     void add(GameInstall in);
     void winePrefix(const std::string& prefix);
-    std::vector<std::string> winePrefixes() const;
-    std::vector<std::string> steamRoots() const;
 
     const DiscoveryPlaces& m_places;
     std::vector<GameInstall> m_found;
@@ -105,22 +153,6 @@ void Finder::nativeInstalls() {
         in.userFolder = user;
         add(std::move(in));
     }
-}
-
-std::vector<std::string> Finder::winePrefixes() const {
-    std::vector<std::string> out;
-    if (!m_places.winePrefix.empty()) out.push_back(m_places.winePrefix);
-    const std::string& home = m_places.home;
-    if (home.empty()) return out;
-    out.push_back(joinPath(home, ".wine"));
-    // Lutris (~/Games/<name>), PlayOnLinux, Bottles (native and Flatpak).
-    for (const char* parent : {"Games", ".PlayOnLinux/wineprefix",
-                               ".var/app/com.usebottles.bottles/data/bottles/bottles"})
-        for (const auto& p : subfolders(joinPath(home, parent)))
-            out.push_back(p);
-    for (const auto& p : subfolders(joinPath(m_places.dataHome, "bottles/bottles")))
-        out.push_back(p);
-    return out;
 }
 
 void Finder::winePrefix(const std::string& prefix) {
@@ -173,39 +205,12 @@ void Finder::winePrefix(const std::string& prefix) {
 }
 
 void Finder::wineInstalls() {
-    for (const auto& prefix : winePrefixes())
+    for (const auto& prefix : winePrefixes(m_places))
         winePrefix(prefix);
 }
 
-std::vector<std::string> Finder::steamRoots() const {
-    std::vector<std::string> out;
-    const std::string& home = m_places.home;
-    if (!m_places.dataHome.empty()) out.push_back(joinPath(m_places.dataHome, "Steam"));
-    if (home.empty()) return out;
-    for (const char* r :
-         {".local/share/Steam", ".steam/steam", ".steam/root", ".steam/debian-installation",
-          ".var/app/com.valvesoftware.Steam/.local/share/Steam",
-          ".var/app/com.valvesoftware.Steam/data/Steam", "snap/steam/common/.local/share/Steam"})
-        out.push_back(joinPath(home, r));
-    return out;
-}
-
 void Finder::steamInstalls() {
-    std::vector<std::string> libraries;
-    std::set<std::string> seen;
-    auto library = [&](const std::string& path) {
-        if (folderExists(path) && seen.insert(canonical(path)).second) libraries.push_back(path);
-    };
-    for (const auto& root : steamRoots()) {
-        library(root);
-        const std::string vdf = joinPath(root, "steamapps/libraryfolders.vdf");
-        auto size = fileSize(vdf);
-        if (!size || *size > (16 << 20)) continue;
-        if (auto text = readFile(vdf))
-            for (const auto& p : steamLibraryPaths(*text))
-                library(p);
-    }
-    for (const auto& lib : libraries) {
+    for (const auto& lib : steamLibraries(m_places)) {
         auto path = lookupPath(lib, "steamapps/common/Unreal Tournament 2004");
         if (!path || !gameInFolder(*path)) continue;
         GameInstall in;
@@ -254,6 +259,27 @@ std::vector<GameInstall> discoverInstalls(const DiscoveryPlaces& places,
     f.steamInstalls();
     f.storedFolder(stored);
     return f.take();
+}
+
+std::vector<SearchedPlace> searchedPlaces(const DiscoveryPlaces& places) {
+    std::vector<SearchedPlace> out;
+    std::set<std::pair<PlaceKind, std::string>> seen; // ~/.local/share/Steam is named twice
+    auto place = [&](PlaceKind kind, const std::string& folder) {
+        if (seen.emplace(kind, canonical(folder)).second) out.push_back({kind, folder});
+    };
+    for (const auto& root : places.nativeRoots)
+        place(PlaceKind::GameFolders, root);
+    if (!places.home.empty())
+        for (Game g : {Game::UT2003, Game::UT2004})
+            place(PlaceKind::PlayerFolder, nativeUserFolder(g, places.home));
+    for (const auto& prefix : winePrefixes(places))
+        place(PlaceKind::WinePrefix, prefix);
+    // Every Steam folder tried, then the further libraries they list.
+    for (const auto& root : steamRoots(places))
+        place(PlaceKind::SteamLibrary, root);
+    for (const auto& lib : steamLibraries(places))
+        place(PlaceKind::SteamLibrary, lib);
+    return out;
 }
 
 std::vector<std::string> steamLibraryPaths(const std::string& text) {

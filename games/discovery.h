@@ -26,6 +26,25 @@ struct DiscoveryPlaces {
 std::vector<GameInstall> discoverInstalls(const DiscoveryPlaces& places,
                                           const std::string& stored = {});
 
+// A place discovery looks in, and what it looks for there.
+enum class PlaceKind {
+    GameFolders,  // folders named ut2003 or ut2004 (any case) in it
+    PlayerFolder, // a native game's ~/.ut2003 or ~/.ut2004
+    WinePrefix,
+    SteamLibrary, // a Steam folder or a library it lists
+};
+struct SearchedPlace {
+    PlaceKind kind;
+    std::string folder;
+};
+
+// The places discoverInstalls looks in (those that do not exist too), by
+// kind in its order, worked out as it works them out: the prefixes below
+// Lutris', PlayOnLinux's and Bottles' folders, the libraries each Steam
+// folder lists. Reads only, like discovery; says where a game was looked
+// for when none was found.
+std::vector<SearchedPlace> searchedPlaces(const DiscoveryPlaces& places);
+
 // The Steam libraries of a libraryfolders.vdf's text ("path" values, and the
 // numbered entries of the older form).
 std::vector<std::string> steamLibraryPaths(const std::string& vdfText);

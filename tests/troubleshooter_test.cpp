@@ -35,7 +35,12 @@ struct TroubleFixture {
     RecordingPrompter prompter;
     RecordingShell shell;
     Troubleshooter t{store, prompter, shell};
+    std::vector<FolderDialogRequest> dialogs; // every folder dialog opened, in order
     TroubleFixture(bool withInstallPath = true) {
+        t.setFolderDialog([this](const FolderDialogRequest& r) {
+            dialogs.push_back(r);
+            return prompter.browseForFolder(r.title);
+        });
         fx.writeCacheIni({fx.addEntry(2, "b.utx"), fx.addEntry(1, "A.ut2")});
         fs::create_directories(fx.cache + "/Sub");
         tvtest::writeFile(fx.cache + "/.hidden", "x");
@@ -61,9 +66,6 @@ struct TroubleFixture {
                                           kDashes,
                                           "<Tessvane InstallPath>: " + (withLog ? fx.program : ""),
                                           kDashes,
-                                          "<Games found>:",
-                                          "UT2003 (chosen) " + fx.game + "; cache " + fx.cache,
-                                          kDashes,
                                           "<Cache.INI Contents>:    ",
                                           "[Cache]",
                                           tvtest::ident(2) + "=b.utx",
@@ -80,6 +82,10 @@ struct TroubleFixture {
                 lines.push_back("line " + std::to_string(i));
             lines.push_back(kDashes);
         }
+        // The sections added since come after the first ones.
+        lines.push_back("<Games found>:");
+        lines.push_back("UT2003 (chosen) " + fx.game + "; cache " + fx.cache);
+        lines.push_back(kDashes);
         lines.push_back("*** END OF INFO ***");
         return lines;
     }
@@ -91,15 +97,21 @@ TEST(TroubleshooterReport, ByteForByteWithAndWithoutTessvanesFolder) {
     for (bool withLog : {true, false}) {
         TroubleFixture f(withLog);
         ASSERT_TRUE(f.t.start());
-        // The folder without a Cache.ini was refused once; each list was filled once.
-        EXPECT_EQ(f.prompter.messageTexts(),
-                  std::vector<std::string>{"Cache.INI not found in " + (f.fx.dir / "NoCacheHere") +
-                                           " ...try again."});
+        // The cache folder of the settings needs no asking.
+        EXPECT_TRUE(f.dialogs.empty());
+        EXPECT_TRUE(f.prompter.shown.empty());
         EXPECT_FALSE(f.t.osName.empty());
         f.t.osName = "Test OS";
         std::string report = f.fx.dir / "CacheInfo.txt";
         ASSERT_TRUE(f.t.SaveReport(report));
         EXPECT_EQ(tvtest::readFile(report), crlf(f.expected(withLog)));
+        // Saved over a file with LF line ends (edited here), it keeps them.
+        tvtest::writeFile(report, "an older report\n");
+        ASSERT_TRUE(f.t.SaveReport(report));
+        std::string lf;
+        for (const auto& line : f.expected(withLog))
+            lf += line + "\n";
+        EXPECT_EQ(tvtest::readFile(report), lf);
     }
 }
 
@@ -107,11 +119,41 @@ TEST(Troubleshooter, TheCacheFolderChooserNamesTheGameChosenInTessvane) {
     for (const char* game : {"UT2003", "UT2004"}) {
         TroubleFixture f;
         f.store.setValue(kSettingsKey, "Game", RegValue::text(game));
+        f.store.setValue(kSettingsKey, "CacheDir", RegValue::text(f.fx.dir / "gone"));
         ASSERT_TRUE(f.t.start());
         ASSERT_FALSE(f.prompter.shown.empty());
         EXPECT_EQ(f.prompter.shown[0].kind, "folder");
         EXPECT_EQ(f.prompter.shown[0].title, std::string("Choose the ") + game + " Cache folder:");
+        // The setting's folder is gone: the dialog starts in the player's folder.
+        ASSERT_FALSE(f.dialogs.empty());
+        EXPECT_EQ(f.dialogs[0].startFolder, f.fx.home);
     }
+}
+
+TEST(Troubleshooter, FolderDialogsStartInTheFolderTheSettingNamesWhileItExists) {
+    TroubleFixture f;
+    // A cache folder setting without a Cache.ini is said and asked about,
+    // as is the folder chosen first.
+    const std::string noIndex = f.fx.dir / "EmptyCache";
+    fs::create_directories(noIndex);
+    f.store.setValue(kSettingsKey, "CacheDir", RegValue::text(noIndex + "/"));
+    ASSERT_TRUE(f.t.start());
+    EXPECT_EQ(f.prompter.messageTexts(),
+              (std::vector<std::string>{"Cache.INI not found in " + noIndex + " ...try again.",
+                                        "Cache.INI not found in " + (f.fx.dir / "NoCacheHere") +
+                                            " ...try again."}));
+    ASSERT_EQ(f.dialogs.size(), 2u);
+    EXPECT_EQ(f.dialogs[0].startFolder, noIndex);
+    EXPECT_EQ(f.t.cacheFolder, f.fx.cache);
+    EXPECT_EQ(f.t.cacheIniLines.size(), 3u); // each list filled once
+    EXPECT_EQ(f.t.cacheFiles.size(), 3u);
+    // The game folder's: in the stored folder, at home once that is gone.
+    f.t.SetGameRegistryFolder(false);
+    f.store.setValue(kGameKey, "Folder", RegValue::text(f.fx.dir / "moved/"));
+    f.t.SetGameRegistryFolder(false);
+    ASSERT_EQ(f.dialogs.size(), 4u);
+    EXPECT_EQ(f.dialogs[2].startFolder, f.fx.game);
+    EXPECT_EQ(f.dialogs[3].startFolder, f.fx.home);
 }
 
 TEST(TroubleshooterReport, AnEmptyIndexAndTheSettingsAsTheyAreNow) {
@@ -146,7 +188,7 @@ TEST(Troubleshooter, AMissingGameFolderIsAskedForAndStoredWithItsSeparatorOrLeft
     RecordingShell shell;
     Troubleshooter t(store, prompter, shell);
     prompter.folders = {"", f.fx.game, f.fx.cache};
-    prompter.answers = {true};
+    prompter.choices = {Choice::Yes};
     ASSERT_TRUE(t.start());
     EXPECT_EQ(store.value(kGameKey, "Folder")->data, f.fx.game + "/" + std::string(1, '\0'));
     EXPECT_EQ(t.utRegDir, f.fx.game + "/");
@@ -159,6 +201,49 @@ TEST(Troubleshooter, AMissingGameFolderIsAskedForAndStoredWithItsSeparatorOrLeft
     Troubleshooter gone(none, leave, shell);
     EXPECT_FALSE(gone.start());
     EXPECT_FALSE(tvtest::exists(other / "registry.reg"));
+}
+
+TEST(TroubleshooterReport, WithNoGameItSaysNoneAndWhereItLooked) {
+    GameFixture fx;
+    // A Lutris prefix and a second Steam library are looked in too.
+    fs::create_directories(fx.home + "/Games/lutris-prefix");
+    fs::create_directories(fx.dir / "SteamLib2");
+    tvtest::writeFile(fx.home + "/.local/share/Steam/steamapps/libraryfolders.vdf",
+                      "\"libraryfolders\"\n{\n\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" +
+                          (fx.dir / "SteamLib2") + "\"\n\t}\n}\n");
+    tvtest::TempDir other;
+    RegistryStore store(other / "registry.reg");
+    RecordingPrompter prompter;
+    RecordingShell shell;
+    Troubleshooter t(store, prompter, shell);
+    prompter.choices = {Choice::No, Choice::No}; // neither folder, but a report
+    ASSERT_TRUE(t.start());
+    EXPECT_EQ(t.utRegDir, kGameFolderNotFound);
+    const std::string report = other / "CacheInfo.txt";
+    ASSERT_TRUE(t.SaveReport(report));
+    EXPECT_FALSE(tvtest::exists(other / "registry.reg"));
+
+    const auto lines = splitLines(tvtest::readFile(report));
+    EXPECT_EQ(lines[5], std::string("<UT Reg Dir>: ") + kGameFolderNotFound);
+    auto at = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) - lines.begin();
+    };
+    EXPECT_EQ(at("<Cache.INI Contents>:    ") + 1, at("No cache folder was chosen."));
+    const auto none = at("<Games found>: none");
+    ASSERT_LT(none, static_cast<long>(lines.size()));
+    EXPECT_GT(none, at("<Cache Directory listing of >:"));
+    EXPECT_EQ(lines[none + 1], kDashes);
+    EXPECT_EQ(lines[none + 2], "<Places looked in>:");
+    const std::vector<std::string> places(lines.begin() + none + 3, lines.end() - 2);
+    for (const std::string& place :
+         {"ut2003 and ut2004 folders in " + fx.machine + "/opt",
+          "player's folder " + fx.home + "/.ut2004", "Wine prefix " + fx.home + "/.wine",
+          "Wine prefix " + fx.home + "/Games/lutris-prefix",
+          "Steam library " + fx.home + "/.local/share/Steam",
+          "Steam library " + (fx.dir / "SteamLib2")})
+        EXPECT_EQ(std::count(places.begin(), places.end(), place), 1) << place;
+    EXPECT_EQ(lines[lines.size() - 2], kDashes);
+    EXPECT_EQ(lines.back(), "*** END OF INFO ***");
 }
 
 TEST(Troubleshooter, ResetClearsOnlyTheCacheFolderSettingAfterYes) {
@@ -202,11 +287,16 @@ TEST(Troubleshooter, TheCommandLineWritesTheReportOrSaysWhatIsMissing) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(f.store.value(kSettingsKey, "CacheDir")->data, std::string(1, '\0'));
 
+    // Without a game the report is written all the same, saying so.
     tvtest::TempDir fresh;
     r = tvtest::runCommand("TESSVANE_REGISTRY=" + tvtest::shellQuote(fresh / "r.reg") + " " +
                            program + " --report " + tvtest::shellQuote(fresh / "x.txt") + " 2>&1");
-    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("--game DIR"), std::string::npos);
+    text = tvtest::readFile(fresh / "x.txt");
+    EXPECT_NE(text.find("<Games found>: none\r\n"), std::string::npos);
+    EXPECT_NE(text.find("<Cache.INI Contents>:    \r\nNo cache folder is known"),
+              std::string::npos);
 
     // Arguments are checked before anything is written, and paths are whole.
     const std::string freshEnv = "TESSVANE_REGISTRY=" + tvtest::shellQuote(fresh / "r.reg") + " ";

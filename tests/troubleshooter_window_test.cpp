@@ -5,11 +5,15 @@
 #include "recording_prompter.h"
 #include "troubleshooter/window/troubleshooter_window.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -35,8 +39,12 @@ struct TroubleWindowTest : ::testing::Test {
         store.setValue(kSettingsKey, "InstallPath", RegValue::text(fx.program));
         prompter.folders = {fx.cache};
     }
-    void open(const std::string& report) {
+    // The folder dialogs answer from the prompter unless the test wants Qt's own.
+    void open(const std::string& report, bool qtFolderDialog = false) {
         window = std::make_unique<TroubleshooterWindow>(store, prompter, shell, report);
+        if (!qtFolderDialog)
+            window->troubleshooter().setFolderDialog(
+                [this](const FolderDialogRequest& r) { return prompter.browseForFolder(r.title); });
         ASSERT_TRUE(window->start());
         window->show();
     }
@@ -133,4 +141,37 @@ TEST_F(TroubleWindowTest, AReportThatCannotBeSavedLeavesNothingToMail) {
     click("cmdSave");
     EXPECT_EQ(prompter.messageTexts().back().rfind("The report could not be saved: ", 0), 0u);
     EXPECT_FALSE(child<QPushButton>("cmdMail")->isEnabled());
+}
+
+TEST_F(TroubleWindowTest, TheFolderDialogStartsAtHomeAndListsItsHiddenFolders) {
+    std::filesystem::create_directories(fx.home + "/.ut2004");
+    // The stored game folder is gone: its dialog starts in the player's folder.
+    store.setValue("HKEY_LOCAL_MACHINE\\Software\\Unreal Technology\\Installed Apps\\UT2003",
+                   "Folder", RegValue::text(fx.dir / "moved/"));
+    open(fx.dir / "CacheInfo.txt", true);
+    // Watches for the dialog the click opens: where it starts, whether it
+    // lists ~/.ut2004 (the list fills in the background), then closes it.
+    QString startedIn;
+    bool listsHidden = false;
+    int ticks = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        QFileDialog* dialog = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) dialog = d;
+        if (!dialog) return;
+        startedIn = dialog->directory().absolutePath();
+        for (auto* view : dialog->findChildren<QAbstractItemView*>()) {
+            const QModelIndex root = view->rootIndex();
+            for (int row = 0; view->model() && row < view->model()->rowCount(root); ++row)
+                if (view->model()->index(row, 0, root).data().toString() == ".ut2004")
+                    listsHidden = true;
+        }
+        if (listsHidden || ++ticks > 250) dialog->reject();
+    });
+    watch.start(20);
+    click("cmdSetUT");
+    watch.stop();
+    EXPECT_EQ(startedIn.toStdString(), fx.home);
+    EXPECT_TRUE(listsHidden);
 }

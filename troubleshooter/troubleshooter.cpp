@@ -17,6 +17,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <optional>
+#include <pwd.h>
+#include <unistd.h>
 
 #ifndef TESSVANE_VERSION_MAJOR
 #define TESSVANE_VERSION_MAJOR 1
@@ -96,6 +98,15 @@ std::optional<std::vector<std::string>> firstLines(const std::string& path, size
     return lines;
 }
 
+// The player's home folder: $HOME, else the user's entry in the password
+// database; empty when neither names one.
+std::string homeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir && *pw->pw_dir)
+        return pw->pw_dir;
+    return {};
+}
+
 // Names and text from files as report lines: one entry, one line.
 void appendEscaped(std::vector<std::string>& out, const std::vector<std::string>& lines) {
     out.reserve(out.size() + lines.size());
@@ -104,6 +115,13 @@ void appendEscaped(std::vector<std::string>& out, const std::vector<std::string>
 }
 
 } // namespace
+
+FolderDialogRequest folderDialogRequest(const std::string& title, const std::string& named) {
+    // A relative setting would start wherever the program was started.
+    const std::string folder = withoutTrailingSeparator(named);
+    const bool usable = !folder.empty() && folder.front() == '/' && folderExists(folder);
+    return {title, usable ? folder : homeFolder()};
+}
 
 Troubleshooter::Troubleshooter(RegistryStore& registry, Prompter& prompter, Shell& shell)
     : m_registry(registry), m_retitled(prompter, "Tessvane Troubleshooter"), m_prompter(m_retitled),
@@ -136,10 +154,10 @@ bool Troubleshooter::start() {
     utRegDir = readGameFolder();
     if (utRegDir.empty()) {
         utRegDir = kGameFolderNotFound;
-        if (!SetGameRegistryFolder(true)) return false;
+        if (askGameFolder(true) == Asked::Left) return false;
     }
     readProgramSettings();
-    if (!ChooseCacheFolder()) return false;
+    if (!useSettingsCacheFolder() && !ChooseCacheFolder()) return false;
     try {
         osName = CEnvironment().OsName();
     } catch (const ComponentError& e) {
@@ -149,13 +167,34 @@ bool Troubleshooter::start() {
     return true;
 }
 
+std::string Troubleshooter::browse(const std::string& title, const std::string& named) {
+    if (!m_folderDialog) return m_prompter.browseForFolder(title);
+    return m_folderDialog(folderDialogRequest(title, named));
+}
+
+Troubleshooter::Insisted Troubleshooter::insist(const std::string& text) {
+    switch (m_prompter.choose(text)) {
+    case Choice::Yes:
+        return Insisted::Again;
+    case Choice::No:
+        return Insisted::WithoutIt;
+    case Choice::Cancel:
+        break;
+    }
+    return Insisted::Leave;
+}
+
 bool Troubleshooter::SetGameRegistryFolder(bool mustChoose) {
+    return askGameFolder(mustChoose) == Asked::Stored;
+}
+
+Troubleshooter::Asked Troubleshooter::askGameFolder(bool mustChoose) {
     for (;;) {
-        std::string chosen = m_prompter.browseForFolder("Choose the root UT folder:");
+        std::string chosen = browse("Choose the root UT folder:", readGameFolder());
         // A folder with neither System nor Cache is questioned, as Tessvane does.
         if (!chosen.empty() && !looksLikeGameFolder(chosen) &&
             !m_prompter.question(kNotAGameFolderQuestion)) {
-            if (!mustChoose) return false;
+            if (!mustChoose) return Asked::NotStored;
             continue;
         }
         if (!chosen.empty()) {
@@ -164,12 +203,19 @@ bool Troubleshooter::SetGameRegistryFolder(bool mustChoose) {
             if (chosen.back() != '/') chosen += '/';
             game.WriteEntry("Folder", chosen);
             utRegDir = game.ReadEntry("Folder", "");
-            return true;
+            return Asked::Stored;
         }
-        if (!mustChoose) return false;
-        if (!m_prompter.question("You MUST select the root UT2003 folder (Ex - /home/you/ut2003)."
-                                 "\n\nChoose it now? (No ends the troubleshooter.)"))
-            return false;
+        if (!mustChoose) return Asked::NotStored;
+        switch (insist("You MUST select the root UT2003 folder (Ex - /home/you/ut2003).\n\n"
+                       "Choose it now? No goes on without it (the report then says where games "
+                       "were looked for); Cancel ends the troubleshooter.")) {
+        case Insisted::Again:
+            continue;
+        case Insisted::WithoutIt:
+            return Asked::NotStored;
+        case Insisted::Leave:
+            return Asked::Left;
+        }
     }
 }
 
@@ -197,17 +243,42 @@ bool Troubleshooter::useCacheFolder(const std::string& folder, std::string* erro
     return true;
 }
 
+void Troubleshooter::withoutCacheFolder(const std::string& why) {
+    cacheIniLines.clear();
+    cacheFiles.clear();
+    cacheFolder.clear();
+    cacheIniProblem = why;
+    cacheFolderProblem.clear();
+}
+
+bool Troubleshooter::useSettingsCacheFolder() {
+    // The folder Tessvane was told of needs no asking; one without a
+    // Cache.ini is said, and the dialog then starts in it.
+    const std::string folder = withoutTrailingSeparator(cacheRegDir);
+    if (folder.empty() || folder.front() != '/' || !folderExists(folder)) return false;
+    std::string error;
+    if (useCacheFolder(folder, &error)) return true;
+    m_prompter.message(error);
+    return false;
+}
+
 bool Troubleshooter::ChooseCacheFolder() {
     for (;;) {
         // The game Tessvane was last told to look after names the folder.
         const std::string game =
             readProgramValue("Game") == "UT2004" ? std::string("UT2004") : std::string("UT2003");
-        std::string chosen = m_prompter.browseForFolder("Choose the " + game + " Cache folder:");
+        std::string chosen = browse("Choose the " + game + " Cache folder:", cacheRegDir);
         if (chosen.empty()) {
-            if (!m_prompter.question("You MUST select the UT Cache folder..\n\nChoose it now? (No "
-                                     "ends the troubleshooter.)"))
+            switch (insist("You MUST select the UT Cache folder..\n\nChoose it now? No goes on "
+                           "without it; Cancel ends the troubleshooter.")) {
+            case Insisted::Again:
+                continue;
+            case Insisted::WithoutIt:
+                withoutCacheFolder("No cache folder was chosen.");
+                return true;
+            case Insisted::Leave:
                 return false;
-            continue;
+            }
         }
         std::string error;
         if (useCacheFolder(withoutTrailingSeparator(chosen), &error)) return true;
@@ -247,21 +318,52 @@ bool Troubleshooter::ResetProgramRegistry() {
     return true;
 }
 
-// The report's "<Games found>" lines: one per install, "none" when there is none.
-static std::vector<std::string> gamesFoundLines(const std::string& storedFolder) {
+namespace {
+
+std::string placeLine(const SearchedPlace& place) {
+    switch (place.kind) {
+    case PlaceKind::GameFolders:
+        return "ut2003 and ut2004 folders in " + place.folder;
+    case PlaceKind::PlayerFolder:
+        return "player's folder " + place.folder;
+    case PlaceKind::WinePrefix:
+        return "Wine prefix " + place.folder;
+    case PlaceKind::SteamLibrary:
+        break;
+    }
+    return "Steam library " + place.folder;
+}
+
+// The sections that came after the report's first ones: the installs
+// discovery finds, or "none" and where it looked. They go last, before the
+// END line, as readers rely on the order of the first ones.
+std::vector<std::string> gamesFoundSections(const std::string& storedFolder) {
+    const DiscoveryPlaces places = DiscoveryPlaces::fromEnvironment();
+    const auto installs = discoverInstalls(places, storedFolder);
     std::vector<std::string> out;
-    for (const auto& in : discoverInstalls(DiscoveryPlaces::fromEnvironment(), storedFolder)) {
+    if (installs.empty()) {
+        out.push_back("<Games found>: none");
+        out.push_back(kDashes);
+        out.push_back("<Places looked in>:");
+        for (const auto& place : searchedPlaces(places))
+            out.push_back(escapeControls(placeLine(place)));
+    } else {
+        out.push_back("<Games found>:");
+    }
+    for (const auto& in : installs) {
         const std::string cache =
             in.cacheFolder.empty() ? joinPath(in.userFolder, "Cache") : in.cacheFolder;
         std::string line =
             std::string(gameName(in.game)) + " (" + kindName(in.kind) + ") " + in.gameFolder;
         if (in.userFolder != in.gameFolder) line += "; player's files in " + in.userFolder;
         line += "; cache " + cache;
-        out.push_back(line);
+        out.push_back(escapeControls(line));
     }
-    if (out.empty()) out.push_back("none");
+    out.push_back(kDashes);
     return out;
 }
+
+} // namespace
 
 std::vector<std::string> Troubleshooter::reportLines() const {
     // The settings as they are now, not as they were at the start.
@@ -277,11 +379,7 @@ std::vector<std::string> Troubleshooter::reportLines() const {
                                     kDashes,
                                     "<Tessvane InstallPath>: " + installPath,
                                     kDashes,
-                                    "<Games found>:"};
-    for (const auto& line : gamesFoundLines(game))
-        out.push_back(line);
-    out.push_back(kDashes);
-    out.push_back("<Cache.INI Contents>:    ");
+                                    "<Cache.INI Contents>:    "};
     for (auto& line : out)
         line = escapeControls(line);
     if (!cacheIniProblem.empty()) out.push_back(escapeControls(cacheIniProblem));
@@ -297,6 +395,8 @@ std::vector<std::string> Troubleshooter::reportLines() const {
         appendEscaped(out, logLines);
         out.push_back(kDashes);
     }
+    for (auto& line : gamesFoundSections(game))
+        out.push_back(std::move(line));
     out.push_back("*** END OF INFO ***");
     return out;
 }

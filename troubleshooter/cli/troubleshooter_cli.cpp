@@ -1,5 +1,7 @@
 #include "troubleshooter_cli.h"
 
+#include <optional>
+
 #include "troubleshooter/environment.h"
 #include "troubleshooter/troubleshooter.h"
 
@@ -27,7 +29,8 @@ const char* const kUsage =
     "                   CacheInfo.txt in your home folder) and prints its path\n"
     "  --cache DIR      the game's cache folder to report on (else Tessvane's CacheDir\n"
     "                   setting, else the game folder's Cache)\n"
-    "  --game DIR       the game folder, stored when the settings have none\n"
+    "  --game DIR       the game folder, stored when the settings have none (without\n"
+    "                   one the report says where games were looked for)\n"
     "  --clear          clears Tessvane's cache-folder setting (asks; --yes answers Yes)\n"
     "Exit status: 0 done, 1 not done (a No, a report that could not be written),\n"
     "2 wrong arguments or something missing.\n";
@@ -64,6 +67,53 @@ bool readArguments(const std::vector<std::string>& args, Request& r, std::ostrea
     return r.wantReport != r.clear && !(r.clear && (!r.cache.empty() || !r.game.empty()));
 }
 
+// The game folder the settings hold, else the one --game names (stored when
+// it looks like the game's, or --yes says to use it anyway); empty without
+// either, as the report is written all the same. nullopt when --game's was
+// refused.
+std::optional<std::string> gameFolderOf(const Request& r, RegistryStore& registry,
+                                        ConsolePrompter& prompter, std::ostream& err) {
+    clsRegistry gameKey(registry, noticesTo(prompter));
+    useGameKey(gameKey);
+    std::string gameFolder = gameKey.ReadEntry("Folder", "");
+    if (!gameFolder.empty()) return gameFolder;
+    if (r.game.empty()) {
+        err << "tessvane-troubleshooter: warning: " << kGameFolderNotFound
+            << " (name the game folder with --game DIR); the report says where games were "
+               "looked for\n";
+        return std::string();
+    }
+    if (!looksLikeGameFolder(r.game) &&
+        !prompter.question(kNotAGameFolderQuestion, "Tessvane Troubleshooter",
+                           MessageIcon::Question))
+        return std::nullopt;
+    gameFolder = withoutTrailingSeparator(r.game) + "/";
+    gameKey.WriteEntry("Folder", gameFolder);
+    return gameFolder;
+}
+
+// The cache folder --cache names (false, said, when it holds no Cache.ini),
+// else the settings' or the game folder's: without a Cache.ini there, or
+// with neither, the report says so in its Cache.ini section.
+bool useCacheOf(Troubleshooter& t, const Request& r, const std::string& gameFolder,
+                std::ostream& err) {
+    std::string error;
+    if (!r.cache.empty()) {
+        if (t.useCacheFolder(withoutTrailingSeparator(r.cache), &error)) return true;
+        err << "tessvane-troubleshooter: " << error << " Name the cache folder with --cache DIR.\n";
+        return false;
+    }
+    std::string cache = t.cacheRegDir;
+    if (cache.empty() && !gameFolder.empty())
+        cache = joinPath(withoutTrailingSeparator(gameFolder), "Cache");
+    if (cache.empty())
+        t.withoutCacheFolder(
+            "No cache folder is known: the settings name none, nor a game folder.");
+    else if (!t.useCacheFolder(withoutTrailingSeparator(cache), &error))
+        t.withoutCacheFolder("Cache.INI not found in " + withoutTrailingSeparator(cache));
+    return true;
+}
+
 } // namespace
 
 int runTroubleshooterCli(const std::vector<std::string>& args, std::ostream& out,
@@ -84,35 +134,11 @@ int runTroubleshooterCli(const std::vector<std::string>& args, std::ostream& out
     Troubleshooter t(registry, prompter, shell);
     if (r.clear) return t.ResetProgramRegistry() ? cmdline::kDone : cmdline::kNotDone;
 
-    clsRegistry gameKey(registry, noticesTo(prompter));
-    useGameKey(gameKey);
-    std::string gameFolder = gameKey.ReadEntry("Folder", "");
-    if (gameFolder.empty()) {
-        if (r.game.empty()) {
-            err << "tessvane-troubleshooter: " << kGameFolderNotFound
-                << ": name the game folder with --game DIR\n";
-            return cmdline::kUsageError;
-        }
-        // As the window questions it: stored only when it looks like the
-        // game's folder, or when --yes says to use it anyway.
-        if (!looksLikeGameFolder(r.game) &&
-            !prompter.question(kNotAGameFolderQuestion, "Tessvane Troubleshooter",
-                               MessageIcon::Question))
-            return cmdline::kUsageError;
-        gameFolder = withoutTrailingSeparator(r.game) + "/";
-        gameKey.WriteEntry("Folder", gameFolder);
-    }
-    t.utRegDir = gameFolder;
+    const std::optional<std::string> gameFolder = gameFolderOf(r, registry, prompter, err);
+    if (!gameFolder) return cmdline::kUsageError;
+    t.utRegDir = gameFolder->empty() ? std::string(kGameFolderNotFound) : *gameFolder;
     t.readProgramSettings();
-    std::string cache = r.cache;
-    if (cache.empty())
-        cache = !t.cacheRegDir.empty() ? t.cacheRegDir
-                                       : joinPath(withoutTrailingSeparator(gameFolder), "Cache");
-    std::string error;
-    if (!t.useCacheFolder(withoutTrailingSeparator(cache), &error)) {
-        err << "tessvane-troubleshooter: " << error << " Name the cache folder with --cache DIR.\n";
-        return cmdline::kUsageError;
-    }
+    if (!useCacheOf(t, r, *gameFolder, err)) return cmdline::kUsageError;
     try {
         t.osName = CEnvironment().OsName();
     } catch (const ComponentError& e) {

@@ -1,5 +1,6 @@
 #include "troubleshooter_window.h"
 
+#include "folder_dialog.h"
 #include "platform/text_util.h"
 #include "ui/qt/qt_text.h"
 
@@ -43,6 +44,7 @@ TroubleshooterWindow::TroubleshooterWindow(RegistryStore& registry, Prompter& pr
                                            Shell& shell, std::string reportPath, QWidget* parent)
     : QWidget(parent), m_t(registry, prompter, shell), m_reportPath(std::move(reportPath)) {
     setObjectName("frmTroubleshooter");
+    m_t.setFolderDialog([this](const FolderDialogRequest& r) { return askForFolder(this, r); });
     setWindowTitle(QString::fromStdString(Troubleshooter::caption()));
     txtUTRegDir = field(this, "txtUTRegDir");
     txtCacheRegDir = field(this, "txtCacheRegDir");
