@@ -4,6 +4,7 @@
 #include "installed_packages.h"
 #include "package_state.h"
 #include "run_log.h"
+#include "undo_moves.h"
 
 #include "platform/crash_point.h"
 #include "platform/file_ops.h"
@@ -411,6 +412,11 @@ bool CacheRun::recordMoves(size_t next, size_t end) {
         p.rowid =
             m_undo->insert({m_options.moveDate, joinPath(m_cache, p.cacheFile), p.destination});
         if (p.rowid == 0) return false;
+        // The undo writes "<cache file's name>=<name>" back; any other line
+        // is kept as it was.
+        if (m_lines[i] != rebuiltIndexLine(p.cacheFile, p.name) &&
+            !m_undo->rememberLine(p.rowid, m_lines[i]))
+            return false;
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #include "undo_moves.h"
 
+#include "cache_index.h"
 #include "file_types.h"
 
 #include "platform/crash_point.h"
@@ -137,6 +138,10 @@ bool removeIndexLines(const std::string& path, const std::vector<std::string>& s
 
 } // namespace
 
+std::string rebuiltIndexLine(const std::string& cacheFileName, const std::string& name) {
+    return cacheFileName.substr(0, cacheFileName.rfind('.')) + "=" + name;
+}
+
 bool isCacheFileName(const std::string& name, const std::string& cacheExt) {
     if (name.size() < 34) return false;
     for (size_t i = 0; i < 32; ++i)
@@ -200,6 +205,7 @@ private:
     void planGroups(const std::vector<std::string>& newNames);
     std::optional<GroupPlan> planGroup(const std::string& name, const std::vector<size_t>& records);
     bool chooseRecord(GroupPlan& plan, const std::string& name);
+    std::string lineFor(const UndoRecord& r, const std::string& name) const;
     bool removeRecords();
     void keepRecords(const GroupPlan& plan);
     void appendLines();
@@ -215,6 +221,7 @@ private:
     UndoResult m_result;
 
     std::vector<UndoRecord> m_all;
+    std::unordered_map<int64_t, std::string> m_lines; // lines kept with records
     std::optional<MoveFolders> m_moveFolders;
     std::unordered_map<std::string, std::vector<size_t>> m_byNewName;
     std::vector<GroupPlan> m_plans;
@@ -226,12 +233,27 @@ private:
 
 bool UndoRun::readRecords(const std::vector<std::string>& gameFolders) {
     std::vector<std::string> remembered;
-    if (!m_undo.allRecords(m_all) || !m_undo.movedIntoFolders(remembered))
+    if (!m_undo.allRecords(m_all) || !m_undo.movedIntoFolders(remembered) ||
+        !m_undo.movedLines(m_lines))
         return failWithLogError();
     m_moveFolders.emplace(gameFolders, remembered);
     for (size_t i = 0; i < m_all.size(); ++i)
         m_byNewName[m_all[i].NewFName].push_back(i);
     return true;
+}
+
+// The line the run kept with the record, when it is one line that names
+// this cache file and this package; else the line made from the record.
+std::string UndoRun::lineFor(const UndoRecord& r, const std::string& name) const {
+    const std::string file = fileNameOf(r.OldFName);
+    auto kept = m_lines.find(r.rowid);
+    if (kept != m_lines.end() && kept->second.find_first_of("\r\n") == std::string::npos) {
+        auto e = parseCacheLine(kept->second, m_cacheExt);
+        if (e && e->name == name &&
+            (equalsNoCase(e->candidate1, file) || equalsNoCase(e->candidate2, file)))
+            return kept->second;
+    }
+    return rebuiltIndexLine(file, name);
 }
 
 // What to do with each ticked path, worked out before anything is touched.
@@ -290,9 +312,7 @@ bool UndoRun::chooseRecord(GroupPlan& plan, const std::string& name) {
         plan.move = &r;
         // Both copies whole: only the one outside the cache is left to go.
         plan.finish = pathExists(r.OldFName);
-        std::string key = fileNameOf(r.OldFName);
-        key.erase(key.rfind('.'));
-        plan.line = key + "=" + fileNameOf(name);
+        plan.line = lineFor(r, fileNameOf(name));
         const std::string folder = folderOf(r.OldFName);
         plan.index = m_indexes.find(folder).value_or(joinPath(folder, "cache.ini"));
         return true;

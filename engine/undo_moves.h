@@ -23,10 +23,17 @@ struct UndoResult {
 // optional "-N", a dot and the cache extension (any letter case).
 bool isCacheFileName(const std::string& name, const std::string& cacheExt);
 
+// The Cache.ini line the undo writes back for a move of the cache file
+// `cacheFileName` to a file named `name`: "<cache file's name without its
+// extension>=<name>".
+std::string rebuiltIndexLine(const std::string& cacheFileName, const std::string& name);
+
 // Moves the files of the records with these new paths back into the cache.
 // A record is followed only when its old path is a cache file's name directly
 // in a folder that holds a Cache.ini (or in `cacheFolder`) and its new path
-// is a regular file; any other record is left in place and reported.
+// is a regular file; any other record is left in place and reported. The
+// line a run kept with a record goes back as it was (when it still names
+// that file and package), else the rebuilt one.
 //
 // The order keeps every package findable whenever the program is killed: the
 // Cache.ini lines are appended and flushed first, then the files are moved

@@ -79,7 +79,7 @@ void UndoLog::close() {
     m_insert = nullptr;
     if (m_removeRow) sqlite3_finalize(m_removeRow);
     m_removeRow = nullptr;
-    for (sqlite3_stmt** kept : {&m_deleteFile, &m_insertFile, &m_forgetInstall}) {
+    for (sqlite3_stmt** kept : {&m_deleteFile, &m_insertFile, &m_forgetInstall, &m_insertLine}) {
         sqlite3_finalize(*kept);
         *kept = nullptr;
     }
@@ -308,6 +308,45 @@ bool UndoLog::removeAll() {
     // The installations go too, where the log has them.
     return exec("DELETE FROM Undo") && exec(kInstallTables) &&
            exec("DELETE FROM InstalledFiles; DELETE FROM Installs");
+}
+
+bool UndoLog::rememberLine(int64_t move, const std::string& line) {
+    if (!m_db) return false;
+    if (!m_insertLine &&
+        !exec("CREATE TABLE IF NOT EXISTS MoveLines (Move INTEGER PRIMARY KEY, Line TEXT);"
+              "CREATE TRIGGER IF NOT EXISTS MoveLineGoes AFTER DELETE ON Undo "
+              "BEGIN DELETE FROM MoveLines WHERE Move = old.rowid; END")) {
+        setWriteError();
+        return false;
+    }
+    sqlite3_stmt* st =
+        statement(m_insertLine, "INSERT OR REPLACE INTO MoveLines (Move, Line) VALUES (?, ?)");
+    if (!st) return false;
+    sqlite3_bind_int64(st, 1, move);
+    bindText(st, 2, line);
+    if (sqlite3_step(st) != SQLITE_DONE) {
+        setWriteError();
+        return false;
+    }
+    return true;
+}
+
+bool UndoLog::movedLines(std::unordered_map<int64_t, std::string>& out) {
+    out.clear();
+    if (!m_db) return false;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(m_db, "SELECT Move, Line FROM MoveLines", -1, &st, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_finalize(st);
+        // A log no run with such a line wrote has no table.
+        return true;
+    }
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        out.emplace(sqlite3_column_int64(st, 0), columnText(st, 1));
+    if (rc != SQLITE_DONE) m_error = sqlite3_errmsg(m_db);
+    sqlite3_finalize(st);
+    return rc == SQLITE_DONE;
 }
 
 bool compactUndoDatabase(const std::string& from, const std::string& to, std::string* error) {

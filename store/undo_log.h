@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
@@ -82,6 +83,14 @@ public:
     bool rememberFolder(const std::string& folder);
     bool movedIntoFolders(std::vector<std::string>& out);
 
+    // The Cache.ini line of a move whose line the undo could not make again
+    // from the record's names (UT2004's "<id>-1=" line of a file "<id>.uxx",
+    // blanks around "=", ...): table MoveLines, made on first use, whose rows
+    // go with their records. `move` is the record's row id.
+    bool rememberLine(int64_t move, const std::string& line);
+    // Every such line by its record's row id (none when the log has no table).
+    bool movedLines(std::unordered_map<int64_t, std::string>& out);
+
     // Archive installations (tables Installs and InstalledFiles, made on
     // first use; a log without them has none), written inside the caller's
     // transaction. An installation records each file before it writes it
@@ -106,6 +115,7 @@ private:
     sqlite3_stmt* m_deleteFile = nullptr;
     sqlite3_stmt* m_insertFile = nullptr;
     sqlite3_stmt* m_forgetInstall = nullptr;
+    sqlite3_stmt* m_insertLine = nullptr;
     std::string m_error;
 };
 

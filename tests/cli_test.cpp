@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <sqlite3.h>
 #include <sys/wait.h>
 
 using tvtest::GameFixture;
@@ -252,6 +253,38 @@ TEST(CliPaths, RelativeFoldersAreWholePathsAndUndoFromElsewhereWorks) {
                                  "", "cd " + shellQuote(fx.game) + " &&");
     EXPECT_EQ(scan.status, 0) << scan.err;
     EXPECT_NE(scan.out.find("DM-A.ut2"), std::string::npos);
+}
+
+TEST(CliUndo, TheIndexLinesComeBackAsTheyWere) {
+    GameFixture fx;
+    // UT2004's "-1" line of a file without the "-1", a plain line, LF line
+    // ends. A line edited in the log to be two lines
+    // (or another package's) is not written: the rebuilt one is.
+    const std::vector<std::string> lines = {
+        ident(1) + "-1=DM-Line.ut2", fx.addEntry(3, "DM-Plain.ut2"), ident(4) + "-1=DM-Edited.ut2"};
+    for (int n : {1, 4})
+        fx.addCacheFile(ident(n) + ".uxx",
+                        tvtest::packageBytes("DM-" + std::to_string(n) + ".ut2"));
+    tvtest::writeFile(fx.cache + "/Cache.ini",
+                      "[Cache]\n" + lines[0] + "\n" + lines[1] + "\n" + lines[2] + "\n");
+    ASSERT_EQ(run(fx, "run --no-backup").status, 0);
+    for (const char* moved : {"DM-Line", "DM-Plain", "DM-Edited"})
+        ASSERT_TRUE(tvtest::exists(fx.game + "/Maps/" + moved + ".ut2")) << moved;
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((fx.program + "/tessvane.mdb").c_str(), &db), SQLITE_OK);
+        const std::string sql = "UPDATE MoveLines SET Line = Line || char(10) || 'X=Forged.ut2' "
+                                "WHERE Line LIKE '%DM-Edited%'";
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+    ASSERT_EQ(run(fx, "undo --yes --all").status, 0);
+    const auto back = tvtest::readFile(fx.cache + "/Cache.ini");
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_NE(back.find("\n" + lines[i] + "\n"), std::string::npos) << lines[i] << "\n" << back;
+    EXPECT_NE(back.find("\n" + ident(4) + "=DM-Edited.ut2\n"), std::string::npos) << back;
+    EXPECT_EQ(back.find("Forged"), std::string::npos);
+    EXPECT_EQ(back.find('\r'), std::string::npos);
 }
 
 TEST(CliUndo, ARecordWhoseFileIsGoneIsRemovedAndReported) {
