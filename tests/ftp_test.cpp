@@ -357,6 +357,36 @@ TEST_F(Publishing, AFailedSendSaysSoWithoutThePassword) {
     EXPECT_EQ(server->openConnections(), 0);
 }
 
+TEST_F(Publishing, ALargeTemplateIsFilledWholeWhileReadInPieces) {
+    // Over a megabyte in pairs of lines of 17 bytes, so that the pieces it is
+    // read in end at every place of a pair (inside a tag, a character, a CR LF).
+    std::string utf8 = "\xef\xbb\xbf", utf8Sent = utf8; // the byte order mark stays
+    for (int i = 0; i < 70000; ++i) {
+        utf8 += "x[T]\xc3\xa9\xf0\x9f\x98\x80\ny[t]\r\n";
+        utf8Sent += "xT\xc3\xa9\xc3\xa9\xf0\x9f\x98\x80\r\nyT\xc3\xa9\r\n";
+    }
+    // Its only byte that is not UTF-8 far from the start: all of it is Latin-1.
+    std::string latin1, latin1Sent;
+    for (int i = 0; i < 100000; ++i) {
+        latin1 += "[t]\n";
+        latin1Sent += "T\xe9\r\n";
+    }
+    latin1 += "caf\xe9";
+    latin1Sent += "caf\xe9\r\n";
+    writeFile(local / "utf8.html", utf8);
+    writeFile(local / "latin1.html", latin1);
+    manager.SetPageData({{"[t]", "T\xc3\xa9"}});
+    manager.SetServerData(
+        {to("utf8.html", "/pub/utf8.html"), to("latin1.html", "/pub/latin1.html")});
+    manager.ProcessPages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].second, Information) << messages[0].first;
+    EXPECT_EQ(messages[1].second, Information) << messages[1].first;
+    EXPECT_TRUE(readAll(served / "pub/utf8.html") == utf8Sent);
+    EXPECT_TRUE(readAll(served / "pub/latin1.html") == latin1Sent);
+    EXPECT_TRUE(namesIn(temp.path()).empty());
+}
+
 TEST_F(Ftp, TheEnvironmentsProxiesAreNotUsed) {
     // A proxy that is not there: with it the transfer could not work.
     for (const char* name : {"ftp_proxy", "FTP_PROXY", "all_proxy", "ALL_PROXY"})

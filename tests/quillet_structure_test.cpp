@@ -14,6 +14,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <unistd.h>
@@ -300,6 +301,32 @@ TEST_F(PageStructure, AScriptThatNeverEndsAbandonsItsPage) {
         EXPECT_FALSE(parser.LastCallFailed());
         EXPECT_EQ(parser.PageTitle(), "Results");
         EXPECT_FALSE(parser.LastCallFailed());
+    }
+}
+
+TEST_F(PageStructure, MembersThatNeedNoPageAnswerWhenThePageIsGivenUp) {
+    open("/results");
+    parser.RunScript("while (true) {}");
+    const std::vector<std::pair<const char*, std::function<bool()>>> calls = {
+        {"GE_FullTrim", [&] { return parser.GE_FullTrim("\r\n kept \t") == "kept"; }},
+        {"GE_RemoveText", [&] { return parser.GE_RemoveText("a big b", "BIG ") == "a b"; }},
+        {"GE_Replace", [&] { return parser.GE_Replace("One two", "TWO", "2") == "One 2"; }},
+        {"GE_CutToSentences",
+         [&] { return parser.GE_CutToSentences("One. Two. Three.", 2) == "One. Two."; }},
+        {"GE_ConvertCase", [&] { return parser.GE_ConvertCase("up", UpperCase) == "UP"; }},
+        {"RulesAdd",
+         [&] {
+             parser.RulesAdd(InvalidText, "all", "advert");
+             return true;
+         }},
+        {"RulesSkip", [&] { return !parser.RulesSkip(); }},
+    };
+    for (const auto& [name, call] : calls) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(parser.PageTitle(), ""); // the page stays given up
+        ASSERT_TRUE(parser.LastCallFailed());
+        EXPECT_TRUE(call());
+        EXPECT_FALSE(parser.LastCallFailed()) << parser.LastCallFailure();
     }
 }
 

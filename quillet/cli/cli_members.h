@@ -78,6 +78,9 @@ using Printed = std::optional<std::string>;
 struct Member {
     const char* usage;
     std::function<Printed(WebParser&, Args&)> call;
+    // false for a member that never calls the WebParser (FTP, publishing,
+    // the connection): the parser's last failure is not its own.
+    bool usesParser = true;
 };
 
 // A field of a record or an array: tabs, line breaks and backslashes

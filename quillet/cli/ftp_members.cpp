@@ -87,19 +87,21 @@ void addFtpMembers(std::map<std::string, Member>& table) {
               ftp.TransferType(static_cast<TransferTypes>(a.transferType));
               bool ok = ftp.SendFile(host, user, pass, local, remote);
               return transferResult(a, ok, ftp);
-          }}});
-    table.insert(
-        {"GetFile",
-         {"HOST[:PORT] USER PASS REMOTE LOCAL  (QuickFTP)", [](WebParser&, Args& a) -> Printed {
-              std::string host = a.text(), user = a.text();
-              std::string pass = password(a);
-              std::string remote = a.text(), local = a.text();
-              if (a.bad) return std::nullopt;
-              QuickFTP ftp;
-              ftp.TransferType(static_cast<TransferTypes>(a.transferType));
-              bool ok = ftp.GetFile(host, user, pass, remote, local);
-              return transferResult(a, ok, ftp);
-          }}});
+          },
+          false}});
+    table.insert({"GetFile",
+                  {"HOST[:PORT] USER PASS REMOTE LOCAL  (QuickFTP)",
+                   [](WebParser&, Args& a) -> Printed {
+                       std::string host = a.text(), user = a.text();
+                       std::string pass = password(a);
+                       std::string remote = a.text(), local = a.text();
+                       if (a.bad) return std::nullopt;
+                       QuickFTP ftp;
+                       ftp.TransferType(static_cast<TransferTypes>(a.transferType));
+                       bool ok = ftp.GetFile(host, user, pass, remote, local);
+                       return transferResult(a, ok, ftp);
+                   },
+                   false}});
     table.insert(
         {"ProcessPages",
          {"PAGES.tsv SERVERS.tsv  (PageManager; lines of Tag<TAB>Content and of "
@@ -135,7 +137,8 @@ void addFtpMembers(std::map<std::string, Member>& table) {
               manager.ProcessPages();
               if (printed.empty()) return std::nullopt;
               return printed;
-          }}});
+          },
+          false}});
 }
 
 } // namespace quillet::cli

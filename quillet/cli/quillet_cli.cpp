@@ -371,13 +371,14 @@ void addConnectionMembers(std::map<std::string, Member>& t) {
     t.insert({
         {"IsConnected",
          {"  (NetConnection)",
-          [](WebParser&, Args&) { return yesNo(NetConnection().IsConnected()); }}},
+          [](WebParser&, Args&) { return yesNo(NetConnection().IsConnected()); }, false}},
         {"DialInternet",
          {"[Automatic=True]  (NetConnection)",
-          [](WebParser&, Args& a) { return yesNo(NetConnection().DialInternet(a.flag(true))); }}},
+          [](WebParser&, Args& a) { return yesNo(NetConnection().DialInternet(a.flag(true))); },
+          false}},
         {"HangupInternet",
          {"  (NetConnection)",
-          [](WebParser&, Args&) { return yesNo(NetConnection().HangupInternet()); }}},
+          [](WebParser&, Args&) { return yesNo(NetConnection().HangupInternet()); }, false}},
     });
 }
 
@@ -544,7 +545,7 @@ int makeCalls(WebParser& parser, const std::vector<Call>& calls, const Options& 
         out.flush();
         if (a.failed) status = cmdline::kNotDone;
         // An empty answer because the page gave none is no answer.
-        if (parser.LastCallFailed()) {
+        if (member.usesParser && parser.LastCallFailed()) {
             err << "quillet: " << call.name << ": " << parser.LastCallFailure() << '\n';
             status = cmdline::kNotDone;
         }

@@ -474,55 +474,85 @@ std::u16string_view unitsOf(const QString& s, qsizetype from = 0, qsizetype n = 
 
 } // namespace
 
-QString fillTags(const QString& text, const std::vector<std::pair<QString, QString>>& tags) {
-    // The tags folded once and grouped by their first character: for each
-    // group the lengths its tags have and, for each folded text, the first
-    // tag (in order) that has it. At a place of the text only the tags of
-    // its character are looked at, one look-up per length.
-    struct Group {
-        std::vector<qsizetype> lengths; // ascending
-        std::unordered_map<std::u16string_view, size_t> first;
-    };
-    std::vector<QString> folded;
-    folded.reserve(tags.size());
-    std::unordered_map<char16_t, Group> groups;
+TagFiller::TagFiller(const Tags& tags) : m_tags(tags) {
+    m_folded.reserve(tags.size()); // the groups keep views of these
     for (size_t k = 0; k < tags.size(); ++k) {
-        folded.push_back(foldUnits(tags[k].first));
-        const QString& f = folded.back();
+        m_folded.push_back(foldUnits(tags[k].first));
+        const QString& f = m_folded.back();
         if (f.isEmpty()) continue; // an empty tag is skipped
-        Group& g = groups[f[0].unicode()];
+        Group& g = m_groups[f[0].unicode()];
         g.first.emplace(unitsOf(f), k); // keeps the earlier tag of the same text
         if (std::find(g.lengths.begin(), g.lengths.end(), f.size()) == g.lengths.end())
             g.lengths.insert(std::upper_bound(g.lengths.begin(), g.lengths.end(), f.size()),
                              f.size());
+        m_longest = std::max(m_longest, f.size());
     }
-    const QString foldedText = foldUnits(text);
+}
+
+std::pair<size_t, qsizetype> TagFiller::tagAt(QStringView folded, qsizetype at) const {
+    size_t best = m_tags.size();
+    qsizetype bestLength = 0;
+    auto g = m_groups.find(folded[at].unicode());
+    if (g == m_groups.end()) return {best, bestLength};
+    const auto* units = reinterpret_cast<const char16_t*>(folded.utf16());
+    for (qsizetype length : g->second.lengths) {
+        if (length > folded.size() - at) break;
+        auto hit =
+            g->second.first.find(std::u16string_view(units + at, static_cast<size_t>(length)));
+        if (hit != g->second.first.end() && hit->second < best) {
+            best = hit->second;
+            bestLength = length;
+        }
+    }
+    return {best, bestLength};
+}
+
+qsizetype TagFiller::settle(QStringView text, qsizetype keep, QString& out) {
+    // Folded into a buffer kept from piece to piece.
+    m_fold.resize(text.size());
+    QChar* f = m_fold.data();
+    for (qsizetype k = 0; k < text.size(); ++k)
+        f[k] = QChar(QChar::toCaseFolded(text[k].unicode()));
+    const QStringView folded(m_fold);
+    const qsizetype n = text.size();
+    qsizetype i = 0, plain = 0; // [plain, i) is copied as it stands
+    while (i < n && n - i >= keep) {
+        const auto [tag, length] = tagAt(folded, i);
+        if (tag == m_tags.size()) {
+            ++i;
+            continue;
+        }
+        out += text.mid(plain, i - plain);
+        out += m_tags[tag].second; // what a tag put in is never looked at again
+        i += length;
+        plain = i;
+    }
+    out += text.mid(plain, i - plain);
+    return i;
+}
+
+void TagFiller::feed(QStringView piece, QString& out) {
+    // Only what waited is copied; a piece is looked at where it is.
+    QStringView text = piece;
+    if (!m_waiting.isEmpty()) {
+        m_waiting += piece;
+        text = m_waiting;
+    }
+    const qsizetype done = settle(text, std::max<qsizetype>(m_longest, 1), out);
+    m_waiting = text.mid(done).toString();
+}
+
+void TagFiller::finish(QString& out) {
+    settle(m_waiting, 1, out);
+    m_waiting.clear();
+}
+
+QString fillTags(const QString& text, const Tags& tags) {
+    TagFiller filler(tags);
     QString out;
     out.reserve(text.size());
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
-        auto g = groups.find(foldedText[i].unicode());
-        size_t best = tags.size();
-        qsizetype bestLength = 0;
-        if (g != groups.end()) {
-            for (qsizetype length : g->second.lengths) {
-                if (length > n - i) break;
-                auto hit = g->second.first.find(unitsOf(foldedText, i, length));
-                if (hit != g->second.first.end() && hit->second < best) {
-                    best = hit->second;
-                    bestLength = length;
-                }
-            }
-        }
-        if (best < tags.size()) {
-            // What a tag put in is never looked at again.
-            out += tags[best].second;
-            i += bestLength;
-        } else {
-            out += text[i++];
-        }
-    }
+    filler.feed(text, out);
+    filler.finish(out);
     return out;
 }
 

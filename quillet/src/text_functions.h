@@ -5,6 +5,8 @@
 #include <QTime>
 
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -61,13 +63,55 @@ QString removeLines(const QString& text, const QString& withString);
 QString removeExcessSpaces(const QString& text);
 QString cutToSentences(const QString& text, int sentences);
 // The text between two markers, as GetTextBetweenText finds it in `source`.
+QString textBetween(const QString& source, const QString& openTag, const QString& closeTag,
+                    bool includeTags, int instance);
+
+// ---- page templates ----------------------------------------------------------------
+using Tags = std::vector<std::pair<QString, QString>>;
+
 // A page template with its tags filled in, in one pass: at each place the
 // first tag (in order) that stands there, found without regard to case,
 // gives way to its content, and the scan goes on after it; what a tag put
 // in is never looked at again. An empty tag is skipped.
-QString fillTags(const QString& text, const std::vector<std::pair<QString, QString>>& tags);
+QString fillTags(const QString& text, const Tags& tags);
 
-QString textBetween(const QString& source, const QString& openTag, const QString& closeTag,
-                    bool includeTags, int instance);
+// The same filling for a template that comes a piece at a time, so that a
+// large one is never whole in memory: each piece's filled text is appended
+// to `out` as far as it is settled; the last characters (fewer than the
+// longest tag) wait for the next piece, which may complete a tag.
+class TagFiller {
+public:
+    // `tags` must outlive the filler.
+    explicit TagFiller(const Tags& tags);
+    TagFiller(const TagFiller&) = delete;
+    TagFiller& operator=(const TagFiller&) = delete;
+
+    void feed(QStringView piece, QString& out);
+    // After the last piece: the text that waited.
+    void finish(QString& out);
+
+private:
+    struct Group {
+        std::vector<qsizetype> lengths; // ascending
+        std::unordered_map<std::u16string_view, size_t> first;
+    };
+    // The first tag (in order) standing at `at` of a folded text, and its
+    // length; the tag count when none does.
+    std::pair<size_t, qsizetype> tagAt(QStringView folded, qsizetype at) const;
+    // Fills `text` from its start while at least `keep` characters are left
+    // to look at; how far it got.
+    qsizetype settle(QStringView text, qsizetype keep, QString& out);
+
+    const Tags& m_tags;
+    // The tags folded once and grouped by their first character: for each
+    // group the lengths its tags have and, for each folded text, the first
+    // tag (in order) that has it. At a place of the text only the tags of
+    // its character are looked at, one look-up per length.
+    std::vector<QString> m_folded;
+    std::unordered_map<char16_t, Group> m_groups;
+    qsizetype m_longest = 0;
+    QString m_waiting; // what the last piece left unsettled
+    QString m_fold;    // the text being settled, folded
+};
 
 } // namespace quillet::text

@@ -489,22 +489,31 @@ std::string WebParser::LastCallFailure() const {
     return s(d->callFailure);
 }
 
+// The members that need no page (these settings, the rules, the text
+// functions, the browser window's) always have their answer, also while the
+// page is given up: each clears the failure of the call before it, so that
+// LastCallFailed() speaks of them.
 void WebParser::SetRendererMemoryLimit(int Megabytes) {
+    d->beginCall();
     d->memoryLimitMB = std::max(0, Megabytes);
 }
 
 void WebParser::SetPageScriptsEnabled(bool Enabled) {
+    d->beginCall();
     d->pageScripts = Enabled;
 }
 
 void WebParser::SetWebAddressesOnly(bool Only) {
+    d->beginCall();
     d->webOnly = Only;
 }
 
 void WebParser::SetDocumentTextLimit(int Characters) {
+    d->beginCall();
     d->textLimit = Characters < 0 ? -1 : Characters;
 }
 
+// Called while a load waits, and part of it: the load's failure stays.
 void WebParser::StopLoading() {
     d->stopRequested = true;
     if (d->waitLoop) d->waitLoop->quit();
@@ -629,6 +638,7 @@ std::string WebParser::PageLastUpdated() {
 
 void WebParser::RulesAdd(RuleType Rule, const std::string& Domain,
                          std::optional<std::string> Extra1, std::optional<std::string> Extra2) {
+    d->beginCall();
     struct Rule r {
         q(Domain), Rule, std::nullopt, std::nullopt
     };
@@ -638,22 +648,27 @@ void WebParser::RulesAdd(RuleType Rule, const std::string& Domain,
 }
 
 void WebParser::RulesClear() {
+    d->beginCall();
     d->rules.clear();
 }
 void WebParser::RulesSkip(bool skip) {
+    d->beginCall();
     d->rulesSkip = skip;
 }
 bool WebParser::RulesSkip() const {
+    d->beginCall();
     return d->rulesSkip;
 }
 
 std::string WebParser::GE_RemoveText(const std::string& Text, const std::string& TextToRemove) {
+    d->beginCall();
     return s(removeText(q(Text), q(TextToRemove)));
 }
 
 std::string WebParser::GE_RemoveTextBetween(const std::string& Text, const std::string& OpenTag,
                                             const std::string& CloseTag, bool SnipTags,
                                             std::string* RemovedText) {
+    d->beginCall();
     QString removed;
     QString out = removeTextBetween(q(Text), q(OpenTag), q(CloseTag), SnipTags,
                                     RemovedText ? &removed : nullptr);
@@ -663,63 +678,77 @@ std::string WebParser::GE_RemoveTextBetween(const std::string& Text, const std::
 
 std::string WebParser::GE_GetTextBeforeWord(const std::string& Text, const std::string& Word,
                                             bool IncludeWord) {
+    d->beginCall();
     return s(textBeforeWord(q(Text), q(Word), IncludeWord));
 }
 
 std::string WebParser::GE_GetTextAfterWord(const std::string& Text, const std::string& Word,
                                            bool IncludeWord) {
+    d->beginCall();
     return s(textAfterWord(q(Text), q(Word), IncludeWord));
 }
 
 std::optional<std::string> WebParser::GE_RemoveDates(const std::string& Text, int TypeToRemove,
                                                      short WithinCharacters) {
+    d->beginCall();
     auto r = removeDates(q(Text), TypeToRemove, WithinCharacters, QDate::currentDate());
     if (!r) return std::nullopt;
     return s(*r);
 }
 
 std::string WebParser::GE_FullTrim(const std::string& TrimText) {
+    d->beginCall();
     return s(fullTrim(q(TrimText)));
 }
 
 std::string WebParser::GE_CutIntro(const std::string& Text, short WithinCharacters) {
+    d->beginCall();
     return s(cutIntro(q(Text), WithinCharacters));
 }
 
 std::string WebParser::GE_Replace(const std::string& Text, const std::string& FindWhat,
                                   const std::string& ReplaceWith) {
+    d->beginCall();
     return s(replaceText(q(Text), q(FindWhat), q(ReplaceWith)));
 }
 
 bool WebParser::GE_SimilarSubjects(const std::string& Words1, const std::string& Words2) {
+    d->beginCall();
     return similarSubjects(q(Words1), q(Words2));
 }
 
 std::string WebParser::GE_GetCategory(const std::string& Title, const std::string& CategoryList) {
+    d->beginCall();
     return s(getCategory(q(Title), q(CategoryList)));
 }
 
 std::string WebParser::GE_RemoveLines(const std::string& Text, const std::string& WithString) {
+    d->beginCall();
     return s(removeLines(q(Text), q(WithString)));
 }
 
 std::string WebParser::GE_RemoveExcessSpaces(const std::string& Text) {
+    d->beginCall();
     return s(removeExcessSpaces(q(Text)));
 }
 
 std::string WebParser::GE_CutToSentences(const std::string& Text, short CutToSentence) {
+    d->beginCall();
     return s(cutToSentences(q(Text), CutToSentence));
 }
 
 std::string WebParser::GE_ConvertCase(const std::string& Text, int ConvertType) {
+    d->beginCall();
     return s(convertCase(q(Text), ConvertType));
 }
 
 void WebParser::BrowserHide() {
+    d->beginCall();
     if (d->window) d->window->hide();
 }
 
 void WebParser::BrowserShow(const std::string& Title, bool Maximised) {
+    d->beginCall();
     if (!d->window) return;
     d->ensureBrowser();
     d->window->setWindowTitle(q(Title));

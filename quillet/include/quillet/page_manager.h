@@ -35,6 +35,9 @@ public:
 
 private:
     void tell(const std::string& text, MessageType priority);
+    // One entry: its template filled a block at a time into a temporary
+    // file (never whole in memory), then sent.
+    void publish(const ServerData& server);
     std::vector<PageData> m_pages;
     std::vector<ServerData> m_servers;
 };

@@ -196,11 +196,13 @@ public:
         ProgressChange;
 
     // ---- bounds and failures (Quillet's own) ------------------------------------------
-    // Whether the last call that asked the page got no answer from it: the
-    // page's scripts did not end within 10 s, its renderer ended (or was
-    // ended for using more memory than allowed), or the load or submission
-    // did not finish in time. Such a call gives its empty result; this tells
-    // "nothing there" from "no answer".
+    // Whether the last call got no answer from the page: the page's scripts
+    // did not end within 10 s, its renderer ended (or was ended for using
+    // more memory than allowed), or the load or submission did not finish in
+    // time. Such a call gives its empty result; this tells "nothing there"
+    // from "no answer". A member that needs no page (a GE_ text function, the
+    // rules, the settings below, BrowserShow, BrowserHide) always has its
+    // answer, whatever became of the page.
     bool LastCallFailed() const;
     // Why, as a sentence ("the page did not answer within 10 s"); empty
     // when the last call got its answer.
