@@ -44,6 +44,10 @@ std::string CacheFolders::folderFor(FileType type) const {
     return {};
 }
 
+std::string indexKeptLine(const std::string& cacheIni, const std::string& bakFile) {
+    return cacheIni + " was renamed to " + fileNameOf(bakFile);
+}
+
 std::string folderSettingsPath(const std::string& programFolder) {
     return findInFolder(shippedFolder(programFolder), "Tessvane.ini");
 }

@@ -60,6 +60,10 @@ struct CacheEntry {
 // Lines of 10 characters or fewer are no entries (nullopt).
 std::optional<CacheEntry> parseCacheLine(std::string_view line, std::string_view cacheExt);
 
+// "<cache>/Cache.ini was renamed to cachebak.ini", naming the files as they
+// are spelled in the cache folder: the old index kept, a new one in its place.
+std::string indexKeptLine(const std::string& cacheIni, const std::string& bakFile);
+
 extern const char* const kMissingExtensionText;
 extern const char* const kErrorMark;
 // A recorded name that is no plain file name (empty, ".", "..", or holding a

@@ -93,8 +93,9 @@ PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInsta
     // step: the cache is never without an index.
     std::string error;
     auto old = readFile(*cacheIni);
-    if (!old || !writeFileAtomic(findInFolder(cache, "cachebak.ini"), *old, &error)) {
-        statusLine("**ERROR** CACHEBAK.INI could not be written: " + error);
+    const std::string bak = findInFolder(cache, "cachebak.ini");
+    if (!old || !writeFileAtomic(bak, *old, &error)) {
+        statusLine("**ERROR** " + fileNameOf(bak) + " could not be written: " + error);
         result.failed = true;
     }
     // The new index ends its line as the old one did (a native game writes LF).
@@ -107,7 +108,7 @@ PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInsta
         return result;
     }
     statusLine("All cache files have been deleted");
-    statusLine(cache + "/CACHE.INI was renamed to CACHEBAK.INI");
+    statusLine(indexKeptLine(*cacheIni, bak));
     statusLine("A new CACHE.INI was created in " + cache);
     result.purged = true;
     return result;

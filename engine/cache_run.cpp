@@ -213,7 +213,7 @@ private:
     size_t m_batchMoves = kFirstBatchMoves;
     bool m_undoFailed = false; // no further move
     bool m_bakWritten = false;
-    std::string m_bakError;
+    std::string m_bakFile, m_bakError;
 };
 
 bool CacheRun::readIndex() {
@@ -563,7 +563,8 @@ void CacheRun::reportNotMoved() {
 void CacheRun::rewriteIndex() {
     crashPoint("before the new index");
     auto old = readFile(m_cacheIni);
-    m_bakWritten = old && writeFileAtomic(findInFolder(m_cache, "cachebak.ini"), *old, &m_bakError);
+    m_bakFile = findInFolder(m_cache, "cachebak.ini");
+    m_bakWritten = old && writeFileAtomic(m_bakFile, *old, &m_bakError);
     if (!old) m_bakError = "Cannot read " + m_cacheIni;
     crashPoint("cachebak.ini written");
     m_kept.insert(m_kept.begin(), "[Cache]");
@@ -574,9 +575,9 @@ void CacheRun::rewriteIndex() {
 void CacheRun::writeClosingLines() {
     if (m_log->created()) status(runLogPath(m_programFolder) + " was created.");
     if (m_bakWritten)
-        report(m_cache + "/CACHE.INI was renamed to CACHEBAK.INI");
+        report(indexKeptLine(m_cacheIni, m_bakFile));
     else
-        report("**ERROR** CACHEBAK.INI could not be written: " + m_bakError);
+        report("**ERROR** " + fileNameOf(m_bakFile) + " could not be written: " + m_bakError);
     const std::string index =
         m_result.indexWritten
             ? "A new CACHE.INI was created in " + m_cache

@@ -163,4 +163,27 @@ GameInstall installFromFolder(const std::string& folder, const std::string& home
     return in;
 }
 
+std::string installLabel(const GameInstall& install, const std::string& cacheFolder,
+                         const std::string& home) {
+    const char* kind = "chosen folder";
+    switch (install.kind) {
+    case InstallKind::Native:
+        kind = "native";
+        break;
+    case InstallKind::Wine:
+        kind = "Wine";
+        break;
+    case InstallKind::Steam:
+        kind = "Steam";
+        break;
+    case InstallKind::ByHand:
+        break;
+    }
+    std::string folder = cacheFolder;
+    const std::string below = withoutTrailingSeparator(home) + "/";
+    if (below.size() > 1 && folder.rfind(below, 0) == 0)
+        folder = "~/" + folder.substr(below.size());
+    return std::string(gameName(install.game)) + " (" + kind + ") \u2014 " + folder;
+}
+
 } // namespace tv

@@ -79,6 +79,11 @@ std::string gameFolderRefusal(const std::string& folder);
 // player's folder exists in `home`.
 GameInstall installFromFolder(const std::string& folder, const std::string& home);
 
+// Which game this is, for the player: "UT2004 (native) — ~/.ut2004/Cache"
+// (the cache folder, below `home` written with "~").
+std::string installLabel(const GameInstall& install, const std::string& cacheFolder,
+                         const std::string& home);
+
 // The native player folder of a game under `home`: home/.ut2003 or .ut2004.
 std::string nativeUserFolder(Game game, const std::string& home);
 

@@ -149,6 +149,10 @@ bool Session::ScanCache() {
         m_folders = folders;
         if (m_settings.cacheDir.empty()) m_settings.cacheDir = label;
     });
+    // The Status tab and the title say which game and cache this is.
+    m_observer->cacheFolderLabel("Cache Directory = " + folders.cacheFolder);
+    const char* home = std::getenv("HOME");
+    m_observer->gameShown(installLabel(m_install, folders.cacheFolder, home ? home : ""));
     if (read) updateFoundText();
     // The repair scans again when it has mended Cache.ini.
     if (missingExtension && !m_repairDone && !m_dryRun) FixMissingExtensions(folders.cacheFolder);

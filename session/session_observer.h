@@ -18,6 +18,9 @@ public:
     virtual void statusLine(const std::string& line) { (void)line; }
     virtual void statusText(const std::string& text) { (void)text; }
     virtual void cacheFolderLabel(const std::string& text) { (void)text; }
+    // Which game the session looks after, after each scan ("UT2004 (native)
+    // — ~/.ut2004/Cache").
+    virtual void gameShown(const std::string& label) { (void)label; }
     // A run's, an undo's or an installation's files so far (n of N), and
     // whether the user asked it to stop (looked at between batches of moves,
     // between files undone, between maps).

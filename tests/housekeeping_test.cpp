@@ -70,7 +70,7 @@ TEST(Purge, AsksThenDeletesEveryCacheFileUnderEitherName) {
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/cachebak.ini"), index);
     EXPECT_EQ(s.session.statusList(),
               (std::vector<std::string>{"All cache files have been deleted",
-                                        s.fx.cache + "/CACHE.INI was renamed to CACHEBAK.INI",
+                                        s.fx.cache + "/Cache.ini was renamed to cachebak.ini",
                                         "A new CACHE.INI was created in " + s.fx.cache}));
     EXPECT_TRUE(s.session.fileList().rows().empty());
 

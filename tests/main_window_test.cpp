@@ -632,9 +632,18 @@ TEST_F(MainWindowTest, TheFirstStartOffersTheInstallsFound) {
 TEST_F(MainWindowTest, ChooseGameSwitchesToAnotherInstallAndScansIt) {
     ASSERT_TRUE(start());
     EXPECT_EQ(listColumn(0).size(), 3);
+    const QString before = QString::fromStdString("UT2003 (chosen folder) \u2014 " + fx.cache);
+    QTRY_COMPARE(child<QLabel>("lblGame")->text(), before);
     const std::string user = addNativeUt2004(fx);
     prompter.picks = {0};
     trigger("mnuToolsChooseGame");
+    // The Status tab and the title name the game and cache worked on now.
+    QTRY_COMPARE(child<QLabel>("lblGame")->text(),
+                 QString("UT2004 (native) \u2014 ~/.ut2004/Cache"));
+    EXPECT_EQ(window->windowTitle(),
+              QString("Tessvane \u2014 UT2004 (native) \u2014 ~/.ut2004/Cache"));
+    EXPECT_EQ(child<QLabel>("Label1")->text().toStdString(),
+              "Cache Directory = " + user + "/Cache");
     ASSERT_EQ(prompter.lists.size(), 1u);
     // The folder chosen before is offered too.
     ASSERT_EQ(prompter.lists[0].rows.size(), 2u);
@@ -701,6 +710,9 @@ TEST_F(MainWindowTest, TidyCacheSaysWhatItWillDoAndAsksFirst) {
     EXPECT_TRUE(tvtest::exists(fx.cache + "/" + tvtest::ident(6) + ".uxx"));
     EXPECT_EQ(listColumn(0), QStringList{"DM-One.ut2"});
     EXPECT_EQ(statusText(), "1 file and 67 bytes freed; 1 line removed from Cache.ini");
+    // Said once, and last.
+    EXPECT_EQ(statusLines().count("1 file and 67 bytes freed; 1 line removed from Cache.ini"), 1)
+        << statusLines().join("\n").toStdString();
     EXPECT_GE(statusRow("Deleted " + QString::fromStdString(tvtest::ident(5))), 0);
     // One file alone is spoken of as one.
     for (int gone : {2, 3})

@@ -24,6 +24,7 @@ struct ObserverHook : tv::SessionObserver {
     void statusLine(const std::string& line) override { previous->statusLine(line); }
     void statusText(const std::string& text) override { previous->statusText(text); }
     void cacheFolderLabel(const std::string& text) override { previous->cacheFolderLabel(text); }
+    void gameShown(const std::string& label) override { previous->gameShown(label); }
     void progress(size_t done, size_t total) override {
         previous->progress(done, total);
         if (onProgress) onProgress(done, total);

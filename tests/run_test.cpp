@@ -47,7 +47,7 @@ TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
             "Song.umx  does NOT have a known file extension and cannot be moved",
             ident(3) + ".uxx {Song.umx} was not moved.",
             ident(4) + ".uxx {Kept.uax} was not moved.",
-            c + "/CACHE.INI was renamed to CACHEBAK.INI", "A new CACHE.INI was created in " + c, "",
+            c + "/Cache.ini was renamed to cachebak.ini", "A new CACHE.INI was created in " + c, "",
             "NOTE - files not being moved is due to either the file",
             "       not being selected or they already exist.", ""}));
     std::vector<std::string> status = s.session.statusList();

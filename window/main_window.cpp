@@ -164,6 +164,14 @@ void MainWindow::SessionEvents::cacheFolderLabel(const std::string& text) {
         [&w, text] { w.m_statusTab->Label1->setText(toDisplay(text)); });
 }
 
+void MainWindow::SessionEvents::gameShown(const std::string& label) {
+    MainWindow& w = m_window;
+    BackgroundWork::postToWindowThread([&w, label] {
+        w.setWindowTitle(QStringLiteral("Tessvane \u2014 ") + toDisplay(label));
+        w.m_statusTab->lblGame->setText(toDisplay(label));
+    });
+}
+
 void MainWindow::SessionEvents::progress(size_t done, size_t total) {
     MainWindow& w = m_window;
     BackgroundWork::postToWindowThread([&w, done, total] {

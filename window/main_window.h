@@ -125,6 +125,7 @@ private:
         void statusLine(const std::string& line) override;
         void statusText(const std::string& text) override;
         void cacheFolderLabel(const std::string& text) override;
+        void gameShown(const std::string& label) override;
         void progress(size_t done, size_t total) override;
         bool stopRequested() override;
         void rowsChanged() override;

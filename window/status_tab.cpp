@@ -2,6 +2,7 @@
 
 #include "session/session.h"
 
+#include <QFont>
 #include <QLabel>
 
 #include <QListView>
@@ -93,9 +94,15 @@ StatusTab::StatusTab(QWidget* parent) : QWidget(parent) {
     List1->setTextElideMode(Qt::ElideNone);
     List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lblGame = new QLabel(this);
+    lblGame->setObjectName("lblGame");
+    QFont bold = lblGame->font();
+    bold.setBold(true);
+    lblGame->setFont(bold);
     Label1 = new QLabel(this);
     Label1->setObjectName("Label1");
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblGame);
     layout->addWidget(Label1);
     layout->addWidget(List1);
     m_flush = new QTimer(this);

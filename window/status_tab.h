@@ -61,6 +61,7 @@ public:
 
     QListView* List1;
     QLabel* Label1;
+    QLabel* lblGame; // which game and cache: the tab's header
 
 private:
     StatusListModel* m_model;
