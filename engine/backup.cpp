@@ -12,15 +12,26 @@
 
 namespace tv {
 
+namespace {
+
+constexpr const char* kNewArchive = "tessvanebak-new.zip";
+
+} // namespace
+
 int removeBackupLeftovers(const std::string& cache) {
-    static constexpr std::string_view kArchive = "tessvanebak.zip.";
     std::vector<std::string> found;
     if (DIR* d = ::opendir(cache.c_str())) {
         while (dirent* e = ::readdir(d)) {
-            std::string_view n = e->d_name;
-            if (n.size() == kArchive.size() + 6 &&
-                equalsNoCase(n.substr(0, kArchive.size()), kArchive))
-                found.emplace_back(n);
+            const std::string_view n = e->d_name;
+            for (std::string_view archive : {"tessvanebak.zip", kNewArchive}) {
+                const bool temporary = n.size() == archive.size() + 7 &&
+                                       equalsNoCase(n.substr(0, archive.size()), archive) &&
+                                       n[archive.size()] == '.';
+                if (temporary || equalsNoCase(n, kNewArchive)) {
+                    found.emplace_back(n);
+                    break;
+                }
+            }
         }
         ::closedir(d);
     }
@@ -30,38 +41,40 @@ int removeBackupLeftovers(const std::string& cache) {
     return removed;
 }
 
-bool BackupCacheFiles(const std::string& cache,
-                      const std::function<void(const std::string&)>& statusLine) {
+BackupOutcome BackupCacheFiles(const std::string& cache, const WorkSink& sink) {
     removeBackupLeftovers(cache);
-    auto status = [&](const std::string& s) {
-        if (statusLine) statusLine(s);
-    };
-    std::string older = findInFolder(cache, "tessvanebak-old.zip");
-    std::string current = findInFolder(cache, "tessvanebak.zip");
-    std::string error;
-    if (fileExists(older) && !removeFile(older, &error)) {
-        status("The cache was not backed up: " + error);
-        return false;
-    }
-    // The current archive becomes the older one; if it cannot, it must not be
-    // overwritten by the new one either.
-    if (fileExists(current) &&
-        !moveNoReplace(current, joinPath(cache, "tessvanebak-old.zip"), &error)) {
-        status("The cache was not backed up: " + error);
-        return false;
-    }
+    const std::string fresh = joinPath(cache, kNewArchive);
     ZipArchive zip;
     zip.IncludeMask = "*.*";
     zip.ExcludeMask = "*.zip";
     zip.SourceFolder = cache + "/";
-    zip.ArchiveName = joinPath(cache, "tessvanebak.zip");
-    bool ok = zip.Compress();
-    if (fileExists(zip.ArchiveName)) {
-        status("All original cache files were backed up to " + zip.ArchiveName);
-        return ok;
+    zip.ArchiveName = fresh;
+    zip.Packed = [&](size_t done, size_t total) { sink.reportProgress(done, total); };
+    zip.Stop = [&] { return sink.stopAsked(); };
+    if (!zip.Compress()) {
+        removeFile(fresh);
+        if (zip.cancelled()) return BackupOutcome::Stopped;
+        sink.status("The cache was not backed up: " + zip.lastError());
+        return BackupOutcome::Failed;
     }
-    status("The cache was not backed up: " + zip.lastError());
-    return false;
+    // The new archive is whole: now the older ones move along.
+    const std::string older = findInFolder(cache, "tessvanebak-old.zip");
+    const std::string current = findInFolder(cache, "tessvanebak.zip");
+    std::string error;
+    bool ok = !fileExists(older) || removeFile(older, &error);
+    // The current archive becomes the older one; if it cannot, it must not be
+    // overwritten by the new one either.
+    ok = ok && (!fileExists(current) ||
+                moveNoReplace(current, joinPath(cache, "tessvanebak-old.zip"), &error));
+    const std::string archive = joinPath(cache, "tessvanebak.zip");
+    ok = ok && moveNoReplace(fresh, archive, &error);
+    if (!ok) {
+        removeFile(fresh);
+        sink.status("The cache was not backed up: " + error);
+        return BackupOutcome::Failed;
+    }
+    sink.status("All original cache files were backed up to " + archive);
+    return BackupOutcome::Written;
 }
 
 } // namespace tv

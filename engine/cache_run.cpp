@@ -84,6 +84,11 @@ std::string whyKept(PackageState state, const std::string& name) {
     }
 }
 
+std::string stoppedRunText(const RunResult& r) {
+    return "Stopped after " + std::to_string(r.movesDone) + " of " +
+           std::to_string(r.movesPlanned) + "; the rest stays in the cache";
+}
+
 std::string moveLine(const std::string& cacheFile, const std::string& destination) {
     return "**OLD** " + cacheFile + "  ---->  **NEW** " + destination;
 }
@@ -146,8 +151,11 @@ public:
         if (!m_real) return std::move(m_result);
         forgetMovesNotMade();
         reportHowItEnded();
-        reportNotMoved();
-        rewriteIndex();
+        // Stopped, the rest stays as it is: listed it would bury the line
+        // that says so.
+        if (!m_result.stopped) reportNotMoved();
+        // A run stopped before it changed the index leaves it as it was.
+        if (!m_result.stopped || !m_gone.empty() || m_linesDropped > 0) rewriteIndex();
         writeClosingLines();
         return std::move(m_result);
     }
@@ -213,6 +221,8 @@ private:
     size_t m_batchMoves = kFirstBatchMoves;
     bool m_undoFailed = false; // no further move
     bool m_bakWritten = false;
+    bool m_indexRewritten = false;
+    size_t m_linesDropped = 0; // lines of files not found, left out of the new index
     std::string m_bakFile, m_bakError;
 };
 
@@ -422,8 +432,14 @@ bool CacheRun::recordMoves(size_t next, size_t end) {
 }
 
 void CacheRun::carryOut(size_t next, size_t end) {
-    for (size_t i = next; i < end; ++i)
+    for (size_t i = next; i < end; ++i) {
+        // Stopped: every line from here on stays as it was, without a word.
+        if (m_result.stopped && m_real) {
+            if (m_plan[i].kind != LinePlan::Kind::Drop) m_kept.push_back(m_lines[i]);
+            continue;
+        }
         carryOutLine(m_plan[i], m_lines[i]);
+    }
 }
 
 void CacheRun::carryOutLine(LinePlan& p, const std::string& line) {
@@ -445,6 +461,7 @@ void CacheRun::carryOutLine(LinePlan& p, const std::string& line) {
         return;
     case LinePlan::Kind::NotFound:
         report(p.cacheFile + " NOT FOUND in the Cache Directory");
+        ++m_linesDropped;
         return;
     case LinePlan::Kind::Existing:
         // The player's file stays; the package stays in the cache.
@@ -529,9 +546,6 @@ void CacheRun::reportHowItEnded() {
     if (!m_result.undoError.empty())
         report("**ERROR** The undo log cannot be written (" + m_result.undoError +
                "); the files not yet moved stay in the cache");
-    if (m_result.stopped)
-        report("Stopped after " + std::to_string(m_result.movesDone) + " of " +
-               std::to_string(m_result.movesPlanned));
     crashPoint("moves logged");
 }
 
@@ -569,30 +583,39 @@ void CacheRun::rewriteIndex() {
     crashPoint("cachebak.ini written");
     m_kept.insert(m_kept.begin(), "[Cache]");
     m_result.indexWritten = writeLinesAtomic(m_cacheIni, m_kept, &m_result.indexError);
+    m_indexRewritten = true;
     crashPoint("new index written");
 }
 
 void CacheRun::writeClosingLines() {
     if (m_log->created()) status(runLogPath(m_programFolder) + " was created.");
-    if (m_bakWritten)
-        report(indexKeptLine(m_cacheIni, m_bakFile));
-    else
-        report("**ERROR** " + fileNameOf(m_bakFile) + " could not be written: " + m_bakError);
-    const std::string index =
-        m_result.indexWritten
-            ? "A new CACHE.INI was created in " + m_cache
-            : "**ERROR** A new CACHE.INI could not be written: " + m_result.indexError;
-    m_log->line(index);
+    if (m_indexRewritten) {
+        if (m_bakWritten)
+            report(indexKeptLine(m_cacheIni, m_bakFile));
+        else
+            report("**ERROR** " + fileNameOf(m_bakFile) + " could not be written: " + m_bakError);
+        const std::string index =
+            m_result.indexWritten
+                ? "A new CACHE.INI was created in " + m_cache
+                : "**ERROR** A new CACHE.INI could not be written: " + m_result.indexError;
+        report(index);
+    }
+    // How it ended is the run's last word, in the log and the Status list.
+    const std::vector<std::string> ending =
+        m_result.stopped
+            ? std::vector<std::string>{stoppedRunText(m_result)}
+            : std::vector<std::string>{"NOTE - files not being moved is due to either the file",
+                                       "       not being selected or they already exist."};
     m_log->line("");
-    m_log->line("NOTE - files not being moved is due to either the file");
-    m_log->line("       not being selected or they already exist.");
+    for (const auto& l : ending)
+        m_log->line(l);
     m_log->line("");
     if (!m_log->finish() && m_log->created()) m_result.failures.push_back(m_log->error());
 
-    status(index);
     status("");
-    status("** NOTE ** - files not being moved is due to either the file not being selected or "
-           "they already exist.");
+    status(m_result.stopped ? ending[0]
+                            : "** NOTE ** - files not being moved is due to either the file not "
+                              "being selected or they already exist.");
     status("");
     status(std::string(102, '~'));
     status("");

@@ -44,6 +44,9 @@ struct RunResult {
 // installed; kept in the cache"); empty when its state says nothing.
 std::string whyKept(PackageState state, const std::string& name);
 
+// "Stopped after <n> of <N>; the rest stays in the cache"
+std::string stoppedRunText(const RunResult& result);
+
 // "**OLD** <cache file>  ---->  **NEW** <destination>"
 std::string moveLine(const std::string& cacheFile, const std::string& destination);
 

@@ -120,19 +120,34 @@ bool ZipArchive::Compress() {
     }
     // libzip writes a temporary file (the archive's name + ".XXXXXX") and
     // renames it into place here; a program killed meanwhile leaves it.
+    m_progressMarked = m_cancelled = false;
+    m_files = files.size();
+    m_packed = 0;
     zip_register_progress_callback_with_state(
         z, 0.0,
         [](zip_t*, double progress, void* state) {
-            auto* marked = static_cast<bool*>(state);
-            if (progress > 0 && !*marked) {
-                *marked = true;
+            auto* self = static_cast<ZipArchive*>(state);
+            if (progress > 0 && !self->m_progressMarked) {
+                self->m_progressMarked = true;
                 crashPoint("archive partly written");
             }
+            const auto packed = static_cast<size_t>(progress * static_cast<double>(self->m_files));
+            if (packed != self->m_packed && self->Packed) self->Packed(packed, self->m_files);
+            self->m_packed = packed;
         },
-        nullptr, &m_progressMarked);
-    m_progressMarked = false;
+        nullptr, this);
+    // Asked between pieces of the writing; libzip then removes its
+    // temporary file and leaves the archive's name as it was.
+    zip_register_cancel_callback_with_state(
+        z,
+        [](zip_t*, void* state) -> int {
+            auto* self = static_cast<ZipArchive*>(state);
+            if (!self->m_cancelled && self->Stop && self->Stop()) self->m_cancelled = true;
+            return self->m_cancelled ? 1 : 0;
+        },
+        nullptr, this);
     if (zip_close(z) != 0) {
-        m_error = "Cannot write " + ArchiveName + ": " + zip_strerror(z);
+        m_error = m_cancelled ? "Stopped" : "Cannot write " + ArchiveName + ": " + zip_strerror(z);
         zip_discard(z);
         return false;
     }

@@ -30,8 +30,13 @@ public:
     std::string ExcludeMask;
 
     // Packs every file of SourceFolder matching IncludeMask and not
-    // ExcludeMask into ArchiveName (created anew). true when the archive was written.
+    // ExcludeMask into ArchiveName (created anew). true when the archive was
+    // written. Packed tells how many of the files are in so far; Stop is
+    // asked as it goes: true ends it with nothing written (cancelled()).
     bool Compress();
+    std::function<void(size_t done, size_t total)> Packed;
+    std::function<bool()> Stop;
+    bool cancelled() const { return m_cancelled; }
     // Writes each member matching IncludeMask (and Wanted, when set) into
     // ExtractFolder. First checks that the members' declared sizes fit the
     // folder's free space with a margin ("Not enough room in ..."); a member
@@ -70,6 +75,8 @@ private:
     std::string m_error;
     bool m_bounded = false;
     bool m_progressMarked = false;
+    bool m_cancelled = false;
+    size_t m_files = 0, m_packed = 0;
 };
 
 // The file name a member is taken under: the part after the last "/" or

@@ -306,6 +306,7 @@ private:
     bool operate(const Needs& needs, const std::function<bool(const Work&)>& body);
     // The operations' work once operate() let them start.
     bool runBody(const Work& work, bool dryRun);
+    bool backUpBeforeTheRun(const Work& work);
     bool undoBody(const Work& work, const std::vector<std::string>& newNames);
     void compactBody();
     bool tidyBody(const Work& work, const TidyOptions& options, const TidyPlan* confirmed);

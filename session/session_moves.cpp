@@ -120,6 +120,30 @@ bool Session::runCommand(bool dryRun) {
                    [&](const Work& work) { return runBody(work, dryRun); });
 }
 
+// The backup a run makes first; false when it was stopped (nothing moves).
+bool Session::backUpBeforeTheRun(const Work& work) {
+    const std::string backing = "Backing up all cache files first";
+    setStatusText(backing);
+    WorkSink sink = workSink();
+    sink.progress = [&](size_t done, size_t total) {
+        setStatusText(backing + ": " + std::to_string(done) + " of " + std::to_string(total));
+        m_observer->progress(done, total);
+    };
+    const BackupOutcome outcome = BackupCacheFiles(work.folders.cacheFolder, sink);
+    if (outcome == BackupOutcome::Stopped) {
+        m_lastRun.stopped = true;
+        const std::string stopped =
+            "Stopped during the backup; no file was moved and the backups are as they were";
+        addStatusLine(stopped);
+        setStatusText(stopped);
+        return false;
+    }
+    if (outcome == BackupOutcome::Failed) m_lastFailed = true;
+    // The backup is done: the status bar says what happens now.
+    setStatusText("Processing files...");
+    return true;
+}
+
 bool Session::runBody(const Work& work, bool dryRun) {
     setStatusText("Processing files...");
     dropTrailingSeparators();
@@ -131,14 +155,7 @@ bool Session::runBody(const Work& work, bool dryRun) {
         if (!prepareDestinationFolders(runOptions().mode,
                                        "The run was not started; no file was moved."))
             return false;
-        if (m_settings.backupCache) {
-            setStatusText("Backing up all cache files first");
-            if (!BackupCacheFiles(work.folders.cacheFolder,
-                                  [this](const std::string& l) { addStatusLine(l); }))
-                m_lastFailed = true;
-            // The backup is done: the status bar says what happens now.
-            setStatusText("Processing files...");
-        }
+        if (m_settings.backupCache && !backUpBeforeTheRun(work)) return true;
     }
 
     m_observer->cacheFolderLabel("Cache Directory = " + work.folders.cacheFolder);
@@ -156,11 +173,10 @@ bool Session::runBody(const Work& work, bool dryRun) {
     if (!m_lastRun.indexError.empty())
         m_prompter.message("Cache.ini could not be rewritten: " + m_lastRun.indexError);
     if (dryRun) return true;
-    const std::string doneText =
-        m_lastRun.stopped ? "Stopped after " + std::to_string(m_lastRun.movesDone) + " of " +
-                                std::to_string(m_lastRun.movesPlanned) + " files"
-        : m_lastFailed ? "Done processing files, with errors (see the Status tab)"
-                       : "Done processing files";
+    const std::string doneText = m_lastRun.stopped ? stoppedRunText(m_lastRun)
+                                 : m_lastFailed
+                                     ? "Done processing files, with errors (see the Status tab)"
+                                     : "Done processing files";
     if (!m_lastRun.cacheIniFound) {
         // Nothing was done; the scan has already said that Cache.ini is missing.
         setStatusText(doneText);

@@ -52,7 +52,8 @@ TEST_F(MainWindowTest, MissingShippedFileEndsTheProgramWithoutWriting) {
 
 TEST_F(MainWindowTest, FirstStartShowsTheListWithDefaults) {
     ASSERT_TRUE(start());
-    EXPECT_EQ(window->windowTitle(), "Tessvane");
+    EXPECT_EQ(window->windowTitle().toStdString(),
+              "Tessvane \u2014 UT2003 (chosen folder) \u2014 " + fx.cache);
     auto* tabs = child<QTabWidget>("Tab1");
     ASSERT_EQ(tabs->count(), 7);
     QStringList titles;
@@ -162,6 +163,17 @@ TEST_F(MainWindowTest, HeaderClicksSortAndToggleTheOrder) {
     EXPECT_EQ(listColumn(0), (QStringList{"DM-One.ut2", "Song.ogg", "Tex.utx"}));
     clickHeader("ListView1", 0);
     EXPECT_EQ(listColumn(0), (QStringList{"Tex.utx", "Song.ogg", "DM-One.ut2"}));
+    // The arrow shows the sort, and stays with it through a new scan.
+    QHeaderView* header = child<QTreeView>("ListView1")->header();
+    auto expectArrow = [&](int column, Qt::SortOrder order) {
+        EXPECT_TRUE(header->isSortIndicatorShown());
+        EXPECT_EQ(header->sortIndicatorSection(), column);
+        EXPECT_EQ(header->sortIndicatorOrder(), order);
+    };
+    expectArrow(0, Qt::DescendingOrder);
+    click("cmdRescan");
+    EXPECT_EQ(listColumn(0), (QStringList{"Tex.utx", "Song.ogg", "DM-One.ut2"}));
+    expectArrow(0, Qt::DescendingOrder);
 
     // The view's order is the view's own: the session keeps Cache.ini's
     // order, a tick in the sorted view lands on the row shown, and a change
@@ -463,6 +475,19 @@ TEST_F(MainWindowTest, TheUndoListSortsDatesByTheDayTheyName) {
         order << model->index(r, 1).data().toString();
     // 2002-12-31, 2003-01-15, 2003-02-01, whatever the texts' order.
     EXPECT_EQ(order, (QStringList{"/new/1", "/new/2", "/new/0"}));
+    QHeaderView* header = child<QTreeView>("lvUndo")->header();
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    EXPECT_EQ(header->sortIndicatorSection(), 0);
+
+    // The records read again after a run keep the order the arrow shows:
+    // today's moves after the old ones.
+    click("cmdRun");
+    showTab("Undo");
+    ASSERT_EQ(model->rowCount(), 6);
+    for (int r = 0; r < 3; ++r)
+        EXPECT_EQ(model->index(r, 1).data().toString(), order[r]);
+    EXPECT_EQ(header->sortIndicatorSection(), 0);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
 }
 
 namespace {

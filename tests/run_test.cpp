@@ -411,21 +411,42 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
     EXPECT_EQ(s.session.lastRun().moved, 256);
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.front(), (std::pair<size_t, size_t>{256, 600}));
-    EXPECT_EQ(std::count(s.session.statusList().begin(), s.session.statusList().end(),
-                         "Stopped after 256 of 600"),
-              1);
-    EXPECT_EQ(s.session.statusText(), "Stopped after 256 of 600 files");
+    // How it ended is the last word of the list (before the separator) and
+    // of the status bar; the 344 left are not listed one by one.
+    const std::string stopped = "Stopped after 256 of 600; the rest stays in the cache";
+    const auto& lines = s.session.statusList();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[lines.size() - 4], stopped);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), stopped), 1);
+    EXPECT_EQ(lines.size(), 256u + 8u);
+    EXPECT_EQ(s.session.statusText(), stopped);
     // Each package where it belongs: moved with its record, or in the cache
     // with its line; the rescan lists the 344 that stayed.
     EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
     EXPECT_EQ(s.undoRecords().size(), 256u);
     EXPECT_EQ(s.session.fileList().rows().size(), 344u);
-    // The next run, not stopped, moves the rest.
+    // Stopped before the first batch, and during the backup: nothing is
+    // rewritten, not the index, nor cachebak.ini, nor the backups.
+    const auto before = tvtest::snapshotTree(s.fx.cache);
+    hook.onStopRequested = [] { return true; };
+    ASSERT_TRUE(s.session.runCommand());
+    EXPECT_EQ(s.session.statusText(), "Stopped after 0 of 344; the rest stays in the cache");
+    s.session.settings().backupCache = true;
+    ASSERT_TRUE(s.session.runCommand());
+    EXPECT_EQ(s.session.statusText(),
+              "Stopped during the backup; no file was moved and the backups are as they were");
+    EXPECT_EQ(tvtest::snapshotTree(s.fx.cache), before);
+    // The next run, not stopped, moves the rest, after a backup that said how
+    // far it was.
     hook.onStopRequested = nullptr;
+    progress.clear();
     ASSERT_TRUE(s.session.runCommand());
     EXPECT_FALSE(s.session.lastRun().stopped);
     EXPECT_EQ(s.session.lastRun().moved, 344);
     EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.front().second, 346u); // the 344 packages, Cache.ini, cachebak.ini
+    EXPECT_TRUE(tvtest::exists(s.fx.cache + "/tessvanebak.zip"));
 }
 
 TEST(CacheRun, AnotherGameChosenDuringARunNeitherReachesItNorIsStored) {

@@ -8,6 +8,7 @@
 #include "window/background_work.h"
 
 #include "store/undo_log.h"
+#include "ui/qt/qt_prompter.h"
 #include "window/update_window.h"
 #include "window/zip_tab.h"
 
@@ -15,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QEventLoop>
 #include <QListWidget>
 #include <QMenu>
@@ -272,6 +274,8 @@ std::vector<tvtest::Package> manyPackages(const tvtest::GameFixture& fx, int n) 
 TEST_F(MainWindowTest, ARunShowsItsProgressAndStopsWhenAsked) {
     const auto packages = manyPackages(fx, 600);
     ASSERT_TRUE(start());
+    // The moves' progress, not the backup's (a stopped backup moves nothing).
+    QTest::mouseClick(child<QCheckBox>("chkBackupCache"), Qt::LeftButton);
     auto* stop = child<QPushButton>("cmdStop");
     auto* progress = window->findChild<QProgressBar*>("RunProgress");
     ASSERT_NE(progress, nullptr);
@@ -301,8 +305,8 @@ TEST_F(MainWindowTest, ARunShowsItsProgressAndStopsWhenAsked) {
     click("cmdRun");
     EXPECT_TRUE(seenRunning);
     EXPECT_EQ(shown, "256 of 600");
-    EXPECT_EQ(statusText(), "Stopped after 256 of 600 files");
-    EXPECT_TRUE(statusLines().contains("Stopped after 256 of 600"));
+    EXPECT_EQ(statusText(), "Stopped after 256 of 600; the rest stays in the cache");
+    EXPECT_TRUE(statusLines().contains("Stopped after 256 of 600; the rest stays in the cache"));
     EXPECT_EQ(tvtest::misplacedPackages(fx, packages), std::vector<std::string>{});
     EXPECT_FALSE(stop->isVisible());
     EXPECT_FALSE(progress->isVisible());
@@ -355,4 +359,51 @@ TEST_F(MainWindowTest, ExitDuringAnUndoDoesNotSpeakOfARun) {
     EXPECT_EQ(prompter.shown.back().text, "Stop the work under way and exit?");
     QTRY_VERIFY(!window->isVisible());
     EXPECT_EQ(tvtest::misplacedPackages(fx, packages), std::vector<std::string>{});
+}
+
+// The game chooser's buttons get keys of their own from their plain
+// captions, also when two captions begin alike; an "&" stays a character.
+TEST(QtPrompterKeys, TheChoosersButtonsHaveKeysOfTheirOwn) {
+    QtPrompter qt;
+    Prompter& prompter = qt;
+    auto captionsOf = [&](const ListRequest& request) {
+        std::map<std::string, QString> captions;
+        QTimer::singleShot(10, [&] {
+            QDialog* dialog = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == "frmChooseFromList" && w->isVisible())
+                    dialog = qobject_cast<QDialog*>(w);
+            if (!dialog) {
+                ADD_FAILURE() << "the chooser did not show";
+                std::abort(); // it would wait for ever
+            }
+            for (const char* name : {"cmdChoose", "cmdOther", "cmdLeave"})
+                captions[name] = dialog->findChild<QPushButton*>(name)->text();
+            dialog->reject();
+        });
+        EXPECT_EQ(prompter.chooseFromList(request), kChoseNothing);
+        return captions;
+    };
+    ListRequest request;
+    request.headers = {"Game"};
+    request.rows = {{"UT2004"}};
+    request.chooseLabel = "Use This Game";
+    request.otherLabel = "Use Another Folder...";
+    request.leaveLabel = "Save & Leave";
+    auto captions = captionsOf(request);
+    std::set<QChar> keys;
+    for (const auto& [name, caption] : captions) {
+        EXPECT_FALSE(mnemonic(caption).isNull()) << name;
+        EXPECT_TRUE(keys.insert(mnemonic(caption)).second) << caption.toStdString();
+    }
+    EXPECT_EQ(captions["cmdChoose"], "&Use This Game");
+    EXPECT_EQ(captions["cmdOther"], "Use &Another Folder...");
+    EXPECT_EQ(captions["cmdLeave"], "&Save && Leave");
+    // The captions of the chooser at the first start.
+    request.otherLabel = "Browse...";
+    request.leaveLabel = "Leave Tessvane";
+    captions = captionsOf(request);
+    EXPECT_EQ(captions["cmdChoose"], "&Use This Game");
+    EXPECT_EQ(captions["cmdOther"], "&Browse...");
+    EXPECT_EQ(captions["cmdLeave"], "&Leave Tessvane");
 }
