@@ -10,7 +10,9 @@
 #include "store/settings.h"
 
 #include <cctype>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -146,6 +148,9 @@ std::optional<CacheEntry> parseCacheLine(std::string_view line, std::string_view
 bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& folders,
                     std::vector<FileRow>& rows, std::vector<ScanTableEntry>& table) {
     FolderIndex cache(folders.cacheFolder);
+    // Each file's date is asked of the folder itself: no path to walk per file.
+    const int dir = ::open(folders.cacheFolder.empty() ? "." : folders.cacheFolder.c_str(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     bool missing = false;
     rows.reserve(rows.size() + lines.size());
     table.reserve(table.size() + lines.size());
@@ -168,7 +173,7 @@ bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& f
         auto file = cache.find(e->candidate1);
         if (!file) file = cache.find(e->candidate2);
         struct stat st {};
-        if (file && ::stat(joinPath(folders.cacheFolder, *file).c_str(), &st) == 0) {
+        if (file && dir >= 0 && ::fstatat(dir, file->c_str(), &st, 0) == 0) {
             row.modified = static_cast<int64_t>(st.st_mtime);
             row.date = generalDate(row.modified);
             entry.file = *file;
@@ -176,6 +181,7 @@ bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& f
         }
         rows.push_back(std::move(row));
     }
+    if (dir >= 0) ::close(dir);
     return missing;
 }
 

@@ -1,17 +1,22 @@
 #include "installed_packages.h"
 
 #include "formats/zip_archive.h"
+#include "platform/text_util.h"
 
 namespace tv {
 
-InstalledPackages::InstalledPackages(const CacheFolders& folders) : m_folders(folders) {
-    constexpr int kTypes = static_cast<int>(FileType::Unknown);
-    for (int t = 0; t < kTypes; ++t) {
+InstalledPackages::InstalledPackages(const CacheFolders& folders) {
+    for (size_t t = 0; t + 1 < m_typeFolders.size(); ++t) {
         const std::string folder = folders.folderFor(static_cast<FileType>(t));
-        if (!folder.empty()) indexOf(folder);
+        if (!folder.empty()) m_typeFolders[t] = &indexOf(folder);
     }
-    for (const auto& f : folders.packageFolders)
-        m_places.push_back({&indexOf(f.folder), f.pattern});
+    for (const auto& f : folders.packageFolders) {
+        Place p{&indexOf(f.folder), f.pattern, {}};
+        const bool plain = f.pattern.size() > 2 && f.pattern.compare(0, 2, "*.") == 0 &&
+                           f.pattern.find_first_of("*?", 1) == std::string::npos;
+        if (plain) p.extension = f.pattern.substr(1);
+        m_places.push_back(std::move(p));
+    }
 }
 
 const FolderIndex& InstalledPackages::indexOf(const std::string& folder) {
@@ -27,17 +32,20 @@ std::string InstalledPackages::fileIn(const FolderIndex& index, const std::strin
 }
 
 std::string InstalledPackages::find(const std::string& name) const {
-    const std::string folder = m_folders.folderFor(fileTypeOf(name));
-    if (!folder.empty()) {
-        for (const auto& index : m_indexes)
-            if (index->folder() == folder) {
-                if (auto file = fileIn(*index, name); !file.empty()) return file;
-                break;
-            }
+    const FolderIndex* typeFolder = m_typeFolders[static_cast<size_t>(fileTypeOf(name))];
+    if (typeFolder) {
+        if (auto file = fileIn(*typeFolder, name); !file.empty()) return file;
     }
-    for (const auto& p : m_places)
-        if (wildcardMatch(p.pattern, name))
-            if (auto file = fileIn(*p.index, name); !file.empty()) return file;
+    const size_t dot = name.rfind('.');
+    const std::string_view extension =
+        dot == std::string::npos ? std::string_view() : std::string_view(name).substr(dot);
+    for (const auto& p : m_places) {
+        if (p.index == typeFolder) continue; // looked at first
+        if (p.extension.empty() ? !wildcardMatch(p.pattern, name)
+                                : !equalsNoCase(extension, p.extension))
+            continue;
+        if (auto file = fileIn(*p.index, name); !file.empty()) return file;
+    }
     return {};
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/text_io.h"
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,10 +31,11 @@ private:
     struct Place {
         const FolderIndex* index;
         std::string pattern;
+        std::string extension; // ".utx" of a pattern "*.utx": compared without a match
     };
-    const CacheFolders& m_folders;
     std::vector<std::unique_ptr<FolderIndex>> m_indexes; // one per folder
-    std::vector<Place> m_places;                         // in the game's order
+    std::array<const FolderIndex*, static_cast<size_t>(FileType::Unknown) + 1> m_typeFolders{};
+    std::vector<Place> m_places; // in the game's order
 };
 
 } // namespace tv

@@ -49,8 +49,15 @@ public:
         return it->second;
     }
 
+    // Whether the folder holds `path`'s name exactly, as the folder was when
+    // first asked (each folder read once, not one look-up per file).
+    bool holds(const std::string& path) {
+        return m_listed.of(folderOf(path)).find(fileNameOf(path)) == fileNameOf(path);
+    }
+
 private:
     std::unordered_map<std::string, std::optional<std::string>> m_found;
+    FolderIndexCache m_listed;
 };
 
 // The folders a run moves into: the game's type folders (in any letter
@@ -78,16 +85,19 @@ private:
     std::vector<std::string> m_game;
 };
 
-// Why the file cannot go back to `oldPath`, or empty when it can.
+// Why the file cannot go back to `oldPath`, or empty when it can; `there`
+// tells whether a file is at `oldPath` already (the same bytes: a killed
+// undo copied it back).
 std::string refusalFor(const std::string& oldPath, const std::string& newPath,
                        const std::string& cacheFolder, const std::string& cacheExt,
-                       IndexFinder& indexes) {
+                       IndexFinder& indexes, bool& there) {
     std::string folder = folderOf(oldPath);
     if (!isCacheFileName(fileNameOf(oldPath), cacheExt))
         return oldPath + " is not the name of a cache file";
     if (folder != withoutTrailingSeparator(cacheFolder) && !indexes.find(folder))
         return folder + " is not a cache folder";
-    if (pathExists(oldPath) && !sameContent(oldPath, newPath)) return oldPath + " exists already";
+    there = indexes.holds(oldPath);
+    if (there && !sameContent(oldPath, newPath)) return oldPath + " exists already";
     return {};
 }
 
@@ -274,14 +284,15 @@ std::optional<GroupPlan> UndoRun::planGroup(const std::string& name,
                                             const std::vector<size_t>& records) {
     GroupPlan plan;
     plan.records = records;
-    if (!pathExists(name)) {
+    struct stat st {};
+    if (::lstat(name.c_str(), &st) != 0) {
         // Gone, or never moved by a run that was killed: nothing to take
         // back, but the user hears that the record went without a file.
         ++m_result.dropped;
         m_gone.push_back(name);
         return plan;
     }
-    if (!isRegularFile(name) || !isPlainFileName(fileNameOf(name))) {
+    if (!S_ISREG(st.st_mode) || !isPlainFileName(fileNameOf(name))) {
         refuse(name + " is not a regular file");
         return std::nullopt;
     }
@@ -303,7 +314,8 @@ bool UndoRun::chooseRecord(GroupPlan& plan, const std::string& name) {
     std::string reason;
     for (size_t i : plan.records) {
         const UndoRecord& r = m_all[i];
-        std::string why = refusalFor(r.OldFName, name, m_cacheFolder, m_cacheExt, m_indexes);
+        bool there = false;
+        std::string why = refusalFor(r.OldFName, name, m_cacheFolder, m_cacheExt, m_indexes, there);
         if (why.empty() && m_targets.count(r.OldFName)) why = r.OldFName + " exists already";
         if (!why.empty()) {
             reason = why;
@@ -311,7 +323,7 @@ bool UndoRun::chooseRecord(GroupPlan& plan, const std::string& name) {
         }
         plan.move = &r;
         // Both copies whole: only the one outside the cache is left to go.
-        plan.finish = pathExists(r.OldFName);
+        plan.finish = there;
         plan.line = lineFor(r, fileNameOf(name));
         const std::string folder = folderOf(r.OldFName);
         plan.index = m_indexes.find(folder).value_or(joinPath(folder, "cache.ini"));
