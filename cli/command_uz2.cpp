@@ -3,10 +3,12 @@
 #include "commands.h"
 
 #include "formats/uz2.h"
+#include "platform/file_ops.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace tv {
 
@@ -36,6 +38,18 @@ int runUz2Command(const std::string& verb, ArgReader& args, std::ostream& out, s
         return kUsageError;
     }
     if (!to.empty()) to = wholePath(to);
+    // A folder named for the results is made when it is missing, as a run
+    // makes a missing destination folder.
+    if (!to.empty() && !folderExists(to)) {
+        std::error_code ec;
+        std::filesystem::create_directories(to, ec);
+        if (ec || !folderExists(to)) {
+            err << "tessvane-cli: cannot create the folder " << escapeControls(to) << ": "
+                << (ec ? ec.message() : std::string("a file has that name")) << '\n';
+            return kFailed;
+        }
+        out << "Created folder " << escapeControls(to) << '\n';
+    }
     int status = kDone;
     for (const auto& file : files) {
         std::string name = pack ? fileNameOf(file) + ".uz2" : uz2PackageName(fileNameOf(file));

@@ -119,11 +119,17 @@ TEST(Uz2, TheCommandPacksAndUnpacksFilesWithoutReplacingAny) {
     GameFixture fx;
     const std::string package = packageBytes(20 << 20, 20); // 20 MB
     tvtest::writeFile(fx.dir / "DM-Big.ut2", package);
-    std::filesystem::create_directories(fx.dir / "redirect");
+    // The folder named with --to is made when it is missing.
     auto r = tvtest::runCli(fx, "uz2 pack " + (fx.dir / "DM-Big.ut2") + " --to " +
                                     (fx.dir / "redirect"));
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     ASSERT_TRUE(tvtest::exists(fx.dir / "redirect/DM-Big.ut2.uz2"));
+    EXPECT_NE(r.out.find("Created folder " + (fx.dir / "redirect")), std::string::npos);
+    tvtest::writeFile(fx.dir / "afile", "x");
+    EXPECT_EQ(tvtest::runCli(fx, "uz2 pack " + (fx.dir / "DM-Big.ut2") + " --to " +
+                                     (fx.dir / "afile/sub"))
+                  .status,
+              3);
     r = tvtest::runCli(fx, "uz2 unpack " + (fx.dir / "redirect/DM-Big.ut2.uz2"));
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_TRUE(tvtest::readFile(fx.dir / "redirect/DM-Big.ut2") == package);
