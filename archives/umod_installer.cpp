@@ -35,12 +35,6 @@ std::vector<std::string> pathParts(const std::string& path) {
     return parts;
 }
 
-bool isManifest(const std::string& path) {
-    const auto parts = pathParts(path);
-    const std::string& name = parts.back();
-    return equalsNoCase(name, "Manifest.ini") || equalsNoCase(name, "Manifest.int");
-}
-
 std::optional<std::vector<std::string>> manifestLines(const UmodPackage& p, const char* name) {
     for (const auto& f : p.directory.files) {
         if (!equalsNoCase(pathParts(f.path).back(), name)) continue;
@@ -63,17 +57,35 @@ void readManifest(UmodPackage& p) {
         if (line.empty() || line[0] == ';') continue;
         if (line.front() == '[') {
             section = line;
+            // "[UT2004Requirement]": what the add-on needs, no instruction.
+            if (endsWithNoCase(section, "Requirement]")) p.requirements.emplace_back();
             continue;
         }
         const std::string key = trim(line.substr(0, line.find('=')));
+        if (endsWithNoCase(section, "Requirement]")) {
+            const std::string value = line.find('=') == std::string::npos
+                                          ? std::string()
+                                          : trim(line.substr(line.find('=') + 1));
+            std::string& need = p.requirements.back();
+            need += (need.empty() ? "" : ", ") +
+                    (equalsNoCase(key, "Product") ? value : key + " " + value);
+            continue;
+        }
         if (equalsNoCase(section, "[Setup]") || equalsNoCase(key, "File") ||
             equalsNoCase(key, "Copy"))
             continue;
         p.notCarriedOut.push_back(section + " " + line);
     }
+    std::erase_if(p.requirements, [](const std::string& r) { return r.empty(); });
 }
 
 } // namespace
+
+bool isManifest(const std::string& path) {
+    const auto parts = pathParts(path);
+    const std::string& name = parts.back();
+    return equalsNoCase(name, "Manifest.ini") || equalsNoCase(name, "Manifest.int");
+}
 
 std::optional<UmodPackage> loadUmod(const std::string& path, std::string* error) {
     auto directory = readUmod(path, error);

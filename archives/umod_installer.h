@@ -20,7 +20,13 @@ struct UmodPackage {
     // The manifest's instructions beyond copying files (INI edits, programs
     // to run, ...): listed, never carried out.
     std::vector<std::string> notCarriedOut;
+    // What the manifest's requirement sections ask for ("UT2004, Version
+    // 3369"): said, neither instructions nor checked.
+    std::vector<std::string> requirements;
 };
+
+// The installer's own manifest (Manifest.ini, Manifest.int): read, never installed.
+bool isManifest(const std::string& umodPath);
 
 // Reads the directory and the manifest; nullopt with `error` set when the
 // file is no installer or is damaged.

@@ -30,9 +30,12 @@ int installUmod(Context& c, const std::string& archive) {
     if (!package->version.empty()) c.out << "Version: " << escapeControls(package->version) << '\n';
     if (!package->description.empty())
         c.out << "Description:\n" << escapeControlsKeepingLines(package->description) << '\n';
+    for (const auto& need : package->requirements)
+        c.out << "Requires: " << escapeControls(need) << '\n';
     c.out << "Files:\n";
     for (const auto& f : package->directory.files)
-        c.out << "  " << escapeControls(f.path) << " (" << f.size << " bytes)\n";
+        if (!isManifest(f.path))
+            c.out << "  " << escapeControls(f.path) << " (" << f.size << " bytes)\n";
     if (!package->notCarriedOut.empty()) {
         c.out << "Not carried out (do these by hand if the add-on needs them):\n";
         for (const auto& line : package->notCarriedOut)

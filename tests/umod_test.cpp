@@ -71,7 +71,8 @@ struct ModFixture {
                             {"System\\Manifest.ini",
                              "[Setup]\r\nProduct=FooMod\r\nVersion=1.2\r\nGroup=Foo\r\n"
                              "[Foo]\r\nFile=(Src=Maps\\DM-Foo.ut2)\r\nCopy=(Src=System\\Foo.u)\r\n"
-                             "Ini=System\\UT2004.ini,Engine.GameEngine.ServerPackages=Foo\r\n"},
+                             "Ini=System\\UT2004.ini,Engine.GameEngine.ServerPackages=Foo\r\n"
+                             "[UT2004Requirement]\r\nProduct=UT2004\r\nVersion=3369\r\n"},
                             {"System\\Manifest.int",
                              "[Setup]\r\nLocalProduct=Foo Mod\r\nDescription=A map and its "
                              "texture.\r\n"}}));
@@ -99,10 +100,14 @@ TEST(Umod, PreviewThenEachFileGoesToItsOwnFolder) {
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("  Maps\\DM-Foo.ut2 ("), std::string::npos);
+    // A requirement is said as one, not as an instruction; the manifest is
+    // no file to install.
     EXPECT_NE(r.out.find("Not carried out (do these by hand if the add-on needs them):\n  [Foo] "
-                         "Ini=System\\UT2004.ini,Engine.GameEngine.ServerPackages=Foo\n"),
+                         "Ini=System\\UT2004.ini,Engine.GameEngine.ServerPackages=Foo\n**OLD**"),
               std::string::npos)
         << r.out;
+    EXPECT_NE(r.out.find("Requires: UT2004, Version 3369\nFiles:\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("  System\\Manifest"), std::string::npos) << r.out;
     const std::string& game = m.fx.game;
     EXPECT_EQ(tvtest::readFile(game + "/Maps/DM-Foo.ut2"), tvtest::makePackage(8, "foo map"));
     EXPECT_EQ(tvtest::readFile(game + "/System/Foo.u"), tvtest::makePackage(7, "foo code"));
