@@ -6,8 +6,10 @@
 #include "store/undo_log.h"
 #include "ui/qt/qt_prompter.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -18,6 +20,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <set>
 
 using namespace tv;
 using tvtest::MainWindowTest;
@@ -195,4 +198,89 @@ TEST_F(MainWindowTest, TheRunButtonAndMenuItemAreOneCommand) {
     EXPECT_TRUE(button->isEnabled());
     action->setEnabled(false);
     EXPECT_FALSE(button->isEnabled());
+}
+
+// A small screen (800x560) takes the whole window, and each tab there has
+// the room it asks for: every control whole, wrapped notes included, and a
+// long cache folder (on the File List and the Status tab) gives way.
+TEST_F(MainWindowTest, TheWindowFitsASmallScreenWithEveryTabWhole) {
+    ASSERT_TRUE(start());
+    tvtest::TempDir far;
+    const std::string folder = far / (std::string(120, 'c') + "/" + std::string(120, 'C'));
+    tvtest::writeFile(folder + "/Cache.ini", "[Cache]\r\n");
+    prompter.folders = {folder};
+    click("cmdCacheDir");
+    ASSERT_EQ(child<QLabel>("lblCacheDir")->text().toStdString(), folder);
+    const QSize small(800, 560);
+    const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+    EXPECT_LE(least.width(), small.width());
+    EXPECT_LE(least.height(), small.height());
+    window->resize(small);
+    QApplication::processEvents();
+    EXPECT_EQ(window->size(), small);
+    auto* tabs = child<QTabWidget>("Tab1");
+    for (int t = 0; t < tabs->count(); ++t) {
+        tabs->setCurrentIndex(t);
+        QApplication::processEvents();
+        QWidget* page = tabs->widget(t);
+        const std::string name = tabs->tabText(t).toStdString();
+        const QSize need = page->minimumSizeHint();
+        EXPECT_LE(need.width(), page->width()) << name;
+        EXPECT_LE(need.height(), page->height()) << name;
+        if (page->hasHeightForWidth()) {
+            EXPECT_LE(page->heightForWidth(page->width()), page->height()) << name;
+        }
+        for (auto* control : page->findChildren<QAbstractButton*>()) {
+            if (!control->isVisible()) continue;
+            EXPECT_GE(control->width(), control->minimumSizeHint().width())
+                << name << ": " << control->text().toStdString();
+        }
+    }
+}
+
+// At the window's first size every column is in view whatever the names:
+// the names (and the Undo list's two paths) share what the other columns
+// leave, and those keep their whole texts; a wider window widens the names.
+TEST_F(MainWindowTest, EveryColumnIsInViewAndTheNamesTakeTheRest) {
+    fx.writeCacheIni({fx.addEntry(1, std::string(150, 'n') + ".ut2"), fx.addEntry(2, "Tex.utx")});
+    {
+        UndoLog log;
+        ASSERT_TRUE(log.open(fx.program + "/tessvane.mdb"));
+        log.insert({"01/02/03", fx.cache + "/" + std::string(150, 'o') + ".uxx",
+                    fx.game + "/Maps/" + std::string(150, 'm') + ".ut2"});
+    }
+    ASSERT_TRUE(start());
+    auto expectInView = [&](const char* name, std::set<int> stretching) {
+        auto* view = child<QTreeView>(name);
+        QHeaderView* header = view->header();
+        for (int c = 0; c < header->count(); ++c) {
+            EXPECT_LE(header->sectionViewportPosition(c) + header->sectionSize(c),
+                      header->viewport()->width())
+                << name << " column " << c;
+            if (stretching.count(c)) {
+                EXPECT_EQ(header->sectionResizeMode(c), QHeaderView::Stretch) << name << c;
+                continue;
+            }
+            EXPECT_GE(header->sectionSize(c), header->sectionSizeHint(c)) << name << c;
+            const QAbstractItemView* cells = view;
+            EXPECT_GE(header->sectionSize(c), cells->sizeHintForColumn(c)) << name << c;
+        }
+        return header;
+    };
+    showTab("File List");
+    QApplication::processEvents();
+    QHeaderView* files = expectInView("ListView1", {0});
+    // The longest state has its room before any state is known.
+    EXPECT_GT(files->sectionSize(3),
+              child<QTreeView>("ListView1")->fontMetrics().horizontalAdvance("other version"));
+    showTab("Undo");
+    QApplication::processEvents();
+    QHeaderView* undo = expectInView("lvUndo", {1, 2});
+    EXPECT_EQ(undo->sectionSize(1), undo->sectionSize(2));
+
+    const int names = files->sectionSize(0);
+    window->resize(window->width() + 200, window->height());
+    showTab("File List");
+    QApplication::processEvents();
+    EXPECT_EQ(files->sectionSize(0), names + 200);
 }

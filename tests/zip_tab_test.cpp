@@ -228,16 +228,20 @@ TEST_F(ZipTabTest, AUmodInstallerIsPreviewedThenInstalledByItsOwnFolders) {
     prompter.files.push_back({mod});
     click("cmdOpenZIP");
     EXPECT_EQ(child<QLabel>("lblMapName")->text(), "The Bar Pack");
+    EXPECT_EQ(child<QLabel>("lblMapNameCaption")->text(), "Product:");
     const QString preview = child<QTextEdit>("txtFileDesc")->toPlainText();
     EXPECT_TRUE(preview.startsWith("One map.")) << preview.toStdString();
     EXPECT_TRUE(preview.contains("Maps\\DM-Bar.ut2 (7 bytes)"));
+    EXPECT_FALSE(preview.contains("Manifest")) << preview.toStdString();
     EXPECT_TRUE(preview.contains("Not carried out (do these by hand if the add-on needs them):\n"
                                  "  [Bar] Exec=System\\BarSetup.exe"));
     EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Bar.ut2")); // not before it is asked
-    // The file dialog offered installers too.
+    // The file dialog offered installers beside the archives, from the start.
     ASSERT_FALSE(prompter.requests.empty());
-    ASSERT_EQ(prompter.requests.back().filters.size(), 2u);
-    EXPECT_EQ(prompter.requests.back().filters[1].patterns, "*.UMOD;*.UT2MOD;*.UT4MOD");
+    const FileRequest& request = prompter.requests.back();
+    ASSERT_EQ(request.defaultFilter, 1);
+    ASSERT_FALSE(request.filters.empty());
+    EXPECT_EQ(request.filters[0].patterns, "*.ZIP;*.UMOD;*.UT2MOD;*.UT4MOD");
     click("cmdProcessLoadedZIP");
     EXPECT_EQ(tvtest::readFile(fx.game + "/Maps/DM-Bar.ut2"), "bar map");
     EXPECT_EQ(tvtest::readFile(fx.game + "/Sounds/BarSounds.uax"), "bar sounds");
@@ -272,4 +276,34 @@ TEST_F(ZipTabTest, TheUndoTabTakesAnInstallationBack) {
     EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Caf\xe9.ut2"));
     EXPECT_EQ(installs->topLevelItemCount(), 0);
     EXPECT_GE(statusRow("Removed " + QString::fromStdString(fx.game) + "/Maps/DM-Baz.ut2"), 0);
+}
+
+// The dialog opens where the player keeps archives: the folder of the last
+// ones chosen or dropped (after a restart too), else Downloads, else home.
+TEST_F(ZipTabTest, TheArchiveDialogOpensWhereTheArchivesAre) {
+    ASSERT_TRUE(start());
+    auto opensIn = [&] {
+        click("cmdOpenZIP"); // cancelled
+        return prompter.requests.back().initialFolder;
+    };
+    EXPECT_EQ(opensIn(), fx.home);
+    std::filesystem::create_directories(fx.home + "/Downloads");
+    EXPECT_EQ(opensIn(), fx.home + "/Downloads");
+
+    const std::string maps = fx.dir / "maps";
+    std::filesystem::create_directories(maps);
+    std::filesystem::rename(archive("DM-Here", "here", false), maps + "/DM-Here.zip");
+    prompter.files.push_back({maps + "/DM-Here.zip"});
+    click("cmdOpenZIP");
+    EXPECT_EQ(opensIn(), maps);
+    restart();
+    EXPECT_EQ(opensIn(), maps);
+
+    const std::string dropped = fx.dir / "dropped";
+    std::filesystem::create_directories(dropped);
+    std::filesystem::rename(archive("DM-Drop", "drop", false), dropped + "/DM-Drop.zip");
+    drop({file(dropped + "/DM-Drop.zip")});
+    EXPECT_EQ(opensIn(), dropped);
+    std::filesystem::remove_all(dropped); // gone: the downloads again
+    EXPECT_EQ(opensIn(), fx.home + "/Downloads");
 }

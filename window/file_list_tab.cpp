@@ -2,6 +2,7 @@
 
 #include "widgets.h"
 
+#include "engine/package_state.h"
 #include "file_list_model.h"
 #include "session/session.h"
 #include "ui/prompter.h"
@@ -11,8 +12,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tv {
 
@@ -35,7 +39,8 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
 
-    lblCacheDir = makeLabel(this, "lblCacheDir");
+    // A long cache folder loses its middle rather than widening the window.
+    lblCacheDir = makeElidingLabel(this, "lblCacheDir");
     lblCacheDir->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* cacheRow = new QHBoxLayout;
@@ -56,7 +61,8 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     layout->addLayout(buttons);
 
     m_model = new FileListModel(m_session.fileList(), this);
-    makeSortableList(ListView1, m_model, {5400, 2200, 1200, 1500});
+    makeSortableList(ListView1, m_model, {0});
+    fitStateColumn();
 
     connect(ListView1, &QWidget::customContextMenuRequested, this, &FileListTab::contextMenu);
     connect(ListView1->header(), &QHeaderView::sectionClicked, this, &FileListTab::sortClicked);
@@ -74,11 +80,23 @@ void FileListTab::rowsChanged() {
 }
 
 void FileListTab::showScan() {
-    if (!m_session.fileList().rows().empty())
-        for (int c = 0; c < 2; ++c)
-            ListView1->resizeColumnToContents(c);
     showCacheFolder(m_session.settings().cacheDir);
-    ListView1->header()->setSortIndicator(-1, Qt::AscendingOrder);
+}
+
+// The states arrive after the rows: their column is as wide as its widest
+// state from the start, so the names do not shift when they come.
+void FileListTab::fitStateColumn() {
+    const QFontMetrics metrics(ListView1->font());
+    int widest = 0;
+    for (PackageState state : {PackageState::New, PackageState::Installed, PackageState::Identical,
+                               PackageState::OtherVersion, PackageState::Damaged})
+        widest = std::max(widest, metrics.horizontalAdvance(QString::fromLatin1(stateText(state))));
+    // The cell's margins either side, with a little to spare.
+    const int margins = 2 * (ListView1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 4);
+    QHeaderView* header = ListView1->header();
+    header->setSectionResizeMode(kStateColumn, QHeaderView::Fixed);
+    header->resizeSection(kStateColumn,
+                          std::max(header->sectionSizeHint(kStateColumn), widest + margins));
 }
 
 void FileListTab::showCacheFolder(const std::string& folder) {

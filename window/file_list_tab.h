@@ -4,13 +4,13 @@
 
 #include <string>
 
-class QLabel;
 class QPoint;
 class QPushButton;
 class QTreeView;
 
 namespace tv {
 
+class ElidingLabel;
 class FileListModel;
 class Prompter;
 class Session;
@@ -22,10 +22,10 @@ class FileListTab : public QWidget {
     Q_OBJECT
 public:
     FileListTab(Session& session, Prompter& prompter, QWidget* parent = nullptr);
-    // After a scan: the columns fit the rows, the sort mark goes, the label
-    // shows the cache folder.
-    // The session's rows changed: the list shows them again (keeping its sort).
+    // The session's rows changed: the list shows them again (keeping its
+    // sort and the sort's arrow).
     void rowsChanged();
+    // After a scan: the label shows the cache folder.
     void showScan();
     void showCacheFolder(const std::string& folder);
 
@@ -35,12 +35,13 @@ signals:
     void cacheFolderChosen();
     // A row went onto the never-move list.
     void neverMoveChanged();
-    // The settings shown elsewhere in the window are wanted now.
 
 private:
     void contextMenu(const QPoint& pos);
     void chooseCacheFolder();
     void sortClicked(int column);
+    void fitStateColumn();
+    static constexpr int kStateColumn = 3;
 
     Session& m_session;
     Prompter& m_prompter;
@@ -52,7 +53,7 @@ private:
     QPushButton* cmdCheck;
     QPushButton* cmdDelFiles;
     QTreeView* ListView1;
-    QLabel* lblCacheDir;
+    ElidingLabel* lblCacheDir;
 };
 
 } // namespace tv

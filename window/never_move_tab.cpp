@@ -65,12 +65,14 @@ NeverMoveTab::NeverMoveTab(Session& session, QWidget* parent)
     label9->setWordWrap(true);
 
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(current, 1);
+    layout->addWidget(current, 2);
     auto* right = new QVBoxLayout;
     right->addWidget(additions);
     right->addWidget(label9);
     right->addStretch(1);
-    layout->addLayout(right, 1);
+    // The notes' lines keep their breaks where the window leaves them room;
+    // the list's short patterns need less.
+    layout->addLayout(right, 3);
 
     // Return in the box adds, as the button does.
     connect(txtNMAdd, &QLineEdit::returnPressed, this, &NeverMoveTab::addClicked);

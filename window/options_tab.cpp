@@ -36,15 +36,22 @@ OptionsTab::OptionsTab(Session& session, Prompter& prompter, QWidget* parent)
     lblRemind = makeLabel(this, "lblRemind");
     lblRemind->setStyleSheet("color: #c00000; font-weight: bold;");
 
-    auto* grid = new QGridLayout(this);
-    grid->addWidget(backups, 0, 0);
-    grid->addWidget(errors, 1, 0);
-    grid->addWidget(selection, 2, 0, 2, 1);
-    grid->addWidget(processing, 0, 1, 2, 1);
-    grid->addWidget(misc, 2, 1);
-    grid->addWidget(updates, 3, 1);
-    grid->addWidget(lblRemind, 4, 0, 1, 2);
-    grid->setRowStretch(5, 1);
+    // Two columns, each frame right under the one before it (rows shared
+    // across the columns would leave gaps), the reminder in the shorter one:
+    // the tab fits a small screen whole.
+    auto* left = new QVBoxLayout;
+    for (QWidget* frame : {backups, errors, selection, updates})
+        left->addWidget(frame);
+    left->addStretch(1);
+    auto* right = new QVBoxLayout;
+    for (QWidget* frame : {processing, misc})
+        right->addWidget(frame);
+    lblRemind->setWordWrap(true);
+    right->addWidget(lblRemind);
+    right->addStretch(1);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(right, 1);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
@@ -94,7 +101,8 @@ QWidget* OptionsTab::buildSelection() {
     QCheckBox* boxes[] = {chkUAX, chkUMX, chkUT2, chkUTX, chkU, chkUKX, chkUSX};
     for (int i = 0; i < 7; ++i)
         sel->addWidget(boxes[i], 2 + i / 3, i % 3);
-    sel->addWidget(cmdCommitFileTypes, 5, 0, 1, 3);
+    // Beside the last box, where a row of its own would cost the tab height.
+    sel->addWidget(cmdCommitFileTypes, 4, 1, 1, 2);
 
     return selection;
 }
@@ -147,7 +155,11 @@ QWidget* OptionsTab::buildMisc() {
     cmdTidy = makeButton(misc, "cmdTidy", "T&idy Cache...");
     auto* tidyNote =
         makeLabel(misc, "lblTidy", "Deletes copies of installed packages (asks first)");
+    // The notes wrap rather than widen the window.
+    for (QLabel* note : {Label4, Label7, tidyNote})
+        note->setWordWrap(true);
     auto* m = new QGridLayout(misc);
+    m->setColumnStretch(1, 1);
     auto* purgeRow = new QHBoxLayout;
     purgeRow->addWidget(new QLabel("Purge Cache Setting :", misc));
     purgeRow->addWidget(txtPurgeCacheDays);
@@ -172,7 +184,7 @@ QWidget* OptionsTab::buildUpdates() {
     cmdUpdate = makeButton(updates, "cmdUpdate", kCheckForUpdatesCaption);
     auto* u = new QVBoxLayout(updates);
     u->addWidget(chkAutoUpdate);
-    u->addWidget(cmdUpdate);
+    u->addWidget(cmdUpdate, 0, Qt::AlignLeft);
 
     return updates;
 }

@@ -1,6 +1,7 @@
 #include "status_tab.h"
 
 #include "session/session.h"
+#include "widgets.h"
 
 #include <QFont>
 #include <QLabel>
@@ -94,12 +95,13 @@ StatusTab::StatusTab(QWidget* parent) : QWidget(parent) {
     List1->setTextElideMode(Qt::ElideNone);
     List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lblGame = new QLabel(this);
+    // A long cache folder loses its middle rather than widening the window.
+    lblGame = new ElidingLabel(this);
     lblGame->setObjectName("lblGame");
     QFont bold = lblGame->font();
     bold.setBold(true);
     lblGame->setFont(bold);
-    Label1 = new QLabel(this);
+    Label1 = new ElidingLabel(this);
     Label1->setObjectName("Label1");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblGame);

@@ -13,6 +13,7 @@ void UndoListModel::setRecords(std::vector<UndoRecord> records) {
     beginResetModel();
     m_records = std::move(records);
     m_ticked.assign(m_records.size(), 0);
+    applySort(); // the records read afresh keep the order the header shows
     endResetModel();
 }
 
@@ -70,6 +71,16 @@ QVariant UndoListModel::headerData(int section, Qt::Orientation orientation, int
 
 void UndoListModel::sort(int column, Qt::SortOrder order) {
     beginResetModel();
+    m_sortColumn = column;
+    m_sortOrder = order;
+    applySort();
+    endResetModel();
+}
+
+void UndoListModel::applySort() {
+    if (m_sortColumn < 0) return;
+    const int column = m_sortColumn;
+    const Qt::SortOrder order = m_sortOrder;
     std::vector<size_t> idx(m_records.size());
     std::iota(idx.begin(), idx.end(), 0);
     // Dates sort by the day they name (a text that names none comes last, by text).
@@ -95,7 +106,6 @@ void UndoListModel::sort(int column, Qt::SortOrder order) {
     }
     m_records = std::move(records);
     m_ticked = std::move(ticked);
-    endResetModel();
 }
 
 void UndoListModel::setAllTicked(bool ticked) {

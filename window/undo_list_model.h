@@ -33,8 +33,12 @@ public:
     void sort(int column, Qt::SortOrder order) override;
 
 private:
+    void applySort();
+
     std::vector<UndoRecord> m_records;
     std::vector<char> m_ticked;
+    int m_sortColumn = -1; // none yet: the log's order
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
 
 } // namespace tv

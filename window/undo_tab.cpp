@@ -41,6 +41,10 @@ UndoTab::UndoTab(Session& session, BackgroundWork& work, QWidget* parent)
     lvInstalls->setHeaderLabels({"Installed from archive", "Date", "Files"});
     lvInstalls->setTextElideMode(Qt::ElideMiddle);
     lvInstalls->setMaximumHeight(160);
+    // The archive's name gives way; its date and count stay in view.
+    lvInstalls->header()->setStretchLastSection(false);
+    lvInstalls->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    lvInstalls->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     cmdUndoInstall = makeButton(this, "cmdUndoInstall", "Take &Back Installations");
 
     auto* buttons = new QHBoxLayout;
@@ -62,7 +66,7 @@ UndoTab::UndoTab(Session& session, BackgroundWork& work, QWidget* parent)
     layout->addLayout(installButtons);
 
     m_model = new UndoListModel(this);
-    makeSortableList(lvUndo, m_model, {2200, 4000, 4000});
+    makeSortableList(lvUndo, m_model, {1, 2}); // both paths in view, sharing the width
 
     connect(cmdUndo, &QPushButton::clicked, this, &UndoTab::undoClicked);
     connect(cmdEmptyDB, &QPushButton::clicked, this, &UndoTab::emptyClicked);
@@ -90,7 +94,6 @@ void UndoTab::showInstallations() {
             file->setFirstColumnSpanned(true); // a whole path, across the columns
         }
     }
-    lvInstalls->resizeColumnToContents(0);
     cmdUndoInstall->setEnabled(lvInstalls->topLevelItemCount() > 0);
 }
 
@@ -122,12 +125,7 @@ void UndoTab::LoadUndoList() {
     lblDBSize->setText(QString::fromStdString(m_session.undoLogSize()));
     std::vector<UndoRecord> records;
     m_session.undoRecords(records);
-    const bool empty = records.empty();
     m_model->setRecords(std::move(records));
-    // The paths decide the columns' widths once there are any.
-    if (!empty)
-        for (int c = 0; c < 3; ++c)
-            lvUndo->resizeColumnToContents(c);
     showInstallations();
 }
 

@@ -3,12 +3,17 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QLabel>
+#include <QHelpEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QStyle>
+#include <QToolTip>
 #include <QTreeView>
+
+#include <algorithm>
 
 namespace tv {
 
@@ -44,19 +49,61 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
     return named(new QLabel(text, parent), name, {});
 }
 
+ElidingLabel* makeElidingLabel(QWidget* parent, const char* name) {
+    return named(new ElidingLabel(parent), name, {});
+}
+
 QGroupBox* makeFrame(QWidget* parent, const QString& caption) {
     return new QGroupBox(caption, parent);
 }
 
 void makeSortableList(QTreeView* view, QAbstractItemModel* model,
-                      std::initializer_list<int> widths) {
+                      std::initializer_list<int> stretching) {
     view->setModel(model);
-    view->header()->setSectionsClickable(true);
-    view->header()->setSortIndicatorShown(true);
-    view->header()->setSortIndicator(-1, Qt::AscendingOrder);
-    int column = 0;
-    for (int w : widths)
-        view->setColumnWidth(column++, twips(w));
+    QHeaderView* header = view->header();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    for (int column : stretching)
+        header->setSectionResizeMode(column, QHeaderView::Stretch);
+}
+
+ElidingLabel::ElidingLabel(QWidget* parent) : QLabel(parent) {
+    setTextFormat(Qt::PlainText); // a folder named "<b>" is no markup
+}
+
+QSize ElidingLabel::minimumSizeHint() const {
+    QSize least = QLabel::minimumSizeHint();
+    // A few characters either side of the ellipsis.
+    least.setWidth(std::min(least.width(), 12 * fontMetrics().averageCharWidth()));
+    return least;
+}
+
+bool ElidingLabel::elided() const {
+    return fontMetrics().horizontalAdvance(text()) > contentsRect().width();
+}
+
+bool ElidingLabel::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip || !toolTip().isEmpty()) return QLabel::event(event);
+    if (elided())
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text(), this);
+    else
+        QToolTip::hideText();
+    return true;
+}
+
+void ElidingLabel::paintEvent(QPaintEvent* event) {
+    // Whole, the label paints itself (and a selection in it).
+    if (!elided()) return QLabel::paintEvent(event);
+    QPainter painter(this);
+    drawFrame(&painter);
+    const QRect room = contentsRect();
+    style()->drawItemText(&painter, room, QStyle::visualAlignment(layoutDirection(), alignment()),
+                          palette(), isEnabled(),
+                          fontMetrics().elidedText(text(), Qt::ElideMiddle, room.width()),
+                          foregroundRole());
 }
 
 void closeOnEscape(QWidget* window) {

@@ -4,6 +4,7 @@
 
 #include "widgets.h"
 
+#include "formats/registry_store.h"
 #include "platform/text_io.h"
 #include "session/session.h"
 #include "ui/file_dialog.h"
@@ -11,8 +12,10 @@
 #include "ui/qt/qt_text.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,6 +24,7 @@
 #include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTextEdit>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -39,6 +43,18 @@ std::vector<std::string> localFiles(const QMimeData* data) {
     }
     return files;
 }
+
+// Every kind of archive the tab installs, offered together first; each kind
+// alone after that.
+const char* const kArchiveFilter =
+    "ZIP and UMOD Files (*.ZIP;*.UMOD;*.UT2MOD;*.UT4MOD)|"
+    "*.ZIP;*.UMOD;*.UT2MOD;*.UT4MOD|"
+    "ZIP Files (*.ZIP)|*.ZIP|"
+    "UMOD Installers (*.UMOD;*.UT2MOD;*.UT4MOD)|*.UMOD;*.UT2MOD;*.UT4MOD";
+
+// The folder archives last came from, beside the window's other values.
+const char* const kTessvaneKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
+const char* const kArchiveFolderValue = "ArchiveFolder";
 
 bool endsWithZip(const std::string& path) {
     if (path.size() < 3) return false;
@@ -100,7 +116,7 @@ ZipTab::ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell
     picFile->setAlignment(Qt::AlignCenter);
     (new QVBoxLayout(preview))->addWidget(picFile);
 
-    lblMapName = makeLabel(this, "lblMapName");
+    lblMapName = makeElidingLabel(this, "lblMapName"); // an installer's product can be long
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(frmDrop, 0, 0);
@@ -113,7 +129,9 @@ ZipTab::ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell
     buttons->addStretch(1);
     grid->addLayout(buttons, 2, 0);
     auto* nameRow = new QHBoxLayout;
-    nameRow->addWidget(new QLabel("Map Name:", this));
+    lblMapNameCaption = new QLabel("Map Name:", this);
+    lblMapNameCaption->setObjectName("lblMapNameCaption");
+    nameRow->addWidget(lblMapNameCaption);
     nameRow->addWidget(lblMapName, 1);
     grid->addLayout(nameRow, 0, 1);
     grid->addWidget(description, 1, 1, 2, 1);
@@ -171,6 +189,7 @@ void ZipTab::store(Settings& s) const {
 
 void ZipTab::loadArchives(const std::vector<std::string>& paths) {
     if (!m_queue.empty()) return; // the ones chosen before are still going in
+    if (!paths.empty()) rememberArchiveFolder(folderOf(paths.front()));
     m_queue.assign(paths.begin(), paths.end());
     m_several = paths.size() > 1;
     loadNext(false);
@@ -193,8 +212,8 @@ void ZipTab::openZipClicked() {
     CFileOpenSaveDialog dialog(m_prompter);
     dialog.CenterDialog(true);
     dialog.DialogTitle("Select one or more files");
-    dialog.Filter("ZIP Files (*.ZIP)|*.ZIP|UMOD Installers (*.UMOD;*.UT2MOD;*.UT4MOD)|"
-                  "*.UMOD;*.UT2MOD;*.UT4MOD");
+    dialog.Filter(kArchiveFilter);
+    dialog.InitialDir(archiveFolder());
     dialog.Flags(528900);
     dialog.HWndOwner(static_cast<int64_t>(window()->winId()));
     dialog.MaxFileSize(255);
@@ -209,6 +228,28 @@ void ZipTab::openZipClicked() {
         for (int i = 1; i <= dialog.FileCount(); ++i)
             chosen.push_back(dialog.GetNextFileName(i));
     loadArchives(chosen);
+}
+
+// Where the archive dialog opens: the folder archives last came from, else
+// the player's downloads, else home.
+std::string ZipTab::archiveFolder() {
+    if (auto stored = m_session.registry().value(kTessvaneKey, kArchiveFolderValue);
+        stored && stored->type == REG_SZ) {
+        std::string folder = stored->data;
+        while (!folder.empty() && folder.back() == '\0')
+            folder.pop_back();
+        if (!folder.empty() && folderExists(folder)) return folder;
+    }
+    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (!downloads.isEmpty() && QFileInfo(downloads).isDir()) return fromPathText(downloads);
+    return fromPathText(QDir::homePath());
+}
+
+void ZipTab::rememberArchiveFolder(const std::string& folder) {
+    if (folder.empty()) return;
+    const RegValue value = RegValue::text(folder);
+    if (m_session.registry().value(kTessvaneKey, kArchiveFolderValue) == value) return;
+    m_session.registry().setValue(kTessvaneKey, kArchiveFolderValue, value);
 }
 
 void ZipTab::clearPreview() {
@@ -246,6 +287,7 @@ void ZipTab::load(const std::string& path, bool several) {
 
 void ZipTab::showPreview() {
     const ArchivePreview& p = m_session.archives().preview();
+    lblMapNameCaption->setText("Map Name:");
     lblMapName->setText(toDisplay(p.mapName));
     txtFileDesc->setPlainText(toDisplay(p.description));
     txtTextFile->setText(toDisplay(p.textFile));
@@ -301,14 +343,19 @@ void ZipTab::umodRead(const std::string& path, bool several, std::optional<UmodP
     // the game's own installer would do beyond copying them.
     std::string text = package->description;
     if (!package->version.empty()) text = "Version " + package->version + "\n\n" + text;
+    for (const auto& need : package->requirements)
+        text += "\n\nRequires: " + need;
     text += "\n\nFiles:\n";
     for (const auto& f : package->directory.files)
-        text += "  " + f.path + " (" + std::to_string(f.size) + " bytes)\n";
+        if (!isManifest(f.path))
+            text += "  " + f.path + " (" + std::to_string(f.size) + " bytes)\n";
     if (!package->notCarriedOut.empty()) {
         text += "\nNot carried out (do these by hand if the add-on needs them):\n";
         for (const auto& line : package->notCarriedOut)
             text += "  " + line + "\n";
     }
+    // An installer names its product, not a map.
+    lblMapNameCaption->setText("Product:");
     lblMapName->setText(toDisplay(package->product.empty() ? fileNameOf(path) : package->product));
     txtFileDesc->setPlainText(toDisplay(text));
     txtTextFile->setText(toDisplay(path));

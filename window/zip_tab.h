@@ -21,6 +21,7 @@ namespace tv {
 
 class Prompter;
 class BackgroundWork;
+class ElidingLabel;
 class Session;
 class Shell;
 struct Settings;
@@ -61,6 +62,8 @@ protected:
 
 private:
     void openZipClicked();
+    std::string archiveFolder();
+    void rememberArchiveFolder(const std::string& folder);
     void processClicked();
     void showDescriptionClicked();
     void enlargePictureClicked();
@@ -91,7 +94,8 @@ private:
     QPushButton* cmdEnlargePic;
     QTextEdit* txtFileDesc;
     QLabel* picFile;
-    QLabel* lblMapName;
+    ElidingLabel* lblMapName;
+    QLabel* lblMapNameCaption; // "Map Name:", "Product:" for an installer
 };
 
 } // namespace tv

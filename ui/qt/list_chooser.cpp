@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -18,6 +19,32 @@ namespace tv {
 namespace {
 
 constexpr int kMaxColumnWidth = 360;
+
+// The captions come as plain text; each gets an access key of its own: the
+// first letter of one of its words that no caption before it took, else any
+// such letter. An "&" of the caption stays a character.
+QStringList withAccessKeys(const QStringList& captions) {
+    QSet<QChar> taken;
+    QStringList out;
+    for (const QString& caption : captions) {
+        auto free = [&](qsizetype i) {
+            return caption[i].isLetterOrNumber() && !taken.contains(caption[i].toUpper());
+        };
+        qsizetype key = -1;
+        for (qsizetype i = 0; i < caption.size() && key < 0; ++i)
+            if (free(i) && (i == 0 || !caption[i - 1].isLetterOrNumber())) key = i;
+        for (qsizetype i = 0; i < caption.size() && key < 0; ++i)
+            if (free(i)) key = i;
+        if (key >= 0) taken.insert(caption[key].toUpper());
+        QString text;
+        for (qsizetype i = 0; i < caption.size(); ++i) {
+            if (i == key || caption[i] == '&') text += '&';
+            text += caption[i];
+        }
+        out << text;
+    }
+    return out;
+}
 
 QTreeWidget* makeTable(const ListRequest& request, QWidget* parent) {
     auto* table = new QTreeWidget(parent);
@@ -62,16 +89,16 @@ int QtPrompter::chooseFromList(const ListRequest& request) {
     text->setWordWrap(true);
     QTreeWidget* table = makeTable(request, &dialog);
     auto* buttons = new QDialogButtonBox(&dialog);
-    QPushButton* choose =
-        buttons->addButton(toDisplay(request.chooseLabel), QDialogButtonBox::AcceptRole);
+    const QStringList captions =
+        withAccessKeys({toDisplay(request.chooseLabel), toDisplay(request.otherLabel),
+                        toDisplay(request.leaveLabel)});
+    QPushButton* choose = buttons->addButton(captions[0], QDialogButtonBox::AcceptRole);
     choose->setObjectName("cmdChoose");
     choose->setDefault(true);
     choose->setEnabled(table->currentItem() != nullptr);
-    QPushButton* other =
-        buttons->addButton(toDisplay(request.otherLabel), QDialogButtonBox::ActionRole);
+    QPushButton* other = buttons->addButton(captions[1], QDialogButtonBox::ActionRole);
     other->setObjectName("cmdOther");
-    QPushButton* leave =
-        buttons->addButton(toDisplay(request.leaveLabel), QDialogButtonBox::RejectRole);
+    QPushButton* leave = buttons->addButton(captions[2], QDialogButtonBox::RejectRole);
     leave->setObjectName("cmdLeave");
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(text);

@@ -83,6 +83,8 @@ std::vector<std::string> QtPrompter::chooseFiles(const FileRequest& request) {
                                            : QFileDialog::AnyFile);
     if (!request.defaultExt.empty()) dialog.setDefaultSuffix(toDisplay(request.defaultExt));
     if (!request.fileName.empty()) dialog.selectFile(toDisplay(request.fileName));
+    // Room for the names, types and dates side by side, within a small screen.
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(760, 460)));
     std::vector<std::string> out;
     if (dialog.exec() != QDialog::Accepted) return out;
     for (const QString& f : dialog.selectedFiles())
