@@ -84,6 +84,69 @@ std::optional<std::string> memberFileName(std::string_view member) {
     return std::string(last);
 }
 
+namespace {
+
+// A file packed through a source of our own: libzip asks whether to stop
+// only inside members of 8 KiB and more, so a cache of small files would be
+// packed whole after Stop; this source refuses its next read instead.
+struct PackedFile {
+    std::string path;
+    const std::function<bool()>* stop;
+    bool* cancelled;
+    int fd = -1;
+    zip_error_t error{};
+};
+
+zip_int64_t refuse(PackedFile& f, int code, int system = 0) {
+    zip_error_set(&f.error, code, system);
+    return -1;
+}
+
+zip_int64_t packedFileSource(void* state, void* data, zip_uint64_t length, zip_source_cmd_t cmd) {
+    auto& f = *static_cast<PackedFile*>(state);
+    if (cmd == ZIP_SOURCE_OPEN || cmd == ZIP_SOURCE_READ) {
+        if (!*f.cancelled && *f.stop && (*f.stop)()) *f.cancelled = true;
+        if (*f.cancelled) return refuse(f, ZIP_ER_CANCELLED);
+    }
+    switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+        f.fd = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        return f.fd < 0 ? refuse(f, ZIP_ER_OPEN, errno) : 0;
+    case ZIP_SOURCE_READ: {
+        const ssize_t n = ::read(f.fd, data, length);
+        return n < 0 ? refuse(f, ZIP_ER_READ, errno) : n;
+    }
+    case ZIP_SOURCE_CLOSE:
+        if (f.fd >= 0) ::close(f.fd);
+        f.fd = -1;
+        return 0;
+    case ZIP_SOURCE_STAT: {
+        struct stat st {};
+        if (::stat(f.path.c_str(), &st) != 0) return refuse(f, ZIP_ER_READ, errno);
+        auto* zs = static_cast<zip_stat_t*>(data);
+        zip_stat_init(zs);
+        zs->size = static_cast<zip_uint64_t>(st.st_size);
+        zs->mtime = st.st_mtime;
+        zs->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&f.error, data, length);
+    case ZIP_SOURCE_FREE:
+        if (f.fd >= 0) ::close(f.fd);
+        delete &f;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                              -1);
+    default:
+        return refuse(f, ZIP_ER_OPNOTSUPP);
+    }
+}
+
+} // namespace
+
 bool ZipArchive::Compress() {
     m_error.clear();
     std::string folder = SourceFolder;
@@ -103,6 +166,7 @@ bool ZipArchive::Compress() {
         return false;
     }
     std::sort(files.begin(), files.end());
+    m_progressMarked = m_cancelled = false;
     int err = 0;
     zip_t* z = zip_open(ArchiveName.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
     if (!z) {
@@ -110,7 +174,9 @@ bool ZipArchive::Compress() {
         return false;
     }
     for (const auto& n : files) {
-        zip_source_t* src = zip_source_file(z, joinPath(folder, n).c_str(), 0, -1);
+        auto* state = new PackedFile{joinPath(folder, n), &Stop, &m_cancelled};
+        zip_source_t* src = zip_source_function(z, packedFileSource, state);
+        if (!src) delete state;
         if (!src || zip_file_add(z, n.c_str(), src, ZIP_FL_ENC_GUESS | ZIP_FL_OVERWRITE) < 0) {
             if (src) zip_source_free(src);
             m_error = "Cannot add " + n + ": " + zip_strerror(z);
@@ -120,7 +186,6 @@ bool ZipArchive::Compress() {
     }
     // libzip writes a temporary file (the archive's name + ".XXXXXX") and
     // renames it into place here; a program killed meanwhile leaves it.
-    m_progressMarked = m_cancelled = false;
     m_files = files.size();
     m_packed = 0;
     zip_register_progress_callback_with_state(

@@ -9,6 +9,7 @@
 #include "store/undo_log.h"
 #include "ui/prompter.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace tv {
@@ -125,7 +126,13 @@ bool Session::backUpBeforeTheRun(const Work& work) {
     const std::string backing = "Backing up all cache files first";
     setStatusText(backing);
     WorkSink sink = workSink();
+    // Said a few times a second: one word per file would flood the window,
+    // which would then show (and hear Stop) long after the work.
+    auto said = std::chrono::steady_clock::time_point{};
     sink.progress = [&](size_t done, size_t total) {
+        const auto now = std::chrono::steady_clock::now();
+        if (done != total && now - said < std::chrono::milliseconds(100)) return;
+        said = now;
         setStatusText(backing + ": " + std::to_string(done) + " of " + std::to_string(total));
         m_observer->progress(done, total);
     };
