@@ -120,6 +120,15 @@ std::string destinationFor(FileType type, const std::string& name, const CacheFo
 
 namespace {
 
+// rebuiltIndexLine(cacheFile, name) == line, without making it.
+bool isRebuiltLine(std::string_view line, std::string_view cacheFile, std::string_view name) {
+    const size_t dot = cacheFile.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    const std::string_view key = cacheFile.substr(0, dot);
+    return line.size() == key.size() + 1 + name.size() && line.substr(0, key.size()) == key &&
+           line[key.size()] == '=' && line.substr(key.size() + 1) == name;
+}
+
 // One run, told as its steps: plan every line, then batch by batch commit
 // the records, carry the moves out and log them; then report what stayed,
 // keep the old index and write the new one.
@@ -130,7 +139,9 @@ public:
              const std::string& programFolder, const WorkSink& sink)
         : m_folders(folders), m_cache(folders.cacheFolder), m_selection(selection),
           m_scanTable(scanTable), m_options(options), m_undo(undo), m_programFolder(programFolder),
-          m_sink(sink), m_real(!options.dryRun) {}
+          m_sink(sink), m_real(!options.dryRun) {
+        m_record.MoveDate = options.moveDate;
+    }
 
     RunResult run() {
         if (!readIndex()) return std::move(m_result);
@@ -203,6 +214,7 @@ private:
     const bool m_real;
     std::optional<RunLog> m_log;                  // made when the run starts
     std::optional<InstalledPackages> m_installed; // read at the first need
+    UndoRecord m_record;                          // the next record, its buffers reused
     RunResult m_result;
 
     std::string m_cacheIni;
@@ -419,12 +431,13 @@ bool CacheRun::recordMoves(size_t next, size_t end) {
             if (!m_undo->rememberFolder(folder)) return false;
             m_rememberedFolders.insert(folder);
         }
-        p.rowid =
-            m_undo->insert({m_options.moveDate, joinPath(m_cache, p.cacheFile), p.destination});
+        m_record.OldFName = joinPath(m_cache, p.cacheFile);
+        m_record.NewFName = p.destination;
+        p.rowid = m_undo->insert(m_record);
         if (p.rowid == 0) return false;
         // The undo writes "<cache file's name>=<name>" back; any other line
         // is kept as it was.
-        if (m_lines[i] != rebuiltIndexLine(p.cacheFile, p.name) &&
+        if (!isRebuiltLine(m_lines[i], p.cacheFile, p.name) &&
             !m_undo->rememberLine(p.rowid, m_lines[i]))
             return false;
     }

@@ -212,9 +212,11 @@ static void bindText(sqlite3_stmt* st, int index, const std::string& value) {
 int64_t UndoLog::insert(const UndoRecord& r) {
     if (!m_insert) return 0;
     sqlite3_reset(m_insert);
-    bindText(m_insert, 1, r.MoveDate);
-    bindText(m_insert, 2, r.OldFName);
-    bindText(m_insert, 3, r.NewFName);
+    // The record outlives the step: its text is bound where it is, not copied.
+    for (int i = 0; i < 3; ++i) {
+        const std::string& v = i == 0 ? r.MoveDate : i == 1 ? r.OldFName : r.NewFName;
+        sqlite3_bind_text(m_insert, i + 1, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+    }
     if (sqlite3_step(m_insert) != SQLITE_DONE) {
         setWriteError();
         return 0;

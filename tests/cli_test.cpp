@@ -258,33 +258,48 @@ TEST(CliPaths, RelativeFoldersAreWholePathsAndUndoFromElsewhereWorks) {
 TEST(CliUndo, TheIndexLinesComeBackAsTheyWere) {
     GameFixture fx;
     // UT2004's "-1" line of a file without the "-1", a plain line, LF line
-    // ends. A line edited in the log to be two lines
-    // (or another package's) is not written: the rebuilt one is.
+    // ends. A line edited in the log to hold a line break, to name another
+    // package or to name another cache file is not written: the rebuilt one is.
     const std::vector<std::string> lines = {
-        ident(1) + "-1=DM-Line.ut2", fx.addEntry(3, "DM-Plain.ut2"), ident(4) + "-1=DM-Edited.ut2"};
-    for (int n : {1, 4})
+        ident(1) + "-1=DM-Line.ut2", fx.addEntry(3, "DM-Plain.ut2"), ident(4) + "-1=DM-Break.ut2",
+        ident(5) + "-1=DM-Other.ut2", ident(6) + "-1=DM-Moved.ut2"};
+    for (int n : {1, 4, 5, 6})
         fx.addCacheFile(ident(n) + ".uxx",
                         tvtest::packageBytes("DM-" + std::to_string(n) + ".ut2"));
-    tvtest::writeFile(fx.cache + "/Cache.ini",
-                      "[Cache]\n" + lines[0] + "\n" + lines[1] + "\n" + lines[2] + "\n");
+    std::string index = "[Cache]\n";
+    for (const auto& line : lines)
+        index += line + "\n";
+    tvtest::writeFile(fx.cache + "/Cache.ini", index);
     ASSERT_EQ(run(fx, "run --no-backup").status, 0);
-    for (const char* moved : {"DM-Line", "DM-Plain", "DM-Edited"})
+    for (const char* moved : {"DM-Line", "DM-Plain", "DM-Break", "DM-Other", "DM-Moved"})
         ASSERT_TRUE(tvtest::exists(fx.game + "/Maps/" + moved + ".ut2")) << moved;
     {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open((fx.program + "/tessvane.mdb").c_str(), &db), SQLITE_OK);
-        const std::string sql = "UPDATE MoveLines SET Line = Line || char(10) || 'X=Forged.ut2' "
-                                "WHERE Line LIKE '%DM-Edited%'";
+        const std::string sql =
+            "UPDATE MoveLines SET Line = substr(Line, 1, 32) || char(10) || 'DM-Break.ut2' "
+            "WHERE Line LIKE '%DM-Break%';"
+            "UPDATE MoveLines SET Line = replace(Line, 'DM-Other', 'DM-Forged');"
+            "UPDATE MoveLines SET Line = replace(Line, '" +
+            ident(6) + "', '" + ident(7) + "');";
         EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
     }
     ASSERT_EQ(run(fx, "undo --yes --all").status, 0);
     const auto back = tvtest::readFile(fx.cache + "/Cache.ini");
-    for (size_t i = 0; i < 2; ++i)
-        EXPECT_NE(back.find("\n" + lines[i] + "\n"), std::string::npos) << lines[i] << "\n" << back;
-    EXPECT_NE(back.find("\n" + ident(4) + "=DM-Edited.ut2\n"), std::string::npos) << back;
+    for (const std::string& line : {lines[0], lines[1], ident(4) + "=DM-Break.ut2",
+                                    ident(5) + "=DM-Other.ut2", ident(6) + "=DM-Moved.ut2"})
+        EXPECT_NE(back.find("\n" + line + "\n"), std::string::npos) << line << "\n" << back;
     EXPECT_EQ(back.find("Forged"), std::string::npos);
+    EXPECT_EQ(back.find(ident(7)), std::string::npos);
     EXPECT_EQ(back.find('\r'), std::string::npos);
+    // A kept line goes with its record: the next move of that file, whose
+    // line is now the rebuilt one, gets that one back.
+    const std::string now = "[Cache]\n" + ident(1) + "=DM-Line.ut2\n";
+    tvtest::writeFile(fx.cache + "/Cache.ini", now);
+    ASSERT_EQ(run(fx, "run --no-backup").status, 0);
+    ASSERT_EQ(run(fx, "undo --yes --all").status, 0);
+    EXPECT_EQ(tvtest::readFile(fx.cache + "/Cache.ini"), now);
 }
 
 TEST(CliUndo, ARecordWhoseFileIsGoneIsRemovedAndReported) {

@@ -402,6 +402,20 @@ TEST(Discovery, TheGamesCommandListsEachInstallWithItsCache) {
     EXPECT_NE(r.err.find("there is no install 6 (5 found"), std::string::npos);
 }
 
+TEST(GameLabel, NamesTheGameItsKindAndItsCacheWithHomeAsTilde) {
+    GameInstall native;
+    native.game = Game::UT2004;
+    native.kind = InstallKind::Native;
+    EXPECT_EQ(installLabel(native, "/home/joe/.ut2004/Cache", "/home/joe/"),
+              "UT2004 (native) \u2014 ~/.ut2004/Cache");
+    // Another folder that starts as the home does, or any folder when there
+    // is no home, is written whole.
+    const GameInstall chosen; // UT2003 in a folder chosen by hand
+    EXPECT_EQ(installLabel(chosen, "/home/joe2/Cache", "/home/joe"),
+              "UT2003 (chosen folder) \u2014 /home/joe2/Cache");
+    EXPECT_EQ(installLabel(chosen, "/srv/Cache", ""), "UT2003 (chosen folder) \u2014 /srv/Cache");
+}
+
 TEST(Discovery, EachInstallIsScannedRunAndUndoneWritingOnlyItsPlayersFolder) {
     FakeHome h;
     const std::vector<std::pair<std::string, const char*>> users = {{h.user2003, "Maps"},

@@ -21,6 +21,12 @@ TEST(IniRead, SectionAndKeyIgnoreCaseAndValuesAreTrimmed) {
     EXPECT_EQ(INIGetSettingString("Core.System", "Missing", f, "dflt"), "dflt");
     EXPECT_EQ(INIGetSettingString("NoSection", "Name", f, "dflt"), "dflt");
     EXPECT_EQ(INIGetSettingString("Core.System", "Name", t / "missing.ini", "dflt"), "dflt");
+    // A key the section lists more than once (the game's Paths=): each value, in order.
+    const std::vector<std::string> lines = {
+        "[Other]", "Paths=../Not/*.u",   "[core.system]", "paths=../Maps/*.ut2",
+        "X=1",     " PATHS = ../B/*.u ", "[Next]",        "Paths=../Not/*.u"};
+    EXPECT_EQ(iniValues(lines, "Core.System", "Paths"),
+              (std::vector<std::string>{"../Maps/*.ut2", "../B/*.u"}));
 }
 
 TEST(IniRead, LongValuesAreCutTo255Characters) {

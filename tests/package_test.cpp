@@ -121,6 +121,12 @@ TEST(PackageState, ScanStateNamesEachRowsState) {
     r = tvtest::runCli(s.fx, "scan --select all");
     EXPECT_EQ(r.out.find("identical"), std::string::npos);
     EXPECT_NE(r.out.find("1\tDM-Other.ut2\t"), std::string::npos);
+    // A run that names no rows leaves the damaged ones in the cache.
+    r = tvtest::runCli(s.fx, "run --no-backup --select all");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/DM-New.ut2"));
+    for (const char* damaged : {"/Textures/Cut.utx", "/Sounds/Empty.uax", "/Textures/Plain.utx"})
+        EXPECT_FALSE(tvtest::exists(s.fx.game + damaged)) << damaged;
 }
 
 TEST(PackageState, EveryRowGetsAStateOnTheThreadedPath) {
@@ -168,16 +174,17 @@ TEST(PackageState, TheRunSaysWhyAPackageStayed) {
 TEST(PackageState, TheGameFoldersOwnPackagesAreNeverShadowed) {
     // A native UT2004: the game folder holds the stock packages (in any
     // letter case, and in a folder only Paths= names), the player's folder
-    // the cache and the type folders a run moves into.
+    // the cache, the type folders a run moves into and a Paths= folder too.
     GameFixture fx;
     const std::string user = fx.home + "/.ut2004";
     writeFile(fx.game + "/System/ut2004-bin-linux-amd64", "ELF");
     writeFile(user + "/System/UT2004.ini",
               "[Core.System]\nPurgeCacheDays=0\nCachePath=../Cache\nCacheExt=.uxx\n"
-              "Paths=../Maps/*.ut2\nPaths=..\\ExtraMaps\\*.ut2\nPaths=../Textures/*.utx\n");
+              "Paths=../Maps/*.UT2\nPaths=..\\ExtraMaps\\*.ut2\nPaths=../Textures/*.utx\n");
     writeFile(fx.game + "/Maps/dm-stock.ut2", makePackage(20, "stock"));
     writeFile(fx.game + "/ExtraMaps/DM-Extra.ut2", makePackage(22, "stock extra"));
     writeFile(fx.game + "/Textures/StockTex.utx", makePackage(23, "stock tex"));
+    writeFile(user + "/ExtraMaps/DM-Mine.ut2", makePackage(26, "mine"));
     std::vector<std::string> lines;
     auto cached = [&](int n, const std::string& name, const std::string& bytes) {
         writeFile(user + "/Cache/" + ident(n) + ".uxx", bytes);
@@ -187,6 +194,7 @@ TEST(PackageState, TheGameFoldersOwnPackagesAreNeverShadowed) {
     cached(2, "DM-Extra.ut2", makePackage(24, "extra"));
     cached(3, "StockTex.utx", makePackage(23, "stock tex"));
     cached(4, "DM-Fresh.ut2", makePackage(25, "fresh"));
+    cached(5, "DM-Mine.ut2", makePackage(27, "mine"));
     writeFile(user + "/Cache/cache.ini", tvtest::crlf([&] {
                   auto all = lines;
                   all.insert(all.begin(), "[Cache]");
@@ -196,9 +204,10 @@ TEST(PackageState, TheGameFoldersOwnPackagesAreNeverShadowed) {
 
     auto r = tvtest::runCli(fx, game + "scan --state");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(rowStates(r.out), (std::vector<std::string>{
-                                    "0 DM-Stock.ut2 other version", "0 DM-Extra.ut2 other version",
-                                    "1 StockTex.utx identical", "1 DM-Fresh.ut2 new"}));
+    EXPECT_EQ(rowStates(r.out),
+              (std::vector<std::string>{"0 DM-Stock.ut2 other version",
+                                        "0 DM-Extra.ut2 other version", "1 StockTex.utx identical",
+                                        "1 DM-Fresh.ut2 new", "0 DM-Mine.ut2 other version"}));
     r = tvtest::runCli(fx, game + "run --no-backup --only DM-Stock.ut2 --only DM-Extra.ut2 "
                                   "--only StockTex.utx --only DM-Fresh.ut2");
     EXPECT_EQ(r.status, 0) << r.err;

@@ -75,10 +75,18 @@ TEST(CacheRun, NothingTickedStillRewritesTheIndex) {
     SessionFixture s;
     std::string a = s.fx.addEntry(1, "A.utx");
     s.fx.writeCacheIni({a, "", "[cache]"});
+    tvtest::writeFile(s.fx.cache + "/CACHEBAK.INI", "older"); // kept under its own spelling
     s.session.ScanCache();
     s.session.uncheckAll();
     s.session.runCommand();
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), crlf({"[Cache]", a, "", "[cache]"}));
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/CACHEBAK.INI"),
+              tvtest::readFile(s.fx.cache + "/Cache.ini"));
+    EXPECT_FALSE(tvtest::exists(s.fx.cache + "/cachebak.ini"));
+    const auto& said = s.session.statusList();
+    EXPECT_NE(
+        std::find(said.begin(), said.end(), s.fx.cache + "/Cache.ini was renamed to CACHEBAK.INI"),
+        said.end());
     EXPECT_TRUE(s.undoRecords().empty());
 }
 
@@ -155,6 +163,8 @@ TEST(CacheRun, DestinationModes) {
         tvtest::TempDir target;
         std::string folder = target / "Stuff";
         s.fx.writeCacheIni({s.fx.addEntry(1, "Bar.ut2"), s.fx.addEntry(2, "Words.int")});
+        // The game's own Bar.ut2 is no reason to keep it from another folder.
+        tvtest::writeFile(s.fx.game + "/Maps/Bar.ut2", "stock");
         s.session.ScanCache();
         s.session.settings().setMoveOption(mode, true);
         (mode == Settings::MoveMode::Dir ? s.session.settings().moveDirText
@@ -254,6 +264,13 @@ TEST(CacheRun, BackupKeepsTwoGenerationsAndLeavesOutZips) {
     s.session.uncheckAll();
     s.session.runCommand();
     EXPECT_EQ(tvtest::readFile(old), second);
+    // Stopped part-way, a backup leaves both archives as they were.
+    const std::string third = tvtest::readFile(zip);
+    tvtest::ObserverHook hook(s.session);
+    hook.onStopRequested = [] { return true; };
+    s.session.runCommand();
+    EXPECT_EQ(tvtest::readFile(old), second);
+    EXPECT_EQ(tvtest::readFile(zip), third);
 
     std::vector<std::string> members;
     ZipArchive z;
@@ -317,14 +334,20 @@ TEST(Undo, NothingSelectedOrNoLeavesEverythingAlone) {
 
 TEST(Undo, FileBackInTheCacheKeepsItsRecordAndMissingFileDropsIt) {
     SessionFixture s;
-    s.fx.writeCacheIni({s.fx.addEntry(1, "A.utx"), s.fx.addEntry(2, "B.utx")});
+    s.fx.writeCacheIni(
+        {s.fx.addEntry(1, "A.utx"), s.fx.addEntry(2, "B.utx"), s.fx.addEntry(3, "C.utx")});
     s.session.ScanCache();
     s.session.runCommand();
     s.fx.addCacheFile(ident(1) + ".uxx", "downloaded again");
     std::filesystem::remove(s.fx.game + "/Textures/B.utx");
+    // A file of its name in other letter case is another file: C goes back.
+    s.fx.addCacheFile(ident(3) + ".UXX", "another file");
     s.prompter.answers = {true};
-    s.session.undoSelections({s.fx.game + "/Textures/A.utx", s.fx.game + "/Textures/B.utx"});
+    s.session.undoSelections({s.fx.game + "/Textures/A.utx", s.fx.game + "/Textures/B.utx",
+                              s.fx.game + "/Textures/C.utx"});
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(1) + ".uxx"), "downloaded again");
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(3) + ".uxx"),
+              tvtest::packageBytes("C.utx"));
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Textures/A.utx"));
     auto records = s.undoRecords();
     ASSERT_EQ(records.size(), 1u);
@@ -426,16 +449,27 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
     EXPECT_EQ(s.undoRecords().size(), 256u);
     EXPECT_EQ(s.session.fileList().rows().size(), 344u);
     // Stopped before the first batch, and during the backup: nothing is
-    // rewritten, not the index, nor cachebak.ini, nor the backups.
+    // rewritten or said rewritten, not the index (not even the line of a
+    // package whose file is away for the while, and so not planned), nor
+    // cachebak.ini, nor the backups.
+    const std::string last = s.fx.cache + "/" + ident(packages.back().id) + ".uxx";
+    std::filesystem::rename(last, s.fx.dir / "away.uxx");
     const auto before = tvtest::snapshotTree(s.fx.cache);
     hook.onStopRequested = [] { return true; };
+    const size_t said = lines.size();
     ASSERT_TRUE(s.session.runCommand());
-    EXPECT_EQ(s.session.statusText(), "Stopped after 0 of 344; the rest stays in the cache");
+    const std::string none = "Stopped after 0 of 343; the rest stays in the cache";
+    EXPECT_EQ(s.session.statusText(), none);
+    EXPECT_EQ(
+        std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(said), lines.end()),
+        (std::vector<std::string>{s.fx.program + "/Tessvane.log was created.", "", none, "",
+                                  std::string(102, '~'), ""}));
     s.session.settings().backupCache = true;
     ASSERT_TRUE(s.session.runCommand());
     EXPECT_EQ(s.session.statusText(),
               "Stopped during the backup; no file was moved and the backups are as they were");
     EXPECT_EQ(tvtest::snapshotTree(s.fx.cache), before);
+    std::filesystem::rename(s.fx.dir / "away.uxx", last);
     // The next run, not stopped, moves the rest, after a backup that said how
     // far it was.
     hook.onStopRequested = nullptr;
