@@ -116,8 +116,12 @@ std::vector<PackageFolder> packageFolders(const GameInstall& install) {
             for (char& c : path)
                 if (c == '\\') c = '/';
             const size_t slash = path.rfind('/');
-            if (slash == std::string::npos || slash + 1 == path.size()) continue;
-            PackageFolder f{resolveAgainst(system, path.substr(0, slash)), path.substr(slash + 1)};
+            if (path.empty() || (slash != std::string::npos && slash + 1 == path.size())) continue;
+            // "*.u" alone names the System folder itself.
+            PackageFolder f = slash == std::string::npos
+                                  ? PackageFolder{system, path}
+                                  : PackageFolder{resolveAgainst(system, path.substr(0, slash)),
+                                                  path.substr(slash + 1)};
             if (std::find(out.begin(), out.end(), f) == out.end()) out.push_back(std::move(f));
         }
     }

@@ -180,11 +180,13 @@ TEST(PackageState, TheGameFoldersOwnPackagesAreNeverShadowed) {
     writeFile(fx.game + "/System/ut2004-bin-linux-amd64", "ELF");
     writeFile(user + "/System/UT2004.ini",
               "[Core.System]\nPurgeCacheDays=0\nCachePath=../Cache\nCacheExt=.uxx\n"
-              "Paths=../Maps/*.UT2\nPaths=..\\ExtraMaps\\*.ut2\nPaths=../Textures/*.utx\n");
+              "Paths=../Maps/*.UT2\nPaths=..\\ExtraMaps\\*.ut2\nPaths=../Textures/*.utx\n"
+              "Paths=*.u\n");
     writeFile(fx.game + "/Maps/dm-stock.ut2", makePackage(20, "stock"));
     writeFile(fx.game + "/ExtraMaps/DM-Extra.ut2", makePackage(22, "stock extra"));
     writeFile(fx.game + "/Textures/StockTex.utx", makePackage(23, "stock tex"));
     writeFile(user + "/ExtraMaps/DM-Mine.ut2", makePackage(26, "mine"));
+    writeFile(fx.game + "/System/Core.u", makePackage(28, "stock code")); // "*.u": System itself
     std::vector<std::string> lines;
     auto cached = [&](int n, const std::string& name, const std::string& bytes) {
         writeFile(user + "/Cache/" + ident(n) + ".uxx", bytes);
@@ -195,6 +197,7 @@ TEST(PackageState, TheGameFoldersOwnPackagesAreNeverShadowed) {
     cached(3, "StockTex.utx", makePackage(23, "stock tex"));
     cached(4, "DM-Fresh.ut2", makePackage(25, "fresh"));
     cached(5, "DM-Mine.ut2", makePackage(27, "mine"));
+    cached(6, "Core.u", makePackage(29, "other code"));
     writeFile(user + "/Cache/cache.ini", tvtest::crlf([&] {
                   auto all = lines;
                   all.insert(all.begin(), "[Cache]");
@@ -204,10 +207,10 @@ TEST(PackageState, TheGameFoldersOwnPackagesAreNeverShadowed) {
 
     auto r = tvtest::runCli(fx, game + "scan --state");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(rowStates(r.out),
-              (std::vector<std::string>{"0 DM-Stock.ut2 other version",
-                                        "0 DM-Extra.ut2 other version", "1 StockTex.utx identical",
-                                        "1 DM-Fresh.ut2 new", "0 DM-Mine.ut2 other version"}));
+    EXPECT_EQ(rowStates(r.out), (std::vector<std::string>{
+                                    "0 DM-Stock.ut2 other version", "0 DM-Extra.ut2 other version",
+                                    "1 StockTex.utx identical", "1 DM-Fresh.ut2 new",
+                                    "0 DM-Mine.ut2 other version", "0 Core.u other version"}));
     r = tvtest::runCli(fx, game + "run --no-backup --only DM-Stock.ut2 --only DM-Extra.ut2 "
                                   "--only StockTex.utx --only DM-Fresh.ut2");
     EXPECT_EQ(r.status, 0) << r.err;
