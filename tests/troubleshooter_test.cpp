@@ -178,6 +178,15 @@ TEST(TroubleshooterReport, AReportThatCannotBeWrittenIsSaid) {
               "remember to attach /home/you/CacheInfo.txt before sending ***");
     f.t.MailReport("/r.txt");
     EXPECT_EQ(f.shell.opened.back(), "open:" + f.t.mailLink("/r.txt"));
+    // Without $HOME the report still goes to the user's home, never to the
+    // folder the program was started in.
+    const std::string home = std::getenv("HOME");
+    EXPECT_EQ(Troubleshooter::defaultReportPath(), home + "/CacheInfo.txt");
+    ::unsetenv("HOME");
+    const std::string without = Troubleshooter::defaultReportPath();
+    ::setenv("HOME", home.c_str(), 1);
+    EXPECT_EQ(without.front(), '/') << without;
+    EXPECT_EQ(without.substr(without.rfind('/')), "/CacheInfo.txt");
 }
 
 TEST(Troubleshooter, AMissingGameFolderIsAskedForAndStoredWithItsSeparatorOrLeft) {

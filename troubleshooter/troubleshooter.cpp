@@ -134,8 +134,9 @@ std::string Troubleshooter::caption() {
 }
 
 std::string Troubleshooter::defaultReportPath() {
-    const char* home = std::getenv("HOME");
-    return joinPath(home && *home ? home : ".", "CacheInfo.txt");
+    // Never the folder the program happened to start in (it may be /).
+    const std::string home = homeFolder();
+    return joinPath(home.empty() ? "/tmp" : home, "CacheInfo.txt");
 }
 
 std::string Troubleshooter::readGameFolder() const {
