@@ -304,8 +304,8 @@ MUTANTS = [
          find="{&e.candidate1, &e.candidate2}", replace="{&e.candidate2}",
          what="a purge leaves UT2004's ID-1.uxx cache files behind"),
     dict(id="backup-rotation", file="engine/backup.cpp",
-         find='!moveNoReplace(current, joinPath(cache, "tessvanebak-old.zip"), &error)',
-         replace="!removeFile(current, &error)",
+         find='moveNoReplace(current, joinPath(cache, "tessvanebak-old.zip"), &error));',
+         replace="removeFile(current, &error));",
          what="the previous backup is deleted instead of kept as tessvanebak-old.zip"),
     # ---- hostile input, third round ---------------------------------------------------
     dict(id="takeback-anywhere", file="archives/take_back.cpp", tests="InstallUndo.*",
