@@ -350,9 +350,13 @@ bool UndoRun::removeRecords() {
 
 // A group whose file stays: its records are written back.
 void UndoRun::keepRecords(const GroupPlan& plan) {
-    for (size_t i : plan.records)
-        if (!m_undo.insert(m_all[i]) && m_result.undoError.empty())
-            m_result.undoError = m_undo.lastError();
+    for (size_t i : plan.records) {
+        const int64_t id = m_undo.insert(m_all[i]);
+        // The line kept with the record went with it: it comes back too.
+        const auto line = m_lines.find(m_all[i].rowid);
+        const bool ok = id != 0 && (line == m_lines.end() || m_undo.rememberLine(id, line->second));
+        if (!ok && m_result.undoError.empty()) m_result.undoError = m_undo.lastError();
+    }
 }
 
 // The lines, one append to each Cache.ini.

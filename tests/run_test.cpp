@@ -504,6 +504,36 @@ TEST(CacheRun, AnotherGameChosenDuringARunNeitherReachesItNorIsStored) {
     EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
 }
 
+TEST(CacheRun, RecordsAStoppedUndoKeepsBringTheirIndexLinesBackLater) {
+    SessionFixture s;
+    std::string index = "[Cache]\n";
+    std::vector<std::string> moved;
+    for (int i = 1; i <= 3; ++i) {
+        const std::string name = "Pack" + std::to_string(i) + ".utx";
+        s.fx.addCacheFile(ident(i) + ".uxx", tvtest::packageBytes(name));
+        index += ident(i) + "-1=" + name + "\n"; // UT2004's line of a file without "-1"
+        moved.push_back(s.fx.game + "/Textures/" + name);
+    }
+    tvtest::writeFile(s.fx.cache + "/Cache.ini", index);
+    s.session.ScanCache();
+    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_EQ(s.session.lastRun().moved, 3);
+    int asked = 0;
+    tvtest::ObserverHook hook(s.session);
+    hook.onStopRequested = [&] { return ++asked > 2; }; // one file goes back
+    s.prompter.answers = {true};
+    ASSERT_TRUE(s.session.undoSelections(moved));
+    hook.onStopRequested = nullptr;
+    s.prompter.answers = {true};
+    ASSERT_TRUE(s.session.undoSelections(moved));
+    EXPECT_TRUE(s.undoRecords().empty());
+    const std::string back = tvtest::readFile(s.fx.cache + "/Cache.ini");
+    for (int i = 1; i <= 3; ++i) {
+        const std::string line = ident(i) + "-1=Pack" + std::to_string(i) + ".utx\n";
+        EXPECT_NE(back.find(line), std::string::npos) << line << back;
+    }
+}
+
 TEST(CacheRun, AStoppedUndoLeavesEachFileWithItsRecordOrItsLine) {
     SessionFixture s;
     std::vector<tvtest::Package> packages;
