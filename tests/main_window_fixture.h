@@ -114,6 +114,8 @@ protected:
     QString statusText() { return child<QLabel>("StatusBar1Panel3")->text(); }
     // The Status list's lines, every line taken so far shown.
     QStringList statusLines() { return statusTab()->lines(); }
+    // Exit, answered Yes, at the work's first progress; `asked` tells it came.
+    void exitAtFirstProgress(struct ObserverHook& hook, bool& asked);
     tv::StatusTab* statusTab() {
         auto* tab = window->findChild<tv::StatusTab*>();
         EXPECT_NE(tab, nullptr);

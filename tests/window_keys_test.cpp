@@ -314,21 +314,25 @@ TEST_F(MainWindowTest, ARunShowsItsProgressAndStopsWhenAsked) {
     EXPECT_EQ(listColumn(0).size(), 344); // the rest, still in the cache
 }
 
+void MainWindowTest::exitAtFirstProgress(tvtest::ObserverHook& hook, bool& asked) {
+    hook.onProgress = [this, &asked](size_t, size_t) {
+        if (asked) return;
+        asked = true;
+        BackgroundWork::onWindowThread([this] {
+            prompter.answers = {true};
+            // A click, not click(): the work cannot end while this waits.
+            QTest::mouseClick(child<QPushButton>("cmdExit"), Qt::LeftButton);
+            EXPECT_TRUE(window->isVisible()); // not before the work has stopped
+        });
+    };
+}
+
 TEST_F(MainWindowTest, ExitDuringARunAsksThenStopsAndExits) {
     const auto packages = manyPackages(fx, 600);
     ASSERT_TRUE(start());
     bool asked = false;
     tvtest::ObserverHook hook(window->session());
-    hook.onProgress = [&](size_t, size_t) {
-        if (asked) return;
-        asked = true;
-        BackgroundWork::onWindowThread([&] {
-            prompter.answers = {true};
-            // A click, not click(): the run cannot end while this waits.
-            QTest::mouseClick(child<QPushButton>("cmdExit"), Qt::LeftButton);
-            EXPECT_TRUE(window->isVisible()); // not before the run has stopped
-        });
-    };
+    exitAtFirstProgress(hook, asked);
     click("cmdRun");
     ASSERT_TRUE(asked);
     EXPECT_EQ(prompter.shown.back().text, "Stop the run and exit?");
@@ -345,14 +349,7 @@ TEST_F(MainWindowTest, ExitDuringAnUndoDoesNotSpeakOfARun) {
     click("cmdUndoCheckAll");
     bool asked = false;
     tvtest::ObserverHook hook(window->session());
-    hook.onProgress = [&](size_t, size_t) {
-        if (asked) return;
-        asked = true;
-        BackgroundWork::onWindowThread([&] {
-            prompter.answers = {true};
-            QTest::mouseClick(child<QPushButton>("cmdExit"), Qt::LeftButton);
-        });
-    };
+    exitAtFirstProgress(hook, asked);
     prompter.answers = {true}; // the undo's own question
     click("cmdUndo");
     ASSERT_TRUE(asked);
