@@ -11,11 +11,34 @@
 
 #include <QAction>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+
+// Qt's QTRY_ macros report to QTest's own log and return: under GoogleTest a
+// condition that never came true would pass unseen. These wait the same way
+// and report through GoogleTest.
+#undef QTRY_VERIFY
+#define QTRY_VERIFY(expr)                                                                          \
+    do {                                                                                           \
+        QElapsedTimer waited_;                                                                     \
+        waited_.start();                                                                           \
+        while (!(expr) && waited_.elapsed() < 5000)                                                \
+            QTest::qWait(10);                                                                      \
+        EXPECT_TRUE(expr) << #expr;                                                                \
+    } while (false)
+#undef QTRY_COMPARE
+#define QTRY_COMPARE(actual, expected)                                                             \
+    do {                                                                                           \
+        QElapsedTimer waited_;                                                                     \
+        waited_.start();                                                                           \
+        while (!((actual) == (expected)) && waited_.elapsed() < 5000)                              \
+            QTest::qWait(10);                                                                      \
+        EXPECT_TRUE((actual) == (expected)) << #actual << " never became " << #expected;           \
+    } while (false)
 #include <QTreeView>
 
 #include <gtest/gtest.h>

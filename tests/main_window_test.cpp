@@ -689,6 +689,7 @@ TEST_F(MainWindowTest, TheStateColumnFillsAfterTheListAppears) {
     fx.writeCacheIni({fx.addEntry(1, "DM-One.ut2"), tvtest::ident(7) + "=DM-Theirs.ut2",
                       fx.addEntry(8, "Broken.utx")});
     tvtest::writeFile(fx.cache + "/" + tvtest::ident(1) + ".uxx", tvtest::makePackage(1, "one"));
+    fx.addCacheFile(tvtest::ident(8) + ".uxx", "no package header here"); // damaged
     ASSERT_TRUE(start());
     auto* view = child<QTreeView>("ListView1");
     auto* model = view->model();
