@@ -6,7 +6,6 @@
 #include "platform/text_util.h"
 
 #include <cstdio>
-#include <dirent.h>
 #include <string_view>
 #include <vector>
 
@@ -19,25 +18,27 @@ constexpr const char* kNewArchive = "tessvanebak-new.zip";
 } // namespace
 
 int removeBackupLeftovers(const std::string& cache) {
+    return removeBackupLeftovers(FolderIndex(cache));
+}
+
+int removeBackupLeftovers(const FolderIndex& listed) {
     std::vector<std::string> found;
-    if (DIR* d = ::opendir(cache.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            const std::string_view n = e->d_name;
-            for (std::string_view archive : {"tessvanebak.zip", kNewArchive}) {
-                const bool temporary = n.size() == archive.size() + 7 &&
-                                       equalsNoCase(n.substr(0, archive.size()), archive) &&
-                                       n[archive.size()] == '.';
-                if (temporary || equalsNoCase(n, kNewArchive)) {
-                    found.emplace_back(n);
-                    break;
-                }
+    for (std::string_view n : listed.names()) {
+        for (std::string_view archive : {"tessvanebak.zip", kNewArchive}) {
+            const bool temporary = n.size() == archive.size() + 7 &&
+                                   equalsNoCase(n.substr(0, archive.size()), archive) &&
+                                   n[archive.size()] == '.';
+            if (temporary || equalsNoCase(n, kNewArchive)) {
+                found.emplace_back(n);
+                break;
             }
         }
-        ::closedir(d);
     }
     int removed = 0;
-    for (const auto& n : found)
-        if (isRegularFile(joinPath(cache, n)) && removeFile(joinPath(cache, n))) ++removed;
+    for (const auto& n : found) {
+        const std::string path = joinPath(listed.folder(), n);
+        if (isRegularFile(path) && removeFile(path)) ++removed;
+    }
     return removed;
 }
 

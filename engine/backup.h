@@ -6,6 +6,8 @@
 
 namespace tv {
 
+class FolderIndex;
+
 enum class BackupOutcome { Written, Failed, Stopped };
 
 // Packs every file of the cache folder except ZIP archives into
@@ -21,5 +23,7 @@ BackupOutcome BackupCacheFiles(const std::string& cacheFolder, const WorkSink& s
 // archive writer's temporary files (tessvanebak.zip or tessvanebak-new.zip +
 // "." + six characters) and an unfinished tessvanebak-new.zip.
 int removeBackupLeftovers(const std::string& cacheFolder);
+// The same, from the cache folder's names as listed already.
+int removeBackupLeftovers(const FolderIndex& listed);
 
 } // namespace tv

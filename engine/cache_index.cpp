@@ -170,13 +170,14 @@ bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& f
         entry.candidate = e->candidate1;
         entry.name = e->name;
         entry.candidate2 = e->candidate2;
-        auto file = cache.find(e->candidate1);
-        if (!file) file = cache.find(e->candidate2);
+        const FolderIndex::Entry* file = cache.entry(e->candidate1);
+        if (!file) file = cache.entry(e->candidate2);
         struct stat st {};
-        if (file && dir >= 0 && ::fstatat(dir, file->c_str(), &st, 0) == 0) {
+        // The index's names are whole strings: the view ends in a NUL.
+        if (file && dir >= 0 && ::fstatat(dir, file->name.data(), &st, 0) == 0) {
+            entry.file = file->name;
             row.modified = static_cast<int64_t>(st.st_mtime);
             row.date = generalDate(row.modified);
-            entry.file = *file;
             entry.size = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
         }
         rows.push_back(std::move(row));

@@ -27,13 +27,14 @@ namespace {
 
 // Records committed ahead of their moves: small enough that a failed batch
 // costs little and a Stop is heard soon, large enough that the commits cost
-// little. A batch that went quickly lets the next one grow; a slow one (big
-// files copied to another file system) makes it shrink.
+// little. Each batch is sized to take about a tenth of a second at the pace
+// of the last one (big files copied to another file system make it small),
+// growing at most sixteenfold at a time.
 constexpr size_t kFirstBatchMoves = 256;
 constexpr size_t kMinBatchMoves = 16;
-constexpr size_t kMaxBatchMoves = 4096;
-constexpr auto kQuickBatch = std::chrono::milliseconds(100);
-constexpr auto kSlowBatch = std::chrono::milliseconds(500);
+constexpr size_t kMaxBatchMoves = 8192;
+constexpr size_t kMaxBatchGrowth = 16;
+constexpr auto kBatchTime = std::chrono::milliseconds(100);
 
 // What the run does with one line of Cache.ini, worked out before any file
 // is touched.
@@ -151,11 +152,12 @@ public:
         for (size_t next = 0; next < m_plan.size();) {
             const auto started = std::chrono::steady_clock::now();
             const size_t end = batchEnd(next);
+            const size_t done = m_result.movesDone;
             commitRecords(next, end);
             carryOut(next, end);
             m_log->flush();
             next = end;
-            resizeBatch(std::chrono::steady_clock::now() - started);
+            resizeBatch(m_result.movesDone - done, std::chrono::steady_clock::now() - started);
             if (m_sink.progress && m_real)
                 m_sink.progress(m_result.movesDone, m_result.movesPlanned);
         }
@@ -190,7 +192,7 @@ private:
     bool isUnfinishedMove(const std::string& from, const std::string& to);
     void startLog();
     size_t batchEnd(size_t next) const;
-    void resizeBatch(std::chrono::steady_clock::duration took);
+    void resizeBatch(size_t moves, std::chrono::steady_clock::duration took);
     void commitRecords(size_t next, size_t end);
     bool recordMoves(size_t next, size_t end);
     void carryOut(size_t next, size_t end);
@@ -213,6 +215,7 @@ private:
     const WorkSink& m_sink;
     const bool m_real;
     std::optional<RunLog> m_log;                  // made when the run starts
+    std::optional<FolderIndex> m_cacheFiles;      // the cache folder as the run found it
     std::optional<InstalledPackages> m_installed; // read at the first need
     UndoRecord m_record;                          // the next record, its buffers reused
     RunResult m_result;
@@ -222,12 +225,13 @@ private:
     std::vector<LinePlan> m_plan;
     // Old + "\n" + new of every record, read when a destination is first taken.
     std::optional<std::unordered_set<std::string>> m_recorded;
-    std::vector<std::string> m_kept;        // the lines of the new index
-    std::vector<int64_t> m_notMade;         // records whose move did not happen
-    std::unordered_set<std::string> m_gone; // cache files moved away
-    std::unordered_set<std::string> m_rememberedFolders;
-    std::array<std::optional<std::string>, static_cast<size_t>(FileType::Unknown) + 1>
-        m_typeFolders;
+    std::vector<std::string> m_kept;             // the lines of the new index
+    std::vector<int64_t> m_notMade;              // records whose move did not happen
+    std::unordered_set<std::string_view> m_gone; // cache files moved away (names in m_plan)
+    static constexpr size_t kTypes = static_cast<size_t>(FileType::Unknown) + 1;
+    std::array<std::optional<std::string>, kTypes> m_typeFolders; // a move's destination folder
+    std::array<bool, kTypes> m_typeFolderRemembered{};            // in the undo log
+    std::array<bool, kTypes> m_typeFolderReady{};                 // there (or made)
     // Destination folders known to exist (made on first need when missing).
     std::unordered_set<std::string> m_readyFolders;
     size_t m_batchMoves = kFirstBatchMoves;
@@ -239,9 +243,12 @@ private:
 };
 
 bool CacheRun::readIndex() {
-    auto cacheIni = lookupInFolder(m_cache, "cache.ini");
-    if (!cacheIni || !fileExists(*cacheIni)) return false;
-    m_cacheIni = *cacheIni;
+    // The cache folder is read once: for Cache.ini, the leftovers and the plan.
+    m_cacheFiles.emplace(m_cache);
+    const FolderIndex::Entry* cacheIni = m_cacheFiles->entry("cache.ini");
+    if (!cacheIni) return false;
+    m_cacheIni = joinPath(m_cache, cacheIni->name);
+    if (!fileExists(m_cacheIni)) return false;
     auto lines = readLines(m_cacheIni);
     if (!lines) {
         m_result.indexError = "Cache.ini could not be read: " + m_cacheIni;
@@ -259,8 +266,8 @@ bool CacheRun::readIndex() {
 // What a killed run may have left: half-copied files in the destination
 // folders and temporary files of rewritten ones.
 void CacheRun::removeRunLeftovers() {
-    removeLeftovers(m_cache);
-    removeBackupLeftovers(m_cache);
+    removeLeftovers(*m_cacheFiles);
+    removeBackupLeftovers(*m_cacheFiles);
     removeLeftovers(m_programFolder);
     std::unordered_set<std::string> seen;
     for (FileType t : {FileType::Map, FileType::Texture, FileType::Music, FileType::Sound,
@@ -273,7 +280,8 @@ void CacheRun::removeRunLeftovers() {
 // Every line's outcome, decided before anything is touched.
 void CacheRun::planLines() {
     m_plan.resize(m_lines.size());
-    FolderIndex cacheFiles(m_cache);
+    // The leftovers removed are still listed: no line names one.
+    const FolderIndex& cacheFiles = *m_cacheFiles;
     std::unordered_set<std::string_view> taken; // cache files an earlier line moves
     DestinationIndex destinations;
     for (size_t i = 0; i < m_lines.size(); ++i) {
@@ -282,24 +290,26 @@ void CacheRun::planLines() {
         if (p.kind != LinePlan::Kind::Move) continue;
         // The cache file: the first of the line's two names that is a file
         // no earlier line takes.
-        std::optional<std::string> file;
+        const FolderIndex::Entry* file = nullptr;
         for (const auto* c : {&entry->candidate1, &entry->candidate2}) {
-            file = cacheFiles.find(*c);
-            if (file && !taken.count(*file) && cacheFiles.isFile(*file)) break;
-            file.reset();
+            const FolderIndex::Entry* e = cacheFiles.entry(*c);
+            if (e && !taken.count(e->name) && cacheFiles.isFile(*e)) {
+                file = e;
+                break;
+            }
         }
         if (!file) {
             p.kind = LinePlan::Kind::NotFound;
             p.cacheFile = entry->candidate1;
             continue;
         }
-        p.cacheFile = *file;
+        p.cacheFile = file->name;
         const std::string& folder = folderFor(p.type);
         if (!folder.empty()) p.destination = joinPath(folder, p.name); // a plain name
         if (folder.empty()) {
             p.kind = LinePlan::Kind::Unsafe;
         } else if (destinations.taken(folder, p.name)) {
-            if (isUnfinishedMove(joinPath(m_cache, *file), p.destination)) {
+            if (isUnfinishedMove(joinPath(m_cache, p.cacheFile), p.destination)) {
                 p.kind = LinePlan::Kind::Finish;
                 taken.insert(p.cacheFile);
             } else {
@@ -386,11 +396,16 @@ size_t CacheRun::batchEnd(size_t next) const {
     return next;
 }
 
-void CacheRun::resizeBatch(std::chrono::steady_clock::duration took) {
-    if (took < kQuickBatch)
-        m_batchMoves = std::min(m_batchMoves * 4, kMaxBatchMoves);
-    else if (took > kSlowBatch)
-        m_batchMoves = std::max(m_batchMoves / 2, kMinBatchMoves);
+void CacheRun::resizeBatch(size_t moves, std::chrono::steady_clock::duration took) {
+    if (moves == 0) return;
+    const auto us =
+        std::max<int64_t>(1, std::chrono::duration_cast<std::chrono::microseconds>(took).count());
+    const auto atPace =
+        static_cast<size_t>(static_cast<double>(moves) *
+                            static_cast<double>(std::chrono::microseconds(kBatchTime).count()) /
+                            static_cast<double>(us));
+    m_batchMoves = std::clamp(atPace, kMinBatchMoves,
+                              std::min(kMaxBatchMoves, m_batchMoves * kMaxBatchGrowth));
 }
 
 // One transaction: forget the moves that were not made, record the ones
@@ -426,10 +441,9 @@ bool CacheRun::recordMoves(size_t next, size_t end) {
         LinePlan& p = m_plan[i];
         if (p.kind != LinePlan::Kind::Move) continue;
         // The undo takes files back only from folders a run moved into.
-        const std::string folder = folderOf(p.destination);
-        if (!m_rememberedFolders.count(folder)) {
-            if (!m_undo->rememberFolder(folder)) return false;
-            m_rememberedFolders.insert(folder);
+        if (bool& remembered = m_typeFolderRemembered[static_cast<size_t>(p.type)]; !remembered) {
+            if (!m_undo->rememberFolder(folderOf(p.destination))) return false;
+            remembered = true;
         }
         m_record.OldFName = joinPath(m_cache, p.cacheFile);
         m_record.NewFName = p.destination;
@@ -512,7 +526,8 @@ void CacheRun::moveOne(LinePlan& p, const std::string& line) {
     std::string error;
     int code = 0;
     // A fresh player folder has no Maps, Textures, ... until something goes there.
-    destinationReady(folderOf(p.destination));
+    if (bool& ready = m_typeFolderReady[static_cast<size_t>(p.type)]; !ready)
+        ready = destinationReady(folderOf(p.destination));
     if (moveNoReplace(joinPath(m_cache, p.cacheFile), p.destination, &error, &code)) {
         crashPoint("file moved");
         report(moveLine(p.cacheFile, p.destination));

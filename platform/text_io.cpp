@@ -197,21 +197,15 @@ int createTemporaryIn(const std::string& folder, std::string_view stem, std::str
 }
 
 namespace {
-int removeLeftoversNamed(const std::string& folder, std::string_view stem) {
+bool isLeftoverName(std::string_view n, std::string_view stem) {
+    if (n.size() < 1 + kTempMark.size() + kTempRandom || n.front() != '.') return false;
+    if (n.substr(n.size() - kTempRandom - kTempMark.size(), kTempMark.size()) != kTempMark)
+        return false;
+    return stem.empty() || n.substr(1, n.size() - 1 - kTempMark.size() - kTempRandom) == stem;
+}
+
+int removeLeftoversFound(const std::string& folder, const std::vector<std::string>& found) {
     int removed = 0;
-    DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!d) return 0;
-    std::vector<std::string> found;
-    while (dirent* e = ::readdir(d)) {
-        std::string_view n = e->d_name;
-        if (n.size() < 1 + kTempMark.size() + kTempRandom || n.front() != '.') continue;
-        if (n.substr(n.size() - kTempRandom - kTempMark.size(), kTempMark.size()) != kTempMark)
-            continue;
-        if (!stem.empty() && n.substr(1, n.size() - 1 - kTempMark.size() - kTempRandom) != stem)
-            continue;
-        found.emplace_back(n);
-    }
-    ::closedir(d);
     for (const auto& n : found) {
         std::string path = joinPath(folder, n);
         if (!isRegularFile(path)) continue;
@@ -223,10 +217,27 @@ int removeLeftoversNamed(const std::string& folder, std::string_view stem) {
     }
     return removed;
 }
+
+int removeLeftoversNamed(const std::string& folder, std::string_view stem) {
+    DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!d) return 0;
+    std::vector<std::string> found;
+    while (dirent* e = ::readdir(d))
+        if (isLeftoverName(e->d_name, stem)) found.emplace_back(e->d_name);
+    ::closedir(d);
+    return removeLeftoversFound(folder, found);
+}
 } // namespace
 
 int removeLeftovers(const std::string& folder) {
     return removeLeftoversNamed(folder, {});
+}
+
+int removeLeftovers(const FolderIndex& listed) {
+    std::vector<std::string> found;
+    for (std::string_view n : listed.names())
+        if (isLeftoverName(n, {})) found.emplace_back(n);
+    return removeLeftoversFound(listed.folder(), found);
 }
 
 int removeLeftoversOf(const std::string& path) {
@@ -398,13 +409,6 @@ void listFolder(const std::string& folder, const std::function<void(std::string_
     ::closedir(d);
 }
 
-size_t FoldedHash::operator()(std::string_view s) const {
-    size_t h = 14695981039346656037ull;
-    for (char c : s)
-        h = (h ^ static_cast<unsigned char>(upper8(c))) * 1099511628211ull;
-    return h;
-}
-
 bool FoldedEqual::operator()(std::string_view a, std::string_view b) const {
     return equalsNoCase(a, b);
 }
@@ -412,49 +416,60 @@ bool FoldedEqual::operator()(std::string_view a, std::string_view b) const {
 FolderIndex::FolderIndex(const std::string& folder) : m_folder(folder) {
     DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!d) return;
+    std::vector<Kind> kinds;
     while (dirent* e = ::readdir(d)) {
         std::string_view n = e->d_name;
         if (n == "." || n == "..") continue;
-        const std::string_view name = m_names.emplace_back(n);
-        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN)
-            m_uncertain.insert(name);
-        else if (e->d_type != DT_REG)
-            m_notFiles.insert(name);
+        m_names.emplace_back(n);
+        kinds.push_back(e->d_type == DT_REG                              ? Kind::File
+                        : e->d_type == DT_LNK || e->d_type == DT_UNKNOWN ? Kind::Uncertain
+                                                                         : Kind::NotFile);
     }
     ::closedir(d);
     m_folded.reserve(m_names.size());
-    for (const auto& n : m_names)
-        add(n);
+    for (size_t i = 0; i < m_names.size(); ++i)
+        add(m_names[i], kinds[i]);
 }
 
-void FolderIndex::add(std::string_view name) {
-    auto [it, added] = m_folded.try_emplace(name, name);
-    if (!added) m_variants.insert(name);
+void FolderIndex::add(std::string_view name, Kind kind) {
+    auto [it, added] = m_folded.try_emplace(name, Entry{name, kind});
+    if (!added) m_variants.try_emplace(name, Entry{name, kind});
 }
 
-std::optional<std::string_view> FolderIndex::exact(std::string_view name) const {
+const FolderIndex::Entry* FolderIndex::exact(std::string_view name) const {
     auto it = m_folded.find(name);
-    if (it == m_folded.end()) return std::nullopt;
-    if (it->second == name) return it->second;
-    if (auto v = m_variants.find(name); v != m_variants.end()) return *v;
-    return std::nullopt;
+    if (it == m_folded.end()) return nullptr;
+    if (it->second.name == name) return &it->second;
+    if (auto v = m_variants.find(name); v != m_variants.end()) return &v->second;
+    return nullptr;
+}
+
+const FolderIndex::Entry* FolderIndex::entry(std::string_view name) const {
+    auto it = m_folded.find(name);
+    if (it == m_folded.end()) return nullptr;
+    if (it->second.name == name) return &it->second;
+    if (auto v = m_variants.find(name); v != m_variants.end()) return &v->second;
+    return &it->second;
 }
 
 void FolderIndex::insert(std::string_view name) {
     if (exact(name)) return;
-    add(m_names.emplace_back(name));
-    m_uncertain.insert(m_names.back());
+    add(m_names.emplace_back(name), Kind::Uncertain);
 }
 
 std::optional<std::string> FolderIndex::find(std::string_view name) const {
-    if (auto e = exact(name)) return std::string(*e);
-    if (auto it = m_folded.find(name); it != m_folded.end()) return std::string(it->second);
+    if (const Entry* e = entry(name)) return std::string(e->name);
     return std::nullopt;
 }
 
+bool FolderIndex::isFile(const Entry& e) const {
+    return e.kind == Kind::File ||
+           (e.kind == Kind::Uncertain && fileExists(joinPath(m_folder, e.name)));
+}
+
 bool FolderIndex::isFile(const std::string& name) const {
-    if (!exact(name) || m_notFiles.count(name)) return false;
-    return !m_uncertain.count(name) || fileExists(joinPath(m_folder, name));
+    const Entry* e = exact(name);
+    return e && isFile(*e);
 }
 
 std::string wholePath(const std::string& path) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text_util.h"
+
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -15,6 +17,8 @@
 // File access as the program needs it: 8-bit lines, CR LF on write, atomic
 // replacement of rewritten files, and names looked up without regard to case.
 namespace tv {
+
+class FolderIndex;
 
 // Joins a folder and a name with one separator.
 std::string joinPath(std::string_view folder, std::string_view name);
@@ -93,6 +97,8 @@ int createTemporaryIn(const std::string& folder, std::string_view stem, std::str
 // Removes the temporary files that a killed program may have left in `folder`
 // (regular files only); the number removed.
 int removeLeftovers(const std::string& folder);
+// The same, from the folder's names as listed already.
+int removeLeftovers(const FolderIndex& listed);
 // Only those a killed atomic write of `path` left beside it.
 int removeLeftoversOf(const std::string& path);
 
@@ -109,7 +115,12 @@ void listFolder(const std::string& folder, const std::function<void(std::string_
 
 // Hashes and compares names ignoring letter case as upper8 folds it.
 struct FoldedHash {
-    size_t operator()(std::string_view s) const;
+    size_t operator()(std::string_view s) const {
+        size_t h = 14695981039346656037ull;
+        for (char c : s)
+            h = (h ^ static_cast<unsigned char>(upper8(c))) * 1099511628211ull;
+        return h;
+    }
 };
 struct FoldedEqual {
     bool operator()(std::string_view a, std::string_view b) const;
@@ -118,9 +129,19 @@ struct FoldedEqual {
 // A snapshot of one folder's file names for many look-ups in a row.
 class FolderIndex {
 public:
+    // What the folder's listing says an entry is.
+    enum class Kind : uint8_t { File, NotFile, Uncertain /* a link, or untyped */ };
+    struct Entry {
+        std::string_view name; // the actual name, a whole string: data() ends in a NUL
+        Kind kind;
+    };
+
     explicit FolderIndex(const std::string& folder);
-    FolderIndex(const FolderIndex&) = delete; // the sets point into m_names
+    FolderIndex(const FolderIndex&) = delete; // the entries point into m_names
     FolderIndex& operator=(const FolderIndex&) = delete;
+    // The entry matching `name` (exact first, then ignoring case), or null;
+    // valid as long as the index.
+    const Entry* entry(std::string_view name) const;
     // The actual name of the entry matching `name` (exact first, then ignoring case).
     std::optional<std::string> find(std::string_view name) const;
     // Whether an entry matches `name` ignoring case.
@@ -129,23 +150,25 @@ public:
     // to one: known from the folder's listing, asked of the file system
     // only when the listing does not tell.
     bool isFile(const std::string& name) const;
+    bool isFile(const Entry& e) const;
     // A name that came into the folder after the snapshot.
     void insert(std::string_view name);
     const std::string& folder() const { return m_folder; }
+    // Every name, in the folder's order (those inserted last).
+    const std::deque<std::string>& names() const { return m_names; }
 
 private:
-    // The actual name equal to `name`, if the folder has it exactly.
-    std::optional<std::string_view> exact(std::string_view name) const;
+    // The entry named exactly `name`, or null.
+    const Entry* exact(std::string_view name) const;
     // Takes a name that m_names holds.
-    void add(std::string_view name);
+    void add(std::string_view name, Kind kind);
 
     std::string m_folder;
     std::deque<std::string> m_names; // in directory order; a deque keeps views valid
-    // Each name ignoring case -> the first name of that spelling.
-    std::unordered_map<std::string_view, std::string_view, FoldedHash, FoldedEqual> m_folded;
-    std::unordered_set<std::string_view> m_variants;  // names a first name stands for
-    std::unordered_set<std::string_view> m_notFiles;  // folders, devices, ... by the listing
-    std::unordered_set<std::string_view> m_uncertain; // links and untyped entries
+    // Each name ignoring case -> the first entry of that spelling.
+    std::unordered_map<std::string_view, Entry, FoldedHash, FoldedEqual> m_folded;
+    // The entries a first one stands for, by actual name.
+    std::unordered_map<std::string_view, Entry> m_variants;
 };
 
 // The folder indexes of several folders, each read on first use and kept up

@@ -4,21 +4,6 @@
 
 namespace tv {
 
-char upper8(char c) {
-    auto u = static_cast<unsigned char>(c);
-    if (u >= 'a' && u <= 'z') return static_cast<char>(u - 32);
-    // Latin-1 letters à..þ except the division sign
-    if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 32);
-    return c;
-}
-
-char lower8(char c) {
-    auto u = static_cast<unsigned char>(c);
-    if (u >= 'A' && u <= 'Z') return static_cast<char>(u + 32);
-    if (u >= 0xC0 && u <= 0xDE && u != 0xD7) return static_cast<char>(u + 32);
-    return c;
-}
-
 std::string toUpper(std::string_view s) {
     std::string out(s);
     for (char& c : out)

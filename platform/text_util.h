@@ -7,8 +7,19 @@
 // Letter case follows the Latin-1 code page, as the game's files are 8-bit text.
 namespace tv {
 
-char upper8(char c);
-char lower8(char c);
+inline char upper8(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    // a..z, and the Latin-1 letters à..þ except the division sign
+    if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7))
+        return static_cast<char>(u - 32);
+    return c;
+}
+inline char lower8(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7))
+        return static_cast<char>(u + 32);
+    return c;
+}
 std::string toUpper(std::string_view s);
 std::string toLower(std::string_view s);
 bool equalsNoCase(std::string_view a, std::string_view b);
