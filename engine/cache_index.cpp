@@ -9,9 +9,12 @@
 #include "store/never_move.h"
 #include "store/settings.h"
 
+#include <algorithm>
 #include <cctype>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -145,15 +148,56 @@ std::optional<CacheEntry> parseCacheLine(std::string_view line, std::string_view
     return e;
 }
 
+namespace {
+
+// A cache file whose date and size the scan asks for.
+struct Asked {
+    size_t row;
+    const char* name; // NUL-ended, in the folder's index
+    struct stat st;
+    bool answered;
+};
+
+// Each file is asked of the folder itself (no path to walk per file). A big
+// cache is asked by a few threads at once: each answer mostly waits on the
+// file system, not on the processor.
+void askFolder(int dir, std::vector<Asked>& asked) {
+    constexpr size_t kPerThread = 2048;
+    auto ask = [dir](Asked* from, Asked* to) {
+        for (Asked* a = from; a != to; ++a)
+            a->answered = ::fstatat(dir, a->name, &a->st, 0) == 0;
+    };
+    const size_t threads = std::clamp<size_t>(asked.size() / kPerThread, 1,
+                                              std::max(1u, std::thread::hardware_concurrency()));
+    const size_t share = (asked.size() + threads - 1) / threads;
+    std::vector<std::thread> helpers;
+    size_t from = share; // this thread takes the first share
+    for (; from < asked.size() && helpers.size() + 1 < threads; from += share) {
+        Asked* begin = asked.data() + from;
+        Asked* end = asked.data() + std::min(asked.size(), from + share);
+        try {
+            helpers.emplace_back(ask, begin, end);
+        } catch (const std::system_error&) {
+            break; // no thread to be had: the rest is asked here
+        }
+    }
+    ask(asked.data(), asked.data() + std::min(asked.size(), share));
+    if (from < asked.size()) ask(asked.data() + from, asked.data() + asked.size());
+    for (auto& t : helpers)
+        t.join();
+}
+
+} // namespace
+
 bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& folders,
                     std::vector<FileRow>& rows, std::vector<ScanTableEntry>& table) {
-    FolderIndex cache(folders.cacheFolder);
-    // Each file's date is asked of the folder itself: no path to walk per file.
-    const int dir = ::open(folders.cacheFolder.empty() ? "." : folders.cacheFolder.c_str(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const FolderIndex cache(folders.cacheFolder);
     bool missing = false;
+    const size_t first = rows.size();
     rows.reserve(rows.size() + lines.size());
     table.reserve(table.size() + lines.size());
+    std::vector<Asked> asked;
+    asked.reserve(lines.size());
     for (const auto& line : lines) {
         auto e = parseCacheLine(line, folders.cacheExt);
         if (!e) continue;
@@ -167,22 +211,30 @@ bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& f
             row.text = e->name;
         }
         ScanTableEntry& entry = table.emplace_back();
-        entry.candidate = e->candidate1;
-        entry.name = e->name;
-        entry.candidate2 = e->candidate2;
-        const FolderIndex::Entry* file = cache.entry(e->candidate1);
-        if (!file) file = cache.entry(e->candidate2);
-        struct stat st {};
+        entry.candidate = std::move(e->candidate1);
+        entry.name = std::move(e->name);
+        entry.candidate2 = std::move(e->candidate2);
+        const FolderIndex::Entry* file = cache.entry(entry.candidate);
+        if (!file) file = cache.entry(entry.candidate2);
         // The index's names are whole strings: the view ends in a NUL.
-        if (file && dir >= 0 && ::fstatat(dir, file->name.data(), &st, 0) == 0) {
-            entry.file = file->name;
-            row.modified = static_cast<int64_t>(st.st_mtime);
-            row.date = generalDate(row.modified);
-            entry.size = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
-        }
+        if (file) asked.push_back({rows.size() - first, file->name.data(), {}, false});
         rows.push_back(std::move(row));
     }
-    if (dir >= 0) ::close(dir);
+    const int dir = ::open(folders.cacheFolder.empty() ? "." : folders.cacheFolder.c_str(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return missing;
+    askFolder(dir, asked);
+    ::close(dir);
+    const size_t firstEntry = table.size() - (rows.size() - first);
+    for (const Asked& a : asked) {
+        if (!a.answered) continue;
+        FileRow& row = rows[first + a.row];
+        ScanTableEntry& entry = table[firstEntry + a.row];
+        entry.file = a.name;
+        entry.size = S_ISREG(a.st.st_mode) ? static_cast<int64_t>(a.st.st_size) : -1;
+        row.modified = static_cast<int64_t>(a.st.st_mtime);
+        row.date = generalDate(row.modified);
+    }
     return missing;
 }
 

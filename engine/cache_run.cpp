@@ -27,14 +27,13 @@ namespace {
 
 // Records committed ahead of their moves: small enough that a failed batch
 // costs little and a Stop is heard soon, large enough that the commits cost
-// little. Each batch is sized to take about a tenth of a second at the pace
-// of the last one (big files copied to another file system make it small),
-// growing at most sixteenfold at a time.
+// little. Each batch is sized to take about a fifth of a second at the pace
+// of the last one (big files copied to another file system make it small).
 constexpr size_t kFirstBatchMoves = 256;
 constexpr size_t kMinBatchMoves = 16;
-constexpr size_t kMaxBatchMoves = 8192;
-constexpr size_t kMaxBatchGrowth = 16;
-constexpr auto kBatchTime = std::chrono::milliseconds(100);
+constexpr size_t kMaxBatchMoves = 16384;
+constexpr size_t kMaxBatchGrowth = 64;
+constexpr auto kBatchTime = std::chrono::milliseconds(200);
 
 // What the run does with one line of Cache.ini, worked out before any file
 // is touched.
@@ -604,10 +603,15 @@ void CacheRun::reportNotMoved() {
 // in one step, so the cache always has an index.
 void CacheRun::rewriteIndex() {
     crashPoint("before the new index");
-    auto old = readFile(m_cacheIni);
     m_bakFile = findInFolder(m_cache, "cachebak.ini");
-    m_bakWritten = old && writeFileAtomic(m_bakFile, *old, &m_bakError);
-    if (!old) m_bakError = "Cannot read " + m_cacheIni;
+    // The old index itself becomes cachebak.ini (made durable with the new
+    // index); copied where the file system has no hard links.
+    m_bakWritten = isRegularFile(m_cacheIni) && linkReplacing(m_cacheIni, m_bakFile);
+    if (!m_bakWritten) {
+        auto old = readFile(m_cacheIni);
+        m_bakWritten = old && writeFileAtomic(m_bakFile, *old, &m_bakError);
+        if (!old) m_bakError = "Cannot read " + m_cacheIni;
+    }
     crashPoint("cachebak.ini written");
     m_kept.insert(m_kept.begin(), "[Cache]");
     m_result.indexWritten = writeLinesAtomic(m_cacheIni, m_kept, &m_result.indexError);

@@ -23,7 +23,7 @@ RunLog::~RunLog() {
 void RunLog::line(const std::string& text) {
     if (m_fd < 0) return;
     // One line per entry, whatever a name in it holds.
-    m_buffer += escapeControls(text);
+    appendEscapingControls(m_buffer, text);
     m_buffer += "\r\n";
     if (m_buffer.size() >= 1 << 20) flush();
 }

@@ -35,29 +35,55 @@ bool pathExists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// The Cache.ini of each folder a record names, looked up once per folder.
+// What a folder's listing says of a path.
+enum class PathKind { Missing, RegularFile, Other };
+
+// The Cache.ini of each folder a record names, and the folders' listings,
+// each folder read once however many paths are asked about.
 class IndexFinder {
 public:
     // The folder's Cache.ini (found without regard to case), or nullopt.
-    const std::optional<std::string>& find(const std::string& folder) {
-        auto it = m_found.find(folder);
+    const std::optional<std::string>& find(std::string_view folder) {
+        if (m_lastFound && m_lastFound->first == folder) return m_lastFound->second;
+        auto it = m_found.find(std::string(folder));
         if (it == m_found.end()) {
             auto index = lookupInFolder(folder, "cache.ini");
             if (index && !fileExists(*index)) index.reset();
-            it = m_found.emplace(folder, std::move(index)).first;
+            it = m_found.emplace(std::string(folder), std::move(index)).first;
         }
+        m_lastFound = &*it;
         return it->second;
     }
 
     // Whether the folder holds `path`'s name exactly, as the folder was when
-    // first asked (each folder read once, not one look-up per file).
-    bool holds(const std::string& path) {
-        return m_listed.of(folderOf(path)).find(fileNameOf(path)) == fileNameOf(path);
+    // first asked.
+    bool holds(std::string_view path) {
+        return listing(folderPart(path)).exact(fileNamePart(path)) != nullptr;
+    }
+
+    // What is at `path`, by its folder's listing; asked of the file system
+    // only when the listing does not tell (a link, an untyped entry).
+    PathKind kindOf(const std::string& path) {
+        const FolderIndex::Entry* e = listing(folderPart(path)).exact(fileNamePart(path));
+        if (!e) return PathKind::Missing;
+        if (e->kind != FolderIndex::Kind::Uncertain)
+            return e->kind == FolderIndex::Kind::File ? PathKind::RegularFile : PathKind::Other;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) return PathKind::Missing;
+        return S_ISREG(st.st_mode) ? PathKind::RegularFile : PathKind::Other;
     }
 
 private:
+    const FolderIndex& listing(std::string_view folder) {
+        if (!m_lastListed || m_lastListed->folder() != folder)
+            m_lastListed = &m_listed.of(std::string(folder));
+        return *m_lastListed;
+    }
+
     std::unordered_map<std::string, std::optional<std::string>> m_found;
+    const std::pair<const std::string, std::optional<std::string>>* m_lastFound = nullptr;
     FolderIndexCache m_listed;
+    const FolderIndex* m_lastListed = nullptr;
 };
 
 // The folders a run moves into: the game's type folders (in any letter
@@ -69,33 +95,37 @@ public:
         for (const auto& g : game)
             if (!g.empty()) m_game.push_back(withoutTrailingSeparator(g));
     }
-    bool holds(const std::string& path) const {
-        const std::string folder = folderOf(path);
-        if (m_remembered.count(folder)) return true;
-        for (const auto& g : m_game) {
-            if (folder == g) return true;
-            if (folderOf(folder) == folderOf(g) && equalsNoCase(fileNameOf(folder), fileNameOf(g)))
+    bool holds(std::string_view path) {
+        const std::string_view folder = folderPart(path);
+        // The paths of one undo are mostly in a few folders.
+        if (m_last && *m_last == folder) return true;
+        for (const auto& g : m_game)
+            if (folder == g || (folderPart(folder) == folderPart(g) &&
+                                equalsNoCase(fileNamePart(folder), fileNamePart(g))))
                 return true;
-        }
-        return false;
+        auto it = m_remembered.find(std::string(folder));
+        if (it == m_remembered.end()) return false;
+        m_last = &*it;
+        return true;
     }
 
 private:
     std::unordered_set<std::string> m_remembered;
     std::vector<std::string> m_game;
+    const std::string* m_last = nullptr; // the last remembered folder that held a path
 };
 
 // Why the file cannot go back to `oldPath`, or empty when it can; `there`
 // tells whether a file is at `oldPath` already (the same bytes: a killed
 // undo copied it back).
 std::string refusalFor(const std::string& oldPath, const std::string& newPath,
-                       const std::string& cacheFolder, const std::string& cacheExt,
+                       std::string_view cacheFolder, const std::string& cacheExt,
                        IndexFinder& indexes, bool& there) {
-    std::string folder = folderOf(oldPath);
-    if (!isCacheFileName(fileNameOf(oldPath), cacheExt))
+    const std::string_view folder = folderPart(oldPath);
+    if (!isCacheFileName(fileNamePart(oldPath), cacheExt))
         return oldPath + " is not the name of a cache file";
-    if (folder != withoutTrailingSeparator(cacheFolder) && !indexes.find(folder))
-        return folder + " is not a cache folder";
+    if (folder != cacheFolder && !indexes.find(folder))
+        return std::string(folder) + " is not a cache folder";
     there = indexes.holds(oldPath);
     if (there && !sameContent(oldPath, newPath)) return oldPath + " exists already";
     return {};
@@ -148,11 +178,14 @@ bool removeIndexLines(const std::string& path, const std::vector<std::string>& s
 
 } // namespace
 
-std::string rebuiltIndexLine(const std::string& cacheFileName, const std::string& name) {
-    return cacheFileName.substr(0, cacheFileName.rfind('.')) + "=" + name;
+std::string rebuiltIndexLine(std::string_view cacheFileName, std::string_view name) {
+    std::string line(cacheFileName.substr(0, cacheFileName.rfind('.')));
+    line += '=';
+    line += name;
+    return line;
 }
 
-bool isCacheFileName(const std::string& name, const std::string& cacheExt) {
+bool isCacheFileName(std::string_view name, const std::string& cacheExt) {
     if (name.size() < 34) return false;
     for (size_t i = 0; i < 32; ++i)
         if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
@@ -179,7 +212,8 @@ class UndoRun {
 public:
     UndoRun(UndoLog& undo, const std::string& cacheFolder, const std::string& cacheExt,
             const WorkSink& sink)
-        : m_undo(undo), m_cacheFolder(cacheFolder), m_cacheExt(cacheExt), m_sink(sink) {}
+        : m_undo(undo), m_cacheFolder(withoutTrailingSeparator(cacheFolder)), m_cacheExt(cacheExt),
+          m_sink(sink) {}
 
     UndoResult run(const std::vector<std::string>& newNames,
                    const std::vector<std::string>& gameFolders) {
@@ -215,7 +249,7 @@ private:
     void planGroups(const std::vector<std::string>& newNames);
     std::optional<GroupPlan> planGroup(const std::string& name, const std::vector<size_t>& records);
     bool chooseRecord(GroupPlan& plan, const std::string& name);
-    std::string lineFor(const UndoRecord& r, const std::string& name) const;
+    std::string lineFor(const UndoRecord& r, std::string_view name) const;
     bool removeRecords();
     void keepRecords(const GroupPlan& plan);
     void appendLines();
@@ -225,7 +259,7 @@ private:
     void takeOutStaleLines();
 
     UndoLog& m_undo;
-    const std::string& m_cacheFolder;
+    const std::string m_cacheFolder; // without a trailing separator
     const std::string& m_cacheExt;
     const WorkSink& m_sink;
     UndoResult m_result;
@@ -233,10 +267,10 @@ private:
     std::vector<UndoRecord> m_all;
     std::unordered_map<int64_t, std::string> m_lines; // lines kept with records
     std::optional<MoveFolders> m_moveFolders;
-    std::unordered_map<std::string, std::vector<size_t>> m_byNewName;
+    std::unordered_map<std::string_view, std::vector<size_t>> m_byNewName; // names in m_all
     std::vector<GroupPlan> m_plans;
-    std::vector<std::string> m_gone;           // ticked paths whose file is no longer there
-    std::unordered_set<std::string> m_targets; // old paths an earlier group takes
+    std::vector<std::string> m_gone;                // ticked paths whose file is no longer there
+    std::unordered_set<std::string_view> m_targets; // old paths (in m_all) an earlier group takes
     IndexFinder m_indexes;
     std::map<std::string, std::vector<std::string>> m_stale; // lines of files that stayed
 };
@@ -247,6 +281,7 @@ bool UndoRun::readRecords(const std::vector<std::string>& gameFolders) {
         !m_undo.movedLines(m_lines))
         return failWithLogError();
     m_moveFolders.emplace(gameFolders, remembered);
+    m_byNewName.reserve(m_all.size());
     for (size_t i = 0; i < m_all.size(); ++i)
         m_byNewName[m_all[i].NewFName].push_back(i);
     return true;
@@ -254,8 +289,8 @@ bool UndoRun::readRecords(const std::vector<std::string>& gameFolders) {
 
 // The line the run kept with the record, when it is one line that names
 // this cache file and this package; else the line made from the record.
-std::string UndoRun::lineFor(const UndoRecord& r, const std::string& name) const {
-    const std::string file = fileNameOf(r.OldFName);
+std::string UndoRun::lineFor(const UndoRecord& r, std::string_view name) const {
+    const std::string_view file = fileNamePart(r.OldFName);
     auto kept = m_lines.find(r.rowid);
     if (kept != m_lines.end() && kept->second.find_first_of("\r\n") == std::string::npos) {
         auto e = parseCacheLine(kept->second, m_cacheExt);
@@ -268,7 +303,8 @@ std::string UndoRun::lineFor(const UndoRecord& r, const std::string& name) const
 
 // What to do with each ticked path, worked out before anything is touched.
 void UndoRun::planGroups(const std::vector<std::string>& newNames) {
-    std::unordered_set<std::string> seen;
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(newNames.size());
     for (const auto& name : newNames) {
         if (!seen.insert(name).second) continue;
         auto found = m_byNewName.find(name);
@@ -284,15 +320,15 @@ std::optional<GroupPlan> UndoRun::planGroup(const std::string& name,
                                             const std::vector<size_t>& records) {
     GroupPlan plan;
     plan.records = records;
-    struct stat st {};
-    if (::lstat(name.c_str(), &st) != 0) {
+    const PathKind kind = m_indexes.kindOf(name);
+    if (kind == PathKind::Missing) {
         // Gone, or never moved by a run that was killed: nothing to take
         // back, but the user hears that the record went without a file.
         ++m_result.dropped;
         m_gone.push_back(name);
         return plan;
     }
-    if (!S_ISREG(st.st_mode) || !isPlainFileName(fileNameOf(name))) {
+    if (kind != PathKind::RegularFile || !isPlainFileName(fileNamePart(name))) {
         refuse(name + " is not a regular file");
         return std::nullopt;
     }
@@ -300,7 +336,7 @@ std::optional<GroupPlan> UndoRun::planGroup(const std::string& name,
         refuse(name + " is not in a folder Tessvane moves into");
         return std::nullopt;
     }
-    if (fileTypeOf(fileNameOf(name)) == FileType::Unknown) {
+    if (fileTypeOf(fileNamePart(name)) == FileType::Unknown) {
         refuse(name + " is not a file Tessvane moves");
         return std::nullopt;
     }
@@ -324,9 +360,10 @@ bool UndoRun::chooseRecord(GroupPlan& plan, const std::string& name) {
         plan.move = &r;
         // Both copies whole: only the one outside the cache is left to go.
         plan.finish = there;
-        plan.line = lineFor(r, fileNameOf(name));
-        const std::string folder = folderOf(r.OldFName);
-        plan.index = m_indexes.find(folder).value_or(joinPath(folder, "cache.ini"));
+        plan.line = lineFor(r, fileNamePart(name));
+        const std::string_view folder = folderPart(r.OldFName);
+        const auto& index = m_indexes.find(folder);
+        plan.index = index ? *index : joinPath(folder, "cache.ini");
         return true;
     }
     refuse(reason); // its records stay

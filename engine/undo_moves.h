@@ -3,6 +3,7 @@
 #include "work_sink.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tv {
@@ -21,12 +22,12 @@ struct UndoResult {
 
 // Whether `name` is a cache file's name: a 32-character identifier, an
 // optional "-N", a dot and the cache extension (any letter case).
-bool isCacheFileName(const std::string& name, const std::string& cacheExt);
+bool isCacheFileName(std::string_view name, const std::string& cacheExt);
 
 // The Cache.ini line the undo writes back for a move of the cache file
 // `cacheFileName` to a file named `name`: "<cache file's name without its
 // extension>=<name>".
-std::string rebuiltIndexLine(const std::string& cacheFileName, const std::string& name);
+std::string rebuiltIndexLine(std::string_view cacheFileName, std::string_view name);
 
 // Moves the files of the records with these new paths back into the cache.
 // A record is followed only when its old path is a cache file's name directly

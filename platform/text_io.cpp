@@ -38,14 +38,22 @@ std::optional<std::string> joinPlain(std::string_view folder, std::string_view n
 }
 
 std::string fileNameOf(std::string_view path) {
-    size_t sep = path.rfind('/');
-    return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+    return std::string(fileNamePart(path));
 }
 
 std::string folderOf(std::string_view path) {
+    return std::string(folderPart(path));
+}
+
+std::string_view fileNamePart(std::string_view path) {
+    size_t sep = path.rfind('/');
+    return sep == std::string_view::npos ? path : path.substr(sep + 1);
+}
+
+std::string_view folderPart(std::string_view path) {
     size_t sep = path.rfind('/');
     if (sep == std::string_view::npos) return ".";
-    return sep == 0 ? std::string("/") : std::string(path.substr(0, sep));
+    return path.substr(0, sep == 0 ? 1 : sep);
 }
 
 bool isRegularFile(const std::string& path) {
@@ -304,6 +312,37 @@ bool writeFileAtomic(const std::string& path, std::string_view content, std::str
     }
     // Make the rename itself durable.
     syncFolder(folder);
+    return true;
+}
+
+bool linkReplacing(const std::string& from, const std::string& to, std::string* error) {
+    struct stat a {
+    }, b{};
+    // Already a name of the file (a killed run linked it): renaming one link
+    // over another of the same file would do nothing and leave the first.
+    if (::lstat(from.c_str(), &a) == 0 && ::lstat(to.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+        a.st_ino == b.st_ino)
+        return true;
+    std::string tmp;
+    const int fd = createTemporaryIn(folderOf(to), fileNameOf(to), tmp);
+    if (fd < 0) {
+        setError(error, "Cannot write " + to, errno);
+        return false;
+    }
+    // The name is ours; the link takes it (a killed program leaves a leftover
+    // removeLeftovers() knows).
+    ::unlink(tmp.c_str());
+    ::close(fd);
+    if (::link(from.c_str(), tmp.c_str()) != 0) {
+        setError(error, "Cannot write " + to, errno);
+        return false;
+    }
+    if (::rename(tmp.c_str(), to.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(tmp.c_str());
+        setError(error, "Cannot replace " + to, err);
+        return false;
+    }
     return true;
 }
 

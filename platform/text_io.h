@@ -37,6 +37,9 @@ std::string wholePath(const std::string& path);
 std::string fileNameOf(std::string_view path);
 // The path without its last component (and the separator before it).
 std::string folderOf(std::string_view path);
+// The same two as views into `path`.
+std::string_view fileNamePart(std::string_view path);
+std::string_view folderPart(std::string_view path);
 
 bool fileExists(const std::string& path);    // a regular file (or a link to one)
 bool isRegularFile(const std::string& path); // a regular file itself, not a link
@@ -63,6 +66,12 @@ std::optional<std::vector<std::string>> readLines(const std::string& path);
 // removeLeftovers().
 bool writeFileAtomic(const std::string& path, std::string_view content,
                      std::string* error = nullptr);
+// Gives the file `from` the second name `to`: the same bytes without a
+// copy, put in place in one step (what was at `to`, a link too, is replaced,
+// never written through). Not durable until the folder is flushed (as
+// writeFileAtomic does for the next file it writes there). False where the
+// file system has no hard links, with nothing changed.
+bool linkReplacing(const std::string& from, const std::string& to, std::string* error = nullptr);
 // The line end of a file as it is: "\n" when its first line ends in a bare LF,
 // else (CR LF, no line end yet, no file) "\r\n".
 std::string_view lineEndOf(const std::string& path);
@@ -142,6 +151,8 @@ public:
     // The entry matching `name` (exact first, then ignoring case), or null;
     // valid as long as the index.
     const Entry* entry(std::string_view name) const;
+    // The entry named exactly `name`, or null.
+    const Entry* exact(std::string_view name) const;
     // The actual name of the entry matching `name` (exact first, then ignoring case).
     std::optional<std::string> find(std::string_view name) const;
     // Whether an entry matches `name` ignoring case.
@@ -158,8 +169,6 @@ public:
     const std::deque<std::string>& names() const { return m_names; }
 
 private:
-    // The entry named exactly `name`, or null.
-    const Entry* exact(std::string_view name) const;
     // Takes a name that m_names holds.
     void add(std::string_view name, Kind kind);
 

@@ -61,26 +61,28 @@ std::string withoutTrailingSeparator(std::string_view path) {
     return std::string(path);
 }
 
-std::string escapeControls(std::string_view s) {
+void appendEscapingControls(std::string& out, std::string_view s) {
     static const char hex[] = "0123456789ABCDEF";
     auto isControl = [](char c) {
         auto u = static_cast<unsigned char>(c);
         return u < 0x20 || u == 0x7F;
     };
-    auto first = std::find_if(s.begin(), s.end(), isControl);
-    if (first == s.end()) return std::string(s); // the usual line
-    std::string out(s.begin(), first);
-    out.reserve(s.size() + 8);
-    for (char c : s.substr(static_cast<size_t>(first - s.begin()))) {
-        auto u = static_cast<unsigned char>(c);
-        if (u >= 0x20 && u != 0x7F) {
-            out += c;
-            continue;
-        }
+    for (auto control = std::find_if(s.begin(), s.end(), isControl); control != s.end();
+         control = std::find_if(s.begin(), s.end(), isControl)) {
+        out.append(s.begin(), control);
+        const auto u = static_cast<unsigned char>(*control);
         out += "\\x";
         out += hex[u >> 4];
         out += hex[u & 15];
+        s.remove_prefix(static_cast<size_t>(control - s.begin()) + 1);
     }
+    out += s; // the usual line is all this
+}
+
+std::string escapeControls(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    appendEscapingControls(out, s);
     return out;
 }
 

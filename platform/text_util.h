@@ -32,6 +32,8 @@ std::string trim(std::string_view s);
 // \xNN, so that one entry of a log or a list stays one line and a name
 // cannot forge another line or steer a terminal.
 std::string escapeControls(std::string_view s);
+// The same, appended to `out`.
+void appendEscapingControls(std::string& out, std::string_view s);
 // The same for a text of several lines (a description, a message): its line
 // breaks (LF, or CR LF) stay, so it still shows as lines; a lone CR and every
 // other control character are escaped.

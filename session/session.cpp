@@ -238,11 +238,10 @@ void Session::chooseCacheFolder(const std::string& folder) {
 
 void Session::addStatusLine(const std::string& text) {
     // One entry, one line: a name with a line break cannot forge another.
-    const std::string line = escapeControls(text);
     if (m_statusList.size() >= 2 * kStatusLinesKept)
         m_statusList.erase(m_statusList.begin(), m_statusList.end() - kStatusLinesKept);
-    m_statusList.push_back(line);
-    m_observer->statusLine(line);
+    m_statusList.push_back(escapeControls(text));
+    m_observer->statusLine(m_statusList.back());
 }
 
 void Session::setStatusText(const std::string& text) {

@@ -157,6 +157,38 @@ TEST(Scan, DateComesFromTheFirstCandidateThenTheSecond) {
     EXPECT_FALSE(s.session.fileList().row(1).date.empty());
 }
 
+// A cache big enough to be asked by several threads: each row still gets
+// its own file's date and size, and a row without a file gets none.
+TEST(Scan, ABigCacheGivesEachRowItsOwnFilesDateAndSize) {
+    Scan s;
+    constexpr int kEntries = 5000;
+    std::vector<std::string> lines;
+    for (int i = 0; i < kEntries; ++i) {
+        lines.push_back(ident(i) + "=P" + std::to_string(i) + ".utx");
+        if (i % 7 == 3) continue; // named, not there
+        const std::string file = ident(i) + ".uxx";
+        s.fx.addCacheFile(file, std::string(static_cast<size_t>(i % 13), 'x'));
+        tvtest::setModified(s.fx.cache + "/" + file, 1000000000 + i);
+    }
+    s.fx.writeCacheIni(lines);
+    s.session.ScanCache();
+    const auto& table = s.session.fileList().scanTable();
+    ASSERT_EQ(table.size(), static_cast<size_t>(kEntries));
+    for (int i = 0; i < kEntries; ++i) {
+        const auto& row = s.session.fileList().row(static_cast<size_t>(i));
+        const auto& entry = table[static_cast<size_t>(i)];
+        ASSERT_EQ(row.text, "P" + std::to_string(i) + ".utx");
+        if (i % 7 == 3) {
+            EXPECT_EQ(row.modified, -1) << i;
+            EXPECT_EQ(entry.file, "") << i;
+            continue;
+        }
+        EXPECT_EQ(row.modified, 1000000000 + i) << i;
+        EXPECT_EQ(entry.size, i % 13) << i;
+        EXPECT_EQ(entry.file, ident(i) + ".uxx") << i;
+    }
+}
+
 TEST(Scan, AllCopiesOfADuplicateAreUnticked) {
     Scan s;
     s.fx.writeCacheIni({s.fx.addEntry(1, "Foo.utx"), s.fx.addEntry(2, "Foo.utx"),
