@@ -61,12 +61,16 @@ public:
 private:
     using Names = std::unordered_set<std::string, FoldedHash, FoldedEqual>;
     Names& namesIn(const std::string& folder) {
+        // Lines of one type follow each other: the last folder, without a hash.
+        if (m_last && m_last->first == folder) return m_last->second;
         auto [it, added] = m_folders.try_emplace(folder);
         Names& names = it->second;
         if (added) listFolder(folder, [&names](std::string_view n) { names.emplace(n); });
+        m_last = &*it;
         return names;
     }
     std::unordered_map<std::string, Names> m_folders;
+    std::pair<const std::string, Names>* m_last = nullptr;
 };
 
 } // namespace
@@ -147,6 +151,7 @@ public:
         if (!readIndex()) return std::move(m_result);
         if (m_real) removeRunLeftovers();
         planLines();
+        m_gone.reserve(m_result.movesPlanned);
         startLog();
         for (size_t next = 0; next < m_plan.size();) {
             const auto started = std::chrono::steady_clock::now();
@@ -281,7 +286,9 @@ void CacheRun::planLines() {
     m_plan.resize(m_lines.size());
     // The leftovers removed are still listed: no line names one.
     const FolderIndex& cacheFiles = *m_cacheFiles;
-    std::unordered_set<std::string_view> taken; // cache files an earlier line moves
+    // Cache files an earlier line moves, by their entry of the listing.
+    std::unordered_set<const FolderIndex::Entry*> taken;
+    taken.reserve(m_lines.size());
     DestinationIndex destinations;
     for (size_t i = 0; i < m_lines.size(); ++i) {
         LinePlan& p = m_plan[i];
@@ -292,7 +299,7 @@ void CacheRun::planLines() {
         const FolderIndex::Entry* file = nullptr;
         for (const auto* c : {&entry->candidate1, &entry->candidate2}) {
             const FolderIndex::Entry* e = cacheFiles.entry(*c);
-            if (e && !taken.count(e->name) && cacheFiles.isFile(*e)) {
+            if (e && !taken.count(e) && cacheFiles.isFile(*e)) {
                 file = e;
                 break;
             }
@@ -310,7 +317,7 @@ void CacheRun::planLines() {
         } else if (destinations.taken(folder, p.name)) {
             if (isUnfinishedMove(joinPath(m_cache, p.cacheFile), p.destination)) {
                 p.kind = LinePlan::Kind::Finish;
-                taken.insert(p.cacheFile);
+                taken.insert(file);
             } else {
                 p.kind = LinePlan::Kind::Existing;
             }
@@ -320,7 +327,7 @@ void CacheRun::planLines() {
             p.kind = LinePlan::Kind::Existing;
             p.destination = std::move(there);
         } else {
-            taken.insert(p.cacheFile);
+            taken.insert(file);
             destinations.add(folder, p.name);
             m_result.movesPlanned += 1;
         }

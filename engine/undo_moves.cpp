@@ -305,6 +305,7 @@ std::string UndoRun::lineFor(const UndoRecord& r, std::string_view name) const {
 void UndoRun::planGroups(const std::vector<std::string>& newNames) {
     std::unordered_set<std::string_view> seen;
     seen.reserve(newNames.size());
+    m_plans.reserve(newNames.size());
     for (const auto& name : newNames) {
         if (!seen.insert(name).second) continue;
         auto found = m_byNewName.find(name);
@@ -374,15 +375,14 @@ bool UndoRun::chooseRecord(GroupPlan& plan, const std::string& name) {
 // written stops the undo before any file is touched. Nothing is final until
 // the commit at the end.
 bool UndoRun::removeRecords() {
-    for (const auto& plan : m_plans) {
-        for (size_t i : plan.records) {
-            if (m_undo.removeRow(m_all[i].rowid)) continue;
-            failWithLogError();
-            m_undo.rollback();
-            return false;
-        }
-    }
-    return true;
+    std::vector<int64_t> rows;
+    for (const auto& plan : m_plans)
+        for (size_t i : plan.records)
+            rows.push_back(m_all[i].rowid);
+    if (m_undo.removeRows(std::move(rows))) return true;
+    failWithLogError();
+    m_undo.rollback();
+    return false;
 }
 
 // A group whose file stays: its records are written back.

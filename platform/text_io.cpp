@@ -316,8 +316,8 @@ bool writeFileAtomic(const std::string& path, std::string_view content, std::str
 }
 
 bool linkReplacing(const std::string& from, const std::string& to, std::string* error) {
-    struct stat a {
-    }, b{};
+    struct stat a {};
+    struct stat b {};
     // Already a name of the file (a killed run linked it): renaming one link
     // over another of the same file would do nothing and leave the first.
     if (::lstat(from.c_str(), &a) == 0 && ::lstat(to.c_str(), &b) == 0 && a.st_dev == b.st_dev &&

@@ -2,6 +2,7 @@
 
 #include "platform/text_io.h"
 
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace tv {
@@ -79,7 +80,8 @@ void UndoLog::close() {
     m_insert = nullptr;
     if (m_removeRow) sqlite3_finalize(m_removeRow);
     m_removeRow = nullptr;
-    for (sqlite3_stmt** kept : {&m_deleteFile, &m_insertFile, &m_forgetInstall, &m_insertLine}) {
+    for (sqlite3_stmt** kept :
+         {&m_deleteFile, &m_insertFile, &m_forgetInstall, &m_insertLine, &m_removeRange}) {
         sqlite3_finalize(*kept);
         *kept = nullptr;
     }
@@ -100,6 +102,7 @@ bool UndoLog::open(const std::string& path) {
         return false;
     }
     sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    sqlite3_exec(m_db, "PRAGMA secure_delete=FAST", nullptr, nullptr, nullptr);
     if (sqlite3_prepare_v2(m_db, "INSERT INTO Undo (MoveDate, OldFName, NewFName) VALUES (?, ?, ?)",
                            -1, &m_insert, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(m_db, "DELETE FROM Undo WHERE rowid = ?", -1, &m_removeRow, nullptr) !=
@@ -231,6 +234,29 @@ bool UndoLog::removeRow(int64_t rowid) {
     if (sqlite3_step(m_removeRow) != SQLITE_DONE) {
         setWriteError();
         return false;
+    }
+    return true;
+}
+
+bool UndoLog::removeRows(std::vector<int64_t> rowids) {
+    std::sort(rowids.begin(), rowids.end());
+    rowids.erase(std::unique(rowids.begin(), rowids.end()), rowids.end());
+    for (size_t i = 0; i < rowids.size();) {
+        size_t j = i + 1;
+        while (j < rowids.size() && rowids[j] == rowids[j - 1] + 1)
+            ++j;
+        sqlite3_stmt* st = statement(m_removeRange, "DELETE FROM Undo WHERE rowid BETWEEN ? AND ?");
+        if (!st) {
+            setWriteError();
+            return false;
+        }
+        sqlite3_bind_int64(st, 1, rowids[i]);
+        sqlite3_bind_int64(st, 2, rowids[j - 1]);
+        if (sqlite3_step(st) != SQLITE_DONE) {
+            setWriteError();
+            return false;
+        }
+        i = j;
     }
     return true;
 }

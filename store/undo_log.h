@@ -70,6 +70,8 @@ public:
     // The new row's id, or 0 when it could not be inserted.
     int64_t insert(const UndoRecord& record);
     bool removeRow(int64_t rowid);
+    // Every row of these ids, a run of consecutive ids in one statement.
+    bool removeRows(std::vector<int64_t> rowids);
     // Every record with its row id, in table order.
     bool allRecords(std::vector<UndoRecord>& out);
     // SELECT DISTINCT * ... WHERE NewFName = newName
@@ -116,6 +118,7 @@ private:
     sqlite3_stmt* m_insertFile = nullptr;
     sqlite3_stmt* m_forgetInstall = nullptr;
     sqlite3_stmt* m_insertLine = nullptr;
+    sqlite3_stmt* m_removeRange = nullptr;
     std::string m_error;
 };
 
