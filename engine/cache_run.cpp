@@ -16,8 +16,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <optional>
+#include <system_error>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -28,11 +30,13 @@ namespace {
 // Records committed ahead of their moves: small enough that a failed batch
 // costs little and a Stop is heard soon, large enough that the commits cost
 // little. Each batch is sized to take about a fifth of a second at the pace
-// of the last one (big files copied to another file system make it small).
+// of the last one (big files copied to another file system make it small),
+// growing at most fourfold: the records of the next batch are committed
+// while a batch's files move, and take no longer when the two are alike.
 constexpr size_t kFirstBatchMoves = 256;
 constexpr size_t kMinBatchMoves = 16;
 constexpr size_t kMaxBatchMoves = 16384;
-constexpr size_t kMaxBatchGrowth = 64;
+constexpr size_t kMaxBatchGrowth = 4;
 constexpr auto kBatchTime = std::chrono::milliseconds(200);
 
 // What the run does with one line of Cache.ini, worked out before any file
@@ -153,17 +157,23 @@ public:
         planLines();
         m_gone.reserve(m_result.movesPlanned);
         startLog();
+        size_t end = batchEnd(0);
+        commitRecords(0, end);
         for (size_t next = 0; next < m_plan.size();) {
             const auto started = std::chrono::steady_clock::now();
-            const size_t end = batchEnd(next);
             const size_t done = m_result.movesDone;
-            commitRecords(next, end);
+            // The next batch's records are committed by a helper while this
+            // batch's files move; no file moves before its record is in.
+            const size_t ahead = recordAhead(end);
             carryOut(next, end);
             m_log->flush();
-            next = end;
             resizeBatch(m_result.movesDone - done, std::chrono::steady_clock::now() - started);
             if (m_sink.progress && m_real)
                 m_sink.progress(m_result.movesDone, m_result.movesPlanned);
+            next = end;
+            if (next >= m_plan.size()) break;
+            end = ahead != next ? joinAhead(next, ahead) : batchEnd(next);
+            if (ahead == next) commitRecords(next, end);
         }
         if (!m_real) return std::move(m_result);
         forgetMovesNotMade();
@@ -197,7 +207,12 @@ private:
     void startLog();
     size_t batchEnd(size_t next) const;
     void resizeBatch(size_t moves, std::chrono::steady_clock::duration took);
+    bool hasMoves(size_t next, size_t end) const;
     void commitRecords(size_t next, size_t end);
+    bool recordBatch(const std::vector<int64_t>& notMade, size_t next, size_t end,
+                     std::string& error);
+    size_t recordAhead(size_t next);
+    size_t joinAhead(size_t next, size_t end);
     bool recordMoves(size_t next, size_t end);
     void carryOut(size_t next, size_t end);
     void carryOutLine(LinePlan& p, const std::string& line);
@@ -229,8 +244,13 @@ private:
     std::vector<LinePlan> m_plan;
     // Old + "\n" + new of every record, read when a destination is first taken.
     std::optional<std::unordered_set<std::string>> m_recorded;
-    std::vector<std::string> m_kept;             // the lines of the new index
-    std::vector<int64_t> m_notMade;              // records whose move did not happen
+    std::vector<std::string> m_kept; // the lines of the new index
+    std::vector<int64_t> m_notMade;  // records whose move did not happen
+    // The batch whose records a helper commits (recordAhead), the records of
+    // moves not made it takes out, and why it failed.
+    std::future<bool> m_ahead;
+    std::vector<int64_t> m_aheadNotMade;
+    std::string m_aheadError;
     std::unordered_set<std::string_view> m_gone; // cache files moved away (names in m_plan)
     static constexpr size_t kTypes = static_cast<size_t>(FileType::Unknown) + 1;
     std::array<std::optional<std::string>, kTypes> m_typeFolders; // a move's destination folder
@@ -417,29 +437,77 @@ void CacheRun::resizeBatch(size_t moves, std::chrono::steady_clock::duration too
 // One transaction: forget the moves that were not made, record the ones
 // about to be made. Asked to stop, no record is committed for the moves
 // not made.
+bool CacheRun::hasMoves(size_t next, size_t end) const {
+    return std::any_of(m_plan.begin() + static_cast<std::ptrdiff_t>(next),
+                       m_plan.begin() + static_cast<std::ptrdiff_t>(end),
+                       [](const LinePlan& p) { return p.kind == LinePlan::Kind::Move; });
+}
+
 void CacheRun::commitRecords(size_t next, size_t end) {
     if (!m_real || m_undoFailed || m_result.stopped) return;
-    const bool moves =
-        std::any_of(m_plan.begin() + static_cast<std::ptrdiff_t>(next),
-                    m_plan.begin() + static_cast<std::ptrdiff_t>(end),
-                    [](const LinePlan& p) { return p.kind == LinePlan::Kind::Move; });
-    if (moves && m_sink.stopRequested && m_sink.stopRequested()) {
+    const bool moves = hasMoves(next, end);
+    if (moves && m_sink.stopAsked()) {
         m_result.stopped = true;
         return;
     }
     if (!moves && m_notMade.empty()) return;
+    if (recordBatch(m_notMade, next, end, m_result.undoError))
+        m_notMade.clear();
+    else
+        m_undoFailed = true;
+}
+
+// One transaction: forget the moves that were not made, record the ones
+// about to be made. On failure nothing of it is kept and `error` says why.
+bool CacheRun::recordBatch(const std::vector<int64_t>& notMade, size_t next, size_t end,
+                           std::string& error) {
     bool ok = m_undo->inTransaction() || m_undo->beginWrite();
-    for (int64_t id : m_notMade)
+    for (int64_t id : notMade)
         ok = ok && m_undo->removeRow(id);
     ok = ok && recordMoves(next, end) && m_undo->commit();
     crashPoint("undo records committed");
-    if (ok) {
-        m_notMade.clear();
-        return;
-    }
-    m_result.undoError = m_undo->lastError();
+    if (ok) return true;
+    error = m_undo->lastError();
     if (m_undo->inTransaction()) m_undo->rollback();
-    m_undoFailed = true;
+    return false;
+}
+
+// Starts committing the records of the batch after `next` on a helper
+// thread; the batch's end, or `next` when nothing was started (the batch is
+// then recorded as it comes). The helper touches only that batch's plans
+// and the undo log, which this thread leaves alone meanwhile.
+size_t CacheRun::recordAhead(size_t next) {
+    if (!m_real || m_undoFailed || m_result.stopped || next >= m_plan.size()) return next;
+    const size_t end = batchEnd(next);
+    if (!hasMoves(next, end)) return next;
+    m_aheadNotMade = std::move(m_notMade);
+    m_notMade.clear();
+    try {
+        m_ahead = std::async(std::launch::async, [this, next, end] {
+            return recordBatch(m_aheadNotMade, next, end, m_aheadError);
+        });
+    } catch (const std::system_error&) {
+        m_notMade = std::move(m_aheadNotMade); // no thread to be had: recorded as it comes
+        return next;
+    }
+    return end;
+}
+
+// The helper's batch, once its records are in: a Stop asked meanwhile still
+// holds its moves back, and its records go again at the end.
+size_t CacheRun::joinAhead(size_t next, size_t end) {
+    if (!m_ahead.get()) {
+        m_result.undoError = m_aheadError;
+        m_undoFailed = true;
+        return end;
+    }
+    m_aheadNotMade.clear();
+    if (m_sink.stopAsked()) {
+        m_result.stopped = true;
+        for (size_t i = next; i < end; ++i)
+            if (m_plan[i].kind == LinePlan::Kind::Move) m_notMade.push_back(m_plan[i].rowid);
+    }
+    return end;
 }
 
 bool CacheRun::recordMoves(size_t next, size_t end) {

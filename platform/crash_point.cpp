@@ -1,7 +1,9 @@
 #include "crash_point.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <unistd.h>
 
 namespace tv {
@@ -11,7 +13,7 @@ namespace {
 struct CrashPlan {
     long after = 0; // 0: never
     bool trace = false;
-    long reached = 0;
+    std::atomic<long> reached{0}; // steps are reached on more than one thread
     CrashPlan() {
         if (const char* n = std::getenv("TESSVANE_CRASH_AFTER"))
             after = std::strtol(n, nullptr, 10);
@@ -33,11 +35,15 @@ std::function<void(const char*)>& stepHook() {
 
 void crashPoint(const char* step) {
     CrashPlan& p = plan();
-    if (auto& hook = stepHook()) hook(step);
+    if (auto& hook = stepHook()) {
+        static std::mutex one;
+        std::lock_guard lock(one);
+        hook(step);
+    }
     if (p.after <= 0 && !p.trace) return;
-    ++p.reached;
-    if (p.trace) std::fprintf(stderr, "step %ld: %s\n", p.reached, step);
-    if (p.reached == p.after) ::_exit(kCrashExitStatus);
+    const long reached = ++p.reached;
+    if (p.trace) std::fprintf(stderr, "step %ld: %s\n", reached, step);
+    if (reached == p.after) ::_exit(kCrashExitStatus);
 }
 
 void setStepHook(std::function<void(const char*)> hook) {

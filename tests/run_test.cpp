@@ -2,6 +2,7 @@
 #include "run_support.h"
 
 #include "formats/zip_archive.h"
+#include "platform/crash_point.h"
 #include "platform/dates.h"
 #include "platform/text_io.h"
 
@@ -481,6 +482,32 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.front().second, 346u); // the 344 packages, Cache.ini, cachebak.ini
     EXPECT_TRUE(tvtest::exists(s.fx.cache + "/tessvanebak.zip"));
+}
+
+// Another program takes the undo log once the first batch is recorded: the
+// records of the next batch, committed while the first batch's files move,
+// fail; those files stay in the cache with their lines, and the run says so.
+TEST(CacheRun, AnUndoLogLostAfterTheFirstBatchKeepsTheRestInTheCache) {
+    SessionFixture s;
+    const std::vector<tvtest::Package> packages = scannedTextures(s, 600);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((s.fx.program + "/tessvane.mdb").c_str(), &other), SQLITE_OK);
+    bool taken = false;
+    setStepHook([&](const char* step) {
+        if (!taken && std::string(step) == "undo records committed")
+            taken = sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    });
+    ASSERT_TRUE(s.session.runCommand());
+    setStepHook({});
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(s.session.lastRun().moved, 256);
+    EXPECT_EQ(s.session.lastRun().undoError, "is in use by another program");
+    EXPECT_TRUE(s.session.lastFailed());
+    EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
+    EXPECT_EQ(s.undoRecords().size(), 256u);
+    EXPECT_EQ(s.session.fileList().rows().size(), 344u);
 }
 
 TEST(CacheRun, AnotherGameChosenDuringARunNeitherReachesItNorIsStored) {

@@ -480,4 +480,8 @@ MUTANTS = [
     dict(id="bak-link-same-file", file="platform/text_io.cpp", tests="CrashSafety.*:CacheRun.*",
          find="a.st_ino == b.st_ino)\n        return true;", replace="a.st_ino == b.st_ino && false)\n        return true;",
          what="a run after one killed between cachebak.ini and the new index leaves a temporary file"),
+    dict(id="run-ahead-failure-ignored", file="engine/cache_run.cpp", tests="CacheRun.*:CrashSafety.*",
+         find="        m_result.undoError = m_aheadError;\n        m_undoFailed = true;\n",
+         replace="        m_result.undoError = m_aheadError;\n",
+         what="records committed ahead fail, and the batch's files move without them"),
 ]
