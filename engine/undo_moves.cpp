@@ -303,14 +303,14 @@ std::string UndoRun::lineFor(const UndoRecord& r, std::string_view name) const {
 
 // What to do with each ticked path, worked out before anything is touched.
 void UndoRun::planGroups(const std::vector<std::string>& newNames) {
-    std::unordered_set<std::string_view> seen;
-    seen.reserve(newNames.size());
     m_plans.reserve(newNames.size());
     for (const auto& name : newNames) {
-        if (!seen.insert(name).second) continue;
         auto found = m_byNewName.find(name);
         if (found == m_byNewName.end()) continue;
-        if (auto plan = planGroup(name, found->second)) m_plans.push_back(std::move(*plan));
+        auto plan = planGroup(name, found->second);
+        // A path ticked twice is planned once.
+        m_byNewName.erase(found);
+        if (plan) m_plans.push_back(std::move(*plan));
     }
     for (const auto& plan : m_plans)
         m_result.planned += plan.move != nullptr;
