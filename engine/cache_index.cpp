@@ -194,7 +194,12 @@ void askFolder(int dir, std::vector<Asked>& asked) {
 
 bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& folders,
                     std::vector<FileRow>& rows, std::vector<ScanTableEntry>& table) {
-    const FolderIndex cache(folders.cacheFolder);
+    return readCacheIndex(lines, folders, FolderIndex(folders.cacheFolder), rows, table);
+}
+
+bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& folders,
+                    const FolderIndex& cache, std::vector<FileRow>& rows,
+                    std::vector<ScanTableEntry>& table) {
     bool missing = false;
     const size_t first = rows.size();
     rows.reserve(rows.size() + lines.size());

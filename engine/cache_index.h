@@ -11,6 +11,8 @@
 
 namespace tv {
 
+class FolderIndex;
+
 class NeverMoveList;
 struct Settings;
 
@@ -103,6 +105,10 @@ struct ScanTableEntry {
 // entry lacks an extension.
 bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& folders,
                     std::vector<FileRow>& rows, std::vector<ScanTableEntry>& table);
+// The same with the cache folder as listed already.
+bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& folders,
+                    const FolderIndex& cacheFolder, std::vector<FileRow>& rows,
+                    std::vector<ScanTableEntry>& table);
 
 // The selection rules.
 void tickBySelection(std::vector<FileRow>& rows, const Settings& settings);

@@ -166,7 +166,11 @@ bool Session::scanInto(const CacheFolders& folders, std::vector<FileRow>& fresh,
         !raised.empty())
         addStatusLine(raised);
 
-    auto cacheIni = lookupInFolder(folders.cacheFolder, "cache.ini");
+    // The cache folder is read once: for Cache.ini and for the files.
+    const FolderIndex cacheFolder(folders.cacheFolder);
+    const FolderIndex::Entry* index = cacheFolder.entry("cache.ini");
+    const std::optional<std::string> cacheIni =
+        index ? std::optional(joinPath(folders.cacheFolder, index->name)) : std::nullopt;
     if (!cacheIni || !fileExists(*cacheIni)) {
         setStatusText("Cache.INI is missing in " + folders.cacheFolder);
         m_prompter.message("Cache.INI is MISSING...can't proceed!", "Critical file missing!");
@@ -179,7 +183,7 @@ bool Session::scanInto(const CacheFolders& folders, std::vector<FileRow>& fresh,
         m_prompter.message("Cache.INI could not be read: " + *cacheIni, "Critical file missing!");
         return false;
     }
-    missingExtension = readCacheIndex(*lines, folders, fresh, table);
+    missingExtension = readCacheIndex(*lines, folders, cacheFolder, fresh, table);
     LoadNeverMoveList();
     applySelectionRules(fresh, m_neverMove.list(), m_settings);
     return true;
