@@ -62,11 +62,13 @@ public:
     }
 
     // What is at `path`, by its folder's listing; asked of the file system
-    // only when the listing does not tell (a link, an untyped entry).
+    // only when the listing does not tell (a link, an untyped entry, a name
+    // not listed).
     PathKind kindOf(const std::string& path) {
         const FolderIndex::Entry* e = listing(folderPart(path)).exact(fileNamePart(path));
-        if (!e) return PathKind::Missing;
-        if (e->kind != FolderIndex::Kind::Uncertain)
+        // Not listed is asked once more: a folder that may be entered but
+        // not read lists nothing, and its files must not lose their records.
+        if (e && e->kind != FolderIndex::Kind::Uncertain)
             return e->kind == FolderIndex::Kind::File ? PathKind::RegularFile : PathKind::Other;
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0) return PathKind::Missing;
