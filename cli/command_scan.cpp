@@ -35,7 +35,7 @@ protected:
         bool found = c.session.ScanCache();
         if (found && states) c.session.fillStates();
         for (const auto& r : c.session.fileList().rows()) {
-            c.out << (r.ticked ? '1' : '0') << '\t' << escapeControls(r.text) << '\t' << r.date
+            c.out << (r.ticked ? '1' : '0') << '\t' << escapeControls(r.text) << '\t' << r.date()
                   << '\t' << (r.neverMove ? "True" : "");
             if (states) c.out << '\t' << stateText(r.state);
             c.out << '\n';

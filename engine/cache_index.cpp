@@ -156,19 +156,16 @@ struct Asked {
     const char* name; // NUL-ended, in the folder's index
     struct stat st;
     bool answered;
-    std::string date; // the file's date as the list shows it
 };
 
-// Each file is asked of the folder itself (no path to walk per file), and
-// its date written as the list shows it. A big cache is asked by a few
-// threads at once: each answer mostly waits on the file system.
+// Each file is asked of the folder itself (no path to walk per file). A big
+// cache is asked by a few threads at once: each answer mostly waits on the
+// file system.
 void askFolder(int dir, std::vector<Asked>& asked) {
     constexpr size_t kPerThread = 2048;
     auto ask = [dir](Asked* from, Asked* to) {
-        for (Asked* a = from; a != to; ++a) {
+        for (Asked* a = from; a != to; ++a)
             a->answered = ::fstatat(dir, a->name, &a->st, 0) == 0;
-            if (a->answered) a->date = generalDate(static_cast<int64_t>(a->st.st_mtime));
-        }
     };
     const size_t threads = std::clamp<size_t>(asked.size() / kPerThread, 1,
                                               std::max(1u, std::thread::hardware_concurrency()));
@@ -225,7 +222,7 @@ bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& f
         const FolderIndex::Entry* file = cache.entry(entry.candidate);
         if (!file) file = cache.entry(entry.candidate2);
         // The index's names are whole strings: the view ends in a NUL.
-        if (file) asked.push_back({rows.size() - first, file->name.data(), {}, false, {}});
+        if (file) asked.push_back({rows.size() - first, file->name.data(), {}, false});
         rows.push_back(std::move(row));
     }
     const int dir = ::open(folders.cacheFolder.empty() ? "." : folders.cacheFolder.c_str(),
@@ -241,9 +238,12 @@ bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& f
         entry.file = a.name;
         entry.size = S_ISREG(a.st.st_mode) ? static_cast<int64_t>(a.st.st_size) : -1;
         row.modified = static_cast<int64_t>(a.st.st_mtime);
-        row.date = std::move(a.date);
     }
     return missing;
+}
+
+std::string FileRow::date() const {
+    return modified < 0 ? std::string() : generalDate(modified);
 }
 
 void tickBySelection(std::vector<FileRow>& rows, const Settings& s) {

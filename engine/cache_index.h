@@ -85,11 +85,14 @@ enum class PackageState {
 // A row of the File List.
 struct FileRow {
     std::string text;      // the name, or the missing-extension error text
-    std::string date;      // last change of the cache file, or empty
-    int64_t modified = -1; // the same as a time, for sorting; -1 when no file
+    int64_t modified = -1; // last change of the cache file; -1 when no file
     bool ticked = false;
     bool neverMove = false;                     // shown red with "True" in "Never Move?"
     PackageState state = PackageState::Unknown; // "State", worked out after the scan
+
+    // The last change as the list shows it, or empty when no file: written
+    // when shown, not for every row of a scan.
+    std::string date() const;
 };
 
 struct ScanTableEntry {

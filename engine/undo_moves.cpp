@@ -76,16 +76,20 @@ public:
     }
 
 private:
+    // The paths asked about alternate between a game folder and the cache
+    // folder: the last two listings are at hand without a look-up.
     const FolderIndex& listing(std::string_view folder) {
-        if (!m_lastListed || m_lastListed->folder() != folder)
-            m_lastListed = &m_listed.of(std::string(folder));
-        return *m_lastListed;
+        for (const FolderIndex* l : m_lastListed)
+            if (l && l->folder() == folder) return *l;
+        m_lastListed[1] = m_lastListed[0];
+        m_lastListed[0] = &m_listed.of(std::string(folder));
+        return *m_lastListed[0];
     }
 
     std::unordered_map<std::string, std::optional<std::string>> m_found;
     const std::pair<const std::string, std::optional<std::string>>* m_lastFound = nullptr;
     FolderIndexCache m_listed;
-    const FolderIndex* m_lastListed = nullptr;
+    const FolderIndex* m_lastListed[2] = {};
 };
 
 // The folders a run moves into: the game's type folders (in any letter

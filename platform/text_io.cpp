@@ -449,7 +449,7 @@ void listFolder(const std::string& folder, const std::function<void(std::string_
 }
 
 bool FoldedEqual::operator()(std::string_view a, std::string_view b) const {
-    return equalsNoCase(a, b);
+    return a == b || equalsNoCase(a, b);
 }
 
 FolderIndex::FolderIndex(const std::string& folder) : m_folder(folder) {

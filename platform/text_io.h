@@ -3,6 +3,7 @@
 #include "text_util.h"
 
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -122,13 +123,26 @@ std::optional<std::string> lookupInFolder(std::string_view folder, std::string_v
 // nothing when it cannot be read.
 void listFolder(const std::string& folder, const std::function<void(std::string_view)>& each);
 
-// Hashes and compares names ignoring letter case as upper8 folds it.
+// Hashes and compares names ignoring letter case as upper8 folds it. Two
+// bytes upper8 takes for the same differ at most in bit 0x20, so the hash
+// clears that bit and takes eight bytes at a step.
 struct FoldedHash {
     size_t operator()(std::string_view s) const {
-        size_t h = 14695981039346656037ull;
-        for (char c : s)
-            h = (h ^ static_cast<unsigned char>(upper8(c))) * 1099511628211ull;
-        return h;
+        constexpr uint64_t kFold = 0xDFDFDFDFDFDFDFDFull;
+        constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+        uint64_t h = s.size() * kMul;
+        size_t i = 0;
+        for (; i + 8 <= s.size(); i += 8) {
+            uint64_t v;
+            std::memcpy(&v, s.data() + i, 8);
+            h = (h ^ (v & kFold)) * kMul;
+            h ^= h >> 29;
+        }
+        uint64_t tail = 0;
+        for (size_t k = 0; i < s.size(); ++i, k += 8)
+            tail |= static_cast<uint64_t>(static_cast<unsigned char>(s[i]) & 0xDF) << k;
+        h = (h ^ tail) * kMul;
+        return static_cast<size_t>(h ^ (h >> 32));
     }
 };
 struct FoldedEqual {

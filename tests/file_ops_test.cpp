@@ -80,6 +80,9 @@ TEST(FolderSnapshot, FindsNamesExactlyThenIgnoringCaseAndKnowsFiles) {
     tvtest::writeFile(t / "Map.ut2", "a");
     tvtest::writeFile(t / "MAP.ut2", "b");
     tvtest::writeFile(t / "\xE9t\xE9.utx", "c"); // été in Latin-1
+    tvtest::writeFile(t / "CTF-Caf\xE9"
+                          "DesArtistes-\xFEorn.ut2",
+                      "d"); // past eight bytes
     std::filesystem::create_directories(t / "Folder.u");
     std::filesystem::create_symlink(t / "Map.ut2", t / "Link.ut2");
     std::filesystem::create_symlink(t / "nowhere", t / "Dangling.ut2");
@@ -90,6 +93,12 @@ TEST(FolderSnapshot, FindsNamesExactlyThenIgnoringCaseAndKnowsFiles) {
     ASSERT_TRUE(folded);
     EXPECT_TRUE(*folded == "Map.ut2" || *folded == "MAP.ut2");
     EXPECT_EQ(index.find("\xC9T\xC9.UTX"), "\xE9t\xE9.utx");
+    EXPECT_EQ(index.find("ctf-caf\xC9"
+                         "desartistes-\xDEORN.UT2"),
+              "CTF-Caf\xE9"
+              "DesArtistes-\xFEorn.ut2");
+    EXPECT_FALSE(index.find("ctf-caf\xC9"
+                            "desartistes-\xDEORN.UT"));
     EXPECT_FALSE(index.find("Map.ut"));
     EXPECT_TRUE(index.containsNoCase("FOLDER.U"));
     EXPECT_TRUE(index.isFile("Map.ut2"));

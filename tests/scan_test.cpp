@@ -151,10 +151,10 @@ TEST(Scan, DateComesFromTheFirstCandidateThenTheSecond) {
     ASSERT_EQ(s.session.fileList().rows().size(), 4u);
     EXPECT_EQ(s.session.fileList().row(0).modified, 1000000000);
     EXPECT_EQ(s.session.fileList().row(1).modified, 1200000000);
-    EXPECT_EQ(s.session.fileList().row(2).date, "");
+    EXPECT_EQ(s.session.fileList().row(2).date(), "");
     EXPECT_EQ(s.session.fileList().row(2).text, "Gone.utx");
     EXPECT_EQ(s.session.fileList().row(3).modified, 1300000000);
-    EXPECT_FALSE(s.session.fileList().row(1).date.empty());
+    EXPECT_FALSE(s.session.fileList().row(1).date().empty());
 }
 
 // A cache big enough to be asked by several threads: each row still gets

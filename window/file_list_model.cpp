@@ -72,7 +72,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
         if (index.column() == 0) return toDisplay(r.text);
-        if (index.column() == 1) return toDisplay(r.date);
+        if (index.column() == 1) return toDisplay(r.date());
         if (index.column() == 3) return QString::fromLatin1(stateText(r.state));
         return r.neverMove ? QStringLiteral("True") : QString();
     case Qt::CheckStateRole:
@@ -95,7 +95,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
             return toDisplay(r.text) + QStringLiteral(" is on the never-move list");
         if (explained(r.state) || index.column() == 3) return stateToolTip(r);
         if (index.column() == 0) return toDisplay(r.text);
-        if (index.column() == 1) return toDisplay(r.date);
+        if (index.column() == 1) return toDisplay(r.date());
         return {};
     default:
         return {};
