@@ -191,22 +191,21 @@ void askFolder(int dir, std::vector<Asked>& asked) {
 
 bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& folders,
                     std::vector<FileRow>& rows, std::vector<ScanTableEntry>& table) {
-    return readCacheIndex(lines, folders, FolderIndex(folders.cacheFolder), rows, table);
+    const size_t first = rows.size();
+    const bool missing = parseCacheIndex(lines, folders, rows, table);
+    findCacheFiles(folders, FolderIndex(folders.cacheFolder), rows, table, first);
+    return missing;
 }
 
-bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& folders,
-                    const FolderIndex& cache, std::vector<FileRow>& rows,
-                    std::vector<ScanTableEntry>& table) {
+bool parseCacheIndex(const std::vector<std::string>& lines, const CacheFolders& folders,
+                     std::vector<FileRow>& rows, std::vector<ScanTableEntry>& table) {
     bool missing = false;
-    const size_t first = rows.size();
     rows.reserve(rows.size() + lines.size());
     table.reserve(table.size() + lines.size());
-    std::vector<Asked> asked;
-    asked.reserve(lines.size());
     for (const auto& line : lines) {
         auto e = parseCacheLine(line, folders.cacheExt);
         if (!e) continue;
-        FileRow row;
+        FileRow& row = rows.emplace_back();
         if (!isPlainFileName(e->name)) {
             row.text = kUnsafeNameText + e->name;
         } else if (e->missingExtension) {
@@ -219,27 +218,37 @@ bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& f
         entry.candidate = std::move(e->candidate1);
         entry.name = std::move(e->name);
         entry.candidate2 = std::move(e->candidate2);
+    }
+    return missing;
+}
+
+void findCacheFiles(const CacheFolders& folders, const FolderIndex& cache,
+                    std::vector<FileRow>& rows, std::vector<ScanTableEntry>& table,
+                    size_t firstRow) {
+    const size_t count = rows.size() - firstRow;
+    const size_t firstEntry = table.size() - count;
+    std::vector<Asked> asked;
+    asked.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const ScanTableEntry& entry = table[firstEntry + i];
         const FolderIndex::Entry* file = cache.entry(entry.candidate);
         if (!file) file = cache.entry(entry.candidate2);
         // The index's names are whole strings: the view ends in a NUL.
-        if (file) asked.push_back({rows.size() - first, file->name.data(), {}, false});
-        rows.push_back(std::move(row));
+        if (file) asked.push_back({i, file->name.data(), {}, false});
     }
     const int dir = ::open(folders.cacheFolder.empty() ? "." : folders.cacheFolder.c_str(),
                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return missing;
+    if (dir < 0) return;
     askFolder(dir, asked);
     ::close(dir);
-    const size_t firstEntry = table.size() - (rows.size() - first);
     for (Asked& a : asked) {
         if (!a.answered) continue;
-        FileRow& row = rows[first + a.row];
+        FileRow& row = rows[firstRow + a.row];
         ScanTableEntry& entry = table[firstEntry + a.row];
         entry.file = a.name;
         entry.size = S_ISREG(a.st.st_mode) ? static_cast<int64_t>(a.st.st_size) : -1;
         row.modified = static_cast<int64_t>(a.st.st_mtime);
     }
-    return missing;
 }
 
 std::string FileRow::date() const {

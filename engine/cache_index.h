@@ -108,10 +108,15 @@ struct ScanTableEntry {
 // entry lacks an extension.
 bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& folders,
                     std::vector<FileRow>& rows, std::vector<ScanTableEntry>& table);
-// The same with the cache folder as listed already.
-bool readCacheIndex(const std::vector<std::string>& lines, const CacheFolders& folders,
-                    const FolderIndex& cacheFolder, std::vector<FileRow>& rows,
-                    std::vector<ScanTableEntry>& table);
+// The same in two steps, for a cache folder listed meanwhile: the entries
+// read into rows and table (true when one lacks an extension), then each
+// new entry's cache file found in the listing and asked for its date and
+// size.
+bool parseCacheIndex(const std::vector<std::string>& lines, const CacheFolders& folders,
+                     std::vector<FileRow>& rows, std::vector<ScanTableEntry>& table);
+void findCacheFiles(const CacheFolders& folders, const FolderIndex& cacheFolder,
+                    std::vector<FileRow>& rows, std::vector<ScanTableEntry>& table,
+                    size_t firstRow);
 
 // The selection rules.
 void tickBySelection(std::vector<FileRow>& rows, const Settings& settings);
