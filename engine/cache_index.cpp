@@ -251,6 +251,37 @@ void findCacheFiles(const CacheFolders& folders, const FolderIndex& cache,
     }
 }
 
+ListedCacheIndex readListedCacheIndex(const std::string& cacheFolder,
+                                      const std::function<void(std::vector<std::string>&)>& parse,
+                                      const std::function<void()>& discard) {
+    ListedCacheIndex found;
+    FolderListingsAhead ahead({cacheFolder});
+    std::string readFrom;
+    std::optional<std::vector<std::string>> lines;
+    for (const char* name : {"cache.ini", "Cache.ini"}) {
+        readFrom = joinPath(cacheFolder, name);
+        if (fileExists(readFrom) && (lines = readLines(readFrom))) break;
+    }
+    if (lines) parse(*lines);
+    found.folder = ahead.take(0);
+    const FolderIndex::Entry* index = found.folder->entry("cache.ini");
+    if (index) found.path = joinPath(cacheFolder, index->name);
+    if (!index || !fileExists(found.path)) {
+        if (lines) discard();
+        found.path.clear();
+        return found;
+    }
+    if (lines && readFrom == found.path) {
+        found.read = true;
+        return found;
+    }
+    if (lines) discard();
+    lines = readLines(found.path);
+    found.read = lines.has_value();
+    if (lines) parse(*lines);
+    return found;
+}
+
 std::string FileRow::date() const {
     return modified < 0 ? std::string() : generalDate(modified);
 }

@@ -4,6 +4,8 @@
 #include "games/game_install.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -117,6 +119,19 @@ bool parseCacheIndex(const std::vector<std::string>& lines, const CacheFolders& 
 void findCacheFiles(const CacheFolders& folders, const FolderIndex& cacheFolder,
                     std::vector<FileRow>& rows, std::vector<ScanTableEntry>& table,
                     size_t firstRow);
+
+// A cache folder's Cache.ini, read while the folder is listed on a helper
+// thread: `parse` gets the lines as soon as they are read under a name the
+// games write, and once more (after `discard`) when the listing shows the
+// index under another name. The listing serves for the files too.
+struct ListedCacheIndex {
+    std::unique_ptr<FolderIndex> folder; // the cache folder as listed
+    std::string path;                    // the index; empty when there is none (or no file)
+    bool read = false;                   // false with a path: present but unreadable
+};
+ListedCacheIndex readListedCacheIndex(const std::string& cacheFolder,
+                                      const std::function<void(std::vector<std::string>&)>& parse,
+                                      const std::function<void()>& discard);
 
 // The selection rules.
 void tickBySelection(std::vector<FileRow>& rows, const Settings& settings);

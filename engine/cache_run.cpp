@@ -57,24 +57,28 @@ struct LinePlan {
 // arrive, so that a name already there under another letter case is found.
 class DestinationIndex {
 public:
-    bool taken(const std::string& folder, const std::string& name) {
-        return namesIn(folder).count(name) > 0;
+    bool taken(const std::string& folder, std::string_view name) {
+        const Folder& f = in(folder);
+        return f.listed->containsNoCase(name) || f.added.count(name) > 0;
     }
-    void add(const std::string& folder, const std::string& name) { namesIn(folder).insert(name); }
+    // `name` is kept as a view: it outlives the index.
+    void add(const std::string& folder, std::string_view name) { in(folder).added.insert(name); }
 
 private:
-    using Names = std::unordered_set<std::string, FoldedHash, FoldedEqual>;
-    Names& namesIn(const std::string& folder) {
+    struct Folder {
+        std::unique_ptr<FolderIndex> listed;
+        std::unordered_set<std::string_view, FoldedHash, FoldedEqual> added;
+    };
+    Folder& in(const std::string& folder) {
         // Lines of one type follow each other: the last folder, without a hash.
         if (m_last && m_last->first == folder) return m_last->second;
         auto [it, added] = m_folders.try_emplace(folder);
-        Names& names = it->second;
-        if (added) listFolder(folder, [&names](std::string_view n) { names.emplace(n); });
+        if (added) it->second.listed = std::make_unique<FolderIndex>(folder);
         m_last = &*it;
-        return names;
+        return it->second;
     }
-    std::unordered_map<std::string, Names> m_folders;
-    std::pair<const std::string, Names>* m_last = nullptr;
+    std::unordered_map<std::string, Folder> m_folders;
+    std::pair<const std::string, Folder>* m_last = nullptr;
 };
 
 } // namespace
@@ -199,6 +203,7 @@ private:
 
     bool readIndex();
     void removeRunLeftovers();
+    void parseLines();
     void planLines();
     std::optional<CacheEntry> planLine(const std::string& line, LinePlan& p);
     const std::string& folderFor(FileType type);
@@ -234,7 +239,7 @@ private:
     const WorkSink& m_sink;
     const bool m_real;
     std::optional<RunLog> m_log;                  // made when the run starts
-    std::optional<FolderIndex> m_cacheFiles;      // the cache folder as the run found it
+    std::unique_ptr<FolderIndex> m_cacheFiles;    // the cache folder as the run found it
     std::optional<InstalledPackages> m_installed; // read at the first need
     UndoRecord m_record;                          // the next record, its buffers reused
     RunResult m_result;
@@ -242,6 +247,7 @@ private:
     std::string m_cacheIni;
     std::vector<std::string> m_lines;
     std::vector<LinePlan> m_plan;
+    std::vector<std::array<std::string, 2>> m_candidates; // cache file names of lines to move
     // Old + "\n" + new of every record, read when a destination is first taken.
     std::optional<std::unordered_set<std::string>> m_recorded;
     std::vector<std::string> m_kept; // the lines of the new index
@@ -267,18 +273,26 @@ private:
 };
 
 bool CacheRun::readIndex() {
-    // The cache folder is read once: for Cache.ini, the leftovers and the plan.
-    m_cacheFiles.emplace(m_cache);
-    const FolderIndex::Entry* cacheIni = m_cacheFiles->entry("cache.ini");
-    if (!cacheIni) return false;
-    m_cacheIni = joinPath(m_cache, cacheIni->name);
-    if (!fileExists(m_cacheIni)) return false;
-    auto lines = readLines(m_cacheIni);
-    if (!lines) {
+    // The cache folder is read once, for Cache.ini, the leftovers and the
+    // plan; the lines are parsed while it is listed.
+    ListedCacheIndex index = readListedCacheIndex(
+        m_cache,
+        [this](std::vector<std::string>& lines) {
+            m_lines = std::move(lines);
+            parseLines();
+        },
+        [this] {
+            m_lines.clear();
+            m_plan.clear();
+            m_candidates.clear();
+        });
+    if (index.path.empty()) return false;
+    m_cacheFiles = std::move(index.folder);
+    m_cacheIni = std::move(index.path);
+    if (!index.read) {
         m_result.indexError = "Cache.ini could not be read: " + m_cacheIni;
         return false;
     }
-    m_lines = std::move(*lines);
     m_result.cacheIniFound = true;
     if (m_real && (!m_undo || !m_undo->inTransaction())) {
         m_result.undoError = "the undo log is not open for writing";
@@ -301,9 +315,17 @@ void CacheRun::removeRunLeftovers() {
     }
 }
 
+// What each line says and whether it is one the run moves.
+void CacheRun::parseLines() {
+    m_plan.resize(m_lines.size());
+    m_candidates.resize(m_lines.size());
+    for (size_t i = 0; i < m_lines.size(); ++i)
+        if (auto e = planLine(m_lines[i], m_plan[i]))
+            m_candidates[i] = {std::move(e->candidate1), std::move(e->candidate2)};
+}
+
 // Every line's outcome, decided before anything is touched.
 void CacheRun::planLines() {
-    m_plan.resize(m_lines.size());
     // The leftovers removed are still listed: no line names one.
     const FolderIndex& cacheFiles = *m_cacheFiles;
     // Cache files an earlier line moves, by their entry of the listing.
@@ -312,13 +334,13 @@ void CacheRun::planLines() {
     DestinationIndex destinations;
     for (size_t i = 0; i < m_lines.size(); ++i) {
         LinePlan& p = m_plan[i];
-        auto entry = planLine(m_lines[i], p);
         if (p.kind != LinePlan::Kind::Move) continue;
+        const auto& candidates = m_candidates[i];
         // The cache file: the first of the line's two names that is a file
         // no earlier line takes.
         const FolderIndex::Entry* file = nullptr;
-        for (const auto* c : {&entry->candidate1, &entry->candidate2}) {
-            const FolderIndex::Entry* e = cacheFiles.entry(*c);
+        for (const std::string& c : candidates) {
+            const FolderIndex::Entry* e = cacheFiles.entry(c);
             if (e && !taken.count(e) && cacheFiles.isFile(*e)) {
                 file = e;
                 break;
@@ -326,7 +348,7 @@ void CacheRun::planLines() {
         }
         if (!file) {
             p.kind = LinePlan::Kind::NotFound;
-            p.cacheFile = entry->candidate1;
+            p.cacheFile = candidates[0];
             continue;
         }
         p.cacheFile = file->name;
@@ -370,12 +392,13 @@ const std::string& CacheRun::folderFor(FileType type) {
 }
 
 // What a line is when its file is not looked at: kept, dropped, refused, or
-// a move still to be worked out (Move, with the line's entry).
+// a move still to be worked out (Move, with the line's entry; its name is
+// moved into `p`).
 std::optional<CacheEntry> CacheRun::planLine(const std::string& line, LinePlan& p) {
     auto entry = parseCacheLine(line, m_folders.cacheExt);
     if (entry && !isPlainFileName(entry->name)) {
         p.kind = LinePlan::Kind::Unsafe;
-        p.name = entry->name;
+        p.name = std::move(entry->name);
         return std::nullopt;
     }
     if (!entry || !m_selection.count(entry->name)) {
@@ -383,8 +406,8 @@ std::optional<CacheEntry> CacheRun::planLine(const std::string& line, LinePlan& 
             line.find("[Cache]") == std::string::npos ? LinePlan::Kind::Keep : LinePlan::Kind::Drop;
         return std::nullopt;
     }
-    p.name = entry->name;
-    p.type = fileTypeOf(entry->name);
+    p.name = std::move(entry->name);
+    p.type = fileTypeOf(p.name);
     p.kind = p.type == FileType::Unknown ? LinePlan::Kind::Unknown : LinePlan::Kind::Move;
     return entry;
 }

@@ -19,10 +19,13 @@ namespace fs = std::filesystem;
 namespace tv {
 
 std::string joinPath(std::string_view folder, std::string_view name) {
-    std::string out(folder);
-    if (!out.empty() && out.back() != '/') out += '/';
     while (!name.empty() && name.front() == '/')
         name.remove_prefix(1);
+    const bool separator = !folder.empty() && folder.back() != '/';
+    std::string out;
+    out.reserve(folder.size() + separator + name.size());
+    out += folder;
+    if (separator) out += '/';
     out += name;
     return out;
 }

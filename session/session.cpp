@@ -166,47 +166,31 @@ bool Session::scanInto(const CacheFolders& folders, std::vector<FileRow>& fresh,
         !raised.empty())
         addStatusLine(raised);
 
-    // The cache folder is read once, for Cache.ini and for the files, on a
-    // helper thread while the index under one of the names the games write
-    // is read and parsed; the listing then says whether that is its name.
-    FolderListingsAhead ahead({folders.cacheFolder});
-    std::string readFrom;
-    std::optional<std::vector<std::string>> lines;
-    for (const char* name : {"cache.ini", "Cache.ini"}) {
-        readFrom = joinPath(folders.cacheFolder, name);
-        if (fileExists(readFrom) && (lines = readLines(readFrom))) break;
-    }
+    // The cache folder is read once, for Cache.ini and for the files.
     const size_t first = fresh.size();
     const size_t firstEntry = table.size();
-    auto dropParsed = [&] {
-        fresh.resize(first);
-        table.resize(firstEntry);
-        missingExtension = false;
-    };
-    if (lines) missingExtension = parseCacheIndex(*lines, folders, fresh, table);
-    const std::unique_ptr<FolderIndex> cacheFolder = ahead.take(0);
-    const FolderIndex::Entry* index = cacheFolder->entry("cache.ini");
-    const std::optional<std::string> cacheIni =
-        index ? std::optional(joinPath(folders.cacheFolder, index->name)) : std::nullopt;
-    if (!cacheIni || !fileExists(*cacheIni)) {
-        dropParsed();
+    const ListedCacheIndex index = readListedCacheIndex(
+        folders.cacheFolder,
+        [&](std::vector<std::string>& lines) {
+            missingExtension = parseCacheIndex(lines, folders, fresh, table);
+        },
+        [&] {
+            fresh.resize(first);
+            table.resize(firstEntry);
+            missingExtension = false;
+        });
+    if (index.path.empty()) {
         setStatusText("Cache.INI is missing in " + folders.cacheFolder);
         m_prompter.message("Cache.INI is MISSING...can't proceed!", "Critical file missing!");
         return false;
     }
-    if (!lines || readFrom != *cacheIni) {
-        dropParsed();
-        lines = readLines(*cacheIni);
-        if (!lines) {
-            // Present but unreadable (no permission, an I/O error): say so
-            // rather than show an empty cache.
-            m_prompter.message("Cache.INI could not be read: " + *cacheIni,
-                               "Critical file missing!");
-            return false;
-        }
-        missingExtension = parseCacheIndex(*lines, folders, fresh, table);
+    if (!index.read) {
+        // Present but unreadable (no permission, an I/O error): say so rather
+        // than show an empty cache.
+        m_prompter.message("Cache.INI could not be read: " + index.path, "Critical file missing!");
+        return false;
     }
-    findCacheFiles(folders, *cacheFolder, fresh, table, first);
+    findCacheFiles(folders, *index.folder, fresh, table, first);
     LoadNeverMoveList();
     applySelectionRules(fresh, m_neverMove.list(), m_settings);
     return true;
