@@ -192,13 +192,13 @@ public:
     }
 
 private:
-    void status(const std::string& s) {
-        if (m_sink.statusLine) m_sink.statusLine(s);
+    void status(std::string s) {
+        if (m_sink.statusLine) m_sink.statusLine(std::move(s));
     }
     // The same line in the Status list and the log.
-    void report(const std::string& s) {
-        status(s);
+    void report(std::string s) {
         m_log->line(s);
+        status(std::move(s));
     }
 
     bool readIndex();

@@ -52,9 +52,9 @@ bool RunLog::finish() {
 
 WorkSink RunLog::logging(const WorkSink& sink) {
     WorkSink both = sink;
-    both.statusLine = [this, &sink](const std::string& text) {
-        sink.status(text);
+    both.statusLine = [this, &sink](std::string text) {
         line(text);
+        sink.status(std::move(text));
     };
     return both;
 }

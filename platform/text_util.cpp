@@ -61,12 +61,19 @@ std::string withoutTrailingSeparator(std::string_view path) {
     return std::string(path);
 }
 
+namespace {
+bool isControl(char c) {
+    auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F;
+}
+} // namespace
+
+bool hasControls(std::string_view s) {
+    return std::any_of(s.begin(), s.end(), isControl);
+}
+
 void appendEscapingControls(std::string& out, std::string_view s) {
     static const char hex[] = "0123456789ABCDEF";
-    auto isControl = [](char c) {
-        auto u = static_cast<unsigned char>(c);
-        return u < 0x20 || u == 0x7F;
-    };
     for (auto control = std::find_if(s.begin(), s.end(), isControl); control != s.end();
          control = std::find_if(s.begin(), s.end(), isControl)) {
         out.append(s.begin(), control);

@@ -32,6 +32,8 @@ std::string trim(std::string_view s);
 // \xNN, so that one entry of a log or a list stays one line and a name
 // cannot forge another line or steer a terminal.
 std::string escapeControls(std::string_view s);
+// Whether escapeControls would change the text.
+bool hasControls(std::string_view s);
 // The same, appended to `out`.
 void appendEscapingControls(std::string& out, std::string_view s);
 // The same for a text of several lines (a description, a message): its line

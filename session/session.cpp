@@ -247,11 +247,12 @@ void Session::chooseCacheFolder(const std::string& folder) {
 
 // ---- reporting ----------------------------------------------------------------------
 
-void Session::addStatusLine(const std::string& text) {
+void Session::addStatusLine(std::string text) {
     // One entry, one line: a name with a line break cannot forge another.
     if (m_statusList.size() >= 2 * kStatusLinesKept)
         m_statusList.erase(m_statusList.begin(), m_statusList.end() - kStatusLinesKept);
-    m_statusList.push_back(escapeControls(text));
+    if (hasControls(text)) text = escapeControls(text);
+    m_statusList.push_back(std::move(text));
     m_observer->statusLine(m_statusList.back());
 }
 
@@ -302,7 +303,7 @@ void Session::markFailure(const std::string& line) {
 
 WorkSink Session::workSink() {
     WorkSink sink;
-    sink.statusLine = [this](const std::string& l) { addStatusLine(l); };
+    sink.statusLine = [this](std::string l) { addStatusLine(std::move(l)); };
     sink.progress = [this](size_t done, size_t total) { m_observer->progress(done, total); };
     sink.stopRequested = [this] { return m_observer->stopRequested(); };
     return sink;

@@ -239,7 +239,7 @@ public:
     // The Status list keeps at least this many of the newest lines and never
     // twice as many (Tessvane.log holds every line of the last run).
     static constexpr size_t kStatusLinesKept = 100000;
-    void addStatusLine(const std::string& line);
+    void addStatusLine(std::string line);
     void setStatusText(const std::string& text);
     // Who is told of lines, texts, progress and changes (none: nobody).
     // The observer outlives the session or is taken away first.
