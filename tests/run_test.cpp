@@ -126,6 +126,20 @@ TEST(CacheRun, ExistingDestinationIsNeverReplacedAndTheLineStays) {
     EXPECT_FALSE(s.session.lastFailed());
 }
 
+// Both copies of a name ticked by hand (in two letter cases): the first
+// moves, the second would stand beside it under another case and stays.
+TEST(CacheRun, TwoCopiesOfANameTickedByHandMoveOnce) {
+    SessionFixture s;
+    s.fx.writeCacheIni({s.fx.addEntry(1, "DM-Twin.ut2"), s.fx.addEntry(2, "DM-TWIN.UT2")});
+    s.session.ScanCache();
+    s.session.checkAll();
+    s.session.runCommand();
+    EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/DM-Twin.ut2"));
+    EXPECT_FALSE(tvtest::exists(s.fx.game + "/Maps/DM-TWIN.UT2"));
+    EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(2) + ".uxx"));
+    EXPECT_EQ(s.session.lastRun().existing.size(), 1u);
+}
+
 TEST(CacheRun, RefusedDashOneFileIsReportedUnderItsOwnName) {
     SessionFixture s;
     s.fx.addCacheFile(ident(1) + ".uxx");

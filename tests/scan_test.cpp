@@ -3,11 +3,14 @@
 #include "engine/cache_index.h"
 #include "formats/ini.h"
 #include "formats/registry_store.h"
+#include "platform/text_io.h"
 #include "recording_prompter.h"
 #include "session/session.h"
 #include "store/never_move.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace tv;
 using tvtest::GameFixture;
@@ -123,6 +126,26 @@ TEST(Scan, CacheIniNameIgnoresLetterCase) {
                       "[Cache]\r\n" + s.fx.addEntry(1, "A.utx") + "\r\n");
     ASSERT_TRUE(s.session.ScanCache());
     EXPECT_EQ(s.rows(), std::vector<std::string>{"+A.utx"});
+}
+
+// Two spellings of the index: the scan and the run both work on the one
+// the folder's listing names, not on the first name tried.
+TEST(Scan, TwoSpellingsOfTheIndexUseTheOneTheListingNames) {
+    Scan s;
+    tvtest::writeFile(s.fx.cache + "/Cache.ini",
+                      "[Cache]\r\n" + s.fx.addEntry(1, "A.utx") + "\r\n");
+    tvtest::writeFile(s.fx.cache + "/CACHE.INI",
+                      "[Cache]\r\n" + s.fx.addEntry(2, "B.utx") + "\r\n");
+    const std::string used = FolderIndex(s.fx.cache).entry("cache.ini")->name.data();
+    const std::string name = used == "Cache.ini" ? "A.utx" : "B.utx";
+    const std::string other = used == "Cache.ini" ? "CACHE.INI" : "Cache.ini";
+    const std::string otherText = tvtest::readFile(s.fx.cache + "/" + other);
+    ASSERT_TRUE(s.session.ScanCache());
+    EXPECT_EQ(s.rows(), std::vector<std::string>{"+" + name});
+    s.session.runCommand();
+    EXPECT_TRUE(std::filesystem::exists(s.fx.game + "/Textures/" + name));
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + other), otherText);
+    EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + used).find(name), std::string::npos);
 }
 
 TEST(Scan, MissingExtensionRowIsUntickedEvenUnderSelectAll) {

@@ -484,4 +484,13 @@ MUTANTS = [
          find="        m_result.undoError = m_aheadError;\n        m_undoFailed = true;\n",
          replace="        m_result.undoError = m_aheadError;\n",
          what="records committed ahead fail, and the batch's files move without them"),
+    dict(id="index-guess-trusted", file="engine/cache_index.cpp", tests="Scan.*:CacheRun.*",
+         find="if (lines && readFrom == found.path) {", replace="if (lines) {",
+         what="with Cache.ini and CACHE.INI both there, the scan reads one and the run rewrites the other"),
+    dict(id="folded-hash-case-bit", file="platform/text_io.h", tests="FolderSnapshot.*:Scan.*:CacheRun.*",
+         find="constexpr uint64_t kFold = 0xDFDFDFDFDFDFDFDFull;", replace="constexpr uint64_t kFold = 0xFFDFDFDFDFDFDFDFull;",
+         what="a long name is not found when it differs from the file's in the letter case of its eighth byte"),
+    dict(id="destination-added-forgotten", file="engine/cache_run.cpp", tests="CacheRun.*:Run*",
+         find="{ in(folder).added.insert(name); }", replace="{ (void)in(folder); (void)name; }",
+         what="two entries of one name in different letter case are both moved, the second refused by the file system"),
 ]
