@@ -193,8 +193,13 @@ std::string rebuiltIndexLine(std::string_view cacheFileName, std::string_view na
 
 bool isCacheFileName(std::string_view name, const std::string& cacheExt) {
     if (name.size() < 34) return false;
-    for (size_t i = 0; i < 32; ++i)
-        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+    // ASCII letters and digits only: std::isalnum would take the letters of
+    // the user's locale (the window sets it) too.
+    for (size_t i = 0; i < 32; ++i) {
+        const char c = name[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+            return false;
+    }
     size_t i = 32;
     if (name[i] == '-') {
         size_t digits = ++i;
