@@ -16,6 +16,7 @@
 #include "store/undo_log.h"
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -264,7 +265,7 @@ public:
     bool repairDone() const { return m_repairDone; }
     // Panel 3 of the status bar, and the "Status" tab's lines.
     const std::string& statusText() const { return m_statusText; }
-    const std::vector<std::string>& statusList() const { return m_statusList; }
+    const std::deque<std::string>& statusList() const { return m_statusList; }
     void clearStatusList() { m_statusList.clear(); }
     // This folder is the game folder; the game's key is not read.
     void workOnFolder(std::string folder) { m_gameFolderOverride = std::move(folder); }
@@ -375,7 +376,7 @@ private:
     CacheFolders m_folders;
     bool m_repairDone = false;
     std::string m_statusText;
-    std::vector<std::string> m_statusList;
+    std::deque<std::string> m_statusList; // grows without moving what it holds
     std::string m_gameFolderOverride;
     std::optional<GameInstall> m_installOverride;
     // Where running programs are listed (tests point it elsewhere).

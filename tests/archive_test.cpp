@@ -85,7 +85,7 @@ TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
             for (const char* sub :
                  {"Animations", "StaticMeshes", "Textures", "System", "Sounds", "Music", "Maps"})
                 status.insert(status.begin(), "Created folder " + other + "/" + sub);
-        EXPECT_EQ(s.session.statusList(), status);
+        EXPECT_EQ(tvtest::asVector(s.session.statusList()), status);
 
         std::vector<std::string> log = {"Processing ZIP file " + archive, ""};
         log.insert(log.end(), moves.begin(), moves.end());

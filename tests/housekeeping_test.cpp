@@ -68,7 +68,7 @@ TEST(Purge, AsksThenDeletesEveryCacheFileUnderEitherName) {
     EXPECT_TRUE(tvtest::exists(s.fx.cache + "/unrelated.txt"));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), "[Cache]\r\n");
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/cachebak.ini"), index);
-    EXPECT_EQ(s.session.statusList(),
+    EXPECT_EQ(tvtest::asVector(s.session.statusList()),
               (std::vector<std::string>{"All cache files have been deleted",
                                         s.fx.cache + "/Cache.ini was renamed to cachebak.ini",
                                         "A new CACHE.INI was created in " + s.fx.cache}));

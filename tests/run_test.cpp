@@ -51,7 +51,7 @@ TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
             c + "/Cache.ini was renamed to cachebak.ini", "A new CACHE.INI was created in " + c, "",
             "NOTE - files not being moved is due to either the file",
             "       not being selected or they already exist.", ""}));
-    std::vector<std::string> status = s.session.statusList();
+    const auto& status = s.session.statusList();
     ASSERT_GE(status.size(), 10u);
     EXPECT_EQ(status[2], "Song.umx does NOT have a known file extension and cannot be moved");
     EXPECT_EQ(status[5], fx.program + "/Tessvane.log was created.");

@@ -35,7 +35,7 @@ std::vector<std::string> filesContaining(const std::string& root, const std::str
     return found;
 }
 
-size_t countContaining(const std::vector<std::string>& lines, const std::string& part) {
+template <class Lines> size_t countContaining(const Lines& lines, const std::string& part) {
     size_t n = 0;
     for (const auto& l : lines)
         n += l.find(part) != std::string::npos;

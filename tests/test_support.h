@@ -9,6 +9,11 @@
 
 namespace tvtest {
 
+// Any list of lines (the Status list) as a vector, to compare with one.
+template <class Lines> std::vector<std::string> asVector(const Lines& lines) {
+    return {lines.begin(), lines.end()};
+}
+
 // The registry keys of the game and of Tessvane's own settings.
 inline const std::string kSettingsKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
 inline const std::string kGameKey =
