@@ -255,7 +255,7 @@ ListedCacheIndex readListedCacheIndex(const std::string& cacheFolder,
                                       const std::function<void(std::vector<std::string>&)>& parse,
                                       const std::function<void()>& discard) {
     ListedCacheIndex found;
-    FolderListingsAhead ahead({cacheFolder});
+    FolderListingAhead ahead(cacheFolder);
     std::string readFrom;
     std::optional<std::vector<std::string>> lines;
     for (const char* name : {"cache.ini", "Cache.ini"}) {
@@ -263,7 +263,7 @@ ListedCacheIndex readListedCacheIndex(const std::string& cacheFolder,
         if (fileExists(readFrom) && (lines = readLines(readFrom))) break;
     }
     if (lines) parse(*lines);
-    found.folder = ahead.take(0);
+    found.folder = ahead.take();
     const FolderIndex::Entry* index = found.folder->entry("cache.ini");
     if (index) found.path = joinPath(cacheFolder, index->name);
     if (!index || !fileExists(found.path)) {

@@ -529,38 +529,31 @@ FolderIndex& FolderIndexCache::of(const std::string& folder) {
     return *slot;
 }
 
-void FolderIndexCache::adopt(std::unique_ptr<FolderIndex> index) {
-    if (index) m_folders[index->folder()] = std::move(index);
-}
-
-FolderListingsAhead::FolderListingsAhead(std::vector<std::string> folders)
-    : m_folders(std::move(folders)), m_listed(m_folders.size()) {
+FolderListingAhead::FolderListingAhead(std::string folder) : m_folder(std::move(folder)) {
     try {
         m_thread = std::thread([this] {
-            for (size_t i = 0; i < m_folders.size(); ++i) {
-                try {
-                    m_listed[i] = std::make_unique<FolderIndex>(m_folders[i]);
-                } catch (const std::bad_alloc&) {
-                    return; // listed again when taken, where a failure is heard
-                }
+            try {
+                m_listed = std::make_unique<FolderIndex>(m_folder);
+            } catch (const std::bad_alloc&) {
+                // listed again when taken, where a failure is heard
             }
         });
     } catch (const std::system_error&) {
     }
 }
 
-FolderListingsAhead::~FolderListingsAhead() {
+FolderListingAhead::~FolderListingAhead() {
     wait();
 }
 
-void FolderListingsAhead::wait() {
+void FolderListingAhead::wait() {
     if (m_thread.joinable()) m_thread.join();
 }
 
-std::unique_ptr<FolderIndex> FolderListingsAhead::take(size_t i) {
+std::unique_ptr<FolderIndex> FolderListingAhead::take() {
     wait();
-    if (!m_listed[i]) m_listed[i] = std::make_unique<FolderIndex>(m_folders[i]);
-    return std::move(m_listed[i]);
+    if (!m_listed) m_listed = std::make_unique<FolderIndex>(m_folder);
+    return std::move(m_listed);
 }
 
 } // namespace tv

@@ -201,30 +201,28 @@ private:
 class FolderIndexCache {
 public:
     FolderIndex& of(const std::string& folder);
-    // A listing made elsewhere (FolderListingsAhead) takes its folder's place.
-    void adopt(std::unique_ptr<FolderIndex> index);
 
 private:
     std::unordered_map<std::string, std::unique_ptr<FolderIndex>> m_folders;
 };
 
-// Folders listed on a helper thread while the caller reads and parses
-// something else; `take` waits for a listing. Without a thread to be had
-// (or memory on it), a listing is made when it is taken.
-class FolderListingsAhead {
+// A folder listed on a helper thread while the caller reads and parses
+// something else; `take` waits for the listing. Without a thread to be had
+// (or memory on it), the listing is made when it is taken.
+class FolderListingAhead {
 public:
-    explicit FolderListingsAhead(std::vector<std::string> folders);
-    ~FolderListingsAhead();
-    FolderListingsAhead(const FolderListingsAhead&) = delete;
-    FolderListingsAhead& operator=(const FolderListingsAhead&) = delete;
-    // The listing of the i-th folder; each is taken once.
-    std::unique_ptr<FolderIndex> take(size_t i);
+    explicit FolderListingAhead(std::string folder);
+    ~FolderListingAhead();
+    FolderListingAhead(const FolderListingAhead&) = delete;
+    FolderListingAhead& operator=(const FolderListingAhead&) = delete;
+    // The listing; taken once.
+    std::unique_ptr<FolderIndex> take();
 
 private:
     void wait();
 
-    std::vector<std::string> m_folders;
-    std::vector<std::unique_ptr<FolderIndex>> m_listed;
+    std::string m_folder;
+    std::unique_ptr<FolderIndex> m_listed;
     std::thread m_thread;
 };
 
