@@ -102,7 +102,12 @@ std::string stoppedRunText(const RunResult& r) {
 }
 
 std::string moveLine(const std::string& cacheFile, const std::string& destination) {
-    return "**OLD** " + cacheFile + "  ---->  **NEW** " + destination;
+    // One of these per move: made in one allocation.
+    constexpr std::string_view old = "**OLD** ", arrow = "  ---->  **NEW** ";
+    std::string line;
+    line.reserve(old.size() + cacheFile.size() + arrow.size() + destination.size());
+    line.append(old).append(cacheFile).append(arrow).append(destination);
+    return line;
 }
 
 std::string destinationFolderFor(FileType type, const CacheFolders& folders,
@@ -159,7 +164,6 @@ public:
         if (!readIndex()) return std::move(m_result);
         if (m_real) removeRunLeftovers();
         planLines();
-        m_gone.reserve(m_result.movesPlanned);
         startLog();
         size_t end = batchEnd(0);
         commitRecords(0, end);
@@ -186,7 +190,7 @@ public:
         // that says so.
         if (!m_result.stopped) reportNotMoved();
         // A run stopped before it changed the index leaves it as it was.
-        if (!m_result.stopped || !m_gone.empty() || m_linesDropped > 0) rewriteIndex();
+        if (!m_result.stopped || m_result.moved > 0 || m_linesDropped > 0) rewriteIndex();
         writeClosingLines();
         return std::move(m_result);
     }
@@ -257,7 +261,6 @@ private:
     std::future<bool> m_ahead;
     std::vector<int64_t> m_aheadNotMade;
     std::string m_aheadError;
-    std::unordered_set<std::string_view> m_gone; // cache files moved away (names in m_plan)
     static constexpr size_t kTypes = static_cast<size_t>(FileType::Unknown) + 1;
     std::array<std::optional<std::string>, kTypes> m_typeFolders; // a move's destination folder
     std::array<bool, kTypes> m_typeFolderRemembered{};            // in the undo log
@@ -600,7 +603,6 @@ void CacheRun::carryOutLine(LinePlan& p, const std::string& line) {
             return;
         }
         report(moveLine(p.cacheFile, p.destination));
-        m_gone.insert(p.cacheFile);
         ++m_result.moved;
         return;
     }
@@ -628,7 +630,6 @@ void CacheRun::moveOne(LinePlan& p, const std::string& line) {
     if (moveNoReplace(joinPath(m_cache, p.cacheFile), p.destination, &error, &code)) {
         crashPoint("file moved");
         report(moveLine(p.cacheFile, p.destination));
-        m_gone.insert(p.cacheFile);
         ++m_result.moved;
         return;
     }
@@ -674,19 +675,17 @@ void CacheRun::reportHowItEnded() {
     crashPoint("moves logged");
 }
 
-// What is still in the cache folder, under either of its names. The files
-// the run moved are known to be gone; the folder is read only for the rest.
+// What is still in the cache folder, under either of its names.
 void CacheRun::reportNotMoved() {
-    std::optional<FolderIndex> after;
+    if (m_scanTable.empty()) return;
+    const FolderIndex after(m_cache);
     // Packages kept because their name is taken: what is there tells why.
     std::unordered_map<std::string, std::string, FoldedHash, FoldedEqual> taken;
     for (const auto& destination : m_result.existing)
         taken.emplace(fileNameOf(destination), destination);
     for (const auto& e : m_scanTable) {
-        if (m_gone.count(e.candidate) || m_gone.count(e.candidate2)) continue;
-        if (!after) after.emplace(m_cache);
-        auto file = after->find(e.candidate);
-        if (!file) file = after->find(e.candidate2);
+        auto file = after.find(e.candidate);
+        if (!file) file = after.find(e.candidate2);
         if (!file) continue;
         report(*file + " {" + e.name + "} was not moved.");
         if (auto t = taken.find(e.name); t != taken.end()) {

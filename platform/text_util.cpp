@@ -1,6 +1,8 @@
 #include "text_util.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace tv {
 
@@ -66,16 +68,34 @@ bool isControl(char c) {
     auto u = static_cast<unsigned char>(c);
     return u < 0x20 || u == 0x7F;
 }
+
+// Whether any of eight bytes is a control character: a byte below 0x20 has
+// its top three bits clear, and DEL is the byte whose xor with 0x7F is 0.
+bool holdsControl(uint64_t bytes) {
+    constexpr uint64_t ones = 0x0101010101010101, highs = 0x8080808080808080;
+    const auto hasZero = [](uint64_t v) { return ((v - ones) & ~v & highs) != 0; };
+    return hasZero(bytes & (0xE0 * ones)) || hasZero(bytes ^ (0x7F * ones));
+}
+
+// The first control character of `s`, or its end. Every status and log line
+// is looked through: eight bytes at a time.
+std::string_view::iterator firstControl(std::string_view s) {
+    size_t i = 0;
+    for (uint64_t bytes; i + 8 <= s.size(); i += 8) {
+        std::memcpy(&bytes, s.data() + i, 8);
+        if (holdsControl(bytes)) break;
+    }
+    return std::find_if(s.begin() + static_cast<std::ptrdiff_t>(i), s.end(), isControl);
+}
 } // namespace
 
 bool hasControls(std::string_view s) {
-    return std::any_of(s.begin(), s.end(), isControl);
+    return firstControl(s) != s.end();
 }
 
 void appendEscapingControls(std::string& out, std::string_view s) {
     static const char hex[] = "0123456789ABCDEF";
-    for (auto control = std::find_if(s.begin(), s.end(), isControl); control != s.end();
-         control = std::find_if(s.begin(), s.end(), isControl)) {
+    for (auto control = firstControl(s); control != s.end(); control = firstControl(s)) {
         out.append(s.begin(), control);
         const auto u = static_cast<unsigned char>(*control);
         out += "\\x";

@@ -5,10 +5,12 @@
 #include "platform/crash_point.h"
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
+#include "platform/text_util.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>
 #include <vector>
@@ -182,6 +184,27 @@ TEST(Wildcards, MatchLikeTheWindowsFileFunctions) {
     EXPECT_FALSE(wildcardMatch("*.zip", "a.zipx"));
     EXPECT_TRUE(wildcardMatch("*.ut2", "DM-Deck17.UT2"));
     EXPECT_TRUE(wildcardMatch("DM-?ck*", "DM-Ack17.ut2"));
+}
+
+// Every byte below 0x20 and DEL, wherever it stands in a line, is shown as
+// \xNN; every other byte (0x20, 0x7E, Latin-1, UTF-8) is kept.
+TEST(Escaping, EachControlCharacterAtAnyPlaceAndNothingElse) {
+    const std::string plain = "Abcdefghijklmnopqrstuvwxyz \x80\x9F\xC3\xA9\xFF~0123456789";
+    EXPECT_FALSE(hasControls(plain));
+    EXPECT_EQ(escapeControls(plain), plain);
+    for (int c = 0; c < 0x100; ++c) {
+        const bool control = c < 0x20 || c == 0x7F;
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        for (size_t at : {size_t{0}, size_t{7}, size_t{8}, size_t{15}, plain.size()}) {
+            std::string line = plain;
+            line.insert(at, 1, static_cast<char>(c));
+            ASSERT_EQ(hasControls(line), control) << c << " at " << at;
+            std::string shown = plain;
+            shown.insert(at, control ? std::string(hex) : std::string(1, static_cast<char>(c)));
+            ASSERT_EQ(escapeControls(line), shown) << c << " at " << at;
+        }
+    }
 }
 
 using tvtest::makeZip;
