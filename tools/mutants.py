@@ -493,4 +493,11 @@ MUTANTS = [
     dict(id="destination-added-forgotten", file="engine/cache_run.cpp", tests="CacheRun.*:Run*",
          find="{ in(folder).added.insert(name); }", replace="{ (void)in(folder); (void)name; }",
          what="two entries of one name in different letter case are both moved, the second refused by the file system"),
+    dict(id="escape-del-eight-at-a-time", file="platform/text_util.cpp", tests="Escaping.*:Cli*",
+         find="hasZero(bytes ^ (0x7F * ones))", replace="hasZero(bytes ^ (0x7E * ones))",
+         what="a DEL among the first bytes of a long line reaches the terminal and the log unescaped"),
+    dict(id="not-moved-listing-skipped", file="engine/cache_run.cpp", tests="CacheRun.*:Run*",
+         find="    if (m_scanTable.empty()) return;\n    const FolderIndex after(m_cache);",
+         replace="    if (m_scanTable.size() < 1000000) return;\n    const FolderIndex after(m_cache);",
+         what="packages left in the cache are no longer listed as not moved"),
 ]
