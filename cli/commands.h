@@ -13,6 +13,8 @@ const Command& commandRun();
 const Command& commandUndo();
 const Command& commandPurge();
 const Command& commandTidy();
+const Command& commandNeeds();
+const Command& commandCheck();
 const Command& commandUz2();
 const Command& commandCleanTmp();
 const Command& commandSetPurge();

@@ -368,4 +368,18 @@ std::string foundText(size_t n) {
     return "Found " + std::to_string(n) + (n > 1 ? " files to process" : " file to process");
 }
 
+std::vector<ScanTableEntry> readCacheEntries(const CacheFolders& folders) {
+    std::vector<FileRow> rows;
+    std::vector<ScanTableEntry> table;
+    const auto index = readListedCacheIndex(
+        folders.cacheFolder,
+        [&](std::vector<std::string>& lines) { parseCacheIndex(lines, folders, rows, table); },
+        [&] {
+            rows.clear();
+            table.clear();
+        });
+    if (index.folder && index.read) findCacheFiles(folders, *index.folder, rows, table, 0);
+    return table;
+}
+
 } // namespace tv

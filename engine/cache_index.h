@@ -133,6 +133,10 @@ ListedCacheIndex readListedCacheIndex(const std::string& cacheFolder,
                                       const std::function<void(std::vector<std::string>&)>& parse,
                                       const std::function<void()>& discard);
 
+// The entries of a cache folder's index with their files found, as a scan
+// reads them, without a scan's other work; empty without an index.
+std::vector<ScanTableEntry> readCacheEntries(const CacheFolders& folders);
+
 // The selection rules.
 void tickBySelection(std::vector<FileRow>& rows, const Settings& settings);
 // Applies the never-move list: matching rows are marked and unticked.

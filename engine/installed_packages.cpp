@@ -3,6 +3,8 @@
 #include "formats/zip_archive.h"
 #include "platform/text_util.h"
 
+#include <unordered_set>
+
 namespace tv {
 
 InstalledPackages::InstalledPackages(const CacheFolders& folders) {
@@ -47,6 +49,39 @@ std::string InstalledPackages::find(const std::string& name) const {
         if (auto file = fileIn(*p.index, name); !file.empty()) return file;
     }
     return {};
+}
+
+std::string InstalledPackages::findPackage(std::string_view name) const {
+    for (const auto& p : m_places) {
+        const size_t star = p.pattern.find('*');
+        if (star == std::string::npos) continue;
+        std::string file = p.pattern;
+        file.replace(star, 1, name);
+        if (auto there = fileIn(*p.index, file); !there.empty()) return there;
+    }
+    return {};
+}
+
+std::vector<InstalledPackages::Folder> InstalledPackages::folders() const {
+    std::vector<Folder> out;
+    for (const auto& p : m_places)
+        out.push_back({p.index, p.pattern});
+    return out;
+}
+
+std::vector<std::string> InstalledPackages::files(FileType type) const {
+    std::vector<std::string> out;
+    std::unordered_set<std::string_view, FoldedHash, FoldedEqual> seen;
+    for (const auto& p : m_places) {
+        for (const std::string& name : p.index->names()) {
+            if (type != FileType::Unknown && fileTypeOf(name) != type) continue;
+            const bool matches = p.extension.empty() ? wildcardMatch(p.pattern, name)
+                                                     : endsWithNoCase(name, p.extension);
+            if (!matches || !p.index->isFile(name) || !seen.insert(name).second) continue;
+            out.push_back(joinPath(p.index->folder(), name));
+        }
+    }
+    return out;
 }
 
 } // namespace tv

@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tv {
@@ -23,6 +24,22 @@ public:
     // The installed file of this name (any letter case) that the game
     // finds; empty when there is none.
     std::string find(const std::string& name) const;
+    // The installed file the game loads for the package `name` (without an
+    // extension, as another package imports it): the first folder of
+    // Paths= whose pattern, with the name put in, names a file there (any
+    // letter case); empty when there is none.
+    std::string findPackage(std::string_view name) const;
+    // Every folder of Paths=, listed, in the game's order (a folder named
+    // twice once); each with its pattern.
+    struct Folder {
+        const FolderIndex* index;
+        std::string pattern;
+    };
+    std::vector<Folder> folders() const;
+    // Every installed file the game loads whose type is `type` (Unknown:
+    // every type): per name (any letter case), the first in the game's
+    // order.
+    std::vector<std::string> files(FileType type = FileType::Unknown) const;
 
 private:
     const FolderIndex& indexOf(const std::string& folder);

@@ -25,10 +25,14 @@ std::optional<PackageHeader> parsePackageHeader(std::string_view b, int64_t file
     h.flags = readLe32(b, 8);
     // Name, export and import tables: counts and offsets, none negative, no
     // table starting past the end of the file.
+    uint32_t* const tables[] = {&h.nameCount,    &h.nameOffset,  &h.exportCount,
+                                &h.exportOffset, &h.importCount, &h.importOffset};
     for (size_t at = 12; at < 36; at += 8) {
         const auto count = static_cast<int32_t>(readLe32(b, at));
         const auto offset = static_cast<int32_t>(readLe32(b, at + 4));
         if (count < 0 || offset < 0 || offset > fileSize) return std::nullopt;
+        *tables[(at - 12) / 4] = static_cast<uint32_t>(count);
+        *tables[(at - 12) / 4 + 1] = static_cast<uint32_t>(offset);
     }
     if (h.fileVersion >= kGuidVersion) {
         if (b.size() < 52) return std::nullopt;

@@ -16,6 +16,10 @@ struct PackageHeader {
     uint16_t fileVersion = 0;
     uint16_t licenseeVersion = 0;
     uint32_t flags = 0;
+    // The tables: entries and where they start in the file.
+    uint32_t nameCount = 0, nameOffset = 0;
+    uint32_t exportCount = 0, exportOffset = 0;
+    uint32_t importCount = 0, importOffset = 0;
     bool hasGuid = false;
     std::array<uint8_t, 16> guid{};
 };

@@ -163,6 +163,77 @@ inline std::string makePackage(uint8_t seed, const std::string& filler, uint16_t
 }
 
 // ---------------------------------------------------------------------------
+// The same with real tables. The name table: per name, before file version
+// 64 its bytes and a NUL, from 64 a compact index of its length counting the
+// NUL, the bytes and the NUL; then 32 bits of flags. The import table: per
+// object, compact indices into the name table of its class's package and
+// its class, a 32-bit outer (0 none, -n import n-1, n export n-1) and the
+// compact index of its name. Names are listed in the order the imports first
+// use them, after "None"; the tables follow `padding`, the names first
+// unless `importsFirst`.
+struct PackageImport {
+    std::string classPackage, className;
+    int32_t outer;
+    std::string objectName;
+};
+
+inline std::string makePackageTables(const std::vector<PackageImport>& imports,
+                                     uint16_t version = 128, const std::string& padding = "",
+                                     bool importsFirst = false,
+                                     const std::vector<std::string>& moreNames = {}) {
+    using writers_detail::le16;
+    using writers_detail::le32;
+    std::vector<std::string> names = {"None"};
+    auto indexOf = [&names](const std::string& n) {
+        for (size_t i = 0; i < names.size(); ++i)
+            if (names[i] == n) return static_cast<int64_t>(i);
+        names.push_back(n);
+        return static_cast<int64_t>(names.size() - 1);
+    };
+    for (const auto& n : moreNames)
+        names.push_back(n);
+    std::string importTable;
+    for (const auto& im : imports) {
+        importTable += compactIndexBytes(indexOf(im.classPackage));
+        importTable += compactIndexBytes(indexOf(im.className));
+        le32(importTable, static_cast<uint32_t>(im.outer));
+        importTable += compactIndexBytes(indexOf(im.objectName));
+    }
+    std::string nameTable;
+    for (const auto& n : names) {
+        if (version >= 64) nameTable += compactIndexBytes(static_cast<int64_t>(n.size() + 1));
+        nameTable += n;
+        nameTable += '\0';
+        le32(nameTable, 0x00070010u); // flags
+    }
+    const uint32_t headerSize = version < 68 ? 44 : 64;
+    const auto first = static_cast<uint32_t>(headerSize + padding.size());
+    const auto second =
+        first + static_cast<uint32_t>(importsFirst ? importTable.size() : nameTable.size());
+    std::string h;
+    le32(h, 0x9E2A83C1u);
+    le16(h, version);
+    le16(h, 29);
+    le32(h, 1);
+    le32(h, static_cast<uint32_t>(names.size()));
+    le32(h, importsFirst ? second : first);
+    le32(h, 0); // no exports
+    le32(h, headerSize);
+    le32(h, static_cast<uint32_t>(imports.size()));
+    le32(h, importsFirst ? first : second);
+    if (version < 68) {
+        le32(h, 0); // heritage count
+        le32(h, headerSize);
+    } else {
+        h += std::string(16, '\x5A'); // GUID
+        le32(h, 1);
+        le32(h, 0);
+        le32(h, static_cast<uint32_t>(names.size()));
+    }
+    return h + padding + (importsFirst ? importTable + nameTable : nameTable + importTable);
+}
+
+// ---------------------------------------------------------------------------
 // A Wine registry file (system.reg) as wineserver saves one: the header, then
 // per key a blank line, "[path] <seconds since 1970>", "#time=<FILETIME in
 // hex>" and its values ("name"="text", or "name"=str(2):"text" for an

@@ -1,0 +1,220 @@
+// tessvane-cli needs and check: the packages a package imports, and where
+// the game finds each of them.
+#include "commands.h"
+
+#include "engine/package_imports.h"
+#include "engine/package_needs.h"
+#include "platform/text_io.h"
+#include "platform/text_util.h"
+
+#include <sys/stat.h>
+
+namespace tv::cli {
+
+namespace {
+
+// Something needed is neither installed nor in the cache (needs), or not
+// installed (check).
+constexpr int kLacking = 4;
+
+constexpr const char* kNeedsUsage =
+    "  needs [--missing] NAME... / needs --used-by NAME\n"
+    "      the packages each NAME (a cache entry's name, an installed package's\n"
+    "      name or a package file's path) imports, one line each: name, needed\n"
+    "      package, and where the game finds it (installed PATH, cache FILE or\n"
+    "      missing); --missing: only the missing ones. Exit status 4 when one is\n"
+    "      missing, 3 when a package cannot be read or is damaged. --used-by:\n"
+    "      the installed and cached packages that import NAME\n";
+
+constexpr const char* kCheckUsage =
+    "  check\n"
+    "      every installed map's needed packages that are not installed: map,\n"
+    "      package, and where it is (cache FILE or missing); exit status 4 when\n"
+    "      there is one\n";
+
+// The game's folders and cache, read once for a command.
+struct Game {
+    explicit Game(const CacheFolders& f)
+        : folders(f), cache(readCacheEntries(f)), resolver(f, cache) {}
+    const CacheFolders& folders;
+    const std::vector<ScanTableEntry> cache;
+    const PackageResolver resolver;
+
+    // The file NAME stands for: a path (it holds a '/'), a cache entry's
+    // name, an installed package's name, or a file in the current folder.
+    std::string fileOf(const std::string& name) const {
+        if (name.find('/') == std::string::npos) {
+            for (const auto& e : cache)
+                if (!e.file.empty() && equalsNoCase(e.name, name))
+                    return joinPath(folders.cacheFolder, e.file);
+            if (auto installed = resolver.installed().find(name); !installed.empty())
+                return installed;
+        }
+        struct stat st {};
+        return ::stat(name.c_str(), &st) == 0 ? name : std::string();
+    }
+    // Every cached package with its file, as "<name>\t<where>" would show it.
+    std::vector<std::pair<std::string, NeededPackage>> cachedPackages() const {
+        std::vector<std::pair<std::string, NeededPackage>> out;
+        for (const auto& e : cache) {
+            if (e.file.empty()) continue;
+            NeededPackage p;
+            p.where = NeededPackage::Where::Cache;
+            p.cacheFile = e.file;
+            p.cacheName = e.name;
+            out.emplace_back(joinPath(folders.cacheFolder, e.file), std::move(p));
+        }
+        return out;
+    }
+};
+
+// The package's needs, or a message on standard error and false.
+bool readNeeds(Context& c, const std::string& shown, const std::string& path,
+               std::vector<std::string>& needs) {
+    PackageImports imports = readPackageImports(path);
+    switch (imports.kind) {
+    case PackageImports::Kind::Package:
+        needs = std::move(imports.needs);
+        return true;
+    case PackageImports::Kind::NotAPackage:
+        c.err << "Tessvane: " << escapeControls(shown) << " is not a package\n";
+        return false;
+    case PackageImports::Kind::Damaged:
+        c.err << "Tessvane: " << escapeControls(shown) << " is damaged: " << imports.why << '\n';
+        return false;
+    case PackageImports::Kind::Unreadable:
+        break;
+    }
+    c.err << "Tessvane: " << escapeControls(shown) << " cannot be read: " << imports.why << '\n';
+    return false;
+}
+
+void printLine(Context& c, const std::string& name, const NeededPackage& p) {
+    c.out << escapeControls(name) << '\t' << escapeControls(p.name) << '\t'
+          << escapeControls(whereText(p)) << '\n';
+}
+
+class Needs : public GameCommand {
+public:
+    Needs() : GameCommand("needs", kNeedsUsage) {}
+
+protected:
+    int run(Context& c, ArgReader& args) const override {
+        bool missingOnly = false;
+        std::optional<std::string> usedBy;
+        std::vector<std::string> names;
+        while (!args.done()) {
+            std::string a = args.take();
+            if (a == "--missing") {
+                missingOnly = true;
+            } else if (a == "--used-by") {
+                std::string v;
+                if (args.value(a, "a package name", v)) usedBy = v;
+            } else if (a.rfind("--", 0) == 0) {
+                args.unexpected(a);
+            } else {
+                names.push_back(a);
+            }
+        }
+        if (!args.failed() && usedBy && (!names.empty() || missingOnly))
+            args.fail("--used-by takes one name and nothing else");
+        if (!args.failed() && !usedBy && names.empty()) args.fail("needs wants a package name");
+        if (args.failed()) return kUsageError;
+        if (!c.start()) return c.status;
+        c.workOutFolders();
+        const Game game(c.session.folders());
+        if (usedBy) return listUsers(c, game, *usedBy);
+
+        int status = kDone;
+        for (const auto& name : names) {
+            const std::string path = game.fileOf(name);
+            if (path.empty()) {
+                c.err << "Tessvane: " << escapeControls(name)
+                      << " is no cache entry, installed package or file\n";
+                return kUsageError;
+            }
+            std::vector<std::string> needs;
+            if (!readNeeds(c, name, path, needs)) {
+                status = kFailed;
+                continue;
+            }
+            for (const auto& n : needs) {
+                const NeededPackage p = game.resolver.resolve(n);
+                const bool missing = p.where == NeededPackage::Where::Missing;
+                if (missing && status == kDone) status = kLacking;
+                if (missing || !missingOnly) printLine(c, name, p);
+            }
+        }
+        return status;
+    }
+
+private:
+    // The installed and cached packages that import `name` (an extension
+    // left out).
+    static int listUsers(Context& c, const Game& game, std::string name) {
+        if (const size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
+            name.resize(dot);
+        std::vector<std::pair<std::string, NeededPackage>> packages;
+        for (auto& path : game.resolver.installed().files()) {
+            NeededPackage p;
+            p.where = NeededPackage::Where::Installed;
+            p.path = path;
+            packages.emplace_back(std::move(path), std::move(p));
+        }
+        for (auto& cached : game.cachedPackages())
+            packages.push_back(std::move(cached));
+        for (const auto& [path, where] : packages) {
+            const PackageImports imports = readPackageImports(path);
+            for (const auto& n : imports.needs) {
+                if (!equalsNoCase(n, name)) continue;
+                c.out << escapeControls(shownName(where)) << '\t'
+                      << escapeControls(whereText(where)) << '\n';
+                break;
+            }
+        }
+        return kDone;
+    }
+};
+
+class Check : public GameCommand {
+public:
+    Check() : GameCommand("check", kCheckUsage) {}
+
+protected:
+    int run(Context& c, ArgReader& args) const override {
+        while (!args.done())
+            args.unexpected(args.take());
+        if (args.failed()) return kUsageError;
+        if (!c.start()) return c.status;
+        c.workOutFolders();
+        const Game game(c.session.folders());
+        int status = kDone;
+        for (const auto& path : game.resolver.installed().files(FileType::Map)) {
+            const std::string map = fileNameOf(path);
+            std::vector<std::string> needs;
+            if (!readNeeds(c, path, path, needs)) {
+                status = kLacking;
+                continue;
+            }
+            for (const auto& p : game.resolver.lacking(needs)) {
+                status = kLacking;
+                printLine(c, map, p);
+            }
+        }
+        return status;
+    }
+};
+
+} // namespace
+
+const Command& commandNeeds() {
+    static const Needs command;
+    return command;
+}
+
+const Command& commandCheck() {
+    static const Check command;
+    return command;
+}
+
+} // namespace tv::cli

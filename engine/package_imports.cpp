@@ -1,0 +1,322 @@
+#include "package_imports.h"
+
+#include "formats/umod.h"
+#include "platform/bytes.h"
+#include "platform/text_io.h"
+#include "platform/text_util.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace tv {
+
+namespace {
+
+// From this file version on a name is a compact length and its bytes.
+constexpr uint16_t kSizedNamesVersion = 64;
+// Far beyond any real package (a big code package has some tens of
+// thousands of names and a few thousand imports); more is damage, and
+// nothing is allocated for it.
+constexpr uint32_t kMaxNames = 1u << 21;
+constexpr uint32_t kMaxImports = 1u << 20;
+// The engine's names hold at most 63 characters.
+constexpr size_t kMaxNameBytes = 1024;
+constexpr size_t kChunk = 16 * 1024;
+
+// A table's bytes from its offset on, read a chunk at a time.
+class TableReader {
+public:
+    TableReader(const ReadAt& read, uint64_t fileSize, uint64_t offset)
+        : m_read(read), m_fileSize(fileSize), m_fileAt(offset) {}
+
+    // The next `n` bytes, or null when the file ends sooner (or a read
+    // failed: failed()).
+    const char* take(size_t n) {
+        if (m_end - m_pos < n && !fill(n)) return nullptr;
+        const char* p = m_buf.data() + m_pos;
+        m_pos += n;
+        return p;
+    }
+    std::optional<int64_t> index() {
+        // At most five bytes: as many as are there.
+        const size_t ask = static_cast<size_t>(std::min<uint64_t>(5, left()));
+        if (m_end - m_pos < ask && !fill(ask)) return std::nullopt;
+        size_t at = 0;
+        auto value = readCompactIndex(std::string_view(m_buf.data() + m_pos, m_end - m_pos), at);
+        m_pos += at;
+        return value;
+    }
+    std::optional<int32_t> int32() {
+        const char* p = take(4);
+        if (!p) return std::nullopt;
+        return static_cast<int32_t>(readLe32(p));
+    }
+    // A NUL-terminated name of at most kMaxNameBytes, without its NUL.
+    std::optional<std::string_view> cString() {
+        for (size_t have = 0;;) {
+            const char* from = m_buf.data() + m_pos;
+            if (const void* nul = std::memchr(from + have, '\0', m_end - m_pos - have)) {
+                const auto length = static_cast<size_t>(static_cast<const char*>(nul) - from);
+                if (length > kMaxNameBytes) return std::nullopt;
+                m_pos += length + 1;
+                return std::string_view(from, length);
+            }
+            have = m_end - m_pos;
+            if (have > kMaxNameBytes || !fill(have + 1)) return std::nullopt;
+        }
+    }
+    bool failed() const { return m_failed; }
+
+private:
+    uint64_t left() const { return m_end - m_pos + (m_fileSize - std::min(m_fileAt, m_fileSize)); }
+    bool fill(size_t n) {
+        m_buf.erase(0, m_pos);
+        m_end -= m_pos;
+        m_pos = 0;
+        while (m_end < n && m_fileAt < m_fileSize) {
+            const size_t want =
+                static_cast<size_t>(std::min<uint64_t>(std::max(n, kChunk), m_fileSize - m_fileAt));
+            m_buf.resize(m_end + want);
+            const ssize_t got = m_read(m_fileAt, m_buf.data() + m_end, want);
+            if (got < 0) m_failed = true;
+            if (got <= 0) break;
+            m_end += static_cast<size_t>(got);
+            m_fileAt += static_cast<uint64_t>(got);
+        }
+        m_buf.resize(m_end);
+        return m_end >= n;
+    }
+
+    const ReadAt& m_read;
+    uint64_t m_fileSize, m_fileAt;
+    std::string m_buf;
+    size_t m_pos = 0, m_end = 0;
+    bool m_failed = false;
+};
+
+struct Import {
+    int64_t className = 0, objectName = 0;
+    int32_t outer = 0;
+};
+
+PackageImports damaged(std::string why) {
+    PackageImports out;
+    out.kind = PackageImports::Kind::Damaged;
+    out.why = std::move(why);
+    return out;
+}
+
+// Whether some import's chain of outers comes back to itself (the engine
+// would look for it forever).
+bool outersLoop(const std::vector<Import>& imports) {
+    enum : uint8_t { kUnseen, kOnPath, kDone };
+    std::vector<uint8_t> state(imports.size(), kUnseen);
+    std::vector<size_t> path;
+    for (size_t start = 0; start < imports.size(); ++start) {
+        size_t i = start;
+        bool ends = false;
+        // Follow the chain through imports not yet known to end well.
+        while (state[i] == kUnseen) {
+            state[i] = kOnPath;
+            path.push_back(i);
+            const int32_t outer = imports[i].outer;
+            if (outer >= 0) { // none, or an export: the chain ends
+                ends = true;
+                break;
+            }
+            i = static_cast<size_t>(-static_cast<int64_t>(outer) - 1);
+        }
+        if (!ends && state[i] == kOnPath) return true; // back on its own path
+        for (size_t p : path)
+            state[p] = kDone;
+        path.clear();
+    }
+    return false;
+}
+
+// The import table, each entry checked against the table sizes.
+std::optional<std::vector<Import>> readImports(TableReader& r, const PackageHeader& h,
+                                               std::string& why) {
+    std::vector<Import> imports;
+    imports.reserve(h.importCount);
+    const auto nameIndex = [&](std::optional<int64_t> v) {
+        return v && *v >= 0 && *v < static_cast<int64_t>(h.nameCount);
+    };
+    for (uint32_t i = 0; i < h.importCount; ++i) {
+        Import im;
+        const auto classPackage = r.index();
+        const auto className = r.index();
+        const auto outer = r.int32();
+        const auto objectName = r.index();
+        if (!outer || !objectName) {
+            why = "the import table is cut short";
+            return std::nullopt;
+        }
+        if (!nameIndex(classPackage) || !nameIndex(className) || !nameIndex(objectName)) {
+            why = "an import names a name the name table does not hold";
+            return std::nullopt;
+        }
+        const bool outerOk = *outer == 0 ||
+                             (*outer < 0 && -static_cast<int64_t>(*outer) <= h.importCount) ||
+                             (*outer > 0 && static_cast<uint32_t>(*outer) <= h.exportCount);
+        if (!outerOk) {
+            why = "an import lies inside an object the package does not have";
+            return std::nullopt;
+        }
+        im.className = *className;
+        im.objectName = *objectName;
+        im.outer = *outer;
+        imports.push_back(im);
+    }
+    return imports;
+}
+
+// The whole name table, checked; the names of the given indices kept.
+bool readNames(TableReader& r, const PackageHeader& h,
+               std::unordered_map<int64_t, std::string>& want, std::string& why) {
+    for (int64_t i = 0; i < static_cast<int64_t>(h.nameCount); ++i) {
+        std::optional<std::string_view> name;
+        if (h.fileVersion < kSizedNamesVersion) {
+            name = r.cString();
+        } else if (auto length = r.index();
+                   length && *length > 0 && static_cast<uint64_t>(*length) <= kMaxNameBytes) {
+            if (const char* p = r.take(static_cast<size_t>(*length))) {
+                const std::string_view bytes(p, static_cast<size_t>(*length));
+                name = bytes.substr(0, bytes.find('\0'));
+            }
+        }
+        // Kept before the flags are taken: taking may move the bytes.
+        if (name)
+            if (auto w = want.find(i); w != want.end()) w->second = *name;
+        if (!name || !r.take(4)) {
+            why = "the name table is damaged";
+            return false;
+        }
+    }
+    return true;
+}
+
+// The tables of a package whose header is `h`.
+PackageImports importsOf(const ReadAt& read, uint64_t fileSize, const PackageHeader& h) {
+    PackageImports out;
+    // Every entry takes some bytes: a table that cannot fit is damage, found
+    // before anything is read or kept for it.
+    if (h.nameCount > kMaxNames || h.importCount > kMaxImports ||
+        uint64_t{h.nameCount} * 5 > fileSize - h.nameOffset ||
+        uint64_t{h.importCount} * 7 > fileSize - h.importOffset)
+        return damaged("its tables are larger than the file");
+
+    std::string why;
+    TableReader importReader(read, fileSize, h.importOffset);
+    const auto imports = readImports(importReader, h, why);
+    if (importReader.failed()) {
+        out.why = "the file cannot be read";
+        return out;
+    }
+    if (!imports) return damaged(why);
+    if (outersLoop(*imports)) return damaged("an import lies inside itself");
+
+    std::unordered_map<int64_t, std::string> names;
+    for (const Import& im : *imports)
+        if (im.outer == 0) names[im.className], names[im.objectName];
+    TableReader nameReader(read, fileSize, h.nameOffset);
+    const bool namesRead = readNames(nameReader, h, names, why);
+    if (nameReader.failed()) {
+        out.why = "the file cannot be read";
+        return out;
+    }
+    if (!namesRead) return damaged(why);
+
+    out.kind = PackageImports::Kind::Package;
+    std::unordered_set<std::string, FoldedHash, FoldedEqual> seen;
+    for (const Import& im : *imports) {
+        if (im.outer != 0 || !equalsNoCase(names[im.className], "Package")) continue;
+        const std::string& name = names[im.objectName];
+        if (seen.insert(name).second) out.needs.push_back(name);
+    }
+    return out;
+}
+
+ssize_t preadAll(int fd, uint64_t offset, char* buf, size_t size) {
+    for (;;) {
+        const ssize_t n = ::pread(fd, buf, size, static_cast<off_t>(offset));
+        if (n >= 0 || errno != EINTR) return n;
+    }
+}
+
+} // namespace
+
+PackageImports readPackageImports(const ReadAt& read, uint64_t fileSize) {
+    PackageImports out;
+    char head[kPackageHeaderBytes];
+    const ssize_t n = read(0, head, sizeof head);
+    if (n < 0) {
+        out.why = "the file cannot be read";
+        return out;
+    }
+    const auto h = parsePackageHeader(std::string_view(head, static_cast<size_t>(n)),
+                                      static_cast<int64_t>(fileSize));
+    if (!h) {
+        out.kind = PackageImports::Kind::NotAPackage;
+        return out;
+    }
+    return importsOf(read, fileSize, *h);
+}
+
+PackageImports parsePackageImports(std::string_view bytes) {
+    return readPackageImports(
+        [bytes](uint64_t offset, char* buf, size_t size) -> ssize_t {
+            if (offset >= bytes.size()) return 0;
+            const size_t n = std::min<size_t>(size, bytes.size() - offset);
+            std::memcpy(buf, bytes.data() + offset, n);
+            return static_cast<ssize_t>(n);
+        },
+        bytes.size());
+}
+
+PackageRead readPackage(const std::string& path, int64_t knownSize, bool imports) {
+    PackageRead out;
+    // Never waits on a FIFO or a device named like a package.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        out.imports.why = std::strerror(errno);
+        return out;
+    }
+    struct stat st {};
+    st.st_size = knownSize;
+    st.st_mode = S_IFREG;
+    char head[kPackageHeaderBytes];
+    ssize_t n = -1;
+    if ((knownSize >= 0 || ::fstat(fd, &st) == 0) && S_ISREG(st.st_mode))
+        n = preadAll(fd, 0, head, sizeof head);
+    if (n >= 0) {
+        out.file.size = st.st_size;
+        const auto size = static_cast<uint64_t>(st.st_size);
+        const auto header =
+            parsePackageHeader(std::string_view(head, static_cast<size_t>(n)), st.st_size);
+        out.file.kind = header ? PackageFile::Kind::Package : PackageFile::Kind::NotAPackage;
+        if (header) out.file.header = *header;
+        out.imports.kind = PackageImports::Kind::NotAPackage;
+        if (header && imports)
+            out.imports = importsOf([fd](uint64_t offset, char* buf,
+                                         size_t want) { return preadAll(fd, offset, buf, want); },
+                                    size, *header);
+    } else {
+        out.imports.why = "not a file";
+    }
+    ::close(fd);
+    return out;
+}
+
+PackageImports readPackageImports(const std::string& path) {
+    return readPackage(path, -1, true).imports;
+}
+
+} // namespace tv

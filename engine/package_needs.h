@@ -1,0 +1,49 @@
+#pragma once
+
+#include "cache_index.h"
+#include "installed_packages.h"
+
+#include "platform/text_io.h"
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tv {
+
+// Where a package another one needs is found: the way the game looks,
+// through Paths= (the player's folder and the game folder, any letter
+// case), then in the cache by name.
+struct NeededPackage {
+    enum class Where { Installed, Cache, Missing };
+    std::string name; // as the import names it
+    Where where = Where::Missing;
+    std::string path;      // Installed: the file the game loads
+    std::string cacheFile; // Cache: the file in the cache folder
+    std::string cacheName; // Cache: its recorded name ("cf_tex02.utx")
+};
+
+// "installed <path>", "cache <cache file>" or "missing".
+std::string whereText(const NeededPackage& p);
+// The name to show: the recorded or installed file's name, else the name
+// the import gives.
+std::string shownName(const NeededPackage& p);
+
+class PackageResolver {
+public:
+    // `cache`: the scan's entries, their files found.
+    PackageResolver(const CacheFolders& folders, const std::vector<ScanTableEntry>& cache);
+    NeededPackage resolve(std::string_view name) const;
+    // The packages of `needs` that are not installed, in their order.
+    std::vector<NeededPackage> lacking(const std::vector<std::string>& needs) const;
+    const InstalledPackages& installed() const { return m_installed; }
+    // Where the game looks, for a user: "<folder>/<pattern>, ..., the cache".
+    std::string lookedIn() const;
+
+private:
+    InstalledPackages m_installed;
+    std::unordered_map<std::string_view, const ScanTableEntry*, FoldedHash, FoldedEqual> m_cache;
+};
+
+} // namespace tv
