@@ -2,6 +2,8 @@
 
 #include "backup.h"
 #include "installed_packages.h"
+#include "package_imports.h"
+#include "package_needs.h"
 #include "package_state.h"
 #include "run_log.h"
 #include "undo_moves.h"
@@ -191,6 +193,7 @@ public:
         if (!m_result.stopped) reportNotMoved();
         // A run stopped before it changed the index leaves it as it was.
         if (!m_result.stopped || m_result.moved > 0 || m_linesDropped > 0) rewriteIndex();
+        reportMapsLacking();
         writeClosingLines();
         return std::move(m_result);
     }
@@ -231,6 +234,7 @@ private:
     void reportHowItEnded();
     void reportNotMoved();
     void rewriteIndex();
+    void reportMapsLacking();
     void writeClosingLines();
 
     const CacheFolders& m_folders;
@@ -273,6 +277,7 @@ private:
     bool m_indexRewritten = false;
     size_t m_linesDropped = 0; // lines of files not found, left out of the new index
     std::string m_bakFile, m_bakError;
+    std::vector<const LinePlan*> m_movedMaps;
 };
 
 bool CacheRun::readIndex() {
@@ -604,6 +609,7 @@ void CacheRun::carryOutLine(LinePlan& p, const std::string& line) {
         }
         report(moveLine(p.cacheFile, p.destination));
         ++m_result.moved;
+        if (p.type == FileType::Map) m_movedMaps.push_back(&p);
         return;
     }
     case LinePlan::Kind::Move:
@@ -631,6 +637,7 @@ void CacheRun::moveOne(LinePlan& p, const std::string& line) {
         crashPoint("file moved");
         report(moveLine(p.cacheFile, p.destination));
         ++m_result.moved;
+        if (p.type == FileType::Map) m_movedMaps.push_back(&p);
         return;
     }
     // The file stays in the cache, so its line stays in the index.
@@ -714,6 +721,24 @@ void CacheRun::rewriteIndex() {
     m_result.indexWritten = writeLinesAtomic(m_cacheIni, m_kept, &m_result.indexError);
     m_indexRewritten = true;
     crashPoint("new index written");
+}
+
+// A map moved without a package it needs does not load: said per map,
+// against the game as the run left it.
+void CacheRun::reportMapsLacking() {
+    if (m_movedMaps.empty()) return;
+    const std::vector<ScanTableEntry> cache = readCacheEntries(m_folders);
+    const PackageResolver resolver(m_folders, cache);
+    for (const LinePlan* map : m_movedMaps) {
+        const PackageImports imports = readPackageImports(map->destination);
+        const std::vector<NeededPackage> lacking = resolver.lacking(imports.needs);
+        if (lacking.empty()) continue;
+        std::string names;
+        for (const auto& p : lacking)
+            names += (names.empty() ? "" : ", ") + shownName(p);
+        report(map->name + " needs " + names +
+               (lacking.size() == 1 ? ", which is not installed" : ", which are not installed"));
+    }
 }
 
 void CacheRun::writeClosingLines() {

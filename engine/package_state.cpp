@@ -2,6 +2,7 @@
 
 #include "installed_packages.h"
 #include "package_header.h"
+#include "package_imports.h"
 
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <unordered_map>
 
 namespace tv {
 
@@ -46,12 +48,17 @@ bool isPackageType(FileType type) {
     }
 }
 
-PackageState packageState(const std::string& cacheFile, const std::string& installedFile,
-                          FileType type, int64_t cacheFileSize) {
-    const PackageFile cached = readPackageHeader(cacheFile, cacheFileSize);
+namespace {
+
+// The state of a cache file whose header (and tables) were read.
+PackageState stateOf(const PackageRead& read, const std::string& cacheFile,
+                     const std::string& installedFile, FileType type) {
+    const PackageFile& cached = read.file;
     if (cached.kind == PackageFile::Kind::Unreadable) return PackageState::Unknown;
     const bool isPackage = cached.kind == PackageFile::Kind::Package;
-    if (cached.size == 0 || (isPackageType(type) && !isPackage)) return PackageState::Damaged;
+    if (cached.size == 0 || (isPackageType(type) && !isPackage) ||
+        read.imports.kind == PackageImports::Kind::Damaged)
+        return PackageState::Damaged;
     if (installedFile.empty()) return PackageState::New;
     const PackageFile there = readPackageHeader(installedFile);
     if (there.kind == PackageFile::Kind::Unreadable) return PackageState::Unknown;
@@ -65,15 +72,26 @@ PackageState packageState(const std::string& cacheFile, const std::string& insta
     return sameBytes ? PackageState::Identical : PackageState::OtherVersion;
 }
 
-std::vector<PackageState> packageStates(const std::vector<ScanTableEntry>& table,
-                                        const CacheFolders& folders,
-                                        const std::function<bool()>& stop) {
-    std::vector<PackageState> out(table.size(), PackageState::Unknown);
+} // namespace
+
+PackageState packageState(const std::string& cacheFile, const std::string& installedFile,
+                          FileType type, int64_t cacheFileSize) {
+    return stateOf(readPackage(cacheFile, cacheFileSize, isPackageType(type)), cacheFile,
+                   installedFile, type);
+}
+
+PackagesFacts packageFacts(const std::vector<ScanTableEntry>& table, const CacheFolders& folders,
+                           const std::function<bool()>& stop) {
+    PackagesFacts out;
+    out.entries.resize(table.size());
     // Every folder read once, before the work is shared out; the workers
     // only look names up in them.
-    const InstalledPackages installed(folders);
+    const PackageResolver resolver(folders, table);
+    out.lookedIn = resolver.lookedIn();
     std::atomic<bool> stopped{false};
     auto work = [&](size_t first, size_t end) {
+        // Most packages need the same few: each is looked up once.
+        std::unordered_map<std::string, NeededPackage, FoldedHash, FoldedEqual> found;
         for (size_t i = first; i < end; ++i) {
             // Asked now and then: the question may cost a lock.
             if ((i - first) % 256 == 0 && stop && (stopped || stop())) {
@@ -86,8 +104,16 @@ std::vector<PackageState> packageStates(const std::vector<ScanTableEntry>& table
             const FileType type = fileTypeOf(e.name);
             // A name of no known type is never moved: it has no place to compare with.
             if (type == FileType::Unknown) continue;
-            out[i] = packageState(joinPath(folders.cacheFolder, e.file), installed.find(e.name),
-                                  type, e.size);
+            const std::string file = joinPath(folders.cacheFolder, e.file);
+            const PackageRead read = readPackage(file, e.size, isPackageType(type));
+            PackageFacts& facts = out.entries[i];
+            facts.state = stateOf(read, file, resolver.installed().find(e.name), type);
+            for (const auto& name : read.imports.needs) {
+                auto it = found.find(name);
+                if (it == found.end()) it = found.emplace(name, resolver.resolve(name)).first;
+                if (it->second.where != NeededPackage::Where::Installed)
+                    facts.lacking.push_back(it->second);
+            }
         }
     };
     // Mostly waiting on the file system: a few threads share the entries.

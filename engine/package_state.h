@@ -2,6 +2,7 @@
 
 #include "cache_index.h"
 #include "file_types.h"
+#include "package_needs.h"
 
 #include <functional>
 #include <string>
@@ -21,12 +22,24 @@ bool isPackageType(FileType type);
 PackageState packageState(const std::string& cacheFile, const std::string& installedFile,
                           FileType type, int64_t cacheFileSize = -1);
 
-// The state of every scan-table entry (in its order) against the packages
-// the game reads (its type folders and every folder of its Paths=). Reads one header per file, and
-// whole files only to compare a package with an installed one of the same GUID and size. Names of
-// no known type stay Unknown. `stop` is asked now and then; the entries not reached stay Unknown.
-std::vector<PackageState> packageStates(const std::vector<ScanTableEntry>& table,
-                                        const CacheFolders& folders,
-                                        const std::function<bool()>& stop = {});
+// What the list shows of a cache entry's package: its state and the
+// packages it needs that are not installed.
+struct PackageFacts {
+    PackageState state = PackageState::Unknown;
+    std::vector<NeededPackage> lacking; // in the cache or missing
+};
+struct PackagesFacts {
+    std::vector<PackageFacts> entries; // in the scan table's order
+    std::string lookedIn;              // where needed packages were looked for
+};
+
+// The facts of every scan-table entry (in its order) against the packages
+// the game reads (its type folders and every folder of its Paths=) and the
+// cache. Reads one header and the import table per file, and whole files
+// only to compare a package with an installed one of the same GUID and
+// size. Names of no known type stay Unknown. `stop` is asked now and then;
+// the entries not reached stay Unknown.
+PackagesFacts packageFacts(const std::vector<ScanTableEntry>& table, const CacheFolders& folders,
+                           const std::function<bool()>& stop = {});
 
 } // namespace tv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/cache_index.h"
+#include "engine/package_state.h"
 
 #include <string>
 #include <unordered_set>
@@ -28,8 +29,17 @@ public:
     // The package states of this generation's rows (in their order): a row
     // holding another version of an installed package is unticked. false
     // (nothing changed) when the rows are of another scan.
-    bool setStates(uint64_t generation, const std::vector<PackageState>& states);
+    bool setStates(uint64_t generation, PackagesFacts facts);
+    // The packages row `i` needs that are not installed (in the cache or
+    // missing); empty until the states came.
+    const std::vector<NeededPackage>& lacking(size_t i) const;
+    // Where needed packages were looked for (the states' search).
+    const std::string& lookedIn() const { return m_facts.lookedIn; }
     void clearScanTable() { m_scanTable.clear(); }
+
+    // Ticks the rows of the cached packages row `i` needs (not those on
+    // the never-move list); how many were not ticked before.
+    size_t tickNeeded(size_t i);
 
     // Never-move rows stay unticked: the run would not move them anyway.
     void checkAll();
@@ -47,6 +57,7 @@ public:
 private:
     std::vector<FileRow> m_rows;
     std::vector<ScanTableEntry> m_scanTable;
+    PackagesFacts m_facts; // of this generation's rows, or none
     uint64_t m_generation = 0;
 };
 

@@ -208,6 +208,13 @@ void Session::checkAll() {
     rowsChanged();
 }
 
+void Session::tickWhatItNeeds(size_t i) {
+    if (i >= m_fileList.size()) return;
+    const size_t ticked = m_fileList.tickNeeded(i);
+    rowsChanged();
+    if (ticked > 0) updateFoundText();
+}
+
 void Session::uncheckAll() {
     m_fileList.uncheckAll();
     rowsChanged();
@@ -221,15 +228,15 @@ Session::StateRequest Session::stateRequest() const {
     return {m_fileList.generation(), m_fileList.scanTable(), m_folders};
 }
 
-std::vector<PackageState> Session::workOutStates(const StateRequest& request,
-                                                 const std::function<bool()>& stop) {
-    return packageStates(request.table, request.folders, stop);
+PackagesFacts Session::workOutStates(const StateRequest& request,
+                                     const std::function<bool()>& stop) {
+    return packageFacts(request.table, request.folders, stop);
 }
 
-void Session::applyStates(uint64_t generation, const std::vector<PackageState>& states) {
+void Session::applyStates(uint64_t generation, PackagesFacts facts) {
     bool applied = false;
     const size_t tickedBefore = m_fileList.ticked();
-    changeRows([&] { applied = m_fileList.setStates(generation, states); });
+    changeRows([&] { applied = m_fileList.setStates(generation, std::move(facts)); });
     // Only a change of the count is news: the status bar keeps what it says.
     if (applied && m_fileList.ticked() != tickedBefore) updateFoundText();
 }

@@ -98,6 +98,8 @@ public:
     void rowsChangedByHand() { rowsChanged(); }
     void checkAll();
     void uncheckAll();
+    // "Tick What It Needs": the cached packages row `i` needs are ticked.
+    void tickWhatItNeeds(size_t i);
     // Status text after the rows changed by hand: "Found n file(s) to process".
     void updateFoundText();
     // A cache folder chosen with "...": the label takes it and the list is rebuilt.
@@ -113,11 +115,12 @@ public:
     };
     StateRequest stateRequest() const;
     // Reads only; `stop` is asked between files.
-    static std::vector<PackageState> workOutStates(const StateRequest& request,
-                                                   const std::function<bool()>& stop = {});
-    // The states into the rows they were worked out for (rows of a later
-    // scan are left alone); other-version rows are unticked.
-    void applyStates(uint64_t generation, const std::vector<PackageState>& states);
+    static PackagesFacts workOutStates(const StateRequest& request,
+                                       const std::function<bool()>& stop = {});
+    // The states (and what each package lacks) into the rows they were
+    // worked out for (rows of a later scan are left alone); other-version
+    // rows are unticked.
+    void applyStates(uint64_t generation, PackagesFacts facts);
     // Both at once, on this thread (tessvane-cli scan --state).
     void fillStates();
 

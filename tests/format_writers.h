@@ -130,7 +130,7 @@ inline std::string makeUz2(std::string_view package, size_t chunkBytes = 32768) 
 // ---------------------------------------------------------------------------
 // An Unreal package (.ut2, .utx, .u, ...): tag 0x9E2A83C1, 16-bit file and
 // licensee versions, package flags (1: may be downloaded), name, export and
-// import counts and offsets (32 bits each); then heritage count and offset
+// import counts and offsets (32 bits each; empty tables); then heritage count and offset
 // before file version 68, or from 68 on the 16-byte GUID, the generation
 // count and one generation (export count, name count). The GUID is the bytes
 // seed, seed+1, ..., seed+15; the tables' offsets point just past the header,
@@ -145,8 +145,8 @@ inline std::string makePackage(uint8_t seed, const std::string& filler, uint16_t
     le16(h, version);
     le16(h, licensee);
     le32(h, 1);                               // package flags
-    for (int table = 0; table < 3; ++table) { // names, exports, imports
-        le32(h, 1);
+    for (int table = 0; table < 3; ++table) { // names, exports, imports: empty
+        le32(h, 0);
         le32(h, headerSize);
     }
     if (version < 68) {

@@ -693,8 +693,9 @@ TEST_F(MainWindowTest, TheStateColumnFillsAfterTheListAppears) {
     ASSERT_TRUE(start());
     auto* view = child<QTreeView>("ListView1");
     auto* model = view->model();
-    ASSERT_EQ(model->columnCount(), 4);
+    ASSERT_EQ(model->columnCount(), 5);
     EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString(), "State");
+    EXPECT_EQ(model->headerData(4, Qt::Horizontal).toString(), "Needs");
     // The list is there at once; the states come a moment later.
     ASSERT_EQ(listColumn(0), (QStringList{"DM-One.ut2", "DM-Theirs.ut2", "Broken.utx"}));
     QTRY_COMPARE(listColumn(3), (QStringList{"new", "other version", "damaged"}));
@@ -708,6 +709,37 @@ TEST_F(MainWindowTest, TheStateColumnFillsAfterTheListAppears) {
     EXPECT_TRUE(damaged.data(Qt::ForegroundRole).isValid());
     EXPECT_TRUE(damaged.data(Qt::ToolTipRole).toString().contains("game cannot load it"));
     EXPECT_EQ(model->index(0, 0).data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Checked);
+}
+
+TEST_F(MainWindowTest, TheNeedsColumnCountsWhatIsMissingAndTicksWhatTheCacheHas) {
+    using tvtest::makePackageTables;
+    tvtest::writeFile(fx.game + "/System/Core.u", makePackageTables({}));
+    fx.addCacheFile(tvtest::ident(1) + ".uxx", makePackageTables({{"Core", "Package", 0, "Core"},
+                                                                  {"Core", "Package", 0, "NeedTex"},
+                                                                  {"Core", "Package", 0, "Gone"}}));
+    fx.addCacheFile(tvtest::ident(2) + ".uxx", makePackageTables({}));
+    fx.addCacheFile(tvtest::ident(3) + ".uxx", makePackageTables({}));
+    fx.writeCacheIni({tvtest::ident(1) + "=DM-Needy.ut2", tvtest::ident(2) + "=NeedTex.utx",
+                      tvtest::ident(3) + "=Other.utx"});
+    ASSERT_TRUE(start());
+    auto* view = child<QTreeView>("ListView1");
+    QTRY_COMPARE(listColumn(3), (QStringList{"new", "new", "new"}));
+    EXPECT_EQ(listColumn(4), (QStringList{"1", "", ""}));
+    const QString tip = view->model()->index(0, 4).data(Qt::ToolTipRole).toString();
+    for (const char* part :
+         {"NeedTex: in the cache as NeedTex.utx", "Gone: missing", "Looked for in"})
+        EXPECT_TRUE(tip.contains(part)) << tip.toStdString();
+    EXPECT_FALSE(tip.contains("Core")) << tip.toStdString(); // installed
+    // Offered only for a row that needs cached packages; ticks only those.
+    click("cmdUncheck");
+    auto* tick = child<QPushButton>("cmdTickNeeds");
+    view->setCurrentIndex(view->model()->index(2, 0));
+    EXPECT_FALSE(tick->isEnabled());
+    view->setCurrentIndex(view->model()->index(0, 0));
+    ASSERT_TRUE(tick->isEnabled());
+    click("cmdTickNeeds");
+    EXPECT_EQ(window->session().fileList().selectedNames(),
+              std::unordered_set<std::string>{"NeedTex.utx"});
 }
 
 TEST_F(MainWindowTest, TidyCacheSaysWhatItWillDoAndAsksFirst) {

@@ -189,3 +189,24 @@ TEST(Needs, CheckListsWhatInstalledMapsLackUntilTheyLackNothing) {
     r = tvtest::runCli(g.fx, g.game + "check");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
 }
+
+TEST(Needs, TheRunNamesEachMovedMapThatStillLacksPackages) {
+    NativeGame g;
+    // DM-Cached needs AW-Metals (in the cache) and CF_TEX02 (installed).
+    auto r = tvtest::runCli(g.fx, g.game + "run --no-backup --only DM-Cached.ut2");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("DM-Cached.ut2 needs aw-metals.utx, which is not installed\n"),
+              std::string::npos)
+        << r.out;
+    // Moved with what it needs: nothing to say.
+    writeFile(
+        g.user + "/Cache/" + ident(3) + ".uxx",
+        makePackageTables({{"Core", "Package", 0, "aw-metals"}, {"Core", "Package", 0, "X"}}));
+    writeFile(g.user + "/Cache/" + ident(4) + ".uxx", makePackageTables({}));
+    writeFile(g.user + "/Cache/cache.ini",
+              tvtest::crlf({"[Cache]", ident(1) + "=aw-metals.utx", ident(3) + "=DM-Two.ut2",
+                            ident(4) + "=X.u"}));
+    r = tvtest::runCli(g.fx, g.game + "run --no-backup --select all");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find(" needs "), std::string::npos) << r.out;
+}

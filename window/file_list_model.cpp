@@ -64,6 +64,28 @@ QString stateToolTip(const FileRow& r) {
     return {};
 }
 
+size_t missingCount(const std::vector<NeededPackage>& lacking) {
+    return static_cast<size_t>(std::count_if(lacking.begin(), lacking.end(), [](const auto& p) {
+        return p.where == NeededPackage::Where::Missing;
+    }));
+}
+
+// Each needed package that is not installed, with where it is, and where
+// the game looks.
+QString needsToolTip(const FileRow& r, const std::vector<NeededPackage>& lacking,
+                     const std::string& lookedIn) {
+    if (lacking.empty()) return {};
+    QString tip = toDisplay(r.text) + QStringLiteral(" needs packages that are not installed:");
+    for (const auto& p : lacking) {
+        tip += QStringLiteral("\n  ") + toDisplay(p.name) + QStringLiteral(": ");
+        tip += p.where == NeededPackage::Where::Cache
+                   ? QStringLiteral("in the cache as ") + toDisplay(p.cacheName) +
+                         QStringLiteral(" (Tick What It Needs ticks it)")
+                   : QStringLiteral("missing");
+    }
+    return tip + QStringLiteral("\nLooked for in: ") + toDisplay(lookedIn);
+}
+
 } // namespace
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
@@ -74,6 +96,10 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         if (index.column() == 0) return toDisplay(r.text);
         if (index.column() == 1) return toDisplay(r.date());
         if (index.column() == 3) return QString::fromLatin1(stateText(r.state));
+        if (index.column() == kNeedsColumn) {
+            const size_t missing = missingCount(lacking(index));
+            return missing > 0 ? QString::number(missing) : QString();
+        }
         return r.neverMove ? QStringLiteral("True") : QString();
     case Qt::CheckStateRole:
         if (index.column() == 0) return r.ticked ? Qt::Checked : Qt::Unchecked;
@@ -93,6 +119,8 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
         if (index.column() == 0 && r.neverMove)
             return toDisplay(r.text) + QStringLiteral(" is on the never-move list");
+        if (index.column() == kNeedsColumn)
+            return needsToolTip(r, lacking(index), m_list.lookedIn());
         if (explained(r.state) || index.column() == 3) return stateToolTip(r);
         if (index.column() == 0) return toDisplay(r.text);
         if (index.column() == 1) return toDisplay(r.date());
@@ -123,7 +151,7 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     static const char* const titles[kColumns] = {"File Name  (color red = never move)", "Date",
-                                                 "Never Move?", "State"};
+                                                 "Never Move?", "State", "Needs"};
     return section >= 0 && section < kColumns ? QString::fromLatin1(titles[section]) : QVariant();
 }
 
@@ -143,6 +171,8 @@ void FileListModel::applySort() {
         if (m_sortColumn == 1) return a.modified < b.modified;
         if (m_sortColumn == 2) return a.neverMove < b.neverMove;
         if (m_sortColumn == 3) return a.state < b.state;
+        if (m_sortColumn == kNeedsColumn)
+            return missingCount(m_list.lacking(i)) < missingCount(m_list.lacking(j));
         return lessNoCase(a.text, b.text);
     };
     if (m_sortOrder == Qt::AscendingOrder)

@@ -8,10 +8,10 @@
 
 namespace tv {
 
-// The File List: a check box per row, "Date", "Never Move?" and "State"
-// columns, rows on the never-move list in red, other versions of installed
-// packages in a colour of their own. It shows the session's rows in place, so a
-// cache of any size fills at once, in an order of its own: sorting never
+// The File List: a check box per row, "Date", "Never Move?", "State" and
+// "Needs" (how many packages it needs are nowhere to be found) columns, rows on the never-move list
+// in red, other versions of installed packages in a colour of their own. It shows the session's
+// rows in place, so a cache of any size fills at once, in an order of its own: sorting never
 // reorders the session's rows.
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -29,8 +29,9 @@ public:
     // The rows changed underneath (a scan, check all, a never-move change);
     // the last sort is kept.
     void reload();
-    // File name, Date, Never Move?, State.
-    static constexpr int kColumns = 4;
+    // File name, Date, Never Move?, State, Needs.
+    static constexpr int kColumns = 5;
+    static constexpr int kNeedsColumn = 4;
     // The session's row shown at `viewRow`.
     size_t sessionRow(int viewRow) const { return m_order[static_cast<size_t>(viewRow)]; }
 
@@ -40,6 +41,9 @@ signals:
 private:
     const FileRow& row(const QModelIndex& index) const {
         return m_list.rows()[sessionRow(index.row())];
+    }
+    const std::vector<NeededPackage>& lacking(const QModelIndex& index) const {
+        return m_list.lacking(sessionRow(index.row()));
     }
     void applySort();
 

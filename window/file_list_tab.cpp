@@ -10,6 +10,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -27,6 +28,10 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     cmdRescan = makeButton(this, "cmdRescan", "R&e-Scan");
     cmdUncheck = makeButton(this, "cmdUncheck", "&Un-Check All");
     cmdCheck = makeButton(this, "cmdCheck", "&Check All");
+    cmdTickNeeds =
+        makeButton(this, "cmdTickNeeds", "Tick What It &Needs",
+                   "Ticks the packages in the cache that the selected package needs to load");
+    cmdTickNeeds->setEnabled(false);
     cmdDelFiles = makeButton(this, "cmdDelFiles", "&Delete");
 
     ListView1 = new QTreeView(this);
@@ -52,6 +57,7 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     buttons->addWidget(cmdRescan);
     buttons->addWidget(cmdUncheck);
     buttons->addWidget(cmdCheck);
+    buttons->addWidget(cmdTickNeeds);
     buttons->addStretch(1);
     buttons->addWidget(cmdDelFiles);
 
@@ -69,6 +75,12 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     connect(cmdRescan, &QPushButton::clicked, this, &FileListTab::rescanRequested);
     connect(cmdCheck, &QPushButton::clicked, this, [this] { m_session.checkAll(); });
     connect(cmdUncheck, &QPushButton::clicked, this, [this] { m_session.uncheckAll(); });
+    connect(cmdTickNeeds, &QPushButton::clicked, this, [this] {
+        const QModelIndex current = ListView1->currentIndex();
+        if (current.isValid()) m_session.tickWhatItNeeds(m_model->sessionRow(current.row()));
+    });
+    connect(ListView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &FileListTab::offerNeeded);
     connect(cmdDelFiles, &QPushButton::clicked, this,
             [this] { m_prompter.message("Not implemented yet..."); });
     connect(cmdCacheDir, &QPushButton::clicked, this, &FileListTab::chooseCacheFolder);
@@ -77,6 +89,16 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
 
 void FileListTab::rowsChanged() {
     m_model->reload();
+    offerNeeded();
+}
+
+void FileListTab::offerNeeded() {
+    const QModelIndex current = ListView1->currentIndex();
+    bool offered = false;
+    if (current.isValid())
+        for (const auto& p : m_session.fileList().lacking(m_model->sessionRow(current.row())))
+            offered = offered || p.where == NeededPackage::Where::Cache;
+    cmdTickNeeds->setEnabled(offered);
 }
 
 void FileListTab::showScan() {
@@ -97,6 +119,9 @@ void FileListTab::fitStateColumn() {
     header->setSectionResizeMode(kStateColumn, QHeaderView::Fixed);
     header->resizeSection(kStateColumn,
                           std::max(header->sectionSizeHint(kStateColumn), widest + margins));
+    header->setSectionResizeMode(FileListModel::kNeedsColumn, QHeaderView::Fixed);
+    header->resizeSection(FileListModel::kNeedsColumn,
+                          header->sectionSizeHint(FileListModel::kNeedsColumn));
 }
 
 void FileListTab::showCacheFolder(const std::string& folder) {

@@ -41,6 +41,8 @@ private:
     void chooseCacheFolder();
     void sortClicked(int column);
     void fitStateColumn();
+    // "Tick What It Needs" is offered for a row that needs cached packages.
+    void offerNeeded();
     static constexpr int kStateColumn = 3;
 
     Session& m_session;
@@ -51,6 +53,7 @@ private:
     QPushButton* cmdRescan;
     QPushButton* cmdUncheck;
     QPushButton* cmdCheck;
+    QPushButton* cmdTickNeeds;
     QPushButton* cmdDelFiles;
     QTreeView* ListView1;
     ElidingLabel* lblCacheDir;

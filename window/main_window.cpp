@@ -219,7 +219,7 @@ void MainWindow::fillStates() {
     m_stateWanted = wanted;
     auto ended = std::make_shared<std::atomic<bool>>(false);
     auto work = [this, wanted, request = std::move(request)] {
-        auto states = std::make_shared<std::vector<PackageState>>(
+        auto states = std::make_shared<PackagesFacts>(
             Session::workOutStates(request, [this, wanted] { return m_stateWanted != wanted; }));
         if (m_stateWanted != wanted) return;
         QMetaObject::invokeMethod(
@@ -227,7 +227,7 @@ void MainWindow::fillStates() {
             [this, wanted, states] {
                 // A run or an undo under way reads the rows on its worker.
                 if (m_stateWanted != wanted || m_session.busy() || m_work.busy()) return;
-                m_session.applyStates(wanted, *states);
+                m_session.applyStates(wanted, std::move(*states));
             },
             Qt::QueuedConnection);
     };
