@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/cache_run.h"
+#include "engine/package_needs.h"
 #include "engine/work_sink.h"
 #include "install_recorder.h"
 #include "platform/notice.h"
@@ -49,11 +50,13 @@ private:
 
 // What a previewed archive shows.
 struct ArchivePreview {
-    std::string mapName;     // the map member's name
-    std::string description; // the description, field by field
-    std::string picture;     // full path of the preview picture, or empty
-    std::string textFile;    // the description member's name
-    std::string textPath;    // its full path in the private folder, or empty
+    std::string mapName;              // the map member's name
+    std::string description;          // the description, field by field
+    std::string picture;              // full path of the preview picture, or empty
+    std::string textFile;             // the description member's name
+    std::string textPath;             // its full path in the private folder, or empty
+    std::vector<ArchiveMap> maps;     // the map with its tables
+    std::vector<std::string> members; // every file of the archive (a .uz2 as its package)
 };
 
 // Where each installed member reports.

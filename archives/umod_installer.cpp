@@ -11,6 +11,8 @@
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 
+#include <algorithm>
+#include <fcntl.h>
 #include <functional>
 #include <unistd.h>
 
@@ -87,6 +89,28 @@ bool isManifest(const std::string& path) {
     return equalsNoCase(name, "Manifest.ini") || equalsNoCase(name, "Manifest.int");
 }
 
+namespace {
+
+// The tables of each map the installer holds, read in place.
+void readMaps(UmodPackage& p) {
+    const int fd = ::open(p.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return;
+    for (const auto& f : p.directory.files) {
+        const auto parts = pathParts(f.path); // "Maps\\DM-Foo.ut2"
+        if (parts.empty() || fileTypeOf(parts.back()) != FileType::Map) continue;
+        const std::string& name = parts.back();
+        const auto read = [fd, &f](uint64_t offset, char* buf, size_t size) -> ssize_t {
+            if (offset >= f.size) return 0;
+            const auto want = static_cast<size_t>(std::min<uint64_t>(size, f.size - offset));
+            return ::pread(fd, buf, want, static_cast<off_t>(f.offset + offset));
+        };
+        p.maps.push_back({name, readPackageImports(read, f.size)});
+    }
+    ::close(fd);
+}
+
+} // namespace
+
 std::optional<UmodPackage> loadUmod(const std::string& path, std::string* error) {
     auto directory = readUmod(path, error);
     if (!directory) return std::nullopt;
@@ -94,6 +118,7 @@ std::optional<UmodPackage> loadUmod(const std::string& path, std::string* error)
     p.path = path;
     p.directory = std::move(*directory);
     readManifest(p);
+    readMaps(p);
     return p;
 }
 

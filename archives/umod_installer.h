@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/package_needs.h"
 #include "engine/work_sink.h"
 #include "formats/umod.h"
 #include "install_recorder.h"
@@ -23,6 +24,8 @@ struct UmodPackage {
     // What the manifest's requirement sections ask for ("UT2004, Version
     // 3369"): said, neither instructions nor checked.
     std::vector<std::string> requirements;
+    // The maps it holds (not compressed ones), with their tables.
+    std::vector<ArchiveMap> maps;
 };
 
 // The installer's own manifest (Manifest.ini, Manifest.int): read, never installed.

@@ -41,6 +41,11 @@ int installUmod(Context& c, const std::string& archive) {
         for (const auto& line : package->notCarriedOut)
             c.out << "  " << escapeControls(line) << '\n';
     }
+    std::vector<std::string> paths;
+    for (const auto& f : package->directory.files)
+        paths.push_back(f.path);
+    for (const auto& line : c.session.archiveNeeds(package->maps, paths))
+        c.out << escapeControls(line) << '\n';
     if (!c.session.installUmodArchive(*package)) return c.session.lastFailed() ? kFailed : kNotDone;
     c.printStatus();
     return c.session.lastFailed() ? kFailed : kDone;
@@ -66,6 +71,8 @@ bool installMapArchive(Context& c, const std::string& archive, bool several, Out
         c.out << "Description:\n" << escapeControlsKeepingLines(p.description);
         if (p.description.back() != '\n') c.out << '\n';
     }
+    for (const auto& line : c.session.archiveNeeds(p.maps, p.members))
+        c.out << escapeControls(line) << '\n';
     if (!c.session.checkArchiveDestination()) return false;
     c.session.processLoadedZip();
     o.failed = o.failed || c.session.lastFailed();

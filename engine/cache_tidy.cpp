@@ -73,6 +73,12 @@ TidyPlan planTidy(const CacheFolders& folders, const TidyOptions& options) {
         // deleting the cache file would take the game's only bytes.
         if (installed.empty() || oneFile(path, installed) || !sameContent(path, installed))
             continue;
+        // A map that needs the package gets the file the game loads for its
+        // name, which may be another (an earlier Paths= folder): the cache
+        // copy goes only when that one is identical too.
+        const std::string loaded =
+            installedPackages->findPackage(e->name.substr(0, e->name.find('.')));
+        if (loaded != installed && (loaded.empty() || !sameContent(path, loaded))) continue;
         plan.duplicates.push_back({*file, fileSize(path).value_or(0), e->name});
         plan.duplicateLines.push_back(line);
     }

@@ -1,5 +1,9 @@
 #include "package_needs.h"
 
+#include "platform/text_util.h"
+
+#include <unordered_set>
+
 namespace tv {
 
 std::string whereText(const NeededPackage& p) {
@@ -63,6 +67,45 @@ std::string PackageResolver::lookedIn() const {
     for (const auto& f : m_installed.folders())
         out += joinPath(f.index->folder(), f.pattern) + ", ";
     return out + "the cache";
+}
+
+std::vector<std::string> archiveNeedsLines(const std::vector<ArchiveMap>& maps,
+                                           const std::vector<std::string>& members,
+                                           const PackageResolver& resolver) {
+    // The packages the archive brings, by name: "Textures\\cf_tex02.utx.uz2"
+    // brings cf_tex02.
+    std::unordered_set<std::string, FoldedHash, FoldedEqual> brought;
+    for (std::string m : members) {
+        const size_t slash = m.find_last_of("/\\");
+        if (slash != std::string::npos) m.erase(0, slash + 1);
+        if (endsWithNoCase(m, ".uz2")) m.resize(m.size() - 4);
+        brought.insert(m.substr(0, m.find('.')));
+    }
+    std::vector<std::string> lines;
+    for (const auto& map : maps) {
+        switch (map.imports.kind) {
+        case PackageImports::Kind::Package:
+            break;
+        case PackageImports::Kind::NotAPackage:
+            lines.push_back(map.name + " is not a package: the game cannot load it");
+            continue;
+        case PackageImports::Kind::Damaged:
+            lines.push_back(map.name + " is damaged: " + map.imports.why);
+            continue;
+        case PackageImports::Kind::Unreadable:
+            lines.push_back(map.name + ": what it needs cannot be read (" + map.imports.why + ")");
+            continue;
+        }
+        std::string needs, lacking;
+        for (const auto& n : map.imports.needs) {
+            needs += (needs.empty() ? "" : ", ") + n;
+            if (!brought.count(n) && resolver.resolve(n).where == NeededPackage::Where::Missing)
+                lacking += (lacking.empty() ? "" : ", ") + n;
+        }
+        lines.push_back(map.name + " needs: " + (needs.empty() ? "nothing else" : needs));
+        if (!lacking.empty()) lines.push_back("Neither the archive nor the game has: " + lacking);
+    }
+    return lines;
 }
 
 } // namespace tv

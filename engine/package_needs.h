@@ -2,6 +2,7 @@
 
 #include "cache_index.h"
 #include "installed_packages.h"
+#include "package_imports.h"
 
 #include "platform/text_io.h"
 
@@ -45,5 +46,19 @@ private:
     InstalledPackages m_installed;
     std::unordered_map<std::string_view, const ScanTableEntry*, FoldedHash, FoldedEqual> m_cache;
 };
+
+// A map an archive holds, and its tables as read from the archive.
+struct ArchiveMap {
+    std::string name;
+    PackageImports imports;
+};
+// What the archive's maps need, for its preview: per map "<map> needs: A,
+// B, C", then, when some are neither among the archive's members (file
+// names or paths, a .uz2 as the package it holds) nor installed nor in the
+// cache, "Neither the archive nor the game has: X, Y". A map whose tables
+// cannot be read says so.
+std::vector<std::string> archiveNeedsLines(const std::vector<ArchiveMap>& maps,
+                                           const std::vector<std::string>& members,
+                                           const PackageResolver& resolver);
 
 } // namespace tv

@@ -172,6 +172,10 @@ public:
     // The installer read (directory and manifest); nullopt after a message
     // saying why it cannot be installed.
     std::optional<UmodPackage> loadUmodArchive(const std::string& path);
+    // What an archive's maps need and which of those neither the archive
+    // nor the game has: lines for its preview.
+    std::vector<std::string> archiveNeeds(const std::vector<ArchiveMap>& maps,
+                                          const std::vector<std::string>& members) const;
     // Installs it below the player's folder, each file by its own folder
     // (the move options do not apply). false when it did not start.
     bool installUmodArchive(const UmodPackage& package);

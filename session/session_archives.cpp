@@ -238,4 +238,13 @@ bool Session::undoInstalledBody(const Work& work, const std::vector<std::string>
     return true;
 }
 
+std::vector<std::string> Session::archiveNeeds(const std::vector<ArchiveMap>& maps,
+                                               const std::vector<std::string>& members) const {
+    if (maps.empty()) return {};
+    // The game and its cache as they are now: nothing may have scanned yet.
+    const CacheFolders folders = foldersOf(m_install);
+    const std::vector<ScanTableEntry> cache = readCacheEntries(folders);
+    return archiveNeedsLines(maps, members, PackageResolver(folders, cache));
+}
+
 } // namespace tv

@@ -336,7 +336,9 @@ TEST(MapArchive, TheCommandLineInstallsAndSaysHowItWent) {
 
     tvtest::CliResult r = tvtest::runCli(fx, "zip " + tvtest::shellQuote(one));
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("Map Name: DM-Test.ut2\nDescription:\nTitle: Test,By me\n**OLD** ", 0),
+    EXPECT_EQ(r.out.rfind("Map Name: DM-Test.ut2\nDescription:\nTitle: Test,By me\n"
+                          "DM-Test.ut2 is not a package: the game cannot load it\n**OLD** ",
+                          0),
               0u)
         << r.out;
     EXPECT_NE(r.out.find("Done processing ZIP files\n"), std::string::npos);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace tv;
 using tvtest::GameFixture;
 using tvtest::ident;
@@ -209,4 +211,41 @@ TEST(Needs, TheRunNamesEachMovedMapThatStillLacksPackages) {
     r = tvtest::runCli(g.fx, g.game + "run --no-backup --select all");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.find(" needs "), std::string::npos) << r.out;
+}
+
+TEST(Needs, AnArchivesPreviewSaysWhatItsMapNeedsThatNobodyHas) {
+    NativeGame g;
+    const std::string map = makePackageTables({{"Core", "Package", 0, "Core"},
+                                               {"Core", "Package", 0, "ZTex"},
+                                               {"Core", "Package", 0, "AW-Metals"},
+                                               {"Core", "Package", 0, "Nowhere"}});
+    const std::string zip = g.fx.dir.path() + "/DM-Z.zip";
+    tvtest::makeZip(zip, {{"DM-Z.ut2", map}, {"ZTex.utx.uz2", tvtest::makeUz2("x")}});
+    const std::string umod = g.fx.dir.path() + "/DM-Z.ut4mod";
+    writeFile(umod, tvtest::makeUmod({{"Maps\\DM-Z.ut2", map}, {"Textures\\ZTex.utx", "x"}}));
+    for (const std::string& archive : {zip, umod}) {
+        const auto r = tvtest::runCli(g.fx, g.game + "zip " + archive);
+        EXPECT_NE(r.out.find("DM-Z.ut2 needs: Core, ZTex, AW-Metals, Nowhere\n"
+                             "Neither the archive nor the game has: Nowhere\n"),
+                  std::string::npos)
+            << archive << "\n"
+            << r.out << r.err;
+    }
+}
+
+TEST(Needs, TidyKeepsACacheCopyUnlessTheFileTheGameLoadsForItsNameIsTheSame) {
+    NativeGame g;
+    // aw-metals.utx in the cache is identical to Textures/AW-Metals.utx; a
+    // map needing "AW-Metals" gets System/AW-Metals.u (Paths= reads System
+    // first, the player's folder before the game's), another package: the
+    // cache copy stays while that is so.
+    writeFile(g.user + "/Textures/AW-Metals.utx", makePackageTables({}));
+    writeFile(g.user + "/System/AW-Metals.u", makePackageTables({{"Core", "Package", 0, "Core"}}));
+    const std::string copy = g.user + "/Cache/" + ident(1) + ".uxx";
+    auto r = tvtest::runCli(g.fx, g.game + "tidy --duplicates --yes");
+    EXPECT_TRUE(tvtest::exists(copy)) << r.out << r.err;
+    std::filesystem::remove(g.user + "/System/AW-Metals.u");
+    r = tvtest::runCli(g.fx, g.game + "tidy --duplicates --yes");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_FALSE(tvtest::exists(copy));
 }

@@ -103,7 +103,9 @@ TEST(Umod, PreviewThenEachFileGoesToItsOwnFolder) {
     // A requirement is said as one, not as an instruction; the manifest is
     // no file to install.
     EXPECT_NE(r.out.find("Not carried out (do these by hand if the add-on needs them):\n  [Foo] "
-                         "Ini=System\\UT2004.ini,Engine.GameEngine.ServerPackages=Foo\n**OLD**"),
+                         "Ini=System\\UT2004.ini,Engine.GameEngine.ServerPackages=Foo\n"
+                         "DM-Foo.ut2 needs: nothing else\n"
+                         "DM-Big.ut2 needs: nothing else\n**OLD**"),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Requires: UT2004, Version 3369\nFiles:\n"), std::string::npos) << r.out;

@@ -76,13 +76,15 @@ QString needsToolTip(const FileRow& r, const std::vector<NeededPackage>& lacking
                      const std::string& lookedIn) {
     if (lacking.empty()) return {};
     QString tip = toDisplay(r.text) + QStringLiteral(" needs packages that are not installed:");
+    bool cached = false;
     for (const auto& p : lacking) {
+        cached = cached || p.where == NeededPackage::Where::Cache;
         tip += QStringLiteral("\n  ") + toDisplay(p.name) + QStringLiteral(": ");
         tip += p.where == NeededPackage::Where::Cache
-                   ? QStringLiteral("in the cache as ") + toDisplay(p.cacheName) +
-                         QStringLiteral(" (Tick What It Needs ticks it)")
+                   ? QStringLiteral("in the cache as ") + toDisplay(p.cacheName)
                    : QStringLiteral("missing");
     }
+    if (cached) tip += QStringLiteral("\nTick What It Needs ticks those in the cache.");
     return tip + QStringLiteral("\nLooked for in: ") + toDisplay(lookedIn);
 }
 
@@ -103,6 +105,9 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         return r.neverMove ? QStringLiteral("True") : QString();
     case Qt::CheckStateRole:
         if (index.column() == 0) return r.ticked ? Qt::Checked : Qt::Unchecked;
+        return {};
+    case Qt::TextAlignmentRole:
+        if (index.column() == kNeedsColumn) return int(Qt::AlignCenter);
         return {};
     case Qt::ForegroundRole:
         if (r.neverMove) return QBrush(QColor(255, 0, 0));

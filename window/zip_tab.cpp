@@ -108,7 +108,14 @@ ZipTab::ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell
     txtFileDesc = new QTextEdit(description);
     txtFileDesc->setObjectName("txtFileDesc");
     txtFileDesc->setReadOnly(true);
-    (new QVBoxLayout(description))->addWidget(txtFileDesc);
+    // What the map needs, apart from the description, which shows as written.
+    lblNeeds = makeLabel(description, "lblNeeds");
+    lblNeeds->setWordWrap(true);
+    lblNeeds->setTextFormat(Qt::PlainText);
+    lblNeeds->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* descriptionBox = new QVBoxLayout(description);
+    descriptionBox->addWidget(txtFileDesc, 1);
+    descriptionBox->addWidget(lblNeeds);
 
     auto* preview = makeFrame(this, "Included Preview");
     picFile = makeLabel(preview, "picFile");
@@ -252,8 +259,17 @@ void ZipTab::rememberArchiveFolder(const std::string& folder) {
     m_session.registry().setValue(kTessvaneKey, kArchiveFolderValue, value);
 }
 
+void ZipTab::showNeeds(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines)
+        text += (text.empty() ? "" : "\n") + line;
+    lblNeeds->setText(toDisplay(text));
+    lblNeeds->setVisible(!text.empty());
+}
+
 void ZipTab::clearPreview() {
     m_umod.reset();
+    showNeeds({});
     lblMapName->clear();
     txtFileDesc->clear();
     txtTextFile->clear();
@@ -290,6 +306,7 @@ void ZipTab::showPreview() {
     lblMapNameCaption->setText("Map Name:");
     lblMapName->setText(toDisplay(p.mapName));
     txtFileDesc->setPlainText(toDisplay(p.description));
+    showNeeds(m_session.archiveNeeds(p.maps, p.members));
     txtTextFile->setText(toDisplay(p.textFile));
     QPixmap picture;
     if (!p.picture.empty() && picture.load(QString::fromStdString(p.picture))) {
@@ -354,6 +371,10 @@ void ZipTab::umodRead(const std::string& path, bool several, std::optional<UmodP
         for (const auto& line : package->notCarriedOut)
             text += "  " + line + "\n";
     }
+    std::vector<std::string> paths;
+    for (const auto& f : package->directory.files)
+        paths.push_back(f.path);
+    showNeeds(m_session.archiveNeeds(package->maps, paths));
     // An installer names its product, not a map.
     lblMapNameCaption->setText("Product:");
     lblMapName->setText(toDisplay(package->product.empty() ? fileNameOf(path) : package->product));

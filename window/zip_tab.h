@@ -74,6 +74,8 @@ private:
     std::deque<std::string> m_queue;
     bool m_several = false;
     void clearPreview();
+    // What the archive's maps need, under the description.
+    void showNeeds(const std::vector<std::string>& lines);
 
     Session& m_session;
     BackgroundWork& m_work;
@@ -93,6 +95,7 @@ private:
     QPushButton* cmdShowZIPDesc;
     QPushButton* cmdEnlargePic;
     QTextEdit* txtFileDesc;
+    QLabel* lblNeeds;
     QLabel* picFile;
     ElidingLabel* lblMapName;
     QLabel* lblMapNameCaption; // "Map Name:", "Product:" for an installer
