@@ -1,11 +1,9 @@
 #include "package_header.h"
+#include "package_imports.h"
 
 #include "platform/bytes.h"
 
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tv {
 
@@ -43,24 +41,7 @@ std::optional<PackageHeader> parsePackageHeader(std::string_view b, int64_t file
 }
 
 PackageFile readPackageHeader(const std::string& path, int64_t knownSize) {
-    PackageFile f;
-    // Never waits on a FIFO or a device named like a package.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return f;
-    struct stat st {};
-    st.st_size = knownSize;
-    st.st_mode = S_IFREG;
-    char buf[kPackageHeaderBytes];
-    ssize_t n = -1;
-    if ((knownSize >= 0 || ::fstat(fd, &st) == 0) && S_ISREG(st.st_mode))
-        n = ::pread(fd, buf, sizeof buf, 0);
-    ::close(fd);
-    if (n < 0) return f;
-    f.size = st.st_size;
-    auto header = parsePackageHeader(std::string_view(buf, static_cast<size_t>(n)), st.st_size);
-    f.kind = header ? PackageFile::Kind::Package : PackageFile::Kind::NotAPackage;
-    if (header) f.header = *header;
-    return f;
+    return readPackage(path, knownSize, false).file;
 }
 
 std::string guidText(const std::array<uint8_t, 16>& guid) {
