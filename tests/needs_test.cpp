@@ -5,6 +5,7 @@
 
 #include "engine/package_imports.h"
 #include "platform/bytes.h"
+#include "session/file_list.h"
 
 #include <gtest/gtest.h>
 
@@ -248,4 +249,30 @@ TEST(Needs, TidyKeepsACacheCopyUnlessTheFileTheGameLoadsForItsNameIsTheSame) {
     r = tvtest::runCli(g.fx, g.game + "tidy --duplicates --yes");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_FALSE(tvtest::exists(copy));
+}
+
+TEST(Needs, TickWhatItNeedsTicksTheCachedPackagesButNeverANeverMoveRow) {
+    FileList list;
+    auto row = [](const std::string& text, bool neverMove) {
+        FileRow r;
+        r.text = text;
+        r.neverMove = neverMove;
+        return r;
+    };
+    list.replace({row("DM-Map.ut2", false), row("kept.utx", true), row("TEX.utx", false),
+                  row("Other.utx", false)},
+                 std::vector<ScanTableEntry>(4));
+    PackagesFacts facts;
+    facts.entries.resize(4);
+    for (const char* name : {"Kept.utx", "Tex.utx"}) {
+        NeededPackage p;
+        p.where = NeededPackage::Where::Cache;
+        p.cacheName = name;
+        facts.entries[0].lacking.push_back(p);
+    }
+    facts.entries[0].lacking.push_back(NeededPackage{}); // missing
+    ASSERT_TRUE(list.setStates(list.generation(), std::move(facts)));
+    EXPECT_EQ(list.tickNeeded(0), 1u);
+    EXPECT_EQ(list.selectedNames(), std::unordered_set<std::string>{"TEX.utx"});
+    EXPECT_EQ(list.tickNeeded(0), 0u); // ticked already
 }
