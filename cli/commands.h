@@ -15,6 +15,7 @@ const Command& commandPurge();
 const Command& commandTidy();
 const Command& commandNeeds();
 const Command& commandCheck();
+const Command& commandWatch();
 const Command& commandUz2();
 const Command& commandCleanTmp();
 const Command& commandSetPurge();

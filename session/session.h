@@ -261,6 +261,8 @@ public:
     const std::string& programFolder() const { return m_programFolder; }
     // The game worked on.
     const GameInstall& install() const { return m_install; }
+    // The game of this install is running (it may be writing its files).
+    bool gameInUse() const;
     // The settings the controls hold; the window and the command line edit them.
     Settings& settings() { return m_settings; }
     const Settings& settings() const { return m_settings; }

@@ -150,6 +150,10 @@ bool Session::chooseGame(bool mustChoose, const std::vector<GameChoice>& found) 
     return useInstall(found[static_cast<size_t>(pick)].install);
 }
 
+bool Session::gameInUse() const {
+    return installIsInUse(m_install, DiscoveryPlaces::fromEnvironment().home, m_procRoot);
+}
+
 bool Session::refuseWhileGameRuns(const GameInstall& install) {
     if (!installIsInUse(install, DiscoveryPlaces::fromEnvironment().home, m_procRoot)) return false;
     refuse(gameRunningText(install.game));
