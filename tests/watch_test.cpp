@@ -20,7 +20,16 @@ TEST(Watch, OnceMovesWhatCameDuringTheGameAfterItEndsAndOneWatchAtATime) {
     const std::string env = "TESSVANE_PROC_ROOT=" + proc.path() + " TESSVANE_WATCH_INTERVAL_MS=20";
     auto watch =
         std::async(std::launch::async, [&] { return tvtest::runCli(fx, "watch --once", env); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The watch holds its lock before it looks at the cache: once the lock
+    // file is there, a moment more and it has the names of before the game.
+    auto locked = [&] {
+        for (const auto& f : std::filesystem::directory_iterator(fx.program))
+            if (f.path().filename().string().rfind("tessvane-watch-", 0) == 0) return true;
+        return false;
+    };
+    for (int i = 0; i < 500 && !locked(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     // Downloads during the game; a second watch refused meanwhile.
     fx.writeCacheIni({fx.addEntry(1, "DM-Before.ut2"), fx.addEntry(2, "DM-New.ut2"),
                       fx.addEntry(3, "NewTex.utx"), fx.addEntry(4, "NewSong.ogg")});
