@@ -609,6 +609,7 @@ void CacheRun::carryOutLine(LinePlan& p, const std::string& line) {
         }
         report(moveLine(p.cacheFile, p.destination));
         ++m_result.moved;
+        m_result.movedFiles.push_back({p.type, p.destination});
         if (p.type == FileType::Map) m_movedMaps.push_back(&p);
         return;
     }
@@ -637,6 +638,7 @@ void CacheRun::moveOne(LinePlan& p, const std::string& line) {
         crashPoint("file moved");
         report(moveLine(p.cacheFile, p.destination));
         ++m_result.moved;
+        m_result.movedFiles.push_back({p.type, p.destination});
         if (p.type == FileType::Map) m_movedMaps.push_back(&p);
         return;
     }

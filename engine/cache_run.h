@@ -25,6 +25,11 @@ struct RunOptions {
 struct RunResult {
     bool cacheIniFound = false;
     int moved = 0;
+    struct Moved {
+        FileType type;
+        std::string destination;
+    };
+    std::vector<Moved> movedFiles; // where each file moved went (not in a dry run)
     // Kept: a file of that name is at the destination, or in another folder
     // the game reads packages from (a copy would shadow it): that file.
     std::vector<std::string> existing;

@@ -14,11 +14,14 @@
 #include <fstream>
 #include <linux/fs.h>
 #include <set>
+#include <signal.h>
+#include <spawn.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <zip.h>
 
@@ -100,6 +103,41 @@ std::string shellQuote(const std::string& s) {
     for (char c : s)
         q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
+}
+
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+            const std::string& outFile) {
+    std::vector<char*> args, vars;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    for (const auto& v : env)
+        vars.push_back(const_cast<char*>(v.c_str()));
+    vars.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0644);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+    pid_t pid = -1;
+    const int r = ::posix_spawn(&pid, args[0], &files, nullptr, args.data(), vars.data());
+    posix_spawn_file_actions_destroy(&files);
+    if (r != 0) throw std::runtime_error("cannot start " + argv[0]);
+    return pid;
+}
+
+int waitExit(pid_t pid, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= end) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 CliResult runCli(const GameFixture& fx, const std::string& args, const std::string& env,

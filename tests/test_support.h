@@ -2,9 +2,12 @@
 
 #include "games/game_install.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
+
+#include <sys/types.h>
 #include <vector>
 
 namespace tvtest {
@@ -58,6 +61,15 @@ struct CommandResult {
     std::string out;
 };
 CommandResult runCommand(const std::string& command);
+
+// Starts a program (argv[0] a path) with exactly this environment, its
+// standard output and error into `outFile`; its process id (throws when it
+// cannot be started).
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+            const std::string& outFile);
+// Its exit status once it has ended (128 + signal when killed); -1 when it
+// did not end within `limit` (it is then killed).
+int waitExit(pid_t pid, std::chrono::milliseconds limit);
 // Quotes a text for the shell.
 std::string shellQuote(const std::string& s);
 

@@ -1,13 +1,23 @@
 // tessvane-cli watch: the downloads of a game moved once it has ended.
 #include "package_support.h"
+#include "session_bus.h"
 #include "test_support.h"
+
+#include "cli/watch_support.h"
+#include "platform/operation_lock.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <future>
+#include <optional>
 #include <thread>
+
+extern char** environ;
 
 using tvtest::GameFixture;
 using tvtest::ident;
@@ -50,4 +60,142 @@ TEST(Watch, OnceMovesWhatCameDuringTheGameAfterItEndsAndOneWatchAtATime) {
     const auto undo = tvtest::runCli(fx, "undo --yes --all");
     EXPECT_EQ(undo.status, 0) << undo.out << undo.err;
     EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(2) + ".uxx"));
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// tessvane-cli started in the background with the fixture's folders and more
+// of the environment; what it prints goes to files the test reads as it runs.
+class Background {
+public:
+    Background(const GameFixture& fx, const std::vector<std::string>& args,
+               const std::vector<std::string>& env)
+        : m_out(fx.dir / "background.out") {
+        std::vector<std::string> all{TESSVANE_CLI};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<std::string> vars{"TESSVANE_HOME=" + fx.program,
+                                      "TESSVANE_REGISTRY=" + fx.registry};
+        vars.insert(vars.end(), env.begin(), env.end());
+        for (char** e = environ; *e; ++e)
+            vars.emplace_back(*e); // later copies lose: the ones above hold
+        m_pid = tvtest::spawn(all, vars, m_out);
+    }
+    ~Background() { stop(); }
+    std::string out() const { return tvtest::readFile(m_out); }
+    bool waitFor(const std::string& text, std::chrono::seconds limit = 10s) const {
+        for (auto end = std::chrono::steady_clock::now() + limit;
+             std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms))
+            if (out().find(text) != std::string::npos) return true;
+        return false;
+    }
+    // Asks it to end as the session's end does; its exit status.
+    int stop() {
+        if (m_pid <= 0) return m_status;
+        ::kill(m_pid, SIGTERM);
+        m_status = tvtest::waitExit(m_pid, 10s);
+        m_pid = -1;
+        return m_status;
+    }
+
+private:
+    std::string m_out;
+    pid_t m_pid = -1;
+    int m_status = -1;
+};
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    for (auto end = std::chrono::steady_clock::now() + limit;
+         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms))
+        if (done()) return true;
+    return done();
+}
+
+} // namespace
+
+// The whole round as a player meets it: the watch sleeps, a game starts and
+// downloads, nothing moves until it ends and the window's work is done, the
+// desktop is told, and the notice's Undo takes the game's downloads back.
+TEST(Watch, AGamesDownloadsMoveWhenItEndsAndTheNoticeTakesThemBack) {
+    tvtest::SessionBus bus;
+    if (!bus.usable()) GTEST_SKIP() << "dbus-daemon is not installed";
+    tvtest::FakeNotifications notices(bus);
+    ASSERT_TRUE(notices.ready());
+    GameFixture fx;
+    fx.writeCacheIni({fx.addEntry(1, "DM-Before.ut2")});
+    Background watch(fx, {"watch"},
+                     {"DBUS_SESSION_BUS_ADDRESS=" + bus.address(), "TESSVANE_PROC_ROOT=/proc",
+                      "TESSVANE_WATCH_INTERVAL_MS=50"});
+    ASSERT_TRUE(watch.waitFor("Watching")) << watch.out();
+
+    // The game: a program of the game's name in its System folder.
+    const std::string binary = fx.game + "/System/ut2003-bin";
+    std::filesystem::copy_file("/bin/sleep", binary);
+    const pid_t game = tvtest::spawn({binary, "600"}, {}, fx.dir / "game.out");
+    fx.writeCacheIni({fx.addEntry(1, "DM-Before.ut2"), fx.addEntry(2, "DM-New.ut2"),
+                      fx.addEntry(3, "NewTex.utx"), fx.addEntry(4, "NewSong.ogg")});
+    ASSERT_TRUE(watch.waitFor("The game started")) << watch.out();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(2) + ".uxx")); // not while it runs
+
+    // The game ends while the window is at work: the watch waits for it.
+    std::optional<tv::OperationLock> windowWork(std::in_place, fx.program);
+    ASSERT_TRUE(windowWork->held());
+    ::kill(game, SIGTERM);
+    tvtest::waitExit(game, 10s);
+    ASSERT_TRUE(watch.waitFor("waits for it")) << watch.out();
+    EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(2) + ".uxx"));
+    windowWork.reset();
+
+    const std::vector<std::string> moved{fx.game + "/Maps/DM-New.ut2",
+                                         fx.game + "/Textures/NewTex.utx",
+                                         fx.game + "/Music/NewSong.ogg"};
+    auto allMoved = [&] {
+        return std::all_of(moved.begin(), moved.end(), [](auto& f) { return tvtest::exists(f); });
+    };
+    EXPECT_TRUE(waitUntil(allMoved, 5s)) << watch.out();
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Before.ut2"));
+    ASSERT_TRUE(notices.waitForShown(1)) << watch.out();
+    const auto shown = notices.shown().front();
+    EXPECT_EQ(shown.summary,
+              "1 map, 1 texture and 1 music file from the last game moved into " + fx.game);
+    EXPECT_EQ(shown.actions, (std::vector<std::string>{"undo", "Undo", "open", "Open Tessvane"}));
+
+    notices.choose(shown.id, "undo");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return !std::any_of(moved.begin(), moved.end(),
+                                [](auto& f) { return tvtest::exists(f); });
+        },
+        5s))
+        << watch.out();
+    for (int id : {2, 3, 4})
+        EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(id) + ".uxx")) << id;
+    ASSERT_TRUE(notices.waitForShown(2)) << watch.out();
+    EXPECT_EQ(notices.shown()[1].summary, "The files from the last game went back into the cache");
+    EXPECT_EQ(watch.stop(), 0) << watch.out();
+}
+
+TEST(Watch, TheNoticeCountsEachTypeAndNamesTheFolderThatHoldsThemAll) {
+    using tv::FileType;
+    struct Home {
+        std::string was = ::getenv("HOME") ? ::getenv("HOME") : "";
+        Home() { ::setenv("HOME", "/home/al", 1); }
+        ~Home() { ::setenv("HOME", was.c_str(), 1); }
+    } home;
+    EXPECT_EQ(tv::cli::movedAfterGameText({{FileType::Map, "/home/al/.ut2004/Maps/A.ut2"},
+                                           {FileType::Texture, "/home/al/.ut2004/Textures/T.utx"},
+                                           {FileType::Map, "/home/al/.ut2004/Maps/B.ut2"}}),
+              "2 maps and 1 texture from the last game moved into ~/.ut2004");
+    EXPECT_EQ(tv::cli::movedAfterGameText({{FileType::Map, "/home/al/.ut2004/Maps/A.ut2"}}),
+              "1 map from the last game moved into ~/.ut2004/Maps");
+    // Folders compare whole: /home/alice is not in /home/al, /g/utx not in /g/ut.
+    EXPECT_EQ(tv::cli::movedAfterGameText({{FileType::StaticMesh, "/g/ut/StaticMeshes/S.usx"},
+                                           {FileType::Music, "/g/utx/Music/M.ogg"},
+                                           {FileType::Music, "/g/ut/Music/N.ogg"},
+                                           {FileType::Map, "/g/ut/Maps/C.ut2"}}),
+              "1 map, 2 music files and 1 static mesh from the last game moved into /g");
+    EXPECT_EQ(tv::cli::movedAfterGameText({{FileType::Sound, "/home/alice/S/S.uax"}}),
+              "1 sound package from the last game moved into /home/alice/S");
 }

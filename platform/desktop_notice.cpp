@@ -1,0 +1,112 @@
+#include "desktop_notice.h"
+
+#include <systemd/sd-bus.h>
+
+#include <cstring>
+
+namespace tv {
+
+namespace {
+
+constexpr const char* kService = "org.freedesktop.Notifications";
+constexpr const char* kPath = "/org/freedesktop/Notifications";
+constexpr uint64_t kCallTimeoutUs = 5'000'000;
+
+std::string busError(const sd_bus_error& e, int r) {
+    if (e.message) return e.message;
+    return std::strerror(r < 0 ? -r : r);
+}
+
+} // namespace
+
+// Each action chosen on a notice, kept until it is taken.
+struct ActionHeard {
+    static int onSignal(sd_bus_message* m, void* self, sd_bus_error*) {
+        uint32_t id = 0;
+        const char* key = nullptr;
+        if (sd_bus_message_read(m, "us", &id, &key) >= 0 && key)
+            static_cast<DesktopNotices*>(self)->m_chosen.emplace_back(id, key);
+        return 0;
+    }
+};
+
+DesktopNotices::DesktopNotices() {
+    sd_bus* bus = nullptr;
+    const int r = sd_bus_open_user(&bus);
+    if (r < 0) {
+        m_error = std::string("no session bus: ") + std::strerror(-r);
+        return;
+    }
+    m_bus = bus;
+    // ActionInvoked reaches every listener; the notices are told apart by id.
+    const int m = sd_bus_match_signal(m_bus, nullptr, nullptr, kPath, kService, "ActionInvoked",
+                                      &ActionHeard::onSignal, this);
+    if (m < 0) m_error = std::string("actions cannot be heard: ") + std::strerror(-m);
+}
+
+DesktopNotices::~DesktopNotices() {
+    if (m_bus) sd_bus_flush_close_unref(m_bus);
+}
+
+bool DesktopNotices::offersActions() {
+    if (!m_bus) return false;
+    if (m_actionsOffered >= 0) return m_actionsOffered == 1;
+    sd_bus_error e = SD_BUS_ERROR_NULL;
+    sd_bus_message* reply = nullptr;
+    m_actionsOffered = 0;
+    if (sd_bus_call_method(m_bus, kService, kPath, kService, "GetCapabilities", &e, &reply, "") >=
+        0) {
+        if (sd_bus_message_enter_container(reply, 'a', "s") > 0) {
+            const char* cap = nullptr;
+            while (sd_bus_message_read(reply, "s", &cap) > 0)
+                if (cap && std::strcmp(cap, "actions") == 0) m_actionsOffered = 1;
+        }
+    }
+    sd_bus_message_unref(reply);
+    sd_bus_error_free(&e);
+    return m_actionsOffered == 1;
+}
+
+uint32_t DesktopNotices::show(const std::string& summary, const std::string& body,
+                              const std::vector<Action>& actions) {
+    if (!m_bus) return 0;
+    const bool withActions = !actions.empty() && offersActions();
+    sd_bus_message* call = nullptr;
+    sd_bus_message* reply = nullptr;
+    sd_bus_error e = SD_BUS_ERROR_NULL;
+    uint32_t id = 0;
+    int r = sd_bus_message_new_method_call(m_bus, &call, kService, kPath, kService, "Notify");
+    if (r >= 0)
+        r = sd_bus_message_append(call, "susss", "Tessvane", 0u, "tessvane", summary.c_str(),
+                                  body.c_str());
+    if (r >= 0) r = sd_bus_message_open_container(call, 'a', "s");
+    for (size_t i = 0; r >= 0 && withActions && i < actions.size(); ++i)
+        r = sd_bus_message_append(call, "ss", actions[i].key.c_str(), actions[i].label.c_str());
+    if (r >= 0) r = sd_bus_message_close_container(call);
+    // The desktop entry lets the service show the program's name and icon.
+    if (r >= 0) r = sd_bus_message_append(call, "a{sv}", 1, "desktop-entry", "s", "tessvane");
+    if (r >= 0) r = sd_bus_message_append(call, "i", -1);
+    if (r >= 0) r = sd_bus_call(m_bus, call, kCallTimeoutUs, &e, &reply);
+    if (r >= 0) r = sd_bus_message_read(reply, "u", &id);
+    if (r < 0) {
+        m_error = "the notice could not be shown: " + busError(e, r);
+        id = 0;
+    }
+    sd_bus_error_free(&e);
+    sd_bus_message_unref(reply);
+    sd_bus_message_unref(call);
+    return id;
+}
+
+int DesktopNotices::fd() const {
+    return m_bus ? sd_bus_get_fd(m_bus) : -1;
+}
+
+std::vector<std::pair<uint32_t, std::string>> DesktopNotices::takeActions() {
+    if (m_bus)
+        while (sd_bus_process(m_bus, nullptr) > 0) {
+        }
+    return std::exchange(m_chosen, {});
+}
+
+} // namespace tv

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct sd_bus;
+struct sd_bus_message;
+
+namespace tv {
+
+// Notices on the desktop through the freedesktop notification service on
+// the user's session bus, and the actions the user chose on them.
+class DesktopNotices {
+public:
+    // Connects to the session bus; without one, connected() is false and
+    // every notice is left to the caller's own log.
+    DesktopNotices();
+    ~DesktopNotices();
+    DesktopNotices(const DesktopNotices&) = delete;
+    DesktopNotices& operator=(const DesktopNotices&) = delete;
+
+    bool connected() const { return m_bus != nullptr; }
+    // Why there is no connection, or why the last notice was not shown.
+    const std::string& error() const { return m_error; }
+
+    struct Action {
+        std::string key;   // what the program hears back
+        std::string label; // what the user reads
+    };
+    // Shows a notice; its id, or 0 (with error()) when none was shown.
+    // Actions are offered only where the service can show them.
+    uint32_t show(const std::string& summary, const std::string& body,
+                  const std::vector<Action>& actions = {});
+    bool offersActions();
+
+    // Waitable for reading (poll) when the bus has something; -1 without one.
+    int fd() const;
+    // Reads what the bus holds: each action chosen since, as (notice, key).
+    std::vector<std::pair<uint32_t, std::string>> takeActions();
+
+private:
+    sd_bus* m_bus = nullptr;
+    std::string m_error;
+    int m_actionsOffered = -1; // not yet asked
+    std::vector<std::pair<uint32_t, std::string>> m_chosen;
+    friend struct ActionHeard;
+};
+
+} // namespace tv
