@@ -4,12 +4,14 @@
 #include "watch_support.h"
 
 #include "formats/registry_store.h"
+#include "platform/child_process.h"
 #include "platform/desktop_notice.h"
 #include "platform/folder_watch.h"
 #include "platform/operation_lock.h"
 #include "platform/program_folder.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
+#include "session/watch_service.h"
 
 #include <poll.h>
 #include <sys/stat.h>
@@ -48,7 +50,7 @@ public:
         m_lookWanted = m_inGame || m_once || !m_files.usable();
         for (;;) {
             const bool changed = wait();
-            if (m_stop.asked()) return m_status;
+            if (m_stop.asked() || m_restart) return m_status;
             for (const auto& [id, key] : m_notices.takeActions())
                 chosen(id, key);
             if (changed) {
@@ -74,7 +76,12 @@ private:
     std::string m_configSeen;                             // what the configuration held then
     std::map<uint32_t, std::vector<std::string>> m_shown; // notice: files it moved
     int m_status = kDone;
+    bool m_restart = false;
 
+public:
+    bool restartWanted() const { return m_restart; }
+
+private:
     void say(const std::string& line) { m_c.out << escapeControls(line) << '\n' << std::flush; }
 
     // Waits for a change in the watched folders, a notice's action, a stop,
@@ -158,10 +165,18 @@ private:
     // The game's configuration or the settings changed: read them again (the
     // cache folder, the types to move, the destination).
     void reload() {
-        if (m_c.start())
-            m_c.workOutFolders();
-        else
+        const std::string game = m_c.session.install().gameFolder;
+        if (!m_c.start()) {
             say("The settings could not be read again; the watch goes on with those it had");
+            return;
+        }
+        m_c.workOutFolders();
+        if (m_c.session.install().gameFolder == game) return;
+        // Another game chosen in the window: a watch for that one (with its
+        // own lock) instead of this.
+        say("Another game was chosen: " + m_c.session.install().gameFolder +
+            "; the watch starts anew for it");
+        m_restart = true;
     }
 
     static void reapChildren() {
@@ -240,7 +255,7 @@ private:
         if (key == "open") {
             std::string program = joinPath(executableFolder(), "tessvane");
             if (!fileExists(program)) program = "tessvane";
-            if (!startProgram(program)) say("Tessvane could not be started: " + program);
+            if (!startDetached({program})) say("Tessvane could not be started: " + program);
             return;
         }
         if (key != "undo") return;
@@ -277,14 +292,26 @@ protected:
         if (!c.start()) return c.status;
         c.workOutFolders();
         const std::string game = c.session.install().gameFolder;
-        const WatchLock lock(watchLockFile(c.session.programFolder(), game));
-        if (!lock.held()) {
-            c.err << "Tessvane: another tessvane-cli watch looks after " << escapeControls(game)
-                  << " already\n";
+        bool restart = false;
+        int status = kDone;
+        {
+            const WatchLock lock(watchLockFile(c.session.programFolder(), game));
+            if (!lock.held()) {
+                c.err << "Tessvane: another tessvane-cli watch looks after " << escapeControls(game)
+                      << " already\n";
+                return kFailed;
+            }
+            c.out << "Watching " << escapeControls(game) << " for the end of a game\n"
+                  << std::flush;
+            Watcher watcher(c, once);
+            status = watcher.loop();
+            restart = watcher.restartWanted();
+        }
+        if (restart && !restartSelf()) {
+            c.err << "Tessvane: the watch could not start anew\n";
             return kFailed;
         }
-        c.out << "Watching " << escapeControls(game) << " for the end of a game\n" << std::flush;
-        return Watcher(c, once).loop();
+        return status;
     }
 };
 

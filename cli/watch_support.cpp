@@ -5,15 +5,13 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <cstdlib>
-
-extern char** environ;
+#include <iostream>
 
 namespace tv::cli {
 
@@ -28,21 +26,6 @@ std::chrono::milliseconds watchInterval() {
     if (const char* ms = std::getenv("TESSVANE_WATCH_INTERVAL_MS"); ms && *ms)
         return std::chrono::milliseconds(std::max(10L, std::strtol(ms, nullptr, 10)));
     return std::chrono::seconds(2);
-}
-
-WatchLock::WatchLock(const std::string& path)
-    : m_fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644)),
-      m_held(m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
-}
-
-WatchLock::~WatchLock() {
-    if (m_fd >= 0) ::close(m_fd);
-}
-
-std::string watchLockFile(const std::string& programFolder, const std::string& gameFolder) {
-    return joinPath(programFolder, "tessvane-watch-" +
-                                       std::to_string(std::hash<std::string>{}(gameFolder)) +
-                                       ".lock");
 }
 
 namespace {
@@ -76,21 +59,22 @@ bool StopSignals::asked() const {
     return g_stopAsked;
 }
 
-bool startProgram(const std::string& path) {
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr,
-                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
-    pid_t pid = 0;
-    char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-    const int r = ::posix_spawnp(&pid, path.c_str(), nullptr, &attr, argv, environ);
-    posix_spawnattr_destroy(&attr);
-    return r == 0;
+bool restartSelf() {
+    const auto cmdline = readFile("/proc/self/cmdline");
+    if (!cmdline || cmdline->empty() || cmdline->size() > 64 * 1024) return false;
+    std::vector<std::string> args;
+    for (size_t at = 0; at < cmdline->size();) {
+        const size_t end = std::min(cmdline->find('\0', at), cmdline->size());
+        args.emplace_back(*cmdline, at, end - at);
+        at = end + 1;
+    }
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::cout.flush();
+    ::execv("/proc/self/exe", argv.data());
+    return false;
 }
 
 namespace {

@@ -24,24 +24,6 @@ Names cacheNames(const CacheFolders& folders);
 // TESSVANE_WATCH_INTERVAL_MS).
 std::chrono::milliseconds watchInterval();
 
-// Holds the watch's lock for one game folder while it lives; held() is
-// false when another watch has it.
-class WatchLock {
-public:
-    explicit WatchLock(const std::string& path);
-    ~WatchLock();
-    WatchLock(const WatchLock&) = delete;
-    WatchLock& operator=(const WatchLock&) = delete;
-    bool held() const { return m_held; }
-
-private:
-    int m_fd;
-    bool m_held;
-};
-
-// The watch's lock file for a game folder, in the program folder.
-std::string watchLockFile(const std::string& programFolder, const std::string& gameFolder);
-
 // SIGTERM (the user session ending), SIGINT and SIGHUP end the watch between
 // two pieces of work: they are held back except while it waits.
 class StopSignals {
@@ -58,9 +40,9 @@ private:
     sigset_t m_stops, m_waiting;
 };
 
-// Starts a program in a session of its own, with the ordinary signals;
-// false when it cannot be started.
-bool startProgram(const std::string& path);
+// Runs this program again with the same arguments; returns only when that
+// failed.
+bool restartSelf();
 
 // "3 maps and 2 textures from the last game moved into ~/.ut2004"
 std::string movedAfterGameText(const std::vector<RunResult::Moved>& moved);

@@ -14,6 +14,7 @@
 #include "store/never_move.h"
 #include "store/settings.h"
 #include "store/undo_log.h"
+#include "watch_service.h"
 
 #include <atomic>
 #include <deque>
@@ -263,6 +264,15 @@ public:
     const GameInstall& install() const { return m_install; }
     // The game of this install is running (it may be writing its files).
     bool gameInUse() const;
+
+    // ---- moves after each game ------------------------------------------------------
+    // Whether the watch starts with the desktop, and whether one looks
+    // after this game now (the second is quick to ask).
+    AfterGameState afterGameMoves() const;
+    bool afterGameWatchRunning() const;
+    // Turns the watch's start with the desktop on or off, and the watch
+    // itself; false (said) when it could not be done.
+    bool setAfterGameMoves(bool on);
     // The settings the controls hold; the window and the command line edit them.
     Settings& settings() { return m_settings; }
     const Settings& settings() const { return m_settings; }

@@ -2,7 +2,8 @@
 # Installs the build into a temporary DESTDIR and uses it as a user would:
 # the installed tessvane-cli with a fresh HOME and no TESSVANE_HOME scans,
 # runs and undoes on a made game folder, its files land in XDG_DATA_HOME and
-# nothing is written under the prefix; both menu entries validate; and a
+# nothing is written under the prefix; the menu and autostart entries validate,
+# the watch's user unit starts the installed tessvane-cli; and a
 # client program built against the installed headers and CMake package (and
 # checked through pkg-config) loads a local page through libquillet.so.
 # Usage: install_test.sh BUILD-DIR VERSION
@@ -28,7 +29,13 @@ done
 ls "$prefix"/lib*/libquillet.so.1 >/dev/null 2>&1 || ls "$prefix"/lib/*/libquillet.so.1 >/dev/null ||
   fail "libquillet.so.1 was not installed"
 desktop-file-validate "$prefix/share/applications/tessvane.desktop" \
-  "$prefix/share/applications/tessvane-troubleshooter.desktop" || fail "desktop entries"
+  "$prefix/share/applications/tessvane-troubleshooter.desktop" \
+  "$prefix/share/tessvane/tessvane-watch.desktop" || fail "desktop entries"
+# The watch after each game: its user unit starts the installed tessvane-cli.
+unit="$work/root/usr/lib/systemd/user/tessvane-watch.service"
+[ -f "$unit" ] || fail "tessvane-watch.service was not installed"
+grep -qx "ExecStart=/usr/bin/tessvane-cli watch" "$unit" || fail "the unit starts: $(grep ExecStart "$unit")"
+grep -qx "WantedBy=default.target" "$unit" || fail "the unit cannot be enabled"
 
 # A user of the installed programs.
 export HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config"

@@ -6,6 +6,7 @@
 
 #include "formats/registry_store.h"
 #include "recording_prompter.h"
+#include "session/watch_service.h"
 #include "window/main_window.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +31,8 @@
 
 #include <filesystem>
 #include <memory>
+
+#include <signal.h>
 
 using namespace tv;
 using tvtest::GameFixture;
@@ -822,4 +826,86 @@ TEST_F(MainWindowTest, TheWindowAnswersWhileGamesAreFoundAndATidyIsPlanned) {
         << prompter.shown[shownBefore].text;
     EXPECT_FALSE(tvtest::exists(fx.cache + "/" + tvtest::ident(5) + ".uxx"));
     EXPECT_TRUE(tvtest::exists(fx.cache + "/" + second)); // never shown, never deleted
+}
+
+// The Options box that starts the watch with the desktop: by systemd where
+// the user has a systemd session, else by the autostart entry (and a watch
+// started at once); the line under it says whether a watch runs.
+TEST_F(MainWindowTest, MovesAfterEachGameTurnOnAndOffWithAndWithoutSystemd) {
+    tvtest::TempDir bin;
+    const std::string calls = bin / "calls";
+    // A systemctl whose user manager answers once the file `systemd` is there.
+    tvtest::writeFile(bin / "systemctl", "#!/bin/sh\necho \"$*\" >>'" + calls + "'\n[ -e '" +
+                                             (bin / "systemd") +
+                                             "' ] || exit 1\ncase \"$2\" in\n  is-enabled) [ -e '" +
+                                             (bin / "enabled") + "' ];;\n  enable) touch '" +
+                                             (bin / "enabled") + "';;\n  disable) rm -f '" +
+                                             (bin / "enabled") + "';;\n  cat) exit 1;;\nesac\n");
+    std::filesystem::permissions(bin / "systemctl", std::filesystem::perms::owner_all);
+    struct Env {
+        std::string path = ::getenv("PATH");
+        Env(const std::string& bin, const GameFixture& fx) {
+            ::setenv("PATH", (bin + ":" + path).c_str(), 1);
+            // The watch the window starts shares its folders, as installed.
+            ::setenv("TESSVANE_REGISTRY", fx.registry.c_str(), 1);
+            ::setenv("TESSVANE_HOME", fx.program.c_str(), 1);
+        }
+        ~Env() {
+            ::setenv("PATH", path.c_str(), 1);
+            ::unsetenv("TESSVANE_REGISTRY");
+            ::unsetenv("TESSVANE_HOME");
+        }
+    } env(bin.path(), fx);
+    ASSERT_TRUE(start());
+    const std::string lock = watchLockFile(fx.program, fx.game);
+    struct NoWatchLeft {
+        std::string lock;
+        ~NoWatchLeft() {
+            if (pid_t pid = watchHolder(lock); pid > 0) ::kill(pid, SIGKILL);
+        }
+    } cleanup{lock};
+    auto* tabs = child<QTabWidget>("Tab1");
+    for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->tabText(i) == "Options") tabs->setCurrentIndex(i);
+    auto* box = child<QCheckBox>("chkAfterGame");
+    auto* line = child<QLabel>("lblAfterGame");
+    QTRY_COMPARE(line->text(), QString("Not running"));
+    EXPECT_FALSE(box->isChecked());
+
+    // No systemd user session: the autostart entry, and the watch now.
+    box->click();
+    const std::string entry = fx.home + "/.config/autostart/tessvane-watch.desktop";
+    EXPECT_NE(tvtest::readFile(entry).find("tessvane-cli\" watch\n"), std::string::npos);
+    const QString running("Running");
+    QElapsedTimer waited;
+    for (waited.start(); line->text() != running && waited.elapsed() < 10000;)
+        QTest::qWait(20);
+    EXPECT_EQ(line->text(), running);
+    EXPECT_EQ(line->toolTip(),
+              "The watch runs; it starts with the desktop by the desktop's autostart");
+    EXPECT_GT(watchHolder(lock), 0);
+    box->click();
+    EXPECT_FALSE(tvtest::exists(entry));
+    EXPECT_EQ(watchHolder(lock), 0);
+    EXPECT_FALSE(box->isChecked());
+
+    // systemd: systemctl --user does it, with a unit of the user's own when
+    // none is installed.
+    tvtest::writeFile(bin / "systemd", "");
+    box->click();
+    const std::string unit = fx.home + "/.config/systemd/user/tessvane-watch.service";
+    EXPECT_NE(tvtest::readFile(unit).find("tessvane-cli\" watch\n"), std::string::npos);
+    EXPECT_NE(tvtest::readFile(calls).find("--user daemon-reload\n--user enable --now "
+                                           "tessvane-watch.service\n"),
+              std::string::npos)
+        << tvtest::readFile(calls);
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_EQ(line->text(), "Starts at next login");
+    EXPECT_EQ(
+        line->toolTip().toStdString(),
+        "The watch does not run now; it starts with the next login by a systemd user service");
+    box->click();
+    EXPECT_NE(tvtest::readFile(calls).find("--user disable --now tessvane-watch.service"),
+              std::string::npos);
+    EXPECT_FALSE(box->isChecked());
 }

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -174,6 +175,7 @@ QWidget* OptionsTab::buildMisc() {
     m->addWidget(chkCleanTMP, 3, 0);
     m->addWidget(cmdTidy, 4, 0);
     m->addWidget(tidyNote, 4, 1);
+    buildAfterGame(misc, m, 5);
 
     return misc;
 }
@@ -189,7 +191,66 @@ QWidget* OptionsTab::buildUpdates() {
     return updates;
 }
 
+// A row of Misc: the watch that moves new downloads after each game, and
+// whether it runs.
+void OptionsTab::buildAfterGame(QWidget* misc, QGridLayout* grid, int row) {
+    chkAfterGame = makeCheck(misc, "chkAfterGame", "Move new downloads after each game");
+    chkAfterGame->setToolTip("Starts tessvane-cli watch with the desktop: when a game ends, the "
+                             "packages it downloaded move as Run would move them");
+    lblAfterGame = makeLabel(misc, "lblAfterGame");
+    // Across both columns: the box's long text does not narrow the notes.
+    auto* line = new QHBoxLayout;
+    line->addWidget(chkAfterGame);
+    line->addWidget(lblAfterGame, 1);
+    grid->addLayout(line, row, 0, 1, 2);
+    afterGameTimer = new QTimer(this);
+    afterGameTimer->setInterval(2000);
+    connect(afterGameTimer, &QTimer::timeout, this, [this] { showAfterGame(false); });
+}
+
+void OptionsTab::showAfterGame(bool full) {
+    if (full) {
+        const AfterGameState s = m_session.afterGameMoves();
+        m_afterGameOn = s.on;
+        m_afterGameSystemd = s.systemd;
+    }
+    const bool running = m_session.afterGameWatchRunning();
+    const QSignalBlocker quiet(chkAfterGame);
+    chkAfterGame->setChecked(m_afterGameOn);
+    const QString how = m_afterGameSystemd ? "a systemd user service" : "the desktop's autostart";
+    // Short, beside the box; the whole story in its tool tip.
+    QString text, tip;
+    if (running) {
+        text = "Running";
+        tip = m_afterGameOn ? "The watch runs; it starts with the desktop by " + how
+                            : "The watch runs; it was started by hand";
+    } else {
+        text = m_afterGameOn ? "Starts at next login" : "Not running";
+        tip = m_afterGameOn ? "The watch does not run now; it starts with the next login by " + how
+                            : "The watch does not run";
+    }
+    lblAfterGame->setToolTip(tip);
+    if (lblAfterGame->text() != text) lblAfterGame->setText(text);
+}
+
+void OptionsTab::afterGameClicked(bool on) {
+    m_session.setAfterGameMoves(on);
+    showAfterGame(true);
+}
+
+void OptionsTab::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    showAfterGame(true);
+    afterGameTimer->start();
+}
+
+void OptionsTab::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    afterGameTimer->stop();
+}
+
 void OptionsTab::connectControls() {
+    connect(chkAfterGame, &QCheckBox::clicked, this, &OptionsTab::afterGameClicked);
     connect(cmdCommitFileTypes, &QPushButton::clicked, this, &OptionsTab::commitRequested);
     connect(optSelectAll, &QRadioButton::clicked, this, &OptionsTab::selectAllClicked);
     connect(optSelectOnly, &QRadioButton::clicked, this, &OptionsTab::selectOnlyClicked);
@@ -208,7 +269,7 @@ void OptionsTab::connectControls() {
     // Every change of a control is a change of the settings, at once: no
     // command has to collect them first.
     for (QAbstractButton* b : findChildren<QAbstractButton*>())
-        if (b->isCheckable())
+        if (b->isCheckable() && b != chkAfterGame)
             connect(b, &QAbstractButton::toggled, this, &OptionsTab::storeSettings);
     for (QLineEdit* e : findChildren<QLineEdit*>())
         connect(e, &QLineEdit::textChanged, this, &OptionsTab::storeSettings);

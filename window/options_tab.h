@@ -5,6 +5,7 @@
 #include <string>
 
 class QCheckBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -34,6 +35,11 @@ public:
     // Writes the controls into the session's settings (each change does).
     void storeSettings();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+public:
 private:
     // The tab's frames, built one by one, and their signals.
     QWidget* buildBackups();
@@ -42,6 +48,7 @@ private:
     QWidget* buildProcessing();
     QWidget* buildMisc();
     QWidget* buildUpdates();
+    void buildAfterGame(QWidget* misc, QGridLayout* grid, int row);
     void connectControls();
 
 public:
@@ -109,6 +116,17 @@ private:
     // Updates
     QCheckBox* chkAutoUpdate;
     QPushButton* cmdUpdate;
+
+    // After each game
+    QCheckBox* chkAfterGame;
+    QLabel* lblAfterGame;
+    QTimer* afterGameTimer; // whether the watch runs, while the tab shows
+    bool m_afterGameOn = false;
+    bool m_afterGameSystemd = false;
+    // Shows whether the watch starts with the desktop (asked of the system:
+    // `full`) and whether it runs.
+    void showAfterGame(bool full);
+    void afterGameClicked(bool on);
 
     QLabel* lblRemind;
 

@@ -1,0 +1,192 @@
+#include "watch_service.h"
+
+#include "platform/child_process.h"
+#include "platform/file_ops.h"
+#include "platform/program_folder.h"
+#include "platform/text_io.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+namespace tv {
+
+const char* const kWatchUnit = "tessvane-watch.service";
+
+namespace {
+
+constexpr std::chrono::seconds kSystemctlLimit{20};
+
+std::string configHome() {
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x) return x;
+    const char* home = std::getenv("HOME");
+    return joinPath(home && *home ? home : "/", ".config");
+}
+
+// The tessvane-cli beside this program, else the one on PATH.
+std::string cliProgram() {
+    const std::string beside = joinPath(executableFolder(), "tessvane-cli");
+    return fileExists(beside) ? beside : "tessvane-cli";
+}
+
+// A desktop entry's Exec argument: quoted, with ", `, $ and \ escaped, and
+// the backslashes doubled again as every value's are.
+std::string execArgument(const std::string& arg) {
+    std::string quoted = "\"";
+    for (char ch : arg) {
+        if (ch == '"' || ch == '`' || ch == '$' || ch == '\\') quoted += "\\\\";
+        if (ch == '\\') quoted += "\\";
+        quoted += ch;
+    }
+    return quoted + "\"";
+}
+
+// A systemd unit's ExecStart word: quoted, with " and \ escaped, and % (a
+// specifier) doubled.
+std::string unitArgument(const std::string& arg) {
+    std::string quoted = "\"";
+    for (char ch : arg) {
+        if (ch == '"' || ch == '\\') quoted += '\\';
+        if (ch == '%') quoted += '%';
+        quoted += ch;
+    }
+    return quoted + "\"";
+}
+
+int systemctl(const std::vector<std::string>& args, std::string* output = nullptr) {
+    std::vector<std::string> argv{"systemctl", "--user"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProgram(argv, kSystemctlLimit, output);
+}
+
+// Creates the folder and those above it.
+bool makeFolders(const std::string& path, std::string* error) {
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    if (!ec) return true;
+    if (error) *error = path + " cannot be made: " + ec.message();
+    return false;
+}
+
+std::string firstLine(const std::string& text) {
+    const std::string line = text.substr(0, text.find('\n'));
+    return line.empty() ? "systemctl gave no reason" : line;
+}
+
+} // namespace
+
+std::string watchLockFile(const std::string& programFolder, const std::string& gameFolder) {
+    return joinPath(programFolder, "tessvane-watch-" +
+                                       std::to_string(std::hash<std::string>{}(gameFolder)) +
+                                       ".lock");
+}
+
+WatchLock::WatchLock(const std::string& path)
+    : m_fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644)),
+      m_held(m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+    if (!m_held) return;
+    // Who holds it, for the window that turns the watch off.
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(m_fd, 0) == 0) writeAll(m_fd, pid);
+}
+
+WatchLock::~WatchLock() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+pid_t watchHolder(const std::string& lockFile) {
+    const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return 0;
+    pid_t pid = 0;
+    if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+        char text[32] = {};
+        if (readFull(fd, text, sizeof text - 1) > 0) pid = static_cast<pid_t>(std::atol(text));
+        pid = pid > 0 ? pid : -1; // held, by an unknown process
+    }
+    ::close(fd);
+    return pid;
+}
+
+AfterGameService::AfterGameService(std::string programFolder, std::string gameFolder)
+    : m_programFolder(std::move(programFolder)), m_gameFolder(std::move(gameFolder)) {
+}
+
+std::string AfterGameService::autostartFile() {
+    return joinPath(joinPath(configHome(), "autostart"), "tessvane-watch.desktop");
+}
+
+bool AfterGameService::systemdUser() const {
+    return systemctl({"show-environment"}) == 0;
+}
+
+AfterGameState AfterGameService::state() const {
+    AfterGameState s;
+    s.systemd = systemdUser();
+    s.on = s.systemd ? systemctl({"is-enabled", "--quiet", kWatchUnit}) == 0
+                     : fileExists(autostartFile());
+    s.running = watchHolder(watchLockFile(m_programFolder, m_gameFolder)) != 0;
+    return s;
+}
+
+bool AfterGameService::turn(bool on, std::string* error) {
+    return systemdUser() ? turnSystemd(on, error) : turnAutostart(on, error);
+}
+
+bool AfterGameService::turnSystemd(bool on, std::string* error) const {
+    std::string output;
+    if (on && systemctl({"cat", kWatchUnit}) != 0) {
+        // Not installed for the machine (a program run from its build
+        // folder): a unit of this user's own for the tessvane-cli beside it.
+        const std::string folder = joinPath(joinPath(configHome(), "systemd"), "user");
+        const std::string unit =
+            "[Unit]\nDescription=Tessvane: move new downloads after each Unreal Tournament "
+            "game\n\n[Service]\nExecStart=" +
+            unitArgument(cliProgram()) +
+            " watch\nRestart=on-failure\nRestartSec=30\n\n[Install]\nWantedBy=default.target\n";
+        std::string why;
+        if (!makeFolders(folder, &why) ||
+            !writeFileAtomic(joinPath(folder, kWatchUnit), unit, &why)) {
+            if (error) *error = why;
+            return false;
+        }
+        systemctl({"daemon-reload"});
+    }
+    if (systemctl({on ? "enable" : "disable", "--now", kWatchUnit}, &output) == 0) return true;
+    if (error) *error = firstLine(output);
+    return false;
+}
+
+bool AfterGameService::turnAutostart(bool on, std::string* error) const {
+    const std::string file = autostartFile();
+    const std::string lock = watchLockFile(m_programFolder, m_gameFolder);
+    if (on) {
+        const std::string entry =
+            "[Desktop Entry]\nType=Application\nName=Tessvane Watch\nComment=Moves new "
+            "downloads after each Unreal Tournament game\nExec=" +
+            execArgument(cliProgram()) +
+            " watch\nIcon=tessvane\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled="
+            "true\n";
+        if (!makeFolders(folderOf(file), error) || !writeFileAtomic(file, entry, error))
+            return false;
+        if (watchHolder(lock) != 0) return true;
+        if (startDetached({cliProgram(), "watch"})) return true;
+        if (error) *error = cliProgram() + " could not be started";
+        return false;
+    }
+    if (fileExists(file) && !removeFile(file, error)) return false;
+    const pid_t pid = watchHolder(lock);
+    if (pid > 0) ::kill(pid, SIGTERM);
+    for (int i = 0; i < 250 && watchHolder(lock) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (watchHolder(lock) == 0) return true;
+    if (error) *error = "the running watch did not end";
+    return false;
+}
+
+} // namespace tv
