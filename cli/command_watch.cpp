@@ -34,8 +34,9 @@ constexpr const char* kUsage =
 using Clock = std::chrono::steady_clock;
 
 // One watch over one game: sleeps until the cache or the configuration
-// changes (or, without inotify, a while), then looks at the processes at most
-// once an interval; a game that has ended has its downloads moved.
+// changes (or, while a folder cannot be watched, a while), then looks at the
+// processes at most once an interval; a game that has ended has its
+// downloads moved.
 class Watcher {
 public:
     Watcher(Context& c, bool once) : m_c(c), m_once(once) {}
@@ -46,21 +47,27 @@ public:
         m_inGame = m_c.session.gameInUse();
         if (m_inGame) say("A game is on; what it downloads moves when it ends");
         if (!m_notices.connected()) say("No desktop notices: " + m_notices.error());
-        // --once ends after one game, downloads or not: it looks for the game.
-        m_lookWanted = m_inGame || m_once || !m_files.usable();
         for (;;) {
+            // Wanted: a game to see end, a move to try again, a folder that
+            // is not watched; --once looks for its one game, downloads or not.
+            m_lookWanted = m_lookWanted || m_inGame || m_pending || m_once || !m_allWatched;
             const bool changed = wait();
-            if (m_stop.asked() || m_restart) return m_status;
+            if (m_stop.asked() || m_restart) return m_stop.asked() ? kDone : m_status;
             for (const auto& [id, key] : m_notices.takeActions())
                 chosen(id, key);
+            for (uint32_t id : m_notices.takeClosed())
+                m_shown.erase(id);
             if (changed) {
-                if (m_files.drain() && configChanged()) reload();
-                rewatch();
-                m_lookWanted = true;
+                const FolderWatch::Changes what = m_files.drain();
+                if (what.files && configChanged()) reload();
+                if (what.folderGone || !m_allWatched) rewatch();
+                m_lookWanted = m_lookWanted || what.files;
             }
             if (m_lookWanted && Clock::now() >= m_nextLook && look() && m_once) return m_status;
         }
     }
+
+    bool restartWanted() const { return m_restart; }
 
 private:
     Context& m_c;
@@ -70,27 +77,34 @@ private:
     DesktopNotices m_notices;
     Names m_before;            // the cache's names before this game
     bool m_inGame = false;     // a game was running at the last look
+    bool m_pending = false;    // a game ended whose downloads could not be moved yet
     bool m_lookWanted = false; // the processes are to be looked at
+    bool m_allWatched = false; // every folder is watched
     Clock::time_point m_nextLook{};
-    std::vector<std::string> m_watched;                   // the folders, as last watched
     std::string m_configSeen;                             // what the configuration held then
+    std::string m_lastTrouble;                            // said once, not at every try
     std::map<uint32_t, std::vector<std::string>> m_shown; // notice: files it moved
     int m_status = kDone;
     bool m_restart = false;
 
-public:
-    bool restartWanted() const { return m_restart; }
-
-private:
     void say(const std::string& line) { m_c.out << escapeControls(line) << '\n' << std::flush; }
+    // A trouble that may come back at every try is said when it changes.
+    void sayTrouble(const std::string& line) {
+        if (line != m_lastTrouble) say(line);
+        m_lastTrouble = line;
+    }
 
     // Waits for a change in the watched folders, a notice's action, a stop,
     // or the next look; true for a change.
     bool wait() {
         reapChildren();
+        // What the bus read while waiting for an answer is not on its socket
+        // any more: it is handled before sleeping.
+        if (m_notices.hasWaiting()) return false;
         std::vector<pollfd> fds;
         if (m_files.usable()) fds.push_back({m_files.fd(), POLLIN, 0});
-        if (m_notices.connected()) fds.push_back({m_notices.fd(), POLLIN, 0});
+        if (m_notices.connected())
+            fds.push_back({m_notices.fd(), static_cast<short>(m_notices.events()), 0});
         timespec limit{};
         const timespec* timeout = nullptr;
         if (m_lookWanted) {
@@ -101,44 +115,48 @@ private:
             timeout = &limit;
         }
         if (::ppoll(fds.data(), fds.size(), timeout, m_stop.waiting()) <= 0) return false;
-        return m_files.usable() && (fds[0].revents & POLLIN);
+        return m_files.usable() && fds[0].revents != 0;
     }
 
     // Looks at the processes; true when a game has ended and been handled.
     bool look() {
         m_nextLook = Clock::now() + watchInterval();
+        m_lookWanted = false;
         const bool running = m_c.session.gameInUse();
-        m_lookWanted = running || m_once || !m_files.usable();
         if (running && !m_inGame) say("The game started");
-        if (!running && m_inGame) {
+        if (running) {
+            m_inGame = true;
+            return false;
+        }
+        if (m_inGame || m_pending) {
             m_inGame = false;
-            afterGame();
-            if (m_inGame) return false; // a new game came first: after that one
+            m_pending = !afterGame();
+            if (m_pending || m_inGame) return false; // tried again at the next look
             m_before = cacheNames(m_c.session.folders());
             return true;
         }
-        m_inGame = running;
         // Entries that came while no game ran are not the game's.
-        if (!running) m_before = cacheNames(m_c.session.folders());
+        m_before = cacheNames(m_c.session.folders());
         return false;
     }
 
-    // The cache folder, the live game configuration's folder and the folder
-    // of the settings are watched; each anew after a change, as a folder may
-    // have been made, replaced or named anew.
+    // The cache folder (and the one above it, where a cache folder not made
+    // yet appears), the live game configuration's folder and the folder of
+    // the settings are watched.
     void rewatch() {
         const RegistryStore store;
-        std::vector<std::string> folders{m_c.session.folders().cacheFolder,
-                                         folderOf(m_c.session.install().gameIni),
-                                         folderOf(store.filePath())};
+        const std::string cache = m_c.session.folders().cacheFolder;
+        const std::vector<std::string> folders{cache, folderOf(cache),
+                                               folderOf(m_c.session.install().gameIni),
+                                               folderOf(store.filePath())};
         std::string error;
-        if (!m_files.watchOnly(folders, &error) && folders != m_watched)
-            say("Not watched, looked at every " +
+        const bool all = m_files.watchOnly(folders, &error);
+        if (!all && m_allWatched != all)
+            say("Not all watched, looked at every " +
                 std::to_string(watchInterval().count() / 1000.0).substr(0, 3) +
                 " s instead: " + error);
+        m_allWatched = all;
         if (m_configSeen.empty()) m_configSeen = configStamp();
-        m_watched = std::move(folders);
-        if (!m_files.usable()) m_lookWanted = true;
     }
 
     // The configuration and the settings as the file system shows them
@@ -171,6 +189,7 @@ private:
             return;
         }
         m_c.workOutFolders();
+        rewatch();
         if (m_c.session.install().gameFolder == game) return;
         // Another game chosen in the window: a watch for that one (with its
         // own lock) instead of this.
@@ -190,7 +209,7 @@ private:
         bool said = false;
         while (!lock.emplace(m_c.session.programFolder(), watchInterval()).held()) {
             if (lock->error() != kBusyText) {
-                m_c.err << "Tessvane: " << escapeControls(lock->error()) << '\n';
+                sayTrouble("Tessvane: " + lock->error());
                 m_status = kFailed;
                 return false;
             }
@@ -201,17 +220,21 @@ private:
         return true;
     }
 
-    void afterGame() {
+    // Moves what came during the game; false when that could not be tried
+    // (tried again later with the same names of before the game).
+    bool afterGame() {
         std::optional<OperationLock> lock;
-        if (!takeLock(lock)) return;
+        if (!takeLock(lock)) return false;
         if (m_c.session.gameInUse()) { // started again meanwhile
             m_inGame = true;
-            return;
+            return true;
         }
         if (!m_c.session.ScanCache()) {
+            sayTrouble("The cache could not be read; the watch tries again");
             m_status = kNotDone;
-            return;
+            return false;
         }
+        m_lastTrouble.clear();
         m_c.session.fillStates();
         size_t ticked = 0;
         for (size_t i = 0; i < m_c.session.fileList().size(); ++i) {
@@ -221,12 +244,13 @@ private:
         }
         if (ticked == 0) {
             say("The game ended; nothing new to move");
-            return;
+            return true;
         }
         const bool ran = m_c.session.runCommand();
         m_c.printStatus();
         m_status = m_c.session.lastFailed() ? kFailed : ran ? kDone : kNotDone;
         tellMoved(m_c.session.lastRun());
+        return true;
     }
 
     void tellMoved(const RunResult& run) {
@@ -259,18 +283,41 @@ private:
             return;
         }
         if (key != "undo") return;
+        // Kept for another try while the game runs again or the undo fails.
+        if (m_c.session.gameInUse()) {
+            offerAgain(it, "The game is running; choose Undo again once it has ended");
+            return;
+        }
         std::optional<OperationLock> lock;
         if (!takeLock(lock)) return;
-        const std::vector<std::string> files = std::move(it->second);
-        m_shown.erase(it);
-        const bool undone = m_c.session.undoSelections(files);
+        const bool undone = m_c.session.undoSelections(it->second);
         m_c.printStatus();
-        const std::string text =
-            undone && !m_c.session.lastFailed()
-                ? "The files from the last game went back into the cache"
-                : "Not all the files from the last game could go back; see the Undo tab";
+        if (undone && !m_c.session.lastFailed()) {
+            m_shown.erase(it);
+            notice("The files from the last game went back into the cache");
+        } else {
+            offerAgain(it, "Not all the files from the last game could go back; see the Undo tab");
+        }
+    }
+
+    // A notice that offers the same Undo once more.
+    void offerAgain(std::map<uint32_t, std::vector<std::string>>::iterator it,
+                    const std::string& text) {
         say(text);
-        if (m_notices.show(text, "") == 0) say("No desktop notice: " + m_notices.error());
+        if (!m_notices.connected()) return;
+        std::vector<std::string> files = std::move(it->second);
+        m_shown.erase(it);
+        const uint32_t id = m_notices.show(text, "", {{"undo", "Undo"}});
+        if (id == 0)
+            say("No desktop notice: " + m_notices.error());
+        else
+            m_shown[id] = std::move(files);
+    }
+
+    void notice(const std::string& text) {
+        say(text);
+        if (m_notices.connected() && m_notices.show(text, "") == 0)
+            say("No desktop notice: " + m_notices.error());
     }
 };
 

@@ -71,6 +71,15 @@ bool runsGame(const std::string& dir, Game game) {
            (isWineLoader(argv0) && isGameProgram(argument(cmdline, 1), game));
 }
 
+// A process that has ended but was not yet waited for (a zombie, say of a
+// game whose launcher hangs) runs nothing: it writes no file any more.
+bool hasEnded(const std::string& dir) {
+    const std::string stat = readSmall(joinPath(dir, "stat"));
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos || close + 2 >= stat.size()) return false;
+    return stat[close + 2] == 'Z' || stat[close + 2] == 'X';
+}
+
 // Calls `each` with the folder of every process under `procRoot` that
 // runs the game, until it returns true.
 bool anyGameProcess(Game game, const std::string& procRoot,
@@ -80,7 +89,7 @@ bool anyGameProcess(Game game, const std::string& procRoot,
         if (found || entry.empty() || entry.find_first_not_of("0123456789") != std::string::npos)
             return;
         const std::string dir = joinPath(procRoot, entry);
-        if (runsGame(dir, game)) found = each(dir);
+        if (runsGame(dir, game) && !hasEnded(dir)) found = each(dir);
     });
     return found;
 }

@@ -28,6 +28,12 @@ struct ActionHeard {
             static_cast<DesktopNotices*>(self)->m_chosen.emplace_back(id, key);
         return 0;
     }
+    static int onClosed(sd_bus_message* m, void* self, sd_bus_error*) {
+        uint32_t id = 0, reason = 0;
+        if (sd_bus_message_read(m, "uu", &id, &reason) >= 0)
+            static_cast<DesktopNotices*>(self)->m_closed.push_back(id);
+        return 0;
+    }
 };
 
 DesktopNotices::DesktopNotices() {
@@ -41,7 +47,10 @@ DesktopNotices::DesktopNotices() {
     // ActionInvoked reaches every listener; the notices are told apart by id.
     const int m = sd_bus_match_signal(m_bus, nullptr, nullptr, kPath, kService, "ActionInvoked",
                                       &ActionHeard::onSignal, this);
-    if (m < 0) m_error = std::string("actions cannot be heard: ") + std::strerror(-m);
+    const int c = sd_bus_match_signal(m_bus, nullptr, nullptr, kPath, kService,
+                                      "NotificationClosed", &ActionHeard::onClosed, this);
+    if (m < 0 || c < 0)
+        m_error = std::string("actions cannot be heard: ") + std::strerror(m < 0 ? -m : -c);
 }
 
 DesktopNotices::~DesktopNotices() {
@@ -102,11 +111,36 @@ int DesktopNotices::fd() const {
     return m_bus ? sd_bus_get_fd(m_bus) : -1;
 }
 
+int DesktopNotices::events() const {
+    return m_bus ? sd_bus_get_events(m_bus) : 0;
+}
+
+void DesktopNotices::process() {
+    int r = 0;
+    while (m_bus && (r = sd_bus_process(m_bus, nullptr)) > 0) {
+    }
+    if (r < 0) {
+        // The bus went away (its daemon ended): no notices from now on, and
+        // nothing left to wait for on it.
+        sd_bus_flush_close_unref(m_bus);
+        m_bus = nullptr;
+        m_error = std::string("the session bus went away: ") + std::strerror(-r);
+    }
+}
+
+bool DesktopNotices::hasWaiting() {
+    process();
+    return !m_chosen.empty() || !m_closed.empty();
+}
+
 std::vector<std::pair<uint32_t, std::string>> DesktopNotices::takeActions() {
-    if (m_bus)
-        while (sd_bus_process(m_bus, nullptr) > 0) {
-        }
+    process();
     return std::exchange(m_chosen, {});
+}
+
+std::vector<uint32_t> DesktopNotices::takeClosed() {
+    process();
+    return std::exchange(m_closed, {});
 }
 
 } // namespace tv

@@ -35,16 +35,23 @@ public:
                   const std::vector<Action>& actions = {});
     bool offersActions();
 
-    // Waitable for reading (poll) when the bus has something; -1 without one.
+    // Waitable (poll, for events()) when the bus has something; -1 without one.
     int fd() const;
-    // Reads what the bus holds: each action chosen since, as (notice, key).
+    int events() const;
+    // Reads what the bus holds; true when an action was chosen or a notice
+    // closed since they were last taken (then there is no waiting on fd()).
+    bool hasWaiting();
+    // Each action chosen since, as (notice, key); each notice closed since.
     std::vector<std::pair<uint32_t, std::string>> takeActions();
+    std::vector<uint32_t> takeClosed();
 
 private:
     sd_bus* m_bus = nullptr;
     std::string m_error;
     int m_actionsOffered = -1; // not yet asked
     std::vector<std::pair<uint32_t, std::string>> m_chosen;
+    std::vector<uint32_t> m_closed;
+    void process();
     friend struct ActionHeard;
 };
 

@@ -21,8 +21,12 @@ public:
     bool watchOnly(const std::vector<std::string>& folders, std::string* error = nullptr);
     // Waitable for reading (poll) when something changed.
     int fd() const { return m_fd; }
-    // Reads every change waiting; true when there was one.
-    bool drain();
+    struct Changes {
+        bool files = false;      // a file came, went or was written
+        bool folderGone = false; // a watched folder was removed or renamed
+    };
+    // Reads every change waiting.
+    Changes drain();
 
 private:
     int m_fd = -1;

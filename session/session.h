@@ -266,13 +266,11 @@ public:
     bool gameInUse() const;
 
     // ---- moves after each game ------------------------------------------------------
-    // Whether the watch starts with the desktop, and whether one looks
-    // after this game now (the second is quick to ask).
-    AfterGameState afterGameMoves() const;
+    // What starts the watch with the desktop and turns it on and off, for
+    // this game (its calls may take seconds: off the window's thread).
+    AfterGameService afterGameService() const;
+    // Whether a watch looks after this game now (quick to ask).
     bool afterGameWatchRunning() const;
-    // Turns the watch's start with the desktop on or off, and the watch
-    // itself; false (said) when it could not be done.
-    bool setAfterGameMoves(bool on);
     // The settings the controls hold; the window and the command line edit them.
     Settings& settings() { return m_settings; }
     const Settings& settings() const { return m_settings; }

@@ -154,21 +154,12 @@ bool Session::gameInUse() const {
     return installIsInUse(m_install, DiscoveryPlaces::fromEnvironment().home, m_procRoot);
 }
 
-AfterGameState Session::afterGameMoves() const {
-    return AfterGameService(m_programFolder, m_install.gameFolder).state();
+AfterGameService Session::afterGameService() const {
+    return AfterGameService(m_programFolder, m_install.gameFolder);
 }
 
 bool Session::afterGameWatchRunning() const {
     return watchHolder(watchLockFile(m_programFolder, m_install.gameFolder)) != 0;
-}
-
-bool Session::setAfterGameMoves(bool on) {
-    std::string error;
-    if (AfterGameService(m_programFolder, m_install.gameFolder).turn(on, &error)) return true;
-    m_prompter.message(std::string(on ? "Moves after each game could not be turned on: "
-                                      : "Moves after each game could not be turned off: ") +
-                       error);
-    return false;
 }
 
 bool Session::refuseWhileGameRuns(const GameInstall& install) {

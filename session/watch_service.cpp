@@ -21,7 +21,7 @@ const char* const kWatchUnit = "tessvane-watch.service";
 
 namespace {
 
-constexpr std::chrono::seconds kSystemctlLimit{20};
+constexpr std::chrono::seconds kSystemctlLimit{10};
 
 std::string configHome() {
     if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x) return x;
@@ -35,28 +35,43 @@ std::string cliProgram() {
     return fileExists(beside) ? beside : "tessvane-cli";
 }
 
-// A desktop entry's Exec argument: quoted, with ", `, $ and \ escaped, and
-// the backslashes doubled again as every value's are.
+bool holdsControl(const std::string& text) {
+    for (unsigned char ch : text)
+        if (ch < 0x20 || ch == 0x7f) return true;
+    return false;
+}
+
+// A desktop entry's Exec argument: quoted, with ", `, $ and \ escaped, %
+// (a field code) doubled, and the backslashes doubled again as every
+// value's are.
 std::string execArgument(const std::string& arg) {
     std::string quoted = "\"";
     for (char ch : arg) {
         if (ch == '"' || ch == '`' || ch == '$' || ch == '\\') quoted += "\\\\";
         if (ch == '\\') quoted += "\\";
+        if (ch == '%') quoted += '%';
         quoted += ch;
     }
     return quoted + "\"";
 }
 
-// A systemd unit's ExecStart word: quoted, with " and \ escaped, and % (a
-// specifier) doubled.
+// A systemd unit's ExecStart word: quoted, with " and \ escaped, % (a
+// specifier) doubled and $ (a variable) written $$.
 std::string unitArgument(const std::string& arg) {
     std::string quoted = "\"";
     for (char ch : arg) {
         if (ch == '"' || ch == '\\') quoted += '\\';
-        if (ch == '%') quoted += '%';
+        if (ch == '%' || ch == '$') quoted += ch;
         quoted += ch;
     }
     return quoted + "\"";
+}
+
+// The unit a user gets when none is installed: known by its first line.
+constexpr const char* kOwnUnitMark = "# Written by Tessvane for the tessvane-cli beside it";
+
+std::string ownUnitFile() {
+    return joinPath(joinPath(joinPath(configHome(), "systemd"), "user"), kWatchUnit);
 }
 
 int systemctl(const std::vector<std::string>& args, std::string* output = nullptr) {
@@ -81,6 +96,26 @@ std::string firstLine(const std::string& text) {
 
 } // namespace
 
+std::string watchUnitText(const std::string& cli) {
+    if (holdsControl(cli)) return {};
+    return std::string(kOwnUnitMark) +
+           "\n[Unit]\nDescription=Tessvane: move new downloads after each Unreal Tournament "
+           "game\n\n[Service]\nExecStart=" +
+           unitArgument(cli) +
+           " watch\nRestart=on-failure\nRestartSec=30\n# No game chosen, or another watch at "
+           "work: trying again does not help.\nRestartPreventExitStatus=2 3\n\n[Install]\n"
+           "WantedBy=default.target\n";
+}
+
+std::string watchAutostartText(const std::string& cli) {
+    if (holdsControl(cli)) return {};
+    return "[Desktop Entry]\nType=Application\nName=Tessvane Watch\nComment=Moves new downloads "
+           "after each Unreal Tournament game\nExec=" +
+           execArgument(cli) +
+           " watch\nIcon=tessvane\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled="
+           "true\n";
+}
+
 std::string watchLockFile(const std::string& programFolder, const std::string& gameFolder) {
     return joinPath(programFolder, "tessvane-watch-" +
                                        std::to_string(std::hash<std::string>{}(gameFolder)) +
@@ -88,8 +123,13 @@ std::string watchLockFile(const std::string& programFolder, const std::string& g
 }
 
 WatchLock::WatchLock(const std::string& path)
-    : m_fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644)),
-      m_held(m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+    : m_fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644)), m_held(false) {
+    // A window that asks whether a watch runs holds the file for a moment:
+    // a starting watch gives it that moment.
+    for (int i = 0; m_fd >= 0 && i < 15 && !m_held; ++i) {
+        m_held = ::flock(m_fd, LOCK_EX | LOCK_NB) == 0;
+        if (!m_held) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     if (!m_held) return;
     // Who holds it, for the window that turns the watch off.
     const std::string pid = std::to_string(::getpid()) + "\n";
@@ -134,44 +174,50 @@ AfterGameState AfterGameService::state() const {
     return s;
 }
 
-bool AfterGameService::turn(bool on, std::string* error) {
+bool AfterGameService::turn(bool on, std::string* error) const {
     return systemdUser() ? turnSystemd(on, error) : turnAutostart(on, error);
 }
 
 bool AfterGameService::turnSystemd(bool on, std::string* error) const {
     std::string output;
-    if (on && systemctl({"cat", kWatchUnit}) != 0) {
+    const std::string own = ownUnitFile();
+    const bool ours = readFile(own).value_or("").rfind(kOwnUnitMark, 0) == 0;
+    if (on && (ours || systemctl({"cat", kWatchUnit}) != 0)) {
         // Not installed for the machine (a program run from its build
-        // folder): a unit of this user's own for the tessvane-cli beside it.
-        const std::string folder = joinPath(joinPath(configHome(), "systemd"), "user");
-        const std::string unit =
-            "[Unit]\nDescription=Tessvane: move new downloads after each Unreal Tournament "
-            "game\n\n[Service]\nExecStart=" +
-            unitArgument(cliProgram()) +
-            " watch\nRestart=on-failure\nRestartSec=30\n\n[Install]\nWantedBy=default.target\n";
+        // folder): a unit of this user's own for the tessvane-cli beside it,
+        // written anew each time (that folder may have moved).
+        const std::string unit = watchUnitText(cliProgram());
+        if (unit.empty()) {
+            if (error) *error = "the program's path holds a control character: " + cliProgram();
+            return false;
+        }
         std::string why;
-        if (!makeFolders(folder, &why) ||
-            !writeFileAtomic(joinPath(folder, kWatchUnit), unit, &why)) {
+        if (!makeFolders(folderOf(own), &why) || !writeFileAtomic(own, unit, &why)) {
             if (error) *error = why;
             return false;
         }
         systemctl({"daemon-reload"});
     }
-    if (systemctl({on ? "enable" : "disable", "--now", kWatchUnit}, &output) == 0) return true;
-    if (error) *error = firstLine(output);
-    return false;
+    if (systemctl({on ? "enable" : "disable", "--now", kWatchUnit}, &output) != 0) {
+        if (error) *error = firstLine(output);
+        return false;
+    }
+    if (!on && ours) { // nothing is left behind that outlives its program
+        removeFile(own);
+        systemctl({"daemon-reload"});
+    }
+    return true;
 }
 
 bool AfterGameService::turnAutostart(bool on, std::string* error) const {
     const std::string file = autostartFile();
     const std::string lock = watchLockFile(m_programFolder, m_gameFolder);
     if (on) {
-        const std::string entry =
-            "[Desktop Entry]\nType=Application\nName=Tessvane Watch\nComment=Moves new "
-            "downloads after each Unreal Tournament game\nExec=" +
-            execArgument(cliProgram()) +
-            " watch\nIcon=tessvane\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled="
-            "true\n";
+        const std::string entry = watchAutostartText(cliProgram());
+        if (entry.empty()) {
+            if (error) *error = "the program's path holds a control character: " + cliProgram();
+            return false;
+        }
         if (!makeFolders(folderOf(file), error) || !writeFileAtomic(file, entry, error))
             return false;
         if (watchHolder(lock) != 0) return true;

@@ -29,6 +29,12 @@ private:
 // The process of the watch that holds this lock; 0 when none does.
 pid_t watchHolder(const std::string& lockFile);
 
+// The user unit and the autostart entry that start this tessvane-cli;
+// empty when its path holds a control character (it cannot be written
+// safely into either).
+std::string watchUnitText(const std::string& cli);
+std::string watchAutostartText(const std::string& cli);
+
 // "tessvane-watch.service"
 extern const char* const kWatchUnit;
 
@@ -46,7 +52,7 @@ public:
     AfterGameState state() const;
     // Started with the desktop and now (on), or neither (off); false with
     // `error` when it could not be done.
-    bool turn(bool on, std::string* error);
+    bool turn(bool on, std::string* error) const;
 
     // The autostart entry of this user.
     static std::string autostartFile();

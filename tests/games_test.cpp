@@ -137,6 +137,15 @@ TEST(GameProcess, TheNativeBinaryOrTheWindowsProgramUnderWineIsTheGameRunning) {
     EXPECT_EQ(gameRunningText(Game::UT2003),
               "UT2003 is running. Close the game first, then try again.");
     EXPECT_FALSE(gameIsRunning(Game::UT2003, proc / "missing"));
+    // A game that has ended but was not waited for (a zombie) runs nothing;
+    // a name with ") Z" in it does not fool the state's reading.
+    tvtest::TempDir ended;
+    writeFile(ended / "31/comm", "ut2004-bin\n");
+    writeFile(ended / "31/stat", "31 (ut2004-bin) Z 30 31 31 0 -1 4227084 0 0 0 0 0 0\n");
+    EXPECT_FALSE(gameIsRunning(Game::UT2004, ended.path()));
+    writeFile(ended / "32/comm", "UT2004.exe\n");
+    writeFile(ended / "32/stat", "32 (UT2004.exe) Z) S 30 32 32 0 -1 4227084 0 0 0 0 0 0\n");
+    EXPECT_TRUE(gameIsRunning(Game::UT2004, ended.path()));
 }
 
 // Where a running game's install can be told, only that install waits: a

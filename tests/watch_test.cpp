@@ -4,7 +4,9 @@
 #include "test_support.h"
 
 #include "cli/watch_support.h"
+#include "platform/child_process.h"
 #include "platform/operation_lock.h"
+#include "session/watch_service.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include <functional>
 #include <future>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -27,7 +30,12 @@ TEST(Watch, OnceMovesWhatCameDuringTheGameAfterItEndsAndOneWatchAtATime) {
     fx.writeCacheIni({fx.addEntry(1, "DM-Before.ut2")});
     tvtest::TempDir proc;
     tvtest::writeFile(proc / "5/comm", "UT2003.exe\n"); // the game runs
-    const std::string env = "TESSVANE_PROC_ROOT=" + proc.path() + " TESSVANE_WATCH_INTERVAL_MS=20";
+    tvtest::SessionBus bus;
+    std::optional<tvtest::FakeNotifications> notices;
+    if (bus.usable()) notices.emplace(bus);
+    const std::string env = "TESSVANE_PROC_ROOT=" + proc.path() +
+                            " TESSVANE_WATCH_INTERVAL_MS=20 DBUS_SESSION_BUS_ADDRESS=" +
+                            (bus.usable() ? bus.address() : "unix:path=/nonexistent");
     auto watch =
         std::async(std::launch::async, [&] { return tvtest::runCli(fx, "watch --once", env); });
     // The watch holds its lock before it looks at the cache: once the lock
@@ -56,6 +64,13 @@ TEST(Watch, OnceMovesWhatCameDuringTheGameAfterItEndsAndOneWatchAtATime) {
         EXPECT_TRUE(tvtest::exists(fx.game + moved)) << moved << "\n" << r.out;
     EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Before.ut2")) << r.out;
     EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(1) + ".uxx"));
+    // Told on the desktop, without actions: nobody would hear them.
+    if (notices) {
+        ASSERT_EQ(notices->shown().size(), 1u) << r.out;
+        EXPECT_EQ(notices->shown()[0].summary,
+                  "1 map, 1 texture and 1 music file from the last game moved into " + fx.game);
+        EXPECT_TRUE(notices->shown()[0].actions.empty());
+    }
     // One undo takes the game's downloads back.
     const auto undo = tvtest::runCli(fx, "undo --yes --all");
     EXPECT_EQ(undo.status, 0) << undo.out << undo.err;
@@ -84,6 +99,7 @@ public:
     }
     ~Background() { stop(); }
     std::string out() const { return tvtest::readFile(m_out); }
+    pid_t pid() const { return m_pid; }
     bool waitFor(const std::string& text, std::chrono::seconds limit = 10s) const {
         for (auto end = std::chrono::steady_clock::now() + limit;
              std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms))
@@ -104,6 +120,17 @@ private:
     pid_t m_pid = -1;
     int m_status = -1;
 };
+
+// The CPU time a process has used, in clock ticks.
+long cpuTicks(pid_t pid) {
+    const std::string stat = tvtest::readFile("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i >= 14) ticks += std::stol(field);
+    return ticks;
+}
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     for (auto end = std::chrono::steady_clock::now() + limit;
@@ -174,6 +201,12 @@ TEST(Watch, AGamesDownloadsMoveWhenItEndsAndTheNoticeTakesThemBack) {
         EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(id) + ".uxx")) << id;
     ASSERT_TRUE(notices.waitForShown(2)) << watch.out();
     EXPECT_EQ(notices.shown()[1].summary, "The files from the last game went back into the cache");
+    // After all that, it sleeps again: a second of waiting costs next to no CPU
+    // (a watch that keeps waking itself would use most of it).
+    std::this_thread::sleep_for(300ms);
+    const long before = cpuTicks(watch.pid());
+    std::this_thread::sleep_for(1s);
+    EXPECT_LT(cpuTicks(watch.pid()) - before, 25);
     EXPECT_EQ(watch.stop(), 0) << watch.out();
 }
 
@@ -198,4 +231,38 @@ TEST(Watch, TheNoticeCountsEachTypeAndNamesTheFolderThatHoldsThemAll) {
               "1 map, 2 music files and 1 static mesh from the last game moved into /g");
     EXPECT_EQ(tv::cli::movedAfterGameText({{FileType::Sound, "/home/alice/S/S.uax"}}),
               "1 sound package from the last game moved into /home/alice/S");
+}
+
+// The program's folder goes into the unit and the autostart entry, each
+// with its own quoting: no folder name adds a command or a variable.
+TEST(Watch, TheUnitAndTheAutostartEntryNameAnyFolderSafely) {
+    const std::string cli = "/opt/a \"b\" $HOME 100% c\\d/tessvane-cli";
+    EXPECT_NE(tv::watchUnitText(cli).find(
+                  "\nExecStart=\"/opt/a \\\"b\\\" $$HOME 100%% c\\\\d/tessvane-cli\" watch\n"),
+              std::string::npos)
+        << tv::watchUnitText(cli);
+    EXPECT_NE(
+        tv::watchAutostartText(cli).find(
+            "\nExec=\"/opt/a \\\\\"b\\\\\" \\\\$HOME 100%% c\\\\\\\\d/tessvane-cli\" watch\n"),
+        std::string::npos)
+        << tv::watchAutostartText(cli);
+    for (const char* bad :
+         {"/opt/x\nExecStartPre=/bin/sh/tessvane-cli", "/opt/\x7f/tessvane-cli"}) {
+        EXPECT_EQ(tv::watchUnitText(bad), "");
+        EXPECT_EQ(tv::watchAutostartText(bad), "");
+    }
+}
+
+// What the window asks systemctl is bounded: a program that hangs is ended
+// at the limit (with what it started), one that leaves something running
+// behind it is not waited for.
+TEST(Watch, TheProgramsItAsksAreBoundedInTime) {
+    std::string out;
+    EXPECT_EQ(tv::runProgram({"sh", "-c", "echo said; exit 7"}, 5s, &out), 7);
+    EXPECT_EQ(out, "said\n");
+    EXPECT_EQ(tv::runProgram({"no-such-program-here"}, 5s), -1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(tv::runProgram({"sh", "-c", "sleep 30"}, 300ms), -1);
+    EXPECT_EQ(tv::runProgram({"sh", "-c", "sleep 12 & exit 0"}, 20s), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
 }

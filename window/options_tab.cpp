@@ -7,15 +7,18 @@
 #include "ui/qt/qt_text.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -205,15 +208,46 @@ void OptionsTab::buildAfterGame(QWidget* misc, QGridLayout* grid, int row) {
     grid->addLayout(line, row, 0, 1, 2);
     afterGameTimer = new QTimer(this);
     afterGameTimer->setInterval(2000);
-    connect(afterGameTimer, &QTimer::timeout, this, [this] { showAfterGame(false); });
+    connect(afterGameTimer, &QTimer::timeout, this, [this] { showAfterGame(); });
 }
 
-void OptionsTab::showAfterGame(bool full) {
-    if (full) {
-        const AfterGameState s = m_session.afterGameMoves();
-        m_afterGameOn = s.on;
-        m_afterGameSystemd = s.systemd;
-    }
+// Asks the system (systemctl may take seconds) off the window's thread,
+// turning the watch on or off first when `turn` says so; one question at a
+// time, the box disabled meanwhile.
+void OptionsTab::askAfterGame(std::optional<bool> turn) {
+    if (m_afterGameAsking) return;
+    m_afterGameAsking = true;
+    chkAfterGame->setEnabled(false);
+    const AfterGameService service = m_session.afterGameService();
+    QPointer<OptionsTab> self(this);
+    QThreadPool::globalInstance()->start([service, turn, self] {
+        std::string error;
+        const bool done = !turn || service.turn(*turn, &error);
+        const AfterGameState state = service.state();
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, state, done, error, turn] {
+                if (self) self->afterGameAnswered(state, done ? "" : error, turn);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void OptionsTab::afterGameAnswered(const AfterGameState& state, const std::string& error,
+                                   std::optional<bool> turned) {
+    m_afterGameAsking = false;
+    m_afterGameOn = state.on;
+    m_afterGameSystemd = state.systemd;
+    chkAfterGame->setEnabled(true);
+    showAfterGame();
+    if (!error.empty())
+        m_prompter.message(std::string(*turned
+                                           ? "Moves after each game could not be turned on: "
+                                           : "Moves after each game could not be turned off: ") +
+                           error);
+}
+
+void OptionsTab::showAfterGame() {
     const bool running = m_session.afterGameWatchRunning();
     const QSignalBlocker quiet(chkAfterGame);
     chkAfterGame->setChecked(m_afterGameOn);
@@ -233,14 +267,9 @@ void OptionsTab::showAfterGame(bool full) {
     if (lblAfterGame->text() != text) lblAfterGame->setText(text);
 }
 
-void OptionsTab::afterGameClicked(bool on) {
-    m_session.setAfterGameMoves(on);
-    showAfterGame(true);
-}
-
 void OptionsTab::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    showAfterGame(true);
+    askAfterGame();
     afterGameTimer->start();
 }
 
@@ -250,7 +279,7 @@ void OptionsTab::hideEvent(QHideEvent* event) {
 }
 
 void OptionsTab::connectControls() {
-    connect(chkAfterGame, &QCheckBox::clicked, this, &OptionsTab::afterGameClicked);
+    connect(chkAfterGame, &QCheckBox::clicked, this, [this](bool on) { askAfterGame(on); });
     connect(cmdCommitFileTypes, &QPushButton::clicked, this, &OptionsTab::commitRequested);
     connect(optSelectAll, &QRadioButton::clicked, this, &OptionsTab::selectAllClicked);
     connect(optSelectOnly, &QRadioButton::clicked, this, &OptionsTab::selectOnlyClicked);

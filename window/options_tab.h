@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -20,6 +21,7 @@ inline const char* const kCheckForUpdatesCaption = "Check for &Updates Now";
 class Prompter;
 class Session;
 struct Settings;
+struct AfterGameState;
 
 // "Options": backups, alerts, file selection, file processing, the purge and
 // temporary-file commands, updates. The tab shows and keeps the settings it
@@ -123,10 +125,13 @@ private:
     QTimer* afterGameTimer; // whether the watch runs, while the tab shows
     bool m_afterGameOn = false;
     bool m_afterGameSystemd = false;
-    // Shows whether the watch starts with the desktop (asked of the system:
-    // `full`) and whether it runs.
-    void showAfterGame(bool full);
-    void afterGameClicked(bool on);
+    bool m_afterGameAsking = false;
+    void askAfterGame(std::optional<bool> turn = std::nullopt);
+    void afterGameAnswered(const AfterGameState& state, const std::string& error,
+                           std::optional<bool> turned);
+    // Shows whether the watch starts with the desktop (as last asked) and
+    // whether it runs.
+    void showAfterGame();
 
     QLabel* lblRemind;
 
