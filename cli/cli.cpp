@@ -63,8 +63,11 @@ const cli::Command* findCommand(const std::string& name) {
     return it == commands().end() ? nullptr : *it;
 }
 
-// --game and --cache, before the command; false when one is wrong.
-bool takeGlobalOptions(ArgReader& global, cli::Options& opt, std::ostream& err) {
+} // namespace
+
+namespace cli {
+
+bool takeGlobalOptions(ArgReader& global, Options& opt, std::ostream& err) {
     while (!global.done() && (global.peek() == "--game" || global.peek() == "--cache")) {
         const std::string option = global.take();
         std::string& folder = option == "--game" ? opt.game : opt.cache;
@@ -85,13 +88,13 @@ bool takeGlobalOptions(ArgReader& global, cli::Options& opt, std::ostream& err) 
     return true;
 }
 
-} // namespace
+} // namespace cli
 
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const cmdline::CommandTable& table = commandTable();
     cli::Options opt;
     ArgReader global(kProgram, args, err, kUnexpectedHint);
-    if (!takeGlobalOptions(global, opt, err)) return kUsageError;
+    if (!cli::takeGlobalOptions(global, opt, err)) return kUsageError;
     if (global.done()) {
         err << table.usage();
         return kUsageError;

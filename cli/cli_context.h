@@ -71,6 +71,10 @@ struct Context {
     void printStatus();
 };
 
+// --game (a folder, or a number of the games list) and --cache, taken while
+// they come; false when one is wrong (said on `err`).
+bool takeGlobalOptions(ArgReader& args, Options& opt, std::ostream& err);
+
 // The file selection and destination a command was given for this call,
 // applied once the stored settings are loaded.
 struct CallSettings {

@@ -25,7 +25,7 @@ namespace tv::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "  watch [--once]\n"
+    "  watch [--game N|DIR] [--once]\n"
     "      waits for the game to end, then moves the cache entries that came during\n"
     "      the game as Run would (new packages move; identical ones, other versions,\n"
     "      damaged ones and the never-move list stay) and says so on the desktop;\n"
@@ -329,6 +329,11 @@ protected:
     int run(Context& c, ArgReader& args) const override {
         bool once = false;
         while (!args.done()) {
+            // The game may also be named after the command: watch --game 2.
+            if (args.peek() == "--game" || args.peek() == "--cache") {
+                if (!takeGlobalOptions(args, c.opt, c.err)) return kUsageError;
+                continue;
+            }
             std::string a = args.take();
             if (a == "--once")
                 once = true;

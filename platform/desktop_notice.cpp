@@ -2,6 +2,7 @@
 
 #include <systemd/sd-bus.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace tv {
@@ -40,7 +41,11 @@ DesktopNotices::DesktopNotices() {
     sd_bus* bus = nullptr;
     const int r = sd_bus_open_user(&bus);
     if (r < 0) {
-        m_error = std::string("no session bus: ") + std::strerror(-r);
+        // Nothing names a bus (no DBUS_SESSION_BUS_ADDRESS, no
+        // $XDG_RUNTIME_DIR/bus), or the one named does not answer.
+        m_error = r == -ENOMEDIUM || r == -ENOENT
+                      ? "there is no session bus"
+                      : std::string("the session bus does not answer: ") + std::strerror(-r);
         return;
     }
     m_bus = bus;
