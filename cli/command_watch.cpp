@@ -122,6 +122,9 @@ private:
     bool look() {
         m_nextLook = Clock::now() + watchInterval();
         m_lookWanted = false;
+        // The names first: a download that comes while the processes are
+        // looked at is then not taken for one of before the game.
+        Names now = cacheNames(m_c.session.folders());
         const bool running = m_c.session.gameInUse();
         if (running && !m_inGame) say("The game started");
         if (running) {
@@ -136,7 +139,7 @@ private:
             return true;
         }
         // Entries that came while no game ran are not the game's.
-        m_before = cacheNames(m_c.session.folders());
+        m_before = std::move(now);
         return false;
     }
 

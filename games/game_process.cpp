@@ -4,11 +4,13 @@
 #include "platform/text_util.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <functional>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tv {
@@ -102,6 +104,15 @@ std::string linkTarget(const std::string& link) {
     return target;
 }
 
+// The link is there but leads nowhere: /proc shows that of a process
+// that is ending.
+bool linkGone(const std::string& link) {
+    struct stat st {};
+    char target[8];
+    return ::lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
+           ::readlink(link.c_str(), target, sizeof target) < 0 && errno == ENOENT;
+}
+
 std::string sameWay(const std::string& folder) {
     char resolved[PATH_MAX];
     if (::realpath(folder.c_str(), resolved)) return resolved;
@@ -132,7 +143,10 @@ bool installIsInUse(const GameInstall& install, const std::string& home,
             const std::string folder = sameWay(folderOf(cwd));
             return folder == gameFolder || folder == userFolder;
         }
-        return true; // cannot be told: every install of the game waits
+        // A process that is ending has let go of its program first: it is
+        // no game any more. One whose links may not be read (another
+        // user's) cannot be told: every install of the game waits.
+        return !linkGone(joinPath(dir, "exe"));
     });
 }
 

@@ -160,6 +160,13 @@ TEST(Watch, AGamesDownloadsMoveWhenItEndsAndTheNoticeTakesThemBack) {
     const std::string binary = fx.game + "/System/ut2003-bin";
     std::filesystem::copy_file("/bin/sleep", binary);
     const pid_t game = tvtest::spawn({binary, "600"}, {}, fx.dir / "game.out");
+    struct Ends {
+        pid_t pid;
+        ~Ends() { // however the test ends, the game does not outlive it
+            ::kill(pid, SIGKILL);
+            tvtest::waitExit(pid, 10s);
+        }
+    } ends{game};
     fx.writeCacheIni({fx.addEntry(1, "DM-Before.ut2"), fx.addEntry(2, "DM-New.ut2"),
                       fx.addEntry(3, "NewTex.utx"), fx.addEntry(4, "NewSong.ogg")});
     ASSERT_TRUE(watch.waitFor("The game started")) << watch.out();
