@@ -45,6 +45,8 @@ public:
         rewatch();
         m_before = cacheNames(m_c.session.folders());
         m_inGame = m_c.session.gameInUse();
+        // Said once the cache is known: what comes after this is new.
+        say("Watching " + m_c.session.install().gameFolder + " for the end of a game");
         if (m_inGame) say("A game is on; what it downloads moves when it ends");
         if (!m_notices.connected()) say("No desktop notices: " + m_notices.error());
         for (;;) {
@@ -356,8 +358,6 @@ protected:
                       << " already\n";
                 return kFailed;
             }
-            c.out << "Watching " << escapeControls(game) << " for the end of a game\n"
-                  << std::flush;
             Watcher watcher(c, once);
             status = watcher.loop();
             restart = watcher.restartWanted();
