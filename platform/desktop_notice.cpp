@@ -25,14 +25,17 @@ struct ActionHeard {
     static int onSignal(sd_bus_message* m, void* self, sd_bus_error*) {
         uint32_t id = 0;
         const char* key = nullptr;
+        auto* notices = static_cast<DesktopNotices*>(self);
+        if (!notices->fromServer(m)) return 0;
         if (sd_bus_message_read(m, "us", &id, &key) >= 0 && key)
-            static_cast<DesktopNotices*>(self)->m_chosen.emplace_back(id, key);
+            notices->m_chosen.emplace_back(id, key);
         return 0;
     }
     static int onClosed(sd_bus_message* m, void* self, sd_bus_error*) {
         uint32_t id = 0, reason = 0;
-        if (sd_bus_message_read(m, "uu", &id, &reason) >= 0)
-            static_cast<DesktopNotices*>(self)->m_closed.push_back(id);
+        auto* notices = static_cast<DesktopNotices*>(self);
+        if (notices->fromServer(m) && sd_bus_message_read(m, "uu", &id, &reason) >= 0)
+            notices->m_closed.push_back(id);
         return 0;
     }
 };
@@ -102,6 +105,9 @@ uint32_t DesktopNotices::show(const std::string& summary, const std::string& bod
     if (r >= 0) r = sd_bus_message_append(call, "i", -1);
     if (r >= 0) r = sd_bus_call(m_bus, call, kCallTimeoutUs, &e, &reply);
     if (r >= 0) r = sd_bus_message_read(reply, "u", &id);
+    // Only the service that showed the notices speaks for them: another
+    // program on the bus cannot choose their Undo.
+    if (r >= 0 && sd_bus_message_get_sender(reply)) m_server = sd_bus_message_get_sender(reply);
     if (r < 0) {
         m_error = "the notice could not be shown: " + busError(e, r);
         id = 0;
@@ -114,6 +120,11 @@ uint32_t DesktopNotices::show(const std::string& summary, const std::string& bod
 
 int DesktopNotices::fd() const {
     return m_bus ? sd_bus_get_fd(m_bus) : -1;
+}
+
+bool DesktopNotices::fromServer(sd_bus_message* m) const {
+    const char* sender = sd_bus_message_get_sender(m);
+    return sender && !m_server.empty() && m_server == sender;
 }
 
 int DesktopNotices::events() const {

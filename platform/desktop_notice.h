@@ -51,6 +51,8 @@ private:
     int m_actionsOffered = -1; // not yet asked
     std::vector<std::pair<uint32_t, std::string>> m_chosen;
     std::vector<uint32_t> m_closed;
+    std::string m_server; // the unique bus name of the service that answered
+    bool fromServer(sd_bus_message* m) const;
     void process();
     friend struct ActionHeard;
 };

@@ -98,6 +98,16 @@ const sd_bus_vtable kTable[] = {
 
 } // namespace
 
+void sendActionFromElsewhere(const SessionBus& bus, uint32_t id, const std::string& key) {
+    sd_bus* b = nullptr;
+    if (sd_bus_new(&b) < 0) return;
+    sd_bus_set_address(b, bus.address().c_str());
+    sd_bus_set_bus_client(b, 1);
+    if (sd_bus_start(b) >= 0)
+        sd_bus_emit_signal(b, kPath, kName, "ActionInvoked", "us", id, key.c_str());
+    sd_bus_flush_close_unref(b);
+}
+
 FakeNotifications::FakeNotifications(const SessionBus& bus, bool withActions) : m_state(new State) {
     m_state->withActions = withActions;
     const std::string address = bus.address();

@@ -28,6 +28,10 @@ private:
     pid_t m_pid = -1;
 };
 
+// ActionInvoked for notice `id`, sent by another program on the bus (not the
+// notification service).
+void sendActionFromElsewhere(const SessionBus& bus, uint32_t id, const std::string& key);
+
 class FakeNotifications {
 public:
     struct Shown {

@@ -196,6 +196,10 @@ TEST(Watch, AGamesDownloadsMoveWhenItEndsAndTheNoticeTakesThemBack) {
               "1 map, 1 texture and 1 music file from the last game moved into " + fx.game);
     EXPECT_EQ(shown.actions, (std::vector<std::string>{"undo", "Undo", "open", "Open Tessvane"}));
 
+    // Only the service that showed the notice speaks for it.
+    tvtest::sendActionFromElsewhere(bus, shown.id, "undo");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(allMoved()) << watch.out();
     notices.choose(shown.id, "undo");
     EXPECT_TRUE(waitUntil(
         [&] {

@@ -547,4 +547,7 @@ MUTANTS = [
     dict(id="run-program-waits-for-output", file="platform/child_process.cpp", tests="Watch.*",
          find="            if (n != 0) continue;", replace="            continue;",
          what="runProgram waits until its limit for a program whose output has closed"),
+    dict(id="notice-action-from-anyone", file="platform/desktop_notice.cpp", tests="Watch.*",
+         find="return sender && !m_server.empty() && m_server == sender;", replace="return true;",
+         what="any program on the session bus can choose a notice's Undo"),
 ]
