@@ -14,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <optional>
@@ -276,4 +277,30 @@ TEST(Watch, TheProgramsItAsksAreBoundedInTime) {
     EXPECT_EQ(tv::runProgram({"sh", "-c", "sleep 30"}, 300ms), -1);
     EXPECT_EQ(tv::runProgram({"sh", "-c", "sleep 12 & exit 0"}, 20s), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+}
+
+// The game's configuration rewritten in place to name another cache folder:
+// the watch reads it again and watches that folder from then on.
+TEST(Watch, ACacheFolderTheConfigurationMovesToIsWatched) {
+    GameFixture fx;
+    fx.writeCacheIni({});
+    const std::string far = fx.game + "/Cache2";
+    std::filesystem::create_directories(far);
+    tvtest::TempDir proc;
+    Background watch(fx, {"watch"},
+                     {"TESSVANE_PROC_ROOT=" + proc.path(), "TESSVANE_WATCH_INTERVAL_MS=50",
+                      "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"});
+    ASSERT_TRUE(watch.waitFor("Watching")) << watch.out();
+    {
+        std::ofstream ini(fx.game + "/System/UT2003.ini", std::ios::trunc); // in place
+        ini << "[Core.System]\r\nPurgeCacheDays=90\r\nCachePath=../Cache2\r\nCacheExt=.uxx\r\n";
+    }
+    std::this_thread::sleep_for(500ms);
+    tvtest::writeFile(proc / "5/comm", "UT2003.exe\n");
+    tvtest::writeFile(far + "/" + ident(7) + ".uxx", tvtest::packageBytes("DM-Far.ut2"));
+    tvtest::writeFile(far + "/Cache.ini", "[Cache]\r\n" + ident(7) + "=DM-Far.ut2\r\n");
+    ASSERT_TRUE(watch.waitFor("The game started")) << watch.out();
+    std::filesystem::remove_all(proc / "5");
+    EXPECT_TRUE(waitUntil([&] { return tvtest::exists(fx.game + "/Maps/DM-Far.ut2"); }, 5s))
+        << watch.out();
 }
