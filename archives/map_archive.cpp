@@ -25,14 +25,58 @@ constexpr const char* kTempStem = "tessvane-zip";
 constexpr const char* kKindNames[] = {"JPG", "TXT", "UT2", "UNR", "UTX", "OGG",
                                       "UAX", "USX", "UKX", "INT", "DEM"};
 
-// The kinds that are installed, in the order they are, with the kind of
-// package each is.
-constexpr std::pair<ArchiveKind, FileType> kInstalled[] = {
-    {ArchiveKind::UT2, FileType::Map},          {ArchiveKind::UTX, FileType::Texture},
-    {ArchiveKind::OGG, FileType::Music},        {ArchiveKind::UAX, FileType::Sound},
-    {ArchiveKind::USX, FileType::StaticMesh},   {ArchiveKind::UKX, FileType::Animation},
-    {ArchiveKind::INT, FileType::Localisation}, {ArchiveKind::DEM, FileType::Demo},
+// Where the game reads each kind of member from, in the order they are
+// installed: the package kinds first, then code with its companions and the
+// language files (System) and the game's other folders. The type of each
+// package kind picks its folder as a run does.
+struct MemberPlace {
+    const char* extension;
+    const char* folder;
+    FileType type; // Unknown: a folder of its own, not a package type's
 };
+constexpr MemberPlace kPlaces[] = {
+    {"ut2", "Maps", FileType::Map},
+    {"utx", "Textures", FileType::Texture},
+    {"ogg", "Music", FileType::Music},
+    {"uax", "Sounds", FileType::Sound},
+    {"usx", "StaticMeshes", FileType::StaticMesh},
+    {"ukx", "Animations", FileType::Animation},
+    {"int", "System", FileType::Localisation},
+    {"dem", "System", FileType::Demo},
+    {"u", "System", FileType::Code},
+    {"ucl", "System", FileType::Code},
+    {"upl", "System", FileType::Code},
+    {"det", "System", FileType::Localisation},
+    {"est", "System", FileType::Localisation},
+    {"frt", "System", FileType::Localisation},
+    {"itt", "System", FileType::Localisation},
+    {"ka", "KarmaData", FileType::Unknown},
+    {"xml", "Speech", FileType::Unknown},
+    {"uvx", "Saves", FileType::Unknown},
+    {"ifr", "ForceFeedback", FileType::Unknown},
+};
+
+std::string_view extensionOf(std::string_view name) {
+    const size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+}
+
+const MemberPlace* placeOf(std::string_view member) {
+    // A compressed package goes where the package it holds goes.
+    if (endsWithNoCase(member, ".uz2")) member.remove_suffix(4);
+    const std::string_view ext = extensionOf(member);
+    for (const auto& place : kPlaces)
+        if (equalsNoCase(ext, place.extension)) return &place;
+    return nullptr;
+}
+
+// What an archive holds for the reader, not for the game.
+bool isDocument(std::string_view member) {
+    const std::string_view ext = extensionOf(member);
+    for (const char* doc : {"txt", "htm", "html", "doc", "rtf", "pdf", "md", "nfo", "diz", "url"})
+        if (equalsNoCase(ext, doc)) return true;
+    return isPreviewPicture(member);
+}
 
 std::string notInstalledLine(const std::string& name, const std::string& why) {
     std::string line = "**ERROR** ";
@@ -43,6 +87,33 @@ std::string notInstalledLine(const std::string& name, const std::string& why) {
 }
 
 } // namespace
+
+bool isInstalledMember(std::string_view memberName) {
+    return placeOf(memberName) != nullptr;
+}
+
+std::string memberDestination(const std::string& name, const CacheFolders& folders,
+                              const RunOptions& options) {
+    const MemberPlace* place = placeOf(name);
+    if (!place) return {};
+    if (place->type != FileType::Unknown)
+        return destinationFor(place->type, name, folders, options);
+    std::string folder;
+    switch (options.mode) {
+    case RunOptions::Mode::Norm:
+        folder = findInFolder(folders.userFolder, place->folder);
+        break;
+    case RunOptions::Mode::Dir:
+        folder = options.moveDir;
+        break;
+    case RunOptions::Mode::Dir2:
+        folder = findInFolder(options.moveDir2, place->folder);
+        break;
+    }
+    auto destination = folder.empty() ? std::nullopt : joinPlain(folder, name);
+    if (!destination || folderOf(*destination) != folderOf(joinPath(folder, "x"))) return {};
+    return *destination;
+}
 
 std::optional<ArchiveKind> archiveKindOf(std::string_view memberName) {
     // A compressed package is of the kind of the package it holds.
@@ -189,17 +260,17 @@ MapArchiveInstaller::refusal(const std::string& archive, bool preview, const Not
         return Load::Refused;
     }
     bool installable = false;
-    for (const auto& [kind, type] : kInstalled)
-        installable =
-            installable || (!m_slots[kind].empty() && (preview || kind == ArchiveKind::UT2));
+    for (const auto& member : m_members)
+        installable = installable || (preview ? isInstalledMember(member)
+                                              : archiveKindOf(member) == ArchiveKind::UT2);
     if (installable) return std::nullopt;
     forgetLoad(notify, archive + " holds no files to install.");
     return Load::Empty;
 }
 
-// Only what can be installed or previewed is unpacked: the members of the
-// installed kinds (with preview), or the maps (without), and the
-// description and first picture.
+// Only what can be installed or previewed is unpacked: every member the
+// game reads (with preview), or the maps (without), and the description and
+// first picture.
 std::unordered_set<std::string> MapArchiveInstaller::membersToUnpack(bool preview,
                                                                      std::string& picture) const {
     std::unordered_set<std::string> wanted;
@@ -208,8 +279,8 @@ std::unordered_set<std::string> MapArchiveInstaller::membersToUnpack(bool previe
             if (archiveKindOf(member) == ArchiveKind::UT2) wanted.insert(member);
         return wanted;
     }
-    for (const auto& [kind, type] : kInstalled)
-        if (!m_slots[kind].empty()) wanted.insert(m_slots[kind]);
+    for (const auto& member : m_members)
+        if (isInstalledMember(member)) wanted.insert(member);
     if (!m_slots[ArchiveKind::TXT].empty()) wanted.insert(m_slots[ArchiveKind::TXT]);
     for (const auto& member : m_members) {
         if (!isPreviewPicture(member)) continue;
@@ -248,45 +319,49 @@ void MapArchiveInstaller::showPreview(const FolderIndex& unpacked, const std::st
     m_loaded = true;
 }
 
-// Straight into the Maps folder: every map of the archive, nothing else.
+// Straight into the Maps folder: every map of the archive, nothing else;
+// what else it holds is said.
 void MapArchiveInstaller::installMaps(const FolderIndex& unpacked, const std::string& mapsFolder,
                                       const WorkSink& sink, LoadResult& result,
                                       InstallRecorder* recorder) {
-    auto status = [&](const std::string& s) {
-        if (sink.statusLine) sink.statusLine(s);
-    };
     FilePlacer placer(sink, recorder);
-    std::vector<std::string> targets;
-    for (const auto& name : m_members)
-        if (archiveKindOf(name) == ArchiveKind::UT2) targets.push_back(joinPath(mapsFolder, name));
-    const size_t maps = targets.size();
+    MemberPlan plan = planMembers();
+    std::vector<std::string> maps, targets;
+    for (auto& name : plan.install) {
+        if (archiveKindOf(name) == ArchiveKind::UT2) {
+            targets.push_back(joinPath(mapsFolder, name));
+            maps.push_back(std::move(name));
+        } else {
+            plan.unknown.push_back(std::move(name));
+        }
+    }
     placer.expect(std::move(targets));
+    ProcessResult placed;
     size_t done = 0;
-    for (const auto& name : m_members) {
-        if (archiveKindOf(name) != ArchiveKind::UT2) continue;
+    for (const auto& name : maps) {
         // Asked to stop: the maps installed so far stay, the rest are not copied.
         if (sink.stopAsked()) {
             result.stopped = true;
-            status("Stopped after " + std::to_string(done) + " of " + std::to_string(maps));
+            sink.status("Stopped after " + std::to_string(done) + " of " +
+                        std::to_string(maps.size()));
             break;
         }
-        if (++done % 64 == 0) sink.reportProgress(done, maps);
-        std::string target = joinPath(mapsFolder, name);
-        const Placement placed = placer.place(fileBytesOf(unpackedPath(unpacked, name)), target);
-        switch (placed.outcome) {
-        case Placed::Copied:
-        case Placed::Same:
-            status(
-                moveLine(std::string(name).append(" (").append(m_archiveName).append(")"), target));
-            break;
-        case Placed::Kept:
-            status(placed.path + " exists already and was not replaced");
-            break;
-        case Placed::Failed:
-            status(notInstalledLine(name, placed.why));
-            result.failures.push_back(placed.why);
-            break;
-        }
+        if (++done % 64 == 0) sink.reportProgress(done, maps.size());
+        const std::string target = joinPath(mapsFolder, name);
+        placeMember(
+            placer, fileBytesOf(unpackedPath(unpacked, name)),
+            moveLine(std::string(name).append(" (").append(m_archiveName).append(")"), target),
+            target, name, sink, placed);
+    }
+    result.failures = std::move(placed.failures);
+    if (result.stopped) return;
+    for (const auto& member : plan.documents)
+        sink.status(member + " was not installed: it is for the reader, not for the game");
+    for (const auto& member : plan.unknown) {
+        const std::string why = placeOf(member) ? "only maps are installed without a preview"
+                                                : "the game reads no file of its kind";
+        sink.status(notInstalledLine(member, why));
+        result.failures.push_back(member + ": " + why);
     }
 }
 
@@ -294,6 +369,41 @@ bool isPreviewPicture(std::string_view memberName) {
     for (const char* ext : {".png", ".jpg", ".jpeg", ".bmp", ".gif", ".webp"})
         if (endsWithNoCase(memberName, ext)) return true;
     return false;
+}
+
+// The members to install in the order they go (by kind, then as the archive
+// lists them), each name once; the others, with why they stay out.
+MapArchiveInstaller::MemberPlan MapArchiveInstaller::planMembers() const {
+    MemberPlan plan;
+    std::vector<std::pair<size_t, std::string>> ranked;
+    std::unordered_set<std::string> seen;
+    for (const auto& member : m_members) {
+        if (!seen.insert(toLower(member)).second) continue;
+        if (const MemberPlace* place = placeOf(member))
+            ranked.emplace_back(static_cast<size_t>(place - kPlaces), member);
+        else if (isDocument(member))
+            plan.documents.push_back(member);
+        else
+            plan.unknown.push_back(member);
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& [rank, member] : ranked)
+        plan.install.push_back(std::move(member));
+    return plan;
+}
+
+// What stays out of an installation, each said: what the archive holds for
+// the reader, and (a failure) what the game would not read.
+void MapArchiveInstaller::sayLeftOut(const MemberPlan& plan, const WorkSink& sink,
+                                     std::vector<std::string>& failures) const {
+    for (const auto& member : plan.documents)
+        sink.status(member + " was not installed: it is for the reader, not for the game");
+    for (const auto& member : plan.unknown) {
+        const std::string why = "the game reads no file of its kind";
+        sink.status(notInstalledLine(member, why));
+        failures.push_back(member + ": " + why);
+    }
 }
 
 MapArchiveInstaller::ProcessResult
@@ -311,29 +421,15 @@ MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOpt
     // What the placer says (a folder made) goes into the log as well.
     const WorkSink logged = log.logging(sink);
     FilePlacer placer(logged, recorder);
-    for (const auto& [kind, type] : kInstalled) {
-        const std::string& name = m_slots[kind];
-        if (name.empty() || !m_temp) continue;
-        std::string source = findInFolder(m_temp->path(), name);
-        std::string target = destinationFor(type, name, folders, options);
+    const MemberPlan plan = m_temp ? planMembers() : MemberPlan{};
+    for (const auto& name : plan.install) {
+        const std::string source = findInFolder(m_temp->path(), name);
+        const std::string target = memberDestination(name, folders, options);
         if (target.empty()) continue; // no plain file name: never installed
-        const Placement placed = placer.place(fileBytesOf(source), target);
-        switch (placed.outcome) {
-        case Placed::Copied:
-        case Placed::Same:
-            logged.status(moveLine(source, target));
-            ++result.installed;
-            break;
-        case Placed::Kept:
-            logged.status(placed.path + " exists already and was not replaced");
-            ++result.kept;
-            break;
-        case Placed::Failed:
-            logged.status(notInstalledLine(name, placed.why));
-            result.failures.push_back(placed.why);
-            break;
-        }
+        placeMember(placer, fileBytesOf(source), moveLine(source, target), target, name, logged,
+                    result);
     }
+    sayLeftOut(plan, logged, result.failures);
     reportUnpackFailures(logged, result.failures);
     if (log.created()) status(runLogPath(programFolder) + " was created.");
     log.line("");
@@ -347,6 +443,35 @@ MapArchiveInstaller::ProcessZipArchive(const CacheFolders& folders, const RunOpt
     status(std::string(102, '~'));
     status("");
     return result;
+}
+
+// One member put into the game and said: its move line when it was
+// copied; when the same file is there already, that; when another file of
+// its name is there, that it was kept (a member left out).
+void MapArchiveInstaller::placeMember(FilePlacer& placer, const OpenBytes& bytes,
+                                      const std::string& line, const std::string& target,
+                                      const std::string& name, const WorkSink& sink,
+                                      ProcessResult& result) {
+    const Placement placed = placer.place(bytes, target);
+    switch (placed.outcome) {
+    case Placed::Copied:
+        sink.status(line);
+        ++result.installed;
+        break;
+    case Placed::Same:
+        sink.status(placed.path + " is there already with the same bytes");
+        ++result.installed;
+        break;
+    case Placed::Kept:
+        sink.status(placed.path + " exists already and was not replaced");
+        result.failures.push_back(name + ": another file of its name is there");
+        ++result.kept;
+        break;
+    case Placed::Failed:
+        sink.status(notInstalledLine(name, placed.why));
+        result.failures.push_back(placed.why);
+        break;
+    }
 }
 
 } // namespace tv

@@ -3,6 +3,7 @@
 #include "engine/cache_run.h"
 #include "engine/package_needs.h"
 #include "engine/work_sink.h"
+#include "file_placement.h"
 #include "install_recorder.h"
 #include "platform/notice.h"
 
@@ -24,6 +25,16 @@ class TempFolder;
 // characters of the name (any letter case).
 enum class ArchiveKind { JPG, TXT, UT2, UNR, UTX, OGG, UAX, USX, UKX, INT, DEM };
 std::optional<ArchiveKind> archiveKindOf(std::string_view memberName);
+
+// Members the game reads, by their extension (a .uz2 by the package it
+// holds): the packages of the type folders, code (.u) and its companions
+// (.ucl, .upl) and the language files (.int, .det, .est, .frt, .itt) and
+// demos in System, .ka in KarmaData, .xml in Speech, .uvx in Saves, .ifr in
+// ForceFeedback.
+bool isInstalledMember(std::string_view memberName);
+// Where such a member goes in the destination mode; empty for any other.
+std::string memberDestination(const std::string& name, const CacheFolders& folders,
+                              const RunOptions& options);
 
 // One member file name per kind; a later member of a kind replaces the
 // earlier one.
@@ -95,8 +106,10 @@ public:
         std::string logError;              // Tessvane.log could not be written
         bool failed() const { return !failures.empty() || !logError.empty(); }
     };
-    // Copies the loaded archive's members to the folders the destination
-    // mode names, writes Tessvane.log and the Status lines.
+    // Copies every member of the loaded archive that the game reads to the
+    // folders the destination mode names, says each one left out and why,
+    // writes Tessvane.log and the Status lines. A member left out for any
+    // reason but the same file being there already is a failure.
     ProcessResult ProcessZipArchive(const CacheFolders& folders, const RunOptions& options,
                                     const std::string& programFolder, const WorkSink& sink,
                                     InstallRecorder* recorder = nullptr);
@@ -116,6 +129,17 @@ public:
     std::function<std::optional<uint64_t>(const std::string& folder)> freeSpace;
 
 private:
+    struct MemberPlan {
+        std::vector<std::string> install;   // in the order they go
+        std::vector<std::string> documents; // for the reader: shown, never installed
+        std::vector<std::string> unknown;   // what the game reads from no folder
+    };
+    MemberPlan planMembers() const;
+    void sayLeftOut(const MemberPlan& plan, const WorkSink& sink,
+                    std::vector<std::string>& failures) const;
+    static void placeMember(FilePlacer& placer, const OpenBytes& bytes, const std::string& line,
+                            const std::string& target, const std::string& name,
+                            const WorkSink& sink, ProcessResult& result);
     // The steps of a load.
     bool startLoad(const std::string& archive, const NoticeSink& notify);
     void unpackCompressedPackages(const NoticeSink& notify);

@@ -42,11 +42,12 @@ struct Call {
     std::ostream& err;
 };
 
-// The Status lines on the standard output, one per line.
+// The Status lines on the standard output, one per line (a command whose
+// standard output is a listing sends them to standard error).
 struct PrintLines : SessionObserver {
-    explicit PrintLines(std::ostream& o) : out(o) {}
-    void statusLine(const std::string& line) override { out << line << '\n'; }
-    std::ostream& out;
+    explicit PrintLines(std::ostream& o) : out(&o) {}
+    void statusLine(const std::string& line) override { *out << line << '\n'; }
+    std::ostream* out;
 };
 
 // A session for one command: questions on standard error (answered No

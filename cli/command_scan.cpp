@@ -32,8 +32,12 @@ protected:
         if (args.failed() || !call.checkTypes(c.err)) return kUsageError;
         if (!c.start()) return c.status;
         call.apply(c.session.settings(), c.err);
+        // The rows, then the status text, are all the standard output holds:
+        // notes (a purge period raised) go to standard error.
+        c.lines.out = &c.err;
         bool found = c.session.ScanCache();
-        if (found && states) c.session.fillStates();
+        // The states untick what a run would not move: the ticks shown are the run's.
+        if (found) c.session.fillStates();
         for (const auto& r : c.session.fileList().rows()) {
             c.out << (r.ticked ? '1' : '0') << '\t' << escapeControls(r.text) << '\t' << r.date()
                   << '\t' << (r.neverMove ? "True" : "");

@@ -14,6 +14,7 @@ namespace tv {
 namespace {
 
 constexpr const char* kNewArchive = "tessvanebak-new.zip";
+constexpr int kBackupCompressionLevel = 4;
 
 } // namespace
 
@@ -50,6 +51,10 @@ BackupOutcome BackupCacheFiles(const std::string& cache, const WorkSink& sink) {
     zip.ExcludeMask = "*.zip";
     zip.SourceFolder = cache + "/";
     zip.ArchiveName = fresh;
+    // Deflate's lazy matching at level 4 packs cache files within a few per
+    // cent of level 6 (zip -6) in about half its time; libzip's own level 9
+    // takes several times as long for the last per cent.
+    zip.CompressionLevel = kBackupCompressionLevel;
     zip.Packed = [&](size_t done, size_t total) { sink.reportProgress(done, total); };
     zip.Stop = [&] { return sink.stopAsked(); };
     if (!zip.Compress()) {

@@ -77,7 +77,7 @@ TidyPlan planTidy(const CacheFolders& folders, const TidyOptions& options) {
         // name, which may be another (an earlier Paths= folder): the cache
         // copy goes only when that one is identical too.
         const std::string loaded =
-            installedPackages->findPackage(e->name.substr(0, e->name.find('.')));
+            installedPackages->findPackage(std::string(packageStem(e->name)));
         if (loaded != installed && (loaded.empty() || !sameContent(path, loaded))) continue;
         plan.duplicates.push_back({*file, fileSize(path).value_or(0), e->name});
         plan.duplicateLines.push_back(line);

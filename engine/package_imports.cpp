@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -251,6 +252,23 @@ ssize_t preadAll(int fd, uint64_t offset, char* buf, size_t size) {
     }
 }
 
+// The least size the tables of `head`'s header need, when the header is a
+// package's and that is past `size`: a file cut short (a download broken
+// off). Each name takes at least 5 bytes, each import 7, each export 12.
+std::optional<uint64_t> cutShort(std::string_view head, uint64_t size) {
+    const auto h = parsePackageHeader(head, std::numeric_limits<int64_t>::max());
+    if (!h) return std::nullopt;
+    const uint64_t needed = std::max({uint64_t{h->nameOffset} + uint64_t{h->nameCount} * 5,
+                                      uint64_t{h->importOffset} + uint64_t{h->importCount} * 7,
+                                      uint64_t{h->exportOffset} + uint64_t{h->exportCount} * 12});
+    if (needed <= size) return std::nullopt;
+    return needed;
+}
+
+std::string cutShortText(uint64_t size, uint64_t needed) {
+    return "cut short at byte " + std::to_string(size) + " of at least " + std::to_string(needed);
+}
+
 } // namespace
 
 PackageImports readPackageImports(const ReadAt& read, uint64_t fileSize) {
@@ -308,6 +326,13 @@ PackageRead readPackage(const std::string& path, int64_t knownSize, bool imports
             out.imports = importsOf([fd](uint64_t offset, char* buf,
                                          size_t want) { return preadAll(fd, offset, buf, want); },
                                     size, *header);
+        // A package's header whose tables end past the file: cut short, not
+        // "no package".
+        const bool looksCut = !header || out.imports.kind == PackageImports::Kind::Damaged;
+        if (const auto needed = looksCut
+                                    ? cutShort(std::string_view(head, static_cast<size_t>(n)), size)
+                                    : std::nullopt)
+            out.imports = damaged(cutShortText(size, *needed));
     } else {
         out.imports.why = "not a file";
     }

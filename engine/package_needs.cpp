@@ -1,5 +1,7 @@
 #include "package_needs.h"
 
+#include "package_state.h"
+
 #include "platform/text_util.h"
 
 #include <unordered_set>
@@ -73,13 +75,13 @@ std::vector<std::string> archiveNeedsLines(const std::vector<ArchiveMap>& maps,
                                            const std::vector<std::string>& members,
                                            const PackageResolver& resolver) {
     // The packages the archive brings, by name: "Textures\\cf_tex02.utx.uz2"
-    // brings cf_tex02.
+    // brings cf_tex02; its language file or read-me brings no package.
     std::unordered_set<std::string, FoldedHash, FoldedEqual> brought;
     for (std::string m : members) {
         const size_t slash = m.find_last_of("/\\");
         if (slash != std::string::npos) m.erase(0, slash + 1);
         if (endsWithNoCase(m, ".uz2")) m.resize(m.size() - 4);
-        brought.insert(m.substr(0, m.find('.')));
+        if (isPackageType(fileTypeOf(m))) brought.emplace(packageStem(m));
     }
     std::vector<std::string> lines;
     for (const auto& map : maps) {

@@ -74,6 +74,13 @@ PackageState stateOf(const PackageRead& read, const std::string& cacheFile,
 
 } // namespace
 
+std::string damageText(const PackageRead& read) {
+    if (read.file.size == 0) return "empty";
+    if (read.imports.kind != PackageImports::Kind::Damaged) return "no package header";
+    if (read.imports.why.rfind("cut short at byte", 0) == 0) return read.imports.why;
+    return "its tables are damaged: " + read.imports.why;
+}
+
 PackageState packageState(const std::string& cacheFile, const std::string& installedFile,
                           FileType type, int64_t cacheFileSize) {
     return stateOf(readPackage(cacheFile, cacheFileSize, isPackageType(type)), cacheFile,
@@ -108,6 +115,7 @@ PackagesFacts packageFacts(const std::vector<ScanTableEntry>& table, const Cache
             const PackageRead read = readPackage(file, e.size, isPackageType(type));
             PackageFacts& facts = out.entries[i];
             facts.state = stateOf(read, file, resolver.installed().find(e.name), type);
+            if (facts.state == PackageState::Damaged) facts.damage = damageText(read);
             for (const auto& name : read.imports.needs) {
                 auto it = found.find(name);
                 if (it == found.end()) it = found.emplace(name, resolver.resolve(name)).first;

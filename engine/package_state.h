@@ -2,6 +2,7 @@
 
 #include "cache_index.h"
 #include "file_types.h"
+#include "package_imports.h"
 #include "package_needs.h"
 
 #include <functional>
@@ -26,12 +27,18 @@ PackageState packageState(const std::string& cacheFile, const std::string& insta
 // packages it needs that are not installed.
 struct PackageFacts {
     PackageState state = PackageState::Unknown;
+    // Damaged: what is wrong ("empty", "no package header", "cut short at
+    // byte N of at least M", "its tables are damaged: ...").
+    std::string damage;
     std::vector<NeededPackage> lacking; // in the cache or missing
 };
 struct PackagesFacts {
     std::vector<PackageFacts> entries; // in the scan table's order
     std::string lookedIn;              // where needed packages were looked for
 };
+
+// What is wrong with a damaged package, as read.
+std::string damageText(const PackageRead& read);
 
 // The facts of every scan-table entry (in its order) against the packages
 // the game reads (its type folders and every folder of its Paths=) and the

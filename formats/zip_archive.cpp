@@ -145,27 +145,44 @@ zip_int64_t packedFileSource(void* state, void* data, zip_uint64_t length, zip_s
     }
 }
 
+// Deflating these again costs time and saves nothing.
+bool isCompressedAlready(std::string_view name) {
+    for (const char* ext : {".ogg", ".uz2", ".zip", ".umod", ".jpg", ".jpeg", ".png", ".gz"})
+        if (endsWithNoCase(name, ext)) return true;
+    return false;
+}
+
+// The files of `folder` matching the masks, sorted; nullopt when the
+// folder cannot be read.
+std::optional<std::vector<std::string>>
+filesToPack(const std::string& folder, const std::string& include, const std::string& exclude) {
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return std::nullopt;
+    std::vector<std::string> files;
+    while (dirent* e = ::readdir(d)) {
+        std::string n = e->d_name;
+        if (n == "." || n == "..") continue;
+        if (!fileExists(joinPath(folder, n))) continue; // files only
+        if (!wildcardMatch(include, n)) continue;
+        if (!exclude.empty() && wildcardMatch(exclude, n)) continue;
+        files.push_back(n);
+    }
+    ::closedir(d);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 } // namespace
 
 bool ZipArchive::Compress() {
     m_error.clear();
-    std::string folder = SourceFolder;
-    std::vector<std::string> files;
-    if (DIR* d = ::opendir(folder.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            std::string n = e->d_name;
-            if (n == "." || n == "..") continue;
-            if (!fileExists(joinPath(folder, n))) continue; // files only
-            if (!wildcardMatch(IncludeMask, n)) continue;
-            if (!ExcludeMask.empty() && wildcardMatch(ExcludeMask, n)) continue;
-            files.push_back(n);
-        }
-        ::closedir(d);
-    } else {
+    const std::string folder = SourceFolder;
+    auto listed = filesToPack(folder, IncludeMask, ExcludeMask);
+    if (!listed) {
         m_error = "Cannot read the folder " + folder;
         return false;
     }
-    std::sort(files.begin(), files.end());
+    const std::vector<std::string> files = std::move(*listed);
     m_progressMarked = m_cancelled = false;
     int err = 0;
     zip_t* z = zip_open(ArchiveName.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
@@ -177,12 +194,19 @@ bool ZipArchive::Compress() {
         auto* state = new PackedFile{joinPath(folder, n), &Stop, &m_cancelled};
         zip_source_t* src = zip_source_function(z, packedFileSource, state);
         if (!src) delete state;
-        if (!src || zip_file_add(z, n.c_str(), src, ZIP_FL_ENC_GUESS | ZIP_FL_OVERWRITE) < 0) {
+        const zip_int64_t index =
+            src ? zip_file_add(z, n.c_str(), src, ZIP_FL_ENC_GUESS | ZIP_FL_OVERWRITE) : -1;
+        if (index < 0) {
             if (src) zip_source_free(src);
             m_error = "Cannot add " + n + ": " + zip_strerror(z);
             zip_discard(z);
             return false;
         }
+        const bool packed = isCompressedAlready(n);
+        if (packed || CompressionLevel > 0)
+            zip_set_file_compression(z, static_cast<zip_uint64_t>(index),
+                                     packed ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                                     packed ? 0 : static_cast<zip_uint32_t>(CompressionLevel));
     }
     // libzip writes a temporary file (the archive's name + ".XXXXXX") and
     // renames it into place here; a program killed meanwhile leaves it.

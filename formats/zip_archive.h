@@ -34,6 +34,10 @@ public:
     // written. Packed tells how many of the files are in so far; Stop is
     // asked as it goes: true ends it with nothing written (cancelled()).
     bool Compress();
+    // The deflate level of Compress (1 fastest ... 9 smallest; libzip's own
+    // default, 9, when 0). Members that are compressed already (Ogg Vorbis,
+    // .uz2, pictures, archives) are stored as they are whatever the level.
+    int CompressionLevel = 0;
     std::function<void(size_t done, size_t total)> Packed;
     std::function<bool()> Stop;
     bool cancelled() const { return m_cancelled; }

@@ -77,6 +77,13 @@ bool hasEntryStartingWith(const std::string& folder, const std::string& prefix) 
     return found;
 }
 
+// Where the community release keeps its binary for each processor.
+const std::pair<const char*, const char*> kCommunityBinaries[] = {
+    {"System", "UT2004"},
+    {"SystemARM64", "UT2004"},
+    {"SystemPPC64LE", "UT2004-powerpc64le"},
+};
+
 } // namespace
 
 void readGameConfiguration(GameInstall& in) {
@@ -130,12 +137,22 @@ std::vector<PackageFolder> packageFolders(const GameInstall& install) {
 
 bool hasLinuxBinary(const std::string& folder, Game game) {
     const std::string system = findInFolder(folder, "System");
-    return hasEntryStartingWith(system, game == Game::UT2004 ? "ut2004-bin" : "ut2003-bin");
+    if (hasEntryStartingWith(system, game == Game::UT2004 ? "ut2004-bin" : "ut2003-bin"))
+        return true;
+    if (game != Game::UT2004) return false;
+    // The community release (3374 and later): one binary per processor's
+    // folder, named after the game without the "-bin".
+    for (const auto& [folderName, binary] : kCommunityBinaries) {
+        const auto found = lookupInFolder(findInFolder(folder, folderName), binary);
+        if (found && fileExists(*found)) return true;
+    }
+    return false;
 }
 
 std::optional<Game> gameInFolder(const std::string& folder) {
     const std::string system = findInFolder(folder, "System");
-    if (!folderExists(system)) return std::nullopt;
+    if (!folderExists(system))
+        return hasLinuxBinary(folder, Game::UT2004) ? std::optional(Game::UT2004) : std::nullopt;
     for (Game g : {Game::UT2004, Game::UT2003}) {
         const std::string name = gameName(g);
         if (lookupInFolder(system, name + ".ini") || lookupInFolder(system, name + ".exe") ||

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,10 +37,14 @@ std::string_view baseName(std::string_view path) {
     return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
+// ut2004-bin-linux-amd64 and the like; UT2004.exe (also a native binary
+// renamed so, as Steam users do); the community release's UT2004 and
+// UT2004-powerpc64le (cut by comm to "UT2004-powerpc6").
 bool isGameProgram(std::string_view name, Game game) {
     const std::string g = toLower(gameName(game));
     const std::string n = toLower(baseName(name));
-    return n == g + ".exe" || n.rfind(g + "-bin", 0) == 0;
+    return n == g || n == g + ".exe" || n.rfind(g + "-bin", 0) == 0 ||
+           n.rfind(g + "-powerpc", 0) == 0;
 }
 
 // Argument `index` of a NUL-separated command line; empty past its end.
@@ -82,16 +87,18 @@ bool hasEnded(const std::string& dir) {
     return stat[close + 2] == 'Z' || stat[close + 2] == 'X';
 }
 
-// Calls `each` with the folder of every process under `procRoot` that
-// runs the game, until it returns true.
-bool anyGameProcess(Game game, const std::string& procRoot,
-                    const std::function<bool(const std::string& dir)>& each) {
-    bool found = false;
+// Calls `each` with the pid and folder of every process under `procRoot`
+// that runs the game, until it returns true; that process's pid.
+std::optional<int> anyGameProcess(Game game, const std::string& procRoot,
+                                  const std::function<bool(const std::string& dir)>& each) {
+    std::optional<int> found;
     listFolder(procRoot, [&](std::string_view entry) {
-        if (found || entry.empty() || entry.find_first_not_of("0123456789") != std::string::npos)
+        if (found || entry.empty() || entry.size() > 9 ||
+            entry.find_first_not_of("0123456789") != std::string::npos)
             return;
         const std::string dir = joinPath(procRoot, entry);
-        if (runsGame(dir, game) && !hasEnded(dir)) found = each(dir);
+        if (runsGame(dir, game) && !hasEnded(dir) && each(dir))
+            found = std::stoi(std::string(entry));
     });
     return found;
 }
@@ -122,22 +129,33 @@ std::string sameWay(const std::string& folder) {
 } // namespace
 
 bool gameIsRunning(Game game, const std::string& procRoot) {
-    return anyGameProcess(game, procRoot, [](const std::string&) { return true; });
+    return anyGameProcess(game, procRoot, [](const std::string&) { return true; }).has_value();
 }
 
-bool installIsInUse(const GameInstall& install, const std::string& home,
-                    const std::string& procRoot) {
+std::optional<GameProcess> installGameProcess(const GameInstall& install, const std::string& home,
+                                              const std::string& procRoot) {
     const std::string gameFolder = sameWay(install.gameFolder);
     const std::string userFolder = sameWay(install.userFolder);
-    return anyGameProcess(install.game, procRoot, [&](const std::string& dir) {
-        // A native binary: <game>/System/<binary>, its player folder ~/.utXXXX.
+    std::string program;
+    const auto pid = anyGameProcess(install.game, procRoot, [&](const std::string& dir) {
+        // A native binary: <game>/System/<binary> (or SystemARM64/...), its
+        // player folder ~/.utXXXX.
         const std::string exe = linkTarget(joinPath(dir, "exe"));
+        program = exe;
         if (!exe.empty() && isGameProgram(exe, install.game)) {
             const std::string folder = sameWay(folderOf(folderOf(exe)));
             return folder == gameFolder ||
                    userFolder == sameWay(nativeUserFolder(install.game, home));
         }
         // A Windows program: started in its System folder.
+        const std::string cmdline = readSmall(joinPath(dir, "cmdline"));
+        const std::string_view argv0 = argument(cmdline, 0);
+        const std::string_view argv1 = argument(cmdline, 1);
+        program = isGameProgram(argv0, install.game) || !isWineLoader(argv0) ? std::string(argv0)
+                                                                             : std::string(argv1);
+        if (program.empty()) program = readSmall(joinPath(dir, "comm"));
+        while (!program.empty() && program.back() == '\n')
+            program.pop_back();
         const std::string cwd = linkTarget(joinPath(dir, "cwd"));
         if (!cwd.empty() && equalsNoCase(fileNameOf(cwd), "System")) {
             const std::string folder = sameWay(folderOf(cwd));
@@ -148,10 +166,27 @@ bool installIsInUse(const GameInstall& install, const std::string& home,
         // user's) cannot be told: every install of the game waits.
         return !linkGone(joinPath(dir, "exe"));
     });
+    if (!pid) return std::nullopt;
+    return GameProcess{*pid, program};
+}
+
+bool installIsInUse(const GameInstall& install, const std::string& home,
+                    const std::string& procRoot) {
+    return installGameProcess(install, home, procRoot).has_value();
 }
 
 std::string gameRunningText(Game game) {
     return std::string(gameName(game)) + " is running. Close the game first, then try again.";
+}
+
+std::string gameRunningText(Game game, const GameProcess& seen, const std::string& home) {
+    std::string program = seen.program;
+    const std::string below = withoutTrailingSeparator(home) + "/";
+    if (below.size() > 1 && program.rfind(below, 0) == 0)
+        program = "~/" + program.substr(below.size());
+    std::string text = std::string(gameName(game)) + " is running (pid " + std::to_string(seen.pid);
+    if (!program.empty()) text += ", " + escapeControls(program);
+    return text + "). Close the game first, then try again.";
 }
 
 } // namespace tv

@@ -28,22 +28,48 @@ const std::vector<NeededPackage>& FileList::lacking(size_t i) const {
     return i < m_facts.entries.size() ? m_facts.entries[i].lacking : none;
 }
 
+namespace {
+
+// Rows a tick of many at once leaves as they are: another version would
+// only stay in the cache, a damaged package the game cannot load.
+bool tickedOnlyByHand(const FileRow& r) {
+    return r.state == PackageState::OtherVersion || r.state == PackageState::Damaged;
+}
+
+} // namespace
+
 size_t FileList::tickNeeded(size_t i) {
     std::unordered_set<std::string_view, FoldedHash, FoldedEqual> wanted;
     for (const auto& p : lacking(i))
         if (p.where == NeededPackage::Where::Cache) wanted.insert(p.cacheName);
     size_t ticked = 0;
-    for (auto& r : m_rows) {
-        if (r.ticked || r.neverMove || !wanted.count(r.text)) continue;
+    auto tick = [&](FileRow& r) {
+        if (r.ticked || r.neverMove || tickedOnlyByHand(r)) return;
         r.ticked = true;
         ++ticked;
-    }
+    };
+    // The map itself goes with what it needs.
+    if (i < m_rows.size()) tick(m_rows[i]);
+    for (auto& r : m_rows)
+        if (wanted.count(r.text)) tick(r);
     return ticked;
 }
 
 void FileList::checkAll() {
     for (auto& r : m_rows)
-        r.ticked = !r.neverMove;
+        if (!tickedOnlyByHand(r)) r.ticked = !r.neverMove;
+}
+
+std::string FileList::damage(size_t i) const {
+    return i < m_facts.entries.size() ? m_facts.entries[i].damage : std::string();
+}
+
+size_t FileList::toProcess() const {
+    size_t n = 0;
+    for (const auto& r : m_rows)
+        n += r.ticked && !r.neverMove && r.state != PackageState::Identical &&
+             r.state != PackageState::Installed;
+    return n;
 }
 
 void FileList::uncheckAll() {

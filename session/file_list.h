@@ -37,12 +37,23 @@ public:
     const std::string& lookedIn() const { return m_facts.lookedIn; }
     void clearScanTable() { m_scanTable.clear(); }
 
-    // Ticks the rows of the cached packages row `i` needs (not those on
-    // the never-move list); how many were not ticked before.
+    // What is wrong with row `i`'s package when it is damaged ("empty", "no
+    // package header", "cut short at byte N of at least M", "its tables are
+    // damaged: ..."); empty otherwise or until the states came.
+    std::string damage(size_t i) const;
+
+    // Ticks row `i` and the rows of the cached packages it needs (not those
+    // on the never-move list, nor damaged packages or other versions); how
+    // many were not ticked before.
     size_t tickNeeded(size_t i);
 
-    // Never-move rows stay unticked: the run would not move them anyway.
+    // Never-move rows stay unticked: the run would not move them anyway;
+    // damaged packages and other versions stay as they are (ticked only one
+    // by one, by hand).
     void checkAll();
+    // The ticked rows a run would move: neither never-move rows nor
+    // packages the game has already (installed, identical).
+    size_t toProcess() const;
     void uncheckAll();
     size_t ticked() const { return countTicked(m_rows); }
     // The names a run moves: the texts of the ticked rows that are not on

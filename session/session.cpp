@@ -161,8 +161,12 @@ bool Session::ScanCache() {
 
 bool Session::scanInto(const CacheFolders& folders, std::vector<FileRow>& fresh,
                        std::vector<ScanTableEntry>& table, bool& missingExtension) {
-    // A dry run leaves the game's configuration as it is.
-    if (const std::string raised = m_housekeeping.readPurgeDays(folders.gameIni, m_dryRun);
+    // A dry run leaves the game's configuration as it is; so does a scan
+    // while the game runs (it writes its configuration back when it ends):
+    // the next scan with the game stopped raises the period.
+    const bool leaveConfiguration = m_dryRun || gameInUse();
+    if (const std::string raised =
+            m_housekeeping.readPurgeDays(folders.gameIni, leaveConfiguration);
         !raised.empty())
         addStatusLine(raised);
 
@@ -206,6 +210,7 @@ void Session::changeRows(const std::function<void()>& change) {
 void Session::checkAll() {
     m_fileList.checkAll();
     rowsChanged();
+    updateFoundText();
 }
 
 void Session::tickWhatItNeeds(size_t i) {
@@ -218,10 +223,12 @@ void Session::tickWhatItNeeds(size_t i) {
 void Session::uncheckAll() {
     m_fileList.uncheckAll();
     rowsChanged();
+    updateFoundText();
 }
 
 void Session::updateFoundText() {
-    setStatusText(foundText(m_fileList.ticked()));
+    // What a run would move: installed and identical rows stay in the cache.
+    setStatusText(foundText(m_fileList.toProcess()));
 }
 
 Session::StateRequest Session::stateRequest() const {

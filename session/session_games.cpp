@@ -163,8 +163,10 @@ bool Session::afterGameWatchRunning() const {
 }
 
 bool Session::refuseWhileGameRuns(const GameInstall& install) {
-    if (!installIsInUse(install, DiscoveryPlaces::fromEnvironment().home, m_procRoot)) return false;
-    refuse(gameRunningText(install.game));
+    const std::string home = DiscoveryPlaces::fromEnvironment().home;
+    const auto seen = installGameProcess(install, home, m_procRoot);
+    if (!seen) return false;
+    refuse(gameRunningText(install.game, *seen, home));
     return true;
 }
 

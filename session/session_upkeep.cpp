@@ -10,8 +10,9 @@ namespace tv {
 // ---- the purge period -----------------------------------------------------------------
 
 bool Session::SetPurgeDays() {
-    // One writer of the game's configuration at a time.
-    return operate({.busy = false, .gameStopped = false}, [&](const Work& work) {
+    // One writer of the game's configuration at a time, and never while the
+    // game runs: it writes its configuration back when it ends.
+    return operate({.busy = false}, [&](const Work& work) {
         return m_housekeeping.setPurgeDays(work.folders.gameIni);
     });
 }

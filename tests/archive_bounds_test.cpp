@@ -83,10 +83,11 @@ TEST(ArchiveBounds, OnlyWhatIsInstalledOrPreviewedIsUnpacked) {
                       {"notes.doc", big},
                       {"Maps/DM-B.ut2", "map b"}});
     ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
-    // The last map is the one a preview installs; the other map, the second
-    // picture and the unknown kinds stay in the archive.
-    EXPECT_EQ(namesIn(s.session.archives().extractFolder()),
-              (std::vector<std::string>{"DM-B.ut2", "Tex.utx", "readme.txt", "shot.png"}));
+    // Every member the game reads, the description and the first picture;
+    // the second picture and the unknown kinds stay in the archive.
+    EXPECT_EQ(
+        namesIn(s.session.archives().extractFolder()),
+        (std::vector<std::string>{"DM-A.ut2", "DM-B.ut2", "Tex.utx", "readme.txt", "shot.png"}));
 
     s.session.settings().unzipNoPreview = true;
     ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Installed);

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -40,6 +41,11 @@ size_t filesNamed(const std::string& root, const std::string& name) {
     for (const auto& e : fs::recursive_directory_iterator(root))
         n += e.path().filename() == name;
     return n;
+}
+
+bool said(const SessionFixture& s, const std::string& line) {
+    const auto lines = tvtest::asVector(s.session.statusList());
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 } // namespace
@@ -74,11 +80,16 @@ TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
         EXPECT_EQ(filesNamed(s.fx.dir.path(), "shot.jpg"), 0u);
 
         std::vector<std::string> status = moves;
+        // What is for the reader stays out, said.
+        for (const char* doc : {"readme.txt", "shot.jpg"})
+            status.push_back(std::string(doc) +
+                             " was not installed: it is for the reader, not for the game");
+        const std::vector<std::string> said(status.begin(), status.end());
         for (const char* l :
              {"", "** NOTE - files not being extracted is due to them existing already.", "", "~",
               ""})
             status.push_back(std::string(l) == "~" ? std::string(102, '~') : l);
-        status.insert(status.begin() + static_cast<long>(moves.size()),
+        status.insert(status.begin() + static_cast<long>(said.size()),
                       s.fx.program + "/Tessvane.log was created.");
         // The structured folder gets the game's subfolders first, each said.
         if (mode == Settings::MoveMode::Dir2)
@@ -88,7 +99,7 @@ TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
         EXPECT_EQ(tvtest::asVector(s.session.statusList()), status);
 
         std::vector<std::string> log = {"Processing ZIP file " + archive, ""};
-        log.insert(log.end(), moves.begin(), moves.end());
+        log.insert(log.end(), said.begin(), said.end());
         for (const char* l :
              {"", "NOTE - files not being extracted is due to them existing already.", ""})
             log.push_back(l);
@@ -118,15 +129,53 @@ TEST(MapArchive, APreviewShowsTheMapItsDescriptionAndPicture) {
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Maps/DM-Test.ut2"));
 }
 
-TEST(MapArchive, TheLastMemberOfAKindIsTheOneInstalled) {
+// A mod's archive: every member the game reads goes where the game reads
+// it, several of a kind included; what it would not read is said and makes
+// the installation one that failed.
+TEST(MapArchive, EveryMemberTheGameReadsIsInstalledAndTheRestIsSaid) {
     SessionFixture s;
-    std::string archive = s.fx.dir / "two.zip";
-    makeZip(archive, {{"First.utx", "1"}, {"Second.UTX", "2"}, {"readme.txt.bak", "b"}});
+    std::string archive = s.fx.dir / "mutator.zip";
+    makeZip(archive, {{"System/X.u", "code"},
+                      {"System/X.ucl", "class list"},
+                      {"System/X.int", "english"},
+                      {"System/Foo.upl", "player"},
+                      {"System/Foo.det", "deutsch"},
+                      {"Maps/DM-X.ut2", "map"},
+                      {"First.utx", "1"},
+                      {"Second.UTX", "2"},
+                      {"KarmaData/Rag.ka", "karma"},
+                      {"Speech/Words.xml", "<words/>"},
+                      {"Saves/Slot.uvx", "save"},
+                      {"ForceFeedback/Hit.ifr", "rumble"},
+                      {"readme.txt.bak", "b"}});
     ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
     ASSERT_TRUE(s.session.processLoadedZip());
-    EXPECT_EQ(tvtest::readFile(s.fx.game + "/Textures/Second.UTX"), "2");
-    EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/First.utx"));
-    EXPECT_EQ(filesNamed(s.fx.dir.path(), "readme.txt.bak"), 0u);
+    for (const auto& [file, bytes] :
+         std::vector<std::pair<std::string, std::string>>{{"System/X.u", "code"},
+                                                          {"System/X.ucl", "class list"},
+                                                          {"System/X.int", "english"},
+                                                          {"System/Foo.upl", "player"},
+                                                          {"System/Foo.det", "deutsch"},
+                                                          {"Maps/DM-X.ut2", "map"},
+                                                          {"Textures/First.utx", "1"},
+                                                          {"Textures/Second.UTX", "2"},
+                                                          {"KarmaData/Rag.ka", "karma"},
+                                                          {"Speech/Words.xml", "<words/>"},
+                                                          {"Saves/Slot.uvx", "save"},
+                                                          {"ForceFeedback/Hit.ifr", "rumble"}})
+        EXPECT_EQ(tvtest::readFile(s.fx.game + "/" + file), bytes) << file;
+    EXPECT_EQ(filesNamed(s.fx.game, "readme.txt.bak"), 0u);
+    EXPECT_TRUE(s.session.lastFailed());
+    EXPECT_TRUE(said(s, "**ERROR** readme.txt.bak could not be installed: the game reads no "
+                        "file of its kind"));
+
+    // Without a preview only the maps go: the rest is said, and it failed.
+    fs::remove(s.fx.game + "/Maps/DM-X.ut2");
+    s.session.loadZipArchive(archive, true);
+    EXPECT_EQ(tvtest::readFile(s.fx.game + "/Maps/DM-X.ut2"), "map");
+    EXPECT_TRUE(s.session.lastFailed());
+    EXPECT_TRUE(said(s, "**ERROR** X.u could not be installed: only maps are installed without a "
+                        "preview"));
 }
 
 TEST(MapArchive, AnArchiveForTheOlderGameIsRefusedWithNothingCopied) {
@@ -200,21 +249,20 @@ TEST(MapArchive, NothingThePlayerHasIsReplaced) {
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Textures/testtex.UTX"), "the player's");
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/TestTex.utx"));
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Music/Song.ogg"), "song");
-    const std::string temp = s.session.archives().extractFolder();
     const std::string kept =
         s.fx.game + "/Textures/testtex.UTX exists already and was not replaced";
-    EXPECT_EQ(s.session.statusList()[0], "**OLD** " + temp + "/DM-Test.ut2  ---->  **NEW** " +
-                                             s.fx.game + "/Maps/DM-Test.ut2");
+    // Nothing copied is no move; a file kept is a member left out.
+    EXPECT_EQ(s.session.statusList()[0],
+              s.fx.game + "/Maps/DM-Test.ut2 is there already with the same bytes");
     EXPECT_EQ(s.session.statusList()[1], kept);
     EXPECT_EQ(s.logLines()[3], kept);
-    EXPECT_FALSE(s.session.lastFailed());
+    EXPECT_TRUE(s.session.lastFailed());
 
     // The direct install keeps it too.
     tvtest::writeFile(s.fx.game + "/Maps/DM-Test.ut2", "the player's map");
     s.session.loadZipArchive(archive, true);
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Maps/DM-Test.ut2"), "the player's map");
-    EXPECT_EQ(s.session.statusList().back(),
-              s.fx.game + "/Maps/DM-Test.ut2 exists already and was not replaced");
+    EXPECT_TRUE(said(s, s.fx.game + "/Maps/DM-Test.ut2 exists already and was not replaced"));
 }
 
 TEST(MapArchive, MembersThatLeadOutOfTheirFolderAreIgnored) {
@@ -289,8 +337,10 @@ TEST(MapArchive, SeveralArchivesPutOnlyTheirMapsIntoMaps) {
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/A.utx"));
     EXPECT_FALSE(tvtest::exists(s.fx.program + "/Tessvane.log"));
     EXPECT_TRUE(s.session.archives().preview().mapName.empty());
+    EXPECT_TRUE(
+        said(s, "**OLD** DM-B.ut2 (" + b + ")  ---->  **NEW** " + s.fx.game + "/Maps/DM-B.ut2"));
     EXPECT_EQ(s.session.statusList().back(),
-              "**OLD** DM-B.ut2 (" + b + ")  ---->  **NEW** " + s.fx.game + "/Maps/DM-B.ut2");
+              "readme.txt was not installed: it is for the reader, not for the game");
 
     // The check box does the same for one archive.
     s.session.settings().unzipNoPreview = true;
@@ -347,7 +397,7 @@ TEST(MapArchive, TheCommandLineInstallsAndSaysHowItWent) {
     fs::remove(fx.game + "/Maps/DM-Test.ut2");
     tvtest::TempDir target;
     r = tvtest::runCli(fx, "zip --no-preview " + tvtest::shellQuote(one));
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.status, 3) << r.err; // T.utx stays out
     EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-Test.ut2"));
     r = tvtest::runCli(fx, "zip --to " + tvtest::shellQuote(target.path()) + " " +
                                tvtest::shellQuote(one));

@@ -1,6 +1,7 @@
 // The game's installs: Wine's registry, Steam's library list, discovery on
 // fake homes, and each kind of install scanned, run and undone through
 // tessvane-cli with exactly the files it should write.
+#include "package_support.h"
 #include "test_support.h"
 
 #include "formats/registry_store.h"
@@ -12,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <signal.h>
 #include <sys/stat.h>
 
 using namespace tv;
@@ -314,6 +317,35 @@ TEST(Discovery, FindsEveryKindOfInstallAndWritesNothing) {
     EXPECT_EQ(withStored[5].gameFolder, h.fx.game);
 }
 
+// The community release (3374 and later) has one binary per processor,
+// named after the game; its player folder is ~/.ut2004, there or not yet.
+TEST(Discovery, TheCommunityReleaseIsFoundByTheBinaryOfEachProcessor) {
+    for (const char* binary :
+         {"System/UT2004", "SystemARM64/UT2004", "SystemPPC64LE/UT2004-powerpc64le"}) {
+        GameFixture fx;
+        const std::string game = fx.home + "/.local/share/OldUnreal/UT2004";
+        writeFile(game + "/" + binary, "ELF");
+        writeFile(game + "/System/Engine.u", "stock");
+        auto found = discoverInstalls(DiscoveryPlaces::fromEnvironment());
+        ASSERT_EQ(found.size(), 1u) << binary;
+        EXPECT_EQ(found[0].game, Game::UT2004);
+        EXPECT_EQ(found[0].kind, InstallKind::Native);
+        EXPECT_EQ(found[0].gameFolder, game);
+        EXPECT_EQ(found[0].userFolder, fx.home + "/.ut2004");
+        // Any other folder holding it, chosen by hand, is the same game.
+        const std::string elsewhere = fx.dir / "Elsewhere";
+        writeFile(elsewhere + "/" + binary, "ELF");
+        fs::create_directories(fx.home + "/.ut2004");
+        const GameInstall chosen = installFromFolder(elsewhere, fx.home);
+        EXPECT_EQ(chosen.game, Game::UT2004) << binary;
+        EXPECT_EQ(chosen.userFolder, fx.home + "/.ut2004") << binary;
+    }
+    // A folder named so is no binary.
+    GameFixture fx;
+    fs::create_directories(fx.home + "/.local/share/OldUnreal/UT2004/System/UT2004");
+    EXPECT_TRUE(discoverInstalls(DiscoveryPlaces::fromEnvironment()).empty());
+}
+
 TEST(Discovery, AnEmptyHomeFindsNothing) {
     GameFixture fx;
     EXPECT_TRUE(discoverInstalls(DiscoveryPlaces::fromEnvironment()).empty());
@@ -502,12 +534,26 @@ TEST(GameConfiguration, IsNeverCreatedAndNeverPurgeStaysNever) {
         writeFile(ini, "[Core.System]\nPurgeCacheDays=" + std::string(days) + "\n");
         r = tvtest::runCli(fx, "scan");
         EXPECT_EQ(tvtest::readFile(ini), "[Core.System]\nPurgeCacheDays=360\n") << days;
-        // Said, not done behind the player's back.
+        // Said, not done behind the player's back; a note, not a row.
         EXPECT_NE(
-            r.out.find("PurgeCacheDays in " + ini + " was \"" + days + "\"; it is now 360 days"),
+            r.err.find("PurgeCacheDays in " + ini + " was \"" + days + "\"; it is now 360 days"),
             std::string::npos)
-            << r.out;
+            << r.err;
+        EXPECT_EQ(r.out.find("PurgeCacheDays"), std::string::npos) << r.out;
     }
+    // While the game runs (it writes its configuration back when it ends)
+    // neither a scan nor set-purge writes it.
+    writeFile(ini, "[Core.System]\nPurgeCacheDays=14\n");
+    writeFile(fx.proc + "/4242/comm", "ut2003-bin\n");
+    r = tvtest::runCli(fx, "scan");
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = tvtest::runCli(fx, "set-purge 90");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("UT2003 is running (pid 4242"), std::string::npos) << r.err;
+    EXPECT_EQ(tvtest::readFile(ini), "[Core.System]\nPurgeCacheDays=14\n");
+    fs::remove_all(fx.proc + "/4242");
+    r = tvtest::runCli(fx, "scan");
+    EXPECT_EQ(tvtest::readFile(ini), "[Core.System]\nPurgeCacheDays=360\n");
     writeFile(ini, "[Core.System]\nPurgeCacheDays=31\n");
     r = tvtest::runCli(fx, "scan");
     EXPECT_EQ(tvtest::readFile(ini), "[Core.System]\nPurgeCacheDays=31\n");
@@ -524,7 +570,8 @@ TEST(GameProcess, RunUndoPurgeAndInstallsRefuseWhileTheGameRuns) {
     for (const char* command : {"run --select all", "purge --yes"}) {
         auto r = tvtest::runCli(fx, command, env);
         EXPECT_EQ(r.status, 3) << command;
-        EXPECT_NE(r.err.find("UT2003 is running. Close the game first, then try again."),
+        EXPECT_NE(r.err.find("UT2003 is running (pid 31337, ut2003-bin). Close the game first, "
+                             "then try again."),
                   std::string::npos)
             << command << r.err;
     }
@@ -547,6 +594,66 @@ TEST(GameProcess, RunUndoPurgeAndInstallsRefuseWhileTheGameRuns) {
     r = tvtest::runCli(fx, "undo --yes --all", env);
     EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_TRUE(tvtest::exists(fx.game + "/Maps/DM-A.ut2"));
+}
+
+// The community release's binary running (a copy of a small program under
+// its name, seen through the real /proc): every command that writes waits
+// and says which process it saw; the stock packages are found in its folder.
+TEST(GameProcess, TheCommunityReleaseRunningBlocksEveryOperationAndIsNamed) {
+    using namespace std::chrono_literals;
+    GameFixture fx;
+    const std::string game = fx.home + "/.local/share/OldUnreal/UT2004";
+    const std::string user = fx.home + "/.ut2004";
+    writeFile(game + "/System/Core.u", tvtest::makePackageTables({}));
+    writeFile(game + "/System/Engine.u",
+              tvtest::makePackageTables({{"Core", "Package", 0, "Core"}}));
+    writeFile(user + "/System/UT2004.ini", liveIni("\n", "0"));
+    writeFile(user + "/Cache/" + tvtest::ident(1) + ".uxx",
+              tvtest::makePackageTables(
+                  {{"Core", "Package", 0, "Core"}, {"Core", "Package", 0, "Engine"}}));
+    writeFile(user + "/Cache/" + tvtest::ident(2) + ".uxx", tvtest::makePackageTables({}));
+    writeFile(user + "/Cache/cache.ini", tvtest::crlf({"[Cache]", tvtest::ident(1) + "=DM-A.ut2",
+                                                       tvtest::ident(2) + "=B.utx"}));
+    const std::string binary = game + "/System/UT2004";
+    fs::copy_file("/bin/sleep", binary);
+    fs::permissions(binary, fs::perms::owner_exec, fs::perm_options::add);
+    const std::string env = "TESSVANE_PROC_ROOT=/proc";
+
+    auto r = tvtest::runCli(fx, "--game 1 needs DM-A.ut2", env);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "DM-A.ut2\tCore\tinstalled " + game + "/System/Core.u\n" +
+                         "DM-A.ut2\tEngine\tinstalled " + game + "/System/Engine.u\n");
+
+    r = tvtest::runCli(fx, "--game 1 run --no-backup --only DM-A.ut2", env);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+
+    const pid_t pid = tvtest::spawn({binary, "600"}, {}, fx.dir / "game.out");
+    struct Ends {
+        pid_t pid;
+        ~Ends() {
+            ::kill(pid, SIGKILL);
+            tvtest::waitExit(pid, 10s);
+        }
+    } ends{pid};
+    const std::string archive = fx.dir / "DM-Zip.zip";
+    tvtest::makeZip(archive, {{"DM-Zip.ut2", tvtest::packageBytes("DM-Zip.ut2")}});
+    const auto before = tvtest::snapshotTree(fx.home);
+    const std::string said = "UT2004 is running (pid " + std::to_string(pid) +
+                             ", ~/.local/share/OldUnreal/UT2004/System/UT2004). Close the game "
+                             "first, then try again.";
+    for (const std::string& command :
+         std::vector<std::string>{"run --select all", "undo --yes --all", "purge --yes",
+                                  "clean-tmp", "tidy --yes", "zip --no-preview " + archive}) {
+        r = tvtest::runCli(fx, "--game 1 " + command, env);
+        EXPECT_EQ(r.status, 3) << command << "\n" << r.out << r.err;
+        EXPECT_NE(r.err.find(said), std::string::npos) << command << "\n" << r.err;
+    }
+    EXPECT_EQ(tvtest::snapshotTree(fx.home), before);
+    ::kill(pid, SIGKILL);
+    tvtest::waitExit(pid, 10s);
+    r = tvtest::runCli(fx, "--game 1 run --no-backup --select all", env);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(tvtest::exists(user + "/Textures/B.utx"));
 }
 
 TEST(StoredInstall, ValuesWrittenForAnotherFolderNeverChooseTheGameOrItsCache) {

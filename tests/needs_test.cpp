@@ -251,6 +251,8 @@ TEST(Needs, TidyKeepsACacheCopyUnlessTheFileTheGameLoadsForItsNameIsTheSame) {
     EXPECT_FALSE(tvtest::exists(copy));
 }
 
+// The map itself and its cached packages; never a never-move row, nor a
+// damaged package the game cannot load.
 TEST(Needs, TickWhatItNeedsTicksTheCachedPackagesButNeverANeverMoveRow) {
     FileList list;
     auto row = [](const std::string& text, bool neverMove) {
@@ -264,7 +266,8 @@ TEST(Needs, TickWhatItNeedsTicksTheCachedPackagesButNeverANeverMoveRow) {
                  std::vector<ScanTableEntry>(4));
     PackagesFacts facts;
     facts.entries.resize(4);
-    for (const char* name : {"Kept.utx", "Tex.utx"}) {
+    facts.entries[3].state = PackageState::Damaged;
+    for (const char* name : {"Kept.utx", "Tex.utx", "other.UTX"}) {
         NeededPackage p;
         p.where = NeededPackage::Where::Cache;
         p.cacheName = name;
@@ -272,7 +275,7 @@ TEST(Needs, TickWhatItNeedsTicksTheCachedPackagesButNeverANeverMoveRow) {
     }
     facts.entries[0].lacking.push_back(NeededPackage{}); // missing
     ASSERT_TRUE(list.setStates(list.generation(), std::move(facts)));
-    EXPECT_EQ(list.tickNeeded(0), 1u);
-    EXPECT_EQ(list.selectedNames(), std::unordered_set<std::string>{"TEX.utx"});
+    EXPECT_EQ(list.tickNeeded(0), 2u);
+    EXPECT_EQ(list.selectedNames(), (std::unordered_set<std::string>{"DM-Map.ut2", "TEX.utx"}));
     EXPECT_EQ(list.tickNeeded(0), 0u); // ticked already
 }

@@ -1,6 +1,7 @@
 // Package identity: the header reader, each state of a cached package beside
 // the game's files, and what the run says of a package that stayed.
 #include "package_support.h"
+#include "run_support.h"
 #include "test_support.h"
 
 #include "engine/cache_tidy.h"
@@ -8,6 +9,7 @@
 #include "engine/package_state.h"
 #include "platform/crash_point.h"
 #include "platform/text_io.h"
+#include "session/session.h"
 
 #include <gtest/gtest.h>
 
@@ -117,16 +119,63 @@ TEST(PackageState, ScanStateNamesEachRowsState) {
                   "0 DM-Other.ut2 other version", "1 dm-case.ut2 identical", "0 Cut.utx damaged",
                   "0 Empty.uax damaged", "1 Song.ogg new", "0 Tune.ogg other version",
                   "0 Plain.utx damaged", "1 V68Tex.utx installed", "1 Numbered.utx new"}));
-    // Without --state the lines are as they were.
+    // Without --state the lines lack the state, but the ticks are the run's.
     r = tvtest::runCli(s.fx, "scan --select all");
     EXPECT_EQ(r.out.find("identical"), std::string::npos);
-    EXPECT_NE(r.out.find("1\tDM-Other.ut2\t"), std::string::npos);
+    EXPECT_NE(r.out.find("0\tDM-Other.ut2\t"), std::string::npos);
+    EXPECT_NE(r.out.find("0\tCut.utx\t"), std::string::npos);
     // A run that names no rows leaves the damaged ones in the cache.
     r = tvtest::runCli(s.fx, "run --no-backup --select all");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/DM-New.ut2"));
     for (const char* damaged : {"/Textures/Cut.utx", "/Sounds/Empty.uax", "/Textures/Plain.utx"})
         EXPECT_FALSE(tvtest::exists(s.fx.game + damaged)) << damaged;
+}
+
+// Each damaged package says what is wrong with it; ticks of many rows at
+// once (Check All, a run's selection) leave damaged rows and other versions
+// as they are, and the count is of what a run would move.
+TEST(PackageState, DamagedRowsSayWhatIsWrongAndOnlyAHandTicksThem) {
+    tvtest::SessionFixture s;
+    const std::string whole = tvtest::makePackageTables(
+        {{"Core", "Package", 0, "Engine"}, {"Core", "Package", 0, "Core"}});
+    std::string badName = whole; // the first import's class names no name there is
+    const uint32_t importOffset = static_cast<uint8_t>(whole[32]) | static_cast<uint8_t>(whole[33])
+                                                                        << 8;
+    badName[importOffset] = 0x3F;
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"DM-Fine.ut2", whole},
+        {"Empty.utx", ""},
+        {"Text.utx", "two lines of text\nnamed like a package\n"},
+        {"Short.utx", whole.substr(0, whole.size() - 12)},
+        {"BadName.usx", badName}};
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < files.size(); ++i) {
+        s.fx.addCacheFile(ident(static_cast<int>(i) + 1) + ".uxx", files[i].second);
+        lines.push_back(ident(static_cast<int>(i) + 1) + "=" + files[i].first);
+    }
+    s.fx.writeCacheIni(lines);
+    ASSERT_TRUE(s.session.ScanCache());
+    s.session.fillStates();
+    const auto& list = s.session.fileList();
+    EXPECT_EQ(list.damage(0), "");
+    EXPECT_EQ(list.damage(1), "empty");
+    EXPECT_EQ(list.damage(2), "no package header");
+    const std::string cut =
+        "cut short at byte " + std::to_string(whole.size() - 12) + " of at least ";
+    ASSERT_EQ(list.damage(3).rfind(cut, 0), 0u) << list.damage(3);
+    EXPECT_GT(std::stoul(list.damage(3).substr(cut.size())), whole.size() - 12);
+    EXPECT_EQ(list.damage(4),
+              "its tables are damaged: an import names a name the name table does not hold");
+    s.session.uncheckAll();
+    s.session.checkAll();
+    EXPECT_EQ(s.rows(), (std::vector<std::string>{"+DM-Fine.ut2", "-Empty.utx", "-Text.utx",
+                                                  "-Short.utx", "-BadName.usx"}));
+    EXPECT_EQ(s.session.statusText(), "Found 1 file to process");
+    // One ticked by hand stays ticked through Check All.
+    s.session.fileList().row(3).ticked = true;
+    s.session.checkAll();
+    EXPECT_TRUE(list.rows()[3].ticked);
 }
 
 TEST(PackageState, EveryRowGetsAStateOnTheThreadedPath) {

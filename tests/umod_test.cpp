@@ -488,7 +488,8 @@ TEST(Refusals, UmodInstallTakeBackAndRepairWaitForTheGameAndTheLock) {
     m.fx.writeCacheIni({line});
     const std::string index = tvtest::readFile(m.fx.cache + "/Cache.ini");
 
-    const std::string running = "UT2003 is running. Close the game first, then try again.";
+    const std::string running =
+        "UT2003 is running (pid 4242, ut2003-bin). Close the game first, then try again.";
     writeFile(m.fx.proc + "/4242/comm", "ut2003-bin\n");
     r = tvtest::runCli(m.fx, "zip " + other);
     EXPECT_EQ(r.status, 3);

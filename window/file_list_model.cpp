@@ -40,7 +40,7 @@ bool explained(PackageState state) {
     return state == PackageState::OtherVersion || state == PackageState::Damaged;
 }
 
-QString stateToolTip(const FileRow& r) {
+QString stateToolTip(const FileRow& r, const std::string& damage) {
     const QString name = toDisplay(r.text);
     switch (r.state) {
     case PackageState::New:
@@ -55,9 +55,10 @@ QString stateToolTip(const FileRow& r) {
                QStringLiteral(" is installed. Keeping both versions apart avoids version "
                               "mismatches when you join servers: this one stays in the cache");
     case PackageState::Damaged:
-        return name + QStringLiteral(" is damaged (empty, or no package header): the game "
-                                     "cannot load it, so it is not ticked. Tick it to move it "
-                                     "anyway");
+        return name + QStringLiteral(" is damaged (") +
+               toDisplay(damage.empty() ? std::string("not a package") : damage) +
+               QStringLiteral("): the game cannot load it, so it is not ticked. Tick it to move "
+                              "it anyway");
     case PackageState::Unknown:
         break;
     }
@@ -114,19 +115,22 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         if (r.state == PackageState::OtherVersion) return QBrush(kOtherVersionColour);
         if (r.state == PackageState::Damaged) return QBrush(kDamagedColour);
         return {};
-    case Qt::FontRole:
-        if (r.state != PackageState::Damaged) return {};
-        {
-            QFont italic;
-            italic.setItalic(true);
-            return italic;
-        }
+    case Qt::FontRole: {
+        // A cue besides the colour: never-move rows bold (red and the other
+        // version's brown look alike to many eyes), damaged ones italic.
+        if (!r.neverMove && r.state != PackageState::Damaged) return {};
+        QFont font;
+        font.setBold(r.neverMove);
+        font.setItalic(r.state == PackageState::Damaged);
+        return font;
+    }
     case Qt::ToolTipRole:
         if (index.column() == 0 && r.neverMove)
             return toDisplay(r.text) + QStringLiteral(" is on the never-move list");
         if (index.column() == kNeedsColumn)
             return needsToolTip(r, lacking(index), m_list.lookedIn());
-        if (explained(r.state) || index.column() == 3) return stateToolTip(r);
+        if (explained(r.state) || index.column() == 3)
+            return stateToolTip(r, m_list.damage(sessionRow(index.row())));
         if (index.column() == 0) return toDisplay(r.text);
         if (index.column() == 1) return toDisplay(r.date());
         return {};
@@ -137,9 +141,14 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
 
 bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::CheckStateRole || index.column() != 0 || !index.isValid()) return false;
-    FileRow& r = m_list.row(sessionRow(index.row()));
+    const size_t at = sessionRow(index.row());
+    FileRow& r = m_list.row(at);
     if (r.neverMove) return false;
-    r.ticked = value.value<Qt::CheckState>() == Qt::Checked;
+    const bool tick = value.value<Qt::CheckState>() == Qt::Checked;
+    if (tick && !r.ticked && r.state == PackageState::Damaged && confirmDamagedTick &&
+        !confirmDamagedTick(r, m_list.damage(at)))
+        return false;
+    r.ticked = tick;
     emit dataChanged(index, index, {Qt::CheckStateRole});
     emit tickedChanged();
     return true;

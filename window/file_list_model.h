@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
 #include <vector>
 
 namespace tv {
@@ -34,6 +35,10 @@ public:
     static constexpr int kNeedsColumn = 4;
     // The session's row shown at `viewRow`.
     size_t sessionRow(int viewRow) const { return m_order[static_cast<size_t>(viewRow)]; }
+
+    // Asked before a damaged package is ticked by hand (with what is wrong
+    // with it); not ticked unless it says yes.
+    std::function<bool(const FileRow& row, const std::string& damage)> confirmDamagedTick;
 
 signals:
     void tickedChanged();

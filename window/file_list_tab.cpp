@@ -67,6 +67,11 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     layout->addLayout(buttons);
 
     m_model = new FileListModel(m_session.fileList(), this);
+    m_model->confirmDamagedTick = [this](const FileRow& row, const std::string& damage) {
+        return m_prompter.question(row.text + " is damaged (" + damage +
+                                   "): the game cannot load it, and a run puts it into the "
+                                   "game's folders as it is. Tick it all the same?");
+    };
     makeSortableList(ListView1, m_model, {0});
     fitStateColumn();
 
