@@ -233,6 +233,9 @@ private:
     bool destinationReady(const std::string& folder);
     void reportHowItEnded();
     void reportNotMoved();
+    std::string whyNotMoved(
+        const ScanTableEntry& e, const std::string& cacheFile,
+        const std::unordered_map<std::string, std::string, FoldedHash, FoldedEqual>& taken) const;
     void rewriteIndex();
     void reportMapsLacking();
     void writeClosingLines();
@@ -634,6 +637,16 @@ void CacheRun::moveOne(LinePlan& p, const std::string& line) {
     // A fresh player folder has no Maps, Textures, ... until something goes there.
     if (bool& ready = m_typeFolderReady[static_cast<size_t>(p.type)]; !ready)
         ready = destinationReady(folderOf(p.destination));
+    // A link in the cache is no download: moved, it would put a link to
+    // some other file into the game.
+    if (isSymlink(joinPath(m_cache, p.cacheFile))) {
+        m_notMade.push_back(p.rowid);
+        m_kept.push_back(line);
+        error = joinPath(m_cache, p.cacheFile) + " is a link, not a downloaded file";
+        report("**ERROR** " + error + " (" + p.name + " stays in the cache)");
+        m_result.failures.push_back(error);
+        return;
+    }
     if (moveNoReplace(joinPath(m_cache, p.cacheFile), p.destination, &error, &code)) {
         crashPoint("file moved");
         report(moveLine(p.cacheFile, p.destination));
@@ -697,12 +710,26 @@ void CacheRun::reportNotMoved() {
         if (!file) file = after.find(e.candidate2);
         if (!file) continue;
         report(*file + " {" + e.name + "} was not moved.");
-        if (auto t = taken.find(e.name); t != taken.end()) {
-            const std::string why = whyKept(
-                packageState(joinPath(m_cache, *file), t->second, fileTypeOf(e.name)), e.name);
-            if (!why.empty()) report(why);
-        }
+        const std::string why = whyNotMoved(e, *file, taken);
+        if (!why.empty()) report(why);
     }
+}
+
+// A package the game has under its name (any letter case), whether the
+// run was asked to move it or it was left unticked: what that file is.
+std::string CacheRun::whyNotMoved(
+    const ScanTableEntry& e, const std::string& cacheFile,
+    const std::unordered_map<std::string, std::string, FoldedHash, FoldedEqual>& taken) const {
+    const FileType type = fileTypeOf(e.name);
+    std::string there;
+    if (auto t = taken.find(e.name); t != taken.end())
+        there = t->second;
+    else if (!m_selection.count(e.name))
+        there = destinationFor(type, e.name, m_folders, m_options);
+    if (there.empty()) return {};
+    const auto found = lookupInFolder(folderOf(there), fileNameOf(there));
+    if (!found) return {};
+    return whyKept(packageState(joinPath(m_cache, cacheFile), *found, type), e.name);
 }
 
 // The old index is kept as cachebak.ini and the new one replaces Cache.ini

@@ -5,6 +5,8 @@
 #include "crash_point.h"
 #include "text_io.h"
 
+#include <cstdlib>
+#include <fstream>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -77,6 +79,9 @@ bool copyToTemporary(const std::string& from, const std::string& folder, std::st
     ::fchmod(out, st.st_mode & 0777);
     int err = 0;
     bool ok = copyBytes(in, out, err);
+    // A move keeps the file's date, whichever disk it goes to.
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (ok) ::futimens(out, times);
     if (::close(out) != 0 && ok) {
         ok = false;
         err = errno;
@@ -187,6 +192,24 @@ bool removeFile(const std::string& path, std::string* error) {
     return false;
 }
 
+namespace {
+
+// The process's umask, read without changing it (umask() would change it
+// for every thread for a moment); 022 where /proc does not tell.
+mode_t processUmask() {
+    static const mode_t mask = [] {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("Umask:", 0) == 0)
+                return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
+        return static_cast<mode_t>(022);
+    }();
+    return mask;
+}
+
+} // namespace
+
 bool writeNewFile(const std::string& to, std::string* error,
                   const std::function<bool(int fd, std::string* error)>& produce,
                   bool anyCaseChecked) {
@@ -202,6 +225,9 @@ bool writeNewFile(const std::string& to, std::string* error,
         if (error) *error = "Cannot create a file in " + folderOf(to) + ": " + std::strerror(errno);
         return false;
     }
+    // A new file of the player's, as any program makes it (mkstemp's 0600
+    // would leave it unreadable to the player's other accounts and tools).
+    ::fchmod(fd, 0666 & ~processUmask());
     bool ok = produce(fd, error);
     if (ok && ::fsync(fd) != 0) {
         ok = false;

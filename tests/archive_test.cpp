@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using namespace tv;
@@ -166,6 +167,11 @@ TEST(MapArchive, EveryMemberTheGameReadsIsInstalledAndTheRestIsSaid) {
         EXPECT_EQ(tvtest::readFile(s.fx.game + "/" + file), bytes) << file;
     EXPECT_EQ(filesNamed(s.fx.game, "readme.txt.bak"), 0u);
     EXPECT_TRUE(s.session.lastFailed());
+    // Readable as any file the player makes.
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    EXPECT_EQ(fs::status(s.fx.game + "/System/X.u").permissions(),
+              static_cast<fs::perms>(0666 & ~mask));
     EXPECT_TRUE(said(s, "**ERROR** readme.txt.bak could not be installed: the game reads no "
                         "file of its kind"));
 

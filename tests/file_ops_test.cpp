@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <chrono>
 #include <filesystem>
 #include <sys/stat.h>
 #include <vector>
@@ -66,8 +67,12 @@ TEST(Move, ADestinationThatAppearsDuringACopyToAnotherFileSystemIsKept) {
             EXPECT_TRUE(tvtest::exists(t / "pkg"));
         }
     });
+    // Dated as it was: a download of last March stays one of last March.
+    const auto march = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 280);
+    std::filesystem::last_write_time(t / "pkg", march);
     EXPECT_TRUE(moveNoReplace(t / "pkg", other + "/pkg2", &error)) << error;
     setStepHook({});
+    EXPECT_EQ(std::filesystem::last_write_time(other + "/pkg2"), march);
     EXPECT_EQ(steps, (std::vector<std::string>{"copy written", "copy synced", "copy in place",
                                                "source removed"}));
     EXPECT_FALSE(tvtest::exists(t / "pkg"));

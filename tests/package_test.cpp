@@ -218,6 +218,32 @@ TEST(PackageState, TheRunSaysWhyAPackageStayed) {
     const std::string log = tvtest::readFile(s.fx.program + "/Tessvane.log");
     EXPECT_NE(log.find("another version of DM-Other.ut2 is installed; kept in the cache"),
               std::string::npos);
+
+    // Left unticked by the selection, or installed under another letter
+    // case: the reason all the same.
+    r = tvtest::runCli(s.fx, "run --no-backup --select all");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(after(ident(4) + ".uxx {DM-Other.ut2} was not moved."),
+              "another version of DM-Other.ut2 is installed; kept in the cache");
+    EXPECT_EQ(after(ident(5) + ".uxx {dm-case.ut2} was not moved."),
+              "identical package already installed");
+}
+
+// A cache entry whose file is a link (to anything) is no download: it
+// stays, and the run says so and fails.
+TEST(PackageState, ALinkInTheCacheIsNeverMovedIntoTheGame) {
+    GameFixture fx;
+    tvtest::TempDir outside;
+    writeFile(outside / "Secret.u", makePackage(1, "someone's file"));
+    std::filesystem::create_symlink(outside / "Secret.u", fx.cache + "/" + ident(1) + ".uxx");
+    fx.writeCacheIni({ident(1) + "=Linked.u"});
+    const auto r = tvtest::runCli(fx, "run --no-backup --select all");
+    EXPECT_EQ(r.status, 3) << r.out << r.err;
+    EXPECT_NE(r.out.find("is a link, not a downloaded file (Linked.u stays in the cache)"),
+              std::string::npos)
+        << r.out;
+    EXPECT_FALSE(tvtest::exists(fx.game + "/System/Linked.u"));
+    EXPECT_TRUE(tv::isSymlink(fx.cache + "/" + ident(1) + ".uxx"));
 }
 
 TEST(PackageState, TheGameFoldersOwnPackagesAreNeverShadowed) {
