@@ -30,7 +30,7 @@ constexpr const char* kCheckUsage =
     "  check\n"
     "      every installed map's needed packages that are not installed: map,\n"
     "      package, and where it is (cache FILE or missing); exit status 4 when\n"
-    "      there is one\n";
+    "      there is one, 3 when a map cannot be read or is damaged\n";
 
 // The game's folders and cache, read once for a command.
 struct Game {
@@ -40,15 +40,16 @@ struct Game {
     const std::vector<ScanTableEntry> cache;
     const PackageResolver resolver;
 
-    // The file NAME stands for: a path (it holds a '/'), a cache entry's
-    // name, an installed package's name, or a file in the current folder.
+    // The file NAME stands for: a path (it holds a '/'), an installed
+    // package's name (the file the game loads, as check reads it), a cache
+    // entry's name, or a file in the current folder.
     std::string fileOf(const std::string& name) const {
         if (name.find('/') == std::string::npos) {
+            if (auto installed = resolver.installed().find(name); !installed.empty())
+                return installed;
             for (const auto& e : cache)
                 if (!e.file.empty() && equalsNoCase(e.name, name))
                     return joinPath(folders.cacheFolder, e.file);
-            if (auto installed = resolver.installed().find(name); !installed.empty())
-                return installed;
         }
         struct stat st {};
         return ::stat(name.c_str(), &st) == 0 ? name : std::string();
@@ -163,8 +164,20 @@ private:
         }
         for (auto& cached : game.cachedPackages())
             packages.push_back(std::move(cached));
+        int status = kDone;
         for (const auto& [path, where] : packages) {
             const PackageImports imports = readPackageImports(path);
+            // What a damaged package imports is not known: said, never passed over.
+            if (imports.kind == PackageImports::Kind::Damaged ||
+                (imports.kind == PackageImports::Kind::Unreadable && !imports.why.empty())) {
+                c.err << "Tessvane: " << escapeControls(shownName(where))
+                      << (imports.kind == PackageImports::Kind::Damaged ? " is damaged: "
+                                                                         : " cannot be read: ")
+                      << escapeControls(imports.why) << "; whether it uses "
+                      << escapeControls(name) << " is not known\n";
+                status = kFailed;
+                continue;
+            }
             for (const auto& n : imports.needs) {
                 if (!equalsNoCase(n, name)) continue;
                 c.out << escapeControls(shownName(where)) << '\t'
@@ -172,7 +185,7 @@ private:
                 break;
             }
         }
-        return kDone;
+        return status;
     }
 };
 
@@ -192,12 +205,13 @@ protected:
         for (const auto& path : game.resolver.installed().files(FileType::Map)) {
             const std::string map = fileNameOf(path);
             std::vector<std::string> needs;
+            // A map that cannot be read fails the check, as in needs.
             if (!readNeeds(c, path, path, needs)) {
-                status = kLacking;
+                status = kFailed;
                 continue;
             }
             for (const auto& p : game.resolver.lacking(needs)) {
-                status = kLacking;
+                if (status == kDone) status = kLacking;
                 printLine(c, map, p);
             }
         }

@@ -176,6 +176,20 @@ TEST(Needs, EachNeededPackageIsFoundWhereTheGameFindsItAndTheExitStatusSaysWhatL
         EXPECT_EQ(r.status, status) << args << "\n" << r.err;
         EXPECT_FALSE(r.err.empty()) << args;
     }
+    // A damaged package is said, not passed over, and fails the answer
+    // wherever it is met; the cut one is damaged, not "no package".
+    for (const char* args : {"needs --used-by core.u", "check"}) {
+        r = tvtest::runCli(g.fx, g.game + args);
+        EXPECT_EQ(r.status, 3) << args << "\n" << r.err;
+        EXPECT_NE(r.err.find("DM-Broken.ut2 is damaged: cut short at byte 100 of at least "),
+                  std::string::npos)
+            << args << "\n"
+            << r.err;
+    }
+    // The installed copy is the one the game loads: needs reads it, as check does.
+    writeFile(g.user + "/Maps/DM-Cached.ut2", makePackageTables({{"Core", "Package", 0, "Core"}}));
+    r = tvtest::runCli(g.fx, g.game + "needs DM-Cached.ut2");
+    EXPECT_EQ(r.out, "DM-Cached.ut2\tCore\tinstalled " + g.fx.game + "/System/Core.u\n") << r.err;
 }
 
 TEST(Needs, CheckListsWhatInstalledMapsLackUntilTheyLackNothing) {
