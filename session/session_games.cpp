@@ -105,9 +105,15 @@ bool Session::useInstall(const GameInstall& chosen) {
     return operate({.lock = false, .gameStopped = false}, [&](const Work&) {
         m_install = chosen;
         storeInstall(m_install);
-        // The label follows the chosen game's cache folder.
+        // The label follows the chosen game's cache folder, stored with the
+        // game at once: the troubleshooter (and any other reader meanwhile)
+        // never sees one game's folder with another's cache.
         m_settings.cacheDir.clear();
         refreshFolders();
+        clsRegistry own(m_registry, noticesTo(m_prompter));
+        useSettingsKey(own);
+        own.WriteEntry("CacheDir", m_settings.cacheDir);
+        storeCacheDirOwner();
         return true;
     });
 }

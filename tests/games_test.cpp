@@ -2,6 +2,7 @@
 // fake homes, and each kind of install scanned, run and undone through
 // tessvane-cli with exactly the files it should write.
 #include "package_support.h"
+#include "run_support.h"
 #include "test_support.h"
 
 #include "formats/registry_store.h"
@@ -678,6 +679,18 @@ TEST(StoredInstall, ValuesWrittenForAnotherFolderNeverChooseTheGameOrItsCache) {
     EXPECT_TRUE(tvtest::exists(h.lutris2003 + "/Maps/DM-Home.ut2"));
     EXPECT_FALSE(tvtest::exists(h.user2004 + "/Maps/DM-Home.ut2"));
     EXPECT_TRUE(tvtest::exists(h.user2004 + "/Cache/" + tvtest::ident(1) + ".uxx"));
+
+    // A game chosen is stored with its cache folder at once.
+    {
+        tv::RegistryStore registry(h.fx.registry);
+        tv::RecordingPrompter prompter;
+        tv::Session session(h.fx.program, registry, prompter);
+        prompter.picks = {2}; // the Wine UT2004, third found
+        ASSERT_TRUE(session.chooseGame(false));
+        const auto cacheDir = tv::RegistryStore(h.fx.registry).value(ownKey, "CacheDir");
+        ASSERT_TRUE(cacheDir);
+        EXPECT_EQ(cacheDir->data, h.wine2004 + "/Cache" + std::string(1, '\0'));
+    }
 
     // The label saved for one install is not another's: --game works on its own cache.
     store(ownKey, "CacheDir", h.wine2004 + "/Cache");
