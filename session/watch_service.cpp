@@ -96,22 +96,60 @@ std::string firstLine(const std::string& text) {
 
 } // namespace
 
-std::string watchUnitText(const std::string& cli) {
-    if (holdsControl(cli)) return {};
+std::vector<std::string> watchEnvironment() {
+    std::vector<std::string> out;
+    for (const char* name : {"TESSVANE_HOME", "TESSVANE_REGISTRY"})
+        if (const char* value = std::getenv(name); value && *value)
+            out.push_back(std::string(name) + "=" + value);
+    return out;
+}
+
+namespace {
+
+// A unit's Environment= assignment: quoted, " and \ escaped, % doubled
+// (no $ expansion happens there).
+std::string unitEnvironment(const std::vector<std::string>& environment) {
+    std::string lines;
+    for (const auto& assignment : environment) {
+        std::string quoted = "Environment=\"";
+        for (char ch : assignment) {
+            if (ch == '"' || ch == '\\') quoted += '\\';
+            if (ch == '%') quoted += '%';
+            quoted += ch;
+        }
+        lines += quoted + "\"\n";
+    }
+    return lines;
+}
+
+bool anyHoldsControl(const std::vector<std::string>& environment) {
+    for (const auto& assignment : environment)
+        if (holdsControl(assignment)) return true;
+    return false;
+}
+
+} // namespace
+
+std::string watchUnitText(const std::string& cli, const std::vector<std::string>& environment) {
+    if (holdsControl(cli) || anyHoldsControl(environment)) return {};
     return std::string(kOwnUnitMark) +
            "\n[Unit]\nDescription=Tessvane: move new downloads after each Unreal Tournament "
-           "game\n\n[Service]\nExecStart=" +
-           unitArgument(cli) +
+           "game\n\n[Service]\n" +
+           unitEnvironment(environment) + "ExecStart=" + unitArgument(cli) +
            " watch\nRestart=on-failure\nRestartSec=30\n# No game chosen, or another watch at "
            "work: trying again does not help.\nRestartPreventExitStatus=2 3\n\n[Install]\n"
            "WantedBy=default.target\n";
 }
 
-std::string watchAutostartText(const std::string& cli) {
-    if (holdsControl(cli)) return {};
+std::string watchAutostartText(const std::string& cli,
+                               const std::vector<std::string>& environment) {
+    if (holdsControl(cli) || anyHoldsControl(environment)) return {};
+    std::string exec = environment.empty() ? std::string() : "env ";
+    for (const auto& assignment : environment)
+        exec += execArgument(assignment) + " ";
     return "[Desktop Entry]\nType=Application\nName=Tessvane Watch\nComment=Moves new downloads "
            "after each Unreal Tournament game\nExec=" +
-           execArgument(cli) +
+           exec + execArgument(cli) +
            " watch\nIcon=tessvane\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled="
            "true\n";
 }
@@ -178,6 +216,33 @@ bool AfterGameService::turn(bool on, std::string* error) const {
     return systemdUser() ? turnSystemd(on, error) : turnAutostart(on, error);
 }
 
+namespace {
+
+// The machine's unit with this user's environment added (a drop-in beside
+// it); none when there is nothing to add.
+bool writeEnvironmentDropIn(const std::vector<std::string>& environment, std::string* error) {
+    const std::string file = joinPath(ownUnitFile() + ".d", "tessvane-environment.conf");
+    bool reload = false;
+    if (environment.empty()) {
+        reload = fileExists(file) && removeFile(file);
+    } else {
+        if (anyHoldsControl(environment)) {
+            if (error) *error = "the program's folders hold a control character";
+            return false;
+        }
+        const std::string text = "[Service]\n" + unitEnvironment(environment);
+        if (readFile(file).value_or("") != text) {
+            if (!makeFolders(folderOf(file), error) || !writeFileAtomic(file, text, error))
+                return false;
+            reload = true;
+        }
+    }
+    if (reload) systemctl({"daemon-reload"});
+    return true;
+}
+
+} // namespace
+
 bool AfterGameService::turnSystemd(bool on, std::string* error) const {
     std::string output;
     const std::string own = ownUnitFile();
@@ -186,7 +251,7 @@ bool AfterGameService::turnSystemd(bool on, std::string* error) const {
         // Not installed for the machine (a program run from its build
         // folder): a unit of this user's own for the tessvane-cli beside it,
         // written anew each time (that folder may have moved).
-        const std::string unit = watchUnitText(cliProgram());
+        const std::string unit = watchUnitText(cliProgram(), watchEnvironment());
         if (unit.empty()) {
             if (error) *error = "the program's path holds a control character: " + cliProgram();
             return false;
@@ -197,6 +262,9 @@ bool AfterGameService::turnSystemd(bool on, std::string* error) const {
             return false;
         }
         systemctl({"daemon-reload"});
+    } else if (!writeEnvironmentDropIn(on ? watchEnvironment() : std::vector<std::string>{},
+                                       error)) {
+        return false;
     }
     if (systemctl({on ? "enable" : "disable", "--now", kWatchUnit}, &output) != 0) {
         if (error) *error = firstLine(output);
@@ -213,7 +281,7 @@ bool AfterGameService::turnAutostart(bool on, std::string* error) const {
     const std::string file = autostartFile();
     const std::string lock = watchLockFile(m_programFolder, m_gameFolder);
     if (on) {
-        const std::string entry = watchAutostartText(cliProgram());
+        const std::string entry = watchAutostartText(cliProgram(), watchEnvironment());
         if (entry.empty()) {
             if (error) *error = "the program's path holds a control character: " + cliProgram();
             return false;

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace tv {
 
@@ -32,8 +33,14 @@ pid_t watchHolder(const std::string& lockFile);
 // The user unit and the autostart entry that start this tessvane-cli;
 // empty when its path holds a control character (it cannot be written
 // safely into either).
-std::string watchUnitText(const std::string& cli);
-std::string watchAutostartText(const std::string& cli);
+// `environment` ("NAME=value" each) goes with it: the program and settings
+// folders the window itself was started with (watchEnvironment()).
+std::string watchUnitText(const std::string& cli, const std::vector<std::string>& environment = {});
+std::string watchAutostartText(const std::string& cli,
+                               const std::vector<std::string>& environment = {});
+// TESSVANE_HOME and TESSVANE_REGISTRY as this process has them, when set:
+// the next login's watch then looks after the same game and settings.
+std::vector<std::string> watchEnvironment();
 
 // "tessvane-watch.service"
 extern const char* const kWatchUnit;

@@ -258,6 +258,20 @@ TEST(Watch, TheUnitAndTheAutostartEntryNameAnyFolderSafely) {
             "\nExec=\"/opt/a \\\\\"b\\\\\" \\\\$HOME 100%% c\\\\\\\\d/tessvane-cli\" watch\n"),
         std::string::npos)
         << tv::watchAutostartText(cli);
+    // The folders the window was started with go along, quoted the same way.
+    const std::vector<std::string> env = {"TESSVANE_HOME=/srv/my \"home\" 5%",
+                                          "TESSVANE_REGISTRY=/srv/r.reg"};
+    EXPECT_NE(tv::watchUnitText(cli, env).find(
+                  "\nEnvironment=\"TESSVANE_HOME=/srv/my \\\"home\\\" 5%%\"\n"
+                  "Environment=\"TESSVANE_REGISTRY=/srv/r.reg\"\nExecStart="),
+              std::string::npos)
+        << tv::watchUnitText(cli, env);
+    EXPECT_NE(tv::watchAutostartText(cli, env).find(
+                  "\nExec=env \"TESSVANE_HOME=/srv/my \\\\\"home\\\\\" 5%%\" "
+                  "\"TESSVANE_REGISTRY=/srv/r.reg\" \"/opt/a"),
+              std::string::npos)
+        << tv::watchAutostartText(cli, env);
+    EXPECT_EQ(tv::watchUnitText(cli, {"TESSVANE_HOME=/x\nExecStartPre=/bin/sh"}), "");
     for (const char* bad :
          {"/opt/x\nExecStartPre=/bin/sh/tessvane-cli", "/opt/\x7f/tessvane-cli"}) {
         EXPECT_EQ(tv::watchUnitText(bad), "");
