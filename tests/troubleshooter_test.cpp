@@ -128,6 +128,18 @@ TEST(Troubleshooter, TheCacheFolderChooserNamesTheGameChosenInTessvane) {
         ASSERT_FALSE(f.dialogs.empty());
         EXPECT_EQ(f.dialogs[0].startFolder, f.fx.home);
     }
+    // Without a game folder, the game named is the one chosen too.
+    TroubleFixture f;
+    RegistryStore(f.fx.registry).setValue(tvtest::kGameKey, "Folder", RegValue::text(""));
+    f.store.setValue(kSettingsKey, "Game", RegValue::text("UT2004"));
+    f.prompter.choices = {Choice::No, Choice::No};
+    f.prompter.folders = {"", f.fx.cache};
+    ASSERT_TRUE(f.t.start());
+    EXPECT_EQ(f.t.utRegDir, kGameFolderNotFoundUT2004);
+    bool asked = false;
+    for (const auto& shown : f.prompter.shown)
+        asked = asked || shown.text.rfind("You MUST select the root UT2004 folder", 0) == 0;
+    EXPECT_TRUE(asked);
 }
 
 TEST(Troubleshooter, FolderDialogsStartInTheFolderTheSettingNamesWhileItExists) {
@@ -403,6 +415,22 @@ TEST(TroubleshooterReport, HostileNamesHugeLogsAndUnreadableFilesKeepItWhole) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Evil\\x0A*** END OF INFO ***"), lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), "before\\x0Dafter"), lines.end());
     EXPECT_TRUE(f.t.problems().empty());
+}
+
+// A cache whose index is there but cannot be read: the report is written
+// and says so, and the command's exit status says it failed.
+TEST(TroubleshooterReport, ACacheThatCannotBeReadFailsTheReportCommand) {
+    TroubleFixture f;
+    fs::remove(f.fx.cache + "/Cache.ini");
+    fs::create_directories(f.fx.cache + "/Cache.ini");
+    tvtest::CommandResult r = tvtest::runCommand(
+        "TESSVANE_REGISTRY=" + tvtest::shellQuote(f.fx.registry) +
+        " HOME=" + tvtest::shellQuote(f.fx.dir.path()) + " " + TESSVANE_BUILD_DIR +
+        "/tessvane-troubleshooter --report " + tvtest::shellQuote(f.fx.dir / "r.txt") + " 2>&1");
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_NE(tvtest::readFile(f.fx.dir / "r.txt").find("The cache folder " + f.fx.cache +
+                                                        " cannot be read"),
+              std::string::npos);
 }
 
 TEST(TroubleshooterReport, ALogThatCannotBeReadIsSaidInItsSectionAndByTheCommand) {

@@ -28,6 +28,8 @@
 namespace tv {
 
 const char* const kGameFolderNotFound = "UT2003's registry entry NOT found - please set it";
+const char* const kGameFolderNotFoundUT2004 =
+    "UT2004's registry entry NOT found - please set it";
 
 namespace {
 
@@ -151,10 +153,16 @@ std::string Troubleshooter::readProgramValue(const char* name) const {
     return reg.ReadEntry(name, "");
 }
 
+// The game Tessvane was last told to look after (UT2003 when it was told none).
+std::string Troubleshooter::gameShown() const {
+    return readProgramValue("Game") == "UT2004" ? std::string("UT2004") : std::string("UT2003");
+}
+
 bool Troubleshooter::start() {
     utRegDir = readGameFolder();
     if (utRegDir.empty()) {
-        utRegDir = kGameFolderNotFound;
+        utRegDir = gameShown() == "UT2004" ? std::string(kGameFolderNotFoundUT2004)
+                                           : std::string(kGameFolderNotFound);
         if (askGameFolder(true) == Asked::Left) return false;
     }
     readProgramSettings();
@@ -207,7 +215,9 @@ Troubleshooter::Asked Troubleshooter::askGameFolder(bool mustChoose) {
             return Asked::Stored;
         }
         if (!mustChoose) return Asked::NotStored;
-        switch (insist("You MUST select the root UT2003 folder (Ex - /home/you/ut2003).\n\n"
+        const std::string game = gameShown();
+        switch (insist("You MUST select the root " + game + " folder (Ex - /home/you/" +
+                       toLower(game) + ").\n\n"
                        "Choose it now? No goes on without it (the report then says where games "
                        "were looked for); Cancel ends the troubleshooter.")) {
         case Insisted::Again:
@@ -266,8 +276,7 @@ bool Troubleshooter::useSettingsCacheFolder() {
 bool Troubleshooter::ChooseCacheFolder() {
     for (;;) {
         // The game Tessvane was last told to look after names the folder.
-        const std::string game =
-            readProgramValue("Game") == "UT2004" ? std::string("UT2004") : std::string("UT2003");
+        const std::string game = gameShown();
         std::string chosen = browse("Choose the " + game + " Cache folder:", cacheRegDir);
         if (chosen.empty()) {
             switch (insist("You MUST select the UT Cache folder..\n\nChoose it now? No goes on "

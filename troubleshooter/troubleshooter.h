@@ -106,6 +106,7 @@ private:
     bool useSettingsCacheFolder();
     std::string readGameFolder() const;
     std::string readProgramValue(const char* name) const;
+    std::string gameShown() const;
 
     RegistryStore& m_registry;
     RetitlingPrompter m_retitled; // the boxes carry the troubleshooter's name
@@ -115,5 +116,6 @@ private:
 };
 
 extern const char* const kGameFolderNotFound;
+extern const char* const kGameFolderNotFoundUT2004;
 
 } // namespace tv

@@ -15,6 +15,8 @@
 
 #include "args/command_line.h"
 
+#include <unistd.h>
+
 namespace tv {
 
 namespace {
@@ -94,9 +96,11 @@ std::optional<std::string> gameFolderOf(const Request& r, RegistryStore& registr
 
 // The cache folder --cache names (false, said, when it holds no Cache.ini),
 // else the settings' or the game folder's: without a Cache.ini there, or
-// with neither, the report says so in its Cache.ini section.
+// with neither, the report says so in its Cache.ini section. `unreadable`:
+// that folder (or its Cache.ini) is there but cannot be read, which the
+// exit status says too.
 bool useCacheOf(Troubleshooter& t, const Request& r, const std::string& gameFolder,
-                std::ostream& err) {
+                std::ostream& err, bool& unreadable) {
     std::string error;
     if (!r.cache.empty()) {
         if (t.useCacheFolder(withoutTrailingSeparator(r.cache), &error)) return true;
@@ -109,8 +113,14 @@ bool useCacheOf(Troubleshooter& t, const Request& r, const std::string& gameFold
     if (cache.empty())
         t.withoutCacheFolder(
             "No cache folder is known: the settings name none, nor a game folder.");
-    else if (!t.useCacheFolder(withoutTrailingSeparator(cache), &error))
-        t.withoutCacheFolder("Cache.INI not found in " + withoutTrailingSeparator(cache));
+    else if (!t.useCacheFolder(withoutTrailingSeparator(cache), &error)) {
+        const std::string folder = withoutTrailingSeparator(cache);
+        const auto index = lookupInFolder(folder, "Cache.ini");
+        unreadable = (folderExists(folder) && ::access(folder.c_str(), R_OK | X_OK) != 0) ||
+                     (index && !readFile(*index));
+        t.withoutCacheFolder(unreadable ? "The cache folder " + folder + " cannot be read"
+                                        : "Cache.INI not found in " + folder);
+    }
     return true;
 }
 
@@ -138,7 +148,8 @@ int runTroubleshooterCli(const std::vector<std::string>& args, std::ostream& out
     if (!gameFolder) return cmdline::kUsageError;
     t.utRegDir = gameFolder->empty() ? std::string(kGameFolderNotFound) : *gameFolder;
     t.readProgramSettings();
-    if (!useCacheOf(t, r, *gameFolder, err)) return cmdline::kUsageError;
+    bool unreadable = false;
+    if (!useCacheOf(t, r, *gameFolder, err, unreadable)) return cmdline::kUsageError;
     try {
         t.osName = CEnvironment().OsName();
     } catch (const ComponentError& e) {
@@ -151,7 +162,8 @@ int runTroubleshooterCli(const std::vector<std::string>& args, std::ostream& out
         err << "tessvane-troubleshooter: warning: " << escapeControls(problem) << '\n';
     if (!t.SaveReport(report)) return cmdline::kNotDone;
     out << report << '\n';
-    return cmdline::kDone;
+    // Written, but without what the cache holds: a failure all the same.
+    return unreadable ? cmdline::kFailed : cmdline::kDone;
 }
 
 } // namespace tv
