@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -205,6 +206,11 @@ TEST_F(MainWindowTest, TheRunButtonAndMenuItemAreOneCommand) {
 // long cache folder (on the File List and the Status tab) gives way.
 TEST_F(MainWindowTest, TheWindowFitsASmallScreenWithEveryTabWhole) {
     ASSERT_TRUE(start());
+    // It opens no larger than the screen it is on.
+    ASSERT_NE(window->screen(), nullptr);
+    const QSize screenSize = window->screen()->availableGeometry().size();
+    EXPECT_LE(window->width(), screenSize.width());
+    EXPECT_LE(window->height(), screenSize.height());
     tvtest::TempDir far;
     const std::string folder = far / (std::string(120, 'c') + "/" + std::string(120, 'C'));
     tvtest::writeFile(folder + "/Cache.ini", "[Cache]\r\n");

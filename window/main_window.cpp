@@ -34,6 +34,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -128,7 +129,17 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
         if (Tab1->currentWidget() == m_undoTab) showUndoList();
     });
     connectSession();
-    resize(900, 620);
+    resize(firstSize());
+}
+
+// Roomy where the screen allows, never larger than it (an 800x600 screen
+// would hide the Needs column, Exit and the status bar).
+QSize MainWindow::firstSize() const {
+    const QSize roomy(900, 620);
+    const QScreen* shown = screen();
+    if (!shown) return roomy;
+    return roomy.boundedTo(shown->availableGeometry().size() - QSize(16, 40))
+        .expandedTo(minimumSizeHint());
 }
 
 void MainWindow::connectSession() {

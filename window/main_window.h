@@ -68,6 +68,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QSize firstSize() const;
     void buildMenus();
     void connectHandlers();
     void settingsToControls();
