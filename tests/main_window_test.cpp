@@ -713,7 +713,17 @@ TEST_F(MainWindowTest, TheStateColumnFillsAfterTheListAppears) {
     EXPECT_EQ(damaged.data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Unchecked);
     EXPECT_TRUE(damaged.data(Qt::ForegroundRole).isValid());
     EXPECT_TRUE(damaged.data(Qt::ToolTipRole).toString().contains("game cannot load it"));
+    EXPECT_TRUE(damaged.data(Qt::ToolTipRole).toString().contains("(no package header)"));
     EXPECT_EQ(model->index(0, 0).data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Checked);
+    // Ticked by hand, it asks first: No leaves it out, Yes ticks it.
+    prompter.answers = {false};
+    model->setData(damaged, Qt::Checked, Qt::CheckStateRole);
+    EXPECT_EQ(damaged.data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Unchecked);
+    ASSERT_FALSE(prompter.shown.empty());
+    EXPECT_EQ(prompter.shown.back().text.rfind("Broken.utx is damaged (no package header)", 0), 0u);
+    prompter.answers = {true};
+    model->setData(damaged, Qt::Checked, Qt::CheckStateRole);
+    EXPECT_EQ(damaged.data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Checked);
 }
 
 TEST_F(MainWindowTest, TheNeedsColumnCountsWhatIsMissingAndTicksWhatTheCacheHas) {

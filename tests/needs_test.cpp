@@ -235,7 +235,11 @@ TEST(Needs, AnArchivesPreviewSaysWhatItsMapNeedsThatNobodyHas) {
                                                {"Core", "Package", 0, "AW-Metals"},
                                                {"Core", "Package", 0, "Nowhere"}});
     const std::string zip = g.fx.dir.path() + "/DM-Z.zip";
-    tvtest::makeZip(zip, {{"DM-Z.ut2", map}, {"ZTex.utx.uz2", tvtest::makeUz2("x")}});
+    // Nowhere's language file and read-me bring no package named Nowhere.
+    tvtest::makeZip(zip, {{"DM-Z.ut2", map},
+                          {"ZTex.utx.uz2", tvtest::makeUz2("x")},
+                          {"System/Nowhere.int", "[Public]"},
+                          {"Nowhere.txt", "about"}});
     const std::string umod = g.fx.dir.path() + "/DM-Z.ut4mod";
     writeFile(umod, tvtest::makeUmod({{"Maps\\DM-Z.ut2", map}, {"Textures\\ZTex.utx", "x"}}));
     for (const std::string& archive : {zip, umod}) {

@@ -148,13 +148,15 @@ TEST(PackageState, DamagedRowsSayWhatIsWrongAndOnlyAHandTicksThem) {
         {"Empty.utx", ""},
         {"Text.utx", "two lines of text\nnamed like a package\n"},
         {"Short.utx", whole.substr(0, whole.size() - 12)},
-        {"BadName.usx", badName}};
+        {"BadName.usx", badName},
+        {"Same.utx", whole}};
     std::vector<std::string> lines;
     for (size_t i = 0; i < files.size(); ++i) {
         s.fx.addCacheFile(ident(static_cast<int>(i) + 1) + ".uxx", files[i].second);
         lines.push_back(ident(static_cast<int>(i) + 1) + "=" + files[i].first);
     }
     s.fx.writeCacheIni(lines);
+    writeFile(s.fx.game + "/Textures/Same.utx", whole); // installed already: a run keeps it
     ASSERT_TRUE(s.session.ScanCache());
     s.session.fillStates();
     const auto& list = s.session.fileList();
@@ -170,7 +172,7 @@ TEST(PackageState, DamagedRowsSayWhatIsWrongAndOnlyAHandTicksThem) {
     s.session.uncheckAll();
     s.session.checkAll();
     EXPECT_EQ(s.rows(), (std::vector<std::string>{"+DM-Fine.ut2", "-Empty.utx", "-Text.utx",
-                                                  "-Short.utx", "-BadName.usx"}));
+                                                  "-Short.utx", "-BadName.usx", "+Same.utx"}));
     EXPECT_EQ(s.session.statusText(), "Found 1 file to process");
     // One ticked by hand stays ticked through Check All.
     s.session.fileList().row(3).ticked = true;
