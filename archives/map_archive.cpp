@@ -110,9 +110,7 @@ std::string memberDestination(const std::string& name, const CacheFolders& folde
         folder = findInFolder(options.moveDir2, place->folder);
         break;
     }
-    auto destination = folder.empty() ? std::nullopt : joinPlain(folder, name);
-    if (!destination || folderOf(*destination) != folderOf(joinPath(folder, "x"))) return {};
-    return *destination;
+    return folder.empty() ? std::string() : fileDirectlyIn(folder, name);
 }
 
 std::optional<ArchiveKind> archiveKindOf(std::string_view memberName) {

@@ -112,31 +112,6 @@ std::string moveLine(const std::string& cacheFile, const std::string& destinatio
     return line;
 }
 
-std::string destinationFolderFor(FileType type, const CacheFolders& folders,
-                                 const RunOptions& options) {
-    if (type == FileType::Unknown) return {};
-    switch (options.mode) {
-    case RunOptions::Mode::Norm:
-        return folders.folderFor(type);
-    case RunOptions::Mode::Dir:
-        return options.moveDir;
-    case RunOptions::Mode::Dir2:
-        // The subfolder may exist under another letter case.
-        return findInFolder(options.moveDir2, typeSubfolder(type));
-    }
-    return {};
-}
-
-std::string destinationFor(FileType type, const std::string& name, const CacheFolders& folders,
-                           const RunOptions& options) {
-    std::string folder = destinationFolderFor(type, folders, options);
-    if (folder.empty()) return {};
-    auto destination = joinPlain(folder, name);
-    // Directly inside its folder, whatever the name holds.
-    if (!destination || folderOf(*destination) != folderOf(joinPath(folder, "x"))) return {};
-    return *destination;
-}
-
 namespace {
 
 // rebuiltIndexLine(cacheFile, name) == line, without making it.

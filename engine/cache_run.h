@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cache_index.h"
+#include "destinations.h"
 #include "run_log.h"
 #include "work_sink.h"
 
@@ -12,15 +13,6 @@
 namespace tv {
 
 class UndoLog;
-
-struct RunOptions {
-    enum class Mode { Norm, Dir, Dir2 };
-    Mode mode = Mode::Norm;
-    std::string moveDir;  // one folder, no subfolders
-    std::string moveDir2; // another folder with the game's structure
-    bool dryRun = false;  // report the moves, touch nothing
-    std::string moveDate; // the day recorded with each move
-};
 
 struct RunResult {
     bool cacheIniFound = false;
@@ -54,16 +46,6 @@ std::string stoppedRunText(const RunResult& result);
 
 // "**OLD** <cache file>  ---->  **NEW** <destination>"
 std::string moveLine(const std::string& cacheFile, const std::string& destination);
-
-// The destination of a file of this type and name: always directly inside
-// the type's destination folder. Empty for unknown types and for names that
-// are no plain file names.
-std::string destinationFor(FileType type, const std::string& name, const CacheFolders& folders,
-                           const RunOptions& options);
-
-// The folder a file of this type goes to (empty for unknown types).
-std::string destinationFolderFor(FileType type, const CacheFolders& folders,
-                                 const RunOptions& options);
 
 // Moves the cache files of the Cache.ini lines whose recorded name is in
 // `selection` to their destinations, writes the run log, keeps the old index
