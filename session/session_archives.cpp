@@ -201,9 +201,26 @@ void Session::reportJournal(const std::vector<std::string>& failures) {
 }
 
 std::vector<Installation> Session::installations() const {
-    std::vector<Installation> out;
+    std::vector<Installation> all;
     UndoLog undo;
-    if (undo.open(undoDatabase())) undo.installations(out);
+    if (undo.open(undoDatabase())) undo.installations(all);
+    // Those of this game: a file in its folders, or in a folder the move
+    // options name now (another game's installations are that game's).
+    std::vector<std::string> folders = {m_install.gameFolder, m_install.userFolder,
+                                        m_settings.moveDirText, m_settings.moveDir2Text};
+    auto ours = [&](const Installation& in) {
+        for (const auto& file : in.files)
+            for (const auto& folder : folders) {
+                const std::string base = withoutTrailingSeparator(folder);
+                if (!base.empty() && base != "/" && file.path.size() > base.size() &&
+                    file.path.compare(0, base.size(), base) == 0 && file.path[base.size()] == '/')
+                    return true;
+            }
+        return false;
+    };
+    std::vector<Installation> out;
+    for (auto& in : all)
+        if (ours(in)) out.push_back(std::move(in));
     return out;
 }
 

@@ -150,10 +150,17 @@ bool Session::chooseGame(bool mustChoose, const std::vector<GameChoice>& found) 
     }
     request.chooseLabel = "Use This Game";
     request.leaveLabel = mustChoose ? "Leave Tessvane" : "Cancel";
-    const int pick = m_prompter.chooseFromList(request);
-    if (pick == kChoseOther) return browseForGame(mustChoose);
-    if (pick < 0 || static_cast<size_t>(pick) >= found.size()) return false;
-    return useInstall(found[static_cast<size_t>(pick)].install);
+    for (;;) {
+        const int pick = m_prompter.chooseFromList(request);
+        // Browse... given up: back to the list, not out of it.
+        if (pick == kChoseOther) {
+            const std::string folder = ChooseGameFolder(false);
+            if (folder.empty()) continue;
+            return useInstall(installFromFolder(folder, DiscoveryPlaces::fromEnvironment().home));
+        }
+        if (pick < 0 || static_cast<size_t>(pick) >= found.size()) return false;
+        return useInstall(found[static_cast<size_t>(pick)].install);
+    }
 }
 
 bool Session::gameInUse() const {

@@ -184,6 +184,22 @@ TEST(MapArchive, EveryMemberTheGameReadsIsInstalledAndTheRestIsSaid) {
                         "preview"));
 }
 
+// The installations listed (and taken back) are the chosen game's.
+TEST(MapArchive, EachGameListsItsOwnInstallations) {
+    SessionFixture s;
+    const std::string archive = s.fx.dir / "DM-Own.zip";
+    makeZip(archive, {{"DM-Own.ut2", "map"}});
+    ASSERT_EQ(s.session.loadZipArchive(archive, true), MapArchiveInstaller::Load::Installed);
+    ASSERT_EQ(s.session.installations().size(), 1u);
+    const std::string other = s.fx.dir / "OtherGame";
+    fs::create_directories(other + "/System");
+    fs::create_directories(other + "/Cache");
+    s.session.workOnInstall(tvtest::installAt(other));
+    EXPECT_TRUE(s.session.installations().empty());
+    s.session.workOnInstall(tvtest::installAt(s.fx.game));
+    EXPECT_EQ(s.session.installations().size(), 1u);
+}
+
 TEST(MapArchive, AnArchiveForTheOlderGameIsRefusedWithNothingCopied) {
     for (bool several : {false, true}) {
         SessionFixture s;

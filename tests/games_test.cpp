@@ -685,8 +685,10 @@ TEST(StoredInstall, ValuesWrittenForAnotherFolderNeverChooseTheGameOrItsCache) {
         tv::RegistryStore registry(h.fx.registry);
         tv::RecordingPrompter prompter;
         tv::Session session(h.fx.program, registry, prompter);
-        prompter.picks = {2}; // the Wine UT2004, third found
+        // Browse... given up goes back to the list; then the Wine UT2004, third found.
+        prompter.picks = {tv::kChoseOther, 2};
         ASSERT_TRUE(session.chooseGame(false));
+        EXPECT_TRUE(prompter.picks.empty());
         const auto cacheDir = tv::RegistryStore(h.fx.registry).value(ownKey, "CacheDir");
         ASSERT_TRUE(cacheDir);
         EXPECT_EQ(cacheDir->data, h.wine2004 + "/Cache" + std::string(1, '\0'));

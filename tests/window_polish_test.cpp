@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListView>
@@ -180,6 +181,23 @@ TEST(QtPrompterQuestions, TheSafeAnswerIsTheDefault) {
     EXPECT_EQ(asked.choose("Save the changes to the never-move list?"), Choice::Yes);
     EXPECT_TRUE(defaultIsCancel);
     EXPECT_TRUE(escapeIsCancel);
+}
+
+// The game's folder chooser shows dot folders (~/.ut2004, ~/.wine), where
+// a player looks when discovery found nothing.
+TEST(QtPrompterFolders, TheFolderChooserShowsHiddenFolders) {
+    QtPrompter prompter;
+    bool hiddenShown = false, ownDialog = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        hiddenShown = dialog->filter().testFlag(QDir::Hidden);
+        ownDialog = dialog->testOption(QFileDialog::DontUseNativeDialog);
+        dialog->reject();
+    });
+    EXPECT_EQ(static_cast<Prompter&>(prompter).browseForFolder("Choose the root UT folder:"), "");
+    EXPECT_TRUE(hiddenShown);
+    EXPECT_TRUE(ownDialog);
 }
 
 TEST_F(MainWindowTest, TheRunButtonAndMenuItemAreOneCommand) {

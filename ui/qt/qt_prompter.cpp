@@ -1,5 +1,7 @@
 #include "qt_prompter.h"
 
+#include "folder_chooser.h"
+
 #include "qt_text.h"
 
 #include <QApplication>
@@ -9,6 +11,8 @@
 #include <QProcess>
 #include <QSoundEffect>
 #include <QUrl>
+
+#include <cstdlib>
 
 namespace tv {
 
@@ -58,8 +62,9 @@ Choice QtPrompter::choose(const std::string& text, const std::string& title) {
 }
 
 std::string QtPrompter::browseForFolder(const std::string& title) {
-    QString dir = QFileDialog::getExistingDirectory(m_parent, toDisplay(title));
-    return dir.isEmpty() ? std::string() : fromPathText(dir);
+    // Where a player looks when the game was not found: dot folders shown.
+    const char* home = std::getenv("HOME");
+    return chooseFolder(m_parent, title, home ? home : "");
 }
 
 std::vector<std::string> QtPrompter::chooseFiles(const FileRequest& request) {
