@@ -365,7 +365,11 @@ std::string_view lineEndOf(const std::string& path) {
 
 bool writeLinesAtomic(const std::string& path, const std::vector<std::string>& lines,
                       std::string* error) {
-    const std::string_view end = lineEndOf(path);
+    return writeLinesEndedBy(path, lines, lineEndOf(path), error);
+}
+
+bool writeLinesEndedBy(const std::string& path, const std::vector<std::string>& lines,
+                       std::string_view end, std::string* error) {
     std::string content;
     size_t total = 0;
     for (const auto& l : lines)

@@ -81,6 +81,9 @@ std::string_view lineEndOf(const std::string& path);
 // written atomically.
 bool writeLinesAtomic(const std::string& path, const std::vector<std::string>& lines,
                       std::string* error = nullptr);
+// The same with the line end given.
+bool writeLinesEndedBy(const std::string& path, const std::vector<std::string>& lines,
+                       std::string_view end, std::string* error = nullptr);
 // Appends each line followed by CR LF, flushed to the disk before it returns.
 // A symbolic link at `path` is replaced by a file with its text and the new
 // lines, never written through.

@@ -112,6 +112,14 @@ TEST(TroubleshooterReport, ByteForByteWithAndWithoutTessvanesFolder) {
         for (const auto& line : f.expected(withLog))
             lf += line + "\n";
         EXPECT_EQ(tvtest::readFile(report), lf);
+        // Saved over a link, the link is replaced and its target's line ends
+        // (and bytes) stay the target's.
+        const std::string target = f.fx.dir / "elsewhere.txt", linked = f.fx.dir / "Link.txt";
+        tvtest::writeFile(target, "someone's notes\n");
+        fs::create_symlink(target, linked);
+        ASSERT_TRUE(f.t.SaveReport(linked));
+        EXPECT_EQ(tvtest::readFile(linked), crlf(f.expected(withLog)));
+        EXPECT_EQ(tvtest::readFile(target), "someone's notes\n");
     }
 }
 
@@ -428,8 +436,8 @@ TEST(TroubleshooterReport, ACacheThatCannotBeReadFailsTheReportCommand) {
         " HOME=" + tvtest::shellQuote(f.fx.dir.path()) + " " + TESSVANE_BUILD_DIR +
         "/tessvane-troubleshooter --report " + tvtest::shellQuote(f.fx.dir / "r.txt") + " 2>&1");
     EXPECT_EQ(r.status, 3) << r.out;
-    EXPECT_NE(tvtest::readFile(f.fx.dir / "r.txt").find("The cache folder " + f.fx.cache +
-                                                        " cannot be read"),
+    EXPECT_NE(tvtest::readFile(f.fx.dir / "r.txt")
+                  .find("The cache folder " + f.fx.cache + " cannot be read"),
               std::string::npos);
 }
 

@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <set>
 
@@ -198,6 +199,21 @@ TEST(QtPrompterFolders, TheFolderChooserShowsHiddenFolders) {
     EXPECT_EQ(static_cast<Prompter&>(prompter).browseForFolder("Choose the root UT folder:"), "");
     EXPECT_TRUE(hiddenShown);
     EXPECT_TRUE(ownDialog);
+}
+
+// A mail link with no mail program to take it fails, so that the caller
+// can say where to write instead of nothing happening.
+TEST(QtShellMail, AMailLinkWithNoMailProgramFails) {
+    tvtest::TempDir bin;
+    tvtest::writeFile(bin / "xdg-mime", "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/asked\"\n");
+    std::filesystem::permissions(bin / "xdg-mime", std::filesystem::perms::owner_all);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (bin.path() + ":" + path).c_str(), 1);
+    QtShell shell;
+    const bool opened = shell.openDocument("mailto:someone@example.org?subject=Report");
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(tvtest::readFile(bin / "asked"), "query default x-scheme-handler/mailto\n");
 }
 
 TEST_F(MainWindowTest, TheRunButtonAndMenuItemAreOneCommand) {

@@ -28,8 +28,7 @@
 namespace tv {
 
 const char* const kGameFolderNotFound = "UT2003's registry entry NOT found - please set it";
-const char* const kGameFolderNotFoundUT2004 =
-    "UT2004's registry entry NOT found - please set it";
+const char* const kGameFolderNotFoundUT2004 = "UT2004's registry entry NOT found - please set it";
 
 namespace {
 
@@ -217,7 +216,8 @@ Troubleshooter::Asked Troubleshooter::askGameFolder(bool mustChoose) {
         if (!mustChoose) return Asked::NotStored;
         const std::string game = gameShown();
         switch (insist("You MUST select the root " + game + " folder (Ex - /home/you/" +
-                       toLower(game) + ").\n\n"
+                       toLower(game) +
+                       ").\n\n"
                        "Choose it now? No goes on without it (the report then says where games "
                        "were looked for); Cancel ends the troubleshooter.")) {
         case Insisted::Again:
@@ -413,7 +413,10 @@ std::vector<std::string> Troubleshooter::reportLines() const {
 
 bool Troubleshooter::SaveReport(const std::string& path) {
     std::string error;
-    if (writeLinesAtomic(path, reportLines(), &error)) {
+    // A report written again keeps its line ends; a link there is replaced
+    // by a new report, which owes nothing to the file the link led to.
+    const std::string_view end = isSymlink(path) ? std::string_view("\r\n") : lineEndOf(path);
+    if (writeLinesEndedBy(path, reportLines(), end, &error)) {
         m_prompter.message("The report was saved to " + path + ".", "Tessvane",
                            MessageIcon::Information);
         return true;

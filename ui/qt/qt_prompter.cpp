@@ -107,9 +107,31 @@ bool QtShell::openInEditor(const std::string& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
 }
 
+namespace {
+
+// Whether the desktop names a program for mail links. Handing a mail link
+// to xdg-open "succeeds" whether or not anything takes it, so the caller
+// could not tell the user where else to write.
+bool mailProgramKnown() {
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                             QStringLiteral("x-scheme-handler/mailto")});
+    if (!query.waitForFinished(3000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return false;
+    }
+    return query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0 &&
+           !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
+} // namespace
+
 bool QtShell::openDocument(const std::string& pathOrUrl) {
     QString s = QFile::decodeName(pathOrUrl.c_str());
-    QUrl url = s.contains("://") || s.startsWith("mailto:") ? QUrl(s) : QUrl::fromLocalFile(s);
+    const bool mail = s.startsWith("mailto:");
+    QUrl url = s.contains("://") || mail ? QUrl(s) : QUrl::fromLocalFile(s);
+    if (mail && !mailProgramKnown()) return false;
     return QDesktopServices::openUrl(url);
 }
 
