@@ -288,6 +288,8 @@ private:
             return;
         }
         if (key != "undo") return;
+        // Its Undo is taken: the notice goes (a new one offers it again when needed).
+        m_notices.close(id);
         // Kept for another try while the game runs again or the undo fails.
         if (m_c.session.gameInUse()) {
             offerAgain(it, "The game is running; choose Undo again once it has ended");

@@ -118,6 +118,21 @@ uint32_t DesktopNotices::show(const std::string& summary, const std::string& bod
     return id;
 }
 
+void DesktopNotices::close(uint32_t id) {
+    if (!m_bus || id == 0) return;
+    sd_bus_error e = SD_BUS_ERROR_NULL;
+    sd_bus_message* call = nullptr;
+    sd_bus_message* reply = nullptr;
+    // As bounded as showing one: a service that hangs does not hold the watch.
+    if (sd_bus_message_new_method_call(m_bus, &call, kService, kPath, kService,
+                                       "CloseNotification") >= 0 &&
+        sd_bus_message_append(call, "u", id) >= 0)
+        sd_bus_call(m_bus, call, kCallTimeoutUs, &e, &reply);
+    sd_bus_error_free(&e);
+    sd_bus_message_unref(reply);
+    sd_bus_message_unref(call);
+}
+
 int DesktopNotices::fd() const {
     return m_bus ? sd_bus_get_fd(m_bus) : -1;
 }

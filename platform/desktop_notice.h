@@ -34,6 +34,9 @@ public:
     uint32_t show(const std::string& summary, const std::string& body,
                   const std::vector<Action>& actions = {});
     bool offersActions();
+    // Takes a notice off the desktop (one whose action was taken); a
+    // service that cannot is left as it is.
+    void close(uint32_t id);
 
     // Waitable (poll, for events()) when the bus has something; -1 without one.
     int fd() const;

@@ -30,6 +30,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include <signal.h>
@@ -724,6 +725,29 @@ TEST_F(MainWindowTest, TheStateColumnFillsAfterTheListAppears) {
     prompter.answers = {true};
     model->setData(damaged, Qt::Checked, Qt::CheckStateRole);
     EXPECT_EQ(damaged.data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Checked);
+}
+
+// Files moved behind the window's back (the watch after a game, another
+// Tessvane): the File List says it is out of date until Re-Scan; the
+// window's own run does not count.
+TEST_F(MainWindowTest, TheFileListSaysWhenTheCacheChangedBehindItsBack) {
+    ASSERT_TRUE(start());
+    auto* stale = child<QLabel>("lblStale");
+    EXPECT_TRUE(stale->isHidden());
+    click("cmdRun");
+    QApplication::processEvents();
+    EXPECT_TRUE(stale->isHidden());
+    fx.writeCacheIni({fx.addEntry(5, "DM-Later.ut2")});
+    QTRY_VERIFY(!stale->isHidden());
+    click("cmdRescan");
+    EXPECT_TRUE(stale->isHidden());
+    EXPECT_TRUE(listColumn(0).contains("DM-Later.ut2"));
+    // Written in place, as the game writes it while it downloads.
+    {
+        std::ofstream index(fx.cache + "/Cache.ini", std::ios::app | std::ios::binary);
+        index << fx.addEntry(6, "DM-Latest.ut2") << "\r\n";
+    }
+    QTRY_VERIFY(!stale->isHidden());
 }
 
 TEST_F(MainWindowTest, TheNeedsColumnCountsWhatIsMissingAndTicksWhatTheCacheHas) {

@@ -54,6 +54,7 @@ SessionBus::~SessionBus() {
 struct FakeNotifications::State {
     mutable std::mutex lock;
     std::vector<Shown> shown;
+    std::vector<uint32_t> closed;                        // CloseNotification asked
     std::vector<std::pair<uint32_t, std::string>> toSay; // actions to signal
     bool withActions = true;
 };
@@ -84,6 +85,15 @@ int notify(sd_bus_message* m, void* data, sd_bus_error*) {
     return sd_bus_reply_method_return(m, "u", shown.id);
 }
 
+int closeNotice(sd_bus_message* m, void* data, sd_bus_error*) {
+    auto* state = static_cast<FakeNotifications::State*>(data);
+    uint32_t id = 0;
+    if (sd_bus_message_read(m, "u", &id) < 0) return -EINVAL;
+    std::lock_guard<std::mutex> g(state->lock);
+    state->closed.push_back(id);
+    return sd_bus_reply_method_return(m, "");
+}
+
 int capabilities(sd_bus_message* m, void* data, sd_bus_error*) {
     auto* state = static_cast<FakeNotifications::State*>(data);
     return state->withActions ? sd_bus_reply_method_return(m, "as", 2, "body", "actions")
@@ -94,6 +104,7 @@ const sd_bus_vtable kTable[] = {
     SD_BUS_VTABLE_START(0),
     SD_BUS_METHOD("Notify", "susssasa{sv}i", "u", notify, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("GetCapabilities", "", "as", capabilities, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("CloseNotification", "u", "", closeNotice, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_VTABLE_END};
 
 } // namespace
@@ -146,6 +157,11 @@ FakeNotifications::~FakeNotifications() {
     m_stop = true;
     if (m_thread.joinable()) m_thread.join();
     delete m_state;
+}
+
+std::vector<uint32_t> FakeNotifications::closed() const {
+    std::lock_guard<std::mutex> g(m_state->lock);
+    return m_state->closed;
 }
 
 std::vector<FakeNotifications::Shown> FakeNotifications::shown() const {

@@ -45,6 +45,7 @@ public:
     FakeNotifications& operator=(const FakeNotifications&) = delete;
     bool ready() const { return m_ready; }
     std::vector<Shown> shown() const;
+    std::vector<uint32_t> closed() const; // the notices the program closed
     // Waits (up to 10 s) until at least `count` notices were shown.
     bool waitForShown(size_t count) const;
     // As if the user chose the action `key` on notice `id`.

@@ -213,6 +213,8 @@ TEST(Watch, AGamesDownloadsMoveWhenItEndsAndTheNoticeTakesThemBack) {
         EXPECT_TRUE(tvtest::exists(fx.cache + "/" + ident(id) + ".uxx")) << id;
     ASSERT_TRUE(notices.waitForShown(2)) << watch.out();
     EXPECT_EQ(notices.shown()[1].summary, "The files from the last game went back into the cache");
+    // The notice whose Undo was used offers it no more.
+    EXPECT_EQ(notices.closed(), std::vector<uint32_t>{shown.id});
     // After all that, it sleeps again: a second of waiting costs next to no CPU
     // (a watch that keeps waking itself would use most of it).
     std::this_thread::sleep_for(300ms);

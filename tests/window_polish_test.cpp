@@ -5,6 +5,7 @@
 
 #include "store/undo_log.h"
 #include "ui/qt/qt_prompter.h"
+#include "window/single_instance.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -18,12 +19,14 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <unistd.h>
 
 using namespace tv;
 using tvtest::MainWindowTest;
@@ -214,6 +217,21 @@ TEST(QtShellMail, AMailLinkWithNoMailProgramFails) {
     ::setenv("PATH", path.c_str(), 1);
     EXPECT_FALSE(opened);
     EXPECT_EQ(tvtest::readFile(bin / "asked"), "query default x-scheme-handler/mailto\n");
+}
+
+// A second start of the same settings brings the open window forward
+// ("Open Tessvane" from a notice) instead of opening another; other
+// settings start a window of their own.
+TEST(SingleInstance, ASecondStartHandsOverToTheOpenWindow) {
+    const QString key = singleInstanceKey("/tmp/one-" + std::to_string(::getpid()), "/r.reg");
+    SingleInstance first(key);
+    ASSERT_FALSE(first.handedToRunning());
+    QSignalSpy raised(&first, &SingleInstance::raiseRequested);
+    SingleInstance second(key);
+    EXPECT_TRUE(second.handedToRunning());
+    EXPECT_TRUE(raised.count() > 0 || raised.wait(5000));
+    SingleInstance other(singleInstanceKey("/tmp/two-" + std::to_string(::getpid()), "/r.reg"));
+    EXPECT_FALSE(other.handedToRunning());
 }
 
 TEST_F(MainWindowTest, TheRunButtonAndMenuItemAreOneCommand) {

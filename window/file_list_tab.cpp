@@ -4,10 +4,13 @@
 
 #include "engine/package_state.h"
 #include "file_list_model.h"
+#include "platform/text_io.h"
 #include "session/session.h"
 #include "ui/prompter.h"
 #include "ui/qt/qt_text.h"
 
+#include <QFile>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -18,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace tv {
 
@@ -44,6 +48,8 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
 
+    makeStaleNote();
+
     // A long cache folder loses its middle rather than widening the window.
     lblCacheDir = makeElidingLabel(this, "lblCacheDir");
     lblCacheDir->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -64,6 +70,7 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(cacheRow);
     layout->addWidget(ListView1, 1);
+    layout->addWidget(lblStale);
     layout->addLayout(buttons);
 
     m_model = new FileListModel(m_session.fileList(), this);
@@ -108,6 +115,53 @@ void FileListTab::offerNeeded() {
 
 void FileListTab::showScan() {
     showCacheFolder(m_session.settings().cacheDir);
+    // The folder (a new index renamed into place) and the index itself
+    // (written where it is, as the game does while it downloads).
+    const QStringList watched = m_cacheWatch->directories() + m_cacheWatch->files();
+    if (!watched.isEmpty()) m_cacheWatch->removePaths(watched);
+    const QString folder = QFile::decodeName(m_session.folders().cacheFolder.c_str());
+    if (!folder.isEmpty()) m_cacheWatch->addPath(folder);
+    watchIndex();
+    m_scannedStamp = indexStamp();
+    lblStale->hide();
+}
+
+// Hidden until the cache folder changes behind the list's back.
+void FileListTab::makeStaleNote() {
+    lblStale = new QLabel(
+        QStringLiteral("The cache changed since this list was made: Re-Scan to see it as it is."),
+        this);
+    lblStale->setToolTip(QStringLiteral("Another Tessvane, the watch after a game or the game "
+                                        "itself changed Cache.ini"));
+    lblStale->setObjectName("lblStale");
+    lblStale->setWordWrap(true);
+    lblStale->setStyleSheet(QStringLiteral("font-weight: bold"));
+    lblStale->hide();
+    m_cacheWatch = new QFileSystemWatcher(this);
+    connect(m_cacheWatch, &QFileSystemWatcher::directoryChanged, this,
+            &FileListTab::cacheFolderChanged);
+    connect(m_cacheWatch, &QFileSystemWatcher::fileChanged, this, &FileListTab::cacheFolderChanged);
+}
+
+std::string FileListTab::indexStamp() const {
+    const std::string index = findInFolder(m_session.folders().cacheFolder, "Cache.ini");
+    struct stat st {};
+    if (::stat(index.c_str(), &st) != 0) return "none";
+    return std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
+           std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+}
+
+void FileListTab::watchIndex() {
+    const std::string index = findInFolder(m_session.folders().cacheFolder, "Cache.ini");
+    const QString path = QFile::decodeName(index.c_str());
+    if (fileExists(index) && !m_cacheWatch->files().contains(path)) m_cacheWatch->addPath(path);
+}
+
+void FileListTab::cacheFolderChanged() {
+    watchIndex(); // an index renamed into place is another file to watch
+    // This window's own work rescans when it ends.
+    if (m_session.busy() || indexStamp() == m_scannedStamp) return;
+    lblStale->show();
 }
 
 // The states arrive after the rows: their column is as wide as its widest

@@ -4,6 +4,8 @@
 
 #include <string>
 
+class QFileSystemWatcher;
+class QLabel;
 class QPoint;
 class QPushButton;
 class QTreeView;
@@ -43,6 +45,13 @@ private:
     void fitStateColumn();
     // "Tick What It Needs" is offered for a row that needs cached packages.
     void offerNeeded();
+    // Cache.ini as the last scan read it (change time, size, file), and
+    // whether it is so no more: another Tessvane or the watch after a game
+    // moved files meanwhile, and the list is out of date.
+    void makeStaleNote();
+    void watchIndex();
+    std::string indexStamp() const;
+    void cacheFolderChanged();
     static constexpr int kStateColumn = 3;
 
     Session& m_session;
@@ -57,6 +66,9 @@ private:
     QPushButton* cmdDelFiles;
     QTreeView* ListView1;
     ElidingLabel* lblCacheDir;
+    QLabel* lblStale;
+    QFileSystemWatcher* m_cacheWatch;
+    std::string m_scannedStamp;
 };
 
 } // namespace tv

@@ -2,6 +2,7 @@
 #include "platform/program_folder.h"
 #include "ui/qt/qt_prompter.h"
 #include "window/main_window.h"
+#include "window/single_instance.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -16,6 +17,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Tessvane");
     QApplication::setApplicationVersion(TESSVANE_VERSION);
     tv::RegistryStore registry;
+    // A window of these settings is open already: it comes forward instead.
+    tv::SingleInstance instance(tv::singleInstanceKey(tv::programFolder(), registry.filePath()));
+    if (instance.handedToRunning()) return 0;
     tv::QtPrompter prompter;
     tv::QtShell shell;
     tv::MainWindow window(tv::programFolder(), registry, prompter, shell);
@@ -24,5 +28,10 @@ int main(int argc, char** argv) {
     // folder (either was said).
     if (!window.startUp()) return 1;
     window.show();
+    QObject::connect(&instance, &tv::SingleInstance::raiseRequested, &window, [&window] {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+    });
     return app.exec();
 }
