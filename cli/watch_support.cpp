@@ -115,12 +115,7 @@ std::string commonFolder(const std::vector<RunResult::Moved>& moved) {
                m.destination.compare(0, common.size() + 1, common + "/") != 0)
             common = folderOf(common);
     const char* home = std::getenv("HOME");
-    if (home && *home && std::string_view(home) != "/") {
-        const std::string h = withoutTrailingSeparator(home);
-        if (common == h) return "~";
-        if (common.compare(0, h.size() + 1, h + "/") == 0) return "~" + common.substr(h.size());
-    }
-    return common;
+    return withHomeAsTilde(common, home ? home : "");
 }
 
 } // namespace

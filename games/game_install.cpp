@@ -200,10 +200,7 @@ std::string installLabel(const GameInstall& install, const std::string& cacheFol
     case InstallKind::ByHand:
         break;
     }
-    std::string folder = cacheFolder;
-    const std::string below = withoutTrailingSeparator(home) + "/";
-    if (below.size() > 1 && folder.rfind(below, 0) == 0)
-        folder = "~/" + folder.substr(below.size());
+    const std::string folder = withHomeAsTilde(cacheFolder, home);
     return std::string(gameName(install.game)) + " (" + kind + ") \u2014 " + folder;
 }
 

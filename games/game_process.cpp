@@ -180,10 +180,7 @@ std::string gameRunningText(Game game) {
 }
 
 std::string gameRunningText(Game game, const GameProcess& seen, const std::string& home) {
-    std::string program = seen.program;
-    const std::string below = withoutTrailingSeparator(home) + "/";
-    if (below.size() > 1 && program.rfind(below, 0) == 0)
-        program = "~/" + program.substr(below.size());
+    const std::string program = withHomeAsTilde(seen.program, home);
     std::string text = std::string(gameName(game)) + " is running (pid " + std::to_string(seen.pid);
     if (!program.empty()) text += ", " + escapeControls(program);
     return text + "). Close the game first, then try again.";

@@ -63,6 +63,15 @@ std::string withoutTrailingSeparator(std::string_view path) {
     return std::string(path);
 }
 
+std::string withHomeAsTilde(const std::string& path, std::string_view home) {
+    const std::string h = withoutTrailingSeparator(home);
+    if (h.empty() || h == "/") return path;
+    if (path == h) return "~";
+    if (path.size() > h.size() && path.compare(0, h.size(), h) == 0 && path[h.size()] == '/')
+        return "~" + path.substr(h.size());
+    return path;
+}
+
 namespace {
 bool isControl(char c) {
     auto u = static_cast<unsigned char>(c);

@@ -42,5 +42,9 @@ void appendEscapingControls(std::string& out, std::string_view s);
 std::string escapeControlsKeepingLines(std::string_view s);
 // Removes one trailing path separator, if there is one.
 std::string withoutTrailingSeparator(std::string_view path);
+// A path for the player to read: the home folder itself as "~", a path
+// below it as "~/..."; any other (and any path with no home, or "/" as
+// home) as it is.
+std::string withHomeAsTilde(const std::string& path, std::string_view home);
 
 } // namespace tv
