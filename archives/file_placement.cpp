@@ -36,6 +36,7 @@ void FilePlacer::makeFolders(const std::string& folder) {
             missing = folderOf(missing);
         if (!makeFolder(missing)) return; // the copy then says why it failed
         m_sink.status("Created folder " + missing);
+        if (m_recorder) m_recorder->madeFolder(missing);
     }
 }
 

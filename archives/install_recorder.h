@@ -27,6 +27,9 @@ public:
     // file until then, so none is ever without one).
     virtual void written(const std::string& path, uint64_t size, const std::string& hash) = 0;
     virtual void withdrawn(const std::string& path) = 0;
+    // A folder the installation made (to hold a file), so that taking it
+    // back can remove the folder again once it is empty.
+    virtual void madeFolder(const std::string& path) { (void)path; }
     virtual void flush() {}
 };
 

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace tv {
@@ -91,15 +92,24 @@ public:
         for (const auto& in : all)
             for (size_t i = 0; i < in.files.size(); ++i)
                 byPath[in.files[i].path].emplace_back(&in, i);
+        std::unordered_map<int64_t, size_t> left; // each installation's files still recorded
+        for (const auto& in : all)
+            left[in.id] = in.files.size();
         for (const auto& path : paths) {
             auto found = byPath.find(path);
             if (found == byPath.end()) {
                 fail("Not undone: " + path + " has no installation record");
                 continue;
             }
-            for (const auto& [in, i] : found->second)
-                if (!takeBack(*in, in->files[i]) && m_logFailed) return m_result;
+            for (const auto& [in, i] : found->second) {
+                if (takeBack(*in, in->files[i]))
+                    --left[in->id];
+                else if (m_logFailed)
+                    return m_result;
+            }
         }
+        for (const auto& in : all)
+            if (left[in.id] == 0 && !removeMadeFolders(in)) return m_result;
         return m_result;
     }
 
@@ -134,6 +144,23 @@ private:
         m_sink.status("Removed " + path + from);
         ++m_result.removed;
         return forget(in, path);
+    }
+
+    // An installation taken back whole: the folders it made go again, each
+    // only while empty (rmdir removes nothing else) and never through a link.
+    bool removeMadeFolders(const Installation& in) {
+        std::vector<std::string> folders;
+        if (!m_undo.installedFolders(in.id, folders)) {
+            logFailure();
+            return false;
+        }
+        for (const auto& folder : folders) {
+            if (!isWholePath(folder) || isSymlink(folder)) continue;
+            if (::rmdir(folder.c_str()) == 0) m_sink.status("Removed folder " + folder);
+        }
+        if (folders.empty() || m_undo.forgetInstalledFolders(in.id)) return true;
+        logFailure();
+        return false;
     }
 
     bool forget(const Installation& in, const std::string& path) {

@@ -56,6 +56,13 @@ public:
         m_confirmed.push_back({path, static_cast<int64_t>(size), hash});
         if (m_confirmed.size() >= 64) flush();
     }
+    void madeFolder(const std::string& path) override {
+        // Not recorded, the folder merely stays after a take-back.
+        write([&] {
+            if (m_id == 0) m_id = m_undo.addInstallation(m_archive, m_date);
+            return m_id != 0 && m_undo.addInstalledFolder(m_id, path);
+        });
+    }
     void withdrawn(const std::string& path) override {
         write([&] { return m_undo.forgetInstalledFile(m_id, path); });
     }

@@ -322,7 +322,9 @@ constexpr const char* kInstallTables =
     // A file's row is found by its installation and path (each is written
     // twice: pending, then whole); without this a big installation took
     // time growing with the square of its files.
-    "CREATE INDEX IF NOT EXISTS InstalledFilesByPath ON InstalledFiles (Install, Path)";
+    "CREATE INDEX IF NOT EXISTS InstalledFilesByPath ON InstalledFiles (Install, Path);"
+    // The folders an installation made, for its take-back to remove again.
+    "CREATE TABLE IF NOT EXISTS InstalledFolders (Install INTEGER, Path TEXT)";
 
 std::string columnText(sqlite3_stmt* st, int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
@@ -335,7 +337,7 @@ std::string columnText(sqlite3_stmt* st, int column) {
 bool UndoLog::removeAll() {
     // The installations go too, where the log has them.
     return exec("DELETE FROM Undo") && exec(kInstallTables) &&
-           exec("DELETE FROM InstalledFiles; DELETE FROM Installs");
+           exec("DELETE FROM InstalledFiles; DELETE FROM InstalledFolders; DELETE FROM Installs");
 }
 
 bool UndoLog::rememberLine(int64_t move, const std::string& line) {
@@ -484,6 +486,60 @@ bool UndoLog::installations(std::vector<Installation>& out) {
         return false;
     }
     return true;
+}
+
+bool UndoLog::addInstalledFolder(int64_t installation, const std::string& path) {
+    if (!m_db || !exec(kInstallTables)) return false;
+    sqlite3_stmt* st = nullptr;
+    bool ok = sqlite3_prepare_v2(m_db, "INSERT INTO InstalledFolders (Install, Path) VALUES (?, ?)",
+                                 -1, &st, nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_bind_int64(st, 1, installation);
+        bindText(st, 2, path);
+        ok = sqlite3_step(st) == SQLITE_DONE;
+    }
+    sqlite3_finalize(st);
+    if (!ok) setWriteError();
+    return ok;
+}
+
+bool UndoLog::installedFolders(int64_t installation, std::vector<std::string>& out) {
+    out.clear();
+    if (!m_db) return false;
+    sqlite3_stmt* st = nullptr;
+    // The deepest first: a folder made inside another made one goes before it.
+    if (sqlite3_prepare_v2(m_db,
+                           "SELECT Path FROM InstalledFolders WHERE Install = ? ORDER BY "
+                           "length(Path) DESC",
+                           -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        const std::string error = sqlite3_errmsg(m_db);
+        if (error.find("no such table") != std::string::npos) return true; // an older log
+        m_error = error;
+        return false;
+    }
+    sqlite3_bind_int64(st, 1, installation);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        out.push_back(columnText(st, 0));
+    sqlite3_finalize(st);
+    if (rc == SQLITE_DONE) return true;
+    m_error = sqlite3_errmsg(m_db);
+    return false;
+}
+
+bool UndoLog::forgetInstalledFolders(int64_t installation) {
+    if (!m_db || !exec(kInstallTables)) return false;
+    sqlite3_stmt* st = nullptr;
+    bool ok = sqlite3_prepare_v2(m_db, "DELETE FROM InstalledFolders WHERE Install = ?", -1, &st,
+                                 nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_bind_int64(st, 1, installation);
+        ok = sqlite3_step(st) == SQLITE_DONE;
+    }
+    sqlite3_finalize(st);
+    if (!ok) setWriteError();
+    return ok;
 }
 
 bool UndoLog::forgetInstalledFile(int64_t installation, const std::string& path) {

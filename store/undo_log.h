@@ -104,6 +104,11 @@ public:
     // One file of an installation forgotten (it was taken back, or it is no
     // longer the installation's); the installation goes with its last file.
     bool forgetInstalledFile(int64_t installation, const std::string& path);
+    // The folders an installation made (table InstalledFolders), deepest
+    // first; forgotten once its take-back has removed them.
+    bool addInstalledFolder(int64_t installation, const std::string& path);
+    bool installedFolders(int64_t installation, std::vector<std::string>& out);
+    bool forgetInstalledFolders(int64_t installation);
 
 private:
     bool exec(const char* sql);

@@ -200,6 +200,31 @@ TEST(MapArchive, EachGameListsItsOwnInstallations) {
     EXPECT_EQ(s.session.installations().size(), 1u);
 }
 
+// Taken back whole, an installation removes the folders it made, each
+// only while empty; folders that were there stay.
+TEST(MapArchive, TakingAnInstallationBackRemovesTheEmptyFoldersItMade) {
+    SessionFixture s;
+    const std::string archive = s.fx.dir / "mod.zip";
+    makeZip(archive,
+            {{"DM-Mod.ut2", "map"}, {"KarmaData/Rag.ka", "karma"}, {"Speech/Words.xml", "<w/>"}});
+    ASSERT_TRUE(fs::exists(s.fx.game + "/Maps"));
+    ASSERT_FALSE(fs::exists(s.fx.game + "/KarmaData"));
+    ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
+    ASSERT_TRUE(s.session.processLoadedZip());
+    ASSERT_TRUE(tvtest::exists(s.fx.game + "/KarmaData/Rag.ka"));
+    tvtest::writeFile(s.fx.game + "/Speech/Mine.xml", "the player's"); // put there since
+    std::vector<std::string> files;
+    for (const auto& in : s.session.installations())
+        for (const auto& f : in.files)
+            files.push_back(f.path);
+    ASSERT_EQ(files.size(), 3u);
+    ASSERT_TRUE(s.session.undoInstalledFiles(files));
+    EXPECT_FALSE(fs::exists(s.fx.game + "/KarmaData"));
+    EXPECT_TRUE(fs::exists(s.fx.game + "/Maps"));
+    EXPECT_EQ(tvtest::readFile(s.fx.game + "/Speech/Mine.xml"), "the player's");
+    EXPECT_TRUE(said(s, "Removed folder " + s.fx.game + "/KarmaData"));
+}
+
 TEST(MapArchive, AnArchiveForTheOlderGameIsRefusedWithNothingCopied) {
     for (bool several : {false, true}) {
         SessionFixture s;
