@@ -173,7 +173,7 @@ private:
         fail("**ERROR** The undo log " + m_database + " " + m_undo.lastError());
     }
     bool fail(const std::string& line) {
-        m_result.failed = true;
+        m_result.someFailed = true;
         m_sink.status(line);
         return false;
     }

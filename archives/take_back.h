@@ -36,7 +36,8 @@ private:
 
 struct TakeBackResult {
     size_t removed = 0;
-    bool failed = false; // a file stayed, a path had no record, or the log failed
+    bool someFailed = false; // a file stayed, a path had no record, or the log failed
+    bool failed() const { return someFailed; }
 };
 
 // Takes these installed files back: each is deleted where it still holds

@@ -28,7 +28,7 @@ void BM_DirectInstall(benchmark::State& state) {
         std::filesystem::create_directories(s.fx.game + "/Maps");
         s.session.clearStatusList();
         state.ResumeTiming();
-        s.session.loadZipArchive(archive, false);
+        s.load(s.session.loadZipArchive(archive, false));
     }
     state.counters["members"] = members;
 }
@@ -60,7 +60,7 @@ void BM_UmodInstall(benchmark::State& state) {
         state.PauseTiming();
         b.clear();
         state.ResumeTiming();
-        b.s.session.installUmodArchive(b.package);
+        b.s.did(b.s.session.installUmodArchive(b.package));
     }
     state.counters["files"] = static_cast<double>(state.range(0));
 }
@@ -71,13 +71,13 @@ void BM_TakeBack(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         b.clear();
-        b.s.session.installUmodArchive(b.package);
+        b.s.did(b.s.session.installUmodArchive(b.package));
         std::vector<std::string> paths;
         for (const auto& in : b.s.session.installations())
             for (const auto& f : in.files)
                 paths.push_back(f.path);
         state.ResumeTiming();
-        b.s.session.undoInstalledFiles(paths);
+        b.s.did(b.s.session.undoInstalledFiles(paths));
     }
     state.counters["files"] = static_cast<double>(state.range(0));
 }

@@ -50,9 +50,9 @@ void BM_RunOf10000(benchmark::State& state) {
         state.PauseTiming();
         refill(s);
         state.ResumeTiming();
-        s.session.runCommand();
+        s.run();
     }
-    state.counters["moved"] = s.session.lastRun().moved;
+    state.counters["moved"] = s.ran().moved;
 }
 BENCHMARK(BM_RunOf10000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
@@ -65,11 +65,11 @@ void BM_UndoOf10000(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         refill(s);
-        s.session.runCommand();
+        s.run();
         s.prompter.answers = {true};
         ::sync();
         state.ResumeTiming();
-        s.session.undoSelections(moved);
+        s.did(s.session.undo({moved}));
     }
     state.counters["records left"] = static_cast<double>(s.undoRecords().size());
 }

@@ -70,6 +70,11 @@ struct Context {
     void workOutFolders();
     // The session's status text, escaped, on a line of its own.
     void printStatus();
+    // Shows why an operation did not start; the exit status of its outcome.
+    template <class Result> int finish(const Outcome<Result>& outcome) {
+        if (const Refused* no = outcome.refused()) session.tell(*no);
+        return exitStatus(outcome);
+    }
 };
 
 // --game (a folder, or a number of the games list) and --cache, taken while

@@ -23,10 +23,8 @@ protected:
         if (!c.start()) return c.status;
         c.prompter.setAnswerYes(yes);
         c.workOutFolders();
-        if (!c.session.confirmPurge()) return c.session.lastFailed() ? kFailed : kNotDone;
-        bool purged = c.session.purgeCache();
-        if (c.session.lastFailed()) return kFailed;
-        return purged ? kDone : kNotDone;
+        if (const auto no = c.session.confirmPurge()) return exitStatusOf(*no);
+        return c.finish(c.session.purgeCache());
     }
 };
 
@@ -40,8 +38,7 @@ protected:
         if (!takeOnlyYes(args, false, yes)) return kUsageError;
         if (!c.start()) return c.status;
         c.workOutFolders();
-        c.session.deleteTempFiles();
-        return c.session.lastFailed() ? kFailed : kDone;
+        return c.finish(c.session.deleteTempFiles());
     }
 };
 
@@ -73,7 +70,8 @@ protected:
         if (!c.start()) return c.status;
         c.workOutFolders();
         c.session.housekeeping().setPurgeDaysText(values[0]);
-        return c.session.SetPurgeDays() ? kDone : kFailed;
+        // Not written is a failure, whatever the reason.
+        return c.finish(c.session.SetPurgeDays()) == kDone ? kDone : kFailed;
     }
 };
 

@@ -53,8 +53,7 @@ protected:
         } else if (!removeLine(c, words[1])) {
             return kNotDone;
         }
-        if (c.session.neverMoveSave()) return kDone;
-        return c.session.lastFailed() ? kFailed : kNotDone;
+        return c.finish(c.session.neverMoveSave());
     }
 };
 

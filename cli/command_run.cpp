@@ -3,8 +3,6 @@
 
 #include "platform/text_util.h"
 
-#include <algorithm>
-
 namespace tv::cli {
 
 namespace {
@@ -42,12 +40,6 @@ struct RunArgs {
     }
 };
 
-// --only ticks exactly the rows it names.
-void tickOnly(FileList& list, const std::vector<std::string>& only) {
-    for (size_t i = 0; i < list.size(); ++i)
-        list.row(i).ticked = std::find(only.begin(), only.end(), list.rows()[i].text) != only.end();
-}
-
 class Run : public GameCommand {
 public:
     Run() : GameCommand("run", kUsage) {}
@@ -56,23 +48,23 @@ protected:
     int run(Context& c, ArgReader& args) const override {
         RunArgs r;
         if (!r.take(args) || !r.call.checkTypes(c.err)) return kUsageError;
-        // A dry run reads only: no repair, no purge period, no lock file.
-        c.session.setDryRun(r.dryRun);
         if (!c.start()) return c.status;
         r.call.apply(c.session.settings(), c.err);
-        if (!c.session.ScanCache()) return kNotDone;
+        // A dry run reads only: no repair, no purge period, no lock file.
+        const Outcome<ScanResult> scanned = c.session.scan({.readOnly = r.dryRun});
+        if (const Refused* no = scanned.refused()) {
+            c.session.tell(*no);
+            return kNotDone;
+        }
         // Named rows move whatever their state; otherwise other versions and
-        // damaged packages are unticked, as in the window.
-        if (!r.only.empty())
-            tickOnly(c.session.fileList(), r.only);
-        else
-            c.session.fillStates();
-        if (!c.session.checkRunDestination()) return kNotDone;
-        bool ran = c.session.runCommand(r.dryRun);
-        if (!r.dryRun) c.printStatus();
-        if (c.session.lastFailed()) return kFailed;
-        if (!ran) return kNotDone;
-        return c.session.lastRun().cacheIniFound ? kDone : kNotDone;
+        // damaged packages stay, as in the window.
+        if (r.only.empty()) c.session.fillStates();
+        RunRequest request = r.only.empty() ? c.session.runRequest() : c.session.runRequest(r.only);
+        request.dryRun = r.dryRun;
+        const Outcome<RunResult> ran = c.session.run(request);
+        if (const Refused* no = ran.refused()) c.session.tell(*no);
+        if (!r.dryRun && ran.done()) c.printStatus();
+        return exitStatus(ran);
     }
 };
 

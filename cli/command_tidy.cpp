@@ -42,9 +42,7 @@ protected:
         if (!c.start()) return c.status;
         // The tidy's last Status line is its summary: the status text would
         // only say it again.
-        const bool started = c.session.tidyCache(o);
-        if (c.session.lastFailed()) return kFailed;
-        return started ? kDone : kNotDone;
+        return c.finish(c.session.tidy({o, nullptr}));
     }
 };
 

@@ -97,21 +97,16 @@ bool allRecorded(Context& c, const std::vector<std::string>& names,
 int undoNames(Context& c, const std::vector<std::string>& names,
               const std::vector<std::string>& installed) {
     c.workOutFolders();
-    if (!c.session.confirmUndo(names)) return c.session.lastFailed() ? kFailed : kNotDone;
+    if (const auto no = c.session.confirmUndo(names)) return exitStatusOf(*no);
     std::vector<std::string> moves, installs;
     for (const auto& n : names)
         (holds(installed, n) ? installs : moves).push_back(n);
-    bool undone = true, failed = false;
-    if (!moves.empty()) {
-        undone = c.session.undoSelections(moves);
-        failed = c.session.lastFailed();
-    }
-    if (!installs.empty()) {
-        undone = c.session.undoInstalledFiles(installs) && undone;
-        failed = failed || c.session.lastFailed();
-    }
-    if (failed) return kFailed;
-    return undone ? kDone : kNotDone;
+    // The worse of the two: a failure (3) over nothing done (1) over done.
+    int status = kDone;
+    if (!moves.empty()) status = std::max(status, c.finish(c.session.undo({moves})));
+    if (!installs.empty())
+        status = std::max(status, c.finish(c.session.undoInstalledFiles(installs)));
+    return status;
 }
 
 class Undo : public GameCommand {
@@ -148,9 +143,9 @@ protected:
         if (!takeOnlyYes(args, false, yes)) return kUsageError;
         if (!c.start()) return c.status;
         c.workOutFolders();
-        c.session.compactUndoLog();
+        const int status = c.finish(c.session.compactUndoLog());
         c.printStatus();
-        return c.session.lastFailed() ? kFailed : kDone;
+        return status;
     }
 };
 
@@ -165,10 +160,11 @@ protected:
         if (!c.start()) return c.status;
         c.prompter.setAnswerYes(yes);
         c.workOutFolders();
-        if (!c.session.confirmEmptyUndoLog() || !c.session.emptyUndoLog())
-            return c.session.lastFailed() ? kFailed : kNotDone;
-        c.printStatus();
-        return c.session.lastFailed() ? kFailed : kDone;
+        if (!c.session.confirmEmptyUndoLog()) return kNotDone;
+        const Outcome<Completed> emptied = c.session.emptyUndoLog();
+        const int status = c.finish(emptied);
+        if (emptied.done()) c.printStatus();
+        return status;
     }
 };
 

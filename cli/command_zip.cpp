@@ -46,21 +46,28 @@ int installUmod(Context& c, const std::string& archive) {
         paths.push_back(f.path);
     for (const auto& line : c.session.archiveNeeds(package->maps, paths))
         c.out << escapeControls(line) << '\n';
-    if (!c.session.installUmodArchive(*package)) return c.session.lastFailed() ? kFailed : kNotDone;
-    c.printStatus();
-    return c.session.lastFailed() ? kFailed : kDone;
+    const auto installed = c.session.installUmodArchive(*package);
+    const int status = c.finish(installed);
+    if (installed.done()) c.printStatus();
+    return status;
 }
 
 // How the archives went, taken together.
-struct Outcome {
+struct Together {
     bool failed = false, refused = false;
+    void add(int status) {
+        failed = failed || status == kFailed;
+        refused = refused || status == kNotDone;
+    }
 };
 
 // A map archive: one alone is previewed, then installed as "Process Loaded
 // ZIP" does; several go straight in. false when the install cannot go on.
-bool installMapArchive(Context& c, const std::string& archive, bool several, Outcome& o) {
-    auto load = c.session.loadZipArchive(archive, several);
-    o.failed = o.failed || c.session.lastFailed();
+bool installMapArchive(Context& c, const std::string& archive, bool several, Together& o) {
+    const Outcome<ZipLoaded> loaded = c.session.loadZipArchive(archive, several);
+    o.add(c.finish(loaded));
+    if (!loaded.done()) return true;
+    const MapArchiveInstaller::Load load = loaded.result()->load;
     o.refused = o.refused || load == MapArchiveInstaller::Load::Refused ||
                 load == MapArchiveInstaller::Load::Empty;
     if (load != MapArchiveInstaller::Load::Previewed) return true;
@@ -74,9 +81,9 @@ bool installMapArchive(Context& c, const std::string& archive, bool several, Out
     for (const auto& line : c.session.archiveNeeds(p.maps, p.members))
         c.out << escapeControls(line) << '\n';
     if (!c.session.checkArchiveDestination()) return false;
-    c.session.processLoadedZip();
-    o.failed = o.failed || c.session.lastFailed();
-    c.printStatus();
+    const auto processed = c.session.processLoadedZip();
+    o.add(c.finish(processed));
+    if (processed.done()) c.printStatus();
     return true;
 }
 
@@ -115,13 +122,11 @@ protected:
         }
         if (!c.start()) return c.status;
         call.apply(c.session.settings(), c.err);
-        Outcome o;
+        Together o;
         const bool several = archives.size() > 1;
         for (const auto& archive : archives) {
             if (isUmodName(archive)) {
-                const int umod = installUmod(c, archive);
-                o.failed = o.failed || umod == kFailed;
-                o.refused = o.refused || umod == kNotDone;
+                o.add(installUmod(c, archive));
             } else if (!installMapArchive(c, archive, several, o)) {
                 return kNotDone;
             }

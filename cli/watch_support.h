@@ -1,24 +1,11 @@
 #pragma once
-// What the watch is made of: its lock, its signals, its texts.
-
-#include "engine/cache_index.h"
-#include "engine/cache_run.h"
-#include "platform/text_io.h"
-#include "platform/text_util.h"
+// What the watch's host is made of: its signals and how often it looks.
 
 #include <signal.h>
 
 #include <chrono>
-#include <string>
-#include <unordered_set>
-#include <vector>
 
 namespace tv::cli {
-
-using Names = std::unordered_set<std::string, FoldedHash, FoldedEqual>;
-
-// The names Cache.ini holds now.
-Names cacheNames(const CacheFolders& folders);
 
 // How often the processes are looked at: every 2 s (tests ask for less with
 // TESSVANE_WATCH_INTERVAL_MS).
@@ -39,12 +26,5 @@ public:
 private:
     sigset_t m_stops, m_waiting;
 };
-
-// Runs this program again with the same arguments; returns only when that
-// failed.
-bool restartSelf();
-
-// "3 maps and 2 textures from the last game moved into ~/.ut2004"
-std::string movedAfterGameText(const std::vector<RunResult::Moved>& moved);
 
 } // namespace tv::cli

@@ -55,7 +55,7 @@ PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInsta
     auto lines = readLines(*cacheIni);
     if (!lines) {
         tell(notify, {"Cache.INI could not be read: " + *cacheIni});
-        result.failed = true;
+        result.someFailed = true;
         return result;
     }
     std::vector<CacheEntry> entries;
@@ -68,7 +68,7 @@ PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInsta
     if (fd < 0) {
         tell(notify, {"The cache folder " + cache + " cannot be written: " + std::strerror(errno) +
                       "\n\nNo file was deleted."});
-        result.failed = true;
+        result.someFailed = true;
         return result;
     }
     ::close(fd);
@@ -84,7 +84,7 @@ PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInsta
             std::string error;
             if (f && !removeFile(joinPath(cache, *f), &error) && errno != ENOENT) {
                 statusLine("**ERROR** " + error);
-                result.failed = true;
+                result.someFailed = true;
             }
         }
     }
@@ -96,14 +96,14 @@ PurgeResult PurgeAllCacheFiles(const std::string& programFolder, const GameInsta
     const std::string bak = findInFolder(cache, "cachebak.ini");
     if (!old || !writeFileAtomic(bak, *old, &error)) {
         statusLine("**ERROR** " + fileNameOf(bak) + " could not be written: " + error);
-        result.failed = true;
+        result.someFailed = true;
     }
     // The new index ends its line as the old one did (a native game writes LF).
     const std::string fresh = "[Cache]" + std::string(lineEndOf(*cacheIni));
     if (!writeFileAtomic(*cacheIni, fresh, &error)) {
         statusLine("**ERROR** A new CACHE.INI could not be written: " + error);
         tell(notify, {"A new CACHE.INI could not be written: " + error});
-        result.failed = true;
+        result.someFailed = true;
         result.purged = true;
         return result;
     }

@@ -15,8 +15,10 @@ struct GameInstall;
 std::string sizeText(uint64_t bytes);
 
 struct PurgeResult {
-    bool purged = false; // the cache was purged (the list must be scanned again)
-    bool failed = false; // a file could not be deleted, or the index rewritten
+    bool purged = false;     // the cache was purged (the list must be scanned again)
+    bool someFailed = false; // a file could not be deleted, or the index rewritten
+    bool failed() const { return someFailed; }
+    bool nothingDone() const { return !purged; }
 };
 
 // The number of entries of the configured cache folder's Cache.ini; -1 when

@@ -30,10 +30,15 @@ struct RunResult {
     std::string indexError;            // Cache.ini could not be rewritten
     bool indexWritten = false;         // a new Cache.ini is in place
     bool stopped = false;              // ended early because it was asked to
+    bool backupFailed = false;         // the backup before it could not be made whole
     size_t movesDone = 0, movesPlanned = 0; // moves carried out (or tried) of those planned
     // Something the user asked for was not done (a destination that exists
     // already is the normal outcome, not a failure).
-    bool failed() const { return !failures.empty() || !undoError.empty() || !indexError.empty(); }
+    bool failed() const {
+        return !failures.empty() || !undoError.empty() || !indexError.empty() || backupFailed;
+    }
+    // Nothing was looked at: no Cache.ini, or stopped before the first move.
+    bool nothingDone() const { return !cacheIniFound; }
 };
 
 // Why a package whose name is taken stayed in the cache, as a Status line

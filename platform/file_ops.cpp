@@ -5,13 +5,13 @@
 #include "crash_point.h"
 #include "text_io.h"
 
-#include <cstdlib>
-#include <fstream>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -184,6 +184,24 @@ bool oneFile(const std::string& a, const std::string& b) {
     if (::lstat(b.c_str(), &sb) == 0 && S_ISLNK(sb.st_mode)) return true;
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
+}
+
+FileIdentity fileIdentity(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+    return {st.st_dev, st.st_ino, true};
+}
+
+bool sameFolder(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) return false;
+    const FileIdentity x = fileIdentity(a), y = fileIdentity(b);
+    if (x.known && y.known) return x == y;
+    auto trimmed = [](std::string p) {
+        while (p.size() > 1 && p.back() == '/')
+            p.pop_back();
+        return p;
+    };
+    return trimmed(a) == trimmed(b);
 }
 
 bool removeFile(const std::string& path, std::string* error) {

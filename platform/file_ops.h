@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
 
@@ -29,6 +31,23 @@ bool sameContent(const std::string& a, const std::string& b);
 // Whether two paths lead to one file: `b` is a link, or both are names of
 // the same inode. Deleting one of them then may take the other's bytes.
 bool oneFile(const std::string& a, const std::string& b);
+
+// Which file or folder a path is: its device and inode, the same for every
+// spelling of it (a symlink, a trailing separator, "..", another letter case
+// on a folder shared with Windows). A path that cannot be looked at has
+// none (known false); two unknown identities are not the same.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool known = false;
+    bool operator==(const FileIdentity& o) const {
+        return known && o.known && device == o.device && inode == o.inode;
+    }
+};
+FileIdentity fileIdentity(const std::string& path);
+// The same folder: one identity, or (where either cannot be looked at) the
+// same path but for a trailing separator.
+bool sameFolder(const std::string& a, const std::string& b);
 
 // A new file `to` made by `produce` (writing to the descriptor it is given):
 // written under a temporary name beside it, flushed, and given its name only

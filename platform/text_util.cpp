@@ -63,6 +63,13 @@ std::string withoutTrailingSeparator(std::string_view path) {
     return std::string(path);
 }
 
+std::string joinedAsWords(const std::vector<std::string>& parts) {
+    std::string text;
+    for (size_t i = 0; i < parts.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+    return text;
+}
+
 std::string withHomeAsTilde(const std::string& path, std::string_view home) {
     const std::string h = withoutTrailingSeparator(home);
     if (h.empty() || h == "/") return path;

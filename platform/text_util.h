@@ -2,10 +2,14 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Text helpers for the 8-bit texts the program reads from the game's files.
 // Letter case follows the Latin-1 code page, as the game's files are 8-bit text.
 namespace tv {
+
+// "A", "A and B", "A, B and C".
+std::string joinedAsWords(const std::vector<std::string>& parts);
 
 inline char upper8(char c) {
     const auto u = static_cast<unsigned char>(c);

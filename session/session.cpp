@@ -23,11 +23,21 @@ bool isFailureLine(const std::string& line) {
     return line.rfind("**ERROR**", 0) == 0 || line.rfind("Not undone: ", 0) == 0;
 }
 
+namespace {
+
+// Where running programs are listed: tests list their own.
+std::string procRoot() {
+    const char* proc = std::getenv("TESSVANE_PROC_ROOT");
+    return proc && *proc ? proc : "/proc";
+}
+
+} // namespace
+
 Session::Session(std::string folder, RegistryStore& registry, Prompter& prompter)
-    : m_programFolder(std::move(folder)), m_registry(registry), m_prompter(prompter),
-      m_neverMove(m_programFolder, prompter), m_housekeeping(m_programFolder, prompter) {
-    // Tests list their own "running programs".
-    if (const char* proc = std::getenv("TESSVANE_PROC_ROOT"); proc && *proc) m_procRoot = proc;
+    : m_programFolder(std::move(folder)), m_runner(m_programFolder, procRoot()),
+      m_registry(registry), m_prompter(prompter), m_neverMove(m_programFolder, prompter),
+      m_housekeeping(m_programFolder, prompter) {
+    m_runner.onRunningChanged([this] { inWindow([this] { m_observer->runningChanged(); }); });
 }
 
 bool Session::checkRequiredFiles() {
@@ -136,6 +146,12 @@ std::string Session::playerName() const {
 }
 
 bool Session::ScanCache() {
+    const Outcome<ScanResult> scanned = scan();
+    if (const Refused* no = scanned.refused()) tell(*no);
+    return scanned.done();
+}
+
+Outcome<ScanResult> Session::scan(const ScanRequest& request) {
     // The rows are built aside and shown in one step, whatever thread scans;
     // the folders and the label they were read with go in with them.
     std::string label = m_settings.cacheDir;
@@ -143,7 +159,9 @@ bool Session::ScanCache() {
     std::vector<FileRow> fresh;
     std::vector<ScanTableEntry> table;
     bool missingExtension = false;
-    const bool read = scanInto(folders, fresh, table, missingExtension);
+    const std::optional<Refused> unread =
+        scanInto(folders, request.readOnly, fresh, table, missingExtension);
+    const size_t rows = fresh.size();
     changeRows([&] {
         m_fileList.replace(std::move(fresh), std::move(table));
         m_folders = folders;
@@ -153,18 +171,22 @@ bool Session::ScanCache() {
     m_observer->cacheFolderLabel("Cache Directory = " + folders.cacheFolder);
     const char* home = std::getenv("HOME");
     m_observer->gameShown(installLabel(m_install, folders.cacheFolder, home ? home : ""));
-    if (read) updateFoundText();
+    if (unread) return *unread;
+    updateFoundText();
     // The repair scans again when it has mended Cache.ini.
-    if (missingExtension && !m_repairDone && !m_dryRun) FixMissingExtensions(folders.cacheFolder);
-    return read;
+    if (missingExtension && !m_repairDone && !request.readOnly)
+        FixMissingExtensions(folders.cacheFolder);
+    return ScanResult{rows};
 }
 
-bool Session::scanInto(const CacheFolders& folders, std::vector<FileRow>& fresh,
-                       std::vector<ScanTableEntry>& table, bool& missingExtension) {
+std::optional<Refused> Session::scanInto(const CacheFolders& folders, bool readOnly,
+                                         std::vector<FileRow>& fresh,
+                                         std::vector<ScanTableEntry>& table,
+                                         bool& missingExtension) {
     // A dry run leaves the game's configuration as it is; so does a scan
     // while the game runs (it writes its configuration back when it ends):
     // the next scan with the game stopped raises the period.
-    const bool leaveConfiguration = m_dryRun || gameInUse();
+    const bool leaveConfiguration = readOnly || gameInUse();
     if (const std::string raised =
             m_housekeeping.readPurgeDays(folders.gameIni, leaveConfiguration);
         !raised.empty())
@@ -185,19 +207,18 @@ bool Session::scanInto(const CacheFolders& folders, std::vector<FileRow>& fresh,
         });
     if (index.path.empty()) {
         setStatusText("Cache.INI is missing in " + folders.cacheFolder);
-        m_prompter.message("Cache.INI is MISSING...can't proceed!", "Critical file missing!");
-        return false;
+        return Refused{"Cache.INI is MISSING...can't proceed!", RefusalKind::Unavailable,
+                       "Critical file missing!"};
     }
-    if (!index.read) {
+    if (!index.read)
         // Present but unreadable (no permission, an I/O error): say so rather
         // than show an empty cache.
-        m_prompter.message("Cache.INI could not be read: " + index.path, "Critical file missing!");
-        return false;
-    }
+        return Refused{"Cache.INI could not be read: " + index.path, RefusalKind::Unavailable,
+                       "Critical file missing!"};
     findCacheFiles(folders, *index.folder, fresh, table, first);
     LoadNeverMoveList();
     applySelectionRules(fresh, m_neverMove.list(), m_settings);
-    return true;
+    return std::nullopt;
 }
 
 void Session::changeRows(const std::function<void()>& change) {
@@ -281,38 +302,33 @@ void Session::FixMissingExtensions(const std::string& cacheFolder) {
     // Part of the scan that found the damage (inside a run's rescan, too):
     // another Tessvane at work on the game means the next scan repairs; the
     // game running is said, and a later scan repairs.
-    const Needs repair{.busy = false, .fresh = false, .waitForLock = false};
-    bool scanAgain = false;
-    operate(repair, [&](const Work&) {
-        RepairResult r = tv::FixMissingExtensions(cacheFolder);
-        m_repairDone = true;
-        if (!r.written) {
-            // The index stays as it was; the rows keep their error text.
-            markFailure();
-            m_prompter.message("Cache.ini could not be repaired: " + r.error);
-            return false;
-        }
-        if (m_settings.extAlert)
-            m_prompter.message(r.stillMissing
-                                   ? "A file extension is still missing...only maps can be fixed."
+    const Outcome<Completed> repaired = m_runner.run<Completed>(
+        {.busy = false, .waitForLock = false}, [this] { return snapshot(); },
+        [&](const Work&) -> Outcome<Completed> {
+            RepairResult r = tv::FixMissingExtensions(cacheFolder);
+            m_repairDone = true;
+            if (!r.written)
+                // The index stays as it was; the rows keep their error text.
+                return Refused{"Cache.ini could not be repaired: " + r.error,
+                               RefusalKind::Unavailable};
+            if (m_settings.extAlert)
+                m_prompter.message(
+                    r.stillMissing ? "A file extension is still missing...only maps can be fixed."
                                    : "Auto-corrected all missing map extensions...");
-        scanAgain = true;
-        return true;
-    });
-    if (scanAgain) ScanCache();
+            return Completed{};
+        });
+    if (const Refused* no = repaired.refused()) tell(*no);
+    if (repaired.done()) ScanCache();
 }
 
 // ---- the runner ---------------------------------------------------------------------
 
-bool Session::refuse(const std::string& message) {
-    m_lastFailed = true;
-    m_prompter.message(message);
-    return false;
-}
-
-void Session::markFailure(const std::string& line) {
-    m_lastFailed = true;
-    if (!line.empty()) addStatusLine(line);
+void Session::tell(const Refused& refused) {
+    if (refused.reason.empty()) return;
+    if (refused.title.empty())
+        m_prompter.message(refused.reason);
+    else
+        m_prompter.message(refused.reason, refused.title);
 }
 
 WorkSink Session::workSink() {
@@ -323,30 +339,8 @@ WorkSink Session::workSink() {
     return sink;
 }
 
-Session::Busy::Busy(Session& s) : m_session(s) {
-    m_held = !m_session.m_running.exchange(true);
-    if (m_held) m_session.inWindow([this] { m_session.m_observer->runningChanged(); });
-}
-
-Session::Busy::~Busy() {
-    if (!m_held) return;
-    m_session.m_running = false;
-    m_session.inWindow([this] { m_session.m_observer->runningChanged(); });
-}
-
-bool Session::operate(const Needs& needs, const std::function<bool(const Work&)>& body) {
-    if (needs.fresh) m_lastFailed = false;
-    std::optional<Busy> busy;
-    if (needs.busy && !busy.emplace(*this).held()) return false;
-    std::optional<OperationLock> lock;
-    if (needs.lock &&
-        !lock.emplace(m_programFolder, needs.waitForLock ? OperationLock::kDefaultWait
-                                                         : std::chrono::milliseconds(0))
-             .held())
-        return needs.waitForLock ? refuse(lock->error()) : false;
-    const Work work{m_install, foldersOf(m_install)};
-    if (needs.gameStopped && refuseWhileGameRuns(work.install)) return false;
-    return body(work);
+OperationWork Session::snapshot() const {
+    return {m_install, foldersOf(m_install), m_settings, m_clock()};
 }
 
 } // namespace tv

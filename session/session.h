@@ -1,14 +1,19 @@
 #pragma once
 
 #include "archives/map_archive.h"
+#include "archives/take_back.h"
 #include "archives/umod_installer.h"
 #include "engine/cache_index.h"
+#include "engine/cache_purge.h"
 #include "engine/cache_run.h"
 #include "engine/cache_tidy.h"
+#include "engine/undo_moves.h"
 #include "file_list.h"
 #include "games/game_install.h"
 #include "housekeeping.h"
 #include "never_move_editor.h"
+#include "operation.h"
+#include "operation_runner.h"
 #include "platform/dates.h"
 #include "session_observer.h"
 #include "store/never_move.h"
@@ -19,6 +24,7 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -31,6 +37,49 @@ class RegistryStore;
 
 // A Status line that reports a failure ("**ERROR** ...", "Not undone: ...").
 bool isFailureLine(const std::string& line);
+
+// What a run moves and how: the recorded names (the rows' texts), the scan
+// they were chosen from, where they go, whether the cache is backed up
+// first, whether it only says what it would do.
+struct RunRequest {
+    std::unordered_set<std::string> names;
+    std::vector<ScanTableEntry> table;
+    RunOptions options;
+    bool backup = false;
+    bool dryRun = false;
+};
+
+// What loading an archive did: previewed, its maps installed straight away,
+// refused (said to the user), unreadable, empty.
+struct ZipLoaded {
+    MapArchiveInstaller::Load load = MapArchiveInstaller::Load::Unreadable;
+    std::vector<std::string> failures; // maps that could not be installed
+    bool failed() const {
+        return load == MapArchiveInstaller::Load::Unreadable || !failures.empty();
+    }
+};
+
+// A tidy: what to tidy and, when the user was shown a plan, that plan (only
+// what it holds and still holds is done).
+struct TidyRequest {
+    TidyOptions options;
+    std::shared_ptr<const TidyPlan> confirmed;
+};
+
+// The moves to undo: the records with these new paths.
+struct UndoRequest {
+    std::vector<std::string> newNames;
+};
+
+// What a scan reads: readOnly leaves the game's configuration and Cache.ini
+// as they are (no repair, no purge period written), as a dry run does.
+struct ScanRequest {
+    bool readOnly = false;
+};
+struct ScanResult {
+    size_t rows = 0;
+    bool failed() const { return false; }
+};
 
 // Everything the main window knows, without the widgets: the game folder, the
 // settings held in the controls, the File List rows and the scan table, the
@@ -89,7 +138,10 @@ public:
 
     // ---- the File List --------------------------------------------------
     // Rebuilds the rows from Cache.ini (the old ones are cleared first) and
-    // applies the selection rules; false when Cache.ini is missing.
+    // applies the selection rules; refused when Cache.ini is missing or
+    // cannot be read (the rows are then empty).
+    Outcome<ScanResult> scan(const ScanRequest& request = {});
+    // The same, with a refusal shown; false when Cache.ini is missing.
     bool ScanCache();
     void ClearScanTable() { m_fileList.clearScanTable(); }
     // The rows and the scan table. A change made here by hand is shown by
@@ -133,38 +185,37 @@ public:
     // The destination check of the run command; false (with its message) when
     // a folder option names less than a drive letter.
     bool checkRunDestination();
-    // The run: folders prepared, the cache backed up when asked, the ticked
-    // rows moved, then the list scanned again. false when it stopped before
-    // touching a file (the reason was shown).
-    bool runCommand(bool dryRun = false);
-    // The names a run moves: the texts of the ticked rows that are not on the
-    // never-move list.
-    std::unordered_set<std::string> selectedNames() const { return m_fileList.selectedNames(); }
-    RunOptions runOptions() const;
-    // The same for "Process Loaded ZIP", which uses the game's folders when
-    // no option is chosen.
-    RunOptions archiveOptions() const;
+    // What a Run of the File List moves now: its ticked rows (the never-move
+    // list's rows stay), with the destination and backup the settings hold.
+    RunRequest runRequest() const;
+    // The same for exactly these rows (whatever their ticks and states).
+    RunRequest runRequest(const std::vector<std::string>& names) const;
+    // The run: folders prepared, the cache backed up when asked, the named
+    // entries moved, then the list scanned again. Refused (nothing touched)
+    // when the destination is wrong, another operation or Tessvane works,
+    // the game runs or the undo log cannot be used.
+    Outcome<RunResult> run(const RunRequest& request);
+    // Shows why an operation did not start (nothing for Busy).
+    void tell(const Refused& refused);
+    // The same for an outcome; whether the operation was done.
+    template <class Result> bool told(const Outcome<Result>& outcome) {
+        if (const Refused* no = outcome.refused()) tell(*no);
+        return outcome.done();
+    }
     bool checkArchiveDestination();
     // An operation is under way (the window reads it while the work goes on
     // on another thread).
-    bool busy() const { return m_running; }
-    // What the last run did.
-    const RunResult& lastRun() const { return m_lastRun; }
-    // The last run, undo, purge or never-move save could not do all it was
-    // asked (a move, copy, deletion, undo or Cache.ini rewrite failed, the
-    // undo log could not be written, or another Tessvane was working). A
-    // file kept because its destination exists is no failure.
-    bool lastFailed() const { return m_lastFailed; }
+    bool busy() const { return m_runner.busy(); }
 
     // ---- map archives -----------------------------------------------------------
     // Loads one archive: previewed when it is the only one chosen and "U&nZIP
     // without preview" is off, else its maps go straight into the Maps
     // folder. Refused and unreadable archives were reported to the user.
-    MapArchiveInstaller::Load loadZipArchive(const std::string& path, bool several);
+    Outcome<ZipLoaded> loadZipArchive(const std::string& path, bool several);
     // "Process Loaded ZIP" once the destination check has passed: the folders
-    // prepared, the loaded archive's members copied, the log written. false
-    // when it stopped before copying anything (the reason was shown).
-    bool processLoadedZip();
+    // prepared, the loaded archive's members copied, the log written.
+    // Refused when it did not start (nothing loaded, a folder not made).
+    Outcome<MapArchiveInstaller::ProcessResult> processLoadedZip();
     // The archive loaded (its preview, members and extract folder).
     const MapArchiveInstaller& archives() const { return m_archives; }
     MapArchiveInstaller& archives() { return m_archives; }
@@ -178,16 +229,16 @@ public:
     std::vector<std::string> archiveNeeds(const std::vector<ArchiveMap>& maps,
                                           const std::vector<std::string>& members) const;
     // Installs it below the player's folder, each file by its own folder
-    // (the move options do not apply). false when it did not start.
-    bool installUmodArchive(const UmodPackage& package);
+    // (the move options do not apply).
+    Outcome<UmodInstallResult> installUmodArchive(const UmodPackage& package);
 
     // ---- installations taken back -------------------------------------------
     // Every archive installation the undo log holds (none when it cannot be read).
     std::vector<Installation> installations() const;
     // Takes these installed files back: each is deleted where it still holds
     // the bytes that were installed; one changed since stays and is reported,
-    // one already gone is forgotten. false when it did not start.
-    bool undoInstalledFiles(const std::vector<std::string>& paths);
+    // one already gone is forgotten.
+    Outcome<TakeBackResult> undoInstalledFiles(const std::vector<std::string>& paths);
 
     // ---- the undo log -----------------------------------------------------------
     std::string undoDatabase() const;
@@ -195,14 +246,14 @@ public:
     bool undoRecords(std::vector<UndoRecord>& out, std::string* error = nullptr) const;
     // The questions come first, from the window or the command line; the
     // operations then never ask in the middle.
-    // "&Undo Selections": says when nothing is selected, then asks.
-    bool confirmUndo(const std::vector<std::string>& newNames);
-    // Moves the files of the records with these new paths back; false when
-    // nothing was undone (no selection, or the undo log could not be used).
-    bool undoSelections(const std::vector<std::string>& newNames);
+    // "&Undo Selections": says when nothing is selected, then asks; why not
+    // (said already), or nullopt to go on.
+    std::optional<Refused> confirmUndo(const std::vector<std::string>& newNames);
+    // Moves the files of the records with these new paths back.
+    Outcome<UndoResult> undo(const UndoRequest& request);
     bool confirmEmptyUndoLog();
-    bool emptyUndoLog();
-    void compactUndoLog();
+    Outcome<Completed> emptyUndoLog();
+    Outcome<Completed> compactUndoLog();
     // The undo log's size in bytes as CFile reports it (empty when missing).
     std::string undoLogSize() const;
 
@@ -212,22 +263,22 @@ public:
     // The tidy: the operation lock held and the game not running (a dry run
     // needs neither and writes nothing); the list is scanned again after a
     // change. With `confirmed`, only what that plan (shown to the user) holds
-    // and still holds now is done. false when it did not start (the reason
-    // was shown).
-    bool tidyCache(const TidyOptions& options, const TidyPlan* confirmed = nullptr);
+    // and still holds now is done.
+    Outcome<TidyResult> tidy(const TidyRequest& request);
 
     // ---- housekeeping -------------------------------------------------------------
     Housekeeping& housekeeping() { return m_housekeeping; }
     const Housekeeping& housekeeping() const { return m_housekeeping; }
     // "Set": a whole number of days from 0 to 3650 is written into the game's
     // configuration; anything else is refused with a message.
-    bool SetPurgeDays();
-    // Says when the cache is empty already, then asks (No says "Purge cancelled.").
-    bool confirmPurge();
-    bool purgeCache();
+    Outcome<Completed> SetPurgeDays();
+    // Says when the cache is empty already, then asks (No says "Purge
+    // cancelled."); why not (said already), or nullopt to go on.
+    std::optional<Refused> confirmPurge();
+    Outcome<PurgeResult> purgeCache();
     // The player's folder's .tmp files; refused while the game runs (one
     // may be a download under way).
-    void deleteTempFiles();
+    Outcome<Completed> deleteTempFiles();
 
     // ---- the never-move list ----------------------------------------------------
     // The list and its edits; the operations below apply them to the File List.
@@ -235,14 +286,14 @@ public:
     const NeverMoveEditor& neverMoveEdits() const { return m_neverMove; }
     void LoadNeverMoveList() { m_neverMove.load(); }
     // "Save Changes": writes the lines and applies them to the File List.
-    bool neverMoveSave();
+    Outcome<Completed> neverMoveSave();
     // The list read again from its file, dropping unsaved edits, and applied
     // to the File List as a save is.
     void reloadNeverMoveList();
     // Right-click on a File List row: the question, then appending the name
     // to the file and marking the rows. false when nothing was added.
     bool confirmAddRowToNeverMove(size_t row);
-    bool addRowToNeverMove(size_t row);
+    Outcome<Completed> addRowToNeverMove(size_t row);
 
     // ---- reporting --------------------------------------------------------------
     // The Status list keeps at least this many of the newest lines and never
@@ -255,6 +306,8 @@ public:
     void setObserver(SessionObserver* observer) { m_observer = observer ? observer : &m_nobody; }
     SessionObserver* observer() const { return m_observer; }
 
+    // How long an operation waits for another Tessvane's work to end.
+    void setLockWait(std::chrono::milliseconds wait) { m_runner.setLockWait(wait); }
     // "Today" for the undo records; tests set a fixed day.
     void setClock(std::function<int64_t()> clock) { m_clock = std::move(clock); }
 
@@ -291,63 +344,31 @@ public:
         m_installOverride = install;
         m_install = install;
     }
-    // A dry run: scans only read (no repair, no purge period written).
-    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
-
     Prompter& prompter() { return m_prompter; }
     RegistryStore& registry() { return m_registry; }
 
 private:
-    // What an operation needs before it may start.
-    struct Needs {
-        bool busy = true;        // the session marked working, one operation at a time
-        bool lock = true;        // the operation lock (one Tessvane at work on the game)
-        bool gameStopped = true; // the game not running
-        bool fresh = true;       // a new operation: lastFailed cleared (else part of one)
-        bool waitForLock = true; // else another Tessvane at work means "not now", unsaid
-    };
-    static Needs readsOnly() { return {.lock = false, .gameStopped = false}; }
-    // What an operation works on, taken once when it starts: a game chosen or
-    // a scan made meanwhile does not reach it, and it writes none of it back.
-    struct Work {
-        GameInstall install;
-        CacheFolders folders;
-    };
+    using Work = OperationWork;
+    // What an operation works on, taken now.
+    OperationWork snapshot() const;
     // The folders of this install as the cache folder label has it now (the
     // label itself is not changed).
     CacheFolders foldersOf(const GameInstall& install) const;
-    // Runs `body` once what it needs is had, taken in one fixed order: the
-    // busy flag (test-and-set), the operation lock, the game stopped, then
-    // the snapshot of the install and its folders handed to `body`. false
-    // when it did not start (the reason was shown and marked) or `body` said
-    // so.
-    bool operate(const Needs& needs, const std::function<bool(const Work&)>& body);
-    // The operations' work once operate() let them start.
-    bool runBody(const Work& work, bool dryRun);
-    bool backUpBeforeTheRun(const Work& work);
-    bool undoBody(const Work& work, const std::vector<std::string>& newNames);
-    void compactBody();
-    bool tidyBody(const Work& work, const TidyOptions& options, const TidyPlan* confirmed);
-    bool installUmodBody(const Work& work, const UmodPackage& package);
-    bool undoInstalledBody(const Work& work, const std::vector<std::string>& paths);
+    // The words of a run's end in the status bar, and the scan after it.
+    void afterRun(const RunRequest& request, const RunResult& result);
+    Outcome<Completed> compactBody();
+    // The purge's question and what it finds first.
+    std::optional<Refused> purgeRefusal();
     // The chosen install stored and worked on from now (not while an
     // operation works on the one before).
     bool useInstall(const GameInstall& chosen);
-    // Reports what stopped an operation before it touched anything.
-    bool refuse(const std::string& message);
     // Where the engine's long work reports: the Status list and the callbacks.
     WorkSink workSink();
-    // The undo log open and locked for writing; false (with the message
-    // shown) when it cannot be.
-    bool openUndoForWriting(UndoLog& undo, const std::string& nothingDone);
     // What a killed installation left half-written in the folders it writes to.
-    void removeInstallLeftovers(const CacheFolders& folders);
-    // The undo log's failures of an installation, as Status lines.
-    void reportJournal(const std::vector<std::string>& failures);
-    void markFailure(const std::string& line = {});
-    // True (with the message shown and the failure marked) when the game of
-    // the install is running: files must not change under it.
-    bool refuseWhileGameRuns(const GameInstall& install);
+    void removeInstallLeftovers(const Work& work);
+    // The undo log's failures of an installation, as Status lines and
+    // failures of its result.
+    void reportJournal(const std::vector<std::string>& failures, std::vector<std::string>& into);
     // The stored install; an empty game folder when none is stored.
     GameInstall storedInstall();
     void storeInstall(const GameInstall& chosen);
@@ -359,34 +380,21 @@ private:
     void rowsChanged() { m_observer->rowsChanged(); }
     // A scan's rows and table; false (with the message shown) when Cache.ini
     // is missing or cannot be read.
-    bool scanInto(const CacheFolders& folders, std::vector<FileRow>& fresh,
-                  std::vector<ScanTableEntry>& table, bool& missingExtension);
+    std::optional<Refused> scanInto(const CacheFolders& folders, bool readOnly,
+                                    std::vector<FileRow>& fresh, std::vector<ScanTableEntry>& table,
+                                    bool& missingExtension);
     // Makes `change` to the rows, then lets the window show them, in one step
     // where the window reads.
     void changeRows(const std::function<void()>& change);
     void inWindow(const std::function<void()>& f) { m_observer->inShowingThread(f); }
-    // The run's and the installer's destination folders: the chosen folder
-    // and, with the game's structure, its subfolders. false (with the message
-    // shown) when one cannot be created.
-    bool prepareDestinationFolders(RunOptions::Mode mode, const char* nothingDone);
+    // Why a run or an installation cannot go to the folders these options
+    // name (a box left empty, a relative path); nullopt when they can.
+    std::optional<Refused> destinationRefusal(RunOptions::Mode mode) const;
     bool checkDestination(RunOptions::Mode mode);
-    // A trailing separator goes from both folder boxes.
-    void dropTrailingSeparators();
-    // The busy flag for an operation's lifetime; held() is false when
-    // another operation has it.
-    class Busy {
-    public:
-        explicit Busy(Session& s);
-        ~Busy();
-        Busy(const Busy&) = delete;
-        Busy& operator=(const Busy&) = delete;
-        bool held() const { return m_held; }
-
-    private:
-        Session& m_session;
-        bool m_held = false;
-    };
-
+    static RunOptions runOptions(const Settings& settings);
+    // The same for "Process Loaded ZIP", which uses the game's folders when
+    // no option is chosen.
+    static RunOptions archiveOptions(const Settings& settings);
     const std::string m_programFolder;
     GameInstall m_install;
     Settings m_settings;
@@ -396,15 +404,8 @@ private:
     std::deque<std::string> m_statusList; // grows without moving what it holds
     std::string m_gameFolderOverride;
     std::optional<GameInstall> m_installOverride;
-    // Where running programs are listed (tests point it elsewhere).
-    std::string m_procRoot = "/proc";
-    bool m_dryRun = false;
     std::function<int64_t()> m_clock = now;
-    std::atomic<bool> m_running{false};
-    bool m_lastFailed = false;
-    RunResult m_lastRun;
-    UmodInstallResult m_lastUmod;
-    TidyResult m_lastTidy;
+    OperationRunner m_runner;
     MapArchiveInstaller m_archives;
     RegistryStore& m_registry;
     Prompter& m_prompter;

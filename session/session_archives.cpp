@@ -1,6 +1,7 @@
 // The session's side of the map archive installer: loading, the direct
 // install of maps and "Process Loaded ZIP".
 #include "session.h"
+#include "session_internal.h"
 
 #include "archives/take_back.h"
 #include "formats/file_hash.h"
@@ -109,102 +110,98 @@ private:
 
 } // namespace
 
-MapArchiveInstaller::Load Session::loadZipArchive(const std::string& name, bool several) {
-    m_lastFailed = false;
+Outcome<ZipLoaded> Session::loadZipArchive(const std::string& name, bool several) {
     // The log and the Status list name the archive wherever it was chosen from.
     const std::string path = wholePath(name);
     const bool preview = !several && !m_settings.unzipNoPreview;
-    if (m_running) return MapArchiveInstaller::Load::Unreadable;
+    if (m_runner.busy()) return Refused{{}, RefusalKind::Busy};
     const WorkSink sink = workSink();
-    if (preview) {
-        auto load =
+    if (preview)
+        return ZipLoaded{
             m_archives
                 .LoadZipArchive(path, true, foldersOf(m_install).maps, noticesTo(m_prompter), sink)
-                .load;
-        m_lastFailed = load == MapArchiveInstaller::Load::Unreadable;
-        return load;
-    }
+                .load,
+            {}};
     // The maps go straight into the game: an operation like any other.
-    MapArchiveInstaller::Load load = MapArchiveInstaller::Load::Unreadable;
-    operate({}, [&](const Work& work) {
-        removeInstallLeftovers(work.folders);
-        InstallJournal journal(undoDatabase(), path, shortDate(m_clock()));
-        auto result = m_archives.LoadZipArchive(path, false, work.folders.maps,
-                                                noticesTo(m_prompter), sink, &journal);
-        load = result.load;
-        if (load == MapArchiveInstaller::Load::Unreadable || !result.failures.empty())
-            m_lastFailed = true;
-        reportJournal(journal.failures());
-        return true;
-    });
-    return load;
+    return m_runner.run<ZipLoaded>(
+        OperationNeeds{}, [this] { return snapshot(); },
+        [&](const Work& work) -> Outcome<ZipLoaded> {
+            removeInstallLeftovers(work);
+            InstallJournal journal(undoDatabase(), path, shortDate(work.today));
+            auto result = m_archives.LoadZipArchive(path, false, work.folders.maps,
+                                                    noticesTo(m_prompter), sink, &journal);
+            ZipLoaded loaded{result.load, std::move(result.failures)};
+            reportJournal(journal.failures(), loaded.failures);
+            return loaded;
+        });
 }
 
-bool Session::processLoadedZip() {
+Outcome<MapArchiveInstaller::ProcessResult> Session::processLoadedZip() {
     // Nothing loaded (or the last load failed): nothing to install, no log.
-    if (!m_archives.loaded()) return false;
-    return operate({}, [&](const Work& work) {
-        setStatusText("Processing files...");
-        dropTrailingSeparators();
-        const RunOptions options = archiveOptions();
-        if (!prepareDestinationFolders(options.mode, "Nothing was installed.")) return false;
-        removeInstallLeftovers(work.folders);
-        InstallJournal journal(undoDatabase(), m_archives.ArchiveName(), shortDate(m_clock()));
-        auto result = m_archives.ProcessZipArchive(work.folders, options, m_programFolder,
-                                                   workSink(), &journal);
-        if (result.failed()) m_lastFailed = true;
-        reportJournal(journal.failures());
-        setStatusText(m_lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
-                                   : "Done processing ZIP files");
-        return true;
-    });
+    if (!m_archives.loaded()) return Refused{{}, RefusalKind::NothingThere};
+    return m_runner.run<MapArchiveInstaller::ProcessResult>(
+        OperationNeeds{}, [this] { return snapshot(); },
+        [&](const Work& work) -> Outcome<MapArchiveInstaller::ProcessResult> {
+            setStatusText("Processing files...");
+            const RunOptions options = archiveOptions(work.settings);
+            if (auto no = prepareDestinationFolders(options, workSink(), "Nothing was installed."))
+                return *no;
+            removeInstallLeftovers(work);
+            InstallJournal journal(undoDatabase(), m_archives.ArchiveName(), shortDate(work.today));
+            auto result = m_archives.ProcessZipArchive(work.folders, options, m_programFolder,
+                                                       workSink(), &journal);
+            reportJournal(journal.failures(), result.failures);
+            setStatusText(result.failed()
+                              ? "Done processing ZIP files, with errors (see the Status tab)"
+                              : "Done processing ZIP files");
+            return result;
+        });
 }
 
 std::optional<UmodPackage> Session::loadUmodArchive(const std::string& name) {
-    m_lastFailed = false;
     std::string error;
     auto package = loadUmod(wholePath(name), &error);
-    if (!package) {
-        m_lastFailed = true;
-        m_prompter.message(wholePath(name) + " cannot be installed: " + error);
-    }
+    if (!package) m_prompter.message(wholePath(name) + " cannot be installed: " + error);
     return package;
 }
 
-bool Session::installUmodArchive(const UmodPackage& package) {
-    m_lastUmod = UmodInstallResult{};
-    return operate({}, [&](const Work& work) { return installUmodBody(work, package); });
+Outcome<UmodInstallResult> Session::installUmodArchive(const UmodPackage& package) {
+    return m_runner.run<UmodInstallResult>(
+        OperationNeeds{}, [this] { return snapshot(); },
+        [&](const Work& work) -> Outcome<UmodInstallResult> {
+            setStatusText("Processing files...");
+            removeInstallLeftovers(work);
+            InstallJournal journal(undoDatabase(), package.path, shortDate(work.today));
+            UmodInstallResult r =
+                installUmod(package, work.folders.userFolder, m_programFolder, workSink(), journal);
+            reportJournal(journal.failures(), r.failures);
+            if (r.stopped)
+                setStatusText("Stopped after " + std::to_string(r.done) + " of " +
+                              std::to_string(r.total) + " files");
+            else
+                setStatusText(r.failed()
+                                  ? "Done processing ZIP files, with errors (see the Status tab)"
+                                  : "Done processing ZIP files");
+            return r;
+        });
 }
 
-bool Session::installUmodBody(const Work& work, const UmodPackage& package) {
-    setStatusText("Processing files...");
-    removeInstallLeftovers(work.folders);
-    InstallJournal journal(undoDatabase(), package.path, shortDate(m_clock()));
-    m_lastUmod =
-        installUmod(package, work.folders.userFolder, m_programFolder, workSink(), journal);
-    if (m_lastUmod.failed()) m_lastFailed = true;
-    reportJournal(journal.failures());
-    if (m_lastUmod.stopped)
-        setStatusText("Stopped after " + std::to_string(m_lastUmod.done) + " of " +
-                      std::to_string(m_lastUmod.total) + " files");
-    else
-        setStatusText(m_lastFailed ? "Done processing ZIP files, with errors (see the Status tab)"
-                                   : "Done processing ZIP files");
-    return true;
-}
-
-void Session::removeInstallLeftovers(const CacheFolders& f) {
+void Session::removeInstallLeftovers(const Work& work) {
     // What a killed installation left half-written; the operation lock is
     // held, so no other Tessvane is writing there.
+    const CacheFolders& f = work.folders;
     for (const std::string& folder :
          {f.maps, f.textures, f.sounds, f.music, f.staticMeshes, f.animations, f.system,
-          m_settings.moveDirText, m_settings.moveDir2Text})
+          work.settings.moveDirText, work.settings.moveDir2Text})
         if (!folder.empty()) removeLeftovers(folder);
 }
 
-void Session::reportJournal(const std::vector<std::string>& failures) {
-    for (const auto& failure : failures)
-        markFailure("**ERROR** " + failure);
+void Session::reportJournal(const std::vector<std::string>& failures,
+                            std::vector<std::string>& into) {
+    for (const auto& failure : failures) {
+        addStatusLine("**ERROR** " + failure);
+        into.push_back(failure);
+    }
 }
 
 std::vector<Installation> Session::installations() const {
@@ -231,35 +228,36 @@ std::vector<Installation> Session::installations() const {
     return out;
 }
 
-bool Session::undoInstalledFiles(const std::vector<std::string>& paths) {
-    m_lastFailed = false;
-    if (paths.empty()) return false;
-    return operate({}, [&](const Work& work) { return undoInstalledBody(work, paths); });
-}
-
-bool Session::undoInstalledBody(const Work& work, const std::vector<std::string>& paths) {
-    UndoLog undo;
-    if (!openUndoForWriting(undo, "Nothing was taken back.")) return false;
-    // Where files may be taken back from: below the game's own type folders,
-    // the folders installations and runs wrote into and those the move
-    // options name now.
-    const CacheFolders& f = work.folders;
-    std::vector<std::string> folders = {
-        f.maps,         f.textures,   f.sounds, f.music,
-        f.staticMeshes, f.animations, f.system, m_settings.moveDirText};
-    std::vector<std::string> remembered;
-    undo.movedIntoFolders(remembered);
-    folders.insert(folders.end(), remembered.begin(), remembered.end());
-    const TakeBackPlaces places({work.install.gameFolder, f.userFolder, m_settings.moveDir2Text},
-                                folders);
-    setStatusText("Taking installed files back...");
-    const TakeBackResult r = takeBackInstalled(undo, undoDatabase(), paths, places, workSink());
-    if (r.failed) m_lastFailed = true;
-    if (!undo.commit())
-        markFailure("**ERROR** The undo log " + undoDatabase() + " " + undo.lastError());
-    setStatusText(m_lastFailed ? "Done, with errors (see the Status tab)"
-                               : "Installed files taken back");
-    return true;
+Outcome<TakeBackResult> Session::undoInstalledFiles(const std::vector<std::string>& paths) {
+    if (paths.empty()) return Refused{{}, RefusalKind::NothingThere};
+    return m_runner.run<TakeBackResult>(
+        OperationNeeds{}, [this] { return snapshot(); },
+        [&](const Work& work) -> Outcome<TakeBackResult> {
+            UndoLog undo;
+            if (auto no = openUndoForWriting(undo, undoDatabase(), "Nothing was taken back."))
+                return *no;
+            // Where files may be taken back from: below the game's own type
+            // folders, the folders installations and runs wrote into and
+            // those the move options name now.
+            const CacheFolders& f = work.folders;
+            std::vector<std::string> folders = {
+                f.maps,         f.textures,   f.sounds, f.music,
+                f.staticMeshes, f.animations, f.system, work.settings.moveDirText};
+            std::vector<std::string> remembered;
+            undo.movedIntoFolders(remembered);
+            folders.insert(folders.end(), remembered.begin(), remembered.end());
+            const TakeBackPlaces places(
+                {work.install.gameFolder, f.userFolder, work.settings.moveDir2Text}, folders);
+            setStatusText("Taking installed files back...");
+            TakeBackResult r = takeBackInstalled(undo, undoDatabase(), paths, places, workSink());
+            if (!undo.commit()) {
+                addStatusLine("**ERROR** The undo log " + undoDatabase() + " " + undo.lastError());
+                r.someFailed = true;
+            }
+            setStatusText(r.failed() ? "Done, with errors (see the Status tab)"
+                                     : "Installed files taken back");
+            return r;
+        });
 }
 
 std::vector<std::string> Session::archiveNeeds(const std::vector<ArchiveMap>& maps,

@@ -2,6 +2,8 @@
 // stored, and the game running.
 #include "session.h"
 
+#include "platform/file_ops.h"
+
 #include "formats/cls_registry.h"
 #include "games/discovery.h"
 #include "games/game_process.h"
@@ -23,10 +25,6 @@ constexpr const char* kUserFolderValue = "UserFolder";
 constexpr const char* kInstallFolderValue = "InstallFolder";
 // The game folder the stored cache folder label belongs to.
 constexpr const char* kCacheDirGameValue = "CacheDirGame";
-
-bool sameFolder(const std::string& a, const std::string& b) {
-    return !a.empty() && withoutTrailingSeparator(a) == withoutTrailingSeparator(b);
-}
 
 } // namespace
 
@@ -102,20 +100,23 @@ bool Session::browseForGame(bool mustChoose) {
 bool Session::useInstall(const GameInstall& chosen) {
     // Not in the middle of an operation on the game worked on so far; the
     // game's key and Tessvane's own values are written together.
-    return operate({.lock = false, .gameStopped = false}, [&](const Work&) {
-        m_install = chosen;
-        storeInstall(m_install);
-        // The label follows the chosen game's cache folder, stored with the
-        // game at once: the troubleshooter (and any other reader meanwhile)
-        // never sees one game's folder with another's cache.
-        m_settings.cacheDir.clear();
-        refreshFolders();
-        clsRegistry own(m_registry, noticesTo(m_prompter));
-        useSettingsKey(own);
-        own.WriteEntry("CacheDir", m_settings.cacheDir);
-        storeCacheDirOwner();
-        return true;
-    });
+    const Outcome<Completed> used = m_runner.run<Completed>(
+        OperationNeeds::readsOnly(), [this] { return snapshot(); },
+        [&](const Work&) -> Outcome<Completed> {
+            m_install = chosen;
+            storeInstall(m_install);
+            // The label follows the chosen game's cache folder, stored with the
+            // game at once: the troubleshooter (and any other reader meanwhile)
+            // never sees one game's folder with another's cache.
+            m_settings.cacheDir.clear();
+            refreshFolders();
+            clsRegistry own(m_registry, noticesTo(m_prompter));
+            useSettingsKey(own);
+            own.WriteEntry("CacheDir", m_settings.cacheDir);
+            storeCacheDirOwner();
+            return Completed{};
+        });
+    return used.done();
 }
 
 std::vector<Session::GameChoice> Session::gameChoices() const {
@@ -164,7 +165,7 @@ bool Session::chooseGame(bool mustChoose, const std::vector<GameChoice>& found) 
 }
 
 bool Session::gameInUse() const {
-    return installIsInUse(m_install, DiscoveryPlaces::fromEnvironment().home, m_procRoot);
+    return installIsInUse(m_install, DiscoveryPlaces::fromEnvironment().home, m_runner.procRoot());
 }
 
 AfterGameService Session::afterGameService() const {
@@ -173,14 +174,6 @@ AfterGameService Session::afterGameService() const {
 
 bool Session::afterGameWatchRunning() const {
     return watchHolder(watchLockFile(m_programFolder, m_install.gameFolder)) != 0;
-}
-
-bool Session::refuseWhileGameRuns(const GameInstall& install) {
-    const std::string home = DiscoveryPlaces::fromEnvironment().home;
-    const auto seen = installGameProcess(install, home, m_procRoot);
-    if (!seen) return false;
-    refuse(gameRunningText(install.game, *seen, home));
-    return true;
 }
 
 } // namespace tv

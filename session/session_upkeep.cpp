@@ -9,12 +9,15 @@ namespace tv {
 
 // ---- the purge period -----------------------------------------------------------------
 
-bool Session::SetPurgeDays() {
+Outcome<Completed> Session::SetPurgeDays() {
     // One writer of the game's configuration at a time, and never while the
     // game runs: it writes its configuration back when it ends.
-    return operate({.busy = false}, [&](const Work& work) {
-        return m_housekeeping.setPurgeDays(work.folders.gameIni);
-    });
+    return m_runner.run<Completed>(
+        {.busy = false}, [this] { return snapshot(); },
+        [&](const Work& work) -> Outcome<Completed> {
+            if (!m_housekeeping.setPurgeDays(work.folders.gameIni)) return Completed{true};
+            return Completed{};
+        });
 }
 
 // ---- tidying the cache ------------------------------------------------------------------
@@ -23,70 +26,69 @@ TidyPlan Session::planTidy(const TidyOptions& options) const {
     return tv::planTidy(foldersOf(m_install), options);
 }
 
-bool Session::tidyCache(const TidyOptions& options, const TidyPlan* confirmed) {
-    m_lastTidy = TidyResult{};
+Outcome<TidyResult> Session::tidy(const TidyRequest& request) {
     // A dry run needs neither the lock nor the game stopped: it writes nothing.
-    return operate(options.dryRun ? readsOnly() : Needs{},
-                   [&](const Work& work) { return tidyBody(work, options, confirmed); });
-}
-
-bool Session::tidyBody(const Work& work, const TidyOptions& options, const TidyPlan* confirmed) {
-    setStatusText("Tidying the cache...");
-    m_lastTidy = tv::tidyCache(work.folders, options, m_programFolder, workSink(), confirmed);
-    if (!m_lastTidy.plan.indexFound) {
-        setStatusText("Cache.INI is missing in " + work.folders.cacheFolder);
-        m_prompter.message("Cache.INI is MISSING...can't proceed!", "Critical file missing!");
-        return false;
-    }
-    if (m_lastTidy.failed()) m_lastFailed = true;
-    const bool changed =
-        !options.dryRun && (m_lastTidy.filesDeleted > 0 || m_lastTidy.linesRemoved > 0);
-    if (changed) ScanCache();
-    setStatusText(tidySummary(m_lastTidy, options.dryRun));
-    return true;
+    const TidyOptions& options = request.options;
+    return m_runner.run<TidyResult>(
+        options.dryRun ? OperationNeeds::readsOnly() : OperationNeeds{},
+        [this] { return snapshot(); },
+        [&](const Work& work) -> Outcome<TidyResult> {
+            setStatusText("Tidying the cache...");
+            TidyResult r = tv::tidyCache(work.folders, options, m_programFolder, workSink(),
+                                         request.confirmed.get());
+            if (!r.plan.indexFound) {
+                setStatusText("Cache.INI is missing in " + work.folders.cacheFolder);
+                return Refused{"Cache.INI is MISSING...can't proceed!", RefusalKind::NothingThere,
+                               "Critical file missing!"};
+            }
+            if (!options.dryRun && (r.filesDeleted > 0 || r.linesRemoved > 0)) ScanCache();
+            setStatusText(tidySummary(r, options.dryRun));
+            return r;
+        });
 }
 
 // ---- housekeeping ---------------------------------------------------------------------
 
-bool Session::confirmPurge() {
-    m_lastFailed = false;
-    int entries = m_housekeeping.entriesToPurge(m_install);
-    if (entries < 0) {
-        m_lastFailed = entries == kPurgeIndexUnreadable;
-        return false;
-    }
-    if (entries == 0) {
-        m_prompter.message("Cache already empty...");
-        return false;
-    }
-    if (!m_prompter.question("Are you sure you want to DELETE all cache files?")) {
-        m_prompter.message("Purge cancelled.");
-        return false;
-    }
-    return true;
+std::optional<Refused> Session::confirmPurge() {
+    const std::optional<Refused> no = purgeRefusal();
+    if (no) tell(*no);
+    return no;
 }
 
-bool Session::purgeCache() {
-    return operate({.busy = false}, [&](const Work& work) {
-        PurgeResult r =
-            m_housekeeping.purge(work.install, [this](const std::string& l) { addStatusLine(l); });
-        if (r.failed) m_lastFailed = true;
-        if (!r.purged) return false;
-        setStatusText("Re-scanning files...");
-        ScanCache();
-        return true;
-    });
+std::optional<Refused> Session::purgeRefusal() {
+    const int entries = m_housekeeping.entriesToPurge(m_install);
+    // The index that cannot be read was said by the housekeeping.
+    if (entries == kPurgeIndexUnreadable) return Refused{{}, RefusalKind::Unavailable};
+    if (entries < 0) return Refused{{}, RefusalKind::NothingThere};
+    if (entries == 0) return Refused{"Cache already empty...", RefusalKind::NothingThere};
+    if (!m_prompter.question("Are you sure you want to DELETE all cache files?"))
+        return Refused{"Purge cancelled.", RefusalKind::Declined};
+    return std::nullopt;
 }
 
-void Session::deleteTempFiles() {
+Outcome<PurgeResult> Session::purgeCache() {
+    return m_runner.run<PurgeResult>(
+        {.busy = false}, [this] { return snapshot(); },
+        [&](const Work& work) -> Outcome<PurgeResult> {
+            PurgeResult r = m_housekeeping.purge(
+                work.install, [this](const std::string& l) { addStatusLine(l); });
+            if (!r.purged) return r;
+            setStatusText("Re-scanning files...");
+            ScanCache();
+            return r;
+        });
+}
+
+Outcome<Completed> Session::deleteTempFiles() {
     // A running game may be writing its .tmp files (a download under way).
-    operate({.busy = false}, [&](const Work& work) {
-        const GameInstall& in = work.install;
-        if (m_housekeeping.deleteTempFiles(in.userFolder.empty() ? in.gameFolder : in.userFolder))
-            return true;
-        m_lastFailed = true;
-        return false;
-    });
+    return m_runner.run<Completed>(
+        {.busy = false}, [this] { return snapshot(); },
+        [&](const Work& work) -> Outcome<Completed> {
+            const GameInstall& in = work.install;
+            const bool deleted = m_housekeeping.deleteTempFiles(
+                in.userFolder.empty() ? in.gameFolder : in.userFolder);
+            return Completed{!deleted};
+        });
 }
 
 // ---- the never-move list --------------------------------------------------------------
@@ -102,14 +104,19 @@ void Session::reloadNeverMoveList() {
     applyNeverMoveList();
 }
 
-bool Session::neverMoveSave() {
-    return operate({.busy = false, .gameStopped = false}, [&](const Work&) {
-        std::string error;
-        if (!m_neverMove.save(&error))
-            return refuse("The never-move list could not be saved: " + error);
-        applyNeverMoveList();
-        return true;
-    });
+Outcome<Completed> Session::neverMoveSave() {
+    return m_runner.run<Completed>(
+        {.busy = false, .gameStopped = false}, [this] { return snapshot(); },
+        [&](const Work&) -> Outcome<Completed> {
+            std::string error;
+            if (!m_neverMove.save(&error))
+                return Refused{"The never-move list could not be "
+                               "saved: " +
+                                   error,
+                               RefusalKind::Unavailable};
+            applyNeverMoveList();
+            return Completed{};
+        });
 }
 
 bool Session::confirmAddRowToNeverMove(size_t row) {
@@ -118,16 +125,23 @@ bool Session::confirmAddRowToNeverMove(size_t row) {
         "Add " + toUpper(m_fileList.rows()[row].text) + " to the never move list?", "Add File");
 }
 
-bool Session::addRowToNeverMove(size_t row) {
-    if (row >= m_fileList.size() || m_fileList.rows()[row].neverMove) return false;
-    return operate({.busy = false, .gameStopped = false}, [&](const Work&) {
-        std::string error;
-        if (!m_neverMove.appendName(m_fileList.rows()[row].text, &error))
-            return refuse("The never-move list could not be saved: " + error);
-        m_fileList.markNeverMove(m_neverMove.list());
-        rowsChanged();
-        return true;
-    });
+Outcome<Completed> Session::addRowToNeverMove(size_t row) {
+    if (row >= m_fileList.size() || m_fileList.rows()[row].neverMove)
+        return Refused{{}, RefusalKind::NothingThere};
+    const std::string name = m_fileList.rows()[row].text;
+    return m_runner.run<Completed>(
+        {.busy = false, .gameStopped = false}, [this] { return snapshot(); },
+        [&](const Work&) -> Outcome<Completed> {
+            std::string error;
+            if (!m_neverMove.appendName(name, &error))
+                return Refused{"The never-move list could not be "
+                               "saved: " +
+                                   error,
+                               RefusalKind::Unavailable};
+            m_fileList.markNeverMove(m_neverMove.list());
+            rowsChanged();
+            return Completed{};
+        });
 }
 
 } // namespace tv

@@ -155,9 +155,13 @@ std::string watchAutostartText(const std::string& cli,
 }
 
 std::string watchLockFile(const std::string& programFolder, const std::string& gameFolder) {
-    return joinPath(programFolder, "tessvane-watch-" +
-                                       std::to_string(std::hash<std::string>{}(gameFolder)) +
-                                       ".lock");
+    // Keyed by the folder itself: a symlink or another spelling of it is
+    // the same game and gets the same lock.
+    const FileIdentity id = fileIdentity(gameFolder);
+    const std::string key =
+        id.known ? std::to_string(id.device) + ":" + std::to_string(id.inode) : gameFolder;
+    return joinPath(programFolder,
+                    "tessvane-watch-" + std::to_string(std::hash<std::string>{}(key)) + ".lock");
 }
 
 WatchLock::WatchLock(const std::string& path)

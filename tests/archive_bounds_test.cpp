@@ -82,7 +82,8 @@ TEST(ArchiveBounds, OnlyWhatIsInstalledOrPreviewedIsUnpacked) {
                       {"padding.bin", big},
                       {"notes.doc", big},
                       {"Maps/DM-B.ut2", "map b"}});
-    ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
+    ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
+              MapArchiveInstaller::Load::Previewed);
     // Every member the game reads, the description and the first picture;
     // the second picture and the unknown kinds stay in the archive.
     EXPECT_EQ(
@@ -90,7 +91,8 @@ TEST(ArchiveBounds, OnlyWhatIsInstalledOrPreviewedIsUnpacked) {
         (std::vector<std::string>{"DM-A.ut2", "DM-B.ut2", "Tex.utx", "readme.txt", "shot.png"}));
 
     s.session.settings().unzipNoPreview = true;
-    ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Installed);
+    ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
+              MapArchiveInstaller::Load::Installed);
     EXPECT_EQ(namesIn(s.session.archives().extractFolder()),
               (std::vector<std::string>{"DM-A.ut2", "DM-B.ut2"}));
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/DM-A.ut2"));
@@ -105,7 +107,7 @@ TEST(ArchiveBounds, AnArchiveThatDoesNotFitIsNotUnpacked) {
     s.session.archives().freeSpace = [](const std::string&) { return uint64_t{1} << 20; };
     for (bool several : {false, true}) {
         s.prompter.shown.clear();
-        EXPECT_EQ(s.session.loadZipArchive(archive, several),
+        EXPECT_EQ(s.load(s.session.loadZipArchive(archive, several)),
                   MapArchiveInstaller::Load::Unreadable);
         ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
         EXPECT_EQ(s.prompter.messageTexts()[0].rfind(
@@ -131,7 +133,7 @@ TEST(ArchiveBounds, AMemberLargerThanItDeclaresStopsTheInstallation) {
     tvtest::writeFile(archive, withDeclaredSize(tvtest::readFile(made), "DM-Liar.ut2", 1000));
     for (bool several : {false, true}) {
         s.prompter.shown.clear();
-        EXPECT_EQ(s.session.loadZipArchive(archive, several),
+        EXPECT_EQ(s.load(s.session.loadZipArchive(archive, several)),
                   MapArchiveInstaller::Load::Unreadable);
         ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
         EXPECT_NE(s.prompter.messageTexts()[0].find("DM-Liar.ut2"), std::string::npos)
@@ -152,14 +154,15 @@ TEST(ArchiveBounds, NamesWithControlCharactersArePassedOverAndLogLinesStayWhole)
     const std::string archive = s.fx.dir / "forged.zip";
     makeZip(archive, {{"DM-Real.ut2", "map"}, {"DM-Forged\r\nA new CACHE.INI.ut2", "x"}});
     s.session.settings().unzipNoPreview = true;
-    ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Installed);
+    ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
+              MapArchiveInstaller::Load::Installed);
     EXPECT_EQ(namesIn(s.fx.game + "/Maps"), std::vector<std::string>{"DM-Real.ut2"});
 
     // A name from Cache.ini with a control character is shown escaped.
     s.fx.writeCacheIni({s.fx.addEntry(1, "Odd\x1b[2J.ut2")});
     s.session.settings().unzipNoPreview = false;
     s.session.ScanCache();
-    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_TRUE(s.run());
     bool listed = false;
     for (const auto& line : s.session.statusList()) {
         EXPECT_EQ(line.find('\x1b'), std::string::npos) << line;
@@ -193,7 +196,7 @@ TEST(ArchiveBounds, FoldersOfKilledInstallationsAreRemoved) {
     tvtest::writeFile(temp / "other-zip-dead01/.lock", "");
 
     makeZip(s.fx.dir / "map.zip", {{"DM-A.ut2", "map"}});
-    ASSERT_EQ(s.session.loadZipArchive(s.fx.dir / "map.zip", false),
+    ASSERT_EQ(s.load(s.session.loadZipArchive(s.fx.dir / "map.zip", false)),
               MapArchiveInstaller::Load::Previewed);
     const std::string mine = fs::path(s.session.archives().extractFolder()).filename().string();
     std::vector<std::string> expected = {"other-zip-dead01", mine, "tessvane-zip-live01",

@@ -62,9 +62,10 @@ TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
         s.session.settings().setMoveOption(mode, true);
         s.session.settings().moveDirText = other + "/";
         s.session.settings().moveDir2Text = other + "/";
-        ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
+        ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
+                  MapArchiveInstaller::Load::Previewed);
         ASSERT_TRUE(s.session.checkArchiveDestination());
-        ASSERT_TRUE(s.session.processLoadedZip());
+        ASSERT_TRUE(s.did(s.session.processLoadedZip()));
         EXPECT_EQ(s.session.settings().moveDirText, other);
 
         const std::string temp = s.session.archives().extractFolder();
@@ -106,7 +107,7 @@ TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
             log.push_back(l);
         EXPECT_EQ(s.logLines(), log);
         EXPECT_EQ(s.session.statusText(), "Done processing ZIP files");
-        EXPECT_FALSE(s.session.lastFailed());
+        EXPECT_FALSE(s.failed());
     }
 }
 
@@ -117,7 +118,8 @@ TEST(MapArchive, APreviewShowsTheMapItsDescriptionAndPicture) {
             {{"DM-Test.ut2", "map"},
              {"Docs/ReadMe.TXT", "Title: Test, \"A map, with commas\"\r\n  Author: Me\r\n"},
              {"Shot.JPG", "picture"}});
-    ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
+    ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
+              MapArchiveInstaller::Load::Previewed);
     const ArchivePreview& p = s.session.archives().preview();
     EXPECT_EQ(p.mapName, "DM-Test.ut2");
     // As written: commas and quotes are the text's own.
@@ -149,8 +151,9 @@ TEST(MapArchive, EveryMemberTheGameReadsIsInstalledAndTheRestIsSaid) {
                       {"Saves/Slot.uvx", "save"},
                       {"ForceFeedback/Hit.ifr", "rumble"},
                       {"readme.txt.bak", "b"}});
-    ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
-    ASSERT_TRUE(s.session.processLoadedZip());
+    ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
+              MapArchiveInstaller::Load::Previewed);
+    ASSERT_TRUE(s.did(s.session.processLoadedZip()));
     for (const auto& [file, bytes] :
          std::vector<std::pair<std::string, std::string>>{{"System/X.u", "code"},
                                                           {"System/X.ucl", "class list"},
@@ -166,7 +169,7 @@ TEST(MapArchive, EveryMemberTheGameReadsIsInstalledAndTheRestIsSaid) {
                                                           {"ForceFeedback/Hit.ifr", "rumble"}})
         EXPECT_EQ(tvtest::readFile(s.fx.game + "/" + file), bytes) << file;
     EXPECT_EQ(filesNamed(s.fx.game, "readme.txt.bak"), 0u);
-    EXPECT_TRUE(s.session.lastFailed());
+    EXPECT_TRUE(s.failed());
     // Readable as any file the player makes.
     const mode_t mask = ::umask(022);
     ::umask(mask);
@@ -177,9 +180,9 @@ TEST(MapArchive, EveryMemberTheGameReadsIsInstalledAndTheRestIsSaid) {
 
     // Without a preview only the maps go: the rest is said, and it failed.
     fs::remove(s.fx.game + "/Maps/DM-X.ut2");
-    s.session.loadZipArchive(archive, true);
+    s.load(s.session.loadZipArchive(archive, true));
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Maps/DM-X.ut2"), "map");
-    EXPECT_TRUE(s.session.lastFailed());
+    EXPECT_TRUE(s.failed());
     EXPECT_TRUE(said(s, "**ERROR** X.u could not be installed: only maps are installed without a "
                         "preview"));
 }
@@ -189,7 +192,8 @@ TEST(MapArchive, EachGameListsItsOwnInstallations) {
     SessionFixture s;
     const std::string archive = s.fx.dir / "DM-Own.zip";
     makeZip(archive, {{"DM-Own.ut2", "map"}});
-    ASSERT_EQ(s.session.loadZipArchive(archive, true), MapArchiveInstaller::Load::Installed);
+    ASSERT_EQ(s.load(s.session.loadZipArchive(archive, true)),
+              MapArchiveInstaller::Load::Installed);
     ASSERT_EQ(s.session.installations().size(), 1u);
     const std::string other = s.fx.dir / "OtherGame";
     fs::create_directories(other + "/System");
@@ -209,8 +213,9 @@ TEST(MapArchive, TakingAnInstallationBackRemovesTheEmptyFoldersItMade) {
             {{"DM-Mod.ut2", "map"}, {"KarmaData/Rag.ka", "karma"}, {"Speech/Words.xml", "<w/>"}});
     ASSERT_TRUE(fs::exists(s.fx.game + "/Maps"));
     ASSERT_FALSE(fs::exists(s.fx.game + "/KarmaData"));
-    ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
-    ASSERT_TRUE(s.session.processLoadedZip());
+    ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
+              MapArchiveInstaller::Load::Previewed);
+    ASSERT_TRUE(s.did(s.session.processLoadedZip()));
     ASSERT_TRUE(tvtest::exists(s.fx.game + "/KarmaData/Rag.ka"));
     tvtest::writeFile(s.fx.game + "/Speech/Mine.xml", "the player's"); // put there since
     std::vector<std::string> files;
@@ -218,7 +223,7 @@ TEST(MapArchive, TakingAnInstallationBackRemovesTheEmptyFoldersItMade) {
         for (const auto& f : in.files)
             files.push_back(f.path);
     ASSERT_EQ(files.size(), 3u);
-    ASSERT_TRUE(s.session.undoInstalledFiles(files));
+    ASSERT_TRUE(s.did(s.session.undoInstalledFiles(files)));
     EXPECT_FALSE(fs::exists(s.fx.game + "/KarmaData"));
     EXPECT_TRUE(fs::exists(s.fx.game + "/Maps"));
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Speech/Mine.xml"), "the player's");
@@ -230,13 +235,14 @@ TEST(MapArchive, AnArchiveForTheOlderGameIsRefusedWithNothingCopied) {
         SessionFixture s;
         std::string archive = s.fx.dir / "old.zip";
         makeZip(archive, {{"DM-New.ut2", "map"}, {"CTF-Old.unr", "old map"}, {"T.utx", "t"}});
-        EXPECT_EQ(s.session.loadZipArchive(archive, several), MapArchiveInstaller::Load::Refused);
+        EXPECT_EQ(s.load(s.session.loadZipArchive(archive, several)),
+                  MapArchiveInstaller::Load::Refused);
         EXPECT_EQ(
             s.prompter.messageTexts(),
             std::vector<std::string>{"This is a UT map, not UT2.  Files will not be extracted."});
         EXPECT_TRUE(s.session.archives().preview().mapName.empty());
         tvtest::writeFile(s.fx.program + "/Tessvane.log", "the last run\r\n");
-        EXPECT_FALSE(s.session.processLoadedZip()); // nothing is loaded
+        EXPECT_FALSE(s.did(s.session.processLoadedZip())); // nothing is loaded
         EXPECT_EQ(filesNamed(s.fx.game, "DM-New.ut2"), 0u);
         EXPECT_EQ(filesNamed(s.fx.game, "T.utx"), 0u);
         EXPECT_EQ(tvtest::readFile(s.fx.program + "/Tessvane.log"), "the last run\r\n");
@@ -250,11 +256,12 @@ TEST(MapArchive, AnArchiveWithNothingToInstallSaysSoAndLoadsNothing) {
         makeZip(archive, several ? std::vector<std::pair<std::string, std::string>>{{"T.utx", "t"}}
                                  : std::vector<std::pair<std::string, std::string>>{
                                        {"readme.txt", "hello"}, {"shot.png", "png"}});
-        EXPECT_EQ(s.session.loadZipArchive(archive, several), MapArchiveInstaller::Load::Empty);
+        EXPECT_EQ(s.load(s.session.loadZipArchive(archive, several)),
+                  MapArchiveInstaller::Load::Empty);
         EXPECT_EQ(s.prompter.messageTexts(),
                   std::vector<std::string>{archive + " holds no files to install."});
         EXPECT_FALSE(s.session.archives().loaded());
-        EXPECT_FALSE(s.session.processLoadedZip());
+        EXPECT_FALSE(s.did(s.session.processLoadedZip()));
         EXPECT_FALSE(tvtest::exists(s.fx.program + "/Tessvane.log"));
         EXPECT_EQ(filesNamed(s.fx.game, "T.utx"), 0u);
     }
@@ -265,7 +272,8 @@ TEST(MapArchive, ThePreviewShowsTheFirstPictureOfAnyCommonFormat) {
         SessionFixture s;
         std::string archive = s.fx.dir / "map.zip";
         makeZip(archive, {{"DM-New.ut2", "map"}, {picture, "picture"}, {"second.jpg", "no"}});
-        ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
+        ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
+                  MapArchiveInstaller::Load::Previewed);
         EXPECT_EQ(tv::fileNameOf(s.session.archives().preview().picture), picture);
     }
 }
@@ -275,10 +283,10 @@ TEST(MapArchive, ARelativeArchivePathIsLoggedWhole) {
     makeZip(s.fx.dir / "Rel.zip", {{"DM-New.ut2", "map"}});
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(s.fx.dir.path());
-    auto load = s.session.loadZipArchive("Rel.zip", false);
+    auto load = s.load(s.session.loadZipArchive("Rel.zip", false));
     std::filesystem::current_path(previous);
     ASSERT_EQ(load, MapArchiveInstaller::Load::Previewed);
-    ASSERT_TRUE(s.session.processLoadedZip());
+    ASSERT_TRUE(s.did(s.session.processLoadedZip()));
     ASSERT_FALSE(s.logLines().empty());
     EXPECT_EQ(s.logLines()[0], "Processing ZIP file " + (s.fx.dir / "Rel.zip"));
 }
@@ -291,8 +299,9 @@ TEST(MapArchive, NothingThePlayerHasIsReplaced) {
     tvtest::writeFile(s.fx.game + "/Maps/DM-Test.ut2", "map"); // the same bytes
     tvtest::writeFile(s.fx.game + "/Textures/testtex.UTX",
                       "the player's"); // other bytes, other case
-    ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
-    ASSERT_TRUE(s.session.processLoadedZip());
+    ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
+              MapArchiveInstaller::Load::Previewed);
+    ASSERT_TRUE(s.did(s.session.processLoadedZip()));
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Textures/testtex.UTX"), "the player's");
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/TestTex.utx"));
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Music/Song.ogg"), "song");
@@ -303,11 +312,11 @@ TEST(MapArchive, NothingThePlayerHasIsReplaced) {
               s.fx.game + "/Maps/DM-Test.ut2 is there already with the same bytes");
     EXPECT_EQ(s.session.statusList()[1], kept);
     EXPECT_EQ(s.logLines()[3], kept);
-    EXPECT_TRUE(s.session.lastFailed());
+    EXPECT_TRUE(s.failed());
 
     // The direct install keeps it too.
     tvtest::writeFile(s.fx.game + "/Maps/DM-Test.ut2", "the player's map");
-    s.session.loadZipArchive(archive, true);
+    s.load(s.session.loadZipArchive(archive, true));
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Maps/DM-Test.ut2"), "the player's map");
     EXPECT_TRUE(said(s, s.fx.game + "/Maps/DM-Test.ut2 exists already and was not replaced"));
 }
@@ -322,11 +331,11 @@ TEST(MapArchive, MembersThatLeadOutOfTheirFolderAreIgnored) {
                       {"Maps/._DM-Ok.ut2", "mac"},
                       {"Maps/DM-Ok.ut2", "map"}});
     for (bool several : {false, true}) {
-        ASSERT_NE(s.session.loadZipArchive(archive, several),
+        ASSERT_NE(s.load(s.session.loadZipArchive(archive, several)),
                   MapArchiveInstaller::Load::Unreadable);
         if (!several) {
             EXPECT_EQ(s.session.archives().archiveSlots()[ArchiveKind::UT2], "DM-Ok.ut2");
-            s.session.processLoadedZip();
+            s.did(s.session.processLoadedZip());
         }
         EXPECT_EQ(tvtest::readFile(s.fx.game + "/Maps/DM-Ok.ut2"), "map");
         EXPECT_FALSE(tvtest::exists("/tmp/" + marker + "-root.ut2"));
@@ -342,16 +351,17 @@ TEST(MapArchive, AnArchiveThatCannotBeReadIsNamedAndInstallsNothing) {
     std::string bad = s.fx.dir / "bad.zip";
     tvtest::writeFile(bad, "PK\x03\x04 this is not really a zip archive");
     for (bool several : {false, true}) {
-        EXPECT_EQ(s.session.loadZipArchive(bad, several), MapArchiveInstaller::Load::Unreadable);
+        EXPECT_EQ(s.load(s.session.loadZipArchive(bad, several)),
+                  MapArchiveInstaller::Load::Unreadable);
         ASSERT_FALSE(s.prompter.messageTexts().empty());
         EXPECT_EQ(
             s.prompter.messageTexts().back().rfind("The archive " + bad + " cannot be read: ", 0),
             0u);
-        EXPECT_TRUE(s.session.lastFailed());
+        EXPECT_TRUE(s.failed());
     }
     std::string good = s.fx.dir / "good.zip";
     makeZip(good, {{"DM-Good.ut2", "map"}});
-    EXPECT_EQ(s.session.loadZipArchive(good, false), MapArchiveInstaller::Load::Previewed);
+    EXPECT_EQ(s.load(s.session.loadZipArchive(good, false)), MapArchiveInstaller::Load::Previewed);
 }
 
 TEST(MapArchive, EachLoadHasAFolderOfItsOwn) {
@@ -360,14 +370,15 @@ TEST(MapArchive, EachLoadHasAFolderOfItsOwn) {
     makeZip(first,
             {{"DM-One.ut2", "1"}, {"readme.txt", "first"}, {"shot.jpg", "p"}, {"A.utx", "a"}});
     makeZip(second, {{"DM-Two.ut2", "2"}, {"readme.txt", "second"}});
-    ASSERT_EQ(s.session.loadZipArchive(first, false), MapArchiveInstaller::Load::Previewed);
+    ASSERT_EQ(s.load(s.session.loadZipArchive(first, false)), MapArchiveInstaller::Load::Previewed);
     std::string firstFolder = s.session.archives().extractFolder();
     ASSERT_TRUE(tvtest::exists(firstFolder + "/A.utx"));
-    ASSERT_EQ(s.session.loadZipArchive(second, false), MapArchiveInstaller::Load::Previewed);
+    ASSERT_EQ(s.load(s.session.loadZipArchive(second, false)),
+              MapArchiveInstaller::Load::Previewed);
     EXPECT_FALSE(tvtest::exists(firstFolder));
     EXPECT_EQ(s.session.archives().preview().description, "second");
     EXPECT_EQ(s.session.archives().preview().picture, "");
-    s.session.processLoadedZip();
+    s.did(s.session.processLoadedZip());
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/DM-Two.ut2"));
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/A.utx"));
 }
@@ -377,8 +388,8 @@ TEST(MapArchive, SeveralArchivesPutOnlyTheirMapsIntoMaps) {
     std::string a = s.fx.dir / "a.zip", b = s.fx.dir / "b.zip";
     makeZip(a, {{"DM-A.ut2", "a"}, {"DM-A2.UT2", "a2"}, {"A.utx", "t"}});
     makeZip(b, {{"Maps/DM-B.ut2", "b"}, {"readme.txt", "r"}});
-    EXPECT_EQ(s.session.loadZipArchive(a, true), MapArchiveInstaller::Load::Installed);
-    EXPECT_EQ(s.session.loadZipArchive(b, true), MapArchiveInstaller::Load::Installed);
+    EXPECT_EQ(s.load(s.session.loadZipArchive(a, true)), MapArchiveInstaller::Load::Installed);
+    EXPECT_EQ(s.load(s.session.loadZipArchive(b, true)), MapArchiveInstaller::Load::Installed);
     for (const char* m : {"DM-A.ut2", "DM-A2.UT2", "DM-B.ut2"})
         EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/" + m)) << m;
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/A.utx"));
@@ -393,7 +404,7 @@ TEST(MapArchive, SeveralArchivesPutOnlyTheirMapsIntoMaps) {
     s.session.settings().unzipNoPreview = true;
     std::string c = s.fx.dir / "c.zip";
     makeZip(c, {{"DM-C.ut2", "c"}});
-    EXPECT_EQ(s.session.loadZipArchive(c, false), MapArchiveInstaller::Load::Installed);
+    EXPECT_EQ(s.load(s.session.loadZipArchive(c, false)), MapArchiveInstaller::Load::Installed);
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/DM-C.ut2"));
 }
 
@@ -403,9 +414,10 @@ TEST(MapArchive, WithNoDestinationChosenTheGameFoldersAreUsed) {
     makeZip(archive, {{"DM-Test.ut2", "map"}, {"T.utx", "t"}});
     s.session.settings().moveNorm = s.session.settings().moveDir = s.session.settings().moveDir2 =
         false;
-    ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
+    ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
+              MapArchiveInstaller::Load::Previewed);
     ASSERT_TRUE(s.session.checkArchiveDestination());
-    ASSERT_TRUE(s.session.processLoadedZip());
+    ASSERT_TRUE(s.did(s.session.processLoadedZip()));
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/DM-Test.ut2"));
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Textures/T.utx"));
 }
@@ -414,10 +426,11 @@ TEST(MapArchive, AFolderThatCannotBeCreatedStopsTheInstallation) {
     SessionFixture s;
     std::string archive = s.fx.dir / "DM-Test.zip";
     makeZip(archive, {{"DM-Test.ut2", "map"}});
-    ASSERT_EQ(s.session.loadZipArchive(archive, false), MapArchiveInstaller::Load::Previewed);
+    ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
+              MapArchiveInstaller::Load::Previewed);
     s.session.settings().setMoveOption(Settings::MoveMode::Dir, true);
     s.session.settings().moveDirText = s.fx.dir / "no/such/parent";
-    EXPECT_FALSE(s.session.processLoadedZip());
+    EXPECT_FALSE(s.did(s.session.processLoadedZip()));
     ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
     EXPECT_NE(s.prompter.messageTexts()[0].find("Nothing was installed."), std::string::npos);
     EXPECT_EQ(filesNamed(s.fx.dir.path(), "DM-Test.ut2"), 0u);
@@ -533,8 +546,9 @@ TEST(MapArchive, AStoppedDirectInstallKeepsTheMapsInstalledSoFar) {
     tvtest::ObserverHook hook(s.session);
     hook.onStopRequested = [&] { return ++asked > 130; };
     hook.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
-    EXPECT_EQ(s.session.loadZipArchive(archive, true), MapArchiveInstaller::Load::Installed);
-    EXPECT_FALSE(s.session.lastFailed()); // a stop is no failure
+    EXPECT_EQ(s.load(s.session.loadZipArchive(archive, true)),
+              MapArchiveInstaller::Load::Installed);
+    EXPECT_FALSE(s.failed()); // a stop is no failure
     EXPECT_EQ(std::count(s.session.statusList().begin(), s.session.statusList().end(),
                          "Stopped after 130 of 200"),
               1);

@@ -56,13 +56,13 @@ TEST(Purge, AsksThenDeletesEveryCacheFileUnderEitherName) {
     std::string index = tvtest::readFile(s.fx.cache + "/Cache.ini");
     s.session.ScanCache();
 
-    EXPECT_FALSE(s.session.confirmPurge()); // answered No
+    EXPECT_FALSE(!s.session.confirmPurge()); // answered No
     EXPECT_EQ(s.prompter.messageTexts().back(), "Purge cancelled.");
     EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));
 
     s.prompter.answers = {true};
-    ASSERT_TRUE(s.session.confirmPurge());
-    ASSERT_TRUE(s.session.purgeCache());
+    ASSERT_TRUE(!s.session.confirmPurge());
+    ASSERT_TRUE(s.did(s.session.purgeCache()));
     EXPECT_FALSE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));
     EXPECT_FALSE(tvtest::exists(s.fx.cache + "/" + ident(2) + "-1.uxx"));
     EXPECT_TRUE(tvtest::exists(s.fx.cache + "/unrelated.txt"));
@@ -74,13 +74,13 @@ TEST(Purge, AsksThenDeletesEveryCacheFileUnderEitherName) {
                                         "A new CACHE.INI was created in " + s.fx.cache}));
     EXPECT_TRUE(s.session.fileList().rows().empty());
 
-    EXPECT_FALSE(s.session.confirmPurge());
+    EXPECT_FALSE(!s.session.confirmPurge());
     EXPECT_EQ(s.prompter.messageTexts().back(), "Cache already empty...");
     // An index with LF line ends (as a native game writes it) keeps them.
     tvtest::writeFile(s.fx.cache + "/Cache.ini", "[Cache]\n" + s.fx.addEntry(3, "C.utx") + "\n");
     s.prompter.answers = {true};
-    ASSERT_TRUE(s.session.confirmPurge());
-    ASSERT_TRUE(s.session.purgeCache());
+    ASSERT_TRUE(!s.session.confirmPurge());
+    ASSERT_TRUE(s.did(s.session.purgeCache()));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), "[Cache]\n");
 }
 
@@ -99,13 +99,13 @@ TEST(TempFiles, DeletesTmpFilesOfTheGameFolderOnly) {
     tvtest::writeFile(s.fx.game + "/B.TMP", std::string(600, 'x'));
     tvtest::writeFile(s.fx.cache + "/c.tmp", "cache");
     std::filesystem::permissions(s.fx.game + "/B.TMP", std::filesystem::perms::owner_read);
-    s.session.deleteTempFiles();
+    s.did(s.session.deleteTempFiles());
     EXPECT_EQ(s.prompter.messageTexts(),
               std::vector<std::string>{"Deleted 2K of temporary cache files."});
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/a.tmp"));
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/B.TMP"));
     EXPECT_TRUE(tvtest::exists(s.fx.cache + "/c.tmp"));
-    s.session.deleteTempFiles();
+    s.did(s.session.deleteTempFiles());
     EXPECT_EQ(s.prompter.shown.back().text, "No TMP files found..");
     EXPECT_EQ(s.prompter.shown.back().title, "TMP File Deletion");
 }
@@ -129,7 +129,7 @@ TEST(NeverMoveEditing, AddRemoveSaveApplyToTheList) {
     // Not saved yet: the file is unchanged.
     EXPECT_EQ(tvtest::readFile(s.fx.program + "/TessvaneDontMove.ini"), "CTF*\r\nOther.u\r\n");
     s.session.neverMoveEdits().add("DM-A.ut2");
-    ASSERT_TRUE(s.session.neverMoveSave());
+    ASSERT_TRUE(s.did(s.session.neverMoveSave()));
     EXPECT_FALSE(s.session.neverMoveEdits().changed());
     EXPECT_EQ(tvtest::readFile(s.fx.program + "/TessvaneDontMove.ini"),
               "Other.u\r\nDM-\r\nDM-A.ut2\r\n");
@@ -161,7 +161,7 @@ TEST(NeverMoveEditing, SaveKeepsTheTicksTheUserLeft) {
     s.session.fileList().row(6).ticked = true;
     // The list lets go of every entry but Hand*, and newly names Free.utx.
     s.session.neverMoveEdits().setLines({"Hand*", "Free.utx"});
-    ASSERT_TRUE(s.session.neverMoveSave());
+    ASSERT_TRUE(s.did(s.session.neverMoveSave()));
     // Released rows get a scan's tick: the duplicated name none, the excluded
     // type none, the lone map its tick. The hand-made choices stay.
     EXPECT_EQ(s.rows(), (std::vector<std::string>{"-Twin.ut2", "-Twin.ut2", "+Lone.ut2", "-Tex.utx",
@@ -181,9 +181,9 @@ TEST(NeverMoveEditing, RowAddAsksAndAppendsOnce) {
     EXPECT_EQ(s.prompter.shown.back().text, "Add MOD.U to the never move list?");
     EXPECT_EQ(s.prompter.shown.back().title, "Add File");
     EXPECT_FALSE(s.session.confirmAddRowToNeverMove(1)); // already marked: nothing asked
-    EXPECT_FALSE(s.session.addRowToNeverMove(1));
+    EXPECT_FALSE(s.did(s.session.addRowToNeverMove(1)));
     EXPECT_EQ(s.prompter.shown.size(), 1u);
-    ASSERT_TRUE(s.session.addRowToNeverMove(0));
+    ASSERT_TRUE(s.did(s.session.addRowToNeverMove(0)));
     EXPECT_EQ(tvtest::readFile(s.fx.program + "/TessvaneDontMove.ini"), "First.u\r\nMod.u\r\n");
     EXPECT_TRUE(s.session.fileList().row(0).neverMove);
     EXPECT_FALSE(s.session.fileList().row(0).ticked);

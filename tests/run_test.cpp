@@ -30,7 +30,7 @@ TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
     ASSERT_TRUE(s.session.ScanCache());
     s.session.fileList().row(3).ticked = false; // Kept.uax stays
     s.session.setClock([] { return int64_t{1'000'000'000}; });
-    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_TRUE(s.run());
 
     EXPECT_EQ(tvtest::readFile(fx.game + "/Maps/DM-One.ut2"), tvtest::packageBytes("DM-One.ut2"));
     EXPECT_EQ(tvtest::readFile(fx.game + "/Textures/Tex.utx"), "texture bytes");
@@ -79,7 +79,7 @@ TEST(CacheRun, NothingTickedStillRewritesTheIndex) {
     tvtest::writeFile(s.fx.cache + "/CACHEBAK.INI", "older"); // kept under its own spelling
     s.session.ScanCache();
     s.session.uncheckAll();
-    s.session.runCommand();
+    s.run();
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), crlf({"[Cache]", a, "", "[cache]"}));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/CACHEBAK.INI"),
               tvtest::readFile(s.fx.cache + "/Cache.ini"));
@@ -99,7 +99,7 @@ TEST(CacheRun, SelectsByTheWholeNameNotAPartOfIt) {
     s.session.ScanCache();
     s.session.fileList().row(1).ticked = false;
     s.session.fileList().row(2).ticked = true; // a never-move row ticked by hand
-    s.session.runCommand();
+    s.run();
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/System/Foo.u"));
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/Foo.utx"));
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/KeepMe.utx"));
@@ -112,7 +112,7 @@ TEST(CacheRun, ExistingDestinationIsNeverReplacedAndTheLineStays) {
     s.fx.writeCacheIni({line});
     tvtest::writeFile(s.fx.game + "/Maps/DM-Taken.ut2", "the player's own map");
     s.session.ScanCache();
-    s.session.runCommand();
+    s.run();
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Maps/DM-Taken.ut2"), "the player's own map");
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(1) + ".uxx"),
               tvtest::packageBytes("DM-Taken.ut2"));
@@ -122,8 +122,8 @@ TEST(CacheRun, ExistingDestinationIsNeverReplacedAndTheLineStays) {
     EXPECT_EQ(log[2], ident(1) + ".uxx {DM-Taken.ut2} was not moved.");
     for (const auto& l : log)
         EXPECT_EQ(l.find("**OLD**"), std::string::npos);
-    EXPECT_EQ(s.session.lastRun().existing.size(), 1u);
-    EXPECT_FALSE(s.session.lastFailed());
+    EXPECT_EQ(s.ran().existing.size(), 1u);
+    EXPECT_FALSE(s.failed());
 }
 
 // Both copies of a name ticked by hand (in two letter cases): the first
@@ -133,11 +133,11 @@ TEST(CacheRun, TwoCopiesOfANameTickedByHandMoveOnce) {
     s.fx.writeCacheIni({s.fx.addEntry(1, "DM-Twin.ut2"), s.fx.addEntry(2, "DM-TWIN.UT2")});
     s.session.ScanCache();
     s.session.checkAll();
-    s.session.runCommand();
+    s.run();
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Maps/DM-Twin.ut2"));
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Maps/DM-TWIN.UT2"));
     EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(2) + ".uxx"));
-    EXPECT_EQ(s.session.lastRun().existing.size(), 1u);
+    EXPECT_EQ(s.ran().existing.size(), 1u);
 }
 
 TEST(CacheRun, RefusedDashOneFileIsReportedUnderItsOwnName) {
@@ -146,7 +146,7 @@ TEST(CacheRun, RefusedDashOneFileIsReportedUnderItsOwnName) {
     s.fx.writeCacheIni({ident(1) + "=Busy.utx"});
     tvtest::writeFile(s.fx.game + "/Textures/Busy.utx", "there");
     s.session.ScanCache();
-    s.session.runCommand();
+    s.run();
     EXPECT_EQ(s.logLines()[2], ident(1) + ".uxx {Busy.utx} was not moved.");
 }
 
@@ -156,7 +156,7 @@ TEST(CacheRun, ALineRepeatedAfterItsFileMovedIsNotFound) {
     s.fx.writeCacheIni({line, line});
     s.session.ScanCache();
     s.session.fileList().row(0).ticked = true; // both rows are duplicates: tick one by hand
-    s.session.runCommand();
+    s.run();
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Textures/Twice.utx"));
     EXPECT_EQ(s.logLines()[3], ident(1) + "-1.uxx NOT FOUND in the Cache Directory");
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), "[Cache]\r\n");
@@ -166,7 +166,7 @@ TEST(CacheRun, ALineRepeatedAfterItsFileMovedIsNotFound) {
 TEST(CacheRun, MissingCacheIniDoesNothingAndSaysNothingMore) {
     SessionFixture s;
     s.session.ScanCache(); // says it once
-    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_TRUE(s.run());
     EXPECT_EQ(s.prompter.messageTexts().size(), 1u);
     EXPECT_FALSE(tvtest::exists(s.fx.program + "/Tessvane.log"));
     EXPECT_EQ(s.session.statusText(), "Done processing files");
@@ -185,7 +185,7 @@ TEST(CacheRun, DestinationModes) {
         (mode == Settings::MoveMode::Dir ? s.session.settings().moveDirText
                                          : s.session.settings().moveDir2Text) = folder + "/";
         ASSERT_TRUE(s.session.checkRunDestination());
-        ASSERT_TRUE(s.session.runCommand());
+        ASSERT_TRUE(s.run());
         if (mode == Settings::MoveMode::Dir) {
             EXPECT_EQ(s.session.settings().moveDirText, folder);
             EXPECT_TRUE(tvtest::exists(folder + "/Bar.ut2"));
@@ -238,7 +238,7 @@ TEST(CacheRun, FolderThatCannotBeCreatedStopsTheRunBeforeAnyMove) {
     s.session.ScanCache();
     s.session.settings().setMoveOption(Settings::MoveMode::Dir, true);
     s.session.settings().moveDirText = s.fx.dir / "no/such/parent";
-    EXPECT_FALSE(s.session.runCommand());
+    EXPECT_FALSE(s.run());
     ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
     EXPECT_NE(s.prompter.messageTexts()[0].find("no file was moved"), std::string::npos);
     EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));
@@ -251,7 +251,7 @@ TEST(CacheRun, UnreadableUndoLogStopsTheRunBeforeAnyMove) {
     tvtest::writeFile(s.fx.program + "/tessvane.mdb",
                       "this is not a database file at all, not one bit");
     s.session.ScanCache();
-    EXPECT_FALSE(s.session.runCommand());
+    EXPECT_FALSE(s.run());
     ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
     EXPECT_NE(s.prompter.messageTexts()[0].find("cannot be opened"), std::string::npos);
     EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));
@@ -267,23 +267,23 @@ TEST(CacheRun, BackupKeepsTwoGenerationsAndLeavesOutZips) {
     const std::string old = s.fx.cache + "/tessvanebak-old.zip";
     s.session.ScanCache();
     s.session.uncheckAll();
-    s.session.runCommand();
+    s.run();
     EXPECT_TRUE(tvtest::exists(zip));
     EXPECT_FALSE(tvtest::exists(old));
     EXPECT_EQ(s.session.statusList()[0], "All original cache files were backed up to " + zip);
     std::string first = tvtest::readFile(zip);
     s.session.uncheckAll();
-    s.session.runCommand();
+    s.run();
     EXPECT_EQ(tvtest::readFile(old), first);
     std::string second = tvtest::readFile(zip);
     s.session.uncheckAll();
-    s.session.runCommand();
+    s.run();
     EXPECT_EQ(tvtest::readFile(old), second);
     // Stopped part-way, a backup leaves both archives as they were.
     const std::string third = tvtest::readFile(zip);
     tvtest::ObserverHook hook(s.session);
     hook.onStopRequested = [] { return true; };
-    s.session.runCommand();
+    s.run();
     EXPECT_EQ(tvtest::readFile(old), second);
     EXPECT_EQ(tvtest::readFile(zip), third);
 
@@ -301,13 +301,13 @@ TEST(Undo, RoundTripRestoresTheFileAndItsIndexLine) {
     s.fx.addCacheFile(ident(2) + "-7.uxx", "seven");
     s.fx.writeCacheIni({s.fx.addEntry(1, "O'Brien's Map.ut2"), ident(2) + "-7=Seven.utx"});
     s.session.ScanCache();
-    s.session.runCommand();
+    s.run();
     auto records = s.undoRecords();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].NewFName, s.fx.game + "/Maps/O'Brien's Map.ut2");
 
     s.prompter.answers = {true};
-    ASSERT_TRUE(s.session.undoSelections({records[0].NewFName, records[1].NewFName}));
+    ASSERT_TRUE(s.did(s.session.undo({{records[0].NewFName, records[1].NewFName}})));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(1) + ".uxx"),
               tvtest::packageBytes("O'Brien's Map.ut2"));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(2) + "-7.uxx"), "seven");
@@ -328,7 +328,7 @@ TEST(Undo, KeyComesFromTheFileNameNotFromFolders) {
     log.close();
     s.session.settings().cacheDir = cache;
     s.prompter.answers = {true};
-    s.session.undoSelections({s.fx.game + "/Maps/Back.ut2"});
+    s.did(s.session.undo({{s.fx.game + "/Maps/Back.ut2"}}));
     EXPECT_EQ(tvtest::readFile(cache + "/cache.ini"), crlf({"[Cache]", ident(5) + "=Back.ut2"}));
 }
 
@@ -336,11 +336,11 @@ TEST(Undo, NothingSelectedOrNoLeavesEverythingAlone) {
     SessionFixture s;
     s.fx.writeCacheIni({s.fx.addEntry(1, "A.utx")});
     s.session.ScanCache();
-    s.session.runCommand();
+    s.run();
     std::string index = tvtest::readFile(s.fx.cache + "/Cache.ini");
-    EXPECT_FALSE(s.session.confirmUndo({}));
+    EXPECT_FALSE(!s.session.confirmUndo({}));
     EXPECT_EQ(s.prompter.messageTexts().back(), "Please select files to undo before running.");
-    EXPECT_FALSE(s.session.confirmUndo({s.fx.game + "/Textures/A.utx"})); // answered No
+    EXPECT_FALSE(!s.session.confirmUndo({s.fx.game + "/Textures/A.utx"})); // answered No
     EXPECT_EQ(s.prompter.shown.back().title, "This is the **ONLY** Undo Warning");
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Textures/A.utx"));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), index);
@@ -352,14 +352,14 @@ TEST(Undo, FileBackInTheCacheKeepsItsRecordAndMissingFileDropsIt) {
     s.fx.writeCacheIni(
         {s.fx.addEntry(1, "A.utx"), s.fx.addEntry(2, "B.utx"), s.fx.addEntry(3, "C.utx")});
     s.session.ScanCache();
-    s.session.runCommand();
+    s.run();
     s.fx.addCacheFile(ident(1) + ".uxx", "downloaded again");
     std::filesystem::remove(s.fx.game + "/Textures/B.utx");
     // A file of its name in other letter case is another file: C goes back.
     s.fx.addCacheFile(ident(3) + ".UXX", "another file");
     s.prompter.answers = {true};
-    s.session.undoSelections({s.fx.game + "/Textures/A.utx", s.fx.game + "/Textures/B.utx",
-                              s.fx.game + "/Textures/C.utx"});
+    s.did(s.session.undo({{s.fx.game + "/Textures/A.utx", s.fx.game + "/Textures/B.utx",
+                           s.fx.game + "/Textures/C.utx"}}));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(1) + ".uxx"), "downloaded again");
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + ident(3) + ".uxx"),
               tvtest::packageBytes("C.utx"));
@@ -383,7 +383,7 @@ TEST(UndoLogFile, EmptyAndCompact) {
     tvtest::writeFile(s.fx.program + "/TessvaneBak.mdb", "left over");
     s.prompter.answers = {true};
     ASSERT_TRUE(s.session.confirmEmptyUndoLog());
-    ASSERT_TRUE(s.session.emptyUndoLog());
+    ASSERT_TRUE(s.did(s.session.emptyUndoLog()));
     EXPECT_EQ(s.prompter.shown[0].title, "Delete All Undo Entries");
     EXPECT_TRUE(s.undoRecords().empty());
     EXPECT_LT(std::stoll(s.session.undoLogSize()), before);
@@ -392,7 +392,7 @@ TEST(UndoLogFile, EmptyAndCompact) {
     EXPECT_FALSE(tvtest::exists(s.fx.program + "/tessvanebak.mdb"));
 
     std::filesystem::remove(s.fx.program + "/tessvane.mdb");
-    s.session.compactUndoLog();
+    s.did(s.session.compactUndoLog());
     EXPECT_EQ(s.prompter.messageTexts().back(), "Tessvane.mdb Is missing - can 't compact.");
 }
 
@@ -405,7 +405,7 @@ TEST(CacheRun, UnwritableDestinationKeepsTheFileAndItsLine) {
     std::filesystem::remove_all(s.fx.game + "/Sounds");
     tvtest::writeFile(s.fx.game + "/Sounds", "not a folder");
     s.session.ScanCache();
-    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_TRUE(s.run());
     EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), crlf({"[Cache]", line}));
     EXPECT_TRUE(s.undoRecords().empty());
@@ -443,10 +443,10 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
     tvtest::ObserverHook hook(s.session);
     hook.onStopRequested = [&] { return ++asked > 1; }; // after the first batch
     hook.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
-    ASSERT_TRUE(s.session.runCommand());
-    EXPECT_TRUE(s.session.lastRun().stopped);
-    EXPECT_FALSE(s.session.lastFailed()); // a stop is no failure
-    EXPECT_EQ(s.session.lastRun().moved, 256);
+    ASSERT_TRUE(s.run());
+    EXPECT_TRUE(s.ran().stopped);
+    EXPECT_FALSE(s.failed()); // a stop is no failure
+    EXPECT_EQ(s.ran().moved, 256);
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.front(), (std::pair<size_t, size_t>{256, 600}));
     // How it ended is the last word of the list (before the separator) and
@@ -472,7 +472,7 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
     const auto before = tvtest::snapshotTree(s.fx.cache);
     hook.onStopRequested = [] { return true; };
     const size_t said = lines.size();
-    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_TRUE(s.run());
     const std::string none = "Stopped after 0 of 343; the rest stays in the cache";
     EXPECT_EQ(s.session.statusText(), none);
     EXPECT_EQ(
@@ -480,7 +480,7 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
         (std::vector<std::string>{s.fx.program + "/Tessvane.log was created.", "", none, "",
                                   std::string(102, '~'), ""}));
     s.session.settings().backupCache = true;
-    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_TRUE(s.run());
     EXPECT_EQ(s.session.statusText(),
               "Stopped during the backup; no file was moved and the backups are as they were");
     EXPECT_EQ(tvtest::snapshotTree(s.fx.cache), before);
@@ -489,9 +489,9 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
     // far it was.
     hook.onStopRequested = nullptr;
     progress.clear();
-    ASSERT_TRUE(s.session.runCommand());
-    EXPECT_FALSE(s.session.lastRun().stopped);
-    EXPECT_EQ(s.session.lastRun().moved, 344);
+    ASSERT_TRUE(s.run());
+    EXPECT_FALSE(s.ran().stopped);
+    EXPECT_EQ(s.ran().moved, 344);
     EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.front().second, 346u); // the 344 packages, Cache.ini, cachebak.ini
@@ -511,14 +511,14 @@ TEST(CacheRun, AnUndoLogLostAfterTheFirstBatchKeepsTheRestInTheCache) {
         if (!taken && std::string(step) == "undo records committed")
             taken = sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
     });
-    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_TRUE(s.run());
     setStepHook({});
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     ASSERT_TRUE(taken);
-    EXPECT_EQ(s.session.lastRun().moved, 256);
-    EXPECT_EQ(s.session.lastRun().undoError, "is in use by another program");
-    EXPECT_TRUE(s.session.lastFailed());
+    EXPECT_EQ(s.ran().moved, 256);
+    EXPECT_EQ(s.ran().undoError, "is in use by another program");
+    EXPECT_TRUE(s.failed());
     EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
     EXPECT_EQ(s.undoRecords().size(), 256u);
     EXPECT_EQ(s.session.fileList().rows().size(), 344u);
@@ -536,12 +536,12 @@ TEST(CacheRun, AnotherGameChosenDuringARunNeitherReachesItNorIsStored) {
         if (s.prompter.picks.empty()) return;
         chosen = s.session.chooseGame(false, {choice});
     };
-    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_TRUE(s.run());
     EXPECT_FALSE(chosen);
     EXPECT_EQ(s.session.install().gameFolder, s.fx.game);
     EXPECT_EQ(s.store.value(tvtest::kGameKey, "Folder")->data, s.fx.game + std::string(1, '\0'));
     // Every package went into the game the run started with.
-    EXPECT_EQ(s.session.lastRun().moved, 300);
+    EXPECT_EQ(s.ran().moved, 300);
     EXPECT_EQ(tvtest::misplacedPackages(s.fx, packages), std::vector<std::string>{});
 }
 
@@ -557,16 +557,16 @@ TEST(CacheRun, RecordsAStoppedUndoKeepsBringTheirIndexLinesBackLater) {
     }
     tvtest::writeFile(s.fx.cache + "/Cache.ini", index);
     s.session.ScanCache();
-    ASSERT_TRUE(s.session.runCommand());
-    ASSERT_EQ(s.session.lastRun().moved, 3);
+    ASSERT_TRUE(s.run());
+    ASSERT_EQ(s.ran().moved, 3);
     int asked = 0;
     tvtest::ObserverHook hook(s.session);
     hook.onStopRequested = [&] { return ++asked > 2; }; // one file goes back
     s.prompter.answers = {true};
-    ASSERT_TRUE(s.session.undoSelections(moved));
+    ASSERT_TRUE(s.did(s.session.undo({moved})));
     hook.onStopRequested = nullptr;
     s.prompter.answers = {true};
-    ASSERT_TRUE(s.session.undoSelections(moved));
+    ASSERT_TRUE(s.did(s.session.undo({moved})));
     EXPECT_TRUE(s.undoRecords().empty());
     const std::string back = tvtest::readFile(s.fx.cache + "/Cache.ini");
     for (int i = 1; i <= 3; ++i) {
@@ -586,7 +586,7 @@ TEST(CacheRun, AStoppedUndoLeavesEachFileWithItsRecordOrItsLine) {
     }
     tvtest::addPackages(s.fx, packages);
     s.session.ScanCache();
-    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_TRUE(s.run());
     ASSERT_EQ(s.undoRecords().size(), 200u);
 
     int asked = 0;
@@ -596,8 +596,8 @@ TEST(CacheRun, AStoppedUndoLeavesEachFileWithItsRecordOrItsLine) {
     hook.onStopRequested = [&] { return ++asked > 71; };
     hook.onProgress = [&](size_t done, size_t total) { progress.emplace_back(done, total); };
     s.prompter.answers = {true};
-    ASSERT_TRUE(s.session.undoSelections(moved));
-    EXPECT_FALSE(s.session.lastFailed()); // a stop is no failure
+    ASSERT_TRUE(s.did(s.session.undo({moved})));
+    EXPECT_FALSE(s.failed()); // a stop is no failure
     EXPECT_EQ(s.session.statusText(), "Stopped after 70 of 200 files");
     EXPECT_EQ(std::count(s.session.statusList().begin(), s.session.statusList().end(),
                          "Stopped after 70 of 200"),
@@ -618,14 +618,14 @@ TEST(CacheRun, AStoppedUndoLeavesEachFileWithItsRecordOrItsLine) {
     const std::string indexBefore = tvtest::readFile(s.fx.cache + "/Cache.ini");
     hook.onStopRequested = [] { return true; };
     s.prompter.answers = {true};
-    ASSERT_TRUE(s.session.undoSelections(moved));
+    ASSERT_TRUE(s.did(s.session.undo({moved})));
     EXPECT_EQ(s.session.statusText(), "Stopped after 0 of 130 files");
     EXPECT_EQ(s.undoRecords().size(), 130u);
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), indexBefore);
     // The rest comes back on the next undo.
     hook.onStopRequested = nullptr;
     s.prompter.answers = {true};
-    ASSERT_TRUE(s.session.undoSelections(moved));
+    ASSERT_TRUE(s.did(s.session.undo({moved})));
     EXPECT_TRUE(s.undoRecords().empty());
     EXPECT_EQ(tv::readLines(s.fx.cache + "/Cache.ini").value().size(), 201u);
 }

@@ -75,7 +75,7 @@ TEST(Confinement, NamesThatAreNoPlainFileNamesAreNeverMovedInAnyMode) {
             EXPECT_FALSE(s.session.fileList().row(i).ticked);
         }
         s.session.checkAll(); // even ticked by hand
-        ASSERT_TRUE(s.session.runCommand());
+        ASSERT_TRUE(s.run());
 
         EXPECT_EQ(s.undoRecords().size(), 1u);
         for (size_t i = 0; i < hostile.size(); ++i)
@@ -90,7 +90,7 @@ TEST(Confinement, NamesThatAreNoPlainFileNamesAreNeverMovedInAnyMode) {
             countContaining(s.session.statusList(), "is not a plain file name and cannot be moved"),
             hostile.size());
         EXPECT_EQ(countContaining(s.logLines(), " is not a plain file name"), hostile.size());
-        EXPECT_FALSE(s.session.lastFailed());
+        EXPECT_FALSE(s.failed());
     }
     CacheFolders folders;
     folders.system = "/game/System";
@@ -122,9 +122,9 @@ TEST(Confinement, UndoFollowsOnlyRecordsThatNameCacheFiles) {
     }
     s.prompter.answers = {true};
     ASSERT_TRUE(
-        s.session.undoSelections({maps + "A.ut2", maps + "B.ut2", maps + "C.ut2", maps + "D.ut2",
-                                  maps + "E.ut2", s.fx.game + "/MAPS/F.ut2"}));
-    EXPECT_TRUE(s.session.lastFailed());
+        s.did(s.session.undo({{maps + "A.ut2", maps + "B.ut2", maps + "C.ut2", maps + "D.ut2",
+                               maps + "E.ut2", s.fx.game + "/MAPS/F.ut2"}})));
+    EXPECT_TRUE(s.failed());
     EXPECT_EQ(countContaining(s.session.statusList(), "Not undone: "), 4u);
     EXPECT_EQ(tvtest::readFile(outside / "notes.txt"), "mine");
     EXPECT_EQ(tvtest::readFile(outside / "secret"), "secret");
@@ -152,7 +152,7 @@ TEST(Confinement, UndoTakesFilesOnlyOutOfFoldersTessvaneMovesInto) {
     s.session.ScanCache();
     s.session.settings().setMoveOption(Settings::MoveMode::Dir, true);
     s.session.settings().moveDirText = outside / "chosen";
-    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_TRUE(s.run());
     ASSERT_TRUE(tvtest::exists(outside / "chosen/Moved.ut2"));
     // Tampered records: a user's file anywhere, a file in the game folder
     // itself, a game folder in another letter case (allowed), a file type no
@@ -172,10 +172,10 @@ TEST(Confinement, UndoTakesFilesOnlyOutOfFoldersTessvaneMovesInto) {
         log.insert({"d", cache + ident(5) + ".uxx", s.fx.game + "/System/User.ini"});
     }
     ASSERT_TRUE(
-        s.session.undoSelections({outside / "Documents/Thesis.ut2", s.fx.game + "/Notes.ut2",
-                                  s.fx.game + "/textures/Tex.utx", s.fx.game + "/System/User.ini",
-                                  outside / "chosen/Moved.ut2"}));
-    EXPECT_TRUE(s.session.lastFailed());
+        s.did(s.session.undo({{outside / "Documents/Thesis.ut2", s.fx.game + "/Notes.ut2",
+                               s.fx.game + "/textures/Tex.utx", s.fx.game + "/System/User.ini",
+                               outside / "chosen/Moved.ut2"}})));
+    EXPECT_TRUE(s.failed());
     for (const std::string& kept : {outside / "Documents/Thesis.ut2", s.fx.game + "/Notes.ut2"}) {
         EXPECT_TRUE(tvtest::exists(kept));
         EXPECT_EQ(
@@ -205,7 +205,7 @@ TEST(Links, RunLogAndRewrittenFilesReplaceLinksInsteadOfWritingThroughThem) {
     std::string line = s.fx.addEntry(1, "A.utx");
     s.fx.writeCacheIni({line});
     s.session.ScanCache();
-    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_TRUE(s.run());
     EXPECT_EQ(tvtest::readFile(outside / "victim"), "keep me");
     EXPECT_EQ(tvtest::readFile(outside / "victim2"), "keep me too");
     EXPECT_FALSE(fs::is_symlink(s.fx.program + "/Tessvane.log"));
@@ -216,7 +216,7 @@ TEST(Links, RunLogAndRewrittenFilesReplaceLinksInsteadOfWritingThroughThem) {
     fs::remove(s.fx.cache + "/Cache.ini");
     fs::create_symlink(outside / "index.ini", s.fx.cache + "/Cache.ini");
     s.prompter.answers = {true};
-    ASSERT_TRUE(s.session.undoSelections({s.fx.game + "/Textures/A.utx"}));
+    ASSERT_TRUE(s.did(s.session.undo({{s.fx.game + "/Textures/A.utx"}})));
     EXPECT_EQ(tvtest::readFile(outside / "index.ini"), "[Cache]\r\n");
     EXPECT_FALSE(fs::is_symlink(s.fx.cache + "/Cache.ini"));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), crlf({"[Cache]", line}));
@@ -229,7 +229,7 @@ TEST(Links, TmpCleanUpRemovesLinksWithoutTouchingOrCountingTheirTargets) {
     fs::permissions(outside / "big", fs::perms::owner_read);
     tvtest::writeFile(s.fx.game + "/a.tmp", std::string(1000, 'a'));
     fs::create_symlink(outside / "big", s.fx.game + "/link.tmp");
-    s.session.deleteTempFiles();
+    s.did(s.session.deleteTempFiles());
     EXPECT_EQ(s.prompter.messageTexts().back(), "Deleted 1K of temporary cache files.");
     EXPECT_FALSE(fs::exists(fs::symlink_status(s.fx.game + "/link.tmp")));
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/a.tmp"));
@@ -243,14 +243,14 @@ TEST(LetterCase, ADestinationTakenUnderAnotherCaseIsKept) {
     s.fx.writeCacheIni({line, s.fx.addEntry(2, "Other.ut2")});
     tvtest::writeFile(s.fx.game + "/Maps/dm-antalus.ut2", "theirs");
     s.session.ScanCache();
-    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_TRUE(s.run());
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Maps/DM-Antalus.ut2"));
     EXPECT_EQ(tvtest::readFile(s.fx.game + "/Maps/dm-antalus.ut2"), "theirs");
     EXPECT_TRUE(tvtest::exists(s.fx.cache + "/" + ident(1) + ".uxx"));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/Cache.ini"), crlf({"[Cache]", line}));
     ASSERT_EQ(s.undoRecords().size(), 1u);
     EXPECT_EQ(s.undoRecords()[0].NewFName, s.fx.game + "/Maps/Other.ut2");
-    EXPECT_FALSE(s.session.lastFailed());
+    EXPECT_FALSE(s.failed());
 }
 
 TEST(LetterCase, TheStructuredFolderUsesSubfoldersOfAnyCase) {
@@ -261,10 +261,10 @@ TEST(LetterCase, TheStructuredFolderUsesSubfoldersOfAnyCase) {
     s.session.ScanCache();
     s.session.settings().setMoveOption(Settings::MoveMode::Dir2, true);
     s.session.settings().moveDir2Text = target;
-    ASSERT_TRUE(s.session.runCommand());
+    ASSERT_TRUE(s.run());
     EXPECT_TRUE(tvtest::exists(target + "/maps/DM-X.ut2"));
     EXPECT_FALSE(tvtest::exists(target + "/Maps"));
-    EXPECT_FALSE(s.session.lastFailed());
+    EXPECT_FALSE(s.failed());
 }
 
 TEST(UndoLogCheck, AWriterElsewhereStopsRunUndoAndEmptyBeforeTheyTouchAnything) {
@@ -276,8 +276,8 @@ TEST(UndoLogCheck, AWriterElsewhereStopsRunUndoAndEmptyBeforeTheyTouchAnything) 
     ASSERT_EQ(sqlite3_open(undoLogPath(s).c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
 
-    EXPECT_FALSE(s.session.runCommand());
-    EXPECT_TRUE(s.session.lastFailed());
+    EXPECT_FALSE(s.run());
+    EXPECT_TRUE(s.failed());
     ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
     EXPECT_EQ(s.prompter.messageTexts()[0],
               "The undo log " + undoLogPath(s) +
@@ -288,16 +288,16 @@ TEST(UndoLogCheck, AWriterElsewhereStopsRunUndoAndEmptyBeforeTheyTouchAnything) 
     EXPECT_FALSE(tvtest::exists(s.fx.program + "/Tessvane.log"));
 
     s.prompter.answers = {true, true};
-    EXPECT_FALSE(s.session.undoSelections({s.fx.game + "/Textures/A.utx"}));
+    EXPECT_FALSE(s.did(s.session.undo({{s.fx.game + "/Textures/A.utx"}})));
     EXPECT_NE(s.prompter.messageTexts().back().find("is in use by another program"),
               std::string::npos);
-    EXPECT_FALSE(s.session.emptyUndoLog());
+    EXPECT_FALSE(s.did(s.session.emptyUndoLog()));
     EXPECT_NE(s.prompter.messageTexts().back().find("is in use by another program"),
               std::string::npos);
 
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-    EXPECT_TRUE(s.session.runCommand());
+    EXPECT_TRUE(s.run());
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Textures/A.utx"));
 }
 
@@ -307,7 +307,7 @@ TEST(UndoLogCheck, AnUndoLogThatCannotBeWrittenStopsTheRun) {
     s.session.ScanCache();
     tvtest::ReadOnly readOnly(undoLogPath(s));
     if (readOnly.skipped()) GTEST_SKIP() << "no way to make a file read-only here";
-    EXPECT_FALSE(s.session.runCommand());
+    EXPECT_FALSE(s.run());
     ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
     EXPECT_NE(s.prompter.messageTexts()[0].find(undoLogPath(s) + " cannot be written: "),
               std::string::npos);
@@ -403,11 +403,11 @@ TEST(OneAtATime, ASecondOperationWaitsThenSaysAnotherTessvaneIsWorking) {
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
 
-    EXPECT_FALSE(s.session.runCommand());
+    EXPECT_FALSE(s.run());
     const std::string busy =
         "Another Tessvane is working on this game; try again when it has finished.";
     EXPECT_EQ(s.prompter.messageTexts(), std::vector<std::string>{busy});
-    EXPECT_TRUE(s.session.lastFailed());
+    EXPECT_TRUE(s.failed());
     tvtest::CliResult r = tvtest::runCli(s.fx, "run");
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err, "Tessvane: " + busy + "\n");
@@ -415,7 +415,7 @@ TEST(OneAtATime, ASecondOperationWaitsThenSaysAnotherTessvaneIsWorking) {
     EXPECT_FALSE(tvtest::exists(s.fx.program + "/Tessvane.log"));
 
     ::close(fd);
-    EXPECT_TRUE(s.session.runCommand());
+    EXPECT_TRUE(s.run());
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Textures/A.utx"));
 }
 

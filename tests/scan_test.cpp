@@ -142,7 +142,7 @@ TEST(Scan, TwoSpellingsOfTheIndexUseTheOneTheListingNames) {
     const std::string otherText = tvtest::readFile(s.fx.cache + "/" + other);
     ASSERT_TRUE(s.session.ScanCache());
     EXPECT_EQ(s.rows(), std::vector<std::string>{"+" + name});
-    s.session.runCommand();
+    ASSERT_TRUE(s.session.run(s.session.runRequest()).done());
     EXPECT_TRUE(std::filesystem::exists(s.fx.game + "/Textures/" + name));
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + other), otherText);
     EXPECT_EQ(tvtest::readFile(s.fx.cache + "/" + used).find(name), std::string::npos);

@@ -3,9 +3,9 @@
 #include "session_bus.h"
 #include "test_support.h"
 
-#include "cli/watch_support.h"
 #include "platform/child_process.h"
 #include "platform/operation_lock.h"
+#include "session/after_game_watch.h"
 #include "session/watch_service.h"
 
 #include <gtest/gtest.h>
@@ -231,19 +231,19 @@ TEST(Watch, TheNoticeCountsEachTypeAndNamesTheFolderThatHoldsThemAll) {
         Home() { ::setenv("HOME", "/home/al", 1); }
         ~Home() { ::setenv("HOME", was.c_str(), 1); }
     } home;
-    EXPECT_EQ(tv::cli::movedAfterGameText({{FileType::Map, "/home/al/.ut2004/Maps/A.ut2"},
-                                           {FileType::Texture, "/home/al/.ut2004/Textures/T.utx"},
-                                           {FileType::Map, "/home/al/.ut2004/Maps/B.ut2"}}),
+    EXPECT_EQ(tv::movedAfterGameText({{FileType::Map, "/home/al/.ut2004/Maps/A.ut2"},
+                                      {FileType::Texture, "/home/al/.ut2004/Textures/T.utx"},
+                                      {FileType::Map, "/home/al/.ut2004/Maps/B.ut2"}}),
               "2 maps and 1 texture from the last game moved into ~/.ut2004");
-    EXPECT_EQ(tv::cli::movedAfterGameText({{FileType::Map, "/home/al/.ut2004/Maps/A.ut2"}}),
+    EXPECT_EQ(tv::movedAfterGameText({{FileType::Map, "/home/al/.ut2004/Maps/A.ut2"}}),
               "1 map from the last game moved into ~/.ut2004/Maps");
     // Folders compare whole: /home/alice is not in /home/al, /g/utx not in /g/ut.
-    EXPECT_EQ(tv::cli::movedAfterGameText({{FileType::StaticMesh, "/g/ut/StaticMeshes/S.usx"},
-                                           {FileType::Music, "/g/utx/Music/M.ogg"},
-                                           {FileType::Music, "/g/ut/Music/N.ogg"},
-                                           {FileType::Map, "/g/ut/Maps/C.ut2"}}),
+    EXPECT_EQ(tv::movedAfterGameText({{FileType::StaticMesh, "/g/ut/StaticMeshes/S.usx"},
+                                      {FileType::Music, "/g/utx/Music/M.ogg"},
+                                      {FileType::Music, "/g/ut/Music/N.ogg"},
+                                      {FileType::Map, "/g/ut/Maps/C.ut2"}}),
               "1 map, 2 music files and 1 static mesh from the last game moved into /g");
-    EXPECT_EQ(tv::cli::movedAfterGameText({{FileType::Sound, "/home/alice/S/S.uax"}}),
+    EXPECT_EQ(tv::movedAfterGameText({{FileType::Sound, "/home/alice/S/S.uax"}}),
               "1 sound package from the last game moved into /home/alice/S");
 }
 

@@ -193,7 +193,9 @@ void FileListTab::contextMenu(const QPoint& pos) {
     ListView1->setCurrentIndex(index);
     const size_t row = m_model->sessionRow(index.row());
     if (m_session.fileList().row(row).neverMove) return;
-    if (!m_session.confirmAddRowToNeverMove(row) || !m_session.addRowToNeverMove(row)) return;
+    if (!m_session.confirmAddRowToNeverMove(row) ||
+        !m_session.told(m_session.addRowToNeverMove(row)))
+        return;
     emit neverMoveChanged();
 }
 

@@ -540,15 +540,20 @@ void MainWindow::runClicked() {
     if (!m_session.checkRunDestination()) return;
     Tab1->setCurrentIndex(0);
     m_runUnderWay = true;
-    m_work.start([this] { m_session.runCommand(); }, true,
-                 [this] {
-                     m_runUnderWay = false;
-                     showDestinationFolders();
-                     showScanResult();
-                     LoadUndoList();
-                     m_statusTab->flush();
-                     if (m_exitAfterRun) close(); // asked while the run went on
-                 });
+    m_work.start(
+        [this, request = m_session.runRequest()] {
+            const Outcome<RunResult> ran = m_session.run(request);
+            if (const Refused* no = ran.refused()) m_session.tell(*no);
+        },
+        true,
+        [this] {
+            m_runUnderWay = false;
+            showDestinationFolders();
+            showScanResult();
+            LoadUndoList();
+            m_statusTab->flush();
+            if (m_exitAfterRun) close(); // asked while the run went on
+        });
 }
 
 // ---- housekeeping -------------------------------------------------------------------
@@ -609,19 +614,27 @@ void MainWindow::confirmTidy(const std::shared_ptr<const TidyPlan>& planned) {
         chosen.orphans = chosen.deleteOrphans = true;
     if (!chosen.duplicates && !chosen.staleLines && !chosen.orphans) return;
     Tab1->setCurrentIndex(0); // the Status list says what went
-    m_work.start([this, chosen, planned] { m_session.tidyCache(chosen, planned.get()); }, false,
-                 [this] { showScanResult(); });
+    m_work.start(
+        [this, chosen, planned] {
+            m_session.told(m_session.tidy({chosen, planned}));
+        },
+        false, [this] { showScanResult(); });
 }
 
 void MainWindow::purgeClicked() {
-    if (!m_session.confirmPurge()) return;
+    if (m_session.confirmPurge()) return;
     m_busy->showBusy(m_session.install().game);
     auto purged = std::make_shared<bool>(false);
-    m_work.start([this, purged] { *purged = m_session.purgeCache(); }, false,
-                 [this, purged] {
-                     if (*purged) showScanResult();
-                     m_busy->unload();
-                 });
+    m_work.start(
+        [this, purged] {
+            const Outcome<PurgeResult> done = m_session.purgeCache();
+            *purged = m_session.told(done) && done.result()->purged;
+        },
+        false,
+        [this, purged] {
+            if (*purged) showScanResult();
+            m_busy->unload();
+        });
 }
 
 // ---- later features -------------------------------------------------------------

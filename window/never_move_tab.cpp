@@ -184,7 +184,7 @@ void NeverMoveTab::saveClicked() {
         }
     }
     emit saving(true);
-    if (m_session.neverMoveSave()) showLines();
+    if (m_session.told(m_session.neverMoveSave())) showLines();
     emit saving(false);
 }
 

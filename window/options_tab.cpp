@@ -293,7 +293,8 @@ void OptionsTab::connectControls() {
     connect(cmdSetPurge, &QPushButton::clicked, this, &OptionsTab::setPurgeClicked);
     connect(cmdPurgeNow, &QPushButton::clicked, this, &OptionsTab::purgeRequested);
     connect(cmdTidy, &QPushButton::clicked, this, &OptionsTab::tidyRequested);
-    connect(cmdDelCacheTmp, &QPushButton::clicked, this, [this] { m_session.deleteTempFiles(); });
+    connect(cmdDelCacheTmp, &QPushButton::clicked, this,
+            [this] { m_session.told(m_session.deleteTempFiles()); });
     connect(cmdUpdate, &QPushButton::clicked, this, &OptionsTab::updateRequested);
     // Every change of a control is a change of the settings, at once: no
     // command has to collect them first.
@@ -441,7 +442,7 @@ void OptionsTab::browse(QLineEdit* box) {
 
 void OptionsTab::setPurgeClicked() {
     m_session.housekeeping().setPurgeDaysText(purgeDays());
-    m_session.SetPurgeDays();
+    m_session.told(m_session.SetPurgeDays());
 }
 
 QList<QCheckBox*> OptionsTab::typeBoxes() const {

@@ -114,7 +114,7 @@ void UndoTab::undoInstallClicked() {
             "was installed stays where it is.",
             "Take Back Installations", MessageIcon::Exclamation))
         return;
-    m_work.start([this, paths] { m_session.undoInstalledFiles(paths); }, false,
+    m_work.start([this, paths] { m_session.told(m_session.undoInstalledFiles(paths)); }, false,
                  [this] {
                      emit filesMovedBack();
                      LoadUndoList();
@@ -133,10 +133,10 @@ void UndoTab::undoClicked() {
     std::vector<std::string> names;
     for (const auto& r : m_model->tickedRecords())
         names.push_back(r.NewFName);
-    if (!m_session.confirmUndo(names)) return;
+    if (m_session.confirmUndo(names)) return;
     // The files go back off the window's thread; Stop ends the undo between files.
     auto undone = std::make_shared<bool>(false);
-    m_work.start([this, names, undone] { *undone = m_session.undoSelections(names); }, true,
+    m_work.start([this, names, undone] { *undone = m_session.told(m_session.undo({names})); }, true,
                  [this, undone] {
                      if (!*undone) return;
                      emit filesMovedBack();
@@ -145,12 +145,12 @@ void UndoTab::undoClicked() {
 }
 
 void UndoTab::emptyClicked() {
-    if (!m_session.confirmEmptyUndoLog() || !m_session.emptyUndoLog()) return;
+    if (!m_session.confirmEmptyUndoLog() || !m_session.told(m_session.emptyUndoLog())) return;
     LoadUndoList();
 }
 
 void UndoTab::compactClicked() {
-    m_session.compactUndoLog();
+    m_session.told(m_session.compactUndoLog());
     lblDBSize->setText(QString::fromStdString(m_session.undoLogSize()));
 }
 

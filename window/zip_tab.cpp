@@ -290,7 +290,10 @@ void ZipTab::load(const std::string& path, bool several) {
         std::make_shared<MapArchiveInstaller::Load>(MapArchiveInstaller::Load::Unreadable);
     const bool direct = several || m_session.settings().unzipNoPreview;
     m_work.start(
-        [this, path, several, loaded] { *loaded = m_session.loadZipArchive(path, several); },
+        [this, path, several, loaded] {
+            const Outcome<ZipLoaded> load = m_session.loadZipArchive(path, several);
+            if (m_session.told(load)) *loaded = load.result()->load;
+        },
         direct,
         [this, loaded] {
             if (*loaded == MapArchiveInstaller::Load::Previewed)
@@ -324,13 +327,14 @@ void ZipTab::processClicked() {
     if (m_umod) {
         // Each file goes by its own folder: the move options do not apply.
         emit statusPageWanted();
-        m_work.start([this, package = *m_umod] { m_session.installUmodArchive(package); }, true,
-                     [this] { emit destinationsChanged(); });
+        m_work.start(
+            [this, package = *m_umod] { m_session.told(m_session.installUmodArchive(package)); },
+            true, [this] { emit destinationsChanged(); });
         return;
     }
     if (!m_session.checkArchiveDestination()) return;
     emit statusPageWanted();
-    m_work.start([this] { m_session.processLoadedZip(); }, false,
+    m_work.start([this] { m_session.told(m_session.processLoadedZip()); }, false,
                  [this] { emit destinationsChanged(); });
 }
 
@@ -349,11 +353,13 @@ void ZipTab::umodRead(const std::string& path, bool several, std::optional<UmodP
     if (!package) return loadNext();
     if (several || m_session.settings().unzipNoPreview) {
         emit statusPageWanted();
-        m_work.start([this, package = *package] { m_session.installUmodArchive(package); }, true,
-                     [this] {
-                         emit destinationsChanged();
-                         loadNext();
-                     });
+        m_work.start(
+            [this, package = *package] { m_session.told(m_session.installUmodArchive(package)); },
+            true,
+            [this] {
+                emit destinationsChanged();
+                loadNext();
+            });
         return;
     }
     // The preview: the product, what it says of itself, the files, and what
