@@ -10,6 +10,10 @@
 #include <filesystem>
 #include <functional>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 using tvtest::ident;
 using tvtest::SessionFixture;
 
@@ -80,8 +84,16 @@ TEST(AfterGameWatch, AGameStartedAgainWhileItPreparesKeepsItsDownloadsForTheNext
     }));
     EXPECT_TRUE(tvtest::exists(w.cacheFile(2)));
     EXPECT_TRUE(w.watch.wantsLooks());
-    // Once that game ends, its downloads (and the earlier ones) move.
+    // It ends while another Tessvane works on the game: still pending.
     std::filesystem::remove_all(w.s.fx.proc + "/5");
+    const int other = ::open((w.s.fx.program + "/tessvane.lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    EXPECT_FALSE(w.watch.look());
+    EXPECT_FALSE(w.watch.look());
+    ::close(other);
+    EXPECT_TRUE(tvtest::exists(w.cacheFile(2)));
+    EXPECT_EQ(w.count("Another Tessvane is at work on this game; the watch waits for it"), 1u);
+    // Once that game ends, its downloads (and the earlier ones) move.
     EXPECT_TRUE(w.game([&] {
         w.s.fx.writeCacheIni({w.s.fx.addEntry(1, "DM-Before.ut2"), w.s.fx.addEntry(2, "DM-New.ut2"),
                               w.s.fx.addEntry(3, "DM-Third.ut2")});

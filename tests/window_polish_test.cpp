@@ -6,6 +6,7 @@
 #include "store/undo_log.h"
 #include "ui/qt/qt_prompter.h"
 #include "window/single_instance.h"
+#include "window/work_runner.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -20,12 +21,16 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <set>
+#include <stdexcept>
+#include <thread>
 #include <unistd.h>
 
 using namespace tv;
@@ -341,4 +346,36 @@ TEST_F(MainWindowTest, EveryColumnIsInViewAndTheNamesTakeTheRest) {
     showTab("File List");
     QApplication::processEvents();
     EXPECT_EQ(files->sectionSize(0), names + 200);
+}
+
+// Work off the window's thread: the result comes back by value, a throw
+// comes back as words, and a context that went meanwhile hears nothing.
+TEST(WorkRunner, ResultsThrowsAndGoneContextsComeBackOnTheWindowsThread) {
+    WorkRunner runner;
+    QObject context;
+    std::optional<int> got;
+    std::string failure;
+    bool onWindowThread = false;
+    runner.start([] { return 42; }).then(&context, [&](int v) {
+        got = v;
+        onWindowThread = QThread::currentThread() == qApp->thread();
+    });
+    runner.start([]() -> int { throw std::runtime_error("the disk went away"); })
+        .then(
+            &context, [&](int) { got = -1; }, [&](const std::string& t) { failure = t; });
+    bool heard = false;
+    {
+        QObject gone;
+        runner.start([] { std::this_thread::sleep_for(std::chrono::milliseconds(50)); })
+            .then(&gone, [&] { heard = true; });
+    }
+    for (int i = 0; i < 1000 && (runner.running() > 0 || !got || failure.empty()); ++i) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(got, 42);
+    EXPECT_TRUE(onWindowThread);
+    EXPECT_EQ(failure, "the disk went away");
+    EXPECT_FALSE(heard);
 }

@@ -4,9 +4,6 @@
 #include <QEventLoop>
 #include <QThread>
 
-#include <exception>
-#include <thread>
-
 namespace tv {
 
 bool BackgroundWork::start(std::function<void()> work, bool stoppable, std::function<void()> done) {
@@ -15,28 +12,24 @@ bool BackgroundWork::start(std::function<void()> work, bool stoppable, std::func
     m_stop = false;
     m_stoppable = stoppable;
     emit busyChanged();
-    m_worker = std::thread([this, work = std::move(work), done = std::move(done)] {
-        std::exception_ptr failure;
-        try {
-            work();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        // Posted after everything the work posted, so the window has shown
-        // all of it when `done` runs.
-        QMetaObject::invokeMethod(
-            this, [this, failure, done] { finish(failure, done); }, Qt::QueuedConnection);
-    });
+    m_runner.start(std::move(work))
+        .then(
+            this,
+            [this, done = std::move(done)] {
+                ended();
+                if (done) done();
+            },
+            [this](const std::string& text) {
+                ended();
+                emit failed(QString::fromStdString(text));
+            });
     return true;
 }
 
-void BackgroundWork::finish(std::exception_ptr failure, const std::function<void()>& done) {
-    if (m_worker.joinable()) m_worker.join(); // it has nothing left but to end
+void BackgroundWork::ended() {
     m_busy = false;
     m_stoppable = false;
     emit busyChanged();
-    if (failure) std::rethrow_exception(failure);
-    if (done) done();
 }
 
 void BackgroundWork::waitForEnd() {
@@ -44,10 +37,8 @@ void BackgroundWork::waitForEnd() {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
 }
 
-BackgroundWork::~BackgroundWork() {
-    // The owner waits first (waitForEnd); a worker still here is let end.
-    if (m_worker.joinable()) m_worker.join();
-}
+// The runner, a member, waits for a worker still here.
+BackgroundWork::~BackgroundWork() = default;
 
 bool BackgroundWork::onWindowThreadNow() {
     auto* app = QCoreApplication::instance();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/prompter.h"
+#include "work_runner.h"
 
 #include <QObject>
 
@@ -15,12 +16,12 @@
 
 namespace tv {
 
-// Long work off the window's thread. The work runs on a worker thread while
-// the window's thread goes on painting and answering clicks; what follows the
-// work is a queued call on the window's thread, never a nested event loop, so
-// no other slot runs in the middle of the caller. What the work tells the
-// window goes through onWindowThread (waiting for it) or postToWindowThread
-// (not waiting).
+// The window's long work, one piece at a time, on the window's work runner:
+// the work runs on a worker thread while the window's thread goes on
+// painting and answering clicks; what follows the work is a queued call on
+// the window's thread, never a nested event loop, so no other slot runs in
+// the middle of the caller. What the work tells the window goes through
+// onWindowThread (waiting for it) or postToWindowThread (not waiting).
 class BackgroundWork : public QObject {
     Q_OBJECT
 public:
@@ -51,11 +52,13 @@ public:
 signals:
     // Work began or ended.
     void busyChanged();
+    // The work ended by throwing (what it threw, as words); `done` did not run.
+    void failed(const QString& text);
 
 private:
-    void finish(std::exception_ptr failure, const std::function<void()>& done);
+    void ended();
 
-    std::thread m_worker;
+    WorkRunner m_runner;
     std::atomic<bool> m_busy{false};
     std::atomic<bool> m_stop{false};
     bool m_stoppable = false;

@@ -149,6 +149,9 @@ void MainWindow::connectSession() {
         updateActionState();
         if (!m_work.busy() && m_exitAfterRun) QTimer::singleShot(0, this, &QWidget::close);
     });
+    connect(&m_work, &BackgroundWork::failed, this, [this](const QString& text) {
+        m_prompter.message("The work stopped before its end: " + text.toStdString());
+    });
 }
 
 void MainWindow::SessionEvents::statusLine(const std::string& line) {
@@ -228,43 +231,28 @@ void MainWindow::fillStates() {
     if (request.table.empty()) return;
     const uint64_t wanted = request.generation;
     m_stateWanted = wanted;
-    auto ended = std::make_shared<std::atomic<bool>>(false);
-    auto work = [this, wanted, request = std::move(request)] {
-        auto states = std::make_shared<PackagesFacts>(
-            Session::workOutStates(request, [this, wanted] { return m_stateWanted != wanted; }));
-        if (m_stateWanted != wanted) return;
-        QMetaObject::invokeMethod(
-            this,
-            [this, wanted, states] {
-                // A run or an undo under way reads the rows on its worker.
-                if (m_stateWanted != wanted || m_session.busy() || m_work.busy()) return;
-                m_session.applyStates(wanted, std::move(*states));
-            },
-            Qt::QueuedConnection);
-    };
-    m_stateFillers.push_back({std::thread([work = std::move(work), ended] {
-                                  work();
-                                  *ended = true;
-                              }),
-                              ended});
+    std::atomic<uint64_t>* stateWanted = &m_stateWanted;
+    m_fillers
+        .start([stateWanted, wanted, request = std::move(request)] {
+            return std::make_shared<PackagesFacts>(Session::workOutStates(
+                request, [stateWanted, wanted] { return *stateWanted != wanted; }));
+        })
+        .then(this, [this, wanted](std::shared_ptr<PackagesFacts> states) {
+            // A run or an undo under way reads the rows on its worker.
+            if (m_stateWanted != wanted || m_session.busy() || m_work.busy()) return;
+            m_session.applyStates(wanted, std::move(*states));
+        });
 }
 
 // The filler under way ends at its next file; the window does not wait for
-// it (one that has ended is joined here, the others when the window goes).
+// it (the runner joins it when the window goes).
 void MainWindow::stopStateFill() {
     m_stateWanted = kNoStates;
-    std::erase_if(m_stateFillers, [](StateFiller& f) {
-        if (!*f.ended) return false;
-        f.thread.join();
-        return true;
-    });
 }
 
 MainWindow::~MainWindow() {
-    m_work.waitForEnd(); // work asking the window is answered first
-    m_stateWanted = kNoStates;
-    for (auto& f : m_stateFillers)
-        f.thread.join();
+    m_work.waitForEnd();            // work asking the window is answered first
+    m_stateWanted = kNoStates;      // the fillers end at their next file; the runner waits
     m_session.setObserver(nullptr); // nothing is shown any more
     // The views read the session's rows, which go before the base class
     // destroys its children: take the views down first.

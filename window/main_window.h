@@ -163,11 +163,7 @@ private:
     // The scan whose states are being worked out (kNoStates: none).
     static constexpr uint64_t kNoStates = UINT64_MAX;
     std::atomic<uint64_t> m_stateWanted{kNoStates};
-    struct StateFiller {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> ended;
-    };
-    std::vector<StateFiller> m_stateFillers;
+    WorkRunner m_fillers; // the State column's readers
     bool m_undoListStale = true;
     QLabel* lblUTName;
     QLabel* m_statusPanel3;

@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -219,18 +218,19 @@ void OptionsTab::askAfterGame(std::optional<bool> turn) {
     m_afterGameAsking = true;
     chkAfterGame->setEnabled(false);
     const AfterGameService service = m_session.afterGameService();
-    QPointer<OptionsTab> self(this);
-    QThreadPool::globalInstance()->start([service, turn, self] {
+    struct Answer {
+        AfterGameState state;
         std::string error;
-        const bool done = !turn || service.turn(*turn, &error);
-        const AfterGameState state = service.state();
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, state, done, error, turn] {
-                if (self) self->afterGameAnswered(state, done ? "" : error, turn);
-            },
-            Qt::QueuedConnection);
-    });
+    };
+    m_asking
+        .start([service, turn] {
+            Answer a;
+            if (turn && !service.turn(*turn, &a.error) && a.error.empty())
+                a.error = "the system did not say why";
+            a.state = service.state();
+            return a;
+        })
+        .then(this, [this, turn](Answer a) { afterGameAnswered(a.state, a.error, turn); });
 }
 
 void OptionsTab::afterGameAnswered(const AfterGameState& state, const std::string& error,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "work_runner.h"
+
 #include <QWidget>
 
 #include <optional>
@@ -80,6 +82,7 @@ private:
     void setPurgeClicked();
 
     Session& m_session;
+    WorkRunner m_asking;    // the system asked about the watch
     bool m_loading = false; // controls set from the settings: nothing to store
     Prompter& m_prompter;
     QTimer* Timer1;
