@@ -5,7 +5,7 @@
 #include "package_support.h"
 #include "test_support.h"
 
-#include "engine/package_imports.h"
+#include "formats/package_imports.h"
 
 #include <benchmark/benchmark.h>
 

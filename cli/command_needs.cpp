@@ -2,8 +2,8 @@
 // the game finds each of them.
 #include "commands.h"
 
-#include "engine/package_imports.h"
 #include "engine/package_needs.h"
+#include "formats/package_imports.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 
@@ -153,8 +153,7 @@ private:
     // The installed and cached packages that import `name` (an extension
     // left out).
     static int listUsers(Context& c, const Game& game, std::string name) {
-        if (const size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
-            name.resize(dot);
+        name = std::string(packageStem(name));
         std::vector<std::pair<std::string, NeededPackage>> packages;
         for (auto& path : game.resolver.installed().files()) {
             NeededPackage p;
@@ -172,9 +171,9 @@ private:
                 (imports.kind == PackageImports::Kind::Unreadable && !imports.why.empty())) {
                 c.err << "Tessvane: " << escapeControls(shownName(where))
                       << (imports.kind == PackageImports::Kind::Damaged ? " is damaged: "
-                                                                         : " cannot be read: ")
-                      << escapeControls(imports.why) << "; whether it uses "
-                      << escapeControls(name) << " is not known\n";
+                                                                        : " cannot be read: ")
+                      << escapeControls(imports.why) << "; whether it uses " << escapeControls(name)
+                      << " is not known\n";
                 status = kFailed;
                 continue;
             }

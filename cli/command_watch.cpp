@@ -3,15 +3,15 @@
 #include "commands.h"
 #include "watch_support.h"
 
+#include "desktop/child_process.h"
+#include "desktop/desktop_notice.h"
+#include "desktop/folder_watch.h"
+#include "desktop/watch_service.h"
 #include "formats/registry_store.h"
-#include "platform/child_process.h"
-#include "platform/desktop_notice.h"
-#include "platform/folder_watch.h"
 #include "platform/program_folder.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 #include "session/after_game_watch.h"
-#include "session/watch_service.h"
 
 #include <poll.h>
 #include <sys/stat.h>
@@ -169,7 +169,7 @@ private:
         for (const std::string& f :
              {cache, folderOf(cache), folderOf(m_c.session.install().gameIni),
               folderOf(RegistryStore().filePath())})
-            folders.push_back(realPathOr(f));
+            folders.push_back(realPath(f));
         std::string error;
         const bool all = m_files.watchOnly(folders, &error);
         if (!all && m_allWatched != all)
@@ -178,14 +178,6 @@ private:
                 " s instead: " + escapeControls(error));
         m_allWatched = all;
         if (m_configSeen.empty()) m_configSeen = configStamp();
-    }
-
-    static std::string realPathOr(const std::string& path) {
-        char* real = ::realpath(path.c_str(), nullptr);
-        if (!real) return path;
-        std::string out = real;
-        std::free(real);
-        return out;
     }
 
     // The configuration and the settings as the file system shows them

@@ -1,8 +1,8 @@
 #include "cli.h"
 
-#include "engine/package_header.h"
 #include "engine/package_state.h"
 #include "formats/cls_registry.h"
+#include "formats/package_header.h"
 #include "formats/registry_store.h"
 #include "platform/program_folder.h"
 #include "platform/text_io.h"

@@ -1,8 +1,8 @@
 #include "cache_run.h"
 
 #include "backup.h"
+#include "formats/package_imports.h"
 #include "installed_packages.h"
-#include "package_imports.h"
 #include "package_needs.h"
 #include "package_state.h"
 #include "run_log.h"

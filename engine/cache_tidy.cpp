@@ -1,6 +1,8 @@
 #include "cache_tidy.h"
 
 #include "installed_packages.h"
+
+#include "formats/package_header.h"
 #include "run_log.h"
 
 #include "platform/crash_point.h"

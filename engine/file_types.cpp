@@ -17,10 +17,6 @@ FileType fileTypeOf(std::string_view name) {
     return FileType::Unknown;
 }
 
-std::string_view packageStem(std::string_view fileName) {
-    return fileName.substr(0, fileName.rfind('.'));
-}
-
 const char* typeFolderKey(FileType type) {
     switch (type) {
     case FileType::Map:

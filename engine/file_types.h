@@ -24,10 +24,6 @@ enum class FileType {
 // and never moved.
 FileType fileTypeOf(std::string_view name);
 
-// The package name a file holds: its name without the last extension
-// ("DM-Foo.v2.ut2" holds DM-Foo.v2).
-std::string_view packageStem(std::string_view fileName);
-
 // The Dirs key of Tessvane.ini naming the type's game folder; empty for the
 // System folder (which is fixed) and for unknown types.
 const char* typeFolderKey(FileType type);

@@ -2,6 +2,8 @@
 
 #include "package_state.h"
 
+#include "formats/package_header.h"
+
 #include "platform/text_util.h"
 
 #include <unordered_set>
@@ -37,9 +39,8 @@ PackageResolver::PackageResolver(const CacheFolders& folders,
     : m_installed(folders) {
     for (const auto& e : cache) {
         if (e.file.empty()) continue;
-        const size_t dot = e.name.rfind('.');
         // The first line of a name is the one the game finds.
-        m_cache.try_emplace(std::string_view(e.name).substr(0, dot), &e);
+        m_cache.try_emplace(packageStem(e.name), &e);
     }
 }
 

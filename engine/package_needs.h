@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cache_index.h"
+#include "formats/package_imports.h"
 #include "installed_packages.h"
-#include "package_imports.h"
 
 #include "platform/text_io.h"
 

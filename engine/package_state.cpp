@@ -1,8 +1,8 @@
 #include "package_state.h"
 
+#include "formats/package_header.h"
+#include "formats/package_imports.h"
 #include "installed_packages.h"
-#include "package_header.h"
-#include "package_imports.h"
 
 #include "platform/file_ops.h"
 #include "platform/text_io.h"

@@ -2,7 +2,7 @@
 
 #include "cache_index.h"
 #include "file_types.h"
-#include "package_imports.h"
+#include "formats/package_imports.h"
 #include "package_needs.h"
 
 #include <functional>

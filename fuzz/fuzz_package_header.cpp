@@ -1,6 +1,6 @@
 // Package headers: whatever a damaged or hostile file starts with, reading
 // its header ends at once and never looks past the bytes it was given.
-#include "engine/package_header.h"
+#include "formats/package_header.h"
 
 #include <cstdint>
 #include <cstdlib>

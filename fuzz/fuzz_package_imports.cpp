@@ -1,7 +1,7 @@
 // Package tables: whatever a damaged or hostile package holds, reading what
 // it needs ends, never looks past the bytes it was given, and lists each
 // needed package once, no more of them than the import table has entries.
-#include "engine/package_imports.h"
+#include "formats/package_imports.h"
 #include "platform/bytes.h"
 
 #include <cstdint>

@@ -2,6 +2,7 @@
 
 #include "wine_registry.h"
 
+#include "platform/file_ops.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 
@@ -47,12 +48,6 @@ std::optional<std::string> lookupPath(const std::string& base, const std::string
     return at;
 }
 
-std::string canonical(const std::string& path) {
-    std::error_code ec;
-    auto c = std::filesystem::canonical(path, ec);
-    return ec ? path : c.string();
-}
-
 std::vector<std::string> winePrefixes(const DiscoveryPlaces& places) {
     std::vector<std::string> out;
     if (!places.winePrefix.empty()) out.push_back(places.winePrefix);
@@ -88,7 +83,7 @@ std::vector<std::string> steamLibraries(const DiscoveryPlaces& places) {
     std::vector<std::string> libraries;
     std::set<std::string> seen;
     auto library = [&](const std::string& path) {
-        if (folderExists(path) && seen.insert(canonical(path)).second) libraries.push_back(path);
+        if (folderExists(path) && seen.insert(folderKey(path)).second) libraries.push_back(path);
     };
     for (const auto& root : steamRoots(places)) {
         library(root);
@@ -118,7 +113,7 @@ private:
 
     const DiscoveryPlaces& m_places;
     std::vector<GameInstall> m_found;
-    std::set<std::string> m_seen; // canonical user folders
+    std::set<std::string> m_seen; // the user folders (folderKey)
 };
 
 void Finder::add(GameInstall in) {
@@ -126,7 +121,7 @@ void Finder::add(GameInstall in) {
     if (!gameFolderRefusal(in.gameFolder).empty() ||
         (!in.userFolder.empty() && !gameFolderRefusal(in.userFolder).empty()))
         return;
-    if (!m_seen.insert(canonical(in.userFolder)).second) return;
+    if (!m_seen.insert(folderKey(in.userFolder)).second) return;
     readGameConfiguration(in);
     m_found.push_back(std::move(in));
 }
@@ -224,9 +219,9 @@ void Finder::steamInstalls() {
 void Finder::storedFolder(const std::string& folder) {
     if (folder.empty() || !folderExists(folder)) return;
     // Already found under its own kind, the stored folder adds nothing.
-    const std::string c = canonical(folder);
+    const std::string c = folderKey(folder);
     for (const auto& in : m_found)
-        if (canonical(in.gameFolder) == c || canonical(in.userFolder) == c) return;
+        if (folderKey(in.gameFolder) == c || folderKey(in.userFolder) == c) return;
     add(installFromFolder(folder, m_places.home));
 }
 
@@ -265,7 +260,7 @@ std::vector<SearchedPlace> searchedPlaces(const DiscoveryPlaces& places) {
     std::vector<SearchedPlace> out;
     std::set<std::pair<PlaceKind, std::string>> seen; // ~/.local/share/Steam is named twice
     auto place = [&](PlaceKind kind, const std::string& folder) {
-        if (seen.emplace(kind, canonical(folder)).second) out.push_back({kind, folder});
+        if (seen.emplace(kind, folderKey(folder)).second) out.push_back({kind, folder});
     };
     for (const auto& root : places.nativeRoots)
         place(PlaceKind::GameFolders, root);
@@ -322,9 +317,9 @@ std::string windowsPathInPrefix(const std::string& prefix, const std::string& wi
         if (drive != "c:") return {};
         root = findInFolder(prefix, "drive_c");
     }
-    root = canonical(root);
+    root = realPath(root);
     std::string rest = p.substr(2);
-    if (auto found = lookupPath(root, rest)) return canonical(*found);
+    if (auto found = lookupPath(root, rest)) return realPath(*found);
     // Not there (yet): the path as it would be.
     return {};
 }

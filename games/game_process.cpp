@@ -1,5 +1,6 @@
 #include "game_process.h"
 
+#include "platform/file_ops.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
 
@@ -120,12 +121,6 @@ bool linkGone(const std::string& link) {
            ::readlink(link.c_str(), target, sizeof target) < 0 && errno == ENOENT;
 }
 
-std::string sameWay(const std::string& folder) {
-    char resolved[PATH_MAX];
-    if (::realpath(folder.c_str(), resolved)) return resolved;
-    return withoutTrailingSeparator(folder);
-}
-
 } // namespace
 
 bool gameIsRunning(Game game, const std::string& procRoot) {
@@ -134,8 +129,8 @@ bool gameIsRunning(Game game, const std::string& procRoot) {
 
 std::optional<GameProcess> installGameProcess(const GameInstall& install, const std::string& home,
                                               const std::string& procRoot) {
-    const std::string gameFolder = sameWay(install.gameFolder);
-    const std::string userFolder = sameWay(install.userFolder);
+    const std::string gameFolder = folderKey(install.gameFolder);
+    const std::string userFolder = folderKey(install.userFolder);
     std::string program;
     const auto pid = anyGameProcess(install.game, procRoot, [&](const std::string& dir) {
         // A native binary: <game>/System/<binary> (or SystemARM64/...), its
@@ -143,9 +138,9 @@ std::optional<GameProcess> installGameProcess(const GameInstall& install, const 
         const std::string exe = linkTarget(joinPath(dir, "exe"));
         program = exe;
         if (!exe.empty() && isGameProgram(exe, install.game)) {
-            const std::string folder = sameWay(folderOf(folderOf(exe)));
+            const std::string folder = folderKey(folderOf(folderOf(exe)));
             return folder == gameFolder ||
-                   userFolder == sameWay(nativeUserFolder(install.game, home));
+                   userFolder == folderKey(nativeUserFolder(install.game, home));
         }
         // A Windows program: started in its System folder.
         const std::string cmdline = readSmall(joinPath(dir, "cmdline"));
@@ -158,7 +153,7 @@ std::optional<GameProcess> installGameProcess(const GameInstall& install, const 
             program.pop_back();
         const std::string cwd = linkTarget(joinPath(dir, "cwd"));
         if (!cwd.empty() && equalsNoCase(fileNameOf(cwd), "System")) {
-            const std::string folder = sameWay(folderOf(cwd));
+            const std::string folder = folderKey(folderOf(cwd));
             return folder == gameFolder || folder == userFolder;
         }
         // A process that is ending has let go of its program first: it is

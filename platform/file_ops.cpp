@@ -192,16 +192,25 @@ FileIdentity fileIdentity(const std::string& path) {
     return {st.st_dev, st.st_ino, true};
 }
 
+std::string folderKey(const std::string& path) {
+    if (const FileIdentity id = fileIdentity(path); id.known)
+        return std::to_string(id.device) + ":" + std::to_string(id.inode);
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
+    return p;
+}
+
 bool sameFolder(const std::string& a, const std::string& b) {
-    if (a.empty() || b.empty()) return false;
-    const FileIdentity x = fileIdentity(a), y = fileIdentity(b);
-    if (x.known && y.known) return x == y;
-    auto trimmed = [](std::string p) {
-        while (p.size() > 1 && p.back() == '/')
-            p.pop_back();
-        return p;
-    };
-    return trimmed(a) == trimmed(b);
+    return !a.empty() && !b.empty() && folderKey(a) == folderKey(b);
+}
+
+std::string realPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return path;
+    std::string out = real;
+    std::free(real);
+    return out;
 }
 
 bool removeFile(const std::string& path, std::string* error) {

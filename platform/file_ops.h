@@ -45,9 +45,14 @@ struct FileIdentity {
     }
 };
 FileIdentity fileIdentity(const std::string& path);
-// The same folder: one identity, or (where either cannot be looked at) the
-// same path but for a trailing separator.
+// The one notion of "the same folder" (or file): a key equal for every
+// spelling of it, "device:inode", or (where it cannot be looked at) the path
+// without a trailing separator.
+std::string folderKey(const std::string& path);
 bool sameFolder(const std::string& a, const std::string& b);
+// The path with every link and "." or ".." resolved, for show; the path as
+// given when it cannot be resolved.
+std::string realPath(const std::string& path);
 
 // A new file `to` made by `produce` (writing to the descriptor it is given):
 // written under a temporary name beside it, flushed, and given its name only

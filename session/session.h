@@ -3,6 +3,7 @@
 #include "archives/map_archive.h"
 #include "archives/take_back.h"
 #include "archives/umod_installer.h"
+#include "desktop/watch_service.h"
 #include "engine/cache_index.h"
 #include "engine/cache_purge.h"
 #include "engine/cache_run.h"
@@ -19,7 +20,6 @@
 #include "store/never_move.h"
 #include "store/settings.h"
 #include "store/undo_log.h"
-#include "watch_service.h"
 
 #include <atomic>
 #include <deque>

@@ -3,7 +3,7 @@
 #include "format_writers.h"
 #include "test_support.h"
 
-#include "engine/package_header.h"
+#include "formats/package_header.h"
 #include "formats/umod.h"
 #include "formats/uz2.h"
 #include "games/wine_registry.h"

@@ -4,9 +4,9 @@
 #include "platform/dates.h"
 #include "store/undo_log.h"
 
+#include "desktop/watch_service.h"
 #include "formats/registry_store.h"
 #include "recording_prompter.h"
-#include "session/watch_service.h"
 #include "window/main_window.h"
 
 #include <QAction>

@@ -3,7 +3,7 @@
 #include "package_support.h"
 #include "test_support.h"
 
-#include "engine/package_imports.h"
+#include "formats/package_imports.h"
 #include "platform/bytes.h"
 #include "session/file_list.h"
 

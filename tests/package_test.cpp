@@ -5,8 +5,8 @@
 #include "test_support.h"
 
 #include "engine/cache_tidy.h"
-#include "engine/package_header.h"
 #include "engine/package_state.h"
+#include "formats/package_header.h"
 #include "platform/crash_point.h"
 #include "platform/text_io.h"
 #include "session/session.h"

@@ -8,6 +8,8 @@
 #include "session/session.h"
 #include "store/never_move.h"
 
+#include "formats/package_header.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -88,6 +90,11 @@ TEST(FileTypes, BoxesTickByTheEndOfTheName) {
     EXPECT_EQ(fileTypeOf("x.dem"), FileType::Demo);
     EXPECT_EQ(fileTypeOf("x.u"), FileType::Code);
     EXPECT_EQ(std::string(typeFolderKey(FileType::Music)), "Music");
+    // One rule for the package a file holds: the last extension goes, a
+    // leading dot alone is no extension.
+    EXPECT_EQ(packageStem("DM-Foo.v2.ut2"), "DM-Foo.v2");
+    EXPECT_EQ(packageStem("NoDot"), "NoDot");
+    EXPECT_EQ(packageStem(".utx"), ".utx");
 }
 
 TEST(Scan, EmptyCacheGivesSingularStatus) {

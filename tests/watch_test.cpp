@@ -3,10 +3,10 @@
 #include "session_bus.h"
 #include "test_support.h"
 
-#include "platform/child_process.h"
+#include "desktop/child_process.h"
+#include "desktop/watch_service.h"
 #include "platform/operation_lock.h"
 #include "session/after_game_watch.h"
-#include "session/watch_service.h"
 
 #include <gtest/gtest.h>
 
@@ -49,10 +49,14 @@ TEST(Watch, OnceMovesWhatCameDuringTheGameAfterItEndsAndOneWatchAtATime) {
     for (int i = 0; i < 500 && !locked(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    // Downloads during the game; a second watch refused meanwhile.
+    // Downloads during the game; a second watch refused meanwhile, also for
+    // another spelling of the same folder.
     fx.writeCacheIni({fx.addEntry(1, "DM-Before.ut2"), fx.addEntry(2, "DM-New.ut2"),
                       fx.addEntry(3, "NewTex.utx"), fx.addEntry(4, "NewSong.ogg")});
-    const auto second = tvtest::runCli(fx, "watch --once", env);
+    const std::string link = fx.dir / "the-same-game";
+    std::filesystem::create_directory_symlink(fx.game, link);
+    const auto second =
+        tvtest::runCli(fx, "--game " + tvtest::shellQuote(link) + " watch --once", env);
     EXPECT_EQ(second.status, 3);
     EXPECT_NE(second.err.find("another tessvane-cli watch"), std::string::npos) << second.err;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));

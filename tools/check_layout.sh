@@ -5,7 +5,7 @@
 # Ctags is there to find them). Prints each breach; exit status 1 when any.
 cd "$(dirname "$0")/.." || exit 2
 status=0
-for dir in platform formats store games engine archives update; do
+for dir in platform desktop formats store games engine archives update; do
     found=$(grep -rnE '#include "(ui|session|cli|window)/' "$dir" --include='*.h' --include='*.cpp')
     if [ -n "$found" ]; then
         echo "$dir/ reaches above itself:"

@@ -7,6 +7,11 @@
 
 namespace tv {
 
+std::string_view packageStem(std::string_view fileName) {
+    const size_t dot = fileName.rfind('.');
+    return dot == std::string_view::npos || dot == 0 ? fileName : fileName.substr(0, dot);
+}
+
 namespace {
 
 // The version from which the GUID follows the table offsets.

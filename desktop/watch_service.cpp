@@ -1,6 +1,6 @@
 #include "watch_service.h"
 
-#include "platform/child_process.h"
+#include "desktop/child_process.h"
 #include "platform/file_ops.h"
 #include "platform/program_folder.h"
 #include "platform/text_io.h"
@@ -157,11 +157,9 @@ std::string watchAutostartText(const std::string& cli,
 std::string watchLockFile(const std::string& programFolder, const std::string& gameFolder) {
     // Keyed by the folder itself: a symlink or another spelling of it is
     // the same game and gets the same lock.
-    const FileIdentity id = fileIdentity(gameFolder);
-    const std::string key =
-        id.known ? std::to_string(id.device) + ":" + std::to_string(id.inode) : gameFolder;
     return joinPath(programFolder,
-                    "tessvane-watch-" + std::to_string(std::hash<std::string>{}(key)) + ".lock");
+                    "tessvane-watch-" +
+                        std::to_string(std::hash<std::string>{}(folderKey(gameFolder))) + ".lock");
 }
 
 WatchLock::WatchLock(const std::string& path)

@@ -24,6 +24,11 @@ struct PackageHeader {
     std::array<uint8_t, 16> guid{};
 };
 
+// The package name a file holds, and the one rule for it: its name without
+// the last extension ("DM-Foo.v2.ut2" holds DM-Foo.v2); a name whose only
+// dot leads it, or that has none, is its own name.
+std::string_view packageStem(std::string_view fileName);
+
 constexpr uint32_t kPackageTag = 0x9E2A83C1;
 // The bytes read from a file's start: enough for every field above.
 constexpr size_t kPackageHeaderBytes = 52;
