@@ -160,3 +160,31 @@ TEST(AfterGameWatch, ACacheFolderPutInPlaceDuringAGameIsNoGamesDownloadAndTroubl
     EXPECT_EQ(w.count("Cache.INI is MISSING...can't proceed!; the watch tries again"), 1u)
         << ::testing::PrintToString(w.said);
 }
+
+// A stop (the session ending) reaches the watch's run: it ends after a
+// batch, every file moved keeps its record, the rest stays in the cache.
+TEST(AfterGameWatch, AStopEndsItsRunWithinABatchKeepingTheRecords) {
+    Watching w;
+    auto& fx = w.s.fx;
+    fx.writeCacheIni({});
+    w.watch.begin();
+    struct Stopping : tv::SessionObserver { // asked once the first batch is under way
+        int asked = 0;
+        bool stopRequested() override { return ++asked > 1; }
+    } stopping;
+    w.s.session.setObserver(&stopping);
+    w.game([&] {
+        std::vector<std::string> lines;
+        for (int i = 1; i <= 300; ++i)
+            lines.push_back(fx.addEntry(i, "DM-" + std::to_string(i) + ".ut2"));
+        fx.writeCacheIni(lines);
+    });
+    w.s.session.setObserver(nullptr);
+    const size_t records = w.s.undoRecords().size();
+    EXPECT_GT(records, 0u);
+    EXPECT_LT(records, 300u);
+    size_t left = 0;
+    for (int i = 1; i <= 300; ++i)
+        left += tvtest::exists(w.cacheFile(i)) ? 1 : 0;
+    EXPECT_EQ(left + records, 300u);
+}

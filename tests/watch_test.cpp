@@ -5,6 +5,7 @@
 
 #include "desktop/child_process.h"
 #include "desktop/watch_service.h"
+#include "formats/registry_store.h"
 #include "platform/operation_lock.h"
 #include "session/after_game_watch.h"
 
@@ -91,8 +92,8 @@ using namespace std::chrono_literals;
 class Background {
 public:
     Background(const GameFixture& fx, const std::vector<std::string>& args,
-               const std::vector<std::string>& env)
-        : m_out(fx.dir / "background.out") {
+               const std::vector<std::string>& env, const std::string& name = "background")
+        : m_out(fx.dir / (name + ".out")) {
         std::vector<std::string> all{TESSVANE_CLI};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<std::string> vars{"TESSVANE_HOME=" + fx.program,
@@ -323,4 +324,38 @@ TEST(Watch, ACacheFolderTheConfigurationMovesToIsWatched) {
     std::filesystem::remove_all(proc / "5");
     EXPECT_TRUE(waitUntil([&] { return tvtest::exists(fx.game + "/Maps/DM-Far.ut2"); }, 5s))
         << watch.out();
+}
+
+// Another game chosen while a game is on: that game's downloads move first,
+// then the watch takes the other game on in place, waiting while another
+// watch looks after it (it does not end).
+TEST(Watch, AnotherGameChosenIsTakenOnAfterTheGameAndWaitsForItsOwnWatch) {
+    GameFixture fx;
+    fx.writeCacheIni({});
+    const std::string second = fx.dir / "Second";
+    tvtest::writeFile(second + "/System/UT2003.ini", "[Core.System]\r\nPurgeCacheDays=90\r\n");
+    tvtest::writeFile(second + "/Cache/Cache.ini", "[Cache]\r\n");
+    tvtest::TempDir proc;
+    const std::vector<std::string> env{"TESSVANE_PROC_ROOT=" + proc.path(),
+                                       "TESSVANE_WATCH_INTERVAL_MS=50",
+                                       "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"};
+    Background first(fx, {"watch"}, env);
+    ASSERT_TRUE(first.waitFor("Watching")) << first.out();
+    Background other(fx, {"--game", second, "watch"}, env, "other");
+    ASSERT_TRUE(other.waitFor("Watching")) << other.out();
+    // The game starts and downloads (the download is what wakes the watch).
+    tvtest::writeFile(proc / "5/comm", "UT2003.exe\n");
+    fx.writeCacheIni({fx.addEntry(2, "DM-New.ut2")});
+    ASSERT_TRUE(first.waitFor("The game started")) << first.out();
+    tv::RegistryStore(fx.registry)
+        .setValue("HKEY_LOCAL_MACHINE\\Software\\Unreal Technology\\Installed Apps\\UT2003",
+                  "Folder", tv::RegValue::text(second));
+    std::this_thread::sleep_for(300ms);
+    std::filesystem::remove_all(proc / "5");
+    EXPECT_TRUE(waitUntil([&] { return tvtest::exists(fx.game + "/Maps/DM-New.ut2"); }, 5s))
+        << first.out();
+    ASSERT_TRUE(first.waitFor("this one waits until that one ends")) << first.out();
+    EXPECT_EQ(other.stop(), 0) << other.out();
+    EXPECT_TRUE(first.waitFor("Watching " + second)) << first.out();
+    EXPECT_EQ(first.stop(), 0) << first.out();
 }
