@@ -21,7 +21,7 @@ void BM_DirectInstall(benchmark::State& state) {
             {"Maps/DM-Bench" + std::to_string(i) + ".ut2", "map " + std::to_string(i)});
     const std::string archive = s.fx.dir / "many.zip";
     tvtest::makeZip(archive, content);
-    s.session.settings().unzipNoPreview = true;
+    s.session.changeSettings([&](tv::Settings& st) { st.unzipNoPreview = true; });
     for (auto _ : state) {
         state.PauseTiming();
         std::filesystem::remove_all(s.fx.game + "/Maps");

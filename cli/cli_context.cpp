@@ -69,7 +69,7 @@ bool Context::start() {
         session.workOnInstall(found[opt.gameNumber - 1]);
     } else if (opt.game.empty()) {
         // No folder dialog here: a missing game folder must be named instead.
-        clsRegistry game(session.registry(), noticesTo(session.prompter()));
+        clsRegistry game(store, noticesTo(prompter));
         useGameKey(game);
         if (game.ReadEntry("Folder", "").empty()) {
             if (session.findInstalls().empty())
@@ -88,7 +88,7 @@ bool Context::start() {
         return false;
     }
     session.loadSettings();
-    if (!opt.cache.empty()) session.settings().cacheDir = opt.cache;
+    if (!opt.cache.empty()) session.changeSettings([&](Settings& s) { s.cacheDir = opt.cache; });
     return true;
 }
 

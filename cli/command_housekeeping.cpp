@@ -69,7 +69,7 @@ protected:
         }
         if (!c.start()) return c.status;
         c.workOutFolders();
-        c.session.housekeeping().setPurgeDaysText(values[0]);
+        c.session.setPurgeDaysText(values[0]);
         // Not written is a failure, whatever the reason.
         return c.finish(c.session.SetPurgeDays()) == kDone ? kDone : kFailed;
     }

@@ -20,9 +20,9 @@ bool removeLine(Context& c, const std::string& text) {
         return false;
     }
     if (matching.size() == 1)
-        c.session.neverMoveEdits().remove(matching, matching[0]);
+        c.session.neverMoveRemove(matching, matching[0]);
     else
-        c.session.neverMoveEdits().remove(matching, -1);
+        c.session.neverMoveRemove(matching, -1);
     return true;
 }
 
@@ -49,7 +49,7 @@ protected:
             return kDone;
         }
         if (words[0] == "add") {
-            if (!c.session.neverMoveEdits().add(words[1])) return kNotDone;
+            if (!c.session.neverMoveAdd(words[1])) return kNotDone;
         } else if (!removeLine(c, words[1])) {
             return kNotDone;
         }

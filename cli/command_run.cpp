@@ -49,7 +49,7 @@ protected:
         RunArgs r;
         if (!r.take(args) || !r.call.checkTypes(c.err)) return kUsageError;
         if (!c.start()) return c.status;
-        r.call.apply(c.session.settings(), c.err);
+        c.session.changeSettings([&](Settings& s) { r.call.apply(s, c.err); });
         // A dry run reads only: no repair, no purge period, no lock file.
         const Outcome<ScanResult> scanned = c.session.scan({.readOnly = r.dryRun});
         if (const Refused* no = scanned.refused()) {

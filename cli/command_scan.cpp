@@ -31,7 +31,7 @@ protected:
         }
         if (args.failed() || !call.checkTypes(c.err)) return kUsageError;
         if (!c.start()) return c.status;
-        call.apply(c.session.settings(), c.err);
+        c.session.changeSettings([&](Settings& s) { call.apply(s, c.err); });
         // The rows, then the status text, are all the standard output holds:
         // notes (a purge period raised) go to standard error.
         c.lines.out = &c.err;

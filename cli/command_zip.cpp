@@ -121,7 +121,7 @@ protected:
             return kUsageError;
         }
         if (!c.start()) return c.status;
-        call.apply(c.session.settings(), c.err);
+        c.session.changeSettings([&](Settings& s) { call.apply(s, c.err); });
         Together o;
         const bool several = archives.size() > 1;
         for (const auto& archive : archives) {

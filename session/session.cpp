@@ -228,6 +228,11 @@ void Session::changeRows(const std::function<void()>& change) {
     });
 }
 
+void Session::setTicked(size_t row, bool ticked) {
+    if (row >= m_fileList.size()) return;
+    m_fileList.row(row).ticked = ticked;
+}
+
 void Session::checkAll() {
     m_fileList.checkAll();
     rowsChanged();

@@ -144,11 +144,11 @@ public:
     // The same, with a refusal shown; false when Cache.ini is missing.
     bool ScanCache();
     void ClearScanTable() { m_fileList.clearScanTable(); }
-    // The rows and the scan table. A change made here by hand is shown by
-    // calling rowsChangedByHand().
-    FileList& fileList() { return m_fileList; }
+    // The rows and the scan table.
     const FileList& fileList() const { return m_fileList; }
-    void rowsChangedByHand() { rowsChanged(); }
+    // A row ticked or unticked by hand (the user's choice of what a Run
+    // moves); the one who ticked it shows it.
+    void setTicked(size_t row, bool ticked);
     void checkAll();
     void uncheckAll();
     // "Tick What It Needs": the cached packages row `i` needs are ticked.
@@ -218,7 +218,10 @@ public:
     Outcome<MapArchiveInstaller::ProcessResult> processLoadedZip();
     // The archive loaded (its preview, members and extract folder).
     const MapArchiveInstaller& archives() const { return m_archives; }
-    MapArchiveInstaller& archives() { return m_archives; }
+    // How much room a folder has (tests make the disk look full).
+    void setFreeSpaceProbe(std::function<uint64_t(const std::string&)> probe) {
+        m_archives.freeSpace = std::move(probe);
+    }
 
     // ---- UMOD installers -------------------------------------------------------
     // The installer read (directory and manifest); nullopt after a message
@@ -267,8 +270,9 @@ public:
     Outcome<TidyResult> tidy(const TidyRequest& request);
 
     // ---- housekeeping -------------------------------------------------------------
-    Housekeeping& housekeeping() { return m_housekeeping; }
     const Housekeeping& housekeeping() const { return m_housekeeping; }
+    // The purge period as the box holds it, written by SetPurgeDays().
+    void setPurgeDaysText(std::string text) { m_housekeeping.setPurgeDaysText(std::move(text)); }
     // "Set": a whole number of days from 0 to 3650 is written into the game's
     // configuration; anything else is refused with a message.
     Outcome<Completed> SetPurgeDays();
@@ -282,8 +286,18 @@ public:
 
     // ---- the never-move list ----------------------------------------------------
     // The list and its edits; the operations below apply them to the File List.
-    NeverMoveEditor& neverMoveEdits() { return m_neverMove; }
     const NeverMoveEditor& neverMoveEdits() const { return m_neverMove; }
+    // Edits of the list not saved yet (nothing is written): a line added
+    // (false when it was there), the selected lines removed, all lines
+    // replaced, the edits kept over a change on disk.
+    bool neverMoveAdd(const std::string& text) { return m_neverMove.add(text); }
+    void neverMoveRemove(const std::vector<int>& selected, int current) {
+        m_neverMove.remove(selected, current);
+    }
+    void neverMoveSetLines(std::vector<std::string> lines) {
+        m_neverMove.setLines(std::move(lines));
+    }
+    void neverMoveKeepEdits() { m_neverMove.keepEdits(); }
     void LoadNeverMoveList() { m_neverMove.load(); }
     // "Save Changes": writes the lines and applies them to the File List.
     Outcome<Completed> neverMoveSave();
@@ -325,8 +339,10 @@ public:
     // Whether a watch looks after this game now (quick to ask).
     bool afterGameWatchRunning() const;
     // The settings the controls hold; the window and the command line edit them.
-    Settings& settings() { return m_settings; }
     const Settings& settings() const { return m_settings; }
+    // The settings changed as the controls (or a command's options) say; an
+    // operation under way keeps the ones it started with.
+    void changeSettings(const std::function<void(Settings&)>& change) { change(m_settings); }
     // The install's folders as the last scan or operation worked them out.
     const CacheFolders& folders() const { return m_folders; }
     // Works them out afresh (an empty cache folder label gets the game's).
@@ -344,8 +360,6 @@ public:
         m_installOverride = install;
         m_install = install;
     }
-    Prompter& prompter() { return m_prompter; }
-    RegistryStore& registry() { return m_registry; }
 
 private:
     using Work = OperationWork;

@@ -52,7 +52,8 @@ struct Watching {
                              false};
 
     Watching() {
-        s.session.settings().backupCache = true; // the watch makes none all the same
+        s.session.changeSettings(
+            [&](tv::Settings& st) { st.backupCache = true; }); // the watch makes none all the same
         s.session.setLockWait(std::chrono::milliseconds(0));
         s.session.refreshFolders();
     }

@@ -90,7 +90,7 @@ TEST(ArchiveBounds, OnlyWhatIsInstalledOrPreviewedIsUnpacked) {
         namesIn(s.session.archives().extractFolder()),
         (std::vector<std::string>{"DM-A.ut2", "DM-B.ut2", "Tex.utx", "readme.txt", "shot.png"}));
 
-    s.session.settings().unzipNoPreview = true;
+    s.session.changeSettings([&](tv::Settings& st) { st.unzipNoPreview = true; });
     ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
               MapArchiveInstaller::Load::Installed);
     EXPECT_EQ(namesIn(s.session.archives().extractFolder()),
@@ -104,7 +104,7 @@ TEST(ArchiveBounds, AnArchiveThatDoesNotFitIsNotUnpacked) {
     TemporaryFolderHere here(temp.path());
     const std::string archive = s.fx.dir / "huge.zip";
     makeZip(archive, {{"DM-Huge.ut2", std::string(3 << 20, '\0')}});
-    s.session.archives().freeSpace = [](const std::string&) { return uint64_t{1} << 20; };
+    s.session.setFreeSpaceProbe([](const std::string&) { return uint64_t{1} << 20; });
     for (bool several : {false, true}) {
         s.prompter.shown.clear();
         EXPECT_EQ(s.load(s.session.loadZipArchive(archive, several)),
@@ -153,14 +153,14 @@ TEST(ArchiveBounds, NamesWithControlCharactersArePassedOverAndLogLinesStayWhole)
     TemporaryFolderHere here(temp.path());
     const std::string archive = s.fx.dir / "forged.zip";
     makeZip(archive, {{"DM-Real.ut2", "map"}, {"DM-Forged\r\nA new CACHE.INI.ut2", "x"}});
-    s.session.settings().unzipNoPreview = true;
+    s.session.changeSettings([&](tv::Settings& st) { st.unzipNoPreview = true; });
     ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
               MapArchiveInstaller::Load::Installed);
     EXPECT_EQ(namesIn(s.fx.game + "/Maps"), std::vector<std::string>{"DM-Real.ut2"});
 
     // A name from Cache.ini with a control character is shown escaped.
     s.fx.writeCacheIni({s.fx.addEntry(1, "Odd\x1b[2J.ut2")});
-    s.session.settings().unzipNoPreview = false;
+    s.session.changeSettings([&](tv::Settings& st) { st.unzipNoPreview = false; });
     s.session.ScanCache();
     ASSERT_TRUE(s.run());
     bool listed = false;

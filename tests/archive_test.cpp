@@ -59,9 +59,9 @@ TEST(MapArchive, EveryKindGoesToItsFolderInEveryModeWithItsLogAndStatusLines) {
         std::string archive = s.fx.dir / "DM-Test.zip";
         makeZip(archive, kFullMap);
         std::string other = s.fx.dir / "Other";
-        s.session.settings().setMoveOption(mode, true);
-        s.session.settings().moveDirText = other + "/";
-        s.session.settings().moveDir2Text = other + "/";
+        s.session.changeSettings([&](tv::Settings& st) { st.setMoveOption(mode, true); });
+        s.session.changeSettings([&](tv::Settings& st) { st.moveDirText = other + "/"; });
+        s.session.changeSettings([&](tv::Settings& st) { st.moveDir2Text = other + "/"; });
         ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
                   MapArchiveInstaller::Load::Previewed);
         ASSERT_TRUE(s.session.checkArchiveDestination());
@@ -401,7 +401,7 @@ TEST(MapArchive, SeveralArchivesPutOnlyTheirMapsIntoMaps) {
               "readme.txt was not installed: it is for the reader, not for the game");
 
     // The check box does the same for one archive.
-    s.session.settings().unzipNoPreview = true;
+    s.session.changeSettings([&](tv::Settings& st) { st.unzipNoPreview = true; });
     std::string c = s.fx.dir / "c.zip";
     makeZip(c, {{"DM-C.ut2", "c"}});
     EXPECT_EQ(s.load(s.session.loadZipArchive(c, false)), MapArchiveInstaller::Load::Installed);
@@ -412,8 +412,8 @@ TEST(MapArchive, WithNoDestinationChosenTheGameFoldersAreUsed) {
     SessionFixture s;
     std::string archive = s.fx.dir / "DM-Test.zip";
     makeZip(archive, {{"DM-Test.ut2", "map"}, {"T.utx", "t"}});
-    s.session.settings().moveNorm = s.session.settings().moveDir = s.session.settings().moveDir2 =
-        false;
+    s.session.changeSettings(
+        [](tv::Settings& st) { st.moveNorm = st.moveDir = st.moveDir2 = false; });
     ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
               MapArchiveInstaller::Load::Previewed);
     ASSERT_TRUE(s.session.checkArchiveDestination());
@@ -428,8 +428,10 @@ TEST(MapArchive, AFolderThatCannotBeCreatedStopsTheInstallation) {
     makeZip(archive, {{"DM-Test.ut2", "map"}});
     ASSERT_EQ(s.load(s.session.loadZipArchive(archive, false)),
               MapArchiveInstaller::Load::Previewed);
-    s.session.settings().setMoveOption(Settings::MoveMode::Dir, true);
-    s.session.settings().moveDirText = s.fx.dir / "no/such/parent";
+    s.session.changeSettings(
+        [&](tv::Settings& st) { st.setMoveOption(Settings::MoveMode::Dir, true); });
+    s.session.changeSettings(
+        [&](tv::Settings& st) { st.moveDirText = s.fx.dir / "no/such/parent"; });
     EXPECT_FALSE(s.did(s.session.processLoadedZip()));
     ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
     EXPECT_NE(s.prompter.messageTexts()[0].find("Nothing was installed."), std::string::npos);

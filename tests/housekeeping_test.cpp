@@ -12,7 +12,7 @@ using tvtest::SessionFixture;
 
 TEST(Repair, AddsTheMapExtensionOncePerProgramStart) {
     SessionFixture s;
-    s.session.settings().extAlert = true;
+    s.session.changeSettings([&](tv::Settings& st) { st.extAlert = true; });
     s.fx.addCacheFile(ident(1) + ".uxx");
     s.fx.writeCacheIni(
         {ident(1) + "=DM-Deck17", ident(2) + "=xx-ctf-Face", ident(3) + "=SomeMod", "[CACHE]"});
@@ -41,7 +41,7 @@ TEST(Repair, SilentWithAlertsOffAndReportsFullRepair) {
     EXPECT_TRUE(s.prompter.shown.empty());
     EXPECT_EQ(s.rows(), std::vector<std::string>{"+BR-Bridge.UT2"});
     SessionFixture t;
-    t.session.settings().extAlert = true;
+    t.session.changeSettings([&](tv::Settings& st) { st.extAlert = true; });
     t.fx.writeCacheIni({ident(1) + "=dom-Core"});
     t.session.ScanCache();
     EXPECT_EQ(t.prompter.messageTexts(),
@@ -119,16 +119,16 @@ TEST(NeverMoveEditing, AddRemoveSaveApplyToTheList) {
     EXPECT_EQ(s.rows(), (std::vector<std::string>{
                             "-CTF-Face.ut2", "+DM-A.ut2",
                             "-**ERROR** Missing file extension in cache.ini ---> NoExt"}));
-    EXPECT_FALSE(s.session.neverMoveEdits().add("DM"));
+    EXPECT_FALSE(s.session.neverMoveAdd("DM"));
     EXPECT_EQ(s.prompter.messageTexts().back(),
               "Please type the Never Move text before pressing Add...");
-    EXPECT_TRUE(s.session.neverMoveEdits().add("DM-"));
+    EXPECT_TRUE(s.session.neverMoveAdd("DM-"));
     EXPECT_TRUE(s.session.neverMoveEdits().changed());
-    s.session.neverMoveEdits().remove({0}, 0);
+    s.session.neverMoveRemove({0}, 0);
     EXPECT_EQ(s.session.neverMoveEdits().lines(), (std::vector<std::string>{"Other.u", "DM-"}));
     // Not saved yet: the file is unchanged.
     EXPECT_EQ(tvtest::readFile(s.fx.program + "/TessvaneDontMove.ini"), "CTF*\r\nOther.u\r\n");
-    s.session.neverMoveEdits().add("DM-A.ut2");
+    s.session.neverMoveAdd("DM-A.ut2");
     ASSERT_TRUE(s.did(s.session.neverMoveSave()));
     EXPECT_FALSE(s.session.neverMoveEdits().changed());
     EXPECT_EQ(tvtest::readFile(s.fx.program + "/TessvaneDontMove.ini"),
@@ -136,18 +136,19 @@ TEST(NeverMoveEditing, AddRemoveSaveApplyToTheList) {
     EXPECT_EQ(s.rows(), (std::vector<std::string>{
                             "+CTF-Face.ut2", "-DM-A.ut2",
                             "-**ERROR** Missing file extension in cache.ini ---> NoExt"}));
-    EXPECT_FALSE(s.session.fileList().row(0).neverMove);
+    EXPECT_FALSE(s.session.fileList().rows()[0].neverMove);
     EXPECT_EQ(s.session.statusText(), "Found 1 file to process");
-    s.session.neverMoveEdits().remove({0, 2}, 2);
+    s.session.neverMoveRemove({0, 2}, 2);
     EXPECT_EQ(s.session.neverMoveEdits().lines(), std::vector<std::string>{"DM-"});
 }
 
 TEST(NeverMoveEditing, SaveKeepsTheTicksTheUserLeft) {
     SessionFixture s;
-    s.session.settings().setSelectOption(false, true);
-    s.session.settings().U = s.session.settings().UAX = s.session.settings().UMX = false;
-    s.session.settings().UTX = s.session.settings().USX = s.session.settings().UKX = false;
-    s.session.settings().UT2 = true; // only maps are ticked by the selection
+    s.session.changeSettings([&](tv::Settings& st) { st.setSelectOption(false, true); });
+    s.session.changeSettings([&](tv::Settings& st) { st.U = st.UAX = st.UMX = false; });
+    s.session.changeSettings([&](tv::Settings& st) { st.UTX = st.USX = st.UKX = false; });
+    s.session.changeSettings(
+        [&](tv::Settings& st) { st.UT2 = true; }); // only maps are ticked by the selection
     s.fx.writeNeverMove({"Twin*", "Lone.ut2", "Tex.utx", "Hand*"});
     s.fx.writeCacheIni({s.fx.addEntry(1, "Twin.ut2"), s.fx.addEntry(2, "Twin.ut2"),
                         s.fx.addEntry(3, "Lone.ut2"), s.fx.addEntry(4, "Tex.utx"),
@@ -157,18 +158,18 @@ TEST(NeverMoveEditing, SaveKeepsTheTicksTheUserLeft) {
     EXPECT_EQ(s.rows(), (std::vector<std::string>{"-Twin.ut2", "-Twin.ut2", "-Lone.ut2", "-Tex.utx",
                                                   "-Hand.ut2", "+Other.ut2", "-Free.utx"}));
     // By hand: the other map unticked, a texture the selection leaves ticked.
-    s.session.fileList().row(5).ticked = false;
-    s.session.fileList().row(6).ticked = true;
+    s.session.setTicked(5, false);
+    s.session.setTicked(6, true);
     // The list lets go of every entry but Hand*, and newly names Free.utx.
-    s.session.neverMoveEdits().setLines({"Hand*", "Free.utx"});
+    s.session.neverMoveSetLines({"Hand*", "Free.utx"});
     ASSERT_TRUE(s.did(s.session.neverMoveSave()));
     // Released rows get a scan's tick: the duplicated name none, the excluded
     // type none, the lone map its tick. The hand-made choices stay.
     EXPECT_EQ(s.rows(), (std::vector<std::string>{"-Twin.ut2", "-Twin.ut2", "+Lone.ut2", "-Tex.utx",
                                                   "-Hand.ut2", "-Other.ut2", "-Free.utx"}));
-    EXPECT_FALSE(s.session.fileList().row(0).neverMove);
-    EXPECT_TRUE(s.session.fileList().row(4).neverMove);
-    EXPECT_TRUE(s.session.fileList().row(6).neverMove);
+    EXPECT_FALSE(s.session.fileList().rows()[0].neverMove);
+    EXPECT_TRUE(s.session.fileList().rows()[4].neverMove);
+    EXPECT_TRUE(s.session.fileList().rows()[6].neverMove);
     EXPECT_EQ(s.session.statusText(), "Found 1 file to process");
 }
 
@@ -185,6 +186,6 @@ TEST(NeverMoveEditing, RowAddAsksAndAppendsOnce) {
     EXPECT_EQ(s.prompter.shown.size(), 1u);
     ASSERT_TRUE(s.did(s.session.addRowToNeverMove(0)));
     EXPECT_EQ(tvtest::readFile(s.fx.program + "/TessvaneDontMove.ini"), "First.u\r\nMod.u\r\n");
-    EXPECT_TRUE(s.session.fileList().row(0).neverMove);
-    EXPECT_FALSE(s.session.fileList().row(0).ticked);
+    EXPECT_TRUE(s.session.fileList().rows()[0].neverMove);
+    EXPECT_FALSE(s.session.fileList().rows()[0].ticked);
 }

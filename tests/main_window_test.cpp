@@ -191,9 +191,9 @@ TEST_F(MainWindowTest, HeaderClicksSortAndToggleTheOrder) {
     EXPECT_EQ(listColumn(0), (QStringList{"Tex.utx", "Song.ogg", "DM-One.ut2"}));
     auto* view = child<QTreeView>("ListView1");
     view->model()->setData(view->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
-    EXPECT_TRUE(window->session().fileList().row(1).ticked); // Tex.utx
-    EXPECT_FALSE(window->session().fileList().row(0).ticked);
-    EXPECT_FALSE(window->session().fileList().row(2).ticked);
+    EXPECT_TRUE(window->session().fileList().rows()[1].ticked); // Tex.utx
+    EXPECT_FALSE(window->session().fileList().rows()[0].ticked);
+    EXPECT_FALSE(window->session().fileList().rows()[2].ticked);
 }
 
 TEST_F(MainWindowTest, CheckAllUncheckAllAndDeleteDeletesNothing) {

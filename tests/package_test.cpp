@@ -175,7 +175,7 @@ TEST(PackageState, DamagedRowsSayWhatIsWrongAndOnlyAHandTicksThem) {
                                                   "-Short.utx", "-BadName.usx", "+Same.utx"}));
     EXPECT_EQ(s.session.statusText(), "Found 1 file to process");
     // One ticked by hand stays ticked through Check All.
-    s.session.fileList().row(3).ticked = true;
+    s.session.setTicked(3, true);
     s.session.checkAll();
     EXPECT_TRUE(list.rows()[3].ticked);
 }

@@ -21,7 +21,7 @@ struct SessionFixture {
     tv::Session session{fx.program, store, prompter};
     SessionFixture() {
         session.workOnInstall(installAt(fx.game));
-        session.settings().backupCache = false;
+        session.changeSettings([&](tv::Settings& st) { st.backupCache = false; });
     }
     // Texts of the rows, with "+" in front of ticked ones.
     std::vector<std::string> rows() const {

@@ -28,7 +28,7 @@ TEST(CacheRun, MovesTickedFilesAndWritesLogIndexAndUndoRecords) {
     fx.writeCacheIni({mapLine, "", dashLine, songLine, keptLine});
     std::string original = tvtest::readFile(fx.cache + "/Cache.ini");
     ASSERT_TRUE(s.session.ScanCache());
-    s.session.fileList().row(3).ticked = false; // Kept.uax stays
+    s.session.setTicked(3, false); // Kept.uax stays
     s.session.setClock([] { return int64_t{1'000'000'000}; });
     ASSERT_TRUE(s.run());
 
@@ -97,8 +97,8 @@ TEST(CacheRun, SelectsByTheWholeNameNotAPartOfIt) {
     s.fx.writeCacheIni(
         {s.fx.addEntry(1, "Foo.u"), s.fx.addEntry(2, "Foo.utx"), s.fx.addEntry(3, "KeepMe.utx")});
     s.session.ScanCache();
-    s.session.fileList().row(1).ticked = false;
-    s.session.fileList().row(2).ticked = true; // a never-move row ticked by hand
+    s.session.setTicked(1, false);
+    s.session.setTicked(2, true); // a never-move row ticked by hand
     s.run();
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/System/Foo.u"));
     EXPECT_FALSE(tvtest::exists(s.fx.game + "/Textures/Foo.utx"));
@@ -155,7 +155,7 @@ TEST(CacheRun, ALineRepeatedAfterItsFileMovedIsNotFound) {
     std::string line = s.fx.addEntry(1, "Twice.utx");
     s.fx.writeCacheIni({line, line});
     s.session.ScanCache();
-    s.session.fileList().row(0).ticked = true; // both rows are duplicates: tick one by hand
+    s.session.setTicked(0, true); // both rows are duplicates: tick one by hand
     s.run();
     EXPECT_TRUE(tvtest::exists(s.fx.game + "/Textures/Twice.utx"));
     EXPECT_EQ(s.logLines()[3], ident(1) + "-1.uxx NOT FOUND in the Cache Directory");
@@ -181,9 +181,10 @@ TEST(CacheRun, DestinationModes) {
         // The game's own Bar.ut2 is no reason to keep it from another folder.
         tvtest::writeFile(s.fx.game + "/Maps/Bar.ut2", "stock");
         s.session.ScanCache();
-        s.session.settings().setMoveOption(mode, true);
-        (mode == Settings::MoveMode::Dir ? s.session.settings().moveDirText
-                                         : s.session.settings().moveDir2Text) = folder + "/";
+        s.session.changeSettings([&](tv::Settings& st) { st.setMoveOption(mode, true); });
+        s.session.changeSettings([&](tv::Settings& st) {
+            (mode == Settings::MoveMode::Dir ? st.moveDirText : st.moveDir2Text) = folder + "/";
+        });
         ASSERT_TRUE(s.session.checkRunDestination());
         ASSERT_TRUE(s.run());
         if (mode == Settings::MoveMode::Dir) {
@@ -200,8 +201,9 @@ TEST(CacheRun, DestinationModes) {
 
 TEST(CacheRun, DriveLetterCheckStopsBeforeAnything) {
     SessionFixture s;
-    s.session.settings().setMoveOption(Settings::MoveMode::Dir, true);
-    s.session.settings().moveDirText = "D";
+    s.session.changeSettings(
+        [&](tv::Settings& st) { st.setMoveOption(Settings::MoveMode::Dir, true); });
+    s.session.changeSettings([&](tv::Settings& st) { st.moveDirText = "D"; });
     EXPECT_FALSE(s.session.checkRunDestination());
     EXPECT_EQ(s.prompter.messageTexts(),
               std::vector<std::string>{"You must select a destination folder"});
@@ -211,23 +213,25 @@ TEST(CacheRun, ARelativeDestinationFolderIsRefusedInBothModes) {
     SessionFixture s;
     for (auto mode : {Settings::MoveMode::Dir, Settings::MoveMode::Dir2}) {
         s.prompter.shown.clear();
-        s.session.settings().setMoveOption(mode, true);
-        s.session.settings().moveDirText = s.session.settings().moveDir2Text = "relout";
+        s.session.changeSettings([&](tv::Settings& st) { st.setMoveOption(mode, true); });
+        s.session.changeSettings(
+            [&](tv::Settings& st) { st.moveDirText = st.moveDir2Text = "relout"; });
         EXPECT_FALSE(s.session.checkRunDestination());
         EXPECT_FALSE(s.session.checkArchiveDestination());
         ASSERT_FALSE(s.prompter.messageTexts().empty());
         EXPECT_NE(s.prompter.messageTexts()[0].find("A full path is needed"), std::string::npos);
-        s.session.settings().moveDirText = s.session.settings().moveDir2Text = s.fx.dir / "relout";
+        s.session.changeSettings(
+            [&](tv::Settings& st) { st.moveDirText = st.moveDir2Text = s.fx.dir / "relout"; });
         EXPECT_TRUE(s.session.checkRunDestination());
     }
 }
 
 TEST(CacheRun, NoDestinationOptionChosenNeedsTheStructuredFolder) {
     SessionFixture s;
-    s.session.settings().moveNorm = s.session.settings().moveDir = s.session.settings().moveDir2 =
-        false;
+    s.session.changeSettings(
+        [](tv::Settings& st) { st.moveNorm = st.moveDir = st.moveDir2 = false; });
     EXPECT_FALSE(s.session.checkRunDestination());
-    s.session.settings().moveDir2Text = s.fx.dir / "Elsewhere";
+    s.session.changeSettings([&](tv::Settings& st) { st.moveDir2Text = s.fx.dir / "Elsewhere"; });
     EXPECT_TRUE(s.session.checkRunDestination());
 }
 
@@ -236,8 +240,10 @@ TEST(CacheRun, FolderThatCannotBeCreatedStopsTheRunBeforeAnyMove) {
     std::string line = s.fx.addEntry(1, "Bar.ut2");
     s.fx.writeCacheIni({line});
     s.session.ScanCache();
-    s.session.settings().setMoveOption(Settings::MoveMode::Dir, true);
-    s.session.settings().moveDirText = s.fx.dir / "no/such/parent";
+    s.session.changeSettings(
+        [&](tv::Settings& st) { st.setMoveOption(Settings::MoveMode::Dir, true); });
+    s.session.changeSettings(
+        [&](tv::Settings& st) { st.moveDirText = s.fx.dir / "no/such/parent"; });
     EXPECT_FALSE(s.run());
     ASSERT_EQ(s.prompter.messageTexts().size(), 1u);
     EXPECT_NE(s.prompter.messageTexts()[0].find("no file was moved"), std::string::npos);
@@ -260,7 +266,7 @@ TEST(CacheRun, UnreadableUndoLogStopsTheRunBeforeAnyMove) {
 
 TEST(CacheRun, BackupKeepsTwoGenerationsAndLeavesOutZips) {
     SessionFixture s;
-    s.session.settings().backupCache = true;
+    s.session.changeSettings([&](tv::Settings& st) { st.backupCache = true; });
     tvtest::writeFile(s.fx.cache + "/other.zip", "zip");
     s.fx.writeCacheIni({s.fx.addEntry(1, "A.utx")});
     const std::string zip = s.fx.cache + "/tessvanebak.zip";
@@ -326,7 +332,7 @@ TEST(Undo, KeyComesFromTheFileNameNotFromFolders) {
     ASSERT_TRUE(log.open(s.fx.program + "/tessvane.mdb"));
     log.insert({"d", cache + "/" + ident(5) + ".uxx", s.fx.game + "/Maps/Back.ut2"});
     log.close();
-    s.session.settings().cacheDir = cache;
+    s.session.changeSettings([&](tv::Settings& st) { st.cacheDir = cache; });
     s.prompter.answers = {true};
     s.did(s.session.undo({{s.fx.game + "/Maps/Back.ut2"}}));
     EXPECT_EQ(tvtest::readFile(cache + "/cache.ini"), crlf({"[Cache]", ident(5) + "=Back.ut2"}));
@@ -479,7 +485,7 @@ TEST(CacheRun, AStopEndsTheRunBetweenBatchesWithNothingHalfDone) {
         std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(said), lines.end()),
         (std::vector<std::string>{s.fx.program + "/Tessvane.log was created.", "", none, "",
                                   std::string(102, '~'), ""}));
-    s.session.settings().backupCache = true;
+    s.session.changeSettings([&](tv::Settings& st) { st.backupCache = true; });
     ASSERT_TRUE(s.run());
     EXPECT_EQ(s.session.statusText(),
               "Stopped during the backup; no file was moved and the backups are as they were");

@@ -65,14 +65,14 @@ TEST(Confinement, NamesThatAreNoPlainFileNamesAreNeverMovedInAnyMode) {
             lines.push_back(s.fx.addEntry(10 + static_cast<int>(i), hostile[i]));
         lines.push_back(s.fx.addEntry(1, "Good.utx"));
         s.fx.writeCacheIni(lines);
-        s.session.settings().setMoveOption(mode, true);
-        s.session.settings().moveDirText = s.fx.dir / "One";
-        s.session.settings().moveDir2Text = s.fx.dir / "Target";
+        s.session.changeSettings([&](tv::Settings& st) { st.setMoveOption(mode, true); });
+        s.session.changeSettings([&](tv::Settings& st) { st.moveDirText = s.fx.dir / "One"; });
+        s.session.changeSettings([&](tv::Settings& st) { st.moveDir2Text = s.fx.dir / "Target"; });
         ASSERT_TRUE(s.session.ScanCache());
         ASSERT_EQ(s.session.fileList().rows().size(), hostile.size() + 1);
         for (size_t i = 0; i < hostile.size(); ++i) {
-            EXPECT_EQ(s.session.fileList().row(i).text, kUnsafeNameText + hostile[i]);
-            EXPECT_FALSE(s.session.fileList().row(i).ticked);
+            EXPECT_EQ(s.session.fileList().rows()[i].text, kUnsafeNameText + hostile[i]);
+            EXPECT_FALSE(s.session.fileList().rows()[i].ticked);
         }
         s.session.checkAll(); // even ticked by hand
         ASSERT_TRUE(s.run());
@@ -150,8 +150,9 @@ TEST(Confinement, UndoTakesFilesOnlyOutOfFoldersTessvaneMovesInto) {
     s.fx.writeCacheIni({s.fx.addEntry(1, "Moved.ut2")});
     // A real run into a folder of the user's choice: that folder is remembered.
     s.session.ScanCache();
-    s.session.settings().setMoveOption(Settings::MoveMode::Dir, true);
-    s.session.settings().moveDirText = outside / "chosen";
+    s.session.changeSettings(
+        [&](tv::Settings& st) { st.setMoveOption(Settings::MoveMode::Dir, true); });
+    s.session.changeSettings([&](tv::Settings& st) { st.moveDirText = outside / "chosen"; });
     ASSERT_TRUE(s.run());
     ASSERT_TRUE(tvtest::exists(outside / "chosen/Moved.ut2"));
     // Tampered records: a user's file anywhere, a file in the game folder
@@ -259,8 +260,9 @@ TEST(LetterCase, TheStructuredFolderUsesSubfoldersOfAnyCase) {
     fs::create_directories(target + "/maps");
     s.fx.writeCacheIni({s.fx.addEntry(1, "DM-X.ut2")});
     s.session.ScanCache();
-    s.session.settings().setMoveOption(Settings::MoveMode::Dir2, true);
-    s.session.settings().moveDir2Text = target;
+    s.session.changeSettings(
+        [&](tv::Settings& st) { st.setMoveOption(Settings::MoveMode::Dir2, true); });
+    s.session.changeSettings([&](tv::Settings& st) { st.moveDir2Text = target; });
     ASSERT_TRUE(s.run());
     EXPECT_TRUE(tvtest::exists(target + "/maps/DM-X.ut2"));
     EXPECT_FALSE(tvtest::exists(target + "/Maps"));

@@ -36,9 +36,9 @@ struct Scan {
         return out;
     }
     void selectOnly(std::initializer_list<bool Settings::*> boxes) {
-        session.settings().setSelectOption(false, true);
+        session.changeSettings([&](tv::Settings& st) { st.setSelectOption(false, true); });
         for (auto b : boxes)
-            session.settings().*b = true;
+            session.changeSettings([&](tv::Settings& st) { st.*b = true; });
     }
 };
 
@@ -179,12 +179,12 @@ TEST(Scan, DateComesFromTheFirstCandidateThenTheSecond) {
                         ident(4) + "-1=Case.utx"});
     s.session.ScanCache();
     ASSERT_EQ(s.session.fileList().rows().size(), 4u);
-    EXPECT_EQ(s.session.fileList().row(0).modified, 1000000000);
-    EXPECT_EQ(s.session.fileList().row(1).modified, 1200000000);
-    EXPECT_EQ(s.session.fileList().row(2).date(), "");
-    EXPECT_EQ(s.session.fileList().row(2).text, "Gone.utx");
-    EXPECT_EQ(s.session.fileList().row(3).modified, 1300000000);
-    EXPECT_FALSE(s.session.fileList().row(1).date().empty());
+    EXPECT_EQ(s.session.fileList().rows()[0].modified, 1000000000);
+    EXPECT_EQ(s.session.fileList().rows()[1].modified, 1200000000);
+    EXPECT_EQ(s.session.fileList().rows()[2].date(), "");
+    EXPECT_EQ(s.session.fileList().rows()[2].text, "Gone.utx");
+    EXPECT_EQ(s.session.fileList().rows()[3].modified, 1300000000);
+    EXPECT_FALSE(s.session.fileList().rows()[1].date().empty());
 }
 
 // A cache big enough to be asked by several threads: each row still gets
@@ -205,7 +205,7 @@ TEST(Scan, ABigCacheGivesEachRowItsOwnFilesDateAndSize) {
     const auto& table = s.session.fileList().scanTable();
     ASSERT_EQ(table.size(), static_cast<size_t>(kEntries));
     for (int i = 0; i < kEntries; ++i) {
-        const auto& row = s.session.fileList().row(static_cast<size_t>(i));
+        const auto& row = s.session.fileList().rows()[static_cast<size_t>(i)];
         const auto& entry = table[static_cast<size_t>(i)];
         ASSERT_EQ(row.text, "P" + std::to_string(i) + ".utx");
         if (i % 7 == 3) {
@@ -253,8 +253,8 @@ TEST(Scan, NeverMoveRowsAreMarkedAndUnticked) {
     s.session.ScanCache();
     EXPECT_EQ(s.rows(), (std::vector<std::string>{"-ctf-face.ut2", "-CTF-Foo.ut2", "+DM-ctf.ut2",
                                                   "-dm-exact.UT2"}));
-    EXPECT_TRUE(s.session.fileList().row(0).neverMove);
-    EXPECT_FALSE(s.session.fileList().row(2).neverMove);
+    EXPECT_TRUE(s.session.fileList().rows()[0].neverMove);
+    EXPECT_FALSE(s.session.fileList().rows()[2].neverMove);
     EXPECT_EQ(s.session.neverMoveEdits().list().entries(),
               (std::vector<std::string>{"CTF*", "DM-Exact.ut2"}));
 }

@@ -103,7 +103,8 @@ TEST(Settings, FirstStartGivesDefaultsAndShutDownWritesEveryValue) {
     RegistryStore store(fx.registry);
     RecordingPrompter p;
     Session s(fx.program, store, p);
-    s.settings().selectAll = false; // loading must restore the default
+    s.changeSettings(
+        [&](tv::Settings& st) { st.selectAll = false; }); // loading must restore the default
     s.loadSettings();
     EXPECT_TRUE(s.settings().selectAll);
     EXPECT_FALSE(s.settings().selectOnly);
@@ -148,7 +149,7 @@ TEST(Settings, StoredValuesAreLoadedAndBadOnesLeaveTheControl) {
     reg.WriteEntry("FirstRun", "0");
     RecordingPrompter p;
     Session s(fx.program, store, p);
-    s.settings().UMX = true;
+    s.changeSettings([&](tv::Settings& st) { st.UMX = true; });
     s.loadSettings();
     EXPECT_FALSE(s.settings().selectAll);
     EXPECT_TRUE(s.settings().selectOnly);

@@ -15,8 +15,9 @@
 
 namespace tv {
 
-FileListModel::FileListModel(FileList& list, QObject* parent)
-    : QAbstractTableModel(parent), m_list(list) {
+FileListModel::FileListModel(const FileList& list, std::function<void(size_t, bool)> tick,
+                             QObject* parent)
+    : QAbstractTableModel(parent), m_list(list), m_tick(std::move(tick)) {
     reload();
 }
 
@@ -142,13 +143,13 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
 bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::CheckStateRole || index.column() != 0 || !index.isValid()) return false;
     const size_t at = sessionRow(index.row());
-    FileRow& r = m_list.row(at);
+    const FileRow& r = m_list.rows()[at];
     if (r.neverMove) return false;
     const bool tick = value.value<Qt::CheckState>() == Qt::Checked;
     if (tick && !r.ticked && r.state == PackageState::Damaged && confirmDamagedTick &&
         !confirmDamagedTick(r, m_list.damage(at)))
         return false;
-    r.ticked = tick;
+    m_tick(at, tick);
     emit dataChanged(index, index, {Qt::CheckStateRole});
     emit tickedChanged();
     return true;

@@ -17,7 +17,9 @@ namespace tv {
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit FileListModel(FileList& list, QObject* parent = nullptr);
+    // `tick(row, on)` ticks a row of the list (the list itself is only read).
+    FileListModel(const FileList& list, std::function<void(size_t, bool)> tick,
+                  QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -52,7 +54,8 @@ private:
     }
     void applySort();
 
-    FileList& m_list;
+    const FileList& m_list;
+    std::function<void(size_t, bool)> m_tick;
     std::vector<size_t> m_order; // view row -> session row
     int m_sortColumn = -1;       // none yet: the order of Cache.ini
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;

@@ -73,7 +73,8 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     layout->addWidget(lblStale);
     layout->addLayout(buttons);
 
-    m_model = new FileListModel(m_session.fileList(), this);
+    m_model = new FileListModel(
+        m_session.fileList(), [this](size_t row, bool on) { m_session.setTicked(row, on); }, this);
     m_model->confirmDamagedTick = [this](const FileRow& row, const std::string& damage) {
         return m_prompter.question(row.text + " is damaged (" + damage +
                                    "): the game cannot load it, and a run puts it into the "
@@ -192,7 +193,7 @@ void FileListTab::contextMenu(const QPoint& pos) {
     if (!index.isValid()) return;
     ListView1->setCurrentIndex(index);
     const size_t row = m_model->sessionRow(index.row());
-    if (m_session.fileList().row(row).neverMove) return;
+    if (m_session.fileList().rows()[row].neverMove) return;
     if (!m_session.confirmAddRowToNeverMove(row) ||
         !m_session.told(m_session.addRowToNeverMove(row)))
         return;

@@ -58,7 +58,8 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
                        Prompter& prompter, Shell& shell, QWidget* parent)
     : QMainWindow(parent), m_sessionPrompter(prompter),
       m_session(programFolder, registry, m_sessionPrompter), m_prompter(prompter), m_shell(shell),
-      m_ownSound(std::make_unique<QtSoundPlayer>()), m_sound(m_ownSound.get()) {
+      m_registry(registry), m_ownSound(std::make_unique<QtSoundPlayer>()),
+      m_sound(m_ownSound.get()) {
     setObjectName("frmMain");
     auto* central = new QWidget(this);
     Tab1 = new QTabWidget(central);
@@ -66,12 +67,12 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     m_statusTab = new StatusTab;
     m_fileListTab = new FileListTab(m_session, m_prompter);
     m_optionsTab = new OptionsTab(m_session, m_prompter);
-    m_neverMoveTab = new NeverMoveTab(m_session);
-    m_undoTab = new UndoTab(m_session, m_work);
+    m_neverMoveTab = new NeverMoveTab(m_session, m_prompter);
+    m_undoTab = new UndoTab(m_session, m_work, m_prompter);
     auto* userDefined = new QWidget;
     (new QVBoxLayout(userDefined))
         ->addWidget(new QLabel("Will be where users can define file types and where they go"));
-    m_zipTab = new ZipTab(m_session, m_work, m_prompter, m_shell);
+    m_zipTab = new ZipTab(m_session, m_work, m_prompter, m_shell, m_registry);
     Tab1->addTab(m_statusTab, "Status");
     Tab1->addTab(m_fileListTab, "File List");
     Tab1->addTab(m_optionsTab, "Options");
@@ -672,7 +673,7 @@ void MainWindow::showUndoList() {
 }
 
 void MainWindow::restoreWindowGeometry() {
-    auto stored = m_session.registry().value(kWindowKey, kWindowValue);
+    auto stored = m_registry.value(kWindowKey, kWindowValue);
     if (!stored || stored->type != REG_BINARY) return;
     // Qt brings a window whose screen is gone back onto one that is there.
     const QByteArray bytes(stored->data.data(), static_cast<qsizetype>(stored->data.size()));
@@ -684,7 +685,7 @@ void MainWindow::saveWindowGeometry() {
     RegValue value;
     value.type = REG_BINARY;
     value.data.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
-    m_session.registry().setValue(kWindowKey, kWindowValue, value);
+    m_registry.setValue(kWindowKey, kWindowValue, value);
 }
 
 } // namespace tv

@@ -146,6 +146,7 @@ private:
     Session m_session;
     Prompter& m_prompter;
     Shell& m_shell;
+    RegistryStore& m_registry; // the window's own values (its place, the archive folder)
 
     QTabWidget* Tab1;
     StatusTab* m_statusTab;

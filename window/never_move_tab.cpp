@@ -19,8 +19,8 @@
 
 namespace tv {
 
-NeverMoveTab::NeverMoveTab(Session& session, QWidget* parent)
-    : QWidget(parent), m_session(session) {
+NeverMoveTab::NeverMoveTab(Session& session, Prompter& prompter, QWidget* parent)
+    : QWidget(parent), m_session(session), m_prompter(prompter) {
     auto* current = makeFrame(this, "Current Files and Patterns");
     lstNM = new QListWidget(current);
     lstNM->setObjectName("lstNM");
@@ -107,7 +107,7 @@ void NeverMoveTab::watchFile() {
 }
 
 bool NeverMoveTab::keepEditsOverFile() {
-    return m_session.prompter().question(
+    return m_prompter.question(
         "The never-move list was changed outside Tessvane (in the editor or by tessvane-cli) "
         "while this tab has changes that are not saved.\n\n"
         "Keep the changes made here? Yes keeps them (\"Save Changes\" then writes them over "
@@ -129,7 +129,7 @@ void NeverMoveTab::checkFileOnDisk() {
         const bool keep = keepEditsOverFile();
         m_asking = false;
         if (keep) {
-            m_session.neverMoveEdits().keepEdits();
+            m_session.neverMoveKeepEdits();
             return;
         }
     }
@@ -139,7 +139,7 @@ void NeverMoveTab::checkFileOnDisk() {
 
 bool NeverMoveTab::allowClose() {
     if (!m_session.neverMoveEdits().changed()) return true;
-    switch (m_session.prompter().choose("Save the changes to the never-move list?")) {
+    switch (m_prompter.choose("Save the changes to the never-move list?")) {
     case Choice::Yes:
         saveClicked();
         return !m_session.neverMoveEdits().changed(); // a save that failed keeps the program open
@@ -161,7 +161,7 @@ void NeverMoveTab::showLines() {
 }
 
 void NeverMoveTab::addClicked() {
-    if (!m_session.neverMoveEdits().add(fromText8(txtNMAdd->text()))) return;
+    if (!m_session.neverMoveAdd(fromText8(txtNMAdd->text()))) return;
     txtNMAdd->clear();
     showLines();
 }
@@ -170,7 +170,7 @@ void NeverMoveTab::removeClicked() {
     std::vector<int> selected;
     for (QListWidgetItem* item : lstNM->selectedItems())
         selected.push_back(lstNM->row(item));
-    m_session.neverMoveEdits().remove(selected, lstNM->currentRow());
+    m_session.neverMoveRemove(selected, lstNM->currentRow());
     showLines();
 }
 

@@ -11,6 +11,8 @@ class QTimer;
 
 namespace tv {
 
+class Prompter;
+
 class Session;
 
 // "Never Move": the entries of the never-move list and their editing, held
@@ -18,7 +20,7 @@ class Session;
 class NeverMoveTab : public QWidget {
     Q_OBJECT
 public:
-    explicit NeverMoveTab(Session& session, QWidget* parent = nullptr);
+    NeverMoveTab(Session& session, Prompter& prompter, QWidget* parent = nullptr);
     // The session's lines, and the "not saved yet" note when they changed.
     void showLines();
     // The list's file was changed by another program: read again when
@@ -43,6 +45,7 @@ private:
     bool keepEditsOverFile();
 
     Session& m_session;
+    Prompter& m_prompter;
     QListWidget* lstNM;
     QPushButton* cmdNMRemove;
     QPushButton* cmdNMSave;

@@ -307,8 +307,8 @@ void OptionsTab::connectControls() {
 
 void OptionsTab::storeSettings() {
     if (m_loading) return; // the controls are being set from the settings
-    store(m_session.settings());
-    m_session.housekeeping().setPurgeDaysText(purgeDays());
+    m_session.changeSettings([this](Settings& s) { store(s); });
+    m_session.setPurgeDaysText(purgeDays());
 }
 
 void OptionsTab::load(const Settings& s) {
@@ -441,7 +441,7 @@ void OptionsTab::browse(QLineEdit* box) {
 }
 
 void OptionsTab::setPurgeClicked() {
-    m_session.housekeeping().setPurgeDaysText(purgeDays());
+    m_session.setPurgeDaysText(purgeDays());
     m_session.told(m_session.SetPurgeDays());
 }
 

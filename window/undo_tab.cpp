@@ -20,8 +20,8 @@
 
 namespace tv {
 
-UndoTab::UndoTab(Session& session, BackgroundWork& work, QWidget* parent)
-    : QWidget(parent), m_session(session), m_work(work) {
+UndoTab::UndoTab(Session& session, BackgroundWork& work, Prompter& prompter, QWidget* parent)
+    : QWidget(parent), m_session(session), m_prompter(prompter), m_work(work) {
     cmdUndo = makeButton(this, "cmdUndo", "&Undo Selections");
     cmdEmptyDB = makeButton(this, "cmdEmptyDB", "&Empty Database");
     cmdCompactDB = makeButton(this, "cmdCompactDB", "&Compact Database");
@@ -106,10 +106,10 @@ void UndoTab::undoInstallClicked() {
             paths.push_back(fromBytes(in->child(j)->data(0, Qt::UserRole).toByteArray()));
     }
     if (paths.empty()) {
-        m_session.prompter().message("Please select installations to take back.");
+        m_prompter.message("Please select installations to take back.");
         return;
     }
-    if (!m_session.prompter().question(
+    if (!m_prompter.question(
             "Take back the files of the selected installations?\n\nA file changed since it "
             "was installed stays where it is.",
             "Take Back Installations", MessageIcon::Exclamation))

@@ -9,6 +9,8 @@ class QTreeWidget;
 
 namespace tv {
 
+class Prompter;
+
 class BackgroundWork;
 class Session;
 class UndoListModel;
@@ -18,7 +20,7 @@ class UndoListModel;
 class UndoTab : public QWidget {
     Q_OBJECT
 public:
-    UndoTab(Session& session, BackgroundWork& work, QWidget* parent = nullptr);
+    UndoTab(Session& session, BackgroundWork& work, Prompter& prompter, QWidget* parent = nullptr);
     // LoadUndoList: the records and the log's size afresh.
     void LoadUndoList();
 
@@ -35,6 +37,7 @@ private:
     void sortClicked(int column);
 
     Session& m_session;
+    Prompter& m_prompter;
     BackgroundWork& m_work;
     UndoListModel* m_model;
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;

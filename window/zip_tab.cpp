@@ -75,8 +75,9 @@ PicDisplay::PicDisplay(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 ZipTab::ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell& shell,
-               QWidget* parent)
-    : QWidget(parent), m_session(session), m_work(work), m_prompter(prompter), m_shell(shell) {
+               RegistryStore& registry, QWidget* parent)
+    : QWidget(parent), m_session(session), m_work(work), m_prompter(prompter), m_shell(shell),
+      m_registry(registry) {
     frmDrop = makeFrame(this, "Drop files here");
     frmDrop->setObjectName("frmDrop");
     frmDrop->setMinimumHeight(80);
@@ -91,8 +92,9 @@ ZipTab::ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell
     auto* options = makeFrame(this, "Options");
     chkUnZIPNoPreview = makeCheck(options, "chkUnZIPNoPreview", "U&nZIP without preview");
     (new QVBoxLayout(options))->addWidget(chkUnZIPNoPreview);
-    connect(chkUnZIPNoPreview, &QCheckBox::toggled, this,
-            [this](bool on) { m_session.settings().unzipNoPreview = on; });
+    connect(chkUnZIPNoPreview, &QCheckBox::toggled, this, [this](bool on) {
+        m_session.changeSettings([on](Settings& s) { s.unzipNoPreview = on; });
+    });
 
     txtTextFile = makeText(this, "txtTextFile", "Hidden to store text file location");
     txtTextFile->setVisible(false);
@@ -240,7 +242,7 @@ void ZipTab::openZipClicked() {
 // Where the archive dialog opens: the folder archives last came from, else
 // the player's downloads, else home.
 std::string ZipTab::archiveFolder() {
-    if (auto stored = m_session.registry().value(kTessvaneKey, kArchiveFolderValue);
+    if (auto stored = m_registry.value(kTessvaneKey, kArchiveFolderValue);
         stored && stored->type == REG_SZ) {
         std::string folder = stored->data;
         while (!folder.empty() && folder.back() == '\0')
@@ -255,8 +257,8 @@ std::string ZipTab::archiveFolder() {
 void ZipTab::rememberArchiveFolder(const std::string& folder) {
     if (folder.empty()) return;
     const RegValue value = RegValue::text(folder);
-    if (m_session.registry().value(kTessvaneKey, kArchiveFolderValue) == value) return;
-    m_session.registry().setValue(kTessvaneKey, kArchiveFolderValue, value);
+    if (m_registry.value(kTessvaneKey, kArchiveFolderValue) == value) return;
+    m_registry.setValue(kTessvaneKey, kArchiveFolderValue, value);
 }
 
 void ZipTab::showNeeds(const std::vector<std::string>& lines) {

@@ -23,6 +23,7 @@ class Prompter;
 class BackgroundWork;
 class ElidingLabel;
 class Session;
+class RegistryStore;
 class Shell;
 struct Settings;
 
@@ -41,7 +42,7 @@ class ZipTab : public QWidget {
     Q_OBJECT
 public:
     ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell& shell,
-           QWidget* parent = nullptr);
+           RegistryStore& registry, QWidget* parent = nullptr);
     // "U&nZIP without preview", kept with the settings.
     void load(const Settings& s);
     void store(Settings& s) const;
@@ -81,6 +82,7 @@ private:
     BackgroundWork& m_work;
     Prompter& m_prompter;
     Shell& m_shell;
+    RegistryStore& m_registry;
     PicDisplay* m_picDisplay = nullptr;
     // A UMOD installer loaded for "Process Loaded ZIP" (none: a ZIP archive or nothing).
     std::optional<UmodPackage> m_umod;
