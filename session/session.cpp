@@ -309,14 +309,14 @@ void Session::FixMissingExtensions(const std::string& cacheFolder) {
     // game running is said, and a later scan repairs.
     const Outcome<Completed> repaired = m_runner.run<Completed>(
         {.busy = false, .waitForLock = false}, [this] { return snapshot(); },
-        [&](const Work&) -> Outcome<Completed> {
+        [&](const Work& work) -> Outcome<Completed> {
             RepairResult r = tv::FixMissingExtensions(cacheFolder);
             m_repairDone = true;
             if (!r.written)
                 // The index stays as it was; the rows keep their error text.
                 return Refused{"Cache.ini could not be repaired: " + r.error,
                                RefusalKind::Unavailable};
-            if (m_settings.extAlert)
+            if (work.settings.extAlert)
                 m_prompter.message(
                     r.stillMissing ? "A file extension is still missing...only maps can be fixed."
                                    : "Auto-corrected all missing map extensions...");
