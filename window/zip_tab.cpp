@@ -92,9 +92,7 @@ ZipTab::ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell
     auto* options = makeFrame(this, "Options");
     chkUnZIPNoPreview = makeCheck(options, "chkUnZIPNoPreview", "U&nZIP without preview");
     (new QVBoxLayout(options))->addWidget(chkUnZIPNoPreview);
-    connect(chkUnZIPNoPreview, &QCheckBox::toggled, this, [this](bool on) {
-        m_session.changeSettings([on](Settings& s) { s.unzipNoPreview = on; });
-    });
+    connect(chkUnZIPNoPreview, &QCheckBox::toggled, this, &ZipTab::noPreviewToggled);
 
     txtTextFile = makeText(this, "txtTextFile", "Hidden to store text file location");
     txtTextFile->setVisible(false);
@@ -304,6 +302,10 @@ void ZipTab::load(const std::string& path, bool several) {
                 emit destinationsChanged(); // maps may have gone in
             loadNext();
         });
+}
+
+void ZipTab::noPreviewToggled(bool on) {
+    m_session.changeSettings([on](Settings& s) { s.unzipNoPreview = on; });
 }
 
 void ZipTab::showPreview() {

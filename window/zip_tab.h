@@ -70,6 +70,7 @@ private:
     void enlargePictureClicked();
     void load(const std::string& path, bool several);
     void showPreview();
+    void noPreviewToggled(bool on);
     // The next of the archives chosen together, if any.
     void loadNext(bool afterWork = true);
     std::deque<std::string> m_queue;
