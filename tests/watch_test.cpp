@@ -301,12 +301,16 @@ TEST(Watch, TheProgramsItAsksAreBoundedInTime) {
 }
 
 // The game's configuration rewritten in place to name another cache folder:
-// the watch reads it again and watches that folder from then on.
+// the watch reads it again and watches that folder from then on; what that
+// folder held before the game stays.
 TEST(Watch, ACacheFolderTheConfigurationMovesToIsWatched) {
     GameFixture fx;
     fx.writeCacheIni({});
     const std::string far = fx.game + "/Cache2";
     std::filesystem::create_directories(far);
+    // A month-old map there: it was not downloaded by the coming game.
+    tvtest::writeFile(far + "/" + ident(6) + ".uxx", tvtest::packageBytes("DM-Old.ut2"));
+    tvtest::writeFile(far + "/Cache.ini", "[Cache]\r\n" + ident(6) + "=DM-Old.ut2\r\n");
     tvtest::TempDir proc;
     Background watch(fx, {"watch"},
                      {"TESSVANE_PROC_ROOT=" + proc.path(), "TESSVANE_WATCH_INTERVAL_MS=50",
@@ -319,11 +323,13 @@ TEST(Watch, ACacheFolderTheConfigurationMovesToIsWatched) {
     std::this_thread::sleep_for(500ms);
     tvtest::writeFile(proc / "5/comm", "UT2003.exe\n");
     tvtest::writeFile(far + "/" + ident(7) + ".uxx", tvtest::packageBytes("DM-Far.ut2"));
-    tvtest::writeFile(far + "/Cache.ini", "[Cache]\r\n" + ident(7) + "=DM-Far.ut2\r\n");
+    tvtest::writeFile(far + "/Cache.ini",
+                      "[Cache]\r\n" + ident(6) + "=DM-Old.ut2\r\n" + ident(7) + "=DM-Far.ut2\r\n");
     ASSERT_TRUE(watch.waitFor("The game started")) << watch.out();
     std::filesystem::remove_all(proc / "5");
     EXPECT_TRUE(waitUntil([&] { return tvtest::exists(fx.game + "/Maps/DM-Far.ut2"); }, 5s))
         << watch.out();
+    EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Old.ut2")) << watch.out();
 }
 
 // Another game chosen while a game is on: that game's downloads move first,
