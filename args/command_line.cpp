@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include "args/version.h"
+
 #include <algorithm>
 
 namespace cmdline {
@@ -21,6 +23,14 @@ const Command* CommandTable::find(const std::string& name) const {
     auto it = std::find_if(m_commands.begin(), m_commands.end(),
                            [&](const Command& c) { return c.name == name; });
     return it == m_commands.end() ? nullptr : &*it;
+}
+
+bool asksForVersion(const std::vector<std::string>& args) {
+    return args.size() == 1 && args[0] == "--version";
+}
+
+std::string versionLine(const std::string& program) {
+    return program + " " + TESSVANE_VERSION;
 }
 
 bool asksForHelp(const std::vector<std::string>& args) {

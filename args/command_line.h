@@ -43,6 +43,10 @@ private:
 
 // Whether the arguments ask for help ("--help" or "-h" anywhere).
 bool asksForHelp(const std::vector<std::string>& args);
+// The call is `PROGRAM --version` (nothing else): the line to print then is
+// versionLine(program), "tessvane-cli 1.0.0".
+bool asksForVersion(const std::vector<std::string>& args);
+std::string versionLine(const std::string& program);
 
 // The arguments of a call, taken one by one. Every complaint goes to `err`
 // as "<program>: <message>" and marks the reader failed; the caller then

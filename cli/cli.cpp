@@ -39,6 +39,7 @@ const char* const kUsageTail =
     "  --select all     tick every file for this call\n"
     "  --types LIST     tick only these types for this call: UT2,UTX,UMX,UAX,USX,UKX,U\n"
     "  COMMAND --help   that command's help\n"
+    "  --version        the version, on one line\n"
     "Folders and archives may be named relative to the current folder; they are\n"
     "made whole paths before anything runs.\n"
     "Questions are answered No unless --yes is given; messages go to standard error.\n"
@@ -100,6 +101,10 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kUsageError;
     }
     const std::string name = global.take();
+    if (name == "--version") {
+        out << cmdline::versionLine(kProgram) << '\n';
+        return cmdline::kDone;
+    }
     if (name == "--help" || name == "-h") {
         out << table.usage();
         return cmdline::kDone;

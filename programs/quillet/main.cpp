@@ -1,3 +1,4 @@
+#include "args/command_line.h"
 #include "quiet_stderr.h"
 #include "quillet_cli.h"
 
@@ -10,6 +11,11 @@
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    // Said before the browser engine starts.
+    if (cmdline::asksForVersion(args)) {
+        std::cout << cmdline::versionLine("quillet") << '\n';
+        return 0;
+    }
     // The browser engine's start-up notes are not the program's output.
     std::unique_ptr<quillet::QuietStandardError> quiet;
     if (std::find(args.begin(), args.end(), "--verbose") == args.end())

@@ -1,3 +1,5 @@
+#include "args/command_line.h"
+#include "args/version.h"
 #include "formats/registry_store.h"
 #include "platform/program_folder.h"
 #include "ui/qt/qt_prompter.h"
@@ -7,7 +9,14 @@
 #include <QApplication>
 #include <QLoggingCategory>
 
+#include <iostream>
+
 int main(int argc, char** argv) {
+    // Said without a display, before anything of the window starts.
+    if (cmdline::asksForVersion({argv + 1, argv + argc})) {
+        std::cout << cmdline::versionLine("tessvane") << '\n';
+        return 0;
+    }
     // The update check's browser shares the windows' graphics contexts; its
     // start-up report is not for the user.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

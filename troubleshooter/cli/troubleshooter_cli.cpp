@@ -26,6 +26,7 @@ const char* const kProgram = "tessvane-troubleshooter";
 const char* const kUsage =
     "usage: tessvane-troubleshooter [--report [FILE] [--cache DIR] [--game DIR]]\n"
     "       tessvane-troubleshooter --clear [--yes]\n"
+    "       tessvane-troubleshooter --version\n"
     "\n"
     "  --report [FILE]  writes the diagnostic report without a window (FILE defaults to\n"
     "                   CacheInfo.txt in your home folder) and prints its path\n"
@@ -128,6 +129,10 @@ bool useCacheOf(Troubleshooter& t, const Request& r, const std::string& gameFold
 
 int runTroubleshooterCli(const std::vector<std::string>& args, std::ostream& out,
                          std::ostream& err) {
+    if (cmdline::asksForVersion(args)) {
+        out << cmdline::versionLine("tessvane-troubleshooter") << '\n';
+        return cmdline::kDone;
+    }
     // Help is all a call with --help does.
     if (cmdline::asksForHelp(args)) {
         out << kUsage;
