@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-webengine-dev qt6-multimedia-dev libgl-dev
   libsqlite3-dev libzip-dev zlib1g-dev libcurl4-openssl-dev libsystemd-dev dbus-daemon
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libcpp-httplib-dev python3-pyftpdlib
+  libcpp-httplib-dev python3-pyftpdlib nlohmann-json3-dev
   python3-bs4 python3-lxml desktop-file-utils universal-ctags
 )
 

@@ -1,5 +1,6 @@
 // tessvane-cli games: the installs found, numbered as --game N takes them.
 #include "commands.h"
+#include "json_output.h"
 
 #include "games/game_install.h"
 #include "platform/text_util.h"
@@ -9,10 +10,10 @@ namespace tv::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "  games                  lists the installs of the game found on this machine, one\n"
+    "  games [--json]         lists the installs of the game found on this machine, one\n"
     "                         per line: number, game, kind, game folder, cache folder\n"
-    "                         and entries of its cache index (tab-separated); --game N\n"
-    "                         works on the Nth\n";
+    "                         and entries of its cache index (tab-separated; --json: one\n"
+    "                         JSON document); --game N works on the Nth\n";
 
 class Games : public GameCommand {
 public:
@@ -21,17 +22,34 @@ public:
 protected:
     // One line per install found: what --game N takes.
     int run(Context& c, ArgReader& args) const override {
-        while (!args.done())
-            args.unexpected(args.take());
+        bool json = false;
+        while (!args.done()) {
+            const std::string a = args.take();
+            if (a == "--json")
+                json = true;
+            else
+                args.unexpected(a);
+        }
         if (args.failed()) return kUsageError;
         const auto found = c.session.findInstalls();
+        Json list = Json::array();
         for (size_t i = 0; i < found.size(); ++i) {
             const GameInstall& in = found[i];
             const auto [cache, entries] = c.session.cacheOf(in);
+            if (json) {
+                Json one{
+                    {"number", i + 1}, {"game", gameName(in.game)}, {"kind", kindName(in.kind)}};
+                putName(one, "game_folder", in.gameFolder);
+                putName(one, "cache_folder", cache);
+                one["entries"] = entries;
+                list.push_back(std::move(one));
+                continue;
+            }
             c.out << i + 1 << '\t' << gameName(in.game) << '\t' << kindName(in.kind) << '\t'
                   << escapeControls(in.gameFolder) << '\t' << escapeControls(cache) << '\t'
                   << entries << '\n';
         }
+        if (json) printJson(c.out, Json{{"installs", std::move(list)}});
         if (found.empty()) c.err << "Tessvane: no install of UT2003 or UT2004 found.\n";
         return found.empty() ? kNotDone : kDone;
     }

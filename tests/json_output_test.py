@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""tessvane-cli --json: one document on standard output whose rows are the
+text rows of the same call, names exactly as stored (a name that is not
+UTF-8 also byte for byte in hexadecimal)."""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+cli = sys.argv[1]
+
+
+def run(env, *args):
+    r = subprocess.run([cli, *args], env=env, capture_output=True)
+    return r.returncode, r.stdout
+
+
+with tempfile.TemporaryDirectory() as tmp:
+    demo = os.path.join(tmp, "demo")
+    subprocess.run([cli, "demo", demo], check=True, capture_output=True)
+    env = dict(os.environ, TESSVANE_HOME=demo + "/program",
+               TESSVANE_REGISTRY=demo + "/registry.reg", HOME=tmp, XDG_DATA_HOME=tmp + "/share",
+               XDG_CONFIG_HOME=tmp + "/config", TESSVANE_SYSTEM_ROOT=tmp + "/machine",
+               TESSVANE_PROC_ROOT=tmp + "/proc")
+    os.makedirs(tmp + "/proc")
+    # A name that is not UTF-8, as a server may send one.
+    with open(demo + "/UT2003/Cache/Cache.ini", "ab") as ini:
+        ini.write(b"0123456789ABCDEF0123456789ABCDEF=DM-Caf\xe9.ut2\r\n")
+    for state in ([], ["--state"]):
+        status, text = run(env, "scan", *state)
+        jstatus, doc = run(env, "scan", *state, "--json")
+        assert status == jstatus == 0, (status, jstatus)
+        document = json.loads(doc)  # nothing else on standard output
+        lines = text.split(b"\n")[:-1]
+        rows = [line.split(b"\t") for line in lines[:-1]]
+        assert len(rows) == len(document["rows"]), (len(rows), len(document["rows"]))
+        for fields, row in zip(rows, document["rows"]):
+            name = bytes.fromhex(row["name_hex"]) if "name_hex" in row else row["name"].encode()
+            assert fields[0] == (b"1" if row["ticked"] else b"0"), (fields, row)
+            assert fields[1] == name or b"\\x" in fields[1], (fields, row)  # text escapes controls
+            assert fields[2].decode() == row["date"], (fields, row)
+            assert fields[3] == (b"True" if row["never_move"] else b""), (fields, row)
+            if state:
+                assert fields[4].decode() == row["state"], (fields, row)
+            else:
+                assert "state" not in row, row
+        assert lines[-1].decode() == document["status"], (lines[-1], document["status"])
+        odd = [r for r in document["rows"] if "name_hex" in r]
+        assert len(odd) == 1 and bytes.fromhex(odd[0]["name_hex"]) == b"DM-Caf\xe9.ut2", odd
+        assert odd[0]["name"] == "DM-Caf\ufffd.ut2", odd
+    status, text = run(env, "games")
+    jstatus, doc = run(env, "games", "--json")
+    installs = json.loads(doc)["installs"]
+    assert status == jstatus, (status, jstatus)
+    assert [l.split(b"\t")[3].decode() for l in text.split(b"\n")[:-1]] == \
+        [i["game_folder"] for i in installs], (text, installs)
+    assert all(isinstance(i["entries"], int) and isinstance(i["number"], int) for i in installs)
+print("json output: ok")
