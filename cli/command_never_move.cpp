@@ -1,5 +1,6 @@
 // tessvane-cli never-move: the never-move list read and edited.
 #include "commands.h"
+#include "json_output.h"
 
 #include "platform/text_util.h"
 
@@ -7,7 +8,10 @@ namespace tv::cli {
 
 namespace {
 
-constexpr const char* kUsage = "  never-move list | add TEXT | remove TEXT\n";
+constexpr const char* kUsage =
+    "  never-move list [--json] | add TEXT | remove TEXT\n"
+    "      the never-move list, one line each (--json: as one JSON document), or a\n"
+    "      line added or removed\n";
 
 // Every line that is exactly `text` goes; false when there is none.
 bool removeLine(Context& c, const std::string& text) {
@@ -35,7 +39,8 @@ protected:
         std::vector<std::string> words;
         while (!args.done())
             words.push_back(args.take());
-        const bool list = words.size() == 1 && words[0] == "list";
+        const bool json = words.size() == 2 && words[0] == "list" && words[1] == "--json";
+        const bool list = (words.size() == 1 && words[0] == "list") || json;
         const bool edit = words.size() == 2 && (words[0] == "add" || words[0] == "remove");
         if (!list && !edit) {
             c.err << "tessvane-cli: never-move takes list, add TEXT or remove TEXT\n";
@@ -43,6 +48,16 @@ protected:
         }
         if (!c.start()) return c.status;
         c.session.LoadNeverMoveList();
+        if (json) {
+            Json lines = Json::array();
+            for (const auto& l : c.session.neverMoveEdits().lines()) {
+                Json one;
+                putName(one, "text", l);
+                lines.push_back(std::move(one));
+            }
+            printJson(c.out, Json{{"lines", std::move(lines)}});
+            return kDone;
+        }
         if (list) {
             for (const auto& l : c.session.neverMoveEdits().lines())
                 c.out << escapeControls(l) << '\n';

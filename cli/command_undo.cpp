@@ -1,5 +1,6 @@
 // tessvane-cli undo, compact and empty-undo: the undo log's commands.
 #include "commands.h"
+#include "json_output.h"
 
 #include "platform/text_io.h"
 #include "platform/text_util.h"
@@ -11,19 +12,45 @@ namespace tv::cli {
 namespace {
 
 constexpr const char* kUndoUsage =
-    "  undo --list | undo [--yes] (--all | NEWPATH...)\n"
-    "      lists the undo log (moves, then files archives installed), or moves files\n"
+    "  undo --list [--json] | undo [--yes] (--all | NEWPATH...)\n"
+    "      lists the undo log (moves, then files archives installed; --json: as one\n"
+    "      JSON document), or moves files\n"
     "      back into the cache and takes installed files back (each only while it\n"
     "      holds the bytes that were installed)\n";
 constexpr const char* kCompactUsage = "  compact                compacts the undo log\n";
 constexpr const char* kEmptyUndoUsage = "  empty-undo [--yes]     deletes every undo record\n";
 
-int undoList(Context& c) {
+// The same as one document: the moves, then the files archives installed.
+void printUndoJson(Context& c, const std::vector<UndoRecord>& records) {
+    Json moves = Json::array(), installed = Json::array();
+    for (const auto& r : records) {
+        Json one;
+        putName(one, "date", r.MoveDate);
+        putName(one, "new_path", r.NewFName);
+        putName(one, "cache_file", r.OldFName);
+        moves.push_back(std::move(one));
+    }
+    for (const auto& in : c.session.installations())
+        for (const auto& f : in.files) {
+            Json one;
+            putName(one, "date", in.date);
+            putName(one, "path", f.path);
+            putName(one, "archive", in.archive);
+            installed.push_back(std::move(one));
+        }
+    printJson(c.out, Json{{"moves", std::move(moves)}, {"installed", std::move(installed)}});
+}
+
+int undoList(Context& c, bool json) {
     std::vector<UndoRecord> records;
     std::string error;
     if (!c.session.undoRecords(records, &error)) {
         c.err << "Tessvane: the undo log cannot be read: " << escapeControls(error) << '\n';
         return kNotDone;
+    }
+    if (json) {
+        printUndoJson(c, records);
+        return kDone;
     }
     // The log is a file like any other: each field escaped, the tabs kept.
     for (const auto& r : records)
@@ -38,7 +65,7 @@ int undoList(Context& c) {
 }
 
 struct UndoArgs {
-    bool list = false, all = false, yes = false;
+    bool list = false, all = false, yes = false, json = false;
     std::vector<std::string> names;
 
     bool take(ArgReader& args, std::ostream& err) {
@@ -50,13 +77,19 @@ struct UndoArgs {
                 all = true;
             else if (a == "--yes")
                 yes = true;
+            else if (a == "--json")
+                json = true;
             else if (a.rfind("--", 0) == 0)
                 args.unexpected(a);
             else
                 names.push_back(wholePath(a));
         }
         if (list && (all || yes || !names.empty())) {
-            err << "tessvane-cli: undo --list takes nothing else\n";
+            err << "tessvane-cli: undo --list takes nothing else but --json\n";
+            return false;
+        }
+        if (json && !list) {
+            err << "tessvane-cli: --json goes with undo --list\n";
             return false;
         }
         return !args.failed();
@@ -118,7 +151,7 @@ protected:
         UndoArgs u;
         if (!u.take(args, c.err)) return kUsageError;
         if (!c.start()) return c.status;
-        if (u.list) return undoList(c);
+        if (u.list) return undoList(c, u.json);
         c.prompter.setAnswerYes(u.yes);
         std::vector<UndoRecord> records;
         c.session.undoRecords(records);

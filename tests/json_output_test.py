@@ -56,4 +56,17 @@ with tempfile.TemporaryDirectory() as tmp:
     assert [l.split(b"\t")[3].decode() for l in text.split(b"\n")[:-1]] == \
         [i["game_folder"] for i in installs], (text, installs)
     assert all(isinstance(i["entries"], int) and isinstance(i["number"], int) for i in installs)
+    # The never-move list and, after a run, the undo log.
+    status, text = run(env, "never-move", "list")
+    lines = json.loads(run(env, "never-move", "list", "--json")[1])["lines"]
+    assert [l["text"].encode() for l in lines] == text.split(b"\n")[:-1], (text, lines)
+    assert run(env, "run")[0] == 0
+    status, text = run(env, "undo", "--list")
+    jstatus, doc = run(env, "undo", "--list", "--json")
+    document = json.loads(doc)
+    assert status == jstatus == 0 and document["moves"], (status, jstatus, document)
+    listed = [l.split(b"\t") for l in text.split(b"\n")[:-1]]
+    assert [[m["date"], m["new_path"], m["cache_file"]] for m in document["moves"]] == \
+        [[f.decode() for f in l] for l in listed[:len(document["moves"])]], (listed, document)
+    assert run(env, "undo", "--json")[0] == 2  # --json only lists
 print("json output: ok")
