@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "commands.h"
+#include "completions.h"
 
 #include "platform/text_io.h"
 
@@ -101,6 +102,15 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kUsageError;
     }
     const std::string name = global.take();
+    if (name == "--completion" && !global.done()) {
+        const std::string shell = global.take();
+        if (shell == "bash" && global.done()) {
+            out << cli::bashCompletion(commands());
+            return cmdline::kDone;
+        }
+        err << kProgram << ": --completion takes bash\n";
+        return kUsageError;
+    }
     if (name == "--version") {
         out << cmdline::versionLine(kProgram) << '\n';
         return cmdline::kDone;
