@@ -104,11 +104,13 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const std::string name = global.take();
     if (name == "--completion" && !global.done()) {
         const std::string shell = global.take();
-        if (shell == "bash" && global.done()) {
-            out << cli::bashCompletion(commands());
+        if (global.done() && (shell == "bash" || shell == "fish" || shell == "zsh")) {
+            out << (shell == "bash"   ? cli::bashCompletion(commands())
+                    : shell == "fish" ? cli::fishCompletion(commands())
+                                      : cli::zshCompletion(commands()));
             return cmdline::kDone;
         }
-        err << kProgram << ": --completion takes bash\n";
+        err << kProgram << ": --completion takes bash, fish or zsh\n";
         return kUsageError;
     }
     if (name == "--version") {

@@ -70,7 +70,7 @@ const char* const kScriptTail = R"SCRIPT(
     *) COMPREPLY=($(compgen -W "$options" -- "$cur")) ;;
     esac
 }
-shopt -s extglob 2>/dev/null
+[ -n "${BASH_VERSION-}" ] && shopt -s extglob
 complete -o filenames -F _tessvane_cli tessvane-cli
 )SCRIPT";
 
@@ -98,6 +98,38 @@ std::string bashCompletion(const std::vector<const Command*>& commands) {
                   "') ;;\n";
     }
     return script + kScriptTail;
+}
+
+std::string fishCompletion(const std::vector<const Command*>& commands) {
+    const std::string c = "complete -c tessvane-cli ";
+    const std::string names = "(tessvane-cli scan 2>/dev/null | sed '$d' | cut -f2)";
+    std::string all;
+    for (const Command* command : commands)
+        all += (all.empty() ? "" : " ") + std::string(command->name());
+    std::string script =
+        "# fish completion for tessvane-cli, written by tessvane-cli --completion fish\n" + c +
+        "-f\n" + c + "-n __fish_use_subcommand -a '" + all + "'\n" + c +
+        "-n __fish_use_subcommand -l game -r -f -a '(tessvane-cli games 2>/dev/null | cut -f1)'\n" +
+        c + "-n __fish_use_subcommand -l cache -r -F\n" + c + "-l help\n" + c +
+        "-n __fish_use_subcommand -l version\n";
+    for (const Command* command : commands) {
+        const std::string when =
+            "-n '__fish_seen_subcommand_from " + std::string(command->name()) + "' ";
+        for (const std::string& option : optionsOf(*command))
+            script += c + when + "-l " + option.substr(2) + "\n";
+    }
+    script += c + "-n '__fish_seen_subcommand_from run' -l only -r -f -a \"" + names + "\"\n";
+    script += c + "-n '__fish_seen_subcommand_from needs check' -f -a \"" + names + "\"\n";
+    script += c + "-n '__fish_seen_subcommand_from zip' -F\n";
+    return script;
+}
+
+std::string zshCompletion(const std::vector<const Command*>& commands) {
+    // zsh runs the bash completion through its own bashcompinit.
+    return "#compdef tessvane-cli\n"
+           "# zsh completion for tessvane-cli, written by tessvane-cli --completion zsh\n"
+           "autoload -U +X bashcompinit && bashcompinit\n" +
+           bashCompletion(commands);
 }
 
 } // namespace tv::cli

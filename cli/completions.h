@@ -13,7 +13,10 @@ namespace tv::cli {
 // The options a command's help names ("--json", "--state", ...), in order, once each.
 std::vector<std::string> optionsOf(const Command& command);
 
-// The bash completion script (for share/bash-completion/completions).
+// The completion scripts for bash (share/bash-completion/completions), fish
+// (share/fish/vendor_completions.d) and zsh (share/zsh/vendor-completions).
 std::string bashCompletion(const std::vector<const Command*>& commands);
+std::string fishCompletion(const std::vector<const Command*>& commands);
+std::string zshCompletion(const std::vector<const Command*>& commands);
 
 } // namespace tv::cli
