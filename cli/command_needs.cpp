@@ -1,6 +1,7 @@
 // tessvane-cli needs and check: the packages a package imports, and where
 // the game finds each of them.
 #include "commands.h"
+#include "json_output.h"
 
 #include "engine/package_needs.h"
 #include "formats/package_imports.h"
@@ -18,16 +19,17 @@ namespace {
 constexpr int kLacking = 4;
 
 constexpr const char* kNeedsUsage =
-    "  needs [--missing] NAME... / needs --used-by NAME\n"
+    "  needs [--missing] [--json] NAME... / needs --used-by NAME [--json]\n"
     "      the packages each NAME (a cache entry's name, an installed package's\n"
     "      name or a package file's path) imports, one line each: name, needed\n"
     "      package, and where the game finds it (installed PATH, cache FILE or\n"
     "      missing); --missing: only the missing ones. Exit status 4 when one is\n"
     "      missing, 3 when a package cannot be read or is damaged. --used-by:\n"
-    "      the installed and cached packages that import NAME\n";
+    "      the installed and cached packages that import NAME; --json: one JSON\n"
+    "      document of the same rows\n";
 
 constexpr const char* kCheckUsage =
-    "  check\n"
+    "  check [--json]\n"
     "      every installed map's needed packages that are not installed: map,\n"
     "      package, and where it is (cache FILE or missing); exit status 4 when\n"
     "      there is one, 3 when a map cannot be read or is damaged\n";
@@ -90,10 +92,61 @@ bool readNeeds(Context& c, const std::string& shown, const std::string& path,
     return false;
 }
 
-void printLine(Context& c, const std::string& name, const NeededPackage& p) {
-    c.out << escapeControls(name) << '\t' << escapeControls(p.name) << '\t'
-          << escapeControls(whereText(p)) << '\n';
+// Where a needed package is, for a document: the word, and its file.
+void putWhere(Json& row, const NeededPackage& p) {
+    switch (p.where) {
+    case NeededPackage::Where::Installed:
+        row["where"] = "installed";
+        putName(row, "file", p.path);
+        return;
+    case NeededPackage::Where::Cache:
+        row["where"] = "cache";
+        putName(row, "file", p.cacheFile);
+        return;
+    case NeededPackage::Where::Missing:
+        row["where"] = "missing";
+        return;
+    }
 }
+
+// The lines, or (--json) the rows of one document printed once all are known.
+class Listing {
+public:
+    Listing(Context& c, bool json) : m_c(c), m_json(json) {}
+    // NAME needs p.
+    void need(const std::string& name, const NeededPackage& p) {
+        if (!m_json) {
+            m_c.out << escapeControls(name) << '\t' << escapeControls(p.name) << '\t'
+                    << escapeControls(whereText(p)) << '\n';
+            return;
+        }
+        Json row;
+        putName(row, "package", name);
+        putName(row, "needs", p.name);
+        putWhere(row, p);
+        m_rows.push_back(std::move(row));
+    }
+    // A package that uses the one asked about.
+    void user(const NeededPackage& p) {
+        if (!m_json) {
+            m_c.out << escapeControls(shownName(p)) << '\t' << escapeControls(whereText(p)) << '\n';
+            return;
+        }
+        Json row;
+        putName(row, "package", shownName(p));
+        putWhere(row, p);
+        m_rows.push_back(std::move(row));
+    }
+    int done(int status) {
+        if (m_json) printJson(m_c.out, Json{{"rows", std::move(m_rows)}});
+        return status;
+    }
+
+private:
+    Context& m_c;
+    bool m_json;
+    Json m_rows = Json::array();
+};
 
 class Needs : public GameCommand {
 public:
@@ -101,13 +154,15 @@ public:
 
 protected:
     int run(Context& c, ArgReader& args) const override {
-        bool missingOnly = false;
+        bool missingOnly = false, json = false;
         std::optional<std::string> usedBy;
         std::vector<std::string> names;
         while (!args.done()) {
             std::string a = args.take();
             if (a == "--missing") {
                 missingOnly = true;
+            } else if (a == "--json") {
+                json = true;
             } else if (a == "--used-by") {
                 std::string v;
                 if (args.value(a, "a package name", v)) usedBy = v;
@@ -117,6 +172,7 @@ protected:
                 names.push_back(a);
             }
         }
+        Listing listing(c, json);
         if (!args.failed() && usedBy && (!names.empty() || missingOnly))
             args.fail("--used-by takes one name and nothing else");
         if (!args.failed() && !usedBy && names.empty()) args.fail("needs wants a package name");
@@ -124,7 +180,7 @@ protected:
         if (!c.start()) return c.status;
         c.workOutFolders();
         const Game game(c.session.folders());
-        if (usedBy) return listUsers(c, game, *usedBy);
+        if (usedBy) return listing.done(listUsers(c, game, *usedBy, listing));
 
         int status = kDone;
         for (const auto& name : names) {
@@ -143,16 +199,16 @@ protected:
                 const NeededPackage p = game.resolver.resolve(n);
                 const bool missing = p.where == NeededPackage::Where::Missing;
                 if (missing && status == kDone) status = kLacking;
-                if (missing || !missingOnly) printLine(c, name, p);
+                if (missing || !missingOnly) listing.need(name, p);
             }
         }
-        return status;
+        return listing.done(status);
     }
 
 private:
     // The installed and cached packages that import `name` (an extension
     // left out).
-    static int listUsers(Context& c, const Game& game, std::string name) {
+    static int listUsers(Context& c, const Game& game, std::string name, Listing& listing) {
         name = std::string(packageStem(name));
         std::vector<std::pair<std::string, NeededPackage>> packages;
         for (auto& path : game.resolver.installed().files()) {
@@ -179,8 +235,7 @@ private:
             }
             for (const auto& n : imports.needs) {
                 if (!equalsNoCase(n, name)) continue;
-                c.out << escapeControls(shownName(where)) << '\t'
-                      << escapeControls(whereText(where)) << '\n';
+                listing.user(where);
                 break;
             }
         }
@@ -194,12 +249,19 @@ public:
 
 protected:
     int run(Context& c, ArgReader& args) const override {
-        while (!args.done())
-            args.unexpected(args.take());
+        bool json = false;
+        while (!args.done()) {
+            const std::string a = args.take();
+            if (a == "--json")
+                json = true;
+            else
+                args.unexpected(a);
+        }
         if (args.failed()) return kUsageError;
         if (!c.start()) return c.status;
         c.workOutFolders();
         const Game game(c.session.folders());
+        Listing listing(c, json);
         int status = kDone;
         for (const auto& path : game.resolver.installed().files(FileType::Map)) {
             const std::string map = fileNameOf(path);
@@ -211,10 +273,10 @@ protected:
             }
             for (const auto& p : game.resolver.lacking(needs)) {
                 if (status == kDone) status = kLacking;
-                printLine(c, map, p);
+                listing.need(map, p);
             }
         }
-        return status;
+        return listing.done(status);
     }
 };
 

@@ -8,6 +8,7 @@
 #include "session/file_list.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 
@@ -163,6 +164,25 @@ TEST(Needs, EachNeededPackageIsFoundWhereTheGameFindsItAndTheExitStatusSaysWhatL
                          "DM-Cached.ut2\tcache " +
                          ident(2) + ".uxx\n")
         << r.err;
+    // The same rows as one document; the missing one keeps its status.
+    const auto rows = [&](const std::string& args) {
+        r = tvtest::runCli(g.fx, g.game + args);
+        return nlohmann::json::parse(r.out)["rows"];
+    };
+    const auto needed = rows("needs --json dm-cached.ut2");
+    ASSERT_EQ(needed.size(), 4u) << r.out;
+    EXPECT_EQ(needed[3], nlohmann::json({{"package", "dm-cached.ut2"},
+                                         {"needs", "AW-Metals"},
+                                         {"where", "cache"},
+                                         {"file", ident(1) + ".uxx"}}));
+    EXPECT_EQ(needed[0]["file"], g.fx.game + "/System/Core.u");
+    EXPECT_EQ(rows("needs --missing --json " + g.fx.dir.path() + "/DM-New.ut2")[0]["where"],
+              "missing");
+    EXPECT_EQ(r.status, 4);
+    const auto users = rows("needs --used-by core.u --json");
+    ASSERT_EQ(users.size(), 2u) << r.out;
+    EXPECT_EQ(users[1]["package"], "DM-Cached.ut2");
+    EXPECT_EQ(users[1]["where"], "cache");
     // What cannot be answered.
     writeFile(g.user + "/Maps/DM-Broken.ut2", makePackageTables(kMapImports).substr(0, 100));
     for (const auto& [args, status] :
