@@ -159,4 +159,15 @@ bool takeOnlyYes(ArgReader& args, bool asks, bool& yes) {
     return !args.failed();
 }
 
+bool takeOnlyJson(ArgReader& args, bool& json) {
+    while (!args.done()) {
+        const std::string a = args.take();
+        if (a == "--json")
+            json = true;
+        else
+            args.unexpected(a);
+    }
+    return !args.failed();
+}
+
 } // namespace tv::cli

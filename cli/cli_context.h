@@ -100,6 +100,8 @@ struct CallSettings {
 
 // Commands that take no argument but --yes where they ask.
 bool takeOnlyYes(ArgReader& args, bool asks, bool& yes);
+// Commands that take no argument but --json.
+bool takeOnlyJson(ArgReader& args, bool& json);
 
 // One command of tessvane-cli: its name, its help as the usage lists it
 // (and "COMMAND --help" prints), and what it does with its arguments.

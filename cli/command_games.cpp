@@ -23,14 +23,7 @@ protected:
     // One line per install found: what --game N takes.
     int run(Context& c, ArgReader& args) const override {
         bool json = false;
-        while (!args.done()) {
-            const std::string a = args.take();
-            if (a == "--json")
-                json = true;
-            else
-                args.unexpected(a);
-        }
-        if (args.failed()) return kUsageError;
+        if (!takeOnlyJson(args, json)) return kUsageError;
         const auto found = c.session.findInstalls();
         Json list = Json::array();
         for (size_t i = 0; i < found.size(); ++i) {

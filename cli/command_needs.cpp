@@ -250,14 +250,7 @@ public:
 protected:
     int run(Context& c, ArgReader& args) const override {
         bool json = false;
-        while (!args.done()) {
-            const std::string a = args.take();
-            if (a == "--json")
-                json = true;
-            else
-                args.unexpected(a);
-        }
-        if (args.failed()) return kUsageError;
+        if (!takeOnlyJson(args, json)) return kUsageError;
         if (!c.start()) return c.status;
         c.workOutFolders();
         const Game game(c.session.folders());
