@@ -7,6 +7,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import zipfile
 
 cli = sys.argv[1]
 
@@ -69,4 +70,32 @@ with tempfile.TemporaryDirectory() as tmp:
     assert [[m["date"], m["new_path"], m["cache_file"]] for m in document["moves"]] == \
         [[f.decode() for f in l] for l in listed[:len(document["moves"])]], (listed, document)
     assert run(env, "undo", "--json")[0] == 2  # --json only lists
+    # A map archive previewed, installing nothing: the text's fields and lines.
+    archive = os.path.join(tmp, "zed.zip")
+    with zipfile.ZipFile(archive, "w") as z:
+        z.write(demo + "/UT2003/Maps/DM-Antalus.ut2", "DM-Zed.ut2")
+        z.writestr("DM-Zed.txt", "Fine\r\nby me\r\n")
+    status, text = run(env, "zip", "--dry-run", archive)
+    jstatus, doc = run(env, "zip", "--dry-run", "--json", archive)
+    [zed] = json.loads(doc)["archives"]
+    assert status == jstatus == 0 and not zed["installed"], (status, jstatus, zed)
+    assert text.decode() == "Map Name: %s\nDescription:\n%s%s\n" % (
+        zed["map_name"], zed["description"],
+        "\n".join(n["text"] for n in zed["needs"])), (text, zed)
+    assert not os.path.exists(demo + "/UT2003/Maps/DM-Zed.ut2")
+    # The tidy's findings: each one a line of the text, the summary its last.
+    for name in (b"DEADBEEF" * 4 + b".uxx", b"Caf\xe9.uxx"):
+        with open(os.path.join(os.fsencode(demo), b"UT2003/Cache", name), "wb") as f:
+            f.write(b"stray")
+    status, text = run(env, "tidy", "--dry-run")
+    jstatus, doc = run(env, "tidy", "--dry-run", "--json")
+    tidy = json.loads(doc)
+    lines = text.decode(errors="surrogateescape").split("\n")[:-1]
+    assert status == jstatus == 0 and tidy["dry_run"], (status, jstatus, tidy)
+    assert lines[-1] == tidy["summary"] and len(tidy["orphans"]) == 2, (lines, tidy)
+    said = [f["file"] + " (%d bytes)" % f["size"] for f in tidy["orphans"] if "file_hex" not in f]
+    said += ["Deleted %s {%s} (%d bytes)" % (f["file"], f["package"], f["size"])
+             for f in tidy["duplicates"]]
+    assert all(any(s in l for l in lines) for s in said), (said, lines)
+    assert [f for f in tidy["orphans"] if "file_hex" in f][0]["file_hex"] == "436166e92e757878"
 print("json output: ok")
