@@ -10,7 +10,7 @@ packages=(
   libsqlite3-dev libzip-dev zlib1g-dev libcurl4-openssl-dev libsystemd-dev dbus-daemon
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev python3-pyftpdlib nlohmann-json3-dev
-  python3-bs4 python3-lxml desktop-file-utils universal-ctags
+  python3-bs4 python3-lxml desktop-file-utils universal-ctags groff-base appstream
 )
 
 missing=()

@@ -47,7 +47,8 @@ const char* const kUsageTail =
     "Exit status: 0 done; 1 nothing done (Cache.ini missing, a question answered No,\n"
     "nothing selected); 2 wrong arguments; 3 something failed: a move, copy, deletion,\n"
     "undo or Cache.ini rewrite, the undo log could not be written, another Tessvane\n"
-    "was working on the game, or the game is running.\n";
+    "was working on the game, or the game is running; 4 from needs and check when a\n"
+    "package is missing; 10 from check-update when a newer version exists.\n";
 
 const cmdline::CommandTable& commandTable() {
     static const cmdline::CommandTable table = [] {

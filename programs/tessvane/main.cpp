@@ -10,11 +10,33 @@
 #include <QLoggingCategory>
 
 #include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kUsage =
+    "usage: tessvane [--help | --version]\n"
+    "\n"
+    "Opens the window on the game the settings name (the first start finds the\n"
+    "games of this machine, or asks for the game folder). Started while its window\n"
+    "is open, it brings that window forward instead.\n"
+    "  --help           this help\n"
+    "  --version        the version, on one line\n"
+    "Exit status: 0 when the window is closed, 1 when a shipped file is missing or\n"
+    "no game folder was chosen.\n";
+
+} // namespace
 
 int main(int argc, char** argv) {
     // Said without a display, before anything of the window starts.
-    if (cmdline::asksForVersion({argv + 1, argv + argc})) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (cmdline::asksForVersion(args)) {
         std::cout << cmdline::versionLine("tessvane") << '\n';
+        return 0;
+    }
+    if (cmdline::asksForHelp(args)) {
+        std::cout << kUsage;
         return 0;
     }
     // The update check's browser shares the windows' graphics contexts; its

@@ -35,8 +35,10 @@ const char* const kUsage =
     "  --game DIR       the game folder, stored when the settings have none (without\n"
     "                   one the report says where games were looked for)\n"
     "  --clear          clears Tessvane's cache-folder setting (asks; --yes answers Yes)\n"
+    "Without arguments it opens its window.\n"
     "Exit status: 0 done, 1 not done (a No, a report that could not be written),\n"
-    "2 wrong arguments or something missing.\n";
+    "2 wrong arguments or something missing, 3 the report was written but the cache\n"
+    "folder or its Cache.ini could not be read.\n";
 
 // What a call asks for.
 struct Request {
