@@ -101,7 +101,8 @@ uint32_t DesktopNotices::show(const std::string& summary, const std::string& bod
         r = sd_bus_message_append(call, "ss", actions[i].key.c_str(), actions[i].label.c_str());
     if (r >= 0) r = sd_bus_message_close_container(call);
     // The desktop entry lets the service show the program's name and icon.
-    if (r >= 0) r = sd_bus_message_append(call, "a{sv}", 1, "desktop-entry", "s", "tessvane");
+    if (r >= 0)
+        r = sd_bus_message_append(call, "a{sv}", 1, "desktop-entry", "s", "org.example.tessvane");
     if (r >= 0) r = sd_bus_message_append(call, "i", -1);
     if (r >= 0) r = sd_bus_call(m_bus, call, kCallTimeoutUs, &e, &reply);
     if (r >= 0) r = sd_bus_message_read(reply, "u", &id);

@@ -19,8 +19,13 @@ prefix="$work/root/usr"
 for f in bin/tessvane bin/tessvane-cli bin/tessvane-troubleshooter bin/quillet \
          share/tessvane/Tessvane.ini share/tessvane/TessvaneDontMove.ini \
          share/tessvane/tessvane.mdb share/tessvane/search.gif "share/tessvane/Tessvane Help.html" \
-         share/tessvane/e.wav share/applications/tessvane.desktop \
-         share/applications/tessvane-troubleshooter.desktop \
+         share/tessvane/e.wav share/applications/org.example.tessvane.desktop \
+         share/applications/org.example.tessvane.troubleshooter.desktop \
+         share/metainfo/org.example.tessvane.metainfo.xml \
+         share/metainfo/org.example.tessvane.troubleshooter.metainfo.xml \
+         share/man/man1/tessvane.1 share/man/man1/tessvane-troubleshooter.1 \
+         share/bash-completion/completions/tessvane-cli share/zsh/vendor-completions/_tessvane-cli \
+         share/fish/vendor_completions.d/tessvane-cli.fish \
          share/icons/hicolor/scalable/apps/tessvane.svg share/icons/hicolor/48x48/apps/tessvane.png \
          share/man/man1/tessvane-cli.1 share/man/man1/quillet.1 include/quillet/web_parser.h \
          include/quillet/quick_ftp.h include/quillet/page_manager.h; do
@@ -28,8 +33,8 @@ for f in bin/tessvane bin/tessvane-cli bin/tessvane-troubleshooter bin/quillet \
 done
 ls "$prefix"/lib*/libquillet.so.1 >/dev/null 2>&1 || ls "$prefix"/lib/*/libquillet.so.1 >/dev/null ||
   fail "libquillet.so.1 was not installed"
-desktop-file-validate "$prefix/share/applications/tessvane.desktop" \
-  "$prefix/share/applications/tessvane-troubleshooter.desktop" \
+desktop-file-validate "$prefix/share/applications/org.example.tessvane.desktop" \
+  "$prefix/share/applications/org.example.tessvane.troubleshooter.desktop" \
   "$prefix/share/tessvane/tessvane-watch.desktop" || fail "desktop entries"
 # The watch after each game: its user unit starts the installed tessvane-cli.
 unit="$work/root/usr/lib/systemd/user/tessvane-watch.service"

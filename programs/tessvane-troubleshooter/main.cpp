@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
 #ifdef TESSVANE_HAVE_WINDOW
     if (args.empty()) {
         QApplication app(argc, argv);
+        // The desktop entry's name: the desktop shows the window with its icon.
+        QGuiApplication::setDesktopFileName("org.example.tessvane.troubleshooter");
         tv::RegistryStore registry;
         tv::QtPrompter prompter;
         tv::QtShell shell;

@@ -47,6 +47,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tessvane");
     QApplication::setApplicationVersion(TESSVANE_VERSION);
+    // The desktop entry's name: the desktop shows the window with its icon.
+    QGuiApplication::setDesktopFileName("org.example.tessvane");
     tv::RegistryStore registry;
     // A window of these settings is open already: it comes forward instead.
     tv::SingleInstance instance(tv::singleInstanceKey(tv::programFolder(), registry.filePath()));

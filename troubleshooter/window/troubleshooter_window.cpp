@@ -80,7 +80,6 @@ TroubleshooterWindow::TroubleshooterWindow(RegistryStore& registry, Prompter& pr
     lists->addWidget(lstCacheINI, 1, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdViewLog);
-    buttons->addWidget(lblMailTo);
     buttons->addStretch(1);
     buttons->addWidget(cmdSave);
     buttons->addWidget(cmdMail);
@@ -88,6 +87,8 @@ TroubleshooterWindow::TroubleshooterWindow(RegistryStore& registry, Prompter& pr
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(settings);
     layout->addLayout(lists, 1);
+    // The address on a line of its own: the Save button grows with the report's path.
+    layout->addWidget(lblMailTo);
     layout->addLayout(buttons);
     resize(820, 520);
 
