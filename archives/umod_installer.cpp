@@ -104,7 +104,7 @@ void readMaps(UmodPackage& p) {
             const auto want = static_cast<size_t>(std::min<uint64_t>(size, f.size - offset));
             return ::pread(fd, buf, want, static_cast<off_t>(f.offset + offset));
         };
-        p.maps.push_back({name, readPackageImports(read, f.size)});
+        p.maps.push_back({name, readPackageImports(read, f.size), mapSong(read, f.size)});
     }
     ::close(fd);
 }

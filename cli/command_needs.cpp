@@ -1,6 +1,7 @@
 // tessvane-cli needs and check: the packages a package imports, and where
 // the game finds each of them.
 #include "commands.h"
+#include "game_packages.h"
 #include "json_output.h"
 
 #include "engine/package_needs.h"
@@ -33,43 +34,6 @@ constexpr const char* kCheckUsage =
     "      every installed map's needed packages that are not installed: map,\n"
     "      package, and where it is (cache FILE or missing); exit status 4 when\n"
     "      there is one, 3 when a map cannot be read or is damaged\n";
-
-// The game's folders and cache, read once for a command.
-struct Game {
-    explicit Game(const CacheFolders& f)
-        : folders(f), cache(readCacheEntries(f)), resolver(f, cache) {}
-    const CacheFolders& folders;
-    const std::vector<ScanTableEntry> cache;
-    const PackageResolver resolver;
-
-    // The file NAME stands for: a path (it holds a '/'), an installed
-    // package's name (the file the game loads, as check reads it), a cache
-    // entry's name, or a file in the current folder.
-    std::string fileOf(const std::string& name) const {
-        if (name.find('/') == std::string::npos) {
-            if (auto installed = resolver.installed().find(name); !installed.empty())
-                return installed;
-            for (const auto& e : cache)
-                if (!e.file.empty() && equalsNoCase(e.name, name))
-                    return joinPath(folders.cacheFolder, e.file);
-        }
-        struct stat st {};
-        return ::stat(name.c_str(), &st) == 0 ? name : std::string();
-    }
-    // Every cached package with its file, as "<name>\t<where>" would show it.
-    std::vector<std::pair<std::string, NeededPackage>> cachedPackages() const {
-        std::vector<std::pair<std::string, NeededPackage>> out;
-        for (const auto& e : cache) {
-            if (e.file.empty()) continue;
-            NeededPackage p;
-            p.where = NeededPackage::Where::Cache;
-            p.cacheFile = e.file;
-            p.cacheName = e.name;
-            out.emplace_back(joinPath(folders.cacheFolder, e.file), std::move(p));
-        }
-        return out;
-    }
-};
 
 // The package's needs, or a message on standard error and false.
 bool readNeeds(Context& c, const std::string& shown, const std::string& path,
@@ -135,6 +99,7 @@ public:
         Json row;
         putName(row, "package", shownName(p));
         putWhere(row, p);
+        if (p.music) row["music"] = true;
         m_rows.push_back(std::move(row));
     }
     int done(int status) {
@@ -195,8 +160,13 @@ protected:
                 status = kFailed;
                 continue;
             }
-            for (const auto& n : needs) {
-                const NeededPackage p = game.resolver.resolve(n);
+            std::vector<NeededPackage> found;
+            for (const auto& n : needs)
+                found.push_back(game.resolver.resolve(n));
+            // A map's music is needed as its packages are.
+            if (const std::string song = mapSong(path); !song.empty())
+                found.push_back(game.resolver.resolveMusic(song));
+            for (const auto& p : found) {
                 const bool missing = p.where == NeededPackage::Where::Missing;
                 if (missing && status == kDone) status = kLacking;
                 if (missing || !missingOnly) listing.need(name, p);
@@ -264,7 +234,12 @@ protected:
                 status = kFailed;
                 continue;
             }
-            for (const auto& p : game.resolver.lacking(needs)) {
+            std::vector<NeededPackage> lacking = game.resolver.lacking(needs);
+            if (const std::string song = mapSong(path); !song.empty())
+                if (auto music = game.resolver.resolveMusic(song);
+                    music.where != NeededPackage::Where::Installed)
+                    lacking.push_back(std::move(music));
+            for (const auto& p : lacking) {
                 if (status == kDone) status = kLacking;
                 listing.need(map, p);
             }

@@ -15,6 +15,8 @@ const Command& commandPurge();
 const Command& commandTidy();
 const Command& commandNeeds();
 const Command& commandCheck();
+const Command& commandInfo();
+const Command& commandPicture();
 const Command& commandWatch();
 const Command& commandUz2();
 const Command& commandCleanTmp();

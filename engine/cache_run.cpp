@@ -735,7 +735,11 @@ void CacheRun::reportMapsLacking() {
     const PackageResolver resolver(m_folders, cache);
     for (const LinePlan* map : m_movedMaps) {
         const PackageImports imports = readPackageImports(map->destination);
-        const std::vector<NeededPackage> lacking = resolver.lacking(imports.needs);
+        std::vector<NeededPackage> lacking = resolver.lacking(imports.needs);
+        if (const std::string song = mapSong(map->destination); !song.empty())
+            if (auto music = resolver.resolveMusic(song);
+                music.where != NeededPackage::Where::Installed)
+                lacking.push_back(std::move(music));
         if (lacking.empty()) continue;
         std::string names;
         for (const auto& p : lacking)

@@ -1,5 +1,6 @@
 #include "package_needs.h"
 
+#include "map_info.h"
 #include "package_state.h"
 
 #include "formats/package_header.h"
@@ -23,6 +24,7 @@ std::string whereText(const NeededPackage& p) {
 }
 
 std::string shownName(const NeededPackage& p) {
+    if (p.music && p.where == NeededPackage::Where::Missing) return "the music " + p.name;
     switch (p.where) {
     case NeededPackage::Where::Installed:
         return fileNameOf(p.path);
@@ -36,11 +38,13 @@ std::string shownName(const NeededPackage& p) {
 
 PackageResolver::PackageResolver(const CacheFolders& folders,
                                  const std::vector<ScanTableEntry>& cache)
-    : m_installed(folders) {
+    : m_folders(folders), m_installed(folders) {
     for (const auto& e : cache) {
         if (e.file.empty()) continue;
-        // The first line of a name is the one the game finds.
-        m_cache.try_emplace(packageStem(e.name), &e);
+        // The first line of a name is the one the game finds; music by its
+        // whole name, as a map names it with ".ogg".
+        m_cache.try_emplace(
+            endsWithNoCase(e.name, ".ogg") ? std::string_view(e.name) : packageStem(e.name), &e);
     }
 }
 
@@ -65,6 +69,32 @@ std::vector<NeededPackage> PackageResolver::lacking(const std::vector<std::strin
     return out;
 }
 
+NeededPackage PackageResolver::resolveMusic(std::string_view song) const {
+    NeededPackage p;
+    p.music = true;
+    p.name = std::string(song) + ".ogg";
+    if (p.path = installedMusic(m_folders, std::string(song)); !p.path.empty()) {
+        p.where = NeededPackage::Where::Installed;
+        return p;
+    }
+    // A music file in the cache is recorded under its whole name.
+    if (auto c = m_cache.find(p.name);
+        c != m_cache.end() && endsWithNoCase(c->second->name, ".ogg")) {
+        p.where = NeededPackage::Where::Cache;
+        p.cacheFile = c->second->file;
+        p.cacheName = c->second->name;
+    }
+    return p;
+}
+
+std::string mapSong(const std::string& mapFile) {
+    return readMapFile(mapFile).facts.song;
+}
+
+std::string mapSong(const ReadAt& read, uint64_t size) {
+    return readMap(read, size).facts.song;
+}
+
 std::string PackageResolver::lookedIn() const {
     std::string out;
     for (const auto& f : m_installed.folders())
@@ -83,6 +113,7 @@ std::vector<std::string> archiveNeedsLines(const std::vector<ArchiveMap>& maps,
         if (slash != std::string::npos) m.erase(0, slash + 1);
         if (endsWithNoCase(m, ".uz2")) m.resize(m.size() - 4);
         if (isPackageType(fileTypeOf(m))) brought.emplace(packageStem(m));
+        if (endsWithNoCase(m, ".ogg")) brought.emplace(m);
     }
     std::vector<std::string> lines;
     for (const auto& map : maps) {
@@ -104,6 +135,13 @@ std::vector<std::string> archiveNeedsLines(const std::vector<ArchiveMap>& maps,
             needs += (needs.empty() ? "" : ", ") + n;
             if (!brought.count(n) && resolver.resolve(n).where == NeededPackage::Where::Missing)
                 lacking += (lacking.empty() ? "" : ", ") + n;
+        }
+        if (!map.song.empty()) {
+            const std::string music = map.song + ".ogg";
+            needs += (needs.empty() ? "the music " : ", the music ") + music;
+            if (!brought.count(music) &&
+                resolver.resolveMusic(map.song).where == NeededPackage::Where::Missing)
+                lacking += (lacking.empty() ? "the music " : ", the music ") + music;
         }
         lines.push_back(map.name + " needs: " + (needs.empty() ? "nothing else" : needs));
         if (!lacking.empty()) lines.push_back("Neither the archive nor the game has: " + lacking);

@@ -122,6 +122,12 @@ PackagesFacts packageFacts(const std::vector<ScanTableEntry>& table, const Cache
                 if (it->second.where != NeededPackage::Where::Installed)
                     facts.lacking.push_back(it->second);
             }
+            // A map plays its music from Music/: a file it needs as well.
+            if (type == FileType::Map && read.imports.kind == PackageImports::Kind::Package)
+                if (const std::string song = mapSong(file); !song.empty())
+                    if (auto music = resolver.resolveMusic(song);
+                        music.where != NeededPackage::Where::Installed)
+                        facts.lacking.push_back(std::move(music));
         }
     };
     // Mostly waiting on the file system: a few threads share the entries.

@@ -1,4 +1,5 @@
 #include "package_imports.h"
+#include "table_reader.h"
 
 #include "formats/umod.h"
 #include "platform/bytes.h"
@@ -20,88 +21,11 @@ namespace tv {
 
 namespace {
 
-// From this file version on a name is a compact length and its bytes.
-constexpr uint16_t kSizedNamesVersion = 64;
 // Far beyond any real package (a big code package has some tens of
 // thousands of names and a few thousand imports); more is damage, and
 // nothing is allocated for it.
 constexpr uint32_t kMaxNames = 1u << 21;
 constexpr uint32_t kMaxImports = 1u << 20;
-// The engine's names hold at most 63 characters.
-constexpr size_t kMaxNameBytes = 1024;
-constexpr size_t kChunk = 16 * 1024;
-
-// A table's bytes from its offset on, read a chunk at a time.
-class TableReader {
-public:
-    TableReader(const ReadAt& read, uint64_t fileSize, uint64_t offset)
-        : m_read(read), m_fileSize(fileSize), m_fileAt(offset) {}
-
-    // The next `n` bytes, or null when the file ends sooner (or a read
-    // failed: failed()).
-    const char* take(size_t n) {
-        if (m_end - m_pos < n && !fill(n)) return nullptr;
-        const char* p = m_buf.data() + m_pos;
-        m_pos += n;
-        return p;
-    }
-    std::optional<int64_t> index() {
-        // At most five bytes: as many as are there.
-        const size_t ask = static_cast<size_t>(std::min<uint64_t>(5, left()));
-        if (m_end - m_pos < ask && !fill(ask)) return std::nullopt;
-        size_t at = 0;
-        auto value = readCompactIndex(std::string_view(m_buf.data() + m_pos, m_end - m_pos), at);
-        m_pos += at;
-        return value;
-    }
-    std::optional<int32_t> int32() {
-        const char* p = take(4);
-        if (!p) return std::nullopt;
-        return static_cast<int32_t>(readLe32(p));
-    }
-    // A NUL-terminated name of at most kMaxNameBytes, without its NUL.
-    std::optional<std::string_view> cString() {
-        for (size_t have = 0;;) {
-            const char* from = m_buf.data() + m_pos;
-            if (const void* nul = std::memchr(from + have, '\0', m_end - m_pos - have)) {
-                const auto length = static_cast<size_t>(static_cast<const char*>(nul) - from);
-                if (length > kMaxNameBytes) return std::nullopt;
-                m_pos += length + 1;
-                return std::string_view(from, length);
-            }
-            have = m_end - m_pos;
-            if (have > kMaxNameBytes || !fill(have + 1)) return std::nullopt;
-        }
-    }
-    bool failed() const { return m_failed; }
-
-private:
-    uint64_t left() const { return m_end - m_pos + (m_fileSize - std::min(m_fileAt, m_fileSize)); }
-    bool fill(size_t n) {
-        m_buf.erase(0, m_pos);
-        m_end -= m_pos;
-        m_pos = 0;
-        while (m_end < n && m_fileAt < m_fileSize) {
-            const size_t want =
-                static_cast<size_t>(std::min<uint64_t>(std::max(n, kChunk), m_fileSize - m_fileAt));
-            m_buf.resize(m_end + want);
-            const ssize_t got = m_read(m_fileAt, m_buf.data() + m_end, want);
-            if (got < 0) m_failed = true;
-            if (got <= 0) break;
-            m_end += static_cast<size_t>(got);
-            m_fileAt += static_cast<uint64_t>(got);
-        }
-        m_buf.resize(m_end);
-        return m_end >= n;
-    }
-
-    const ReadAt& m_read;
-    uint64_t m_fileSize, m_fileAt;
-    std::string m_buf;
-    size_t m_pos = 0, m_end = 0;
-    bool m_failed = false;
-};
-
 struct Import {
     int64_t className = 0, objectName = 0;
     int32_t outer = 0;
@@ -183,16 +107,7 @@ std::optional<std::vector<Import>> readImports(TableReader& r, const PackageHead
 bool readNames(TableReader& r, const PackageHeader& h,
                std::unordered_map<int64_t, std::string>& want, std::string& why) {
     for (int64_t i = 0; i < static_cast<int64_t>(h.nameCount); ++i) {
-        std::optional<std::string_view> name;
-        if (h.fileVersion < kSizedNamesVersion) {
-            name = r.cString();
-        } else if (auto length = r.index();
-                   length && *length > 0 && static_cast<uint64_t>(*length) <= kMaxNameBytes) {
-            if (const char* p = r.take(static_cast<size_t>(*length))) {
-                const std::string_view bytes(p, static_cast<size_t>(*length));
-                name = bytes.substr(0, bytes.find('\0'));
-            }
-        }
+        const std::optional<std::string_view> name = r.nameEntry(h.fileVersion);
         // Kept before the flags are taken: taking may move the bytes.
         if (name)
             if (auto w = want.find(i); w != want.end()) w->second = *name;
