@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_cache_index fuzz_regedit fuzz_ini fuzz_zip_listing fuzz_wine_registry fuzz_package_header fuzz_package_imports fuzz_uz2 fuzz_umod_directory)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_cache_index fuzz_regedit fuzz_ini fuzz_zip_listing fuzz_wine_registry fuzz_package_header fuzz_package_imports fuzz_uz2 fuzz_umod_directory fuzz_map_facts fuzz_texture)
 
 # clang and its libFuzzer runtime (Debian packages).
 for p in clang libclang-rt-14-dev; do
