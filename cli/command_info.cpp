@@ -123,8 +123,8 @@ protected:
             if (path.empty()) return kUsageError;
             MapReadOptions options;
             options.picture = true;
-            const MapInfo m =
-                readMapInfo(c.session.folders(), game.resolver.installed(), path, options);
+            const MapInfo m = readMapInfo(c.session.folders(), game.resolver.installed(), path,
+                                          options, fileNamePart(name));
             if (const int s = trouble(c, name, m.facts); s != kDone) {
                 status = std::max(status, s);
                 continue;
@@ -172,8 +172,8 @@ protected:
         if (path.empty()) return kUsageError;
         MapReadOptions options;
         options.picture = true;
-        const MapInfo m =
-            readMapInfo(c.session.folders(), game.resolver.installed(), path, options);
+        const MapInfo m = readMapInfo(c.session.folders(), game.resolver.installed(), path, options,
+                                      fileNamePart(name));
         if (const int s = trouble(c, name, m.facts); s != kDone) return s;
         switch (m.picture.kind) {
         case MapPicture::Kind::Picture:

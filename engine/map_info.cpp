@@ -125,7 +125,7 @@ std::string installedMusic(const CacheFolders& folders, const std::string& song)
 }
 
 MapInfo readMapInfo(const CacheFolders& folders, const InstalledPackages& installed,
-                    const std::string& path, const MapReadOptions& options) {
+                    const std::string& path, const MapReadOptions& options, std::string_view name) {
     MapReadOptions o = options;
     if (!o.locate)
         o.locate = [&installed](const std::string& package) {
@@ -136,7 +136,7 @@ MapInfo readMapInfo(const CacheFolders& folders, const InstalledPackages& instal
     out.facts = std::move(read.facts);
     out.picture = std::move(read.picture);
     if (out.facts.kind != MapFacts::Kind::Map) return out;
-    localise(out.facts, folders, packageStem(fileNameOf(path)));
+    localise(out.facts, folders, packageStem(name.empty() ? fileNamePart(path) : name));
     if (!out.facts.song.empty()) {
         out.musicFile = out.facts.song + ".ogg";
         out.musicInstalled = installedMusic(folders, out.facts.song);

@@ -21,8 +21,11 @@ struct MapInfo {
     std::string musicFile, musicInstalled;
 };
 
+// `name`: the map's own file name where `path` does not end in it (a cache
+// file is named by its GUID); its localised text is found by it.
 MapInfo readMapInfo(const CacheFolders& folders, const InstalledPackages& installed,
-                    const std::string& path, const MapReadOptions& options = {});
+                    const std::string& path, const MapReadOptions& options = {},
+                    std::string_view name = {});
 
 // Title= and Description= of [LevelSummary] in the map's localised text
 // files, where they have them, over the package's.

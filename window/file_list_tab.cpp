@@ -4,6 +4,7 @@
 
 #include "engine/package_state.h"
 #include "file_list_model.h"
+#include "map_preview.h"
 #include "platform/text_io.h"
 #include "session/session.h"
 #include "ui/prompter.h"
@@ -49,6 +50,7 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
 
     makeStaleNote();
+    m_preview = new MapPreview(this);
 
     // A long cache folder loses its middle rather than widening the window.
     lblCacheDir = makeElidingLabel(this, "lblCacheDir");
@@ -71,6 +73,7 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     layout->addLayout(cacheRow);
     layout->addWidget(ListView1, 1);
     layout->addWidget(lblStale);
+    layout->addWidget(m_preview);
     layout->addLayout(buttons);
 
     m_model = new FileListModel(
@@ -94,6 +97,8 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     });
     connect(ListView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &FileListTab::offerNeeded);
+    connect(ListView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &FileListTab::previewChosen);
     connect(cmdDelFiles, &QPushButton::clicked, this,
             [this] { m_prompter.message("Not implemented yet..."); });
     connect(cmdCacheDir, &QPushButton::clicked, this, &FileListTab::chooseCacheFolder);
@@ -103,6 +108,22 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
 void FileListTab::rowsChanged() {
     m_model->reload();
     offerNeeded();
+    previewChosen();
+}
+
+void FileListTab::previewChosen() {
+    const QModelIndex current = ListView1->currentIndex();
+    const auto& table = m_session.fileList().scanTable();
+    const size_t row = current.isValid() ? m_model->sessionRow(current.row()) : table.size();
+    if (row >= table.size() || table[row].file.empty() ||
+        fileTypeOf(table[row].name) != FileType::Map) {
+        m_preview->showNothing();
+        return;
+    }
+    const ScanTableEntry& e = table[row];
+    // The cache file's name is its GUID: with its size, the package itself.
+    m_preview->showMap(joinPath(m_session.folders().cacheFolder, e.file), e.name,
+                       e.file + ":" + std::to_string(e.size), m_session.folders());
 }
 
 void FileListTab::offerNeeded() {
@@ -116,6 +137,7 @@ void FileListTab::offerNeeded() {
 
 void FileListTab::showScan() {
     showCacheFolder(m_session.settings().cacheDir);
+    m_preview->foldersChanged();
     // The folder (a new index renamed into place) and the index itself
     // (written where it is, as the game does while it downloads).
     const QStringList watched = m_cacheWatch->directories() + m_cacheWatch->files();

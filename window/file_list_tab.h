@@ -14,6 +14,7 @@ namespace tv {
 
 class ElidingLabel;
 class FileListModel;
+class MapPreview;
 class Prompter;
 class Session;
 
@@ -45,6 +46,8 @@ private:
     void fitStateColumn();
     // "Tick What It Needs" is offered for a row that needs cached packages.
     void offerNeeded();
+    // The chosen row's map in the preview below the list.
+    void previewChosen();
     // Cache.ini as the last scan read it (change time, size, file), and
     // whether it is so no more: another Tessvane or the watch after a game
     // moved files meanwhile, and the list is out of date.
@@ -67,6 +70,7 @@ private:
     QTreeView* ListView1;
     ElidingLabel* lblCacheDir;
     QLabel* lblStale;
+    MapPreview* m_preview;
     QFileSystemWatcher* m_cacheWatch;
     std::string m_scannedStamp;
 };
