@@ -312,6 +312,7 @@ void MapArchiveInstaller::showPreview(const FolderIndex& unpacked, const std::st
     m_preview.mapName = m_slots[ArchiveKind::UT2];
     if (!m_preview.mapName.empty()) {
         const std::string map = unpackedPath(unpacked, m_preview.mapName);
+        m_preview.mapPath = map;
         m_preview.maps.push_back({m_preview.mapName, readPackageImports(map), mapSong(map)});
     }
     m_preview.members = m_members;

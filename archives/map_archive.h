@@ -62,6 +62,7 @@ private:
 // What a previewed archive shows.
 struct ArchivePreview {
     std::string mapName;              // the map member's name
+    std::string mapPath;              // its full path in the private folder, or empty
     std::string description;          // the description, field by field
     std::string picture;              // full path of the preview picture, or empty
     std::string textFile;             // the description member's name

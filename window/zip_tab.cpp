@@ -4,6 +4,7 @@
 
 #include "widgets.h"
 
+#include "formats/map_facts.h"
 #include "formats/registry_store.h"
 #include "platform/text_io.h"
 #include "session/session.h"
@@ -19,6 +20,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -322,9 +324,41 @@ void ZipTab::showPreview() {
         cmdEnlargePic->setEnabled(true);
     } else {
         cmdEnlargePic->setEnabled(false);
+        picFile->clear();
+        showMapScreenshot(p.mapPath);
     }
     cmdShowZIPDesc->setEnabled(true);
     cmdProcessLoadedZIP->setEnabled(true);
+}
+
+// An archive without a picture of its own: the map's screenshot, read off
+// the window's thread, in its place.
+void ZipTab::showMapScreenshot(const std::string& map) {
+    if (map.empty()) return;
+    const QSize box = picFile->size();
+    m_pictures
+        .start([map] {
+            MapReadOptions options;
+            options.picture = true;
+            options.maxWidth = options.maxHeight = 1024;
+            const MapRead read = readMapFile(map, options);
+            if (read.picture.kind != MapPicture::Kind::Picture)
+                return std::make_pair(QImage(), read.picture.why);
+            const Picture& p = read.picture.picture;
+            return std::make_pair(
+                QImage(p.rgba.data(), p.width, p.height, p.width * 4, QImage::Format_RGBA8888)
+                    .copy(),
+                std::string());
+        })
+        .then(this, [this, map, box](std::pair<QImage, std::string> shot) {
+            if (m_session.archives().preview().mapPath != map) return; // another archive came
+            if (shot.first.isNull()) {
+                picFile->setText(toDisplay(shot.second));
+                return;
+            }
+            picFile->setPixmap(QPixmap::fromImage(
+                shot.first.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        });
 }
 
 void ZipTab::processClicked() {

@@ -2,6 +2,8 @@
 
 #include "session/session.h"
 
+#include "work_runner.h"
+
 #include <QWidget>
 
 #include <deque>
@@ -68,6 +70,7 @@ private:
     void processClicked();
     void showDescriptionClicked();
     void enlargePictureClicked();
+    void showMapScreenshot(const std::string& map);
     void load(const std::string& path, bool several);
     void showPreview();
     void noPreviewToggled(bool on);
@@ -81,6 +84,7 @@ private:
 
     Session& m_session;
     BackgroundWork& m_work;
+    WorkRunner m_pictures; // the maps' screenshots, read beside the window
     Prompter& m_prompter;
     Shell& m_shell;
     RegistryStore& m_registry;
