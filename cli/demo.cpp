@@ -1,4 +1,5 @@
 #include "cli.h"
+#include "demo_map.h"
 
 #include "engine/package_state.h"
 #include "formats/cls_registry.h"
@@ -85,6 +86,14 @@ bool makeProgramFolder(const fs::path& program, std::string& error) {
 // cache identifier), then some text. Files that are no packages (music,
 // localisation, demos) are text only.
 std::string demoPackage(const std::string& name, const std::string& id) {
+    // The maps say what real ones say of themselves.
+    static const std::pair<const char*, DemoMap> kMaps[] = {
+        {"DM-Antalus.ut2", {"Antalus", "Demo Mapper", "xGame.xDeathMatch", "Level1", 2, 6}},
+        {"CTF-Face3.ut2", {"Facing Worlds", "Demo Mapper", "xGame.xCTFGame", "KR-Face", 6, 12}},
+        {"ONS-Torlan.ut2", {"Torlan", "Demo Mapper", "Onslaught.ONSOnslaughtGame", "Theme", 8, 16}},
+    };
+    for (const auto& [file, map] : kMaps)
+        if (name == file) return demoMapPackage(map, id);
     std::string text = "Demo package " + name + "\r\n";
     // A name without its extension is a map the repair will name.
     const bool package = isPackageType(fileTypeOf(name)) || name.find('.') == std::string::npos;
