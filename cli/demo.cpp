@@ -175,6 +175,10 @@ bool createDemo(const std::string& dirArg, std::string& startCommand, std::strin
     if (!makeGameFolder(game, error) || !makeProgramFolder(program, error) ||
         !makeCache(game / "Cache", error))
         return false;
+    // The game's own code, which every map needs.
+    for (const char* code : {"Core.u", "Engine.u"})
+        if (!writeText((game / "System" / code).string(), demoPackage(code, identifierFor(code)), error))
+            return false;
     fs::path regFile = dir / "registry.reg";
     RegistryStore store(regFile.string());
     if (!store.setValue("HKEY_LOCAL_MACHINE\\Software\\Unreal Technology\\Installed Apps\\UT2003",
