@@ -98,4 +98,22 @@ with tempfile.TemporaryDirectory() as tmp:
              for f in tidy["duplicates"]]
     assert all(any(s in l for l in lines) for s in said), (said, lines)
     assert [f for f in tidy["orphans"] if "file_hex" in f][0]["file_hex"] == "436166e92e757878"
+    # A map's facts: the text row and the document say the same; its picture
+    # is a PNG, and a package without one writes nothing.
+    status, text = run(env, "info", "CTF-Face3.ut2")
+    jstatus, doc = run(env, "info", "--json", "CTF-Face3.ut2")
+    [face] = json.loads(doc)["maps"]
+    fields = text.decode().rstrip("\n").split("\t")
+    assert status == jstatus == 0, (status, jstatus)
+    assert fields[:5] == ["CTF-Face3.ut2", face["title"], face["author"], face["players"],
+                          face["game_type"]], (fields, face)
+    assert face["players_min"] < face["players_max"] and face["picture"]["width"] > 0, face
+    assert fields[6] == "%dx%d %s" % (face["picture"]["width"], face["picture"]["height"],
+                                      face["picture"]["format"]), (fields, face)
+    png = os.path.join(tmp, "face.png")
+    assert run(env, "picture", "CTF-Face3.ut2", "--to", png)[0] == 0
+    with open(png, "rb") as f:
+        assert f.read(8) == b"\x89PNG\r\n\x1a\n"
+    assert run(env, "picture", "BonusPack.u", "--to", png + "2")[0] == 1
+    assert not os.path.exists(png + "2")
 print("json output: ok")
