@@ -1,10 +1,13 @@
 // What a user sees of the window: whole lines, whole paths, controls that
 // stay where they are, safe default answers.
 #include "main_window_fixture.h"
+#include "map_writer.h"
 #include "observer_hook.h"
 
+#include "formats/map_facts.h"
 #include "store/undo_log.h"
 #include "ui/qt/qt_prompter.h"
+#include "window/map_preview.h"
 #include "window/single_instance.h"
 #include "window/work_runner.h"
 
@@ -23,6 +26,7 @@
 #include <QSignalSpy>
 #include <QThread>
 #include <QTimer>
+#include <QTreeView>
 
 #include <cstdlib>
 #include <filesystem>
@@ -378,4 +382,58 @@ TEST(WorkRunner, ResultsThrowsAndGoneContextsComeBackOnTheWindowsThread) {
     EXPECT_TRUE(onWindowThread);
     EXPECT_EQ(failure, "the disk went away");
     EXPECT_FALSE(heard);
+}
+
+// The chosen map's picture and facts below the list, read beside the window;
+// a row that is no map, or a map without a picture, says so.
+TEST_F(MainWindowTest, TheChosenMapShowsItsPictureAndFacts) {
+    tvtest::ue::MapSpec spec;
+    spec.title = "Facing Worlds";
+    spec.author = "Someone";
+    spec.playersMin = 6;
+    spec.playersMax = 12;
+    spec.song = "KR-Face";
+    spec.screenshotFormat = 5; // RGBA8, 4 x 4, pure green
+    spec.shotWidth = 4;
+    spec.shotHeight = 4;
+    for (int i = 0; i < 16; ++i)
+        spec.shotData += std::string("\x00\xFF\x00\xFF", 4);
+    fx.addCacheFile(tvtest::ident(1) + ".uxx", tvtest::ue::mapBytes(spec));
+    tvtest::ue::MapSpec bare;
+    bare.title = "Bare";
+    fx.addCacheFile(tvtest::ident(4) + ".uxx", tvtest::ue::mapBytes(bare));
+    fx.writeCacheIni({tvtest::ident(1) + "=DM-One.ut2", fx.addEntry(2, "Tex.utx"),
+                      tvtest::ident(4) + "=DM-Bare.ut2"});
+    ASSERT_TRUE(start());
+    // The states come after the rows, and the list is shown again with them.
+    QTRY_VERIFY(!listColumn(3).contains(""));
+    auto* view = child<QTreeView>("ListView1");
+    auto* preview = child<tv::MapPreview>("filesMapPreview");
+    const auto label = [&](const char* name) { return preview->findChild<QLabel*>(name); };
+    const auto choose = [&](const QString& name) {
+        for (int r = 0; r < view->model()->rowCount(); ++r)
+            if (view->model()->index(r, 0).data().toString() == name) {
+                QSignalSpy shown(preview, &tv::MapPreview::shown);
+                view->setCurrentIndex(view->model()->index(r, 0));
+                if (name.endsWith(".ut2")) {
+                    EXPECT_TRUE(shown.count() > 0 || shown.wait(5000)) << name.toStdString();
+                }
+                return;
+            }
+        ADD_FAILURE() << name.toStdString() << " is not listed";
+    };
+    choose("DM-One.ut2");
+    EXPECT_EQ(label("lblMapTitle")->text(), "Facing Worlds");
+    EXPECT_EQ(label("lblMapDetails")->text(), QString::fromUtf8("6\u201312 players"));
+    EXPECT_EQ(label("lblMapMusic")->text(), "Music: KR-Face.ogg (not installed)");
+    const QImage shown = label("lblMapPicture")->pixmap().toImage();
+    ASSERT_FALSE(shown.isNull());
+    // Kept in its shape (square, in a box twice as wide) and its colour.
+    EXPECT_EQ(shown.width(), shown.height());
+    EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(0, 255, 0));
+    choose("DM-Bare.ut2");
+    EXPECT_EQ(label("lblMapNote")->text().toStdString(), tv::kNoPictureText);
+    choose("Tex.utx");
+    EXPECT_EQ(label("lblMapTitle")->text(), "");
+    EXPECT_EQ(label("lblMapPicture")->text(), "No map chosen");
 }

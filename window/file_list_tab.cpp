@@ -50,7 +50,7 @@ FileListTab::FileListTab(Session& session, Prompter& prompter, QWidget* parent)
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
 
     makeStaleNote();
-    m_preview = new MapPreview(this);
+    m_preview = new MapPreview("filesMapPreview", this);
 
     // A long cache folder loses its middle rather than widening the window.
     lblCacheDir = makeElidingLabel(this, "lblCacheDir");

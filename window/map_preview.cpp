@@ -59,8 +59,8 @@ MapPreview::Shown shownOf(const MapInfo& m) {
 
 } // namespace
 
-MapPreview::MapPreview(QWidget* parent) : QWidget(parent) {
-    setObjectName("mapPreview");
+MapPreview::MapPreview(const char* name, QWidget* parent) : QWidget(parent) {
+    setObjectName(name);
     lblPicture = new QLabel(this);
     lblPicture->setObjectName("lblMapPicture");
     lblPicture->setFixedSize(kPictureWidth, kPictureHeight);
@@ -77,8 +77,8 @@ MapPreview::MapPreview(QWidget* parent) : QWidget(parent) {
     lblAuthor = line("lblMapAuthor");
     lblDetails = line("lblMapDetails");
     lblMusic = line("lblMapMusic");
-    lblNote = line("lblMapNote");
-    lblNote->setWordWrap(true);
+    // One line that gives way: a long reason loses its end, never the list its room.
+    lblNote = makeElidingLabel(this, "lblMapNote");
     auto* facts = new QVBoxLayout;
     facts->addWidget(lblTitle);
     facts->addWidget(lblAuthor);
@@ -124,12 +124,21 @@ void MapPreview::showMap(const std::string& file, const std::string& name, const
             options.maxWidth = options.maxHeight = kLargestMip;
             return shownOf(readMapInfo(folders, *installed, file, options, name));
         })
-        .then(this, [this, key](Shown s) {
-            m_known.emplace(key, s);
-            if (key != m_wanted) return; // another map was chosen meanwhile
-            present(s);
-            emit shown();
-        });
+        .then(
+            this,
+            [this, key](Shown s) {
+                m_known.emplace(key, s);
+                if (key != m_wanted) return; // another map was chosen meanwhile
+                present(s);
+                emit shown();
+            },
+            [this, key](const std::string& why) {
+                if (key != m_wanted) return;
+                Shown s;
+                s.note = QStringLiteral("This map cannot be read: ") + toDisplay(why);
+                present(s);
+                emit shown();
+            });
 }
 
 void MapPreview::present(const Shown& s) {

@@ -24,7 +24,8 @@ class InstalledPackages;
 class MapPreview : public QWidget {
     Q_OBJECT
 public:
-    explicit MapPreview(QWidget* parent = nullptr);
+    // `name`: the object's name (its labels are named the same in every preview).
+    explicit MapPreview(const char* name, QWidget* parent = nullptr);
     ~MapPreview() override;
 
     // The map in `file` (named `name` in the game), known by `key`, read
@@ -59,7 +60,7 @@ private:
     QLabel* lblAuthor;
     QLabel* lblDetails;
     QLabel* lblMusic;
-    QLabel* lblNote;
+    ElidingLabel* lblNote;
 };
 
 } // namespace tv

@@ -1,9 +1,12 @@
 #include "undo_tab.h"
 
+#include "map_preview.h"
+
 #include "background_work.h"
 
 #include "widgets.h"
 
+#include "engine/file_types.h"
 #include "platform/text_io.h"
 #include "session/session.h"
 #include "ui/prompter.h"
@@ -12,6 +15,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
@@ -61,12 +65,16 @@ UndoTab::UndoTab(Session& session, BackgroundWork& work, Prompter& prompter, QWi
     installButtons->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lvUndo, 1);
+    m_preview = new MapPreview("undoMapPreview", this);
+    layout->addWidget(m_preview);
     layout->addLayout(buttons);
     layout->addWidget(lvInstalls);
     layout->addLayout(installButtons);
 
     m_model = new UndoListModel(this);
     makeSortableList(lvUndo, m_model, {1, 2}); // both paths in view, sharing the width
+    connect(lvUndo->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &UndoTab::previewChosen);
 
     connect(cmdUndo, &QPushButton::clicked, this, &UndoTab::undoClicked);
     connect(cmdEmptyDB, &QPushButton::clicked, this, &UndoTab::emptyClicked);
@@ -119,6 +127,26 @@ void UndoTab::undoInstallClicked() {
                      emit filesMovedBack();
                      LoadUndoList();
                  });
+}
+
+void UndoTab::previewChosen() {
+    const QModelIndex current = lvUndo->currentIndex();
+    const auto& records = m_model->records();
+    if (!current.isValid() || static_cast<size_t>(current.row()) >= records.size()) {
+        m_preview->showNothing();
+        return;
+    }
+    const std::string& file = records[current.row()].NewFName;
+    const auto size = fileSize(file);
+    const auto modified = fileModified(file);
+    if (fileTypeOf(file) != FileType::Map || !size || !modified) {
+        m_preview->showNothing();
+        return;
+    }
+    // The installed file as it is now: another one of that name reads again.
+    m_preview->showMap(file, fileNameOf(file),
+                       file + ":" + std::to_string(*size) + ":" + std::to_string(*modified),
+                       m_session.folders());
 }
 
 void UndoTab::LoadUndoList() {

@@ -9,6 +9,8 @@ class QTreeWidget;
 
 namespace tv {
 
+class MapPreview;
+
 class Prompter;
 
 class BackgroundWork;
@@ -47,6 +49,9 @@ private:
     QPushButton* cmdUndoCheckAll;
     QPushButton* cmdUndoUncheckAll;
     QTreeView* lvUndo;
+    MapPreview* m_preview;
+    // The chosen record's file, when it is a map, in the preview.
+    void previewChosen();
     QTreeWidget* lvInstalls;     // one item per installation, its files below it
     QPushButton* cmdUndoInstall; // "Take &Back Installations"
     QLabel* lblDBSize;
