@@ -21,11 +21,12 @@ export XDG_RUNTIME_DIR=$work/run TESSVANE_PROC_ROOT=$work/proc
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$TESSVANE_PROC_ROOT"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-# shot PNG WIDTH HEIGHT NAME PROGRAM: the program's window at that size
-# (0 0: the size it opens at).
+# shot PNG WIDTH HEIGHT NAME CLICK PROGRAM: the program's window at that size
+# (0 0: the size it opens at), after a click at CLICK ("X,Y" in the window;
+# "-" for none).
 shot() {
-    local png=$1 width=$2 height=$3 name=$4 window=""
-    shift 4
+    local png=$1 width=$2 height=$3 name=$4 click=$5 window=""
+    shift 5
     "$@" &
     local pid=$!
     for _ in $(seq 50); do
@@ -35,11 +36,14 @@ shot() {
     [ -n "$window" ] || { echo "no window named $name"; kill "$pid"; return 1; }
     [ "$width" = 0 ] || xdotool windowsize "$window" "$width" "$height"
     xdotool windowmove "$window" 0 0
+    sleep 1
+    [ "$click" = - ] || xdotool mousemove --window "$window" "${click%,*}" "${click#*,}" click 1
     sleep 2 # the list fills in off the window's thread
     import -window "$window" "$out/$png"
     kill "$pid"
     wait "$pid" 2>/dev/null || true
 }
-shot file-list.png 1024 640 "^Tessvane" "$build/tessvane"
-shot troubleshooter.png 0 0 "Troubleshooter" "$build/tessvane-troubleshooter"
+# The File List with the second map chosen, its picture below the list.
+shot file-list.png 1024 640 "^Tessvane" 100,131 "$build/tessvane"
+shot troubleshooter.png 0 0 "Troubleshooter" - "$build/tessvane-troubleshooter"
 echo "written: $out/file-list.png $out/troubleshooter.png"

@@ -99,7 +99,7 @@ void MapPreview::showNothing() {
     m_wanted.clear();
     present({});
     lblPicture->setText(QStringLiteral("No map chosen"));
-    lblNote->setText(QStringLiteral("Choose a map in the list to see its picture and what it is."));
+    lblNote->setText(QStringLiteral("Choose a map to see it here."));
 }
 
 void MapPreview::foldersChanged() {

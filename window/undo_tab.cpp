@@ -65,10 +65,13 @@ UndoTab::UndoTab(Session& session, BackgroundWork& work, Prompter& prompter, QWi
     installButtons->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lvUndo, 1);
-    m_preview = new MapPreview("undoMapPreview", this);
-    layout->addWidget(m_preview);
     layout->addLayout(buttons);
-    layout->addWidget(lvInstalls);
+    // The chosen map beside the installations, where the list keeps its rows.
+    m_preview = new MapPreview("undoMapPreview", this);
+    auto* below = new QHBoxLayout;
+    below->addWidget(lvInstalls, 1);
+    below->addWidget(m_preview, 1, Qt::AlignTop);
+    layout->addLayout(below);
     layout->addLayout(installButtons);
 
     m_model = new UndoListModel(this);
