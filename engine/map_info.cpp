@@ -15,19 +15,6 @@ namespace {
 // A localised text file is a few kilobytes; more is not one.
 constexpr size_t kMaxLocalisedBytes = 1 << 20;
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // The file as UTF-8: UTF-16LE after its byte-order mark, else one byte a
 // character (Windows' Latin-1) unless it is UTF-8 already; colour codes
 // (ESC and three characters) taken out.

@@ -188,14 +188,12 @@ std::string cutShortText(uint64_t size, uint64_t needed) {
 
 PackageImports readPackageImports(const ReadAt& read, uint64_t fileSize) {
     PackageImports out;
-    char head[kPackageHeaderBytes];
-    const ssize_t n = read(0, head, sizeof head);
-    if (n < 0) {
+    bool readFailed = false;
+    const auto h = readHeader(read, fileSize, readFailed);
+    if (readFailed) {
         out.why = "the file cannot be read";
         return out;
     }
-    const auto h = parsePackageHeader(std::string_view(head, static_cast<size_t>(n)),
-                                      static_cast<int64_t>(fileSize));
     if (!h) {
         out.kind = PackageImports::Kind::NotAPackage;
         return out;

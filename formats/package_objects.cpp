@@ -138,14 +138,12 @@ int32_t PackageObjects::findExport(std::string_view cls, std::string_view name) 
 
 PackageObjects readPackageObjects(const ReadAt& read, uint64_t fileSize) {
     PackageObjects out;
-    char head[kPackageHeaderBytes];
-    const ssize_t n = read(0, head, sizeof head);
-    if (n < 0) {
+    bool readFailed = false;
+    const auto h = readHeader(read, fileSize, readFailed);
+    if (readFailed) {
         out.why = "the file cannot be read";
         return out;
     }
-    const auto h = parsePackageHeader(std::string_view(head, static_cast<size_t>(n)),
-                                      static_cast<int64_t>(fileSize));
     if (!h) {
         out.kind = PackageObjects::Kind::NotAPackage;
         return out;

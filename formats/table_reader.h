@@ -19,6 +19,18 @@ namespace tv {
 // The engine's names hold at most 63 characters; far more is damage.
 constexpr size_t kMaxNameBytes = 1024;
 
+// The header at the start of a file read through `read`: the header, or
+// nullopt with `readFailed` telling a failed read from no package.
+inline std::optional<PackageHeader> readHeader(const ReadAt& read, uint64_t fileSize,
+                                               bool& readFailed) {
+    char head[kPackageHeaderBytes];
+    const ssize_t n = read(0, head, sizeof head);
+    readFailed = n < 0;
+    if (readFailed) return std::nullopt;
+    return parsePackageHeader(std::string_view(head, static_cast<size_t>(n)),
+                              static_cast<int64_t>(fileSize));
+}
+
 // A table's bytes from its offset on, read a chunk at a time.
 class TableReader {
 public:

@@ -17,24 +17,6 @@ constexpr char kColourCode = '\x1B';
 // The engine's strings: far below this.
 constexpr int64_t kMaxStringUnits = 1 << 20;
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // The size a size code gives, reading what follows it for codes 5-7.
 std::optional<uint32_t> sizeOf(uint8_t code, std::string_view d, size_t& at) {
     static constexpr uint32_t kFixed[] = {1, 2, 4, 12, 16};

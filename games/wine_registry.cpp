@@ -23,25 +23,6 @@ int hexDigit(char c) {
     return -1;
 }
 
-void appendUtf8(std::string& out, unsigned code) {
-    if (code >= 0xD800 && code <= 0xDFFF) code = 0xFFFD; // a lone surrogate half
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // The UTF-16 unit of "\xHHHH" (up to four digits after the "x" at `i`);
 // `i` moves to its last digit.
 unsigned hexEscape(std::string_view text, size_t& i) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,10 @@ namespace tv {
 
 // "A", "A and B", "A, B and C".
 std::string joinedAsWords(const std::vector<std::string>& parts);
+
+// The character `code` in UTF-8 at the end of `out`; a lone surrogate half
+// (or a code past U+10FFFF) as U+FFFD.
+void appendUtf8(std::string& out, uint32_t code);
 
 inline char upper8(char c) {
     const auto u = static_cast<unsigned char>(c);
