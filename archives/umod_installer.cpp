@@ -91,22 +91,30 @@ bool isManifest(const std::string& path) {
 
 namespace {
 
-// The tables of each map the installer holds, read in place.
-void readMaps(UmodPackage& p) {
+// Each map the installer holds, read in place: fn(name, read, size) until it
+// says it has what it wants (true).
+template <class Fn> void forEachMap(const UmodPackage& p, Fn fn) {
     const int fd = ::open(p.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return;
     for (const auto& f : p.directory.files) {
         const auto parts = pathParts(f.path); // "Maps\\DM-Foo.ut2"
         if (parts.empty() || fileTypeOf(parts.back()) != FileType::Map) continue;
-        const std::string& name = parts.back();
-        const auto read = [fd, &f](uint64_t offset, char* buf, size_t size) -> ssize_t {
+        const ReadAt read = [fd, &f](uint64_t offset, char* buf, size_t size) -> ssize_t {
             if (offset >= f.size) return 0;
             const auto want = static_cast<size_t>(std::min<uint64_t>(size, f.size - offset));
             return ::pread(fd, buf, want, static_cast<off_t>(f.offset + offset));
         };
-        p.maps.push_back({name, readPackageImports(read, f.size), mapSong(read, f.size)});
+        if (fn(parts.back(), read, uint64_t{f.size})) break;
     }
     ::close(fd);
+}
+
+// The tables of each map the installer holds.
+void readMaps(UmodPackage& p) {
+    forEachMap(p, [&p](const std::string& name, const ReadAt& read, uint64_t size) {
+        p.maps.push_back({name, readPackageImports(read, size), mapSong(read, size)});
+        return false;
+    });
 }
 
 } // namespace
@@ -120,6 +128,15 @@ std::optional<UmodPackage> loadUmod(const std::string& path, std::string* error)
     readManifest(p);
     readMaps(p);
     return p;
+}
+
+MapRead readUmodMap(const UmodPackage& package, const MapReadOptions& options) {
+    MapRead out;
+    forEachMap(package, [&](const std::string&, const ReadAt& read, uint64_t size) {
+        out = readMap(read, size, options);
+        return out.picture.kind == MapPicture::Kind::Picture;
+    });
+    return out;
 }
 
 std::string umodTarget(const std::string& userFolder, const std::string& umodPath) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "formats/map_facts.h"
+
 #include "engine/package_needs.h"
 #include "engine/work_sink.h"
 #include "formats/umod.h"
@@ -27,6 +29,10 @@ struct UmodPackage {
     // The maps it holds (not compressed ones), with their tables.
     std::vector<ArchiveMap> maps;
 };
+
+// The first of the installer's maps that has a picture (else the last map
+// read), read in place: what its preview shows of the map.
+MapRead readUmodMap(const UmodPackage& package, const MapReadOptions& options);
 
 // The installer's own manifest (Manifest.ini, Manifest.int): read, never installed.
 bool isManifest(const std::string& umodPath);

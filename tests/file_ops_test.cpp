@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>
 #include <vector>

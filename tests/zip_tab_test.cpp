@@ -1,6 +1,7 @@
 // The "ZIP" tab driven as a player would: the file dialog, drops, the
 // preview, its buttons and the picture window.
 #include "main_window_fixture.h"
+#include "map_writer.h"
 #include "umod_support.h"
 
 #include "window/zip_tab.h"
@@ -306,4 +307,36 @@ TEST_F(ZipTabTest, TheArchiveDialogOpensWhereTheArchivesAre) {
     EXPECT_EQ(opensIn(), dropped);
     std::filesystem::remove_all(dropped); // gone: the downloads again
     EXPECT_EQ(opensIn(), fx.home + "/Downloads");
+}
+
+// An archive or installer without a picture of its own shows its map's
+// screenshot; a map without one says so.
+TEST_F(ZipTabTest, TheMapsOwnScreenshotStandsInForTheArchivesPicture) {
+    tvtest::ue::MapSpec spec;
+    spec.title = "Shot";
+    spec.screenshotFormat = 9; // L8, 2 x 2, white
+    spec.shotWidth = spec.shotHeight = 2;
+    spec.shotData = std::string(4, '\xFF');
+    const std::string map = tvtest::ue::mapBytes(spec);
+    const std::string zip = fx.dir / "DM-Shot.zip";
+    makeZip(zip, {{"DM-Shot.ut2", map}});
+    const std::string mod = fx.dir / "Shot.ut2mod";
+    tvtest::writeFile(mod,
+                      tvtest::makeUmod({{"Maps\\DM-Shot.ut2", map},
+                                        {"System\\Manifest.ini", "[Setup]\r\nProduct=Shot\r\n"}}));
+    const std::string bare = fx.dir / "DM-Bare.zip";
+    makeZip(bare, {{"DM-Bare.ut2", tvtest::ue::mapBytes(tvtest::ue::MapSpec{})}});
+    ASSERT_TRUE(start());
+    auto* picture = child<QLabel>("picFile");
+    for (const std::string& archive : {zip, mod}) {
+        prompter.files.push_back({archive});
+        click("cmdOpenZIP");
+        QTRY_VERIFY(!picture->pixmap().isNull());
+        const QImage shown = picture->pixmap().toImage();
+        EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::white))
+            << archive;
+    }
+    prompter.files.push_back({bare});
+    click("cmdOpenZIP");
+    QTRY_COMPARE(picture->text().toStdString(), std::string(tv::kNoPictureText));
 }

@@ -55,6 +55,14 @@ const char* const kArchiveFilter =
     "UMOD Installers (*.UMOD;*.UT2MOD;*.UT4MOD)|*.UMOD;*.UT2MOD;*.UT4MOD";
 
 // The folder archives last came from, beside the window's other values.
+// The largest screenshot read for the preview.
+MapReadOptions previewOptions() {
+    MapReadOptions options;
+    options.picture = true;
+    options.maxWidth = options.maxHeight = 1024;
+    return options;
+}
+
 const char* const kTessvaneKey = "HKEY_LOCAL_MACHINE\\Software\\Zarnowick\\Tessvane";
 const char* const kArchiveFolderValue = "ArchiveFolder";
 
@@ -325,33 +333,34 @@ void ZipTab::showPreview() {
     } else {
         cmdEnlargePic->setEnabled(false);
         picFile->clear();
-        showMapScreenshot(p.mapPath);
+        const std::string map = p.mapPath;
+        showMapScreenshot(map, [map] { return readMapFile(map, previewOptions()); });
     }
     cmdShowZIPDesc->setEnabled(true);
     cmdProcessLoadedZIP->setEnabled(true);
 }
 
 // An archive without a picture of its own: the map's screenshot, read off
-// the window's thread, in its place.
-void ZipTab::showMapScreenshot(const std::string& map) {
-    if (map.empty()) return;
+// the window's thread by `read`, in its place, while `key` is still what
+// the tab shows.
+void ZipTab::showMapScreenshot(const std::string& key, std::function<MapRead()> read) {
+    if (key.empty()) return;
+    m_shownMap = key;
     const QSize box = picFile->size();
     m_pictures
-        .start([map] {
-            MapReadOptions options;
-            options.picture = true;
-            options.maxWidth = options.maxHeight = 1024;
-            const MapRead read = readMapFile(map, options);
-            if (read.picture.kind != MapPicture::Kind::Picture)
-                return std::make_pair(QImage(), read.picture.why);
-            const Picture& p = read.picture.picture;
+        .start([read = std::move(read)] {
+            const MapRead r = read();
+            if (r.picture.kind != MapPicture::Kind::Picture)
+                return std::make_pair(QImage(), r.picture.why.empty() ? std::string(kNoPictureText)
+                                                                      : r.picture.why);
+            const Picture& p = r.picture.picture;
             return std::make_pair(
                 QImage(p.rgba.data(), p.width, p.height, p.width * 4, QImage::Format_RGBA8888)
                     .copy(),
                 std::string());
         })
-        .then(this, [this, map, box](std::pair<QImage, std::string> shot) {
-            if (m_session.archives().preview().mapPath != map) return; // another archive came
+        .then(this, [this, key, box](std::pair<QImage, std::string> shot) {
+            if (m_shownMap != key) return; // another archive came
             if (shot.first.isNull()) {
                 picFile->setText(toDisplay(shot.second));
                 return;
@@ -424,6 +433,9 @@ void ZipTab::umodRead(const std::string& path, bool several, std::optional<UmodP
     lblMapName->setText(toDisplay(package->product.empty() ? fileNameOf(path) : package->product));
     txtFileDesc->setPlainText(toDisplay(text));
     txtTextFile->setText(toDisplay(path));
+    picFile->clear();
+    showMapScreenshot(path,
+                      [package = *package] { return readUmodMap(package, previewOptions()); });
     m_umod = std::move(package);
     cmdProcessLoadedZIP->setEnabled(true);
     loadNext();

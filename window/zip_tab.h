@@ -2,11 +2,13 @@
 
 #include "session/session.h"
 
+#include "formats/map_facts.h"
 #include "work_runner.h"
 
 #include <QWidget>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 #include <string>
@@ -70,7 +72,7 @@ private:
     void processClicked();
     void showDescriptionClicked();
     void enlargePictureClicked();
-    void showMapScreenshot(const std::string& map);
+    void showMapScreenshot(const std::string& key, std::function<MapRead()> read);
     void load(const std::string& path, bool several);
     void showPreview();
     void noPreviewToggled(bool on);
@@ -84,7 +86,8 @@ private:
 
     Session& m_session;
     BackgroundWork& m_work;
-    WorkRunner m_pictures; // the maps' screenshots, read beside the window
+    WorkRunner m_pictures;  // the maps' screenshots, read beside the window
+    std::string m_shownMap; // the map (or installer) whose screenshot is wanted
     Prompter& m_prompter;
     Shell& m_shell;
     RegistryStore& m_registry;
