@@ -339,4 +339,13 @@ TEST_F(ZipTabTest, TheMapsOwnScreenshotStandsInForTheArchivesPicture) {
     prompter.files.push_back({bare});
     click("cmdOpenZIP");
     QTRY_COMPARE(picture->text().toStdString(), std::string(tv::kNoPictureText));
+    // An archive with a picture of its own shows both.
+    const std::string both = fx.dir / "DM-Both.zip";
+    makeZip(both, {{"DM-Shot.ut2", map}, {"shot.jpg", jpeg()}});
+    prompter.files.push_back({both});
+    click("cmdOpenZIP");
+    auto* mapShot = child<QLabel>("picMapShot");
+    QTRY_VERIFY(!mapShot->pixmap().isNull());
+    EXPECT_FALSE(picture->pixmap().isNull());
+    EXPECT_FALSE(mapShot->isHidden());
 }

@@ -131,7 +131,14 @@ ZipTab::ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell
     picFile = makeLabel(preview, "picFile");
     picFile->setMinimumSize(160, 120);
     picFile->setAlignment(Qt::AlignCenter);
-    (new QVBoxLayout(preview))->addWidget(picFile);
+    // The map's own screenshot below the archive's picture, when it has both.
+    picMapShot = makeLabel(preview, "picMapShot");
+    picMapShot->setAlignment(Qt::AlignCenter);
+    picMapShot->setToolTip("The map's own screenshot");
+    picMapShot->hide();
+    auto* pictures = new QVBoxLayout(preview);
+    pictures->addWidget(picFile, 2);
+    pictures->addWidget(picMapShot, 1);
 
     lblMapName = makeElidingLabel(this, "lblMapName"); // an installer's product can be long
 
@@ -284,6 +291,9 @@ void ZipTab::clearPreview() {
     txtFileDesc->clear();
     txtTextFile->clear();
     picFile->clear();
+    picMapShot->clear();
+    picMapShot->hide();
+    m_shownMap.clear();
 }
 
 void ZipTab::load(const std::string& path, bool several) {
@@ -326,27 +336,33 @@ void ZipTab::showPreview() {
     showNeeds(m_session.archiveNeeds(p.maps, p.members));
     txtTextFile->setText(toDisplay(p.textFile));
     QPixmap picture;
-    if (!p.picture.empty() && picture.load(QString::fromStdString(p.picture))) {
+    const std::string map = p.mapPath;
+    const bool own = !p.picture.empty() && picture.load(QString::fromStdString(p.picture));
+    picMapShot->clear();
+    picMapShot->setVisible(own);
+    if (own) {
         picFile->setPixmap(
             picture.scaled(picFile->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
         cmdEnlargePic->setEnabled(true);
     } else {
         cmdEnlargePic->setEnabled(false);
         picFile->clear();
-        const std::string map = p.mapPath;
-        showMapScreenshot(map, [map] { return readMapFile(map, previewOptions()); });
     }
+    showMapScreenshot(own ? picMapShot : picFile, map,
+                      [map] { return readMapFile(map, previewOptions()); });
     cmdShowZIPDesc->setEnabled(true);
     cmdProcessLoadedZIP->setEnabled(true);
 }
 
-// An archive without a picture of its own: the map's screenshot, read off
-// the window's thread by `read`, in its place, while `key` is still what
-// the tab shows.
-void ZipTab::showMapScreenshot(const std::string& key, std::function<MapRead()> read) {
+// The map's screenshot, read off the window's thread by `read`, into
+// `where` (the archive's picture's place when it has none), while `key` is
+// still what the tab shows.
+void ZipTab::showMapScreenshot(QLabel* where, const std::string& key,
+                               std::function<MapRead()> read) {
     if (key.empty()) return;
     m_shownMap = key;
-    const QSize box = picFile->size();
+    const QSize box =
+        where == picFile ? picFile->size() : QSize(picFile->width(), picFile->height() / 2);
     m_pictures
         .start([read = std::move(read)] {
             const MapRead r = read();
@@ -359,13 +375,13 @@ void ZipTab::showMapScreenshot(const std::string& key, std::function<MapRead()> 
                     .copy(),
                 std::string());
         })
-        .then(this, [this, key, box](std::pair<QImage, std::string> shot) {
+        .then(this, [this, where, key, box](std::pair<QImage, std::string> shot) {
             if (m_shownMap != key) return; // another archive came
             if (shot.first.isNull()) {
-                picFile->setText(toDisplay(shot.second));
+                where->setText(toDisplay(shot.second));
                 return;
             }
-            picFile->setPixmap(QPixmap::fromImage(
+            where->setPixmap(QPixmap::fromImage(
                 shot.first.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
         });
 }
@@ -434,7 +450,8 @@ void ZipTab::umodRead(const std::string& path, bool several, std::optional<UmodP
     txtFileDesc->setPlainText(toDisplay(text));
     txtTextFile->setText(toDisplay(path));
     picFile->clear();
-    showMapScreenshot(path,
+    picMapShot->hide();
+    showMapScreenshot(picFile, path,
                       [package = *package] { return readUmodMap(package, previewOptions()); });
     m_umod = std::move(package);
     cmdProcessLoadedZIP->setEnabled(true);

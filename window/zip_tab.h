@@ -72,7 +72,7 @@ private:
     void processClicked();
     void showDescriptionClicked();
     void enlargePictureClicked();
-    void showMapScreenshot(const std::string& key, std::function<MapRead()> read);
+    void showMapScreenshot(QLabel* where, const std::string& key, std::function<MapRead()> read);
     void load(const std::string& path, bool several);
     void showPreview();
     void noPreviewToggled(bool on);
@@ -107,6 +107,7 @@ private:
     QTextEdit* txtFileDesc;
     QLabel* lblNeeds;
     QLabel* picFile;
+    QLabel* picMapShot;
     ElidingLabel* lblMapName;
     QLabel* lblMapNameCaption; // "Map Name:", "Product:" for an installer
 };
