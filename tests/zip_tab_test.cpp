@@ -348,4 +348,24 @@ TEST_F(ZipTabTest, TheMapsOwnScreenshotStandsInForTheArchivesPicture) {
     QTRY_VERIFY(!mapShot->pixmap().isNull());
     EXPECT_FALSE(picture->pixmap().isNull());
     EXPECT_FALSE(mapShot->isHidden());
+    // A screenshot in a texture package the archive brings along.
+    tvtest::ue::PackageWriter textures;
+    textures.exportTexture("Shot",
+                           tvtest::ue::Props(textures)
+                               .byteProp("Format", 9)
+                               .intProp("USize", 1)
+                               .intProp("VSize", 1)
+                               .bytes(),
+                           {{"\xFF", 1, 1}});
+    tvtest::ue::PackageWriter level;
+    const int32_t summary =
+        level.exportObject(level.classRef("Engine", "LevelSummary"), "LevelSummary", "");
+    const int32_t shot = level.importObject("Engine", "Texture", "Shot",
+                                            level.importObject("Core", "Package", "ShotTex"));
+    level.setSerialData(summary, tvtest::ue::Props(level).objectProp("Screenshot", shot).bytes());
+    const std::string apart = fx.dir / "DM-Apart.zip";
+    makeZip(apart, {{"DM-Apart.ut2", level.bytes()}, {"ShotTex.utx", textures.bytes()}});
+    prompter.files.push_back({apart});
+    click("cmdOpenZIP");
+    QTRY_VERIFY(!picture->pixmap().isNull());
 }

@@ -4,9 +4,12 @@
 
 #include "widgets.h"
 
+#include "engine/package_state.h"
 #include "formats/map_facts.h"
+#include "formats/package_header.h"
 #include "formats/registry_store.h"
 #include "platform/text_io.h"
+#include "platform/text_util.h"
 #include "session/session.h"
 #include "ui/file_dialog.h"
 #include "ui/prompter.h"
@@ -348,8 +351,18 @@ void ZipTab::showPreview() {
         cmdEnlargePic->setEnabled(false);
         picFile->clear();
     }
-    showMapScreenshot(own ? picMapShot : picFile, map,
-                      [map] { return readMapFile(map, previewOptions()); });
+    showMapScreenshot(own ? picMapShot : picFile, map, [map] {
+        // A screenshot in another package of the same archive is read there.
+        MapReadOptions options = previewOptions();
+        options.locate = [folder = folderOf(map)](const std::string& package) {
+            const FolderIndex unpacked(folder);
+            for (const auto& name : unpacked.names())
+                if (equalsNoCase(packageStem(name), package) && isPackageType(fileTypeOf(name)))
+                    return joinPath(folder, name);
+            return std::string();
+        };
+        return readMapFile(map, options);
+    });
     cmdShowZIPDesc->setEnabled(true);
     cmdProcessLoadedZIP->setEnabled(true);
 }
