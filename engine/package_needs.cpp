@@ -42,9 +42,12 @@ PackageResolver::PackageResolver(const CacheFolders& folders,
     for (const auto& e : cache) {
         if (e.file.empty()) continue;
         // The first line of a name is the one the game finds; music by its
-        // whole name, as a map names it with ".ogg".
-        m_cache.try_emplace(
-            endsWithNoCase(e.name, ".ogg") ? std::string_view(e.name) : packageStem(e.name), &e);
+        // whole name, as a map names it with ".ogg". A file that is no
+        // package (BonusPack.int beside BonusPack.u) answers no import.
+        if (endsWithNoCase(e.name, ".ogg"))
+            m_cache.try_emplace(std::string_view(e.name), &e);
+        else if (isPackageType(fileTypeOf(e.name)) || e.name.find('.') == std::string::npos)
+            m_cache.try_emplace(packageStem(e.name), &e);
     }
 }
 

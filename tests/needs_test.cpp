@@ -212,6 +212,17 @@ TEST(Needs, EachNeededPackageIsFoundWhereTheGameFindsItAndTheExitStatusSaysWhatL
     EXPECT_EQ(r.out, "DM-Cached.ut2\tCore\tinstalled " + g.fx.game + "/System/Core.u\n") << r.err;
 }
 
+// A cache file that is no package answers no import, whatever its name.
+TEST(Needs, OnlyACachedPackageStandsForAnImport) {
+    NativeGame g;
+    writeFile(g.user + "/Cache/" + ident(3) + ".uxx", "[Public]\r\n");
+    writeFile(g.user + "/Cache/cache.ini",
+              tvtest::crlf({"[Cache]", ident(3) + "=AW-Metals.int", ident(1) + "=aw-metals.utx",
+                            ident(2) + "=DM-Cached.ut2"}));
+    const auto r = tvtest::runCli(g.fx, g.game + "needs dm-cached.ut2");
+    EXPECT_NE(r.out.find("\tAW-Metals\tcache " + ident(1) + ".uxx\n"), std::string::npos) << r.out;
+}
+
 TEST(Needs, CheckListsWhatInstalledMapsLackUntilTheyLackNothing) {
     NativeGame g;
     writeFile(g.user + "/Maps/DM-Fine.ut2", makePackageTables({{"Core", "Package", 0, "Engine"}}));
