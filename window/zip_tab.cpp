@@ -130,18 +130,7 @@ ZipTab::ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell
     descriptionBox->addWidget(txtFileDesc, 1);
     descriptionBox->addWidget(lblNeeds);
 
-    auto* preview = makeFrame(this, "Included Preview");
-    picFile = makeLabel(preview, "picFile");
-    picFile->setMinimumSize(160, 120);
-    picFile->setAlignment(Qt::AlignCenter);
-    // The map's own screenshot below the archive's picture, when it has both.
-    picMapShot = makeLabel(preview, "picMapShot");
-    picMapShot->setAlignment(Qt::AlignCenter);
-    picMapShot->setToolTip("The map's own screenshot");
-    picMapShot->hide();
-    auto* pictures = new QVBoxLayout(preview);
-    pictures->addWidget(picFile, 2);
-    pictures->addWidget(picMapShot, 1);
+    QWidget* preview = makePreviewFrame();
 
     lblMapName = makeElidingLabel(this, "lblMapName"); // an installer's product can be long
 
@@ -172,6 +161,22 @@ ZipTab::ZipTab(Session& session, BackgroundWork& work, Prompter& prompter, Shell
     connect(cmdProcessLoadedZIP, &QPushButton::clicked, this, &ZipTab::processClicked);
     connect(cmdShowZIPDesc, &QPushButton::clicked, this, &ZipTab::showDescriptionClicked);
     connect(cmdEnlargePic, &QPushButton::clicked, this, &ZipTab::enlargePictureClicked);
+}
+
+QWidget* ZipTab::makePreviewFrame() {
+    auto* preview = makeFrame(this, "Included Preview");
+    picFile = makeLabel(preview, "picFile");
+    picFile->setMinimumSize(160, 120);
+    picFile->setAlignment(Qt::AlignCenter);
+    // The map's own screenshot below the archive's picture, when it has both.
+    picMapShot = makeLabel(preview, "picMapShot");
+    picMapShot->setAlignment(Qt::AlignCenter);
+    picMapShot->setToolTip("The map's own screenshot");
+    picMapShot->hide();
+    auto* pictures = new QVBoxLayout(preview);
+    pictures->addWidget(picFile, 2);
+    pictures->addWidget(picMapShot, 1);
+    return preview;
 }
 
 bool ZipTab::eventFilter(QObject* watched, QEvent* event) {

@@ -72,6 +72,8 @@ private:
     void processClicked();
     void showDescriptionClicked();
     void enlargePictureClicked();
+    // "Included Preview": the archive's picture and the map's own.
+    QWidget* makePreviewFrame();
     void showMapScreenshot(QLabel* where, const std::string& key, std::function<MapRead()> read);
     void load(const std::string& path, bool several);
     void showPreview();
