@@ -48,6 +48,10 @@ TEST(Texture, BlockFormatsGiveTheirColoursAndAlphas) {
         decoded(TextureFormat::DXT1, le({0x001F, 0xF800}, 2) + le({0xFFFFFFFE}, 4), 4, 4);
     EXPECT_EQ(pixel(three, 0, 0), (Rgba{127, 0, 127, 255}));
     EXPECT_EQ(pixel(three, 1, 0), (Rgba{0, 0, 0, 0}));
+    // Equal colours are the three-colour kind too: index 3 is transparent.
+    const auto equal =
+        decoded(TextureFormat::DXT1, le({0x07E0, 0x07E0}, 2) + le({0xFFFFFFFF}, 4), 4, 4);
+    EXPECT_EQ(pixel(equal, 2, 2), (Rgba{0, 0, 0, 0}));
     // DXT3: four bits of alpha a pixel before the colours (0 and 15 here).
     const auto dxt3 =
         decoded(TextureFormat::DXT3, std::string("\xF0", 1) + std::string(7, '\0') + block, 4, 4);
