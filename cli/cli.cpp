@@ -21,13 +21,14 @@ using cmdline::kUsageError;
 // dispatch both read this list, so neither can miss a command.
 const std::vector<const cli::Command*>& commands() {
     static const std::vector<const cli::Command*> all = {
-        &cli::commandGames(),       &cli::commandScan(),     &cli::commandRun(),
-        &cli::commandUndo(),        &cli::commandPurge(),    &cli::commandTidy(),
-        &cli::commandNeeds(),       &cli::commandCheck(),    &cli::commandInfo(),
-        &cli::commandPicture(),     &cli::commandWatch(),    &cli::commandUz2(),
-        &cli::commandCleanTmp(),    &cli::commandSetPurge(), &cli::commandZip(),
-        &cli::commandCheckUpdate(), &cli::commandCompact(),  &cli::commandEmptyUndo(),
-        &cli::commandNeverMove(),   &cli::commandDemo(),
+        &cli::commandGames(),    &cli::commandScan(),      &cli::commandRun(),
+        &cli::commandUndo(),     &cli::commandPurge(),     &cli::commandTidy(),
+        &cli::commandNeeds(),    &cli::commandCheck(),     &cli::commandInfo(),
+        &cli::commandLibrary(),  &cli::commandRemove(),    &cli::commandPicture(),
+        &cli::commandWatch(),    &cli::commandUz2(),       &cli::commandCleanTmp(),
+        &cli::commandSetPurge(), &cli::commandZip(),       &cli::commandCheckUpdate(),
+        &cli::commandCompact(),  &cli::commandEmptyUndo(), &cli::commandNeverMove(),
+        &cli::commandDemo(),
     };
     return all;
 }

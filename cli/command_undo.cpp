@@ -4,6 +4,7 @@
 
 #include "platform/text_io.h"
 #include "platform/text_util.h"
+#include "session/library.h"
 
 #include <algorithm>
 
@@ -13,16 +14,23 @@ namespace {
 
 constexpr const char* kUndoUsage =
     "  undo --list [--json] | undo [--yes] (--all | NEWPATH...)\n"
-    "      lists the undo log (moves, then files archives installed; --json: as one\n"
-    "      JSON document), or moves files\n"
-    "      back into the cache and takes installed files back (each only while it\n"
-    "      holds the bytes that were installed)\n";
+    "      lists the undo log (moves, files archives installed, files removed; --json:\n"
+    "      as one JSON document), or moves files back into the cache, takes installed\n"
+    "      files back (each only while it holds the bytes that were installed) and\n"
+    "      puts removed files back\n";
 constexpr const char* kCompactUsage = "  compact                compacts the undo log\n";
 constexpr const char* kEmptyUndoUsage = "  empty-undo [--yes]     deletes every undo record\n";
 
-// The same as one document: the moves, then the files archives installed.
-void printUndoJson(Context& c, const std::vector<UndoRecord>& records) {
-    Json moves = Json::array(), installed = Json::array();
+// Where a removed file went: "removed into the cache <file>", "deleted".
+std::string removedText(const Removal& r) {
+    return r.cacheFile.empty() ? "deleted" : "removed into the cache " + r.cacheFile;
+}
+
+// The same as one document: the moves, the files archives installed, the
+// files removed.
+void printUndoJson(Context& c, const std::vector<UndoRecord>& records,
+                   const std::vector<Removal>& removals) {
+    Json moves = Json::array(), installed = Json::array(), removed = Json::array();
     for (const auto& r : records) {
         Json one;
         putName(one, "date", r.MoveDate);
@@ -38,7 +46,17 @@ void printUndoJson(Context& c, const std::vector<UndoRecord>& records) {
             putName(one, "archive", in.archive);
             installed.push_back(std::move(one));
         }
-    printJson(c.out, Json{{"moves", std::move(moves)}, {"installed", std::move(installed)}});
+    for (const auto& r : removals) {
+        Json one;
+        putName(one, "date", r.date);
+        putName(one, "path", r.path);
+        if (!r.cacheFile.empty()) putName(one, "cache_file", r.cacheFile);
+        one["deleted"] = r.cacheFile.empty();
+        removed.push_back(std::move(one));
+    }
+    printJson(c.out, Json{{"moves", std::move(moves)},
+                          {"installed", std::move(installed)},
+                          {"removed", std::move(removed)}});
 }
 
 int undoList(Context& c, bool json) {
@@ -48,8 +66,9 @@ int undoList(Context& c, bool json) {
         c.err << "Tessvane: the undo log cannot be read: " << escapeControls(error) << '\n';
         return kNotDone;
     }
+    const std::vector<Removal> removals = PackageLibrary(c.session, c.prompter).removals();
     if (json) {
-        printUndoJson(c, records);
+        printUndoJson(c, records, removals);
         return kDone;
     }
     // The log is a file like any other: each field escaped, the tabs kept.
@@ -61,6 +80,9 @@ int undoList(Context& c, bool json) {
         for (const auto& f : in.files)
             c.out << escapeControls(in.date) << '\t' << escapeControls(f.path) << '\t'
                   << "installed from " << escapeControls(in.archive) << '\n';
+    for (const auto& r : removals)
+        c.out << escapeControls(r.date) << '\t' << escapeControls(r.path) << '\t'
+              << escapeControls(removedText(r)) << '\n';
     return kDone;
 }
 
@@ -100,22 +122,27 @@ bool holds(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-// Files archives installed: taken back on their own, not moved back.
-std::vector<std::string> installedFiles(Session& session) {
-    std::vector<std::string> installed;
-    for (const auto& in : session.installations())
+// Files archives installed: taken back on their own, not moved back; and
+// files removed from the game, put back.
+struct OtherRecords {
+    std::vector<std::string> installed, removed;
+};
+OtherRecords otherRecords(Context& c) {
+    OtherRecords out;
+    for (const auto& in : c.session.installations())
         for (const auto& f : in.files)
-            installed.push_back(f.path);
-    return installed;
+            out.installed.push_back(f.path);
+    for (const auto& r : PackageLibrary(c.session, c.prompter).removals())
+        if (!holds(out.removed, r.path)) out.removed.push_back(r.path);
+    return out;
 }
 
 // A path named on the command line must be one the log holds: a typing
 // slip must not pass for an undo that had nothing to do.
 bool allRecorded(Context& c, const std::vector<std::string>& names,
-                 const std::vector<UndoRecord>& records,
-                 const std::vector<std::string>& installed) {
+                 const std::vector<UndoRecord>& records, const OtherRecords& other) {
     for (const auto& name : names) {
-        if (!holds(installed, name) &&
+        if (!holds(other.installed, name) && !holds(other.removed, name) &&
             std::none_of(records.begin(), records.end(),
                          [&](const UndoRecord& r) { return r.NewFName == name; })) {
             c.err << "tessvane-cli: " << escapeControls(name)
@@ -127,18 +154,22 @@ bool allRecorded(Context& c, const std::vector<std::string>& names,
 }
 
 // Moves back and installed files taken back, each through its own undo.
-int undoNames(Context& c, const std::vector<std::string>& names,
-              const std::vector<std::string>& installed) {
+int undoNames(Context& c, const std::vector<std::string>& names, const OtherRecords& other) {
     c.workOutFolders();
     if (const auto no = c.session.confirmUndo(names)) return exitStatusOf(*no);
-    std::vector<std::string> moves, installs;
+    std::vector<std::string> moves, installs, removed;
     for (const auto& n : names)
-        (holds(installed, n) ? installs : moves).push_back(n);
+        (holds(other.installed, n) ? installs
+         : holds(other.removed, n) ? removed
+                                   : moves)
+            .push_back(n);
     // The worse of the two: a failure (3) over nothing done (1) over done.
     int status = kDone;
     if (!moves.empty()) status = std::max(status, c.finish(c.session.undo({moves})));
     if (!installs.empty())
         status = std::max(status, c.finish(c.session.undoInstalledFiles(installs)));
+    if (!removed.empty())
+        status = std::max(status, c.finish(PackageLibrary(c.session, c.prompter).putBack(removed)));
     return status;
 }
 
@@ -155,14 +186,15 @@ protected:
         c.prompter.setAnswerYes(u.yes);
         std::vector<UndoRecord> records;
         c.session.undoRecords(records);
-        const std::vector<std::string> installed = installedFiles(c.session);
-        if (!allRecorded(c, u.names, records, installed)) return kUsageError;
+        const OtherRecords other = otherRecords(c);
+        if (!allRecorded(c, u.names, records, other)) return kUsageError;
         if (u.all) {
             for (const auto& r : records)
                 u.names.push_back(r.NewFName);
-            u.names.insert(u.names.end(), installed.begin(), installed.end());
+            u.names.insert(u.names.end(), other.installed.begin(), other.installed.end());
+            u.names.insert(u.names.end(), other.removed.begin(), other.removed.end());
         }
-        return undoNames(c, u.names, installed);
+        return undoNames(c, u.names, other);
     }
 };
 

@@ -27,5 +27,7 @@ const Command& commandCompact();
 const Command& commandEmptyUndo();
 const Command& commandNeverMove();
 const Command& commandDemo();
+const Command& commandLibrary();
+const Command& commandRemove();
 
 } // namespace tv::cli

@@ -361,6 +361,18 @@ public:
         m_install = install;
     }
 
+    // ---- operations kept beside the session ------------------------------------
+    // An operation of another part of the program (the content library),
+    // admitted as the session's own are and run on the session's snapshot.
+    template <class Result>
+    Outcome<Result> operate(const OperationNeeds& needs,
+                            const std::function<Outcome<Result>(const OperationWork&)>& body) {
+        return m_runner.run<Result>(
+            needs, [this] { return snapshot(); }, body);
+    }
+    // Where the engine's long work reports: the Status list and the callbacks.
+    WorkSink workSink();
+
 private:
     using Work = OperationWork;
     // What an operation works on, taken now.
@@ -376,8 +388,6 @@ private:
     // The chosen install stored and worked on from now (not while an
     // operation works on the one before).
     bool useInstall(const GameInstall& chosen);
-    // Where the engine's long work reports: the Status list and the callbacks.
-    WorkSink workSink();
     // What a killed installation left half-written in the folders it writes to.
     void removeInstallLeftovers(const Work& work);
     // The undo log's failures of an installation, as Status lines and

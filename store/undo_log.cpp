@@ -334,10 +334,87 @@ std::string columnText(sqlite3_stmt* st, int column) {
 
 } // namespace
 
+constexpr const char* kRemovalTable =
+    "CREATE TABLE IF NOT EXISTS Removals (Id INTEGER PRIMARY KEY, RemoveDate TEXT, Path TEXT, "
+    "CacheFile TEXT, Appended TEXT, Shared INTEGER, Done INTEGER)";
+
 bool UndoLog::removeAll() {
-    // The installations go too, where the log has them.
+    // The installations and removals go too, where the log has them.
     return exec("DELETE FROM Undo") && exec(kInstallTables) &&
-           exec("DELETE FROM InstalledFiles; DELETE FROM InstalledFolders; DELETE FROM Installs");
+           exec("DELETE FROM InstalledFiles; DELETE FROM InstalledFolders; DELETE FROM Installs") &&
+           exec(kRemovalTable) && exec("DELETE FROM Removals");
+}
+
+int64_t UndoLog::addRemoval(const Removal& r) {
+    if (!m_db) return 0;
+    sqlite3_stmt* st = nullptr;
+    int64_t id = 0;
+    if (exec(kRemovalTable) &&
+        sqlite3_prepare_v2(m_db,
+                           "INSERT INTO Removals (RemoveDate, Path, CacheFile, Appended, Shared, "
+                           "Done) VALUES (?, ?, ?, ?, ?, ?)",
+                           -1, &st, nullptr) == SQLITE_OK) {
+        bindText(st, 1, r.date);
+        bindText(st, 2, r.path);
+        bindText(st, 3, r.cacheFile);
+        bindText(st, 4, r.appended);
+        sqlite3_bind_int(st, 5, r.shared ? 1 : 0);
+        sqlite3_bind_int(st, 6, r.done ? 1 : 0);
+        if (sqlite3_step(st) == SQLITE_DONE) id = sqlite3_last_insert_rowid(m_db);
+    }
+    sqlite3_finalize(st);
+    if (id == 0) setWriteError();
+    return id;
+}
+
+bool UndoLog::setRemovalDone(int64_t id) {
+    sqlite3_stmt* st = nullptr;
+    bool ok = m_db && sqlite3_prepare_v2(m_db, "UPDATE Removals SET Done = 1 WHERE Id = ?", -1, &st,
+                                         nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_bind_int64(st, 1, id);
+        ok = sqlite3_step(st) == SQLITE_DONE;
+    }
+    sqlite3_finalize(st);
+    if (!ok) setWriteError();
+    return ok;
+}
+
+bool UndoLog::forgetRemoval(int64_t id) {
+    sqlite3_stmt* st = nullptr;
+    bool ok = m_db && sqlite3_prepare_v2(m_db, "DELETE FROM Removals WHERE Id = ?", -1, &st,
+                                         nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_bind_int64(st, 1, id);
+        ok = sqlite3_step(st) == SQLITE_DONE;
+    }
+    sqlite3_finalize(st);
+    if (!ok) setWriteError();
+    return ok;
+}
+
+bool UndoLog::removals(std::vector<Removal>& out) {
+    out.clear();
+    if (!m_db) return false;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(m_db,
+                           "SELECT Id, RemoveDate, Path, CacheFile, Appended, Shared, Done FROM "
+                           "Removals ORDER BY Id",
+                           -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        const std::string error = sqlite3_errmsg(m_db);
+        if (error.find("no such table") != std::string::npos) return true; // none recorded yet
+        m_error = error;
+        return false;
+    }
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        out.push_back({sqlite3_column_int64(st, 0), columnText(st, 1), columnText(st, 2),
+                       columnText(st, 3), columnText(st, 4), sqlite3_column_int(st, 5) != 0,
+                       sqlite3_column_int(st, 6) != 0});
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE) m_error = sqlite3_errmsg(m_db);
+    return rc == SQLITE_DONE;
 }
 
 bool UndoLog::rememberLine(int64_t move, const std::string& line) {

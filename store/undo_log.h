@@ -34,6 +34,18 @@ struct Installation {
     std::vector<InstalledFile> files;
 };
 
+// A package the library removed: moved back into the cache (or deleted),
+// written before the file went.
+struct Removal {
+    int64_t id = 0;
+    std::string date;
+    std::string path;      // where the file was
+    std::string cacheFile; // where it went; empty when it was deleted
+    std::string appended;  // the text appended to Cache.ini for it (empty: none)
+    bool shared = false;   // the cache held these bytes already: only the copy went
+    bool done = false;     // false: recorded, the file not yet gone (or killed part-way)
+};
+
 // Creates an undo log with its empty table Undo (MoveDate, OldFName, NewFName).
 bool createUndoDatabase(const std::string& path, std::string* error = nullptr);
 
@@ -109,6 +121,14 @@ public:
     bool addInstalledFolder(int64_t installation, const std::string& path);
     bool installedFolders(int64_t installation, std::vector<std::string>& out);
     bool forgetInstalledFolders(int64_t installation);
+
+    // Removals (table Removals, made on first use), written inside the
+    // caller's transaction. The new removal's id, or 0.
+    int64_t addRemoval(const Removal& removal);
+    bool setRemovalDone(int64_t id);
+    // Every removal, oldest first (none when the log has no table).
+    bool removals(std::vector<Removal>& out);
+    bool forgetRemoval(int64_t id);
 
 private:
     bool exec(const char* sql);
