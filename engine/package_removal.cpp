@@ -2,6 +2,7 @@
 
 #include "formats/package_header.h"
 #include "package_state.h"
+#include "platform/crash_point.h"
 #include "platform/file_ops.h"
 #include "platform/text_io.h"
 #include "platform/text_util.h"
@@ -95,7 +96,10 @@ private:
         if (m_gone[i]) return;
         m_gone[i] = true;
         const LibraryEntry& e = m_entries[i];
-        m_plan.items.push_back({e.path, e.name, e.guid, why});
+        m_plan.items.push_back({e.path, e.name, e.guid, why, {}});
+        for (const auto& c : m_entries)
+            if (c.inCache() && !e.guid.empty() && c.guid == e.guid && equalsNoCase(c.name, e.name))
+                m_plan.items.back().cacheCopy = c.path;
         if (e.type != FileType::Map) return;
         const std::string_view stem = packageStem(e.name);
         for (const auto& folder : systemFolders(m_folders)) {
@@ -103,7 +107,7 @@ private:
             for (const std::string& file : index.names())
                 if (isCompanionOf(file, stem) && index.isFile(file))
                     m_plan.items.push_back(
-                        {joinPath(folder, file), file, {}, "goes with " + e.name});
+                        {joinPath(folder, file), file, {}, "goes with " + e.name, {}});
         }
     }
 
@@ -163,6 +167,7 @@ public:
         if (!m_delete) placeInCache(item, r);
         const int64_t id = m_undo.addRemoval(r);
         if (id == 0 || !m_undo.commit()) return fail(item, "the undo log " + m_undo.lastError());
+        crashPoint("removal recorded");
         std::string error;
         const bool gone = r.cacheFile.empty() || r.shared
                               ? removeFile(item.path, &error)
@@ -170,6 +175,7 @@ public:
         if (!gone) {
             fail(item, error);
         } else {
+            crashPoint("removal: file gone");
             ++m_result.removed;
             m_sink.status(r.cacheFile.empty() ? "Deleted " + item.path
                                               : "Removed " + item.path + " into the cache");
@@ -192,8 +198,10 @@ private:
     void placeInCache(const RemovalPlan::Item& item, Removal& r) {
         std::string id = item.guid.empty() ? freshId() : item.guid;
         const std::string ext = "." + m_folders.cacheExt;
-        if (auto there = m_cache.find(id + ext)) {
-            const std::string existing = joinPath(m_folders.cacheFolder, *there);
+        const auto there = m_cache.find(id + ext);
+        if (there || !item.cacheCopy.empty()) {
+            const std::string existing =
+                there ? joinPath(m_folders.cacheFolder, *there) : item.cacheCopy;
             if (sameContent(existing, item.path)) {
                 // The cache holds this very download, with its line.
                 r.cacheFile = existing;

@@ -20,6 +20,7 @@ struct RemovalPlan {
         std::string name;
         std::string guid; // empty: no package (music, a language file)
         std::string why;  // "asked for", "goes with DM-Foo", "only DM-Foo needs it"
+        std::string cacheCopy; // a download of the same name and GUID in the cache
     };
     std::vector<Item> items;
     std::vector<std::string> refused; // "<name>: why not"
