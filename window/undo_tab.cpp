@@ -13,10 +13,12 @@
 #include "ui/qt/qt_text.h"
 #include "undo_list_model.h"
 
+#include "session/library.h"
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+
 #include <QPushButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -42,14 +44,14 @@ UndoTab::UndoTab(Session& session, BackgroundWork& work, Prompter& prompter, QWi
     lblDBSize = makeLabel(this, "lblDBSize");
     lvInstalls = new QTreeWidget(this);
     lvInstalls->setObjectName("lvInstalls");
-    lvInstalls->setHeaderLabels({"Installed from archive", "Date", "Files"});
+    lvInstalls->setHeaderLabels({"Installed from archive, or removed", "Date", "Files"});
     lvInstalls->setTextElideMode(Qt::ElideMiddle);
     lvInstalls->setMaximumHeight(160);
     // The archive's name gives way; its date and count stay in view.
     lvInstalls->header()->setStretchLastSection(false);
     lvInstalls->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     lvInstalls->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    cmdUndoInstall = makeButton(this, "cmdUndoInstall", "Take &Back Installations");
+    cmdUndoInstall = makeButton(this, "cmdUndoInstall", "Take &Back / Put Back");
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdUndoCheckAll);
@@ -97,39 +99,60 @@ void UndoTab::showInstallations() {
                          QString::number(static_cast<qulonglong>(in.files.size()))});
         item->setToolTip(0, toDisplay(in.archive));
         item->setCheckState(0, Qt::Unchecked);
-        for (const auto& f : in.files) {
-            auto* file = new QTreeWidgetItem(item, {toDisplay(f.path)});
-            file->setToolTip(0, toDisplay(f.path));
-            // The path's own bytes: a name that is no UTF-8 is found again as it is.
-            file->setData(0, Qt::UserRole, toBytes(f.path));
-            file->setFirstColumnSpanned(true); // a whole path, across the columns
+        for (const auto& f : in.files)
+            addPath(item, f.path);
+    }
+    // The files the library removed, one item per day.
+    QTreeWidgetItem* removed = nullptr;
+    for (const auto& r : PackageLibrary(m_session, m_prompter).removals()) {
+        if (!removed || removed->text(1) != toDisplay(r.date)) {
+            removed = new QTreeWidgetItem(lvInstalls, {"Removed from the game", toDisplay(r.date)});
+            removed->setData(0, Qt::UserRole, true);
+            removed->setCheckState(0, Qt::Unchecked);
         }
+        addPath(removed, r.path);
+        removed->setText(2, QString::number(removed->childCount()));
     }
     cmdUndoInstall->setEnabled(lvInstalls->topLevelItemCount() > 0);
 }
 
+void UndoTab::addPath(QTreeWidgetItem* under, const std::string& path) {
+    auto* file = new QTreeWidgetItem(under, {toDisplay(path)});
+    file->setToolTip(0, toDisplay(path));
+    // The path's own bytes: a name that is no UTF-8 is found again as it is.
+    file->setData(0, Qt::UserRole, toBytes(path));
+    file->setFirstColumnSpanned(true); // a whole path, across the columns
+}
+
 void UndoTab::undoInstallClicked() {
-    std::vector<std::string> paths;
+    std::vector<std::string> paths, removed;
     for (int i = 0; i < lvInstalls->topLevelItemCount(); ++i) {
         QTreeWidgetItem* in = lvInstalls->topLevelItem(i);
         if (in->checkState(0) != Qt::Checked) continue;
+        auto& into = in->data(0, Qt::UserRole).toBool() ? removed : paths;
         for (int j = 0; j < in->childCount(); ++j)
-            paths.push_back(fromBytes(in->child(j)->data(0, Qt::UserRole).toByteArray()));
+            into.push_back(fromBytes(in->child(j)->data(0, Qt::UserRole).toByteArray()));
     }
-    if (paths.empty()) {
-        m_prompter.message("Please select installations to take back.");
+    if (paths.empty() && removed.empty()) {
+        m_prompter.message("Please select installations to take back or removals to put back.");
         return;
     }
     if (!m_prompter.question(
-            "Take back the files of the selected installations?\n\nA file changed since it "
-            "was installed stays where it is.",
-            "Take Back Installations", MessageIcon::Exclamation))
+            "Take back the files of the selected installations and put the removed files "
+            "back?\n\nA file changed since it was installed stays where it is.",
+            "Take Back / Put Back", MessageIcon::Exclamation))
         return;
-    m_work.start([this, paths] { m_session.told(m_session.undoInstalledFiles(paths)); }, false,
-                 [this] {
-                     emit filesMovedBack();
-                     LoadUndoList();
-                 });
+    m_work.start(
+        [this, paths, removed] {
+            if (!paths.empty()) m_session.told(m_session.undoInstalledFiles(paths));
+            if (!removed.empty())
+                m_session.told(PackageLibrary(m_session, m_prompter).putBack(removed));
+        },
+        false,
+        [this] {
+            emit filesMovedBack();
+            LoadUndoList();
+        });
 }
 
 void UndoTab::previewChosen() {

@@ -2,10 +2,13 @@
 
 #include <QWidget>
 
+#include <string>
+
 class QLabel;
 class QPushButton;
 class QTreeView;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace tv {
 
@@ -34,6 +37,8 @@ private:
     void undoClicked();
     void undoInstallClicked();
     void showInstallations();
+    // A file's row below an installation or a removal.
+    static void addPath(QTreeWidgetItem* under, const std::string& path);
     void emptyClicked();
     void compactClicked();
     void sortClicked(int column);
