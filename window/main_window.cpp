@@ -5,6 +5,7 @@
 #include "about_window.h"
 #include "busy_window.h"
 #include "file_list_tab.h"
+#include "library_tab.h"
 #include "never_move_tab.h"
 #include "options_tab.h"
 #include "status_tab.h"
@@ -80,6 +81,8 @@ MainWindow::MainWindow(const std::string& programFolder, RegistryStore& registry
     Tab1->addTab(m_undoTab, "Undo");
     Tab1->addTab(userDefined, "User Defined");
     Tab1->addTab(m_zipTab, "ZIP");
+    m_libraryTab = new LibraryTab(m_session, m_work, m_prompter);
+    Tab1->addTab(m_libraryTab, "Library");
 
     lblUTName = makeLabel(central, "lblUTName");
     cmdRun = makeButton(central, "cmdRun", "&Run");
@@ -319,6 +322,10 @@ void MainWindow::connectHandlers() {
     connect(m_fileListTab, &FileListTab::neverMoveChanged, m_neverMoveTab,
             &NeverMoveTab::showLines);
     connect(m_undoTab, &UndoTab::filesMovedBack, this, &MainWindow::showScanResult);
+    connect(m_libraryTab, &LibraryTab::filesChanged, this, [this] {
+        showScanResult();
+        m_undoTab->LoadUndoList();
+    });
     connect(m_zipTab, &ZipTab::destinationsChanged, this, &MainWindow::showDestinationFolders);
     // An installation is on the Undo tab (and in the log's size) at once.
     connect(m_zipTab, &ZipTab::destinationsChanged, this, &MainWindow::LoadUndoList);

@@ -32,6 +32,7 @@ class Prompter;
 class RegistryStore;
 class Shell;
 class StatusTab;
+class LibraryTab;
 class UndoTab;
 class ZipTab;
 
@@ -153,6 +154,7 @@ private:
     FileListTab* m_fileListTab;
     OptionsTab* m_optionsTab;
     NeverMoveTab* m_neverMoveTab;
+    LibraryTab* m_libraryTab = nullptr;
     UndoTab* m_undoTab;
     ZipTab* m_zipTab;
     QPushButton* cmdRun;
