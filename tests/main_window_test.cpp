@@ -60,12 +60,12 @@ TEST_F(MainWindowTest, FirstStartShowsTheListWithDefaults) {
     EXPECT_EQ(window->windowTitle().toStdString(),
               "Tessvane \u2014 UT2003 (chosen folder) \u2014 " + fx.cache);
     auto* tabs = child<QTabWidget>("Tab1");
-    ASSERT_EQ(tabs->count(), 7);
+    ASSERT_EQ(tabs->count(), 8);
     QStringList titles;
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < 8; ++i)
         titles << tabs->tabText(i);
     EXPECT_EQ(titles, (QStringList{"Status", "File List", "Options", "Never Move", "Undo",
-                                   "User Defined", "ZIP"}));
+                                   "User Defined", "ZIP", "Library"}));
     // The first start's update check shows the Status tab.
     EXPECT_EQ(tabs->currentIndex(), 0);
     EXPECT_TRUE(child<QRadioButton>("optSelectAll")->isChecked());

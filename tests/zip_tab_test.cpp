@@ -271,7 +271,7 @@ TEST_F(ZipTabTest, TheUndoTabTakesAnInstallationBack) {
     item->setCheckState(0, Qt::Checked);
     prompter.answers = {true};
     click("cmdUndoInstall");
-    EXPECT_EQ(prompter.shown.back().title, "Take Back Installations");
+    EXPECT_EQ(prompter.shown.back().title, "Take Back / Put Back");
     EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Baz.ut2"));
     EXPECT_FALSE(tvtest::exists(fx.game + "/System/Baz.u"));
     EXPECT_FALSE(tvtest::exists(fx.game + "/Maps/DM-Caf\xe9.ut2"));

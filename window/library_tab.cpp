@@ -77,7 +77,7 @@ LibraryTab::LibraryTab(Session& session, BackgroundWork& work, Prompter& prompte
     for (const char* o : {"stock", "moved", "installed", "found", "cache"})
         cboLibOrigin->addItem(o, QString(o));
     lblLibCount = makeLabel(this, "lblLibCount");
-    cmdLibRefresh = makeButton(this, "cmdLibRefresh", "Re&fresh");
+    cmdLibRefresh = makeButton(this, "cmdLibRefresh", "Refre&sh");
     lvLibrary = new QTreeWidget(this);
     lvLibrary->setObjectName("lvLibrary");
     lvLibrary->setHeaderLabels({"Name", "Type", "Size", "Date", "Origin", "State", "Used by"});
@@ -91,9 +91,9 @@ LibraryTab::LibraryTab(Session& session, BackgroundWork& work, Prompter& prompte
     lvLibrary->header()->setStretchLastSection(true);
     m_preview = new MapPreview("libraryMapPreview", this);
     chkLibDelete = makeCheck(this, "chkLibDelete", "&Delete instead of moving into the cache");
-    cmdLibRemove = makeButton(this, "cmdLibRemove", "&Remove",
+    cmdLibRemove = makeButton(this, "cmdLibRemove", "Re&move",
                               "Moves the selected packages back into the cache as downloads");
-    cmdLibRemoveUnused = makeButton(this, "cmdLibRemoveUnused", "Remove &with What Only It Needs",
+    cmdLibRemoveUnused = makeButton(this, "cmdLibRemoveUnused", "Remove with What &Only It Needs",
                                     "Also removes what nothing else uses");
 
     auto* top = new QHBoxLayout;
